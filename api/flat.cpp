@@ -1,0 +1,19 @@
+// The flat handle interface: thin forwarders to CVR_MANGR.
+#include <new>
+
+#include "api/vrmangr.h"
+
+namespace {
+
+CVR_MANGR* Manager(void* handle) { return static_cast<CVR_MANGR*>(handle); }
+
+}  // namespace
+
+void* fnVR_MANGRBegin(void) { return new (std::nothrow) CVR_MANGR(); }
+
+void fnVR_MANGREnd(void* handle) { delete Manager(handle); }
+
+DWORD fnVR_MANGRGetLastError(void* handle) {
+    if (!handle) return 0;
+    return Manager(handle)->m_dwLastError;
+}

@@ -1,0 +1,61 @@
+#include "platform/clock.h"
+
+#include <ctime>
+#include <sys/time.h>
+
+namespace vrm {
+namespace {
+
+struct TestClock {
+    bool active = false;
+    SYSTEMTIME utc{};
+    int offsetMinutes = 0;
+};
+
+TestClock& testClock() {
+    static TestClock clock;
+    return clock;
+}
+
+}  // namespace
+
+void GetSystemTime(SYSTEMTIME* out) {
+    if (!out) return;
+    const TestClock& tc = testClock();
+    if (tc.active) {
+        *out = tc.utc;
+        return;
+    }
+    timeval tv{};
+    gettimeofday(&tv, nullptr);
+    time_t secs = tv.tv_sec;
+    tm parts{};
+    gmtime_r(&secs, &parts);
+    out->wYear = static_cast<WORD>(parts.tm_year + 1900);
+    out->wMonth = static_cast<WORD>(parts.tm_mon + 1);
+    out->wDayOfWeek = static_cast<WORD>(parts.tm_wday);
+    out->wDay = static_cast<WORD>(parts.tm_mday);
+    out->wHour = static_cast<WORD>(parts.tm_hour);
+    out->wMinute = static_cast<WORD>(parts.tm_min);
+    out->wSecond = static_cast<WORD>(parts.tm_sec);
+    out->wMilliseconds = static_cast<WORD>(tv.tv_usec / 1000);
+}
+
+int LocalUtcOffsetMinutes() {
+    const TestClock& tc = testClock();
+    if (tc.active) return tc.offsetMinutes;
+    tzset();
+    // `timezone` is seconds west of UTC for standard time.
+    return static_cast<int>(-timezone / 60);
+}
+
+void SetTestClock(const SYSTEMTIME& utc, int offsetMinutes) {
+    TestClock& tc = testClock();
+    tc.active = true;
+    tc.utc = utc;
+    tc.offsetMinutes = offsetMinutes;
+}
+
+void ClearTestClock() { testClock() = TestClock{}; }
+
+}  // namespace vrm

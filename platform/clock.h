@@ -1,0 +1,38 @@
+// The system clock as the library sees it: the current UTC date and time for
+// every time stamp it writes (recording times, playlist dates, program date
+// texts), and the local standard offset from UTC for the time zone of a new
+// management file.
+//
+// Tests pin both to fixed values with SetTestClock; that hook is the only
+// process-wide state of the library.
+#ifndef VRMANGR_PLATFORM_CLOCK_H
+#define VRMANGR_PLATFORM_CLOCK_H
+
+#include "platform/types.h"
+
+namespace vrm {
+
+// Current UTC date and time (or the test clock's, when one is set).
+void GetSystemTime(SYSTEMTIME* out);
+
+// Local standard time minus UTC, in minutes: +540 nine hours east of UTC,
+// -300 five hours west. Daylight saving is not included, matching the "bias"
+// a recorder stores as its zone.
+int LocalUtcOffsetMinutes();
+
+// Fixes the clock at `utc` and the zone at `offsetMinutes` until cleared.
+void SetTestClock(const SYSTEMTIME& utc, int offsetMinutes);
+void ClearTestClock();
+
+// Sets a test clock for the lifetime of the object, then clears it.
+class ScopedTestClock {
+public:
+    ScopedTestClock(const SYSTEMTIME& utc, int offsetMinutes) { SetTestClock(utc, offsetMinutes); }
+    ~ScopedTestClock() { ClearTestClock(); }
+    ScopedTestClock(const ScopedTestClock&) = delete;
+    ScopedTestClock& operator=(const ScopedTestClock&) = delete;
+};
+
+}  // namespace vrm
+
+#endif

@@ -1,0 +1,69 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "api/vrmangr.h"
+#include "io/CBuffer.h"
+
+TEST(Handle, BeginReadLastErrorEnd) {
+    void* h = fnVR_MANGRBegin();
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(fnVR_MANGRGetLastError(h), 0u);
+    fnVR_MANGREnd(h);
+}
+
+TEST(Handle, NullHandleIsHarmless) {
+    EXPECT_EQ(fnVR_MANGRGetLastError(nullptr), 0u);
+    fnVR_MANGREnd(nullptr);
+}
+
+TEST(Handle, ANewManagerIsEmpty) {
+    CVR_MANGR m;
+    ASSERT_NE(m.m_pBuffer, nullptr);
+    EXPECT_FALSE(m.m_pBuffer->IsOpen());
+    ASSERT_NE(m.m_pModel, nullptr);
+    EXPECT_EQ(m.m_pModel->pRTR_VMGI, nullptr);
+    EXPECT_EQ(m.m_pModel->pMNFIT, nullptr);
+    ASSERT_NE(m.m_pMovie, nullptr);
+    ASSERT_NE(m.m_pStill, nullptr);
+    EXPECT_EQ(m.m_pMovie->m_bMovie, 1);
+    EXPECT_EQ(m.m_pStill->m_bMovie, 0);
+    EXPECT_EQ(m.m_pMovie->m_dwLastError, 0u);
+    EXPECT_EQ(m.m_szDir[0], '\0');
+    EXPECT_EQ(m.m_cCurUDPGCN, 0);
+    EXPECT_EQ(m.m_dwLastError, 0u);
+    for (DWORD size : m.m_dwTableSize) EXPECT_EQ(size, 0u);
+    EXPECT_EQ(m.m_pRTR_VMGI, nullptr);
+    EXPECT_EQ(m.m_pM_AVFIT, nullptr);
+    EXPECT_EQ(m.m_pS_AVFIT, nullptr);
+    EXPECT_EQ(m.m_pORG_PGCI, nullptr);
+    EXPECT_EQ(m.m_pUD_PGCIT, nullptr);
+    EXPECT_EQ(m.m_pTXTDT_MG, nullptr);
+    EXPECT_EQ(m.m_pMNFIT, nullptr);
+}
+
+TEST(Handle, AssignmentSharesEverything) {
+    auto* a = new CVR_MANGR();
+    std::strcpy(a->m_szDir, "/discs/one");
+    a->m_cCurUDPGCN = 3;
+    a->m_dwLastError = 42;
+    a->m_dwTableSize[CVR_MANGR::kM_AVFIT] = 1234;
+    auto* b = new CVR_MANGR();
+    // b's own parts are handed back first, because the assignment drops them.
+    delete b->m_pBuffer;
+    delete b->m_pModel;
+    delete b->m_pMovie;
+    delete b->m_pStill;
+    *b = *a;
+    EXPECT_STREQ(b->m_szDir, "/discs/one");
+    EXPECT_EQ(b->m_pBuffer, a->m_pBuffer);
+    EXPECT_EQ(b->m_pModel, a->m_pModel);
+    EXPECT_EQ(b->m_pMovie, a->m_pMovie);
+    EXPECT_EQ(b->m_pStill, a->m_pStill);
+    EXPECT_EQ(b->m_cCurUDPGCN, 3);
+    EXPECT_EQ(fnVR_MANGRGetLastError(b), 42u);
+    EXPECT_EQ(b->m_dwTableSize[CVR_MANGR::kM_AVFIT], 1234u);
+    // Only one of the two may be destroyed; the other is freed bare.
+    delete a;
+    ::operator delete(static_cast<void*>(b));
+}

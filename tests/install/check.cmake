@@ -1,0 +1,43 @@
+# Installs the built library into a scratch prefix, then builds and runs a
+# small client against the installed tree, once found with find_package and
+# once with pkg-config.
+file(REMOVE_RECURSE ${WORK_DIR})
+set(prefix ${WORK_DIR}/prefix)
+
+function(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "failed (${rc}): ${ARGN}\n${out}\n${err}")
+  endif()
+  set(last_output "${out}" PARENT_SCOPE)
+endfunction()
+
+run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+
+# find_package
+run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/consumer -B ${WORK_DIR}/consumer
+    -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_CXX_COMPILER=${CXX})
+run(${CMAKE_COMMAND} --build ${WORK_DIR}/consumer)
+run(${WORK_DIR}/consumer/consumer)
+if(NOT last_output MATCHES "handle ok")
+  message(FATAL_ERROR "find_package client printed: ${last_output}")
+endif()
+
+# pkg-config
+file(GLOB_RECURSE pc_files ${prefix}/*/vrmangr.pc)
+list(LENGTH pc_files n)
+if(NOT n EQUAL 1)
+  message(FATAL_ERROR "expected one installed vrmangr.pc, found: ${pc_files}")
+endif()
+get_filename_component(pc_dir ${pc_files} DIRECTORY)
+set(ENV{PKG_CONFIG_PATH} ${pc_dir})
+run(pkg-config --cflags --libs vrmangr)
+string(STRIP "${last_output}" flags)
+separate_arguments(flags UNIX_COMMAND "${flags}")
+run(${CXX} -std=c++17 ${SOURCE_DIR}/consumer/main.cpp ${flags} -o ${WORK_DIR}/pc-consumer)
+get_filename_component(libdir ${pc_dir} DIRECTORY)
+set(ENV{LD_LIBRARY_PATH} ${libdir})
+run(${WORK_DIR}/pc-consumer)
+if(NOT last_output MATCHES "handle ok")
+  message(FATAL_ERROR "pkg-config client printed: ${last_output}")
+endif()

@@ -1,0 +1,204 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstring>
+#include <vector>
+
+#include "io/CBuffer.h"
+#include "support/TempDir.h"
+
+namespace {
+
+std::vector<unsigned char> Pattern(size_t n, unsigned seed) {
+    std::vector<unsigned char> v(n);
+    for (size_t i = 0; i < n; ++i) v[i] = static_cast<unsigned char>((i * 31 + seed) & 0xFF);
+    return v;
+}
+
+}  // namespace
+
+TEST(CBuffer, OpenMissingFile) {
+    TempDir dir;
+    const std::string path = dir.File("VR_MANGR.IFO");
+    CBuffer b;
+    EXPECT_EQ(b.Open(path.c_str(), CBuffer::kRead), CBuffer::kOpenFailed);
+    EXPECT_FALSE(b.IsOpen());
+    // The same object opens again: read/write creates the file empty.
+    EXPECT_EQ(b.Open(path.c_str(), CBuffer::kReadWrite), 0u);
+    EXPECT_EQ(b.FileSize(), 0u);
+    EXPECT_EQ(b.View(), nullptr);
+    struct stat st {};
+    EXPECT_EQ(stat(path.c_str(), &st), 0);
+    // A directory is not a management file.
+    EXPECT_EQ(b.Open(dir.Path().c_str(), CBuffer::kRead), CBuffer::kOpenFailed);
+    EXPECT_EQ(b.Open(nullptr, CBuffer::kRead), CBuffer::kOpenFailed);
+}
+
+TEST(CBuffer, ReadStaysInsideTheFile) {
+    TempDir dir;
+    const std::string path = dir.File("f");
+    WriteWholeFile(path, {1, 2, 3, 4, 5, 6});
+    CBuffer b;
+    ASSERT_EQ(b.Open(path.c_str(), CBuffer::kRead), 0u);
+    EXPECT_EQ(b.FileSize(), 6u);
+    EXPECT_EQ(b.FileSize64(), 6);
+    EXPECT_EQ(b.UpperBound(), 6u);
+
+    unsigned char dst[8] = {};
+    b.Seek(2);
+    EXPECT_EQ(b.Read(dst, 4), 4u);
+    EXPECT_EQ(std::memcmp(dst, "\3\4\5\6", 4), 0);
+    EXPECT_EQ(b.Cursor(), 2u) << "the cursor does not move";
+    EXPECT_FALSE(b.ReadFailed());
+
+    std::memset(dst, 0xAA, sizeof dst);
+    b.Seek(3);
+    EXPECT_EQ(b.Read(dst, 4), 3u) << "past the end: the cursor value";
+    EXPECT_EQ(dst[0], 0xAA) << "and nothing copied";
+    EXPECT_TRUE(b.ReadFailed());
+    EXPECT_EQ(b.ReadFailOffset(), 3u);
+
+    b.ClearReadFailure();
+    b.Seek(7);
+    EXPECT_EQ(b.InBounds(), 0);
+    EXPECT_EQ(b.Read(dst, 1), 0u) << "cursor out of bounds";
+    EXPECT_TRUE(b.ReadFailed());
+    b.Seek(6);
+    EXPECT_EQ(b.InBounds(), 1) << "the end itself is in bounds";
+    EXPECT_EQ(b.Read(dst, 0xFFFFFFFFu), 6u) << "a huge count does not wrap around";
+}
+
+TEST(CBuffer, ReadBitsNeverLeavesTheView) {
+    TempDir dir;
+    const std::string path = dir.File("f");
+    WriteWholeFile(path, {0x12, 0x34, 0x56, 0x78});
+    CBuffer b;
+    ASSERT_EQ(b.Open(path.c_str(), CBuffer::kRead), 0u);
+    b.Seek(0);
+    EXPECT_EQ(b.ReadBits(0, 0, 32), 0x12345678u);
+    EXPECT_EQ(b.ReadBits(1, 4, 8), 0x45u);
+    EXPECT_EQ(b.ReadBits(3, 4, 4), 0x8u);
+    EXPECT_FALSE(b.ReadFailed());
+
+    b.Seek(2);
+    EXPECT_EQ(b.ReadBits(0, 0, 32), 0u) << "four bytes from offset 2 pass the end";
+    EXPECT_TRUE(b.ReadFailed());
+    EXPECT_EQ(b.ReadFailOffset(), 2u);
+    b.ClearReadFailure();
+    b.Seek(0);
+    EXPECT_EQ(b.ReadBits(0xFFFFFFFFu, 0, 8), 0u);
+    EXPECT_TRUE(b.ReadFailed());
+    b.ClearReadFailure();
+    EXPECT_EQ(b.ReadBits(0, 8, 32), 0u) << "a field wider than 32 bits";
+    EXPECT_TRUE(b.ReadFailed());
+
+    // An empty file has no view: every field is outside.
+    const std::string empty = dir.File("empty");
+    CBuffer e;
+    ASSERT_EQ(e.Open(empty.c_str(), CBuffer::kReadWrite), 0u);
+    EXPECT_EQ(e.ReadBits(0, 0, 8), 0u);
+    EXPECT_TRUE(e.ReadFailed());
+}
+
+TEST(CBuffer, WritesAreStagedUntilFlushed) {
+    TempDir dir;
+    const std::string path = dir.File("f");
+    CBuffer b;
+    ASSERT_EQ(b.Open(path.c_str(), CBuffer::kReadWrite), 0u);
+    ASSERT_EQ(b.Write(nullptr, 0), 1);
+    ASSERT_EQ(b.Write("hello", 5), 1);
+    EXPECT_EQ(ReadWholeFile(path).size(), 0u) << "nothing reaches the file before a flush";
+    EXPECT_EQ(b.StagedBytes(), 5u);
+    ASSERT_EQ(b.Write(nullptr, CBuffer::kFlush), 1);
+    EXPECT_EQ(ReadWholeFile(path), (std::vector<unsigned char>{'h', 'e', 'l', 'l', 'o'}));
+    EXPECT_EQ(b.WritePosition(), 5u);
+
+    // The flush request with an empty stage writes nothing and succeeds.
+    ASSERT_EQ(b.Write(nullptr, CBuffer::kFlush), 1);
+    EXPECT_EQ(ReadWholeFile(path).size(), 5u);
+
+    // A reset discards staged bytes and restarts at offset 0; the tail of a
+    // longer file stays.
+    ASSERT_EQ(b.Write("zz", 2), 1);
+    ASSERT_EQ(b.Write(nullptr, 0), 1);
+    ASSERT_EQ(b.Write("HE", 2), 1);
+    ASSERT_EQ(b.Write(nullptr, CBuffer::kFlush), 1);
+    EXPECT_EQ(ReadWholeFile(path), (std::vector<unsigned char>{'H', 'E', 'l', 'l', 'o'}));
+
+    // A null source with a real length is refused.
+    EXPECT_EQ(b.Write(nullptr, 3), 0);
+}
+
+TEST(CBuffer, StageFlushesBeforeItWouldFill) {
+    TempDir dir;
+    const std::string path = dir.File("f");
+    CBuffer b;
+    ASSERT_EQ(b.Open(path.c_str(), CBuffer::kReadWrite), 0u);
+    b.Write(nullptr, 0);
+    const auto first = Pattern(1000, 1);
+    const auto second = Pattern(CBuffer::kStageSize - 1000, 2);
+    ASSERT_EQ(b.Write(first.data(), 1000), 1);
+    // Exactly filling the stage flushes the first bytes, then stages these.
+    ASSERT_EQ(b.Write(second.data(), static_cast<DWORD>(second.size())), 1);
+    EXPECT_EQ(ReadWholeFile(path), first);
+    EXPECT_EQ(b.StagedBytes(), second.size());
+    ASSERT_EQ(b.Write(nullptr, CBuffer::kFlush), 1);
+    auto expected = first;
+    expected.insert(expected.end(), second.begin(), second.end());
+    EXPECT_EQ(ReadWholeFile(path), expected);
+}
+
+TEST(CBuffer, WritesOfAMegabyteOrMoreGoStraightThrough) {
+    TempDir dir;
+    const std::string path = dir.File("f");
+    CBuffer b;
+    ASSERT_EQ(b.Open(path.c_str(), CBuffer::kReadWrite), 0u);
+    b.Write(nullptr, 0);
+    const auto head = Pattern(10, 3);
+    const auto big = Pattern(CBuffer::kStageSize + 12345, 4);
+    const auto tail = Pattern(7, 5);
+    ASSERT_EQ(b.Write(head.data(), 10), 1);
+    ASSERT_EQ(b.Write(big.data(), static_cast<DWORD>(big.size())), 1);
+    EXPECT_EQ(b.StagedBytes(), 0u);
+    ASSERT_EQ(b.Write(tail.data(), 7), 1);
+    ASSERT_EQ(b.Write(nullptr, CBuffer::kFlush), 1);
+    auto expected = head;
+    expected.insert(expected.end(), big.begin(), big.end());
+    expected.insert(expected.end(), tail.begin(), tail.end());
+    EXPECT_EQ(ReadWholeFile(path), expected);
+}
+
+TEST(CBuffer, EachBufferStagesItsOwnBytes) {
+    TempDir dir;
+    const std::string ifo = dir.File("VR_MANGR.IFO"), bup = dir.File("VR_MANGR.BUP");
+    CBuffer a, b;
+    ASSERT_EQ(a.Open(ifo.c_str(), CBuffer::kReadWrite), 0u);
+    ASSERT_EQ(b.Open(bup.c_str(), CBuffer::kReadWrite), 0u);
+    a.Write(nullptr, 0);
+    b.Write(nullptr, 0);
+    a.Write("AAAA", 4);
+    b.Write("bb", 2);
+    a.Write("A", 1);
+    b.Write(nullptr, CBuffer::kFlush);
+    a.Write(nullptr, CBuffer::kFlush);
+    EXPECT_EQ(ReadWholeFile(ifo), (std::vector<unsigned char>{'A', 'A', 'A', 'A', 'A'}));
+    EXPECT_EQ(ReadWholeFile(bup), (std::vector<unsigned char>{'b', 'b'}));
+}
+
+TEST(CBuffer, FailedFlushKeepsTheStagedBytes) {
+    TempDir dir;
+    const std::string path = dir.File("f");
+    WriteWholeFile(path, {1, 2, 3});
+    CBuffer b;
+    ASSERT_EQ(b.Open(path.c_str(), CBuffer::kRead), 0u);
+    b.Write(nullptr, 0);
+    ASSERT_EQ(b.Write("xy", 2), 1) << "staging needs no writable file";
+    EXPECT_EQ(b.Write(nullptr, CBuffer::kFlush), 0) << "the file is read-only";
+    EXPECT_EQ(b.StagedBytes(), 2u);
+    EXPECT_EQ(b.WritePosition(), 0u);
+    EXPECT_EQ(ReadWholeFile(path), (std::vector<unsigned char>{1, 2, 3}));
+    EXPECT_EQ(b.SetFilePos(0), 1);
+    CBuffer closed;
+    EXPECT_EQ(closed.SetFilePos(0), 0);
+}
