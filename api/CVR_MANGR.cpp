@@ -4,6 +4,20 @@
 #include <new>
 
 #include "io/CBuffer.h"
+#include "tables/CRTR_VMGI.h"
+
+namespace {
+
+// Releases a table's model data, then its accessor.
+template <class Accessor>
+void ReleaseTable(Accessor*& accessor) {
+    if (!accessor) return;
+    accessor->fnFreeAllData();
+    delete accessor;
+    accessor = nullptr;
+}
+
+}  // namespace
 
 CVR_MANGR::CVR_MANGR()
     : m_szDir{},
@@ -30,6 +44,7 @@ CVR_MANGR::CVR_MANGR()
 }
 
 CVR_MANGR::~CVR_MANGR() {
+    ReleaseTable(m_pRTR_VMGI);
     delete m_pBuffer;
     m_pBuffer = nullptr;
     delete m_pModel;

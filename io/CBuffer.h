@@ -94,10 +94,13 @@ public:
         m_bReadFailed = false;
         m_qwReadFailOffset = 0;
     }
+    // Sets the mark (keeping the first offset). Table loaders call it when a
+    // count or address they read points outside the file, so that whoever
+    // opened the file can refuse it after loading.
+    void MarkReadFailure(uint64_t offset);
 
 private:
     bool Flush();
-    void MarkReadFailure(uint64_t offset);
 
     uint64_t m_qwWritePos = 0;
     DWORD m_dwFileSize = 0;

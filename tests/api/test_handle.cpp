@@ -4,6 +4,7 @@
 
 #include "api/vrmangr.h"
 #include "io/CBuffer.h"
+#include "tables/CRTR_VMGI.h"
 
 TEST(Handle, BeginReadLastErrorEnd) {
     void* h = fnVR_MANGRBegin();
@@ -66,4 +67,16 @@ TEST(Handle, AssignmentSharesEverything) {
     // Only one of the two may be destroyed; the other is freed bare.
     delete a;
     ::operator delete(static_cast<void*>(b));
+}
+
+TEST(Handle, EndReleasesTheTables) {
+    // Under LeakSanitizer this fails if a table's model is left behind.
+    void* h = fnVR_MANGRBegin();
+    ASSERT_NE(h, nullptr);
+    auto* m = static_cast<CVR_MANGR*>(h);
+    m->m_pModel->pRTR_VMGI = new RTR_VMGI();
+    m->m_pRTR_VMGI = new CRTR_VMGI(m->m_pModel->pRTR_VMGI);
+    ASSERT_EQ(m->m_pRTR_VMGI->fnNew(), 1);
+    CPL_SRPT(m->m_pModel->pRTR_VMGI->pPL_SRPT.get()).AddPointer(0, 1);
+    fnVR_MANGREnd(h);
 }

@@ -4,19 +4,9 @@
 #include <string>
 
 #include "io/codecs.h"
+#include "support/Time.h"
 
 namespace {
-
-SYSTEMTIME Date(WORD y, WORD mo, WORD d, WORD h = 0, WORD mi = 0, WORD s = 0) {
-    SYSTEMTIME t{};
-    t.wYear = y;
-    t.wMonth = mo;
-    t.wDay = d;
-    t.wHour = h;
-    t.wMinute = mi;
-    t.wSecond = s;
-    return t;
-}
 
 std::string Text(const char* buf, size_t from, size_t n) { return std::string(buf + from, n); }
 
@@ -60,7 +50,7 @@ TEST(Codecs, BitFieldsCountFromTheMostSignificantBit) {
 }
 
 TEST(Codecs, RecordingTime) {
-    const SYSTEMTIME t = Date(2003, 7, 4, 15, 9, 30);
+    const SYSTEMTIME t = MakeTime(2003, 7, 4, 15, 9, 30);
     BYTE out[5] = {};
     ASSERT_EQ(PackRecTm(&t, out), 1);
     const BYTE expected[5] = {0x1F, 0x4D, 0xC8, 0xF2, 0x5E};
@@ -72,7 +62,7 @@ TEST(Codecs, RecordingTime) {
     EXPECT_EQ(std::memcmp(parts, back, sizeof back), 0);
 
     // Extremes of every field survive the round trip.
-    const SYSTEMTIME hi = Date(16383, 12, 31, 23, 59, 59);
+    const SYSTEMTIME hi = MakeTime(16383, 12, 31, 23, 59, 59);
     ASSERT_EQ(PackRecTm(&hi, out), 1);
     UnpackRecTm(out, parts);
     const DWORD hiBack[6] = {16383, 12, 31, 23, 59, 59};
@@ -98,7 +88,7 @@ TEST(Codecs, PresentationTime) {
 
 TEST(Codecs, DateTextWithTime) {
     char buf[128] = {};
-    const SYSTEMTIME afternoon = Date(2003, 7, 4, 15, 9);
+    const SYSTEMTIME afternoon = MakeTime(2003, 7, 4, 15, 9);
     ASSERT_EQ(FormatDateText(&afternoon, buf, 1), 1);
     EXPECT_EQ(Text(buf, 0, 11), std::string("2003/ 7/ 4\0", 11));
     EXPECT_EQ(Text(buf, 11, 2), "PM");
@@ -107,14 +97,14 @@ TEST(Codecs, DateTextWithTime) {
     EXPECT_EQ(std::memcmp(buf, buf + 64, 64), 0) << "both halves carry the text";
 
     char noon[128] = {};
-    const SYSTEMTIME christmas = Date(2003, 12, 25, 12, 30);
+    const SYSTEMTIME christmas = MakeTime(2003, 12, 25, 12, 30);
     FormatDateText(&christmas, noon, 1);
     EXPECT_EQ(Text(noon, 0, 11), std::string("2003/12/25\0", 11));
     EXPECT_EQ(Text(noon, 11, 2), "AM");
     EXPECT_EQ(Text(noon, 14, 6), std::string("12:30\0", 6));
 
     char morning[128] = {};
-    const SYSTEMTIME early = Date(2003, 1, 2, 9, 5);
+    const SYSTEMTIME early = MakeTime(2003, 1, 2, 9, 5);
     FormatDateText(&early, morning, 1);
     EXPECT_EQ(Text(morning, 11, 2), "AM");
     EXPECT_EQ(Text(morning, 14, 4), std::string("9:5\0", 4));
@@ -122,7 +112,7 @@ TEST(Codecs, DateTextWithTime) {
 
 TEST(Codecs, DateTextWithoutTime) {
     char buf[128] = {};
-    const SYSTEMTIME t = Date(2026, 12, 6, 23, 59);
+    const SYSTEMTIME t = MakeTime(2026, 12, 6, 23, 59);
     ASSERT_EQ(FormatDateText(&t, buf, 0), 1);
     EXPECT_STREQ(buf, "2026/12/ 6");
     for (int i = 11; i < 64; ++i) EXPECT_EQ(buf[i], '\0') << "offset " << i;
@@ -130,7 +120,7 @@ TEST(Codecs, DateTextWithoutTime) {
 }
 
 TEST(Codecs, DateTextMatching) {
-    const SYSTEMTIME july4 = Date(2003, 7, 4);
+    const SYSTEMTIME july4 = MakeTime(2003, 7, 4);
     EXPECT_EQ(DateTextMatches("2003/ 7/ 4", &july4), 1);
     EXPECT_EQ(DateTextMatches("2003/07/04", &july4), 1);
     EXPECT_EQ(DateTextMatches("2003/ 7/ 5", &july4), 0);
@@ -147,7 +137,7 @@ TEST(Codecs, DateTextMatching) {
     for (WORD month = 1; month <= 12; ++month) {
         for (WORD day : {WORD{1}, WORD{9}, WORD{10}, WORD{28}, WORD{31}}) {
             char buf[128] = {};
-            const SYSTEMTIME t = Date(1999, month, day, 13, 45);
+            const SYSTEMTIME t = MakeTime(1999, month, day, 13, 45);
             FormatDateText(&t, buf, 1);
             EXPECT_EQ(DateTextMatches(buf, &t), 1) << month << "/" << day;
             EXPECT_EQ(DateTextMatches(buf + 64, &t, 64), 1);

@@ -1,0 +1,135 @@
+#include "tables/CPL_SRPT.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "io/CBuffer.h"
+#include "io/codecs.h"
+#include "platform/clock.h"
+
+CPL_SRPT::CPL_SRPT(BYTE)
+    : m_pModel(nullptr), m_dwOwns(0), m_pBuffer(nullptr), m_dwOffset(0), m_cPL_SRP_Ns(0), m_dwPL_SRPT_EA(0) {}
+
+CPL_SRPT::CPL_SRPT(PL_SRPT* model)
+    : m_pModel(model),
+      m_dwOwns(0),
+      m_pBuffer(nullptr),
+      m_dwOffset(0),
+      m_cPL_SRP_Ns(fnGet_c1_PL_SRP_Ns()),
+      m_dwPL_SRPT_EA(fnGet_dwPL_SRPT_EA()) {}
+
+CPL_SRPT::CPL_SRPT(CBuffer* buffer, PL_SRPT* model, DWORD offset)
+    : m_pModel(model), m_dwOwns(0), m_pBuffer(buffer), m_dwOffset(offset), m_cPL_SRP_Ns(0), m_dwPL_SRPT_EA(0) {}
+
+CPL_SRPT::~CPL_SRPT() {
+    if (m_dwOwns) delete m_pModel;
+}
+
+BYTE* CPL_SRPT::Entry(BYTE i) const {
+    if (!m_pModel) return nullptr;
+    const size_t at = size_t{PL_SRPT::kEntrySize} * i;
+    if (at + PL_SRPT::kEntrySize > m_pModel->entries.size()) return nullptr;
+    return m_pModel->entries.data() + at;
+}
+
+int CPL_SRPT::fnSetZero() {
+    if (!m_pModel) return 0;
+    std::memset(m_pModel->header, 0, sizeof m_pModel->header);
+    m_pModel->entries.clear();
+    return 1;
+}
+
+int CPL_SRPT::fnNew() {
+    if (!m_pModel) return 0;
+    fnSet_c1_PL_SRP_Ns(0);
+    fnSet_dwPL_SRPT_EA(7);
+    m_cPL_SRP_Ns = 0;
+    return 1;
+}
+
+DWORD CPL_SRPT::fnReadData(BYTE* out) {
+    if (!out || !m_pModel) return 0;
+    const DWORD n = fnGet_c1_PL_SRP_Ns();
+    const DWORD body = PL_SRPT::kEntrySize * n;
+    // A count raised by hand beyond the entries held is written with
+    // zero-filled entries, so the bytes written always match the size.
+    const size_t have = std::min<size_t>(body, m_pModel->entries.size());
+    if (have) std::memcpy(out + PL_SRPT::kHeaderSize, m_pModel->entries.data(), have);
+    std::memset(out + PL_SRPT::kHeaderSize + have, 0, body - have);
+    const DWORD size = PL_SRPT::kHeaderSize + body;
+    fnSet_dwPL_SRPT_EA(size - 1);
+    std::memcpy(out, m_pModel->header, PL_SRPT::kHeaderSize);
+    return size;
+}
+
+DWORD CPL_SRPT::fnLoad_PL_SRPT_From_File() {
+    if (!m_pModel || !m_pBuffer) return 0;
+    fnSetZero();
+    vrm::ByteReader reader = m_pBuffer->Reader();
+    const uint64_t at = m_dwOffset;
+    if (!reader.Bytes(at, m_pModel->header, PL_SRPT::kHeaderSize)) {
+        m_pBuffer->MarkReadFailure(reader.FailOffset());
+        return 0;
+    }
+    m_cPL_SRP_Ns = fnGet_c1_PL_SRP_Ns();
+    m_dwPL_SRPT_EA = fnGet_dwPL_SRPT_EA();
+    const uint64_t body = uint64_t{PL_SRPT::kEntrySize} * m_cPL_SRP_Ns;
+    const BYTE* src = reader.Span(at + PL_SRPT::kHeaderSize, body);
+    if (!src) {
+        m_pBuffer->MarkReadFailure(reader.FailOffset());
+        return 0;
+    }
+    m_pModel->entries.assign(src, src + body);
+    return static_cast<DWORD>(PL_SRPT::kHeaderSize + body);
+}
+
+int CPL_SRPT::AddPointer(BYTE plTy, BYTE pgcn) {
+    if (!m_pModel) return 0;
+    const BYTE n = fnGet_c1_PL_SRP_Ns();
+    if (n >= kMaxEntries) return 0;
+    // The new entry goes behind the n counted ones; bytes left behind by
+    // earlier deletes are dropped.
+    m_pModel->entries.resize(size_t{PL_SRPT::kEntrySize} * n);
+    m_pModel->entries.resize(size_t{PL_SRPT::kEntrySize} * (n + 1u), 0);
+    fnSet_c1_PL_TY(n, plTy);
+    fnSet_c1_PGCN(n, pgcn);
+
+    SYSTEMTIME now{};
+    vrm::GetSystemTime(&now);
+    BYTE created[5];
+    PackRecTm(&now, created);
+    fnSet_c5_PL_CREATE_TM(n, created, sizeof created);
+    char text[128] = {};
+    FormatDateText(&now, text, 1);
+    fnSet_c128_PRM_TXTI(n, reinterpret_cast<const BYTE*>(text), sizeof text);
+    fnSet_wIT_TXT_SRPN(n, 0);
+    fnSet_wCN(n, 1);
+
+    fnSet_c1_PL_SRP_Ns(static_cast<BYTE>(n + 1));
+    m_cPL_SRP_Ns = static_cast<BYTE>(n + 1);
+    return 1;
+}
+
+int CPL_SRPT::fnDEL_PlayList_Pointer(BYTE n) {
+    if (!m_pModel) return 0;
+    const BYTE count = fnGet_c1_PL_SRP_Ns();
+    if (n == 0 || n > count) return 0;
+    if (count == 1) {
+        m_pModel->entries.clear();
+    } else {
+        // A count raised by hand beyond the entries held: the missing ones
+        // are zero, as they would be written.
+        const size_t needed = size_t{PL_SRPT::kEntrySize} * count;
+        if (m_pModel->entries.size() < needed) m_pModel->entries.resize(needed, 0);
+        for (BYTE i = n; i < count; ++i) {
+            BYTE* entry = Entry(i);
+            entry[2] = static_cast<BYTE>(entry[2] - 1);  // PGCN
+        }
+        BYTE* base = m_pModel->entries.data();
+        std::memmove(base + size_t{PL_SRPT::kEntrySize} * (n - 1u), base + size_t{PL_SRPT::kEntrySize} * n,
+                     size_t{PL_SRPT::kEntrySize} * (count - n));
+    }
+    fnSet_c1_PL_SRP_Ns(static_cast<BYTE>(count - 1));
+    m_cPL_SRP_Ns = static_cast<BYTE>(count - 1);
+    return 1;
+}

@@ -1,0 +1,89 @@
+// CPL_SRPT: accessor of PL_SRPT, the table of play list search pointers. It
+// follows the 512-byte VMGI_MAT inside RTR_VMGI: an 8-byte header, then one
+// 146-byte PL_SRP per playlist, naming the user-defined program chain that
+// plays it, its creation time, its name text and a representative picture.
+#ifndef VRMANGR_TABLES_CPL_SRPT_H
+#define VRMANGR_TABLES_CPL_SRPT_H
+
+#include <vector>
+
+#include "io/fields.h"
+#include "platform/types.h"
+
+class CBuffer;
+
+// Header: 3 reserved bytes, PL_SRP_Ns (1), PL_SRPT_EA (4, the table's size
+// minus 1). Entries: PL_SRP_Ns search pointers of kEntrySize bytes, as on
+// disc. The entry array is not shrunk by a delete (only emptied when the
+// last playlist goes), so it may hold more bytes than the count covers.
+struct PL_SRPT {
+    static constexpr DWORD kHeaderSize = 8;
+    static constexpr DWORD kEntrySize = 146;
+    BYTE header[kHeaderSize];
+    std::vector<BYTE> entries;
+};
+
+class VRMANGR_API CPL_SRPT {
+public:
+    // Getters answer for entry indexes 0..kMaxGetIndex only, and the table
+    // never grows beyond kMaxEntries playlists.
+    static constexpr BYTE kMaxGetIndex = 99;
+    static constexpr BYTE kMaxEntries = 100;
+
+    explicit CPL_SRPT(BYTE unused = 0);
+    explicit CPL_SRPT(PL_SRPT* model);
+    CPL_SRPT(CBuffer* buffer, PL_SRPT* model, DWORD offset);
+    ~CPL_SRPT();
+    CPL_SRPT(const CPL_SRPT&) = default;
+    CPL_SRPT& operator=(const CPL_SRPT&) = default;
+
+    // Zeroes the header and empties the entries; 0 without a model.
+    int fnSetZero();
+    // An empty table: no pointers, end address 7.
+    int fnNew();
+    int fnCheckValid() const { return m_pModel ? 1 : 0; }
+    // 8 + 146 x the cached count.
+    DWORD fndwSize() const { return PL_SRPT::kHeaderSize + PL_SRPT::kEntrySize * DWORD{m_cPL_SRP_Ns}; }
+    // Writes the header and PL_SRP_Ns entries to out, with PL_SRPT_EA set to
+    // the size minus 1; returns the size (0 for a null out).
+    DWORD fnReadData(BYTE* out);
+    // Reads the table at the file offset; returns its size, or 0 (with the
+    // buffer's read failure marked) when the entries pass the end of the file.
+    DWORD fnLoad_PL_SRPT_From_File();
+    // Appends a search pointer for the playlist played by user-defined chain
+    // pgcn, of playlist type plTy: created now (UTC), its name text the
+    // creation date and time in both halves, cell 1 as representative
+    // picture, no item text. 0 (and nothing changes) when the table already
+    // holds kMaxEntries playlists.
+    int AddPointer(BYTE plTy, BYTE pgcn);
+    // Deletes playlist n (1-based): later entries move down one place and
+    // their PGCN drops by one, since the deleted playlist's chain goes too.
+    // 0 when n is 0 or above the count.
+    int fnDEL_PlayList_Pointer(BYTE n);
+
+    VRM_SCALAR_FIELD(BYTE, fnGet_c1_PL_SRP_Ns, fnSet_c1_PL_SRP_Ns, Header, 3)
+    VRM_SCALAR_FIELD(DWORD, fnGet_dwPL_SRPT_EA, fnSet_dwPL_SRPT_EA, Header, 4)
+    // Entry i, or nullptr when the array has no entry i.
+    BYTE* fnGet_iTH_PL_SRP_Address(BYTE i) const { return Entry(i); }
+    VRM_ENTRY_SCALAR_FIELD_GS(BYTE, BYTE, fnGet_c1_PL_TY, fnSet_c1_PL_TY, ReadEntry, Entry, 1)
+    VRM_ENTRY_SCALAR_FIELD_GS(BYTE, BYTE, fnGet_c1_PGCN, fnSet_c1_PGCN, ReadEntry, Entry, 2)
+    VRM_ENTRY_BYTES_FIELD_GS(BYTE, fnGet_c5_PL_CREATE_TM, fnSet_c5_PL_CREATE_TM, ReadEntry, Entry, 3, 5)
+    VRM_ENTRY_BYTES_FIELD_GS(BYTE, fnGet_c128_PRM_TXTI, fnSet_c128_PRM_TXTI, ReadEntry, Entry, 8, 128)
+    VRM_ENTRY_SCALAR_FIELD_GS(WORD, BYTE, fnGet_wIT_TXT_SRPN, fnSet_wIT_TXT_SRPN, ReadEntry, Entry, 136)
+    VRM_ENTRY_SCALAR_FIELD_GS(WORD, BYTE, fnGet_wCN, fnSet_wCN, ReadEntry, Entry, 138)
+    VRM_ENTRY_BYTES_FIELD_GS(BYTE, fnGet_c6_PICT_PT, fnSet_c6_PICT_PT, ReadEntry, Entry, 140, 6)
+
+    PL_SRPT* m_pModel;
+    DWORD m_dwOwns;  // when set, the destructor frees the model
+    CBuffer* m_pBuffer;
+    DWORD m_dwOffset;
+    BYTE m_cPL_SRP_Ns;  // cached count
+    DWORD m_dwPL_SRPT_EA;  // cached end address
+
+private:
+    BYTE* Header() const { return m_pModel ? m_pModel->header : nullptr; }
+    BYTE* Entry(BYTE i) const;
+    BYTE* ReadEntry(BYTE i) const { return i <= kMaxGetIndex ? Entry(i) : nullptr; }
+};
+
+#endif
