@@ -4,7 +4,10 @@
 #include <new>
 
 #include "io/CBuffer.h"
+#include "tables/CM_AVFIT.h"
+#include "tables/CPGCI.h"
 #include "tables/CRTR_VMGI.h"
+#include "tables/CS_AVFIT.h"
 
 namespace {
 
@@ -13,6 +16,14 @@ template <class Accessor>
 void ReleaseTable(Accessor*& accessor) {
     if (!accessor) return;
     accessor->fnFreeAllData();
+    delete accessor;
+    accessor = nullptr;
+}
+
+// The original chain's accessor releases its record as well.
+void ReleaseTable(CPGCI*& accessor) {
+    if (!accessor) return;
+    accessor->fnFreeAllData(1);
     delete accessor;
     accessor = nullptr;
 }
@@ -45,6 +56,9 @@ CVR_MANGR::CVR_MANGR()
 
 CVR_MANGR::~CVR_MANGR() {
     ReleaseTable(m_pRTR_VMGI);
+    ReleaseTable(m_pM_AVFIT);
+    ReleaseTable(m_pS_AVFIT);
+    ReleaseTable(m_pORG_PGCI);
     delete m_pBuffer;
     m_pBuffer = nullptr;
     delete m_pModel;

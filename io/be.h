@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <type_traits>
 
 namespace vrm {
@@ -28,10 +29,14 @@ inline uint8_t be_load<uint8_t>(const uint8_t* p) {
 template <class T>
 inline void be_store(uint8_t* p, T v) {
     static_assert(std::is_unsigned<T>::value, "be_store writes unsigned values");
+    // Composed in a local array and copied in one piece: byte-wise stores
+    // through p draw false out-of-bounds warnings from some compilers.
+    uint8_t bytes[sizeof(T)];
     for (size_t i = sizeof(T); i-- > 0;) {
-        p[i] = static_cast<uint8_t>(v & 0xFF);
+        bytes[i] = static_cast<uint8_t>(v & 0xFF);
         v = static_cast<T>(v >> 4 >> 4);  // two steps: no full-width shift for 8-bit T
     }
+    std::memcpy(p, bytes, sizeof(T));
 }
 
 // The same for widths that are not a power of two (the 3-byte VOBU entry

@@ -6,6 +6,7 @@
 #include "io/CBuffer.h"
 #include "io/codecs.h"
 #include "platform/clock.h"
+#include "tables/CPGCI.h"
 
 CPL_SRPT::CPL_SRPT(BYTE)
     : m_pModel(nullptr), m_dwOwns(0), m_pBuffer(nullptr), m_dwOffset(0), m_cPL_SRP_Ns(0), m_dwPL_SRPT_EA(0) {}
@@ -81,6 +82,16 @@ DWORD CPL_SRPT::fnLoad_PL_SRPT_From_File() {
     }
     m_pModel->entries.assign(src, src + body);
     return static_cast<DWORD>(PL_SRPT::kHeaderSize + body);
+}
+
+int CPL_SRPT::fnADD_PlayList_Pointer(PGCI* pgci, BYTE pgcn) {
+    if (!pgci) return 0;
+    return AddPointer(CPGCI(pgci).fnGetPGCI_TY(0, 0, 0), pgcn);
+}
+
+int CPL_SRPT::fnSet_PL_TY(PGCI* pgci, BYTE i) {
+    if (!pgci) return 0;
+    return fnSet_c1_PL_TY(i, CPGCI(pgci).fnGetPGCI_TY(0, 0, 0));
 }
 
 int CPL_SRPT::AddPointer(BYTE plTy, BYTE pgcn) {

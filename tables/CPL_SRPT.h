@@ -11,6 +11,7 @@
 #include "platform/types.h"
 
 class CBuffer;
+struct PGCI;
 
 // Header: 3 reserved bytes, PL_SRP_Ns (1), PL_SRPT_EA (4, the table's size
 // minus 1). Entries: PL_SRP_Ns search pointers of kEntrySize bytes, as on
@@ -50,6 +51,12 @@ public:
     // Reads the table at the file offset; returns its size, or 0 (with the
     // buffer's read failure marked) when the entries pass the end of the file.
     DWORD fnLoad_PL_SRPT_From_File();
+    // Appends a search pointer for the playlist played by user-defined chain
+    // pgcn (whose record is pgci); see AddPointer. 0 for a null pgci.
+    int fnADD_PlayList_Pointer(PGCI* pgci, BYTE pgcn);
+    // PL_TY of entry i := the cell-type summary of the chain: 0 movie cells
+    // only, 0x10 still pictures only, 0x20 both.
+    int fnSet_PL_TY(PGCI* pgci, BYTE i);
     // Appends a search pointer for the playlist played by user-defined chain
     // pgcn, of playlist type plTy: created now (UTC), its name text the
     // creation date and time in both halves, cell 1 as representative

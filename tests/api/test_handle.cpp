@@ -4,7 +4,10 @@
 
 #include "api/vrmangr.h"
 #include "io/CBuffer.h"
+#include "tables/CM_AVFIT.h"
+#include "tables/CPGCI.h"
 #include "tables/CRTR_VMGI.h"
+#include "tables/CS_AVFIT.h"
 
 TEST(Handle, BeginReadLastErrorEnd) {
     void* h = fnVR_MANGRBegin();
@@ -78,5 +81,14 @@ TEST(Handle, EndReleasesTheTables) {
     m->m_pRTR_VMGI = new CRTR_VMGI(m->m_pModel->pRTR_VMGI);
     ASSERT_EQ(m->m_pRTR_VMGI->fnNew(), 1);
     CPL_SRPT(m->m_pModel->pRTR_VMGI->pPL_SRPT.get()).AddPointer(0, 1);
+    m->m_pModel->pM_AVFIT = new M_AVFIT();
+    m->m_pM_AVFIT = new CM_AVFIT(m->m_pModel->pM_AVFIT);
+    m->m_pM_AVFIT->fnNew();
+    m->m_pModel->pS_AVFIT = new S_AVFIT();
+    m->m_pS_AVFIT = new CS_AVFIT(m->m_pModel->pS_AVFIT);
+    m->m_pS_AVFIT->fnNew();
+    m->m_pModel->pORG_PGCI = new PGCI();
+    m->m_pORG_PGCI = new CPGCI(m->m_pModel->pORG_PGCI);
+    m->m_pORG_PGCI->fnNew();
     fnVR_MANGREnd(h);
 }

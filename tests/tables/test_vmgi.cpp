@@ -8,6 +8,7 @@
 #include "platform/clock.h"
 #include "support/TempDir.h"
 #include "support/Time.h"
+#include "tables/CPGCI.h"
 #include "tables/CRTR_VMGI.h"
 
 namespace {
@@ -221,4 +222,16 @@ TEST(RTR_VMGI, SerialisingACountRaisedByHandWritesWhatItReports) {
     std::vector<BYTE> out(8 + 3 * 146, 0xCC);
     ASSERT_EQ(table.fnReadData(out.data()), out.size());
     EXPECT_EQ(out.back(), 0) << "missing entries are written as zeros";
+}
+
+TEST(PL_SRPT, PlaylistTypeComesFromItsChain) {
+    PGCI chain{};
+    CPGCI(&chain).fnNew();
+    PL_SRPT model{};
+    CPL_SRPT table(&model);
+    table.fnNew();
+    EXPECT_EQ(table.fnADD_PlayList_Pointer(nullptr, 1), 0);
+    ASSERT_EQ(table.fnADD_PlayList_Pointer(&chain, 1), 1);
+    EXPECT_EQ(table.fnGet_c1_PL_TY(0), 0x10) << "a chain without movie cells";
+    EXPECT_EQ(table.fnSet_PL_TY(nullptr, 0), 0);
 }

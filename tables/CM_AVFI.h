@@ -1,0 +1,107 @@
+// CM_AVFI: accessor of M_AVFI, the movie AV file information at the end of
+// the movie AV file information table M_AVFIT: the number of recorded video
+// objects (VOBs), one search pointer per VOB, and the VOBs' M_VOBI records.
+// Layout, big-endian:
+//   0     M_VOBI_SRP_Ns (2)  number m of VOBs
+//   2     M_VOBI_SA × m (4)  byte offset of each M_VOBI from the first byte
+//                            of M_AVFIT
+//   2+4m  M_VOBI 1..m        back to back, VOB 1 first
+// VOBs are numbered from 1 in table order; a movie cell names its VOB by
+// that number.
+#ifndef VRMANGR_TABLES_CM_AVFI_H
+#define VRMANGR_TABLES_CM_AVFI_H
+
+#include <vector>
+
+#include "io/fields.h"
+#include "platform/types.h"
+#include "tables/CM_VOBI.h"
+
+class CBuffer;
+struct VR_MPEGFILE_INFO;
+
+struct M_AVFI {
+    static constexpr DWORD kHeaderSize = 2;
+    static constexpr DWORD kSrpSize = 4;
+    BYTE header[kHeaderSize] = {};
+    // The search pointers, 4 bytes each; current only after a load or a
+    // serialisation.
+    std::vector<BYTE> srp;
+    std::vector<M_VOBI> vobi;  // VOB 1 first
+};
+static_assert(sizeof(M_AVFI::header) == M_AVFI::kHeaderSize, "the M_AVFI header is 2 bytes on disc");
+
+class VRMANGR_API CM_AVFI {
+public:
+    // Binds nothing; the count is not used.
+    explicit CM_AVFI(WORD count = 0);
+    // `base` is the offset of M_AVFI from the first byte of M_AVFIT; the
+    // serialiser adds it to compute every M_VOBI_SA.
+    CM_AVFI(M_AVFI* record, DWORD base);
+    // Loading form: M_AVFI lies at file offset `start`; `base` is the file
+    // offset of M_AVFIT, to which every M_VOBI_SA is relative.
+    CM_AVFI(CBuffer* buffer, M_AVFI* record, DWORD start, DWORD base);
+    ~CM_AVFI();
+    CM_AVFI(const CM_AVFI&) = default;
+    CM_AVFI& operator=(const CM_AVFI&) = default;
+
+    // The most VOBs the 16-bit M_VOBI_SRP_Ns can count.
+    static constexpr DWORD kMaxVOBs = 0xFFFF;
+
+    int fnCheckValid() const { return m_pM_AVFI ? 1 : 0; }
+    // Zeroes the header and empties both arrays.
+    int fnSetZero();
+    // M_VOBI_SRP_Ns := 0.
+    int fnNew();
+    DWORD fndwSize() const { return m_dwSize; }
+    // The length fnReadData writes; 0 without a record or when the count
+    // names more VOBs than the record holds.
+    DWORD fndwDataSize() const;
+    // Loads M_AVFI and every M_VOBI; returns the bytes loaded. 0 (the
+    // buffer's read failure marked, the record emptied) when a count or an
+    // address points outside the file, or when the M_VOBI records together
+    // would load more bytes than the file holds (search pointers that all
+    // name one large M_VOBI).
+    DWORD fndwLoad_M_AVFI_From_File();
+    // Writes M_AVFI, recomputing the search pointers; returns
+    // fndwDataSize(), or 0 for a null out.
+    DWORD fnReadData(BYTE* out);
+    // Releases the search pointers, every VOB's time map and the M_VOBI
+    // records; the M_AVFI record stays.
+    void fnFreeAllData();
+    // Appends VOB m + 1 for a newly analysed recording whose streams are
+    // described by M_VOB_STI number stin. 0, changing nothing, without a
+    // record, for a null info or one without its VOBU table, and when the
+    // table already holds kMaxVOBs VOBs.
+    int fnADD_VOB(BYTE stin, const VR_MPEGFILE_INFO* info);
+    // VOB n (1-based) queries; 0 when n is outside 1..m.
+    int fnGet_iTH_VOBI_REC_TM(WORD n, BYTE* out5) const;
+    BYTE fnGet_iTH_VOBI_M_VOB_STIN(WORD n) const;
+    __int64 fnGet_iTH_VOBI_StartPTS(WORD n) const;
+    int fnGet_iTH_VOBI_StartPosAndEndPos(WORD n, DWORD* startPos, DWORD* endPos, DWORD* headSize, DWORD* skipFrames,
+                                         WORD system, __int64 start, __int64 end) const;
+    // The sector of the movie stream file that follows the last VOB: VOB 1's
+    // start sector plus the sizes of all VOBs, which lie back to back in
+    // number order. 0 without a record or VOB.
+    DWORD fnGet_dwTotalVOBISize() const;
+
+    VRM_SCALAR_FIELD(WORD, fnGet_wM_VOBI_SRP_Ns, fnSet_wM_VOBI_SRP_Ns, Header, 0)
+    // Search pointer i (0-based), or nullptr outside the array.
+    BYTE* fnGet_iTH_M_VOBI_SRP_Address(WORD i) const;
+    VRM_ENTRY_SCALAR_FIELD(DWORD, WORD, fnGet_dwM_VOBI_SA, fnSet_dwM_VOBI_SA, fnGet_iTH_M_VOBI_SRP_Address, 0)
+
+    M_AVFI* m_pM_AVFI;
+    CBuffer* m_pBuffer;
+    DWORD m_dwSize;  // bytes loaded by the last load
+    WORD m_wM_VOBI_SRP_Ns;  // cached VOB count
+    BYTE m_bOwner;  // when set, the destructor releases the record
+    DWORD m_dwStart;
+    DWORD m_dwBase;
+
+private:
+    BYTE* Header() const { return m_pM_AVFI ? m_pM_AVFI->header : nullptr; }
+    // VOB n (1-based), or nullptr when n is outside 1..m.
+    M_VOBI* Vob(WORD n) const;
+};
+
+#endif

@@ -1,0 +1,360 @@
+#include "tables/CM_AVFIT.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include "io/CBuffer.h"
+#include "io/be.h"
+#include "stream/VR_MPEGFILE_INFO.h"
+#include "tables/seg.h"
+
+namespace {
+
+// Audio bit rates in kbit/s by the bit-rate code of A_ATR (bits 7..0).
+constexpr DWORD kBitrates[15] = {0, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 448, 768, 1536};
+constexpr DWORD kBitrateCodes = sizeof kBitrates / sizeof kBitrates[0];
+
+// Audio coding modes as dwAudioCodingBits carries them, already at bits
+// 23..21 of A_ATR.
+constexpr DWORD kAC3 = 0;
+constexpr DWORD kMPEG1 = 0x400000;
+constexpr DWORD kMPEG2Ext = 0x600000;
+constexpr DWORD kLPCM = 0x800000;
+
+WORD VideoAttributes(const VR_MPEGFILE_INFO& info) {
+    DWORD v = 0;
+    if (info.dwMpeg2) v += 0x4000;  // MPEG-2 compression
+    if (info.dwFrameRate == 25000) v += 0x1000;  // 625 lines / 50 Hz
+    if (info.bAspectRatio != 2) v += 0x0400;  // 16:9
+    switch (info.dwWidth) {  // resolution code, bits 5..3
+        case 720: break;  // code 0
+        case 704: v += 0x08; break;  // code 1
+        case 544: v += 0x20; break;  // code 4
+        case 480: v += 0x28; break;  // code 5
+        case 352:
+            v += (info.dwHeight == 480 || info.dwHeight == 576) ? 0x10 : 0x18;  // code 2 full height, 3 half
+            break;
+        default: v += 0x18; break;  // any other size is taken as half-D1 (code 3)
+    }
+    return static_cast<WORD>(v);
+}
+
+DWORD AudioAttributes(const VR_MPEGFILE_INFO& info) {
+    const DWORD coding = info.dwAudioCodingBits;
+    DWORD v = 0;
+    if (coding == kAC3) {
+        v = 0x00C000;  // AC-3 carries dynamic range control
+    } else if (coding == kMPEG1 || coding == kMPEG2Ext || coding == kLPCM) {
+        v = coding;
+    }
+    if (coding == kMPEG1 || coding == kLPCM) {  // channel code, bits 11..8
+        if (info.dwAudioMode <= 1) {
+            v += 0x100;  // stereo or joint stereo
+        } else if (info.dwAudioMode == 2) {
+            v += 0x900;  // dual mono
+        }  // single channel: code 0
+    }
+    if (coding == kAC3 || coding == kMPEG1) {
+        // 448 kbit/s exists for AC-3 only; any rate not in the table is 0.
+        const DWORD top = coding == kAC3 ? 12 : 11;
+        for (DWORD code = 1; code <= top; ++code) {
+            if (kBitrates[code] == info.dwAudioBitrate) {
+                v += code;
+                break;
+            }
+        }
+    } else if (coding == kLPCM) {
+        v += info.dwAudioMode == 3 ? 13 : 14;  // 768 kbit/s mono, 1536 stereo
+    }
+    return v;
+}
+
+// base + frames × frame, or false when that does not fit a signed 64-bit
+// count.
+bool AddFrames(__int64 base, DWORD frames, __int64 frame, __int64* out) {
+    const __int64 ticks = static_cast<__int64>(frames) * frame;  // below 2^53
+    if (base > std::numeric_limits<__int64>::max() - ticks) return false;
+    *out = base + ticks;
+    return true;
+}
+
+}  // namespace
+
+CM_AVFIT::CM_AVFIT(BYTE)
+    : m_pM_AVFIT(nullptr), m_pBuffer(nullptr), m_dwSize(0), m_bM_VOB_STI_Ns(0), m_bOwner(0), m_dwStart(0) {}
+
+CM_AVFIT::CM_AVFIT(M_AVFIT* record)
+    : m_pM_AVFIT(record), m_pBuffer(nullptr), m_dwSize(0), m_bM_VOB_STI_Ns(0), m_bOwner(0), m_dwStart(0) {
+    m_bM_VOB_STI_Ns = fnGet_c1_M_VOB_STI_Ns();
+}
+
+CM_AVFIT::CM_AVFIT(CBuffer* buffer, M_AVFIT* record, DWORD start)
+    : m_pM_AVFIT(record), m_pBuffer(buffer), m_dwSize(0), m_bM_VOB_STI_Ns(0), m_bOwner(0), m_dwStart(start) {}
+
+CM_AVFIT::~CM_AVFIT() {
+    if (m_bOwner) delete m_pM_AVFIT;
+}
+
+BYTE* CM_AVFIT::fnGet_iTH_M_VOB_STI_Address(WORD i) const {
+    if (!m_pM_AVFIT) return nullptr;
+    const size_t at = size_t{i} * M_AVFIT::kStiSize;
+    return at + M_AVFIT::kStiSize <= m_pM_AVFIT->sti.size() ? m_pM_AVFIT->sti.data() + at : nullptr;
+}
+
+int CM_AVFIT::fnSetZero() {
+    if (!m_pM_AVFIT) return 0;
+    *m_pM_AVFIT = M_AVFIT{};
+    return 1;
+}
+
+int CM_AVFIT::fnNew() {
+    if (!m_pM_AVFIT) return 0;
+    fnSet_c1_M_AVFI_Ns(0);
+    fnSet_c1_M_VOB_STI_Ns(0);
+    fnSet_dw_M_AVFIT_EA(M_AVFIT::kHeaderSize - 1);
+    m_dwSize = M_AVFIT::kHeaderSize;
+    return 1;
+}
+
+DWORD CM_AVFIT::fndwDataSize() const {
+    if (!m_pM_AVFIT) return 0;
+    const DWORD n = fnGet_c1_M_VOB_STI_Ns();
+    if (n == 0) return M_AVFIT::kHeaderSize;
+    const DWORD avfiAt = M_AVFIT::kHeaderSize + M_AVFIT::kStiSize * n;
+    M_AVFI* avfi = m_pM_AVFIT->pM_AVFI.get();
+    return avfiAt + (avfi ? CM_AVFI(avfi, avfiAt).fndwDataSize() : 0);
+}
+
+DWORD CM_AVFIT::fndwLoad_M_AVFIT_From_File() {
+    if (!m_pM_AVFIT || !m_pBuffer) return 0;
+    *m_pM_AVFIT = M_AVFIT{};
+    vrm::ByteReader reader = m_pBuffer->Reader();
+    const uint64_t start = m_dwStart;
+    if (!reader.Bytes(start, m_pM_AVFIT->header, M_AVFIT::kHeaderSize)) {
+        m_pBuffer->MarkReadFailure(reader.FailOffset());
+        return 0;
+    }
+    if (fnGet_c1_M_AVFI_Ns() == 0) return 0;  // no recordings: nothing else to read
+
+    const BYTE n = fnGet_c1_M_VOB_STI_Ns();
+    m_bM_VOB_STI_Ns = n;
+    const uint64_t stiBytes = uint64_t{n} * M_AVFIT::kStiSize;
+    const uint64_t avfiAt = start + M_AVFIT::kHeaderSize + stiBytes;
+    DWORD avfiSize = 0;
+    if (reader.Require(start + M_AVFIT::kHeaderSize, stiBytes)) {
+        m_pM_AVFIT->sti.resize(stiBytes + M_AVFIT::kStiSize);  // with the spare slot
+        reader.Bytes(start + M_AVFIT::kHeaderSize, m_pM_AVFIT->sti.data(), stiBytes);
+        // avfiAt is inside the file, whose size fits 32 bits.
+        m_pM_AVFIT->pM_AVFI = std::make_unique<M_AVFI>();
+        avfiSize = CM_AVFI(m_pBuffer, m_pM_AVFIT->pM_AVFI.get(), static_cast<DWORD>(avfiAt), m_dwStart)
+                       .fndwLoad_M_AVFI_From_File();
+    } else {
+        m_pBuffer->MarkReadFailure(reader.FailOffset());
+    }
+    if (avfiSize == 0) {  // M_AVFI is at least its 2-byte header
+        *m_pM_AVFIT = M_AVFIT{};
+        return 0;
+    }
+    m_dwSize = static_cast<DWORD>(M_AVFIT::kHeaderSize + stiBytes + avfiSize);
+    return m_dwSize;
+}
+
+DWORD CM_AVFIT::fnReadData(BYTE* out) {
+    if (!out || !m_pM_AVFIT) return 0;
+    DWORD length = M_AVFIT::kHeaderSize;
+    const DWORD n = fnGet_c1_M_VOB_STI_Ns();
+    if (n != 0) {
+        // Records the array lacks (a count raised by hand) are written as
+        // zeros, so the length always matches the count.
+        const size_t stiBytes = size_t{n} * M_AVFIT::kStiSize;
+        const size_t have = std::min(stiBytes, m_pM_AVFIT->sti.size());
+        if (have) std::memcpy(out + length, m_pM_AVFIT->sti.data(), have);
+        std::memset(out + length + have, 0, stiBytes - have);
+        length += static_cast<DWORD>(stiBytes);
+        if (M_AVFI* avfi = m_pM_AVFIT->pM_AVFI.get()) length += CM_AVFI(avfi, length).fnReadData(out + length);
+    }
+    fnSet_dw_M_AVFIT_EA(length - 1);
+    std::memcpy(out, m_pM_AVFIT->header, M_AVFIT::kHeaderSize);
+    return length;
+}
+
+void CM_AVFIT::fnFreeAllData() {
+    if (!m_pM_AVFIT) return;
+    if (m_pM_AVFIT->pM_AVFI) {
+        CM_AVFI(m_pM_AVFIT->pM_AVFI.get(), 0).fnFreeAllData();
+        m_pM_AVFIT->pM_AVFI.reset();
+    }
+    delete m_pM_AVFIT;
+    m_pM_AVFIT = nullptr;
+}
+
+int CM_AVFIT::fnADD_Program(VR_MPEGFILE_INFO* info) {
+    if (!m_pM_AVFIT || !vrm::VOBUTableUsable(info)) return 0;
+    std::unique_ptr<M_AVFI>& avfi = m_pM_AVFIT->pM_AVFI;
+    const bool first = fnGet_c1_M_AVFI_Ns() == 0;
+    // Refuse before anything changes when M_AVFI cannot count one more VOB.
+    if (!first && avfi && CM_AVFI(avfi.get(), 0).fnGet_wM_VOBI_SRP_Ns() >= CM_AVFI::kMaxVOBs) return 0;
+    const bool madeAvfi = !avfi;
+    if (madeAvfi) avfi = std::make_unique<M_AVFI>();
+    const BYTE stin = fnADD_M_VOB_STI(info);
+    if (stin == 0) {
+        if (madeAvfi) avfi.reset();
+        return 0;
+    }
+    CM_AVFI table(avfi.get(), M_AVFIT::kHeaderSize + M_AVFIT::kStiSize * DWORD{fnGet_c1_M_VOB_STI_Ns()});
+    if (first) {
+        table.fnNew();
+        info->dwVOBStartAddr = 0;
+    } else {
+        info->dwVOBStartAddr = table.fnGet_dwTotalVOBISize();  // the sector behind the last VOB
+    }
+    table.fnADD_VOB(stin, info);  // cannot fail after the checks above
+    return 1;
+}
+
+BYTE CM_AVFIT::fnADD_M_VOB_STI(const VR_MPEGFILE_INFO* info) {
+    if (!m_pM_AVFIT || !info) return 0;
+    std::vector<BYTE>& sti = m_pM_AVFIT->sti;
+    if (fnGet_c1_M_AVFI_Ns() == 0) {
+        sti.assign(2 * M_AVFIT::kStiSize, 0);  // the first record and the spare slot
+        fnSet_M_VOB_STI_Data(0, info);
+        fnSet_c1_M_AVFI_Ns(1);
+        fnSet_c1_M_VOB_STI_Ns(1);
+        return 1;
+    }
+    const BYTE n = fnGet_c1_M_VOB_STI_Ns();
+    if (sti.size() < (size_t{n} + 1) * M_AVFIT::kStiSize) sti.resize((size_t{n} + 1) * M_AVFIT::kStiSize, 0);
+    const BYTE same = fnFindSameM_VOB_STI(n, info);
+    if (same != 0) return same;
+    // The spare slot n now holds the new attributes; it becomes record n
+    // unless that index is beyond what the getters answer.
+    if (n > kMaxSTIIndex) return 0;
+    sti.resize((size_t{n} + 2) * M_AVFIT::kStiSize, 0);
+    fnSet_c1_M_AVFI_Ns(1);
+    fnSet_c1_M_VOB_STI_Ns(static_cast<BYTE>(n + 1));
+    return static_cast<BYTE>(n + 1);
+}
+
+BYTE CM_AVFIT::fnFindSameM_VOB_STI(BYTE n, const VR_MPEGFILE_INFO* info) {
+    if (!fnSet_M_VOB_STI_Data(n, info)) return 0;
+    const BYTE* candidate = fnGet_iTH_M_VOB_STI_Address(n);
+    for (BYTE i = 0; i < n; ++i) {
+        if (std::memcmp(fnGet_iTH_M_VOB_STI_Address(i), candidate, M_AVFIT::kStiSize) == 0) {
+            return static_cast<BYTE>(i + 1);
+        }
+    }
+    return 0;
+}
+
+int CM_AVFIT::fnSet_M_VOB_STI_Data(BYTE index, const VR_MPEGFILE_INFO* info) {
+    BYTE* slot = fnGet_iTH_M_VOB_STI_Address(index);
+    if (!slot || !info) return 0;
+    // AST_Ns 1, SPST_Ns 0, A_ATR1 and the sub-picture palette zero.
+    std::memset(slot, 0, M_AVFIT::kStiSize);
+    vrm::be_store<WORD>(slot, VideoAttributes(*info));
+    slot[2] = 1;
+    vrm::be_store_n(slot + 4, 3, AudioAttributes(*info));
+    return 1;
+}
+
+int CM_AVFIT::fnGet_CellInfoFromM_VOB_STI(BYTE stin, seg* s) const {
+    if (!s || stin == 0 || !Sti(static_cast<WORD>(stin - 1))) return 0;
+    const WORD i = static_cast<WORD>(stin - 1);
+    const DWORD v = fnGet_wV_ATR(i);
+    const bool is525 = ((v >> 12) & 3) == 0;
+    s->dwMpegVersion = ((v >> 14) & 3) == 0 ? 0 : 2;
+    s->dwFrameRate = is525 ? 29970 : 25000;
+    static const DWORD kWidths[6] = {720, 704, 352, 352, 544, 480};
+    const DWORD resolution = (v >> 3) & 7;
+    if (resolution < 6) {  // codes 6 and 7 are undefined: left as they were
+        s->dwWidth = kWidths[resolution];
+        s->dwHeight = resolution == 3 ? (is525 ? 240 : 288) : (is525 ? 480 : 576);
+    }
+    s->dwWide = ((v >> 10) & 3) == 1 ? 1 : 0;
+    s->dwAST_Ns = fnGet_c1_AST_Ns(i);
+    s->dwSPST_Ns = fnGet_c1_SPST_Ns(i);
+
+    BYTE a[3];
+    fnGet_c3_A_ATR0(i, a);
+    const DWORD audio = static_cast<DWORD>(vrm::be_load_n(a, 3));
+    const DWORD coding = (audio >> 21) & 7;
+    s->dwAudioCoding = coding;
+    s->dwAudioLayer = coding == 2 ? 2 : 0;
+    s->dwSampleRate = 48000;
+    const DWORD channels = (audio >> 8) & 0xF;
+    if (channels == 0) {
+        s->dwChannels = 1;
+        s->dwAudioMode = 3;  // single channel
+    } else if (channels == 9) {
+        s->dwChannels = 2;
+        s->dwAudioMode = 2;  // dual channel
+    } else {
+        s->dwChannels = channels + 1;
+        s->dwAudioMode = 0;
+    }
+    // Codes above the table (only in a loaded table) decode as 0 kbit/s.
+    const DWORD rate = audio & 0xFF;
+    s->dwAudioBitrate = rate < kBitrateCodes ? kBitrates[rate] : 0;
+    return 1;
+}
+
+// Reports VOB vobi's stream attributes and, for the time range, its frame
+// count, duration in milliseconds, audio samples and stream-file positions.
+// A frame window narrows the range to [start + firstFrame frames,
+// start + lastFrame frames) when it lies inside it (firstFrame counts only
+// when 0 < firstFrame < lastFrame; lastFrame 0 keeps the range's end).
+// When the position lookup fails (a start behind the end, a VOB without a
+// time map or without VOBU entries) the positions, head size and skipped
+// frames are reported as 0; the other fields stay valid and the result is 1.
+int CM_AVFIT::fnGet_iTH_VOBI_Info(WORD vobi, seg* s, __int64 start, __int64 end, DWORD firstFrame,
+                                  DWORD lastFrame) const {
+    if (!m_pM_AVFIT || !m_pM_AVFIT->pM_AVFI || !s) return 0;
+    const CM_AVFI avfi(m_pM_AVFIT->pM_AVFI.get(), 0);
+    const BYTE stin = avfi.fnGet_iTH_VOBI_M_VOB_STIN(vobi);
+    if (stin == 0 || !fnGet_CellInfoFromM_VOB_STI(stin, s)) return 0;
+    s->dwSRPN = vobi;
+    s->dwCellType = 0;
+
+    const __int64 frame = s->dwFrameRate == 29970 ? 900900 : 1080000;  // 27 MHz ticks
+    __int64 windowStart = start;
+    __int64 windowEnd = end;
+    bool fits = true;
+    if (firstFrame > 0 && firstFrame < lastFrame) fits = AddFrames(start, firstFrame, frame, &windowStart);
+    if (fits && lastFrame > 0) fits = AddFrames(start, lastFrame, frame, &windowEnd);
+    if (fits && windowStart < windowEnd && windowEnd <= end) {
+        start = windowStart;
+        end = windowEnd;
+    }
+
+    const uint64_t ticks = end > start ? static_cast<uint64_t>(end) - static_cast<uint64_t>(start) : 0;
+    s->dwFrameNs = static_cast<DWORD>(ticks / static_cast<uint64_t>(frame));
+    s->dwVideoFrames = s->dwFrameNs;
+    s->dwDuration = static_cast<DWORD>(ticks / 27000 + (ticks % 27000 >= 13500 ? 1 : 0));  // ms, half up
+    // The factor is the single-precision 0.001; the product is formed in
+    // extended precision.
+    const long double samples =
+        static_cast<long double>(s->dwSampleRate) * s->dwDuration * static_cast<long double>(0.001f) + 0.5L;
+    s->dwAudioSamples = static_cast<DWORD>(static_cast<uint64_t>(samples));
+
+    DWORD startPos = 0, endPos = 0, headSize = 0, skipFrames = 0;
+    const WORD system = s->dwFrameRate != 29970 ? 0x1000 : 0;
+    if (!avfi.fnGet_iTH_VOBI_StartPosAndEndPos(vobi, &startPos, &endPos, &headSize, &skipFrames, system, start, end)) {
+        startPos = endPos = headSize = skipFrames = 0;
+    }
+    s->llStartPos = startPos;
+    s->llEndPos = endPos;
+    s->dwHeadSize = headSize;
+    s->dwSkipFrames = skipFrames;
+    return 1;
+}
+
+int CM_AVFIT::fnGet_iTH_VOBI_REC_TM(WORD vobi, BYTE* out5) const {
+    if (!m_pM_AVFIT || !m_pM_AVFIT->pM_AVFI) return 0;
+    return CM_AVFI(m_pM_AVFIT->pM_AVFI.get(), 0).fnGet_iTH_VOBI_REC_TM(vobi, out5);
+}
+
+DWORD CM_AVFIT::fnGet_dwTotalVOBISize() const {
+    if (!m_pM_AVFIT || !m_pM_AVFIT->pM_AVFI) return 0;
+    return CM_AVFI(m_pM_AVFIT->pM_AVFI.get(), 0).fnGet_dwTotalVOBISize();
+}

@@ -1,0 +1,128 @@
+// CM_AVFIT: accessor of M_AVFIT, the table of VR_MANGR.IFO that describes
+// the movie stream file VR_MOVIE.VRO. Layout, big-endian:
+//   0     reserved (2)
+//   2     M_AVFI_Ns (1)      0 while no recording exists, 1 afterwards
+//   3     M_VOB_STI_Ns (1)   number n of stream-information records
+//   4     M_AVFIT_EA (4)     the table's length minus 1
+//   8     M_VOB_STI × n      60 bytes each (below)
+//   8+60n M_AVFI             only when n != 0 (see CM_AVFI)
+// M_VOB_STI: V_ATR (2), AST_Ns (1), SPST_Ns (1), A_ATR0 (3), A_ATR1 (3),
+// reserved (2), SP_PLT (48). Each VOB names its M_VOB_STI by a 1-based
+// number; recordings with identical attributes share one record.
+#ifndef VRMANGR_TABLES_CM_AVFIT_H
+#define VRMANGR_TABLES_CM_AVFIT_H
+
+#include <memory>
+#include <vector>
+
+#include "io/fields.h"
+#include "platform/types.h"
+#include "tables/CM_AVFI.h"
+
+class CBuffer;
+struct VR_MPEGFILE_INFO;
+struct seg;
+
+struct M_AVFIT {
+    static constexpr DWORD kHeaderSize = 8;
+    static constexpr DWORD kStiSize = 60;
+    BYTE header[kHeaderSize] = {};
+    // The M_VOB_STI records in disc order, followed by one spare slot: the
+    // scratch record in which a new recording's attributes are built and
+    // compared, and which becomes the new record when none matches.
+    std::vector<BYTE> sti;
+    std::unique_ptr<M_AVFI> pM_AVFI;  // null until a recording exists
+};
+static_assert(sizeof(M_AVFIT::header) == M_AVFIT::kHeaderSize, "the M_AVFIT header is 8 bytes on disc");
+
+class VRMANGR_API CM_AVFIT {
+public:
+    // Binds nothing; the argument is not used.
+    explicit CM_AVFIT(BYTE unused);
+    // Binds the record and caches M_VOB_STI_Ns.
+    explicit CM_AVFIT(M_AVFIT* record);
+    // Loading form: the table lies at file offset `start`.
+    CM_AVFIT(CBuffer* buffer, M_AVFIT* record, DWORD start);
+    ~CM_AVFIT();
+    CM_AVFIT(const CM_AVFIT&) = default;
+    CM_AVFIT& operator=(const CM_AVFIT&) = default;
+
+    // The getters of M_VOB_STI answer record indexes 0..kMaxSTIIndex only, so
+    // at most kMaxSTIIndex + 1 distinct records are ever made.
+    static constexpr WORD kMaxSTIIndex = 64;
+
+    int fnCheckValid() const { return m_pM_AVFIT ? 1 : 0; }
+    // Zeroes the header and drops the M_VOB_STI array and M_AVFI.
+    int fnSetZero();
+    // An empty table: M_AVFI_Ns 0, M_VOB_STI_Ns 0, M_AVFIT_EA 7, size 8.
+    int fnNew();
+    // The size recorded by fnNew or by the last load; edits do not change it.
+    DWORD fndwSize() const { return m_dwSize; }
+    // The length fnReadData writes now; 0 without a record.
+    DWORD fndwDataSize() const;
+    // Loads the table at the start offset; returns the bytes loaded. 0 for a
+    // table without recordings (M_AVFI_Ns 0; nothing behind the header is
+    // read) and, with the buffer's read failure marked and the record
+    // emptied, when a count or address points outside the file.
+    DWORD fndwLoad_M_AVFIT_From_File();
+    // Writes the table (M_AVFI only when M_VOB_STI_Ns != 0), storing the
+    // new M_AVFIT_EA; returns fndwDataSize(), or 0 for a null out.
+    DWORD fnReadData(BYTE* out);
+    // Releases the whole tree and the M_AVFIT record itself; the accessor is
+    // unbound afterwards.
+    void fnFreeAllData();
+
+    // Registers a newly analysed recording: finds or adds its M_VOB_STI,
+    // stores in info->dwVOBStartAddr the sector just behind the last VOB
+    // (0 for the first), and appends its VOB. 0, changing nothing, without a
+    // record, for a null info or one without its VOBU table, when the table
+    // holds the most VOBs M_AVFI can count, or when the recording would need
+    // a stream-information record beyond index kMaxSTIIndex.
+    int fnADD_Program(VR_MPEGFILE_INFO* info);
+    // The M_VOB_STIN (1-based) describing the recording: an existing equal
+    // record or a new one. 0, changing nothing, for a null info or when a
+    // new record would lie beyond index kMaxSTIIndex.
+    BYTE fnADD_M_VOB_STI(const VR_MPEGFILE_INFO* info);
+    // Builds the recording's attributes in slot n (the spare slot) and
+    // returns the number of the first of records 0..n-1 equal to it, or 0.
+    BYTE fnFindSameM_VOB_STI(BYTE n, const VR_MPEGFILE_INFO* info);
+    // Fills slot `index` with the recording's attributes; 0 without a record,
+    // for a null info or an index outside the array.
+    int fnSet_M_VOB_STI_Data(BYTE index, const VR_MPEGFILE_INFO* info);
+    // Decodes M_VOB_STI number stin into the attribute fields of a seg.
+    int fnGet_CellInfoFromM_VOB_STI(BYTE stin, seg* s) const;
+    // Fills a seg for the time range [start, end] (27 MHz counts) of VOB
+    // vobi (1-based), narrowed by an optional frame window; see the source.
+    int fnGet_iTH_VOBI_Info(WORD vobi, seg* s, __int64 start, __int64 end, DWORD firstFrame, DWORD lastFrame) const;
+    int fnGet_iTH_VOBI_REC_TM(WORD vobi, BYTE* out5) const;
+    // The sector of the movie stream file behind the last VOB; 0 without
+    // M_AVFI.
+    DWORD fnGet_dwTotalVOBISize() const;
+
+    VRM_SCALAR_FIELD(BYTE, fnGet_c1_M_AVFI_Ns, fnSet_c1_M_AVFI_Ns, Header, 2)
+    VRM_SCALAR_FIELD(BYTE, fnGet_c1_M_VOB_STI_Ns, fnSet_c1_M_VOB_STI_Ns, Header, 3)
+    VRM_SCALAR_FIELD(DWORD, fnGet_dw_M_AVFIT_EA, fnSet_dw_M_AVFIT_EA, Header, 4)
+    // Slot i of the array (records and spare slot), or nullptr outside it.
+    BYTE* fnGet_iTH_M_VOB_STI_Address(WORD i) const;
+    VRM_ENTRY_SCALAR_FIELD(WORD, WORD, fnGet_wV_ATR, fnSet_wV_ATR, Sti, 0)
+    VRM_ENTRY_SCALAR_FIELD(BYTE, WORD, fnGet_c1_AST_Ns, fnSet_c1_AST_Ns, Sti, 2)
+    VRM_ENTRY_SCALAR_FIELD(BYTE, WORD, fnGet_c1_SPST_Ns, fnSet_c1_SPST_Ns, Sti, 3)
+    VRM_ENTRY_BYTES_FIELD(WORD, fnGet_c3_A_ATR0, fnSet_c3_A_ATR0, Sti, 4, 3)
+    VRM_ENTRY_BYTES_FIELD(WORD, fnGet_c3_A_ATR1, fnSet_c3_A_ATR1, Sti, 7, 3)
+    VRM_ENTRY_BYTES_FIELD(WORD, fnGet_c48_SP_PLT, fnSet_c48_SP_PLT, Sti, 12, 48)
+
+    M_AVFIT* m_pM_AVFIT;
+    CBuffer* m_pBuffer;
+    DWORD m_dwSize;  // as recorded by fnNew or the last load
+    BYTE m_bM_VOB_STI_Ns;  // cached M_VOB_STI_Ns
+    BYTE m_bOwner;  // when set, the destructor releases the array and record
+    DWORD m_dwStart;
+
+private:
+    BYTE* Header() const { return m_pM_AVFIT ? m_pM_AVFIT->header : nullptr; }
+    // Record i for the field accessors: nullptr above kMaxSTIIndex or
+    // outside the array.
+    BYTE* Sti(WORD i) const { return i <= kMaxSTIIndex ? fnGet_iTH_M_VOB_STI_Address(i) : nullptr; }
+};
+
+#endif

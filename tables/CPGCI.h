@@ -1,0 +1,163 @@
+// CPGCI: accessor of a program chain (PGCI): an ordered list of cells
+// grouped into programs. The management file holds one original chain,
+// ORG_PGCI, with a cell for every recording in recording order and its
+// programs grouped by recording date, and one user-defined chain (without
+// programs) per playlist.
+//
+// On disc: a 4-byte header (reserved, PG_Ns, CI_SRP_Ns), PG_Ns program
+// records PGI of 142 bytes, CI_SRP_Ns search pointers (the byte offset of
+// each cell from the chain's first byte), then the cells back to back.
+//
+// Addressing: programs and cells are numbered from 1. A cell is named by
+// its number within a program (program p, cell k stands for global cell k
+// plus the cells of programs 1..p-1) or by its global number. Entry points
+// are numbered from 1 within a cell, or globally from 1 through all cells
+// in order. The part of a cell before its first entry point is entry point
+// 0 of that cell.
+//
+// The segment of an entry point runs from it to the next entry point of its
+// cell, or for a cell's last entry point to the cell's end and on through
+// the continuation cells that follow: movie cells with no entry point, or
+// whose first entry point lies half a second or more after their start.
+#ifndef VRMANGR_TABLES_CPGCI_H
+#define VRMANGR_TABLES_CPGCI_H
+
+#include <vector>
+
+#include "io/fields.h"
+#include "platform/types.h"
+#include "tables/CCI.h"
+
+class CBuffer;
+struct M_VOBI;
+struct S_VOGI;
+
+struct PGCI {
+    static constexpr DWORD kHeaderSize = 4;
+    static constexpr DWORD kPGISize = 142;
+    static constexpr DWORD kSRPSize = 4;
+    BYTE header[kHeaderSize];
+    std::vector<BYTE> pgi;  // PG_Ns program records, as on disc
+    std::vector<BYTE> ciSrp;  // CI_SRP_Ns search pointers; current only after a load or a save
+    std::vector<CI> ci;  // CI_SRP_Ns cells, cell 1 first
+};
+
+class VRMANGR_API CPGCI {
+public:
+    // The program accessors answer for indexes 0..99 and the search-pointer
+    // accessors for 0..1999, so a chain never grows beyond 100 programs or
+    // 2000 cells.
+    static constexpr DWORD kMaxPrograms = 100;
+    static constexpr DWORD kMaxCells = 2000;
+
+    explicit CPGCI(BYTE unused = 0, WORD unused2 = 0);
+    explicit CPGCI(PGCI* record);
+    CPGCI(CBuffer* buffer, PGCI* record, DWORD start);
+    CPGCI(const CPGCI&) = default;
+    CPGCI& operator=(const CPGCI&) = default;
+
+    int fnCheckValid() const { return m_pRecord ? 1 : 0; }
+    // An empty chain: no program, no cell; size 4.
+    int fnNew();
+    int fnSetZero();
+    DWORD fndwSize() const { return m_dwSize; }
+    // Bytes fnReadData writes for the chain as it is now.
+    DWORD fndwSerialisedSize() const;
+    // Writes the chain, recomputing every cell's search pointer; returns its
+    // length (0 for a null out).
+    DWORD fnReadData(BYTE* out);
+    // Loads the chain at the start address; returns the bytes consumed, or 0
+    // (with the buffer's read failure marked) when a count or cell address
+    // points outside the file.
+    DWORD fndwLoad_PGCI_From_File();
+    // Releases programs, cells and their entry points, and with withRecord
+    // the PGCI record itself (the accessor is then unbound). The header
+    // counts are left as they were.
+    void fnFreeAllData(int withRecord);
+
+    // Appends a movie cell over VOB vobiNo to the original chain with an
+    // entry point at its start. The cell joins the last program when that
+    // program's date text is today's (UTC) date, else opens a new program.
+    // 0 when vobi is null or the chain is full.
+    int fnADD_Movie_Program(M_VOBI* vobi, WORD vobiNo);
+    // The same for a still-picture cell over all pictures of VOG vogiNo.
+    int fnADD_Still_Pic_Program(S_VOGI* vogi, WORD vogiNo);
+    // Fills program record pg (0-based) for a program that starts with cell
+    // cn: today's date as its text, its picture at the VOB's start (still
+    // programs: 01 00 00 00 00 00).
+    int fnSetNewMoviePGIData(BYTE pg, M_VOBI* vobi, WORD cn);
+    int fnSetNewStillPicPGIData(BYTE pg, S_VOGI* vogi, WORD cn);
+    // Gives the first cell of every program an entry point at its start;
+    // returns PG_Ns, or 0 when an insert fails.
+    DWORD fnAdd_C_EPI_To_First_Cell_of_Every_PG();
+    // Inserts a movie cell over the whole VOB (or from startPtm to endPtm)
+    // at 0-based cell position pos (-1 appends), without entry point.
+    int fnADD_UD_Movie_Cell(M_VOBI* vobi, WORD vobiNo, int pos);
+    int fnADD_UD_Movie_Cell(const BYTE* startPtm, const BYTE* endPtm, WORD vobiNo, int pos);
+    // Inserts a still-picture cell (with its entry point at picture 1).
+    int fnADD_UD_Still_Pic_Cell(S_VOGI* vogi, WORD vogiNo, int pos);
+    // Inserts an entry point into movie cell c (global, 1-based) at position
+    // pos; the time must lie within the cell.
+    int fnADD_Movie_Entry_Point(WORD c, WORD pos, const BYTE* ptm, const BYTE* text);
+
+    // Queries; times are 27 MHz counts, durations milliseconds.
+    int fnGetCellInfo(BYTE pg, WORD cell, BYTE* type, WORD* srpn, __int64* start, __int64* end);
+    WORD fnGetEntryPtNo(BYTE pg, WORD cell);
+    int fnTranslateAddress(int pg, int cell, WORD ep, WORD* cellIndex, WORD* epInCell);
+    // The segment of an entry point; returns the global number of its cell
+    // (0 when there is no such entry point).
+    int fnGetEntryPointInfo(int pg, int cell, WORD ep, BYTE* type, WORD* srpn, __int64* start, __int64* end,
+                            BYTE* hasNext);
+    int fnbHaveNextCell(WORD cell);
+    // 0 for movie cells only, 0x20 for movie and still cells, 0x10 for still
+    // cells only or no cell.
+    BYTE fnGetPGCI_TY(int inRange, int first, int last);
+    BYTE fnGetPG_TY(BYTE pg);
+    DWORD fnGetTotalCellDuration(BYTE stillTm, int inRange, int first, int last);
+    DWORD fnGetPGDuration(BYTE pg, BYTE stillTm);
+    DWORD fnGetTotalEntryPTDuration(BYTE stillTm, int inRange, int first, int last);
+    DWORD fnGetTotalEntryPointNs(int inRange, int first, int last);
+    DWORD fnGetPGEntryPointNs(BYTE pg);
+
+    VRM_SCALAR_FIELD(BYTE, fnGet_c1_PG_Ns, fnSet_c1_PG_Ns, Header, 1)
+    VRM_SCALAR_FIELD(WORD, fnGet_wCI_SRP_Ns, fnSet_wCI_SRP_Ns, Header, 2)
+    BYTE* fnGet_iTH_PGI_Address(BYTE i) const { return Program(i); }
+    BYTE* fnGet_iTH_CI_SRP_Address(WORD i) const { return SearchPointer(i); }
+    VRM_ENTRY_SCALAR_FIELD_GS(BYTE, BYTE, fnGet_c1_PG_TY, fnSet_c1_PG_TY, ReadProgram, Program, 1)
+    VRM_ENTRY_SCALAR_FIELD_GS(WORD, BYTE, fnGet_wC_Ns, fnSet_wC_Ns, ReadProgram, Program, 2)
+    VRM_ENTRY_BYTES_FIELD_GS(BYTE, fnGet_c128_PRM_TXTI, fnSet_c128_PRM_TXTI, ReadProgram, Program, 4, 128)
+    VRM_ENTRY_SCALAR_FIELD(WORD, BYTE, fnGet_wIT_TXT_SRPN, fnSet_wIT_TXT_SRPN, ReadProgram, 132)
+    VRM_ENTRY_SCALAR_FIELD(WORD, BYTE, fnGet_wCN, fnSet_wCN, ReadProgram, 134)
+    VRM_ENTRY_BYTES_FIELD_GS(BYTE, fnGet_c6_PICT_PT, fnSet_c6_PICT_PT, ReadProgram, Program, 136, 6)
+    VRM_ENTRY_SCALAR_FIELD(DWORD, WORD, fnGet_dwCI_SA, fnSet_dwCI_SA, ReachableSearchPointer, 0)
+
+    // Cell i (0-based), or nullptr.
+    CI* Cell(DWORD i) const;
+
+    PGCI* m_pRecord;
+    CBuffer* m_pBuffer;
+    DWORD m_dwSize;
+    BYTE m_cPG_Ns;  // cached program count
+    WORD m_wCI_SRP_Ns;  // cached cell count
+    DWORD m_dwStart;
+
+private:
+    BYTE* Header() const { return m_pRecord ? m_pRecord->header : nullptr; }
+    BYTE* Program(BYTE i) const;
+    BYTE* ReadProgram(BYTE i) const { return i < kMaxPrograms ? Program(i) : nullptr; }
+    BYTE* SearchPointer(WORD i) const;
+    BYTE* ReachableSearchPointer(WORD i) const { return i < kMaxCells ? SearchPointer(i) : nullptr; }
+    WORD CellCount() const { return fnGet_wCI_SRP_Ns(); }
+    // Global 0-based index of the first cell of program pg (1-based).
+    DWORD FirstCellOfProgram(DWORD pg) const;
+    // Inserts a zeroed cell at 0-based position pos of c cells.
+    CI* InsertCell(WORD pos, WORD c);
+    // Appends a program record for a program that does not share today's
+    // date with the last one, or counts the new cell into the last program.
+    int PlaceNewCell(bool* newProgram);
+    int AddProgramCell(M_VOBI* vobi, S_VOGI* vogi, WORD number);
+    // Adds up the positive duration of one segment piece.
+    static DWORD Milliseconds(__int64 start, __int64 end);
+};
+
+#endif

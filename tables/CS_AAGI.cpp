@@ -1,0 +1,79 @@
+#include "tables/CS_AAGI.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "io/CBuffer.h"
+
+CS_AAGI::CS_AAGI(BYTE) : m_pRecord(nullptr), m_pBuffer(nullptr), m_dwSize(0), m_cAA_ENT_Ns(0), m_dwStart(0) {}
+
+CS_AAGI::CS_AAGI(S_AAGI* record)
+    : m_pRecord(record), m_pBuffer(nullptr), m_dwSize(0), m_cAA_ENT_Ns(fnGet_c1_AA_ENT_Ns()), m_dwStart(0) {}
+
+CS_AAGI::CS_AAGI(CBuffer* buffer, S_AAGI* record, DWORD start)
+    : m_pRecord(record), m_pBuffer(buffer), m_dwSize(0), m_cAA_ENT_Ns(0), m_dwStart(start) {}
+
+BYTE* CS_AAGI::Slot(BYTE i) const {
+    if (!m_pRecord) return nullptr;
+    const size_t at = size_t{S_AAGI::kEntrySize} * i;
+    if (at + S_AAGI::kEntrySize > m_pRecord->entries.size()) return nullptr;
+    return m_pRecord->entries.data() + at;
+}
+
+int CS_AAGI::fnSetZero() {
+    if (!m_pRecord) return 0;
+    std::memset(m_pRecord->general, 0, S_AAGI::kGeneralSize);
+    const size_t n = std::min(size_t{S_AAGI::kEntrySize} * m_cAA_ENT_Ns, m_pRecord->entries.size());
+    std::fill_n(m_pRecord->entries.begin(), n, BYTE{0});
+    return 1;
+}
+
+DWORD CS_AAGI::fndwSize() {
+    m_dwSize = S_AAGI::kGeneralSize + S_AAGI::kEntrySize * DWORD{m_cAA_ENT_Ns};
+    return m_dwSize;
+}
+
+DWORD CS_AAGI::fndwLoad_S_AAGI_From_File() {
+    if (!m_pRecord || !m_pBuffer) return 0;
+    std::memset(m_pRecord->general, 0, S_AAGI::kGeneralSize);
+    std::vector<BYTE>().swap(m_pRecord->entries);
+    m_dwSize = 0;
+    m_cAA_ENT_Ns = 0;
+
+    vrm::ByteReader reader = m_pBuffer->Reader();
+    const uint64_t at = m_dwStart;
+    if (!reader.Bytes(at, m_pRecord->general, S_AAGI::kGeneralSize)) {
+        m_pBuffer->MarkReadFailure(reader.FailOffset());
+        std::memset(m_pRecord->general, 0, S_AAGI::kGeneralSize);
+        return 0;
+    }
+    const BYTE k = fnGet_c1_AA_ENT_Ns();
+    const uint64_t body = uint64_t{S_AAGI::kEntrySize} * k;
+    const BYTE* src = reader.Span(at + S_AAGI::kGeneralSize, body);
+    if (!src) {
+        m_pBuffer->MarkReadFailure(reader.FailOffset());
+        std::memset(m_pRecord->general, 0, S_AAGI::kGeneralSize);
+        return 0;
+    }
+    m_pRecord->entries.assign(src, src + body);
+    m_cAA_ENT_Ns = k;
+    m_dwSize = static_cast<DWORD>(S_AAGI::kGeneralSize + body);
+    return m_dwSize;
+}
+
+DWORD CS_AAGI::fndwDataSize() const {
+    if (!m_pRecord) return 0;
+    return S_AAGI::kGeneralSize + S_AAGI::kEntrySize * DWORD{fnGet_c1_AA_ENT_Ns()};
+}
+
+DWORD CS_AAGI::fnReadData(BYTE* out) {
+    if (!out || !m_pRecord) return 0;
+    const BYTE k = fnGet_c1_AA_ENT_Ns();
+    const size_t body = size_t{S_AAGI::kEntrySize} * k;
+    const size_t have = std::min(body, m_pRecord->entries.size());
+    std::memcpy(out, m_pRecord->general, S_AAGI::kGeneralSize);
+    if (have) std::memcpy(out + S_AAGI::kGeneralSize, m_pRecord->entries.data(), have);
+    std::memset(out + S_AAGI::kGeneralSize + have, 0, body - have);
+    m_cAA_ENT_Ns = k;
+    return static_cast<DWORD>(S_AAGI::kGeneralSize + body);
+}

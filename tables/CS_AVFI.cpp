@@ -1,0 +1,173 @@
+#include "tables/CS_AVFI.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+#include "io/CBuffer.h"
+
+CS_AVFI::CS_AVFI(WORD)
+    : m_pRecord(nullptr), m_pBuffer(nullptr), m_dwSize(0), m_wS_VOGI_SRP_Ns(0), m_dwStart(0), m_dwBase(0) {}
+
+CS_AVFI::CS_AVFI(S_AVFI* record, DWORD base)
+    : m_pRecord(record),
+      m_pBuffer(nullptr),
+      m_dwSize(0),
+      m_wS_VOGI_SRP_Ns(fnGet_wS_VOGI_SRP_Ns()),
+      m_dwStart(0),
+      m_dwBase(base) {}
+
+CS_AVFI::CS_AVFI(CBuffer* buffer, S_AVFI* record, DWORD start, DWORD base)
+    : m_pRecord(record), m_pBuffer(buffer), m_dwSize(0), m_wS_VOGI_SRP_Ns(0), m_dwStart(start), m_dwBase(base) {}
+
+BYTE* CS_AVFI::Slot(WORD i) const {
+    if (!m_pRecord) return nullptr;
+    const size_t at = size_t{S_AVFI::kSrpSize} * i;
+    if (at + S_AVFI::kSrpSize > m_pRecord->srp.size()) return nullptr;
+    return m_pRecord->srp.data() + at;
+}
+
+S_VOGI* CS_AVFI::fnGet_iTH_VOGI(WORD vogi) const {
+    if (!m_pRecord || vogi == 0 || vogi > fnGet_wS_VOGI_SRP_Ns() || vogi > m_pRecord->vogi.size()) return nullptr;
+    return &m_pRecord->vogi[vogi - 1u];
+}
+
+int CS_AVFI::fnNew() {
+    if (!m_pRecord) return 0;
+    fnSet_wS_VOGI_SRP_Ns(0);
+    m_wS_VOGI_SRP_Ns = 0;
+    return 1;
+}
+
+int CS_AVFI::fnSetZero() {
+    if (!m_pRecord) return 0;
+    std::memset(m_pRecord->header, 0, S_AVFI::kHeaderSize);
+    const size_t pointers = std::min(size_t{S_AVFI::kSrpSize} * m_wS_VOGI_SRP_Ns, m_pRecord->srp.size());
+    std::fill_n(m_pRecord->srp.begin(), pointers, BYTE{0});
+    const size_t vogs = std::min(size_t{m_wS_VOGI_SRP_Ns}, m_pRecord->vogi.size());
+    for (size_t i = 0; i < vogs; ++i) m_pRecord->vogi[i] = S_VOGI{};
+    return 1;
+}
+
+void CS_AVFI::fnFreeAllData() {
+    if (!m_pRecord) return;
+    std::vector<BYTE>().swap(m_pRecord->srp);
+    std::vector<S_VOGI>().swap(m_pRecord->vogi);
+}
+
+void CS_AVFI::Clear() {
+    std::memset(m_pRecord->header, 0, S_AVFI::kHeaderSize);
+    fnFreeAllData();
+}
+
+DWORD CS_AVFI::fndwLoad_S_AVFI_From_File() {
+    if (!m_pRecord || !m_pBuffer) return 0;
+    Clear();
+    m_dwSize = 0;
+    m_wS_VOGI_SRP_Ns = 0;
+
+    vrm::ByteReader reader = m_pBuffer->Reader();
+    const uint64_t at = m_dwStart;
+    const uint64_t fileSize = reader.Size();
+    auto fail = [&](uint64_t offset) -> DWORD {
+        m_pBuffer->MarkReadFailure(offset);
+        Clear();
+        return 0;
+    };
+    if (!reader.Bytes(at, m_pRecord->header, S_AVFI::kHeaderSize)) return fail(reader.FailOffset());
+    const WORD n = fnGet_wS_VOGI_SRP_Ns();
+    const uint64_t pointerBytes = uint64_t{S_AVFI::kSrpSize} * n;
+    const BYTE* src = reader.Span(at + S_AVFI::kHeaderSize, pointerBytes);
+    if (!src) return fail(reader.FailOffset());
+    m_pRecord->srp.assign(src, src + pointerBytes);
+    uint64_t size = S_AVFI::kHeaderSize + pointerBytes;
+
+    m_pRecord->vogi.resize(n);
+    for (WORD i = 0; i < n; ++i) {
+        const uint64_t vogAt = uint64_t{m_dwBase} + fnGet_dwS_VOGI_SA(i);
+        if (!reader.Has(vogAt, S_VOGI::kGeneralSize)) return fail(vogAt);
+        CS_VOGI vog(m_pBuffer, &m_pRecord->vogi[i], static_cast<DWORD>(vogAt));
+        const DWORD vogSize = vog.fndwLoad_S_VOGI_From_File();
+        if (!vogSize) return fail(vogAt);
+        size += vogSize;
+        // VOGs may share bytes on disc; their copies may not add up to more
+        // than the file holds.
+        if (size > fileSize) return fail(vogAt);
+    }
+    m_wS_VOGI_SRP_Ns = n;
+    m_dwSize = static_cast<DWORD>(size);
+    return m_dwSize;
+}
+
+DWORD CS_AVFI::fndwDataSize() const {
+    if (!m_pRecord) return 0;
+    const WORD n = fnGet_wS_VOGI_SRP_Ns();
+    DWORD size = S_AVFI::kHeaderSize + S_AVFI::kSrpSize * DWORD{n};
+    for (WORD i = 0; i < n; ++i) {
+        if (i < m_pRecord->vogi.size()) {
+            size += CS_VOGI(&m_pRecord->vogi[i]).fndwDataSize();
+        } else {
+            size += S_VOGI::kGeneralSize;
+        }
+    }
+    return size;
+}
+
+DWORD CS_AVFI::fnReadData(BYTE* out) {
+    if (!out || !m_pRecord) return 0;
+    const WORD n = fnGet_wS_VOGI_SRP_Ns();
+    m_wS_VOGI_SRP_Ns = n;
+    std::memcpy(out, m_pRecord->header, S_AVFI::kHeaderSize);
+    DWORD pos = S_AVFI::kHeaderSize;
+    if (n > 0) {
+        if (m_pRecord->srp.size() < size_t{S_AVFI::kSrpSize} * n) m_pRecord->srp.resize(size_t{S_AVFI::kSrpSize} * n, 0);
+        pos += S_AVFI::kSrpSize * DWORD{n};
+        for (WORD i = 0; i < n; ++i) {
+            fnSet_dwS_VOGI_SA(i, m_dwBase + pos);
+            if (i < m_pRecord->vogi.size()) {
+                pos += CS_VOGI(&m_pRecord->vogi[i]).fnReadData(out + pos);
+            } else {
+                std::memset(out + pos, 0, S_VOGI::kGeneralSize);
+                pos += S_VOGI::kGeneralSize;
+            }
+        }
+        std::memcpy(out + S_AVFI::kHeaderSize, m_pRecord->srp.data(), size_t{S_AVFI::kSrpSize} * n);
+    }
+    return pos;
+}
+
+int CS_AVFI::fnADD_VOGI(BYTE stin, const VR_MPEGFILE_INFO* info) {
+    if (!m_pRecord) return 0;
+    const WORD n = fnGet_wS_VOGI_SRP_Ns();
+    if (n == 0xFFFF) return 0;
+    // Build the new VOG aside first, so that a refused one changes nothing.
+    S_VOGI added{};
+    if (!CS_VOGI(&added).fnADD_VOGI(stin, info)) return 0;
+    // The search pointers are recomputed by the next serialisation.
+    m_pRecord->srp.assign(size_t{S_AVFI::kSrpSize} * (n + 1u), 0);
+    m_pRecord->vogi.resize(n);
+    m_pRecord->vogi.push_back(std::move(added));
+    fnSet_wS_VOGI_SRP_Ns(static_cast<WORD>(n + 1));
+    m_wS_VOGI_SRP_Ns = static_cast<WORD>(n + 1);
+    return 1;
+}
+
+int CS_AVFI::fnGet_iTH_VOGI_REC_TM(WORD vogi, BYTE* out) const {
+    S_VOGI* record = fnGet_iTH_VOGI(vogi);
+    if (!record) return 0;
+    return CS_VOGI(record).fnGet_c5_FIRST_VOB_REC_TM(out);
+}
+
+BYTE CS_AVFI::fnGet_iTH_VOGI_S_VOB_STIN(WORD vogi) const {
+    S_VOGI* record = fnGet_iTH_VOGI(vogi);
+    return record ? CS_VOGI(record).fnGet_c1_S_VOB_STIN() : 0;
+}
+
+int CS_AVFI::fnGet_iTH_VOGI_StartPosAndEndPos(WORD vogi, DWORD* start, DWORD* end) const {
+    S_VOGI* record = fnGet_iTH_VOGI(vogi);
+    if (!record || !start || !end) return 0;
+    const CS_VOGI vog(record);
+    *start = vog.fnGet_dwS_VOG_SA() * 2048u;
+    *end = *start + 2048u * DWORD{vog.fnGet_c1_V_PART_SZ(0)};
+    return 1;
+}

@@ -1,0 +1,140 @@
+// CS_AVFIT: accessor of S_AVFIT, the still AV file information table of
+// VR_MANGR.IFO, which describes the still-picture stream file VR_STILL.VRO:
+//
+//   8-byte header   S_AVFI_Ns (1), S_AAFI_Ns (1), S_VOB_STI_Ns (1),
+//                   S_AA_STI_Ns (1), S_AVFIT_EA (4, the table's length - 1)
+//   S_VOB_STI x n   54 bytes each: V_ATR (2), OA_ATR (2), 2 bytes, SP_PLT (48)
+//   S_AVFI          the VOGs (CS_AVFI)
+//   S_AA_STI x m    2 bytes each: AA_ATR     } only with additional audio
+//   S_AAFI          the additional audio     } (S_AAFI_Ns != 0)
+//
+// Everything behind the header is present only once a still picture exists
+// (S_AVFI_Ns != 0). Addresses inside the S_AVFI and the S_AAFI count from
+// the table's first byte. Each VOG names the S_VOB_STI of its pictures by a
+// 1-based number; still files with equal attributes share one S_VOB_STI.
+#ifndef VRMANGR_TABLES_CS_AVFIT_H
+#define VRMANGR_TABLES_CS_AVFIT_H
+
+#include <memory>
+#include <vector>
+
+#include "io/fields.h"
+#include "platform/types.h"
+#include "tables/CS_AAFI.h"
+#include "tables/CS_AVFI.h"
+
+class CBuffer;
+struct VR_MPEGFILE_INFO;
+struct seg;
+
+// The header as on disc, then the sub-records. The S_VOB_STI array always
+// holds one slot more than S_VOB_STI_Ns once it exists: new attributes are
+// built in that spare slot and kept when no existing record matches. The
+// loader gives the S_AA_STI array a spare slot too.
+struct S_AVFIT {
+    static constexpr DWORD kHeaderSize = 8;
+    static constexpr DWORD kStiSize = 54;
+    static constexpr DWORD kAaStiSize = 2;
+    BYTE header[kHeaderSize];
+    std::vector<BYTE> sti;
+    std::unique_ptr<S_AVFI> pS_AVFI;
+    std::vector<BYTE> aaSti;
+    std::unique_ptr<S_AAFI> pS_AAFI;
+};
+
+class VRMANGR_API CS_AVFIT {
+public:
+    // The attribute getters answer for record indexes 0..kMaxGetIndex only,
+    // so the table never grows beyond kMaxStiRecords S_VOB_STI records.
+    static constexpr BYTE kMaxGetIndex = 64;
+    static constexpr BYTE kMaxStiRecords = kMaxGetIndex + 1;
+
+    // Binds nothing; the count arguments are not used.
+    explicit CS_AVFIT(BYTE unusedSti = 0, BYTE unusedAaSti = 0);
+    explicit CS_AVFIT(S_AVFIT* record);
+    CS_AVFIT(CBuffer* buffer, S_AVFIT* record, DWORD start);
+    ~CS_AVFIT() = default;
+    CS_AVFIT(const CS_AVFIT&) = default;
+    CS_AVFIT& operator=(const CS_AVFIT&) = default;
+
+    int fnCheckValid() const { return m_pRecord ? 1 : 0; }
+    // A table without still pictures: all counts 0, S_AVFIT_EA 7, size 8.
+    int fnNew();
+    // Zeroes the header and drops every sub-record; 0 without a record.
+    int fnSetZero();
+    // The size recorded by fnNew or the last load.
+    DWORD fndwSize() const { return m_dwSize; }
+    // Bytes fnReadData writes now (at most 65536 fit the save's buffer).
+    DWORD fndwDataSize() const;
+    // Writes the table and sets S_AVFIT_EA to its length - 1; returns the
+    // length, 0 for a null out or no record. Counts raised by hand beyond
+    // the records held are written with zero records.
+    DWORD fnReadData(BYTE* out);
+    // Loads the table at the start address; returns the bytes loaded, or 0
+    // with the buffer's read failure marked and the record left empty when
+    // any part lies outside the file or the parts together exceed the
+    // file's size.
+    DWORD fndwLoad_S_AVFIT_From_File();
+    // Releases every sub-record and the S_AVFIT record itself, and unbinds.
+    void fnFreeAllData();
+
+    // Registers one analysed still file: its attributes (shared with an
+    // equal S_VOB_STI or added) and one VOG. 0, and nothing changes, without
+    // a record or info, for more than 255 pictures or pictures without a
+    // picture table, when the table holds 65535 VOGs, or when new attributes
+    // would exceed kMaxStiRecords.
+    int fnADD_Program(const VR_MPEGFILE_INFO* info);
+    // The 1-based number of the S_VOB_STI that describes info, added when
+    // none matches; 0 (nothing added) without a record or info, or when an
+    // addition would exceed kMaxStiRecords.
+    BYTE fnADD_S_VOB_STI(const VR_MPEGFILE_INFO* info);
+    // Builds the attributes of info in slot n and returns the number (1..n)
+    // of the first of the n records equal to it in all 54 bytes, or 0.
+    BYTE fnFindSameS_VOB_STI(BYTE n, const VR_MPEGFILE_INFO* info);
+    // Rebuilds slot i (0-based, any slot the array holds, the spare one
+    // included) from info; 0 when there is no slot i or no info.
+    int fnSet_S_VOB_STI_Data(BYTE i, const VR_MPEGFILE_INFO* info);
+    // FIRST_VOB_REC_TM of VOG vogi (1-based) to out; 0 without an S_AVFI or
+    // for a vogi out of range.
+    int fnGet_iTH_VOGI_REC_TM(WORD vogi, BYTE* out) const;
+    // Decodes S_VOB_STI number stin into the attribute fields of s; 0 (s
+    // unchanged) for a null s or a stin that names no record.
+    int fnGet_CellInfoFromS_VOB_STI(BYTE stin, seg* s) const;
+    // Fills s for VOG vogi as one still picture shown stillTm seconds; 0 (s
+    // unchanged) without an S_AVFI, for a vogi out of range, or when the VOG
+    // names no existing S_VOB_STI.
+    int fnGet_iTH_VOGI_Info(WORD vogi, seg* s, BYTE stillTm) const;
+
+    VRM_SCALAR_FIELD(BYTE, fnGet_c1_S_AVFI_Ns, fnSet_c1_S_AVFI_Ns, Header, 0)
+    VRM_SCALAR_FIELD(BYTE, fnGet_c1_S_AAFI_Ns, fnSet_c1_S_AAFI_Ns, Header, 1)
+    VRM_SCALAR_FIELD(BYTE, fnGet_c1_S_VOB_STI_Ns, fnSet_c1_S_VOB_STI_Ns, Header, 2)
+    VRM_SCALAR_FIELD(BYTE, fnGet_c1_S_AA_STI_Ns, fnSet_c1_S_AA_STI_Ns, Header, 3)
+    VRM_SCALAR_FIELD(DWORD, fnGet_dw_S_AVFIT_EA, fnSet_dw_S_AVFIT_EA, Header, 4)
+    // Slot i of the arrays (whatever the counts say), or nullptr.
+    BYTE* fnGet_iTH_S_VOB_STI_Address(BYTE i) const { return StiSlot(i); }
+    BYTE* fnGet_iTH_S_AA_STI_Address(BYTE i) const { return AaStiSlot(i); }
+    VRM_ENTRY_SCALAR_FIELD_GS(WORD, BYTE, fnGet_wV_ATR, fnSet_wV_ATR, ReadSti, Sti, 0)
+    VRM_ENTRY_SCALAR_FIELD_GS(WORD, BYTE, fnGet_wOA_ATR, fnSet_wOA_ATR, ReadSti, Sti, 2)
+    VRM_ENTRY_BYTES_FIELD_GS(BYTE, fnGet_c48_SP_PLT, fnSet_c48_SP_PLT, ReadSti, Sti, 6, 48)
+    VRM_ENTRY_SCALAR_FIELD_GS(WORD, BYTE, fnGet_wAA_ATR, fnSet_wAA_ATR, ReadAaSti, AaSti, 0)
+
+    S_AVFIT* m_pRecord;
+    CBuffer* m_pBuffer;
+    DWORD m_dwSize;
+    BYTE m_cS_VOB_STI_Ns;  // cached by the binding constructor, the loader and the adds
+    BYTE m_cS_AA_STI_Ns;  // cached by the binding constructor and the loader
+    DWORD m_dwStart;
+
+private:
+    BYTE* Header() const { return m_pRecord ? m_pRecord->header : nullptr; }
+    BYTE* StiSlot(BYTE i) const;
+    BYTE* AaStiSlot(BYTE i) const;
+    // Records that lie below their count, and those the getters answer for.
+    BYTE* Sti(BYTE i) const { return i < fnGet_c1_S_VOB_STI_Ns() ? StiSlot(i) : nullptr; }
+    BYTE* AaSti(BYTE i) const { return i < fnGet_c1_S_AA_STI_Ns() ? AaStiSlot(i) : nullptr; }
+    BYTE* ReadSti(BYTE i) const { return i <= kMaxGetIndex ? Sti(i) : nullptr; }
+    BYTE* ReadAaSti(BYTE i) const { return i <= kMaxGetIndex ? AaSti(i) : nullptr; }
+    void ReleaseSubRecords();
+};
+
+#endif

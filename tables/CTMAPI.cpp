@@ -1,0 +1,219 @@
+#include "tables/CTMAPI.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "io/CBuffer.h"
+#include "stream/VR_MPEGFILE_INFO.h"
+
+namespace vrm {
+bool VOBUTableUsable(const VR_MPEGFILE_INFO* info) {
+    return info && (info->pVOBUTable || (info->dwVOBUNs & 0xFFFF) == 0);
+}
+}  // namespace vrm
+
+namespace {
+
+// Largest values of the VOBU entry's bit fields.
+constexpr unsigned kMaxPbTm = 63;  // VOBU_PB_TM, 6 bits of video fields
+constexpr unsigned kMaxVobuSz = 1023;  // VOBU_SZ, 10 bits of sectors
+
+BYTE* EntryAt(std::vector<BYTE>& entries, DWORD i, DWORD width) {
+    if (uint64_t{i} * width + width > entries.size()) return nullptr;
+    return entries.data() + uint64_t{i} * width;
+}
+
+}  // namespace
+
+CTMAPI::CTMAPI(WORD, WORD)
+    : m_pTMAPI(nullptr), m_pBuffer(nullptr), m_dwSize(0), m_dwTM_ENT_Ns(0), m_dwVOBU_ENT_Ns(0), m_bOwner(0), m_dwStart(0) {}
+
+CTMAPI::CTMAPI(TMAPI* record)
+    : m_pTMAPI(record), m_pBuffer(nullptr), m_dwSize(0), m_dwTM_ENT_Ns(0), m_dwVOBU_ENT_Ns(0), m_bOwner(0), m_dwStart(0) {
+    m_dwTM_ENT_Ns = fnGet_wTM_ENT_Ns();
+    m_dwVOBU_ENT_Ns = fnGet_wVOBU_ENT_Ns();
+}
+
+CTMAPI::CTMAPI(CBuffer* buffer, TMAPI* record, DWORD start)
+    : m_pTMAPI(record), m_pBuffer(buffer), m_dwSize(0), m_dwTM_ENT_Ns(0), m_dwVOBU_ENT_Ns(0), m_bOwner(0), m_dwStart(start) {}
+
+CTMAPI::~CTMAPI() {
+    if (m_bOwner) delete m_pTMAPI;
+}
+
+BYTE* CTMAPI::fnGet_iTH_TM_ENT_Address(DWORD i) const {
+    return m_pTMAPI ? EntryAt(m_pTMAPI->tmEntries, i, TMAPI::kTmEntSize) : nullptr;
+}
+
+BYTE* CTMAPI::fnGet_iTH_VOBU_ENT_Address(DWORD i) const {
+    return m_pTMAPI ? EntryAt(m_pTMAPI->vobuEntries, i, TMAPI::kVobuEntSize) : nullptr;
+}
+
+int CTMAPI::fnSetZero() {
+    if (!m_pTMAPI) return 0;
+    std::memset(m_pTMAPI->header, 0, TMAPI::kHeaderSize);
+    std::vector<BYTE>& tm = m_pTMAPI->tmEntries;
+    std::vector<BYTE>& vobu = m_pTMAPI->vobuEntries;
+    std::fill_n(tm.begin(), std::min<uint64_t>(uint64_t{m_dwTM_ENT_Ns} * TMAPI::kTmEntSize, tm.size()), BYTE{0});
+    std::fill_n(vobu.begin(), std::min<uint64_t>(uint64_t{m_dwVOBU_ENT_Ns} * TMAPI::kVobuEntSize, vobu.size()), BYTE{0});
+    return 1;
+}
+
+DWORD CTMAPI::fndwSize() {
+    if (!m_pTMAPI) return 0;
+    m_dwSize = TMAPI::kHeaderSize + TMAPI::kTmEntSize * m_dwTM_ENT_Ns + TMAPI::kVobuEntSize * m_dwVOBU_ENT_Ns;
+    return m_dwSize;
+}
+
+DWORD CTMAPI::fndwDataSize() const {
+    if (!m_pTMAPI) return 0;
+    return TMAPI::kHeaderSize + TMAPI::kTmEntSize * DWORD{fnGet_wTM_ENT_Ns()} +
+           TMAPI::kVobuEntSize * DWORD{fnGet_wVOBU_ENT_Ns()};
+}
+
+DWORD CTMAPI::fndwLoad_TMAPI_From_File() {
+    if (!m_pTMAPI || !m_pBuffer) return 0;
+    *m_pTMAPI = TMAPI{};
+    vrm::ByteReader reader = m_pBuffer->Reader();
+    const uint64_t start = m_dwStart;
+    if (reader.Bytes(start, m_pTMAPI->header, TMAPI::kHeaderSize)) {
+        m_dwTM_ENT_Ns = fnGet_wTM_ENT_Ns();
+        m_dwVOBU_ENT_Ns = fnGet_wVOBU_ENT_Ns();
+        const uint64_t tmBytes = uint64_t{m_dwTM_ENT_Ns} * TMAPI::kTmEntSize;
+        const uint64_t vobuBytes = uint64_t{m_dwVOBU_ENT_Ns} * TMAPI::kVobuEntSize;
+        const uint64_t tmAt = start + TMAPI::kHeaderSize;
+        // Both arrays are checked against the file before anything is
+        // allocated for them.
+        if (reader.Require(tmAt, tmBytes) && reader.Require(tmAt + tmBytes, vobuBytes)) {
+            m_pTMAPI->tmEntries.resize(tmBytes);
+            m_pTMAPI->vobuEntries.resize(vobuBytes);
+            reader.Bytes(tmAt, m_pTMAPI->tmEntries.data(), tmBytes);
+            reader.Bytes(tmAt + tmBytes, m_pTMAPI->vobuEntries.data(), vobuBytes);
+        }
+    }
+    if (!reader.Ok()) {
+        m_pBuffer->MarkReadFailure(reader.FailOffset());
+        *m_pTMAPI = TMAPI{};
+        m_dwTM_ENT_Ns = m_dwVOBU_ENT_Ns = 0;
+        return 0;
+    }
+    m_dwSize = fndwDataSize();
+    return m_dwSize;
+}
+
+DWORD CTMAPI::fnReadData(BYTE* out) const {
+    if (!out || !m_pTMAPI) return 0;
+    const DWORD length = fndwDataSize();
+    std::memcpy(out, m_pTMAPI->header, TMAPI::kHeaderSize);
+    // The counts come from the header: a time entry in the spare slot is not
+    // written, and entries the arrays lack are written as zeros so that the
+    // length always matches the header.
+    const std::vector<BYTE>* arrays[2] = {&m_pTMAPI->tmEntries, &m_pTMAPI->vobuEntries};
+    const size_t bytes[2] = {size_t{fnGet_wTM_ENT_Ns()} * TMAPI::kTmEntSize,
+                             size_t{fnGet_wVOBU_ENT_Ns()} * TMAPI::kVobuEntSize};
+    BYTE* at = out + TMAPI::kHeaderSize;
+    for (int k = 0; k < 2; ++k) {
+        const size_t have = std::min(bytes[k], arrays[k]->size());
+        if (have) std::memcpy(at, arrays[k]->data(), have);
+        std::memset(at + have, 0, bytes[k] - have);
+        at += bytes[k];
+    }
+    return length;
+}
+
+int CTMAPI::fnSet_c3_VOBU_Entry(DWORD i, BYTE firstRef, BYTE pbTm, WORD size) {
+    BYTE* entry = fnGet_iTH_VOBU_ENT_Address(i);
+    if (!entry) return 0;
+    const unsigned fields = std::min<unsigned>(pbTm, kMaxPbTm);
+    const unsigned sectors = std::min<unsigned>(size, kMaxVobuSz);
+    entry[0] = firstRef;
+    entry[1] = static_cast<BYTE>((fields << 2) | (sectors >> 8));
+    entry[2] = static_cast<BYTE>(sectors & 0xFF);
+    return 1;
+}
+
+BYTE CTMAPI::fnGet_bVOBU_PB_TM(DWORD i) const {
+    const BYTE* entry = fnGet_iTH_VOBU_ENT_Address(i);
+    return entry ? static_cast<BYTE>(entry[1] >> 2) : 0;
+}
+
+WORD CTMAPI::fnGet_wVOBU_SZ(DWORD i) const {
+    const BYTE* entry = fnGet_iTH_VOBU_ENT_Address(i);
+    return entry ? static_cast<WORD>((entry[1] & 3u) * 256u + entry[2]) : 0;
+}
+
+DWORD CTMAPI::fnGet_dwTotal_VOBU_ENT_Size() const {
+    DWORD total = 0;
+    for (DWORD i = 0; i < m_dwVOBU_ENT_Ns; ++i) {
+        if (!fnGet_iTH_VOBU_ENT_Address(i)) break;
+        total += fnGet_wVOBU_SZ(i);
+    }
+    return total;
+}
+
+// Builds the map of a newly analysed recording:
+//  - TM_ENT_Ns is ceil(frames × c) truncated to 16 bits, with c = 0.004 for
+//    625/50 and the double nearest to 1/300 for 525/60. That constant lies
+//    slightly above 1/300, so a 525/60 frame count that is a multiple of 300
+//    can give one entry more than the quotient (2100 frames give 8); the
+//    product is a double, rounded before the ceiling.
+//  - ADR_OFS is the VOB's start sector, which the movie table stored in
+//    dwVOBStartAddr just before.
+//  - Each VOBU gets an entry from the stream library's VOBU table; its size
+//    is the distance to the next element's address (the table has one
+//    closing element behind the last VOBU).
+//  - A time entry marks the VOB's start and then every 10 seconds of
+//    playback (500 fields at 625/50, 600 at 525/60): the VOBU that holds the
+//    boundary, the fields from its start to the boundary, and its address.
+//    At most one boundary is marked per VOBU.
+// There is room for TM_ENT_Ns + 1 time entries (the last one spare, never
+// saved). Playback times that add up to more than the frame count would give
+// more boundaries than that; the surplus boundaries are dropped.
+int CTMAPI::fnADD_TMAPI(const VR_MPEGFILE_INFO* info) {
+    if (!m_pTMAPI || !info) return 0;
+    const bool pal = info->dwFrameRate == 25000;
+    const double perFrame = pal ? 0.004 : 0.0033333333333333335;
+    const double product = static_cast<double>(info->dwFrameNs) * perFrame;
+    const WORD tmEntNs = static_cast<WORD>(static_cast<uint64_t>(std::ceil(product)) & 0xFFFF);
+    const bool usable = vrm::VOBUTableUsable(info);
+    const WORD vobuEntNs = usable ? static_cast<WORD>(info->dwVOBUNs & 0xFFFF) : 0;
+
+    fnSet_wTM_ENT_Ns(usable ? tmEntNs : 0);
+    fnSet_wVOBU_ENT_Ns(vobuEntNs);
+    fnSet_wTM_OFS(0);
+    fnSet_dwADR_OFS(info->dwVOBStartAddr);
+    m_pTMAPI->tmEntries.assign(usable ? (size_t{tmEntNs} + 1) * TMAPI::kTmEntSize : 0, 0);
+    m_pTMAPI->vobuEntries.assign(size_t{vobuEntNs} * TMAPI::kVobuEntSize, 0);
+    m_dwTM_ENT_Ns = usable ? tmEntNs : 0;
+    m_dwVOBU_ENT_Ns = vobuEntNs;
+    if (!usable) return 0;
+
+    const DWORD unit = pal ? 500 : 600;  // 10 seconds in video fields
+    const DWORD slots = DWORD{tmEntNs} + 1;
+    DWORD acc = 0;
+    DWORD t = 0;
+    auto mark = [&](DWORD vobuEntn, BYTE tmDiff, DWORD vobuAdr) {
+        if (t >= slots) return;  // a surplus boundary: dropped
+        fnSet_wVOBU_ENTN(t, static_cast<WORD>(vobuEntn));
+        fnSet_c1_TM_DIFF(t, tmDiff);
+        fnSet_dwVOBU_ADR(t, vobuAdr);
+        ++t;
+    };
+    for (DWORD i = 0; i < vobuEntNs; ++i) {
+        const VR_VOBU_ELEMENT& e = info->pVOBUTable[i];
+        const VR_VOBU_ELEMENT& next = info->pVOBUTable[i + 1];
+        const BYTE fields = static_cast<BYTE>(2u * e.bVOBUFrames);  // kept in 8 bits
+        // A VOBU of more than 1023 sectors is stored as 1023 (the field's
+        // maximum), whatever the distance's upper bits.
+        const DWORD sectors = std::min<DWORD>(next.dwVOBUAddr - e.dwVOBUAddr, kMaxVobuSz);
+        fnSet_c3_VOBU_Entry(i, e.b1stRefSz, fields, static_cast<WORD>(sectors));
+        acc += fields;
+        if (i == 0) mark(1, 0, 0);  // the VOB's start
+        if ((acc & 0xFFFF) >= unit) {
+            mark(i + 1, static_cast<BYTE>(fields + unit - acc), e.dwVOBUAddr);
+            acc -= unit;
+        }
+    }
+    return 1;
+}

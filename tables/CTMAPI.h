@@ -1,0 +1,116 @@
+// CTMAPI: accessor of TMAPI, the time map that ends every movie VOB
+// information (M_VOBI) of the movie AV file information table M_AVFIT.
+//
+// The map records the VOB's start sector in the movie stream file
+// (ADR_OFS), one VOBU entry per video object unit (first reference picture
+// size, playback time in video fields, size in sectors) and time entries
+// that mark, every 10 seconds of playback, which VOBU holds that instant.
+// Layout, big-endian:
+//   0  TM_ENT_Ns (2)   time entries t
+//   2  VOBU_ENT_Ns (2) VOBU entries v
+//   4  TM_OFS (2)      0 in maps built here
+//   6  ADR_OFS (4)     start sector of the VOB
+//   10 TM_ENT × t      7 bytes: VOBU_ENTN (2), TM_DIFF (1), VOBU_ADR (4)
+//   10+7t VOBU_ENT × v 3 bytes: 1STREF_SZ (8 bits), VOBU_PB_TM (6), VOBU_SZ (10)
+#ifndef VRMANGR_TABLES_CTMAPI_H
+#define VRMANGR_TABLES_CTMAPI_H
+
+#include <vector>
+
+#include "io/fields.h"
+#include "platform/types.h"
+
+class CBuffer;
+struct VR_MPEGFILE_INFO;
+
+// The map's bytes exactly as on disc. The entry arrays hold whole entries;
+// a map built by fnADD_TMAPI has one spare time entry behind the TM_ENT_Ns
+// written ones (a boundary that falls into it is kept but never saved).
+struct TMAPI {
+    static constexpr DWORD kHeaderSize = 10;
+    static constexpr DWORD kTmEntSize = 7;
+    static constexpr DWORD kVobuEntSize = 3;
+    BYTE header[kHeaderSize] = {};
+    std::vector<BYTE> tmEntries;  // time entries, 7 bytes each
+    std::vector<BYTE> vobuEntries;  // VOBU entries, 3 bytes each
+};
+static_assert(sizeof(TMAPI::header) == TMAPI::kHeaderSize, "the TMAPI header is 10 bytes on disc");
+
+namespace vrm {
+// True when the analysed file's VOBU table can be read: a non-zero VOBU
+// count needs a table (of count + 1 elements).
+bool VOBUTableUsable(const VR_MPEGFILE_INFO* info);
+}  // namespace vrm
+
+class VRMANGR_API CTMAPI {
+public:
+    // The two counts are not used; the form binds nothing.
+    explicit CTMAPI(WORD tmEntries = 30, WORD vobuEntries = 500);
+    // Binds the map and caches both counts from its header.
+    explicit CTMAPI(TMAPI* record);
+    // Loading form: the map lies at file offset `start` of the buffer.
+    CTMAPI(CBuffer* buffer, TMAPI* record, DWORD start);
+    ~CTMAPI();
+    CTMAPI(const CTMAPI&) = default;
+    CTMAPI& operator=(const CTMAPI&) = default;
+
+    int fnCheckValid() const { return m_pTMAPI ? 1 : 0; }
+    // Zeroes the header and the first (cached count) entries of both arrays.
+    int fnSetZero();
+    // 10 + 7 × cached time entries + 3 × cached VOBU entries; also stored as
+    // the size field.
+    DWORD fndwSize();
+    // The length fnReadData writes: 10 + 7 × TM_ENT_Ns + 3 × VOBU_ENT_Ns of
+    // the header; 0 without a record.
+    DWORD fndwDataSize() const;
+    // Loads the map at the start offset and returns its length; 0 (with the
+    // buffer's read failure marked and the record emptied) when the header
+    // or either entry array lies outside the file.
+    DWORD fndwLoad_TMAPI_From_File();
+    // Writes the header and the TM_ENT_Ns and VOBU_ENT_Ns entries the header
+    // counts (entries missing from the arrays are written as zeros) and
+    // returns fndwDataSize(); 0 for a null out.
+    DWORD fnReadData(BYTE* out) const;
+    // Builds the map of a newly analysed recording on a zeroed record; see
+    // the source for the rules. 0 without a record, for a null info, or when
+    // the info has VOBUs but no VOBU table (the map then stays empty).
+    int fnADD_TMAPI(const VR_MPEGFILE_INFO* info);
+    // The VOB's size in sectors: the sum of VOBU_SZ over the VOBU entries.
+    DWORD fnGet_dwTotal_VOBU_ENT_Size() const;
+    // Entry i, or nullptr when there is no record or i is outside the array.
+    BYTE* fnGet_iTH_TM_ENT_Address(DWORD i) const;
+    BYTE* fnGet_iTH_VOBU_ENT_Address(DWORD i) const;
+
+    VRM_SCALAR_FIELD(WORD, fnGet_wTM_ENT_Ns, fnSet_wTM_ENT_Ns, Header, 0)
+    VRM_SCALAR_FIELD(WORD, fnGet_wVOBU_ENT_Ns, fnSet_wVOBU_ENT_Ns, Header, 2)
+    VRM_SCALAR_FIELD(WORD, fnGet_wTM_OFS, fnSet_wTM_OFS, Header, 4)
+    VRM_SCALAR_FIELD(DWORD, fnGet_dwADR_OFS, fnSet_dwADR_OFS, Header, 6)
+    VRM_ENTRY_SCALAR_FIELD(WORD, DWORD, fnGet_wVOBU_ENTN, fnSet_wVOBU_ENTN, fnGet_iTH_TM_ENT_Address, 0)
+    VRM_ENTRY_SCALAR_FIELD(BYTE, DWORD, fnGet_c1_TM_DIFF, fnSet_c1_TM_DIFF, fnGet_iTH_TM_ENT_Address, 2)
+    VRM_ENTRY_SCALAR_FIELD(DWORD, DWORD, fnGet_dwVOBU_ADR, fnSet_dwVOBU_ADR, fnGet_iTH_TM_ENT_Address, 3)
+
+    // The 3 raw bytes of VOBU entry i.
+    int fnGet_c3_VOBU_Entry(DWORD i, BYTE* out3) const {
+        return vrm::GetFieldBytes(fnGet_iTH_VOBU_ENT_Address(i), 0, TMAPI::kVobuEntSize, out3);
+    }
+    // Packs VOBU entry i. A playback time above 63 fields or a size above
+    // 1023 sectors does not fit its bit field; it is stored as the field's
+    // maximum so that it cannot spill into the neighbouring field.
+    int fnSet_c3_VOBU_Entry(DWORD i, BYTE firstRef, BYTE pbTm, WORD size);
+    BYTE fnGet_b1STREF_SZ(DWORD i) const { return vrm::GetField<BYTE>(fnGet_iTH_VOBU_ENT_Address(i), 0); }
+    BYTE fnGet_bVOBU_PB_TM(DWORD i) const;
+    WORD fnGet_wVOBU_SZ(DWORD i) const;
+
+    TMAPI* m_pTMAPI;
+    CBuffer* m_pBuffer;
+    DWORD m_dwSize;
+    DWORD m_dwTM_ENT_Ns;  // cached time-entry count
+    DWORD m_dwVOBU_ENT_Ns;  // cached VOBU-entry count
+    BYTE m_bOwner;  // when set, the destructor releases the record
+    DWORD m_dwStart;
+
+private:
+    BYTE* Header() const { return m_pTMAPI ? m_pTMAPI->header : nullptr; }
+};
+
+#endif
