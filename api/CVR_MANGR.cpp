@@ -7,7 +7,10 @@
 #include "tables/CM_AVFIT.h"
 #include "tables/CPGCI.h"
 #include "tables/CRTR_VMGI.h"
+#include "tables/CMNFIT.h"
 #include "tables/CS_AVFIT.h"
+#include "tables/CTXTDT_MG.h"
+#include "tables/CUD_PGCIT.h"
 
 namespace {
 
@@ -59,6 +62,9 @@ CVR_MANGR::~CVR_MANGR() {
     ReleaseTable(m_pM_AVFIT);
     ReleaseTable(m_pS_AVFIT);
     ReleaseTable(m_pORG_PGCI);
+    ReleaseTable(m_pUD_PGCIT);
+    ReleaseTable(m_pTXTDT_MG);
+    ReleaseTable(m_pMNFIT);
     delete m_pBuffer;
     m_pBuffer = nullptr;
     delete m_pModel;

@@ -53,7 +53,7 @@ int CCI::fnSet_CI_TYPE(BYTE v) {
     return 1;
 }
 
-DWORD CCI::fndwSerialisedSize() const {
+DWORD CCI::fndwDataSize() const {
     if (!m_pRecord) return 0;
     const DWORD n = fnGet_wC_EPI_Ns();
     DWORD size = m_cType ? CI::kStillHeaderSize : CI::kMovieHeaderSize;

@@ -68,7 +68,7 @@ public:
     int fnSetZero();
     DWORD fndwSize() const { return m_dwSize; }
     // Bytes fnReadData writes for the cell as it is now.
-    DWORD fndwSerialisedSize() const;
+    DWORD fndwDataSize() const;
     // Writes the cell; returns its length (0 for a null out).
     DWORD fnReadData(BYTE* out);
     // Loads the cell at the start offset; returns the bytes consumed, or 0

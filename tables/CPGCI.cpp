@@ -67,13 +67,13 @@ int CPGCI::fnSetZero() {
     return 1;
 }
 
-DWORD CPGCI::fndwSerialisedSize() const {
+DWORD CPGCI::fndwDataSize() const {
     if (!m_pRecord) return 0;
     const DWORD c = CellCount();
     DWORD size = PGCI::kHeaderSize + PGCI::kPGISize * fnGet_c1_PG_Ns() + PGCI::kSRPSize * c;
     for (DWORD i = 0; i < c; ++i) {
         CI* cell = Cell(i);
-        size += cell ? CCI(cell).fndwSerialisedSize() : CI::kMovieHeaderSize;
+        size += cell ? CCI(cell).fndwDataSize() : CI::kMovieHeaderSize;
     }
     return size;
 }

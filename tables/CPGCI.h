@@ -62,7 +62,7 @@ public:
     int fnSetZero();
     DWORD fndwSize() const { return m_dwSize; }
     // Bytes fnReadData writes for the chain as it is now.
-    DWORD fndwSerialisedSize() const;
+    DWORD fndwDataSize() const;
     // Writes the chain, recomputing every cell's search pointer; returns its
     // length (0 for a null out).
     DWORD fnReadData(BYTE* out);

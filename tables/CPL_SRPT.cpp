@@ -7,6 +7,7 @@
 #include "io/codecs.h"
 #include "platform/clock.h"
 #include "tables/CPGCI.h"
+#include "tables/CUD_PGCIT.h"
 
 CPL_SRPT::CPL_SRPT(BYTE)
     : m_pModel(nullptr), m_dwOwns(0), m_pBuffer(nullptr), m_dwOffset(0), m_cPL_SRP_Ns(0), m_dwPL_SRPT_EA(0) {}
@@ -92,6 +93,15 @@ int CPL_SRPT::fnADD_PlayList_Pointer(PGCI* pgci, BYTE pgcn) {
 int CPL_SRPT::fnSet_PL_TY(PGCI* pgci, BYTE i) {
     if (!pgci) return 0;
     return fnSet_c1_PL_TY(i, CPGCI(pgci).fnGetPGCI_TY(0, 0, 0));
+}
+
+int CPL_SRPT::fnUpdate_PlayList(UD_PGCIT* ud, BYTE i) {
+    if (!ud || i >= fnGet_c1_PL_SRP_Ns()) return 0;
+    const BYTE* entry = Entry(i);
+    if (!entry) return 0;
+    const BYTE pgcn = entry[2];
+    if (pgcn == 0 || pgcn > ud->pgci.size() || pgcn > CUD_PGCIT(ud).fnGet_c1_UD_PGCI_SRP_Ns()) return 0;
+    return fnSet_PL_TY(&ud->pgci[pgcn - 1u], i);
 }
 
 int CPL_SRPT::AddPointer(BYTE plTy, BYTE pgcn) {

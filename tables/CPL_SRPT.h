@@ -12,6 +12,7 @@
 
 class CBuffer;
 struct PGCI;
+struct UD_PGCIT;
 
 // Header: 3 reserved bytes, PL_SRP_Ns (1), PL_SRPT_EA (4, the table's size
 // minus 1). Entries: PL_SRP_Ns search pointers of kEntrySize bytes, as on
@@ -57,6 +58,9 @@ public:
     // PL_TY of entry i := the cell-type summary of the chain: 0 movie cells
     // only, 0x10 still pictures only, 0x20 both.
     int fnSet_PL_TY(PGCI* pgci, BYTE i);
+    // Refreshes PL_TY of entry i from the chain it names in ud. 0 when there
+    // is no entry i or it names no chain of ud.
+    int fnUpdate_PlayList(UD_PGCIT* ud, BYTE i);
     // Appends a search pointer for the playlist played by user-defined chain
     // pgcn, of playlist type plTy: created now (UTC), its name text the
     // creation date and time in both halves, cell 1 as representative

@@ -40,9 +40,9 @@ struct Vog {
 
 template <class Table>
 std::vector<BYTE> Serialise(Table& table) {
-    std::vector<BYTE> out(table.fndwSerialisedSize() + 64, 0xCC);
+    std::vector<BYTE> out(table.fndwDataSize() + 64, 0xCC);
     const DWORD n = table.fnReadData(out.data());
-    EXPECT_EQ(n, table.fndwSerialisedSize());
+    EXPECT_EQ(n, table.fndwDataSize());
     out.resize(n);
     return out;
 }

@@ -10,6 +10,7 @@
 #include "support/Time.h"
 #include "tables/CPGCI.h"
 #include "tables/CRTR_VMGI.h"
+#include "tables/CUD_PGCIT.h"
 
 namespace {
 
@@ -234,4 +235,21 @@ TEST(PL_SRPT, PlaylistTypeComesFromItsChain) {
     ASSERT_EQ(table.fnADD_PlayList_Pointer(&chain, 1), 1);
     EXPECT_EQ(table.fnGet_c1_PL_TY(0), 0x10) << "a chain without movie cells";
     EXPECT_EQ(table.fnSet_PL_TY(nullptr, 0), 0);
+}
+
+TEST(PL_SRPT, UpdateRefreshesTheTypeFromTheNamedChain) {
+    UD_PGCIT ud{};
+    CUD_PGCIT chains(&ud);
+    chains.fnNew();
+    ASSERT_EQ(chains.fnADD_UD_PGCI(), 1);
+    PL_SRPT model{};
+    CPL_SRPT table(&model);
+    table.fnNew();
+    ASSERT_EQ(table.AddPointer(0x77, 1), 1);
+    ASSERT_EQ(table.AddPointer(0x77, 2), 1);
+    EXPECT_EQ(table.fnUpdate_PlayList(&ud, 2), 0) << "one past the last entry";
+    EXPECT_EQ(table.fnUpdate_PlayList(&ud, 1), 0) << "names a chain that does not exist";
+    EXPECT_EQ(table.fnGet_c1_PL_TY(1), 0x77);
+    ASSERT_EQ(table.fnUpdate_PlayList(&ud, 0), 1);
+    EXPECT_EQ(table.fnGet_c1_PL_TY(0), 0x10) << "an empty chain";
 }
