@@ -46,6 +46,10 @@ public:
     int fnCheckValid() const { return m_pModel ? 1 : 0; }
     // 8 + 146 x the cached count.
     DWORD fndwSize() const { return PL_SRPT::kHeaderSize + PL_SRPT::kEntrySize * DWORD{m_cPL_SRP_Ns}; }
+    // Bytes fnReadData writes: 8 + 146 x PL_SRP_Ns.
+    DWORD fndwDataSize() const {
+        return m_pModel ? PL_SRPT::kHeaderSize + PL_SRPT::kEntrySize * DWORD{fnGet_c1_PL_SRP_Ns()} : 0;
+    }
     // Writes the header and PL_SRP_Ns entries to out, with PL_SRPT_EA set to
     // the size minus 1; returns the size (0 for a null out).
     DWORD fnReadData(BYTE* out);

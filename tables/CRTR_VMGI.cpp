@@ -60,6 +60,11 @@ DWORD CRTR_VMGI::fnReadData(BYTE* out) {
     return VMGI_MAT::kSize + CPL_SRPT(m_pModel->pPL_SRPT.get()).fnReadData(out + VMGI_MAT::kSize);
 }
 
+DWORD CRTR_VMGI::fndwDataSize() const {
+    if (!m_pModel || !m_pModel->pVMGI_MAT || !m_pModel->pPL_SRPT) return 0;
+    return VMGI_MAT::kSize + CPL_SRPT(m_pModel->pPL_SRPT.get()).fndwDataSize();
+}
+
 void CRTR_VMGI::fnFreeAllData() {
     delete m_pModel;
     m_pModel = nullptr;

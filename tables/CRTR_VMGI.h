@@ -40,6 +40,8 @@ public:
     // 520 + 146 x PL_SRP_Ns (0 for a null out or an incomplete model).
     DWORD fnReadData(BYTE* out);
     DWORD fndwSize() const { return m_dwSize; }
+    // Bytes fnReadData writes for the head as it is now.
+    DWORD fndwDataSize() const;
     // Releases the whole model, the RTR_VMGI record included, and unbinds.
     void fnFreeAllData();
 

@@ -44,6 +44,7 @@ public:
     int fnNew();
     int fnCheckValid() const { return m_pBlock ? 1 : 0; }
     DWORD fndwSize() const { return VMGI_MAT::kSize; }
+    DWORD fndwDataSize() const { return m_pBlock ? VMGI_MAT::kSize : 0; }
     // Copies the 512 bytes to out; returns 512, or 0 for a null out.
     DWORD fnReadData(BYTE* out) const;
     // Reads the 512 bytes at the file offset; returns 512, or 0 (and marks

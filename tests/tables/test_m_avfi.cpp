@@ -7,50 +7,13 @@
 #include "io/codecs.h"
 #include "platform/clock.h"
 #include "stream/VR_MPEGFILE_INFO.h"
+#include "support/Recording.h"
+#include "support/TableIO.h"
 #include "support/TempDir.h"
 #include "support/Time.h"
 #include "tables/CM_AVFI.h"
 
 namespace {
-
-constexpr __int64 kFrame625 = 1080000;  // 27 MHz ticks per frame at 625/50
-
-struct Recording {
-    VR_MPEGFILE_INFO info{};
-    std::vector<VR_VOBU_ELEMENT> table;
-};
-
-// VOBUs given as (frames, sectors), back to back from sector 0.
-Recording MakeRecording(const std::vector<std::pair<BYTE, DWORD>>& vobus, DWORD startSector, __int64 startPts = 0) {
-    Recording r;
-    DWORD addr = 0;
-    for (const auto& v : vobus) {
-        VR_VOBU_ELEMENT e{};
-        e.dwVOBUAddr = addr;
-        e.bVOBUFrames = v.first;
-        r.table.push_back(e);
-        addr += v.second;
-        r.info.dwFrameNs += v.first;
-    }
-    r.table.push_back(VR_VOBU_ELEMENT{addr, 0, 0, 0, 0});
-    r.info.dwFrameRate = 25000;
-    r.info.dwVOBUNs = static_cast<DWORD>(vobus.size());
-    r.info.pVOBUTable = r.table.data();
-    r.info.dwVOBStartAddr = startSector;
-    r.info.llVideoStartPTS = startPts;
-    r.info.llVideoEndPTS = startPts + r.info.dwFrameNs * kFrame625;
-    return r;
-}
-
-template <class Accessor>
-std::vector<BYTE> Serialise(Accessor& a) {
-    std::vector<BYTE> out(a.fndwDataSize() + 8, 0xEE);
-    const DWORD n = a.fnReadData(out.data());
-    EXPECT_EQ(n, a.fndwDataSize());
-    for (size_t i = n; i < out.size(); ++i) EXPECT_EQ(out[i], 0xEE) << "written beyond the size at " << i;
-    out.resize(n);
-    return out;
-}
 
 void OpenBytes(const TempDir& dir, CBuffer& buffer, const std::vector<BYTE>& bytes) {
     WriteWholeFile(dir.File("IFO"), bytes);
@@ -80,7 +43,7 @@ std::vector<BYTE> Pattern(size_t n, BYTE from) {
 
 TEST(CM_VOBI, NewRecordTakesClockTimesAndTimeMap) {
     vrm::ScopedTestClock clock(MakeTime(2004, 2, 29, 23, 59, 58), 0);
-    Recording r = MakeRecording({{12, 100}, {12, 200}}, 50, 27000000);
+    Recording r = MakeRecording({{12, 100}, {12, 200}}, 25000, 50, 27000000);
     M_VOBI record;
     CM_VOBI vobi(&record);
     ASSERT_EQ(vobi.fnADD_VOBI(3, &r.info), 1);
@@ -152,7 +115,7 @@ TEST(CM_VOBI, OptionalBlocksLoadAtTheirOffsetsAndWriteBackCompact) {
 TEST(CM_VOBI, StartAndEndPositionsWalkTheTimeMap) {
     // Four VOBUs of 12 frames (24 fields), 100..400 sectors, VOB at sector 10.
     const __int64 vobStart = 27000000;
-    Recording r = MakeRecording({{12, 100}, {12, 200}, {12, 300}, {12, 400}}, 10, vobStart);
+    Recording r = MakeRecording({{12, 100}, {12, 200}, {12, 300}, {12, 400}}, 25000, 10, vobStart);
     M_VOBI record;
     CM_VOBI vobi(&record);
     ASSERT_EQ(vobi.fnADD_VOBI(1, &r.info), 1);
@@ -206,7 +169,7 @@ TEST(CM_VOBI, PositionEdgeCases) {
     DWORD s = 0, e = 0, head = 0, skip = 0;
     // A last VOBU of 2 frames: backing off 3 frames stops at its first frame
     // instead of wrapping around.
-    Recording shortTail = MakeRecording({{12, 100}, {2, 10}}, 0, 0);
+    Recording shortTail = MakeRecording({{12, 100}, {2, 10}}, 25000, 0, 0);
     M_VOBI record;
     CM_VOBI vobi(&record);
     vobi.fnADD_VOBI(1, &shortTail.info);
@@ -216,7 +179,7 @@ TEST(CM_VOBI, PositionEdgeCases) {
 
     // A time map without VOBU entries: the whole VOB is its start sector,
     // any other range fails and writes nothing.
-    Recording empty = MakeRecording({}, 77, 0);
+    Recording empty = MakeRecording({}, 25000, 77, 0);
     M_VOBI emptyRecord;
     CM_VOBI emptyVobi(&emptyRecord);
     emptyVobi.fnADD_VOBI(1, &empty.info);
@@ -238,8 +201,8 @@ TEST(CM_AVFI, VobsLieBackToBackAndNumberFromOne) {
     M_AVFI record;
     CM_AVFI avfi(&record, 68);
     avfi.fnNew();
-    Recording first = MakeRecording({{12, 600}, {12, 400}}, 0);
-    Recording second = MakeRecording({{12, 500}}, 1000);
+    Recording first = MakeRecording({{12, 600}, {12, 400}}, 25000, 0);
+    Recording second = MakeRecording({{12, 500}}, 25000, 1000);
     ASSERT_EQ(avfi.fnADD_VOB(1, &first.info), 1);
     EXPECT_EQ(avfi.fnGet_dwTotalVOBISize(), 1000u);
     ASSERT_EQ(avfi.fnADD_VOB(2, &second.info), 1);
@@ -270,8 +233,8 @@ TEST(CM_AVFI, RoundTripsThroughAFile) {
     M_AVFI built;
     CM_AVFI avfi(&built, 68);
     avfi.fnNew();
-    Recording a = MakeRecording({{12, 600}, {13, 400}, {7, 3}}, 0, 123456789);
-    Recording b = MakeRecording({{12, 500}}, 1003);
+    Recording a = MakeRecording({{12, 600}, {13, 400}, {7, 3}}, 25000, 0, 123456789);
+    Recording b = MakeRecording({{12, 500}}, 25000, 1003);
     avfi.fnADD_VOB(1, &a.info);
     avfi.fnADD_VOB(1, &b.info);
     CM_VOBI(&built.vobi[1]).fnSet_wVOB_TY(0x0088);  // with SMLI and AGAPI

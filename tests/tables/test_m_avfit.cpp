@@ -5,50 +5,13 @@
 
 #include "io/CBuffer.h"
 #include "stream/VR_MPEGFILE_INFO.h"
+#include "support/Recording.h"
+#include "support/TableIO.h"
 #include "support/TempDir.h"
 #include "tables/CM_AVFIT.h"
 #include "tables/seg.h"
 
 namespace {
-
-constexpr __int64 kFrame625 = 1080000;
-
-struct Recording {
-    VR_MPEGFILE_INFO info{};
-    std::vector<VR_VOBU_ELEMENT> table;
-};
-
-// A 625/50 MPEG-2 720×576 4:3 recording with MPEG-1 stereo audio at 224
-// kbit/s, made of `vobus` VOBUs of 12 frames and `sectors` sectors.
-Recording MakeRecording(DWORD vobus = 4, DWORD sectors = 100, __int64 startPts = 0) {
-    Recording r;
-    for (DWORD i = 0; i <= vobus; ++i) r.table.push_back(VR_VOBU_ELEMENT{i * sectors, 0, 12, 0, 0});
-    VR_MPEGFILE_INFO& info = r.info;
-    info.dwFrameRate = 25000;
-    info.dwWidth = 720;
-    info.dwHeight = 576;
-    info.dwAudioMode = 0;
-    info.dwAudioBitrate = 224;
-    info.dwMpeg2 = 1;
-    info.bAspectRatio = 2;
-    info.pVOBUTable = r.table.data();
-    info.dwVOBUNs = vobus;
-    info.llVideoStartPTS = startPts;
-    info.llVideoEndPTS = startPts + 12 * vobus * kFrame625;
-    info.dwAudioCodingBits = 0x400000;
-    info.dwFrameNs = 12 * vobus;
-    info.dwVOBStartAddr = 0xDEAD;  // overwritten by the registration
-    return r;
-}
-
-std::vector<BYTE> Serialise(CM_AVFIT& t) {
-    std::vector<BYTE> out(t.fndwDataSize() + 8, 0xEE);
-    const DWORD n = t.fnReadData(out.data());
-    EXPECT_EQ(n, t.fndwDataSize());
-    for (size_t i = n; i < out.size(); ++i) EXPECT_EQ(out[i], 0xEE) << "written beyond the size at " << i;
-    out.resize(n);
-    return out;
-}
 
 // Slot 0 of a scratch table filled from the recording.
 struct Attributes {
@@ -80,12 +43,12 @@ TEST(CM_AVFIT, NewTableIsEightBytes) {
     EXPECT_EQ(t.fndwSize(), 8u);
     EXPECT_EQ(Serialise(t), (std::vector<BYTE>{0, 0, 0, 0, 0, 0, 0, 7}));
     EXPECT_EQ(t.fnGet_dwTotalVOBISize(), 0u);
-    Recording r = MakeRecording();
+    Recording r = UniformRecording();
     EXPECT_EQ(CM_AVFIT(BYTE{0}).fnADD_Program(&r.info), 0);
 }
 
 TEST(CM_AVFIT, EncodesStreamAttributes) {
-    Recording r = MakeRecording();
+    Recording r = UniformRecording();
     VR_MPEGFILE_INFO info = r.info;
     const struct {
         DWORD coding, mode, rate;
@@ -138,7 +101,7 @@ TEST(CM_AVFIT, DecodesStreamAttributes) {
     M_AVFIT record;
     record.sti.assign(2 * 60, 0);
     CM_AVFIT t(&record);
-    Recording r = MakeRecording();
+    Recording r = UniformRecording();
     r.info.dwFrameRate = 29970;
     r.info.dwWidth = 640;  // code 3, decoded as 352 × 240
     r.info.bAspectRatio = 3;
@@ -187,9 +150,9 @@ TEST(CM_AVFIT, IdenticalRecordingsShareStreamInformation) {
     M_AVFIT record;
     CM_AVFIT t(&record);
     t.fnNew();
-    Recording a = MakeRecording(4, 100);
-    Recording b = MakeRecording(2, 250);
-    Recording c = MakeRecording(3, 10);
+    Recording a = UniformRecording(4, 100);
+    Recording b = UniformRecording(2, 250);
+    Recording c = UniformRecording(3, 10);
     c.info.dwAudioBitrate = 192;
     ASSERT_EQ(t.fnADD_Program(&a.info), 1);
     EXPECT_EQ(a.info.dwVOBStartAddr, 0u);
@@ -208,7 +171,7 @@ TEST(CM_AVFIT, IdenticalRecordingsShareStreamInformation) {
     EXPECT_EQ(record.sti.size(), 3u * 60) << "two records and the spare slot";
 
     // A recording without its VOBU table is refused before anything changes.
-    Recording broken = MakeRecording();
+    Recording broken = UniformRecording();
     broken.info.pVOBUTable = nullptr;
     broken.info.dwAudioBitrate = 64;
     EXPECT_EQ(t.fnADD_Program(&broken.info), 0);
@@ -226,7 +189,7 @@ TEST(CM_AVFIT, StopsAtSixtyFiveStreamInformationRecords) {
     const DWORD widths[3] = {720, 704, 544};
     const DWORD rates[11] = {64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384};
     for (DWORD k = 0; k < 66; ++k) {
-        Recording r = MakeRecording(1, 10);
+        Recording r = UniformRecording(1, 10);
         r.info.dwMpeg2 = k % 2;
         r.info.dwWidth = widths[(k / 2) % 3];
         r.info.dwAudioBitrate = rates[k / 6];
@@ -251,7 +214,7 @@ TEST(CM_AVFIT, StopsAtSixtyFiveStreamInformationRecords) {
     EXPECT_EQ(Serialise(t), before) << "nothing added";
 
     // A recording equal to an existing record still registers.
-    Recording again = MakeRecording(1, 10);
+    Recording again = UniformRecording(1, 10);
     again.info.dwMpeg2 = 0;
     again.info.dwAudioBitrate = 64;
     EXPECT_EQ(t.fnADD_Program(&again.info), 1);
@@ -263,8 +226,8 @@ TEST(CM_AVFIT, ReportsARangeOfAVob) {
     CM_AVFIT t(&record);
     t.fnNew();
     const __int64 start = 90000 * 300;  // 1 s
-    Recording r = MakeRecording(4, 100, start);  // 48 frames, 400 sectors
-    Recording second = MakeRecording(2, 100, 0);
+    Recording r = UniformRecording(4, 100, start);  // 48 frames, 400 sectors
+    Recording second = UniformRecording(2, 100, 0);
     second.info.dwFrameRate = 29970;
     t.fnADD_Program(&r.info);
     t.fnADD_Program(&second.info);
@@ -318,8 +281,8 @@ TEST(CM_AVFIT, RoundTripsThroughAFile) {
     CM_AVFIT t(&record);
     t.fnNew();
     record.header[0] = 0x12;  // reserved bytes are kept as found
-    Recording a = MakeRecording(30, 321, 1234567);
-    Recording b = MakeRecording(7, 99);
+    Recording a = UniformRecording(30, 321, 1234567);
+    Recording b = UniformRecording(7, 99);
     b.info.dwAudioCodingBits = 0;
     t.fnADD_Program(&a.info);
     t.fnADD_Program(&b.info);
@@ -344,7 +307,7 @@ TEST(CM_AVFIT, RoundTripsThroughAFile) {
     EXPECT_EQ(again.fnGet_dwTotalVOBISize(), 30u * 321 * 2 + 7 * 99);
 
     // The loaded table takes further recordings like a built one.
-    Recording c = MakeRecording(1, 5);
+    Recording c = UniformRecording(1, 5);
     ASSERT_EQ(again.fnADD_Program(&c.info), 1);
     EXPECT_EQ(c.info.dwVOBStartAddr, 30u * 321 * 2 + 7 * 99);
     EXPECT_EQ(again.fnGet_c1_M_VOB_STI_Ns(), 2);
@@ -396,7 +359,7 @@ TEST(CM_AVFIT, FreeAllDataReleasesTheWholeTree) {
     M_AVFIT* record = new M_AVFIT;
     CM_AVFIT t(record);
     t.fnNew();
-    Recording r = MakeRecording();
+    Recording r = UniformRecording();
     t.fnADD_Program(&r.info);
     t.fnFreeAllData();  // LeakSanitizer checks that nothing is left
     EXPECT_EQ(t.fnCheckValid(), 0);

@@ -7,58 +7,12 @@
 #include "io/CBuffer.h"
 #include "io/codecs.h"
 #include "platform/clock.h"
+#include "support/Cells.h"
 #include "support/TempDir.h"
 #include "support/Time.h"
 #include "tables/CM_VOBI.h"
 #include "tables/CPGCI.h"
 #include "tables/CS_VOGI.h"
-
-namespace {
-
-constexpr __int64 kSecond = 27000000;
-
-std::vector<BYTE> Ptm(__int64 t) {
-    std::vector<BYTE> p(6);
-    PtmFrom27MHz(t, p.data());
-    return p;
-}
-
-// A VOB information record covering [start, end).
-struct Vob {
-    M_VOBI record{};
-    Vob(__int64 start, __int64 end) {
-        CM_VOBI v(&record);
-        v.fnSet_c6_VOB_V_S_PTM(Ptm(start).data(), 6);
-        v.fnSet_c6_VOB_V_E_PTM(Ptm(end).data(), 6);
-    }
-};
-
-struct Vog {
-    S_VOGI record{};
-    explicit Vog(BYTE pictures) { CS_VOGI(&record).fnSet_c1_S_VOB_Ns(pictures); }
-};
-
-template <class Table>
-std::vector<BYTE> Serialise(Table& table) {
-    std::vector<BYTE> out(table.fndwDataSize() + 64, 0xCC);
-    const DWORD n = table.fnReadData(out.data());
-    EXPECT_EQ(n, table.fndwDataSize());
-    out.resize(n);
-    return out;
-}
-
-// A file holding `bytes`, opened read-only.
-struct File {
-    TempDir dir;
-    CBuffer buffer;
-    explicit File(const std::vector<BYTE>& bytes) {
-        const std::string path = dir.File("VR_MANGR.IFO");
-        WriteWholeFile(path, bytes);
-        EXPECT_EQ(buffer.Open(path.c_str(), CBuffer::kRead), 0u);
-    }
-};
-
-}  // namespace
 
 TEST(CI, SerialisedSizes) {
     Vob vob(0, 10 * kSecond);
@@ -136,7 +90,7 @@ TEST(CI, LoadTakesAnyHighTypeBitAsText) {
     c.fnSet_c1_EP_TY(0, 0x80);
     std::vector<BYTE> bytes = Serialise(c);
     ASSERT_EQ(bytes.size(), 18u + 135 + 7);
-    File file(bytes);
+    BytesFile file(bytes);
     CI loaded{};
     CCI l(&file.buffer, &loaded, 0);
     ASSERT_EQ(l.fndwLoad_CI_From_File(), bytes.size());
@@ -147,7 +101,7 @@ TEST(CI, LoadTakesAnyHighTypeBitAsText) {
 
     // Entry points that run past the end of the file.
     bytes.resize(bytes.size() - 1);
-    File cut(bytes);
+    BytesFile cut(bytes);
     CI broken{};
     EXPECT_EQ(CCI(&cut.buffer, &broken, 0).fndwLoad_CI_From_File(), 0u);
     EXPECT_TRUE(cut.buffer.ReadFailed());
@@ -228,7 +182,7 @@ TEST(PGCI, RoundTripIsByteForByte) {
     chain.record.header[0] = 0x5A;  // reserved bytes are kept
     const std::vector<BYTE> bytes = Serialise(chain.pgci);
 
-    File file(bytes);
+    BytesFile file(bytes);
     PGCI loaded{};
     CPGCI l(&file.buffer, &loaded, 0);
     ASSERT_EQ(l.fndwLoad_PGCI_From_File(), bytes.size());
@@ -250,7 +204,7 @@ TEST(PGCI, GarbledChainsFailToLoad) {
     std::vector<BYTE> manyPrograms = bytes;
     manyPrograms[1] = 0xFF;
     for (const auto& garbled : {farCell, manyCells, manyPrograms}) {
-        File file(garbled);
+        BytesFile file(garbled);
         PGCI loaded{};
         EXPECT_EQ(CPGCI(&file.buffer, &loaded, 0).fndwLoad_PGCI_From_File(), 0u);
         EXPECT_TRUE(file.buffer.ReadFailed());
@@ -269,7 +223,7 @@ TEST(PGCI, GarbledChainsFailToLoad) {
     for (int i = 0; i < 1000; ++i) vrm::be_store<uint32_t>(shared.data() + 4 + 4 * i, 4 + 4 * 1000);
     const std::vector<BYTE> cellBytes = Serialise(b);
     shared.insert(shared.end(), cellBytes.begin(), cellBytes.end());
-    File file(shared);
+    BytesFile file(shared);
     PGCI loaded{};
     EXPECT_EQ(CPGCI(&file.buffer, &loaded, 0).fndwLoad_PGCI_From_File(), 0u);
 }

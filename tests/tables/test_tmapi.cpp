@@ -5,52 +5,11 @@
 
 #include "io/CBuffer.h"
 #include "stream/VR_MPEGFILE_INFO.h"
+#include "support/Recording.h"
+#include "support/TableIO.h"
 #include "support/TempDir.h"
 #include "tables/CTMAPI.h"
 
-namespace {
-
-// An analysed recording whose VOBUs have the given playback times (frames)
-// and sizes (sectors), back to back from sector 0, plus the closing element.
-struct Recording {
-    VR_MPEGFILE_INFO info{};
-    std::vector<VR_VOBU_ELEMENT> table;
-};
-
-Recording MakeRecording(DWORD frameRate, const std::vector<std::pair<BYTE, DWORD>>& vobus, DWORD startSector = 0) {
-    Recording r;
-    DWORD addr = 0;
-    DWORD frames = 0;
-    for (const auto& v : vobus) {
-        VR_VOBU_ELEMENT e{};
-        e.dwVOBUAddr = addr;
-        e.b1stRefSz = static_cast<BYTE>(addr & 0x7F);
-        e.bVOBUFrames = v.first;
-        r.table.push_back(e);
-        addr += v.second;
-        frames += v.first;
-    }
-    VR_VOBU_ELEMENT closing{};
-    closing.dwVOBUAddr = addr;
-    r.table.push_back(closing);
-    r.info.dwFrameRate = frameRate;
-    r.info.dwFrameNs = frames;
-    r.info.dwVOBUNs = static_cast<DWORD>(vobus.size());
-    r.info.pVOBUTable = r.table.data();
-    r.info.dwVOBStartAddr = startSector;
-    return r;
-}
-
-std::vector<BYTE> Serialise(const CTMAPI& map) {
-    std::vector<BYTE> out(map.fndwDataSize() + 16, 0xEE);
-    const DWORD n = map.fnReadData(out.data());
-    EXPECT_EQ(n, map.fndwDataSize());
-    for (size_t i = n; i < out.size(); ++i) EXPECT_EQ(out[i], 0xEE) << "written beyond the size at " << i;
-    out.resize(n);
-    return out;
-}
-
-}  // namespace
 
 TEST(CTMAPI, Builds625LineMapWithSpareBoundary) {
     // 250 frames: 20 VOBUs of 12 frames, then one of 10. The 500-field
@@ -58,7 +17,7 @@ TEST(CTMAPI, Builds625LineMapWithSpareBoundary) {
     // spare slot, which is not written.
     std::vector<std::pair<BYTE, DWORD>> vobus(20, {12, 100});
     vobus.push_back({10, 40});
-    Recording r = MakeRecording(25000, vobus, 777);
+    Recording r = MakeRecording(vobus, 25000, 777);
     TMAPI record;
     CTMAPI map(&record);
     ASSERT_EQ(map.fnADD_TMAPI(&r.info), 1);
@@ -81,7 +40,7 @@ TEST(CTMAPI, Builds525LineMapAndCountsEntriesWithTheDoubleConstant) {
     // boundary is the end of VOBU 20, and both entries are written.
     std::vector<std::pair<BYTE, DWORD>> vobus(20, {15, 300});
     vobus.push_back({1, 5});
-    Recording r = MakeRecording(29970, vobus);
+    Recording r = MakeRecording(vobus, 29970);
     TMAPI record;
     CTMAPI map(&record);
     ASSERT_EQ(map.fnADD_TMAPI(&r.info), 1);
@@ -105,7 +64,7 @@ TEST(CTMAPI, Builds525LineMapAndCountsEntriesWithTheDoubleConstant) {
         WORD expected;
     } counts[] = {{29970, 2100, 8}, {29970, 299, 1}, {29970, 0, 0}, {25000, 2500, 10}, {25000, 251, 2}};
     for (const auto& c : counts) {
-        Recording empty = MakeRecording(c.rate, {});
+        Recording empty = MakeRecording({}, c.rate);
         empty.info.dwFrameNs = c.frames;
         TMAPI rec;
         CTMAPI m(&rec);
@@ -118,7 +77,7 @@ TEST(CTMAPI, BuilderStaysInsideItsArraysAndBitFields) {
     // Playback times far beyond the frame count: only TM_ENT_Ns + 1 entries
     // exist, the surplus boundaries are dropped (ASan checks the writes).
     std::vector<std::pair<BYTE, DWORD>> vobus(200, {30, 10});
-    Recording r = MakeRecording(25000, vobus);
+    Recording r = MakeRecording(vobus, 25000);
     r.info.dwFrameNs = 10;
     TMAPI record;
     CTMAPI map(&record);
@@ -129,7 +88,7 @@ TEST(CTMAPI, BuilderStaysInsideItsArraysAndBitFields) {
 
     // A VOBU of 40 frames (80 fields) and one of 5000 sectors are clamped to
     // 63 fields and 1023 sectors; the first reference size is untouched.
-    Recording big = MakeRecording(29970, {{40, 5000}, {10, 1023}});
+    Recording big = MakeRecording({{40, 5000}, {10, 1023}}, 29970);
     TMAPI bigRecord;
     CTMAPI bigMap(&bigRecord);
     ASSERT_EQ(bigMap.fnADD_TMAPI(&big.info), 1);
@@ -145,7 +104,7 @@ TEST(CTMAPI, BuilderStaysInsideItsArraysAndBitFields) {
     EXPECT_EQ(entry[2], 0xFF);
 
     // No VOBU table but a VOBU count: no entries, failure.
-    Recording none = MakeRecording(25000, {{12, 10}});
+    Recording none = MakeRecording({{12, 10}}, 25000);
     none.info.pVOBUTable = nullptr;
     TMAPI noneRecord;
     CTMAPI noneMap(&noneRecord);
@@ -160,7 +119,7 @@ TEST(CTMAPI, AccessorsRefuseMissingRecordsAndEntries) {
     EXPECT_EQ(CTMAPI().fnReadData(out), 0u);
     EXPECT_EQ(CTMAPI().fnSet_dwADR_OFS(5), 0);
 
-    Recording r = MakeRecording(25000, {{12, 10}, {12, 10}});
+    Recording r = MakeRecording({{12, 10}, {12, 10}}, 25000);
     TMAPI record;
     CTMAPI map(&record);
     map.fnADD_TMAPI(&r.info);
@@ -179,7 +138,7 @@ TEST(CTMAPI, AccessorsRefuseMissingRecordsAndEntries) {
 
 TEST(CTMAPI, RoundTripsThroughAFile) {
     std::vector<std::pair<BYTE, DWORD>> vobus(50, {15, 321});
-    Recording r = MakeRecording(29970, vobus, 4096);
+    Recording r = MakeRecording(vobus, 29970, 4096);
     TMAPI built;
     CTMAPI map(&built);
     map.fnADD_TMAPI(&r.info);

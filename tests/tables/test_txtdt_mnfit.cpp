@@ -5,33 +5,12 @@
 #include <vector>
 
 #include "io/CBuffer.h"
+#include "support/TableIO.h"
 #include "support/TempDir.h"
 #include "tables/CMNFIT.h"
 #include "tables/CTXTDT_MG.h"
 
 namespace {
-
-template <class Table>
-std::vector<BYTE> Serialise(Table& table) {
-    std::vector<BYTE> out(table.fndwDataSize() + 64, 0xCC);
-    const DWORD n = table.fnReadData(out.data());
-    EXPECT_EQ(n, table.fndwDataSize());
-    out.resize(n);
-    return out;
-}
-
-// A file of `lead` zero bytes followed by `bytes`, opened read-only.
-struct File {
-    TempDir dir;
-    CBuffer buffer;
-    explicit File(const std::vector<BYTE>& bytes, size_t lead = 0) {
-        std::vector<BYTE> all(lead, 0);
-        all.insert(all.end(), bytes.begin(), bytes.end());
-        const std::string path = dir.File("VR_MANGR.IFO");
-        WriteWholeFile(path, all);
-        EXPECT_EQ(buffer.Open(path.c_str(), CBuffer::kRead), 0u);
-    }
-};
 
 std::vector<BYTE> Text(const char* s) { return std::vector<BYTE>(s, s + std::strlen(s)); }
 
@@ -60,7 +39,7 @@ TEST(TXTDT_MG, TextsArePackedInPointerOrder) {
                                         0,    21, 0, 3,  'h', 'e', 'l', 'l', 'o', 'a', 'b', 'c'};
     EXPECT_EQ(bytes, expected);
 
-    File file(bytes, 100);
+    BytesFile file(bytes, 100);
     TXTDT_MG loaded{};
     CTXTDT_MG l(&file.buffer, &loaded, 100);
     ASSERT_EQ(l.fndwLoad_TXTDT_MG_From_File(), 24u);
@@ -70,7 +49,7 @@ TEST(TXTDT_MG, TextsArePackedInPointerOrder) {
     ASSERT_EQ(l.fnGet_IT_TXT(1, out), 1);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(out)), "abc");
 
-    File empty({0x11, 0, 0, 0, 0, 0, 0, 0});
+    BytesFile empty({0x11, 0, 0, 0, 0, 0, 0, 0});
     CTXTDT_MG e(&empty.buffer, &loaded, 0);
     ASSERT_EQ(e.fndwLoad_TXTDT_MG_From_File(), 8u);
     EXPECT_EQ(Serialise(e), (std::vector<BYTE>{0x11, 0, 0, 0, 0, 0, 0, 7}));
@@ -118,7 +97,7 @@ TEST(TXTDT_MG, GarbledTablesFailToLoad) {
     vrm::be_store<uint16_t>(longText.data() + 14, 0xFFFF);
     std::vector<BYTE> cut(bytes.begin(), bytes.end() - 1);
     for (const auto& garbled : {shortHeader, manyPointers, longText, cut}) {
-        File file(garbled, 4);
+        BytesFile file(garbled, 4);
         TXTDT_MG loaded{};
         EXPECT_EQ(CTXTDT_MG(&file.buffer, &loaded, 4).fndwLoad_TXTDT_MG_From_File(), 0u);
         EXPECT_TRUE(file.buffer.ReadFailed());
@@ -159,7 +138,7 @@ TEST(MNFIT, OneRecordRoundTrip) {
     EXPECT_EQ(bytes[72], 0x10);
     EXPECT_EQ(bytes[77], 0xD7);
 
-    File file(bytes, 50);
+    BytesFile file(bytes, 50);
     MNFIT loaded{};
     CMNFIT l(&file.buffer, &loaded, 50);
     ASSERT_EQ(l.fndwLoad_MNFIT_From_File(), 87u);
@@ -171,7 +150,7 @@ TEST(MNFIT, OneRecordRoundTrip) {
     std::vector<BYTE> empty(38, 0);
     vrm::be_store<uint32_t>(empty.data() + 2, 37);
     std::memset(empty.data() + 6, 'Z', 32);
-    File none(empty);
+    BytesFile none(empty);
     CMNFIT e(&none.buffer, &loaded, 0);
     ASSERT_EQ(e.fndwLoad_MNFIT_From_File(), 38u);
     EXPECT_EQ(Serialise(e), empty);
@@ -190,7 +169,7 @@ TEST(MNFIT, DataLengthsComeFromTheAddresses) {
     std::memset(bytes.data() + 100, 'B', 32);
     std::memset(bytes.data() + 137, 0xB1, 14);
 
-    File file(bytes, 3);
+    BytesFile file(bytes, 3);
     MNFIT loaded{};
     CMNFIT l(&file.buffer, &loaded, 3);
     ASSERT_EQ(l.fndwLoad_MNFIT_From_File(), 151u);
@@ -237,7 +216,7 @@ TEST(MNFIT, GarbledTablesFailToLoad) {
     for (int i = 0; i < 1000; ++i) vrm::be_store<uint16_t>(overlap.data() + 38 + 2 * i, 2038);
 
     for (const auto& garbled : {shortHeader, manyRecords, farRecord, farEnd, cut, overlap}) {
-        File file(garbled, 6);
+        BytesFile file(garbled, 6);
         MNFIT loaded{};
         EXPECT_EQ(CMNFIT(&file.buffer, &loaded, 6).fndwLoad_MNFIT_From_File(), 0u);
         EXPECT_TRUE(file.buffer.ReadFailed());

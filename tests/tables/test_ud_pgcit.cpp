@@ -6,6 +6,7 @@
 
 #include "io/CBuffer.h"
 #include "io/codecs.h"
+#include "support/Cells.h"
 #include "support/TempDir.h"
 #include "tables/CM_VOBI.h"
 #include "tables/CS_VOGI.h"
@@ -13,44 +14,6 @@
 
 namespace {
 
-constexpr __int64 kSecond = 27000000;
-
-std::vector<BYTE> Ptm(__int64 t) {
-    std::vector<BYTE> p(6);
-    PtmFrom27MHz(t, p.data());
-    return p;
-}
-
-struct Vob {
-    M_VOBI record{};
-    Vob(__int64 start, __int64 end) {
-        CM_VOBI v(&record);
-        v.fnSet_c6_VOB_V_S_PTM(Ptm(start).data(), 6);
-        v.fnSet_c6_VOB_V_E_PTM(Ptm(end).data(), 6);
-    }
-};
-
-template <class Table>
-std::vector<BYTE> Serialise(Table& table) {
-    std::vector<BYTE> out(table.fndwDataSize() + 64, 0xCC);
-    const DWORD n = table.fnReadData(out.data());
-    EXPECT_EQ(n, table.fndwDataSize());
-    out.resize(n);
-    return out;
-}
-
-// A file of `lead` zero bytes followed by `bytes`, opened read-only.
-struct File {
-    TempDir dir;
-    CBuffer buffer;
-    explicit File(const std::vector<BYTE>& bytes, size_t lead = 0) {
-        std::vector<BYTE> all(lead, 0);
-        all.insert(all.end(), bytes.begin(), bytes.end());
-        const std::string path = dir.File("VR_MANGR.IFO");
-        WriteWholeFile(path, all);
-        EXPECT_EQ(buffer.Open(path.c_str(), CBuffer::kRead), 0u);
-    }
-};
 
 // A table of user-defined chains; chain k gets k movie cells, each with an
 // entry point at its start, so that a load adds nothing.
@@ -105,7 +68,7 @@ TEST(UD_PGCIT, RoundTripIsByteForByte) {
     t.record.header[0] = 0x5A;  // the reserved byte is kept
     const std::vector<BYTE> bytes = Serialise(t.table);
 
-    File file(bytes, 300);
+    BytesFile file(bytes, 300);
     UD_PGCIT loaded{};
     CUD_PGCIT l(&file.buffer, &loaded, 300);
     ASSERT_EQ(l.fndwLoad_UD_PGCIT_From_File(), bytes.size());
@@ -129,7 +92,7 @@ TEST(UD_PGCIT, LoadGivesAFirstMovieCellAnEntryPointOnce) {
     std::vector<BYTE> bytes = Serialise(table);
 
     for (int pass = 0; pass < 2; ++pass) {
-        File file(bytes, 16);
+        BytesFile file(bytes, 16);
         UD_PGCIT loaded{};
         CUD_PGCIT l(&file.buffer, &loaded, 16);
         ASSERT_EQ(l.fndwLoad_UD_PGCIT_From_File(), bytes.size()) << "the size of the bytes read";
@@ -153,7 +116,7 @@ TEST(UD_PGCIT, LoadFollowsEachSearchPointerAndSaveRepacks) {
     vrm::be_store<uint32_t>(swapped.data() + 6, static_cast<uint32_t>(14 + c2.size()));
     vrm::be_store<uint32_t>(swapped.data() + 10, 14);
 
-    File file(swapped, 4);
+    BytesFile file(swapped, 4);
     UD_PGCIT loaded{};
     CUD_PGCIT l(&file.buffer, &loaded, 4);
     ASSERT_EQ(l.fndwLoad_UD_PGCIT_From_File(), swapped.size());
@@ -262,7 +225,7 @@ TEST(UD_PGCIT, GarbledTablesFailToLoad) {
     shared.insert(shared.end(), chain.begin(), chain.end());
 
     for (const auto& garbled : {shortHeader, manyChains, farChain, chainPastEnd, cut, shared}) {
-        File file(garbled, 8);
+        BytesFile file(garbled, 8);
         UD_PGCIT loaded{};
         EXPECT_EQ(CUD_PGCIT(&file.buffer, &loaded, 8).fndwLoad_UD_PGCIT_From_File(), 0u);
         EXPECT_TRUE(file.buffer.ReadFailed());

@@ -6,36 +6,13 @@
 
 #include "io/CBuffer.h"
 #include "platform/clock.h"
+#include "support/TableIO.h"
 #include "support/TempDir.h"
 #include "support/Time.h"
 #include "tables/CPGCI.h"
 #include "tables/CRTR_VMGI.h"
 #include "tables/CUD_PGCIT.h"
 
-namespace {
-
-std::vector<BYTE> Serialise(CRTR_VMGI& head) {
-    std::vector<BYTE> out(head.fndwSize() + 146 * 100, 0xCC);
-    const DWORD n = head.fnReadData(out.data());
-    out.resize(n);
-    return out;
-}
-
-// Writes bytes to a file and loads an RTR_VMGI from it.
-struct Loaded {
-    TempDir dir;
-    CBuffer buffer;
-    RTR_VMGI model;
-    DWORD size = 0;
-    explicit Loaded(const std::vector<BYTE>& bytes) {
-        const std::string path = dir.File("VR_MANGR.IFO");
-        WriteWholeFile(path, bytes);
-        if (buffer.Open(path.c_str(), CBuffer::kRead) != 0) return;
-        size = CRTR_VMGI(&buffer, &model, 0).fndwLoad_RTR_VMGI_From_File();
-    }
-};
-
-}  // namespace
 
 TEST(RTR_VMGI, ANewHeadIs520BytesOfKnownValues) {
     vrm::ScopedTestClock clock(MakeTime(2003, 7, 4, 15, 9, 30), 540);
@@ -183,12 +160,12 @@ TEST(RTR_VMGI, RoundTripIsByteForByte) {
     const std::vector<BYTE> bytes = Serialise(head);
     ASSERT_EQ(bytes.size(), 520u + 2 * 146);
 
-    Loaded loaded(bytes);
-    ASSERT_EQ(loaded.size, bytes.size());
-    EXPECT_FALSE(loaded.buffer.ReadFailed());
-    CRTR_VMGI again(&loaded.model);
-    EXPECT_EQ(Serialise(again), bytes);
-    EXPECT_EQ(CPL_SRPT(loaded.model.pPL_SRPT.get()).fnGet_c1_PL_TY(0), 0x20);
+    BytesFile file(bytes);
+    RTR_VMGI loaded;
+    ASSERT_EQ(CRTR_VMGI(&file.buffer, &loaded, 0).fndwLoad_RTR_VMGI_From_File(), bytes.size());
+    EXPECT_FALSE(file.buffer.ReadFailed());
+    EXPECT_EQ(Serialise(CRTR_VMGI(&loaded)), bytes);
+    EXPECT_EQ(CPL_SRPT(loaded.pPL_SRPT.get()).fnGet_c1_PL_TY(0), 0x20);
 }
 
 TEST(RTR_VMGI, TruncatedFilesFailToLoad) {
@@ -199,19 +176,17 @@ TEST(RTR_VMGI, TruncatedFilesFailToLoad) {
     pl.AddPointer(0, 1);
     const std::vector<BYTE> bytes = Serialise(head);
 
-    for (size_t cut : {size_t{0}, size_t{100}, size_t{511}, size_t{515}, bytes.size() - 1}) {
-        Loaded loaded(std::vector<BYTE>(bytes.begin(), bytes.begin() + static_cast<long>(cut)));
-        EXPECT_EQ(loaded.size, 0u) << "cut at " << cut;
-        if (cut > 0) {
-            EXPECT_TRUE(loaded.buffer.ReadFailed()) << "cut at " << cut;
-        }
-    }
-    // A count that claims more entries than the file holds.
     std::vector<BYTE> garbled = bytes;
-    garbled[512 + 3] = 0xFF;
-    Loaded loaded(garbled);
-    EXPECT_EQ(loaded.size, 0u);
-    EXPECT_TRUE(loaded.buffer.ReadFailed());
+    garbled[512 + 3] = 0xFF;  // a count that claims more entries than the file holds
+    std::vector<std::vector<BYTE>> inputs = {garbled};
+    for (size_t cut : {size_t{1}, size_t{100}, size_t{511}, size_t{515}, bytes.size() - 1})
+        inputs.emplace_back(bytes.begin(), bytes.begin() + static_cast<long>(cut));
+    for (const auto& input : inputs) {
+        BytesFile file(input);
+        RTR_VMGI loaded;
+        EXPECT_EQ(CRTR_VMGI(&file.buffer, &loaded, 0).fndwLoad_RTR_VMGI_From_File(), 0u) << input.size();
+        EXPECT_TRUE(file.buffer.ReadFailed()) << input.size();
+    }
 }
 
 TEST(RTR_VMGI, SerialisingACountRaisedByHandWritesWhatItReports) {

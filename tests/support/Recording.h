@@ -1,0 +1,62 @@
+// An analysed movie recording as the stream library hands it over: the
+// record and the VOBU table it points to.
+#ifndef VRMANGR_TESTS_RECORDING_H
+#define VRMANGR_TESTS_RECORDING_H
+
+#include <utility>
+#include <vector>
+
+#include "stream/VR_MPEGFILE_INFO.h"
+
+// 27 MHz ticks per frame at 625/50 and 525/60.
+constexpr __int64 kFrame625 = 1080000;
+constexpr __int64 kFrame525 = 900900;
+
+struct Recording {
+    VR_MPEGFILE_INFO info{};
+    std::vector<VR_VOBU_ELEMENT> table;
+};
+
+// VOBUs of the given (frames, sectors), back to back from sector 0, plus the
+// closing element. The streams are MPEG-2 video 720 wide, 4:3, with MPEG-1
+// stereo audio at 224 kbit/s; the video runs from startPts for the frames
+// given.
+inline Recording MakeRecording(const std::vector<std::pair<BYTE, DWORD>>& vobus, DWORD frameRate = 25000,
+                               DWORD startSector = 0, __int64 startPts = 0) {
+    Recording r;
+    DWORD addr = 0;
+    for (const auto& v : vobus) {
+        VR_VOBU_ELEMENT e{};
+        e.dwVOBUAddr = addr;
+        e.b1stRefSz = static_cast<BYTE>(addr & 0x7F);
+        e.bVOBUFrames = v.first;
+        r.table.push_back(e);
+        addr += v.second;
+        r.info.dwFrameNs += v.first;
+    }
+    VR_VOBU_ELEMENT closing{};
+    closing.dwVOBUAddr = addr;
+    r.table.push_back(closing);
+    VR_MPEGFILE_INFO& info = r.info;
+    info.dwFrameRate = frameRate;
+    info.dwWidth = 720;
+    info.dwHeight = frameRate == 25000 ? 576 : 480;
+    info.dwAudioMode = 0;
+    info.dwAudioBitrate = 224;
+    info.dwMpeg2 = 1;
+    info.bAspectRatio = 2;
+    info.pVOBUTable = r.table.data();
+    info.dwVOBUNs = static_cast<DWORD>(vobus.size());
+    info.llVideoStartPTS = startPts;
+    info.llVideoEndPTS = startPts + info.dwFrameNs * (frameRate == 25000 ? kFrame625 : kFrame525);
+    info.dwAudioCodingBits = 0x400000;
+    info.dwVOBStartAddr = startSector;
+    return r;
+}
+
+// n VOBUs of 12 frames and `sectors` sectors each.
+inline Recording UniformRecording(DWORD n = 4, DWORD sectors = 100, __int64 startPts = 0) {
+    return MakeRecording(std::vector<std::pair<BYTE, DWORD>>(n, {BYTE{12}, sectors}), 25000, 0, startPts);
+}
+
+#endif
