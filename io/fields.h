@@ -22,6 +22,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <vector>
 
 #include "io/be.h"
 #include "platform/types.h"
@@ -50,6 +51,13 @@ inline int SetFieldBytes(BYTE* base, size_t offset, size_t width, const BYTE* sr
     if (!base || !src || length > width) return 0;
     std::memcpy(base + offset, src, length);
     return 1;
+}
+
+// Entry i of an array of fixed-size records kept as bytes, or nullptr when
+// the array does not hold it.
+inline BYTE* EntryAt(std::vector<BYTE>& entries, size_t entrySize, size_t i) {
+    if (entrySize == 0 || i >= entries.size() / entrySize) return nullptr;
+    return entries.data() + entrySize * i;
 }
 
 }  // namespace vrm

@@ -23,10 +23,7 @@ CCI::CCI(CBuffer* buffer, CI* record, DWORD start)
     : m_pRecord(record), m_cType(0), m_pBuffer(buffer), m_dwSize(0), m_dwStart(start), m_wC_EPI_Ns(0) {}
 
 BYTE* CCI::Entry(WORD i) const {
-    if (!m_pRecord) return nullptr;
-    const size_t at = size_t{EntrySize()} * i;
-    if (at + EntrySize() > m_pRecord->entryPoints.size()) return nullptr;
-    return m_pRecord->entryPoints.data() + at;
+    return m_pRecord ? vrm::EntryAt(m_pRecord->entryPoints, EntrySize(), i) : nullptr;
 }
 
 BYTE* CCI::EntryText(WORD i) const {

@@ -28,10 +28,7 @@ CMNFIT::~CMNFIT() {
 }
 
 BYTE* CMNFIT::SearchPointer(WORD i) const {
-    if (!m_pModel) return nullptr;
-    const size_t at = size_t{MNFIT::kSRPSize} * i;
-    if (at + MNFIT::kSRPSize > m_pModel->srp.size()) return nullptr;
-    return m_pModel->srp.data() + at;
+    return m_pModel ? vrm::EntryAt(m_pModel->srp, MNFIT::kSRPSize, i) : nullptr;
 }
 
 BYTE* CMNFIT::Record(WORD i) const {

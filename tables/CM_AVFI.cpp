@@ -22,9 +22,7 @@ CM_AVFI::~CM_AVFI() {
 }
 
 BYTE* CM_AVFI::fnGet_iTH_M_VOBI_SRP_Address(WORD i) const {
-    if (!m_pM_AVFI) return nullptr;
-    const size_t at = size_t{i} * M_AVFI::kSrpSize;
-    return at + M_AVFI::kSrpSize <= m_pM_AVFI->srp.size() ? m_pM_AVFI->srp.data() + at : nullptr;
+    return m_pM_AVFI ? vrm::EntryAt(m_pM_AVFI->srp, M_AVFI::kSrpSize, i) : nullptr;
 }
 
 M_VOBI* CM_AVFI::Vob(WORD n) const {

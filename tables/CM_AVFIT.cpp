@@ -97,9 +97,7 @@ CM_AVFIT::~CM_AVFIT() {
 }
 
 BYTE* CM_AVFIT::fnGet_iTH_M_VOB_STI_Address(WORD i) const {
-    if (!m_pM_AVFIT) return nullptr;
-    const size_t at = size_t{i} * M_AVFIT::kStiSize;
-    return at + M_AVFIT::kStiSize <= m_pM_AVFIT->sti.size() ? m_pM_AVFIT->sti.data() + at : nullptr;
+    return m_pM_AVFIT ? vrm::EntryAt(m_pM_AVFIT->sti, M_AVFIT::kStiSize, i) : nullptr;
 }
 
 int CM_AVFIT::fnSetZero() {

@@ -31,17 +31,11 @@ CPGCI::CPGCI(CBuffer* buffer, PGCI* record, DWORD start)
     : m_pRecord(record), m_pBuffer(buffer), m_dwSize(0), m_cPG_Ns(0), m_wCI_SRP_Ns(0), m_dwStart(start) {}
 
 BYTE* CPGCI::Program(BYTE i) const {
-    if (!m_pRecord) return nullptr;
-    const size_t at = size_t{PGCI::kPGISize} * i;
-    if (at + PGCI::kPGISize > m_pRecord->pgi.size()) return nullptr;
-    return m_pRecord->pgi.data() + at;
+    return m_pRecord ? vrm::EntryAt(m_pRecord->pgi, PGCI::kPGISize, i) : nullptr;
 }
 
 BYTE* CPGCI::SearchPointer(WORD i) const {
-    if (!m_pRecord) return nullptr;
-    const size_t at = size_t{PGCI::kSRPSize} * i;
-    if (at + PGCI::kSRPSize > m_pRecord->ciSrp.size()) return nullptr;
-    return m_pRecord->ciSrp.data() + at;
+    return m_pRecord ? vrm::EntryAt(m_pRecord->ciSrp, PGCI::kSRPSize, i) : nullptr;
 }
 
 CI* CPGCI::Cell(DWORD i) const {
@@ -222,8 +216,8 @@ int CPGCI::fnADD_Still_Pic_Program(S_VOGI* vogi, WORD vogiNo) {
     return AddProgramCell(nullptr, vogi, vogiNo);
 }
 
-int CPGCI::fnSetNewMoviePGIData(BYTE pg, M_VOBI* vobi, WORD cn) {
-    if (!Program(pg) || !vobi) return 0;
+int CPGCI::FillNewProgram(BYTE pg, WORD cn, const BYTE pictPt[6]) {
+    if (!Program(pg)) return 0;
     fnSet_c1_PG_TY(pg, 0);
     fnSet_wC_Ns(pg, 1);
     SYSTEMTIME now{};
@@ -233,26 +227,21 @@ int CPGCI::fnSetNewMoviePGIData(BYTE pg, M_VOBI* vobi, WORD cn) {
     fnSet_c128_PRM_TXTI(pg, reinterpret_cast<const BYTE*>(text), sizeof text);
     fnSet_wIT_TXT_SRPN(pg, 0);
     fnSet_wCN(pg, cn);
-    BYTE ptm[6];
-    CM_VOBI(vobi).fnGet_c6_VOB_V_S_PTM(ptm);
-    fnSet_c6_PICT_PT(pg, ptm, 6);
+    fnSet_c6_PICT_PT(pg, pictPt, 6);
     return 1;
 }
 
+int CPGCI::fnSetNewMoviePGIData(BYTE pg, M_VOBI* vobi, WORD cn) {
+    if (!vobi) return 0;
+    BYTE ptm[6];
+    CM_VOBI(vobi).fnGet_c6_VOB_V_S_PTM(ptm);
+    return FillNewProgram(pg, cn, ptm);
+}
+
 int CPGCI::fnSetNewStillPicPGIData(BYTE pg, S_VOGI* vogi, WORD cn) {
-    if (!Program(pg) || !vogi) return 0;
-    fnSet_c1_PG_TY(pg, 0);
-    fnSet_wC_Ns(pg, 1);
-    SYSTEMTIME now{};
-    vrm::GetSystemTime(&now);
-    char text[128] = {};
-    FormatDateText(&now, text, 0);
-    fnSet_c128_PRM_TXTI(pg, reinterpret_cast<const BYTE*>(text), sizeof text);
-    fnSet_wIT_TXT_SRPN(pg, 0);
-    fnSet_wCN(pg, cn);
+    if (!vogi) return 0;
     static const BYTE stillPicture[6] = {0x01, 0, 0, 0, 0, 0};
-    fnSet_c6_PICT_PT(pg, stillPicture, 6);
-    return 1;
+    return FillNewProgram(pg, cn, stillPicture);
 }
 
 DWORD CPGCI::fnAdd_C_EPI_To_First_Cell_of_Every_PG() {
@@ -414,14 +403,18 @@ int CPGCI::fnGetEntryPointInfo(int pg, int cell, WORD ep, BYTE* type, WORD* srpn
     return number;
 }
 
-BYTE CPGCI::fnGetPGCI_TY(int inRange, int first, int last) {
+bool CPGCI::CellRange(int inRange, int* first, int* last) const {
     const int c = CellCount();
     if (!inRange) {
-        first = 1;
-        last = c;
-    } else if (last > c) {
-        return 0;
+        *first = 1;
+        *last = c;
+        return true;
     }
+    return *last <= c;
+}
+
+BYTE CPGCI::fnGetPGCI_TY(int inRange, int first, int last) {
+    if (!CellRange(inRange, &first, &last)) return 0;
     int movies = 0, stills = 0;
     for (int i = std::max(first, 1); i <= last; ++i) {
         CI* record = Cell(static_cast<DWORD>(i - 1));
@@ -446,13 +439,7 @@ DWORD CPGCI::Milliseconds(__int64 start, __int64 end) {
 }
 
 DWORD CPGCI::fnGetTotalCellDuration(BYTE stillTm, int inRange, int first, int last) {
-    const int c = CellCount();
-    if (!inRange) {
-        first = 1;
-        last = c;
-    } else if (last > c || first > last) {
-        return 0;
-    }
+    if (!CellRange(inRange, &first, &last) || (inRange && first > last)) return 0;
     DWORD total = 0;
     for (int i = std::max(first, 1); i <= last; ++i) {
         CI* record = Cell(static_cast<DWORD>(i - 1));
@@ -504,13 +491,7 @@ DWORD CPGCI::fnGetTotalEntryPTDuration(BYTE stillTm, int inRange, int first, int
 }
 
 DWORD CPGCI::fnGetTotalEntryPointNs(int inRange, int first, int last) {
-    const int c = CellCount();
-    if (!inRange) {
-        first = 1;
-        last = c;
-    } else if (last > c) {
-        return 0;
-    }
+    if (!CellRange(inRange, &first, &last)) return 0;
     DWORD total = 0;
     for (int i = std::max(first, 1); i <= last; ++i) {
         CI* record = Cell(static_cast<DWORD>(i - 1));

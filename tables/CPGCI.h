@@ -148,14 +148,17 @@ private:
     BYTE* SearchPointer(WORD i) const;
     BYTE* ReachableSearchPointer(WORD i) const { return i < kMaxCells ? SearchPointer(i) : nullptr; }
     WORD CellCount() const { return fnGet_wCI_SRP_Ns(); }
+    // The global cells first..last of a query: all cells when inRange is 0,
+    // else as given; false when last lies beyond the chain.
+    bool CellRange(int inRange, int* first, int* last) const;
     // Global 0-based index of the first cell of program pg (1-based).
     DWORD FirstCellOfProgram(DWORD pg) const;
     // Inserts a zeroed cell at 0-based position pos of c cells.
     CI* InsertCell(WORD pos, WORD c);
-    // Appends a program record for a program that does not share today's
-    // date with the last one, or counts the new cell into the last program.
-    int PlaceNewCell(bool* newProgram);
     int AddProgramCell(M_VOBI* vobi, S_VOGI* vogi, WORD number);
+    // A new program of one cell: today's date as its text, cell cn as its
+    // representative picture at pictPt.
+    int FillNewProgram(BYTE pg, WORD cn, const BYTE pictPt[6]);
     // Adds up the positive duration of one segment piece.
     static DWORD Milliseconds(__int64 start, __int64 end);
 };

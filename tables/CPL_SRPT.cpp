@@ -28,10 +28,7 @@ CPL_SRPT::~CPL_SRPT() {
 }
 
 BYTE* CPL_SRPT::Entry(BYTE i) const {
-    if (!m_pModel) return nullptr;
-    const size_t at = size_t{PL_SRPT::kEntrySize} * i;
-    if (at + PL_SRPT::kEntrySize > m_pModel->entries.size()) return nullptr;
-    return m_pModel->entries.data() + at;
+    return m_pModel ? vrm::EntryAt(m_pModel->entries, PL_SRPT::kEntrySize, i) : nullptr;
 }
 
 int CPL_SRPT::fnSetZero() {

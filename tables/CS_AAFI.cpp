@@ -20,10 +20,7 @@ CS_AAFI::CS_AAFI(CBuffer* buffer, S_AAFI* record, DWORD start, DWORD base)
     : m_pRecord(record), m_pBuffer(buffer), m_dwSize(0), m_wS_AAGI_SRP_Ns(0), m_dwStart(start), m_dwBase(base) {}
 
 BYTE* CS_AAFI::Slot(WORD i) const {
-    if (!m_pRecord) return nullptr;
-    const size_t at = size_t{S_AAFI::kSrpSize} * i;
-    if (at + S_AAFI::kSrpSize > m_pRecord->srp.size()) return nullptr;
-    return m_pRecord->srp.data() + at;
+    return m_pRecord ? vrm::EntryAt(m_pRecord->srp, S_AAFI::kSrpSize, i) : nullptr;
 }
 
 int CS_AAFI::fnSetZero() {

@@ -14,10 +14,7 @@ CS_AAGI::CS_AAGI(CBuffer* buffer, S_AAGI* record, DWORD start)
     : m_pRecord(record), m_pBuffer(buffer), m_dwSize(0), m_cAA_ENT_Ns(0), m_dwStart(start) {}
 
 BYTE* CS_AAGI::Slot(BYTE i) const {
-    if (!m_pRecord) return nullptr;
-    const size_t at = size_t{S_AAGI::kEntrySize} * i;
-    if (at + S_AAGI::kEntrySize > m_pRecord->entries.size()) return nullptr;
-    return m_pRecord->entries.data() + at;
+    return m_pRecord ? vrm::EntryAt(m_pRecord->entries, S_AAGI::kEntrySize, i) : nullptr;
 }
 
 int CS_AAGI::fnSetZero() {

@@ -21,10 +21,7 @@ CS_AVFI::CS_AVFI(CBuffer* buffer, S_AVFI* record, DWORD start, DWORD base)
     : m_pRecord(record), m_pBuffer(buffer), m_dwSize(0), m_wS_VOGI_SRP_Ns(0), m_dwStart(start), m_dwBase(base) {}
 
 BYTE* CS_AVFI::Slot(WORD i) const {
-    if (!m_pRecord) return nullptr;
-    const size_t at = size_t{S_AVFI::kSrpSize} * i;
-    if (at + S_AVFI::kSrpSize > m_pRecord->srp.size()) return nullptr;
-    return m_pRecord->srp.data() + at;
+    return m_pRecord ? vrm::EntryAt(m_pRecord->srp, S_AVFI::kSrpSize, i) : nullptr;
 }
 
 S_VOGI* CS_AVFI::fnGet_iTH_VOGI(WORD vogi) const {

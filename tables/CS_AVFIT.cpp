@@ -75,17 +75,11 @@ CS_AVFIT::CS_AVFIT(CBuffer* buffer, S_AVFIT* record, DWORD start)
     : m_pRecord(record), m_pBuffer(buffer), m_dwSize(0), m_cS_VOB_STI_Ns(0), m_cS_AA_STI_Ns(0), m_dwStart(start) {}
 
 BYTE* CS_AVFIT::StiSlot(BYTE i) const {
-    if (!m_pRecord) return nullptr;
-    const size_t at = size_t{S_AVFIT::kStiSize} * i;
-    if (at + S_AVFIT::kStiSize > m_pRecord->sti.size()) return nullptr;
-    return m_pRecord->sti.data() + at;
+    return m_pRecord ? vrm::EntryAt(m_pRecord->sti, S_AVFIT::kStiSize, i) : nullptr;
 }
 
 BYTE* CS_AVFIT::AaStiSlot(BYTE i) const {
-    if (!m_pRecord) return nullptr;
-    const size_t at = size_t{S_AVFIT::kAaStiSize} * i;
-    if (at + S_AVFIT::kAaStiSize > m_pRecord->aaSti.size()) return nullptr;
-    return m_pRecord->aaSti.data() + at;
+    return m_pRecord ? vrm::EntryAt(m_pRecord->aaSti, S_AVFIT::kAaStiSize, i) : nullptr;
 }
 
 void CS_AVFIT::ReleaseSubRecords() {

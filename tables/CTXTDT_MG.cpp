@@ -24,10 +24,7 @@ CTXTDT_MG::~CTXTDT_MG() {
 }
 
 BYTE* CTXTDT_MG::SearchPointer(WORD i) const {
-    if (!m_pModel) return nullptr;
-    const size_t at = size_t{TXTDT_MG::kSRPSize} * i;
-    if (at + TXTDT_MG::kSRPSize > m_pModel->srp.size()) return nullptr;
-    return m_pModel->srp.data() + at;
+    return m_pModel ? vrm::EntryAt(m_pModel->srp, TXTDT_MG::kSRPSize, i) : nullptr;
 }
 
 BYTE* CTXTDT_MG::Text(WORD i) const {

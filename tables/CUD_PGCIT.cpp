@@ -28,10 +28,7 @@ CUD_PGCIT::CUD_PGCIT(CBuffer* buffer, UD_PGCIT* record, DWORD start)
       m_dwStart(start) {}
 
 BYTE* CUD_PGCIT::SearchPointer(BYTE i) const {
-    if (!m_pRecord) return nullptr;
-    const size_t at = size_t{UD_PGCIT::kSRPSize} * i;
-    if (at + UD_PGCIT::kSRPSize > m_pRecord->srp.size()) return nullptr;
-    return m_pRecord->srp.data() + at;
+    return m_pRecord ? vrm::EntryAt(m_pRecord->srp, UD_PGCIT::kSRPSize, i) : nullptr;
 }
 
 PGCI* CUD_PGCIT::Chain(BYTE num) const {
