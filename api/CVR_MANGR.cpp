@@ -4,34 +4,6 @@
 #include <new>
 
 #include "io/CBuffer.h"
-#include "tables/CM_AVFIT.h"
-#include "tables/CPGCI.h"
-#include "tables/CRTR_VMGI.h"
-#include "tables/CMNFIT.h"
-#include "tables/CS_AVFIT.h"
-#include "tables/CTXTDT_MG.h"
-#include "tables/CUD_PGCIT.h"
-
-namespace {
-
-// Releases a table's model data, then its accessor.
-template <class Accessor>
-void ReleaseTable(Accessor*& accessor) {
-    if (!accessor) return;
-    accessor->fnFreeAllData();
-    delete accessor;
-    accessor = nullptr;
-}
-
-// The original chain's accessor releases its record as well.
-void ReleaseTable(CPGCI*& accessor) {
-    if (!accessor) return;
-    accessor->fnFreeAllData(1);
-    delete accessor;
-    accessor = nullptr;
-}
-
-}  // namespace
 
 CVR_MANGR::CVR_MANGR()
     : m_szDir{},
@@ -58,13 +30,7 @@ CVR_MANGR::CVR_MANGR()
 }
 
 CVR_MANGR::~CVR_MANGR() {
-    ReleaseTable(m_pRTR_VMGI);
-    ReleaseTable(m_pM_AVFIT);
-    ReleaseTable(m_pS_AVFIT);
-    ReleaseTable(m_pORG_PGCI);
-    ReleaseTable(m_pUD_PGCIT);
-    ReleaseTable(m_pTXTDT_MG);
-    ReleaseTable(m_pMNFIT);
+    ReleaseTables();
     delete m_pBuffer;
     m_pBuffer = nullptr;
     delete m_pModel;

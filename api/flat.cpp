@@ -17,3 +17,18 @@ DWORD fnVR_MANGRGetLastError(void* handle) {
     if (!handle) return 0;
     return Manager(handle)->m_dwLastError;
 }
+
+int fnVR_MANGRNew(void* handle, const char* dir) {
+    if (!handle) return 0;
+    return Manager(handle)->fnRTR_VMG_New(dir);
+}
+
+int fnVR_MANGROpen(void* handle, const char* dir) {
+    if (!handle) return 0;
+    return Manager(handle)->fnRTR_VMG_Open(dir);
+}
+
+int fnVR_MANGRSave(void* handle, ProgressCallback cb) {
+    if (!handle) return 0;
+    return Manager(handle)->fnRTR_VMG_Save(cb);
+}

@@ -18,6 +18,16 @@
 VRMANGR_API void* fnVR_MANGRBegin(void);
 // Releases the handle and everything it holds; nothing for NULL.
 VRMANGR_API void fnVR_MANGREnd(void* handle);
+// Binds the handle to a new, empty disc in the directory dir (an existing
+// directory; a trailing '/' is ignored). Nothing is written before Save.
+VRMANGR_API int fnVR_MANGRNew(void* handle, const char* dir);
+// Opens the disc in dir: VR_MANGR.IFO, or VR_MANGR.BUP when the IFO is
+// missing or damaged. 0 when neither is a valid management file.
+VRMANGR_API int fnVR_MANGROpen(void* handle, const char* dir);
+// Appends the recordings added since the last save to the stream files and
+// writes VR_MANGR.IFO and VR_MANGR.BUP. cb reports the append's progress and
+// may be NULL.
+VRMANGR_API int fnVR_MANGRSave(void* handle, ProgressCallback cb);
 // The stream library's error code of the handle's last failed save of the
 // movie stream; 0 when there was none (and for a null handle).
 VRMANGR_API DWORD fnVR_MANGRGetLastError(void* handle);

@@ -6,39 +6,79 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <string>
 #include <utility>
 
 namespace vrm {
 
 File::File(File&& other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)), m_writable(std::exchange(other.m_writable, false)) {}
+    : m_fd(std::exchange(other.m_fd, -1)),
+      m_writable(std::exchange(other.m_writable, false)),
+      m_error(std::exchange(other.m_error, 0)) {}
 
 File& File::operator=(File&& other) noexcept {
     if (this != &other) {
         Close();
         m_fd = std::exchange(other.m_fd, -1);
         m_writable = std::exchange(other.m_writable, false);
+        m_error = std::exchange(other.m_error, 0);
     }
     return *this;
+}
+
+namespace {
+
+struct FaultInjection {
+    FaultHook hook = nullptr;
+    void* context = nullptr;
+};
+
+FaultInjection& Faults() {
+    static FaultInjection faults;
+    return faults;
+}
+
+// The errno an injected fault gives the operation, or 0.
+int InjectedFault(const char* operation) {
+    const FaultInjection& f = Faults();
+    return f.hook ? f.hook(f.context, operation) : 0;
+}
+
+}  // namespace
+
+void SetFaultHook(FaultHook hook, void* context) {
+    Faults().hook = hook;
+    Faults().context = context;
 }
 
 bool File::Open(const char* path, Mode mode) {
     Close();
     if (!path || !*path) return false;
     const bool write = mode == Mode::ReadWriteAlways;
+    if (write) {
+        if (const int fault = InjectedFault("open")) {
+            m_error = fault;
+            return false;
+        }
+    }
     int flags = O_CLOEXEC | (write ? (O_RDWR | O_CREAT) : O_RDONLY);
     int fd;
     do {
         fd = ::open(path, flags, 0666);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return false;
+    if (fd < 0) {
+        m_error = errno;
+        return false;
+    }
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        m_error = errno ? errno : EINVAL;
         ::close(fd);
         return false;
     }
     m_fd = fd;
     m_writable = write;
+    m_error = 0;
     return true;
 }
 
@@ -57,11 +97,17 @@ int64_t File::Size() const {
 
 size_t File::WriteAt(uint64_t offset, const void* data, size_t n) {
     if (m_fd < 0 || !m_writable || (n && !data)) return 0;
+    if (const int fault = InjectedFault("write")) {
+        m_error = fault;
+        return 0;
+    }
     const char* p = static_cast<const char*>(data);
     size_t done = 0;
     while (done < n) {
         ssize_t w = ::pwrite(m_fd, p + done, n - done, static_cast<off_t>(offset + done));
         if (w < 0 && errno == EINTR) continue;
+        if (w < 0) m_error = errno;
+        if (w == 0) m_error = ENOSPC;
         if (w <= 0) break;
         done += static_cast<size_t>(w);
     }
@@ -71,6 +117,111 @@ size_t File::WriteAt(uint64_t offset, const void* data, size_t n) {
 bool File::Seek(uint64_t offset) {
     if (m_fd < 0) return false;
     return ::lseek(m_fd, static_cast<off_t>(offset), SEEK_SET) >= 0;
+}
+
+int64_t File::ReadAt(uint64_t offset, void* data, size_t n) const {
+    if (m_fd < 0 || (n && !data)) {
+        m_error = EBADF;
+        return -1;
+    }
+    char* p = static_cast<char*>(data);
+    size_t done = 0;
+    while (done < n) {
+        ssize_t r = ::pread(m_fd, p + done, n - done, static_cast<off_t>(offset + done));
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) {
+            m_error = errno;
+            return -1;
+        }
+        if (r == 0) break;
+        done += static_cast<size_t>(r);
+    }
+    return static_cast<int64_t>(done);
+}
+
+bool File::Truncate(uint64_t length) {
+    if (m_fd < 0 || !m_writable) {
+        m_error = EBADF;
+        return false;
+    }
+    if (const int fault = InjectedFault("truncate")) {
+        m_error = fault;
+        return false;
+    }
+    int rc;
+    do {
+        rc = ::ftruncate(m_fd, static_cast<off_t>(length));
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) m_error = errno;
+    return rc == 0;
+}
+
+bool File::Sync() {
+    if (m_fd < 0) {
+        m_error = EBADF;
+        return false;
+    }
+    if (const int fault = InjectedFault("sync")) {
+        m_error = fault;
+        return false;
+    }
+    int rc;
+    do {
+        rc = ::fsync(m_fd);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) m_error = errno;
+    return rc == 0;
+}
+
+PathKind ProbePath(const char* path, int64_t* size) {
+    if (size) *size = 0;
+    if (!path || !*path) return PathKind::Missing;
+    struct stat st {};
+    if (::stat(path, &st) != 0) return PathKind::Missing;
+    if (!S_ISREG(st.st_mode)) return PathKind::Other;
+    if (size) *size = static_cast<int64_t>(st.st_size);
+    return PathKind::RegularFile;
+}
+
+bool ReplaceFile(const char* from, const char* to) {
+    if (!from || !*from || !to || !*to) return false;
+    if (const int fault = InjectedFault("rename")) {
+        errno = fault;
+        return false;
+    }
+    if (::rename(from, to) != 0) return false;
+    // The rename lives in the directory: sync it so the new name survives a
+    // crash. A directory that cannot be synced (some file systems refuse)
+    // does not undo the rename.
+    try {
+        std::string dir(to);
+        const size_t slash = dir.find_last_of('/');
+        if (slash == std::string::npos) {
+            dir = ".";
+        } else {
+            dir.resize(slash == 0 ? 1 : slash);
+        }
+        int fd;
+        do {
+            fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        } while (fd < 0 && errno == EINTR);
+        if (fd >= 0) {
+            ::fsync(fd);
+            ::close(fd);
+        }
+    } catch (...) {
+        // Out of memory for the directory name: the rename itself stands.
+    }
+    return true;
+}
+
+bool RemoveFile(const char* path) {
+    if (!path || !*path) return false;
+    if (const int fault = InjectedFault("remove")) {
+        errno = fault;
+        return false;
+    }
+    return ::unlink(path) == 0 || errno == ENOENT;
 }
 
 bool MappedView::Map(const File& file, uint64_t size) {

@@ -1,6 +1,6 @@
 // Files and read-only memory maps over POSIX open/mmap: the floor under the
-// byte buffer that reads and writes the management file. Both classes own
-// their resource and release it when destroyed.
+// byte buffer that reads and writes the management file and under the stream
+// files. Both classes own their resource and release it when destroyed.
 #ifndef VRMANGR_PLATFORM_FILE_H
 #define VRMANGR_PLATFORM_FILE_H
 
@@ -39,11 +39,48 @@ public:
     size_t WriteAt(uint64_t offset, const void* data, size_t n);
     // Moves the file pointer to the absolute offset.
     bool Seek(uint64_t offset);
+    // Reads up to n bytes at the absolute offset, retrying short reads until n
+    // bytes or the end of the file; returns the number read (less than n only
+    // at the end of the file), or -1 on a read error.
+    int64_t ReadAt(uint64_t offset, void* data, size_t n) const;
+    // Sets the file's length: cuts it, or extends it with zero bytes.
+    bool Truncate(uint64_t length);
+    // Forces the file's data and length to the storage device.
+    bool Sync();
+    // errno of the last failed call on this object (0 when none failed).
+    int Error() const { return m_error; }
 
 private:
     int m_fd = -1;
     bool m_writable = false;
+    mutable int m_error = 0;
 };
+
+// What a path names, without opening it.
+enum class PathKind {
+    Missing,  // nothing (or an unreachable path)
+    RegularFile,
+    Other,  // a directory, a device, ...
+};
+// Reports the kind of path; for a regular file its size in bytes goes to
+// *size when size is not null.
+PathKind ProbePath(const char* path, int64_t* size);
+
+// Renames from over to (atomically replacing an existing file), then forces
+// the directory entry of to to the storage device.
+bool ReplaceFile(const char* from, const char* to);
+
+// Removes a file; true when it is gone (also when it was missing).
+bool RemoveFile(const char* path);
+
+// Fault injection for tests. While a hook is set it is asked before every
+// operation that changes the file system (a writable open, a write, a cut, a
+// sync, a rename, a removal) and the operation fails with the errno the hook
+// returns; 0 lets it go ahead. A test may also end the process from the hook
+// to stand for a crash at that point. This and the clock are the only
+// process-wide test hooks.
+using FaultHook = int (*)(void* context, const char* operation);
+void SetFaultHook(FaultHook hook, void* context);
 
 class MappedView {
 public:

@@ -1,5 +1,282 @@
 #include "stream/CVRO_DATA.h"
 
-CVRO_DATA::CVRO_DATA(int isMovie) : m_MpegFileInfo{}, m_dwVROSize(0), m_dwLastError(0), m_bMovie(isMovie) {}
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "platform/file.h"
+#include "stream/mpeg_bitrate.h"
+#include "stream/vro_common.h"
+
+using vrm::kSectorBytes;
+
+namespace {
+
+// An absolute form of path: relative paths are joined to the current
+// directory; nothing is resolved or normalised.
+std::string Absolute(const char* path) {
+    std::string result;
+    if (path[0] != '/') {
+        char* cwd = ::getcwd(nullptr, 0);
+        if (cwd) {
+            result = cwd;
+            std::free(cwd);
+            if (result.empty() || result.back() != '/') result += '/';
+        }
+    }
+    result += path;
+    return result;
+}
+
+// Copies text into a caller's buffer of kNameBuffer bytes, cut at a
+// character boundary of UTF-8 text when it does not fit.
+void CopyName(char* name, const std::string& text) {
+    if (!name) return;
+    size_t n = text.size();
+    if (n > vrm::kNameBuffer - 1) {
+        n = vrm::kNameBuffer - 1;
+        // Do not leave the first bytes of a multi-byte character behind.
+        while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+    }
+    std::memcpy(name, text.data(), n);
+    name[n] = '\0';
+}
+
+}  // namespace
+
+CVRO_DATA::CVRO_DATA(int isMovie)
+    : m_MpegFileInfo{}, m_dwVROSize(0), m_dwLastError(0), m_bMovie(isMovie), m_bInitialised(false) {}
 
 CVRO_DATA::~CVRO_DATA() = default;
+
+int CVRO_DATA::Fail(DWORD code, const std::string& file) {
+    m_dwLastError = code;
+    try {
+        m_strErrorDetail = fnGetErrorText(code);
+        if (!file.empty()) {
+            m_strErrorDetail += " (";
+            m_strErrorDetail += file;
+            m_strErrorDetail += ")";
+        }
+    } catch (...) {
+        m_strErrorDetail.clear();
+    }
+    return 0;
+}
+
+int CVRO_DATA::fnInit(const char* dir, DWORD mode) {
+    m_bInitialised = false;
+    m_dwVROSize = 0;
+    m_Queue.clear();
+    m_strStreamPath.clear();
+    if (!dir || !*dir || (mode != VRO_INIT_OPEN && mode != VRO_INIT_NEW)) return Fail(VRO_ERR_BAD_ARGUMENT, "");
+    try {
+        std::string path = Absolute(dir);
+        while (path.size() > 1 && path.back() == '/') path.pop_back();
+        if (path != "/") path += '/';
+        path += m_bMovie ? "VR_MOVIE.VRO" : "VR_STILL.VRO";
+
+        int64_t size = 0;
+        const vrm::PathKind kind = vrm::ProbePath(path.c_str(), &size);
+        if (kind == vrm::PathKind::Other) return Fail(VRO_ERR_STREAM_MISSING, path);
+        if (mode == VRO_INIT_OPEN && kind == vrm::PathKind::Missing) {
+            // Refused, but bound to an empty stream: a disc without this
+            // stream file can still be saved, and its first file creates it.
+            m_strStreamPath = std::move(path);
+            m_bInitialised = true;
+            return Fail(VRO_ERR_STREAM_MISSING, m_strStreamPath);
+        }
+        if (mode == VRO_INIT_OPEN) {
+            // The disc's data is the whole file; a partial last sector is not
+            // part of it and is cut at the next append.
+            vrm::File file;
+            if (!file.Open(path.c_str(), vrm::File::Mode::ReadExisting)) return Fail(VRO_ERR_STREAM_MISSING, path);
+            size = file.Size();
+            if (size < 0) return Fail(VRO_ERR_STREAM_MISSING, path);
+            const uint64_t sectors = static_cast<uint64_t>(size) / kSectorBytes;
+            if (sectors > vrm::kMaxSectors) return Fail(VRO_ERR_STREAM_TOO_LARGE, path);
+            m_dwVROSize = static_cast<DWORD>(sectors);
+        } else if (kind == vrm::PathKind::Missing) {
+            vrm::File file;
+            if (!file.Open(path.c_str(), vrm::File::Mode::ReadWriteAlways)) return Fail(VRO_ERR_STREAM_CREATE, path);
+        }
+        // A new disc: an existing file keeps its bytes until the next append
+        // replaces them, so an unsaved New leaves the old disc intact.
+        m_strStreamPath = std::move(path);
+    } catch (const std::bad_alloc&) {
+        return Fail(VRO_ERR_OUT_OF_MEMORY, "");
+    }
+    m_bInitialised = true;
+    return 1;
+}
+
+void CVRO_DATA::fnSetAnalysedFileName(const char* path) {
+    try {
+        if (!path || !*path) {
+            m_strFileName.clear();
+        } else {
+            m_strFileName = Absolute(path);
+        }
+    } catch (...) {
+        m_strFileName.clear();  // queueing then fails with VRO_ERR_NO_SOURCE_NAME
+    }
+}
+
+DWORD CVRO_DATA::RecordSectors(const VR_MPEGFILE_INFO& info) const {
+    const VR_VOBU_ELEMENT* table = info.pVOBUTable;
+    if (!table) return 0;
+    if (m_bMovie) {
+        // The movie tables keep 16 bits of the VOBU count.
+        const DWORD n = info.dwVOBUNs;
+        if (n == 0 || n > 0xFFFF || table[0].dwVOBUAddr != 0) return 0;
+        for (DWORD i = 0; i < n; ++i) {
+            if (table[i + 1].dwVOBUAddr <= table[i].dwVOBUAddr) return 0;
+        }
+        return table[n].dwVOBUAddr;
+    }
+    // Still: the picture count becomes an 8-bit count. Picture i occupies
+    // [addr(i), addr(i + 1)); with audio that is its video part then its
+    // audio part, without audio its video part alone, whose size the tables
+    // keep in 8 bits.
+    const DWORD k = info.dwFrameNs;
+    if (k == 0 || k > 255 || table[0].dwVOBUAddr != 0) return 0;
+    for (DWORD i = 0; i < k; ++i) {
+        const VR_VOBU_ELEMENT& e = table[i];
+        if (table[i + 1].dwVOBUAddr <= e.dwVOBUAddr) return 0;
+        const DWORD span = table[i + 1].dwVOBUAddr - e.dwVOBUAddr;
+        if (e.dwAudioPartSz == 0) {
+            if (span > 255) return 0;
+        } else if (e.dwAudioPartSz > 0xFFFF || e.b1stRefSz == 0 || e.b1stRefSz + uint64_t(e.dwAudioPartSz) != span) {
+            return 0;
+        }
+    }
+    return table[k].dwVOBUAddr;
+}
+
+DWORD CVRO_DATA::fnGetQueuedEnd() const {
+    uint64_t end = m_dwVROSize;
+    for (const QueuedFile& q : m_Queue) end += q.sectors;
+    return static_cast<DWORD>(end);  // fnAddVOBToList keeps it below 2^32
+}
+
+int CVRO_DATA::fnAddVOBToList(VR_MPEGFILE_INFO* info) {
+    if (!m_bInitialised) return Fail(VRO_ERR_NOT_INITIALISED, "");
+    if (!info) return Fail(VRO_ERR_BAD_ARGUMENT, "");
+    if (m_strFileName.empty()) return Fail(VRO_ERR_NO_SOURCE_NAME, "");
+    const DWORD sectors = RecordSectors(*info);
+    if (sectors == 0) return Fail(VRO_ERR_BAD_RECORD, m_strFileName);
+    const DWORD start = fnGetQueuedEnd();
+    if (uint64_t(start) + sectors > vrm::kMaxSectors) return Fail(VRO_ERR_STREAM_TOO_LARGE, m_strFileName);
+    try {
+        m_Queue.push_back(QueuedFile{m_strFileName, sectors});
+    } catch (...) {
+        return Fail(VRO_ERR_OUT_OF_MEMORY, m_strFileName);
+    }
+    if (!m_bMovie) info->dwVOBStartAddr = start;
+    return 1;
+}
+
+int CVRO_DATA::fnRemoveLastVOBFromList() {
+    if (m_Queue.empty()) return 0;
+    m_Queue.pop_back();
+    return 1;
+}
+
+int CVRO_DATA::fnSetEndOfFile(DWORD sectors) {
+    if (!m_bInitialised) return Fail(VRO_ERR_NOT_INITIALISED, "");
+    // Queued files are placed from the logical end on; the still records
+    // already carry those places.
+    if (!m_Queue.empty()) return Fail(VRO_ERR_QUEUE_NOT_EMPTY, m_strStreamPath);
+    if (sectors > m_dwVROSize) return Fail(VRO_ERR_BEYOND_END, m_strStreamPath);
+    m_dwVROSize = sectors;
+    vrm::File file;
+    if (!file.Open(m_strStreamPath.c_str(), vrm::File::Mode::ReadExisting)) {
+        return Fail(VRO_ERR_STREAM_MISSING, m_strStreamPath);
+    }
+    const int64_t size = file.Size();
+    const uint64_t end = uint64_t(sectors) * kSectorBytes;
+    if (size < 0) return Fail(VRO_ERR_STREAM_MISSING, m_strStreamPath);
+    // Never lengthen the file: that would invent stream data.
+    if (static_cast<uint64_t>(size) < end) return Fail(VRO_ERR_STREAM_SHORT, m_strStreamPath);
+    if (static_cast<uint64_t>(size) == end) return 1;
+    if (!file.Open(m_strStreamPath.c_str(), vrm::File::Mode::ReadWriteAlways) || !file.Truncate(end) ||
+        !file.Sync()) {
+        return Fail(VRO_ERR_TRUNCATE, m_strStreamPath);
+    }
+    return 1;
+}
+
+long CVRO_DATA::FindQueued(__int64 pos, uint64_t* offset, uint64_t* end) const {
+    if (pos < 0) return -1;
+    const uint64_t p = static_cast<uint64_t>(pos);
+    uint64_t start = uint64_t(m_dwVROSize) * kSectorBytes;
+    if (p < start) return -1;
+    for (size_t i = 0; i < m_Queue.size(); ++i) {
+        const uint64_t bytes = uint64_t(m_Queue[i].sectors) * kSectorBytes;
+        if (p - start < bytes) {
+            *offset = p - start;
+            *end = bytes;
+            return static_cast<long>(i);
+        }
+        start += bytes;
+    }
+    return -1;
+}
+
+__int64 CVRO_DATA::fnGetAppendedFileNameAndAddress(__int64 pos, char* name, __int64* /*unused*/) {
+    if (name) name[0] = '\0';
+    if (!m_bInitialised || pos < 0) return -1;
+    if (static_cast<uint64_t>(pos) < uint64_t(m_dwVROSize) * kSectorBytes) {
+        CopyName(name, m_strStreamPath);
+        return pos;
+    }
+    uint64_t offset = 0, end = 0;
+    const long i = FindQueued(pos, &offset, &end);
+    if (i < 0) return -1;
+    CopyName(name, m_Queue[static_cast<size_t>(i)].path);
+    return static_cast<__int64>(offset);
+}
+
+DWORD CVRO_DATA::fnGetVideoBitrate(__int64 pos, const char* /*unused*/) {
+    if (!m_bInitialised || pos < 0) return 0;
+    const uint64_t recorded = uint64_t(m_dwVROSize) * kSectorBytes;
+    vrm::File file;
+    if (static_cast<uint64_t>(pos) < recorded) {
+        if (!file.Open(m_strStreamPath.c_str(), vrm::File::Mode::ReadExisting)) return 0;
+        return vrm::ScanVideoBitrate(file, static_cast<uint64_t>(pos), recorded);
+    }
+    uint64_t offset = 0, end = 0;
+    const long i = FindQueued(pos, &offset, &end);
+    if (i < 0) return 0;
+    if (!file.Open(m_Queue[static_cast<size_t>(i)].path.c_str(), vrm::File::Mode::ReadExisting)) return 0;
+    return vrm::ScanVideoBitrate(file, offset, end);
+}
+
+const char* CVRO_DATA::fnGetErrorText(DWORD code) {
+    switch (code) {
+        case VRO_OK: return "No error.";
+        case VRO_ERR_BAD_ARGUMENT: return "An argument was missing or invalid.";
+        case VRO_ERR_NOT_INITIALISED: return "The stream is not bound to a recording directory.";
+        case VRO_ERR_STREAM_MISSING: return "The stream file is missing or is not a regular file.";
+        case VRO_ERR_STREAM_CREATE: return "The stream file cannot be created or opened for writing.";
+        case VRO_ERR_STREAM_TOO_LARGE: return "The stream would exceed 4,294,967,295 sectors.";
+        case VRO_ERR_STREAM_SHORT: return "The stream file is shorter than the data recorded in it.";
+        case VRO_ERR_BAD_RECORD:
+            return "The analysed file's VOBU or picture table cannot describe a video object.";
+        case VRO_ERR_NO_SOURCE_NAME: return "No analysed file is named, so nothing can be queued.";
+        case VRO_ERR_SOURCE_OPEN: return "A queued file cannot be opened for reading.";
+        case VRO_ERR_SOURCE_SHORT: return "A queued file is shorter than the sectors queued for it.";
+        case VRO_ERR_SOURCE_READ: return "A queued file could not be read.";
+        case VRO_ERR_WRITE: return "Writing the stream file failed.";
+        case VRO_ERR_DISK_FULL: return "There is no space left for the stream file.";
+        case VRO_ERR_SYNC: return "The stream file could not be committed to disk.";
+        case VRO_ERR_CANCELLED: return "The append was cancelled.";
+        case VRO_ERR_OUT_OF_MEMORY: return "Out of memory.";
+        case VRO_ERR_QUEUE_NOT_EMPTY: return "The stream cannot be cut while files wait to be appended.";
+        case VRO_ERR_BEYOND_END: return "The stream cannot be cut past its end.";
+        case VRO_ERR_TRUNCATE: return "The stream file could not be cut.";
+        default: return "Unknown stream error.";
+    }
+}

@@ -3,11 +3,78 @@
 // one CVR_STILL, and reads three of their data members directly: the record
 // of the file analysed last, the movie stream's size in sectors and the
 // error code of the last failure.
+//
+// A stream object keeps a logical end (m_dwVROSize): the number of 2048-byte
+// sectors of the stream file that belong to the disc. Files registered since
+// the last save wait in a queue; they are placed back to back from the
+// logical end, in queue order, and written there by fnAppendVOBListToVRO.
+// Bytes of the stream file behind the logical end (an earlier disc's data in
+// a directory started anew, a partial sector) are never read as stream data
+// and are replaced or cut at the next append. See docs/stream.md.
 #ifndef VRMANGR_STREAM_CVRO_DATA_H
 #define VRMANGR_STREAM_CVRO_DATA_H
 
+#include <string>
+#include <vector>
+
 #include "platform/types.h"
 #include "stream/VR_MPEGFILE_INFO.h"
+
+namespace vrm {
+class File;
+}
+
+// Modes of fnInit.
+enum : DWORD {
+    VRO_INIT_OPEN = 0x80000000,  // the stream file must exist
+    VRO_INIT_NEW = 0x40000000,  // a new disc; the file is created when missing
+};
+
+// Error codes left in m_dwLastError; fnGetErrorText gives a sentence for each.
+enum VRO_ERROR : DWORD {
+    VRO_OK = 0,
+    VRO_ERR_BAD_ARGUMENT = 1,  // null or empty argument, or an unknown mode
+    VRO_ERR_NOT_INITIALISED = 2,  // fnInit has not succeeded on this object
+    VRO_ERR_STREAM_MISSING = 3,  // the stream file is missing or not a regular file
+    VRO_ERR_STREAM_CREATE = 4,  // the stream file cannot be created or opened for writing
+    VRO_ERR_STREAM_TOO_LARGE = 5,  // more than 2^32 - 1 sectors
+    VRO_ERR_STREAM_SHORT = 6,  // the stream file is shorter than its recorded data
+    VRO_ERR_BAD_RECORD = 7,  // the analysed-file record cannot describe a VOB or VOG
+    VRO_ERR_NO_SOURCE_NAME = 8,  // no analysed file name was set before queueing
+    VRO_ERR_SOURCE_OPEN = 9,  // a queued file cannot be opened for reading
+    VRO_ERR_SOURCE_SHORT = 10,  // a queued file is shorter than the sectors queued
+    VRO_ERR_SOURCE_READ = 11,  // a read error in a queued file
+    VRO_ERR_WRITE = 12,  // a write error in the stream file
+    VRO_ERR_DISK_FULL = 13,  // no space left for the stream file
+    VRO_ERR_SYNC = 14,  // the stream file could not be forced to disk or renamed
+    VRO_ERR_CANCELLED = 15,  // the progress callback returned 0
+    VRO_ERR_OUT_OF_MEMORY = 16,
+    VRO_ERR_QUEUE_NOT_EMPTY = 17,  // the stream cannot be cut while files are queued
+    VRO_ERR_BEYOND_END = 18,  // a cut past the logical end
+    VRO_ERR_TRUNCATE = 19,  // the stream file cannot be cut
+};
+
+// First argument after the context of the progress callback: what is being
+// done. The analyser reports VRO_PROGRESS_ANALYSE, the append
+// VRO_PROGRESS_APPEND.
+enum : DWORD {
+    VRO_PROGRESS_ANALYSE = 1,
+    VRO_PROGRESS_APPEND = 2,
+};
+
+// ProgressCallback contract (both operations that report progress):
+//   cb(context, phase, done, total, file)
+//   context  the stream object doing the work (CVRO_DATA*);
+//   phase    VRO_PROGRESS_ANALYSE or VRO_PROGRESS_APPEND;
+//   done     2048-byte sectors processed so far in this operation;
+//   total    sectors the whole operation processes (done <= total);
+//   file     1-based number of the queued file being worked on (1 while
+//            analysing a single file).
+// The append calls it once with done = 0 before writing and after every
+// copied block (at most 2 MB apart); the last call has done = total and comes
+// before the append commits, so cancelling there still changes nothing.
+// A result of 0 cancels: the operation fails with VRO_ERR_CANCELLED and
+// leaves the stream file and the queue as they were. Any other result goes on.
 
 class VRMANGR_API CVRO_DATA {
 public:
@@ -17,14 +84,118 @@ public:
     CVRO_DATA(const CVRO_DATA&) = delete;
     CVRO_DATA& operator=(const CVRO_DATA&) = delete;
 
+    // Binds the object to <dir>/VR_MOVIE.VRO (movie) or <dir>/VR_STILL.VRO
+    // (still) and empties the queue. VRO_INIT_OPEN requires the file and sets
+    // the logical end to its size in whole sectors; VRO_INIT_NEW creates the
+    // file when missing and sets the logical end to 0: an existing file's
+    // contents then belong to an earlier disc and are replaced at the next
+    // append. Relative directories are taken from the current directory.
+    // 1 on success, 0 on failure. An Open that finds no file returns 0 but
+    // leaves the object bound to an empty stream, so a disc without this
+    // stream can be saved and its first queued file creates the file.
+    int fnInit(const char* dir, DWORD mode);
+
+    // Names the file that m_MpegFileInfo describes. The analyser sets it with
+    // the record; fnAddVOBToList queues this name. Relative names are made
+    // absolute against the current directory.
+    void fnSetAnalysedFileName(const char* path);
+    const char* fnGetAnalysedFileName() const { return m_strFileName.c_str(); }
+
+    // Queues the analysed file (the name set above) for the next append,
+    // with the size the record describes: for a movie the VOB's
+    // pVOBUTable[dwVOBUNs].dwVOBUAddr sectors, for a still file the VOG's
+    // pVOBUTable[dwFrameNs].dwVOBUAddr sectors; the first that many sectors
+    // of the file are copied. The still object writes the VOG's start sector
+    // (logical end + sectors already queued) into info->dwVOBStartAddr; the
+    // movie object leaves the record alone, its VOB lands at the same place.
+    // The record must describe the file from its first sector: addresses
+    // start at 0 and rise. 1 when queued, 0 otherwise (nothing queued).
+    int fnAddVOBToList(VR_MPEGFILE_INFO* info);
+
+    // Takes the file queued last off the queue again (a registration that
+    // failed after queueing). 1 when one was removed, 0 on an empty queue.
+    int fnRemoveLastVOBFromList();
+
+    // Writes every queued file at the logical end in queue order, makes the
+    // stream file end exactly behind the last one, forces it to disk, empties
+    // the queue and advances the logical end. With an empty queue it only
+    // cuts a stale tail. On any failure (unreadable or short source, write
+    // error, disk full, cancel) the stream file's recorded data and the
+    // logical end stay as they were, the queue is kept for a retry, and
+    // m_dwLastError says why. cb may be null. 1 on success, 0 on failure.
+    int fnAppendVOBListToVRO(ProgressCallback cb);
+
+    // Cuts the stream (file and logical end) to the given number of sectors.
+    // Refused past the logical end and while files are queued. When the file
+    // itself cannot be cut the logical end is cut all the same (the rest is
+    // replaced at the next append) and the result is 0.
+    int fnSetEndOfFile(DWORD sectors);
+
+    // Maps a byte position of the stream (sector x 2048) to the file that
+    // holds it: below the logical end the stream file itself (position
+    // returned unchanged); inside a queued file that file and the offset in
+    // it. Otherwise -1 and name "". name, when not null, receives the full
+    // path, cut to at most 259 bytes and a terminating zero (260 in all). The
+    // third argument is not used.
+    __int64 fnGetAppendedFileNameAndAddress(__int64 pos, char* name, __int64* unused);
+
+    // The video bit rate in bit/s of the first MPEG video sequence header at
+    // or after the byte position, searched in the file that holds the
+    // position within 1 MB and not past that file's stream data: 400 x
+    // bit_rate_value, with the sequence extension's bit_rate_extension as the
+    // upper bits when an MPEG-2 extension follows. 0 when none is found. The
+    // second argument is not used.
+    DWORD fnGetVideoBitrate(__int64 pos, const char* unused);
+
+    // A sentence describing an error code; never null.
+    static const char* fnGetErrorText(DWORD code);
+    // The last failure in more detail (with the file it concerns); "" when
+    // nothing failed yet.
+    const char* fnGetLastErrorDetail() const { return m_strErrorDetail.c_str(); }
+
+    // Full path of the stream file; "" before fnInit.
+    const char* fnGetStreamPath() const { return m_strStreamPath.c_str(); }
+    // Number of files queued.
+    DWORD fnGetQueuedFileNs() const { return static_cast<DWORD>(m_Queue.size()); }
+    // Sector behind the last queued file: where the next queued file would
+    // start, and the logical end after the next append.
+    DWORD fnGetQueuedEnd() const;
+
     // The file analysed last.
     VR_MPEGFILE_INFO m_MpegFileInfo;
-    // Size of the stream file in 2048-byte sectors.
+    // Logical end of the stream in 2048-byte sectors: the size of the stream
+    // as the disc records it (see above).
     DWORD m_dwVROSize;
-    // Error code of the last failed stream operation; 0 after construction.
+    // Error code (VRO_ERROR) of the last failed stream operation; 0 after
+    // construction, left unchanged by successes.
     DWORD m_dwLastError;
     // 1 for the movie stream, 0 for the still stream.
     int m_bMovie;
+
+    // One file waiting for the next append: its first `sectors` sectors are
+    // copied to the stream.
+    struct QueuedFile {
+        std::string path;
+        DWORD sectors;
+    };
+
+private:
+    int Fail(DWORD code, const std::string& file);
+    // Index of the queued file holding the byte position, with the position's
+    // offset in it and the end of its data; -1 when none does.
+    long FindQueued(__int64 pos, uint64_t* offset, uint64_t* end) const;
+    // Size in sectors of the VOB or VOG the record describes; 0 when the
+    // record cannot describe one.
+    DWORD RecordSectors(const VR_MPEGFILE_INFO& info) const;
+    // Copies every queued file into target from byte offset at on; 1 on
+    // success, else 0 with the error set (target then holds partial data).
+    int CopyQueue(vrm::File& target, uint64_t at, ProgressCallback cb);
+
+    bool m_bInitialised;
+    std::string m_strStreamPath;
+    std::string m_strFileName;
+    std::string m_strErrorDetail;
+    std::vector<QueuedFile> m_Queue;
 };
 
 class VRMANGR_API CVR_MOVIE : public CVRO_DATA {

@@ -1,0 +1,136 @@
+// Binding a handle to a recording directory: the directory name, the
+// management file it opens, the stream files, and handing a handle's whole
+// file state from one manager object to another.
+#include <cstring>
+#include <utility>
+
+#include "api/CVR_MANGR.h"
+#include "io/CBuffer.h"
+#include "io/ManagerFiles.h"
+#include "platform/file.h"
+#include "tables/CM_AVFIT.h"
+#include "tables/CMNFIT.h"
+#include "tables/CPGCI.h"
+#include "tables/CRTR_VMGI.h"
+#include "tables/CS_AVFIT.h"
+#include "tables/CTXTDT_MG.h"
+#include "tables/CUD_PGCIT.h"
+
+namespace {
+
+// Releases a table: through its accessor, which releases the model data and
+// the record it is bound to, or, for a record no accessor was made for yet
+// (a load that stopped early), the record alone.
+template <class Accessor, class Record>
+void ReleaseTable(Accessor*& accessor, Record*& record) {
+    if (accessor) {
+        accessor->fnFreeAllData();
+        delete accessor;
+    } else {
+        delete record;
+    }
+    accessor = nullptr;
+    record = nullptr;
+}
+
+// The original chain's accessor releases its record when asked to.
+template <class Record>
+void ReleaseTable(CPGCI*& accessor, Record*& record) {
+    if (accessor) {
+        accessor->fnFreeAllData(1);
+        delete accessor;
+    } else {
+        delete record;
+    }
+    accessor = nullptr;
+    record = nullptr;
+}
+
+}  // namespace
+
+void CVR_MANGR::ReleaseTables() {
+    VMG_MODEL unused{};
+    VMG_MODEL& model = m_pModel ? *m_pModel : unused;
+    ReleaseTable(m_pRTR_VMGI, model.pRTR_VMGI);
+    ReleaseTable(m_pM_AVFIT, model.pM_AVFIT);
+    ReleaseTable(m_pS_AVFIT, model.pS_AVFIT);
+    ReleaseTable(m_pORG_PGCI, model.pORG_PGCI);
+    ReleaseTable(m_pUD_PGCIT, model.pUD_PGCIT);
+    ReleaseTable(m_pTXTDT_MG, model.pTXTDT_MG);
+    ReleaseTable(m_pMNFIT, model.pMNFIT);
+    std::memset(m_dwTableSize, 0, sizeof m_dwTableSize);
+}
+
+void CVR_MANGR::AdoptFileState(CVR_MANGR& other) {
+    std::swap(m_szDir, other.m_szDir);
+    std::swap(m_pBuffer, other.m_pBuffer);
+    std::swap(m_dwStillTm, other.m_dwStillTm);
+    std::swap(m_pModel, other.m_pModel);
+    std::swap(m_dwSA, other.m_dwSA);
+    std::swap(m_dwTableSize, other.m_dwTableSize);
+    std::swap(m_pRTR_VMGI, other.m_pRTR_VMGI);
+    std::swap(m_pM_AVFIT, other.m_pM_AVFIT);
+    std::swap(m_pS_AVFIT, other.m_pS_AVFIT);
+    std::swap(m_pORG_PGCI, other.m_pORG_PGCI);
+    std::swap(m_pUD_PGCIT, other.m_pUD_PGCIT);
+    std::swap(m_pTXTDT_MG, other.m_pTXTDT_MG);
+    std::swap(m_pMNFIT, other.m_pMNFIT);
+    std::swap(m_pMovie, other.m_pMovie);
+    std::swap(m_pStill, other.m_pStill);
+    // A chain selected on the earlier disc names nothing on this one.
+    m_cCurUDPGCN = 0;
+}
+
+int CVR_MANGR::SetDirectory(const char* dir) {
+    if (!dir || !*dir) return 0;
+    size_t n = std::strlen(dir);
+    if (n > 1 && dir[n - 1] == '/') --n;
+    if (n >= kMaxDir) return 0;
+    std::memcpy(m_szDir, dir, n);
+    m_szDir[n] = '\0';
+    return 1;
+}
+
+int CVR_MANGR::InitStreams(DWORD mode) {
+    if (!m_pMovie || !m_pStill || !m_pBuffer) return 0;
+    if (mode != CBuffer::kRead) {
+        // A new disc: both stream files are made ready for writing.
+        if (!m_pMovie->fnInit(m_szDir, VRO_INIT_NEW)) return 0;
+        return m_pStill->fnInit(m_szDir, VRO_INIT_NEW) ? 1 : 0;
+    }
+    // An existing disc needs the stream files it records; the others are
+    // readied when present.
+    vrm::ByteReader file = m_pBuffer->Reader();
+    const bool movies = file.U8(uint64_t{m_dwSA[0]} + 2) != 0;  // M_AVFI_Ns
+    const bool stills = file.U8(m_dwSA[1]) != 0;  // S_AVFI_Ns
+    if (!m_pMovie->fnInit(m_szDir, VRO_INIT_OPEN) && movies) return 0;
+    if (!m_pStill->fnInit(m_szDir, VRO_INIT_OPEN) && stills) return 0;
+    return 1;
+}
+
+int CVR_MANGR::fnInit(const char* dir, DWORD mode) {
+    if (!m_pBuffer || !SetDirectory(dir)) return 0;
+    const std::string ifo = vrm::InDirectory(m_szDir, vrm::kIfoName);
+    const std::string bup = vrm::InDirectory(m_szDir, vrm::kBupName);
+    const bool creating = mode != CBuffer::kRead;
+    m_pBuffer->Close();
+    // A new disc does not create its management file before the first save;
+    // a missing one simply means an empty directory.
+    const bool missing = vrm::ProbePath(ifo.c_str(), nullptr) == vrm::PathKind::Missing;
+    if (!(creating && missing) && m_pBuffer->Open(ifo.c_str(), CBuffer::kRead) != 0 &&
+        m_pBuffer->Open(bup.c_str(), CBuffer::kRead) != 0)
+        return 0;
+    if (m_pBuffer->FileSize() == 0) return creating ? InitStreams(mode) : 0;
+
+    return ReadFileHead() ? InitStreams(mode) : 0;
+}
+
+int CVR_MANGR::ReadFileHead() {
+    vrm::ByteReader file = m_pBuffer->Reader();
+    char id[12];
+    if (!file.Bytes(0, id, sizeof id) || std::memcmp(id, vrm::kDvdVrId, sizeof id) != 0) return 0;
+    m_dwStillTm = file.U8(66);
+    const DWORD offsets[6] = {256, 260, 304, 308, 352, 356};  // M_AVFIT_SA .. MNFIT_SA in VMGI_MAT
+    for (int i = 0; i < 6; ++i) m_dwSA[i] = file.U32(offsets[i]);
+    return file.Ok() ? 1 : 0;
+}

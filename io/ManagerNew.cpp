@@ -1,0 +1,38 @@
+// A new, empty disc.
+#include <new>
+
+#include "api/CVR_MANGR.h"
+#include "io/CBuffer.h"
+#include "tables/CM_AVFIT.h"
+#include "tables/CPGCI.h"
+#include "tables/CRTR_VMGI.h"
+#include "tables/CS_AVFIT.h"
+
+namespace {
+
+// Makes the record of a table and its accessor, and fills them with the
+// values of a new file.
+template <class Accessor, class Record>
+bool NewTable(Record*& record, Accessor*& accessor) {
+    record = new (std::nothrow) Record();
+    if (!record) return false;
+    accessor = new (std::nothrow) Accessor(record);
+    if (!accessor) return false;
+    accessor->fnSetZero();
+    return accessor->fnNew() != 0;
+}
+
+}  // namespace
+
+int CVR_MANGR::fnRTR_VMG_New(const char* dir) {
+    // The new disc is built aside and only then takes the handle's place,
+    // so a failure leaves the handle as it was.
+    CVR_MANGR fresh;
+    if (!fresh.m_pModel || !fresh.fnInit(dir, CBuffer::kReadWrite)) return 0;
+    VMG_MODEL& model = *fresh.m_pModel;
+    if (!NewTable(model.pRTR_VMGI, fresh.m_pRTR_VMGI) || !NewTable(model.pM_AVFIT, fresh.m_pM_AVFIT) ||
+        !NewTable(model.pS_AVFIT, fresh.m_pS_AVFIT) || !NewTable(model.pORG_PGCI, fresh.m_pORG_PGCI))
+        return 0;
+    AdoptFileState(fresh);
+    return 1;
+}

@@ -1,0 +1,186 @@
+// Opening a disc: loading every table of VR_MANGR.IFO, or of its backup when
+// the IFO is missing or damaged, and classifying directories.
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "api/CVR_MANGR.h"
+#include "io/CBuffer.h"
+#include "io/ManagerFiles.h"
+#include "tables/CM_AVFIT.h"
+#include "tables/CMNFIT.h"
+#include "tables/CPGCI.h"
+#include "tables/CRTR_VMGI.h"
+#include "tables/CS_AVFIT.h"
+#include "tables/CTXTDT_MG.h"
+#include "tables/CUD_PGCIT.h"
+
+namespace {
+
+// The loader pattern of every table: a new loading accessor over the record
+// at the start address replaces the manager's accessor of that table, and
+// loads.
+template <class Accessor, class Record>
+DWORD LoadTable(Accessor*& slot, CBuffer* buffer, Record* record, DWORD start, DWORD (Accessor::*load)()) {
+    delete slot;
+    slot = nullptr;
+    if (!buffer || !record) return 0;
+    slot = new (std::nothrow) Accessor(buffer, record, start);
+    return slot ? (slot->*load)() : 0;
+}
+
+// Makes an empty model record in a slot.
+template <class Record>
+Record* NewRecord(Record*& slot) {
+    slot = new (std::nothrow) Record();
+    return slot;
+}
+
+// Whether the file at path (in a fresh buffer) starts with the identifier.
+bool StartsWith(const std::string& path, const char* id, bool* present) {
+    CBuffer buffer;
+    *present = buffer.Open(path.c_str(), CBuffer::kRead) == 0 && buffer.FileSize() > 0;
+    char head[12];
+    return *present && buffer.Reader().Bytes(0, head, sizeof head) && std::memcmp(head, id, sizeof head) == 0;
+}
+
+}  // namespace
+
+DWORD CVR_MANGR::fndwLoad_RTR_VMGI_From_File(CBuffer* buffer, RTR_VMGI* record) {
+    return LoadTable(m_pRTR_VMGI, buffer, record, 0, &CRTR_VMGI::fndwLoad_RTR_VMGI_From_File);
+}
+
+DWORD CVR_MANGR::fndwLoad_M_AVFIT_From_File(CBuffer* buffer, M_AVFIT* record) {
+    return LoadTable(m_pM_AVFIT, buffer, record, m_dwSA[0], &CM_AVFIT::fndwLoad_M_AVFIT_From_File);
+}
+
+DWORD CVR_MANGR::fndwLoad_S_AVFIT_From_File(CBuffer* buffer, S_AVFIT* record) {
+    return LoadTable(m_pS_AVFIT, buffer, record, m_dwSA[1], &CS_AVFIT::fndwLoad_S_AVFIT_From_File);
+}
+
+DWORD CVR_MANGR::fndwLoad_ORG_PGCI_From_File(CBuffer* buffer, PGCI* record) {
+    const DWORD size = LoadTable(m_pORG_PGCI, buffer, record, m_dwSA[2], &CPGCI::fndwLoad_PGCI_From_File);
+    // A chain without any entry point gets one at the start of the first
+    // cell of every program, so that every program can be played from its
+    // start. The save measures the chain again.
+    if (size && m_pORG_PGCI->fnGetTotalEntryPointNs(0, 0, 0) == 0) m_pORG_PGCI->fnAdd_C_EPI_To_First_Cell_of_Every_PG();
+    return size;
+}
+
+DWORD CVR_MANGR::fndwLoad_UD_PGCIT_From_File(CBuffer* buffer, UD_PGCIT* record) {
+    return LoadTable(m_pUD_PGCIT, buffer, record, m_dwSA[3], &CUD_PGCIT::fndwLoad_UD_PGCIT_From_File);
+}
+
+DWORD CVR_MANGR::fndwLoad_TXTDT_MG_From_File(CBuffer* buffer, TXTDT_MG* record) {
+    return LoadTable(m_pTXTDT_MG, buffer, record, m_dwSA[4], &CTXTDT_MG::fndwLoad_TXTDT_MG_From_File);
+}
+
+DWORD CVR_MANGR::fndwLoad_MNFIT_From_File(CBuffer* buffer, MNFIT* record) {
+    return LoadTable(m_pMNFIT, buffer, record, m_dwSA[5], &CMNFIT::fndwLoad_MNFIT_From_File);
+}
+
+int CVR_MANGR::LoadOpenFile() {
+    CBuffer* buffer = m_pBuffer;
+    if (!buffer || !m_pModel || buffer->FileSize() == 0) return 0;
+    buffer->ClearReadFailure();
+    if (!ReadFileHead()) return 0;
+
+    VMG_MODEL& model = *m_pModel;
+    if (!NewRecord(model.pRTR_VMGI) || !NewRecord(model.pM_AVFIT) || !NewRecord(model.pS_AVFIT) ||
+        !NewRecord(model.pORG_PGCI))
+        return 0;
+    m_dwTableSize[kRTR_VMGI] = fndwLoad_RTR_VMGI_From_File(buffer, model.pRTR_VMGI);
+    m_dwTableSize[kM_AVFIT] = fndwLoad_M_AVFIT_From_File(buffer, model.pM_AVFIT);
+    m_dwTableSize[kS_AVFIT] = fndwLoad_S_AVFIT_From_File(buffer, model.pS_AVFIT);
+    m_dwTableSize[kORG_PGCI] = fndwLoad_ORG_PGCI_From_File(buffer, model.pORG_PGCI);
+    if (m_dwSA[3] && (!NewRecord(model.pUD_PGCIT) ||
+                      !(m_dwTableSize[kUD_PGCIT] = fndwLoad_UD_PGCIT_From_File(buffer, model.pUD_PGCIT))))
+        return 0;
+    if (m_dwSA[4] && (!NewRecord(model.pTXTDT_MG) ||
+                      !(m_dwTableSize[kTXTDT_MG] = fndwLoad_TXTDT_MG_From_File(buffer, model.pTXTDT_MG))))
+        return 0;
+    if (m_dwSA[5] &&
+        (!NewRecord(model.pMNFIT) || !(m_dwTableSize[kMNFIT] = fndwLoad_MNFIT_From_File(buffer, model.pMNFIT))))
+        return 0;
+    if (buffer->ReadFailed() || !m_dwTableSize[kRTR_VMGI] || !m_dwTableSize[kORG_PGCI] || !m_pM_AVFIT ||
+        !m_pS_AVFIT)
+        return 0;
+
+    // Each table lies within the extent its header declares, and no two
+    // tables (nor a table and the head) share bytes: a count raised by
+    // damage shows as a table that grows into its neighbour.
+    CVMGI_MAT mat(model.pRTR_VMGI->pVMGI_MAT.get());
+    CPL_SRPT playlists(model.pRTR_VMGI->pPL_SRPT.get());
+    if (m_dwTableSize[kRTR_VMGI] > uint64_t{mat.fnGet_dwVMGI_EA()} + 1 ||
+        m_dwTableSize[kRTR_VMGI] - VMGI_MAT::kSize > uint64_t{playlists.fnGet_dwPL_SRPT_EA()} + 1)
+        return 0;
+    struct Extent {
+        uint64_t start, length, declared;
+    };
+    std::vector<Extent> extents = {{0, m_dwTableSize[kRTR_VMGI], m_dwTableSize[kRTR_VMGI]}};
+    // Tables without recordings load only their 8-byte header.
+    const DWORD movieSize = std::max<DWORD>(m_dwTableSize[kM_AVFIT], 8);
+    const DWORD stillSize = std::max<DWORD>(m_dwTableSize[kS_AVFIT], 8);
+    extents.push_back({m_dwSA[0], movieSize, uint64_t{m_pM_AVFIT->fnGet_dw_M_AVFIT_EA()} + 1});
+    extents.push_back({m_dwSA[1], stillSize, uint64_t{m_pS_AVFIT->fnGet_dw_S_AVFIT_EA()} + 1});
+    extents.push_back({m_dwSA[2], m_dwTableSize[kORG_PGCI], m_dwTableSize[kORG_PGCI]});
+    if (m_pUD_PGCIT)
+        extents.push_back({m_dwSA[3], m_dwTableSize[kUD_PGCIT], uint64_t{m_pUD_PGCIT->fnGet_dwUD_PGCIT_EA()} + 1});
+    if (m_pTXTDT_MG)
+        extents.push_back({m_dwSA[4], m_dwTableSize[kTXTDT_MG], uint64_t{m_pTXTDT_MG->fnGet_dwTXTDT_MG_EA()} + 1});
+    if (m_pMNFIT) extents.push_back({m_dwSA[5], m_dwTableSize[kMNFIT], uint64_t{m_pMNFIT->fnGet_dwMNFIT_EA()} + 1});
+    std::sort(extents.begin(), extents.end(), [](const Extent& a, const Extent& b) { return a.start < b.start; });
+    for (size_t i = 0; i < extents.size(); ++i) {
+        const Extent& e = extents[i];
+        if (e.length > e.declared) return 0;
+        const uint64_t limit = i + 1 < extents.size() ? extents[i + 1].start : buffer->UpperBound();
+        if (e.start + e.length > limit) return 0;
+    }
+    return 1;
+}
+
+int CVR_MANGR::fnRTR_VMG_Load_Table_From_File(const char* dir) {
+    // The disc is loaded aside and only then takes the handle's place, so a
+    // failure leaves the handle as it was.
+    CVR_MANGR opened;
+    if (!opened.m_pBuffer || !opened.SetDirectory(dir)) return 0;
+    bool loaded = false;
+    for (const char* name : {vrm::kIfoName, vrm::kBupName}) {
+        opened.ReleaseTables();
+        const std::string path = vrm::InDirectory(opened.m_szDir, name);
+        if (opened.m_pBuffer->Open(path.c_str(), CBuffer::kRead) != 0) continue;
+        if (opened.LoadOpenFile()) {
+            loaded = true;
+            break;
+        }
+    }
+    if (!loaded || !opened.InitStreams(CBuffer::kRead)) return 0;
+
+    // Stream data behind what the tables record belongs to no recording
+    // (a save that stopped between the stream and the management file): it
+    // is cut off.
+    const DWORD recorded = opened.m_pM_AVFIT->fnGet_dwTotalVOBISize();
+    if (recorded < opened.m_pMovie->m_dwVROSize) opened.m_pMovie->fnSetEndOfFile(recorded);
+    AdoptFileState(opened);
+    // A movie stream shorter than the recordings the tables describe has
+    // lost data. The disc still opens, but the loss is reported, and no
+    // recording can be added behind the gap (the add checks that the stream
+    // ends where the tables do).
+    if (recorded > m_pMovie->m_dwVROSize) m_dwLastError = VRO_ERR_STREAM_SHORT;
+    return 1;
+}
+
+int CVR_MANGR::fnRTR_VMG_Open(const char* dir) {
+    if (!dir) return 0;
+    return fnRTR_VMG_Load_Table_From_File(dir);
+}
+
+DWORD fnGetDVDVRPathType(const char* dir) {
+    if (!dir) return 0;
+    bool present = false;
+    const bool dvdVr = StartsWith(vrm::InDirectory(dir, vrm::kIfoName), vrm::kDvdVrId, &present);
+    if (present) return dvdVr ? 1 : 0;
+    return StartsWith(vrm::InDirectory(dir, vrm::kVideoTsName), vrm::kDvdVideoId, &present) ? 2 : 0;
+}

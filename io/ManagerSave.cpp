@@ -1,0 +1,145 @@
+// Writing the management file: the table layout, and the save that writes
+// VR_MANGR.IFO and its backup VR_MANGR.BUP.
+#include <algorithm>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "api/CVR_MANGR.h"
+#include "io/CBuffer.h"
+#include "io/ManagerFiles.h"
+#include "platform/file.h"
+#include "tables/CM_AVFIT.h"
+#include "tables/CMNFIT.h"
+#include "tables/CPGCI.h"
+#include "tables/CRTR_VMGI.h"
+#include "tables/CS_AVFIT.h"
+#include "tables/CTXTDT_MG.h"
+#include "tables/CUD_PGCIT.h"
+
+namespace {
+
+// Writes the bytes to a new file beside path, forces it to disc and renames
+// it over path, so that path holds either its old or its new contents
+// whatever happens.
+bool WriteFileAtomically(const std::string& path, const std::vector<BYTE>& bytes) {
+    const std::string scratch = path + ".new";
+    vrm::File file;
+    if (!file.Open(scratch.c_str(), vrm::File::Mode::ReadWriteAlways)) return false;
+    const bool written = file.Truncate(0) && file.WriteAt(0, bytes.data(), bytes.size()) == bytes.size() && file.Sync();
+    file.Close();
+    if (!written || !vrm::ReplaceFile(scratch.c_str(), path.c_str())) {
+        vrm::RemoveFile(scratch.c_str());
+        return false;
+    }
+    return true;
+}
+
+// Serialises a table into the image at its start address; false when it
+// does not write the size it reported.
+template <class Accessor>
+bool Place(Accessor* accessor, DWORD size, DWORD start, std::vector<BYTE>& image) {
+    if (!size) return true;
+    if (!accessor || uint64_t{start} + size > image.size()) return false;
+    return accessor->fnReadData(image.data() + start) == size;
+}
+
+// The accessor of a table that exists in the model, made when missing.
+template <class Accessor, class Record>
+Accessor* AccessorOf(Accessor*& accessor, Record* record) {
+    if (!accessor && record) accessor = new (std::nothrow) Accessor(record);
+    return record ? accessor : nullptr;
+}
+
+template <class Accessor>
+DWORD DataSize(Accessor* accessor) {
+    return accessor ? accessor->fndwDataSize() : 0;
+}
+
+}  // namespace
+
+DWORD CVR_MANGR::m_dwSize() {
+    DWORD total = 0;
+    for (DWORD size : m_dwTableSize) total += size;
+    return total;
+}
+
+int CVR_MANGR::fnGenerateEndAddressToVMGI_MAT() {
+    if (!m_pModel || !m_pModel->pRTR_VMGI) return 1;
+    CVMGI_MAT mat(m_pModel->pRTR_VMGI->pVMGI_MAT.get());
+    const DWORD total = m_dwSize();
+    DWORD end = total > kManagementAreaSize ? total : kManagementAreaSize;
+    // From the end of the file backwards: the tables follow each other with
+    // no gap and end the management area; absent tables get address 0.
+    int (CVMGI_MAT::*const setters[6])(DWORD) = {
+        &CVMGI_MAT::fnSet_dwM_AVFIT_SA,  &CVMGI_MAT::fnSet_dwS_AVFIT_SA,  &CVMGI_MAT::fnSet_dwORG_PGCI_SA,
+        &CVMGI_MAT::fnSet_dwUD_PGCIT_SA, &CVMGI_MAT::fnSet_dwTXTDT_MG_SA, &CVMGI_MAT::fnSet_dwMNFIT_SA};
+    for (int table = kMNFIT; table >= kM_AVFIT; --table) {
+        const DWORD size = m_dwTableSize[table];
+        if (size) end -= size;
+        (mat.*setters[table - 1])(size ? end : 0);
+    }
+    mat.fnSet_dwVMGI_EA(m_dwTableSize[kRTR_VMGI] - 1);
+    mat.fnSet_dwRTR_VMG_EA(kManagementAreaSize - 1);
+    return 1;
+}
+
+int CVR_MANGR::fnRTR_VMG_Save(ProgressCallback cb) {
+    if (!m_pModel || !m_pMovie || !m_pStill || !m_szDir[0]) return 0;
+    VMG_MODEL& model = *m_pModel;
+    CRTR_VMGI* head = AccessorOf(m_pRTR_VMGI, model.pRTR_VMGI);
+    CM_AVFIT* movies = AccessorOf(m_pM_AVFIT, model.pM_AVFIT);
+    CS_AVFIT* stills = AccessorOf(m_pS_AVFIT, model.pS_AVFIT);
+    CPGCI* original = AccessorOf(m_pORG_PGCI, model.pORG_PGCI);
+    if (!head || !movies || !stills || !original) return 0;
+    CUD_PGCIT* chains = AccessorOf(m_pUD_PGCIT, model.pUD_PGCIT);
+    CTXTDT_MG* texts = AccessorOf(m_pTXTDT_MG, model.pTXTDT_MG);
+    CMNFIT* maker = AccessorOf(m_pMNFIT, model.pMNFIT);
+
+    // The stream data first: the management file must never describe
+    // recordings that are not in the stream files.
+    if (!m_pMovie->fnAppendVOBListToVRO(cb)) {
+        m_dwLastError = m_pMovie->m_dwLastError;
+        return 0;
+    }
+    if (!m_pStill->fnAppendVOBListToVRO(nullptr)) return 0;
+
+    m_dwTableSize[kRTR_VMGI] = DataSize(head);
+    m_dwTableSize[kM_AVFIT] = DataSize(movies);
+    m_dwTableSize[kS_AVFIT] = DataSize(stills);
+    m_dwTableSize[kORG_PGCI] = DataSize(original);
+    m_dwTableSize[kUD_PGCIT] = DataSize(chains);
+    m_dwTableSize[kTXTDT_MG] = DataSize(texts);
+    m_dwTableSize[kMNFIT] = DataSize(maker);
+    for (int table = kRTR_VMGI; table <= kORG_PGCI; ++table)
+        if (!m_dwTableSize[table]) return 0;
+    uint64_t total = 0;
+    for (DWORD size : m_dwTableSize) total += size;
+    if (total > 0xFFFFFFFFu) return 0;
+    fnGenerateEndAddressToVMGI_MAT();
+
+    std::vector<BYTE> image;
+    image.resize(total > kManagementAreaSize ? static_cast<size_t>(total) : kManagementAreaSize, 0);
+    CVMGI_MAT mat(model.pRTR_VMGI->pVMGI_MAT.get());
+    if (!Place(head, m_dwTableSize[kRTR_VMGI], 0, image) ||
+        !Place(movies, m_dwTableSize[kM_AVFIT], mat.fnGet_dwM_AVFIT_SA(), image) ||
+        !Place(stills, m_dwTableSize[kS_AVFIT], mat.fnGet_dwS_AVFIT_SA(), image) ||
+        !Place(original, m_dwTableSize[kORG_PGCI], mat.fnGet_dwORG_PGCI_SA(), image) ||
+        !Place(chains, m_dwTableSize[kUD_PGCIT], mat.fnGet_dwUD_PGCIT_SA(), image) ||
+        !Place(texts, m_dwTableSize[kTXTDT_MG], mat.fnGet_dwTXTDT_MG_SA(), image) ||
+        !Place(maker, m_dwTableSize[kMNFIT], mat.fnGet_dwMNFIT_SA(), image))
+        return 0;
+
+    // One file after the other: at every moment at least one of the two
+    // holds a whole management file, old or new.
+    const std::string ifo = vrm::InDirectory(m_szDir, vrm::kIfoName);
+    if (!WriteFileAtomically(ifo, image)) return 0;
+    if (!WriteFileAtomically(vrm::InDirectory(m_szDir, vrm::kBupName), image)) return 0;
+    const DWORD written[6] = {mat.fnGet_dwM_AVFIT_SA(),  mat.fnGet_dwS_AVFIT_SA(),  mat.fnGet_dwORG_PGCI_SA(),
+                              mat.fnGet_dwUD_PGCIT_SA(), mat.fnGet_dwTXTDT_MG_SA(), mat.fnGet_dwMNFIT_SA()};
+    std::copy(written, written + 6, m_dwSA);
+
+    // The buffer now maps the file just written.
+    if (m_pBuffer) m_pBuffer->Open(ifo.c_str(), CBuffer::kRead);
+    return 1;
+}

@@ -1,0 +1,126 @@
+// Appending the queue of a stream object to its stream file.
+//
+// The data recorded in the stream file (its first m_dwVROSize sectors) is
+// never touched. Queued files go behind it; when anything fails the file is
+// cut back to the recorded data and the queue stays for a retry.
+//
+// A stream file that holds bytes although nothing is recorded in it (a
+// directory started anew over an earlier disc) is not overwritten in place:
+// the new stream is written to a sibling file and renamed over it once it is
+// complete and on disk, so a failed or cancelled save leaves the earlier
+// disc's stream whole.
+#include <algorithm>
+#include <cerrno>
+#include <memory>
+#include <new>
+
+#include "platform/file.h"
+#include "stream/CVRO_DATA.h"
+#include "stream/vro_common.h"
+
+using vrm::kSectorBytes;
+
+namespace {
+
+DWORD WriteErrorCode(int error) { return error == ENOSPC || error == EDQUOT ? VRO_ERR_DISK_FULL : VRO_ERR_WRITE; }
+
+}  // namespace
+
+int CVRO_DATA::CopyQueue(vrm::File& target, uint64_t at, ProgressCallback cb) {
+    std::unique_ptr<BYTE[]> buffer(new (std::nothrow) BYTE[vrm::kCopyBlock]);
+    if (!buffer) return Fail(VRO_ERR_OUT_OF_MEMORY, "");
+    const DWORD total = fnGetQueuedEnd() - m_dwVROSize;
+    DWORD done = 0;
+    if (cb && !cb(this, VRO_PROGRESS_APPEND, 0, total, 1)) return Fail(VRO_ERR_CANCELLED, "");
+    for (size_t i = 0; i < m_Queue.size(); ++i) {
+        const QueuedFile& q = m_Queue[i];
+        vrm::File source;
+        if (!source.Open(q.path.c_str(), vrm::File::Mode::ReadExisting)) return Fail(VRO_ERR_SOURCE_OPEN, q.path);
+        const uint64_t bytes = uint64_t(q.sectors) * kSectorBytes;
+        for (uint64_t offset = 0; offset < bytes;) {
+            const size_t n = static_cast<size_t>(std::min<uint64_t>(vrm::kCopyBlock, bytes - offset));
+            const int64_t got = source.ReadAt(offset, buffer.get(), n);
+            if (got < 0) return Fail(VRO_ERR_SOURCE_READ, q.path);
+            if (static_cast<size_t>(got) < n) return Fail(VRO_ERR_SOURCE_SHORT, q.path);
+            if (target.WriteAt(at, buffer.get(), n) != n) return Fail(WriteErrorCode(target.Error()), m_strStreamPath);
+            at += n;
+            offset += n;
+            done += static_cast<DWORD>(n / kSectorBytes);
+            if (cb && !cb(this, VRO_PROGRESS_APPEND, done, total, static_cast<DWORD>(i + 1))) {
+                return Fail(VRO_ERR_CANCELLED, "");
+            }
+        }
+    }
+    return 1;
+}
+
+int CVRO_DATA::fnAppendVOBListToVRO(ProgressCallback cb) {
+    if (!m_bInitialised) return Fail(VRO_ERR_NOT_INITIALISED, "");
+    try {
+        const std::string& path = m_strStreamPath;
+        const uint64_t oldEnd = uint64_t(m_dwVROSize) * kSectorBytes;
+        int64_t size = 0;
+        const vrm::PathKind kind = vrm::ProbePath(path.c_str(), &size);
+        if (kind == vrm::PathKind::Other) return Fail(VRO_ERR_STREAM_MISSING, path);
+        const uint64_t physical = kind == vrm::PathKind::RegularFile ? static_cast<uint64_t>(size) : 0;
+        // Data the disc records has gone missing: appending behind it would
+        // put every new file at the wrong place.
+        if (physical < oldEnd) return Fail(VRO_ERR_STREAM_SHORT, path);
+
+        if (m_Queue.empty()) {
+            // Nothing to write; a missing file with nothing recorded stays
+            // missing.
+            if (physical == oldEnd && (kind == vrm::PathKind::RegularFile || oldEnd == 0)) return 1;
+            vrm::File file;
+            if (!file.Open(path.c_str(), vrm::File::Mode::ReadWriteAlways)) return Fail(VRO_ERR_STREAM_CREATE, path);
+            if (!file.Truncate(oldEnd) || !file.Sync()) return Fail(VRO_ERR_TRUNCATE, path);
+            return 1;
+        }
+
+        // Refuse a missing or short source before anything is written.
+        for (const QueuedFile& q : m_Queue) {
+            vrm::File source;
+            if (!source.Open(q.path.c_str(), vrm::File::Mode::ReadExisting)) return Fail(VRO_ERR_SOURCE_OPEN, q.path);
+            const int64_t have = source.Size();
+            if (have < 0 || static_cast<uint64_t>(have) < uint64_t(q.sectors) * kSectorBytes) {
+                return Fail(VRO_ERR_SOURCE_SHORT, q.path);
+            }
+        }
+
+        const DWORD newSectors = fnGetQueuedEnd();
+        const uint64_t newEnd = uint64_t(newSectors) * kSectorBytes;
+        if (oldEnd == 0 && physical > 0) {
+            const std::string staging = path + ".new";
+            vrm::File file;
+            if (!file.Open(staging.c_str(), vrm::File::Mode::ReadWriteAlways) || !file.Truncate(0)) {
+                vrm::RemoveFile(staging.c_str());
+                return Fail(VRO_ERR_STREAM_CREATE, staging);
+            }
+            int ok = CopyQueue(file, 0, cb);
+            if (ok && !file.Sync()) ok = Fail(VRO_ERR_SYNC, staging);
+            file.Close();
+            if (ok && !vrm::ReplaceFile(staging.c_str(), path.c_str())) ok = Fail(VRO_ERR_SYNC, path);
+            if (!ok) {
+                vrm::RemoveFile(staging.c_str());
+                return 0;
+            }
+        } else {
+            vrm::File file;
+            if (!file.Open(path.c_str(), vrm::File::Mode::ReadWriteAlways)) return Fail(VRO_ERR_STREAM_CREATE, path);
+            int ok = CopyQueue(file, oldEnd, cb);
+            if (ok && !file.Truncate(newEnd)) ok = Fail(VRO_ERR_TRUNCATE, path);
+            if (ok && !file.Sync()) ok = Fail(VRO_ERR_SYNC, path);
+            if (!ok) {
+                // Back to the recorded data; the error of the failure stands.
+                file.Truncate(oldEnd);
+                file.Sync();
+                return 0;
+            }
+        }
+        m_dwVROSize = newSectors;
+        m_Queue.clear();
+        return 1;
+    } catch (const std::bad_alloc&) {
+        return Fail(VRO_ERR_OUT_OF_MEMORY, "");
+    }
+}

@@ -1,0 +1,350 @@
+// The management file's life cycle through the manager: New, Save, Open,
+// the backup, and directory classification.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "api/vrmangr.h"
+#include "io/CBuffer.h"
+#include "platform/clock.h"
+#include "support/Recording.h"
+#include "support/TableIO.h"
+#include "support/TempDir.h"
+#include "support/Time.h"
+#include "tables/CM_AVFIT.h"
+#include "tables/CMNFIT.h"
+#include "tables/CPGCI.h"
+#include "tables/CRTR_VMGI.h"
+#include "tables/CS_AAFI.h"
+#include "tables/CS_AVFIT.h"
+#include "tables/CTXTDT_MG.h"
+#include "tables/CUD_PGCIT.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+DWORD At(const Bytes& b, size_t offset) {
+    return vrm::be_load<uint32_t>(b.data() + offset);
+}
+
+// A handle that ends with the test.
+struct Handle {
+    CVR_MANGR* m = static_cast<CVR_MANGR*>(fnVR_MANGRBegin());
+    ~Handle() { fnVR_MANGREnd(m); }
+    operator void*() const { return m; }
+};
+
+// Gives the handle's disc content in every table: a recording, still
+// pictures with additional audio, two playlists with their chains, item
+// texts and manufacturer information.
+void FillEveryTable(CVR_MANGR& m) {
+    VMG_MODEL& model = *m.m_pModel;
+    Recording movie = UniformRecording(4, 100, 27000000);
+    ASSERT_EQ(m.m_pM_AVFIT->fnADD_Program(&movie.info), 1);
+    ASSERT_EQ(m.m_pORG_PGCI->fnADD_Movie_Program(&model.pM_AVFIT->pM_AVFI->vobi[0], 1), 1);
+
+    std::vector<VR_VOBU_ELEMENT> pictures = {{0, 2, 0, 1, 100}, {3, 2, 0, 0, 0}, {6, 0, 0, 0, 0}};
+    VR_MPEGFILE_INFO still{};
+    still.dwFrameRate = 25000;
+    still.dwWidth = 720;
+    still.dwHeight = 576;
+    still.dwMpeg2 = 1;
+    still.bAspectRatio = 3;
+    still.dwSampleRate = 48000;
+    still.dwAudioBitrate = 192;
+    still.dwAudioCodingBits = 0x400000;
+    still.dwFrameNs = 2;
+    still.pVOBUTable = pictures.data();
+    ASSERT_EQ(m.m_pS_AVFIT->fnADD_Program(&still), 1);
+    ASSERT_EQ(m.m_pORG_PGCI->fnADD_Still_Pic_Program(&model.pS_AVFIT->pS_AVFI->vogi[0], 1), 1);
+    // Additional audio for the second picture.
+    CS_VOGI vog(&model.pS_AVFIT->pS_AVFI->vogi[0]);
+    vog.fnSet_c1_S_VOB_ENT_TY(1, 0x80);
+    vog.fnSet_bThisType(1, 0x80);
+    vog.fnSet_wS_AAGI_SRPN(1, 1);
+    vog.fnSet_c1_AA_ENTN(1, 1);
+    m.m_pS_AVFIT->fnSet_c1_S_AAFI_Ns(1);
+    m.m_pS_AVFIT->fnSet_c1_S_AA_STI_Ns(1);
+    model.pS_AVFIT->aaSti = {0x40, 0x01, 0, 0};
+    model.pS_AVFIT->pS_AAFI.reset(new S_AAFI{});
+    CS_AAFI(model.pS_AVFIT->pS_AAFI.get(), 0).fnSet_wS_AAGI_SRP_Ns(1);
+    model.pS_AVFIT->pS_AAFI->groups.resize(1);
+    model.pS_AVFIT->pS_AAFI->groups[0].general[0] = 1;
+    model.pS_AVFIT->pS_AAFI->groups[0].general[1] = 1;
+    model.pS_AVFIT->pS_AAFI->groups[0].entries = {0x40, 0x12, 0x34, 0x56, 0x78};
+
+    model.pUD_PGCIT = new UD_PGCIT{};
+    m.m_pUD_PGCIT = new CUD_PGCIT(model.pUD_PGCIT);
+    m.m_pUD_PGCIT->fnNew();
+    CPL_SRPT playlists(model.pRTR_VMGI->pPL_SRPT.get());
+    for (BYTE chain = 1; chain <= 2; ++chain) {
+        ASSERT_EQ(m.m_pUD_PGCIT->fnADD_UD_PGCI(), 1);
+        ASSERT_EQ(m.m_pUD_PGCIT->fnADD_Movie_Cell(chain, &model.pM_AVFIT->pM_AVFI->vobi[0], 1), 1);
+        // With an entry point, so that loading adds none.
+        ASSERT_EQ(m.m_pUD_PGCIT->fnADD_Movie_Cell_EntryPoint(chain, 1, 0, Ptm(27000000).data(), nullptr), 1);
+        ASSERT_EQ(playlists.fnADD_PlayList_Pointer(&model.pUD_PGCIT->pgci[chain - 1u], chain), 1);
+    }
+
+    model.pTXTDT_MG = new TXTDT_MG{};
+    m.m_pTXTDT_MG = new CTXTDT_MG(model.pTXTDT_MG);
+    m.m_pTXTDT_MG->fnNew(0x12);
+    m.m_pTXTDT_MG->fnSet_wIT_TXT_SRP_Ns(1);
+    model.pTXTDT_MG->srp.assign(4, 0);
+    m.m_pTXTDT_MG->fnSet_wIT_TXT_SZ(0, 5);
+    model.pTXTDT_MG->text = {'h', 'e', 'l', 'l', 'o'};
+
+    model.pMNFIT = new MNFIT{};
+    m.m_pMNFIT = new CMNFIT(model.pMNFIT);
+    m.m_pMNFIT->fnSet_wMNFI_Ns(1);
+    model.pMNFIT->srp.assign(2, 0);
+    MNFI maker{};
+    std::memset(maker.fixed, 'M', 32);
+    maker.data = Bytes(12, 0xD7);
+    model.pMNFIT->records = {maker};
+}
+
+}  // namespace
+
+TEST(Manager, NewThenSaveWritesTwoIdenticalFilesOf128K) {
+    vrm::ScopedTestClock clock(MakeTime(2026, 12, 6, 10, 0, 0), 60);
+    TempDir dir;
+    Handle h;
+    ASSERT_EQ(fnVR_MANGRNew(h, dir.Path().c_str()), 1);
+    struct stat st {};
+    EXPECT_NE(stat(dir.File("VR_MANGR.IFO").c_str(), &st), 0) << "nothing is written before Save";
+    ASSERT_EQ(fnVR_MANGRSave(h, nullptr), 1);
+    const Bytes ifo = ReadWholeFile(dir.File("VR_MANGR.IFO"));
+    ASSERT_EQ(ifo.size(), 131072u);
+    EXPECT_EQ(ReadWholeFile(dir.File("VR_MANGR.BUP")), ifo);
+    EXPECT_EQ(std::string(ifo.begin(), ifo.begin() + 12), "DVD_RTR_VMG0");
+    EXPECT_EQ(At(ifo, 12), 0x1FFFFu);  // RTR_VMG_EA
+    EXPECT_EQ(At(ifo, 28), 519u);  // VMGI_EA
+    EXPECT_EQ(At(ifo, 256), 131052u);  // M_AVFIT_SA
+    EXPECT_EQ(At(ifo, 260), 131060u);  // S_AVFIT_SA
+    EXPECT_EQ(At(ifo, 304), 131068u);  // ORG_PGCI_SA
+    EXPECT_EQ(At(ifo, 308) | At(ifo, 352) | At(ifo, 356), 0u);
+    EXPECT_EQ(ifo[64], 0x10);
+    EXPECT_EQ(ifo[65], 0x3C);  // TM_ZONE one hour east
+    for (size_t i = 520; i < 131052; ++i) ASSERT_EQ(ifo[i], 0) << i;
+    EXPECT_EQ(Bytes(ifo.begin() + 131052, ifo.begin() + 131060), (Bytes{0, 0, 0, 0, 0, 0, 0, 7}));
+    EXPECT_EQ(Bytes(ifo.begin() + 131068, ifo.end()), (Bytes{0, 0, 0, 0}));
+    EXPECT_EQ(h.m->m_dwSize(), 520u + 8 + 8 + 4);
+
+    // The same directory with a trailing '/' gives the same bytes.
+    TempDir other;
+    Handle h2;
+    ASSERT_EQ(fnVR_MANGRNew(h2, (other.Path().string() + "/").c_str()), 1);
+    ASSERT_EQ(fnVR_MANGRSave(h2, nullptr), 1);
+    EXPECT_EQ(ReadWholeFile(other.File("VR_MANGR.IFO")), ifo);
+    EXPECT_EQ(fnGetDVDVRPathType(dir.Path().c_str()), 1u);
+}
+
+TEST(Manager, NewRefusesBadDirectories) {
+    TempDir dir;
+    Handle h;
+    EXPECT_EQ(fnVR_MANGRNew(h, nullptr), 0);
+    EXPECT_EQ(fnVR_MANGRNew(h, dir.File("missing").c_str()), 0);
+    const std::string longPath = dir.Path().string() + "/" + std::string(300, 'x');
+    EXPECT_EQ(fnVR_MANGRNew(h, longPath.c_str()), 0) << "longer than a directory name can be";
+    EXPECT_EQ(fnVR_MANGROpen(h, longPath.c_str()), 0);
+    // A management file of another kind is left alone.
+    const Bytes foreign(4096, 'z');
+    WriteWholeFile(dir.File("VR_MANGR.IFO"), foreign);
+    EXPECT_EQ(fnVR_MANGRNew(h, dir.Path().c_str()), 0);
+    EXPECT_EQ(ReadWholeFile(dir.File("VR_MANGR.IFO")), foreign);
+    EXPECT_EQ(fnVR_MANGRSave(h, nullptr), 0) << "no disc bound";
+    EXPECT_EQ(fnVR_MANGRNew(nullptr, dir.Path().c_str()), 0);
+    EXPECT_EQ(fnVR_MANGROpen(nullptr, dir.Path().c_str()), 0);
+    EXPECT_EQ(fnVR_MANGRSave(nullptr, nullptr), 0);
+}
+
+TEST(Manager, EveryTableOpensAndSavesBackByteForByte) {
+    vrm::ScopedTestClock clock(MakeTime(2026, 12, 6, 10, 0, 0), 0);
+    TempDir dir;
+    Bytes saved;
+    {
+        Handle h;
+        ASSERT_EQ(fnVR_MANGRNew(h, dir.Path().c_str()), 1);
+        FillEveryTable(*h.m);
+        ASSERT_EQ(fnVR_MANGRSave(h, nullptr), 1);
+        saved = ReadWholeFile(dir.File("VR_MANGR.IFO"));
+    }
+    ASSERT_NE(At(saved, 308), 0u);
+    ASSERT_NE(At(saved, 352), 0u);
+    ASSERT_NE(At(saved, 356), 0u);
+    Handle h;
+    ASSERT_EQ(fnVR_MANGROpen(h, dir.Path().c_str()), 1);
+    EXPECT_EQ(CUD_PGCIT(h.m->m_pModel->pUD_PGCIT).fnGet_c1_UD_PGCI_SRP_Ns(), 2);
+    EXPECT_EQ(h.m->m_pS_AVFIT->fnGet_c1_S_AAFI_Ns(), 1);
+    std::remove(dir.File("VR_MANGR.IFO").c_str());
+    std::remove(dir.File("VR_MANGR.BUP").c_str());
+    ASSERT_EQ(fnVR_MANGRSave(h, nullptr), 1);
+    EXPECT_EQ(ReadWholeFile(dir.File("VR_MANGR.IFO")), saved);
+    EXPECT_EQ(ReadWholeFile(dir.File("VR_MANGR.BUP")), saved);
+}
+
+TEST(Manager, TablesBeyond128KMoveTheLayout) {
+    TempDir dir;
+    Bytes saved;
+    {
+        Handle h;
+        ASSERT_EQ(fnVR_MANGRNew(h, dir.Path().c_str()), 1);
+        VMG_MODEL& model = *h.m->m_pModel;
+        model.pUD_PGCIT = new UD_PGCIT{};
+        h.m->m_pUD_PGCIT = new CUD_PGCIT(model.pUD_PGCIT);
+        h.m->m_pUD_PGCIT->fnNew();
+        Recording movie = UniformRecording();
+        h.m->m_pM_AVFIT->fnADD_Program(&movie.info);
+        // Three chains of 2000 cells with an entry point each: about 150 KB.
+        for (BYTE chain = 1; chain <= 3; ++chain) {
+            ASSERT_EQ(h.m->m_pUD_PGCIT->fnADD_UD_PGCI(), 1);
+            for (WORD cell = 1; cell <= 2000; ++cell) {
+                ASSERT_EQ(h.m->m_pUD_PGCIT->fnADD_Movie_Cell(chain, &model.pM_AVFIT->pM_AVFI->vobi[0], 1), 1);
+                ASSERT_EQ(h.m->m_pUD_PGCIT->fnADD_Movie_Cell_EntryPoint(chain, cell, 0, Ptm(0).data(), nullptr), 1);
+            }
+        }
+        ASSERT_EQ(fnVR_MANGRSave(h, nullptr), 1);
+        saved = ReadWholeFile(dir.File("VR_MANGR.IFO"));
+        EXPECT_EQ(saved.size(), h.m->m_dwSize());
+    }
+    ASSERT_GT(saved.size(), 0x20000u);
+    EXPECT_EQ(At(saved, 256), 520u) << "no zero fill: M_AVFIT follows the head";
+    EXPECT_EQ(At(saved, 12), 0x1FFFFu);
+    Handle h;
+    ASSERT_EQ(fnVR_MANGROpen(h, dir.Path().c_str()), 1);
+    ASSERT_EQ(fnVR_MANGRSave(h, nullptr), 1);
+    EXPECT_EQ(ReadWholeFile(dir.File("VR_MANGR.IFO")), saved);
+}
+
+namespace {
+
+// A directory with a saved disc holding two playlists, and the bytes of its
+// management file.
+struct SavedDisc {
+    TempDir dir;
+    Bytes ifo;
+    SavedDisc() {
+        Handle h;
+        EXPECT_EQ(fnVR_MANGRNew(h, dir.Path().c_str()), 1);
+        FillEveryTable(*h.m);
+        EXPECT_EQ(fnVR_MANGRSave(h, nullptr), 1);
+        ifo = ReadWholeFile(dir.File("VR_MANGR.IFO"));
+    }
+    std::string Ifo() const { return dir.File("VR_MANGR.IFO"); }
+    std::string Bup() const { return dir.File("VR_MANGR.BUP"); }
+    // Opens the directory on a fresh handle; the number of playlists found,
+    // or -1 when the open fails.
+    int Open() const {
+        Handle h;
+        if (!fnVR_MANGROpen(h, dir.Path().c_str())) return -1;
+        return CPL_SRPT(h.m->m_pModel->pRTR_VMGI->pPL_SRPT.get()).fnGet_c1_PL_SRP_Ns();
+    }
+};
+
+}  // namespace
+
+TEST(Manager, OpenFallsBackToTheBackup) {
+    SavedDisc disc;
+    ASSERT_EQ(disc.Open(), 2);
+    const DWORD tableStarts[] = {256, 260, 304, 308, 352, 356};
+    std::vector<std::pair<std::string, Bytes>> damaged = {
+        {"empty", {}},
+        {"wrong identifier", disc.ifo},
+        {"playlist count inflated", disc.ifo},
+        {"cell count inflated", disc.ifo},
+    };
+    damaged[1].second[3] = 'X';
+    damaged[2].second[512 + 3] = 3;
+    damaged[3].second[At(disc.ifo, 304) + 3] += 1;
+    for (DWORD at : tableStarts) {
+        const size_t boundary = At(disc.ifo, at);
+        damaged.push_back({"cut at " + std::to_string(boundary), Bytes(disc.ifo.begin(), disc.ifo.begin() + boundary)});
+    }
+    damaged.push_back({"cut in the head", Bytes(disc.ifo.begin(), disc.ifo.begin() + 300)});
+    damaged.push_back({"cut by one", Bytes(disc.ifo.begin(), disc.ifo.end() - 1)});
+    for (const auto& [what, bytes] : damaged) {
+        WriteWholeFile(disc.Ifo(), bytes);
+        EXPECT_EQ(disc.Open(), 2) << what << ": opened from the backup";
+    }
+    std::remove(disc.Ifo().c_str());
+    EXPECT_EQ(disc.Open(), 2) << "missing IFO";
+
+    // With the backup damaged too, nothing opens and nothing changes.
+    for (const auto& [what, bytes] : damaged) {
+        WriteWholeFile(disc.Ifo(), bytes);
+        WriteWholeFile(disc.Bup(), damaged[2].second);
+        EXPECT_EQ(disc.Open(), -1) << what;
+        EXPECT_EQ(ReadWholeFile(disc.Ifo()), bytes) << what;
+        EXPECT_EQ(ReadWholeFile(disc.Bup()), damaged[2].second) << what;
+    }
+}
+
+TEST(Manager, ASecondOpenReplacesTheFirstDisc) {
+    SavedDisc full;
+    TempDir plain;
+    {
+        Handle h;
+        ASSERT_EQ(fnVR_MANGRNew(h, plain.Path().c_str()), 1);
+        ASSERT_EQ(fnVR_MANGRSave(h, nullptr), 1);
+    }
+    const Bytes plainIfo = ReadWholeFile(plain.File("VR_MANGR.IFO"));
+    Handle h;
+    ASSERT_EQ(fnVR_MANGROpen(h, full.dir.Path().c_str()), 1);
+    h.m->m_cCurUDPGCN = 2;
+    // A failed open keeps the disc the handle has.
+    EXPECT_EQ(fnVR_MANGROpen(h, plain.File("missing").c_str()), 0);
+    EXPECT_NE(h.m->m_pUD_PGCIT, nullptr);
+    ASSERT_EQ(fnVR_MANGROpen(h, plain.Path().c_str()), 1);
+    EXPECT_EQ(h.m->m_pUD_PGCIT, nullptr);
+    EXPECT_EQ(h.m->m_cCurUDPGCN, 0) << "no chain of the new disc is selected";
+    ASSERT_EQ(fnVR_MANGRSave(h, nullptr), 1);
+    EXPECT_EQ(ReadWholeFile(plain.File("VR_MANGR.IFO")), plainIfo) << "no table of the first disc is saved";
+    ASSERT_EQ(fnVR_MANGRNew(h, full.dir.Path().c_str()), 1);
+    EXPECT_EQ(h.m->m_pTXTDT_MG, nullptr);
+}
+
+TEST(Manager, DirectoryTypes) {
+    TempDir dir;
+    EXPECT_EQ(fnGetDVDVRPathType(nullptr), 0u);
+    EXPECT_EQ(fnGetDVDVRPathType(dir.Path().c_str()), 0u);
+    Bytes video(2048, 0);
+    std::memcpy(video.data(), "DVDVIDEO-VMG", 12);
+    WriteWholeFile(dir.File("VIDEO_TS.IFO"), video);
+    EXPECT_EQ(fnGetDVDVRPathType(dir.Path().c_str()), 2u);
+    WriteWholeFile(dir.File("VR_MANGR.IFO"), {});
+    EXPECT_EQ(fnGetDVDVRPathType(dir.Path().c_str()), 2u) << "an empty VR_MANGR.IFO does not count";
+    WriteWholeFile(dir.File("VR_MANGR.IFO"), Bytes(100, 'q'));
+    EXPECT_EQ(fnGetDVDVRPathType(dir.Path().c_str()), 0u) << "a VR_MANGR.IFO of another kind";
+    WriteWholeFile(dir.File("VR_MANGR.IFO"), {'D', 'V', 'D', '_'});
+    EXPECT_EQ(fnGetDVDVRPathType(dir.Path().c_str()), 0u) << "too short to match";
+}
+
+TEST(Manager, OpenCutsStreamDataTheTablesDoNotRecord) {
+    TempDir dir;
+    {
+        Handle h;
+        ASSERT_EQ(fnVR_MANGRNew(h, dir.Path().c_str()), 1);
+        Recording movie = UniformRecording(4, 100);  // 400 sectors
+        ASSERT_EQ(h.m->m_pM_AVFIT->fnADD_Program(&movie.info), 1);
+        ASSERT_EQ(fnVR_MANGRSave(h, nullptr), 1);
+    }
+    const std::string stream = dir.File("VR_MOVIE.VRO");
+    WriteWholeFile(stream, Bytes(500 * 2048, 0x47));
+    {
+        Handle h;
+        ASSERT_EQ(fnVR_MANGROpen(h, dir.Path().c_str()), 1);
+        EXPECT_EQ(fnVR_MANGRGetLastError(h), 0u);
+    }
+    EXPECT_EQ(ReadWholeFile(stream).size(), 400u * 2048) << "the unrecorded tail is cut";
+
+    WriteWholeFile(stream, Bytes(300 * 2048, 0x47));
+    Handle h;
+    ASSERT_EQ(fnVR_MANGROpen(h, dir.Path().c_str()), 1) << "a short stream still opens";
+    EXPECT_EQ(fnVR_MANGRGetLastError(h), DWORD{VRO_ERR_STREAM_SHORT}) << "and the loss is reported";
+    EXPECT_EQ(ReadWholeFile(stream).size(), 300u * 2048) << "nothing is cut";
+}

@@ -1,0 +1,386 @@
+// The stream objects' file side: binding to a directory, the queue, the
+// append and its failures, cutting, and mapping stream positions to files.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "stream/CVRO_DATA.h"
+#include "stream_fixtures.h"
+#include "support/TempDir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+Bytes Concat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+// A tagged source file of the given number of sectors.
+struct Source {
+    std::string path;
+    Bytes bytes;
+    Source(const TempDir& dir, char tag, size_t sectors)
+        : path(dir.File(std::string("src_") + tag + ".mpg")), bytes(TaggedFile(tag, sectors)) {
+        WriteWholeFile(path, bytes);
+    }
+};
+
+// Queues a whole source as one movie VOB of 1-sector VOBUs.
+int QueueMovie(CVRO_DATA& vro, const Source& src) {
+    MovieRecord rec(std::vector<DWORD>(src.bytes.size() / kSector, 1));
+    vro.fnSetAnalysedFileName(src.path.c_str());
+    return vro.fnAddVOBToList(&rec.info);
+}
+
+// A movie object that records the progress reports it receives (the
+// callback's context is the stream object doing the work).
+struct ProbedMovie : CVR_MOVIE {
+    std::vector<std::vector<DWORD>> seen;  // {phase, done, total, file}
+    int cancelAt = -1;  // index of the call that answers 0
+    bool cancelWhenDone = false;  // answer 0 when done == total
+    std::string shrink;  // a file cut to one sector at the second call
+};
+
+int __stdcall Record(void* context, DWORD phase, DWORD done, DWORD total, DWORD file) {
+    auto* self = static_cast<ProbedMovie*>(static_cast<CVRO_DATA*>(context));
+    self->seen.push_back({phase, done, total, file});
+    if (!self->shrink.empty() && self->seen.size() == 2) fs::resize_file(self->shrink, kSector);
+    if (self->cancelWhenDone && done == total) return 0;
+    return static_cast<int>(self->seen.size()) - 1 == self->cancelAt ? 0 : 1;
+}
+
+}  // namespace
+
+TEST(VroInit, ModesAndRefusals) {
+    TempDir dir;
+    CVR_MOVIE movie;
+    EXPECT_EQ(movie.fnInit(nullptr, VRO_INIT_NEW), 0);
+    EXPECT_EQ(movie.fnInit(dir.Path().c_str(), 0x12345678), 0);
+    EXPECT_EQ(movie.m_dwLastError, DWORD(VRO_ERR_BAD_ARGUMENT));
+    MovieRecord rec({1});
+    movie.fnSetAnalysedFileName(dir.File("x").c_str());
+    EXPECT_EQ(movie.fnAddVOBToList(&rec.info), 0);
+    EXPECT_EQ(movie.m_dwLastError, DWORD(VRO_ERR_NOT_INITIALISED));
+
+    EXPECT_EQ(movie.fnInit(dir.Path().c_str(), VRO_INIT_OPEN), 0);
+    EXPECT_EQ(movie.m_dwLastError, DWORD(VRO_ERR_STREAM_MISSING));
+    EXPECT_FALSE(fs::exists(dir.File("VR_MOVIE.VRO"))) << "Open creates nothing";
+
+    ASSERT_EQ(movie.fnInit((dir.Path().string() + "//").c_str(), VRO_INIT_NEW), 1);
+    EXPECT_EQ(std::string(movie.fnGetStreamPath()), dir.File("VR_MOVIE.VRO")) << "trailing slashes dropped";
+    EXPECT_EQ(fs::file_size(dir.File("VR_MOVIE.VRO")), 0u);
+    EXPECT_EQ(movie.m_dwVROSize, 0u);
+
+    // Open counts whole sectors; the partial one is cut at the next append.
+    Bytes data = TaggedFile('o', 5);
+    data.resize(data.size() + 100, 0);
+    WriteWholeFile(dir.File("VR_MOVIE.VRO"), data);
+    ASSERT_EQ(movie.fnInit(dir.Path().c_str(), VRO_INIT_OPEN), 1);
+    EXPECT_EQ(movie.m_dwVROSize, 5u);
+    ASSERT_EQ(movie.fnAppendVOBListToVRO(nullptr), 1);
+    EXPECT_EQ(fs::file_size(dir.File("VR_MOVIE.VRO")), 5 * kSector);
+
+    CVR_STILL still;
+    fs::create_directory(dir.File("VR_STILL.VRO"));
+    EXPECT_EQ(still.fnInit(dir.Path().c_str(), VRO_INIT_NEW), 0) << "a directory is not a stream file";
+    EXPECT_EQ(still.fnInit(dir.File("no/such").c_str(), VRO_INIT_NEW), 0);
+    EXPECT_EQ(still.m_dwLastError, DWORD(VRO_ERR_STREAM_CREATE));
+}
+
+TEST(VroInit, OpenWithoutTheFileSavesAndTakesAFirstFile) {
+    TempDir dir;
+    CVR_STILL still;
+    EXPECT_EQ(still.fnInit(dir.Path().c_str(), VRO_INIT_OPEN), 0);
+    EXPECT_EQ(still.fnAppendVOBListToVRO(nullptr), 1) << "a disc without still pictures saves";
+    EXPECT_FALSE(fs::exists(dir.File("VR_STILL.VRO")));
+    Source s(dir, 's', 2);
+    StillRecord rec({{1, 0}, {1, 0}});
+    still.fnSetAnalysedFileName(s.path.c_str());
+    ASSERT_EQ(still.fnAddVOBToList(&rec.info), 1);
+    EXPECT_EQ(rec.info.dwVOBStartAddr, 0u);
+    ASSERT_EQ(still.fnAppendVOBListToVRO(nullptr), 1);
+    EXPECT_EQ(ReadWholeFile(dir.File("VR_STILL.VRO")), s.bytes);
+}
+
+TEST(VroAppend, QueuedFilesLandBackToBackAndTheFileEndsBehindThem) {
+    TempDir dir;
+    const Bytes old = TaggedFile('o', 3);
+    WriteWholeFile(dir.File("VR_MOVIE.VRO"), old);
+    Source a(dir, 'a', 2), b(dir, 'b', 4), c(dir, 'c', 3);
+    CVR_MOVIE movie;
+    ASSERT_EQ(movie.fnInit(dir.Path().c_str(), VRO_INIT_OPEN), 1);
+    ASSERT_EQ(QueueMovie(movie, a), 1);
+    ASSERT_EQ(QueueMovie(movie, b), 1);
+    EXPECT_EQ(movie.fnGetQueuedEnd(), 9u);
+    EXPECT_EQ(movie.m_dwVROSize, 3u) << "nothing moves before the append";
+    ASSERT_EQ(movie.fnAppendVOBListToVRO(nullptr), 1);
+    EXPECT_EQ(movie.m_dwVROSize, 9u);
+    EXPECT_EQ(movie.fnGetQueuedFileNs(), 0u);
+    EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), Concat({old, a.bytes, b.bytes}));
+
+    // Only the VOB's sectors are copied, not what the source holds behind it.
+    MovieRecord twoSectors({1, 1});
+    movie.fnSetAnalysedFileName(c.path.c_str());
+    ASSERT_EQ(movie.fnAddVOBToList(&twoSectors.info), 1);
+    EXPECT_EQ(twoSectors.info.dwVOBStartAddr, 0xDEADBEEFu) << "the manager sets a movie VOB's start";
+    ASSERT_EQ(movie.fnAppendVOBListToVRO(nullptr), 1);
+    EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")),
+              Concat({old, a.bytes, b.bytes, SectorOf(c.bytes, 0), SectorOf(c.bytes, 1)}));
+}
+
+TEST(VroAppend, NewOverAnOldStreamReplacesItOnlyWhenSaved) {
+    TempDir dir;
+    const Bytes old = TaggedFile('o', 8);
+    WriteWholeFile(dir.File("VR_MOVIE.VRO"), old);
+    Source a(dir, 'a', 2);
+    ProbedMovie movie;
+    ASSERT_EQ(movie.fnInit(dir.Path().c_str(), VRO_INIT_NEW), 1);
+    EXPECT_EQ(movie.m_dwVROSize, 0u);
+    char name[260];
+    EXPECT_EQ(movie.fnGetAppendedFileNameAndAddress(0, name, nullptr), -1) << "old data is not the new disc's";
+    ASSERT_EQ(QueueMovie(movie, a), 1);
+    EXPECT_EQ(movie.fnGetAppendedFileNameAndAddress(0, name, nullptr), 0);
+    EXPECT_EQ(std::string(name), a.path);
+
+    // A failed save leaves the earlier disc's stream whole.
+    movie.cancelWhenDone = true;
+    EXPECT_EQ(movie.fnAppendVOBListToVRO(Record), 0);
+    EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), old);
+    EXPECT_FALSE(fs::exists(dir.File("VR_MOVIE.VRO.new")));
+
+    ASSERT_EQ(movie.fnAppendVOBListToVRO(nullptr), 1);
+    EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), a.bytes);
+    EXPECT_FALSE(fs::exists(dir.File("VR_MOVIE.VRO.new")));
+
+    // Saving a new disc with nothing queued empties the old stream.
+    WriteWholeFile(dir.File("VR_STILL.VRO"), old);
+    CVR_STILL still;
+    ASSERT_EQ(still.fnInit(dir.Path().c_str(), VRO_INIT_NEW), 1);
+    ASSERT_EQ(still.fnAppendVOBListToVRO(nullptr), 1);
+    EXPECT_EQ(fs::file_size(dir.File("VR_STILL.VRO")), 0u);
+}
+
+TEST(VroAppend, StillObjectPlacesEachVogBehindTheQueue) {
+    TempDir dir;
+    const Bytes old = TaggedFile('o', 5);
+    WriteWholeFile(dir.File("VR_STILL.VRO"), old);
+    CVR_STILL still;
+    ASSERT_EQ(still.fnInit(dir.Path().c_str(), VRO_INIT_OPEN), 1);
+    // Two pictures without audio; one of 2 video and 3 audio sectors; one.
+    StillRecord r1({{1, 0}, {1, 0}}), r2({{2, 3}}), r3({{1, 0}}), r4({{1, 0}});
+    Source s1(dir, 'p', 2), s2(dir, 'q', 5), s3(dir, 'r', 1);
+    for (auto [src, rec] : {std::pair{&s1, &r1}, {&s2, &r2}, {&s3, &r3}}) {
+        still.fnSetAnalysedFileName(src->path.c_str());
+        ASSERT_EQ(still.fnAddVOBToList(&rec->info), 1);
+    }
+    EXPECT_EQ(r1.info.dwVOBStartAddr, 5u);
+    EXPECT_EQ(r2.info.dwVOBStartAddr, 7u);
+    EXPECT_EQ(r3.info.dwVOBStartAddr, 12u);
+    // A failed registration takes its file back; the next one gets its place.
+    ASSERT_EQ(still.fnRemoveLastVOBFromList(), 1);
+    still.fnSetAnalysedFileName(s3.path.c_str());
+    ASSERT_EQ(still.fnAddVOBToList(&r3.info), 1);
+    EXPECT_EQ(r3.info.dwVOBStartAddr, 12u);
+
+    ASSERT_EQ(still.fnAppendVOBListToVRO(nullptr), 1);
+    EXPECT_EQ(ReadWholeFile(dir.File("VR_STILL.VRO")), Concat({old, s1.bytes, s2.bytes, s3.bytes}));
+    ASSERT_EQ(still.fnAddVOBToList(&r4.info), 1);
+    EXPECT_EQ(r4.info.dwVOBStartAddr, 13u);
+}
+
+TEST(VroQueue, RefusesRecordsThatCannotDescribeTheData) {
+    TempDir dir;
+    CVR_MOVIE movie;
+    CVR_STILL still;
+    ASSERT_EQ(movie.fnInit(dir.Path().c_str(), VRO_INIT_NEW), 1);
+    ASSERT_EQ(still.fnInit(dir.Path().c_str(), VRO_INIT_NEW), 1);
+    MovieRecord ok({1, 2});
+    EXPECT_EQ(movie.fnAddVOBToList(&ok.info), 0);
+    EXPECT_EQ(movie.m_dwLastError, DWORD(VRO_ERR_NO_SOURCE_NAME));
+    movie.fnSetAnalysedFileName(dir.File("a.mpg").c_str());
+    still.fnSetAnalysedFileName(dir.File("s.mpg").c_str());
+
+    auto refused = [](CVRO_DATA& vro, VR_MPEGFILE_INFO& info) {
+        return vro.fnAddVOBToList(&info) == 0 && vro.m_dwLastError == VRO_ERR_BAD_RECORD;
+    };
+    MovieRecord noTable({1}), none({}), backwards({2, 2}), tooMany(std::vector<DWORD>(0x10000, 1));
+    noTable.info.pVOBUTable = nullptr;
+    backwards.table[1].dwVOBUAddr = 5;
+    for (MovieRecord* r : {&noTable, &none, &backwards, &tooMany}) EXPECT_TRUE(refused(movie, r->info));
+
+    StillRecord empty({}), tooManyPictures(std::vector<std::pair<DWORD, DWORD>>(256, {1, 0}));
+    StillRecord bigPicture({{256, 0}}), audioMismatch({{2, 3}});
+    audioMismatch.table[1].dwVOBUAddr = 6;
+    for (StillRecord* r : {&empty, &tooManyPictures, &bigPicture, &audioMismatch}) {
+        EXPECT_TRUE(refused(still, r->info));
+    }
+    EXPECT_EQ(movie.fnGetQueuedFileNs() + still.fnGetQueuedFileNs(), 0u);
+    StillRecord largest({{255, 0}, {2, 7}});
+    EXPECT_EQ(still.fnAddVOBToList(&largest.info), 1);
+}
+
+namespace {
+
+// A failing append must leave the stream file byte for byte as it was and
+// keep the queue; the same append then succeeds once the cause is gone.
+struct FailingAppend : ::testing::Test {
+    TempDir dir;
+    Bytes old = TaggedFile('o', 3);
+    std::unique_ptr<Source> a, b;
+    ProbedMovie movie;
+
+    void SetUp() override {
+        WriteWholeFile(dir.File("VR_MOVIE.VRO"), old);
+        a = std::make_unique<Source>(dir, 'a', 2);
+        b = std::make_unique<Source>(dir, 'b', 2500);  // several copy blocks
+        ASSERT_EQ(movie.fnInit(dir.Path().c_str(), VRO_INIT_OPEN), 1);
+        ASSERT_EQ(QueueMovie(movie, *a), 1);
+        ASSERT_EQ(QueueMovie(movie, *b), 1);
+    }
+    void ExpectUnchangedThenRetry(DWORD error) {
+        EXPECT_EQ(movie.m_dwLastError, error) << movie.fnGetLastErrorDetail();
+        EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), old);
+        EXPECT_EQ(movie.m_dwVROSize, 3u);
+        EXPECT_EQ(movie.fnGetQueuedFileNs(), 2u);
+        WriteWholeFile(b->path, b->bytes);
+        ASSERT_EQ(movie.fnAppendVOBListToVRO(nullptr), 1);
+        EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), Concat({old, a->bytes, b->bytes}));
+        EXPECT_EQ(movie.m_dwVROSize, 2505u);
+    }
+};
+
+}  // namespace
+
+TEST_F(FailingAppend, UnreadableSource) {
+    fs::remove(b->path);
+    EXPECT_EQ(movie.fnAppendVOBListToVRO(nullptr), 0);
+    EXPECT_NE(std::string(movie.fnGetLastErrorDetail()).find(b->path), std::string::npos);
+    ExpectUnchangedThenRetry(VRO_ERR_SOURCE_OPEN);
+}
+
+TEST_F(FailingAppend, SourceShorterThanQueued) {
+    fs::resize_file(b->path, 2499 * kSector + 2047);
+    EXPECT_EQ(movie.fnAppendVOBListToVRO(nullptr), 0);
+    ExpectUnchangedThenRetry(VRO_ERR_SOURCE_SHORT);
+}
+
+TEST_F(FailingAppend, SourceShrinksAfterTheFirstFileIsWritten) {
+    movie.shrink = b->path;
+    EXPECT_EQ(movie.fnAppendVOBListToVRO(Record), 0);
+    ExpectUnchangedThenRetry(VRO_ERR_SOURCE_SHORT);
+}
+
+TEST_F(FailingAppend, CallbackCancelsInTheMiddle) {
+    movie.cancelAt = 3;  // the second block of the second file
+    EXPECT_EQ(movie.fnAppendVOBListToVRO(Record), 0);
+    EXPECT_EQ(movie.seen.size(), 4u);
+    ExpectUnchangedThenRetry(VRO_ERR_CANCELLED);
+}
+
+TEST_F(FailingAppend, CallbackCancelsAtTheLastReport) {
+    movie.cancelWhenDone = true;
+    EXPECT_EQ(movie.fnAppendVOBListToVRO(Record), 0);
+    ExpectUnchangedThenRetry(VRO_ERR_CANCELLED);
+}
+
+TEST_F(FailingAppend, RecordedDataThatIsGone) {
+    fs::resize_file(dir.File("VR_MOVIE.VRO"), kSector);
+    EXPECT_EQ(movie.fnAppendVOBListToVRO(nullptr), 0) << "appending would misplace every file";
+    EXPECT_EQ(movie.m_dwLastError, DWORD(VRO_ERR_STREAM_SHORT));
+    EXPECT_EQ(fs::file_size(dir.File("VR_MOVIE.VRO")), kSector);
+}
+
+TEST(VroAppend, ProgressReportsSectorsPerBlock) {
+    TempDir dir;
+    Source a(dir, 'a', 3), b(dir, 'b', 2500);
+    ProbedMovie movie;
+    ASSERT_EQ(movie.fnInit(dir.Path().c_str(), VRO_INIT_NEW), 1);
+    ASSERT_EQ(QueueMovie(movie, a), 1);
+    ASSERT_EQ(QueueMovie(movie, b), 1);
+    ASSERT_EQ(movie.fnAppendVOBListToVRO(Record), 1);
+    ASSERT_GE(movie.seen.size(), 3u);
+    EXPECT_LE(movie.seen.size(), 8u) << "one report per block, not per sector";
+    EXPECT_EQ(movie.seen.front(), (std::vector<DWORD>{VRO_PROGRESS_APPEND, 0, 2503, 1}));
+    EXPECT_EQ(movie.seen.back(), (std::vector<DWORD>{VRO_PROGRESS_APPEND, 2503, 2503, 2}));
+    for (size_t i = 1; i < movie.seen.size(); ++i) EXPECT_GT(movie.seen[i][1], movie.seen[i - 1][1]);
+}
+
+TEST(VroSetEndOfFile, CutsFileAndLogicalEndButNeverLengthens) {
+    TempDir dir;
+    const Bytes data = TaggedFile('o', 10);
+    WriteWholeFile(dir.File("VR_MOVIE.VRO"), data);
+    CVR_MOVIE movie;
+    ASSERT_EQ(movie.fnInit(dir.Path().c_str(), VRO_INIT_OPEN), 1);
+    EXPECT_EQ(movie.fnSetEndOfFile(11), 0);
+    EXPECT_EQ(movie.m_dwLastError, DWORD(VRO_ERR_BEYOND_END));
+    ASSERT_EQ(movie.fnSetEndOfFile(4), 1);
+    EXPECT_EQ(movie.m_dwVROSize, 4u);
+    EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), Bytes(data.begin(), data.begin() + 4 * kSector));
+
+    fs::resize_file(dir.File("VR_MOVIE.VRO"), 2 * kSector);
+    EXPECT_EQ(movie.fnSetEndOfFile(3), 0);
+    EXPECT_EQ(movie.m_dwLastError, DWORD(VRO_ERR_STREAM_SHORT));
+    EXPECT_EQ(fs::file_size(dir.File("VR_MOVIE.VRO")), 2 * kSector);
+
+    // Queued files already know their places: no cut under them.
+    ASSERT_EQ(movie.fnSetEndOfFile(2), 1);
+    Source a(dir, 'a', 1);
+    ASSERT_EQ(QueueMovie(movie, a), 1);
+    EXPECT_EQ(movie.fnSetEndOfFile(1), 0);
+    EXPECT_EQ(movie.m_dwLastError, DWORD(VRO_ERR_QUEUE_NOT_EMPTY));
+    EXPECT_EQ(movie.m_dwVROSize, 2u);
+}
+
+TEST(VroMapping, PositionsMapToTheStreamOrTheQueuedFile) {
+    TempDir dir;
+    WriteWholeFile(dir.File("VR_MOVIE.VRO"), TaggedFile('o', 3));
+    CVR_MOVIE movie;
+    ASSERT_EQ(movie.fnInit(dir.Path().c_str(), VRO_INIT_OPEN), 1);
+    MovieRecord two({2}), four({1, 3});
+    movie.fnSetAnalysedFileName(dir.File("a.mpg").c_str());  // names only; no file needed
+    ASSERT_EQ(movie.fnAddVOBToList(&two.info), 1);
+    movie.fnSetAnalysedFileName(dir.File("b.mpg").c_str());
+    ASSERT_EQ(movie.fnAddVOBToList(&four.info), 1);
+
+    char name[260];
+    const __int64 S = kSector;
+    auto map = [&](__int64 pos) {
+        const __int64 at = movie.fnGetAppendedFileNameAndAddress(pos, name, nullptr);
+        return std::make_pair(at, std::string(name));
+    };
+    EXPECT_EQ(map(0), std::make_pair(__int64{0}, dir.File("VR_MOVIE.VRO")));
+    EXPECT_EQ(map(3 * S - 1), std::make_pair(3 * S - 1, dir.File("VR_MOVIE.VRO")));
+    EXPECT_EQ(map(3 * S), std::make_pair(__int64{0}, dir.File("a.mpg")));
+    EXPECT_EQ(map(5 * S + 100), std::make_pair(__int64{100}, dir.File("b.mpg")));
+    EXPECT_EQ(map(9 * S - 1), std::make_pair(4 * S - 1, dir.File("b.mpg")));
+    EXPECT_EQ(map(9 * S), std::make_pair(__int64{-1}, std::string()));
+    EXPECT_EQ(map(-1), std::make_pair(__int64{-1}, std::string()));
+    EXPECT_EQ(movie.fnGetAppendedFileNameAndAddress(5 * S, nullptr, nullptr), 0);
+}
+
+TEST(VroMapping, ALongNameIsCutToTheCallersBuffer) {
+    TempDir dir;
+    CVR_MOVIE movie;
+    ASSERT_EQ(movie.fnInit(dir.Path().c_str(), VRO_INIT_NEW), 1);
+    // A name that does not fit, with a two-byte character across the cut.
+    std::string longName = dir.Path().string() + "/";
+    longName += std::string(258 - longName.size(), 'n') + "\xC3\xA9" + std::string(60, 'm') + ".mpg";
+    movie.fnSetAnalysedFileName(longName.c_str());
+    MovieRecord rec({1});
+    ASSERT_EQ(movie.fnAddVOBToList(&rec.info), 1);
+
+    char buffer[400];
+    std::memset(buffer, 0x5A, sizeof buffer);
+    EXPECT_EQ(movie.fnGetAppendedFileNameAndAddress(10, buffer, nullptr), 10);
+    EXPECT_EQ(std::string(buffer), longName.substr(0, 258)) << "cut before the split character";
+    for (size_t i = 260; i < sizeof buffer; ++i) ASSERT_EQ(buffer[i], 0x5A) << "wrote past 260 bytes at " << i;
+}
