@@ -109,6 +109,12 @@ public:
     CVR_MOVIE* m_pMovie;
     CVR_STILL* m_pStill;
 
+    // ---- Registering recordings and still pictures (record/) ----
+
+    // ---- Queries for a caller's user interface (query/) ----
+
+    // ---- Editing the original chain and the playlists (edit/) ----
+
 private:
     // Releases every table (model data, then accessor) and empties the
     // model's slots, the accessors and the table sizes.

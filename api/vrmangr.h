@@ -32,4 +32,10 @@ VRMANGR_API int fnVR_MANGRSave(void* handle, ProgressCallback cb);
 // movie stream; 0 when there was none (and for a null handle).
 VRMANGR_API DWORD fnVR_MANGRGetLastError(void* handle);
 
+// ---- Registering recordings and still pictures ----
+
+// ---- Queries ----
+
+// ---- Editing ----
+
 #endif
