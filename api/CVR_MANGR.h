@@ -110,10 +110,128 @@ public:
     CVR_STILL* m_pStill;
 
     // ---- Registering recordings and still pictures (record/) ----
+    // Registers a recorded MPEG program stream as a movie recording: the
+    // stream library analyses it (reporting through progress) and queues it
+    // for the next save; the tables gain its stream attributes, its VOB with
+    // a time map, and a cell of the original chain with an entry point at
+    // its start. The file must have the TV system of the disc's first
+    // recording. All or nothing: 0 leaves tables and queue as they were, and
+    // the movie object's last error says why.
+    int fnADD_Movie_Program(const char* fileName, ProgressCallback progress);
+    // Registers a file of still pictures as a still-picture group with one
+    // cell of the original chain; all or nothing, as above.
+    int fnADD_Still_Pic_Program(const char* fileName);
 
     // ---- Queries for a caller's user interface (query/) ----
+    // The records seg, DVDPGCINFO and DVDPGINFO are defined in
+    // query/records.h. Numbers are 1-based; -1 for pg and cell addresses a
+    // segment by its entry point's number over the whole chain (pg -1) or
+    // counted from program pg's first cell (cell -1). Entry point 0 of a cell
+    // is the part before its first entry point. Numbers that name nothing
+    // give 0.
+    //
+    // Cell (pg, cell) of chain: stream attributes, duration, entry-point
+    // count and where its bytes are (file and byte positions in it).
+    // firstFrame < lastFrame narrows a movie cell to that frame window.
+    int fnGetCellInfo(PGCI* chain, int pg, int cell, struct seg* s, DWORD firstFrame, DWORD lastFrame);
+    // The segment (pg, cell, ep) of chain. With follow != 0 a segment that
+    // runs on into continuation cells fills one continuation record per
+    // further cell, chained through pNext: with alloc != 0 they are
+    // allocated (s->pNext is overwritten; release them with
+    // fnReleaseSegChain), with alloc = 0 the records already chained behind
+    // s are used, as far as they reach. s->dwNextNs counts them.
+    int fnGetEntryPtInfo(PGCI* chain, int pg, int cell, int ep, struct seg* s, int alloc, int follow);
+    // The number of cells the segment (pg, cell, ep) spans; 1 also when
+    // there is no such segment.
+    DWORD fnGetCellNsofEntryPt(PGCI* chain, int pg, int cell, int ep);
+    // The original chain. mode 0 counts entry points and sums their
+    // segments' durations, 1 counts cells, any other programs (both with
+    // cell durations).
+    int fnGetOPGCInfo(struct DVDPGCINFO* info, int mode);
+    // Program pg of the original chain; mode 0 counts its entry points, any
+    // other its cells. EntrySeg is the segment of the program's first entry
+    // point, and the result 0 when there is none.
+    int fnGetOPGCPGInfo(int pg, struct DVDPGINFO* info, int mode);
+    int fnGetOPGCCellInfo(int pg, int cell, struct seg* s, DWORD firstFrame, DWORD lastFrame);
+    int fnGetOPGCEntryPtInfo(int pg, int cell, int ep, struct seg* s, int follow);
+    int fnGetOPGCEntryPtInfo(int ep, struct seg* s, int follow);
+    DWORD fnGetOPGCCellNsofEntryPt(int pg, int cell, int ep);
+    DWORD fnGetOPGCCellNsofEntryPt(int ep);
+    // Playlists are numbered 1..fnGetPLCount(); each has one program.
+    int fnGetPLCount();
+    int fnGetPLInfo(int pl, struct DVDPGCINFO* info, int mode);
+    int fnGetPLCellInfo(int pl, int cell, struct seg* s, DWORD firstFrame, DWORD lastFrame);
+    int fnGetPLEntryPtInfo(int pl, int cell, int ep, struct seg* s, int follow);
+    int fnGetPLEntryPtInfo(int pl, int ep, struct seg* s, int follow);
+    // 0 for a playlist that does not exist.
+    DWORD fnGetPLCellNsofEntryPt(int pl, int cell, int ep);
+    DWORD fnGetPLCellNsofEntryPt(int pl, int ep);
 
     // ---- Editing the original chain and the playlists (edit/) ----
+    // Numbers are 1-based (cells and entry points of a chain globally, or
+    // entry points within a given cell); insert positions 0-based; times
+    // 27 MHz counts; texts 128-byte PRM_TXTI blocks or NULL. Every operation
+    // returns 1 on success and 0, changing nothing, on failure.
+    //
+    // The original chain. The deletes remove the video of the entry point's
+    // segment; the programs keep the cells of their own recordings, and a
+    // program left without cells is removed.
+    int fnADD_ORG_Cell_EntryPoint(WORD cell, WORD pos, __int64 time, const BYTE* text);
+    int fnADD_ORG_Cell_EntryPoint(WORD n, __int64 time, const BYTE* text);
+    int fnDEL_ORG_Cell_EntryPoint(WORD cell, WORD e);
+    int fnDEL_ORG_Cell_EntryPoint(WORD n);
+    // A new entry point `frames` video frames after entry point n, in the
+    // video that follows it (across cell ends); 0 when that would pass the
+    // next entry point.
+    int fnDevide_ORG_Cell_EntryPoint(WORD n, DWORD frames, const BYTE* text);
+    // Removes the entry points after nFirst up to and including nLast.
+    int fnCombineOPGCEntryPoint(WORD nFirst, WORD nLast);
+
+    // User-defined chains and playlists. A playlist is a user-defined chain
+    // and a search pointer in PL_SRPT naming it by number (PGCN).
+    // Appends an empty chain (making UD_PGCIT when the disc has none) and
+    // makes it the current one.
+    int fnADD_UD_PGCI();
+    // Makes chain num current; 0 means none.
+    int fnSelect_UD_PGCI(BYTE num);
+    // Deletes chain num; later chains move down one number. The current
+    // chain keeps naming the same chain (none when it was num). PL_SRPT is
+    // not touched: playlists go with fnDEL_PlayList.
+    int fnDEL_UD_PGCI(BYTE num);
+    // Appends to the current chain a cell over the whole of movie VOB vobiNo
+    // (making chain 1 when the disc has no user-defined chain).
+    int fnADD_UD_PGCI_MovieScene(WORD vobiNo);
+    int fnDEL_UD_Movie_Cell(BYTE num, WORD cell);
+    // Appends a playlist played by chain num.
+    int fnADD_PlayList(BYTE num);
+    // Deletes playlist pl, and its chain when no other playlist plays it;
+    // every playlist keeps playing the chain it played.
+    int fnDEL_PlayList(BYTE pl);
+
+    // Playlist segments, by playlist number. ep and n are global entry-point
+    // numbers; after = 0 places a new segment first.
+    // Copies the segment of entry point ep of the original chain (or of
+    // entry point ep of cell (pg, cell), or counted from program pg's first
+    // cell with cell -1) into playlist pl right after its entry point after.
+    int fnADDPLEntryPoint(int pl, int after, int ep);
+    int fnADDPLEntryPoint(int pl, int after, int pg, int cell, int ep);
+    int fnDELPLEntryPt(int pl, int n);
+    // Moves the segment of entry point nFrom to right after entry point nTo.
+    int fnMovePLEntryPt(int pl, int nFrom, int nTo);
+    int fnCombinePLEntryPoint(int pl, WORD nFirst, WORD nLast);
+    // A new entry point frames + 1 video frames after entry point n.
+    int fnDevidePLEntryPt(int pl, int n, DWORD frames);
+
+    // The same by user-defined chain number.
+    int fnADDUDEntryPoint(BYTE pgcn, int after, int pg, int cell, int ep);
+    int fnMoveUDEntryPt(BYTE pgcn, int nFrom, int nTo);
+    int fnADD_UD_Cell_EntryPoint(BYTE pgcn, WORD cell, WORD pos, __int64 time, const BYTE* text);
+    int fnADD_UD_Cell_EntryPoint(BYTE pgcn, WORD n, __int64 time, const BYTE* text);
+    int fnADD_UD_Cell_EntryPoint(BYTE pgcn, WORD n, DWORD frames, const BYTE* text);
+    int fnDEL_UD_Cell_EntryPoint(BYTE pgcn, WORD n);
+    int fnDEL_UD_Cell_EntryPoint(BYTE pgcn, WORD cell, WORD e);
+    int fnCombine_UD_Cell_EntryPoint(BYTE pgcn, WORD c1, WORD e1, WORD c2, WORD e2);
+    int fnCombine_UD_EntryPoint(BYTE pgcn, WORD nFirst, WORD nLast);
 
 private:
     // Releases every table (model data, then accessor) and empties the

@@ -34,8 +34,78 @@ VRMANGR_API DWORD fnVR_MANGRGetLastError(void* handle);
 
 // ---- Registering recordings and still pictures ----
 
+// Registers a recorded MPEG file as a new recording of the disc (see
+// CVR_MANGR::fnADD_Movie_Program); progress reports the analysis and may be
+// NULL. The file is copied into VR_MOVIE.VRO at the next Save.
+VRMANGR_API int fnVR_AddMpegFile(void* handle, const char* fileName, ProgressCallback progress);
+
 // ---- Queries ----
 
+// The query records seg, DVDPGCINFO and DVDPGINFO, which the caller
+// allocates (see the members of CVR_MANGR for the numbering).
+#include "query/records.h"
+
+// Number of playlists.
+VRMANGR_API int fnVR_GetPLCount(void* handle);
+// Playlist pl (1-based): type, creation time, text; mode 0 counts entry
+// points, any other cells, with their durations.
+VRMANGR_API int fnVR_GetPLInfo(void* handle, int pl, DVDPGCINFO* info, int mode);
+// The original chain; mode 0 entry points, 1 cells, any other programs.
+VRMANGR_API int fnVR_GetOPGCInfo(void* handle, DVDPGCINFO* info, int mode);
+// Program pg of the original chain, with the segment of its first entry
+// point.
+VRMANGR_API int fnVR_GetOPGCPGInfo(void* handle, int pg, DVDPGINFO* info, int mode);
+// Cell `cell` of program pg, narrowed to frames firstFrame..lastFrame when
+// firstFrame < lastFrame.
+VRMANGR_API int fnVR_GetOPGCCellInfo(void* handle, int pg, int cell, seg* s, DWORD firstFrame, DWORD lastFrame);
+// Cells spanned by the segment of entry point ep of the whole chain, or by
+// segment ep of cell (pg, cell).
+VRMANGR_API DWORD fnVR_GetOPGCCellNsofEntryPt(void* handle, int ep);
+VRMANGR_API DWORD fnVR_GetOPGCCellNsofEntryPt(void* handle, int pg, int cell, int ep);
+// The segment of entry point ep of the whole chain, or segment ep of cell
+// (pg, cell). With follow != 0 the continuation records the caller chained
+// behind s through pNext (pNext NULL ends the chain) are filled too.
+VRMANGR_API int fnVR_GetOPGCEntryPtInfo(void* handle, int ep, seg* s, int follow);
+VRMANGR_API int fnVR_GetOPGCEntryPtInfo(void* handle, int pg, int cell, int ep, seg* s, int follow);
+// The same for playlist pl.
+VRMANGR_API int fnVR_GetPLCellInfo(void* handle, int pl, int cell, seg* s, DWORD firstFrame, DWORD lastFrame);
+VRMANGR_API DWORD fnVR_GetPLCellNsofEntryPt(void* handle, int pl, int ep);
+VRMANGR_API DWORD fnVR_GetPLCellNsofEntryPt(void* handle, int pl, int cell, int ep);
+VRMANGR_API int fnVR_GetPLEntryPtInfo(void* handle, int pl, int ep, seg* s, int follow);
+VRMANGR_API int fnVR_GetPLEntryPtInfo(void* handle, int pl, int cell, int ep, seg* s, int follow);
+
 // ---- Editing ----
+
+// Entry points are numbered 1, 2, ... through the whole chain (the original
+// chain or a playlist's); a number the narrower member type cannot hold
+// names nothing and gives 0.
+//
+// A new, empty playlist, appended as the last one. 0 (and nothing added)
+// when the disc already has the most playlists it can hold.
+VRMANGR_API int fnVR_AddPL(void* handle);
+// Deletes playlist pl; the later ones move down one number.
+VRMANGR_API int fnVR_DelPL(void* handle, int pl);
+// A new entry point of the original chain `frames` video frames after entry
+// point ep (0: at the same time, right after it).
+VRMANGR_API int fnVR_DevideOPGCEntryPt(void* handle, int ep, DWORD frames);
+// Removes the original chain's entry points after epFirst up to and
+// including epLast, so that epFirst's segment runs on over theirs.
+VRMANGR_API int fnVR_CombineOPGCEntryPt(void* handle, int epFirst, int epLast);
+// Copies the segment of the original chain's entry point ep (or of entry
+// point ep of cell `cell` of program pg) into playlist pl, right after the
+// playlist's entry point after (0: first).
+VRMANGR_API int fnVR_AddPLEntryPt(void* handle, int pl, int after, int ep);
+VRMANGR_API int fnVR_AddPLEntryPt(void* handle, int pl, int after, int pg, int cell, int ep);
+// Deletes entry point ep of playlist pl with its segment.
+VRMANGR_API int fnVR_DelPLEntryPt(void* handle, int pl, int ep);
+// Moves the segment of entry point epFrom of playlist pl to right after its
+// entry point epTo (0: first).
+VRMANGR_API int fnVR_MovePLEntryPt(void* handle, int pl, int epFrom, int epTo);
+// A new entry point of playlist pl frames + 1 video frames after entry point
+// ep.
+VRMANGR_API int fnVR_DevidePLEntryPt(void* handle, int pl, int ep, DWORD frames);
+// Removes playlist pl's entry points after epFirst up to and including
+// epLast.
+VRMANGR_API int fnVR_CombinePLEntryPt(void* handle, int pl, int epFirst, int epLast);
 
 #endif

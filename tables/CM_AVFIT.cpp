@@ -117,11 +117,12 @@ int CM_AVFIT::fnNew() {
 
 DWORD CM_AVFIT::fndwDataSize() const {
     if (!m_pM_AVFIT) return 0;
-    const DWORD n = fnGet_c1_M_VOB_STI_Ns();
-    if (n == 0) return M_AVFIT::kHeaderSize;
-    const DWORD avfiAt = M_AVFIT::kHeaderSize + M_AVFIT::kStiSize * n;
+    // Written as the loader reads it: without recordings the header alone,
+    // else the attribute records and M_AVFI (empty when there is none).
+    if (fnGet_c1_M_AVFI_Ns() == 0) return M_AVFIT::kHeaderSize;
+    const DWORD avfiAt = M_AVFIT::kHeaderSize + M_AVFIT::kStiSize * DWORD{fnGet_c1_M_VOB_STI_Ns()};
     M_AVFI* avfi = m_pM_AVFIT->pM_AVFI.get();
-    return avfiAt + (avfi ? CM_AVFI(avfi, avfiAt).fndwDataSize() : 0);
+    return avfiAt + (avfi ? CM_AVFI(avfi, avfiAt).fndwDataSize() : M_AVFI::kHeaderSize);
 }
 
 DWORD CM_AVFIT::fndwLoad_M_AVFIT_From_File() {
@@ -161,16 +162,23 @@ DWORD CM_AVFIT::fndwLoad_M_AVFIT_From_File() {
 DWORD CM_AVFIT::fnReadData(BYTE* out) {
     if (!out || !m_pM_AVFIT) return 0;
     DWORD length = M_AVFIT::kHeaderSize;
-    const DWORD n = fnGet_c1_M_VOB_STI_Ns();
-    if (n != 0) {
+    // The loader reads the attribute records and M_AVFI only when
+    // M_AVFI_Ns says recordings exist; they are written under the same rule,
+    // so that every table written loads back as it was.
+    if (fnGet_c1_M_AVFI_Ns() != 0) {
         // Records the array lacks (a count raised by hand) are written as
         // zeros, so the length always matches the count.
-        const size_t stiBytes = size_t{n} * M_AVFIT::kStiSize;
+        const size_t stiBytes = size_t{fnGet_c1_M_VOB_STI_Ns()} * M_AVFIT::kStiSize;
         const size_t have = std::min(stiBytes, m_pM_AVFIT->sti.size());
         if (have) std::memcpy(out + length, m_pM_AVFIT->sti.data(), have);
         std::memset(out + length + have, 0, stiBytes - have);
         length += static_cast<DWORD>(stiBytes);
-        if (M_AVFI* avfi = m_pM_AVFIT->pM_AVFI.get()) length += CM_AVFI(avfi, length).fnReadData(out + length);
+        if (M_AVFI* avfi = m_pM_AVFIT->pM_AVFI.get()) {
+            length += CM_AVFI(avfi, length).fnReadData(out + length);
+        } else {
+            std::memset(out + length, 0, M_AVFI::kHeaderSize);  // no VOB
+            length += M_AVFI::kHeaderSize;
+        }
     }
     fnSet_dw_M_AVFIT_EA(length - 1);
     std::memcpy(out, m_pM_AVFIT->header, M_AVFIT::kHeaderSize);

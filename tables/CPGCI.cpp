@@ -345,7 +345,11 @@ int CPGCI::fnTranslateAddress(int pg, int cell, WORD ep, WORD* cellIndex, WORD* 
         }
     } else {
         if (pg < 1 || cell < 1 || static_cast<DWORD>(cell) > c) return 0;
-        index = static_cast<WORD>(FirstCellOfProgram(static_cast<DWORD>(pg)) + static_cast<DWORD>(cell) - 1);
+        // Cell k of program pg lies behind the cells of the programs before
+        // it; a number that lands beyond the chain names no cell.
+        const DWORD global = FirstCellOfProgram(static_cast<DWORD>(pg)) + static_cast<DWORD>(cell) - 1;
+        if (global >= c) return 0;
+        index = static_cast<WORD>(global);
         number = ep;
     }
     if (cellIndex) *cellIndex = index;

@@ -11,6 +11,7 @@
 #include "api/vrmangr.h"
 #include "io/CBuffer.h"
 #include "platform/clock.h"
+#include "support/Discs.h"
 #include "support/Recording.h"
 #include "support/TableIO.h"
 #include "support/TempDir.h"
@@ -38,75 +39,6 @@ struct Handle {
     ~Handle() { fnVR_MANGREnd(m); }
     operator void*() const { return m; }
 };
-
-// Gives the handle's disc content in every table: a recording, still
-// pictures with additional audio, two playlists with their chains, item
-// texts and manufacturer information.
-void FillEveryTable(CVR_MANGR& m) {
-    VMG_MODEL& model = *m.m_pModel;
-    Recording movie = UniformRecording(4, 100, 27000000);
-    ASSERT_EQ(m.m_pM_AVFIT->fnADD_Program(&movie.info), 1);
-    ASSERT_EQ(m.m_pORG_PGCI->fnADD_Movie_Program(&model.pM_AVFIT->pM_AVFI->vobi[0], 1), 1);
-
-    std::vector<VR_VOBU_ELEMENT> pictures = {{0, 2, 0, 1, 100}, {3, 2, 0, 0, 0}, {6, 0, 0, 0, 0}};
-    VR_MPEGFILE_INFO still{};
-    still.dwFrameRate = 25000;
-    still.dwWidth = 720;
-    still.dwHeight = 576;
-    still.dwMpeg2 = 1;
-    still.bAspectRatio = 3;
-    still.dwSampleRate = 48000;
-    still.dwAudioBitrate = 192;
-    still.dwAudioCodingBits = 0x400000;
-    still.dwFrameNs = 2;
-    still.pVOBUTable = pictures.data();
-    ASSERT_EQ(m.m_pS_AVFIT->fnADD_Program(&still), 1);
-    ASSERT_EQ(m.m_pORG_PGCI->fnADD_Still_Pic_Program(&model.pS_AVFIT->pS_AVFI->vogi[0], 1), 1);
-    // Additional audio for the second picture.
-    CS_VOGI vog(&model.pS_AVFIT->pS_AVFI->vogi[0]);
-    vog.fnSet_c1_S_VOB_ENT_TY(1, 0x80);
-    vog.fnSet_bThisType(1, 0x80);
-    vog.fnSet_wS_AAGI_SRPN(1, 1);
-    vog.fnSet_c1_AA_ENTN(1, 1);
-    m.m_pS_AVFIT->fnSet_c1_S_AAFI_Ns(1);
-    m.m_pS_AVFIT->fnSet_c1_S_AA_STI_Ns(1);
-    model.pS_AVFIT->aaSti = {0x40, 0x01, 0, 0};
-    model.pS_AVFIT->pS_AAFI.reset(new S_AAFI{});
-    CS_AAFI(model.pS_AVFIT->pS_AAFI.get(), 0).fnSet_wS_AAGI_SRP_Ns(1);
-    model.pS_AVFIT->pS_AAFI->groups.resize(1);
-    model.pS_AVFIT->pS_AAFI->groups[0].general[0] = 1;
-    model.pS_AVFIT->pS_AAFI->groups[0].general[1] = 1;
-    model.pS_AVFIT->pS_AAFI->groups[0].entries = {0x40, 0x12, 0x34, 0x56, 0x78};
-
-    model.pUD_PGCIT = new UD_PGCIT{};
-    m.m_pUD_PGCIT = new CUD_PGCIT(model.pUD_PGCIT);
-    m.m_pUD_PGCIT->fnNew();
-    CPL_SRPT playlists(model.pRTR_VMGI->pPL_SRPT.get());
-    for (BYTE chain = 1; chain <= 2; ++chain) {
-        ASSERT_EQ(m.m_pUD_PGCIT->fnADD_UD_PGCI(), 1);
-        ASSERT_EQ(m.m_pUD_PGCIT->fnADD_Movie_Cell(chain, &model.pM_AVFIT->pM_AVFI->vobi[0], 1), 1);
-        // With an entry point, so that loading adds none.
-        ASSERT_EQ(m.m_pUD_PGCIT->fnADD_Movie_Cell_EntryPoint(chain, 1, 0, Ptm(27000000).data(), nullptr), 1);
-        ASSERT_EQ(playlists.fnADD_PlayList_Pointer(&model.pUD_PGCIT->pgci[chain - 1u], chain), 1);
-    }
-
-    model.pTXTDT_MG = new TXTDT_MG{};
-    m.m_pTXTDT_MG = new CTXTDT_MG(model.pTXTDT_MG);
-    m.m_pTXTDT_MG->fnNew(0x12);
-    m.m_pTXTDT_MG->fnSet_wIT_TXT_SRP_Ns(1);
-    model.pTXTDT_MG->srp.assign(4, 0);
-    m.m_pTXTDT_MG->fnSet_wIT_TXT_SZ(0, 5);
-    model.pTXTDT_MG->text = {'h', 'e', 'l', 'l', 'o'};
-
-    model.pMNFIT = new MNFIT{};
-    m.m_pMNFIT = new CMNFIT(model.pMNFIT);
-    m.m_pMNFIT->fnSet_wMNFI_Ns(1);
-    model.pMNFIT->srp.assign(2, 0);
-    MNFI maker{};
-    std::memset(maker.fixed, 'M', 32);
-    maker.data = Bytes(12, 0xD7);
-    model.pMNFIT->records = {maker};
-}
 
 }  // namespace
 
@@ -170,7 +102,7 @@ TEST(Manager, EveryTableOpensAndSavesBackByteForByte) {
     {
         Handle h;
         ASSERT_EQ(fnVR_MANGRNew(h, dir.Path().c_str()), 1);
-        FillEveryTable(*h.m);
+        ASSERT_TRUE(FillEveryTable(*h.m));
         ASSERT_EQ(fnVR_MANGRSave(h, nullptr), 1);
         saved = ReadWholeFile(dir.File("VR_MANGR.IFO"));
     }
@@ -231,7 +163,7 @@ struct SavedDisc {
     SavedDisc() {
         Handle h;
         EXPECT_EQ(fnVR_MANGRNew(h, dir.Path().c_str()), 1);
-        FillEveryTable(*h.m);
+        EXPECT_TRUE(FillEveryTable(*h.m));
         EXPECT_EQ(fnVR_MANGRSave(h, nullptr), 1);
         ifo = ReadWholeFile(dir.File("VR_MANGR.IFO"));
     }

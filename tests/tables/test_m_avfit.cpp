@@ -366,3 +366,28 @@ TEST(CM_AVFIT, FreeAllDataReleasesTheWholeTree) {
     EXPECT_EQ(t.fnGet_c1_M_VOB_STI_Ns(), 0);
     t.fnFreeAllData();
 }
+
+// Found by fuzzing: a table that counts recordings but no attribute record
+// was written without its M_AVFI, so what was written did not load again.
+TEST(CM_AVFIT, WhatIsWrittenLoadsBackWhateverTheCounts) {
+    const std::vector<std::vector<BYTE>> inputs = {
+        {0xFF, 0xFF, 0xFF, 0x00, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00, 0x04},  // M_AVFI_Ns set, no M_VOB_STI
+    };
+    for (const auto& input : inputs) {
+        BytesFile file(input);
+        M_AVFIT loaded;
+        ASSERT_NE(CM_AVFIT(&file.buffer, &loaded, 0).fndwLoad_M_AVFIT_From_File(), 0u);
+        const std::vector<BYTE> bytes = Serialise(CM_AVFIT(&loaded));
+        BytesFile again(bytes);
+        M_AVFIT reloaded;
+        CM_AVFIT(&again.buffer, &reloaded, 0).fndwLoad_M_AVFIT_From_File();
+        EXPECT_FALSE(again.buffer.ReadFailed());
+        EXPECT_EQ(Serialise(CM_AVFIT(&reloaded)), bytes);
+    }
+    // Attribute records without recordings are not read, so not written.
+    M_AVFIT table;
+    CM_AVFIT t(&table);
+    t.fnNew();
+    t.fnSet_c1_M_VOB_STI_Ns(1);
+    EXPECT_EQ(Serialise(t).size(), 8u);
+}

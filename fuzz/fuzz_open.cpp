@@ -1,0 +1,58 @@
+// Opening a directory whose management file is the fuzz input: the open
+// either refuses it or loads a disc that saves, opens again and saves to
+// the same bytes.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "api/vrmangr.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path& Scratch() {
+    static const fs::path dir = [] {
+        fs::path d = fs::temp_directory_path() / ("vrmangr-fuzz-" + std::to_string(getpid()));
+        fs::create_directories(d / "in");
+        return d;
+    }();
+    return dir;
+}
+
+std::vector<char> Read(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const fs::path dir = Scratch() / "in";
+    for (const auto& entry : fs::directory_iterator(dir)) fs::remove(entry.path());
+    {
+        std::ofstream ifo(dir / "VR_MANGR.IFO", std::ios::binary);
+        ifo.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+        // Empty stream files, so that a disc that lists recordings opens.
+        std::ofstream movie(dir / "VR_MOVIE.VRO"), still(dir / "VR_STILL.VRO");
+    }
+    void* h = fnVR_MANGRBegin();
+    if (fnVR_MANGROpen(h, dir.c_str())) {
+        // Whatever opened is a disc: it saves, opens again from what it saved
+        // and saves to the same bytes.
+        if (!fnVR_MANGRSave(h, nullptr)) abort();
+        const std::vector<char> saved = Read(dir / "VR_MANGR.IFO");
+        void* again = fnVR_MANGRBegin();
+        if (!fnVR_MANGROpen(again, dir.c_str()) || !fnVR_MANGRSave(again, nullptr)) abort();
+        if (Read(dir / "VR_MANGR.IFO") != saved) abort();
+        fnVR_MANGREnd(again);
+    }
+    fnVR_MANGREnd(h);
+    return 0;
+}

@@ -1,0 +1,139 @@
+// Stream information of a segment: attributes and durations from the movie
+// or still table, and where the segment's bytes are. The tables give byte
+// positions in the stream file (VR_MOVIE.VRO or VR_STILL.VRO, where the data
+// of recordings added since the last save will land); the stream object
+// knows whether those bytes are already in the stream file or still in the
+// source file waiting to be appended, and reads the video bit rate there.
+#include <cstdint>
+
+#include "api/CVR_MANGR.h"
+#include "query/internal/query_support.h"
+#include "tables/CM_AVFI.h"
+#include "tables/CM_AVFIT.h"
+#include "tables/CM_VOBI.h"
+#include "tables/CRTR_VMGI.h"
+#include "tables/CS_AVFI.h"
+#include "tables/CS_AVFIT.h"
+#include "tables/CS_VOGI.h"
+#include "tables/CTMAPI.h"
+#include "tables/CVMGI_MAT.h"
+#include "tables/seg.h"
+
+namespace vrm::query {
+
+namespace {
+
+constexpr uint64_t kSectorBytes = 2048;
+// What the movie table reports as start position when its time map never
+// reached the start time; no VOBU starts there (positions are whole sectors).
+constexpr DWORD kNoPosition = 0xFFFFFFFF;
+
+// The bytes of the segment are unknown.
+void ClearPositions(seg* s) {
+    s->szFileName[0] = '\0';
+    s->dwVideoBitrate = 0;
+    s->llStartPos = 0;
+    s->llEndPos = 0;
+    s->dwHeadSize = 0;
+    s->dwSkipFrames = 0;
+}
+
+M_VOBI* Vob(M_AVFIT* table, WORD vobi) {
+    if (!table || !table->pM_AVFI || vobi == 0) return nullptr;
+    M_AVFI* avfi = table->pM_AVFI.get();
+    if (vobi > CM_AVFI(avfi, 0).fnGet_wM_VOBI_SRP_Ns() || vobi > avfi->vobi.size()) return nullptr;
+    return &avfi->vobi[vobi - 1u];
+}
+
+// The movie table computes byte positions in 32 bits, which wrap beyond
+// 4 GB of stream. Every position it reports is a VOBU boundary of the VOB,
+// so the true position is the one boundary (counted in 64 bits from the time
+// map's ADR_OFS) whose low 32 bits are those reported. False when no
+// boundary or more than one distinct boundary matches (a VOB of 4 GB or more
+// can make two boundaries alike): then the position is not guessed.
+bool WidenToVobuBoundary(const M_VOBI& vob, DWORD low, uint64_t* out) {
+    if (!vob.pTMAPI) return false;
+    const CTMAPI map(vob.pTMAPI.get());
+    uint64_t pos = uint64_t{map.fnGet_dwADR_OFS()} * kSectorBytes;
+    int matches = 0;
+    auto match = [&](uint64_t boundary) {
+        if (static_cast<DWORD>(boundary) != low || (matches > 0 && boundary == *out)) return;
+        *out = boundary;
+        ++matches;
+    };
+    match(pos);
+    for (DWORD i = 0; i < map.m_dwVOBU_ENT_Ns && map.fnGet_iTH_VOBU_ENT_Address(i); ++i) {
+        pos += uint64_t{map.fnGet_wVOBU_SZ(i)} * kSectorBytes;
+        match(pos);
+    }
+    return matches == 1;
+}
+
+// [start, end) are byte positions of the stream; the segment's record gets
+// the file that holds them, the positions within it, and the bit rate of the
+// video there.
+void MapToFile(CVRO_DATA* stream, uint64_t start, uint64_t end, seg* s) {
+    if (!stream || end < start || start > static_cast<uint64_t>(INT64_MAX)) {
+        ClearPositions(s);
+        return;
+    }
+    const __int64 streamPos = static_cast<__int64>(start);
+    s->dwVideoBitrate = stream->fnGetVideoBitrate(streamPos, nullptr);
+    const __int64 filePos = stream->fnGetAppendedFileNameAndAddress(streamPos, s->szFileName, nullptr);
+    s->szFileName[sizeof s->szFileName - 1] = '\0';
+    if (filePos < 0) {
+        ClearPositions(s);
+        return;
+    }
+    s->llStartPos = filePos;
+    s->llEndPos = filePos + static_cast<__int64>(end - start);
+}
+
+}  // namespace
+
+BYTE StillTime(const CVR_MANGR& m) {
+    const RTR_VMGI* head = m.m_pModel ? m.m_pModel->pRTR_VMGI : nullptr;
+    if (!head || !head->pVMGI_MAT) return 0;
+    return CVMGI_MAT(head->pVMGI_MAT.get()).fnGet_c1_STILL_TM();
+}
+
+void FillMovieSegment(CVR_MANGR& m, WORD vobi, __int64 start, __int64 end, DWORD firstFrame, DWORD lastFrame,
+                      seg* s) {
+    M_AVFIT* table = m.m_pModel->pM_AVFIT;
+    if (!CM_AVFIT(table).fnGet_iTH_VOBI_Info(vobi, s, start, end, firstFrame, lastFrame)) {
+        ClearPositions(s);
+        return;
+    }
+    const M_VOBI* vob = Vob(table, vobi);
+    const DWORD lowStart = static_cast<DWORD>(s->llStartPos);
+    const DWORD lowEnd = static_cast<DWORD>(s->llEndPos);
+    uint64_t from = 0, to = 0;
+    // The table reports 0 for both positions when its time map cannot place
+    // the range; a real segment holds at least one VOBU.
+    if (!vob || lowStart == kNoPosition || !WidenToVobuBoundary(*vob, lowStart, &from) ||
+        !WidenToVobuBoundary(*vob, lowEnd, &to) || to <= from) {
+        ClearPositions(s);
+        return;
+    }
+    MapToFile(m.m_pMovie, from, to, s);
+}
+
+void FillStillSegment(CVR_MANGR& m, WORD vogi, seg* s) {
+    S_AVFIT* table = m.m_pModel->pS_AVFIT;
+    if (!CS_AVFIT(table).fnGet_iTH_VOGI_Info(vogi, s, StillTime(m))) {
+        ClearPositions(s);
+        return;
+    }
+    S_VOGI* vog = table->pS_AVFI ? CS_AVFI(table->pS_AVFI.get(), 0).fnGet_iTH_VOGI(vogi) : nullptr;
+    if (!vog) {
+        ClearPositions(s);
+        return;
+    }
+    // The table's positions are 32-bit; the VOG's start sector and the
+    // length of its first picture (a few sectors) give them exactly.
+    const uint64_t from = uint64_t{CS_VOGI(vog).fnGet_dwS_VOG_SA()} * kSectorBytes;
+    const DWORD length = static_cast<DWORD>(s->llEndPos) - static_cast<DWORD>(s->llStartPos);
+    MapToFile(m.m_pStill, from, from + length, s);
+}
+
+}  // namespace vrm::query
