@@ -100,6 +100,46 @@ public:
     // pos; the time must lie within the cell.
     int fnADD_Movie_Entry_Point(WORD c, WORD pos, const BYTE* ptm, const BYTE* text);
 
+    // ---- Editing cells and entry points (CPGCI_edit.cpp) ----
+    // Cells are numbered globally from 1, entry points within a cell from 1,
+    // n is a global entry-point number (1..the chain's total). Every
+    // operation returns 1 on success and 0, with the chain unchanged, on
+    // failure. On a chain with programs a duplicated cell stays in its
+    // program and a deleted cell leaves it; a program left without cells is
+    // removed.
+    //
+    // Inserts an entry point right after global entry point n, in n's cell;
+    // the time must lie within that cell.
+    int fnADD_Movie_Entry_Point(WORD n, const BYTE* ptm, const BYTE* text);
+    // Inserts an entry point offset ticks (>= 0) after global entry point n,
+    // following the video across the ends of cells. 0 when the time would
+    // pass the next entry point or the last cell, or reach a still cell.
+    int fnADD_Movie_Entry_Point(WORD n, __int64 offset, const BYTE* text);
+    // Deletes entry point e of cell c together with the video of its
+    // segment (for a cell's last entry point, on through the continuation
+    // cells). Deleting the entry point of a still cell deletes the cell.
+    int fnDEL_Movie_Entry_Point(WORD c, WORD e);
+    int fnDEL_Movie_Entry_Point(WORD n);
+    // Deletes still-picture cell c (e is not used).
+    int fnDEL_Still_Pic_Entry_Point(WORD c, WORD e);
+    // Deletes cell c with its entry points.
+    int fnDEL_UD_Cell(WORD c);
+    // Inserts a copy of cell c, with its own entry points, right after it.
+    int fnDuplicateCell(WORD c);
+    // Splits movie cell c at its entry point e + 1 (e 0-based, below the
+    // cell's count). A first part left without entry point is dropped when
+    // it is the chain's first cell or holds no video (as for the deletes).
+    int fnDevideCell(WORD c, WORD e);
+    // Removes the entry points after e1 of cell c1 up to and including e2 of
+    // cell c2 (movie cells only); entry point e1 then starts a segment that
+    // runs to the first entry point left after e2.
+    int fnCombine_UD_Cell_EntryPoint(WORD c1, WORD e1, WORD c2, WORD e2);
+    int fnCombine_EntryPoint(WORD nFirst, WORD nLast);
+    // Global entry point n as (cell, entry point within it); 0 when n is 0
+    // or beyond the chain's total.
+    int fnLocateEntryPoint(WORD n, WORD* cell, WORD* e);
+    // ---- end of editing ----
+
     // Queries; times are 27 MHz counts, durations milliseconds.
     int fnGetCellInfo(BYTE pg, WORD cell, BYTE* type, WORD* srpn, __int64* start, __int64* end);
     WORD fnGetEntryPtNo(BYTE pg, WORD cell);

@@ -217,6 +217,45 @@ int CUD_PGCIT::fnADD_Movie_Cell_EntryPoint(BYTE num, WORD c, WORD pos, const BYT
     return chain && CPGCI(chain).fnADD_Movie_Entry_Point(c, pos, ptm, text) ? 1 : 0;
 }
 
+// ---- Cell and entry-point edits of one chain ----
+
+int CUD_PGCIT::fnDEL_Movie_Cell(BYTE num, WORD cell) {
+    PGCI* chain = Chain(num);
+    return chain && CPGCI(chain).fnDEL_UD_Cell(cell) ? 1 : 0;
+}
+
+int CUD_PGCIT::fnADD_Movie_Cell_EntryPoint(BYTE num, WORD n, const BYTE* ptm, const BYTE* text) {
+    PGCI* chain = Chain(num);
+    return chain && CPGCI(chain).fnADD_Movie_Entry_Point(n, ptm, text) ? 1 : 0;
+}
+
+int CUD_PGCIT::fnADD_Movie_Cell_EntryPoint(BYTE num, WORD n, __int64 offset, const BYTE* text) {
+    PGCI* chain = Chain(num);
+    return chain && CPGCI(chain).fnADD_Movie_Entry_Point(n, offset, text) ? 1 : 0;
+}
+
+int CUD_PGCIT::fnDEL_Movie_Entry_Point(BYTE num, WORD cell, WORD e) {
+    PGCI* chain = Chain(num);
+    return chain && CPGCI(chain).fnDEL_Movie_Entry_Point(cell, e) ? 1 : 0;
+}
+
+int CUD_PGCIT::fnDEL_Movie_Entry_Point(BYTE num, WORD n) {
+    PGCI* chain = Chain(num);
+    return chain && CPGCI(chain).fnDEL_Movie_Entry_Point(n) ? 1 : 0;
+}
+
+int CUD_PGCIT::fnCombine_UD_Cell_EntryPoint(BYTE num, WORD c1, WORD e1, WORD c2, WORD e2) {
+    PGCI* chain = Chain(num);
+    return chain && CPGCI(chain).fnCombine_UD_Cell_EntryPoint(c1, e1, c2, e2) ? 1 : 0;
+}
+
+int CUD_PGCIT::fnCombine_EntryPoint(BYTE num, WORD nFirst, WORD nLast) {
+    PGCI* chain = Chain(num);
+    return chain && CPGCI(chain).fnCombine_EntryPoint(nFirst, nLast) ? 1 : 0;
+}
+
+// ---- end of cell and entry-point edits ----
+
 int CUD_PGCIT::fnTranslateAddress(BYTE num, int pg, int cell, WORD ep, WORD* cellIndex, WORD* epInCell) {
     PGCI* chain = Chain(num);
     return chain && CPGCI(chain).fnTranslateAddress(pg, cell, ep, cellIndex, epInCell) ? 1 : 0;

@@ -94,6 +94,17 @@ public:
     int fnADD_Still_Pic_Cell(BYTE num, S_VOGI* vogi, WORD vogiNo);
     // Inserts an entry point into cell c (1-based) at position pos.
     int fnADD_Movie_Cell_EntryPoint(BYTE num, WORD c, WORD pos, const BYTE* ptm, const BYTE* text);
+    // ---- Cell and entry-point edits of chain num (CPGCI editing) ----
+    int fnDEL_Movie_Cell(BYTE num, WORD cell);
+    // Inserts an entry point right after global entry point n.
+    int fnADD_Movie_Cell_EntryPoint(BYTE num, WORD n, const BYTE* ptm, const BYTE* text);
+    // Inserts an entry point offset ticks after global entry point n.
+    int fnADD_Movie_Cell_EntryPoint(BYTE num, WORD n, __int64 offset, const BYTE* text);
+    int fnDEL_Movie_Entry_Point(BYTE num, WORD cell, WORD e);
+    int fnDEL_Movie_Entry_Point(BYTE num, WORD n);
+    int fnCombine_UD_Cell_EntryPoint(BYTE num, WORD c1, WORD e1, WORD c2, WORD e2);
+    int fnCombine_EntryPoint(BYTE num, WORD nFirst, WORD nLast);
+    // ---- end of cell and entry-point edits ----
     int fnTranslateAddress(BYTE num, int pg, int cell, WORD ep, WORD* cellIndex, WORD* epInCell);
     // Milliseconds of entry points (cells = 0) or of cells a..b, or of all
     // of them when inRange is 0; still pictures count stillTm seconds.

@@ -1,0 +1,81 @@
+// A new disc in a scratch directory whose recordings are registered through
+// the tables directly (without the stream library), for the editing tests.
+#ifndef VRMANGR_TESTS_EDIT_DISC_H
+#define VRMANGR_TESTS_EDIT_DISC_H
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ChainText.h"
+#include "api/vrmangr.h"
+#include "support/Recording.h"
+#include "support/TempDir.h"
+#include "tables/CM_AVFIT.h"
+#include "tables/CPL_SRPT.h"
+#include "tables/CRTR_VMGI.h"
+#include "tables/CS_AVFIT.h"
+#include "tables/CUD_PGCIT.h"
+
+struct Disc {
+    TempDir dir;
+    CVR_MANGR* m = static_cast<CVR_MANGR*>(fnVR_MANGRBegin());
+
+    Disc() { EXPECT_EQ(fnVR_MANGRNew(m, dir.Path().c_str()), 1); }
+    ~Disc() { fnVR_MANGREnd(m); }
+    Disc(const Disc&) = delete;
+    Disc& operator=(const Disc&) = delete;
+    operator void*() const { return m; }
+    VMG_MODEL& Model() const { return *m->m_pModel; }
+
+    // A recording whose video runs `seconds` from `start` (VOBUs of one
+    // second at 25 frames per second, or of 15 frames at 29.97), registered
+    // as a cell of the original chain with an entry point at its start.
+    void AddMovie(__int64 start, DWORD seconds, DWORD frameRate = 25000) {
+        const BYTE frames = frameRate == 25000 ? 25 : 15;
+        Recording r = MakeRecording(std::vector<std::pair<BYTE, DWORD>>(seconds, {frames, 50}), frameRate, 0, start);
+        ASSERT_EQ(m->m_pM_AVFIT->fnADD_Program(&r.info), 1);
+        M_AVFI& files = *Model().pM_AVFIT->pM_AVFI;
+        ASSERT_EQ(m->m_pORG_PGCI->fnADD_Movie_Program(&files.vobi.back(), static_cast<WORD>(files.vobi.size())), 1);
+    }
+
+    // A still-picture group of two pictures, as a cell of the original chain.
+    void AddStill() {
+        std::vector<VR_VOBU_ELEMENT> pictures = {{0, 2, 0, 1, 100}, {3, 2, 0, 0, 0}, {6, 0, 0, 0, 0}};
+        VR_MPEGFILE_INFO still{};
+        still.dwFrameRate = 25000;
+        still.dwWidth = 720;
+        still.dwHeight = 576;
+        still.dwMpeg2 = 1;
+        still.bAspectRatio = 3;
+        still.dwSampleRate = 48000;
+        still.dwAudioBitrate = 192;
+        still.dwAudioCodingBits = 0x400000;
+        still.dwFrameNs = 2;
+        still.pVOBUTable = pictures.data();
+        ASSERT_EQ(m->m_pS_AVFIT->fnADD_Program(&still), 1);
+        S_AVFI& groups = *Model().pS_AVFIT->pS_AVFI;
+        ASSERT_EQ(m->m_pORG_PGCI->fnADD_Still_Pic_Program(&groups.vogi.back(), static_cast<WORD>(groups.vogi.size())),
+                  1);
+    }
+
+    std::string Original() const { return Describe(*Model().pORG_PGCI); }
+    std::string Chain(BYTE pgcn) const {
+        UD_PGCIT* table = Model().pUD_PGCIT;
+        if (!table || pgcn == 0 || pgcn > CUD_PGCIT(table).fnGet_c1_UD_PGCI_SRP_Ns()) return "<no chain>";
+        return Describe(table->pgci[pgcn - 1u]);
+    }
+    BYTE Chains() const { return Model().pUD_PGCIT ? CUD_PGCIT(Model().pUD_PGCIT).fnGet_c1_UD_PGCI_SRP_Ns() : 0; }
+    CPL_SRPT Playlists() const { return CPL_SRPT(Model().pRTR_VMGI->pPL_SRPT.get()); }
+    // The chain each playlist names, "1 3 2".
+    std::string Names() const {
+        CPL_SRPT list = Playlists();
+        std::string text;
+        for (BYTE i = 0; i < list.fnGet_c1_PL_SRP_Ns(); ++i)
+            text += (i ? " " : "") + std::to_string(list.fnGet_c1_PGCN(i));
+        return text;
+    }
+};
+
+#endif

@@ -1,0 +1,297 @@
+// Editing the cells and entry points of one program chain.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "ChainText.h"
+#include "platform/clock.h"
+#include "tables/CUD_PGCIT.h"
+#include "support/Time.h"
+
+namespace {
+
+// 0-5[1,3] 5-40[10,20,30] 40-50[] 50-60[52]: cell 3 continues the segment of
+// entry point 30 s whole, cell 4 up to its entry point at 52 s. Global entry
+// points: 1 s, 3 s, 10 s, 20 s, 30 s, 52 s.
+struct Chain {
+    PGCI record{};
+    CPGCI pgci{&record};
+    explicit Chain(bool build = true) {
+        pgci.fnNew();
+        if (!build) return;
+        EXPECT_TRUE(AppendCell(record, 1, 0, 5 * kSecond, {kSecond, 3 * kSecond}));
+        EXPECT_TRUE(AppendCell(record, 1, 5 * kSecond, 40 * kSecond, {10 * kSecond, 20 * kSecond, 30 * kSecond}));
+        EXPECT_TRUE(AppendCell(record, 1, 40 * kSecond, 50 * kSecond, {}));
+        EXPECT_TRUE(AppendCell(record, 2, 50 * kSecond, 60 * kSecond, {52 * kSecond}));
+    }
+    std::string Text() { return Describe(record); }
+};
+
+const char* const kBase = "0-5[1,3] 5-40[10,20,30] 40-50[] 50-60[52]";
+
+}  // namespace
+
+TEST(ChainEdit, DivideAndDeleteAMiddleEntryPoint) {
+    Chain c;
+    ASSERT_EQ(c.Text(), kBase);
+    ASSERT_EQ(c.pgci.fnDevideCell(2, 1), 1);
+    EXPECT_EQ(c.Text(), "0-5[1,3] 5-20[10] 20-40[20,30] 40-50[] 50-60[52]");
+
+    Chain d;
+    ASSERT_EQ(d.pgci.fnDEL_Movie_Entry_Point(2, 2), 1);
+    EXPECT_EQ(d.Text(), "0-5[1,3] 5-20[10] 30-40[30] 40-50[] 50-60[52]") << "20 s to 30 s is gone";
+    // By global number: entry point 4 is the same one.
+    Chain g;
+    ASSERT_EQ(g.pgci.fnDEL_Movie_Entry_Point(WORD{4}), 1);
+    EXPECT_EQ(g.Text(), d.Text());
+}
+
+TEST(ChainEdit, DeletingACellsLastEntryPointTrimsItsContinuation) {
+    Chain c;
+    ASSERT_EQ(c.pgci.fnDEL_Movie_Entry_Point(2, 3), 1);
+    EXPECT_EQ(c.Text(), "0-5[1,3] 5-30[10,20] 52-60[52]");
+
+    // The only entry point of a later cell: the part before it stays, as
+    // the end of the segment before.
+    Chain d;
+    ASSERT_EQ(d.pgci.fnDEL_Movie_Entry_Point(4, 1), 1);
+    EXPECT_EQ(d.Text(), "0-5[1,3] 5-40[10,20,30] 40-50[] 50-52[]");
+}
+
+TEST(ChainEdit, TheFirstCellLosesWhatLiesBeforeItsFirstEntryPoint) {
+    Chain middle;
+    ASSERT_EQ(middle.pgci.fnDEL_Movie_Entry_Point(1, 1), 1);
+    EXPECT_EQ(middle.Text(), "3-5[3] 5-40[10,20,30] 40-50[] 50-60[52]");
+
+    // Cell 2 continues the segment of 3 s up to its entry point at 10 s.
+    Chain last;
+    ASSERT_EQ(last.pgci.fnDEL_Movie_Entry_Point(1, 2), 1);
+    EXPECT_EQ(last.Text(), "0-3[1] 10-40[10,20,30] 40-50[] 50-60[52]");
+
+    Chain divided;
+    ASSERT_EQ(divided.pgci.fnDevideCell(1, 0), 1);
+    EXPECT_EQ(divided.Text(), "1-5[1,3] 5-40[10,20,30] 40-50[] 50-60[52]");
+
+    Chain only(false);
+    ASSERT_TRUE(AppendCell(only.record, 1, 0, 5 * kSecond, {kSecond}));
+    ASSERT_TRUE(AppendCell(only.record, 1, 5 * kSecond, 9 * kSecond, {}));
+    ASSERT_EQ(only.pgci.fnDEL_Movie_Entry_Point(1, 1), 1);
+    EXPECT_EQ(only.Text(), "") << "the cell and its continuation";
+    EXPECT_TRUE(only.record.ci.empty());
+    EXPECT_EQ(only.pgci.fnDEL_Movie_Entry_Point(WORD{1}), 0);
+}
+
+TEST(ChainEdit, Combine) {
+    Chain c;
+    ASSERT_EQ(c.pgci.fnCombine_UD_Cell_EntryPoint(2, 1, 2, 2), 1);
+    EXPECT_EQ(c.Text(), "0-5[1,3] 5-40[10,30] 40-50[] 50-60[52]");
+
+    Chain across;
+    ASSERT_EQ(across.pgci.fnCombine_EntryPoint(2, 4), 1);
+    EXPECT_EQ(across.Text(), "0-5[1,3] 5-40[30] 40-50[] 50-60[52]");
+    Chain wide;
+    ASSERT_EQ(wide.pgci.fnCombine_EntryPoint(5, 6), 1);
+    EXPECT_EQ(wide.Text(), "0-5[1,3] 5-40[10,20,30] 40-50[] 50-60[]");
+    Chain same;
+    ASSERT_EQ(same.pgci.fnCombine_EntryPoint(3, 3), 1);
+    EXPECT_EQ(same.Text(), kBase);
+}
+
+TEST(ChainEdit, InsertAtATimeOffsetFollowsTheVideo) {
+    auto insert = [](Chain& c, WORD n, double seconds) {
+        return c.pgci.fnADD_Movie_Entry_Point(n, static_cast<__int64>(seconds * kSecond), nullptr);
+    };
+    Chain c;
+    ASSERT_EQ(insert(c, 5, 15), 1);
+    EXPECT_EQ(c.Text(), "0-5[1,3] 5-40[10,20,30] 40-50[45] 50-60[52]");
+
+    Chain within;
+    ASSERT_EQ(insert(within, 3, 5), 1);
+    EXPECT_EQ(within.Text(), "0-5[1,3] 5-40[10,15,20,30] 40-50[] 50-60[52]");
+    ASSERT_EQ(insert(within, 3, 0), 1) << "zero: at the entry point itself, right after it";
+    EXPECT_EQ(within.Text(), "0-5[1,3] 5-40[10,10,15,20,30] 40-50[] 50-60[52]");
+
+    Chain two;
+    ASSERT_EQ(insert(two, 5, 21), 1) << "across the whole of cell 3";
+    EXPECT_EQ(two.Text(), "0-5[1,3] 5-40[10,20,30] 40-50[] 50-60[51,52]");
+    Chain end;
+    ASSERT_EQ(insert(end, 6, 8), 1);
+    EXPECT_EQ(end.Text(), "0-5[1,3] 5-40[10,20,30] 40-50[] 50-60[52,60]");
+
+    Chain refused;
+    EXPECT_EQ(insert(refused, 3, 11), 0) << "would pass the entry point at 20 s";
+    EXPECT_EQ(insert(refused, 5, 22), 0) << "would reach cell 4's entry point";
+    EXPECT_EQ(insert(refused, 6, 9), 0) << "past the last cell";
+    EXPECT_EQ(insert(refused, 0, 1), 0);
+    EXPECT_EQ(insert(refused, 7, 1), 0);
+    EXPECT_EQ(insert(refused, 3, -1), 0);
+    EXPECT_EQ(refused.Text(), kBase);
+
+    // A later cell whose first entry point lies at or before the time.
+    Chain blocked(false);
+    ASSERT_TRUE(AppendCell(blocked.record, 1, 0, 40 * kSecond, {30 * kSecond}));
+    ASSERT_TRUE(AppendCell(blocked.record, 1, 40 * kSecond, 50 * kSecond, {45 * kSecond}));
+    EXPECT_EQ(insert(blocked, 1, 15), 0);
+    ASSERT_EQ(insert(blocked, 1, 14.5), 1);
+    EXPECT_EQ(blocked.Text(), "0-40[30] 40-50[44.5,45]");
+
+    // The walk stops at a still-picture cell.
+    Chain still(false);
+    Vog vog(2);
+    ASSERT_TRUE(AppendCell(still.record, 1, 0, 5 * kSecond, {kSecond}));
+    ASSERT_EQ(still.pgci.fnADD_UD_Still_Pic_Cell(&vog.record, 1, -1), 1);
+    ASSERT_TRUE(AppendCell(still.record, 1, 10 * kSecond, 20 * kSecond, {}));
+    EXPECT_EQ(insert(still, 1, 6), 0);
+    EXPECT_EQ(insert(still, 2, 0), 0) << "no movie entry point in a still cell";
+}
+
+TEST(ChainEdit, InsertAfterAGlobalEntryPoint) {
+    Chain c;
+    ASSERT_EQ(c.pgci.fnADD_Movie_Entry_Point(WORD{3}, Ptm(12 * kSecond).data(), nullptr), 1);
+    EXPECT_EQ(c.Text(), "0-5[1,3] 5-40[10,12,20,30] 40-50[] 50-60[52]");
+    EXPECT_EQ(c.pgci.fnADD_Movie_Entry_Point(WORD{3}, Ptm(45 * kSecond).data(), nullptr), 0) << "outside the cell";
+    EXPECT_EQ(c.pgci.fnADD_Movie_Entry_Point(WORD{0}, Ptm(0).data(), nullptr), 0);
+    EXPECT_EQ(c.pgci.fnADD_Movie_Entry_Point(WORD{8}, Ptm(0).data(), nullptr), 0);
+}
+
+TEST(ChainEdit, ADuplicateHasItsOwnEntryPoints) {
+    Chain c;
+    ASSERT_EQ(c.pgci.fnDuplicateCell(2), 1);
+    EXPECT_EQ(c.Text(), "0-5[1,3] 5-40[10,20,30] 5-40[10,20,30] 40-50[] 50-60[52]");
+    ASSERT_EQ(CCI(c.pgci.Cell(2)).fnDEL_Movie_Entry_Point(2), 1);
+    EXPECT_EQ(c.Text(), "0-5[1,3] 5-40[10,20,30] 5-40[10,30] 40-50[] 50-60[52]");
+    ASSERT_EQ(c.pgci.fnDEL_UD_Cell(1), 1);
+    EXPECT_EQ(c.Text(), "5-40[10,20,30] 5-40[10,30] 40-50[] 50-60[52]");
+    EXPECT_EQ(Serialise(c.pgci).size(), c.pgci.fndwDataSize());
+}
+
+TEST(ChainEdit, StillCells) {
+    Chain c(false);
+    Vog vog(3);
+    ASSERT_TRUE(AppendCell(c.record, 1, 0, 5 * kSecond, {kSecond}));
+    ASSERT_EQ(c.pgci.fnADD_UD_Still_Pic_Cell(&vog.record, 4, -1), 1);
+    ASSERT_TRUE(AppendCell(c.record, 1, 5 * kSecond, 9 * kSecond, {6 * kSecond}));
+    const std::string before = c.Text();
+    ASSERT_EQ(before, "0-5[1] S4[1] 5-9[6]");
+    EXPECT_EQ(c.pgci.fnDevideCell(2, 0), 0);
+    EXPECT_EQ(c.pgci.fnCombine_EntryPoint(1, 3), 0) << "across a still cell";
+    EXPECT_EQ(c.pgci.fnDEL_Still_Pic_Entry_Point(1, 1), 0) << "a movie cell";
+    EXPECT_EQ(c.Text(), before);
+    ASSERT_EQ(c.pgci.fnDEL_Movie_Entry_Point(WORD{2}), 1);
+    EXPECT_EQ(c.Text(), "0-5[1] 5-9[6]");
+}
+
+TEST(ChainEdit, RefusedCallsChangeNothing) {
+    Chain c;
+    EXPECT_EQ(c.pgci.fnDevideCell(0, 0), 0);
+    EXPECT_EQ(c.pgci.fnDevideCell(5, 0), 0);
+    EXPECT_EQ(c.pgci.fnDevideCell(2, 3), 0) << "no entry point 4 to split at";
+    EXPECT_EQ(c.pgci.fnDevideCell(3, 0), 0) << "no entry point at all";
+    EXPECT_EQ(c.pgci.fnDEL_Movie_Entry_Point(2, 0), 0);
+    EXPECT_EQ(c.pgci.fnDEL_Movie_Entry_Point(2, 4), 0);
+    EXPECT_EQ(c.pgci.fnDEL_Movie_Entry_Point(3, 1), 0);
+    EXPECT_EQ(c.pgci.fnDEL_Movie_Entry_Point(0, 1), 0);
+    EXPECT_EQ(c.pgci.fnDEL_Movie_Entry_Point(5, 1), 0);
+    EXPECT_EQ(c.pgci.fnDEL_Movie_Entry_Point(WORD{0}), 0);
+    EXPECT_EQ(c.pgci.fnDEL_Movie_Entry_Point(WORD{7}), 0);
+    EXPECT_EQ(c.pgci.fnCombine_UD_Cell_EntryPoint(0, 0, 2, 1), 0);
+    EXPECT_EQ(c.pgci.fnCombine_UD_Cell_EntryPoint(2, 0, 1, 1), 0);
+    EXPECT_EQ(c.pgci.fnCombine_UD_Cell_EntryPoint(1, 3, 2, 1), 0);
+    EXPECT_EQ(c.pgci.fnCombine_UD_Cell_EntryPoint(1, 1, 2, 4), 0);
+    EXPECT_EQ(c.pgci.fnCombine_UD_Cell_EntryPoint(1, 1, 5, 0), 0);
+    EXPECT_EQ(c.pgci.fnCombine_EntryPoint(0, 2), 0);
+    EXPECT_EQ(c.pgci.fnCombine_EntryPoint(1, 7), 0);
+    EXPECT_EQ(c.pgci.fnCombine_EntryPoint(4, 2), 0) << "backwards across cells";
+    EXPECT_EQ(c.pgci.fnDuplicateCell(0), 0);
+    EXPECT_EQ(c.pgci.fnDuplicateCell(5), 0);
+    EXPECT_EQ(c.pgci.fnDEL_UD_Cell(0), 0);
+    EXPECT_EQ(c.pgci.fnDEL_UD_Cell(5), 0);
+    EXPECT_EQ(c.Text(), kBase);
+
+    Chain empty(false);
+    EXPECT_EQ(empty.pgci.fnDEL_Movie_Entry_Point(WORD{1}), 0);
+    EXPECT_EQ(empty.pgci.fnCombine_EntryPoint(1, 1), 0);
+    EXPECT_EQ(empty.pgci.fnADD_Movie_Entry_Point(WORD{1}, __int64{0}, nullptr), 0);
+    EXPECT_EQ(empty.pgci.fnDEL_UD_Cell(1), 0);
+}
+
+TEST(ChainEdit, AFullChainRefusesTheEditsThatNeedAnotherCell) {
+    Chain c(false);
+    for (DWORD i = 0; i < CPGCI::kMaxCells; ++i)
+        ASSERT_TRUE(AppendCell(c.record, 1, 0, 10 * kSecond, {kSecond, 2 * kSecond, 3 * kSecond}));
+    EXPECT_EQ(c.pgci.fnDevideCell(2, 1), 0);
+    EXPECT_EQ(c.pgci.fnDEL_Movie_Entry_Point(2, 2), 0);
+    EXPECT_EQ(c.pgci.fnDuplicateCell(2), 0);
+    EXPECT_EQ(c.pgci.fnGet_wCI_SRP_Ns(), CPGCI::kMaxCells);
+    EXPECT_EQ(CCI(c.pgci.Cell(1)).fnGet_wC_EPI_Ns(), 3);
+    ASSERT_EQ(c.pgci.fnDEL_Movie_Entry_Point(2, 3), 1) << "the last one needs no new cell";
+}
+
+TEST(ChainEdit, ProgramsFollowTheirCells) {
+    vrm::ScopedTestClock day1(MakeTime(2004, 3, 1, 12, 0, 0), 0);
+    Chain c(false);
+    Vob first(0, 10 * kSecond), second(0, 20 * kSecond);
+    ASSERT_EQ(c.pgci.fnADD_Movie_Program(&first.record, 1), 1);
+    {
+        vrm::ScopedTestClock day2(MakeTime(2004, 3, 2, 12, 0, 0), 0);
+        ASSERT_EQ(c.pgci.fnADD_Movie_Program(&second.record, 2), 1);
+    }
+    ASSERT_EQ(c.pgci.fnADD_Movie_Entry_Point(2, 1, Ptm(5 * kSecond).data(), nullptr), 1);
+    ASSERT_EQ(c.pgci.fnADD_Movie_Entry_Point(2, 2, Ptm(10 * kSecond).data(), nullptr), 1);
+    ASSERT_EQ(c.Text(), "0-10[0] 0-20[0,5,10]");
+
+    ASSERT_EQ(c.pgci.fnDEL_Movie_Entry_Point(2, 2), 1);
+    EXPECT_EQ(c.Text(), "0-10[0] 0-5[0] 10-20[10]");
+    EXPECT_EQ(c.pgci.fnGet_wC_Ns(0), 1);
+    EXPECT_EQ(c.pgci.fnGet_wC_Ns(1), 2) << "the new cell stays in program 2";
+    EXPECT_EQ(c.pgci.fnGetPGEntryPointNs(2), 2u);
+
+    // Program 1 loses its only cell and goes.
+    ASSERT_EQ(c.pgci.fnDEL_Movie_Entry_Point(WORD{1}), 1);
+    EXPECT_EQ(c.Text(), "0-5[0] 10-20[10]");
+    ASSERT_EQ(c.pgci.fnGet_c1_PG_Ns(), 1);
+    EXPECT_EQ(c.pgci.fnGet_wC_Ns(0), 2);
+    BYTE text[128];
+    c.pgci.fnGet_c128_PRM_TXTI(0, text);
+    EXPECT_STREQ(reinterpret_cast<const char*>(text), "2004/ 3/ 2");
+    EXPECT_EQ(Serialise(c.pgci).size(), 4u + 142 + 2 * 4 + 2 * 25);
+}
+
+TEST(ChainEdit, APartWithoutVideoIsNotKept) {
+    // Cutting at an entry point that lies at the cell's start leaves nothing
+    // before it.
+    Chain c(false);
+    ASSERT_TRUE(AppendCell(c.record, 1, 0, 5 * kSecond, {kSecond}));
+    ASSERT_TRUE(AppendCell(c.record, 1, 5 * kSecond, 40 * kSecond, {5 * kSecond, 20 * kSecond}));
+    ASSERT_EQ(c.pgci.fnDEL_Movie_Entry_Point(2, 1), 1);
+    EXPECT_EQ(c.Text(), "0-5[1] 20-40[20]");
+}
+
+TEST(ChainEdit, UserChainTableForwardsToItsChains) {
+    UD_PGCIT table{};
+    CUD_PGCIT ud(&table);
+    ud.fnNew();
+    ASSERT_EQ(ud.fnADD_UD_PGCI(), 1);
+    ASSERT_TRUE(AppendCell(table.pgci[0], 1, 0, 40 * kSecond, {10 * kSecond, 20 * kSecond, 30 * kSecond}));
+    for (BYTE bad : {BYTE{0}, BYTE{2}}) {
+        EXPECT_EQ(ud.fnDEL_Movie_Cell(bad, 1), 0);
+        EXPECT_EQ(ud.fnADD_Movie_Cell_EntryPoint(bad, 1, Ptm(kSecond).data(), nullptr), 0);
+        EXPECT_EQ(ud.fnADD_Movie_Cell_EntryPoint(bad, 1, __int64{kSecond}, nullptr), 0);
+        EXPECT_EQ(ud.fnDEL_Movie_Entry_Point(bad, 1, 1), 0);
+        EXPECT_EQ(ud.fnDEL_Movie_Entry_Point(bad, WORD{1}), 0);
+        EXPECT_EQ(ud.fnCombine_UD_Cell_EntryPoint(bad, 1, 1, 1, 2), 0);
+        EXPECT_EQ(ud.fnCombine_EntryPoint(bad, 1, 2), 0);
+    }
+    ASSERT_EQ(ud.fnADD_Movie_Cell_EntryPoint(1, 1, __int64{5 * kSecond}, nullptr), 1);
+    ASSERT_EQ(ud.fnADD_Movie_Cell_EntryPoint(1, 4, Ptm(35 * kSecond).data(), nullptr), 1);
+    EXPECT_EQ(Describe(table.pgci[0]), "0-40[10,15,20,30,35]");
+    ASSERT_EQ(ud.fnCombine_EntryPoint(1, 1, 2), 1);
+    ASSERT_EQ(ud.fnCombine_UD_Cell_EntryPoint(1, 1, 3, 1, 4), 1);
+    EXPECT_EQ(Describe(table.pgci[0]), "0-40[10,20,30]");
+    ASSERT_EQ(ud.fnDEL_Movie_Entry_Point(1, WORD{2}), 1);
+    ASSERT_EQ(ud.fnDEL_Movie_Entry_Point(1, 2, 1), 1);
+    EXPECT_EQ(Describe(table.pgci[0]), "0-20[10]") << "a cell that starts at its only entry point goes whole";
+    EXPECT_EQ(ud.fnDEL_Movie_Cell(1, 2), 0);
+    ASSERT_EQ(ud.fnDEL_Movie_Cell(1, 1), 1);
+    EXPECT_EQ(Describe(table.pgci[0]), "");
+}

@@ -1,0 +1,141 @@
+// Playlists and their user-defined chains.
+#include <gtest/gtest.h>
+
+#include "Disc.h"
+#include "io/codecs.h"
+#include "platform/clock.h"
+#include "support/Time.h"
+
+TEST(Playlists, AddTwiceThenDeleteTheFirst) {
+    Disc disc;
+    {
+        vrm::ScopedTestClock clock(MakeTime(2005, 6, 7, 8, 9, 10), 0);
+        ASSERT_EQ(fnVR_AddPL(disc), 1);
+    }
+    {
+        vrm::ScopedTestClock clock(MakeTime(2005, 6, 7, 8, 9, 11), 0);
+        ASSERT_EQ(fnVR_AddPL(disc), 1);
+    }
+    ASSERT_EQ(disc.Chains(), 2);
+    EXPECT_EQ(disc.Names(), "1 2");
+    EXPECT_EQ(disc.m->m_cCurUDPGCN, 2);
+    CPL_SRPT list = disc.Playlists();
+    for (BYTE i = 0; i < 2; ++i) {
+        EXPECT_EQ(list.fnGet_wCN(i), 1);
+        EXPECT_EQ(list.fnGet_wIT_TXT_SRPN(i), 0);
+        EXPECT_EQ(list.fnGet_c1_PL_TY(i), 0x10) << "an empty chain";
+    }
+    BYTE created[5], expected[5];
+    SYSTEMTIME second = MakeTime(2005, 6, 7, 8, 9, 11);
+    PackRecTm(&second, expected);
+    list.fnGet_c5_PL_CREATE_TM(1, created);
+    EXPECT_EQ(std::vector<BYTE>(created, created + 5), std::vector<BYTE>(expected, expected + 5));
+    // The second chain is told apart by a cell of its own.
+    disc.AddMovie(0, 10);
+    ASSERT_EQ(disc.m->fnADD_UD_PGCI_MovieScene(1), 1);
+    ASSERT_EQ(disc.Chain(2), "0-10[]");
+
+    ASSERT_EQ(fnVR_DelPL(disc, 1), 1);
+    EXPECT_EQ(disc.Chains(), 1);
+    EXPECT_EQ(disc.Names(), "1");
+    EXPECT_EQ(disc.Chain(1), "0-10[]") << "the former chain 2";
+    EXPECT_EQ(disc.m->m_cCurUDPGCN, 1) << "still the same chain";
+
+    ASSERT_EQ(fnVR_DelPL(disc, 1), 1);
+    EXPECT_EQ(disc.Chains(), 0);
+    ASSERT_NE(disc.Model().pUD_PGCIT, nullptr) << "the table stays, empty";
+    EXPECT_EQ(disc.Playlists().fnGet_c1_PL_SRP_Ns(), 0);
+    EXPECT_EQ(disc.m->m_cCurUDPGCN, 0);
+    EXPECT_EQ(fnVR_DelPL(disc, 1), 0);
+}
+
+TEST(Playlists, ChainsAndSelection) {
+    Disc disc;
+    disc.AddMovie(0, 10);
+    disc.AddMovie(0, 20);
+    EXPECT_EQ(disc.m->fnSelect_UD_PGCI(0), 1) << "none, with no table";
+    EXPECT_EQ(disc.m->fnSelect_UD_PGCI(1), 0);
+    EXPECT_EQ(disc.m->fnADD_PlayList(1), 0);
+    EXPECT_EQ(disc.m->fnDEL_UD_PGCI(1), 0);
+    EXPECT_EQ(disc.m->fnDEL_UD_Movie_Cell(1, 1), 0);
+
+    ASSERT_EQ(disc.m->fnADD_UD_PGCI_MovieScene(2), 1) << "makes chain 1";
+    EXPECT_EQ(disc.Chain(1), "0-20[]");
+    EXPECT_EQ(disc.m->m_cCurUDPGCN, 1);
+    EXPECT_EQ(disc.m->fnADD_UD_PGCI_MovieScene(0), 0);
+    EXPECT_EQ(disc.m->fnADD_UD_PGCI_MovieScene(3), 0);
+    EXPECT_EQ(disc.m->fnADD_PlayList(2), 0) << "no chain 2";
+    EXPECT_EQ(disc.Playlists().fnGet_c1_PL_SRP_Ns(), 0);
+
+    ASSERT_EQ(disc.m->fnADD_UD_PGCI(), 1);
+    ASSERT_EQ(disc.m->fnADD_UD_PGCI(), 1);
+    EXPECT_EQ(disc.m->fnSelect_UD_PGCI(4), 0);
+    EXPECT_EQ(disc.m->m_cCurUDPGCN, 3) << "kept";
+    ASSERT_EQ(disc.m->fnADD_UD_PGCI_MovieScene(1), 1);
+    EXPECT_EQ(disc.Chain(3), "0-10[]");
+    // The current chain follows its chain when an earlier one goes.
+    ASSERT_EQ(disc.m->fnDEL_UD_PGCI(1), 1);
+    EXPECT_EQ(disc.m->m_cCurUDPGCN, 2);
+    ASSERT_EQ(disc.m->fnADD_UD_PGCI_MovieScene(1), 1);
+    EXPECT_EQ(disc.Chain(2), "0-10[] 0-10[]");
+    ASSERT_EQ(disc.m->fnDEL_UD_Movie_Cell(2, 1), 1);
+    EXPECT_EQ(disc.Chain(2), "0-10[]");
+    EXPECT_EQ(disc.m->fnDEL_UD_Movie_Cell(2, 2), 0);
+    EXPECT_EQ(disc.m->fnDEL_UD_Movie_Cell(3, 1), 0);
+}
+
+TEST(Playlists, DeletingKeepsEveryPlaylistOnItsChain) {
+    Disc disc;
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(disc.m->fnADD_UD_PGCI(), 1);
+    // Chains told apart by their lengths.
+    for (BYTE g = 1; g <= 3; ++g) {
+        disc.AddMovie(0, g);
+        ASSERT_EQ(disc.m->fnSelect_UD_PGCI(g), 1);
+        ASSERT_EQ(disc.m->fnADD_UD_PGCI_MovieScene(g), 1);
+    }
+    for (BYTE g : {BYTE{2}, BYTE{1}, BYTE{3}, BYTE{2}}) ASSERT_EQ(disc.m->fnADD_PlayList(g), 1);
+    ASSERT_EQ(disc.Names(), "2 1 3 2");
+
+    ASSERT_EQ(disc.m->fnDEL_PlayList(1), 1);
+    EXPECT_EQ(disc.Chains(), 3) << "chain 2 still has a playlist";
+    EXPECT_EQ(disc.Names(), "1 3 2");
+    ASSERT_EQ(disc.m->fnDEL_PlayList(1), 1);
+    EXPECT_EQ(disc.Chains(), 2);
+    EXPECT_EQ(disc.Names(), "2 1") << "both chains moved down one";
+    EXPECT_EQ(disc.Chain(1), "0-2[]");
+    EXPECT_EQ(disc.Chain(2), "0-3[]");
+    EXPECT_EQ(disc.m->fnDEL_PlayList(3), 0);
+    EXPECT_EQ(disc.m->fnDEL_PlayList(0), 0);
+    EXPECT_EQ(fnVR_DelPL(disc, 257), 0) << "not playlist 1";
+    EXPECT_EQ(disc.Names(), "2 1");
+}
+
+TEST(Playlists, AnAddThatCannotFinishLeavesNothingBehind) {
+    Disc disc;
+    ASSERT_EQ(disc.m->fnADD_UD_PGCI(), 1);
+    for (int i = 0; i < CPL_SRPT::kMaxEntries; ++i) ASSERT_EQ(disc.m->fnADD_PlayList(1), 1);
+    ASSERT_EQ(disc.m->fnSelect_UD_PGCI(0), 1);
+    EXPECT_EQ(fnVR_AddPL(disc), 0) << "no room for the playlist";
+    EXPECT_EQ(disc.Chains(), 1) << "nor its chain";
+    EXPECT_EQ(disc.m->m_cCurUDPGCN, 0);
+
+    // Without a chain table before, there is none after.
+    Disc other;
+    for (int i = 0; i < CPL_SRPT::kMaxEntries; ++i) ASSERT_EQ(other.Playlists().AddPointer(0x10, 1), 1);
+    EXPECT_EQ(fnVR_AddPL(other), 0);
+    EXPECT_EQ(other.Model().pUD_PGCIT, nullptr);
+    EXPECT_EQ(other.m->m_pUD_PGCIT, nullptr);
+}
+
+TEST(Playlists, NullHandles) {
+    EXPECT_EQ(fnVR_AddPL(nullptr), 0);
+    EXPECT_EQ(fnVR_DelPL(nullptr, 1), 0);
+    EXPECT_EQ(fnVR_DevideOPGCEntryPt(nullptr, 1, 0), 0);
+    EXPECT_EQ(fnVR_CombineOPGCEntryPt(nullptr, 1, 2), 0);
+    EXPECT_EQ(fnVR_AddPLEntryPt(nullptr, 1, 0, 1), 0);
+    EXPECT_EQ(fnVR_AddPLEntryPt(nullptr, 1, 0, 1, 1, 1), 0);
+    EXPECT_EQ(fnVR_DelPLEntryPt(nullptr, 1, 1), 0);
+    EXPECT_EQ(fnVR_MovePLEntryPt(nullptr, 1, 1, 2), 0);
+    EXPECT_EQ(fnVR_DevidePLEntryPt(nullptr, 1, 1, 0), 0);
+    EXPECT_EQ(fnVR_CombinePLEntryPt(nullptr, 1, 1, 2), 0);
+}
