@@ -32,3 +32,8 @@ int fnVR_MANGRSave(void* handle, ProgressCallback cb) {
     if (!handle) return 0;
     return Manager(handle)->fnRTR_VMG_Save(cb);
 }
+
+int fnVR_AddMpegFile(void* handle, const char* fileName, ProgressCallback progress) {
+    if (!handle) return 0;
+    return Manager(handle)->fnADD_Movie_Program(fileName, progress);
+}

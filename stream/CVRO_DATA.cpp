@@ -7,6 +7,7 @@
 #include <new>
 
 #include "platform/file.h"
+#include "stream/analysis.h"
 #include "stream/mpeg_bitrate.h"
 #include "stream/vro_common.h"
 
@@ -112,7 +113,28 @@ int CVRO_DATA::fnInit(const char* dir, DWORD mode) {
     return 1;
 }
 
+int CVRO_DATA::FailAnalysis(const vrm::AnalysisError& error, const char* file) {
+    m_dwLastError = error.code;
+    try {
+        m_strErrorDetail = std::string(file ? file : "") + " " + error.reason + ".";
+    } catch (...) {
+        m_strErrorDetail.clear();
+    }
+    return 0;
+}
+
+int CVRO_DATA::fnSetError(DWORD code, const char* file, const char* reason) {
+    vrm::AnalysisError error;
+    error.code = code;
+    try {
+        error.reason = reason ? reason : "";
+    } catch (...) {
+    }
+    return FailAnalysis(error, file);
+}
+
 void CVRO_DATA::fnSetAnalysedFileName(const char* path) {
+    m_AnalysedRuns.clear();
     try {
         if (!path || !*path) {
             m_strFileName.clear();
@@ -170,7 +192,15 @@ int CVRO_DATA::fnAddVOBToList(VR_MPEGFILE_INFO* info) {
     const DWORD start = fnGetQueuedEnd();
     if (uint64_t(start) + sectors > vrm::kMaxSectors) return Fail(VRO_ERR_STREAM_TOO_LARGE, m_strFileName);
     try {
-        m_Queue.push_back(QueuedFile{m_strFileName, sectors});
+        QueuedFile q{m_strFileName, sectors, {}};
+        // A still file analysed here is written in its still VOB layout.
+        if (!m_bMovie && info == &m_MpegFileInfo && !m_AnalysedRuns.empty()) {
+            uint64_t total = 0;
+            for (const SectorRun& r : m_AnalysedRuns) total += r.count;
+            if (total != sectors) return Fail(VRO_ERR_BAD_RECORD, m_strFileName);
+            q.runs = m_AnalysedRuns;
+        }
+        m_Queue.push_back(std::move(q));
     } catch (...) {
         return Fail(VRO_ERR_OUT_OF_MEMORY, m_strFileName);
     }
@@ -208,6 +238,24 @@ int CVRO_DATA::fnSetEndOfFile(DWORD sectors) {
     return 1;
 }
 
+uint64_t CVRO_DATA::SourceOffset(const QueuedFile& q, uint64_t offset, uint64_t* runEnd) {
+    if (q.runs.empty()) {
+        *runEnd = uint64_t(q.sectors) * kSectorBytes;
+        return offset;
+    }
+    uint64_t start = 0;
+    for (const SectorRun& r : q.runs) {
+        const uint64_t bytes = uint64_t(r.count) * kSectorBytes;
+        if (offset - start < bytes) {
+            *runEnd = (uint64_t(r.first) + r.count) * kSectorBytes;
+            return uint64_t(r.first) * kSectorBytes + (offset - start);
+        }
+        start += bytes;
+    }
+    *runEnd = 0;
+    return 0;
+}
+
 long CVRO_DATA::FindQueued(__int64 pos, uint64_t* offset, uint64_t* end) const {
     if (pos < 0) return -1;
     const uint64_t p = static_cast<uint64_t>(pos);
@@ -235,8 +283,10 @@ __int64 CVRO_DATA::fnGetAppendedFileNameAndAddress(__int64 pos, char* name, __in
     uint64_t offset = 0, end = 0;
     const long i = FindQueued(pos, &offset, &end);
     if (i < 0) return -1;
-    CopyName(name, m_Queue[static_cast<size_t>(i)].path);
-    return static_cast<__int64>(offset);
+    const QueuedFile& q = m_Queue[static_cast<size_t>(i)];
+    CopyName(name, q.path);
+    uint64_t runEnd = 0;
+    return static_cast<__int64>(SourceOffset(q, offset, &runEnd));
 }
 
 DWORD CVRO_DATA::fnGetVideoBitrate(__int64 pos, const char* /*unused*/) {
@@ -250,8 +300,11 @@ DWORD CVRO_DATA::fnGetVideoBitrate(__int64 pos, const char* /*unused*/) {
     uint64_t offset = 0, end = 0;
     const long i = FindQueued(pos, &offset, &end);
     if (i < 0) return 0;
-    if (!file.Open(m_Queue[static_cast<size_t>(i)].path.c_str(), vrm::File::Mode::ReadExisting)) return 0;
-    return vrm::ScanVideoBitrate(file, offset, end);
+    const QueuedFile& q = m_Queue[static_cast<size_t>(i)];
+    if (!file.Open(q.path.c_str(), vrm::File::Mode::ReadExisting)) return 0;
+    uint64_t runEnd = 0;
+    const uint64_t at = SourceOffset(q, offset, &runEnd);
+    return vrm::ScanVideoBitrate(file, at, runEnd);
 }
 
 const char* CVRO_DATA::fnGetErrorText(DWORD code) {
@@ -277,6 +330,18 @@ const char* CVRO_DATA::fnGetErrorText(DWORD code) {
         case VRO_ERR_QUEUE_NOT_EMPTY: return "The stream cannot be cut while files wait to be appended.";
         case VRO_ERR_BEYOND_END: return "The stream cannot be cut past its end.";
         case VRO_ERR_TRUNCATE: return "The stream file could not be cut.";
+        case VRO_ERR_NOT_PROGRAM_STREAM: return "The file is not an MPEG program stream.";
+        case VRO_ERR_PACK_SIZE: return "The file's packs are not 2048 bytes long.";
+        case VRO_ERR_TRUNCATED: return "The file ends inside a pack; it is cut short.";
+        case VRO_ERR_BAD_STREAM: return "The file holds malformed MPEG data.";
+        case VRO_ERR_NO_VIDEO: return "The file holds no MPEG video.";
+        case VRO_ERR_FRAME_RATE: return "The video's frame rate is neither 25 nor 29.97 frames per second.";
+        case VRO_ERR_VOBU_TOO_LONG: return "A video object unit plays longer than 31 frames.";
+        case VRO_ERR_VOBU_TOO_LARGE: return "A video object unit spans more than 1023 sectors.";
+        case VRO_ERR_TOO_MANY_VOBUS: return "The recording holds more than 65535 video object units.";
+        case VRO_ERR_AUDIO: return "The file's audio cannot be recorded.";
+        case VRO_ERR_STILL_PICTURES: return "The file's pictures cannot form a still-picture group.";
+        case VRO_ERR_TV_SYSTEM: return "The recording's TV system differs from the disc's.";
         default: return "Unknown stream error.";
     }
 }

@@ -22,6 +22,7 @@
 
 namespace vrm {
 class File;
+struct AnalysisError;
 }
 
 // Modes of fnInit.
@@ -52,6 +53,20 @@ enum VRO_ERROR : DWORD {
     VRO_ERR_QUEUE_NOT_EMPTY = 17,  // the stream cannot be cut while files are queued
     VRO_ERR_BEYOND_END = 18,  // a cut past the logical end
     VRO_ERR_TRUNCATE = 19,  // the stream file cannot be cut
+    // Analysis of an MPEG file (fnCheckAppendVOB):
+    VRO_ERR_NOT_PROGRAM_STREAM = 20,  // not an MPEG program stream (transport stream, MPEG-4, ...)
+    VRO_ERR_PACK_SIZE = 21,  // packs of another size than 2048 bytes (a VCD's 2324)
+    VRO_ERR_TRUNCATED = 22,  // the file ends inside a pack
+    VRO_ERR_BAD_STREAM = 23,  // malformed packs or video headers
+    VRO_ERR_NO_VIDEO = 24,  // no MPEG video sequence or no picture
+    VRO_ERR_FRAME_RATE = 25,  // a frame rate other than 25 or 29.97 frames/s
+    VRO_ERR_VOBU_TOO_LONG = 26,  // a VOBU plays longer than 31 frames
+    VRO_ERR_VOBU_TOO_LARGE = 27,  // a VOBU spans more than 1023 sectors
+    VRO_ERR_TOO_MANY_VOBUS = 28,  // more than 65535 VOBUs
+    VRO_ERR_AUDIO = 29,  // audio a recording cannot carry
+    VRO_ERR_STILL_PICTURES = 30,  // a still file whose pictures cannot form a still VOG
+    // Registration of an analysed file on a disc:
+    VRO_ERR_TV_SYSTEM = 31,  // a recording whose TV system differs from the disc's
 };
 
 // First argument after the context of the progress callback: what is being
@@ -105,7 +120,9 @@ public:
     // with the size the record describes: for a movie the VOB's
     // pVOBUTable[dwVOBUNs].dwVOBUAddr sectors, for a still file the VOG's
     // pVOBUTable[dwFrameNs].dwVOBUAddr sectors; the first that many sectors
-    // of the file are copied. The still object writes the VOG's start sector
+    // of the file are copied. A still file analysed by
+    // CVR_STILL::fnCheckAppendVOB and queued with this object's record is
+    // copied in its still VOB layout instead (the analysed packs in order). The still object writes the VOG's start sector
     // (logical end + sectors already queued) into info->dwVOBStartAddr; the
     // movie object leaves the record alone, its VOB lands at the same place.
     // The record must describe the file from its first sector: addresses
@@ -172,15 +189,47 @@ public:
     // 1 for the movie stream, 0 for the still stream.
     int m_bMovie;
 
+    // A run of whole sectors of a source file.
+    struct SectorRun {
+        DWORD first;  // first sector in the source
+        DWORD count;
+    };
+
     // One file waiting for the next append: its first `sectors` sectors are
-    // copied to the stream.
+    // copied to the stream, or, when runs are given, those runs in order
+    // (a still file rearranged into the still VOB layout).
     struct QueuedFile {
         std::string path;
         DWORD sectors;
+        std::vector<SectorRun> runs;
     };
 
-private:
+protected:
     int Fail(DWORD code, const std::string& file);
+    // Records an analysis failure: the code and a sentence naming the file
+    // and the reason. Returns 0.
+    int FailAnalysis(const vrm::AnalysisError& error, const char* file);
+
+public:
+    // Records a failure the manager found with a file while registering it
+    // (the file does not fit the disc): the code, and as detail
+    // "<file> <reason>.". Returns 0, the result of the failed call.
+    int fnSetError(DWORD code, const char* file, const char* reason);
+
+protected:
+    // The table m_MpegFileInfo.pVOBUTable points into (VOBUs of a movie,
+    // pictures of a still file, each with the closing element).
+    std::vector<VR_VOBU_ELEMENT> m_Table;
+    // Still files: the source sectors that make up the still VOG in the
+    // order they are written (each picture's video part, then its audio
+    // part), for the file analysed last. fnAddVOBToList queues them with
+    // that file; empty for movies and after fnSetAnalysedFileName.
+    std::vector<SectorRun> m_AnalysedRuns;
+
+private:
+    // Byte offset in the queued file q of byte `offset` of its data in the
+    // stream, and the end of the run holding it.
+    static uint64_t SourceOffset(const QueuedFile& q, uint64_t offset, uint64_t* runEnd);
     // Index of the queued file holding the byte position, with the position's
     // offset in it and the end of its data; -1 when none does.
     long FindQueued(__int64 pos, uint64_t* offset, uint64_t* end) const;
@@ -198,14 +247,34 @@ private:
     std::vector<QueuedFile> m_Queue;
 };
 
+// The movie stream VR_MOVIE.VRO.
 class VRMANGR_API CVR_MOVIE : public CVRO_DATA {
 public:
     explicit CVR_MOVIE(int isMovie = 1) : CVRO_DATA(isMovie) {}
+
+    // Analyses an MPEG program stream of 2048-byte packs as a movie VOB and,
+    // on success, fills m_MpegFileInfo and its VOBU table and names the file
+    // for fnAddVOBToList. quickCheck 1 reads only as far as the first
+    // sequence header and fills the video fields (frame rate, size, aspect
+    // ratio, MPEG-2 flag, bit rate) without a VOBU table. progress follows
+    // the callback contract above (phase VRO_PROGRESS_ANALYSE); a 0 result
+    // cancels. 1 on success; 0 with m_dwLastError and the detail set, the
+    // record, the table and the queue unchanged. See docs/stream.md.
+    int fnCheckAppendVOB(const char* file, ProgressCallback progress, DWORD quickCheck);
 };
 
+// The still-picture stream VR_STILL.VRO.
 class VRMANGR_API CVR_STILL : public CVRO_DATA {
 public:
     explicit CVR_STILL(int isMovie = 0) : CVRO_DATA(isMovie) {}
+
+    // Analyses an MPEG program stream of 1 to 255 intra pictures, each
+    // optionally followed by audio, as one still VOG and, on success, fills
+    // m_MpegFileInfo with its picture table (the layout the append writes:
+    // per picture its video part, then its audio part) and names the file
+    // for fnAddVOBToList. 1 on success; 0 with m_dwLastError and the detail
+    // set, everything else unchanged.
+    int fnCheckAppendVOB(const char* file);
 };
 
 #endif

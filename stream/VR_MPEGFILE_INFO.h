@@ -60,6 +60,9 @@ struct VR_MPEGFILE_INFO {
     // table when the VOB is registered), or of the VOG in the still stream
     // file (left there by the stream library).
     DWORD dwVOBStartAddr;
+    // Video bit rate of the first sequence header in bit/s (stream library
+    // only; the tables do not read it).
+    DWORD dwVideoBitrate;
 };
 
 #endif

@@ -38,8 +38,11 @@ int CVRO_DATA::CopyQueue(vrm::File& target, uint64_t at, ProgressCallback cb) {
         if (!source.Open(q.path.c_str(), vrm::File::Mode::ReadExisting)) return Fail(VRO_ERR_SOURCE_OPEN, q.path);
         const uint64_t bytes = uint64_t(q.sectors) * kSectorBytes;
         for (uint64_t offset = 0; offset < bytes;) {
-            const size_t n = static_cast<size_t>(std::min<uint64_t>(vrm::kCopyBlock, bytes - offset));
-            const int64_t got = source.ReadAt(offset, buffer.get(), n);
+            // A block never crosses the end of a run of the source.
+            uint64_t runEnd = 0;
+            const uint64_t from = SourceOffset(q, offset, &runEnd);
+            const size_t n = static_cast<size_t>(std::min<uint64_t>({vrm::kCopyBlock, bytes - offset, runEnd - from}));
+            const int64_t got = source.ReadAt(from, buffer.get(), n);
             if (got < 0) return Fail(VRO_ERR_SOURCE_READ, q.path);
             if (static_cast<size_t>(got) < n) return Fail(VRO_ERR_SOURCE_SHORT, q.path);
             if (target.WriteAt(at, buffer.get(), n) != n) return Fail(WriteErrorCode(target.Error()), m_strStreamPath);
@@ -82,7 +85,9 @@ int CVRO_DATA::fnAppendVOBListToVRO(ProgressCallback cb) {
             vrm::File source;
             if (!source.Open(q.path.c_str(), vrm::File::Mode::ReadExisting)) return Fail(VRO_ERR_SOURCE_OPEN, q.path);
             const int64_t have = source.Size();
-            if (have < 0 || static_cast<uint64_t>(have) < uint64_t(q.sectors) * kSectorBytes) {
+            uint64_t need = uint64_t(q.sectors) * kSectorBytes;
+            for (const SectorRun& r : q.runs) need = std::max(need, (uint64_t(r.first) + r.count) * kSectorBytes);
+            if (have < 0 || static_cast<uint64_t>(have) < need) {
                 return Fail(VRO_ERR_SOURCE_SHORT, q.path);
             }
         }

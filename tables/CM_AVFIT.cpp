@@ -256,11 +256,14 @@ BYTE CM_AVFIT::fnFindSameM_VOB_STI(BYTE n, const VR_MPEGFILE_INFO* info) {
 int CM_AVFIT::fnSet_M_VOB_STI_Data(BYTE index, const VR_MPEGFILE_INFO* info) {
     BYTE* slot = fnGet_iTH_M_VOB_STI_Address(index);
     if (!slot || !info) return 0;
-    // AST_Ns 1, SPST_Ns 0, A_ATR1 and the sub-picture palette zero.
+    // AST_Ns 1, SPST_Ns 0, A_ATR1 and the sub-picture palette zero. A
+    // recording without audio has no audio stream to describe: AST_Ns 0 and
+    // A_ATR0 zero (its coding bits would otherwise claim an AC-3 stream).
     std::memset(slot, 0, M_AVFIT::kStiSize);
     vrm::be_store<WORD>(slot, VideoAttributes(*info));
-    slot[2] = 1;
-    vrm::be_store_n(slot + 4, 3, AudioAttributes(*info));
+    const bool audio = info->dwSampleRate != 0 || info->dwAudioBitrate != 0;
+    slot[2] = audio ? 1 : 0;
+    if (audio) vrm::be_store_n(slot + 4, 3, AudioAttributes(*info));
     return 1;
 }
 

@@ -41,6 +41,7 @@ inline Recording MakeRecording(const std::vector<std::pair<BYTE, DWORD>>& vobus,
     info.dwFrameRate = frameRate;
     info.dwWidth = 720;
     info.dwHeight = frameRate == 25000 ? 576 : 480;
+    info.dwSampleRate = 48000;
     info.dwAudioMode = 0;
     info.dwAudioBitrate = 224;
     info.dwMpeg2 = 1;

@@ -71,6 +71,17 @@ TEST(CM_AVFIT, EncodesStreamAttributes) {
         const Attributes got = AttributesOf(info);
         EXPECT_EQ(std::memcmp(got.aAtr0, a.expected, 3), 0) << std::hex << a.coding << " " << a.rate;
     }
+    // A recording without audio describes no audio stream.
+    VR_MPEGFILE_INFO silent = r.info;
+    silent.dwSampleRate = silent.dwAudioBitrate = silent.dwAudioCodingBits = silent.dwAudioMode = 0;
+    M_AVFIT record;
+    record.sti.assign(60, 0xFF);
+    CM_AVFIT t(&record);
+    ASSERT_EQ(t.fnSet_M_VOB_STI_Data(0, &silent), 1);
+    EXPECT_EQ(t.fnGet_c1_AST_Ns(0), 0);
+    BYTE none[3] = {0xEE, 0xEE, 0xEE};
+    t.fnGet_c3_A_ATR0(0, none);
+    EXPECT_EQ(none[0] | none[1] | none[2], 0);
 
     const struct {
         DWORD mpeg2, rate;

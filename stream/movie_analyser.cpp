@@ -1,0 +1,350 @@
+// CVR_MOVIE::fnCheckAppendVOB: analyses an MPEG program stream as one movie
+// VOB. One pass over the file, pack by pack: the video stream 0xE0 gives the
+// format, the pictures and their times; the first audio stream gives the
+// audio attributes; navigation packs (private stream 2) or, in streams
+// without them, sequence or GOP headers in front of intra pictures divide
+// the file into VOBUs.
+#include <algorithm>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "stream/CVRO_DATA.h"
+#include "stream/audio_es.h"
+#include "stream/ps_reader.h"
+#include "stream/video_es.h"
+#include "stream/video_format.h"
+#include "stream/vro_common.h"
+
+namespace vrm {
+
+namespace {
+
+// What the time map can describe of one VOBU.
+constexpr DWORD kMaxVobuFrames = 31;
+constexpr DWORD kMaxVobuSectors = 1023;
+constexpr size_t kMaxVobus = 0xFFFF;
+// The largest first-reference-picture size the time map keeps.
+constexpr uint64_t kMaxFirstRef = 255;
+
+// The VOBU table for one way of finding VOBU starts. Pictures are counted in
+// the VOBU that holds their picture header; the first intra picture of each
+// VOBU gives its first reference picture size.
+class VobuBuilder {
+public:
+    // A VOBU begins at `pack`. The first VOBU always begins at sector 0,
+    // so packs in front of the first start belong to it.
+    void Start(uint64_t pack) {
+        if (m_table.empty()) {
+            Push(0);
+        } else if (pack > m_table.back().dwVOBUAddr) {
+            Push(pack);
+        }
+    }
+    void PictureStart(uint64_t pack, bool intra) {
+        m_current = VobuOf(pack);
+        if (intra && !m_refDone[m_current]) {
+            m_refDone[m_current] = true;
+            m_refOpen = true;
+            m_refVobu = m_current;
+            m_refFields = 0;
+        }
+    }
+    // The picture begun last ends in `lastPack`; it had `fields` fields.
+    void PictureEnd(uint64_t lastPack, DWORD fields) {
+        m_fields[m_current] += fields;
+        if (!m_refOpen) return;
+        // A reference picture coded as two fields ends with its second.
+        m_refFields += fields;
+        if (m_refFields < 2) return;
+        const uint64_t start = m_table[m_refVobu].dwVOBUAddr;
+        const uint64_t size = lastPack >= start ? lastPack - start + 1 : 1;
+        m_table[m_refVobu].b1stRefSz = static_cast<BYTE>(std::min(size, kMaxFirstRef));
+        m_refOpen = false;
+    }
+    // Closes the table behind the last of `packs` sectors and checks what
+    // the time map can hold. *frames gets the number of video frames.
+    bool Close(uint64_t packs, DWORD* frames, AnalysisError* error) {
+        if (m_table.empty()) Push(0);
+        if (m_table.size() > kMaxVobus) {
+            error->code = VRO_ERR_TOO_MANY_VOBUS;
+            error->reason = "has " + std::to_string(m_table.size()) + " VOBUs; a recording holds at most 65535";
+            return false;
+        }
+        uint64_t fields = 0;
+        for (size_t i = 0; i < m_table.size(); ++i) {
+            const uint64_t next = i + 1 < m_table.size() ? m_table[i + 1].dwVOBUAddr : packs;
+            const uint64_t sectors = next - m_table[i].dwVOBUAddr;
+            const DWORD vobuFrames = (m_fields[i] + 1) / 2;
+            const std::string which = "VOBU " + std::to_string(i + 1) + " (sector " +
+                                      std::to_string(m_table[i].dwVOBUAddr) + ")";
+            if (vobuFrames > kMaxVobuFrames) {
+                error->code = VRO_ERR_VOBU_TOO_LONG;
+                error->reason = "has " + which + " of " + std::to_string(vobuFrames) +
+                                " frames; a VOBU can play at most 31 frames";
+                return false;
+            }
+            if (sectors > kMaxVobuSectors) {
+                error->code = VRO_ERR_VOBU_TOO_LARGE;
+                error->reason = "has " + which + " of " + std::to_string(sectors) +
+                                " sectors; a VOBU can span at most 1023 sectors";
+                return false;
+            }
+            m_table[i].bVOBUFrames = static_cast<BYTE>(vobuFrames);
+            fields += m_fields[i];
+        }
+        m_table.push_back(VR_VOBU_ELEMENT{static_cast<DWORD>(packs), 0, 0, 0, 0});
+        *frames = static_cast<DWORD>(fields / 2);
+        return true;
+    }
+    std::vector<VR_VOBU_ELEMENT>& Table() { return m_table; }
+
+private:
+    void Push(uint64_t pack) {
+        m_table.push_back(VR_VOBU_ELEMENT{static_cast<DWORD>(pack), 0, 0, 0, 0});
+        m_fields.push_back(0);
+        m_refDone.push_back(false);
+    }
+    size_t VobuOf(uint64_t pack) {
+        if (m_table.empty()) Push(0);
+        size_t i = m_table.size() - 1;
+        while (i > 0 && m_table[i].dwVOBUAddr > pack) --i;
+        return i;
+    }
+
+    std::vector<VR_VOBU_ELEMENT> m_table;  // without the closing element until Close
+    std::vector<DWORD> m_fields;  // video fields per VOBU
+    std::vector<bool> m_refDone;
+    size_t m_current = 0;  // VOBU of the picture begun last
+    bool m_refOpen = false;  // a first reference picture has not ended yet
+    size_t m_refVobu = 0;
+    DWORD m_refFields = 0;
+};
+
+class MovieAnalyser {
+public:
+    MovieAnalyser(bool quick, ProgressCallback cb, void* context) : m_quick(quick), m_cb(cb), m_context(context) {}
+    bool Run(const char* path, VR_MPEGFILE_INFO* info, std::vector<VR_VOBU_ELEMENT>* table, AnalysisError* error);
+
+private:
+    bool OnStartCode(const VideoStartCode& sc, AnalysisError* error);
+    void EndPicture(uint64_t lastPack);
+    bool Drain(AnalysisError* error);
+
+    bool m_quick;
+    ProgressCallback m_cb;
+    void* m_context;
+
+    VideoScanner m_scanner;
+    VideoFormat m_format;
+    PictureClock m_clock;
+    VobuBuilder m_nav, m_gop;
+    bool m_navSeen = false;
+    bool m_videoSeen = false;
+    uint64_t m_lastVideoPack = 0;
+    uint64_t m_pictures = 0;
+    // A sequence or GOP header since the last picture: where a VOBU begins
+    // when an intra picture follows.
+    bool m_haveCandidate = false;
+    uint64_t m_candidatePack = 0;
+    bool m_pictureOpen = false;
+    BYTE m_structure = 3;  // picture_structure of the open picture (3: frame)
+};
+
+void MovieAnalyser::EndPicture(uint64_t lastPack) {
+    if (!m_pictureOpen) return;
+    const DWORD fields = m_structure == 3 ? 2 : 1;
+    m_nav.PictureEnd(lastPack, fields);
+    m_gop.PictureEnd(lastPack, fields);
+    m_pictureOpen = false;
+}
+
+bool MovieAnalyser::OnStartCode(const VideoStartCode& sc, AnalysisError* error) {
+    if (!m_format.OnStartCode(sc, error)) return false;
+    if (!m_format.HaveSequence()) return true;  // nothing counts before the first sequence header
+    m_clock.SetFrame(m_format.FrameTicks());
+    switch (sc.code) {
+        case kSequenceHeader:
+        case kGroupStart:
+            EndPicture(sc.packBefore);
+            if (!m_haveCandidate) {
+                m_haveCandidate = true;
+                m_candidatePack = sc.pack;
+            }
+            m_clock.OnGroup();
+            break;
+        case kSequenceEnd: EndPicture(sc.packBefore); break;
+        case kExtensionStart: {
+            SequenceExtension ext;
+            BYTE structure = 3;
+            if (m_pictureOpen && ParseExtension(sc.bytes, sc.size, &ext, &structure) == 2 && structure != 0) {
+                m_structure = structure;
+            }
+            break;
+        }
+        case kPictureStart: {
+            EndPicture(sc.packBefore);
+            BYTE type = 0;
+            DWORD tref = 0;
+            if (!ParsePictureHeader(sc.bytes, sc.size, &type, &tref)) {
+                error->code = VRO_ERR_BAD_STREAM;
+                error->reason = "has a cut-off picture header in pack " + std::to_string(sc.pack);
+                return false;
+            }
+            const bool intra = type == 1;
+            if (intra && m_haveCandidate) m_gop.Start(m_candidatePack);
+            m_haveCandidate = false;
+            m_nav.PictureStart(sc.pack, intra);
+            m_gop.PictureStart(sc.pack, intra);
+            m_pictureOpen = true;
+            m_structure = 3;
+            m_clock.OnPicture(sc.offset, tref);
+            ++m_pictures;
+            break;
+        }
+        default: break;
+    }
+    return true;
+}
+
+bool MovieAnalyser::Drain(AnalysisError* error) {
+    VideoStartCode sc;
+    while (m_scanner.Next(&sc)) {
+        if (!OnStartCode(sc, error)) return false;
+        if (m_quick && m_format.Known()) return true;
+    }
+    return true;
+}
+
+bool MovieAnalyser::Run(const char* path, VR_MPEGFILE_INFO* info, std::vector<VR_VOBU_ELEMENT>* table,
+                        AnalysisError* error) {
+    PackReader reader(m_quick ? 64 * 1024 : PackReader::kBlock);
+    if (!reader.Open(path, error)) return false;
+    if (reader.Packs() > kMaxSectors) {
+        error->code = VRO_ERR_STREAM_TOO_LARGE;
+        error->reason = "is larger than 4,294,967,295 sectors";
+        return false;
+    }
+    AnalysisProgress progress(m_quick ? nullptr : m_cb, m_context, reader.Packs());
+    auto cancelled = [error] {
+        error->code = VRO_ERR_CANCELLED;
+        error->reason = "was not analysed: the analysis was cancelled";
+        return false;
+    };
+    if (!progress.Advance(0)) return cancelled();
+
+    int audioKey = -1;
+    std::unique_ptr<AudioProbe> probe;
+    bool audioKnown = false;
+    PsPack pack;
+    for (;;) {
+        const int r = reader.Next(&pack, error);
+        if (r < 0) return false;
+        if (r == 0) break;
+        for (const PsPacket& packet : pack.packets) {
+            if (packet.id == kPrivateStream2) {
+                m_navSeen = true;
+                m_nav.Start(pack.index);
+            } else if (packet.id == kVideoFirst) {
+                m_videoSeen = true;
+                if (packet.size == 0) continue;
+                m_lastVideoPack = pack.index;
+                const uint64_t begin = m_scanner.Offset();
+                if (packet.hasPts) m_clock.OnPacket(begin, begin + packet.size, packet.pts);
+                m_scanner.Feed(packet.data, packet.size, pack.index);
+            } else if (!m_quick && !audioKnown) {
+                const int key = AudioStreamKey(packet);
+                if (key < 0 || (audioKey >= 0 && key != audioKey)) continue;
+                if (audioKey < 0) {
+                    audioKey = key;
+                    probe = std::make_unique<AudioProbe>(key);
+                }
+                const int a = probe->Feed(packet, &error->reason);
+                if (a < 0) {
+                    error->code = VRO_ERR_AUDIO;
+                    return false;
+                }
+                audioKnown = a > 0;
+            }
+        }
+        if (!Drain(error)) return false;
+        if (m_quick && m_format.Known()) break;
+        if (!progress.Advance(pack.index + 1)) return cancelled();
+    }
+    m_scanner.Finish();
+    if (!Drain(error)) return false;
+    m_format.Finish();
+    if (!m_format.HaveSequence()) {
+        error->code = VRO_ERR_NO_VIDEO;
+        error->reason = m_videoSeen ? "has no MPEG video sequence header" : "has no MPEG video stream (0xE0)";
+        return false;
+    }
+    VR_MPEGFILE_INFO result{};
+    m_format.Fill(&result);
+    if (m_quick) {
+        *info = result;
+        table->clear();
+        return true;
+    }
+    EndPicture(m_lastVideoPack);
+    if (m_pictures == 0) {
+        error->code = VRO_ERR_NO_VIDEO;
+        error->reason = "has no video pictures";
+        return false;
+    }
+    if (audioKey >= 0 && !audioKnown) {
+        error->code = VRO_ERR_AUDIO;
+        error->reason = "has an audio stream without a recognisable frame header";
+        return false;
+    }
+    // The stream attributes can describe 48 kHz audio only.
+    if (audioKnown && probe->Format().sampleRate != 48000) {
+        error->code = VRO_ERR_AUDIO;
+        error->reason = "has audio sampled at " + std::to_string(probe->Format().sampleRate) +
+                        " Hz, but a recording carries 48 kHz audio only";
+        return false;
+    }
+    FillAudio(&result, audioKnown ? &probe->Format() : nullptr);
+
+    VobuBuilder& vobus = m_navSeen ? m_nav : m_gop;
+    DWORD frames = 0;
+    if (!vobus.Close(reader.Packs(), &frames, error)) return false;
+    result.dwFrameNs = frames;
+    result.dwVOBUNs = static_cast<DWORD>(vobus.Table().size() - 1);
+    int64_t first = 0, end = 0;
+    const int64_t frame27 = m_format.FrameTicks() * 300;
+    if (m_clock.Range(&first, &end)) {
+        result.llVideoStartPTS = first * 300;
+        result.llVideoEndPTS = end * 300;
+    } else {  // no time stamps: the video runs from 0
+        result.llVideoStartPTS = 0;
+        result.llVideoEndPTS = int64_t(frames) * frame27;
+    }
+    if (!progress.Finish()) return cancelled();
+    *info = result;
+    table->swap(vobus.Table());
+    return true;
+}
+
+}  // namespace
+
+}  // namespace vrm
+
+int CVR_MOVIE::fnCheckAppendVOB(const char* file, ProgressCallback progress, DWORD quickCheck) {
+    if (!file || !*file) return Fail(VRO_ERR_BAD_ARGUMENT, "");
+    try {
+        VR_MPEGFILE_INFO info{};
+        std::vector<VR_VOBU_ELEMENT> table;
+        vrm::AnalysisError error;
+        vrm::MovieAnalyser analyser(quickCheck == 1, progress, static_cast<CVRO_DATA*>(this));
+        if (!analyser.Run(file, &info, &table, &error)) return FailAnalysis(error, file);
+        fnSetAnalysedFileName(file);
+        m_Table.swap(table);
+        m_MpegFileInfo = info;
+        m_MpegFileInfo.pVOBUTable = m_Table.empty() ? nullptr : m_Table.data();
+        return 1;
+    } catch (const std::bad_alloc&) {
+        return Fail(VRO_ERR_OUT_OF_MEMORY, file);
+    }
+}

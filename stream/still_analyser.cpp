@@ -1,0 +1,273 @@
+// CVR_STILL::fnCheckAppendVOB: analyses an MPEG program stream of still
+// pictures as one still VOG. Each picture is an intra picture (with the
+// sequence and GOP headers in front of it) that begins in a pack of its
+// own; the audio packs up to the next picture belong to it. The VOG written
+// to VR_STILL.VRO holds, per picture, its video part (the packs of its video
+// and navigation data) and then its audio part (its audio packs), both in
+// whole source packs; packs of other streams and padding are left out.
+#include <algorithm>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "stream/CVRO_DATA.h"
+#include "stream/audio_es.h"
+#include "stream/ps_reader.h"
+#include "stream/video_es.h"
+#include "stream/video_format.h"
+
+namespace vrm {
+
+namespace {
+
+constexpr size_t kMaxPictures = 255;
+constexpr DWORD kMaxVideoPart = 255;  // V_PART_SZ is 8 bits
+constexpr DWORD kMaxAudioPart = 0xFFFF;  // OA_PART_SZ is 16 bits
+constexpr uint64_t kSamplesPerAudioFrame = 1152;
+
+enum PackKind : BYTE { kOther, kVideo, kNavigation, kAudio };
+
+struct StillLayout {
+    VR_MPEGFILE_INFO info{};
+    std::vector<VR_VOBU_ELEMENT> table;
+    std::vector<CVRO_DATA::SectorRun> runs;
+};
+
+void AddRun(std::vector<CVRO_DATA::SectorRun>* runs, uint64_t pack) {
+    if (!runs->empty() && uint64_t(runs->back().first) + runs->back().count == pack) {
+        ++runs->back().count;
+    } else {
+        runs->push_back(CVRO_DATA::SectorRun{static_cast<DWORD>(pack), 1});
+    }
+}
+
+bool Refuse(AnalysisError* error, DWORD code, const std::string& reason) {
+    error->code = code;
+    error->reason = reason;
+    return false;
+}
+
+bool AnalyseStill(const char* path, StillLayout* out, AnalysisError* error) {
+    PackReader reader;
+    if (!reader.Open(path, error)) return false;
+    if (reader.Packs() > 0xFFFFFFFFu) return Refuse(error, VRO_ERR_STREAM_TOO_LARGE, "is too large");
+
+    VideoScanner scanner;
+    VideoFormat format;
+    std::vector<BYTE> kinds;  // per pack
+    std::vector<uint64_t> samples;  // per audio pack, in order
+    std::vector<uint64_t> starts;  // first pack of each picture
+    int audioKey = -1;
+    std::unique_ptr<AudioProbe> probe;
+    std::unique_ptr<AudioSampleCounter> counter;
+    bool videoSeen = false;
+    // The first header of the next picture (sequence, GOP or picture header).
+    bool haveFirst = false;
+    VideoStartCode first;
+    BYTE structure = 3;
+    bool pictureOpen = false;
+
+    auto onStartCode = [&](const VideoStartCode& sc) -> bool {
+        if (!format.OnStartCode(sc, error)) return false;
+        if (sc.code == kExtensionStart && pictureOpen) {
+            SequenceExtension ext;
+            BYTE s = 3;
+            if (ParseExtension(sc.bytes, sc.size, &ext, &s) == 2 && s != 0) structure = s;
+            return true;
+        }
+        if (sc.code == kSequenceHeader || sc.code == kGroupStart) {
+            pictureOpen = false;
+            if (!haveFirst) {
+                haveFirst = true;
+                first = sc;
+            }
+            return true;
+        }
+        if (sc.code != kPictureStart) return true;
+        if (pictureOpen && structure != 3 && !haveFirst) {
+            // The second field of the field-coded picture begun last.
+            pictureOpen = false;
+            return true;
+        }
+        BYTE type = 0;
+        DWORD tref = 0;
+        if (!ParsePictureHeader(sc.bytes, sc.size, &type, &tref)) {
+            return Refuse(error, VRO_ERR_BAD_STREAM, "has a cut-off picture header in pack " + std::to_string(sc.pack));
+        }
+        const std::string number = std::to_string(starts.size() + 1);
+        if (type != 1) {
+            return Refuse(error, VRO_ERR_STILL_PICTURES,
+                          "has picture " + number + " that is not an intra picture, so it is not a still picture");
+        }
+        const VideoStartCode& head = haveFirst ? first : sc;
+        haveFirst = false;
+        if (head.hasBefore && head.packBefore == head.pack) {
+            return Refuse(error, VRO_ERR_STILL_PICTURES,
+                          "has picture " + number + " beginning inside pack " + std::to_string(head.pack) +
+                              " behind the previous picture; each still picture must begin in a pack of its own");
+        }
+        if (starts.size() == kMaxPictures) {
+            return Refuse(error, VRO_ERR_STILL_PICTURES, "has more than 255 pictures");
+        }
+        starts.push_back(head.pack);
+        pictureOpen = true;
+        structure = 3;
+        return true;
+    };
+
+    PsPack pack;
+    for (;;) {
+        const int r = reader.Next(&pack, error);
+        if (r < 0) return false;
+        if (r == 0) break;
+        bool hasVideo = false, hasNavigation = false, hasAudio = false;
+        uint64_t packSamples = 0;
+        for (const PsPacket& packet : pack.packets) {
+            if (packet.id == kPrivateStream2) {
+                hasNavigation = true;
+                continue;
+            }
+            if (packet.id == kVideoFirst) {
+                hasVideo = true;
+                if (packet.size) {
+                    videoSeen = true;
+                    scanner.Feed(packet.data, packet.size, pack.index);
+                }
+                continue;
+            }
+            const int key = AudioStreamKey(packet);
+            if (key < 0 || (audioKey >= 0 && key != audioKey)) continue;
+            if (audioKey < 0) {
+                audioKey = key;
+                probe = std::make_unique<AudioProbe>(key);
+            }
+            hasAudio = true;
+            if (!counter) {
+                const int a = probe->Feed(packet, &error->reason);
+                if (a < 0) {
+                    error->code = VRO_ERR_AUDIO;
+                    return false;
+                }
+                if (a > 0) counter = std::make_unique<AudioSampleCounter>(key, probe->Format());
+            }
+            if (counter) packSamples += counter->Feed(packet);
+        }
+        if (hasVideo && hasAudio) {
+            return Refuse(error, VRO_ERR_STILL_PICTURES,
+                          "has pack " + std::to_string(pack.index) +
+                              " carrying both video and audio, which a still picture cannot split");
+        }
+        kinds.push_back(hasVideo ? kVideo : hasAudio ? kAudio : hasNavigation ? kNavigation : kOther);
+        if (hasAudio) samples.push_back(packSamples);
+        VideoStartCode sc;
+        while (scanner.Next(&sc)) {
+            if (!onStartCode(sc)) return false;
+        }
+    }
+    scanner.Finish();
+    VideoStartCode sc;
+    while (scanner.Next(&sc)) {
+        if (!onStartCode(sc)) return false;
+    }
+    format.Finish();
+    if (!format.HaveSequence()) {
+        return Refuse(error, VRO_ERR_NO_VIDEO,
+                      videoSeen ? "has no MPEG video sequence header" : "has no MPEG video stream (0xE0)");
+    }
+    if (starts.empty()) return Refuse(error, VRO_ERR_NO_VIDEO, "has no pictures");
+    if (audioKey >= 0 && !counter) {
+        return Refuse(error, VRO_ERR_AUDIO, "has an audio stream without a recognisable frame header");
+    }
+    // The stream attributes can describe 48 kHz audio only.
+    if (counter && probe->Format().sampleRate != 48000) {
+        return Refuse(error, VRO_ERR_AUDIO,
+                      "has audio sampled at " + std::to_string(probe->Format().sampleRate) +
+                          " Hz, but a still picture carries 48 kHz audio only");
+    }
+
+    // A picture begins with the navigation packs right in front of its
+    // headers.
+    for (size_t i = 1; i < starts.size(); ++i) {
+        while (starts[i] > starts[i - 1] + 1 && kinds[starts[i] - 1] == kNavigation) --starts[i];
+    }
+    // Lay the pictures out: packs in front of the first picture belong to
+    // it, and each picture runs up to the next one's first pack.
+    format.Fill(&out->info);
+    FillAudio(&out->info, counter ? &probe->Format() : nullptr);
+    size_t audioIndex = 0;
+    DWORD addr = 0;
+    const uint64_t packs = kinds.size();
+    for (size_t i = 0; i < starts.size(); ++i) {
+        const uint64_t begin = i == 0 ? 0 : starts[i];
+        const uint64_t end = i + 1 < starts.size() ? starts[i + 1] : packs;
+        std::vector<CVRO_DATA::SectorRun> video, audio;
+        DWORD videoPart = 0, audioPart = 0;
+        uint64_t pictureSamples = 0;
+        for (uint64_t p = begin; p < end; ++p) {
+            if (kinds[p] == kVideo || kinds[p] == kNavigation) {
+                AddRun(&video, p);
+                ++videoPart;
+            } else if (kinds[p] == kAudio) {
+                AddRun(&audio, p);
+                ++audioPart;
+                pictureSamples += samples[audioIndex++];
+            }
+        }
+        const std::string number = std::to_string(i + 1);
+        if (videoPart > kMaxVideoPart) {
+            return Refuse(error, VRO_ERR_STILL_PICTURES,
+                          "has picture " + number + " of " + std::to_string(videoPart) +
+                              " sectors; a still picture can span at most 255 sectors");
+        }
+        if (audioPart > kMaxAudioPart) {
+            return Refuse(error, VRO_ERR_STILL_PICTURES,
+                          "has " + std::to_string(audioPart) + " sectors of audio for picture " + number +
+                              "; at most 65535 can be recorded");
+        }
+        VR_VOBU_ELEMENT e{};
+        e.dwVOBUAddr = addr;
+        e.b1stRefSz = static_cast<BYTE>(videoPart);
+        e.dwAudioPartSz = audioPart;
+        e.dwAudioFrames =
+            static_cast<DWORD>((pictureSamples + kSamplesPerAudioFrame / 2) / kSamplesPerAudioFrame);
+        out->table.push_back(e);
+        out->runs.insert(out->runs.end(), video.begin(), video.end());
+        out->runs.insert(out->runs.end(), audio.begin(), audio.end());
+        addr += videoPart + audioPart;
+    }
+    out->table.push_back(VR_VOBU_ELEMENT{addr, 0, 0, 0, 0});
+    // Merge runs that meet across parts.
+    std::vector<CVRO_DATA::SectorRun> merged;
+    for (const CVRO_DATA::SectorRun& r : out->runs) {
+        if (!merged.empty() && uint64_t(merged.back().first) + merged.back().count == r.first) {
+            merged.back().count += r.count;
+        } else {
+            merged.push_back(r);
+        }
+    }
+    out->runs.swap(merged);
+    out->info.dwFrameNs = static_cast<DWORD>(starts.size());
+    return true;
+}
+
+}  // namespace
+
+}  // namespace vrm
+
+int CVR_STILL::fnCheckAppendVOB(const char* file) {
+    if (!file || !*file) return Fail(VRO_ERR_BAD_ARGUMENT, "");
+    try {
+        vrm::StillLayout layout;
+        vrm::AnalysisError error;
+        if (!vrm::AnalyseStill(file, &layout, &error)) return FailAnalysis(error, file);
+        fnSetAnalysedFileName(file);
+        m_Table.swap(layout.table);
+        m_AnalysedRuns.swap(layout.runs);
+        m_MpegFileInfo = layout.info;
+        m_MpegFileInfo.pVOBUTable = m_Table.data();
+        return 1;
+    } catch (const std::bad_alloc&) {
+        return Fail(VRO_ERR_OUT_OF_MEMORY, file);
+    }
+}

@@ -1,0 +1,133 @@
+#include "stream/video_es.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vrm {
+
+void VideoScanner::Found(BYTE code, uint64_t pack, bool hasBefore, uint64_t before, uint64_t offset,
+                         const BYTE* rest, size_t restSize) {
+    Pending p;
+    p.sc.code = code;
+    p.sc.pack = pack;
+    p.sc.hasBefore = hasBefore;
+    p.sc.packBefore = hasBefore ? before : pack;
+    p.sc.offset = offset;
+    p.sc.size = std::min<size_t>(restSize, sizeof p.sc.bytes);
+    if (p.sc.size) std::memcpy(p.sc.bytes, rest, p.sc.size);
+    p.need = sizeof p.sc.bytes - p.sc.size;
+    m_found.push_back(p);
+}
+
+void VideoScanner::Feed(const BYTE* d, size_t n, uint64_t pack) {
+    if (n == 0) return;
+    // Start codes found earlier whose bytes continue here.
+    for (auto it = m_found.rbegin(); it != m_found.rend() && it->need > 0; ++it) {
+        const size_t take = std::min(it->need, n);
+        std::memcpy(it->sc.bytes + it->sc.size, d, take);
+        it->sc.size += take;
+        it->need -= take;
+    }
+    // Start codes whose 00 00 01 begins in the bytes fed before: search the
+    // seam of the last bytes and the first ones of this piece.
+    BYTE seam[7];
+    uint64_t seamPack[7];
+    std::memcpy(seam, m_hist, m_histSize);
+    std::copy(m_histPack, m_histPack + m_histSize, seamPack);
+    const size_t head = std::min<size_t>(n, 3);
+    std::memcpy(seam + m_histSize, d, head);
+    std::fill(seamPack + m_histSize, seamPack + m_histSize + head, pack);
+    const size_t seamSize = m_histSize + head;
+    for (size_t k = m_histSize >= 3 ? m_histSize - 3 : 0; k < m_histSize; ++k) {
+        if (k + 3 >= seamSize || seam[k] != 0 || seam[k + 1] != 0 || seam[k + 2] != 1) continue;
+        const size_t codeAt = k + 3 - m_histSize;  // in d
+        Found(seam[k + 3], seamPack[k], k > 0, k > 0 ? seamPack[k - 1] : 0, m_offset - (m_histSize - k),
+              d + codeAt + 1, n - codeAt - 1);
+    }
+    // Start codes that lie wholly in this piece. No 00 00 01 can begin at
+    // i, i + 1 or i + 2 when d[i + 2] > 1, nor when d[i + 2] is 1 without
+    // two zeros in front of it.
+    size_t i = 0;
+    while (i + 3 < n) {
+        const BYTE c = d[i + 2];
+        if (c > 1) {
+            i += 3;
+        } else if (c == 1) {
+            if (d[i] == 0 && d[i + 1] == 0) {
+                const bool hasBefore = i > 0 || m_histSize > 0;
+                const uint64_t before = i > 0 ? pack : (m_histSize ? m_histPack[m_histSize - 1] : 0);
+                Found(d[i + 3], pack, hasBefore, before, m_offset + i, d + i + 4, n - i - 4);
+            }
+            i += 3;
+        } else {
+            ++i;
+        }
+    }
+    // Keep the last four bytes.
+    if (n >= 4) {
+        std::memcpy(m_hist, d + n - 4, 4);
+        std::fill(m_histPack, m_histPack + 4, pack);
+        m_histSize = 4;
+    } else {
+        for (size_t j = 0; j < n; ++j) {
+            if (m_histSize == 4) {
+                std::memmove(m_hist, m_hist + 1, 3);
+                std::memmove(m_histPack, m_histPack + 1, 3 * sizeof(uint64_t));
+                m_histSize = 3;
+            }
+            m_hist[m_histSize] = d[j];
+            m_histPack[m_histSize++] = pack;
+        }
+    }
+    m_offset += n;
+}
+
+bool VideoScanner::Next(VideoStartCode* out) {
+    if (m_found.empty() || (m_found.front().need > 0 && !m_finished)) return false;
+    *out = m_found.front().sc;
+    m_found.pop_front();
+    return true;
+}
+
+bool ParseSequenceHeaderFields(const BYTE* b, size_t size, SequenceHeader* out) {
+    if (size < 7) return false;
+    out->width = (DWORD(b[0]) << 4) | (b[1] >> 4);
+    out->height = (DWORD(b[1] & 0x0F) << 8) | b[2];
+    out->aspect = static_cast<BYTE>(b[3] >> 4);
+    out->frameRateCode = static_cast<BYTE>(b[3] & 0x0F);
+    out->bitRateValue = (DWORD(b[4]) << 10) | (DWORD(b[5]) << 2) | (b[6] >> 6);
+    return true;
+}
+
+int ParseExtension(const BYTE* b, size_t size, SequenceExtension* seq, BYTE* structure) {
+    if (size < 1) return 0;
+    const int id = b[0] >> 4;
+    if (id == 1 && size >= 6) {
+        // profile_and_level (8), progressive_sequence, chroma_format (2),
+        // horizontal_size_extension (2), vertical_size_extension (2),
+        // bit_rate_extension (12), marker, vbv_buffer_size_extension (8),
+        // low_delay, frame_rate_extension_n (2), frame_rate_extension_d (5).
+        seq->widthExt = ((b[1] & 1u) << 1) | (b[2] >> 7);
+        seq->heightExt = (b[2] >> 5) & 3u;
+        seq->bitRateExt = ((b[2] & 0x1Fu) << 7) | (b[3] >> 1);
+        seq->frameRateN = static_cast<BYTE>((b[5] >> 5) & 3);
+        seq->frameRateD = static_cast<BYTE>(b[5] & 0x1F);
+        return 1;
+    }
+    if (id == 8 && size >= 3) {
+        // f_code[0][0..1], f_code[1][0..1] (4 bits each), intra_dc_precision
+        // (2), picture_structure (2).
+        *structure = static_cast<BYTE>(b[2] & 3);
+        return 2;
+    }
+    return 0;
+}
+
+bool ParsePictureHeader(const BYTE* b, size_t size, BYTE* type, DWORD* temporalReference) {
+    if (size < 2) return false;
+    *temporalReference = (DWORD(b[0]) << 2) | (b[1] >> 6);
+    *type = static_cast<BYTE>((b[1] >> 3) & 7);
+    return true;
+}
+
+}  // namespace vrm

@@ -1,0 +1,489 @@
+// CVR_MOVIE::fnCheckAppendVOB on synthetic program streams: every field of
+// the record, the VOBU rules, the audio kinds, the refusals and progress.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "analyser_fixtures.h"
+#include "stream/CVRO_DATA.h"
+
+namespace {
+
+using ps::Bytes;
+
+const ps::VideoParams kPal;  // MPEG-2, 720 x 576, 4:3, 25 frames/s, 8 Mbit/s
+
+ps::VideoParams Ntsc() {
+    ps::VideoParams v;
+    v.height = 480;
+    v.rateCode = 4;
+    return v;
+}
+
+// A stream of `gops` groups of 12 pictures, each behind a navigation pack
+// when `nav`, each followed by one pack of two MPEG audio frames.
+struct GopStream {
+    ps::Muxer m;
+    std::vector<size_t> heads;  // the piece holding each group's I picture
+    std::vector<size_t> starts;  // each group's first pack
+    GopStream(int gops, bool nav, const ps::VideoParams& v = kPal, int pFrames = 11) : m(v.mpeg2) {
+        const int64_t frame = v.rateCode == 3 ? 3600 : 3003;
+        for (int g = 0; g < gops; ++g) {
+            if (nav) m.NavPack();
+            starts.push_back(m.Packs());
+            heads.push_back(QueueGop(m, v, kPts0 + g * (pFrames + 1) * frame, pFrames));
+            m.FlushVideo();
+            m.Audio(0xC0, ps::Cat({ps::Mp2Frame(), ps::Mp2Frame()}), kPts0 + g * 43200);
+        }
+    }
+};
+
+struct Movie {
+    CVR_MOVIE movie;
+    int Check(const std::string& path, DWORD quick = 0, ProgressCallback cb = nullptr) {
+        return movie.fnCheckAppendVOB(path.c_str(), cb, quick);
+    }
+    const VR_MPEGFILE_INFO& Info() const { return movie.m_MpegFileInfo; }
+    std::vector<VR_VOBU_ELEMENT> Table() const {
+        const VR_MPEGFILE_INFO& i = movie.m_MpegFileInfo;
+        return std::vector<VR_VOBU_ELEMENT>(i.pVOBUTable, i.pVOBUTable + i.dwVOBUNs + 1);
+    }
+};
+
+}  // namespace
+
+TEST(MovieAnalyser, GopHeadersStartVobusWithoutNavigationPacks) {
+    TempDir dir;
+    GopStream s(3, false);
+    const std::string path = WriteStream(dir, "gops.mpg", s.m.Out());
+    Movie a;
+    ASSERT_EQ(a.Check(path), 1) << a.movie.fnGetLastErrorDetail();
+    const VR_MPEGFILE_INFO& i = a.Info();
+    EXPECT_EQ(i.dwFrameRate, 25000u);
+    EXPECT_EQ(i.dwWidth, 720u);
+    EXPECT_EQ(i.dwHeight, 576u);
+    EXPECT_EQ(i.bAspectRatio, 2);
+    EXPECT_EQ(i.dwMpeg2, 1u);
+    EXPECT_EQ(i.dwVideoBitrate, 8000000u);
+    EXPECT_EQ(i.dwSampleRate, 48000u);
+    EXPECT_EQ(i.dwAudioMode, 0u);
+    EXPECT_EQ(i.dwAudioBitrate, 224u);
+    EXPECT_EQ(i.dwAudioCodingBits, 0x400000u);
+    EXPECT_EQ(i.dwFrameNs, 36u);
+    EXPECT_EQ(i.llVideoStartPTS, kPts0 * 300);
+    EXPECT_EQ(i.llVideoEndPTS, (kPts0 + 36 * 3600) * 300) << "last picture + one frame";
+    ASSERT_EQ(i.dwVOBUNs, 3u);
+    const auto t = a.Table();
+    for (size_t g = 0; g < 3; ++g) {
+        EXPECT_EQ(t[g].dwVOBUAddr, s.starts[g]) << "VOBU " << g;
+        EXPECT_EQ(t[g].bVOBUFrames, 12);
+        EXPECT_EQ(t[g].b1stRefSz, s.m.UnitAt(s.heads[g]).lastPack - s.starts[g] + 1);
+    }
+    EXPECT_EQ(t[3].dwVOBUAddr, s.m.Packs()) << "the closing element is the file's sector count";
+    EXPECT_EQ(std::string(a.movie.fnGetAnalysedFileName()), path);
+    EXPECT_EQ(i.dwVOBStartAddr, 0u);
+}
+
+TEST(MovieAnalyser, EachNavigationPackStartsAVobu) {
+    TempDir dir;
+    GopStream s(4, true, Ntsc(), 14);
+    // A navigation pack inside a group also starts a VOBU: 10 + 5 frames.
+    const int64_t base = kPts0 + 4 * 15 * 3003;
+    s.m.NavPack();
+    const size_t nav = s.m.Packs() - 1;
+    QueueGop(s.m, Ntsc(), base, 9);
+    s.m.NavPack();
+    const size_t nav2 = s.m.Packs() - 1;
+    for (int k = 10; k < 15; ++k) s.m.Video(ps::Picture(ps::P, unsigned(k), 800), base + k * 3003);
+    s.m.End();  // the program end code behind the last pack is allowed
+    const std::string path = WriteStream(dir, "nav.vob", s.m.Out());
+    Movie a;
+    ASSERT_EQ(a.Check(path), 1) << a.movie.fnGetLastErrorDetail();
+    const VR_MPEGFILE_INFO& i = a.Info();
+    EXPECT_EQ(i.dwFrameRate, 29970u);
+    EXPECT_EQ(i.dwHeight, 480u);
+    EXPECT_EQ(i.dwFrameNs, 75u);
+    EXPECT_EQ(i.llVideoEndPTS - i.llVideoStartPTS, 75 * 900900LL);
+    ASSERT_EQ(i.dwVOBUNs, 6u);
+    const auto t = a.Table();
+    for (size_t g = 0; g < 4; ++g) {
+        EXPECT_EQ(t[g].dwVOBUAddr, s.starts[g] - 1) << "the navigation pack itself";
+        EXPECT_EQ(t[g].bVOBUFrames, 15);
+        EXPECT_EQ(t[g].b1stRefSz, s.m.UnitAt(s.heads[g]).lastPack - t[g].dwVOBUAddr + 1);
+    }
+    EXPECT_EQ(t[4].dwVOBUAddr, nav);
+    EXPECT_EQ(t[4].bVOBUFrames, 10);
+    EXPECT_EQ(t[5].dwVOBUAddr, nav2);
+    EXPECT_EQ(t[5].bVOBUFrames, 5);
+    EXPECT_EQ(t[5].b1stRefSz, 0) << "no intra picture in that VOBU";
+    EXPECT_EQ(t[6].dwVOBUAddr, s.m.Packs());
+}
+
+TEST(MovieAnalyser, TimesFollowDisplayOrderAndFieldPictures) {
+    TempDir dir;
+    ps::Muxer m;
+    // Coded I P B B (display 2 3 0 1 after two leading B pictures of an open
+    // group): the first shown is the B with temporal reference 0. Only the
+    // I picture carries a PTS; the others get theirs from it.
+    m.Video(ps::Cat({ps::SequenceHeaders(kPal), ps::GroupHeader(false), ps::Picture(ps::I, 2, 3000)}), kPts0);
+    m.Video(ps::Picture(ps::P, 5, 900));
+    m.Video(ps::Picture(ps::B, 0, 300));
+    m.Video(ps::Picture(ps::B, 1, 300));
+    m.Video(ps::Picture(ps::B, 3, 300));
+    m.Video(ps::Picture(ps::B, 4, 300));
+    // A second group coded as field pictures: an I field and a P field make
+    // one frame.
+    m.Video(ps::Cat({ps::GroupHeader(), ps::Picture(ps::I, 0, 3000, true, 1)}), kPts0 + 4 * 3600);
+    const size_t secondField = m.Video(ps::Picture(ps::P, 0, 3000, true, 2));
+    m.Video(ps::Picture(ps::P, 1, 900), kPts0 + 5 * 3600);
+    const std::string path = WriteStream(dir, "bframes.mpg", m.Out());
+    Movie a;
+    ASSERT_EQ(a.Check(path), 1) << a.movie.fnGetLastErrorDetail();
+    EXPECT_EQ(a.Info().dwFrameNs, 8u);
+    EXPECT_EQ(a.Info().llVideoStartPTS, (kPts0 - 2 * 3600) * 300);
+    EXPECT_EQ(a.Info().llVideoEndPTS, (kPts0 + 6 * 3600) * 300);
+    ASSERT_EQ(a.Info().dwVOBUNs, 2u);
+    const auto t = a.Table();
+    EXPECT_EQ(t[0].bVOBUFrames, 6);
+    EXPECT_EQ(t[1].bVOBUFrames, 2);
+    EXPECT_EQ(t[1].b1stRefSz, m.UnitAt(secondField).lastPack - t[1].dwVOBUAddr + 1)
+        << "the reference picture ends with its second field";
+}
+
+TEST(MovieAnalyser, PtsWrapsAndMissingTimes) {
+    TempDir dir;
+    const int64_t wrap = int64_t(1) << 33;
+    ps::Muxer m;
+    QueueGop(m, kPal, wrap - 3600 * 6, 11);  // passes the 33-bit wrap after 6 frames
+    Movie a;
+    ASSERT_EQ(a.Check(WriteStream(dir, "wrap.mpg", m.Out())), 1);
+    EXPECT_EQ(a.Info().llVideoEndPTS - a.Info().llVideoStartPTS, 12 * 1080000LL);
+
+    ps::Muxer none;
+    none.Video(ps::Cat({ps::SequenceHeaders(kPal), ps::GroupHeader(), ps::Picture(ps::I, 0, 3000)}));
+    none.Video(ps::Picture(ps::P, 1, 900));
+    ASSERT_EQ(a.Check(WriteStream(dir, "nopts.mpg", none.Out())), 1);
+    EXPECT_EQ(a.Info().llVideoStartPTS, 0);
+    EXPECT_EQ(a.Info().llVideoEndPTS, 2 * 1080000LL);
+}
+
+TEST(MovieAnalyser, StartCodesSplitAcrossPacketsAreFound) {
+    TempDir dir;
+    ps::Muxer m;
+    // The first pack's payload ends inside the start code of the P picture:
+    // its 00 00 in one packet, 01 00 in the next; the I picture ends there.
+    const size_t cap = m.VideoCapacity(true);
+    const Bytes head = ps::Cat({ps::SequenceHeaders(kPal), ps::GroupHeader()});
+    const size_t i = m.Video(ps::Cat({head, ps::Picture(ps::I, 0, cap - head.size() - 2)}), kPts0);
+    m.Video(ps::Picture(ps::P, 1, 1000));
+    Movie a;
+    ASSERT_EQ(a.Check(WriteStream(dir, "split.mpg", m.Out())), 1);
+    EXPECT_EQ(a.Info().dwFrameNs, 2u);
+    EXPECT_EQ(m.UnitAt(i).lastPack, 0u);
+    EXPECT_EQ(a.Table()[0].b1stRefSz, 1) << "ends in pack 0, though its terminating start code begins there";
+}
+
+TEST(MovieAnalyser, Mpeg1SystemStreamAndAspectRatios) {
+    TempDir dir;
+    ps::VideoParams v;
+    v.mpeg2 = false;
+    v.width = 352;
+    v.height = 240;
+    v.rateCode = 4;
+    v.aspect = 12;  // pixel shape of 4:3 525-line pictures
+    v.bitRate400 = 2875;
+    GopStream s(2, false, v);
+    Movie a;
+    ASSERT_EQ(a.Check(WriteStream(dir, "mpeg1.mpg", s.m.Out())), 1) << a.movie.fnGetLastErrorDetail();
+    EXPECT_EQ(a.Info().dwMpeg2, 0u);
+    EXPECT_EQ(a.Info().dwWidth, 352u);
+    EXPECT_EQ(a.Info().dwHeight, 240u);
+    EXPECT_EQ(a.Info().dwFrameRate, 29970u);
+    EXPECT_EQ(a.Info().bAspectRatio, 2) << "4:3";
+    EXPECT_EQ(a.Info().dwVideoBitrate, 1150000u);
+    EXPECT_EQ(a.Info().dwVOBUNs, 2u);
+
+    // Recorded aspect codes: MPEG-2 codes stay, square pixels and MPEG-1
+    // pixel shapes become 4:3 (2) or 16:9 (3).
+    struct Case {
+        bool mpeg2;
+        unsigned width, height, code;
+        int recorded;
+    };
+    for (const Case& c : {Case{true, 720, 576, 3, 3}, Case{true, 720, 480, 4, 4}, Case{true, 720, 576, 1, 2},
+                          Case{true, 1024, 576, 1, 3}, Case{false, 352, 288, 8, 2}, Case{false, 720, 576, 3, 3},
+                          Case{false, 352, 288, 1, 2}}) {
+        ps::VideoParams p;
+        p.mpeg2 = c.mpeg2;
+        p.width = c.width;
+        p.height = c.height;
+        p.aspect = c.code;
+        ps::Muxer m(c.mpeg2);
+        QueueGop(m, p, kPts0, 1);
+        ASSERT_EQ(a.Check(WriteStream(dir, "aspect.mpg", m.Out())), 1);
+        EXPECT_EQ(a.Info().bAspectRatio, c.recorded) << c.mpeg2 << " " << c.width << " code " << c.code;
+    }
+}
+
+TEST(MovieAnalyser, AudioOfEachKind) {
+    TempDir dir;
+    struct Case {
+        const char* name;
+        uint8_t id;
+        Bytes payload;
+        DWORD rate, mode, kbps, coding;
+    };
+    const std::vector<Case> cases = {
+        {"mp2 joint", 0xC0, ps::Mp2Frame(192, 48000, 1), 48000, 1, 192, 0x400000},
+        {"mp2 dual", 0xC3, ps::Mp2Frame(384, 48000, 2), 48000, 2, 384, 0x400000},
+        {"mp2 mono", 0xC0, ps::Mp2Frame(64, 48000, 3), 48000, 3, 64, 0x400000},
+        {"mp1", 0xC0, Bytes{0xFF, 0xFF, 0xE4, 0x00, 0, 0, 0, 0}, 48000, 0, 448, 0x400000},
+        {"ac3 stereo", 0xBD, ps::Ac3Payload(0x80, 1, ps::Ac3Frame(192, 2)), 48000, 0, 192, 0},
+        {"ac3 mono 448", 0xBD, ps::Ac3Payload(0x81, 1, ps::Ac3Frame(448, 1)), 48000, 3, 448, 0},
+        {"ac3 1+1", 0xBD, ps::Ac3Payload(0x80, 1, ps::Ac3Frame(384, 0)), 48000, 2, 384, 0},
+        {"lpcm stereo", 0xBD, ps::LpcmPayload(0xA0, 1920), 48000, 0, 1536, 0x800000},
+        {"lpcm mono 24", 0xBD, ps::LpcmPayload(0xA1, 1920, 24, 48000, 1), 48000, 3, 1152, 0x800000},
+    };
+    for (const Case& c : cases) {
+        ps::Muxer m;
+        // Junk in front of the first MPEG audio frame is skipped.
+        m.Audio(c.id, c.id == 0xBD ? c.payload : ps::Cat({Bytes{0x12, 0x34}, c.payload}), kPts0);
+        QueueGop(m, kPal, kPts0, 2);
+        m.Audio(0xC1, ps::Mp2Frame(32, 48000, 3), kPts0);  // a second stream is ignored
+        Movie a;
+        ASSERT_EQ(a.Check(WriteStream(dir, "audio.mpg", m.Out())), 1) << c.name << a.movie.fnGetLastErrorDetail();
+        EXPECT_EQ(a.Info().dwSampleRate, c.rate) << c.name;
+        EXPECT_EQ(a.Info().dwAudioMode, c.mode) << c.name;
+        EXPECT_EQ(a.Info().dwAudioBitrate, c.kbps) << c.name;
+        EXPECT_EQ(a.Info().dwAudioCodingBits, c.coding) << c.name;
+    }
+    // Audio at other sampling rates cannot be described by the stream
+    // attributes (48 kHz only).
+    for (const Bytes& other : {ps::Mp2Frame(64, 24000, 0, false), ps::LpcmPayload(0xA1, 1920, 24, 96000, 1)}) {
+        ps::Muxer m;
+        m.Audio(other.size() > 1000 ? 0xBD : 0xC0, other, kPts0);
+        QueueGop(m, kPal, kPts0, 2);
+        Movie refused;
+        EXPECT_EQ(refused.Check(WriteStream(dir, "rate.mpg", m.Out())), 0);
+        EXPECT_EQ(refused.movie.m_dwLastError, DWORD{VRO_ERR_AUDIO});
+    }
+    ps::Muxer silent;
+    QueueGop(silent, kPal, kPts0, 2);
+    Movie a;
+    ASSERT_EQ(a.Check(WriteStream(dir, "silent.mpg", silent.Out())), 1);
+    EXPECT_EQ(a.Info().dwSampleRate, 0u);
+    EXPECT_EQ(a.Info().dwAudioBitrate, 0u);
+}
+
+TEST(MovieAnalyser, QuickCheckReadsOnlyToTheFirstSequenceHeader) {
+    TempDir dir;
+    ps::Muxer m;
+    QueueGop(m, Ntsc(), kPts0, 3);
+    Bytes bytes = m.Out();
+    // Garbage far behind the first sequence header: the full analysis
+    // refuses it, the quick check never gets there.
+    bytes.resize(bytes.size() + 8 * 1024 * 1024, 0x00);
+    const std::string path = WriteStream(dir, "quick.mpg", bytes);
+    Movie a;
+    ASSERT_EQ(a.Check(path, 1), 1) << a.movie.fnGetLastErrorDetail();
+    EXPECT_EQ(a.Info().dwFrameRate, 29970u);
+    EXPECT_EQ(a.Info().dwWidth, 720u);
+    EXPECT_EQ(a.Info().dwMpeg2, 1u);
+    EXPECT_EQ(a.Info().pVOBUTable, nullptr);
+    EXPECT_EQ(a.Check(path, 0), 0);
+    EXPECT_EQ(a.movie.m_dwLastError, DWORD(VRO_ERR_BAD_STREAM));
+}
+
+namespace {
+
+struct Probe : CVR_MOVIE {
+    std::vector<std::vector<DWORD>> calls;
+    size_t cancelAt = SIZE_MAX;
+};
+
+int __stdcall Report(void* context, DWORD phase, DWORD done, DWORD total, DWORD file) {
+    auto* self = static_cast<Probe*>(static_cast<CVRO_DATA*>(context));
+    self->calls.push_back({phase, done, total, file});
+    return self->calls.size() - 1 == self->cancelAt ? 0 : 1;
+}
+
+}  // namespace
+
+TEST(MovieAnalyser, ProgressEveryPercentAndCancel) {
+    TempDir dir;
+    GopStream s(60, true);
+    const std::string path = WriteStream(dir, "long.vob", s.m.Out());
+    const DWORD packs = DWORD(s.m.Packs());
+    ASSERT_GT(packs, 400u);
+    Probe p;
+    ASSERT_EQ(p.fnCheckAppendVOB(path.c_str(), Report, 0), 1);
+    ASSERT_GE(p.calls.size(), 101u);
+    EXPECT_EQ(p.calls.front(), (std::vector<DWORD>{VRO_PROGRESS_ANALYSE, 0, packs, 1}));
+    EXPECT_EQ(p.calls.back(), (std::vector<DWORD>{VRO_PROGRESS_ANALYSE, packs, packs, 1}));
+    for (size_t k = 1; k < p.calls.size(); ++k) {
+        EXPECT_LE(p.calls[k][1] - p.calls[k - 1][1], packs / 100) << "at least every 1%";
+        EXPECT_GE(p.calls[k][1], p.calls[k - 1][1]);
+    }
+
+    // Cancelling fails the call; the record and the queue stay as they were.
+    TempDir vrdir;
+    ASSERT_EQ(p.fnInit(vrdir.Path().c_str(), VRO_INIT_NEW), 1);
+    ASSERT_EQ(p.fnAddVOBToList(&p.m_MpegFileInfo), 1);
+    const VR_MPEGFILE_INFO before = p.m_MpegFileInfo;
+    ps::Muxer other;
+    QueueGop(other, Ntsc(), kPts0, 3);
+    p.calls.clear();
+    p.cancelAt = 1;
+    EXPECT_EQ(p.fnCheckAppendVOB(WriteStream(dir, "other.mpg", other.Out()).c_str(), Report, 0), 0);
+    EXPECT_EQ(p.m_dwLastError, DWORD(VRO_ERR_CANCELLED));
+    EXPECT_EQ(std::memcmp(&before, &p.m_MpegFileInfo, sizeof before), 0);
+    EXPECT_EQ(p.fnGetQueuedFileNs(), 1u);
+    EXPECT_EQ(std::string(p.fnGetAnalysedFileName()), path);
+}
+
+namespace {
+
+// Streams the analyser must refuse, with the code and a word of the reason.
+struct Refusal {
+    const char* name;
+    Bytes bytes;
+    DWORD code;
+    const char* says;
+};
+
+Bytes GoodStream() {
+    ps::Muxer m;
+    QueueGop(m, kPal, kPts0, 3);
+    return m.Out();
+}
+
+Bytes WithVideo(const ps::VideoParams& v, int pFrames = 2, size_t pBytes = 1000, size_t iBytes = 5000) {
+    ps::Muxer m(v.mpeg2);
+    QueueGop(m, v, kPts0, pFrames, iBytes, pBytes);
+    return m.Out();
+}
+
+std::vector<Refusal> Refusals() {
+    std::vector<Refusal> r;
+    r.push_back({"empty", {}, VRO_ERR_NOT_PROGRAM_STREAM, "empty"});
+    Bytes ts(188 * 20, 0xFF);
+    for (size_t i = 0; i < ts.size(); i += 188) ts[i] = 0x47;
+    r.push_back({"transport stream", ts, VRO_ERR_NOT_PROGRAM_STREAM, "transport stream"});
+    Bytes mp4{0, 0, 0, 0x20, 'f', 't', 'y', 'p', 'i', 's', 'o', 'm'};
+    mp4.resize(4096);
+    r.push_back({"mpeg-4", mp4, VRO_ERR_NOT_PROGRAM_STREAM, "MPEG-4"});
+    Bytes es = ps::Cat({ps::SequenceHeaders(kPal), ps::Picture(ps::I, 0, 5000)});
+    r.push_back({"elementary stream", es, VRO_ERR_NOT_PROGRAM_STREAM, "elementary"});
+    r.push_back({"text", Bytes(5000, 'a'), VRO_ERR_NOT_PROGRAM_STREAM, "pack header"});
+    ps::Muxer vcd(false, 2324);
+    QueueGop(vcd, kPal, kPts0, 3);
+    r.push_back({"vcd packs", vcd.Out(), VRO_ERR_PACK_SIZE, "2324"});
+    Bytes cut = GoodStream();
+    cut.resize(cut.size() - 100);
+    r.push_back({"truncated", cut, VRO_ERR_TRUNCATED, "ends inside pack"});
+    Bytes shortFirst = GoodStream();
+    shortFirst.resize(1000);
+    r.push_back({"first pack cut", shortFirst, VRO_ERR_TRUNCATED, "inside pack 0"});
+    ps::Muxer audioOnly;
+    audioOnly.Audio(0xC0, ps::Mp2Frame());
+    r.push_back({"no video", audioOnly.Out(), VRO_ERR_NO_VIDEO, "video stream"});
+    ps::Muxer headerless;
+    headerless.Video(ps::Picture(ps::I, 0, 3000));
+    r.push_back({"no sequence header", headerless.Out(), VRO_ERR_NO_VIDEO, "sequence header"});
+    ps::Muxer noPictures;
+    noPictures.Video(ps::SequenceHeaders(kPal));
+    r.push_back({"no pictures", noPictures.Out(), VRO_ERR_NO_VIDEO, "pictures"});
+    for (unsigned code : {1u, 2u, 5u, 6u, 7u, 8u}) {
+        ps::VideoParams v;
+        v.rateCode = code;
+        r.push_back({"frame rate", WithVideo(v), VRO_ERR_FRAME_RATE, "frames per second"});
+    }
+    ps::VideoParams modified;
+    modified.frameRateN = 1;
+    r.push_back({"frame rate extension", WithVideo(modified), VRO_ERR_FRAME_RATE, "modified"});
+    r.push_back({"32 frames", WithVideo(kPal, 31, 100), VRO_ERR_VOBU_TOO_LONG, "32 frames"});
+    r.push_back({"1024 sectors", WithVideo(kPal, 20, 100, 1030 * 2048), VRO_ERR_VOBU_TOO_LARGE, "sectors"});
+    ps::Muxer mp3;
+    mp3.Audio(0xC0, ps::Mp2Frame(128, 48000, 0, true, 3));
+    QueueGop(mp3, kPal, kPts0, 2);
+    r.push_back({"layer III", mp3.Out(), VRO_ERR_AUDIO, "layer III"});
+    ps::Muxer badAc3;
+    Bytes ac3 = ps::Ac3Frame();
+    ac3[4] = 0xC0;  // reserved sampling rate
+    badAc3.Audio(0xBD, ps::Ac3Payload(0x80, 1, ac3));
+    QueueGop(badAc3, kPal, kPts0, 2);
+    r.push_back({"ac-3 reserved rate", badAc3.Out(), VRO_ERR_AUDIO, "AC-3"});
+    ps::Muxer noSync;
+    noSync.Audio(0xC0, Bytes(1500, 0x00));
+    QueueGop(noSync, kPal, kPts0, 2);
+    r.push_back({"no audio header", noSync.Out(), VRO_ERR_AUDIO, "frame header"});
+    ps::Muxer resized;
+    QueueGop(resized, kPal, kPts0, 2);
+    ps::VideoParams smaller;
+    smaller.width = 352;
+    QueueGop(resized, smaller, kPts0 + 3 * 3600, 2);
+    r.push_back({"size change", resized.Out(), VRO_ERR_BAD_STREAM, "picture size"});
+    Bytes broken = GoodStream();
+    broken[2048 + 30] ^= 0xFF;  // a PES length in the second pack
+    broken[2048 + 19] ^= 0x40;
+    r.push_back({"broken pack", broken, VRO_ERR_BAD_STREAM, "pack 1"});
+    Bytes stray = GoodStream();
+    stray.insert(stray.end(), {0, 0, 1, 0xB9, 1, 2, 3});
+    r.push_back({"bytes behind the end code", stray, VRO_ERR_TRUNCATED, "ends inside"});
+    return r;
+}
+
+}  // namespace
+
+TEST(MovieAnalyser, BadInputIsRefusedAndChangesNothing) {
+    TempDir dir;
+    const std::string good = WriteStream(dir, "good.mpg", GoodStream());
+    Probe a;
+    ASSERT_EQ(a.fnInit(dir.Path().c_str(), VRO_INIT_NEW), 1);
+    ASSERT_EQ(a.fnCheckAppendVOB(good.c_str(), nullptr, 0), 1);
+    const VR_MPEGFILE_INFO before = a.m_MpegFileInfo;
+    const std::vector<VR_VOBU_ELEMENT> table(before.pVOBUTable, before.pVOBUTable + before.dwVOBUNs + 1);
+    for (const Refusal& r : Refusals()) {
+        const std::string path = WriteStream(dir, "bad.mpg", r.bytes);
+        for (DWORD quick : {0u, 1u}) {
+            if (quick && (r.code == VRO_ERR_VOBU_TOO_LONG || r.code == VRO_ERR_VOBU_TOO_LARGE ||
+                          r.code == VRO_ERR_AUDIO || std::string(r.name) == "size change" ||
+                          std::string(r.name) == "no pictures" || std::string(r.name) == "broken pack")) {
+                continue;  // found only behind the first sequence header
+            }
+            EXPECT_EQ(a.fnCheckAppendVOB(path.c_str(), nullptr, quick), 0) << r.name;
+            EXPECT_EQ(a.m_dwLastError, r.code) << r.name << ": " << a.fnGetLastErrorDetail();
+            const std::string detail = a.fnGetLastErrorDetail();
+            EXPECT_EQ(detail.rfind(path + " ", 0), 0u) << detail;
+            EXPECT_NE(detail.find(r.says), std::string::npos) << r.name << ": " << detail;
+            EXPECT_EQ(detail.back(), '.');
+            EXPECT_EQ(std::memcmp(&before, &a.m_MpegFileInfo, sizeof before), 0) << r.name;
+            EXPECT_EQ(std::string(a.fnGetAnalysedFileName()), good);
+        }
+    }
+    EXPECT_EQ(std::memcmp(table.data(), a.m_MpegFileInfo.pVOBUTable, table.size() * sizeof table[0]), 0);
+    EXPECT_EQ(a.fnCheckAppendVOB(dir.File("missing.mpg").c_str(), nullptr, 0), 0);
+    EXPECT_EQ(a.m_dwLastError, DWORD(VRO_ERR_SOURCE_OPEN));
+    EXPECT_EQ(a.fnCheckAppendVOB(nullptr, nullptr, 0), 0);
+    EXPECT_EQ(a.m_dwLastError, DWORD(VRO_ERR_BAD_ARGUMENT));
+    EXPECT_EQ(a.fnGetQueuedFileNs(), 0u);
+    // The good file still queues with the record it left.
+    EXPECT_EQ(a.fnAddVOBToList(&a.m_MpegFileInfo), 1);
+}
+
+TEST(MovieAnalyser, AnalysedFileQueuesAndAppendsWhole) {
+    TempDir dir;
+    GopStream s(2, true);
+    s.m.End();
+    const std::string path = WriteStream(dir, "rec.vob", s.m.Out());
+    CVR_MOVIE movie;
+    ASSERT_EQ(movie.fnInit(dir.Path().c_str(), VRO_INIT_NEW), 1);
+    ASSERT_EQ(movie.fnCheckAppendVOB(path.c_str(), nullptr, 0), 1);
+    ASSERT_EQ(movie.fnAddVOBToList(&movie.m_MpegFileInfo), 1);
+    ASSERT_EQ(movie.fnAppendVOBListToVRO(nullptr), 1);
+    Bytes expected = s.m.Out();
+    expected.resize(expected.size() - 4);  // without the end code
+    EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), expected);
+}

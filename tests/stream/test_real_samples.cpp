@@ -1,0 +1,153 @@
+// The analysers on program streams written by a real encoder (see
+// tests/data/README.md for how each sample was made). The expected values
+// were obtained independently of the analyser, once, when the samples were
+// made:
+//  - sizes, aspect ratios, frame rates, audio formats and frame counts with
+//    ffprobe -count_frames -show_entries stream=...;
+//  - video start times with ffprobe -show_entries stream=start_time;
+//  - the sectors of the navigation packs (each starts a VOBU) and the pack
+//    where the first intra picture behind each ends, with a short script that
+//    walks the packs and the video elementary stream;
+//  - frames per VOBU from the encoder's GOP length (-g, or 15 / 18 for the
+//    DVD targets); they add up to ffprobe's frame count.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "stream/CVRO_DATA.h"
+#include "support/TempDir.h"
+
+namespace {
+
+std::string Sample(const char* name) {
+    return (std::filesystem::path(__FILE__).parent_path().parent_path() / "data" / name).string();
+}
+
+struct MovieSample {
+    const char* file;
+    DWORD frameRate, width, height;
+    BYTE aspect;
+    DWORD mpeg2, videoBitrate;
+    DWORD sampleRate, audioMode, audioKbps, audioCoding;
+    DWORD frames;
+    __int64 startPts;  // 27 MHz
+    std::vector<DWORD> vobuStarts;  // sectors of the navigation packs
+    std::vector<BYTE> vobuFrames;
+    std::vector<BYTE> firstRef;
+    DWORD sectors;
+};
+
+const std::vector<MovieSample>& Movies() {
+    static const std::vector<MovieSample> samples = {
+        {"pal_mpeg2_mp2_4x3.vob", 25000, 720, 576, 2, 1, 9000000, 48000, 0, 224, 0x400000, 50, 14580000,
+         {0, 34, 73, 113}, {15, 15, 15, 5}, {15, 20, 20, 20}, 149},
+        {"ntsc_mpeg2_ac3_16x9.vob", 29970, 720, 480, 3, 1, 9000000, 48000, 0, 192, 0, 60, 14400900,
+         {0, 32, 67, 103}, {18, 18, 18, 6}, {14, 17, 17, 17}, 135},
+        {"pal_mpeg2_lpcm_16x9.vob", 25000, 720, 576, 3, 1, 9000000, 48000, 0, 1536, 0x800000, 50, 14580000,
+         {0, 34, 111, 201}, {15, 15, 15, 5}, {15, 20, 22, 21}, 312},
+        // MPEG-1 video codes its bit rate as 0x3FFFF ("variable").
+        {"ntsc_mpeg1_mp2_4x3.vob", 29970, 352, 240, 2, 0, 0x3FFFF * 400, 48000, 0, 224, 0x400000, 60, 14400900,
+         {0, 14, 31, 50}, {15, 15, 15, 15}, {7, 8, 8, 8}, 79},
+    };
+    return samples;
+}
+
+}  // namespace
+
+TEST(RealSamples, MovieRecordsMatchTheEncodersStreams) {
+    for (const MovieSample& s : Movies()) {
+        SCOPED_TRACE(s.file);
+        CVR_MOVIE movie;
+        ASSERT_EQ(movie.fnCheckAppendVOB(Sample(s.file).c_str(), nullptr, 0), 1) << movie.fnGetLastErrorDetail();
+        const VR_MPEGFILE_INFO& i = movie.m_MpegFileInfo;
+        EXPECT_EQ(i.dwFrameRate, s.frameRate);
+        EXPECT_EQ(i.dwWidth, s.width);
+        EXPECT_EQ(i.dwHeight, s.height);
+        EXPECT_EQ(i.bAspectRatio, s.aspect);
+        EXPECT_EQ(i.dwMpeg2, s.mpeg2);
+        EXPECT_EQ(i.dwVideoBitrate, s.videoBitrate);
+        EXPECT_EQ(i.dwSampleRate, s.sampleRate);
+        EXPECT_EQ(i.dwAudioMode, s.audioMode);
+        EXPECT_EQ(i.dwAudioBitrate, s.audioKbps);
+        EXPECT_EQ(i.dwAudioCodingBits, s.audioCoding);
+        EXPECT_EQ(i.dwFrameNs, s.frames);
+        EXPECT_EQ(i.llVideoStartPTS, s.startPts);
+        EXPECT_EQ(i.llVideoEndPTS, s.startPts + __int64(s.frames) * (s.frameRate == 25000 ? 1080000 : 900900));
+        ASSERT_EQ(i.dwVOBUNs, s.vobuStarts.size());
+        DWORD frames = 0;
+        for (size_t k = 0; k < s.vobuStarts.size(); ++k) {
+            EXPECT_EQ(i.pVOBUTable[k].dwVOBUAddr, s.vobuStarts[k]) << k;
+            EXPECT_EQ(i.pVOBUTable[k].bVOBUFrames, s.vobuFrames[k]) << k;
+            EXPECT_EQ(i.pVOBUTable[k].b1stRefSz, s.firstRef[k]) << k;
+            frames += i.pVOBUTable[k].bVOBUFrames;
+        }
+        EXPECT_EQ(frames, s.frames);
+        EXPECT_EQ(i.pVOBUTable[i.dwVOBUNs].dwVOBUAddr, s.sectors);
+        EXPECT_EQ(std::filesystem::file_size(Sample(s.file)), uint64_t(s.sectors) * 2048);
+
+        CVR_MOVIE quick;
+        ASSERT_EQ(quick.fnCheckAppendVOB(Sample(s.file).c_str(), nullptr, 1), 1);
+        EXPECT_EQ(quick.m_MpegFileInfo.dwFrameRate, s.frameRate);
+        EXPECT_EQ(quick.m_MpegFileInfo.dwWidth, s.width);
+    }
+}
+
+TEST(RealSamples, OtherPackSizesAreRefused) {
+    // A video CD's 2324-byte packs, and an MPEG-1 system stream whose pack
+    // headers come only every few 2048-byte packets.
+    for (const char* file : {"pal_vcd.mpg", "mpeg1_system_packs.mpg"}) {
+        CVR_MOVIE movie;
+        CVR_STILL still;
+        EXPECT_EQ(movie.fnCheckAppendVOB(Sample(file).c_str(), nullptr, 0), 0) << file;
+        EXPECT_EQ(movie.m_dwLastError, DWORD(VRO_ERR_PACK_SIZE)) << movie.fnGetLastErrorDetail();
+        EXPECT_EQ(still.fnCheckAppendVOB(Sample(file).c_str()), 0) << file;
+        EXPECT_EQ(still.m_dwLastError, DWORD(VRO_ERR_PACK_SIZE));
+    }
+    CVR_MOVIE movie;
+    movie.fnCheckAppendVOB(Sample("pal_vcd.mpg").c_str(), nullptr, 0);
+    EXPECT_NE(std::string(movie.fnGetLastErrorDetail()).find("2324"), std::string::npos);
+}
+
+TEST(RealSamples, StillPicturesAndTheirAudioAreLaidOutForTheStillStream) {
+    // Two encoder outputs back to back: a picture with one second of MPEG
+    // audio (42 frames; the encoder put its first audio pack, sector 2,
+    // between the picture's video packs) and a picture without audio.
+    const std::string path = Sample("still_pal_2pictures.vob");
+    TempDir dir;
+    CVR_STILL still;
+    ASSERT_EQ(still.fnInit(dir.Path().c_str(), VRO_INIT_NEW), 1);
+    ASSERT_EQ(still.fnCheckAppendVOB(path.c_str()), 1) << still.fnGetLastErrorDetail();
+    const VR_MPEGFILE_INFO& i = still.m_MpegFileInfo;
+    EXPECT_EQ(i.dwFrameNs, 2u);
+    EXPECT_EQ(i.dwFrameRate, 25000u);
+    EXPECT_EQ(i.dwWidth, 720u);
+    EXPECT_EQ(i.dwHeight, 576u);
+    EXPECT_EQ(i.bAspectRatio, 2);
+    EXPECT_EQ(i.dwMpeg2, 1u);
+    EXPECT_EQ(i.dwSampleRate, 48000u);
+    EXPECT_EQ(i.dwAudioBitrate, 224u);
+    EXPECT_EQ(i.dwAudioMode, 0u);
+    EXPECT_EQ(i.dwAudioCodingBits, 0x400000u);
+    const VR_VOBU_ELEMENT* t = i.pVOBUTable;
+    EXPECT_EQ(t[0].dwVOBUAddr, 0u);
+    EXPECT_EQ(t[0].b1stRefSz, 14) << "navigation pack and 13 video packs";
+    EXPECT_EQ(t[0].dwAudioPartSz, 14u);
+    EXPECT_EQ(t[0].dwAudioFrames, 42u);
+    EXPECT_EQ(t[1].dwVOBUAddr, 28u);
+    EXPECT_EQ(t[1].b1stRefSz, 6);
+    EXPECT_EQ(t[1].dwAudioPartSz, 0u);
+    EXPECT_EQ(t[2].dwVOBUAddr, 34u);
+
+    ASSERT_EQ(still.fnAddVOBToList(&still.m_MpegFileInfo), 1);
+    ASSERT_EQ(still.fnAppendVOBListToVRO(nullptr), 1);
+    const std::vector<unsigned char> source = ReadWholeFile(path);
+    std::vector<size_t> order = {0, 1};
+    for (size_t p = 3; p <= 14; ++p) order.push_back(p);
+    order.push_back(2);
+    for (size_t p = 15; p <= 33; ++p) order.push_back(p);
+    std::vector<unsigned char> expected;
+    for (size_t p : order) expected.insert(expected.end(), source.begin() + long(p * 2048), source.begin() + long((p + 1) * 2048));
+    EXPECT_EQ(ReadWholeFile(dir.File("VR_STILL.VRO")), expected);
+}
