@@ -64,7 +64,10 @@ public:
         m_refOpen = false;
     }
     // Closes the table behind the last of `packs` sectors and checks what
-    // the time map can hold. *frames gets the number of video frames.
+    // the time map can hold. *frames gets the number of video frames: the
+    // sum over the VOBUs, so that the table and the total agree also when a
+    // VOBU holds an odd number of field pictures (its lone field counts as a
+    // frame).
     bool Close(uint64_t packs, DWORD* frames, AnalysisError* error) {
         if (m_table.empty()) Push(0);
         if (m_table.size() > kMaxVobus) {
@@ -72,7 +75,7 @@ public:
             error->reason = "has " + std::to_string(m_table.size()) + " VOBUs; a recording holds at most 65535";
             return false;
         }
-        uint64_t fields = 0;
+        uint64_t total = 0;
         for (size_t i = 0; i < m_table.size(); ++i) {
             const uint64_t next = i + 1 < m_table.size() ? m_table[i + 1].dwVOBUAddr : packs;
             const uint64_t sectors = next - m_table[i].dwVOBUAddr;
@@ -92,10 +95,10 @@ public:
                 return false;
             }
             m_table[i].bVOBUFrames = static_cast<BYTE>(vobuFrames);
-            fields += m_fields[i];
+            total += vobuFrames;
         }
         m_table.push_back(VR_VOBU_ELEMENT{static_cast<DWORD>(packs), 0, 0, 0, 0});
-        *frames = static_cast<DWORD>(fields / 2);
+        *frames = static_cast<DWORD>(total);
         return true;
     }
     std::vector<VR_VOBU_ELEMENT>& Table() { return m_table; }

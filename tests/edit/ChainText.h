@@ -42,15 +42,4 @@ inline std::string Describe(PGCI& record) {
     return text;
 }
 
-// Appends a movie cell of VOB vob from start to end with entry points at the
-// given times (27 MHz counts).
-inline bool AppendCell(PGCI& record, WORD vob, __int64 start, __int64 end, const std::vector<__int64>& entries) {
-    CPGCI chain(&record);
-    if (!chain.fnADD_UD_Movie_Cell(Ptm(start).data(), Ptm(end).data(), vob, -1)) return false;
-    const WORD c = chain.fnGet_wCI_SRP_Ns();
-    for (size_t i = 0; i < entries.size(); ++i)
-        if (!chain.fnADD_Movie_Entry_Point(c, static_cast<WORD>(i), Ptm(entries[i]).data(), nullptr)) return false;
-    return true;
-}
-
 #endif

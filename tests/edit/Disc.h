@@ -42,19 +42,8 @@ struct Disc {
 
     // A still-picture group of two pictures, as a cell of the original chain.
     void AddStill() {
-        std::vector<VR_VOBU_ELEMENT> pictures = {{0, 2, 0, 1, 100}, {3, 2, 0, 0, 0}, {6, 0, 0, 0, 0}};
-        VR_MPEGFILE_INFO still{};
-        still.dwFrameRate = 25000;
-        still.dwWidth = 720;
-        still.dwHeight = 576;
-        still.dwMpeg2 = 1;
-        still.bAspectRatio = 3;
-        still.dwSampleRate = 48000;
-        still.dwAudioBitrate = 192;
-        still.dwAudioCodingBits = 0x400000;
-        still.dwFrameNs = 2;
-        still.pVOBUTable = pictures.data();
-        ASSERT_EQ(m->m_pS_AVFIT->fnADD_Program(&still), 1);
+        Recording still = TwoStillPictures();
+        ASSERT_EQ(m->m_pS_AVFIT->fnADD_Program(&still.info), 1);
         S_AVFI& groups = *Model().pS_AVFIT->pS_AVFI;
         ASSERT_EQ(m->m_pORG_PGCI->fnADD_Still_Pic_Program(&groups.vogi.back(), static_cast<WORD>(groups.vogi.size())),
                   1);

@@ -1,6 +1,7 @@
 // Editing the cells and entry points of one program chain.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "ChainText.h"
@@ -31,47 +32,62 @@ const char* const kBase = "0-5[1,3] 5-40[10,20,30] 40-50[] 50-60[52]";
 
 }  // namespace
 
-TEST(ChainEdit, DivideAndDeleteAMiddleEntryPoint) {
-    Chain c;
-    ASSERT_EQ(c.Text(), kBase);
-    ASSERT_EQ(c.pgci.fnDevideCell(2, 1), 1);
-    EXPECT_EQ(c.Text(), "0-5[1,3] 5-20[10] 20-40[20,30] 40-50[] 50-60[52]");
-
-    Chain d;
-    ASSERT_EQ(d.pgci.fnDEL_Movie_Entry_Point(2, 2), 1);
-    EXPECT_EQ(d.Text(), "0-5[1,3] 5-20[10] 30-40[30] 40-50[] 50-60[52]") << "20 s to 30 s is gone";
-    // By global number: entry point 4 is the same one.
-    Chain g;
-    ASSERT_EQ(g.pgci.fnDEL_Movie_Entry_Point(WORD{4}), 1);
-    EXPECT_EQ(g.Text(), d.Text());
+// One edit each on a fresh kBase chain, and the chain it leaves.
+TEST(ChainEdit, OneEditOnTheBaseChain) {
+    auto at = [](double seconds) { return static_cast<__int64>(seconds * kSecond); };
+    const struct {
+        const char* what;
+        std::function<int(CPGCI&)> edit;
+        const char* after;
+    } cases[] = {
+        {"divide cell 2 at its second entry point", [](CPGCI& p) { return p.fnDevideCell(2, 1); },
+         "0-5[1,3] 5-20[10] 20-40[20,30] 40-50[] 50-60[52]"},
+        {"delete a middle entry point: 20 s to 30 s is gone", [](CPGCI& p) { return p.fnDEL_Movie_Entry_Point(2, 2); },
+         "0-5[1,3] 5-20[10] 30-40[30] 40-50[] 50-60[52]"},
+        {"the same by global number", [](CPGCI& p) { return p.fnDEL_Movie_Entry_Point(WORD{4}); },
+         "0-5[1,3] 5-20[10] 30-40[30] 40-50[] 50-60[52]"},
+        {"a cell's last entry point trims its continuation", [](CPGCI& p) { return p.fnDEL_Movie_Entry_Point(2, 3); },
+         "0-5[1,3] 5-30[10,20] 52-60[52]"},
+        {"a later cell's only entry point: the part before it stays",
+         [](CPGCI& p) { return p.fnDEL_Movie_Entry_Point(4, 1); }, "0-5[1,3] 5-40[10,20,30] 40-50[] 50-52[]"},
+        {"the first cell loses what lies before its first entry point",
+         [](CPGCI& p) { return p.fnDEL_Movie_Entry_Point(1, 1); }, "3-5[3] 5-40[10,20,30] 40-50[] 50-60[52]"},
+        {"cell 2 continues the segment of 3 s up to 10 s", [](CPGCI& p) { return p.fnDEL_Movie_Entry_Point(1, 2); },
+         "0-3[1] 10-40[10,20,30] 40-50[] 50-60[52]"},
+        {"divide the first cell at its first entry point", [](CPGCI& p) { return p.fnDevideCell(1, 0); },
+         "1-5[1,3] 5-40[10,20,30] 40-50[] 50-60[52]"},
+        {"combine in a cell", [](CPGCI& p) { return p.fnCombine_UD_Cell_EntryPoint(2, 1, 2, 2); },
+         "0-5[1,3] 5-40[10,30] 40-50[] 50-60[52]"},
+        {"combine across", [](CPGCI& p) { return p.fnCombine_EntryPoint(2, 4); }, "0-5[1,3] 5-40[30] 40-50[] 50-60[52]"},
+        {"combine wide", [](CPGCI& p) { return p.fnCombine_EntryPoint(5, 6); },
+         "0-5[1,3] 5-40[10,20,30] 40-50[] 50-60[]"},
+        {"combine one with itself", [](CPGCI& p) { return p.fnCombine_EntryPoint(3, 3); }, kBase},
+        {"insert 15 s after entry point 5", [&](CPGCI& p) { return p.fnADD_Movie_Entry_Point(5, at(15), nullptr); },
+         "0-5[1,3] 5-40[10,20,30] 40-50[45] 50-60[52]"},
+        {"insert within the cell", [&](CPGCI& p) { return p.fnADD_Movie_Entry_Point(3, at(5), nullptr); },
+         "0-5[1,3] 5-40[10,15,20,30] 40-50[] 50-60[52]"},
+        {"insert across the whole of cell 3", [&](CPGCI& p) { return p.fnADD_Movie_Entry_Point(5, at(21), nullptr); },
+         "0-5[1,3] 5-40[10,20,30] 40-50[] 50-60[51,52]"},
+        {"insert at the end", [&](CPGCI& p) { return p.fnADD_Movie_Entry_Point(6, at(8), nullptr); },
+         "0-5[1,3] 5-40[10,20,30] 40-50[] 50-60[52,60]"},
+        {"insert at a time after a global entry point",
+         [](CPGCI& p) { return p.fnADD_Movie_Entry_Point(WORD{3}, Ptm(12 * kSecond).data(), nullptr); },
+         "0-5[1,3] 5-40[10,12,20,30] 40-50[] 50-60[52]"},
+    };
+    for (const auto& c : cases) {
+        Chain chain;
+        ASSERT_EQ(chain.Text(), kBase);
+        EXPECT_EQ(c.edit(chain.pgci), 1) << c.what;
+        EXPECT_EQ(chain.Text(), c.after) << c.what;
+    }
+    // Zero: at the entry point itself, right after it.
+    Chain within;
+    ASSERT_EQ(within.pgci.fnADD_Movie_Entry_Point(3, at(5), nullptr), 1);
+    ASSERT_EQ(within.pgci.fnADD_Movie_Entry_Point(3, at(0), nullptr), 1);
+    EXPECT_EQ(within.Text(), "0-5[1,3] 5-40[10,10,15,20,30] 40-50[] 50-60[52]");
 }
 
-TEST(ChainEdit, DeletingACellsLastEntryPointTrimsItsContinuation) {
-    Chain c;
-    ASSERT_EQ(c.pgci.fnDEL_Movie_Entry_Point(2, 3), 1);
-    EXPECT_EQ(c.Text(), "0-5[1,3] 5-30[10,20] 52-60[52]");
-
-    // The only entry point of a later cell: the part before it stays, as
-    // the end of the segment before.
-    Chain d;
-    ASSERT_EQ(d.pgci.fnDEL_Movie_Entry_Point(4, 1), 1);
-    EXPECT_EQ(d.Text(), "0-5[1,3] 5-40[10,20,30] 40-50[] 50-52[]");
-}
-
-TEST(ChainEdit, TheFirstCellLosesWhatLiesBeforeItsFirstEntryPoint) {
-    Chain middle;
-    ASSERT_EQ(middle.pgci.fnDEL_Movie_Entry_Point(1, 1), 1);
-    EXPECT_EQ(middle.Text(), "3-5[3] 5-40[10,20,30] 40-50[] 50-60[52]");
-
-    // Cell 2 continues the segment of 3 s up to its entry point at 10 s.
-    Chain last;
-    ASSERT_EQ(last.pgci.fnDEL_Movie_Entry_Point(1, 2), 1);
-    EXPECT_EQ(last.Text(), "0-3[1] 10-40[10,20,30] 40-50[] 50-60[52]");
-
-    Chain divided;
-    ASSERT_EQ(divided.pgci.fnDevideCell(1, 0), 1);
-    EXPECT_EQ(divided.Text(), "1-5[1,3] 5-40[10,20,30] 40-50[] 50-60[52]");
-
+TEST(ChainEdit, DeletingTheOnlyEntryPointTakesTheCellAndItsContinuation) {
     Chain only(false);
     ASSERT_TRUE(AppendCell(only.record, 1, 0, 5 * kSecond, {kSecond}));
     ASSERT_TRUE(AppendCell(only.record, 1, 5 * kSecond, 9 * kSecond, {}));
@@ -81,52 +97,10 @@ TEST(ChainEdit, TheFirstCellLosesWhatLiesBeforeItsFirstEntryPoint) {
     EXPECT_EQ(only.pgci.fnDEL_Movie_Entry_Point(WORD{1}), 0);
 }
 
-TEST(ChainEdit, Combine) {
-    Chain c;
-    ASSERT_EQ(c.pgci.fnCombine_UD_Cell_EntryPoint(2, 1, 2, 2), 1);
-    EXPECT_EQ(c.Text(), "0-5[1,3] 5-40[10,30] 40-50[] 50-60[52]");
-
-    Chain across;
-    ASSERT_EQ(across.pgci.fnCombine_EntryPoint(2, 4), 1);
-    EXPECT_EQ(across.Text(), "0-5[1,3] 5-40[30] 40-50[] 50-60[52]");
-    Chain wide;
-    ASSERT_EQ(wide.pgci.fnCombine_EntryPoint(5, 6), 1);
-    EXPECT_EQ(wide.Text(), "0-5[1,3] 5-40[10,20,30] 40-50[] 50-60[]");
-    Chain same;
-    ASSERT_EQ(same.pgci.fnCombine_EntryPoint(3, 3), 1);
-    EXPECT_EQ(same.Text(), kBase);
-}
-
-TEST(ChainEdit, InsertAtATimeOffsetFollowsTheVideo) {
+TEST(ChainEdit, InsertAtATimeOffsetStopsAtLaterEntryPointsAndStillCells) {
     auto insert = [](Chain& c, WORD n, double seconds) {
         return c.pgci.fnADD_Movie_Entry_Point(n, static_cast<__int64>(seconds * kSecond), nullptr);
     };
-    Chain c;
-    ASSERT_EQ(insert(c, 5, 15), 1);
-    EXPECT_EQ(c.Text(), "0-5[1,3] 5-40[10,20,30] 40-50[45] 50-60[52]");
-
-    Chain within;
-    ASSERT_EQ(insert(within, 3, 5), 1);
-    EXPECT_EQ(within.Text(), "0-5[1,3] 5-40[10,15,20,30] 40-50[] 50-60[52]");
-    ASSERT_EQ(insert(within, 3, 0), 1) << "zero: at the entry point itself, right after it";
-    EXPECT_EQ(within.Text(), "0-5[1,3] 5-40[10,10,15,20,30] 40-50[] 50-60[52]");
-
-    Chain two;
-    ASSERT_EQ(insert(two, 5, 21), 1) << "across the whole of cell 3";
-    EXPECT_EQ(two.Text(), "0-5[1,3] 5-40[10,20,30] 40-50[] 50-60[51,52]");
-    Chain end;
-    ASSERT_EQ(insert(end, 6, 8), 1);
-    EXPECT_EQ(end.Text(), "0-5[1,3] 5-40[10,20,30] 40-50[] 50-60[52,60]");
-
-    Chain refused;
-    EXPECT_EQ(insert(refused, 3, 11), 0) << "would pass the entry point at 20 s";
-    EXPECT_EQ(insert(refused, 5, 22), 0) << "would reach cell 4's entry point";
-    EXPECT_EQ(insert(refused, 6, 9), 0) << "past the last cell";
-    EXPECT_EQ(insert(refused, 0, 1), 0);
-    EXPECT_EQ(insert(refused, 7, 1), 0);
-    EXPECT_EQ(insert(refused, 3, -1), 0);
-    EXPECT_EQ(refused.Text(), kBase);
-
     // A later cell whose first entry point lies at or before the time.
     Chain blocked(false);
     ASSERT_TRUE(AppendCell(blocked.record, 1, 0, 40 * kSecond, {30 * kSecond}));
@@ -143,15 +117,6 @@ TEST(ChainEdit, InsertAtATimeOffsetFollowsTheVideo) {
     ASSERT_TRUE(AppendCell(still.record, 1, 10 * kSecond, 20 * kSecond, {}));
     EXPECT_EQ(insert(still, 1, 6), 0);
     EXPECT_EQ(insert(still, 2, 0), 0) << "no movie entry point in a still cell";
-}
-
-TEST(ChainEdit, InsertAfterAGlobalEntryPoint) {
-    Chain c;
-    ASSERT_EQ(c.pgci.fnADD_Movie_Entry_Point(WORD{3}, Ptm(12 * kSecond).data(), nullptr), 1);
-    EXPECT_EQ(c.Text(), "0-5[1,3] 5-40[10,12,20,30] 40-50[] 50-60[52]");
-    EXPECT_EQ(c.pgci.fnADD_Movie_Entry_Point(WORD{3}, Ptm(45 * kSecond).data(), nullptr), 0) << "outside the cell";
-    EXPECT_EQ(c.pgci.fnADD_Movie_Entry_Point(WORD{0}, Ptm(0).data(), nullptr), 0);
-    EXPECT_EQ(c.pgci.fnADD_Movie_Entry_Point(WORD{8}, Ptm(0).data(), nullptr), 0);
 }
 
 TEST(ChainEdit, ADuplicateHasItsOwnEntryPoints) {
@@ -183,6 +148,18 @@ TEST(ChainEdit, StillCells) {
 
 TEST(ChainEdit, RefusedCallsChangeNothing) {
     Chain c;
+    auto insert = [&](WORD n, double seconds) {
+        return c.pgci.fnADD_Movie_Entry_Point(n, static_cast<__int64>(seconds * kSecond), nullptr);
+    };
+    EXPECT_EQ(insert(3, 11), 0) << "would pass the entry point at 20 s";
+    EXPECT_EQ(insert(5, 22), 0) << "would reach cell 4's entry point";
+    EXPECT_EQ(insert(6, 9), 0) << "past the last cell";
+    EXPECT_EQ(insert(0, 1), 0);
+    EXPECT_EQ(insert(7, 1), 0);
+    EXPECT_EQ(insert(3, -1), 0);
+    EXPECT_EQ(c.pgci.fnADD_Movie_Entry_Point(WORD{3}, Ptm(45 * kSecond).data(), nullptr), 0) << "outside the cell";
+    EXPECT_EQ(c.pgci.fnADD_Movie_Entry_Point(WORD{0}, Ptm(0).data(), nullptr), 0);
+    EXPECT_EQ(c.pgci.fnADD_Movie_Entry_Point(WORD{8}, Ptm(0).data(), nullptr), 0);
     EXPECT_EQ(c.pgci.fnDevideCell(0, 0), 0);
     EXPECT_EQ(c.pgci.fnDevideCell(5, 0), 0);
     EXPECT_EQ(c.pgci.fnDevideCell(2, 3), 0) << "no entry point 4 to split at";

@@ -11,8 +11,9 @@
 #include <vector>
 
 #include "api/vrmangr.h"
+#include "support/Cells.h"
+#include "support/ProgramStream.h"
 #include "support/Recording.h"
-#include "support/TableIO.h"
 #include "support/TempDir.h"
 #include "tables/CCI.h"
 #include "tables/CM_AVFIT.h"
@@ -24,17 +25,6 @@
 
 constexpr __int64 kVobu = 12 * kFrame625;  // one VOBU of UniformRecording
 constexpr __int64 kStart = 27000000;  // video start of the recordings
-
-// An MPEG video sequence header (720x576, 4:3, 25 frames/s) with the given
-// bit_rate_value, in units of 400 bit/s.
-inline std::vector<unsigned char> SequenceHeader(uint32_t bitRateValue) {
-    std::vector<unsigned char> b = {0x00, 0x00, 0x01, 0xB3, 0x2D, 0x02, 0x40, 0x23};
-    // bit_rate_value (18), marker (1), vbv_buffer_size_value (10) = 112,
-    // constrained_parameters_flag and both matrix flags 0.
-    const uint64_t bits = (uint64_t{bitRateValue} << 14) | (1u << 13) | (112u << 3);
-    for (int shift = 24; shift >= 0; shift -= 8) b.push_back(static_cast<unsigned char>(bits >> shift));
-    return b;
-}
 
 class QueryDisc {
 public:
@@ -54,7 +44,9 @@ public:
     std::string AddMovie(Recording& r, const std::string& name, uint32_t bitRateValue, bool cell = true) {
         const std::string path = dir.File(name);
         std::vector<unsigned char> bytes(size_t{r.table[r.info.dwVOBUNs].dwVOBUAddr} * 2048, 0);
-        const std::vector<unsigned char> header = SequenceHeader(bitRateValue);
+        ps::VideoParams video;  // 720x576, 4:3, 25 frames/s
+        video.bitRate400 = bitRateValue;
+        const std::vector<unsigned char> header = ps::SequenceHeader(video);
         for (DWORD i = 0; i < r.info.dwVOBUNs; ++i) {
             std::copy(header.begin(), header.end(), bytes.begin() + long{r.table[i].dwVOBUAddr} * 2048);
         }
@@ -115,15 +107,8 @@ public:
     CVR_MANGR* m;
 };
 
-// Appends a movie cell over [start, end] of VOB vob to the chain, with entry
-// points at the given times.
 inline void AddCell(PGCI* chain, WORD vob, __int64 start, __int64 end, const std::vector<__int64>& entryPoints) {
-    CPGCI c(chain);
-    ASSERT_EQ(c.fnADD_UD_Movie_Cell(Ptm(start).data(), Ptm(end).data(), vob, -1), 1);
-    const WORD cell = c.fnGet_wCI_SRP_Ns();
-    for (size_t i = 0; i < entryPoints.size(); ++i) {
-        ASSERT_EQ(c.fnADD_Movie_Entry_Point(cell, static_cast<WORD>(i), Ptm(entryPoints[i]).data(), nullptr), 1);
-    }
+    ASSERT_TRUE(AppendCell(*chain, vob, start, end, entryPoints));
 }
 
 // Three cells over one VOB of eight VOBUs from kStart: A (VOBUs 0-2, entry

@@ -3,6 +3,7 @@
 #ifndef VRMANGR_TESTS_STREAM_ANALYSER_FIXTURES_H
 #define VRMANGR_TESTS_STREAM_ANALYSER_FIXTURES_H
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,26 @@
 #include "support/TempDir.h"
 
 constexpr int64_t kPts0 = 90000;  // the first picture is shown at 1 s
+
+// A record's stream attributes: frame rate, width, height, aspect code,
+// MPEG-2, video bit/s, sampling rate, audio mode, audio kbit/s, audio coding.
+using Attributes = std::array<DWORD, 10>;
+inline Attributes AttributesOf(const VR_MPEGFILE_INFO& i) {
+    return {i.dwFrameRate,    i.dwWidth,      i.dwHeight,     i.bAspectRatio,   i.dwMpeg2,
+            i.dwVideoBitrate, i.dwSampleRate, i.dwAudioMode,  i.dwAudioBitrate, i.dwAudioCodingBits};
+}
+
+// A still record's picture table, closing element included, as {sector,
+// video sectors, audio sectors, audio frames} per picture.
+using Layout = std::vector<std::array<DWORD, 4>>;
+inline Layout LayoutOf(const VR_MPEGFILE_INFO& i) {
+    Layout out;
+    for (DWORD k = 0; k <= i.dwFrameNs; ++k) {
+        const VR_VOBU_ELEMENT& e = i.pVOBUTable[k];
+        out.push_back({e.dwVOBUAddr, e.b1stRefSz, e.dwAudioPartSz, e.dwAudioFrames});
+    }
+    return out;
+}
 
 inline std::string WriteStream(const TempDir& dir, const std::string& name, const ps::Bytes& bytes) {
     const std::string path = dir.File(name);

@@ -61,16 +61,7 @@ TEST(MovieAnalyser, GopHeadersStartVobusWithoutNavigationPacks) {
     Movie a;
     ASSERT_EQ(a.Check(path), 1) << a.movie.fnGetLastErrorDetail();
     const VR_MPEGFILE_INFO& i = a.Info();
-    EXPECT_EQ(i.dwFrameRate, 25000u);
-    EXPECT_EQ(i.dwWidth, 720u);
-    EXPECT_EQ(i.dwHeight, 576u);
-    EXPECT_EQ(i.bAspectRatio, 2);
-    EXPECT_EQ(i.dwMpeg2, 1u);
-    EXPECT_EQ(i.dwVideoBitrate, 8000000u);
-    EXPECT_EQ(i.dwSampleRate, 48000u);
-    EXPECT_EQ(i.dwAudioMode, 0u);
-    EXPECT_EQ(i.dwAudioBitrate, 224u);
-    EXPECT_EQ(i.dwAudioCodingBits, 0x400000u);
+    EXPECT_EQ(AttributesOf(i), (Attributes{25000, 720, 576, 2, 1, 8000000, 48000, 0, 224, 0x400000}));
     EXPECT_EQ(i.dwFrameNs, 36u);
     EXPECT_EQ(i.llVideoStartPTS, kPts0 * 300);
     EXPECT_EQ(i.llVideoEndPTS, (kPts0 + 36 * 3600) * 300) << "last picture + one frame";
@@ -150,6 +141,28 @@ TEST(MovieAnalyser, TimesFollowDisplayOrderAndFieldPictures) {
     EXPECT_EQ(t[1].bVOBUFrames, 2);
     EXPECT_EQ(t[1].b1stRefSz, m.UnitAt(secondField).lastPack - t[1].dwVOBUAddr + 1)
         << "the reference picture ends with its second field";
+}
+
+// Found by fuzzing: a VOBU ending on a lone field picture counted it as a
+// frame, but the total rounded it away, so the VOBU table described more
+// frames than the recording (the fuzz input: a navigation-pack stream whose
+// second field was damaged).
+TEST(MovieAnalyser, LoneFieldPicturesCountTheSameInTheTableAndTheTotal) {
+    TempDir dir;
+    ps::Muxer m;
+    m.NavPack();
+    m.Video(ps::Cat({ps::SequenceHeaders(kPal), ps::GroupHeader(), ps::Picture(ps::I, 0, 3000)}), kPts0);
+    m.Video(ps::Picture(ps::P, 1, 900, true, 1));  // a top field without its bottom field
+    m.NavPack();
+    m.Video(ps::Cat({ps::GroupHeader(), ps::Picture(ps::I, 0, 3000)}), kPts0 + 2 * 3600);
+    const std::string path = WriteStream(dir, "lone_field.mpg", m.Out());
+    Movie a;
+    ASSERT_EQ(a.Check(path), 1) << a.movie.fnGetLastErrorDetail();
+    ASSERT_EQ(a.Info().dwVOBUNs, 2u);
+    const auto t = a.Table();
+    EXPECT_EQ(t[0].bVOBUFrames, 2);
+    EXPECT_EQ(t[1].bVOBUFrames, 1);
+    EXPECT_EQ(a.Info().dwFrameNs, 3u) << "the sum of the VOBUs' frames";
 }
 
 TEST(MovieAnalyser, PtsWrapsAndMissingTimes) {

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "analyser_fixtures.h"
 #include "stream/CVRO_DATA.h"
 #include "support/TempDir.h"
 
@@ -62,16 +63,8 @@ TEST(RealSamples, MovieRecordsMatchTheEncodersStreams) {
         CVR_MOVIE movie;
         ASSERT_EQ(movie.fnCheckAppendVOB(Sample(s.file).c_str(), nullptr, 0), 1) << movie.fnGetLastErrorDetail();
         const VR_MPEGFILE_INFO& i = movie.m_MpegFileInfo;
-        EXPECT_EQ(i.dwFrameRate, s.frameRate);
-        EXPECT_EQ(i.dwWidth, s.width);
-        EXPECT_EQ(i.dwHeight, s.height);
-        EXPECT_EQ(i.bAspectRatio, s.aspect);
-        EXPECT_EQ(i.dwMpeg2, s.mpeg2);
-        EXPECT_EQ(i.dwVideoBitrate, s.videoBitrate);
-        EXPECT_EQ(i.dwSampleRate, s.sampleRate);
-        EXPECT_EQ(i.dwAudioMode, s.audioMode);
-        EXPECT_EQ(i.dwAudioBitrate, s.audioKbps);
-        EXPECT_EQ(i.dwAudioCodingBits, s.audioCoding);
+        EXPECT_EQ(AttributesOf(i), (Attributes{s.frameRate, s.width, s.height, s.aspect, s.mpeg2, s.videoBitrate,
+                                               s.sampleRate, s.audioMode, s.audioKbps, s.audioCoding}));
         EXPECT_EQ(i.dwFrameNs, s.frames);
         EXPECT_EQ(i.llVideoStartPTS, s.startPts);
         EXPECT_EQ(i.llVideoEndPTS, s.startPts + __int64(s.frames) * (s.frameRate == 25000 ? 1080000 : 900900));
@@ -121,24 +114,10 @@ TEST(RealSamples, StillPicturesAndTheirAudioAreLaidOutForTheStillStream) {
     ASSERT_EQ(still.fnCheckAppendVOB(path.c_str()), 1) << still.fnGetLastErrorDetail();
     const VR_MPEGFILE_INFO& i = still.m_MpegFileInfo;
     EXPECT_EQ(i.dwFrameNs, 2u);
-    EXPECT_EQ(i.dwFrameRate, 25000u);
-    EXPECT_EQ(i.dwWidth, 720u);
-    EXPECT_EQ(i.dwHeight, 576u);
-    EXPECT_EQ(i.bAspectRatio, 2);
-    EXPECT_EQ(i.dwMpeg2, 1u);
-    EXPECT_EQ(i.dwSampleRate, 48000u);
-    EXPECT_EQ(i.dwAudioBitrate, 224u);
-    EXPECT_EQ(i.dwAudioMode, 0u);
-    EXPECT_EQ(i.dwAudioCodingBits, 0x400000u);
-    const VR_VOBU_ELEMENT* t = i.pVOBUTable;
-    EXPECT_EQ(t[0].dwVOBUAddr, 0u);
-    EXPECT_EQ(t[0].b1stRefSz, 14) << "navigation pack and 13 video packs";
-    EXPECT_EQ(t[0].dwAudioPartSz, 14u);
-    EXPECT_EQ(t[0].dwAudioFrames, 42u);
-    EXPECT_EQ(t[1].dwVOBUAddr, 28u);
-    EXPECT_EQ(t[1].b1stRefSz, 6);
-    EXPECT_EQ(t[1].dwAudioPartSz, 0u);
-    EXPECT_EQ(t[2].dwVOBUAddr, 34u);
+    const Attributes attributes{25000, 720, 576, 2, 1, i.dwVideoBitrate, 48000, 0, 224, 0x400000};
+    EXPECT_EQ(AttributesOf(i), attributes);
+    // Picture 1: the navigation pack and 13 video packs, then 14 of audio.
+    EXPECT_EQ(LayoutOf(i), (Layout{{0, 14, 14, 42}, {28, 6, 0, 0}, {34, 0, 0, 0}}));
 
     ASSERT_EQ(still.fnAddVOBToList(&still.m_MpegFileInfo), 1);
     ASSERT_EQ(still.fnAppendVOBListToVRO(nullptr), 1);

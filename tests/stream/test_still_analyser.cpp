@@ -59,15 +59,10 @@ TEST(StillAnalyser, PicturesWithoutAudio) {
     EXPECT_EQ(i.bAspectRatio, 2);
     EXPECT_EQ(i.dwSampleRate, 0u);
     EXPECT_EQ(i.dwAudioBitrate, 0u);
-    const auto t = Table(still);
     ASSERT_EQ(first.size(), 3u);
     ASSERT_EQ(second.size(), 1u);
-    EXPECT_EQ(t[0].dwVOBUAddr, 0u);
-    EXPECT_EQ(t[0].b1stRefSz, 3);
-    EXPECT_EQ(t[0].dwAudioPartSz, 0u);
-    EXPECT_EQ(t[1].dwVOBUAddr, 3u);
-    EXPECT_EQ(t[1].b1stRefSz, 1);
-    EXPECT_EQ(t[2].dwVOBUAddr, 4u) << "behind the last picture";
+    // The closing element lies behind the last picture.
+    EXPECT_EQ(LayoutOf(still.m_MpegFileInfo), (Layout{{0, 3, 0, 0}, {3, 1, 0, 0}, {4, 0, 0, 0}}));
 }
 
 TEST(StillAnalyser, AudioBelongsToThePictureBeforeItAndFollowsItsVideo) {
@@ -104,19 +99,8 @@ TEST(StillAnalyser, AudioBelongsToThePictureBeforeItAndFollowsItsVideo) {
     EXPECT_EQ(i.dwAudioBitrate, 224u);
     EXPECT_EQ(i.dwAudioMode, 0u);
     EXPECT_EQ(i.dwAudioCodingBits, 0x400000u);
-    const auto t = Table(still);
-    EXPECT_EQ(t[0].dwVOBUAddr, 0u);
-    EXPECT_EQ(t[0].b1stRefSz, 5) << "navigation pack and four video packs";
-    EXPECT_EQ(t[0].dwAudioPartSz, 3u);
-    EXPECT_EQ(t[0].dwAudioFrames, 5u);
-    EXPECT_EQ(t[1].dwVOBUAddr, 8u);
-    EXPECT_EQ(t[1].b1stRefSz, 2);
-    EXPECT_EQ(t[1].dwAudioPartSz, 0u);
-    EXPECT_EQ(t[2].dwVOBUAddr, 10u);
-    EXPECT_EQ(t[2].b1stRefSz, 1);
-    EXPECT_EQ(t[2].dwAudioPartSz, 1u);
-    EXPECT_EQ(t[2].dwAudioFrames, 1u);
-    EXPECT_EQ(t[3].dwVOBUAddr, 12u);
+    // Picture 1: the navigation pack and four video packs, three of audio.
+    EXPECT_EQ(LayoutOf(still.m_MpegFileInfo), (Layout{{0, 5, 3, 5}, {8, 2, 0, 0}, {10, 1, 1, 1}, {12, 0, 0, 0}}));
 
     // VR_STILL.VRO receives exactly that layout, behind what is queued.
     ASSERT_EQ(still.fnAddVOBToList(&still.m_MpegFileInfo), 1);

@@ -9,11 +9,13 @@
 #include "stream/CVRO_DATA.h"
 #include "stream/mpeg_bitrate.h"
 #include "stream_fixtures.h"
+#include "support/ProgramStream.h"
 #include "support/TempDir.h"
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
+using ps::Bytes;
+using ps::Cat;
 
 // Appends fields most significant bit first.
 struct BitWriter {
@@ -83,12 +85,6 @@ Bytes SequenceExtension(uint32_t bitRateExtension) {
 }
 
 const Bytes kGop = {0x00, 0x00, 0x01, 0xB8, 0x00, 0x08, 0x00, 0x00};
-
-Bytes Cat(std::initializer_list<Bytes> parts) {
-    Bytes out;
-    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
 
 // File bytes: `before` filler bytes (no start codes), then `content`, then
 // filler up to `total`.

@@ -4,25 +4,21 @@
 
 #include <cstring>
 #include <filesystem>
-#include <memory>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "stream/CVRO_DATA.h"
 #include "stream_fixtures.h"
+#include "support/ProgramStream.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
-
-Bytes Concat(std::initializer_list<Bytes> parts) {
-    Bytes out;
-    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
+using ps::Bytes;
+using ps::Cat;
 
 // A tagged source file of the given number of sectors.
 struct Source {
@@ -125,7 +121,7 @@ TEST(VroAppend, QueuedFilesLandBackToBackAndTheFileEndsBehindThem) {
     ASSERT_EQ(movie.fnAppendVOBListToVRO(nullptr), 1);
     EXPECT_EQ(movie.m_dwVROSize, 9u);
     EXPECT_EQ(movie.fnGetQueuedFileNs(), 0u);
-    EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), Concat({old, a.bytes, b.bytes}));
+    EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), Cat({old, a.bytes, b.bytes}));
 
     // Only the VOB's sectors are copied, not what the source holds behind it.
     MovieRecord twoSectors({1, 1});
@@ -134,7 +130,7 @@ TEST(VroAppend, QueuedFilesLandBackToBackAndTheFileEndsBehindThem) {
     EXPECT_EQ(twoSectors.info.dwVOBStartAddr, 0xDEADBEEFu) << "the manager sets a movie VOB's start";
     ASSERT_EQ(movie.fnAppendVOBListToVRO(nullptr), 1);
     EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")),
-              Concat({old, a.bytes, b.bytes, SectorOf(c.bytes, 0), SectorOf(c.bytes, 1)}));
+              Cat({old, a.bytes, b.bytes, SectorOf(c.bytes, 0), SectorOf(c.bytes, 1)}));
 }
 
 TEST(VroAppend, NewOverAnOldStreamReplacesItOnlyWhenSaved) {
@@ -192,7 +188,7 @@ TEST(VroAppend, StillObjectPlacesEachVogBehindTheQueue) {
     EXPECT_EQ(r3.info.dwVOBStartAddr, 12u);
 
     ASSERT_EQ(still.fnAppendVOBListToVRO(nullptr), 1);
-    EXPECT_EQ(ReadWholeFile(dir.File("VR_STILL.VRO")), Concat({old, s1.bytes, s2.bytes, s3.bytes}));
+    EXPECT_EQ(ReadWholeFile(dir.File("VR_STILL.VRO")), Cat({old, s1.bytes, s2.bytes, s3.bytes}));
     ASSERT_EQ(still.fnAddVOBToList(&r4.info), 1);
     EXPECT_EQ(r4.info.dwVOBStartAddr, 13u);
 }
@@ -228,75 +224,60 @@ TEST(VroQueue, RefusesRecordsThatCannotDescribeTheData) {
     EXPECT_EQ(still.fnAddVOBToList(&largest.info), 1);
 }
 
-namespace {
-
 // A failing append must leave the stream file byte for byte as it was and
 // keep the queue; the same append then succeeds once the cause is gone.
-struct FailingAppend : ::testing::Test {
-    TempDir dir;
-    Bytes old = TaggedFile('o', 3);
-    std::unique_ptr<Source> a, b;
-    ProbedMovie movie;
-
-    void SetUp() override {
+TEST(VroAppend, AFailedAppendChangesNothingAndCanBeRetried) {
+    const struct {
+        const char* what;
+        DWORD error;
+        size_t calls;  // progress reports seen, when counted
+    } cases[] = {{"source removed", VRO_ERR_SOURCE_OPEN, 0},
+                 {"source shorter than queued", VRO_ERR_SOURCE_SHORT, 0},
+                 {"source shrinks after the first file is written", VRO_ERR_SOURCE_SHORT, 0},
+                 {"cancelled in the second block of the second file", VRO_ERR_CANCELLED, 4},
+                 {"cancelled at the last report", VRO_ERR_CANCELLED, 0},
+                 {"recorded data that is gone", VRO_ERR_STREAM_SHORT, 0}};
+    for (size_t k = 0; k < std::size(cases); ++k) {
+        SCOPED_TRACE(cases[k].what);
+        TempDir dir;
+        const Bytes old = TaggedFile('o', 3);
         WriteWholeFile(dir.File("VR_MOVIE.VRO"), old);
-        a = std::make_unique<Source>(dir, 'a', 2);
-        b = std::make_unique<Source>(dir, 'b', 2500);  // several copy blocks
+        Source a(dir, 'a', 2), b(dir, 'b', 2500);  // several copy blocks
+        ProbedMovie movie;
         ASSERT_EQ(movie.fnInit(dir.Path().c_str(), VRO_INIT_OPEN), 1);
-        ASSERT_EQ(QueueMovie(movie, *a), 1);
-        ASSERT_EQ(QueueMovie(movie, *b), 1);
-    }
-    void ExpectUnchangedThenRetry(DWORD error) {
-        EXPECT_EQ(movie.m_dwLastError, error) << movie.fnGetLastErrorDetail();
+        ASSERT_EQ(QueueMovie(movie, a), 1);
+        ASSERT_EQ(QueueMovie(movie, b), 1);
+        switch (k) {
+            case 0: fs::remove(b.path); break;
+            case 1: fs::resize_file(b.path, 2499 * kSector + 2047); break;
+            case 2: movie.shrink = b.path; break;
+            case 3: movie.cancelAt = 3; break;
+            case 4: movie.cancelWhenDone = true; break;
+            default: fs::resize_file(dir.File("VR_MOVIE.VRO"), kSector); break;
+        }
+        EXPECT_EQ(movie.fnAppendVOBListToVRO(Record), 0);
+        EXPECT_EQ(movie.m_dwLastError, cases[k].error) << movie.fnGetLastErrorDetail();
+        if (cases[k].calls) {
+            EXPECT_EQ(movie.seen.size(), cases[k].calls);
+        }
+        if (k == 0) {
+            EXPECT_NE(std::string(movie.fnGetLastErrorDetail()).find(b.path), std::string::npos);
+        }
+        if (cases[k].error == VRO_ERR_STREAM_SHORT) {  // appending would misplace every file
+            EXPECT_EQ(fs::file_size(dir.File("VR_MOVIE.VRO")), kSector);
+            continue;
+        }
         EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), old);
         EXPECT_EQ(movie.m_dwVROSize, 3u);
         EXPECT_EQ(movie.fnGetQueuedFileNs(), 2u);
-        WriteWholeFile(b->path, b->bytes);
+        WriteWholeFile(b.path, b.bytes);
+        movie.cancelAt = -1;
+        movie.cancelWhenDone = false;
+        movie.shrink.clear();
         ASSERT_EQ(movie.fnAppendVOBListToVRO(nullptr), 1);
-        EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), Concat({old, a->bytes, b->bytes}));
+        EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), Cat({old, a.bytes, b.bytes}));
         EXPECT_EQ(movie.m_dwVROSize, 2505u);
     }
-};
-
-}  // namespace
-
-TEST_F(FailingAppend, UnreadableSource) {
-    fs::remove(b->path);
-    EXPECT_EQ(movie.fnAppendVOBListToVRO(nullptr), 0);
-    EXPECT_NE(std::string(movie.fnGetLastErrorDetail()).find(b->path), std::string::npos);
-    ExpectUnchangedThenRetry(VRO_ERR_SOURCE_OPEN);
-}
-
-TEST_F(FailingAppend, SourceShorterThanQueued) {
-    fs::resize_file(b->path, 2499 * kSector + 2047);
-    EXPECT_EQ(movie.fnAppendVOBListToVRO(nullptr), 0);
-    ExpectUnchangedThenRetry(VRO_ERR_SOURCE_SHORT);
-}
-
-TEST_F(FailingAppend, SourceShrinksAfterTheFirstFileIsWritten) {
-    movie.shrink = b->path;
-    EXPECT_EQ(movie.fnAppendVOBListToVRO(Record), 0);
-    ExpectUnchangedThenRetry(VRO_ERR_SOURCE_SHORT);
-}
-
-TEST_F(FailingAppend, CallbackCancelsInTheMiddle) {
-    movie.cancelAt = 3;  // the second block of the second file
-    EXPECT_EQ(movie.fnAppendVOBListToVRO(Record), 0);
-    EXPECT_EQ(movie.seen.size(), 4u);
-    ExpectUnchangedThenRetry(VRO_ERR_CANCELLED);
-}
-
-TEST_F(FailingAppend, CallbackCancelsAtTheLastReport) {
-    movie.cancelWhenDone = true;
-    EXPECT_EQ(movie.fnAppendVOBListToVRO(Record), 0);
-    ExpectUnchangedThenRetry(VRO_ERR_CANCELLED);
-}
-
-TEST_F(FailingAppend, RecordedDataThatIsGone) {
-    fs::resize_file(dir.File("VR_MOVIE.VRO"), kSector);
-    EXPECT_EQ(movie.fnAppendVOBListToVRO(nullptr), 0) << "appending would misplace every file";
-    EXPECT_EQ(movie.m_dwLastError, DWORD(VRO_ERR_STREAM_SHORT));
-    EXPECT_EQ(fs::file_size(dir.File("VR_MOVIE.VRO")), kSector);
 }
 
 TEST(VroAppend, ProgressReportsSectorsPerBlock) {

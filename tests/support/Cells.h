@@ -2,8 +2,11 @@
 #ifndef VRMANGR_TESTS_CELLS_H
 #define VRMANGR_TESTS_CELLS_H
 
+#include <vector>
+
 #include "support/TableIO.h"
 #include "tables/CM_VOBI.h"
+#include "tables/CPGCI.h"
 #include "tables/CS_VOGI.h"
 
 constexpr __int64 kSecond = 27000000;
@@ -23,5 +26,16 @@ struct Vog {
     S_VOGI record{};
     explicit Vog(BYTE pictures) { CS_VOGI(&record).fnSet_c1_S_VOB_Ns(pictures); }
 };
+
+// Appends a movie cell of VOB vob from start to end with entry points at the
+// given times (27 MHz counts).
+inline bool AppendCell(PGCI& record, WORD vob, __int64 start, __int64 end, const std::vector<__int64>& entries) {
+    CPGCI chain(&record);
+    if (!chain.fnADD_UD_Movie_Cell(Ptm(start).data(), Ptm(end).data(), vob, -1)) return false;
+    const WORD c = chain.fnGet_wCI_SRP_Ns();
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (!chain.fnADD_Movie_Entry_Point(c, static_cast<WORD>(i), Ptm(entries[i]).data(), nullptr)) return false;
+    return true;
+}
 
 #endif

@@ -55,6 +55,26 @@ inline Recording MakeRecording(const std::vector<std::pair<BYTE, DWORD>>& vobus,
     return r;
 }
 
+// Two still pictures (MPEG-2, 720 x 576, 16:9, 25 frames/s) as the still
+// analyser reports them: the first with 1 sector of MPEG-1 audio at 192
+// kbit/s, 100 audio frames.
+inline Recording TwoStillPictures() {
+    Recording r;
+    r.table = {{0, 2, 0, 1, 100}, {3, 2, 0, 0, 0}, {6, 0, 0, 0, 0}};
+    VR_MPEGFILE_INFO& still = r.info;
+    still.dwFrameRate = 25000;
+    still.dwWidth = 720;
+    still.dwHeight = 576;
+    still.dwMpeg2 = 1;
+    still.bAspectRatio = 3;
+    still.dwSampleRate = 48000;
+    still.dwAudioBitrate = 192;
+    still.dwAudioCodingBits = 0x400000;
+    still.dwFrameNs = 2;
+    still.pVOBUTable = r.table.data();
+    return r;
+}
+
 // n VOBUs of 12 frames and `sectors` sectors each.
 inline Recording UniformRecording(DWORD n = 4, DWORD sectors = 100, __int64 startPts = 0) {
     return MakeRecording(std::vector<std::pair<BYTE, DWORD>>(n, {BYTE{12}, sectors}), 25000, 0, startPts);

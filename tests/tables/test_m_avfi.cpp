@@ -3,22 +3,14 @@
 #include <cstring>
 #include <vector>
 
-#include "io/CBuffer.h"
 #include "io/codecs.h"
 #include "platform/clock.h"
-#include "stream/VR_MPEGFILE_INFO.h"
 #include "support/Recording.h"
 #include "support/TableIO.h"
-#include "support/TempDir.h"
 #include "support/Time.h"
 #include "tables/CM_AVFI.h"
 
 namespace {
-
-void OpenBytes(const TempDir& dir, CBuffer& buffer, const std::vector<BYTE>& bytes) {
-    WriteWholeFile(dir.File("IFO"), bytes);
-    ASSERT_EQ(buffer.Open(dir.File("IFO").c_str(), CBuffer::kRead), 0u);
-}
 
 // An M_VOBI as on disc: 23 general bytes with VOB_TY, the optional blocks,
 // and an empty time map at ADR_OFS 0x1234.
@@ -76,13 +68,9 @@ TEST(CM_VOBI, OptionalBlocksLoadAtTheirOffsetsAndWriteBackCompact) {
     for (const auto& c : cases) {
         const std::vector<BYTE> optional = Pattern(c.smli + c.agapi, 0xA0);
         const std::vector<BYTE> disc = VobiBytes(c.vobTy, optional);
-        TempDir dir;
-        CBuffer buffer;
-        std::vector<BYTE> file(5 + disc.size(), 0);
-        std::memcpy(file.data() + 5, disc.data(), disc.size());
-        OpenBytes(dir, buffer, file);
+        BytesFile file(disc, 5);
         M_VOBI record;
-        CM_VOBI loader(&buffer, &record, 5);
+        CM_VOBI loader(&file.buffer, &record, 5);
         ASSERT_EQ(loader.fndwLoad_M_VOBI_From_File(), disc.size()) << c.vobTy;
         EXPECT_EQ(loader.m_dwTMAPISize, 10u);
         // In memory the AGAPI bytes always sit at offset 35, SMLI at 23.
@@ -102,12 +90,10 @@ TEST(CM_VOBI, OptionalBlocksLoadAtTheirOffsetsAndWriteBackCompact) {
     // The same M_VOBI cut inside its AGAPI block or its time map.
     const std::vector<BYTE> disc = VobiBytes(0x0008, Pattern(16, 1));
     for (size_t cut : {size_t{22}, size_t{30}, disc.size() - 1}) {
-        TempDir dir;
-        CBuffer buffer;
-        OpenBytes(dir, buffer, std::vector<BYTE>(disc.begin(), disc.begin() + static_cast<std::ptrdiff_t>(cut)));
+        BytesFile file(std::vector<BYTE>(disc.begin(), disc.begin() + static_cast<std::ptrdiff_t>(cut)));
         M_VOBI record;
-        EXPECT_EQ(CM_VOBI(&buffer, &record, 0).fndwLoad_M_VOBI_From_File(), 0u) << cut;
-        EXPECT_TRUE(buffer.ReadFailed()) << cut;
+        EXPECT_EQ(CM_VOBI(&file.buffer, &record, 0).fndwLoad_M_VOBI_From_File(), 0u) << cut;
+        EXPECT_TRUE(file.buffer.ReadFailed()) << cut;
         EXPECT_EQ(record.pTMAPI, nullptr) << cut;
     }
 }
@@ -242,16 +228,12 @@ TEST(CM_AVFI, RoundTripsThroughAFile) {
     const std::vector<BYTE> bytes = Serialise(avfi);
 
     // M_AVFIT at file offset 100, M_AVFI 68 bytes into it.
-    std::vector<BYTE> file(168 + bytes.size(), 0x77);
-    std::memcpy(file.data() + 168, bytes.data(), bytes.size());
-    TempDir dir;
-    CBuffer buffer;
-    OpenBytes(dir, buffer, file);
+    BytesFile file(bytes, 168);
     M_AVFI loaded;
-    CM_AVFI loader(&buffer, &loaded, 168, 100);
+    CM_AVFI loader(&file.buffer, &loaded, 168, 100);
     EXPECT_EQ(loader.fndwLoad_M_AVFI_From_File(), bytes.size());
     EXPECT_EQ(loader.fndwSize(), bytes.size());
-    EXPECT_FALSE(buffer.ReadFailed());
+    EXPECT_FALSE(file.buffer.ReadFailed());
     CM_AVFI again(&loaded, 68);
     EXPECT_EQ(Serialise(again), bytes);
     EXPECT_EQ(again.fnGet_iTH_VOBI_StartPTS(1), 123456789);
@@ -286,21 +268,16 @@ TEST(CM_AVFI, LoaderRefusesCountsAndAddressesBeyondTheFile) {
         {"header cut short", {0}, 0},
     };
     for (const Case& c : cases) {
-        TempDir dir;
-        CBuffer buffer;
-        OpenBytes(dir, buffer, c.bytes);
+        BytesFile file(c.bytes);
         M_AVFI record;
-        CM_AVFI loader(&buffer, &record, 0, c.base);
-        EXPECT_EQ(loader.fndwLoad_M_AVFI_From_File(), 0u) << c.what;
-        EXPECT_TRUE(buffer.ReadFailed()) << c.what;
+        EXPECT_EQ(CM_AVFI(&file.buffer, &record, 0, c.base).fndwLoad_M_AVFI_From_File(), 0u) << c.what;
+        EXPECT_TRUE(file.buffer.ReadFailed()) << c.what;
         EXPECT_TRUE(record.vobi.empty() && record.srp.empty()) << c.what;
     }
 
     // The same file with one pointer loads.
-    TempDir dir;
-    CBuffer buffer;
-    OpenBytes(dir, buffer, table(1, {at}));
+    BytesFile file(table(1, {at}));
     M_AVFI record;
-    EXPECT_EQ(CM_AVFI(&buffer, &record, 0, 0).fndwLoad_M_AVFI_From_File(), 6u + vobi.size());
-    EXPECT_FALSE(buffer.ReadFailed());
+    EXPECT_EQ(CM_AVFI(&file.buffer, &record, 0, 0).fndwLoad_M_AVFI_From_File(), 6u + vobi.size());
+    EXPECT_FALSE(file.buffer.ReadFailed());
 }

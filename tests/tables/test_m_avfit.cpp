@@ -3,11 +3,8 @@
 #include <cstring>
 #include <vector>
 
-#include "io/CBuffer.h"
-#include "stream/VR_MPEGFILE_INFO.h"
 #include "support/Recording.h"
 #include "support/TableIO.h"
-#include "support/TempDir.h"
 #include "tables/CM_AVFIT.h"
 #include "tables/seg.h"
 
@@ -301,18 +298,13 @@ TEST(CM_AVFIT, RoundTripsThroughAFile) {
     const std::vector<BYTE> bytes = Serialise(t);
     EXPECT_EQ(t.fnGet_dw_M_AVFIT_EA(), bytes.size() - 1);
 
-    std::vector<BYTE> file(300 + bytes.size(), 0x33);
-    std::memcpy(file.data() + 300, bytes.data(), bytes.size());
-    TempDir dir;
-    WriteWholeFile(dir.File("IFO"), file);
-    CBuffer buffer;
-    ASSERT_EQ(buffer.Open(dir.File("IFO").c_str(), CBuffer::kRead), 0u);
+    BytesFile file(bytes, 300);
     M_AVFIT loaded;
-    CM_AVFIT loader(&buffer, &loaded, 300);
+    CM_AVFIT loader(&file.buffer, &loaded, 300);
     EXPECT_EQ(loader.fndwLoad_M_AVFIT_From_File(), bytes.size());
     EXPECT_EQ(loader.fndwSize(), bytes.size());
     EXPECT_EQ(loader.m_bM_VOB_STI_Ns, 2);
-    EXPECT_FALSE(buffer.ReadFailed());
+    EXPECT_FALSE(file.buffer.ReadFailed());
     CM_AVFIT again(&loaded);
     EXPECT_EQ(Serialise(again), bytes);
     EXPECT_EQ(again.fnGet_dwTotalVOBISize(), 30u * 321 * 2 + 7 * 99);
@@ -325,16 +317,13 @@ TEST(CM_AVFIT, RoundTripsThroughAFile) {
 }
 
 TEST(CM_AVFIT, LoaderStopsAtTheHeaderOrOutsideTheFile) {
-    TempDir dir;
     // No recordings: nothing behind the header is read, even with a count.
-    WriteWholeFile(dir.File("empty"), {0, 0, 0, 5, 0, 0, 0, 7});
-    CBuffer empty;
-    ASSERT_EQ(empty.Open(dir.File("empty").c_str(), CBuffer::kRead), 0u);
+    BytesFile empty({0, 0, 0, 5, 0, 0, 0, 7});
     M_AVFIT record;
-    CM_AVFIT loader(&empty, &record, 0);
+    CM_AVFIT loader(&empty.buffer, &record, 0);
     loader.m_dwSize = 77;
     EXPECT_EQ(loader.fndwLoad_M_AVFIT_From_File(), 0u);
-    EXPECT_FALSE(empty.ReadFailed());
+    EXPECT_FALSE(empty.buffer.ReadFailed());
     EXPECT_EQ(loader.m_dwSize, 77u) << "the size is left as it was";
     EXPECT_EQ(record.header[3], 5);
 
@@ -355,12 +344,10 @@ TEST(CM_AVFIT, LoaderStopsAtTheHeaderOrOutsideTheFile) {
         {"M_VOBI beyond the file", farAvfi},
     };
     for (const auto& c : cases) {
-        WriteWholeFile(dir.File("bad"), c.bytes);
-        CBuffer buffer;
-        ASSERT_EQ(buffer.Open(dir.File("bad").c_str(), CBuffer::kRead), 0u);
+        BytesFile file(c.bytes);
         M_AVFIT bad;
-        EXPECT_EQ(CM_AVFIT(&buffer, &bad, 0).fndwLoad_M_AVFIT_From_File(), 0u) << c.what;
-        EXPECT_TRUE(buffer.ReadFailed()) << c.what;
+        EXPECT_EQ(CM_AVFIT(&file.buffer, &bad, 0).fndwLoad_M_AVFIT_From_File(), 0u) << c.what;
+        EXPECT_TRUE(file.buffer.ReadFailed()) << c.what;
         EXPECT_TRUE(bad.sti.empty()) << c.what;
         EXPECT_EQ(bad.pM_AVFI, nullptr) << c.what;
     }

@@ -4,11 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "io/CBuffer.h"
 #include "io/codecs.h"
 #include "platform/clock.h"
 #include "support/Cells.h"
-#include "support/TempDir.h"
 #include "support/Time.h"
 #include "tables/CM_VOBI.h"
 #include "tables/CPGCI.h"
@@ -274,6 +272,7 @@ TEST(PGCI, Addressing) {
     ASSERT_EQ(p.fnTranslateAddress(2, 1, 5, &cell, &ep), 1);
     EXPECT_EQ(cell, 3);
     EXPECT_EQ(ep, 5);
+    EXPECT_EQ(p.fnTranslateAddress(2, 3, 0, &cell, &ep), 0) << "program 2 has two cells, the chain five";
     EXPECT_EQ(p.fnADD_UD_Movie_Cell(&vob.record, 1, 7), 0);
     EXPECT_EQ(p.fnADD_UD_Movie_Cell(&vob.record, 1, -2), 0);
     EXPECT_EQ(p.fnGetCellInfo(2, 2, &type, &srpn, &start, &end), 1);
@@ -325,20 +324,4 @@ TEST(PGCI, LimitsAreEnforcedWithoutChange) {
     EXPECT_EQ(u.fnADD_UD_Movie_Cell(&vob.record, 1, -1), 0);
     EXPECT_EQ(u.fnGet_wCI_SRP_Ns(), 2000);
     EXPECT_EQ(u.fnGet_dwCI_SA(2000), 0u);
-}
-
-TEST(PGCI, ProgramRelativeCellsBeyondTheChainNameNothing) {
-    PGCI record{};
-    CPGCI p(&record);
-    p.fnNew();
-    record.pgi.assign(2 * 142, 0);
-    p.fnSet_c1_PG_Ns(2);
-    p.fnSet_wC_Ns(0, 2);
-    p.fnSet_wC_Ns(1, 1);
-    Vob vob(0, kSecond);
-    for (int i = 0; i < 3; ++i) p.fnADD_UD_Movie_Cell(&vob.record, 1, -1);
-    WORD cell = 0, ep = 0;
-    EXPECT_EQ(p.fnTranslateAddress(2, 1, 0, &cell, &ep), 1);
-    EXPECT_EQ(cell, 2);
-    EXPECT_EQ(p.fnTranslateAddress(2, 2, 0, &cell, &ep), 0) << "program 2 has one cell, the chain three";
 }

@@ -1,25 +1,12 @@
 // Still additional audio: S_AAFI and its groups S_AAGI.
 #include <gtest/gtest.h>
 
-#include <string>
 #include <vector>
 
-#include "io/CBuffer.h"
-#include "support/TempDir.h"
+#include "support/TableIO.h"
 #include "tables/CS_AAFI.h"
 
 namespace {
-
-// A file of the given bytes, opened read-only.
-struct AafiFile {
-    TempDir dir;
-    CBuffer buffer;
-    explicit AafiFile(const std::vector<BYTE>& bytes) {
-        const std::string path = dir.File("VR_MANGR.IFO");
-        WriteWholeFile(path, bytes);
-        buffer.Open(path.c_str(), CBuffer::kRead);
-    }
-};
 
 // The S_AVFIT starts at kBase in the file and the S_AAFI kAafiOffset bytes
 // into it; the rest of the file is filler that must never be taken for data.
@@ -42,14 +29,14 @@ std::vector<BYTE> FileWith(const std::vector<BYTE>& aafi, size_t tail = 64) {
     return file;
 }
 
-DWORD Load(AafiFile& f, S_AAFI& record) {
+DWORD Load(BytesFile& f, S_AAFI& record) {
     return CS_AAFI(&f.buffer, &record, kBase + kAafiOffset, kBase).fndwLoad_S_AAFI_From_File();
 }
 
 }  // namespace
 
 TEST(S_AAFI, LoadsGroupsAddressedFromTheTableStart) {
-    AafiFile f(FileWith(kOneGroup));
+    BytesFile f(FileWith(kOneGroup));
     S_AAFI record{};
     ASSERT_EQ(Load(f, record), 22u);
     EXPECT_FALSE(f.buffer.ReadFailed());
@@ -65,23 +52,16 @@ TEST(S_AAFI, LoadsGroupsAddressedFromTheTableStart) {
     EXPECT_EQ(group.fnGet_c1_AA_TY(1), 0x40);
     EXPECT_EQ(group.fnGet_wAA_PART_SZ(0), 0x0102);
     EXPECT_EQ(group.fnGet_wAA_PART_PB_TM(1), 0x0708) << "bytes 8-9 of the entry array";
-}
 
-TEST(S_AAFI, SerialisesBackByteForByte) {
-    // Two groups, the second without entries.
+    // Two groups, the second without entries, serialise back byte for byte.
     std::vector<BYTE> two = {0x00, 0x02, 0, 0, 0, 50, 0, 0, 0, 66};
     two.insert(two.end(), kOneGroup.begin() + 6, kOneGroup.end());
     two.insert(two.end(), {0x00, 0x02, 0xAA, 0xBB, 0xCC, 0xDD});
-    AafiFile f(FileWith(two));
-    S_AAFI record{};
-    ASSERT_EQ(Load(f, record), two.size());
-
-    CS_AAFI aafi(&record, kAafiOffset);
-    ASSERT_EQ(aafi.fndwDataSize(), two.size());
-    std::vector<BYTE> out(two.size());
-    ASSERT_EQ(aafi.fnReadData(out.data()), two.size());
-    EXPECT_EQ(out, two);
-    EXPECT_EQ(aafi.fnReadData(nullptr), 0u);
+    BytesFile f2(FileWith(two));
+    S_AAFI both{};
+    ASSERT_EQ(Load(f2, both), two.size());
+    EXPECT_EQ(Serialise(CS_AAFI(&both, kAafiOffset)), two);
+    EXPECT_EQ(CS_AAFI(&both, kAafiOffset).fnReadData(nullptr), 0u);
 }
 
 TEST(S_AAFI, OutOfFileCountsAndAddressesFail) {
@@ -107,7 +87,7 @@ TEST(S_AAFI, OutOfFileCountsAndAddressesFail) {
         {"search pointer cut", {0x00, 0x01, 0x00, 0x00}, 0},
     };
     for (const Case& c : cases) {
-        AafiFile f(FileWith(c.aafi, c.tail));
+        BytesFile f(FileWith(c.aafi, c.tail));
         S_AAFI record{};
         EXPECT_EQ(Load(f, record), 0u) << c.what;
         EXPECT_TRUE(f.buffer.ReadFailed()) << c.what;
@@ -125,7 +105,7 @@ TEST(S_AAFI, OverlappingGroupsCannotCopyMoreThanTheFile) {
     for (WORD i = 0; i < n; ++i) aafi.insert(aafi.end(), {0, 0, static_cast<BYTE>(groupAt >> 8), static_cast<BYTE>(groupAt)});
     aafi.insert(aafi.end(), {0xFF, 1, 0, 0, 0, 0});
     aafi.insert(aafi.end(), 255 * 5, 0x11);
-    AafiFile f(FileWith(aafi, 0));
+    BytesFile f(FileWith(aafi, 0));
     S_AAFI record{};
     EXPECT_EQ(Load(f, record), 0u);
     EXPECT_TRUE(f.buffer.ReadFailed());
@@ -143,7 +123,7 @@ TEST(S_AAFI, AccessorsStayInsideTheRecord) {
     EXPECT_EQ(noGroup.fnGet_c1_AA_TY(0), 0);
     EXPECT_EQ(noGroup.fnSet_dwS_AAG_SA(1), 0);
 
-    AafiFile f(FileWith(kOneGroup));
+    BytesFile f(FileWith(kOneGroup));
     S_AAFI record{};
     ASSERT_EQ(Load(f, record), 22u);
     CS_AAFI aafi(&record, 0);
@@ -153,8 +133,7 @@ TEST(S_AAFI, AccessorsStayInsideTheRecord) {
     EXPECT_EQ(aafi.fnSet_dwS_AAGI_SA(3, 7), 0);
     EXPECT_EQ(aafi.fnGet_dwS_AAGI_SA(3), 0u);
     // ... and is written with empty groups, exactly as long as reported.
-    std::vector<BYTE> out(aafi.fndwDataSize());
-    EXPECT_EQ(aafi.fnReadData(out.data()), 2u + 20 + 16 + 4 * 6);
+    EXPECT_EQ(Serialise(aafi).size(), 2u + 20 + 16 + 4 * 6);
 
     CS_AAGI group(&record.groups[0]);
     EXPECT_EQ(group.fnSet_wAA_PART_SZ(2, 9), 0) << "entry index beyond AA_ENT_Ns";

@@ -3,29 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
-#include <string>
 #include <vector>
 
-#include "io/CBuffer.h"
 #include "platform/clock.h"
 #include "stream/VR_MPEGFILE_INFO.h"
-#include "support/TempDir.h"
+#include "support/TableIO.h"
 #include "support/Time.h"
 #include "tables/CS_AVFIT.h"
 #include "tables/seg.h"
 
 namespace {
-
-struct AvfitFile {
-    TempDir dir;
-    CBuffer buffer;
-    explicit AvfitFile(const std::vector<BYTE>& bytes) {
-        const std::string path = dir.File("VR_MANGR.IFO");
-        WriteWholeFile(path, bytes);
-        buffer.Open(path.c_str(), CBuffer::kRead);
-    }
-};
 
 // A still file of `pictures` pictures, without audio unless asked, 720 x 480
 // MPEG-2 4:3 at 525/60.
@@ -61,30 +48,18 @@ struct StillFile {
     }
 };
 
-std::vector<BYTE> Serialise(CS_AVFIT& table) {
-    std::vector<BYTE> out(table.fndwDataSize());
-    EXPECT_EQ(table.fnReadData(out.data()), out.size());
-    return out;
-}
-
-WORD V_ATR(const VR_MPEGFILE_INFO& info) {
+// The video (V_ATR) or audio (OA_ATR) attributes a new record gets.
+WORD Attr(const VR_MPEGFILE_INFO& info, bool audio = false) {
     S_AVFIT record{};
     CS_AVFIT table(&record);
     table.fnNew();
     table.fnADD_S_VOB_STI(&info);
-    return table.fnGet_wV_ATR(0);
+    return audio ? table.fnGet_wOA_ATR(0) : table.fnGet_wV_ATR(0);
 }
-
-WORD OA_ATR(StillFile file) {
-    S_AVFIT record{};
-    CS_AVFIT table(&record);
-    table.fnNew();
-    table.fnADD_S_VOB_STI(&file.info);
-    return table.fnGet_wOA_ATR(0);
-}
+WORD OA_ATR(const StillFile& file) { return Attr(file.info, true); }
 
 // Loads an S_AVFIT that starts `at` bytes into a file; 0 on failure.
-DWORD Load(AvfitFile& f, S_AVFIT& record, DWORD at) {
+DWORD Load(BytesFile& f, S_AVFIT& record, DWORD at) {
     return CS_AVFIT(&f.buffer, &record, at).fndwLoad_S_AVFIT_From_File();
 }
 
@@ -99,7 +74,6 @@ TEST(S_AVFIT, ANewTableIsEightBytes) {
     const std::vector<BYTE> expected = {0, 0, 0, 0, 0, 0, 0, 7};
     EXPECT_EQ(Serialise(table), expected);
     EXPECT_EQ(table.fnReadData(nullptr), 0u);
-
     CS_AVFIT unbound;
     EXPECT_EQ(unbound.fnCheckValid(), 0);
     EXPECT_EQ(unbound.fnNew(), 0);
@@ -148,11 +122,11 @@ TEST(S_AVFIT, StillFilesShareEqualAttributes) {
 
 TEST(S_AVFIT, PictureAttributes) {
     StillFile file;
-    EXPECT_EQ(V_ATR(file.info), 0x4000);
+    EXPECT_EQ(Attr(file.info), 0x4000);
     file.info.dwMpeg2 = 0;
     file.info.dwFrameRate = 25000;
     file.info.bAspectRatio = 3;
-    EXPECT_EQ(V_ATR(file.info), 0x1400);
+    EXPECT_EQ(Attr(file.info), 0x1400);
     const struct {
         DWORD width, height;
         WORD bits;
@@ -162,7 +136,7 @@ TEST(S_AVFIT, PictureAttributes) {
         StillFile f;
         f.info.dwWidth = size.width;
         f.info.dwHeight = size.height;
-        EXPECT_EQ(V_ATR(f.info) & 0x38, size.bits) << size.width << " x " << size.height;
+        EXPECT_EQ(Attr(f.info) & 0x38, size.bits) << size.width << " x " << size.height;
     }
 
     EXPECT_EQ(OA_ATR(StillFile()), 0) << "no audio";
@@ -268,10 +242,10 @@ TEST(S_AVFIT, QueryingAVog) {
     EXPECT_EQ(table.fnGet_iTH_VOGI_Info(1, &untouched, 3), 0) << "names no S_VOB_STI";
     EXPECT_EQ(untouched.dwSRPN, 0u);
 
+    // Forwarded to the S_AVFI with the same VOG number.
     BYTE tm[5] = {};
     ASSERT_EQ(table.fnGet_iTH_VOGI_REC_TM(1, tm), 1);
-    const BYTE expected[5] = {0x1F, 0x4D, 0xC8, 0xF2, 0x5E};
-    EXPECT_EQ(std::memcmp(tm, expected, 5), 0);
+    EXPECT_EQ(std::vector<BYTE>(tm, tm + 5), (std::vector<BYTE>{0x1F, 0x4D, 0xC8, 0xF2, 0x5E}));
     EXPECT_EQ(table.fnGet_iTH_VOGI_REC_TM(2, tm), 0);
 }
 
@@ -380,7 +354,7 @@ TEST_F(S_AVFIT_Full, RoundTripIsByteForByte) {
     const DWORD at = 1000;
     std::vector<BYTE> file(at + bytes.size() + 100, 0xEE);
     std::copy(bytes.begin(), bytes.end(), file.begin() + at);
-    AvfitFile f(file);
+    BytesFile f(file);
     // Owned by the table from here: fnFreeAllData releases it at the end.
     S_AVFIT& loaded = *new S_AVFIT{};
     CS_AVFIT reader(&f.buffer, &loaded, at);
@@ -416,7 +390,7 @@ TEST_F(S_AVFIT_Full, EveryTruncationFailsToLoad) {
     CS_AVFIT table(&record);
     const std::vector<BYTE> bytes = Serialise(table);
     for (size_t cut = 0; cut < bytes.size(); ++cut) {
-        AvfitFile f(std::vector<BYTE>(bytes.begin(), bytes.begin() + static_cast<long>(cut)));
+        BytesFile f(std::vector<BYTE>(bytes.begin(), bytes.begin() + static_cast<long>(cut)));
         S_AVFIT loaded{};
         ASSERT_EQ(Load(f, loaded, 0), 0u) << "cut at " << cut;
         if (cut > 0) {
@@ -430,33 +404,19 @@ TEST_F(S_AVFIT_Full, EveryTruncationFailsToLoad) {
 TEST_F(S_AVFIT_Full, GarbledCountsAndAddressesFailToLoad) {
     CS_AVFIT table(&record);
     const std::vector<BYTE> bytes = Serialise(table);
-    const size_t avfi = 8 + 162;
     const size_t aafi = bytes.size() - (10 + 21 + 11);
-    struct Case {
-        const char* what;
-        size_t offset;
-        BYTE value;
-    };
-    const Case cases[] = {
-        {"S_VOB_STI_Ns", 2, 0xFF},
-        {"S_AA_STI_Ns", 3, 0xFF},
-        {"S_VOGI_SRP_Ns", avfi, 0xFF},
-        {"S_VOGI_SA", avfi + 2, 0x10},
-        {"S_VOB_Ns", avfi + 14, 0xFF},
-        {"S_AAGI_SRP_Ns", aafi, 0xFF},
-        {"S_AAGI_SA", aafi + 2, 0xFF},
-        {"AA_ENT_Ns", aafi + 10, 0xFF},
-    };
-    for (const Case& c : cases) {
+    // S_VOB_STI_Ns, S_AA_STI_Ns, and the search pointer counts of S_AVFI and
+    // S_AAFI (the loader must pass them the right base and end).
+    for (size_t offset : {size_t{2}, size_t{3}, size_t{8 + 162}, aafi}) {
         std::vector<BYTE> garbled = bytes;
-        garbled[c.offset] = c.value;
-        AvfitFile f(garbled);
+        garbled[offset] = 0xFF;
+        BytesFile f(garbled);
         S_AVFIT loaded{};
-        EXPECT_EQ(Load(f, loaded, 0), 0u) << c.what;
-        EXPECT_TRUE(f.buffer.ReadFailed()) << c.what;
-        EXPECT_TRUE(loaded.sti.empty()) << c.what;
+        EXPECT_EQ(Load(f, loaded, 0), 0u) << offset;
+        EXPECT_TRUE(f.buffer.ReadFailed()) << offset;
+        EXPECT_TRUE(loaded.sti.empty()) << offset;
     }
-    AvfitFile f(bytes);
+    BytesFile f(bytes);
     S_AVFIT loaded{};
     EXPECT_EQ(Load(f, loaded, static_cast<DWORD>(bytes.size())), 0u) << "start at the end of the file";
     EXPECT_TRUE(f.buffer.ReadFailed());
@@ -476,7 +436,7 @@ TEST_F(S_AVFIT_Full, AdditionalAudioNeedsStillPictures) {
     table.fnSet_c1_S_AA_STI_Ns(7);
     record.pS_AAFI.reset();
     const std::vector<BYTE> bytes = Serialise(table);
-    AvfitFile f(bytes);
+    BytesFile f(bytes);
     S_AVFIT loaded{};
     EXPECT_EQ(Load(f, loaded, 0), bytes.size());
 }

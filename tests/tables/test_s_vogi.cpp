@@ -2,27 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <string>
 #include <vector>
 
-#include "io/CBuffer.h"
 #include "platform/clock.h"
 #include "stream/VR_MPEGFILE_INFO.h"
-#include "support/TempDir.h"
+#include "support/TableIO.h"
 #include "support/Time.h"
 #include "tables/CS_AVFI.h"
 
 namespace {
-
-struct VogiFile {
-    TempDir dir;
-    CBuffer buffer;
-    explicit VogiFile(const std::vector<BYTE>& bytes) {
-        const std::string path = dir.File("VR_MANGR.IFO");
-        WriteWholeFile(path, bytes);
-        buffer.Open(path.c_str(), CBuffer::kRead);
-    }
-};
 
 // A still file as the stream library reports it: pictures[i] is element i
 // of the picture table, and one element follows the last picture.
@@ -40,12 +28,6 @@ struct StillFile {
 
 VR_VOBU_ELEMENT Picture(DWORD addr, BYTE videoSize = 0, DWORD audioSize = 0, DWORD audioFrames = 0) {
     return VR_VOBU_ELEMENT{addr, videoSize, 0, audioSize, audioFrames};
-}
-
-std::vector<BYTE> Serialise(CS_AVFI& avfi) {
-    std::vector<BYTE> out(avfi.fndwDataSize());
-    EXPECT_EQ(avfi.fnReadData(out.data()), out.size());
-    return out;
 }
 
 // 2003-07-04 15:09:30 UTC as a REC_TM.
@@ -75,7 +57,7 @@ std::vector<BYTE> FileWith(const std::vector<BYTE>& avfi, size_t tail = 32) {
     return file;
 }
 
-DWORD Load(VogiFile& f, S_AVFI& record) {
+DWORD Load(BytesFile& f, S_AVFI& record) {
     return CS_AVFI(&f.buffer, &record, kBase + kAvfiOffset, kBase).fndwLoad_S_AVFI_From_File();
 }
 
@@ -149,7 +131,7 @@ TEST(S_AVFI, PicturesWithAudioGetSixByteEntries) {
 }
 
 TEST(S_AVFI, AllFourEntryTypesLoadAndSaveByteForByte) {
-    VogiFile f(FileWith(kFourTypes));
+    BytesFile f(FileWith(kFourTypes));
     S_AVFI record{};
     ASSERT_EQ(Load(f, record), kFourTypes.size());
     EXPECT_FALSE(f.buffer.ReadFailed());
@@ -203,7 +185,7 @@ TEST(S_AVFI, OutOfFileCountsAndAddressesFail) {
         {"header cut", {0x00}, 0},
     };
     for (const Case& c : cases) {
-        VogiFile f(FileWith(c.avfi, c.tail));
+        BytesFile f(FileWith(c.avfi, c.tail));
         S_AVFI record{};
         EXPECT_EQ(Load(f, record), 0u) << c.what;
         EXPECT_TRUE(f.buffer.ReadFailed()) << c.what;
@@ -216,7 +198,7 @@ TEST(S_AVFI, OutOfFileCountsAndAddressesFail) {
     const DWORD vogAt = kAvfiOffset + 2 + 4u * n;
     for (WORD i = 0; i < n; ++i) shared.insert(shared.end(), {0, 0, static_cast<BYTE>(vogAt >> 8), static_cast<BYTE>(vogAt)});
     shared.insert(shared.end(), kFourTypes.begin() + 6, kFourTypes.end());
-    VogiFile f(FileWith(shared, 0));
+    BytesFile f(FileWith(shared, 0));
     S_AVFI record{};
     EXPECT_EQ(Load(f, record), 0u);
     EXPECT_TRUE(f.buffer.ReadFailed());
@@ -272,9 +254,7 @@ TEST(S_AVFI, AccessorsStayInsideTheRecord) {
     vog.fnSet_c1_S_VOB_Ns(4);
     EXPECT_EQ(vog.fnSet_c1_V_PART_SZ(3, 9), 0);
     EXPECT_EQ(vog.fnGet_wS_AAGI_SRPN(3), 0);
-    std::vector<BYTE> out(vog.fndwDataSize());
-    ASSERT_EQ(out.size(), 18u + 4 * 2);
-    EXPECT_EQ(vog.fnReadData(out.data()), out.size());
+    EXPECT_EQ(Serialise(vog).size(), 18u + 4 * 2);
 
     // fnSetZero drops the entries with the general part.
     ASSERT_EQ(vog.fnSetZero(), 1);

@@ -1,15 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <vector>
 
-#include "io/CBuffer.h"
-#include "stream/VR_MPEGFILE_INFO.h"
 #include "support/Recording.h"
 #include "support/TableIO.h"
-#include "support/TempDir.h"
 #include "tables/CTMAPI.h"
-
 
 TEST(CTMAPI, Builds625LineMapWithSpareBoundary) {
     // 250 frames: 20 VOBUs of 12 frames, then one of 10. The 500-field
@@ -144,23 +139,17 @@ TEST(CTMAPI, RoundTripsThroughAFile) {
     map.fnADD_TMAPI(&r.info);
     const std::vector<BYTE> bytes = Serialise(map);
 
-    TempDir dir;
-    std::vector<BYTE> file(7 + bytes.size(), 0x55);  // the map starts at offset 7
-    std::memcpy(file.data() + 7, bytes.data(), bytes.size());
-    WriteWholeFile(dir.File("map"), file);
-    CBuffer buffer;
-    ASSERT_EQ(buffer.Open(dir.File("map").c_str(), CBuffer::kRead), 0u);
+    BytesFile file(bytes, 7);  // the map starts at offset 7
     TMAPI loaded;
-    CTMAPI loader(&buffer, &loaded, 7);
+    CTMAPI loader(&file.buffer, &loaded, 7);
     EXPECT_EQ(loader.fndwLoad_TMAPI_From_File(), bytes.size());
     EXPECT_EQ(loader.fndwSize(), bytes.size());
     EXPECT_EQ(Serialise(CTMAPI(&loaded)), bytes);
-    EXPECT_FALSE(buffer.ReadFailed());
+    EXPECT_FALSE(file.buffer.ReadFailed());
     EXPECT_EQ(CTMAPI(&loaded).fnGet_dwTotal_VOBU_ENT_Size(), 50u * 321);
 }
 
 TEST(CTMAPI, LoaderRefusesCountsAndOffsetsBeyondTheFile) {
-    TempDir dir;
     struct Case {
         const char* what;
         std::vector<BYTE> bytes;
@@ -173,14 +162,11 @@ TEST(CTMAPI, LoaderRefusesCountsAndOffsetsBeyondTheFile) {
         {"start beyond the end", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0xFFFFFFF0u},
     };
     for (const Case& c : cases) {
-        WriteWholeFile(dir.File("map"), c.bytes);
-        CBuffer buffer;
-        ASSERT_EQ(buffer.Open(dir.File("map").c_str(), CBuffer::kRead), 0u);
+        BytesFile file(c.bytes);
         TMAPI record;
         record.vobuEntries.assign(30, 0xAA);  // the loader replaces whatever was there
-        CTMAPI loader(&buffer, &record, c.start);
-        EXPECT_EQ(loader.fndwLoad_TMAPI_From_File(), 0u) << c.what;
-        EXPECT_TRUE(buffer.ReadFailed()) << c.what;
+        EXPECT_EQ(CTMAPI(&file.buffer, &record, c.start).fndwLoad_TMAPI_From_File(), 0u) << c.what;
+        EXPECT_TRUE(file.buffer.ReadFailed()) << c.what;
         EXPECT_TRUE(record.tmEntries.empty() && record.vobuEntries.empty()) << c.what;
         EXPECT_EQ(CTMAPI(&record).fnGet_wVOBU_ENT_Ns(), 0) << c.what;
     }

@@ -189,30 +189,7 @@ TEST(RTR_VMGI, TruncatedFilesFailToLoad) {
     }
 }
 
-TEST(RTR_VMGI, SerialisingACountRaisedByHandWritesWhatItReports) {
-    PL_SRPT model{};
-    CPL_SRPT table(&model);
-    table.fnNew();
-    table.AddPointer(0, 1);
-    table.fnSet_c1_PL_SRP_Ns(3);
-    std::vector<BYTE> out(8 + 3 * 146, 0xCC);
-    ASSERT_EQ(table.fnReadData(out.data()), out.size());
-    EXPECT_EQ(out.back(), 0) << "missing entries are written as zeros";
-}
-
-TEST(PL_SRPT, PlaylistTypeComesFromItsChain) {
-    PGCI chain{};
-    CPGCI(&chain).fnNew();
-    PL_SRPT model{};
-    CPL_SRPT table(&model);
-    table.fnNew();
-    EXPECT_EQ(table.fnADD_PlayList_Pointer(nullptr, 1), 0);
-    ASSERT_EQ(table.fnADD_PlayList_Pointer(&chain, 1), 1);
-    EXPECT_EQ(table.fnGet_c1_PL_TY(0), 0x10) << "a chain without movie cells";
-    EXPECT_EQ(table.fnSet_PL_TY(nullptr, 0), 0);
-}
-
-TEST(PL_SRPT, UpdateRefreshesTheTypeFromTheNamedChain) {
+TEST(PL_SRPT, PlaylistTypeComesFromTheNamedChain) {
     UD_PGCIT ud{};
     CUD_PGCIT chains(&ud);
     chains.fnNew();
@@ -220,11 +197,22 @@ TEST(PL_SRPT, UpdateRefreshesTheTypeFromTheNamedChain) {
     PL_SRPT model{};
     CPL_SRPT table(&model);
     table.fnNew();
+    EXPECT_EQ(table.fnADD_PlayList_Pointer(nullptr, 1), 0);
+    EXPECT_EQ(table.fnSet_PL_TY(nullptr, 0), 0);
+    ASSERT_EQ(table.fnADD_PlayList_Pointer(&ud.pgci[0], 1), 1);
+    EXPECT_EQ(table.fnGet_c1_PL_TY(0), 0x10) << "a chain without movie cells";
+    // A count raised by hand is serialised with zero entries, as long as reported.
+    table.fnSet_c1_PL_SRP_Ns(3);
+    std::vector<BYTE> out(8 + 3 * 146, 0xCC);
+    ASSERT_EQ(table.fnReadData(out.data()), out.size());
+    EXPECT_EQ(out.back(), 0) << "missing entries are written as zeros";
+    table.fnSet_c1_PL_SRP_Ns(1);
+
     ASSERT_EQ(table.AddPointer(0x77, 1), 1);
     ASSERT_EQ(table.AddPointer(0x77, 2), 1);
-    EXPECT_EQ(table.fnUpdate_PlayList(&ud, 2), 0) << "one past the last entry";
-    EXPECT_EQ(table.fnUpdate_PlayList(&ud, 1), 0) << "names a chain that does not exist";
-    EXPECT_EQ(table.fnGet_c1_PL_TY(1), 0x77);
-    ASSERT_EQ(table.fnUpdate_PlayList(&ud, 0), 1);
-    EXPECT_EQ(table.fnGet_c1_PL_TY(0), 0x10) << "an empty chain";
+    EXPECT_EQ(table.fnUpdate_PlayList(&ud, 3), 0) << "one past the last entry";
+    EXPECT_EQ(table.fnUpdate_PlayList(&ud, 2), 0) << "names a chain that does not exist";
+    EXPECT_EQ(table.fnGet_c1_PL_TY(2), 0x77);
+    ASSERT_EQ(table.fnUpdate_PlayList(&ud, 1), 1);
+    EXPECT_EQ(table.fnGet_c1_PL_TY(1), 0x10) << "an empty chain";
 }

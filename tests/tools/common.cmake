@@ -1,0 +1,84 @@
+# Helpers of the tool tests. Each script gets TOOL, DAMAGE, DATA, GOLDEN and
+# WORK (a scratch directory, emptied here; the tool runs inside it, so disc
+# paths in its output are the short relative names the scripts use).
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK})
+set(ENV{TZ} UTC)
+
+# run(EXPECTED_EXIT_CODE ARGS...): runs the tool; its output lands in `out`
+# and `err` of the caller.
+function(run expected)
+  execute_process(COMMAND ${TOOL} ${ARGN} WORKING_DIRECTORY ${WORK}
+    RESULT_VARIABLE rc OUTPUT_VARIABLE o ERROR_VARIABLE e)
+  if(NOT rc STREQUAL "${expected}")
+    message(FATAL_ERROR "vrmangr ${ARGN}: exit ${rc}, expected ${expected}\nstdout:\n${o}\nstderr:\n${e}")
+  endif()
+  set(out "${o}" PARENT_SCOPE)
+  set(err "${e}" PARENT_SCOPE)
+endfunction()
+
+# must_match(TEXT REGEX [WHAT]) / must_not_match(TEXT REGEX [WHAT])
+function(must_match text regex)
+  if(NOT text MATCHES "${regex}")
+    message(FATAL_ERROR "expected to match '${regex}' ${ARGN}:\n${text}")
+  endif()
+endfunction()
+function(must_not_match text regex)
+  if(text MATCHES "${regex}")
+    message(FATAL_ERROR "expected not to match '${regex}' ${ARGN}:\n${text}")
+  endif()
+endfunction()
+
+# One sentence on stderr, naming what failed.
+function(one_sentence_error text what)
+  must_match("${text}" "^vrmangr[^\n]*: [^\n]*${what}[^\n]*\\.\n" "(an error naming ${what})")
+endfunction()
+
+# Recording and creation dates vary: they are masked before comparing.
+function(mask text var)
+  string(REGEX REPLACE "[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9][ T][0-9][0-9]:[0-9][0-9]:[0-9][0-9]( UTC|Z)"
+         "<date>" text "${text}")
+  string(REGEX REPLACE "[0-9][0-9][0-9][0-9]/[ 0-9][0-9]/[ 0-9][0-9]" "<date text>" text "${text}")
+  set(${var} "${text}" PARENT_SCOPE)
+endfunction()
+
+# golden(TEXT NAME): TEXT, masked, equals tests/tools/golden/NAME.
+function(golden text name)
+  mask("${text}" masked)
+  if(DEFINED ENV{VRMANGR_UPDATE_GOLDEN})
+    file(WRITE ${GOLDEN}/${name} "${masked}")
+    return()
+  endif()
+  file(READ ${GOLDEN}/${name} expected)
+  if(NOT masked STREQUAL expected)
+    file(WRITE ${WORK}/${name}.actual "${masked}")
+    message(FATAL_ERROR "output differs from golden/${name}; see ${WORK}/${name}.actual:\n${masked}")
+  endif()
+endfunction()
+
+# damage(FILE OFFSET HEXBYTES) or damage(FILE truncate SIZE)
+function(damage file a b)
+  execute_process(COMMAND ${DAMAGE} ${WORK}/${file} ${a} ${b} RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "could not damage ${file}")
+  endif()
+endfunction()
+
+# hex_of(FILE VAR [OFFSET [LIMIT]]): the file's bytes (or a part) as hex.
+function(hex_of file var)
+  set(range "")
+  if(ARGC GREATER 2)
+    list(APPEND range OFFSET ${ARGV2})
+  endif()
+  if(ARGC GREATER 3)
+    list(APPEND range LIMIT ${ARGV3})
+  endif()
+  file(READ ${file} hex HEX ${range})
+  set(${var} "${hex}" PARENT_SCOPE)
+endfunction()
+
+set(PAL ${DATA}/pal_mpeg2_mp2_4x3.vob)
+set(PAL_LPCM ${DATA}/pal_mpeg2_lpcm_16x9.vob)
+set(NTSC ${DATA}/ntsc_mpeg2_ac3_16x9.vob)
+set(STILL ${DATA}/still_pal_2pictures.vob)
+set(VCD ${DATA}/pal_vcd.mpg)

@@ -1,0 +1,61 @@
+# extract: the bytes written are the source recordings' VOBUs.
+include(${CMAKE_CURRENT_LIST_DIR}/common.cmake)
+
+run(0 create disc ${PAL} ${PAL_LPCM})
+hex_of(${PAL} pal)
+hex_of(${PAL_LPCM} lpcm)
+
+# Program 1 holds both recordings (same day, same program).
+run(0 extract disc --program 1 -o program.mpg)
+hex_of(${WORK}/program.mpg program)
+if(NOT program STREQUAL "${pal}${lpcm}")
+  message(FATAL_ERROR "program 1 is not the two recordings back to back")
+endif()
+
+# Entry point 2 is the second recording.
+run(0 extract disc --entry 2 -o entry2.mpg)
+execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/entry2.mpg ${PAL_LPCM} RESULT_VARIABLE differs)
+if(differs)
+  message(FATAL_ERROR "entry point 2 is not the second recording")
+endif()
+
+# A divided entry point: the segment from 25 frames on starts at the VOBU
+# holding frame 25 and runs to the recording's end.
+run(0 chapters disc divide 1 25)
+run(0 info disc)
+string(REGEX MATCH "Entry point 2: [^\n]*bytes ([0-9]+)\\.\\." m "${out}")
+set(start ${CMAKE_MATCH_1})
+if(NOT start GREATER 0)
+  message(FATAL_ERROR "no start byte for entry point 2:\n${out}")
+endif()
+run(0 extract disc --entry 2 -o half.mpg)
+hex_of(${PAL} tail ${start})
+hex_of(${WORK}/half.mpg half)
+if(NOT half STREQUAL tail)
+  message(FATAL_ERROR "entry point 2 is not the recording from byte ${start} on")
+endif()
+
+# A playlist: the second recording, then the first half of the first.
+run(0 playlist disc new)
+run(0 playlist disc add 1 0 3)
+run(0 playlist disc add 1 1 1)
+run(0 extract disc --playlist 1 -o playlist.mpg)
+run(0 info disc)
+string(REGEX MATCH "Entry point 1: [^\n]*bytes 0\\.\\.([0-9]+)" m "${out}")
+set(end ${CMAKE_MATCH_1})
+hex_of(${PAL} head 0 ${end})
+hex_of(${WORK}/playlist.mpg list)
+if(NOT list STREQUAL "${lpcm}${head}")
+  message(FATAL_ERROR "playlist 1 is not recording 2 followed by the first ${end} bytes of recording 1")
+endif()
+run(0 extract disc --playlist 1 --entry 2 -o pl-entry.mpg)
+hex_of(${WORK}/pl-entry.mpg one)
+if(NOT one STREQUAL head)
+  message(FATAL_ERROR "entry point 2 of playlist 1 is not the head of recording 1")
+endif()
+
+run(1 extract disc --playlist 2 -o x.mpg)
+run(1 extract disc --entry 9 -o x.mpg)
+one_sentence_error("${err}" "has 3 entry points, not 9")
+run(1 extract disc --program 1 -o no-such-dir/x.mpg)
+one_sentence_error("${err}" "no-such-dir/x.mpg")

@@ -1,0 +1,228 @@
+// Messages, argument parsing, progress and Ctrl-C, and the Disc handle of
+// the vrmangr tool.
+#include "cli.h"
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+
+namespace tool {
+
+const char* const kIfo = "VR_MANGR.IFO";
+const char* const kBup = "VR_MANGR.BUP";
+const char* const kMovieVro = "VR_MOVIE.VRO";
+const char* const kStillVro = "VR_STILL.VRO";
+
+std::string InDir(const std::string& dir, const char* name) {
+    if (dir.empty() || dir.back() == '/') return dir + name;
+    return dir + "/" + name;
+}
+
+int Fail(const std::string& sentence) {
+    std::fprintf(stderr, "vrmangr: %s\n", sentence.c_str());
+    return kFailed;
+}
+
+int UsageError(const std::string& command, const std::string& sentence) {
+    if (command.empty()) {
+        std::fprintf(stderr, "vrmangr: %s\nTry 'vrmangr --help'.\n", sentence.c_str());
+    } else {
+        std::fprintf(stderr, "vrmangr %s: %s\nTry 'vrmangr %s --help'.\n", command.c_str(), sentence.c_str(),
+                     command.c_str());
+    }
+    return kUsage;
+}
+
+std::string Count(long n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+bool ParseNumber(const std::string& text, long min, long max, long* value) {
+    if (text.empty() || text.size() > 10) return false;
+    long v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + (c - '0');
+    }
+    if (v < min || v > max) return false;
+    *value = v;
+    return true;
+}
+
+// ---- Progress and Ctrl-C ----
+//
+// The tool's only mutable globals: the flag the SIGINT handler sets, and
+// what the progress bar has drawn. The library's callback carries no user
+// pointer (its context is the stream object), so the callback reads these.
+namespace {
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+struct ProgressState {
+    bool enabled = false;
+    bool drawn = false;
+    std::string label;
+    int lastPermille = -1;
+};
+ProgressState g_progress;
+
+extern "C" void OnInterrupt(int) { g_interrupted = 1; }
+
+std::string BaseName(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+void SetupProgress(bool quiet) {
+    g_progress.enabled = !quiet && isatty(STDERR_FILENO) == 1;
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    // A second Ctrl-C ends the tool at once.
+    action.sa_flags = SA_RESETHAND;
+    sigaction(SIGINT, &action, nullptr);
+}
+
+void ProgressLabel(const std::string& label) {
+    g_progress.label = label;
+    g_progress.lastPermille = -1;
+}
+
+void ProgressDone() {
+    if (g_progress.drawn) std::fputc('\n', stderr);
+    g_progress.drawn = false;
+    g_progress.lastPermille = -1;
+}
+
+bool Interrupted() { return g_interrupted != 0; }
+
+int Progress(void* context, DWORD phase, DWORD done, DWORD total, DWORD file) {
+    if (g_interrupted) return 0;
+    if (!g_progress.enabled) return 1;
+    const int permille = total ? static_cast<int>(uint64_t{done} * 1000 / total) : 1000;
+    if (permille == g_progress.lastPermille) return 1;
+    g_progress.lastPermille = permille;
+    std::string label = g_progress.label;
+    if (phase == VRO_PROGRESS_APPEND && context) {
+        label = "writing " + BaseName(static_cast<CVRO_DATA*>(context)->fnGetStreamPath()) + " (file " +
+                std::to_string(file) + ")";
+    }
+    if (label.size() > 40) label = "..." + label.substr(label.size() - 37);
+    const int width = 30;
+    const int filled = permille * width / 1000;
+    std::string bar(static_cast<size_t>(filled), '#');
+    bar.append(static_cast<size_t>(width - filled), '-');
+    std::fprintf(stderr, "\r%-40s [%s] %3d%%", label.c_str(), bar.c_str(), permille / 10);
+    std::fflush(stderr);
+    g_progress.drawn = true;
+    return 1;
+}
+
+// ---- Disc ----
+
+namespace {
+
+bool IsDirectory(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsRegularFile(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool Exists(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0;
+}
+
+// The detail of a stream object's last failure when it changed since
+// `before`; otherwise the fallback.
+std::string StreamFailure(const CVRO_DATA* stream, const std::string& before, const std::string& fallback) {
+    if (!stream) return fallback;
+    const std::string detail = stream->fnGetLastErrorDetail();
+    if (!detail.empty() && detail != before) return detail;
+    return fallback;
+}
+
+}  // namespace
+
+Disc::Disc() : m_handle(fnVR_MANGRBegin()) {}
+
+Disc::~Disc() { fnVR_MANGREnd(m_handle); }
+
+bool Disc::Open(const std::string& dir) {
+    m_dir = dir;
+    if (!m_handle) return Fail("out of memory."), false;
+    if (!IsDirectory(dir)) return Fail(dir + " is not a directory."), false;
+    if (!Exists(InDir(dir, kIfo)) && !Exists(InDir(dir, kBup))) {
+        return Fail(dir + " holds no DVD-VR disc: " + kIfo + " and " + kBup + " are missing."), false;
+    }
+    if (!fnVR_MANGROpen(m_handle, dir.c_str())) {
+        return Fail(InDir(dir, kIfo) + " and its backup " + kBup +
+                    " cannot be opened as a disc (damaged, or a stream file is missing); 'vrmangr check " + dir +
+                    "' lists what is wrong."),
+               false;
+    }
+    if (fnVR_MANGRGetLastError(m_handle) == VRO_ERR_STREAM_SHORT) {
+        std::fprintf(stderr, "vrmangr: warning: %s is shorter than the recordings it should hold.\n",
+                     InDir(dir, kMovieVro).c_str());
+    }
+    return true;
+}
+
+bool Disc::New(const std::string& dir) {
+    m_dir = dir;
+    if (!m_handle) return Fail("out of memory."), false;
+    if (!fnVR_MANGRNew(m_handle, dir.c_str())) return Fail("cannot start a new disc in " + dir + "."), false;
+    return true;
+}
+
+bool Disc::AddRecording(const std::string& file) {
+    if (!IsRegularFile(file)) return Fail(file + " does not exist or is not a file."), false;
+    CVR_MOVIE* movie = Manager()->m_pMovie;
+    const std::string before = movie ? movie->fnGetLastErrorDetail() : "";
+    ProgressLabel("analysing " + BaseName(file));
+    const int ok = fnVR_AddMpegFile(m_handle, file.c_str(), Progress);
+    ProgressDone();
+    if (ok) return true;
+    if (Interrupted()) return Fail("cancelled while analysing " + file + "; " + m_dir + " was left as it was."), false;
+    return Fail(StreamFailure(movie, before, file + " could not be added to " + m_dir + ".")), false;
+}
+
+bool Disc::AddStill(const std::string& file) {
+    if (!IsRegularFile(file)) return Fail(file + " does not exist or is not a file."), false;
+    CVR_STILL* still = Manager()->m_pStill;
+    const std::string before = still ? still->fnGetLastErrorDetail() : "";
+    // Still-picture files have no flat function: the manager's member does it.
+    if (Manager()->fnADD_Still_Pic_Program(file.c_str())) return true;
+    return Fail(StreamFailure(still, before, file + " could not be added to " + m_dir + ".")), false;
+}
+
+bool Disc::Save() {
+    if (Interrupted()) return Fail("cancelled; " + m_dir + " was left as it was."), false;
+    CVR_MANGR* m = Manager();
+    const std::string movieBefore = m->m_pMovie ? m->m_pMovie->fnGetLastErrorDetail() : "";
+    const std::string stillBefore = m->m_pStill ? m->m_pStill->fnGetLastErrorDetail() : "";
+    ProgressLabel("saving " + m_dir);
+    const int ok = fnVR_MANGRSave(m_handle, Progress);
+    ProgressDone();
+    if (ok) return true;
+    if (Interrupted() || fnVR_MANGRGetLastError(m_handle) == VRO_ERR_CANCELLED) {
+        return Fail("cancelled while saving; " + m_dir + " was left as it was."), false;
+    }
+    std::string why = StreamFailure(m->m_pMovie, movieBefore, "");
+    if (why.empty()) why = StreamFailure(m->m_pStill, stillBefore, "");
+    if (why.empty()) why = InDir(m_dir, kIfo) + " and " + kBup + " could not be written.";
+    return Fail(why), false;
+}
+
+}  // namespace tool

@@ -1,0 +1,523 @@
+// `vrmangr info`: the disc, its original chain and its playlists, as text or
+// as JSON.
+#include "info.h"
+
+#include <sys/stat.h>
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+
+#include "tables/CRTR_VMGI.h"
+#include "tables/CVMGI_MAT.h"
+
+namespace tool {
+
+namespace {
+
+// One video frame in 27 MHz ticks: 25 frames/s, else 29.97 frames/s.
+Ticks FrameTicks(DWORD frameRate) { return frameRate == 25000 ? 1080000 : 900900; }
+
+// The length of a segment or cell: its frames for movie cells, the
+// library's duration for still pictures (which have a set still time).
+Ticks Length(const seg& s) {
+    if (s.dwCellType == 0 && s.dwFrameRate != 0) return Ticks{s.dwFrameNs} * FrameTicks(s.dwFrameRate);
+    return Ticks{s.dwDuration} * 27000;
+}
+
+long long FileSize(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) return -1;
+    return static_cast<long long>(st.st_size);
+}
+
+// Fills one cell: its own record, then its entry points, numbered from
+// *epNo on and timed from the cell's start.
+Cell WalkCell(int number, Ticks start, int* epNo, const std::function<int(seg*)>& cellQuery,
+              const std::function<int(int, seg*)>& segmentQuery) {
+    Cell cell;
+    cell.number = number;
+    cell.start = start;
+    cellQuery(&cell.s);
+    cell.duration = Length(cell.s);
+    // A movie cell may begin before its first entry point (segment 0); a
+    // still cell's first entry point is its first picture.
+    Ticks offset = 0;
+    seg before{};
+    if (cell.s.dwCellType == 0 && segmentQuery(0, &before)) offset = Length(before);
+    for (DWORD ep = 1; ep <= cell.s.dwEntryPtNs; ++ep) {
+        Segment segment;
+        segment.number = ++*epNo;
+        segment.start = start + offset;
+        segmentQuery(static_cast<int>(ep), &segment.s);
+        segment.duration = Length(segment.s);
+        offset += segment.duration;
+        cell.entryPoints.push_back(segment);
+    }
+    return cell;
+}
+
+std::string Date(const DVDPGCINFO& i, bool iso) {
+    if (i.dwYear == 0) return "";
+    char text[40];
+    std::snprintf(text, sizeof text, iso ? "%04u-%02u-%02uT%02u:%02u:%02uZ" : "%04u-%02u-%02u %02u:%02u:%02u UTC",
+                  static_cast<unsigned>(i.dwYear), static_cast<unsigned>(i.dwMonth), static_cast<unsigned>(i.dwDay),
+                  static_cast<unsigned>(i.dwHour), static_cast<unsigned>(i.dwMinute),
+                  static_cast<unsigned>(i.dwSecond));
+    return text;
+}
+
+const char* ContentType(DWORD type) {
+    switch (type) {
+    case 0: return "movie";
+    case 1: return "still";
+    default: return "mixed";
+    }
+}
+
+const char* CellType(const seg& s) { return s.dwCellType == 0 ? "movie" : "still"; }
+
+const char* AudioCoding(const seg& s) {
+    switch (s.dwAudioCoding) {
+    case 0: return "AC-3";
+    case 2: return s.dwAudioLayer == 2 ? "MPEG-1 audio layer II" : "MPEG-1 audio";
+    case 3: return "MPEG-2 audio";
+    case 4: return "LPCM";
+    default: return "unknown";
+    }
+}
+
+const char* AudioMode(const seg& s) {
+    switch (s.dwAudioMode) {
+    case 0: return "stereo";
+    case 2: return "dual channel";
+    case 3: return "mono";
+    default: return "other";
+    }
+}
+
+const char* TvSystem(const seg& s) { return s.dwFrameRate == 25000 ? "625/50" : "525/60"; }
+
+std::string FrameRate(const seg& s) { return s.dwFrameRate == 25000 ? "25" : "29.97"; }
+
+std::string TimeZone(WORD raw) {
+    // 0x1000 plus the offset from UTC in minutes.
+    const int minutes = static_cast<int>(raw) - 0x1000;
+    if (minutes < -24 * 60 || minutes > 24 * 60) {
+        char text[16];
+        std::snprintf(text, sizeof text, "0x%04X", raw);
+        return text;
+    }
+    const int a = minutes < 0 ? -minutes : minutes;
+    char text[16];
+    std::snprintf(text, sizeof text, "UTC%c%02d:%02d", minutes < 0 ? '-' : '+', a / 60, a % 60);
+    return text;
+}
+
+std::string Base(const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    return slash ? slash + 1 : path;
+}
+
+std::string Plural(long n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// ---- JSON ----
+
+std::string Quote(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20) {
+                char esc[8];
+                std::snprintf(esc, sizeof esc, "\\u%04x", c);
+                out += esc;
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+    }
+    return out + "\"";
+}
+
+// A small writer: two-space indentation, one member per line, arrays of
+// objects opened with Begin*, scalars with Member.
+class Json {
+public:
+    void BeginObject(const char* key = nullptr) { Open(key, '{'); }
+    void EndObject() { Close('}'); }
+    void BeginArray(const char* key) { Open(key, '['); }
+    void EndArray() { Close(']'); }
+    void Member(const char* key, const std::string& value) { Raw(key, Quote(value)); }
+    void Member(const char* key, const char* value) { Raw(key, Quote(value)); }
+    void Member(const char* key, long long value) { Raw(key, std::to_string(value)); }
+    void Null(const char* key) { Raw(key, "null"); }
+    void Finish() { std::fputs("\n", stdout); }
+
+private:
+    void Prefix(const char* key) {
+        if (!m_first.empty()) {
+            std::fputs(m_first.back() ? "\n" : ",\n", stdout);
+            m_first.back() = false;
+        }
+        std::fputs(std::string(2 * m_first.size(), ' ').c_str(), stdout);
+        if (key) std::printf("%s: ", Quote(key).c_str());
+    }
+    void Raw(const char* key, const std::string& value) {
+        Prefix(key);
+        std::fputs(value.c_str(), stdout);
+    }
+    void Open(const char* key, char bracket) {
+        Prefix(key);
+        std::fputc(bracket, stdout);
+        m_first.push_back(true);
+    }
+    void Close(char bracket) {
+        const bool empty = m_first.back();
+        m_first.pop_back();
+        if (!empty) std::printf("\n%s", std::string(2 * m_first.size(), ' ').c_str());
+        std::fputc(bracket, stdout);
+    }
+    std::vector<bool> m_first;
+};
+
+long long Ms(Ticks t) { return (t + 13500) / 27000; }
+
+void JsonStreams(Json& j, const seg& s) {
+    j.BeginObject("video");
+    j.Member("coding", s.dwMpegVersion == 2 ? "MPEG-2" : "MPEG-1");
+    j.Member("width", s.dwWidth);
+    j.Member("height", s.dwHeight);
+    j.Member("aspect", s.dwWide ? "16:9" : "4:3");
+    j.Member("frames_per_1000s", s.dwFrameRate);
+    j.Member("tv_system", TvSystem(s));
+    j.Member("bit_rate", s.dwVideoBitrate);
+    j.EndObject();
+    if (s.dwAST_Ns == 0) {
+        j.Null("audio");
+    } else {
+        j.BeginObject("audio");
+        j.Member("streams", s.dwAST_Ns);
+        j.Member("coding", AudioCoding(s));
+        j.Member("sample_rate", s.dwSampleRate);
+        j.Member("channels", s.dwChannels);
+        j.Member("mode", AudioMode(s));
+        j.Member("bit_rate_kbit", s.dwAudioBitrate);
+        j.EndObject();
+    }
+}
+
+void JsonRange(Json& j, const seg& s) {
+    j.Member("file", Base(s.szFileName));
+    j.Member("start_byte", s.llStartPos);
+    j.Member("end_byte", s.llEndPos);
+}
+
+void JsonCells(Json& j, const std::vector<Cell>& cells) {
+    j.BeginArray("cells");
+    for (const Cell& c : cells) {
+        j.BeginObject();
+        j.Member("number", c.number);
+        j.Member("type", CellType(c.s));
+        j.Member(c.s.dwCellType == 0 ? "vob" : "vog", c.s.dwSRPN);
+        j.Member("start_ms", Ms(c.start));
+        j.Member("duration_ms", Ms(c.duration));
+        j.Member("frames", c.s.dwFrameNs);
+        JsonRange(j, c.s);
+        JsonStreams(j, c.s);
+        j.BeginArray("entry_points");
+        for (const Segment& e : c.entryPoints) {
+            j.BeginObject();
+            j.Member("number", e.number);
+            j.Member("start_ms", Ms(e.start));
+            j.Member("duration_ms", Ms(e.duration));
+            j.Member("frames", e.s.dwFrameNs);
+            JsonRange(j, e.s);
+            j.EndObject();
+        }
+        j.EndArray();
+        j.EndObject();
+    }
+    j.EndArray();
+}
+
+void TextCells(const std::vector<Cell>& cells) {
+    for (const Cell& c : cells) {
+        std::printf("  Cell %d: %s %s %u, %s +%s", c.number, CellType(c.s), c.s.dwCellType == 0 ? "VOB" : "VOG",
+                    static_cast<unsigned>(c.s.dwSRPN), FormatTime(c.start).c_str(), FormatTime(c.duration).c_str());
+        if (c.s.dwCellType == 0) {
+            std::printf(" (%s)", Plural(c.s.dwFrameNs, "frame", "frames").c_str());
+        } else {
+            std::printf(" (%s)", Plural(c.s.dwFrameNs, "picture", "pictures").c_str());
+        }
+        std::printf(", %s bytes %" PRId64 "..%" PRId64 "\n", Base(c.s.szFileName).c_str(), c.s.llStartPos,
+                    c.s.llEndPos);
+        std::printf("    video: %s %ux%u %s, %s frames/s (%s), %u bit/s\n", c.s.dwMpegVersion == 2 ? "MPEG-2" : "MPEG-1",
+                    static_cast<unsigned>(c.s.dwWidth), static_cast<unsigned>(c.s.dwHeight),
+                    c.s.dwWide ? "16:9" : "4:3", FrameRate(c.s).c_str(), TvSystem(c.s),
+                    static_cast<unsigned>(c.s.dwVideoBitrate));
+        if (c.s.dwAST_Ns == 0) {
+            std::printf("    audio: none\n");
+        } else {
+            std::printf("    audio: %s, %s, %u Hz, %s, %s, %u kbit/s\n",
+                        Plural(c.s.dwAST_Ns, "stream", "streams").c_str(), AudioCoding(c.s),
+                        static_cast<unsigned>(c.s.dwSampleRate), Plural(c.s.dwChannels, "channel", "channels").c_str(),
+                        AudioMode(c.s), static_cast<unsigned>(c.s.dwAudioBitrate));
+        }
+        for (const Segment& e : c.entryPoints) {
+            std::printf("    Entry point %d: %s +%s (%s), bytes %" PRId64 "..%" PRId64 "\n", e.number,
+                        FormatTime(e.start).c_str(), FormatTime(e.duration).c_str(),
+                        Plural(e.s.dwFrameNs, c.s.dwCellType == 0 ? "frame" : "picture",
+                               c.s.dwCellType == 0 ? "frames" : "pictures")
+                            .c_str(),
+                        e.s.llStartPos, e.s.llEndPos);
+        }
+    }
+}
+
+std::string Quoted(const char* text128) { return "\"" + PrimaryText(text128) + "\""; }
+
+}  // namespace
+
+std::string FormatTime(Ticks t) {
+    const long long ms = Ms(t < 0 ? 0 : t);
+    char text[32];
+    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld.%03lld", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60,
+                  ms % 1000);
+    return text;
+}
+
+namespace {
+
+bool IsUtf8(const std::string& s) {
+    for (size_t i = 0; i < s.size();) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        size_t extra;
+        if (c < 0x80) {
+            extra = 0;
+        } else if ((c & 0xE0) == 0xC0) {
+            extra = 1;
+        } else if ((c & 0xF0) == 0xE0) {
+            extra = 2;
+        } else if ((c & 0xF8) == 0xF0) {
+            extra = 3;
+        } else {
+            return false;
+        }
+        if (i + extra >= s.size()) return false;
+        for (size_t k = 1; k <= extra; ++k) {
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+        }
+        i += extra + 1;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string PrimaryText(const char* text128) {
+    const std::string raw(text128, strnlen(text128, 64));
+    if (IsUtf8(raw)) return raw;
+    // Anything else is read as Latin-1.
+    std::string out;
+    for (unsigned char c : raw) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+DiscInfo Describe(Disc& disc) {
+    void* h = disc.Handle();
+    CVR_MANGR* m = disc.Manager();
+    DiscInfo d;
+
+    // The disc's head: VMGI_MAT through its exported accessor.
+    if (m->m_pModel && m->m_pModel->pRTR_VMGI && m->m_pModel->pRTR_VMGI->pVMGI_MAT) {
+        CVMGI_MAT mat(m->m_pModel->pRTR_VMGI->pVMGI_MAT.get());
+        BYTE id[12] = {};
+        mat.fnGet_c12_VMG_ID(id);
+        d.identifier.assign(reinterpret_cast<const char*>(id), strnlen(reinterpret_cast<const char*>(id), 12));
+        d.version = mat.fnGet_wVERN();
+        d.timeZone = mat.fnGet_wTM_ZONE();
+        d.stillTime = mat.fnGet_c1_STILL_TM();
+        d.characterSet = mat.fnGet_c1_CHRS();
+    }
+    d.movieBytes = FileSize(InDir(disc.Dir(), kMovieVro));
+    d.stillBytes = FileSize(InDir(disc.Dir(), kStillVro));
+
+    DVDPGCINFO counts{};
+    fnVR_GetOPGCInfo(h, &d.original, 2);
+    if (fnVR_GetOPGCInfo(h, &counts, 1)) d.originalCells = static_cast<int>(counts.dwCount);
+    if (fnVR_GetOPGCInfo(h, &counts, 0)) d.originalEntryPoints = static_cast<int>(counts.dwCount);
+
+    Ticks position = 0;
+    int cellNo = 0;
+    int epNo = 0;
+    for (DWORD pg = 1; pg <= d.original.dwCount; ++pg) {
+        const int p = static_cast<int>(pg);
+        Program program;
+        program.number = p;
+        DVDPGINFO pi{};
+        fnVR_GetOPGCPGInfo(h, p, &pi, 1);
+        std::memcpy(&program.info, &pi, sizeof program.info);
+        program.start = position;
+        for (DWORD c = 1; c <= pi.dwCount; ++c) {
+            const int cell = static_cast<int>(c);
+            program.cells.push_back(WalkCell(
+                ++cellNo, position, &epNo, [&](seg* s) { return fnVR_GetOPGCCellInfo(h, p, cell, s, 0, 0); },
+                [&](int ep, seg* s) { return fnVR_GetOPGCEntryPtInfo(h, p, cell, ep, s, 0); }));
+            position += program.cells.back().duration;
+        }
+        program.duration = position - program.start;
+        d.programs.push_back(program);
+    }
+    d.originalDuration = position;
+
+    const int playlists = fnVR_GetPLCount(h);
+    for (int pl = 1; pl <= playlists; ++pl) {
+        Playlist list;
+        list.number = pl;
+        fnVR_GetPLInfo(h, pl, &list.info, 1);
+        Ticks at = 0;
+        int plEp = 0;
+        for (DWORD c = 1; c <= list.info.dwCount; ++c) {
+            const int cell = static_cast<int>(c);
+            list.cells.push_back(WalkCell(
+                cell, at, &plEp, [&](seg* s) { return fnVR_GetPLCellInfo(h, pl, cell, s, 0, 0); },
+                [&](int ep, seg* s) { return fnVR_GetPLEntryPtInfo(h, pl, cell, ep, s, 0); }));
+            at += list.cells.back().duration;
+        }
+        list.duration = at;
+        d.playlists.push_back(list);
+    }
+    return d;
+}
+
+void PrintText(const DiscInfo& d, const std::string& dir) {
+    std::printf("Disc %s\n", dir.c_str());
+    std::printf("  identifier:   %s, version 0x%04X\n", d.identifier.c_str(), d.version);
+    std::printf("  time zone:    %s\n", TimeZone(d.timeZone).c_str());
+    std::printf("  still time:   %u s\n", d.stillTime);
+    std::printf("  stream files: %s %s, %s %s\n", kMovieVro,
+                d.movieBytes < 0 ? "missing" : (std::to_string(d.movieBytes) + " bytes").c_str(), kStillVro,
+                d.stillBytes < 0 ? "missing" : (std::to_string(d.stillBytes) + " bytes").c_str());
+    std::printf("\nOriginal chain: %s, %s, %s, %s\n",
+                Plural(static_cast<long>(d.programs.size()), "program", "programs").c_str(),
+                Plural(d.originalCells, "cell", "cells").c_str(),
+                Plural(d.originalEntryPoints, "entry point", "entry points").c_str(),
+                FormatTime(d.originalDuration).c_str());
+    for (const Program& p : d.programs) {
+        const std::string date = Date(p.info, false);
+        std::printf("\nProgram %d: %s, recorded %s, %s, %s +%s\n", p.number, ContentType(p.info.dwContentTy),
+                    date.empty() ? "unknown" : date.c_str(), Quoted(p.info.szPrmText).c_str(),
+                    FormatTime(p.start).c_str(), FormatTime(p.duration).c_str());
+        TextCells(p.cells);
+    }
+    std::printf("\nPlaylists: %zu\n", d.playlists.size());
+    for (const Playlist& l : d.playlists) {
+        const std::string date = Date(l.info, false);
+        std::printf("\nPlaylist %d: %s, %s, created %s, %s, %s\n", l.number, Quoted(l.info.szPrmText).c_str(),
+                    ContentType(l.info.dwContentTy), date.empty() ? "unknown" : date.c_str(),
+                    Plural(static_cast<long>(l.cells.size()), "cell", "cells").c_str(),
+                    FormatTime(l.duration).c_str());
+        TextCells(l.cells);
+    }
+}
+
+void PrintJson(const DiscInfo& d) {
+    Json j;
+    j.BeginObject();
+    j.Member("format", "vrmangr-info");
+    j.Member("format_version", 1);
+    j.BeginObject("disc");
+    j.Member("identifier", d.identifier);
+    j.Member("version", d.version);
+    j.Member("time_zone", d.timeZone);
+    j.Member("time_zone_text", TimeZone(d.timeZone));
+    j.Member("still_time_s", d.stillTime);
+    j.Member("character_set", d.characterSet);
+    j.Member("movie_stream_bytes", d.movieBytes);
+    j.Member("still_stream_bytes", d.stillBytes);
+    j.EndObject();
+    j.BeginObject("original");
+    j.Member("duration_ms", Ms(d.originalDuration));
+    j.Member("cells", d.originalCells);
+    j.Member("entry_points", d.originalEntryPoints);
+    j.BeginArray("programs");
+    for (const Program& p : d.programs) {
+        j.BeginObject();
+        j.Member("number", p.number);
+        j.Member("type", ContentType(p.info.dwContentTy));
+        const std::string date = Date(p.info, true);
+        if (date.empty()) {
+            j.Null("recorded");
+        } else {
+            j.Member("recorded", date);
+        }
+        j.Member("text", PrimaryText(p.info.szPrmText));
+        j.Member("start_ms", Ms(p.start));
+        j.Member("duration_ms", Ms(p.duration));
+        JsonCells(j, p.cells);
+        j.EndObject();
+    }
+    j.EndArray();
+    j.EndObject();
+    j.BeginArray("playlists");
+    for (const Playlist& l : d.playlists) {
+        j.BeginObject();
+        j.Member("number", l.number);
+        j.Member("type", ContentType(l.info.dwContentTy));
+        const std::string date = Date(l.info, true);
+        if (date.empty()) {
+            j.Null("created");
+        } else {
+            j.Member("created", date);
+        }
+        j.Member("text", PrimaryText(l.info.szPrmText));
+        j.Member("duration_ms", Ms(l.duration));
+        JsonCells(j, l.cells);
+        j.EndObject();
+    }
+    j.EndArray();
+    j.EndObject();
+    j.Finish();
+}
+
+int RunInfo(const Args& args) {
+    bool json = false;
+    std::vector<std::string> rest;
+    for (const std::string& w : args.words) {
+        if (w == "--json") {
+            json = true;
+        } else if (!w.empty() && w[0] == '-') {
+            return UsageError(args.command, "unknown option " + w + ".");
+        } else {
+            rest.push_back(w);
+        }
+    }
+    if (rest.size() != 1) return UsageError(args.command, "expects one directory.");
+    Disc disc;
+    if (!disc.Open(rest[0])) return kFailed;
+    const DiscInfo d = Describe(disc);
+    if (json) {
+        PrintJson(d);
+    } else {
+        PrintText(d, rest[0]);
+    }
+    return kOk;
+}
+
+}  // namespace tool

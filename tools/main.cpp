@@ -1,0 +1,514 @@
+// vrmangr: the command-line tool over the library's public interface.
+// Subcommands create, add, add-still, info, type, chapters, playlist,
+// extract, check, repair and demo; `vrmangr --help` lists them.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "cli.h"
+#include "tables/CPL_SRPT.h"
+#include "tables/CRTR_VMGI.h"
+
+#ifndef VRMANGR_VERSION
+#define VRMANGR_VERSION "unknown"
+#endif
+
+namespace fs = std::filesystem;
+
+namespace tool {
+namespace {
+
+struct Command {
+    const char* name;
+    const char* synopsis;
+    const char* help;
+    int (*run)(const Args&);
+};
+
+int RunCreate(const Args& args);
+int RunAdd(const Args& args);
+int RunAddStill(const Args& args);
+int RunType(const Args& args);
+int RunChapters(const Args& args);
+int RunPlaylist(const Args& args);
+int RunDemo(const Args& args);
+
+const Command kCommands[] = {
+    {"create", "create DIR [RECORDING.mpg ...] [--still FILE ...]",
+     "Makes a new DVD-VR disc in DIR (created when missing; it must not hold a\n"
+     "disc yet) with the given recordings and still-picture files, and saves it.\n"
+     "Each --still takes one file of still pictures. On any failure, or Ctrl-C,\n"
+     "the files the command made are removed again.\n",
+     RunCreate},
+    {"add", "add DIR RECORDING.mpg ...",
+     "Analyses each recording (an MPEG program stream of 2048-byte packs),\n"
+     "registers it as a new recording of the disc in DIR and saves. Nothing is\n"
+     "saved when one of them is refused, or on Ctrl-C.\n",
+     RunAdd},
+    {"add-still", "add-still DIR FILE ...",
+     "Registers each file of 1 to 255 still pictures as a still-picture group of\n"
+     "the disc in DIR and saves. Nothing is saved when one of them is refused.\n",
+     RunAddStill},
+    {"info", "info DIR [--json]",
+     "Prints the disc (identifier, version, time zone, still time), the original\n"
+     "chain with its programs, cells and entry points, and the playlists: times\n"
+     "(start +duration, h:mm:ss.mmm), dates (UTC), texts, video and audio\n"
+     "attributes and where the bytes are. Entry points are numbered through the\n"
+     "whole chain, as the editing commands take them. --json prints one JSON\n"
+     "document instead (see docs/json.md).\n",
+     RunInfo},
+    {"type", "type DIR",
+     "Prints what DIR holds: DVD-VR, DVD-Video or neither.\n", RunType},
+    {"chapters", "chapters DIR divide N FRAMES | chapters DIR combine FIRST LAST",
+     "Edits the entry points (chapters) of the original chain, numbered through\n"
+     "the whole chain as `info` shows them:\n"
+     "  divide N FRAMES      a new entry point FRAMES video frames after entry\n"
+     "                       point N (it may fall in a later cell)\n"
+     "  combine FIRST LAST   removes the entry points after FIRST up to and\n"
+     "                       including LAST\n",
+     RunChapters},
+    {"playlist",
+     "playlist DIR new | delete PL | add PL AFTER EP | remove PL N | move PL FROM TO |\n"
+     "         divide PL N FRAMES | combine PL FIRST LAST | title PL TEXT",
+     "Edits the playlists. Playlists are numbered from 1; entry points of a\n"
+     "playlist through the whole playlist, entry points of the original chain\n"
+     "(EP) as `info` shows them.\n"
+     "  new                    appends an empty playlist and prints its number\n"
+     "  delete PL              deletes playlist PL (later ones move down)\n"
+     "  add PL AFTER EP        copies the segment of the original chain's entry\n"
+     "                         point EP into PL after its entry point AFTER (0: first)\n"
+     "  remove PL N            removes entry point N of PL with its segment\n"
+     "  move PL FROM TO        moves the segment of entry point FROM to after\n"
+     "                         entry point TO (0: first)\n"
+     "  divide PL N FRAMES     a new entry point FRAMES (1 or more) video frames\n"
+     "                         after entry point N\n"
+     "  combine PL FIRST LAST  removes the entry points after FIRST up to and\n"
+     "                         including LAST\n"
+     "  title PL TEXT          sets the playlist's text (at most 63 bytes)\n",
+     RunPlaylist},
+    {"extract", "extract DIR (--program N | --playlist N | --entry N | --playlist N --entry N) -o FILE.mpg",
+     "Writes the MPEG bytes of a program of the original chain, of a playlist,\n"
+     "or of the segment of an entry point (of the original chain, or of the\n"
+     "playlist given with it) to FILE.mpg: whole VOBUs, a program stream\n"
+     "players open.\n",
+     RunExtract},
+    {"check", "check DIR",
+     "Verifies the disc: VR_MANGR.IFO and VR_MANGR.BUP each valid on its own and\n"
+     "byte-identical, every table inside its bounds and the addresses in order,\n"
+     "and the stream files exactly as long as the tables say. Prints the\n"
+     "findings and exits with 1 when there are any.\n",
+     RunCheck},
+    {"repair", "repair DIR",
+     "Restores a damaged or missing VR_MANGR.IFO from a valid VR_MANGR.BUP, or\n"
+     "the backup from the IFO. When both are valid but differ, the IFO (written\n"
+     "first by every save) wins.\n",
+     RunRepair},
+    {"demo", "demo DIR [--sample FILE]",
+     "Builds a sample disc in DIR (which must not hold a disc) from the small\n"
+     "sample recording installed with the tool: the recording, its entry point\n"
+     "divided after one second, and a playlist with the two halves in reverse\n"
+     "order; then prints `info` of it. --sample uses another recording.\n",
+     RunDemo},
+};
+
+const Command* FindCommand(const std::string& name) {
+    for (const Command& c : kCommands) {
+        if (name == c.name) return &c;
+    }
+    return nullptr;
+}
+
+void PrintToolHelp() {
+    std::printf(
+        "Usage: vrmangr COMMAND [ARGUMENTS] [--quiet]\n"
+        "Creates, inspects, edits and checks DVD-VR recording directories\n"
+        "(VR_MANGR.IFO, VR_MANGR.BUP, VR_MOVIE.VRO, VR_STILL.VRO).\n\nCommands:\n");
+    for (const Command& c : kCommands) std::printf("  %s\n", c.synopsis);
+    std::printf(
+        "\n'vrmangr COMMAND --help' describes a command. A progress bar is drawn on\n"
+        "stderr while recordings are analysed and saved, when stderr is a terminal\n"
+        "and --quiet is not given; Ctrl-C then cancels and leaves the directory as it\n"
+        "was. Exit status: 0 success, 1 failure, 2 wrong usage.\n");
+}
+
+void PrintCommandHelp(const Command& c) { std::printf("Usage: vrmangr %s\n\n%s", c.synopsis, c.help); }
+
+bool NumberArg(const Args& args, const std::string& text, const char* what, long min, long* value, int* status) {
+    if (ParseNumber(text, min, 65535, value)) return true;
+    *status = UsageError(args.command, std::string(what) + " must be a number from " + std::to_string(min) +
+                                           " to 65535, not '" + text + "'.");
+    return false;
+}
+
+bool Exists(const std::string& path) {
+    std::error_code ec;
+    return fs::exists(path, ec);
+}
+
+// ---- create, add, add-still ----
+
+// A new disc in dir: the directory is made when missing; on failure the
+// files (and the directory) this made are removed again.
+int CreateDisc(const std::string& dir, const std::vector<std::string>& movies, const std::vector<std::string>& stills,
+               Disc& disc) {
+    if (Exists(InDir(dir, kIfo)) || Exists(InDir(dir, kBup))) {
+        return Fail(dir + " already holds a DVD-VR disc; 'vrmangr add' adds to it.");
+    }
+    std::error_code ec;
+    const bool madeDir = !Exists(dir);
+    if (madeDir && !fs::create_directories(dir, ec)) {
+        return Fail("cannot create the directory " + dir + ": " + ec.message() + ".");
+    }
+    std::vector<std::string> made;
+    for (const char* name : {kIfo, kBup, kMovieVro, kStillVro}) {
+        if (!Exists(InDir(dir, name))) made.push_back(InDir(dir, name));
+    }
+    bool ok = disc.New(dir);
+    for (size_t i = 0; ok && i < movies.size(); ++i) ok = disc.AddRecording(movies[i]);
+    for (size_t i = 0; ok && i < stills.size(); ++i) ok = disc.AddStill(stills[i]);
+    if (ok) ok = disc.Save();
+    if (ok) return kOk;
+    for (const std::string& f : made) fs::remove(f, ec);
+    if (madeDir) fs::remove(dir, ec);  // only when it is empty again
+    return kFailed;
+}
+
+int RunCreate(const Args& args) {
+    std::vector<std::string> movies, stills;
+    std::string dir;
+    for (size_t i = 0; i < args.words.size(); ++i) {
+        const std::string& w = args.words[i];
+        if (w == "--still") {
+            if (i + 1 == args.words.size()) return UsageError(args.command, "--still needs a file.");
+            stills.push_back(args.words[++i]);
+        } else if (!w.empty() && w[0] == '-') {
+            return UsageError(args.command, "unknown option " + w + ".");
+        } else if (dir.empty()) {
+            dir = w;
+        } else {
+            movies.push_back(w);
+        }
+    }
+    if (dir.empty()) return UsageError(args.command, "expects a directory.");
+    Disc disc;
+    return CreateDisc(dir, movies, stills, disc);
+}
+
+int AddFiles(const Args& args, bool still) {
+    for (const std::string& w : args.words) {
+        if (!w.empty() && w[0] == '-') return UsageError(args.command, "unknown option " + w + ".");
+    }
+    if (args.words.size() < 2) return UsageError(args.command, "expects a directory and at least one file.");
+    Disc disc;
+    if (!disc.Open(args.words[0])) return kFailed;
+    for (size_t i = 1; i < args.words.size(); ++i) {
+        if (!(still ? disc.AddStill(args.words[i]) : disc.AddRecording(args.words[i]))) return kFailed;
+    }
+    return disc.Save() ? kOk : kFailed;
+}
+
+int RunAdd(const Args& args) { return AddFiles(args, false); }
+int RunAddStill(const Args& args) { return AddFiles(args, true); }
+
+// ---- type ----
+
+int RunType(const Args& args) {
+    if (args.words.size() != 1 || (!args.words[0].empty() && args.words[0][0] == '-')) {
+        return UsageError(args.command, "expects one directory.");
+    }
+    const std::string& dir = args.words[0];
+    std::error_code ec;
+    if (!fs::is_directory(dir, ec)) return Fail(dir + " is not a directory.");
+    switch (fnGetDVDVRPathType(dir.c_str())) {
+    case 1: std::printf("DVD-VR\n"); break;
+    case 2: std::printf("DVD-Video\n"); break;
+    default: std::printf("neither\n"); break;
+    }
+    return kOk;
+}
+
+// ---- chapters ----
+
+DWORD OriginalEntryPoints(void* h) {
+    DVDPGCINFO info{};
+    return fnVR_GetOPGCInfo(h, &info, 0) ? info.dwCount : 0;
+}
+
+DWORD PlaylistEntryPoints(void* h, int pl) {
+    DVDPGCINFO info{};
+    return fnVR_GetPLInfo(h, pl, &info, 0) ? info.dwCount : 0;
+}
+
+int RunChapters(const Args& args) {
+    const std::vector<std::string>& w = args.words;
+    if (w.size() < 2) return UsageError(args.command, "expects a directory and divide or combine.");
+    const std::string& action = w[1];
+    if (action != "divide" && action != "combine") {
+        return UsageError(args.command, "unknown action '" + action + "'; use divide or combine.");
+    }
+    if (w.size() != 4) return UsageError(args.command, action + " takes two numbers.");
+    long a = 0, b = 0;
+    int status = kOk;
+    if (!NumberArg(args, w[2], action == "divide" ? "N" : "FIRST", 1, &a, &status)) return status;
+    if (!NumberArg(args, w[3], action == "divide" ? "FRAMES" : "LAST", 1, &b, &status)) return status;
+    if (action == "combine" && b < a) return UsageError(args.command, "LAST must not be below FIRST.");
+    Disc disc;
+    if (!disc.Open(w[0])) return kFailed;
+    void* h = disc.Handle();
+    const DWORD count = OriginalEntryPoints(h);
+    const long last = action == "divide" ? a : b;
+    if (static_cast<DWORD>(last) > count) {
+        return Fail("the original chain of " + w[0] + " has " + Count(count, "entry point", "entry points") + ", not " +
+                    std::to_string(last) + ".");
+    }
+    if (action == "divide") {
+        if (!fnVR_DevideOPGCEntryPt(h, static_cast<int>(a), static_cast<DWORD>(b))) {
+            return Fail("entry point " + w[2] + " of " + w[0] + " cannot be divided " + w[3] +
+                        " frames after its start (past the recording's end or the next entry point).");
+        }
+    } else {
+        if (!fnVR_CombineOPGCEntryPt(h, static_cast<int>(a), static_cast<int>(b))) {
+            return Fail("entry points " + w[2] + " to " + w[3] + " of " + w[0] + " cannot be combined.");
+        }
+    }
+    return disc.Save() ? kOk : kFailed;
+}
+
+// ---- playlist ----
+
+// Sets the playlist's text: PRM_TXTI of its search pointer in PL_SRPT,
+// which no flat function writes. The text goes into both 64-byte halves,
+// as the library's own date texts do.
+bool SetPlaylistText(Disc& disc, int pl, const std::string& text) {
+    VMG_MODEL* model = disc.Manager()->m_pModel;
+    if (!model || !model->pRTR_VMGI || !model->pRTR_VMGI->pPL_SRPT) return false;
+    CPL_SRPT table(model->pRTR_VMGI->pPL_SRPT.get());
+    BYTE block[128] = {};
+    std::memcpy(block, text.data(), text.size());
+    std::memcpy(block + 64, text.data(), text.size());
+    return table.fnSet_c128_PRM_TXTI(static_cast<BYTE>(pl - 1), block, sizeof block) == 1;
+}
+
+// PL_TY of a playlist is set when it is made (empty, so "still") and not
+// refreshed by the edits; the exported CPL_SRPT recomputes it from the
+// playlist's chain.
+void UpdatePlaylistType(Disc& disc, int pl) {
+    VMG_MODEL* model = disc.Manager()->m_pModel;
+    if (!model || !model->pRTR_VMGI || !model->pRTR_VMGI->pPL_SRPT || !model->pUD_PGCIT) return;
+    CPL_SRPT table(model->pRTR_VMGI->pPL_SRPT.get());
+    table.fnUpdate_PlayList(model->pUD_PGCIT, static_cast<BYTE>(pl - 1));
+}
+
+int RunPlaylist(const Args& args) {
+    const std::vector<std::string>& w = args.words;
+    if (w.size() < 2) return UsageError(args.command, "expects a directory and an action.");
+    const std::string& dir = w[0];
+    const std::string& action = w[1];
+    struct Shape {
+        const char* action;
+        size_t numbers;
+        const char* names[3];
+    };
+    static const Shape kShapes[] = {
+        {"new", 0, {}},
+        {"delete", 1, {"PL"}},
+        {"add", 3, {"PL", "AFTER", "EP"}},
+        {"remove", 2, {"PL", "N"}},
+        {"move", 3, {"PL", "FROM", "TO"}},
+        {"divide", 3, {"PL", "N", "FRAMES"}},
+        {"combine", 3, {"PL", "FIRST", "LAST"}},
+        {"title", 1, {"PL"}},
+    };
+    const Shape* shape = nullptr;
+    for (const Shape& s : kShapes) {
+        if (action == s.action) shape = &s;
+    }
+    if (!shape) return UsageError(args.command, "unknown action '" + action + "'.");
+    const size_t expected = 2 + shape->numbers + (action == "title" ? 1 : 0);
+    if (w.size() != expected) {
+        return UsageError(args.command, action + " takes " + std::to_string(expected - 2) + " argument" +
+                                            (expected == 3 ? "" : "s") + ".");
+    }
+    long n[3] = {0, 0, 0};
+    int status = kOk;
+    for (size_t i = 0; i < shape->numbers; ++i) {
+        const std::string name = shape->names[i];
+        const long min = (name == "AFTER" || name == "TO") ? 0 : 1;
+        if (!NumberArg(args, w[2 + i], shape->names[i], min, &n[i], &status)) return status;
+    }
+    if (action == "combine" && n[2] < n[1]) return UsageError(args.command, "LAST must not be below FIRST.");
+    std::string text;
+    if (action == "title") {
+        text = w[3];
+        if (text.size() > 63) return Fail("the text '" + text + "' is longer than 63 bytes.");
+    }
+
+    Disc disc;
+    if (!disc.Open(dir)) return kFailed;
+    void* h = disc.Handle();
+    if (action == "new") {
+        const int before = fnVR_GetPLCount(h);
+        if (!fnVR_AddPL(h) || fnVR_GetPLCount(h) != before + 1) {
+            return Fail(dir + " already holds the most playlists a disc can hold.");
+        }
+        if (!disc.Save()) return kFailed;
+        std::printf("%d\n", before + 1);
+        return kOk;
+    }
+    const int pl = static_cast<int>(n[0]);
+    const int count = fnVR_GetPLCount(h);
+    if (pl > count) {
+        return Fail(dir + " has " + Count(count, "playlist", "playlists") + "; there is no playlist " + w[2] + ".");
+    }
+    // Entry-point numbers that name nothing get a clear message before the
+    // library is asked.
+    const DWORD plPoints = PlaylistEntryPoints(h, pl);
+    auto noPoint = [&](long ep) {
+        return Fail("playlist " + w[2] + " of " + dir + " has " + Count(plPoints, "entry point", "entry points") + ", not " +
+                    std::to_string(ep) + ".");
+    };
+    int ok = 0;
+    if (action == "delete") {
+        ok = fnVR_DelPL(h, pl);
+    } else if (action == "add") {
+        if (static_cast<DWORD>(n[1]) > plPoints) return noPoint(n[1]);
+        const DWORD org = OriginalEntryPoints(h);
+        if (static_cast<DWORD>(n[2]) > org) {
+            return Fail("the original chain of " + dir + " has " + Count(org, "entry point", "entry points") + ", not " +
+                        std::to_string(n[2]) + ".");
+        }
+        ok = fnVR_AddPLEntryPt(h, pl, static_cast<int>(n[1]), static_cast<int>(n[2]));
+    } else if (action == "remove") {
+        if (static_cast<DWORD>(n[1]) > plPoints) return noPoint(n[1]);
+        ok = fnVR_DelPLEntryPt(h, pl, static_cast<int>(n[1]));
+    } else if (action == "move") {
+        if (static_cast<DWORD>(n[1]) > plPoints) return noPoint(n[1]);
+        if (static_cast<DWORD>(n[2]) > plPoints) return noPoint(n[2]);
+        ok = fnVR_MovePLEntryPt(h, pl, static_cast<int>(n[1]), static_cast<int>(n[2]));
+    } else if (action == "divide") {
+        if (static_cast<DWORD>(n[1]) > plPoints) return noPoint(n[1]);
+        // The library counts frames + 1 here; the tool takes FRAMES after
+        // the entry point, as `chapters divide` does.
+        ok = fnVR_DevidePLEntryPt(h, pl, static_cast<int>(n[1]), static_cast<DWORD>(n[2] - 1));
+    } else if (action == "combine") {
+        if (static_cast<DWORD>(n[2]) > plPoints) return noPoint(n[2]);
+        ok = fnVR_CombinePLEntryPt(h, pl, static_cast<int>(n[1]), static_cast<int>(n[2]));
+    } else if (action == "title") {
+        ok = SetPlaylistText(disc, pl, text) ? 1 : 0;
+    }
+    if (!ok) {
+        std::string what = "playlist " + w[2] + " of " + dir + ": " + action;
+        for (size_t i = 3; i < w.size(); ++i) what += " " + w[i];
+        return Fail(what + " was refused (see 'vrmangr info " + dir + "').");
+    }
+    if (action != "delete" && action != "title") UpdatePlaylistType(disc, pl);
+    return disc.Save() ? kOk : kFailed;
+}
+
+// ---- demo ----
+
+std::string ExecutableDir() {
+    char path[4096];
+    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0) return "";
+    path[n] = '\0';
+    return fs::path(path).parent_path().string();
+}
+
+// The sample recording: installed beside the tool (../share/vrmangr), else
+// the one in the source tree the tool was built from.
+std::string DemoSample() {
+    const std::string installed = ExecutableDir() + "/../share/vrmangr/" VRMANGR_DEMO_NAME;
+    if (Exists(installed)) return installed;
+    return VRMANGR_DEMO_SOURCE;
+}
+
+int RunDemo(const Args& args) {
+    std::string dir, sample;
+    for (size_t i = 0; i < args.words.size(); ++i) {
+        const std::string& w = args.words[i];
+        if (w == "--sample") {
+            if (i + 1 == args.words.size()) return UsageError(args.command, "--sample needs a file.");
+            sample = args.words[++i];
+        } else if (!w.empty() && w[0] == '-') {
+            return UsageError(args.command, "unknown option " + w + ".");
+        } else if (dir.empty()) {
+            dir = w;
+        } else {
+            return UsageError(args.command, "expects one directory.");
+        }
+    }
+    if (dir.empty()) return UsageError(args.command, "expects a directory.");
+    if (sample.empty()) sample = DemoSample();
+    {
+        Disc disc;
+        if (CreateDisc(dir, {sample}, {}, disc) != kOk) return kFailed;
+        void* h = disc.Handle();
+        // Two chapters of the recording, then a playlist playing them in
+        // reverse order.
+        if (!fnVR_DevideOPGCEntryPt(h, 1, 25)) return Fail("the sample " + sample + " is too short to divide.");
+        if (!fnVR_AddPL(h) || !fnVR_AddPLEntryPt(h, 1, 0, 2) || !fnVR_AddPLEntryPt(h, 1, 1, 1) ||
+            !SetPlaylistText(disc, 1, "Demo: second half first")) {
+            return Fail("the demo playlist could not be made in " + dir + ".");
+        }
+        UpdatePlaylistType(disc, 1);
+        if (!disc.Save()) return kFailed;
+    }
+    Args info;
+    info.command = "info";
+    info.words = {dir};
+    return RunInfo(info);
+}
+
+}  // namespace
+}  // namespace tool
+
+int main(int argc, char** argv) {
+    using namespace tool;
+    std::vector<std::string> all(argv + 1, argv + argc);
+    if (all.empty()) return UsageError("", "no command given.");
+    const std::string first = all[0];
+    if (first == "--help" || first == "-h" || first == "help") {
+        if (first == "help" && all.size() > 1) {
+            if (const Command* c = FindCommand(all[1])) {
+                PrintCommandHelp(*c);
+                return kOk;
+            }
+            return UsageError("", "unknown command '" + all[1] + "'.");
+        }
+        PrintToolHelp();
+        return kOk;
+    }
+    if (first == "--version") {
+        std::printf("vrmangr %s\n", VRMANGR_VERSION);
+        return kOk;
+    }
+    const Command* command = FindCommand(first);
+    if (!command) return UsageError("", "unknown command '" + first + "'.");
+    Args args;
+    args.command = first;
+    bool literal = false;  // after "--" every word is an argument
+    for (size_t i = 1; i < all.size(); ++i) {
+        const std::string& w = all[i];
+        if (!literal && w == "--") {
+            literal = true;
+        } else if (!literal && (w == "--help" || w == "-h")) {
+            args.help = true;
+        } else if (!literal && (w == "--quiet" || w == "-q")) {
+            args.quiet = true;
+        } else {
+            args.words.push_back(w);
+        }
+    }
+    if (args.help) {
+        PrintCommandHelp(*command);
+        return kOk;
+    }
+    SetupProgress(args.quiet);
+    return command->run(args);
+}
