@@ -1,0 +1,288 @@
+// The library's speed and memory against what the machine can do, in one
+// run (see docs/PERFORMANCE.md):
+//   - movie analysis (CVR_MOVIE::fnCheckAppendVOB) against a sequential
+//     read of the same cached file, in the analyser's block size;
+//   - the append of a queued recording to VR_MOVIE.VRO against a plain
+//     read/write copy of the same bytes (all forced to disk), and the same
+//     copy through copy_file_range for reference;
+//   - Open and Save of a disc with every table at or near its largest;
+//   - peak memory of an analysis, for a small and a multi-GB recording.
+//
+//   bench_vrmangr [--gigabytes=N] [google benchmark flags]
+//
+// The input files are built in the temporary directory by repeating the
+// committed PAL sample, and removed at the end.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "api/vrmangr.h"
+#include "platform/clock.h"
+#include "platform/file.h"
+#include "stream/CVRO_DATA.h"
+#include "stream/ps_reader.h"
+#include "support/Discs.h"
+#include "tables/CUD_PGCIT.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path& Work() {
+    static const fs::path dir = fs::temp_directory_path() / ("vrmangr-bench-" + std::to_string(getpid()));
+    return dir;
+}
+
+// A file of about `megabytes` MB made of whole copies of the PAL sample.
+fs::path MakeRecording(const std::string& name, uint64_t megabytes) {
+    const fs::path sample = fs::path(VRMANGR_SOURCE_DIR) / "tests" / "data" / "pal_mpeg2_mp2_4x3.vob";
+    std::ifstream in(sample, std::ios::binary);
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<char> block;
+    while (block.size() < (8u << 20)) block.insert(block.end(), bytes.begin(), bytes.end());
+    const fs::path path = Work() / name;
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    for (uint64_t written = 0; written < megabytes << 20; written += block.size())
+        out.write(block.data(), static_cast<std::streamsize>(block.size()));
+    return path;
+}
+
+fs::path g_recording;  // the 256 MB input of the throughput benchmarks
+
+void SequentialRead(benchmark::State& state) {
+    std::unique_ptr<BYTE[]> block(new BYTE[vrm::PackReader::kBlock]);
+    for (auto _ : state) {
+        vrm::File file;
+        file.Open(g_recording.c_str(), vrm::File::Mode::ReadExisting);
+        unsigned sum = 0;
+        for (uint64_t at = 0;;) {
+            const int64_t got = file.ReadAt(at, block.get(), vrm::PackReader::kBlock);
+            if (got <= 0) break;
+            for (int64_t i = 0; i < got; i += 2048) sum += block[static_cast<size_t>(i)];
+            at += static_cast<uint64_t>(got);
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(fs::file_size(g_recording)));
+}
+
+void MovieAnalysis(benchmark::State& state) {
+    for (auto _ : state) {
+        CVR_MOVIE movie;
+        if (!movie.fnCheckAppendVOB(g_recording.c_str(), nullptr, 0)) state.SkipWithError("analysis failed");
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(fs::file_size(g_recording)));
+}
+
+void PlainCopy(benchmark::State& state) {
+    const fs::path target = Work() / "copy.bin";
+    std::unique_ptr<char[]> block(new char[2u << 20]);
+    for (auto _ : state) {
+        // Like the append, into a file that does not exist yet.
+        state.PauseTiming();
+        fs::remove(target);
+        state.ResumeTiming();
+        const int in = open(g_recording.c_str(), O_RDONLY);
+        const int out = open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ssize_t n;
+        while ((n = read(in, block.get(), 2u << 20)) > 0)
+            if (write(out, block.get(), static_cast<size_t>(n)) != n) state.SkipWithError("write failed");
+        fsync(out);
+        close(out);
+        close(in);
+    }
+    fs::remove(target);
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(fs::file_size(g_recording)));
+}
+
+// The same copy offloaded to the kernel (copy_file_range), for reference:
+// what the append could reach without passing the bytes through user space.
+void KernelCopy(benchmark::State& state) {
+    const fs::path target = Work() / "copy.bin";
+    for (auto _ : state) {
+        state.PauseTiming();
+        fs::remove(target);
+        state.ResumeTiming();
+        const int in = open(g_recording.c_str(), O_RDONLY);
+        const int out = open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ssize_t n;
+        while ((n = copy_file_range(in, nullptr, out, nullptr, 64u << 20, 0)) > 0) {
+        }
+        if (n < 0) state.SkipWithError("copy_file_range failed");
+        fsync(out);
+        close(out);
+        close(in);
+    }
+    fs::remove(target);
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(fs::file_size(g_recording)));
+}
+
+void Append(benchmark::State& state) {
+    const fs::path dir = Work() / "append";
+    fs::create_directories(dir);
+    CVR_MOVIE analysed;
+    if (!analysed.fnCheckAppendVOB(g_recording.c_str(), nullptr, 0)) state.SkipWithError("analysis failed");
+    for (auto _ : state) {
+        state.PauseTiming();
+        fs::remove(dir / "VR_MOVIE.VRO");
+        CVR_MOVIE stream;
+        stream.fnInit(dir.c_str(), VRO_INIT_NEW);
+        stream.fnSetAnalysedFileName(g_recording.c_str());
+        stream.fnAddVOBToList(&analysed.m_MpegFileInfo);
+        state.ResumeTiming();
+        if (!stream.fnAppendVOBListToVRO(nullptr)) state.SkipWithError("append failed");
+    }
+    fs::remove_all(dir);
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(fs::file_size(g_recording)));
+}
+
+// The largest disc the tables hold: 99 recordings made on different days
+// (99 programs), the original chain filled to its 2000 cells with 32 or 33
+// entry points each (about 64,000), 100 playlists whose chains hold 20
+// cells with an entry point each, item texts and manufacturer information.
+fs::path MakeLargestDisc() {
+    const fs::path dir = Work() / "largest";
+    fs::create_directories(dir);
+    void* h = fnVR_MANGRBegin();
+    auto* m = static_cast<CVR_MANGR*>(h);
+    bool ok = fnVR_MANGRNew(h, dir.c_str()) && FillEveryTable(*m);
+    VMG_MODEL& model = *m->m_pModel;
+    for (WORD day = 2; ok && day <= 99; ++day) {
+        SYSTEMTIME t{};
+        t.wYear = WORD(2020 + day / 28);
+        t.wMonth = WORD(1 + day % 12);
+        t.wDay = WORD(1 + day % 28);
+        vrm::ScopedTestClock daily(t, 0);
+        Recording r = UniformRecording(30, 100, 27000000);
+        ok = m->m_pM_AVFIT->fnADD_Program(&r.info) &&
+             m->m_pORG_PGCI->fnADD_Movie_Program(&model.pM_AVFIT->pM_AVFI->vobi.back(), day);
+    }
+    M_VOBI& vob = model.pM_AVFIT->pM_AVFI->vobi[0];
+    while (ok && m->m_pORG_PGCI->fnGet_wCI_SRP_Ns() < CPGCI::kMaxCells)
+        ok = m->m_pORG_PGCI->fnADD_UD_Movie_Cell(&vob, 1, -1);
+    // Entry points: 32 more in every cell of the original chain, up to the
+    // 65535 a chain's entry-point numbers reach.
+    for (WORD cell = 1; ok && cell <= CPGCI::kMaxCells; ++cell)
+        for (int i = 0; i < 32 && m->m_pORG_PGCI->fnGetTotalEntryPointNs(0, 0, 0) < 0xFFFF; ++i)
+            m->fnADD_ORG_Cell_EntryPoint(cell, 0, 27000000, nullptr);
+    while (ok && fnVR_GetPLCount(h) < 100) {
+        ok = fnVR_AddPL(h);
+        const int pl = fnVR_GetPLCount(h);
+        for (int ep = 1; ok && ep <= 20; ++ep) ok = fnVR_AddPLEntryPt(h, pl, ep - 1, ep);
+    }
+    ok = ok && fnVR_MANGRSave(h, nullptr);
+    fnVR_MANGREnd(h);
+    if (!ok) std::fprintf(stderr, "bench: the largest disc could not be built\n");
+    // The tables describe stream data that was never written.
+    fs::resize_file(dir / "VR_MOVIE.VRO", uint64_t{99 * 30 * 100 + 400 - 30 * 100} * 2048);
+    return dir;
+}
+
+fs::path g_largest;
+
+void OpenLargestDisc(benchmark::State& state) {
+    for (auto _ : state) {
+        void* h = fnVR_MANGRBegin();
+        if (!fnVR_MANGROpen(h, g_largest.c_str())) state.SkipWithError("open failed");
+        fnVR_MANGREnd(h);
+    }
+    // What the disc holds, to be read next to the time.
+    void* h = fnVR_MANGRBegin();
+    fnVR_MANGROpen(h, g_largest.c_str());
+    DVDPGCINFO info{};
+    fnVR_GetOPGCInfo(h, &info, 2);
+    state.counters["programs"] = info.dwCount;
+    fnVR_GetOPGCInfo(h, &info, 1);
+    state.counters["cells"] = info.dwCount;
+    fnVR_GetOPGCInfo(h, &info, 0);
+    state.counters["entry points"] = info.dwCount;
+    state.counters["playlists"] = fnVR_GetPLCount(h);
+    fnVR_MANGREnd(h);
+    state.counters["IFO bytes"] = double(fs::file_size(g_largest / "VR_MANGR.IFO"));
+}
+
+void SaveLargestDisc(benchmark::State& state) {
+    void* h = fnVR_MANGRBegin();
+    if (!fnVR_MANGROpen(h, g_largest.c_str())) state.SkipWithError("open failed");
+    for (auto _ : state)
+        if (!fnVR_MANGRSave(h, nullptr)) state.SkipWithError("save failed");
+    fnVR_MANGREnd(h);
+}
+
+// Peak resident memory in KB of analysing the file, measured in a child
+// process of its own so that nothing else counts.
+long AnalysisPeakKb(const fs::path& file, DWORD* vobus) {
+    int pipeFd[2];
+    if (pipe(pipeFd) != 0) return -1;
+    const pid_t child = fork();
+    if (child == 0) {
+        CVR_MOVIE movie;
+        DWORD n = movie.fnCheckAppendVOB(file.c_str(), nullptr, 0) ? movie.m_MpegFileInfo.dwVOBUNs : 0;
+        if (write(pipeFd[1], &n, sizeof n) != sizeof n) _exit(1);
+        _exit(0);
+    }
+    int status = 0;
+    struct rusage usage {};
+    wait4(child, &status, 0, &usage);
+    if (read(pipeFd[0], vobus, sizeof *vobus) != sizeof *vobus) *vobus = 0;
+    close(pipeFd[0]);
+    close(pipeFd[1]);
+    return usage.ru_maxrss;
+}
+
+}  // namespace
+
+// Rates against wall-clock time: the copies wait for the disk.
+BENCHMARK(SequentialRead)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(MovieAnalysis)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(PlainCopy)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(KernelCopy)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(Append)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(OpenLargestDisc)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(SaveLargestDisc)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+int main(int argc, char** argv) {
+    uint64_t gigabytes = 3;
+    std::vector<char*> args;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--gigabytes=", 12) == 0) {
+            gigabytes = std::strtoull(argv[i] + 12, nullptr, 10);
+        } else {
+            args.push_back(argv[i]);
+        }
+    }
+    int n = static_cast<int>(args.size());
+    benchmark::Initialize(&n, args.data());
+    fs::create_directories(Work());
+    g_recording = MakeRecording("recording.vob", 256);
+    g_largest = MakeLargestDisc();
+    benchmark::RunSpecifiedBenchmarks();
+
+    // Peak memory against the recording's size.
+    DWORD vobus = 0;
+    const long small = AnalysisPeakKb(g_recording, &vobus);
+    std::printf("peak memory analysing %6.0f MB: %6ld KB (%u VOBUs)\n", double(fs::file_size(g_recording)) / 1048576.0,
+                small, vobus);
+    fs::remove(g_recording);
+    if (gigabytes) {
+        const fs::path large = MakeRecording("large.vob", gigabytes << 10);
+        const long big = AnalysisPeakKb(large, &vobus);
+        std::printf("peak memory analysing %6.0f MB: %6ld KB (%u VOBUs)\n", double(fs::file_size(large)) / 1048576.0,
+                    big, vobus);
+    }
+    fs::remove_all(Work());
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,285 @@
+// Failures of the file system and of source files during add and save: the
+// call reports the failure, the directory stays a valid disc (it opens from
+// its management file alone and from its backup alone, with stream files as
+// long as the tables say), and a later save succeeds.
+//
+// The tests run as root in CI, and root ignores permission bits: a directory
+// made read-only with chmod does not stop its writes, and a file with mode
+// 000 stays readable. Those conditions are therefore produced through the
+// fault hook (EACCES for every change of the file system) or by a real
+// condition root cannot get around (a source path that names a directory).
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "api/vrmangr.h"
+#include "platform/clock.h"
+#include "platform/file.h"
+#include "support/TempDir.h"
+#include "support/Time.h"
+#include "tables/CM_AVFIT.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<unsigned char>;
+
+fs::path Sample(const char* name) { return fs::path(__FILE__).parent_path().parent_path() / "data" / name; }
+
+const char kIfo[] = "VR_MANGR.IFO";
+const char kBup[] = "VR_MANGR.BUP";
+const char kMovie[] = "VR_MOVIE.VRO";
+const char kStill[] = "VR_STILL.VRO";
+
+uintmax_t SizeOf(const fs::path& path) {
+    std::error_code ec;
+    const uintmax_t size = fs::file_size(path, ec);
+    return ec ? 0 : size;
+}
+
+// A disc as it is on disc: the management file and the stream sizes its
+// tables describe.
+struct DiscState {
+    Bytes ifo;
+    uintmax_t movie = 0, still = 0;
+};
+
+DiscState StateOf(const fs::path& dir) {
+    return {ReadWholeFile((dir / kIfo).string()), SizeOf(dir / kMovie), SizeOf(dir / kStill)};
+}
+
+// Opens the disc from one management file of dir alone, in a scratch copy,
+// through the public interface; returns which of the states it is (-1 for
+// none, or when it does not open whole).
+int OpenedState(const fs::path& dir, const char* keep, const std::vector<DiscState>& states) {
+    TempDir scratch;
+    for (const char* name : {kMovie, kStill})
+        if (fs::exists(dir / name)) fs::copy_file(dir / name, scratch.Path() / name);
+    fs::copy_file(dir / keep, scratch.Path() / keep);
+    const Bytes bytes = ReadWholeFile((scratch.Path() / keep).string());
+    void* h = fnVR_MANGRBegin();
+    const int opened = fnVR_MANGROpen(h, scratch.Path().c_str());
+    const DWORD error = fnVR_MANGRGetLastError(h);
+    const DWORD recorded = opened ? static_cast<CVR_MANGR*>(h)->m_pM_AVFIT->fnGet_dwTotalVOBISize() : 0;
+    fnVR_MANGREnd(h);
+    if (!opened || error != 0) return -1;
+    // The open cuts stream data behind the recordings; none may be missing.
+    if (SizeOf(scratch.Path() / kMovie) != uintmax_t{recorded} * 2048) return -1;
+    for (size_t i = 0; i < states.size(); ++i) {
+        if (bytes != states[i].ifo) continue;
+        if (SizeOf(scratch.Path() / kMovie) != states[i].movie) return -1;
+        if (SizeOf(scratch.Path() / kStill) < states[i].still) return -1;
+        return static_cast<int>(i);
+    }
+    return -1;
+}
+
+// Both management files open, each as one of the states, and no scratch
+// file is left behind.
+void ExpectValid(const fs::path& dir, const std::vector<DiscState>& states, const std::string& when) {
+    for (const char* name : {kIfo, kBup}) EXPECT_GE(OpenedState(dir, name, states), 0) << name << " " << when;
+    for (const auto& entry : fs::directory_iterator(dir))
+        EXPECT_NE(entry.path().extension(), ".new") << entry.path() << " " << when;
+}
+
+// The scene of every test: a saved disc with one recording, opened, with a
+// second recording and a still-picture group added from copies of the
+// samples in the test's directory (so that a test can damage them).
+struct Scene {
+    vrm::ScopedTestClock clock{MakeTime(2026, 12, 6, 10, 0, 0), 0};
+    TempDir root;
+    fs::path dir = root.Path() / "disc";
+    fs::path movie = root.Path() / "movie.vob", still = root.Path() / "still.vob";
+    void* h = nullptr;
+    DiscState before;
+
+    Scene() {
+        fs::create_directories(dir);
+        fs::copy_file(Sample("pal_mpeg2_lpcm_16x9.vob"), movie);
+        fs::copy_file(Sample("still_pal_2pictures.vob"), still);
+        h = fnVR_MANGRBegin();
+        EXPECT_EQ(fnVR_MANGRNew(h, dir.c_str()), 1);
+        EXPECT_EQ(fnVR_AddMpegFile(h, Sample("pal_mpeg2_mp2_4x3.vob").c_str(), nullptr), 1);
+        EXPECT_EQ(fnVR_MANGRSave(h, nullptr), 1);
+        fnVR_MANGREnd(h);
+        before = StateOf(dir);
+        h = fnVR_MANGRBegin();
+        EXPECT_EQ(fnVR_MANGROpen(h, dir.c_str()), 1);
+    }
+    ~Scene() {
+        vrm::SetFaultHook(nullptr, nullptr);
+        fnVR_MANGREnd(h);
+    }
+    CVR_MANGR& M() const { return *static_cast<CVR_MANGR*>(h); }
+    void AddBoth() {
+        ASSERT_EQ(fnVR_AddMpegFile(h, movie.c_str(), nullptr), 1) << M().m_pMovie->fnGetLastErrorDetail();
+        ASSERT_EQ(M().fnADD_Still_Pic_Program(still.c_str()), 1) << M().m_pStill->fnGetLastErrorDetail();
+    }
+};
+
+int CountOperations(void* context, const char*) {
+    ++*static_cast<int*>(context);
+    return 0;
+}
+
+// Lets `allowed` operations through, then fails every later one with the
+// errno: a disk that fills up, or a device that starts failing. Removing a
+// file still works (it frees space), so the save can clean up after itself.
+struct FailFrom {
+    int allowed;
+    int error;
+    static int Hook(void* context, const char* operation) {
+        auto* f = static_cast<FailFrom*>(context);
+        if (f->allowed-- > 0 || std::strcmp(operation, "remove") == 0) return 0;
+        return f->error;
+    }
+};
+
+int FailWrites(void* context, const char* operation) {
+    return std::strcmp(operation, "write") == 0 ? *static_cast<int*>(context) : 0;
+}
+
+int FailAll(void* context, const char*) { return *static_cast<int*>(context); }
+
+}  // namespace
+
+TEST(SaveFaults, AFailureAtAnyOperationLeavesAValidDiscAndARetrySucceeds) {
+    // The whole save once: the operations it makes and the state it reaches.
+    DiscState after;
+    int operations = 0;
+    {
+        Scene s;
+        s.AddBoth();
+        vrm::SetFaultHook(CountOperations, &operations);
+        ASSERT_EQ(fnVR_MANGRSave(s.h, nullptr), 1);
+        vrm::SetFaultHook(nullptr, nullptr);
+        after = StateOf(s.dir);
+        ASSERT_GT(after.movie, s.before.movie);
+        ASSERT_GT(after.still, s.before.still);
+    }
+    ASSERT_GE(operations, 10) << "two streams and two management files";
+
+    for (int error : {ENOSPC, EIO}) {
+        for (int failAt = 0; failAt < operations; ++failAt) {
+            const std::string when = std::string(std::strerror(error)) + " from operation " + std::to_string(failAt);
+            Scene s;
+            s.AddBoth();
+            FailFrom fault{failAt, error};
+            vrm::SetFaultHook(FailFrom::Hook, &fault);
+            EXPECT_EQ(fnVR_MANGRSave(s.h, nullptr), 0) << when;
+            vrm::SetFaultHook(nullptr, nullptr);
+            ExpectValid(s.dir, {s.before, after}, when);
+
+            ASSERT_EQ(fnVR_MANGRSave(s.h, nullptr), 1) << when;
+            EXPECT_EQ(StateOf(s.dir).ifo, after.ifo) << when;
+            EXPECT_EQ(ReadWholeFile((s.dir / kBup).string()), after.ifo) << when;
+            EXPECT_EQ(SizeOf(s.dir / kMovie), after.movie) << when;
+            EXPECT_EQ(SizeOf(s.dir / kStill), after.still) << when;
+        }
+    }
+}
+
+TEST(SaveFaults, DiskFullInTheMovieStreamIsReportedAsSuch) {
+    Scene s;
+    s.AddBoth();
+    int error = ENOSPC;
+    vrm::SetFaultHook(FailWrites, &error);
+    EXPECT_EQ(fnVR_MANGRSave(s.h, nullptr), 0);
+    vrm::SetFaultHook(nullptr, nullptr);
+    EXPECT_EQ(fnVR_MANGRGetLastError(s.h), DWORD{VRO_ERR_DISK_FULL});
+    EXPECT_EQ(SizeOf(s.dir / kMovie), s.before.movie) << "cut back to the recorded data";
+    EXPECT_EQ(StateOf(s.dir).ifo, s.before.ifo);
+    EXPECT_EQ(fnVR_MANGRSave(s.h, nullptr), 1);
+}
+
+TEST(SaveFaults, ReadOnlyDirectoryChangesNothing) {
+    Scene s;
+    s.AddBoth();
+    const Bytes bup = ReadWholeFile((s.dir / kBup).string());
+    // The real condition (effective for users other than root) ...
+    ASSERT_EQ(chmod(s.dir.c_str(), 0555), 0);
+    // ... and what such a user meets, also under root: every change refused.
+    int error = EACCES;
+    vrm::SetFaultHook(FailAll, &error);
+    EXPECT_EQ(fnVR_MANGRSave(s.h, nullptr), 0);
+    vrm::SetFaultHook(nullptr, nullptr);
+    ASSERT_EQ(chmod(s.dir.c_str(), 0755), 0);
+    const DiscState now = StateOf(s.dir);
+    EXPECT_EQ(now.ifo, s.before.ifo);
+    EXPECT_EQ(ReadWholeFile((s.dir / kBup).string()), bup);
+    EXPECT_EQ(now.movie, s.before.movie);
+    EXPECT_EQ(now.still, s.before.still);
+    ExpectValid(s.dir, {s.before}, "after a refused save");
+    EXPECT_EQ(fnVR_MANGRSave(s.h, nullptr), 1);
+    ExpectValid(s.dir, {StateOf(s.dir)}, "after the retry");
+}
+
+TEST(AddFaults, UnreadableSourceIsRefusedAtAddAndAtSave) {
+    Scene s;
+    // At add: a path that cannot be read as a file (as root, chmod 000 would
+    // not stop the read; a directory does).
+    const fs::path unreadable = s.root.Path() / "unreadable.vob";
+    fs::create_directories(unreadable);
+    const Bytes ifo = ReadWholeFile((s.dir / kIfo).string());
+    EXPECT_EQ(fnVR_AddMpegFile(s.h, unreadable.c_str(), nullptr), 0);
+    EXPECT_EQ(s.M().m_pMovie->m_dwLastError, DWORD{VRO_ERR_SOURCE_OPEN});
+    EXPECT_EQ(s.M().m_pMovie->fnGetQueuedFileNs(), 0u);
+    EXPECT_EQ(s.M().fnADD_Still_Pic_Program(unreadable.c_str()), 0);
+
+    // At save: the added file became unreadable in between.
+    s.AddBoth();
+    const fs::path kept = s.root.Path() / "kept.vob";
+    fs::rename(s.movie, kept);
+    fs::create_directories(s.movie);
+    EXPECT_EQ(fnVR_MANGRSave(s.h, nullptr), 0);
+    EXPECT_EQ(fnVR_MANGRGetLastError(s.h), DWORD{VRO_ERR_SOURCE_OPEN});
+    EXPECT_EQ(StateOf(s.dir).ifo, ifo);
+    EXPECT_EQ(SizeOf(s.dir / kMovie), s.before.movie);
+    ExpectValid(s.dir, {s.before}, "after an unreadable source");
+
+    fs::remove(s.movie);
+    fs::rename(kept, s.movie);
+    EXPECT_EQ(fnVR_MANGRSave(s.h, nullptr), 1);
+    ExpectValid(s.dir, {StateOf(s.dir)}, "after the retry");
+}
+
+namespace {
+
+// Cuts the second queued recording to half once the first has been copied.
+fs::path g_shrink;
+int ShrinkSecondSource(void*, DWORD phase, DWORD done, DWORD, DWORD file) {
+    if (phase == VRO_PROGRESS_APPEND && done > 0 && file == 1 && !g_shrink.empty()) {
+        fs::resize_file(g_shrink, SizeOf(g_shrink) / 2);
+        g_shrink.clear();
+    }
+    return 1;
+}
+
+}  // namespace
+
+TEST(SaveFaults, SourceThatShrinksDuringTheAppend) {
+    Scene s;
+    const fs::path second = s.root.Path() / "second.vob";
+    fs::copy_file(Sample("pal_mpeg2_mp2_4x3.vob"), second);
+    ASSERT_EQ(fnVR_AddMpegFile(s.h, s.movie.c_str(), nullptr), 1);
+    ASSERT_EQ(fnVR_AddMpegFile(s.h, second.c_str(), nullptr), 1);
+    g_shrink = second;
+    EXPECT_EQ(fnVR_MANGRSave(s.h, ShrinkSecondSource), 0);
+    EXPECT_TRUE(g_shrink.empty()) << "the callback ran between the two files";
+    EXPECT_EQ(fnVR_MANGRGetLastError(s.h), DWORD{VRO_ERR_SOURCE_SHORT});
+    EXPECT_EQ(SizeOf(s.dir / kMovie), s.before.movie) << "the first file's bytes are cut away again";
+    EXPECT_EQ(StateOf(s.dir).ifo, s.before.ifo);
+    ExpectValid(s.dir, {s.before}, "after the shrink");
+
+    fs::copy_file(Sample("pal_mpeg2_mp2_4x3.vob"), second, fs::copy_options::overwrite_existing);
+    ASSERT_EQ(fnVR_MANGRSave(s.h, nullptr), 1);
+    EXPECT_EQ(SizeOf(s.dir / kMovie), s.before.movie + SizeOf(s.movie) + SizeOf(second));
+    ExpectValid(s.dir, {StateOf(s.dir)}, "after the retry");
+}
