@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "io/CBuffer.h"
+#include "io/PointedRecords.h"
 #include "stream/VR_MPEGFILE_INFO.h"
 
 CM_AVFI::CM_AVFI(WORD)
@@ -43,12 +44,9 @@ int CM_AVFI::fnNew() {
 DWORD CM_AVFI::fndwDataSize() const {
     if (!m_pM_AVFI) return 0;
     const WORD m = fnGet_wM_VOBI_SRP_Ns();
-    if (m > m_pM_AVFI->vobi.size()) return 0;
-    DWORD length = M_AVFI::kHeaderSize;
-    if (m == 0) return length;
-    length += M_AVFI::kSrpSize * m;
-    for (WORD i = 0; i < m; ++i) length += CM_VOBI(&m_pM_AVFI->vobi[i]).fndwDataSize();
-    return length;
+    if (m > m_pM_AVFI->vobi.size()) return 0;  // nothing is written for missing VOBs
+    return vrm::PointedRecordsSize(M_AVFI::kHeaderSize, m, 0, m_pM_AVFI->vobi,
+                                   [](const M_VOBI& vob) { return CM_VOBI(const_cast<M_VOBI*>(&vob)).fndwDataSize(); });
 }
 
 DWORD CM_AVFI::fndwLoad_M_AVFI_From_File() {
@@ -57,42 +55,15 @@ DWORD CM_AVFI::fndwLoad_M_AVFI_From_File() {
     m_dwSize = 0;
     m_wM_VOBI_SRP_Ns = 0;
     vrm::ByteReader reader = m_pBuffer->Reader();
-    const uint64_t start = m_dwStart;
-    uint64_t size = 0;
-    bool ok = reader.Bytes(start, m_pM_AVFI->header, M_AVFI::kHeaderSize);
-    if (ok) {
-        const WORD m = fnGet_wM_VOBI_SRP_Ns();
-        const uint64_t srpBytes = uint64_t{m} * M_AVFI::kSrpSize;
-        // The search pointers must lie inside the file before the VOB
-        // records are allocated; that also bounds m by the file size.
-        ok = reader.Require(start + M_AVFI::kHeaderSize, srpBytes);
-        if (ok) {
-            m_pM_AVFI->srp.resize(srpBytes);
-            reader.Bytes(start + M_AVFI::kHeaderSize, m_pM_AVFI->srp.data(), srpBytes);
-            m_pM_AVFI->vobi.resize(m);
-            size = M_AVFI::kHeaderSize + srpBytes;
-        }
-        for (WORD i = 0; ok && i < m; ++i) {
-            const uint64_t at = uint64_t{fnGet_dwM_VOBI_SA(i)} + m_dwBase;
-            if (at > 0xFFFFFFFFu) {
-                reader.Fail(at);
-                ok = false;
-                break;
-            }
-            const DWORD got = CM_VOBI(m_pBuffer, &m_pM_AVFI->vobi[i], static_cast<DWORD>(at)).fndwLoad_M_VOBI_From_File();
-            size += got;
-            if (got == 0) {
-                ok = false;  // the M_VOBI loader has marked the buffer
-            } else if (size > reader.Size()) {
-                // The VOB records of one file are disjoint parts of it; more
-                // bytes than the file holds means pointers that share records.
-                reader.Fail(at);
-                ok = false;
-            }
-        }
+    if (!reader.Bytes(m_dwStart, m_pM_AVFI->header, M_AVFI::kHeaderSize)) {
+        m_pBuffer->MarkReadFailure(reader.FailOffset());
+        return 0;
     }
-    if (!reader.Ok()) m_pBuffer->MarkReadFailure(reader.FailOffset());
-    if (!ok) {
+    const uint64_t size = vrm::LoadPointedRecords(
+        *m_pBuffer, m_dwStart, M_AVFI::kHeaderSize, fnGet_wM_VOBI_SRP_Ns(), m_dwBase, M_VOBI::kGeneralSize,
+        m_pM_AVFI->srp, m_pM_AVFI->vobi,
+        [this](M_VOBI& vob, DWORD at) { return CM_VOBI(m_pBuffer, &vob, at).fndwLoad_M_VOBI_From_File(); });
+    if (!size) {
         *m_pM_AVFI = M_AVFI{};
         return 0;
     }
@@ -107,18 +78,8 @@ DWORD CM_AVFI::fnReadData(BYTE* out) {
     if (m > m_pM_AVFI->vobi.size()) return 0;  // nothing to write for the missing VOBs
     m_wM_VOBI_SRP_Ns = m;
     std::memcpy(out, m_pM_AVFI->header, M_AVFI::kHeaderSize);
-    DWORD length = M_AVFI::kHeaderSize;
-    if (m > 0) {
-        const size_t srpBytes = size_t{m} * M_AVFI::kSrpSize;
-        m_pM_AVFI->srp.resize(srpBytes);
-        length += static_cast<DWORD>(srpBytes);
-        for (WORD i = 0; i < m; ++i) {
-            fnSet_dwM_VOBI_SA(i, m_dwBase + length);
-            length += CM_VOBI(&m_pM_AVFI->vobi[i]).fnReadData(out + length);
-        }
-        std::memcpy(out + M_AVFI::kHeaderSize, m_pM_AVFI->srp.data(), srpBytes);
-    }
-    return length;
+    return vrm::WritePointedRecords(out, M_AVFI::kHeaderSize, m, m_dwBase, 0, m_pM_AVFI->srp, m_pM_AVFI->vobi,
+                                    [](M_VOBI& vob, BYTE* to) { return CM_VOBI(&vob).fnReadData(to); });
 }
 
 void CM_AVFI::fnFreeAllData() {

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "io/CBuffer.h"
+#include "io/PointedRecords.h"
 
 CS_AVFI::CS_AVFI(WORD)
     : m_pRecord(nullptr), m_pBuffer(nullptr), m_dwSize(0), m_wS_VOGI_SRP_Ns(0), m_dwStart(0), m_dwBase(0) {}
@@ -62,34 +63,20 @@ DWORD CS_AVFI::fndwLoad_S_AVFI_From_File() {
     Clear();
     m_dwSize = 0;
     m_wS_VOGI_SRP_Ns = 0;
-
     vrm::ByteReader reader = m_pBuffer->Reader();
-    const uint64_t at = m_dwStart;
-    const uint64_t fileSize = reader.Size();
-    auto fail = [&](uint64_t offset) -> DWORD {
-        m_pBuffer->MarkReadFailure(offset);
+    if (!reader.Bytes(m_dwStart, m_pRecord->header, S_AVFI::kHeaderSize)) {
+        m_pBuffer->MarkReadFailure(reader.FailOffset());
         Clear();
         return 0;
-    };
-    if (!reader.Bytes(at, m_pRecord->header, S_AVFI::kHeaderSize)) return fail(reader.FailOffset());
+    }
     const WORD n = fnGet_wS_VOGI_SRP_Ns();
-    const uint64_t pointerBytes = uint64_t{S_AVFI::kSrpSize} * n;
-    const BYTE* src = reader.Span(at + S_AVFI::kHeaderSize, pointerBytes);
-    if (!src) return fail(reader.FailOffset());
-    m_pRecord->srp.assign(src, src + pointerBytes);
-    uint64_t size = S_AVFI::kHeaderSize + pointerBytes;
-
-    m_pRecord->vogi.resize(n);
-    for (WORD i = 0; i < n; ++i) {
-        const uint64_t vogAt = uint64_t{m_dwBase} + fnGet_dwS_VOGI_SA(i);
-        if (!reader.Has(vogAt, S_VOGI::kGeneralSize)) return fail(vogAt);
-        CS_VOGI vog(m_pBuffer, &m_pRecord->vogi[i], static_cast<DWORD>(vogAt));
-        const DWORD vogSize = vog.fndwLoad_S_VOGI_From_File();
-        if (!vogSize) return fail(vogAt);
-        size += vogSize;
-        // VOGs may share bytes on disc; their copies may not add up to more
-        // than the file holds.
-        if (size > fileSize) return fail(vogAt);
+    const uint64_t size = vrm::LoadPointedRecords(
+        *m_pBuffer, m_dwStart, S_AVFI::kHeaderSize, n, m_dwBase, S_VOGI::kGeneralSize, m_pRecord->srp,
+        m_pRecord->vogi,
+        [this](S_VOGI& vog, DWORD at) { return CS_VOGI(m_pBuffer, &vog, at).fndwLoad_S_VOGI_From_File(); });
+    if (!size) {
+        Clear();
+        return 0;
     }
     m_wS_VOGI_SRP_Ns = n;
     m_dwSize = static_cast<DWORD>(size);
@@ -98,16 +85,8 @@ DWORD CS_AVFI::fndwLoad_S_AVFI_From_File() {
 
 DWORD CS_AVFI::fndwDataSize() const {
     if (!m_pRecord) return 0;
-    const WORD n = fnGet_wS_VOGI_SRP_Ns();
-    DWORD size = S_AVFI::kHeaderSize + S_AVFI::kSrpSize * DWORD{n};
-    for (WORD i = 0; i < n; ++i) {
-        if (i < m_pRecord->vogi.size()) {
-            size += CS_VOGI(&m_pRecord->vogi[i]).fndwDataSize();
-        } else {
-            size += S_VOGI::kGeneralSize;
-        }
-    }
-    return size;
+    return vrm::PointedRecordsSize(S_AVFI::kHeaderSize, fnGet_wS_VOGI_SRP_Ns(), S_VOGI::kGeneralSize, m_pRecord->vogi,
+                                   [](const S_VOGI& vog) { return CS_VOGI(const_cast<S_VOGI*>(&vog)).fndwDataSize(); });
 }
 
 DWORD CS_AVFI::fnReadData(BYTE* out) {
@@ -115,22 +94,8 @@ DWORD CS_AVFI::fnReadData(BYTE* out) {
     const WORD n = fnGet_wS_VOGI_SRP_Ns();
     m_wS_VOGI_SRP_Ns = n;
     std::memcpy(out, m_pRecord->header, S_AVFI::kHeaderSize);
-    DWORD pos = S_AVFI::kHeaderSize;
-    if (n > 0) {
-        if (m_pRecord->srp.size() < size_t{S_AVFI::kSrpSize} * n) m_pRecord->srp.resize(size_t{S_AVFI::kSrpSize} * n, 0);
-        pos += S_AVFI::kSrpSize * DWORD{n};
-        for (WORD i = 0; i < n; ++i) {
-            fnSet_dwS_VOGI_SA(i, m_dwBase + pos);
-            if (i < m_pRecord->vogi.size()) {
-                pos += CS_VOGI(&m_pRecord->vogi[i]).fnReadData(out + pos);
-            } else {
-                std::memset(out + pos, 0, S_VOGI::kGeneralSize);
-                pos += S_VOGI::kGeneralSize;
-            }
-        }
-        std::memcpy(out + S_AVFI::kHeaderSize, m_pRecord->srp.data(), size_t{S_AVFI::kSrpSize} * n);
-    }
-    return pos;
+    return vrm::WritePointedRecords(out, S_AVFI::kHeaderSize, n, m_dwBase, S_VOGI::kGeneralSize, m_pRecord->srp,
+                                    m_pRecord->vogi, [](S_VOGI& vog, BYTE* to) { return CS_VOGI(&vog).fnReadData(to); });
 }
 
 int CS_AVFI::fnADD_VOGI(BYTE stin, const VR_MPEGFILE_INFO* info) {
