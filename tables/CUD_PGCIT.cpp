@@ -4,14 +4,8 @@
 #include <cstring>
 
 #include "io/CBuffer.h"
+#include "io/PointedRecords.h"
 #include "io/codecs.h"
-
-namespace {
-
-// A chain counted but not held is written as an empty chain.
-const BYTE kEmptyChain[PGCI::kHeaderSize] = {};
-
-}  // namespace
 
 CUD_PGCIT::CUD_PGCIT(BYTE)
     : m_pRecord(nullptr), m_pBuffer(nullptr), m_dwSize(0), m_cUD_PGCI_SRP_Ns(0), m_cCurrentUD_PGCI_Num(0),
@@ -64,34 +58,20 @@ int CUD_PGCIT::fnSetZero() {
 
 DWORD CUD_PGCIT::fndwDataSize() const {
     if (!m_pRecord) return 0;
-    const BYTE n = fnGet_c1_UD_PGCI_SRP_Ns();
-    DWORD size = UD_PGCIT::kHeaderSize + UD_PGCIT::kSRPSize * n;
-    for (BYTE i = 0; i < n; ++i) {
-        size += i < m_pRecord->pgci.size() ? CPGCI(&m_pRecord->pgci[i]).fndwDataSize() : PGCI::kHeaderSize;
-    }
-    return size;
+    return vrm::PointedRecordsSize(UD_PGCIT::kHeaderSize, fnGet_c1_UD_PGCI_SRP_Ns(), PGCI::kHeaderSize,
+                                   m_pRecord->pgci,
+                                   [](const PGCI& chain) { return CPGCI(const_cast<PGCI*>(&chain)).fndwDataSize(); });
 }
 
 DWORD CUD_PGCIT::fnReadData(BYTE* out) {
     if (!out || !m_pRecord) return 0;
     const BYTE n = fnGet_c1_UD_PGCI_SRP_Ns();
     m_cUD_PGCI_SRP_Ns = n;
-    DWORD pos = UD_PGCIT::kHeaderSize;
-    if (n > 0) {
-        if (m_pRecord->srp.size() < size_t{UD_PGCIT::kSRPSize} * n)
-            m_pRecord->srp.resize(size_t{UD_PGCIT::kSRPSize} * n, 0);
-        pos += UD_PGCIT::kSRPSize * n;
-        for (BYTE i = 0; i < n; ++i) {
-            fnSet_dwUD_PGCI_SA(i, pos);
-            if (i < m_pRecord->pgci.size()) {
-                pos += CPGCI(&m_pRecord->pgci[i]).fnReadData(out + pos);
-            } else {
-                std::memcpy(out + pos, kEmptyChain, sizeof kEmptyChain);
-                pos += sizeof kEmptyChain;
-            }
-        }
-        std::memcpy(out + UD_PGCIT::kHeaderSize, m_pRecord->srp.data(), size_t{UD_PGCIT::kSRPSize} * n);
-    }
+    // Chains the array lacks (a count raised by hand) are written as empty
+    // 4-byte chains; the pointers count from the table's first byte.
+    const DWORD pos = vrm::WritePointedRecords(out, UD_PGCIT::kHeaderSize, n, 0, PGCI::kHeaderSize, m_pRecord->srp,
+                                               m_pRecord->pgci,
+                                               [](PGCI& chain, BYTE* to) { return CPGCI(&chain).fnReadData(to); });
     fnSet_dwUD_PGCIT_EA(pos - 1);
     std::memcpy(out, m_pRecord->header, UD_PGCIT::kHeaderSize);
     return pos;
@@ -118,33 +98,20 @@ DWORD CUD_PGCIT::fndwLoad_UD_PGCIT_From_File() {
     m_cUD_PGCI_SRP_Ns = 0;
     m_dwSize = 0;
     vrm::ByteReader reader = m_pBuffer->Reader();
-    const uint64_t start = m_dwStart;
-    auto fail = [&](uint64_t offset) {
-        m_pBuffer->MarkReadFailure(offset);
-        return DWORD{0};
-    };
-    if (!reader.Bytes(start, m_pRecord->header, UD_PGCIT::kHeaderSize)) return fail(reader.FailOffset());
-    uint64_t size = UD_PGCIT::kHeaderSize;
+    if (!reader.Bytes(m_dwStart, m_pRecord->header, UD_PGCIT::kHeaderSize)) {
+        m_pBuffer->MarkReadFailure(reader.FailOffset());
+        return 0;
+    }
     const BYTE n = fnGet_c1_UD_PGCI_SRP_Ns();
     m_cUD_PGCI_SRP_Ns = n;
-    const uint64_t srpBytes = uint64_t{UD_PGCIT::kSRPSize} * n;
-    const BYTE* srp = reader.Span(start + size, srpBytes);
-    if (!srp) return fail(reader.FailOffset());
-    m_pRecord->srp.assign(srp, srp + srpBytes);
-    size += srpBytes;
-    m_pRecord->pgci.resize(n);
-    for (BYTE i = 0; i < n; ++i) {
-        const uint64_t at = start + vrm::be_load<uint32_t>(srp + size_t{UD_PGCIT::kSRPSize} * i);
-        if (at > 0xFFFFFFFFu || !reader.Has(at, PGCI::kHeaderSize)) return fail(at);
-        const DWORD consumed =
-            CPGCI(m_pBuffer, &m_pRecord->pgci[i], static_cast<DWORD>(at)).fndwLoad_PGCI_From_File();
-        if (!consumed) return 0;  // the chain's loader has marked the failure
-        size += consumed;
-        // Search pointers may name overlapping chains on a garbled disc; what
-        // the table loads can never exceed the file itself.
-        if (size > reader.Size()) return fail(at);
-        AddFirstEntryPoint(&m_pRecord->pgci[i]);
-    }
+    // The pointers count from the table's first byte.
+    const uint64_t size = vrm::LoadPointedRecords(
+        *m_pBuffer, m_dwStart, UD_PGCIT::kHeaderSize, n, m_dwStart, PGCI::kHeaderSize, m_pRecord->srp,
+        m_pRecord->pgci, [this](PGCI& chain, DWORD at) {
+            const DWORD consumed = CPGCI(m_pBuffer, &chain, at).fndwLoad_PGCI_From_File();
+            if (consumed) AddFirstEntryPoint(&chain);
+            return consumed;
+        });
     m_dwSize = static_cast<DWORD>(size);
     return m_dwSize;
 }
