@@ -64,7 +64,7 @@ public:
     int fnSetZero();
     // The size recorded by fnNew or the last load.
     DWORD fndwSize() const { return m_dwSize; }
-    // Bytes fnReadData writes now (at most 65536 fit the save's buffer).
+    // Bytes fnReadData writes for the table as it is now.
     DWORD fndwDataSize() const;
     // Writes the table and sets S_AVFIT_EA to its length - 1; returns the
     // length, 0 for a null out or no record. Counts raised by hand beyond

@@ -27,19 +27,8 @@ inline bool FillEveryTable(CVR_MANGR& m) {
     if (!(m.m_pM_AVFIT->fnADD_Program(&movie.info))) return false;
     if (!(m.m_pORG_PGCI->fnADD_Movie_Program(&model.pM_AVFIT->pM_AVFI->vobi[0], 1))) return false;
 
-    std::vector<VR_VOBU_ELEMENT> pictures = {{0, 2, 0, 1, 100}, {3, 2, 0, 0, 0}, {6, 0, 0, 0, 0}};
-    VR_MPEGFILE_INFO still{};
-    still.dwFrameRate = 25000;
-    still.dwWidth = 720;
-    still.dwHeight = 576;
-    still.dwMpeg2 = 1;
-    still.bAspectRatio = 3;
-    still.dwSampleRate = 48000;
-    still.dwAudioBitrate = 192;
-    still.dwAudioCodingBits = 0x400000;
-    still.dwFrameNs = 2;
-    still.pVOBUTable = pictures.data();
-    if (!(m.m_pS_AVFIT->fnADD_Program(&still))) return false;
+    Recording still = TwoStillPictures();
+    if (!(m.m_pS_AVFIT->fnADD_Program(&still.info))) return false;
     if (!(m.m_pORG_PGCI->fnADD_Still_Pic_Program(&model.pS_AVFIT->pS_AVFI->vogi[0], 1))) return false;
     // Additional audio for the second picture.
     CS_VOGI vog(&model.pS_AVFIT->pS_AVFI->vogi[0]);
