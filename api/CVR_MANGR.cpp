@@ -60,5 +60,6 @@ CVR_MANGR& CVR_MANGR::operator=(const CVR_MANGR& other) {
     m_pMNFIT = other.m_pMNFIT;
     m_pMovie = other.m_pMovie;
     m_pStill = other.m_pStill;
+    m_bOverEarlierDisc = other.m_bOverEarlierDisc;
     return *this;
 }

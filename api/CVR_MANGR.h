@@ -234,6 +234,16 @@ public:
     int fnCombine_UD_EntryPoint(BYTE pgcn, WORD nFirst, WORD nLast);
 
 private:
+    // The management files in the directory belong to an earlier disc: a
+    // New over a directory that held one, not saved since. The first save
+    // then retires them before it gives up the earlier disc's stream data.
+    bool m_bOverEarlierDisc = false;
+    // Makes the tables of a new, empty disc in this object's model.
+    int NewTables();
+    // Writes the management files of an empty disc in place of an earlier
+    // disc's, so that the directory stays valid whatever stream data it is
+    // left with.
+    int RetireEarlierDisc();
     // Releases every table (model data, then accessor) and empties the
     // model's slots, the accessors and the table sizes.
     void ReleaseTables();

@@ -77,6 +77,7 @@ void CVR_MANGR::AdoptFileState(CVR_MANGR& other) {
     std::swap(m_pMNFIT, other.m_pMNFIT);
     std::swap(m_pMovie, other.m_pMovie);
     std::swap(m_pStill, other.m_pStill);
+    std::swap(m_bOverEarlierDisc, other.m_bOverEarlierDisc);
     // A chain selected on the earlier disc names nothing on this one.
     m_cCurUDPGCN = 0;
 }

@@ -3,6 +3,8 @@
 
 #include "api/CVR_MANGR.h"
 #include "io/CBuffer.h"
+#include "io/ManagerFiles.h"
+#include "platform/file.h"
 #include "tables/CM_AVFIT.h"
 #include "tables/CPGCI.h"
 #include "tables/CRTR_VMGI.h"
@@ -24,15 +26,25 @@ bool NewTable(Record*& record, Accessor*& accessor) {
 
 }  // namespace
 
+int CVR_MANGR::NewTables() {
+    if (!m_pModel) return 0;
+    VMG_MODEL& model = *m_pModel;
+    return NewTable(model.pRTR_VMGI, m_pRTR_VMGI) && NewTable(model.pM_AVFIT, m_pM_AVFIT) &&
+           NewTable(model.pS_AVFIT, m_pS_AVFIT) && NewTable(model.pORG_PGCI, m_pORG_PGCI);
+}
+
 int CVR_MANGR::fnRTR_VMG_New(const char* dir) {
     // The new disc is built aside and only then takes the handle's place,
     // so a failure leaves the handle as it was.
     CVR_MANGR fresh;
-    if (!fresh.m_pModel || !fresh.fnInit(dir, CBuffer::kReadWrite)) return 0;
-    VMG_MODEL& model = *fresh.m_pModel;
-    if (!NewTable(model.pRTR_VMGI, fresh.m_pRTR_VMGI) || !NewTable(model.pM_AVFIT, fresh.m_pM_AVFIT) ||
-        !NewTable(model.pS_AVFIT, fresh.m_pS_AVFIT) || !NewTable(model.pORG_PGCI, fresh.m_pORG_PGCI))
-        return 0;
+    if (!fresh.m_pModel || !fresh.fnInit(dir, CBuffer::kReadWrite) || !fresh.NewTables()) return 0;
+    // An earlier disc stays on disc until the first save.
+    for (const char* name : {vrm::kIfoName, vrm::kBupName}) {
+        int64_t size = 0;
+        const std::string path = vrm::InDirectory(fresh.m_szDir, name);
+        if (vrm::ProbePath(path.c_str(), &size) == vrm::PathKind::RegularFile && size > 0)
+            fresh.m_bOverEarlierDisc = true;
+    }
     AdoptFileState(fresh);
     return 1;
 }

@@ -84,62 +84,105 @@ int CVR_MANGR::fnGenerateEndAddressToVMGI_MAT() {
     return 1;
 }
 
+namespace {
+
+// Lays the tables out (sizes, start addresses in VMGI_MAT) and serialises
+// them into one image of the management file: each table at its start
+// address, zeros between. false when a required table is missing or the
+// file would not fit 32-bit addresses.
+bool BuildImage(CVR_MANGR& m, std::vector<BYTE>& image) {
+    VMG_MODEL& model = *m.m_pModel;
+    CRTR_VMGI* head = AccessorOf(m.m_pRTR_VMGI, model.pRTR_VMGI);
+    CM_AVFIT* movies = AccessorOf(m.m_pM_AVFIT, model.pM_AVFIT);
+    CS_AVFIT* stills = AccessorOf(m.m_pS_AVFIT, model.pS_AVFIT);
+    CPGCI* original = AccessorOf(m.m_pORG_PGCI, model.pORG_PGCI);
+    if (!head || !movies || !stills || !original) return false;
+    CUD_PGCIT* chains = AccessorOf(m.m_pUD_PGCIT, model.pUD_PGCIT);
+    CTXTDT_MG* texts = AccessorOf(m.m_pTXTDT_MG, model.pTXTDT_MG);
+    CMNFIT* maker = AccessorOf(m.m_pMNFIT, model.pMNFIT);
+
+    DWORD* sizes = m.m_dwTableSize;
+    sizes[CVR_MANGR::kRTR_VMGI] = DataSize(head);
+    sizes[CVR_MANGR::kM_AVFIT] = DataSize(movies);
+    sizes[CVR_MANGR::kS_AVFIT] = DataSize(stills);
+    sizes[CVR_MANGR::kORG_PGCI] = DataSize(original);
+    sizes[CVR_MANGR::kUD_PGCIT] = DataSize(chains);
+    sizes[CVR_MANGR::kTXTDT_MG] = DataSize(texts);
+    sizes[CVR_MANGR::kMNFIT] = DataSize(maker);
+    for (int table = CVR_MANGR::kRTR_VMGI; table <= CVR_MANGR::kORG_PGCI; ++table)
+        if (!sizes[table]) return false;
+    uint64_t total = 0;
+    for (int table = 0; table < CVR_MANGR::kTableCount; ++table) total += sizes[table];
+    if (total > 0xFFFFFFFFu) return false;
+    m.fnGenerateEndAddressToVMGI_MAT();
+
+    const DWORD area = CVR_MANGR::kManagementAreaSize;
+    image.assign(total > area ? static_cast<size_t>(total) : area, 0);
+    CVMGI_MAT mat(model.pRTR_VMGI->pVMGI_MAT.get());
+    return Place(head, sizes[CVR_MANGR::kRTR_VMGI], 0, image) &&
+           Place(movies, sizes[CVR_MANGR::kM_AVFIT], mat.fnGet_dwM_AVFIT_SA(), image) &&
+           Place(stills, sizes[CVR_MANGR::kS_AVFIT], mat.fnGet_dwS_AVFIT_SA(), image) &&
+           Place(original, sizes[CVR_MANGR::kORG_PGCI], mat.fnGet_dwORG_PGCI_SA(), image) &&
+           Place(chains, sizes[CVR_MANGR::kUD_PGCIT], mat.fnGet_dwUD_PGCIT_SA(), image) &&
+           Place(texts, sizes[CVR_MANGR::kTXTDT_MG], mat.fnGet_dwTXTDT_MG_SA(), image) &&
+           Place(maker, sizes[CVR_MANGR::kMNFIT], mat.fnGet_dwMNFIT_SA(), image);
+}
+
+// One file after the other: at every moment at least one of the two holds
+// a whole management file, old or new.
+bool WriteManagementFiles(const char* dir, const std::vector<BYTE>& image) {
+    return WriteFileAtomically(vrm::InDirectory(dir, vrm::kIfoName), image) &&
+           WriteFileAtomically(vrm::InDirectory(dir, vrm::kBupName), image);
+}
+
+}  // namespace
+
+int CVR_MANGR::RetireEarlierDisc() {
+    CVR_MANGR blank;
+    std::vector<BYTE> image;
+    if (!blank.NewTables() || !BuildImage(blank, image)) return 0;
+    return WriteManagementFiles(m_szDir, image) ? 1 : 0;
+}
+
 int CVR_MANGR::fnRTR_VMG_Save(ProgressCallback cb) {
     if (!m_pModel || !m_pMovie || !m_pStill || !m_szDir[0]) return 0;
-    VMG_MODEL& model = *m_pModel;
-    CRTR_VMGI* head = AccessorOf(m_pRTR_VMGI, model.pRTR_VMGI);
-    CM_AVFIT* movies = AccessorOf(m_pM_AVFIT, model.pM_AVFIT);
-    CS_AVFIT* stills = AccessorOf(m_pS_AVFIT, model.pS_AVFIT);
-    CPGCI* original = AccessorOf(m_pORG_PGCI, model.pORG_PGCI);
-    if (!head || !movies || !stills || !original) return 0;
-    CUD_PGCIT* chains = AccessorOf(m_pUD_PGCIT, model.pUD_PGCIT);
-    CTXTDT_MG* texts = AccessorOf(m_pTXTDT_MG, model.pTXTDT_MG);
-    CMNFIT* maker = AccessorOf(m_pMNFIT, model.pMNFIT);
+    if (!m_pModel->pRTR_VMGI || !m_pModel->pM_AVFIT || !m_pModel->pS_AVFIT || !m_pModel->pORG_PGCI) return 0;
+
+    if (m_bOverEarlierDisc) {
+        // The directory still holds an earlier disc, whose management files
+        // describe the stream data there. New stream data is written aside
+        // first (a failure or cancel leaves the earlier disc whole); then
+        // the management files become an empty disc, valid over any stream
+        // data; only then is the earlier stream data given up.
+        if (!m_pMovie->fnStageVOBList(cb)) {
+            m_dwLastError = m_pMovie->m_dwLastError;
+            return 0;
+        }
+        if (!m_pStill->fnStageVOBList(nullptr) || !RetireEarlierDisc()) {
+            m_pMovie->fnDiscardStaged();
+            m_pStill->fnDiscardStaged();
+            return 0;
+        }
+        m_bOverEarlierDisc = false;
+    }
 
     // The stream data first: the management file must never describe
     // recordings that are not in the stream files.
     if (!m_pMovie->fnAppendVOBListToVRO(cb)) {
         m_dwLastError = m_pMovie->m_dwLastError;
+        m_pStill->fnDiscardStaged();
         return 0;
     }
     if (!m_pStill->fnAppendVOBListToVRO(nullptr)) return 0;
 
-    m_dwTableSize[kRTR_VMGI] = DataSize(head);
-    m_dwTableSize[kM_AVFIT] = DataSize(movies);
-    m_dwTableSize[kS_AVFIT] = DataSize(stills);
-    m_dwTableSize[kORG_PGCI] = DataSize(original);
-    m_dwTableSize[kUD_PGCIT] = DataSize(chains);
-    m_dwTableSize[kTXTDT_MG] = DataSize(texts);
-    m_dwTableSize[kMNFIT] = DataSize(maker);
-    for (int table = kRTR_VMGI; table <= kORG_PGCI; ++table)
-        if (!m_dwTableSize[table]) return 0;
-    uint64_t total = 0;
-    for (DWORD size : m_dwTableSize) total += size;
-    if (total > 0xFFFFFFFFu) return 0;
-    fnGenerateEndAddressToVMGI_MAT();
-
     std::vector<BYTE> image;
-    image.resize(total > kManagementAreaSize ? static_cast<size_t>(total) : kManagementAreaSize, 0);
-    CVMGI_MAT mat(model.pRTR_VMGI->pVMGI_MAT.get());
-    if (!Place(head, m_dwTableSize[kRTR_VMGI], 0, image) ||
-        !Place(movies, m_dwTableSize[kM_AVFIT], mat.fnGet_dwM_AVFIT_SA(), image) ||
-        !Place(stills, m_dwTableSize[kS_AVFIT], mat.fnGet_dwS_AVFIT_SA(), image) ||
-        !Place(original, m_dwTableSize[kORG_PGCI], mat.fnGet_dwORG_PGCI_SA(), image) ||
-        !Place(chains, m_dwTableSize[kUD_PGCIT], mat.fnGet_dwUD_PGCIT_SA(), image) ||
-        !Place(texts, m_dwTableSize[kTXTDT_MG], mat.fnGet_dwTXTDT_MG_SA(), image) ||
-        !Place(maker, m_dwTableSize[kMNFIT], mat.fnGet_dwMNFIT_SA(), image))
-        return 0;
-
-    // One file after the other: at every moment at least one of the two
-    // holds a whole management file, old or new.
-    const std::string ifo = vrm::InDirectory(m_szDir, vrm::kIfoName);
-    if (!WriteFileAtomically(ifo, image)) return 0;
-    if (!WriteFileAtomically(vrm::InDirectory(m_szDir, vrm::kBupName), image)) return 0;
+    if (!BuildImage(*this, image) || !WriteManagementFiles(m_szDir, image)) return 0;
+    CVMGI_MAT mat(m_pModel->pRTR_VMGI->pVMGI_MAT.get());
     const DWORD written[6] = {mat.fnGet_dwM_AVFIT_SA(),  mat.fnGet_dwS_AVFIT_SA(),  mat.fnGet_dwORG_PGCI_SA(),
                               mat.fnGet_dwUD_PGCIT_SA(), mat.fnGet_dwTXTDT_MG_SA(), mat.fnGet_dwMNFIT_SA()};
     std::copy(written, written + 6, m_dwSA);
 
     // The buffer now maps the file just written.
-    if (m_pBuffer) m_pBuffer->Open(ifo.c_str(), CBuffer::kRead);
+    if (m_pBuffer) m_pBuffer->Open(vrm::InDirectory(m_szDir, vrm::kIfoName).c_str(), CBuffer::kRead);
     return 1;
 }

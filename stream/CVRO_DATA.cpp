@@ -50,7 +50,7 @@ void CopyName(char* name, const std::string& text) {
 CVRO_DATA::CVRO_DATA(int isMovie)
     : m_MpegFileInfo{}, m_dwVROSize(0), m_dwLastError(0), m_bMovie(isMovie), m_bInitialised(false) {}
 
-CVRO_DATA::~CVRO_DATA() = default;
+CVRO_DATA::~CVRO_DATA() { fnDiscardStaged(); }
 
 int CVRO_DATA::Fail(DWORD code, const std::string& file) {
     m_dwLastError = code;
@@ -68,6 +68,7 @@ int CVRO_DATA::Fail(DWORD code, const std::string& file) {
 }
 
 int CVRO_DATA::fnInit(const char* dir, DWORD mode) {
+    fnDiscardStaged();
     m_bInitialised = false;
     m_dwVROSize = 0;
     m_Queue.clear();
@@ -201,6 +202,7 @@ int CVRO_DATA::fnAddVOBToList(VR_MPEGFILE_INFO* info) {
             q.runs = m_AnalysedRuns;
         }
         m_Queue.push_back(std::move(q));
+        fnDiscardStaged();
     } catch (...) {
         return Fail(VRO_ERR_OUT_OF_MEMORY, m_strFileName);
     }
@@ -210,6 +212,7 @@ int CVRO_DATA::fnAddVOBToList(VR_MPEGFILE_INFO* info) {
 
 int CVRO_DATA::fnRemoveLastVOBFromList() {
     if (m_Queue.empty()) return 0;
+    fnDiscardStaged();
     m_Queue.pop_back();
     return 1;
 }

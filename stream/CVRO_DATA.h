@@ -142,6 +142,21 @@ public:
     // m_dwLastError says why. cb may be null. 1 on success, 0 on failure.
     int fnAppendVOBListToVRO(ProgressCallback cb);
 
+    // The first half of an append that replaces a stream file holding data
+    // the disc does not record (nothing recorded, file not empty: the stream
+    // of an earlier disc in the same directory). With files queued in that
+    // case, writes them to a file beside the stream file (its name with
+    // ".new") and forces it to disk, leaving the stream file alone; the next
+    // fnAppendVOBListToVRO only renames the staged file over the stream
+    // file. In every other case does nothing. This lets a caller retire what
+    // describes the old data between writing the new data and giving up the
+    // old. A change of the queue, fnInit, fnDiscardStaged and destruction
+    // remove the staged file. 1 on success (also when nothing needed
+    // staging), 0 on failure, with the guarantees of fnAppendVOBListToVRO.
+    int fnStageVOBList(ProgressCallback cb);
+    // Removes the staged file, if any.
+    void fnDiscardStaged();
+
     // Cuts the stream (file and logical end) to the given number of sectors.
     // Refused past the logical end and while files are queued. When the file
     // itself cannot be cut the logical end is cut all the same (the rest is
@@ -239,8 +254,19 @@ private:
     // Copies every queued file into target from byte offset at on; 1 on
     // success, else 0 with the error set (target then holds partial data).
     int CopyQueue(vrm::File& target, uint64_t at, ProgressCallback cb);
+    // Refuses an append that would misplace data: a stream file that is not
+    // a regular file or is shorter than the recorded data, and, with files
+    // queued, a source that is missing or shorter than what is copied from
+    // it. *physical receives the stream file's size (0 when missing).
+    int CheckBeforeAppend(uint64_t* physical);
+    // Writes the queue to the staging file and forces it to disk; on
+    // failure removes it again.
+    int WriteStaged(ProgressCallback cb);
+    std::string StagingPath() const { return m_strStreamPath + ".new"; }
 
     bool m_bInitialised;
+    // The queue is written to the staging file, complete and on disk.
+    bool m_bStaged = false;
     std::string m_strStreamPath;
     std::string m_strFileName;
     std::string m_strErrorDetail;

@@ -8,7 +8,9 @@
 // directory started anew over an earlier disc) is not overwritten in place:
 // the new stream is written to a sibling file and renamed over it once it is
 // complete and on disk, so a failed or cancelled save leaves the earlier
-// disc's stream whole.
+// disc's stream whole. A caller that must retire what describes the earlier
+// disc before its stream goes can stage the new stream first
+// (fnStageVOBList) and let the append rename it later.
 #include <algorithm>
 #include <cerrno>
 #include <memory>
@@ -57,71 +59,120 @@ int CVRO_DATA::CopyQueue(vrm::File& target, uint64_t at, ProgressCallback cb) {
     return 1;
 }
 
+int CVRO_DATA::CheckBeforeAppend(uint64_t* physical) {
+    const std::string& path = m_strStreamPath;
+    const uint64_t oldEnd = uint64_t(m_dwVROSize) * kSectorBytes;
+    int64_t size = 0;
+    const vrm::PathKind kind = vrm::ProbePath(path.c_str(), &size);
+    if (kind == vrm::PathKind::Other) return Fail(VRO_ERR_STREAM_MISSING, path);
+    *physical = kind == vrm::PathKind::RegularFile ? static_cast<uint64_t>(size) : 0;
+    // Data the disc records has gone missing: appending behind it would
+    // put every new file at the wrong place.
+    if (*physical < oldEnd) return Fail(VRO_ERR_STREAM_SHORT, path);
+    // Refuse a missing or short source before anything is written.
+    for (const QueuedFile& q : m_Queue) {
+        vrm::File source;
+        if (!source.Open(q.path.c_str(), vrm::File::Mode::ReadExisting)) return Fail(VRO_ERR_SOURCE_OPEN, q.path);
+        const int64_t have = source.Size();
+        uint64_t need = uint64_t(q.sectors) * kSectorBytes;
+        for (const SectorRun& r : q.runs) need = std::max(need, (uint64_t(r.first) + r.count) * kSectorBytes);
+        if (have < 0 || static_cast<uint64_t>(have) < need) return Fail(VRO_ERR_SOURCE_SHORT, q.path);
+    }
+    return 1;
+}
+
+int CVRO_DATA::WriteStaged(ProgressCallback cb) {
+    const std::string staging = StagingPath();
+    vrm::File file;
+    if (!file.Open(staging.c_str(), vrm::File::Mode::ReadWriteAlways) || !file.Truncate(0)) {
+        vrm::RemoveFile(staging.c_str());
+        return Fail(VRO_ERR_STREAM_CREATE, staging);
+    }
+    int ok = CopyQueue(file, 0, cb);
+    if (ok && !file.Sync()) ok = Fail(VRO_ERR_SYNC, staging);
+    file.Close();
+    if (!ok) {
+        vrm::RemoveFile(staging.c_str());
+        return 0;
+    }
+    m_bStaged = true;
+    return 1;
+}
+
+void CVRO_DATA::fnDiscardStaged() {
+    if (!m_bStaged) return;
+    m_bStaged = false;
+    try {
+        vrm::RemoveFile(StagingPath().c_str());
+    } catch (const std::bad_alloc&) {
+        // The file stays; the next staging truncates it.
+    }
+}
+
+int CVRO_DATA::fnStageVOBList(ProgressCallback cb) {
+    if (!m_bInitialised) return Fail(VRO_ERR_NOT_INITIALISED, "");
+    if (m_bStaged) return 1;
+    try {
+        uint64_t physical = 0;
+        if (!CheckBeforeAppend(&physical)) return 0;
+        if (m_Queue.empty() || m_dwVROSize != 0 || physical == 0) return 1;
+        return WriteStaged(cb);
+    } catch (const std::bad_alloc&) {
+        return Fail(VRO_ERR_OUT_OF_MEMORY, "");
+    }
+}
+
 int CVRO_DATA::fnAppendVOBListToVRO(ProgressCallback cb) {
     if (!m_bInitialised) return Fail(VRO_ERR_NOT_INITIALISED, "");
     try {
         const std::string& path = m_strStreamPath;
         const uint64_t oldEnd = uint64_t(m_dwVROSize) * kSectorBytes;
-        int64_t size = 0;
-        const vrm::PathKind kind = vrm::ProbePath(path.c_str(), &size);
-        if (kind == vrm::PathKind::Other) return Fail(VRO_ERR_STREAM_MISSING, path);
-        const uint64_t physical = kind == vrm::PathKind::RegularFile ? static_cast<uint64_t>(size) : 0;
-        // Data the disc records has gone missing: appending behind it would
-        // put every new file at the wrong place.
-        if (physical < oldEnd) return Fail(VRO_ERR_STREAM_SHORT, path);
-
-        if (m_Queue.empty()) {
-            // Nothing to write; a missing file with nothing recorded stays
-            // missing.
-            if (physical == oldEnd && (kind == vrm::PathKind::RegularFile || oldEnd == 0)) return 1;
-            vrm::File file;
-            if (!file.Open(path.c_str(), vrm::File::Mode::ReadWriteAlways)) return Fail(VRO_ERR_STREAM_CREATE, path);
-            if (!file.Truncate(oldEnd) || !file.Sync()) return Fail(VRO_ERR_TRUNCATE, path);
-            return 1;
-        }
-
-        // Refuse a missing or short source before anything is written.
-        for (const QueuedFile& q : m_Queue) {
-            vrm::File source;
-            if (!source.Open(q.path.c_str(), vrm::File::Mode::ReadExisting)) return Fail(VRO_ERR_SOURCE_OPEN, q.path);
-            const int64_t have = source.Size();
-            uint64_t need = uint64_t(q.sectors) * kSectorBytes;
-            for (const SectorRun& r : q.runs) need = std::max(need, (uint64_t(r.first) + r.count) * kSectorBytes);
-            if (have < 0 || static_cast<uint64_t>(have) < need) {
-                return Fail(VRO_ERR_SOURCE_SHORT, q.path);
-            }
-        }
-
         const DWORD newSectors = fnGetQueuedEnd();
-        const uint64_t newEnd = uint64_t(newSectors) * kSectorBytes;
-        if (oldEnd == 0 && physical > 0) {
-            const std::string staging = path + ".new";
-            vrm::File file;
-            if (!file.Open(staging.c_str(), vrm::File::Mode::ReadWriteAlways) || !file.Truncate(0)) {
-                vrm::RemoveFile(staging.c_str());
-                return Fail(VRO_ERR_STREAM_CREATE, staging);
+        if (!m_bStaged) {
+            uint64_t physical = 0;
+            if (!CheckBeforeAppend(&physical)) return 0;
+            if (m_Queue.empty()) {
+                // Nothing to write; a missing file with nothing recorded
+                // stays missing.
+                if (physical == oldEnd) return 1;
+                vrm::File file;
+                if (!file.Open(path.c_str(), vrm::File::Mode::ReadWriteAlways)) {
+                    return Fail(VRO_ERR_STREAM_CREATE, path);
+                }
+                if (!file.Truncate(oldEnd) || !file.Sync()) return Fail(VRO_ERR_TRUNCATE, path);
+                return 1;
             }
-            int ok = CopyQueue(file, 0, cb);
-            if (ok && !file.Sync()) ok = Fail(VRO_ERR_SYNC, staging);
-            file.Close();
-            if (ok && !vrm::ReplaceFile(staging.c_str(), path.c_str())) ok = Fail(VRO_ERR_SYNC, path);
-            if (!ok) {
-                vrm::RemoveFile(staging.c_str());
-                return 0;
-            }
-        } else {
-            vrm::File file;
-            if (!file.Open(path.c_str(), vrm::File::Mode::ReadWriteAlways)) return Fail(VRO_ERR_STREAM_CREATE, path);
-            int ok = CopyQueue(file, oldEnd, cb);
-            if (ok && !file.Truncate(newEnd)) ok = Fail(VRO_ERR_TRUNCATE, path);
-            if (ok && !file.Sync()) ok = Fail(VRO_ERR_SYNC, path);
-            if (!ok) {
-                // Back to the recorded data; the error of the failure stands.
-                file.Truncate(oldEnd);
-                file.Sync();
-                return 0;
+            if (oldEnd == 0 && physical > 0) {
+                // The stream file holds an earlier disc's data: it is
+                // replaced whole, never overwritten in place.
+                if (!WriteStaged(cb)) return 0;
+            } else {
+                vrm::File file;
+                if (!file.Open(path.c_str(), vrm::File::Mode::ReadWriteAlways)) {
+                    return Fail(VRO_ERR_STREAM_CREATE, path);
+                }
+                const uint64_t newEnd = uint64_t(newSectors) * kSectorBytes;
+                int ok = CopyQueue(file, oldEnd, cb);
+                if (ok && !file.Truncate(newEnd)) ok = Fail(VRO_ERR_TRUNCATE, path);
+                if (ok && !file.Sync()) ok = Fail(VRO_ERR_SYNC, path);
+                if (!ok) {
+                    // Back to the recorded data; the error of the failure
+                    // stands.
+                    file.Truncate(oldEnd);
+                    file.Sync();
+                    return 0;
+                }
+                m_dwVROSize = newSectors;
+                m_Queue.clear();
+                return 1;
             }
         }
+        // The staged file takes the stream file's place.
+        if (!vrm::ReplaceFile(StagingPath().c_str(), path.c_str())) {
+            fnDiscardStaged();
+            return Fail(VRO_ERR_SYNC, path);
+        }
+        m_bStaged = false;
         m_dwVROSize = newSectors;
         m_Queue.clear();
         return 1;

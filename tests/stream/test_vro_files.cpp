@@ -153,8 +153,23 @@ TEST(VroAppend, NewOverAnOldStreamReplacesItOnlyWhenSaved) {
     EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), old);
     EXPECT_FALSE(fs::exists(dir.File("VR_MOVIE.VRO.new")));
 
+    // Staged: the new stream is on disk beside the old one, which stays
+    // until the append renames it into place. A change of the queue takes
+    // the staged file away again.
+    ASSERT_EQ(movie.fnStageVOBList(nullptr), 1);
+    EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), old);
+    EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO.new")), a.bytes);
+    ASSERT_EQ(QueueMovie(movie, a), 1);
+    EXPECT_FALSE(fs::exists(dir.File("VR_MOVIE.VRO.new")));
+    ASSERT_EQ(movie.fnRemoveLastVOBFromList(), 1);
+    ASSERT_EQ(movie.fnStageVOBList(nullptr), 1);
     ASSERT_EQ(movie.fnAppendVOBListToVRO(nullptr), 1);
     EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), a.bytes);
+    EXPECT_FALSE(fs::exists(dir.File("VR_MOVIE.VRO.new")));
+    EXPECT_EQ(movie.m_dwVROSize, 2u);
+    // With data recorded there is nothing to stage.
+    ASSERT_EQ(QueueMovie(movie, a), 1);
+    ASSERT_EQ(movie.fnStageVOBList(nullptr), 1);
     EXPECT_FALSE(fs::exists(dir.File("VR_MOVIE.VRO.new")));
 
     // Saving a new disc with nothing queued empties the old stream.
