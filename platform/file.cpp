@@ -114,6 +114,34 @@ size_t File::WriteAt(uint64_t offset, const void* data, size_t n) {
     return done;
 }
 
+size_t File::CopyFrom(const File& source, uint64_t from, uint64_t at, size_t n) {
+    m_error = 0;
+    if (m_fd < 0 || !m_writable || source.m_fd < 0) {
+        m_error = EBADF;
+        return 0;
+    }
+    if (const int fault = InjectedFault("write")) {
+        m_error = fault;
+        return 0;
+    }
+#if defined(__linux__)
+    size_t done = 0;
+    while (done < n) {
+        loff_t in = static_cast<loff_t>(from + done), out = static_cast<loff_t>(at + done);
+        const ssize_t c = ::copy_file_range(source.m_fd, &in, m_fd, &out, n - done, 0);
+        if (c < 0 && errno == EINTR) continue;
+        if (c < 0) m_error = errno;
+        if (c <= 0) break;  // an error, or the end of the source
+        done += static_cast<size_t>(c);
+    }
+    return done;
+#else
+    (void)from, (void)at, (void)n;
+    m_error = ENOSYS;
+    return 0;
+#endif
+}
+
 bool File::Seek(uint64_t offset) {
     if (m_fd < 0) return false;
     return ::lseek(m_fd, static_cast<off_t>(offset), SEEK_SET) >= 0;

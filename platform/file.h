@@ -37,6 +37,14 @@ public:
     // Writes n bytes at the absolute offset, retrying short writes; returns
     // the number of bytes that reached the file (n on success).
     size_t WriteAt(uint64_t offset, const void* data, size_t n);
+    // Copies n bytes of source from offset `from` into this file at offset
+    // `at` inside the kernel (copy_file_range: no copy through user memory,
+    // and a clone where the file system can share blocks), retrying short
+    // copies. Returns the number of bytes copied; less than n when the
+    // source ends early (Error() then 0) or a call fails (Error() set;
+    // ENOSYS, EXDEV, EOPNOTSUPP or EINVAL when the kernel cannot copy
+    // between these two files, and the caller copies through memory).
+    size_t CopyFrom(const File& source, uint64_t from, uint64_t at, size_t n);
     // Moves the file pointer to the absolute offset.
     bool Seek(uint64_t offset);
     // Reads up to n bytes at the absolute offset, retrying short reads until n

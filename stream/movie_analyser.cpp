@@ -142,6 +142,8 @@ private:
     VideoScanner m_scanner;
     VideoFormat m_format;
     PictureClock m_clock;
+    // VOBUs begun by navigation packs, and by sequence or group headers
+    // before intra pictures (kept only while no navigation pack is seen).
     VobuBuilder m_nav, m_gop;
     bool m_navSeen = false;
     bool m_videoSeen = false;
@@ -159,7 +161,7 @@ void MovieAnalyser::EndPicture(uint64_t lastPack) {
     if (!m_pictureOpen) return;
     const DWORD fields = m_structure == 3 ? 2 : 1;
     m_nav.PictureEnd(lastPack, fields);
-    m_gop.PictureEnd(lastPack, fields);
+    if (!m_navSeen) m_gop.PictureEnd(lastPack, fields);
     m_pictureOpen = false;
 }
 
@@ -196,10 +198,10 @@ bool MovieAnalyser::OnStartCode(const VideoStartCode& sc, AnalysisError* error) 
                 return false;
             }
             const bool intra = type == 1;
-            if (intra && m_haveCandidate) m_gop.Start(m_candidatePack);
+            if (intra && m_haveCandidate && !m_navSeen) m_gop.Start(m_candidatePack);
             m_haveCandidate = false;
             m_nav.PictureStart(sc.pack, intra);
-            m_gop.PictureStart(sc.pack, intra);
+            if (!m_navSeen) m_gop.PictureStart(sc.pack, intra);
             m_pictureOpen = true;
             m_structure = 3;
             m_clock.OnPicture(sc.offset, tref);
@@ -247,6 +249,9 @@ bool MovieAnalyser::Run(const char* path, VR_MPEGFILE_INFO* info, std::vector<VR
         if (r == 0) break;
         for (const PsPacket& packet : pack.packets) {
             if (packet.id == kPrivateStream2) {
+                // Navigation packs divide the stream: the division by
+                // group headers is no longer needed.
+                if (!m_navSeen) m_gop = VobuBuilder();
                 m_navSeen = true;
                 m_nav.Start(pack.index);
             } else if (packet.id == kVideoFirst) {

@@ -47,8 +47,10 @@ struct PsPack {
 
 class PackReader {
 public:
-    // Bytes read from the file at a time (a whole number of packs).
-    static constexpr size_t kBlock = 4 * 1024 * 1024;
+    // Bytes read from the file at a time (a whole number of packs): small
+    // enough that the block is still in the processor cache when it is
+    // scanned.
+    static constexpr size_t kBlock = 1024 * 1024;
     // block: bytes read at a time, at least 64 KB (a whole number of packs).
     explicit PackReader(size_t block = kBlock) : m_blockBytes(block) {}
 

@@ -3,10 +3,18 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace vrm {
 
 void VideoScanner::Found(BYTE code, uint64_t pack, bool hasBefore, uint64_t before, uint64_t offset,
                          const BYTE* rest, size_t restSize) {
+    // Slice start codes are the most frequent by far and say nothing the
+    // analysers use: a picture ends at the next picture, group, sequence
+    // header or sequence end, never at a slice.
+    if (code >= kSliceFirst && code <= kSliceLast) return;
     Pending p;
     p.sc.code = code;
     p.sc.pack = pack;
@@ -44,21 +52,42 @@ void VideoScanner::Feed(const BYTE* d, size_t n, uint64_t pack) {
         Found(seam[k + 3], seamPack[k], k > 0, k > 0 ? seamPack[k - 1] : 0, m_offset - (m_histSize - k),
               d + codeAt + 1, n - codeAt - 1);
     }
-    // Start codes that lie wholly in this piece: every 01 byte with two
-    // zeros in front of it and the code byte behind it. The 01 bytes are
-    // found with memchr, which the C library scans many bytes at a time.
+    // Start codes that lie wholly in this piece: 00 00 01 and the code byte.
+    // Coded video holds few pairs of zero bytes, so the search looks for
+    // those, sixteen positions at a time where the processor allows.
+    const auto check = [&](size_t i) {
+        if (d[i + 2] != 1) return;
+        const bool hasBefore = i > 0 || m_histSize > 0;
+        const uint64_t before = i > 0 ? pack : (m_histSize ? m_histPack[m_histSize - 1] : 0);
+        Found(d[i + 3], pack, hasBefore, before, m_offset + i, d + i + 4, n - i - 4);
+    };
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 17 <= n; i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + 1));
+        unsigned pairs = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, zero), _mm_cmpeq_epi8(b, zero))));
+        while (pairs) {
+            const size_t at = i + static_cast<size_t>(__builtin_ctz(pairs));
+            if (at + 3 < n) check(at);
+            pairs &= pairs - 1;
+        }
+    }
+#else
+    // Elsewhere the C library finds the 01 bytes many bytes at a time.
     for (size_t p = 2; p + 1 < n;) {
         const void* hit = std::memchr(d + p, 1, n - 1 - p);
         if (!hit) break;
         p = static_cast<size_t>(static_cast<const BYTE*>(hit) - d);
-        if (d[p - 1] == 0 && d[p - 2] == 0) {
-            const size_t i = p - 2;
-            const bool hasBefore = i > 0 || m_histSize > 0;
-            const uint64_t before = i > 0 ? pack : (m_histSize ? m_histPack[m_histSize - 1] : 0);
-            Found(d[i + 3], pack, hasBefore, before, m_offset + i, d + i + 4, n - i - 4);
-        }
+        if (d[p - 1] == 0 && d[p - 2] == 0) check(p - 2);
         ++p;
     }
+    i = n;
+#endif
+    for (; i + 3 < n; ++i)
+        if (d[i] == 0 && d[i + 1] == 0) check(i);
     // Keep the last four bytes.
     if (n >= 4) {
         std::memcpy(m_hist, d + n - 4, 4);

@@ -1,6 +1,7 @@
 // Scans an MPEG-1/MPEG-2 video elementary stream, handed over in pieces (the
 // payloads of the video PES packets), for start codes, and delivers each
 // start code with the bytes that follow it and the packs it lies in.
+// Slice start codes are skipped.
 #ifndef VRMANGR_STREAM_VIDEO_ES_H
 #define VRMANGR_STREAM_VIDEO_ES_H
 
@@ -19,6 +20,9 @@ enum : BYTE {
     kExtensionStart = 0xB5,
     kSequenceEnd = 0xB7,
     kGroupStart = 0xB8,
+    // Slice start codes, which the scanner does not deliver.
+    kSliceFirst = 0x01,
+    kSliceLast = 0xAF,
 };
 
 // One start code (00 00 01 code) of the video stream.

@@ -29,8 +29,11 @@ DWORD WriteErrorCode(int error) { return error == ENOSPC || error == EDQUOT ? VR
 }  // namespace
 
 int CVRO_DATA::CopyQueue(vrm::File& target, uint64_t at, ProgressCallback cb) {
-    std::unique_ptr<BYTE[]> buffer(new (std::nothrow) BYTE[vrm::kCopyBlock]);
-    if (!buffer) return Fail(VRO_ERR_OUT_OF_MEMORY, "");
+    // The kernel copies until it cannot (no support between these files, an
+    // error, a short source); from then on blocks go through memory, which
+    // also tells a failing source from a failing target.
+    bool offload = true;
+    std::unique_ptr<BYTE[]> buffer;
     const DWORD total = fnGetQueuedEnd() - m_dwVROSize;
     DWORD done = 0;
     if (cb && !cb(this, VRO_PROGRESS_APPEND, 0, total, 1)) return Fail(VRO_ERR_CANCELLED, "");
@@ -44,10 +47,22 @@ int CVRO_DATA::CopyQueue(vrm::File& target, uint64_t at, ProgressCallback cb) {
             uint64_t runEnd = 0;
             const uint64_t from = SourceOffset(q, offset, &runEnd);
             const size_t n = static_cast<size_t>(std::min<uint64_t>({vrm::kCopyBlock, bytes - offset, runEnd - from}));
-            const int64_t got = source.ReadAt(from, buffer.get(), n);
-            if (got < 0) return Fail(VRO_ERR_SOURCE_READ, q.path);
-            if (static_cast<size_t>(got) < n) return Fail(VRO_ERR_SOURCE_SHORT, q.path);
-            if (target.WriteAt(at, buffer.get(), n) != n) return Fail(WriteErrorCode(target.Error()), m_strStreamPath);
+            size_t copied = 0;
+            if (offload) {
+                copied = target.CopyFrom(source, from, at, n);
+                if (copied < n) offload = false;
+            }
+            if (copied < n) {
+                if (!buffer) buffer.reset(new (std::nothrow) BYTE[vrm::kCopyBlock]);
+                if (!buffer) return Fail(VRO_ERR_OUT_OF_MEMORY, "");
+                const size_t rest = n - copied;
+                const int64_t got = source.ReadAt(from + copied, buffer.get(), rest);
+                if (got < 0) return Fail(VRO_ERR_SOURCE_READ, q.path);
+                if (static_cast<size_t>(got) < rest) return Fail(VRO_ERR_SOURCE_SHORT, q.path);
+                if (target.WriteAt(at + copied, buffer.get(), rest) != rest) {
+                    return Fail(WriteErrorCode(target.Error()), m_strStreamPath);
+                }
+            }
             at += n;
             offset += n;
             done += static_cast<DWORD>(n / kSectorBytes);

@@ -2,12 +2,14 @@
 // append and its failures, cutting, and mapping stream positions to files.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "platform/file.h"
 #include "stream/CVRO_DATA.h"
 #include "stream_fixtures.h"
 #include "support/ProgramStream.h"
@@ -241,6 +243,25 @@ TEST(VroQueue, RefusesRecordsThatCannotDescribeTheData) {
 
 // A failing append must leave the stream file byte for byte as it was and
 // keep the queue; the same append then succeeds once the cause is gone.
+namespace {
+
+// A stream of 3 sectors with two files queued behind it, the second of
+// several copy blocks.
+struct TwoQueued {
+    TempDir dir;
+    const Bytes old = TaggedFile('o', 3);
+    Source a{dir, 'a', 2}, b{dir, 'b', 2500};
+    ProbedMovie movie;
+    bool ready = false;
+    TwoQueued() {
+        WriteWholeFile(dir.File("VR_MOVIE.VRO"), old);
+        ready = movie.fnInit(dir.Path().c_str(), VRO_INIT_OPEN) == 1 && QueueMovie(movie, a) == 1 &&
+                QueueMovie(movie, b) == 1;
+    }
+};
+
+}  // namespace
+
 TEST(VroAppend, AFailedAppendChangesNothingAndCanBeRetried) {
     const struct {
         const char* what;
@@ -254,14 +275,12 @@ TEST(VroAppend, AFailedAppendChangesNothingAndCanBeRetried) {
                  {"recorded data that is gone", VRO_ERR_STREAM_SHORT, 0}};
     for (size_t k = 0; k < std::size(cases); ++k) {
         SCOPED_TRACE(cases[k].what);
-        TempDir dir;
-        const Bytes old = TaggedFile('o', 3);
-        WriteWholeFile(dir.File("VR_MOVIE.VRO"), old);
-        Source a(dir, 'a', 2), b(dir, 'b', 2500);  // several copy blocks
-        ProbedMovie movie;
-        ASSERT_EQ(movie.fnInit(dir.Path().c_str(), VRO_INIT_OPEN), 1);
-        ASSERT_EQ(QueueMovie(movie, a), 1);
-        ASSERT_EQ(QueueMovie(movie, b), 1);
+        TwoQueued q;
+        ASSERT_TRUE(q.ready);
+        TempDir& dir = q.dir;
+        const Bytes& old = q.old;
+        Source &a = q.a, &b = q.b;
+        ProbedMovie& movie = q.movie;
         switch (k) {
             case 0: fs::remove(b.path); break;
             case 1: fs::resize_file(b.path, 2499 * kSector + 2047); break;
@@ -292,6 +311,40 @@ TEST(VroAppend, AFailedAppendChangesNothingAndCanBeRetried) {
         ASSERT_EQ(movie.fnAppendVOBListToVRO(nullptr), 1);
         EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), Cat({old, a.bytes, b.bytes}));
         EXPECT_EQ(movie.m_dwVROSize, 2505u);
+    }
+}
+
+namespace {
+
+// Refuses the first write of the file system with the errno in context (as
+// a kernel that cannot copy between two files does) and lets every other
+// operation through.
+int RefuseFirstWrite(void* context, const char* operation) {
+    int* error = static_cast<int*>(context);
+    if (std::strcmp(operation, "write") != 0 || *error == 0) return 0;
+    const int e = *error;
+    *error = 0;
+    return e;
+}
+
+}  // namespace
+
+TEST(VroAppend, CopiesThroughMemoryWhereTheKernelCannotCopy) {
+    for (int refusal : {EXDEV, EOPNOTSUPP, ENOSYS, EIO}) {
+        SCOPED_TRACE(refusal);
+        TwoQueued q;
+        ASSERT_TRUE(q.ready);
+        TempDir& dir = q.dir;
+        const Bytes& old = q.old;
+        Source &a = q.a, &b = q.b;
+        ProbedMovie& movie = q.movie;
+        int error = refusal;
+        vrm::SetFaultHook(RefuseFirstWrite, &error);
+        const int appended = movie.fnAppendVOBListToVRO(nullptr);
+        vrm::SetFaultHook(nullptr, nullptr);
+        ASSERT_EQ(appended, 1) << movie.fnGetLastErrorDetail();
+        EXPECT_EQ(error, 0) << "the kernel copy was tried";
+        EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), Cat({old, a.bytes, b.bytes}));
     }
 }
 

@@ -1,6 +1,8 @@
 // Still additional audio: S_AAFI and its groups S_AAGI.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <vector>
 
 #include "support/TableIO.h"
@@ -23,9 +25,8 @@ const std::vector<BYTE> kOneGroup = {
 };
 
 std::vector<BYTE> FileWith(const std::vector<BYTE>& aafi, size_t tail = 64) {
-    std::vector<BYTE> file(kBase + kAafiOffset, 0xEE);
-    file.insert(file.end(), aafi.begin(), aafi.end());
-    file.insert(file.end(), tail, 0xEE);
+    std::vector<BYTE> file(kBase + kAafiOffset + aafi.size() + tail, 0xEE);
+    std::copy(aafi.begin(), aafi.end(), file.begin() + kBase + kAafiOffset);
     return file;
 }
 

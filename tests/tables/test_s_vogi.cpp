@@ -1,6 +1,8 @@
 // Still AV file information: S_AVFI and its VOGs (S_VOGI).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstring>
 #include <vector>
 
@@ -51,9 +53,8 @@ constexpr DWORD kBase = 200;
 constexpr DWORD kAvfiOffset = 30;
 
 std::vector<BYTE> FileWith(const std::vector<BYTE>& avfi, size_t tail = 32) {
-    std::vector<BYTE> file(kBase + kAvfiOffset, 0xEE);
-    file.insert(file.end(), avfi.begin(), avfi.end());
-    file.insert(file.end(), tail, 0xEE);
+    std::vector<BYTE> file(kBase + kAvfiOffset + avfi.size() + tail, 0xEE);
+    std::copy(avfi.begin(), avfi.end(), file.begin() + kBase + kAvfiOffset);
     return file;
 }
 
