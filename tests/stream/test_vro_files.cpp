@@ -334,17 +334,13 @@ TEST(VroAppend, CopiesThroughMemoryWhereTheKernelCannotCopy) {
         SCOPED_TRACE(refusal);
         TwoQueued q;
         ASSERT_TRUE(q.ready);
-        TempDir& dir = q.dir;
-        const Bytes& old = q.old;
-        Source &a = q.a, &b = q.b;
-        ProbedMovie& movie = q.movie;
         int error = refusal;
         vrm::SetFaultHook(RefuseFirstWrite, &error);
-        const int appended = movie.fnAppendVOBListToVRO(nullptr);
+        const int appended = q.movie.fnAppendVOBListToVRO(nullptr);
         vrm::SetFaultHook(nullptr, nullptr);
-        ASSERT_EQ(appended, 1) << movie.fnGetLastErrorDetail();
+        ASSERT_EQ(appended, 1) << q.movie.fnGetLastErrorDetail();
         EXPECT_EQ(error, 0) << "the kernel copy was tried";
-        EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), Cat({old, a.bytes, b.bytes}));
+        EXPECT_EQ(ReadWholeFile(q.dir.File("VR_MOVIE.VRO")), Cat({q.old, q.a.bytes, q.b.bytes}));
     }
 }
 
