@@ -70,11 +70,7 @@ public:
     // frame).
     bool Close(uint64_t packs, DWORD* frames, AnalysisError* error) {
         if (m_table.empty()) Push(0);
-        if (m_table.size() > kMaxVobus) {
-            error->code = VRO_ERR_TOO_MANY_VOBUS;
-            error->reason = "has " + std::to_string(m_table.size()) + " VOBUs; a recording holds at most 65535";
-            return false;
-        }
+        if (!CheckCount(error)) return false;
         uint64_t total = 0;
         for (size_t i = 0; i < m_table.size(); ++i) {
             const uint64_t next = i + 1 < m_table.size() ? m_table[i + 1].dwVOBUAddr : packs;
@@ -102,9 +98,31 @@ public:
         return true;
     }
     std::vector<VR_VOBU_ELEMENT>& Table() { return m_table; }
+    // Room for the VOBUs of a stream of `packs` packs: a VOBU spans at least
+    // one pack, and the table never holds more than the format allows, so
+    // the table is never copied while it grows. Only the part used takes
+    // memory.
+    void Reserve(uint64_t packs) {
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(packs, kMaxVobus) + 2);
+        m_table.reserve(n);
+        m_fields.reserve(n);
+        m_refDone.reserve(n);
+    }
+    // False, with the error, once the stream has more VOBUs than a
+    // recording can hold; the table stops growing there.
+    bool CheckCount(AnalysisError* error) const {
+        if (!m_overflow) return true;
+        error->code = VRO_ERR_TOO_MANY_VOBUS;
+        error->reason = "has more than 65535 VOBUs; a recording holds at most 65535";
+        return false;
+    }
 
 private:
     void Push(uint64_t pack) {
+        if (m_table.size() == kMaxVobus) {
+            m_overflow = true;
+            return;
+        }
         m_table.push_back(VR_VOBU_ELEMENT{static_cast<DWORD>(pack), 0, 0, 0, 0});
         m_fields.push_back(0);
         m_refDone.push_back(false);
@@ -119,6 +137,7 @@ private:
     std::vector<VR_VOBU_ELEMENT> m_table;  // without the closing element until Close
     std::vector<DWORD> m_fields;  // video fields per VOBU
     std::vector<bool> m_refDone;
+    bool m_overflow = false;  // a VOBU beyond the 65535th began
     size_t m_current = 0;  // VOBU of the picture begun last
     bool m_refOpen = false;  // a first reference picture has not ended yet
     size_t m_refVobu = 0;
@@ -231,6 +250,10 @@ bool MovieAnalyser::Run(const char* path, VR_MPEGFILE_INFO* info, std::vector<VR
         error->reason = "is larger than 4,294,967,295 sectors";
         return false;
     }
+    if (!m_quick) {
+        m_nav.Reserve(reader.Packs());
+        m_gop.Reserve(reader.Packs());
+    }
     AnalysisProgress progress(m_quick ? nullptr : m_cb, m_context, reader.Packs());
     auto cancelled = [error] {
         error->code = VRO_ERR_CANCELLED;
@@ -278,6 +301,8 @@ bool MovieAnalyser::Run(const char* path, VR_MPEGFILE_INFO* info, std::vector<VR
         }
         if (!Drain(error)) return false;
         if (m_quick && m_format.Known()) break;
+        // Navigation packs decide the VOBUs: too many is final.
+        if (m_navSeen && !m_nav.CheckCount(error)) return false;
         if (!progress.Advance(pack.index + 1)) return cancelled();
     }
     m_scanner.Finish();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -499,4 +500,36 @@ TEST(MovieAnalyser, AnalysedFileQueuesAndAppendsWhole) {
     Bytes expected = s.m.Out();
     expected.resize(expected.size() - 4);  // without the end code
     EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), expected);
+}
+
+TEST(MovieAnalyser, AtMost65535Vobus) {
+    // One group behind a navigation pack, then navigation packs alone until
+    // the stream has exactly 65535 VOBUs; one more is refused, early and
+    // without the table growing past the limit.
+    TempDir dir;
+    GopStream s(1, true);
+    const ps::Bytes head = s.m.Out();
+    s.m.NavPack();
+    const ps::Bytes nav(s.m.Out().end() - 2048, s.m.Out().end());
+    const std::string path = dir.File("vobus.vob");
+    {
+        std::ofstream out(path, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(head.data()), std::streamsize(head.size()));
+        ps::Bytes navs;
+        for (int k = 0; k < 1024; ++k) ps::Append(navs, nav);
+        for (int k = 0; k < 65534 / 1024; ++k) out.write(reinterpret_cast<const char*>(navs.data()), 1024 * 2048);
+        for (int k = 0; k < 65534 % 1024; ++k) out.write(reinterpret_cast<const char*>(nav.data()), 2048);
+    }
+    Movie a;
+    ASSERT_EQ(a.Check(path), 1) << a.movie.fnGetLastErrorDetail();
+    EXPECT_EQ(a.Info().dwVOBUNs, 65535u);
+    EXPECT_EQ(a.Info().dwFrameNs, 12u);
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::app);
+        out.write(reinterpret_cast<const char*>(nav.data()), 2048);
+    }
+    Movie b;
+    EXPECT_EQ(b.Check(path), 0);
+    EXPECT_EQ(b.movie.m_dwLastError, DWORD{VRO_ERR_TOO_MANY_VOBUS});
+    EXPECT_NE(std::string(b.movie.fnGetLastErrorDetail()).find("65535"), std::string::npos);
 }
