@@ -5,18 +5,11 @@
 #include <new>
 
 #include "io/CBuffer.h"
+#include "io/PointedRecords.h"
 #include "io/codecs.h"
 #include "platform/clock.h"
 #include "tables/CM_VOBI.h"
 #include "tables/CS_VOGI.h"
-
-namespace {
-
-// Zeroed cells for a count raised by hand beyond the cells held: an empty
-// movie cell header.
-const BYTE kEmptyCell[CI::kMovieHeaderSize] = {};
-
-}  // namespace
 
 CPGCI::CPGCI(BYTE, WORD)
     : m_pRecord(nullptr), m_pBuffer(nullptr), m_dwSize(0), m_cPG_Ns(0), m_wCI_SRP_Ns(0), m_dwStart(0) {}
@@ -63,13 +56,9 @@ int CPGCI::fnSetZero() {
 
 DWORD CPGCI::fndwDataSize() const {
     if (!m_pRecord) return 0;
-    const DWORD c = CellCount();
-    DWORD size = PGCI::kHeaderSize + PGCI::kPGISize * fnGet_c1_PG_Ns() + PGCI::kSRPSize * c;
-    for (DWORD i = 0; i < c; ++i) {
-        CI* cell = Cell(i);
-        size += cell ? CCI(cell).fndwDataSize() : CI::kMovieHeaderSize;
-    }
-    return size;
+    return vrm::PointedRecordsSize(PGCI::kHeaderSize + PGCI::kPGISize * fnGet_c1_PG_Ns(), CellCount(),
+                                   CI::kMovieHeaderSize, m_pRecord->ci,
+                                   [](const CI& cell) { return CCI(const_cast<CI*>(&cell)).fndwDataSize(); });
 }
 
 DWORD CPGCI::fnReadData(BYTE* out) {
@@ -83,21 +72,11 @@ DWORD CPGCI::fnReadData(BYTE* out) {
     const WORD c = CellCount();
     m_cPG_Ns = fnGet_c1_PG_Ns();
     m_wCI_SRP_Ns = c;
-    if (c == 0) return length;
-    m_pRecord->ciSrp.resize(size_t{PGCI::kSRPSize} * c, 0);
-    DWORD pos = length + PGCI::kSRPSize * c;
-    for (WORD i = 0; i < c; ++i) {
-        vrm::be_store<uint32_t>(m_pRecord->ciSrp.data() + size_t{PGCI::kSRPSize} * i, pos);
-        CI* cell = Cell(i);
-        if (cell) {
-            pos += CCI(cell).fnReadData(out + pos);
-        } else {
-            std::memcpy(out + pos, kEmptyCell, sizeof kEmptyCell);
-            pos += sizeof kEmptyCell;
-        }
-    }
-    std::memcpy(out + length, m_pRecord->ciSrp.data(), size_t{PGCI::kSRPSize} * c);
-    return pos;
+    if (c) m_pRecord->ciSrp.resize(size_t{PGCI::kSRPSize} * c, 0);
+    // Cells are addressed from the start of the chain; a cell the array
+    // lacks is written as an empty movie cell.
+    return vrm::WritePointedRecords(out, length, c, 0, CI::kMovieHeaderSize, m_pRecord->ciSrp, m_pRecord->ci,
+                                    [](CI& cell, BYTE* to) { return CCI(&cell).fnReadData(to); });
 }
 
 DWORD CPGCI::fndwLoad_PGCI_From_File() {
@@ -119,23 +98,12 @@ DWORD CPGCI::fndwLoad_PGCI_From_File() {
     if (!programs) return fail(reader.FailOffset());
     m_pRecord->pgi.assign(programs, programs + programBytes);
     size += programBytes;
-    const uint64_t srpBytes = uint64_t{PGCI::kSRPSize} * m_wCI_SRP_Ns;
-    const BYTE* srp = reader.Span(start + size, srpBytes);
-    if (!srp) return fail(reader.FailOffset());
-    m_pRecord->ciSrp.assign(srp, srp + srpBytes);
-    size += srpBytes;
-    m_pRecord->ci.resize(m_wCI_SRP_Ns);
-    for (WORD i = 0; i < m_wCI_SRP_Ns; ++i) {
-        const uint64_t at = start + vrm::be_load<uint32_t>(srp + size_t{PGCI::kSRPSize} * i);
-        if (at > 0xFFFFFFFFu) return fail(at);
-        const DWORD consumed = CCI(m_pBuffer, &m_pRecord->ci[i], static_cast<DWORD>(at)).fndwLoad_CI_From_File();
-        if (!consumed) return 0;
-        size += consumed;
-        // Cells may share bytes on a garbled disc; what a chain loads can
-        // never exceed the file itself.
-        if (size > reader.Size()) return fail(at);
-    }
-    m_dwSize = static_cast<DWORD>(size);
+    const uint64_t loaded =
+        vrm::LoadPointedRecords(*m_pBuffer, start, size, m_wCI_SRP_Ns, start, CI::kStillHeaderSize, m_pRecord->ciSrp,
+                                m_pRecord->ci, [this](CI& cell, DWORD at) {
+                                    return CCI(m_pBuffer, &cell, at).fndwLoad_CI_From_File();
+                                });
+    m_dwSize = static_cast<DWORD>(loaded);
     return m_dwSize;
 }
 
