@@ -203,54 +203,62 @@ TEST(SaveFaults, NewOverAnEarlierDiscIsValidAtAnyFailure) {
         empty = StateOf(blank.Path());
     }
     // The earlier disc holds two recordings and still pictures; the new one
-    // a shorter recording and no still picture.
+    // a shorter recording, without still pictures (its still stream is
+    // emptied) or with them (both streams are written aside first).
     struct Earlier : Scene {
         DiscState earlier;
-        Earlier() {
+        explicit Earlier(bool stills) {
             AddBoth();
             EXPECT_EQ(fnVR_MANGRSave(h, nullptr), 1);
             earlier = StateOf(dir);
             EXPECT_EQ(fnVR_MANGRNew(h, dir.c_str()), 1);
             EXPECT_EQ(fnVR_AddMpegFile(h, Sample("ntsc_mpeg2_ac3_16x9.vob").c_str(), nullptr), 1);
+            if (stills) {
+                EXPECT_EQ(M().fnADD_Still_Pic_Program(still.c_str()), 1);
+            }
         }
     };
-    DiscState after;
-    int operations = 0;
-    {
-        Earlier s;
-        vrm::SetFaultHook(CountOperations, &operations);
-        ASSERT_EQ(fnVR_MANGRSave(s.h, nullptr), 1);
-        vrm::SetFaultHook(nullptr, nullptr);
-        after = StateOf(s.dir);
-        ASSERT_LT(after.movie, s.earlier.movie);
-        ASSERT_EQ(after.still, 0u);
-        ExpectValid(s.dir, {after}, "after an undisturbed save");
-    }
-    for (int error : {ENOSPC, EIO}) {
-        for (int failAt = 0; failAt < operations; ++failAt) {
-            const std::string when = std::string(std::strerror(error)) + " from operation " + std::to_string(failAt);
-            Earlier s;
-            FailFrom fault{failAt, error};
-            vrm::SetFaultHook(FailFrom::Hook, &fault);
-            EXPECT_EQ(fnVR_MANGRSave(s.h, nullptr), 0) << when;
+    for (bool stills : {false, true}) {
+        SCOPED_TRACE(stills ? "new disc with still pictures" : "new disc without still pictures");
+        DiscState after;
+        int operations = 0;
+        {
+            Earlier s(stills);
+            vrm::SetFaultHook(CountOperations, &operations);
+            ASSERT_EQ(fnVR_MANGRSave(s.h, nullptr), 1);
             vrm::SetFaultHook(nullptr, nullptr);
-            ExpectValid(s.dir, {s.earlier, empty, after}, when);
-
-            ASSERT_EQ(fnVR_MANGRSave(s.h, nullptr), 1) << when;
-            EXPECT_EQ(StateOf(s.dir).ifo, after.ifo) << when;
-            EXPECT_EQ(ReadWholeFile((s.dir / kBup).string()), after.ifo) << when;
-            EXPECT_EQ(SizeOf(s.dir / kMovie), after.movie) << when;
-            EXPECT_EQ(SizeOf(s.dir / kStill), 0u) << when;
+            after = StateOf(s.dir);
+            ASSERT_LT(after.movie, s.earlier.movie);
+            ASSERT_EQ(after.still > 0, stills);
+            ExpectValid(s.dir, {after}, "after an undisturbed save");
         }
+        for (int error : {ENOSPC, EIO}) {
+            for (int failAt = 0; failAt < operations; ++failAt) {
+                const std::string when =
+                    std::string(std::strerror(error)) + " from operation " + std::to_string(failAt);
+                Earlier s(stills);
+                FailFrom fault{failAt, error};
+                vrm::SetFaultHook(FailFrom::Hook, &fault);
+                EXPECT_EQ(fnVR_MANGRSave(s.h, nullptr), 0) << when;
+                vrm::SetFaultHook(nullptr, nullptr);
+                ExpectValid(s.dir, {s.earlier, empty, after}, when);
+
+                ASSERT_EQ(fnVR_MANGRSave(s.h, nullptr), 1) << when;
+                EXPECT_EQ(StateOf(s.dir).ifo, after.ifo) << when;
+                EXPECT_EQ(ReadWholeFile((s.dir / kBup).string()), after.ifo) << when;
+                EXPECT_EQ(SizeOf(s.dir / kMovie), after.movie) << when;
+                EXPECT_EQ(SizeOf(s.dir / kStill), after.still) << when;
+            }
+        }
+        // A cancelled save keeps the earlier disc whole.
+        Earlier s(stills);
+        EXPECT_EQ(fnVR_MANGRSave(s.h, [](void*, DWORD, DWORD, DWORD, DWORD) { return 0; }), 0);
+        EXPECT_EQ(fnVR_MANGRGetLastError(s.h), DWORD{VRO_ERR_CANCELLED});
+        EXPECT_EQ(StateOf(s.dir).ifo, s.earlier.ifo);
+        EXPECT_EQ(SizeOf(s.dir / kMovie), s.earlier.movie);
+        EXPECT_EQ(SizeOf(s.dir / kStill), s.earlier.still);
+        ExpectValid(s.dir, {s.earlier}, "after a cancel");
     }
-    // A cancelled save keeps the earlier disc whole.
-    Earlier s;
-    EXPECT_EQ(fnVR_MANGRSave(s.h, [](void*, DWORD, DWORD, DWORD, DWORD) { return 0; }), 0);
-    EXPECT_EQ(fnVR_MANGRGetLastError(s.h), DWORD{VRO_ERR_CANCELLED});
-    EXPECT_EQ(StateOf(s.dir).ifo, s.earlier.ifo);
-    EXPECT_EQ(SizeOf(s.dir / kMovie), s.earlier.movie);
-    EXPECT_EQ(SizeOf(s.dir / kStill), s.earlier.still);
-    ExpectValid(s.dir, {s.earlier}, "after a cancel");
 }
 
 TEST(SaveFaults, DiskFullInTheMovieStreamIsReportedAsSuch) {
