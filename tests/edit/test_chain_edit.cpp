@@ -4,9 +4,8 @@
 #include <functional>
 #include <string>
 
-#include "ChainText.h"
+#include "fixtures.h"
 #include "platform/clock.h"
-#include "tables/CUD_PGCIT.h"
 #include "support/Time.h"
 
 namespace {
@@ -87,36 +86,17 @@ TEST(ChainEdit, OneEditOnTheBaseChain) {
     EXPECT_EQ(within.Text(), "0-5[1,3] 5-40[10,10,15,20,30] 40-50[] 50-60[52]");
 }
 
-TEST(ChainEdit, DeletingTheOnlyEntryPointTakesTheCellAndItsContinuation) {
-    Chain only(false);
-    ASSERT_TRUE(AppendCell(only.record, 1, 0, 5 * kSecond, {kSecond}));
-    ASSERT_TRUE(AppendCell(only.record, 1, 5 * kSecond, 9 * kSecond, {}));
-    ASSERT_EQ(only.pgci.fnDEL_Movie_Entry_Point(1, 1), 1);
-    EXPECT_EQ(only.Text(), "") << "the cell and its continuation";
-    EXPECT_TRUE(only.record.ci.empty());
-    EXPECT_EQ(only.pgci.fnDEL_Movie_Entry_Point(WORD{1}), 0);
-}
-
-TEST(ChainEdit, InsertAtATimeOffsetStopsAtLaterEntryPointsAndStillCells) {
-    auto insert = [](Chain& c, WORD n, double seconds) {
-        return c.pgci.fnADD_Movie_Entry_Point(n, static_cast<__int64>(seconds * kSecond), nullptr);
-    };
+TEST(ChainEdit, InsertAtATimeOffsetStopsAtLaterEntryPoints) {
     // A later cell whose first entry point lies at or before the time.
     Chain blocked(false);
+    auto insert = [&](WORD n, double seconds) {
+        return blocked.pgci.fnADD_Movie_Entry_Point(n, static_cast<__int64>(seconds * kSecond), nullptr);
+    };
     ASSERT_TRUE(AppendCell(blocked.record, 1, 0, 40 * kSecond, {30 * kSecond}));
     ASSERT_TRUE(AppendCell(blocked.record, 1, 40 * kSecond, 50 * kSecond, {45 * kSecond}));
-    EXPECT_EQ(insert(blocked, 1, 15), 0);
-    ASSERT_EQ(insert(blocked, 1, 14.5), 1);
+    EXPECT_EQ(insert(1, 15), 0);
+    ASSERT_EQ(insert(1, 14.5), 1);
     EXPECT_EQ(blocked.Text(), "0-40[30] 40-50[44.5,45]");
-
-    // The walk stops at a still-picture cell.
-    Chain still(false);
-    Vog vog(2);
-    ASSERT_TRUE(AppendCell(still.record, 1, 0, 5 * kSecond, {kSecond}));
-    ASSERT_EQ(still.pgci.fnADD_UD_Still_Pic_Cell(&vog.record, 1, -1), 1);
-    ASSERT_TRUE(AppendCell(still.record, 1, 10 * kSecond, 20 * kSecond, {}));
-    EXPECT_EQ(insert(still, 1, 6), 0);
-    EXPECT_EQ(insert(still, 2, 0), 0) << "no movie entry point in a still cell";
 }
 
 TEST(ChainEdit, ADuplicateHasItsOwnEntryPoints) {
@@ -141,6 +121,8 @@ TEST(ChainEdit, StillCells) {
     EXPECT_EQ(c.pgci.fnDevideCell(2, 0), 0);
     EXPECT_EQ(c.pgci.fnCombine_EntryPoint(1, 3), 0) << "across a still cell";
     EXPECT_EQ(c.pgci.fnDEL_Still_Pic_Entry_Point(1, 1), 0) << "a movie cell";
+    EXPECT_EQ(c.pgci.fnADD_Movie_Entry_Point(1, 6 * kSecond, nullptr), 0) << "the walk stops at a still cell";
+    EXPECT_EQ(c.pgci.fnADD_Movie_Entry_Point(2, __int64{0}, nullptr), 0) << "no movie entry point in a still cell";
     EXPECT_EQ(c.Text(), before);
     ASSERT_EQ(c.pgci.fnDEL_Movie_Entry_Point(WORD{2}), 1);
     EXPECT_EQ(c.Text(), "0-5[1] 5-9[6]");
@@ -148,48 +130,40 @@ TEST(ChainEdit, StillCells) {
 
 TEST(ChainEdit, RefusedCallsChangeNothing) {
     Chain c;
+    CPGCI& p = c.pgci;
     auto insert = [&](WORD n, double seconds) {
-        return c.pgci.fnADD_Movie_Entry_Point(n, static_cast<__int64>(seconds * kSecond), nullptr);
+        return p.fnADD_Movie_Entry_Point(n, static_cast<__int64>(seconds * kSecond), nullptr);
     };
-    EXPECT_EQ(insert(3, 11), 0) << "would pass the entry point at 20 s";
-    EXPECT_EQ(insert(5, 22), 0) << "would reach cell 4's entry point";
-    EXPECT_EQ(insert(6, 9), 0) << "past the last cell";
-    EXPECT_EQ(insert(0, 1), 0);
-    EXPECT_EQ(insert(7, 1), 0);
-    EXPECT_EQ(insert(3, -1), 0);
-    EXPECT_EQ(c.pgci.fnADD_Movie_Entry_Point(WORD{3}, Ptm(45 * kSecond).data(), nullptr), 0) << "outside the cell";
-    EXPECT_EQ(c.pgci.fnADD_Movie_Entry_Point(WORD{0}, Ptm(0).data(), nullptr), 0);
-    EXPECT_EQ(c.pgci.fnADD_Movie_Entry_Point(WORD{8}, Ptm(0).data(), nullptr), 0);
-    EXPECT_EQ(c.pgci.fnDevideCell(0, 0), 0);
-    EXPECT_EQ(c.pgci.fnDevideCell(5, 0), 0);
-    EXPECT_EQ(c.pgci.fnDevideCell(2, 3), 0) << "no entry point 4 to split at";
-    EXPECT_EQ(c.pgci.fnDevideCell(3, 0), 0) << "no entry point at all";
-    EXPECT_EQ(c.pgci.fnDEL_Movie_Entry_Point(2, 0), 0);
-    EXPECT_EQ(c.pgci.fnDEL_Movie_Entry_Point(2, 4), 0);
-    EXPECT_EQ(c.pgci.fnDEL_Movie_Entry_Point(3, 1), 0);
-    EXPECT_EQ(c.pgci.fnDEL_Movie_Entry_Point(0, 1), 0);
-    EXPECT_EQ(c.pgci.fnDEL_Movie_Entry_Point(5, 1), 0);
-    EXPECT_EQ(c.pgci.fnDEL_Movie_Entry_Point(WORD{0}), 0);
-    EXPECT_EQ(c.pgci.fnDEL_Movie_Entry_Point(WORD{7}), 0);
-    EXPECT_EQ(c.pgci.fnCombine_UD_Cell_EntryPoint(0, 0, 2, 1), 0);
-    EXPECT_EQ(c.pgci.fnCombine_UD_Cell_EntryPoint(2, 0, 1, 1), 0);
-    EXPECT_EQ(c.pgci.fnCombine_UD_Cell_EntryPoint(1, 3, 2, 1), 0);
-    EXPECT_EQ(c.pgci.fnCombine_UD_Cell_EntryPoint(1, 1, 2, 4), 0);
-    EXPECT_EQ(c.pgci.fnCombine_UD_Cell_EntryPoint(1, 1, 5, 0), 0);
-    EXPECT_EQ(c.pgci.fnCombine_EntryPoint(0, 2), 0);
-    EXPECT_EQ(c.pgci.fnCombine_EntryPoint(1, 7), 0);
-    EXPECT_EQ(c.pgci.fnCombine_EntryPoint(4, 2), 0) << "backwards across cells";
-    EXPECT_EQ(c.pgci.fnDuplicateCell(0), 0);
-    EXPECT_EQ(c.pgci.fnDuplicateCell(5), 0);
-    EXPECT_EQ(c.pgci.fnDEL_UD_Cell(0), 0);
-    EXPECT_EQ(c.pgci.fnDEL_UD_Cell(5), 0);
+    // Evaluated in order, each on the chain the calls before it left.
+    const int results[] = {
+        insert(3, 11),  // would pass the entry point at 20 s
+        insert(5, 22),  // would reach cell 4's entry point
+        insert(6, 9),  // past the last cell
+        insert(0, 1), insert(7, 1), insert(3, -1),
+        p.fnADD_Movie_Entry_Point(WORD{3}, Ptm(45 * kSecond).data(), nullptr),  // outside the cell
+        p.fnADD_Movie_Entry_Point(WORD{0}, Ptm(0).data(), nullptr),
+        p.fnADD_Movie_Entry_Point(WORD{8}, Ptm(0).data(), nullptr),
+        p.fnDevideCell(0, 0), p.fnDevideCell(5, 0),
+        p.fnDevideCell(2, 3),  // no entry point 4 to split at
+        p.fnDevideCell(3, 0),  // no entry point at all
+        p.fnDEL_Movie_Entry_Point(2, 0), p.fnDEL_Movie_Entry_Point(2, 4), p.fnDEL_Movie_Entry_Point(3, 1),
+        p.fnDEL_Movie_Entry_Point(0, 1), p.fnDEL_Movie_Entry_Point(5, 1),
+        p.fnDEL_Movie_Entry_Point(WORD{0}), p.fnDEL_Movie_Entry_Point(WORD{7}),
+        p.fnCombine_UD_Cell_EntryPoint(0, 0, 2, 1), p.fnCombine_UD_Cell_EntryPoint(2, 0, 1, 1),
+        p.fnCombine_UD_Cell_EntryPoint(1, 3, 2, 1), p.fnCombine_UD_Cell_EntryPoint(1, 1, 2, 4),
+        p.fnCombine_UD_Cell_EntryPoint(1, 1, 5, 0),
+        p.fnCombine_EntryPoint(0, 2), p.fnCombine_EntryPoint(1, 7),
+        p.fnCombine_EntryPoint(4, 2),  // backwards across cells
+        p.fnDuplicateCell(0), p.fnDuplicateCell(5), p.fnDEL_UD_Cell(0), p.fnDEL_UD_Cell(5),
+    };
+    for (size_t i = 0; i < std::size(results); ++i) EXPECT_EQ(results[i], 0) << "call " << i;
     EXPECT_EQ(c.Text(), kBase);
 
     Chain empty(false);
-    EXPECT_EQ(empty.pgci.fnDEL_Movie_Entry_Point(WORD{1}), 0);
-    EXPECT_EQ(empty.pgci.fnCombine_EntryPoint(1, 1), 0);
-    EXPECT_EQ(empty.pgci.fnADD_Movie_Entry_Point(WORD{1}, __int64{0}, nullptr), 0);
-    EXPECT_EQ(empty.pgci.fnDEL_UD_Cell(1), 0);
+    const int onEmpty[] = {empty.pgci.fnDEL_Movie_Entry_Point(WORD{1}), empty.pgci.fnCombine_EntryPoint(1, 1),
+                           empty.pgci.fnADD_Movie_Entry_Point(WORD{1}, __int64{0}, nullptr),
+                           empty.pgci.fnDEL_UD_Cell(1)};
+    for (int r : onEmpty) EXPECT_EQ(r, 0);
 }
 
 TEST(ChainEdit, AFullChainRefusesTheEditsThatNeedAnotherCell) {
@@ -234,9 +208,16 @@ TEST(ChainEdit, ProgramsFollowTheirCells) {
     EXPECT_EQ(Serialise(c.pgci).size(), 4u + 142 + 2 * 4 + 2 * 25);
 }
 
-TEST(ChainEdit, APartWithoutVideoIsNotKept) {
-    // Cutting at an entry point that lies at the cell's start leaves nothing
-    // before it.
+TEST(ChainEdit, CutsThatLeaveNoVideoTakeTheCell) {
+    // The only entry point: the cell and its continuation go.
+    Chain only(false);
+    ASSERT_TRUE(AppendCell(only.record, 1, 0, 5 * kSecond, {kSecond}));
+    ASSERT_TRUE(AppendCell(only.record, 1, 5 * kSecond, 9 * kSecond, {}));
+    ASSERT_EQ(only.pgci.fnDEL_Movie_Entry_Point(1, 1), 1);
+    EXPECT_EQ(only.Text(), "");
+    EXPECT_TRUE(only.record.ci.empty());
+    EXPECT_EQ(only.pgci.fnDEL_Movie_Entry_Point(WORD{1}), 0);
+    // An entry point at the cell's start leaves no video before it.
     Chain c(false);
     ASSERT_TRUE(AppendCell(c.record, 1, 0, 5 * kSecond, {kSecond}));
     ASSERT_TRUE(AppendCell(c.record, 1, 5 * kSecond, 40 * kSecond, {5 * kSecond, 20 * kSecond}));

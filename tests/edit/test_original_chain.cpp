@@ -1,17 +1,15 @@
 // Entry points of the original chain through the manager.
 #include <gtest/gtest.h>
 
-#include "Disc.h"
+#include "fixtures.h"
 
 TEST(OriginalChain, DivideByFrames) {
     Disc disc;
     disc.AddMovie(kSecond, 30);
     disc.AddMovie(0, 20);
     ASSERT_EQ(disc.Original(), "1-31[1] 0-20[0]");
-    ASSERT_EQ(fnVR_DevideOPGCEntryPt(disc, 1, 250), 1);
-    EXPECT_EQ(disc.Original(), "1-31[1,11] 0-20[0]") << "250 frames at 25 per second";
-    ASSERT_EQ(fnVR_DevideOPGCEntryPt(disc, 1, 0), 1);
-    EXPECT_EQ(disc.Original(), "1-31[1,1,11] 0-20[0]") << "0 frames: at the same time";
+    disc.Leaves(fnVR_DevideOPGCEntryPt(disc, 1, 250), "1-31[1,11] 0-20[0]", 0);  // 250 frames at 25 per second
+    disc.Leaves(fnVR_DevideOPGCEntryPt(disc, 1, 0), "1-31[1,1,11] 0-20[0]", 0);  // 0 frames: at the same time
     EXPECT_EQ(fnVR_DevideOPGCEntryPt(disc, 2, 251), 0) << "would pass the entry point at 11 s";
     EXPECT_EQ(fnVR_DevideOPGCEntryPt(disc, 9, 1), 0);
     EXPECT_EQ(fnVR_DevideOPGCEntryPt(disc, 0, 1), 0);
@@ -20,16 +18,13 @@ TEST(OriginalChain, DivideByFrames) {
     // A cell's last entry point: on into the next cell, which starts without
     // an entry point of its own.
     ASSERT_EQ(CCI(disc.m->m_pORG_PGCI->Cell(1)).fnDEL_Movie_Entry_Point(1), 1);
-    ASSERT_EQ(fnVR_DevideOPGCEntryPt(disc, 3, 25 * 25), 1);
-    EXPECT_EQ(disc.Original(), "1-31[1,1,11] 0-20[5]");
+    disc.Leaves(fnVR_DevideOPGCEntryPt(disc, 3, 25 * 25), "1-31[1,1,11] 0-20[5]", 0);
     EXPECT_EQ(disc.m->fnDevide_ORG_Cell_EntryPoint(4, 25 * 16, nullptr), 0) << "past the last cell";
-}
 
-TEST(OriginalChain, FramesAt2997) {
-    Disc disc;
+    // Frames of a recording at 29.97 frames per second.
     disc.AddMovie(0, 20, 29970);
-    ASSERT_EQ(disc.m->fnDevide_ORG_Cell_EntryPoint(1, 250, nullptr), 1);
-    EXPECT_EQ(CCI(disc.m->m_pORG_PGCI->Cell(0)).fnGet_ll_EP_PTS(1), 225225000);
+    ASSERT_EQ(disc.m->fnDevide_ORG_Cell_EntryPoint(5, 250, nullptr), 1);
+    EXPECT_EQ(CCI(disc.m->m_pORG_PGCI->Cell(2)).fnGet_ll_EP_PTS(1), 225225000);
 }
 
 TEST(OriginalChain, InsertDeleteCombine) {
@@ -45,31 +40,31 @@ TEST(OriginalChain, InsertDeleteCombine) {
     EXPECT_EQ(disc.m->fnADD_ORG_Cell_EntryPoint(2, 0, 0, nullptr), 0);
     EXPECT_EQ(disc.m->fnADD_ORG_Cell_EntryPoint(1, 0, -1, nullptr), 0);
 
-    ASSERT_EQ(fnVR_CombineOPGCEntryPt(disc, 2, 2), 1);
-    EXPECT_EQ(disc.Original(), "0-40[0,10,20,30]");
-    ASSERT_EQ(fnVR_CombineOPGCEntryPt(disc, 1, 3), 1);
-    EXPECT_EQ(disc.Original(), "0-40[0,30]");
+    disc.Leaves(fnVR_CombineOPGCEntryPt(disc, 2, 2), "0-40[0,10,20,30]", 0);
+    disc.Leaves(fnVR_CombineOPGCEntryPt(disc, 1, 3), "0-40[0,30]", 0);
     EXPECT_EQ(fnVR_CombineOPGCEntryPt(disc, 1, 3), 0);
 
-    ASSERT_EQ(disc.m->fnDEL_ORG_Cell_EntryPoint(WORD{2}), 1);
-    EXPECT_EQ(disc.Original(), "0-30[0]");
+    disc.Leaves(disc.m->fnDEL_ORG_Cell_EntryPoint(WORD{2}), "0-30[0]", 0);
     EXPECT_EQ(disc.m->m_pORG_PGCI->fnGet_wC_Ns(0), 1);
-    ASSERT_EQ(disc.m->fnDEL_ORG_Cell_EntryPoint(1, 1), 1);
-    EXPECT_EQ(disc.Original(), "");
+    disc.Leaves(disc.m->fnDEL_ORG_Cell_EntryPoint(1, 1), "", 0);
     EXPECT_EQ(disc.m->m_pORG_PGCI->fnGet_c1_PG_Ns(), 0) << "the program went with its last cell";
 }
 
-TEST(OriginalChain, NothingToEditOnANewDisc) {
+TEST(OriginalChain, NothingToEditOnANewDiscAnUnboundManagerOrANullHandle) {
     Disc disc;
-    EXPECT_EQ(fnVR_DevideOPGCEntryPt(disc, 1, 0), 0);
-    EXPECT_EQ(fnVR_CombineOPGCEntryPt(disc, 1, 1), 0);
-    EXPECT_EQ(disc.m->fnADD_ORG_Cell_EntryPoint(1, 0, 0, nullptr), 0);
-    EXPECT_EQ(disc.m->fnADD_ORG_Cell_EntryPoint(WORD{1}, __int64{0}, nullptr), 0);
-    EXPECT_EQ(disc.m->fnDEL_ORG_Cell_EntryPoint(1, 1), 0);
-    EXPECT_EQ(disc.m->fnDEL_ORG_Cell_EntryPoint(WORD{1}), 0);
-
     CVR_MANGR unbound;
-    EXPECT_EQ(unbound.fnDevide_ORG_Cell_EntryPoint(1, 0, nullptr), 0);
-    EXPECT_EQ(unbound.fnCombineOPGCEntryPoint(1, 1), 0);
-    EXPECT_EQ(unbound.fnDEL_ORG_Cell_EntryPoint(WORD{1}), 0);
+    const int results[] = {
+        fnVR_DevideOPGCEntryPt(disc, 1, 0), fnVR_CombineOPGCEntryPt(disc, 1, 1),
+        disc.m->fnADD_ORG_Cell_EntryPoint(1, 0, 0, nullptr),
+        disc.m->fnADD_ORG_Cell_EntryPoint(WORD{1}, __int64{0}, nullptr),
+        disc.m->fnDEL_ORG_Cell_EntryPoint(1, 1), disc.m->fnDEL_ORG_Cell_EntryPoint(WORD{1}),
+        unbound.fnDevide_ORG_Cell_EntryPoint(1, 0, nullptr), unbound.fnCombineOPGCEntryPoint(1, 1),
+        unbound.fnDEL_ORG_Cell_EntryPoint(WORD{1}),
+        fnVR_AddPL(nullptr), fnVR_DelPL(nullptr, 1), fnVR_DevideOPGCEntryPt(nullptr, 1, 0),
+        fnVR_CombineOPGCEntryPt(nullptr, 1, 2), fnVR_AddPLEntryPt(nullptr, 1, 0, 1),
+        fnVR_AddPLEntryPt(nullptr, 1, 0, 1, 1, 1), fnVR_DelPLEntryPt(nullptr, 1, 1),
+        fnVR_MovePLEntryPt(nullptr, 1, 1, 2), fnVR_DevidePLEntryPt(nullptr, 1, 1, 0),
+        fnVR_CombinePLEntryPt(nullptr, 1, 1, 2),
+    };
+    for (size_t i = 0; i < std::size(results); ++i) EXPECT_EQ(results[i], 0) << "call " << i;
 }

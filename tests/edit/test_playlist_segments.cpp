@@ -2,9 +2,11 @@
 // playlist; and a playlist that survives a save and an open.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <utility>
 #include <vector>
 
-#include "Disc.h"
+#include "fixtures.h"
 
 namespace {
 
@@ -32,105 +34,88 @@ struct Edited : Disc {
 
 }  // namespace
 
-TEST(PlaylistSegments, AddMiddleAndLastEntryPoints) {
+TEST(PlaylistSegments, AddMiddleAndLastEntryPointsAndStillPictures) {
     Edited disc;
-    ASSERT_EQ(fnVR_AddPLEntryPt(disc, 1, 0, 3), 1);
-    EXPECT_EQ(disc.Chain(1), "21-31[21]");
+    disc.Leaves(fnVR_AddPLEntryPt(disc, 1, 0, 3), "21-31[21]");
     // The last entry point of its cell: the rest of the cell, all of the
     // continuation cell and the part of the next one before its entry point.
-    ASSERT_EQ(fnVR_AddPLEntryPt(disc, 1, 1, 5), 1);
-    EXPECT_EQ(disc.Chain(1), "21-31[21] 41-49[41] 0-10[] 0-2[]");
+    disc.Leaves(fnVR_AddPLEntryPt(disc, 1, 1, 5), "21-31[21] 41-49[41] 0-10[] 0-2[]");
     // After a segment with continuation cells: behind them.
-    ASSERT_EQ(fnVR_AddPLEntryPt(disc, 1, 2, 1), 1);
-    EXPECT_EQ(disc.Chain(1), "21-31[21] 41-49[41] 0-10[] 0-2[] 1-11[1]");
-    ASSERT_EQ(fnVR_AddPLEntryPt(disc, 1, 0, 6), 1) << "recording 3's entry point";
-    EXPECT_EQ(disc.Chain(1), "2-10[2] 21-31[21] 41-49[41] 0-10[] 0-2[] 1-11[1]");
-    // By program and cell.
-    ASSERT_EQ(fnVR_AddPLEntryPt(disc, 1, 4, 1, 1, 2), 1);
-    EXPECT_EQ(disc.Chain(1), "2-10[2] 21-31[21] 41-49[41] 0-10[] 0-2[] 1-11[1] 11-21[11]");
+    disc.Leaves(fnVR_AddPLEntryPt(disc, 1, 2, 1), "21-31[21] 41-49[41] 0-10[] 0-2[] 1-11[1]");
+    // Recording 3's entry point; then one by program and cell.
+    disc.Leaves(fnVR_AddPLEntryPt(disc, 1, 0, 6), "2-10[2] 21-31[21] 41-49[41] 0-10[] 0-2[] 1-11[1]");
+    const char* const all = "2-10[2] 21-31[21] 41-49[41] 0-10[] 0-2[] 1-11[1] 11-21[11]";
+    disc.Leaves(fnVR_AddPLEntryPt(disc, 1, 4, 1, 1, 2), all);
 
-    const std::string before = disc.Chain(1);
-    EXPECT_EQ(fnVR_AddPLEntryPt(disc, 1, 6, 7), 0) << "no entry point 7 in the original";
-    EXPECT_EQ(fnVR_AddPLEntryPt(disc, 1, 6, 0), 0);
-    EXPECT_EQ(fnVR_AddPLEntryPt(disc, 1, 6, 1, 1, 6), 0);
-    EXPECT_EQ(fnVR_AddPLEntryPt(disc, 1, 6, 1, 4, 1), 0) << "no cell 4";
-    EXPECT_EQ(fnVR_AddPLEntryPt(disc, 1, 6, 1, 3, 0), 0);
-    EXPECT_EQ(fnVR_AddPLEntryPt(disc, 1, 7, 1), 0) << "the playlist has 6 entry points";
-    EXPECT_EQ(fnVR_AddPLEntryPt(disc, 2, 0, 1), 0);
-    EXPECT_EQ(fnVR_AddPLEntryPt(disc, 0, 0, 1), 0);
-    EXPECT_EQ(disc.Chain(1), before);
+    const int refused[] = {
+        fnVR_AddPLEntryPt(disc, 1, 6, 7),  // no entry point 7 in the original
+        fnVR_AddPLEntryPt(disc, 1, 6, 0), fnVR_AddPLEntryPt(disc, 1, 6, 1, 1, 6),
+        fnVR_AddPLEntryPt(disc, 1, 6, 1, 4, 1),  // no cell 4
+        fnVR_AddPLEntryPt(disc, 1, 6, 1, 3, 0),
+        fnVR_AddPLEntryPt(disc, 1, 7, 1),  // the playlist has 6 entry points
+        fnVR_AddPLEntryPt(disc, 2, 0, 1), fnVR_AddPLEntryPt(disc, 0, 0, 1),
+    };
+    for (int r : refused) EXPECT_EQ(r, 0);
+    EXPECT_EQ(disc.Chain(1), all);
     EXPECT_EQ(disc.Original(), Edited::kOriginal);
+
+    // A still picture cell (entry point 7 of the original), and a segment
+    // behind it.
+    disc.AddStill();
+    disc.Leaves(fnVR_AddPLEntryPt(disc, 1, 0, 7), std::string("S1[1] ") + all);
+    disc.Leaves(fnVR_AddPLEntryPt(disc, 1, 1, 1), std::string("S1[1] 1-11[1] ") + all);
+    disc.Leaves(fnVR_DelPLEntryPt(disc, 1, 1), std::string("1-11[1] ") + all);
 }
 
 TEST(PlaylistSegments, AddInsideACellDividesIt) {
     Edited disc;
     ASSERT_EQ(disc.m->fnADD_UD_PGCI_MovieScene(1), 1);
     ASSERT_EQ(disc.m->fnADD_UD_Cell_EntryPoint(1, 1, 0, __int64{11 * kSecond}, nullptr), 1);
-    ASSERT_EQ(disc.m->fnADD_UD_Cell_EntryPoint(1, WORD{1}, __int64{31 * kSecond}, nullptr), 1);
-    ASSERT_EQ(disc.Chain(1), "1-49[11,31]");
-    ASSERT_EQ(fnVR_AddPLEntryPt(disc, 1, 1, 3), 1);
-    EXPECT_EQ(disc.Chain(1), "1-31[11] 21-31[21] 31-49[31]");
-}
-
-TEST(PlaylistSegments, AddAStillPicture) {
-    Edited disc;
-    disc.AddStill();
-    ASSERT_EQ(fnVR_AddPLEntryPt(disc, 1, 0, 7), 1);
-    EXPECT_EQ(disc.Chain(1), "S1[1]");
-    ASSERT_EQ(fnVR_AddPLEntryPt(disc, 1, 1, 1), 1);
-    EXPECT_EQ(disc.Chain(1), "S1[1] 1-11[1]");
-    ASSERT_EQ(fnVR_DelPLEntryPt(disc, 1, 1), 1);
-    EXPECT_EQ(disc.Chain(1), "1-11[1]");
+    disc.Leaves(disc.m->fnADD_UD_Cell_EntryPoint(1, WORD{1}, __int64{31 * kSecond}, nullptr), "1-49[11,31]");
+    disc.Leaves(fnVR_AddPLEntryPt(disc, 1, 1, 3), "1-31[11] 21-31[21] 31-49[31]");
 }
 
 TEST(PlaylistSegments, DivideDeleteCombine) {
     Edited disc;
     ASSERT_EQ(fnVR_AddPLEntryPt(disc, 1, 0, 2), 1);
-    ASSERT_EQ(fnVR_DevidePLEntryPt(disc, 1, 1, 0), 1);
-    EXPECT_EQ(disc.Chain(1), "11-21[11,11.04]") << "one frame after";
-    ASSERT_EQ(fnVR_DevidePLEntryPt(disc, 1, 2, 124), 1);
-    EXPECT_EQ(disc.Chain(1), "11-21[11,11.04,16.04]");
+    disc.Leaves(fnVR_DevidePLEntryPt(disc, 1, 1, 0), "11-21[11,11.04]");  // one frame after
+    disc.Leaves(fnVR_DevidePLEntryPt(disc, 1, 2, 124), "11-21[11,11.04,16.04]");
     EXPECT_EQ(fnVR_DevidePLEntryPt(disc, 1, 3, 125), 0) << "past the playlist's video";
     EXPECT_EQ(fnVR_DevidePLEntryPt(disc, 1, 4, 0), 0);
     EXPECT_EQ(fnVR_DevidePLEntryPt(disc, 2, 1, 0), 0);
-
-    ASSERT_EQ(fnVR_CombinePLEntryPt(disc, 1, 1, 2), 1);
-    EXPECT_EQ(disc.Chain(1), "11-21[11,16.04]");
+    disc.Leaves(fnVR_CombinePLEntryPt(disc, 1, 1, 2), "11-21[11,16.04]");
     EXPECT_EQ(fnVR_CombinePLEntryPt(disc, 1, 1, 65536 + 2), 0);
-    ASSERT_EQ(fnVR_DelPLEntryPt(disc, 1, 1), 1);
-    EXPECT_EQ(disc.Chain(1), "16.04-21[16.04]") << "the first cell loses what came before";
+    // The first cell loses what came before.
+    disc.Leaves(fnVR_DelPLEntryPt(disc, 1, 1), "16.04-21[16.04]");
     EXPECT_EQ(fnVR_DelPLEntryPt(disc, 1, 2), 0);
     EXPECT_EQ(fnVR_DelPLEntryPt(disc, 1, 65536 + 1), 0);
+    EXPECT_EQ(disc.Chain(1), "16.04-21[16.04]");
     EXPECT_EQ(disc.Original(), Edited::kOriginal);
 }
 
 TEST(PlaylistSegments, Move) {
-    auto playlist = [](Disc& disc) {
-        for (int ep = 1; ep <= 4; ++ep) ASSERT_EQ(fnVR_AddPLEntryPt(disc, 1, ep - 1, ep), 1);
-        ASSERT_EQ(disc.Chain(1), "1-11[1] 11-21[11] 21-31[21] 31-41[31]");
+    const char* const four = "1-11[1] 11-21[11] 21-31[21] 31-41[31]";
+    const struct {
+        std::vector<std::pair<int, int>> moves;  // {from, to}: behind entry point `to`, 0 to the front
+        const char* after;
+    } cases[] = {
+        {{{1, 3}}, "11-21[11] 21-31[21] 1-11[1] 31-41[31]"},
+        {{{4, 1}}, "1-11[1] 31-41[31] 11-21[11] 21-31[21]"},
+        {{{4, 1}, {2, 0}}, "31-41[31] 1-11[1] 11-21[11] 21-31[21]"},
+        {{{2, 2}}, four},
     };
-    Edited later;
-    playlist(later);
-    ASSERT_EQ(fnVR_MovePLEntryPt(later, 1, 1, 3), 1);
-    EXPECT_EQ(later.Chain(1), "11-21[11] 21-31[21] 1-11[1] 31-41[31]");
-
-    Edited earlier;
-    playlist(earlier);
-    ASSERT_EQ(fnVR_MovePLEntryPt(earlier, 1, 4, 1), 1);
-    EXPECT_EQ(earlier.Chain(1), "1-11[1] 31-41[31] 11-21[11] 21-31[21]");
-    ASSERT_EQ(fnVR_MovePLEntryPt(earlier, 1, 2, 0), 1);
-    EXPECT_EQ(earlier.Chain(1), "31-41[31] 1-11[1] 11-21[11] 21-31[21]");
-
-    Edited itself;
-    playlist(itself);
-    ASSERT_EQ(fnVR_MovePLEntryPt(itself, 1, 2, 2), 1);
-    EXPECT_EQ(itself.Chain(1), "1-11[1] 11-21[11] 21-31[21] 31-41[31]");
-
-    EXPECT_EQ(fnVR_MovePLEntryPt(itself, 1, 5, 1), 0);
-    EXPECT_EQ(fnVR_MovePLEntryPt(itself, 1, 0, 1), 0);
-    EXPECT_EQ(fnVR_MovePLEntryPt(itself, 1, 1, 5), 0);
-    EXPECT_EQ(fnVR_MovePLEntryPt(itself, 2, 1, 2), 0);
-    EXPECT_EQ(itself.Chain(1), "1-11[1] 11-21[11] 21-31[21] 31-41[31]");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.after);
+        Edited disc;
+        for (int ep = 1; ep <= 4; ++ep) ASSERT_EQ(fnVR_AddPLEntryPt(disc, 1, ep - 1, ep), 1);
+        ASSERT_EQ(disc.Chain(1), four);
+        for (const auto& [from, to] : c.moves) ASSERT_EQ(fnVR_MovePLEntryPt(disc, 1, from, to), 1);
+        EXPECT_EQ(disc.Chain(1), c.after);
+        const int refused[] = {fnVR_MovePLEntryPt(disc, 1, 5, 1), fnVR_MovePLEntryPt(disc, 1, 0, 1),
+                               fnVR_MovePLEntryPt(disc, 1, 1, 5), fnVR_MovePLEntryPt(disc, 2, 1, 2)};
+        for (int r : refused) EXPECT_EQ(r, 0);
+        EXPECT_EQ(disc.Chain(1), c.after);
+    }
 }
 
 TEST(PlaylistSegments, MoveWithinOneCellAndWithContinuations) {
@@ -139,30 +124,21 @@ TEST(PlaylistSegments, MoveWithinOneCellAndWithContinuations) {
     for (WORD i = 0; i < 4; ++i)
         ASSERT_EQ(disc.m->fnADD_UD_Cell_EntryPoint(1, 1, i, __int64{(1 + 10 * i) * kSecond}, nullptr), 1);
     ASSERT_EQ(disc.Chain(1), "1-49[1,11,21,31]");
-    ASSERT_EQ(fnVR_MovePLEntryPt(disc, 1, 3, 1), 1) << "backwards inside the cell";
-    EXPECT_EQ(disc.Chain(1), "1-11[1] 21-31[21] 11-21[11] 31-49[31]");
-    ASSERT_EQ(fnVR_MovePLEntryPt(disc, 1, 2, 3), 1);
-    EXPECT_EQ(disc.Chain(1), "1-11[1] 11-21[11] 21-31[21] 31-49[31]");
+    // Backwards inside the cell, and back.
+    disc.Leaves(fnVR_MovePLEntryPt(disc, 1, 3, 1), "1-11[1] 21-31[21] 11-21[11] 31-49[31]");
+    disc.Leaves(fnVR_MovePLEntryPt(disc, 1, 2, 3), "1-11[1] 11-21[11] 21-31[21] 31-49[31]");
 
     Edited more;
     ASSERT_EQ(fnVR_AddPLEntryPt(more, 1, 0, 5), 1);
-    ASSERT_EQ(fnVR_AddPLEntryPt(more, 1, 1, 2), 1);
-    ASSERT_EQ(more.Chain(1), "41-49[41] 0-10[] 0-2[] 11-21[11]");
-    ASSERT_EQ(fnVR_MovePLEntryPt(more, 1, 1, 2), 1);
-    EXPECT_EQ(more.Chain(1), "11-21[11] 41-49[41] 0-10[] 0-2[]");
-    ASSERT_EQ(fnVR_MovePLEntryPt(more, 1, 2, 0), 1);
-    EXPECT_EQ(more.Chain(1), "41-49[41] 0-10[] 0-2[] 11-21[11]");
+    more.Leaves(fnVR_AddPLEntryPt(more, 1, 1, 2), "41-49[41] 0-10[] 0-2[] 11-21[11]");
+    more.Leaves(fnVR_MovePLEntryPt(more, 1, 1, 2), "11-21[11] 41-49[41] 0-10[] 0-2[]");
+    more.Leaves(fnVR_MovePLEntryPt(more, 1, 2, 0), "41-49[41] 0-10[] 0-2[] 11-21[11]");
 }
 
 namespace {
 
-struct Shown {
-    DWORD srpn, duration, frames;
-    __int64 start, end;
-    bool operator==(const Shown& o) const {
-        return srpn == o.srpn && duration == o.duration && frames == o.frames && start == o.start && end == o.end;
-    }
-};
+// {search pointer, duration, frames, start, end}.
+using Shown = std::array<__int64, 5>;
 
 // What the queries report for every segment of playlist 1.
 std::vector<Shown> Segments(void* h) {
@@ -181,22 +157,18 @@ std::vector<Shown> Segments(void* h) {
 }  // namespace
 
 TEST(PlaylistSegments, APlaylistSurvivesSaveAndOpen) {
-    std::vector<Shown> before;
-    std::string chain;
     Edited disc;
     const std::vector<BYTE> original = Serialise(CPGCI(disc.Model().pORG_PGCI));
-    ASSERT_EQ(fnVR_AddPLEntryPt(disc, 1, 0, 2), 1);
-    ASSERT_EQ(fnVR_AddPLEntryPt(disc, 1, 1, 5), 1);
-    ASSERT_EQ(fnVR_AddPLEntryPt(disc, 1, 2, 4), 1);
-    ASSERT_EQ(fnVR_MovePLEntryPt(disc, 1, 3, 0), 1);
-    ASSERT_EQ(fnVR_DevidePLEntryPt(disc, 1, 2, 49), 1);
-    ASSERT_EQ(fnVR_CombinePLEntryPt(disc, 1, 3, 4), 1);
-    chain = disc.Chain(1);
+    const int edits[] = {fnVR_AddPLEntryPt(disc, 1, 0, 2),    fnVR_AddPLEntryPt(disc, 1, 1, 5),
+                         fnVR_AddPLEntryPt(disc, 1, 2, 4),    fnVR_MovePLEntryPt(disc, 1, 3, 0),
+                         fnVR_DevidePLEntryPt(disc, 1, 2, 49), fnVR_CombinePLEntryPt(disc, 1, 3, 4)};
+    for (int r : edits) ASSERT_EQ(r, 1);
+    const std::string chain = disc.Chain(1);
     ASSERT_EQ(chain, "31-41[31] 11-21[11,13] 41-49[] 0-10[] 0-2[]");
     EXPECT_EQ(Serialise(CPGCI(disc.Model().pORG_PGCI)), original) << "playlist edits leave the original alone";
-    before = Segments(disc);
+    const std::vector<Shown> before = Segments(disc);
     ASSERT_EQ(before.size(), 4u);
-    EXPECT_EQ(before.back().duration, (10 + 2 + 21 - 13 + 8 + 10 + 2) * 1000u) << "with the continuation cells";
+    EXPECT_EQ(before.back()[1], (10 + 2 + 21 - 13 + 8 + 10 + 2) * 1000) << "with the continuation cells";
     ASSERT_EQ(fnVR_MANGRSave(disc, nullptr), 1);
 
     Disc reopened;

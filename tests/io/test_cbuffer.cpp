@@ -10,18 +10,30 @@
 
 namespace {
 
-std::vector<unsigned char> Pattern(size_t n, unsigned seed) {
-    std::vector<unsigned char> v(n);
+using Bytes = std::vector<unsigned char>;
+
+Bytes Pattern(size_t n, unsigned seed) {
+    Bytes v(n);
     for (size_t i = 0; i < n; ++i) v[i] = static_cast<unsigned char>((i * 31 + seed) & 0xFF);
     return v;
 }
 
+Bytes Cat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+// A buffer on file "f" of a scratch directory.
+struct CBufferTest : ::testing::Test {
+    TempDir dir;
+    const std::string path = dir.File("f");
+    CBuffer b;
+};
+
 }  // namespace
 
-TEST(CBuffer, OpenMissingFile) {
-    TempDir dir;
-    const std::string path = dir.File("VR_MANGR.IFO");
-    CBuffer b;
+TEST_F(CBufferTest, OpenMissingFile) {
     EXPECT_EQ(b.Open(path.c_str(), CBuffer::kRead), CBuffer::kOpenFailed);
     EXPECT_FALSE(b.IsOpen());
     // The same object opens again: read/write creates the file empty.
@@ -35,11 +47,8 @@ TEST(CBuffer, OpenMissingFile) {
     EXPECT_EQ(b.Open(nullptr, CBuffer::kRead), CBuffer::kOpenFailed);
 }
 
-TEST(CBuffer, ReadStaysInsideTheFile) {
-    TempDir dir;
-    const std::string path = dir.File("f");
+TEST_F(CBufferTest, ReadStaysInsideTheFile) {
     WriteWholeFile(path, {1, 2, 3, 4, 5, 6});
-    CBuffer b;
     ASSERT_EQ(b.Open(path.c_str(), CBuffer::kRead), 0u);
     EXPECT_EQ(b.FileSize(), 6u);
     EXPECT_EQ(b.FileSize64(), 6);
@@ -69,11 +78,8 @@ TEST(CBuffer, ReadStaysInsideTheFile) {
     EXPECT_EQ(b.Read(dst, 0xFFFFFFFFu), 6u) << "a huge count does not wrap around";
 }
 
-TEST(CBuffer, ReadBitsNeverLeavesTheView) {
-    TempDir dir;
-    const std::string path = dir.File("f");
+TEST_F(CBufferTest, ReadBitsNeverLeavesTheView) {
     WriteWholeFile(path, {0x12, 0x34, 0x56, 0x78});
-    CBuffer b;
     ASSERT_EQ(b.Open(path.c_str(), CBuffer::kRead), 0u);
     b.Seek(0);
     EXPECT_EQ(b.ReadBits(0, 0, 32), 0x12345678u);
@@ -94,24 +100,28 @@ TEST(CBuffer, ReadBitsNeverLeavesTheView) {
     EXPECT_TRUE(b.ReadFailed());
 
     // An empty file has no view: every field is outside.
-    const std::string empty = dir.File("empty");
     CBuffer e;
-    ASSERT_EQ(e.Open(empty.c_str(), CBuffer::kReadWrite), 0u);
+    ASSERT_EQ(e.Open(dir.File("empty").c_str(), CBuffer::kReadWrite), 0u);
     EXPECT_EQ(e.ReadBits(0, 0, 8), 0u);
     EXPECT_TRUE(e.ReadFailed());
 }
 
-TEST(CBuffer, WritesAreStagedUntilFlushed) {
-    TempDir dir;
-    const std::string path = dir.File("f");
-    CBuffer b;
+TEST_F(CBufferTest, WritesAreStagedUntilFlushedEachBufferItsOwn) {
     ASSERT_EQ(b.Open(path.c_str(), CBuffer::kReadWrite), 0u);
+    CBuffer other;
+    const std::string bup = dir.File("VR_MANGR.BUP");
+    ASSERT_EQ(other.Open(bup.c_str(), CBuffer::kReadWrite), 0u);
     ASSERT_EQ(b.Write(nullptr, 0), 1);
-    ASSERT_EQ(b.Write("hello", 5), 1);
+    ASSERT_EQ(other.Write(nullptr, 0), 1);
+    ASSERT_EQ(b.Write("hel", 3), 1);
+    ASSERT_EQ(other.Write("bb", 2), 1);
+    ASSERT_EQ(b.Write("lo", 2), 1);
     EXPECT_EQ(ReadWholeFile(path).size(), 0u) << "nothing reaches the file before a flush";
     EXPECT_EQ(b.StagedBytes(), 5u);
+    ASSERT_EQ(other.Write(nullptr, CBuffer::kFlush), 1);
     ASSERT_EQ(b.Write(nullptr, CBuffer::kFlush), 1);
-    EXPECT_EQ(ReadWholeFile(path), (std::vector<unsigned char>{'h', 'e', 'l', 'l', 'o'}));
+    EXPECT_EQ(ReadWholeFile(path), (Bytes{'h', 'e', 'l', 'l', 'o'}));
+    EXPECT_EQ(ReadWholeFile(bup), (Bytes{'b', 'b'}));
     EXPECT_EQ(b.WritePosition(), 5u);
 
     // The flush request with an empty stage writes nothing and succeeds.
@@ -124,80 +134,40 @@ TEST(CBuffer, WritesAreStagedUntilFlushed) {
     ASSERT_EQ(b.Write(nullptr, 0), 1);
     ASSERT_EQ(b.Write("HE", 2), 1);
     ASSERT_EQ(b.Write(nullptr, CBuffer::kFlush), 1);
-    EXPECT_EQ(ReadWholeFile(path), (std::vector<unsigned char>{'H', 'E', 'l', 'l', 'o'}));
+    EXPECT_EQ(ReadWholeFile(path), (Bytes{'H', 'E', 'l', 'l', 'o'}));
 
     // A null source with a real length is refused.
     EXPECT_EQ(b.Write(nullptr, 3), 0);
 }
 
-TEST(CBuffer, StageFlushesBeforeItWouldFill) {
-    TempDir dir;
-    const std::string path = dir.File("f");
-    CBuffer b;
+TEST_F(CBufferTest, TheStageFlushesBeforeItWouldFillAndLargeWritesGoStraightThrough) {
     ASSERT_EQ(b.Open(path.c_str(), CBuffer::kReadWrite), 0u);
     b.Write(nullptr, 0);
-    const auto first = Pattern(1000, 1);
-    const auto second = Pattern(CBuffer::kStageSize - 1000, 2);
+    const Bytes first = Pattern(1000, 1), second = Pattern(CBuffer::kStageSize - 1000, 2);
+    const Bytes big = Pattern(CBuffer::kStageSize + 12345, 4), tail = Pattern(7, 5);
     ASSERT_EQ(b.Write(first.data(), 1000), 1);
     // Exactly filling the stage flushes the first bytes, then stages these.
     ASSERT_EQ(b.Write(second.data(), static_cast<DWORD>(second.size())), 1);
     EXPECT_EQ(ReadWholeFile(path), first);
     EXPECT_EQ(b.StagedBytes(), second.size());
-    ASSERT_EQ(b.Write(nullptr, CBuffer::kFlush), 1);
-    auto expected = first;
-    expected.insert(expected.end(), second.begin(), second.end());
-    EXPECT_EQ(ReadWholeFile(path), expected);
-}
-
-TEST(CBuffer, WritesOfAMegabyteOrMoreGoStraightThrough) {
-    TempDir dir;
-    const std::string path = dir.File("f");
-    CBuffer b;
-    ASSERT_EQ(b.Open(path.c_str(), CBuffer::kReadWrite), 0u);
-    b.Write(nullptr, 0);
-    const auto head = Pattern(10, 3);
-    const auto big = Pattern(CBuffer::kStageSize + 12345, 4);
-    const auto tail = Pattern(7, 5);
-    ASSERT_EQ(b.Write(head.data(), 10), 1);
+    // A megabyte or more goes to the file behind the staged bytes.
     ASSERT_EQ(b.Write(big.data(), static_cast<DWORD>(big.size())), 1);
     EXPECT_EQ(b.StagedBytes(), 0u);
+    EXPECT_EQ(ReadWholeFile(path), Cat({first, second, big}));
     ASSERT_EQ(b.Write(tail.data(), 7), 1);
     ASSERT_EQ(b.Write(nullptr, CBuffer::kFlush), 1);
-    auto expected = head;
-    expected.insert(expected.end(), big.begin(), big.end());
-    expected.insert(expected.end(), tail.begin(), tail.end());
-    EXPECT_EQ(ReadWholeFile(path), expected);
+    EXPECT_EQ(ReadWholeFile(path), Cat({first, second, big, tail}));
 }
 
-TEST(CBuffer, EachBufferStagesItsOwnBytes) {
-    TempDir dir;
-    const std::string ifo = dir.File("VR_MANGR.IFO"), bup = dir.File("VR_MANGR.BUP");
-    CBuffer a, b;
-    ASSERT_EQ(a.Open(ifo.c_str(), CBuffer::kReadWrite), 0u);
-    ASSERT_EQ(b.Open(bup.c_str(), CBuffer::kReadWrite), 0u);
-    a.Write(nullptr, 0);
-    b.Write(nullptr, 0);
-    a.Write("AAAA", 4);
-    b.Write("bb", 2);
-    a.Write("A", 1);
-    b.Write(nullptr, CBuffer::kFlush);
-    a.Write(nullptr, CBuffer::kFlush);
-    EXPECT_EQ(ReadWholeFile(ifo), (std::vector<unsigned char>{'A', 'A', 'A', 'A', 'A'}));
-    EXPECT_EQ(ReadWholeFile(bup), (std::vector<unsigned char>{'b', 'b'}));
-}
-
-TEST(CBuffer, FailedFlushKeepsTheStagedBytes) {
-    TempDir dir;
-    const std::string path = dir.File("f");
+TEST_F(CBufferTest, FailedFlushKeepsTheStagedBytes) {
     WriteWholeFile(path, {1, 2, 3});
-    CBuffer b;
     ASSERT_EQ(b.Open(path.c_str(), CBuffer::kRead), 0u);
     b.Write(nullptr, 0);
     ASSERT_EQ(b.Write("xy", 2), 1) << "staging needs no writable file";
     EXPECT_EQ(b.Write(nullptr, CBuffer::kFlush), 0) << "the file is read-only";
     EXPECT_EQ(b.StagedBytes(), 2u);
     EXPECT_EQ(b.WritePosition(), 0u);
-    EXPECT_EQ(ReadWholeFile(path), (std::vector<unsigned char>{1, 2, 3}));
+    EXPECT_EQ(ReadWholeFile(path), (Bytes{1, 2, 3}));
     EXPECT_EQ(b.SetFilePos(0), 1);
     CBuffer closed;
     EXPECT_EQ(closed.SetFilePos(0), 0);

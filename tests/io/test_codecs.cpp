@@ -2,39 +2,30 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "io/codecs.h"
 #include "support/Time.h"
 
-namespace {
-
-std::string Text(const char* buf, size_t from, size_t n) { return std::string(buf + from, n); }
-
-}  // namespace
-
-TEST(Codecs, Swaps) {
+TEST(Codecs, SwapsAndBitFieldsCountingFromTheMostSignificantBit) {
     EXPECT_EQ(Swap16(0x1234), 0x3412);
     EXPECT_EQ(Swap32(0x12345678u), 0x78563412u);
     EXPECT_EQ(Swap32(Swap32(0xCAFEBABEu)), 0xCAFEBABEu);
-}
 
-TEST(Codecs, BitFieldsCountFromTheMostSignificantBit) {
     EXPECT_EQ(GetBits8(0xB4, 0, 8), 0xB4);
     EXPECT_EQ(GetBits8(0xB4, 2, 3), 0x06);  // 1011 0100 -> bits 2..4 = 110
     EXPECT_EQ(GetBits8(0xB4, 7, 1), 0);
     EXPECT_EQ(GetBits8(0xB4, 6, 3), 0) << "does not fit";
     EXPECT_EQ(GetBits8(0xFF, 0xFFFFFFFFu, 2), 0) << "an offset that wraps the sum still does not fit";
 
-    const BYTE mem[2] = {0x12, 0x34};
+    const BYTE mem[4] = {0x12, 0x34, 0x56, 0x78};
     WORD w;
+    DWORD d;
     std::memcpy(&w, mem, 2);
+    std::memcpy(&d, mem, 4);
     EXPECT_EQ(GetBits16(w, 0, 16), 0x1234);
     EXPECT_EQ(GetBits16(w, 4, 8), 0x23);
     EXPECT_EQ(GetBits16(w, 9, 8), 0);
-
-    const BYTE mem4[4] = {0x12, 0x34, 0x56, 0x78};
-    DWORD d;
-    std::memcpy(&d, mem4, 4);
     EXPECT_EQ(GetBits32(d, 0, 32), 0x12345678u);
     EXPECT_EQ(GetBits32(d, 4, 16), 0x2345u);
     EXPECT_EQ(GetBits32(d, 0, 0), 0u);
@@ -50,67 +41,64 @@ TEST(Codecs, BitFieldsCountFromTheMostSignificantBit) {
 }
 
 TEST(Codecs, RecordingTime) {
-    const SYSTEMTIME t = MakeTime(2003, 7, 4, 15, 9, 30);
-    BYTE out[5] = {};
-    ASSERT_EQ(PackRecTm(&t, out), 1);
-    const BYTE expected[5] = {0x1F, 0x4D, 0xC8, 0xF2, 0x5E};
-    EXPECT_EQ(std::memcmp(out, expected, 5), 0);
-
-    DWORD parts[6] = {};
-    ASSERT_EQ(UnpackRecTm(out, parts), 1);
-    const DWORD back[6] = {2003, 7, 4, 15, 9, 30};
-    EXPECT_EQ(std::memcmp(parts, back, sizeof back), 0);
-
-    // Extremes of every field survive the round trip.
-    const SYSTEMTIME hi = MakeTime(16383, 12, 31, 23, 59, 59);
-    ASSERT_EQ(PackRecTm(&hi, out), 1);
-    UnpackRecTm(out, parts);
-    const DWORD hiBack[6] = {16383, 12, 31, 23, 59, 59};
-    EXPECT_EQ(std::memcmp(parts, hiBack, sizeof hiBack), 0);
+    // A date, and the extremes of every field, pack and come back.
+    const struct {
+        SYSTEMTIME time;
+        std::vector<BYTE> packed;
+    } cases[] = {
+        {MakeTime(2003, 7, 4, 15, 9, 30), {0x1F, 0x4D, 0xC8, 0xF2, 0x5E}},
+        {MakeTime(16383, 12, 31, 23, 59, 59), {0xFF, 0xFF, 0x3F, 0x7E, 0xFB}},
+    };
+    for (const auto& c : cases) {
+        BYTE out[5] = {};
+        ASSERT_EQ(PackRecTm(&c.time, out), 1);
+        EXPECT_EQ(std::vector<BYTE>(out, out + 5), c.packed);
+        DWORD parts[6] = {};
+        ASSERT_EQ(UnpackRecTm(out, parts), 1);
+        const SYSTEMTIME& t = c.time;
+        EXPECT_EQ(std::vector<DWORD>(parts, parts + 6),
+                  (std::vector<DWORD>{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond}));
+    }
 }
 
 TEST(Codecs, PresentationTime) {
-    BYTE out[6];
-    ASSERT_EQ(PtmFrom27MHz(27000000, out), 1);
-    const BYTE one_second[6] = {0x00, 0x01, 0x5F, 0x90, 0x00, 0x00};
-    EXPECT_EQ(std::memcmp(out, one_second, 6), 0);
-    EXPECT_EQ(PtmTo27MHz(out), 27000000u);
-
-    ASSERT_EQ(PtmFrom27MHz(301, out), 1);
-    const BYTE b301[6] = {0x00, 0x00, 0x00, 0x01, 0x00, 0x01};
-    EXPECT_EQ(std::memcmp(out, b301, 6), 0);
-    EXPECT_EQ(PtmTo27MHz(out), 301u);
-
+    const struct {
+        uint64_t count;
+        std::vector<BYTE> ptm;
+    } cases[] = {{27000000, {0x00, 0x01, 0x5F, 0x90, 0x00, 0x00}}, {301, {0x00, 0x00, 0x00, 0x01, 0x00, 0x01}}};
+    for (const auto& c : cases) {
+        BYTE out[6];
+        ASSERT_EQ(PtmFrom27MHz(static_cast<__int64>(c.count), out), 1);
+        EXPECT_EQ(std::vector<BYTE>(out, out + 6), c.ptm);
+        EXPECT_EQ(PtmTo27MHz(out), c.count);
+    }
     // The largest base with the largest extension does not overflow.
     const BYTE top[6] = {0xFF, 0xFF, 0xFF, 0xFF, 0x01, 0x2B};
     EXPECT_EQ(PtmTo27MHz(top), 0xFFFFFFFFull * 300 + 299);
 }
 
-TEST(Codecs, DateTextWithTime) {
-    char buf[128] = {};
-    const SYSTEMTIME afternoon = MakeTime(2003, 7, 4, 15, 9);
-    ASSERT_EQ(FormatDateText(&afternoon, buf, 1), 1);
-    EXPECT_EQ(Text(buf, 0, 11), std::string("2003/ 7/ 4\0", 11));
-    EXPECT_EQ(Text(buf, 11, 2), "PM");
-    EXPECT_EQ(buf[13], '\0') << "offset 13 is not written";
-    EXPECT_EQ(Text(buf, 14, 4), std::string("3:9\0", 4));
-    EXPECT_EQ(std::memcmp(buf, buf + 64, 64), 0) << "both halves carry the text";
-
-    char noon[128] = {};
-    const SYSTEMTIME christmas = MakeTime(2003, 12, 25, 12, 30);
-    FormatDateText(&christmas, noon, 1);
-    EXPECT_EQ(Text(noon, 0, 11), std::string("2003/12/25\0", 11));
-    EXPECT_EQ(Text(noon, 11, 2), "AM");
-    EXPECT_EQ(Text(noon, 14, 6), std::string("12:30\0", 6));
-
-    char morning[128] = {};
-    const SYSTEMTIME early = MakeTime(2003, 1, 2, 9, 5);
-    FormatDateText(&early, morning, 1);
-    EXPECT_EQ(Text(morning, 11, 2), "AM");
-    EXPECT_EQ(Text(morning, 14, 4), std::string("9:5\0", 4));
-}
-
-TEST(Codecs, DateTextWithoutTime) {
+TEST(Codecs, DateText) {
+    // With the time: the date, then "AM"/"PM" at 11, offset 13 not written,
+    // the 12-hour time at 14; both halves carry the text.
+    const struct {
+        SYSTEMTIME time;
+        std::string date, half, clock;
+    } cases[] = {
+        {MakeTime(2003, 7, 4, 15, 9), std::string("2003/ 7/ 4\0", 11), "PM", std::string("3:9\0", 4)},
+        {MakeTime(2003, 12, 25, 12, 30), std::string("2003/12/25\0", 11), "AM", std::string("12:30\0", 6)},
+        {MakeTime(2003, 1, 2, 9, 5), std::string("2003/ 1/ 2\0", 11), "AM", std::string("9:5\0", 4)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.date);
+        char buf[128] = {};
+        ASSERT_EQ(FormatDateText(&c.time, buf, 1), 1);
+        EXPECT_EQ(std::string(buf, 11), c.date);
+        EXPECT_EQ(std::string(buf + 11, 2), c.half);
+        EXPECT_EQ(buf[13], '\0');
+        EXPECT_EQ(std::string(buf + 14, c.clock.size()), c.clock);
+        EXPECT_EQ(std::memcmp(buf, buf + 64, 64), 0);
+    }
+    // Without it, the date alone, zeros behind it.
     char buf[128] = {};
     const SYSTEMTIME t = MakeTime(2026, 12, 6, 23, 59);
     ASSERT_EQ(FormatDateText(&t, buf, 0), 1);

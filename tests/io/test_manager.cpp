@@ -40,6 +40,29 @@ struct Handle {
     operator void*() const { return m; }
 };
 
+// A directory with a saved disc holding two playlists, and the bytes of its
+// management file.
+struct SavedDisc {
+    TempDir dir;
+    Bytes ifo;
+    SavedDisc() {
+        Handle h;
+        EXPECT_EQ(fnVR_MANGRNew(h, dir.Path().c_str()), 1);
+        EXPECT_TRUE(FillEveryTable(*h.m));
+        EXPECT_EQ(fnVR_MANGRSave(h, nullptr), 1);
+        ifo = ReadWholeFile(dir.File("VR_MANGR.IFO"));
+    }
+    std::string Ifo() const { return dir.File("VR_MANGR.IFO"); }
+    std::string Bup() const { return dir.File("VR_MANGR.BUP"); }
+    // Opens the directory on a fresh handle; the number of playlists found,
+    // or -1 when the open fails.
+    int Open() const {
+        Handle h;
+        if (!fnVR_MANGROpen(h, dir.Path().c_str())) return -1;
+        return CPL_SRPT(h.m->m_pModel->pRTR_VMGI->pPL_SRPT.get()).fnGet_c1_PL_SRP_Ns();
+    }
+};
+
 }  // namespace
 
 TEST(Manager, NewThenSaveWritesTwoIdenticalFilesOf128K) {
@@ -97,27 +120,17 @@ TEST(Manager, NewRefusesBadDirectories) {
 
 TEST(Manager, EveryTableOpensAndSavesBackByteForByte) {
     vrm::ScopedTestClock clock(MakeTime(2026, 12, 6, 10, 0, 0), 0);
-    TempDir dir;
-    Bytes saved;
-    {
-        Handle h;
-        ASSERT_EQ(fnVR_MANGRNew(h, dir.Path().c_str()), 1);
-        ASSERT_TRUE(FillEveryTable(*h.m));
-        ASSERT_EQ(fnVR_MANGRSave(h, nullptr), 1);
-        saved = ReadWholeFile(dir.File("VR_MANGR.IFO"));
-    }
-    ASSERT_NE(At(saved, 308), 0u);
-    ASSERT_NE(At(saved, 352), 0u);
-    ASSERT_NE(At(saved, 356), 0u);
+    SavedDisc disc;
+    for (size_t at : {308, 352, 356}) ASSERT_NE(At(disc.ifo, at), 0u) << "a table at " << at;
     Handle h;
-    ASSERT_EQ(fnVR_MANGROpen(h, dir.Path().c_str()), 1);
+    ASSERT_EQ(fnVR_MANGROpen(h, disc.dir.Path().c_str()), 1);
     EXPECT_EQ(CUD_PGCIT(h.m->m_pModel->pUD_PGCIT).fnGet_c1_UD_PGCI_SRP_Ns(), 2);
     EXPECT_EQ(h.m->m_pS_AVFIT->fnGet_c1_S_AAFI_Ns(), 1);
-    std::remove(dir.File("VR_MANGR.IFO").c_str());
-    std::remove(dir.File("VR_MANGR.BUP").c_str());
+    std::remove(disc.Ifo().c_str());
+    std::remove(disc.Bup().c_str());
     ASSERT_EQ(fnVR_MANGRSave(h, nullptr), 1);
-    EXPECT_EQ(ReadWholeFile(dir.File("VR_MANGR.IFO")), saved);
-    EXPECT_EQ(ReadWholeFile(dir.File("VR_MANGR.BUP")), saved);
+    EXPECT_EQ(ReadWholeFile(disc.Ifo()), disc.ifo);
+    EXPECT_EQ(ReadWholeFile(disc.Bup()), disc.ifo);
 }
 
 TEST(Manager, TablesBeyond128KMoveTheLayout) {
@@ -152,33 +165,6 @@ TEST(Manager, TablesBeyond128KMoveTheLayout) {
     ASSERT_EQ(fnVR_MANGRSave(h, nullptr), 1);
     EXPECT_EQ(ReadWholeFile(dir.File("VR_MANGR.IFO")), saved);
 }
-
-namespace {
-
-// A directory with a saved disc holding two playlists, and the bytes of its
-// management file.
-struct SavedDisc {
-    TempDir dir;
-    Bytes ifo;
-    SavedDisc() {
-        Handle h;
-        EXPECT_EQ(fnVR_MANGRNew(h, dir.Path().c_str()), 1);
-        EXPECT_TRUE(FillEveryTable(*h.m));
-        EXPECT_EQ(fnVR_MANGRSave(h, nullptr), 1);
-        ifo = ReadWholeFile(dir.File("VR_MANGR.IFO"));
-    }
-    std::string Ifo() const { return dir.File("VR_MANGR.IFO"); }
-    std::string Bup() const { return dir.File("VR_MANGR.BUP"); }
-    // Opens the directory on a fresh handle; the number of playlists found,
-    // or -1 when the open fails.
-    int Open() const {
-        Handle h;
-        if (!fnVR_MANGROpen(h, dir.Path().c_str())) return -1;
-        return CPL_SRPT(h.m->m_pModel->pRTR_VMGI->pPL_SRPT.get()).fnGet_c1_PL_SRP_Ns();
-    }
-};
-
-}  // namespace
 
 TEST(Manager, OpenFallsBackToTheBackup) {
     SavedDisc disc;

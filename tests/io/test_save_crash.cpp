@@ -55,18 +55,6 @@ int Playlists(const std::string& dir) {
     return n;
 }
 
-int CountOperations(void* context, const char*) {
-    ++*static_cast<int*>(context);
-    return 0;
-}
-
-// Ends the process at the operation the countdown reaches.
-int CrashAtCountdown(void* context, const char*) {
-    int& countdown = *static_cast<int*>(context);
-    if (countdown-- == 0) _exit(0);
-    return 0;
-}
-
 void CopyDirectory(const fs::path& from, const fs::path& to) {
     fs::remove_all(to);
     fs::create_directories(to);
@@ -93,7 +81,7 @@ TEST(SaveCrash, OpenAlwaysFindsTheOldOrTheNewDisc) {
     const fs::path done = root.Path() / "new";
     CopyDirectory(old, done);
     int operations = 0;
-    vrm::SetFaultHook(CountOperations, &operations);
+    vrm::SetFaultHook([](void* count, const char*) { ++*static_cast<int*>(count); return 0; }, &operations);
     ASSERT_EQ(AddPlaylistAndSave(done.string()), 1);
     vrm::SetFaultHook(nullptr, nullptr);
     const Bytes newIfo = ReadWholeFile((done / "VR_MANGR.IFO").string());
@@ -106,8 +94,14 @@ TEST(SaveCrash, OpenAlwaysFindsTheOldOrTheNewDisc) {
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
+            // The process ends at the operation the countdown reaches.
             int countdown = crashAt;
-            vrm::SetFaultHook(CrashAtCountdown, &countdown);
+            vrm::SetFaultHook(
+                [](void* left, const char*) {
+                    if ((*static_cast<int*>(left))-- == 0) _exit(0);
+                    return 0;
+                },
+                &countdown);
             AddPlaylistAndSave(disc.string());
             _exit(0);
         }

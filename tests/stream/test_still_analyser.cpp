@@ -3,12 +3,10 @@
 // layout written at append, and the refusals.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
-#include "analyser_fixtures.h"
-#include "stream/CVRO_DATA.h"
+#include "fixtures.h"
 
 namespace {
 
@@ -28,41 +26,27 @@ std::vector<size_t> StillPicture(ps::Muxer& m, size_t bytes, int64_t pts, unsign
     return packs;
 }
 
-std::vector<VR_VOBU_ELEMENT> Table(const CVR_STILL& s) {
-    const VR_MPEGFILE_INFO& i = s.m_MpegFileInfo;
-    return std::vector<VR_VOBU_ELEMENT>(i.pVOBUTable, i.pVOBUTable + i.dwFrameNs + 1);
-}
-
-// The source's packs in the given order.
-Bytes PacksOf(const Bytes& source, const std::vector<size_t>& packs) {
-    Bytes out;
-    for (size_t p : packs) out.insert(out.end(), source.begin() + long(p * 2048), source.begin() + long((p + 1) * 2048));
-    return out;
-}
-
 }  // namespace
 
-TEST(StillAnalyser, PicturesWithoutAudio) {
+TEST(StillAnalyser, PicturesWithoutAudioAndAFieldCodedPicture) {
     TempDir dir;
     ps::Muxer m;
-    const auto first = StillPicture(m, 5000, kPts0);  // 3 packs
-    const auto second = StillPicture(m, 1000, kPts0 + 3600);  // 1 pack
+    ASSERT_EQ(StillPicture(m, 5000, kPts0).size(), 3u);
+    // An I field and a P field make one picture.
+    m.Video(ps::Cat({ps::SequenceHeaders(kPal), ps::GroupHeader(), ps::Picture(ps::I, 0, 2000, true, 1),
+                     ps::Picture(ps::P, 0, 2000, true, 2)}),
+            kPts0 + 3600);
+    m.FlushVideo();
+    const DWORD fields = DWORD(m.Packs() - 3);
+    ASSERT_EQ(StillPicture(m, 1000, kPts0 + 7200).size(), 1u);
     CVR_STILL still;
-    ASSERT_EQ(still.fnCheckAppendVOB(WriteStream(dir, "two.mpg", m.Out()).c_str()), 1)
+    ASSERT_EQ(still.fnCheckAppendVOB(WriteStream(dir, "three.mpg", m.Out()).c_str()), 1)
         << still.fnGetLastErrorDetail();
     const VR_MPEGFILE_INFO& i = still.m_MpegFileInfo;
-    EXPECT_EQ(i.dwFrameNs, 2u);
-    EXPECT_EQ(i.dwFrameRate, 25000u);
-    EXPECT_EQ(i.dwWidth, 720u);
-    EXPECT_EQ(i.dwHeight, 576u);
-    EXPECT_EQ(i.dwMpeg2, 1u);
-    EXPECT_EQ(i.bAspectRatio, 2);
-    EXPECT_EQ(i.dwSampleRate, 0u);
-    EXPECT_EQ(i.dwAudioBitrate, 0u);
-    ASSERT_EQ(first.size(), 3u);
-    ASSERT_EQ(second.size(), 1u);
+    EXPECT_EQ(i.dwFrameNs, 3u);
+    EXPECT_EQ(AttributesOf(i), (Attributes{25000, 720, 576, 2, 1, 8000000, 0, 0, 0, 0}));
     // The closing element lies behind the last picture.
-    EXPECT_EQ(LayoutOf(still.m_MpegFileInfo), (Layout{{0, 3, 0, 0}, {3, 1, 0, 0}, {4, 0, 0, 0}}));
+    EXPECT_EQ(LayoutOf(i), (Layout{{0, 3, 0, 0}, {3, fields, 0, 0}, {3 + fields, 1, 0, 0}, {4 + fields, 0, 0, 0}}));
 }
 
 TEST(StillAnalyser, AudioBelongsToThePictureBeforeItAndFollowsItsVideo) {
@@ -82,25 +66,20 @@ TEST(StillAnalyser, AudioBelongsToThePictureBeforeItAndFollowsItsVideo) {
     m.Audio(0xC1, ps::Mp2Frame());  // 8
     m.Audio(0xC0, ps::Mp2Frame());  // 9
     // Picture 2 without audio; picture 3 with one frame.
-    const auto second = StillPicture(m, 3000, kPts0 + 5 * 3600);  // 10, 11
-    const auto third = StillPicture(m, 100, kPts0 + 6 * 3600);  // 12
+    ASSERT_EQ(StillPicture(m, 3000, kPts0 + 5 * 3600), (std::vector<size_t>{10, 11}));
+    ASSERT_EQ(StillPicture(m, 100, kPts0 + 6 * 3600), (std::vector<size_t>{12}));
     m.Audio(0xC0, ps::Mp2Frame());  // 13
-    ASSERT_EQ(second, (std::vector<size_t>{10, 11}));
-    ASSERT_EQ(third, (std::vector<size_t>{12}));
     const Bytes source = m.Out();
-    const std::string path = WriteStream(dir, "audio.mpg", source);
 
     CVR_STILL still;
     ASSERT_EQ(still.fnInit(dir.Path().c_str(), VRO_INIT_NEW), 1);
-    ASSERT_EQ(still.fnCheckAppendVOB(path.c_str()), 1) << still.fnGetLastErrorDetail();
+    ASSERT_EQ(still.fnCheckAppendVOB(WriteStream(dir, "audio.mpg", source).c_str()), 1)
+        << still.fnGetLastErrorDetail();
     const VR_MPEGFILE_INFO& i = still.m_MpegFileInfo;
     EXPECT_EQ(i.dwFrameNs, 3u);
-    EXPECT_EQ(i.dwSampleRate, 48000u);
-    EXPECT_EQ(i.dwAudioBitrate, 224u);
-    EXPECT_EQ(i.dwAudioMode, 0u);
-    EXPECT_EQ(i.dwAudioCodingBits, 0x400000u);
+    EXPECT_EQ(AttributesOf(i), (Attributes{25000, 720, 576, 2, 1, 8000000, 48000, 0, 224, 0x400000}));
     // Picture 1: the navigation pack and four video packs, three of audio.
-    EXPECT_EQ(LayoutOf(still.m_MpegFileInfo), (Layout{{0, 5, 3, 5}, {8, 2, 0, 0}, {10, 1, 1, 1}, {12, 0, 0, 0}}));
+    EXPECT_EQ(LayoutOf(i), (Layout{{0, 5, 3, 5}, {8, 2, 0, 0}, {10, 1, 1, 1}, {12, 0, 0, 0}}));
 
     // VR_STILL.VRO receives exactly that layout, behind what is queued.
     ASSERT_EQ(still.fnAddVOBToList(&still.m_MpegFileInfo), 1);
@@ -126,103 +105,59 @@ TEST(StillAnalyser, AudioFramesOfAc3AndLpcmCountIn1152SampleFrames) {
     StillPicture(ac3, 100, kPts0);
     for (int k = 0; k < 3; ++k) ac3.Audio(0xBD, ps::Ac3Payload(0x80, 2, ps::Cat({ps::Ac3Frame(), ps::Ac3Frame()})));
     CVR_STILL still;
+    const VR_MPEGFILE_INFO& i = still.m_MpegFileInfo;
     ASSERT_EQ(still.fnCheckAppendVOB(WriteStream(dir, "ac3.mpg", ac3.Out()).c_str()), 1);
-    EXPECT_EQ(still.m_MpegFileInfo.dwAudioCodingBits, 0u);
-    EXPECT_EQ(Table(still)[0].dwAudioPartSz, 3u);
-    EXPECT_EQ(Table(still)[0].dwAudioFrames, 8u) << "6 x 1536 samples";
+    EXPECT_EQ(i.dwAudioCodingBits, 0u);
+    EXPECT_EQ(i.pVOBUTable[0].dwAudioPartSz, 3u);
+    EXPECT_EQ(i.pVOBUTable[0].dwAudioFrames, 8u) << "6 x 1536 samples";
 
     ps::Muxer lpcm;
     StillPicture(lpcm, 100, kPts0);
     for (int k = 0; k < 6; ++k) lpcm.Audio(0xBD, ps::LpcmPayload(0xA0, 1920));  // 480 stereo samples each
     ASSERT_EQ(still.fnCheckAppendVOB(WriteStream(dir, "lpcm.mpg", lpcm.Out()).c_str()), 1);
-    EXPECT_EQ(still.m_MpegFileInfo.dwAudioCodingBits, 0x800000u);
-    EXPECT_EQ(still.m_MpegFileInfo.dwAudioBitrate, 1536u);
-    EXPECT_EQ(Table(still)[0].dwAudioFrames, 3u) << "2880 samples, rounded";
-}
-
-TEST(StillAnalyser, FieldCodedStillIsOnePicture) {
-    TempDir dir;
-    ps::Muxer m;
-    m.Video(ps::Cat({ps::SequenceHeaders(kPal), ps::GroupHeader(), ps::Picture(ps::I, 0, 2000, true, 1),
-                     ps::Picture(ps::P, 0, 2000, true, 2)}),
-            kPts0);
-    StillPicture(m, 100, kPts0 + 3600);
-    CVR_STILL still;
-    ASSERT_EQ(still.fnCheckAppendVOB(WriteStream(dir, "fields.mpg", m.Out()).c_str()), 1)
-        << still.fnGetLastErrorDetail();
-    EXPECT_EQ(still.m_MpegFileInfo.dwFrameNs, 2u);
+    EXPECT_EQ(i.dwAudioCodingBits, 0x800000u);
+    EXPECT_EQ(i.dwAudioBitrate, 1536u);
+    EXPECT_EQ(i.pVOBUTable[0].dwAudioFrames, 3u) << "2880 samples, rounded";
 }
 
 TEST(StillAnalyser, Refusals) {
     TempDir dir;
-    struct Case {
-        const char* name;
-        Bytes bytes;
-        DWORD code;
-        const char* says;
+    ps::Muxer predicted, shared, many, large, mixed, noVideo, noPicture, vcd(false, 2324), lowRate;
+    StillPicture(predicted, 100, kPts0);
+    StillPicture(predicted, 100, kPts0, ps::P);
+    shared.Video(ps::Cat({ps::SequenceHeaders(kPal), ps::GroupHeader(), ps::Picture(ps::I, 0, 100)}), kPts0);
+    shared.Video(ps::Cat({ps::SequenceHeaders(kPal), ps::GroupHeader(), ps::Picture(ps::I, 0, 100)}));
+    for (int k = 0; k < 256; ++k) StillPicture(many, 100, kPts0 + k * 3600);
+    StillPicture(large, 256 * 2048, kPts0);
+    StillPicture(mixed, 100, kPts0);
+    mixed.Pack({ps::Packet{0xE0, ps::Picture(ps::I, 0, 100)}, ps::Packet{0xC0, ps::Mp2Frame(64)}});
+    noVideo.Audio(0xC0, ps::Mp2Frame());
+    noPicture.Video(ps::SequenceHeaders(kPal));
+    StillPicture(vcd, 100, kPts0);
+    StillPicture(lowRate, 100, kPts0);
+    lowRate.Audio(0xC0, ps::Mp2Frame(64, 24000, 0, false));
+    const Refusal cases[] = {
+        {"predicted picture", predicted.Out(), VRO_ERR_STILL_PICTURES, "picture 2 that is not an intra"},
+        {"shared pack", shared.Out(), VRO_ERR_STILL_PICTURES, "pack of its own"},
+        {"256 pictures", many.Out(), VRO_ERR_STILL_PICTURES, "more than 255"},
+        {"large picture", large.Out(), VRO_ERR_STILL_PICTURES, "at most 255 sectors"},
+        {"mixed pack", mixed.Out(), VRO_ERR_STILL_PICTURES, "both video and audio"},
+        {"no video", noVideo.Out(), VRO_ERR_NO_VIDEO, "no MPEG video"},
+        {"no picture", noPicture.Out(), VRO_ERR_NO_VIDEO, "no pictures"},
+        {"vcd", vcd.Out(), VRO_ERR_PACK_SIZE, "2324"},
+        {"24 kHz audio", lowRate.Out(), VRO_ERR_AUDIO, "48 kHz"},
     };
-    std::vector<Case> cases;
-    {
-        ps::Muxer m;
-        StillPicture(m, 100, kPts0);
-        StillPicture(m, 100, kPts0, ps::P);
-        cases.push_back({"predicted picture", m.Out(), VRO_ERR_STILL_PICTURES, "picture 2 that is not an intra"});
-    }
-    {
-        ps::Muxer m;
-        m.Video(ps::Cat({ps::SequenceHeaders(kPal), ps::GroupHeader(), ps::Picture(ps::I, 0, 100)}), kPts0);
-        m.Video(ps::Cat({ps::SequenceHeaders(kPal), ps::GroupHeader(), ps::Picture(ps::I, 0, 100)}));
-        cases.push_back({"shared pack", m.Out(), VRO_ERR_STILL_PICTURES, "pack of its own"});
-    }
-    {
-        ps::Muxer m;
-        for (int k = 0; k < 256; ++k) StillPicture(m, 100, kPts0 + k * 3600);
-        cases.push_back({"256 pictures", m.Out(), VRO_ERR_STILL_PICTURES, "more than 255"});
-    }
-    {
-        ps::Muxer m;
-        StillPicture(m, 256 * 2048, kPts0);
-        cases.push_back({"large picture", m.Out(), VRO_ERR_STILL_PICTURES, "at most 255 sectors"});
-    }
-    {
-        ps::Muxer m;
-        StillPicture(m, 100, kPts0);
-        ps::Packet video{0xE0, ps::Picture(ps::I, 0, 100)};
-        ps::Packet audio{0xC0, ps::Mp2Frame(64)};
-        m.Pack({video, audio});
-        cases.push_back({"mixed pack", m.Out(), VRO_ERR_STILL_PICTURES, "both video and audio"});
-    }
-    {
-        ps::Muxer m;
-        m.Audio(0xC0, ps::Mp2Frame());
-        cases.push_back({"no video", m.Out(), VRO_ERR_NO_VIDEO, "no MPEG video"});
-    }
-    {
-        ps::Muxer m;
-        m.Video(ps::SequenceHeaders(kPal));
-        cases.push_back({"no picture", m.Out(), VRO_ERR_NO_VIDEO, "no pictures"});
-    }
-    {
-        ps::Muxer m(false, 2324);
-        StillPicture(m, 100, kPts0);
-        cases.push_back({"vcd", m.Out(), VRO_ERR_PACK_SIZE, "2324"});
-    }
 
     CVR_STILL still;
     ASSERT_EQ(still.fnInit(dir.Path().c_str(), VRO_INIT_NEW), 1);
     ps::Muxer good;
     StillPicture(good, 100, kPts0);
-    const std::string goodPath = WriteStream(dir, "good.mpg", good.Out());
-    ASSERT_EQ(still.fnCheckAppendVOB(goodPath.c_str()), 1);
-    const VR_MPEGFILE_INFO before = still.m_MpegFileInfo;
-    for (const Case& c : cases) {
-        const std::string path = WriteStream(dir, "bad.mpg", c.bytes);
-        EXPECT_EQ(still.fnCheckAppendVOB(path.c_str()), 0) << c.name;
-        EXPECT_EQ(still.m_dwLastError, c.code) << c.name << ": " << still.fnGetLastErrorDetail();
-        const std::string detail = still.fnGetLastErrorDetail();
-        EXPECT_EQ(detail.rfind(path + " ", 0), 0u) << detail;
-        EXPECT_NE(detail.find(c.says), std::string::npos) << c.name << ": " << detail;
-        EXPECT_EQ(std::memcmp(&before, &still.m_MpegFileInfo, sizeof before), 0) << c.name;
+    ASSERT_EQ(still.fnCheckAppendVOB(WriteStream(dir, "good.mpg", good.Out()).c_str()), 1);
+    for (const Refusal& c : cases) {
+        SCOPED_TRACE(c.name);
+        ExpectRefused(still, c, WriteStream(dir, "bad.mpg", c.bytes), [&](const char* p) {
+            return still.fnCheckAppendVOB(p);
+        });
     }
     EXPECT_EQ(still.fnGetQueuedFileNs(), 0u);
     // The last good analysis still queues with its own layout.

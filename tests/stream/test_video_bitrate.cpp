@@ -5,12 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "fixtures.h"
 #include "platform/file.h"
-#include "stream/CVRO_DATA.h"
 #include "stream/mpeg_bitrate.h"
-#include "stream_fixtures.h"
-#include "support/ProgramStream.h"
-#include "support/TempDir.h"
 
 namespace {
 
@@ -34,8 +31,9 @@ struct BitWriter {
 };
 
 // A sequence header: 720x576, 4:3, 25 frames/s, the given bit_rate_value,
-// optionally with both quantiser matrices loaded.
-Bytes SequenceHeader(uint32_t bitRateValue, bool matrices = false) {
+// optionally with the intra and (unless !nonIntra) the non-intra quantiser
+// matrix loaded.
+Bytes SequenceHeader(uint32_t bitRateValue, bool matrices = false, bool nonIntra = true) {
     BitWriter w;
     w.Put(0x000001B3, 32);
     w.Put(720, 12);
@@ -56,8 +54,8 @@ Bytes SequenceHeader(uint32_t bitRateValue, bool matrices = false) {
         w.Put(0x1FFFFFFF, 32);
         for (int i = 0; i < 447; ++i) w.Put(1, 1);
     }
-    w.Put(matrices, 1);
-    if (matrices) {
+    w.Put(matrices && nonIntra, 1);
+    if (matrices && nonIntra) {
         w.Put(0x000001B5, 32);
         w.Put(0x1FFFFFFF, 32);
         for (int i = 0; i < 56; ++i) w.Put(16, 8);
@@ -65,23 +63,11 @@ Bytes SequenceHeader(uint32_t bitRateValue, bool matrices = false) {
     return w.bytes;
 }
 
-// An MPEG-2 sequence extension (main profile, main level, 4:2:0).
+// An MPEG-2 sequence extension carrying the upper 12 bits of the rate.
 Bytes SequenceExtension(uint32_t bitRateExtension) {
-    BitWriter w;
-    w.Put(0x000001B5, 32);
-    w.Put(1, 4);  // sequence extension
-    w.Put(0x48, 8);  // profile and level
-    w.Put(0, 1);  // progressive_sequence
-    w.Put(1, 2);  // chroma 4:2:0
-    w.Put(0, 2);
-    w.Put(0, 2);
-    w.Put(bitRateExtension, 12);
-    w.Put(1, 1);  // marker
-    w.Put(0, 8);  // vbv_buffer_size_extension
-    w.Put(0, 1);
-    w.Put(0, 2);
-    w.Put(0, 5);
-    return w.bytes;
+    ps::VideoParams v;
+    v.bitRate400 = bitRateExtension << 18;
+    return ps::SequenceExtension(v);
 }
 
 const Bytes kGop = {0x00, 0x00, 0x01, 0xB8, 0x00, 0x08, 0x00, 0x00};
@@ -105,58 +91,52 @@ DWORD ScanBytes(const TempDir& dir, const Bytes& bytes, uint64_t begin = 0) {
 
 }  // namespace
 
-TEST(VideoBitrate, Mpeg1HeaderGivesValueTimes400) {
-    TempDir dir;
-    EXPECT_EQ(ScanBytes(dir, Place(100, Cat({SequenceHeader(2875), kGop}), 4096)), 1150000u);
-    // Matrices move the end of the header; a GOP follows, not an extension.
-    EXPECT_EQ(ScanBytes(dir, Place(7, Cat({SequenceHeader(2875, true), kGop}), 4096)), 1150000u);
-}
-
-TEST(VideoBitrate, Mpeg2ExtensionSuppliesTheUpperBits) {
-    TempDir dir;
-    EXPECT_EQ(ScanBytes(dir, Place(0, Cat({SequenceHeader(24500), SequenceExtension(0), kGop}), 4096)), 9800000u);
-    const DWORD expected = ((2u << 18) | 24500u) * 400u;
-    EXPECT_EQ(ScanBytes(dir, Place(9, Cat({SequenceHeader(24500, true), SequenceExtension(2)}), 4096)), expected);
-    // Zero stuffing between header and extension is allowed.
-    EXPECT_EQ(ScanBytes(dir, Place(0, Cat({SequenceHeader(24500), Bytes(5, 0), SequenceExtension(2)}), 4096)),
-              expected);
-    // Rates beyond 32 bits saturate instead of wrapping.
-    EXPECT_EQ(ScanBytes(dir, Place(0, Cat({SequenceHeader(0x3FFFF), SequenceExtension(0xFFF)}), 4096)), 0xFFFFFFFFu);
-}
-
-TEST(VideoBitrate, HeadersStraddlingAReadBoundary) {
+TEST(VideoBitrate, FromTheFirstSequenceHeaderInReach) {
     TempDir dir;
     const size_t block = vrm::kBitrateScanBlock;
+    const Bytes mpeg1 = Cat({SequenceHeader(2875), kGop});
     const Bytes mpeg2 = Cat({SequenceHeader(24500), SequenceExtension(2), kGop});
-    const DWORD expected = ((2u << 18) | 24500u) * 400u;
-    // The start code, the header's fields, and the extension in turn cross
-    // the end of the first read.
-    for (size_t cut : {2u, 9u, 14u, 18u}) {
-        EXPECT_EQ(ScanBytes(dir, Place(block - cut, mpeg2, 2 * block)), expected) << "cut " << cut;
-    }
-    // And with a scan that starts part way into the file.
-    EXPECT_EQ(ScanBytes(dir, Place(1000 + block - 3, mpeg2, 3 * block), 1000), expected);
-}
-
-TEST(VideoBitrate, NoneFoundOrOutOfReach) {
-    TempDir dir;
-    EXPECT_EQ(ScanBytes(dir, Bytes(8192, 0)), 0u);
-    // A header before the start position is not "at or after" it.
-    EXPECT_EQ(ScanBytes(dir, Place(10, SequenceHeader(2875), 8192), 100), 0u);
-    // Beyond the 1 MB window.
-    EXPECT_EQ(ScanBytes(dir, Place(vrm::kBitrateScanWindow + 10, SequenceHeader(2875), 0)), 0u);
-    // A header cut off by the end of the data.
-    const Bytes header = SequenceHeader(2875);
-    EXPECT_EQ(ScanBytes(dir, Bytes(header.begin(), header.begin() + 10)), 0u);
-    // A forbidden rate of 0 is skipped in favour of the next header.
-    EXPECT_EQ(ScanBytes(dir, Place(0, Cat({SequenceHeader(0), kGop, SequenceHeader(2875), kGop}), 4096)), 1150000u);
+    const DWORD extended = ((2u << 18) | 24500u) * 400u;
+    const struct {
+        const char* what;
+        Bytes bytes;
+        uint64_t begin;
+        DWORD rate;
+    } cases[] = {
+        {"MPEG-1: the value times 400", Place(100, mpeg1, 4096), 0, 1150000},
+        {"matrices move the end of the header; a GOP follows, not an extension",
+         Place(7, Cat({SequenceHeader(2875, true), kGop}), 4096), 0, 1150000},
+        {"MPEG-2", Place(0, Cat({SequenceHeader(24500), SequenceExtension(0), kGop}), 4096), 0, 9800000},
+        {"the extension supplies the upper bits",
+         Place(9, Cat({SequenceHeader(24500, true), SequenceExtension(2)}), 4096), 0, extended},
+        {"the non-intra flag lies behind the intra matrix",
+         Place(0, Cat({SequenceHeader(24500, true, false), SequenceExtension(2)}), 4096), 0, extended},
+        {"zero stuffing between header and extension",
+         Place(0, Cat({SequenceHeader(24500), Bytes(5, 0), SequenceExtension(2)}), 4096), 0, extended},
+        {"rates beyond 32 bits saturate instead of wrapping",
+         Place(0, Cat({SequenceHeader(0x3FFFF), SequenceExtension(0xFFF)}), 4096), 0, 0xFFFFFFFFu},
+        // The start code, the header's fields, and the extension in turn
+        // cross the end of the first read; then a scan that starts part way
+        // into the file.
+        {"cut 2", Place(block - 2, mpeg2, 2 * block), 0, extended},
+        {"cut 9", Place(block - 9, mpeg2, 2 * block), 0, extended},
+        {"cut 14", Place(block - 14, mpeg2, 2 * block), 0, extended},
+        {"cut 18", Place(block - 18, mpeg2, 2 * block), 0, extended},
+        {"cut 3 behind the start", Place(1000 + block - 3, mpeg2, 3 * block), 1000, extended},
+        {"none", Bytes(8192, 0), 0, 0},
+        {"a header before the start position", Place(10, mpeg1, 8192), 100, 0},
+        {"beyond the 1 MB window", Place(vrm::kBitrateScanWindow + 10, mpeg1, 0), 0, 0},
+        {"a header cut off by the end of the data", Bytes(mpeg1.begin(), mpeg1.begin() + 10), 0, 0},
+        {"a forbidden rate of 0 is skipped for the next header",
+         Place(0, Cat({SequenceHeader(0), kGop, SequenceHeader(2875), kGop}), 4096), 0, 1150000},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ScanBytes(dir, c.bytes, c.begin), c.rate) << c.what;
 }
 
 TEST(VideoBitrate, ThroughTheStreamObject) {
     TempDir dir;
     // The stream file: sector 2 starts with an MPEG-1 header.
-    Bytes stream = Place(2 * kSector, Cat({SequenceHeader(2875), kGop}), 4 * kSector);
-    WriteWholeFile(dir.File("VR_MOVIE.VRO"), stream);
+    WriteWholeFile(dir.File("VR_MOVIE.VRO"), Place(2 * kSector, Cat({SequenceHeader(2875), kGop}), 4 * kSector));
     // A queued file with an MPEG-2 header at its start.
     const std::string queued = dir.File("q.mpg");
     WriteWholeFile(queued, Place(0, Cat({SequenceHeader(24500), SequenceExtension(0)}), 2 * kSector));

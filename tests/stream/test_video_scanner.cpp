@@ -3,7 +3,9 @@
 // seam and on every position of the scanner's wide search.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "stream/video_es.h"
@@ -17,56 +19,44 @@ struct Piece {
     uint64_t pack;
 };
 
+// A start code's fields: offset, code, pack, hasBefore, packBefore and the
+// bytes behind it.
+using Found = std::tuple<uint64_t, BYTE, uint64_t, bool, uint64_t, std::vector<BYTE>>;
+
 // Every non-slice start code of the whole stream, with the packs of the
 // pieces that hold its first byte and the byte before it.
-std::vector<VideoStartCode> Expected(const std::vector<BYTE>& s, const std::vector<Piece>& pieces) {
+std::vector<Found> Expected(const std::vector<BYTE>& s, const std::vector<Piece>& pieces) {
     std::vector<uint64_t> packOf(s.size());
     for (const Piece& p : pieces)
         for (size_t k = 0; k < p.size; ++k) packOf[p.begin + k] = p.pack;
-    std::vector<VideoStartCode> out;
+    std::vector<Found> out;
     for (size_t i = 0; i + 3 < s.size(); ++i) {
         if (s[i] != 0 || s[i + 1] != 0 || s[i + 2] != 1) continue;
         const BYTE code = s[i + 3];
         if (code >= vrm::kSliceFirst && code <= vrm::kSliceLast) continue;
-        VideoStartCode sc;
-        sc.code = code;
-        sc.offset = i;
-        sc.pack = packOf[i];
-        sc.hasBefore = i > 0;
-        sc.packBefore = i > 0 ? packOf[i - 1] : sc.pack;
-        for (size_t k = i + 4; k < s.size() && sc.size < sizeof sc.bytes; ++k) sc.bytes[sc.size++] = s[k];
-        out.push_back(sc);
+        const size_t end = std::min(s.size(), i + 4 + sizeof(VideoStartCode::bytes));
+        out.emplace_back(i, code, packOf[i], i > 0, packOf[i > 0 ? i - 1 : i],
+                         std::vector<BYTE>(s.begin() + long(i + 4), s.begin() + long(end)));
     }
     return out;
 }
 
-std::vector<VideoStartCode> Scanned(const std::vector<BYTE>& s, const std::vector<Piece>& pieces) {
+std::vector<Found> Scanned(const std::vector<BYTE>& s, const std::vector<Piece>& pieces) {
     vrm::VideoScanner scanner;
-    std::vector<VideoStartCode> out;
-    VideoStartCode sc;
+    std::vector<Found> out;
+    VideoStartCode c;
+    auto drain = [&] {
+        while (scanner.Next(&c))
+            out.emplace_back(c.offset, c.code, c.pack, c.hasBefore, c.packBefore,
+                             std::vector<BYTE>(c.bytes, c.bytes + c.size));
+    };
     for (const Piece& p : pieces) {
         scanner.Feed(s.data() + p.begin, p.size, p.pack);
-        while (scanner.Next(&sc)) out.push_back(sc);
+        drain();
     }
     scanner.Finish();
-    while (scanner.Next(&sc)) out.push_back(sc);
+    drain();
     return out;
-}
-
-void ExpectSame(const std::vector<VideoStartCode>& got, const std::vector<VideoStartCode>& want, int round) {
-    ASSERT_EQ(got.size(), want.size()) << "round " << round;
-    for (size_t k = 0; k < got.size(); ++k) {
-        const VideoStartCode &g = got[k], &w = want[k];
-        EXPECT_EQ(g.offset, w.offset) << "round " << round << " code " << k;
-        EXPECT_EQ(g.code, w.code) << "at " << w.offset;
-        EXPECT_EQ(g.pack, w.pack) << "at " << w.offset;
-        EXPECT_EQ(g.hasBefore, w.hasBefore) << "at " << w.offset;
-        EXPECT_EQ(g.packBefore, w.packBefore) << "at " << w.offset;
-        ASSERT_EQ(g.size, w.size) << "at " << w.offset;
-        EXPECT_EQ(std::vector<BYTE>(g.bytes, g.bytes + g.size), std::vector<BYTE>(w.bytes, w.bytes + w.size))
-            << "at " << w.offset;
-        if (::testing::Test::HasFailure()) return;
-    }
 }
 
 }  // namespace
@@ -104,7 +94,7 @@ TEST(VideoScanner, FindsWhatAByteByByteSearchFinds) {
             if (random() % 3) ++pack;
             at += size;
         }
-        ExpectSame(Scanned(s, pieces), Expected(s, pieces), round);
+        EXPECT_EQ(Scanned(s, pieces), Expected(s, pieces)) << "round " << round;
         if (HasFailure()) return;
     }
 }

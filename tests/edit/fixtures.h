@@ -1,23 +1,59 @@
-// A new disc in a scratch directory whose recordings are registered through
-// the tables directly (without the stream library), for the editing tests.
-#ifndef VRMANGR_TESTS_EDIT_DISC_H
-#define VRMANGR_TESTS_EDIT_DISC_H
+// Shared pieces of the editing tests. Program chains are written and read as
+// text in seconds: "5-20[10] 20-40[20,30]" is two movie cells, the first
+// from 5 s to 20 s with an entry point at 10 s, the second with entry points
+// at 20 s and 30 s. Times that are not whole seconds show as milliseconds
+// ("45.5"). A still cell shows as "S<group>[<picture>...]".
+#ifndef VRMANGR_TESTS_EDIT_FIXTURES_H
+#define VRMANGR_TESTS_EDIT_FIXTURES_H
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "ChainText.h"
 #include "api/vrmangr.h"
+#include "support/Cells.h"
 #include "support/Recording.h"
 #include "support/TempDir.h"
 #include "tables/CM_AVFIT.h"
+#include "tables/CPGCI.h"
 #include "tables/CPL_SRPT.h"
 #include "tables/CRTR_VMGI.h"
 #include "tables/CS_AVFIT.h"
 #include "tables/CUD_PGCIT.h"
 
+inline std::string Seconds(__int64 t) {
+    if (t % kSecond == 0) return std::to_string(t / kSecond);
+    const __int64 ms = t * 1000 / kSecond;
+    std::string frac = std::to_string(ms % 1000);
+    frac.insert(0, 3 - frac.size(), '0');
+    while (frac.back() == '0') frac.pop_back();
+    return std::to_string(ms / 1000) + "." + frac;
+}
+
+inline std::string Describe(PGCI& record) {
+    CPGCI chain(&record);
+    std::string text;
+    for (WORD i = 0; i < chain.fnGet_wCI_SRP_Ns(); ++i) {
+        CI* cell = chain.Cell(i);
+        if (!cell) return text + " <missing cell>";
+        CCI c(cell);
+        if (!text.empty()) text += ' ';
+        if (c.fnGet_CI_TYPE() == CI::kStill) {
+            text += "S" + std::to_string(c.fnGet_wS_VOGI_SRPN()) + "[";
+            for (WORD e = 0; e < c.fnGet_wC_EPI_Ns(); ++e)
+                text += (e ? "," : "") + std::to_string(c.fnGet_c1_S_VOB_ENTN(e));
+        } else {
+            text += Seconds(c.fnGet_ll_C_V_S_PTS()) + "-" + Seconds(c.fnGet_ll_C_V_E_PTS()) + "[";
+            for (WORD e = 0; e < c.fnGet_wC_EPI_Ns(); ++e) text += (e ? "," : "") + Seconds(c.fnGet_ll_EP_PTS(e));
+        }
+        text += "]";
+    }
+    return text;
+}
+
+// A new disc in a scratch directory whose recordings are registered through
+// the tables directly (without the stream library).
 struct Disc {
     TempDir dir;
     CVR_MANGR* m = static_cast<CVR_MANGR*>(fnVR_MANGRBegin());
@@ -50,6 +86,12 @@ struct Disc {
     }
 
     std::string Original() const { return Describe(*Model().pORG_PGCI); }
+    // `result` of an edit: it succeeded and left user-defined chain `pgcn`
+    // (0: the original chain) as `chain`.
+    void Leaves(int result, const std::string& chain, BYTE pgcn = 1) const {
+        EXPECT_EQ(result, 1) << chain;
+        EXPECT_EQ(pgcn ? Chain(pgcn) : Original(), chain);
+    }
     std::string Chain(BYTE pgcn) const {
         UD_PGCIT* table = Model().pUD_PGCIT;
         if (!table || pgcn == 0 || pgcn > CUD_PGCIT(table).fnGet_c1_UD_PGCI_SRP_Ns()) return "<no chain>";

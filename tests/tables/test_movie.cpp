@@ -1,0 +1,578 @@
+// The movie tables: M_AVFIT, its M_AVFI with one M_VOBI per VOB, and the
+// VOBs' time maps TMAPI.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "io/codecs.h"
+#include "platform/clock.h"
+#include "support/Recording.h"
+#include "support/Time.h"
+#include "tables/CM_AVFIT.h"
+#include "tables/seg.h"
+#include "tables/TableTests.h"
+
+namespace {
+
+constexpr long long S = 2048;  // bytes per sector
+
+std::vector<BYTE> Pattern(size_t n, BYTE from) {
+    std::vector<BYTE> v(n);
+    for (size_t i = 0; i < n; ++i) v[i] = static_cast<BYTE>(from + i);
+    return v;
+}
+
+// An M_VOBI as on disc: 23 general bytes with VOB_TY, the optional blocks,
+// and an empty time map at ADR_OFS 0x1234.
+std::vector<BYTE> VobiBytes(WORD vobTy, const std::vector<BYTE>& optional) {
+    std::vector<BYTE> b = Pattern(23, 0);
+    b[0] = static_cast<BYTE>(vobTy >> 8);
+    b[1] = static_cast<BYTE>(vobTy);
+    b.insert(b.end(), optional.begin(), optional.end());
+    b.insert(b.end(), {0, 0, 0, 0, 0, 0, 0, 0, 0x12, 0x34});
+    return b;
+}
+
+// {result, start, end, head size, skipped frames} for a time range of the
+// VOB at 625/50; 7 marks what was not written.
+Ints Positions(const CM_VOBI& vobi, __int64 from, __int64 to) {
+    DWORD s = 7, e = 7, head = 7, skip = 7;
+    const int ok = vobi.fnGet_StartPosAndEndPos(&s, &e, &head, &skip, 0x1000, from, to);
+    return Ints({ok, s, e, head, skip});
+}
+
+}  // namespace
+
+TEST(CM_VOBI, OptionalBlocksLoadAtTheirOffsetsAndWriteBackCompact) {
+    const struct { WORD vobTy; size_t smli, agapi; } cases[] = {{8, 0, 16}, {0x80, 12, 0}, {0xC0, 12, 16}, {0, 0, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.vobTy);
+        const std::vector<BYTE> optional = Pattern(c.smli + c.agapi, 0xA0);
+        const std::vector<BYTE> disc = VobiBytes(c.vobTy, optional);
+        BytesFile file(disc, 5);
+        M_VOBI record;
+        CM_VOBI loader(&file.buffer, &record, 5);
+        ASSERT_EQ(loader.fndwLoad_M_VOBI_From_File(), disc.size());
+        EXPECT_EQ(loader.m_dwTMAPISize, 10u);
+        // In memory the AGAPI bytes always sit at offset 35, SMLI at 23.
+        if (c.agapi) {
+            EXPECT_EQ(Bytes(record.bytes + 35, 16), Bytes(optional.data() + c.smli, 16));
+            EXPECT_EQ(CM_VOBI(&record).fnGet_wVOB_A_GAP_LEN2(), (optional[c.smli + 14] << 8) | optional[c.smli + 15]);
+        }
+        EXPECT_EQ(Bytes(record.bytes + 23, 12), c.smli ? Bytes(optional.data(), 12) : std::vector<BYTE>(12, 0));
+        EXPECT_EQ(Serialise(CM_VOBI(&record)), disc);
+    }
+    // The same M_VOBI cut inside its AGAPI block or its time map.
+    const std::vector<BYTE> disc = VobiBytes(0x0008, Pattern(16, 1));
+    for (size_t cut : {size_t{22}, size_t{30}, disc.size() - 1}) {
+        SCOPED_TRACE(cut);
+        M_VOBI record;
+        ExpectRefused(Head(disc, cut), [&](CBuffer* b) { return CM_VOBI(b, &record, 0).fndwLoad_M_VOBI_From_File(); });
+        EXPECT_EQ(record.pTMAPI, nullptr);
+    }
+}
+
+TEST(CM_VOBI, NewRecordTakesClockTimesAndItsPositionsWalkTheTimeMap) {
+    // Four VOBUs of 12 frames (24 fields), 100..400 sectors, VOB at sector 10.
+    const SYSTEMTIME now = MakeTime(2004, 2, 29, 23, 59, 58);
+    vrm::ScopedTestClock clock(now, 0);
+    const __int64 vobStart = 27000000;
+    Recording r = MakeRecording({{12, 100}, {12, 200}, {12, 300}, {12, 400}}, 25000, 10, vobStart);
+    M_VOBI record, untouched;
+    CM_VOBI vobi(&record);
+    ASSERT_EQ(vobi.fnADD_VOBI(3, &r.info), 1);
+    BYTE recTm[5], expected[5];
+    PackRecTm(&now, expected);
+    vobi.fnGet_c5_VOB_REC_TM(recTm);
+    EXPECT_EQ(Bytes(recTm, 5), Bytes(expected, 5));
+    EXPECT_EQ(Ints({vobi.fnGet_wVOB_TY(), vobi.fnGet_c1_M_VOB_STIN(), vobi.fnGet_ll_VOB_V_S_PTS(),
+                    vobi.fnGet_ll_VOB_V_E_PTS(), vobi.fnGet_dwTotal_TMAPI_Size()}),
+              Ints({0, 3, vobStart, vobStart + 48 * kFrame625, 1000}));
+    const DWORD mapSize = 10 + 7 * 1 + 3 * 4;
+    EXPECT_EQ(vobi.fndwSize(), 51 + mapSize) << "both optional blocks counted, whatever VOB_TY says";
+    EXPECT_EQ(Serialise(vobi).size(), 23 + mapSize);
+    Recording broken = r;
+    broken.info.pVOBUTable = nullptr;
+    EXPECT_EQ(CM_VOBI(&untouched).fnADD_VOBI(1, &broken.info), 0);
+    EXPECT_EQ(untouched.pTMAPI, nullptr);
+    // {result, start, end, head size, skipped frames} for time ranges.
+    auto at = [&](int frames) { return vobStart + frames * kFrame625; };
+    const struct { __int64 from, to; Ints expected; const char* why; } cases[] = {
+        {0, 0, {1, 10 * S, 1010 * S, 100 * S, 0}, "the whole VOB"},
+        {at(0), at(20), {1, 10 * S, 310 * S, 300 * S, 0}, "frame 20 in VOBU 2: the head is VOBUs 1 and 2"},
+        {at(30), at(1000), {1, 310 * S, 1010 * S, 700 * S, 6}, "6 frames into VOBU 3; an end past the last VOBU"},
+        {at(47), at(48), {1, 610 * S, 1010 * S, 400 * S, 11 - 3}, "near the end of the last VOBU, 3 frames fewer"},
+        {at(-1), at(10), {1, 0xFFFFFFFF, 110 * S, 0, 0}, "a start before the VOB is never reached"},
+        {at(10), at(5), {0, 7, 7, 7, 7}, "start behind end"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Positions(vobi, c.from, c.to), c.expected) << c.why;
+    DWORD e = 0, head = 0, skip = 0;
+    EXPECT_EQ(vobi.fnGet_StartPosAndEndPos(nullptr, &e, &head, &skip, 0x1000, at(0), at(5)), 0);
+    // The video ends 12 frames after the last VOBU: a range in that gap
+    // falls back on the last VOBU.
+    vobi.fnSet_c6_VOB_V_E_PTM(Ptm(at(60)).data(), 6);
+    EXPECT_EQ(Positions(vobi, at(55), at(58)), Ints({1, 610 * S, 1010 * S, 400 * S, 10}));
+    // A last VOBU of 2 frames: backing off 3 frames stops at its first frame
+    // instead of wrapping around.
+    r = MakeRecording({{12, 100}, {2, 10}}, 25000, 0, 0);
+    ASSERT_EQ(vobi.fnADD_VOBI(1, &r.info), 1);
+    EXPECT_EQ(Positions(vobi, 13 * kFrame625, 14 * kFrame625), Ints({1, 100 * S, 110 * S, 10 * S, 0}));
+    // A time map without VOBU entries: the whole VOB is its start sector,
+    // any other range fails and writes nothing; so does a VOB without map.
+    r = MakeRecording({}, 25000, 77, 0);
+    ASSERT_EQ(vobi.fnADD_VOBI(1, &r.info), 1);
+    EXPECT_EQ(Positions(vobi, 0, 0), Ints({1, 77 * S, 77 * S, 0, 0}));
+    EXPECT_EQ(Positions(vobi, 0, 1000), Ints({0, 7, 7, 7, 7}));
+    vobi.fnFreeAllData();
+    EXPECT_EQ(Positions(vobi, 0, 0), Ints({0, 7, 7, 7, 7}));
+    EXPECT_EQ(vobi.fnGet_dwTotal_TMAPI_Size(), 0u);
+}
+
+TEST(CM_AVFI, VobsLieBackToBackAndRoundTripThroughAFile) {
+    M_AVFI record;
+    CM_AVFI avfi(&record, 68);
+    avfi.fnNew();
+    Recording first = MakeRecording({{12, 600}, {12, 400}}, 25000, 0, 123456789);
+    Recording second = MakeRecording({{12, 500}}, 25000, 1000);
+    ASSERT_EQ(avfi.fnADD_VOB(1, &first.info), 1);
+    EXPECT_EQ(avfi.fnGet_dwTotalVOBISize(), 1000u);
+    ASSERT_EQ(avfi.fnADD_VOB(2, &second.info), 1);
+    EXPECT_EQ(avfi.fnGet_wM_VOBI_SRP_Ns(), 2);
+    EXPECT_EQ(avfi.fnGet_dwTotalVOBISize(), 1500u);
+    auto stins = [&] {
+        return Ints({avfi.fnGet_iTH_VOBI_M_VOB_STIN(0), avfi.fnGet_iTH_VOBI_M_VOB_STIN(1),
+                     avfi.fnGet_iTH_VOBI_M_VOB_STIN(2), avfi.fnGet_iTH_VOBI_M_VOB_STIN(3)});
+    };
+    EXPECT_EQ(stins(), Ints({0, 1, 2, 0}));
+    // Search pointers are offsets from M_AVFIT: base 68 + 2 + 4 × 2 first;
+    // there is no third pointer.
+    std::vector<BYTE> bytes = Serialise(avfi);
+    EXPECT_EQ(Ints({avfi.fnGet_dwM_VOBI_SA(0), avfi.fnGet_dwM_VOBI_SA(1), avfi.fnGet_dwM_VOBI_SA(2)}),
+              Ints({78, 78 + 23 + 10 + 7 + 6, 0}));
+    EXPECT_EQ(bytes[2 + 4 + 3], 78 + 46);
+    // With SMLI and AGAPI in the second M_VOBI; M_AVFIT at file offset 100,
+    // M_AVFI 68 bytes into it.
+    CM_VOBI(&record.vobi[1]).fnSet_wVOB_TY(0x0088);
+    CM_VOBI(&record.vobi[1]).fnSet_wVOB_A_GAP_LEN1(0xBEEF);
+    bytes = Serialise(avfi);
+    M_AVFI loaded;
+    ExpectLoads(bytes, [&](CBuffer* buffer) {
+        CM_AVFI loader(buffer, &loaded, 168, 100);
+        const DWORD n = loader.fndwLoad_M_AVFI_From_File();
+        EXPECT_EQ(loader.fndwSize(), n);
+        return n;
+    }, 168);
+    CM_AVFI again(&loaded, 68);
+    EXPECT_EQ(Serialise(again), bytes);
+    EXPECT_EQ(again.fnGet_iTH_VOBI_StartPTS(1), 123456789);
+    EXPECT_EQ(CM_VOBI(&loaded.vobi[1]).fnGet_wVOB_A_GAP_LEN1(), 0xBEEF);
+    // The count is 16 bits: a full table takes no further VOB.
+    avfi.fnSet_wM_VOBI_SRP_Ns(0xFFFF);
+    EXPECT_EQ(avfi.fnADD_VOB(1, &first.info), 0);
+    EXPECT_EQ(record.vobi.size(), 2u);
+    EXPECT_EQ(avfi.fnGet_wM_VOBI_SRP_Ns(), 0xFFFF);
+    EXPECT_EQ(avfi.fndwDataSize(), 0u) << "a count beyond the records cannot be written";
+    EXPECT_EQ(stins(), Ints({0, 1, 2, 0})) << "nor read";
+}
+
+TEST(CM_AVFI, LoaderRefusesCountsAndAddressesBeyondTheFile) {
+    // One valid M_VOBI with a time map of 3000 VOBU entries, behind M_VOBI_SRP_Ns
+    // m and n search pointers that all name `to`.
+    std::vector<BYTE> vobi = With(VobiBytes(0, {}), 23 + 2, 3000, 2);
+    vobi.resize(vobi.size() + 9000, 0x11);
+    auto table = [&](WORD m, size_t n, DWORD to) { return SamePointers(With({0, 0}, 0, m, 2), n, to, vobi); };
+    const struct { const char* what; std::vector<BYTE> bytes; DWORD base; } cases[] = {
+        {"count beyond the file", table(0xFFFF, 1, 6), 0},
+        {"address beyond the file", table(1, 1, 0x00100000), 0},
+        {"address plus base beyond 32 bits", table(1, 1, 0xFFFFFFF0u), 0x100},
+        {"two pointers to one large M_VOBI", table(2, 2, 10), 0},
+        {"header cut short", {0}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        M_AVFI record;
+        ExpectRefused(c.bytes, [&](CBuffer* b) { return CM_AVFI(b, &record, 0, c.base).fndwLoad_M_AVFI_From_File(); });
+        EXPECT_TRUE(record.vobi.empty() && record.srp.empty());
+    }
+    M_AVFI record;
+    SCOPED_TRACE("the same file with one pointer");
+    ExpectLoads(table(1, 1, 6), [&](CBuffer* b) { return CM_AVFI(b, &record, 0, 0).fndwLoad_M_AVFI_From_File(); });
+}
+
+namespace {
+
+// V_ATR, AST_Ns and A_ATR0 of slot 0 of a scratch table filled from info.
+Ints AttributesOf(const VR_MPEGFILE_INFO& info) {
+    M_AVFIT record;
+    record.sti.assign(60, 0xFF);
+    CM_AVFIT t(&record);
+    EXPECT_EQ(t.fnSet_M_VOB_STI_Data(0, &info), 1);
+    std::vector<BYTE> a(3, 0xEE), rest(48, 0xEE);
+    t.fnGet_c3_A_ATR0(0, a.data());
+    t.fnGet_c48_SP_PLT(0, rest.data());
+    EXPECT_EQ(Ints({t.fnGet_c1_SPST_Ns(0), rest[47]}), Ints({0, 0}));
+    return Ints({t.fnGet_wV_ATR(0), t.fnGet_c1_AST_Ns(0), a[0], a[1], a[2]});
+}
+
+}  // namespace
+
+TEST(CM_AVFIT, NewTableAndFreeing) {
+    M_AVFIT* record = new M_AVFIT;
+    CM_AVFIT t(record);
+    ASSERT_EQ(t.fnNew(), 1);
+    EXPECT_EQ(t.fndwSize(), 8u);
+    EXPECT_EQ(Serialise(t), (std::vector<BYTE>{0, 0, 0, 0, 0, 0, 0, 7}));
+    EXPECT_EQ(t.fnGet_dwTotalVOBISize(), 0u);
+    Recording r = UniformRecording();
+    EXPECT_EQ(CM_AVFIT(BYTE{0}).fnADD_Program(&r.info), 0);
+    // Attribute records without recordings are not read, so not written.
+    t.fnSet_c1_M_VOB_STI_Ns(1);
+    EXPECT_EQ(Serialise(t).size(), 8u);
+    t.fnSet_c1_M_VOB_STI_Ns(0);
+    ASSERT_EQ(t.fnADD_Program(&r.info), 1);
+    t.fnFreeAllData();  // LeakSanitizer checks that nothing is left
+    EXPECT_EQ(Ints({t.fnCheckValid(), t.fnGet_c1_M_VOB_STI_Ns()}), Ints({0, 0}));
+    t.fnFreeAllData();
+}
+
+TEST(CM_AVFIT, EncodesStreamAttributes) {
+    Recording r = UniformRecording();
+    VR_MPEGFILE_INFO info = r.info;
+    const struct { DWORD coding, mode, rate; Ints expected; } audio[] = {
+        {0x400000, 0, 224, {1, 0x40, 0x01, 0x08}},  // MPEG-1 stereo 224 kbit/s
+        {0, 0, 192, {1, 0x00, 0xC0, 0x07}},  // AC-3 192 kbit/s
+        {0x800000, 0, 0, {1, 0x80, 0x01, 0x0E}},  // linear PCM stereo
+        {0x800000, 3, 0, {1, 0x80, 0x00, 0x0D}},  // linear PCM mono
+        {0x400000, 0, 448, {1, 0x40, 0x01, 0x00}},  // 448 kbit/s exists for AC-3 only
+        {0, 0, 448, {1, 0x00, 0xC0, 0x0C}},
+        {0x400000, 2, 64, {1, 0x40, 0x09, 0x01}},  // dual mono
+        {0x600000, 0, 224, {1, 0x60, 0x00, 0x00}},  // MPEG-2 with extension: no channel or rate code
+        {0x123456, 0, 224, {1, 0x00, 0x00, 0x00}},
+        {0, 0, 0, {0, 0, 0, 0}},  // no audio (sampling rate 0 too): no audio stream
+    };
+    for (const auto& a : audio) {
+        info.dwAudioCodingBits = a.coding;
+        info.dwAudioMode = a.mode;
+        info.dwAudioBitrate = a.rate;
+        info.dwSampleRate = a.expected[0] ? 48000 : 0;
+        const Ints got = AttributesOf(info);
+        EXPECT_EQ(Ints(got.begin() + 1, got.end()), a.expected) << std::hex << a.coding << " " << a.rate;
+    }
+    const struct { DWORD mpeg2, rate; BYTE aspect; DWORD width, height; WORD expected; } video[] = {
+        {1, 29970, 2, 720, 480, 0x4000}, {1, 25000, 3, 720, 576, 0x5400}, {0, 29970, 2, 352, 240, 0x0018},
+        {0, 29970, 2, 640, 480, 0x0018}, {0, 25000, 2, 352, 576, 0x1010}, {1, 29970, 2, 704, 480, 0x4008},
+        {1, 29970, 2, 544, 480, 0x4020}, {1, 29970, 2, 480, 480, 0x4028},
+    };
+    info = r.info;
+    for (const auto& v : video) {
+        info.dwMpeg2 = v.mpeg2;
+        info.dwFrameRate = v.rate;
+        info.bAspectRatio = v.aspect;
+        info.dwWidth = v.width;
+        info.dwHeight = v.height;
+        EXPECT_EQ(AttributesOf(info)[0], v.expected) << v.width << "x" << v.height;
+    }
+}
+
+TEST(CM_AVFIT, DecodesStreamAttributes) {
+    M_AVFIT record;
+    record.sti.assign(2 * 60, 0);
+    CM_AVFIT t(&record);
+    Recording r = UniformRecording();
+    r.info.dwFrameRate = 29970;
+    r.info.dwWidth = 640;  // code 3, decoded as 352 × 240
+    r.info.bAspectRatio = 3;
+    r.info.dwAudioBitrate = 448;  // MPEG-1: code 0
+    t.fnSet_M_VOB_STI_Data(0, &r.info);
+    seg s{};
+    auto decoded = [&] {
+        return Ints({s.dwMpegVersion, s.dwFrameRate, s.dwWidth, s.dwHeight, s.dwWide, s.dwAudioCoding,
+                     s.dwAudioLayer, s.dwChannels, s.dwAudioMode, s.dwAudioBitrate});
+    };
+    ASSERT_EQ(t.fnGet_CellInfoFromM_VOB_STI(1, &s), 1);
+    EXPECT_EQ(decoded(), Ints({2, 29970, 352, 240, 1, 2, 2, 2, 0, 0}));
+    // A loaded table may hold codes the encoder never makes: resolution 7
+    // leaves the size alone, bit-rate codes above 14 decode as 0 kbit/s,
+    // single-channel linear PCM at 768 kbit/s.
+    const BYTE lpcmMono[3] = {0x80, 0x00, 0x0D}, beyond[3] = {0x80, 0x09, 0x0F};
+    t.fnSet_c3_A_ATR0(0, lpcmMono, 3);
+    t.fnSet_wV_ATR(0, 0x1038);
+    s.dwWidth = 1;
+    s.dwHeight = 2;
+    ASSERT_EQ(t.fnGet_CellInfoFromM_VOB_STI(1, &s), 1);
+    EXPECT_EQ(decoded(), Ints({0, 25000, 1, 2, 0, 4, 0, 1, 3, 768}));
+    t.fnSet_c3_A_ATR0(0, beyond, 3);
+    t.fnGet_CellInfoFromM_VOB_STI(1, &s);
+    EXPECT_EQ(Ints({s.dwAudioBitrate, s.dwChannels, s.dwAudioMode}), Ints({0, 2, 2}));
+    EXPECT_EQ(t.fnGet_CellInfoFromM_VOB_STI(0, &s), 0);
+    EXPECT_EQ(t.fnGet_CellInfoFromM_VOB_STI(3, &s), 0) << "no such record";
+}
+
+TEST(CM_AVFIT, IdenticalRecordingsShareStreamInformationAndRoundTrip) {
+    M_AVFIT record;
+    CM_AVFIT t(&record);
+    t.fnNew();
+    record.header[0] = 0x12;  // reserved bytes are kept as found
+    Recording a = UniformRecording(4, 100, 1234567), b = UniformRecording(2, 250), c = UniformRecording(3, 10);
+    c.info.dwAudioBitrate = 192;
+    Ints starts, stiNs;
+    for (Recording* x : {&a, &b, &c}) {
+        ASSERT_EQ(t.fnADD_Program(&x->info), 1);
+        starts.push_back(x->info.dwVOBStartAddr);
+        stiNs.push_back(t.fnGet_c1_M_VOB_STI_Ns());
+    }
+    EXPECT_EQ(starts, Ints({0, 400, 900})) << "each VOB behind the one before";
+    EXPECT_EQ(stiNs, Ints({1, 1, 2}));
+    EXPECT_EQ(Ints({t.fnGet_c1_M_AVFI_Ns(), t.fnGet_dwTotalVOBISize()}), Ints({1, 930}));
+    CM_AVFI avfi(record.pM_AVFI.get(), 0);
+    EXPECT_EQ(Ints({avfi.fnGet_iTH_VOBI_M_VOB_STIN(1), avfi.fnGet_iTH_VOBI_M_VOB_STIN(2),
+                    avfi.fnGet_iTH_VOBI_M_VOB_STIN(3)}),
+              Ints({1, 1, 2}));
+    EXPECT_EQ(record.sti.size(), 3u * 60) << "two records and the spare slot";
+    // A recording without its VOBU table is refused before anything changes.
+    Recording broken = UniformRecording();
+    broken.info.pVOBUTable = nullptr;
+    broken.info.dwAudioBitrate = 64;
+    EXPECT_EQ(t.fnADD_Program(&broken.info), 0);
+    EXPECT_EQ(t.fnADD_Program(nullptr), 0);
+    EXPECT_EQ(Ints({t.fnGet_c1_M_VOB_STI_Ns(), avfi.fnGet_wM_VOBI_SRP_Ns()}), Ints({2, 3}));
+    const std::vector<BYTE> bytes = Serialise(t);
+    EXPECT_EQ(t.fnGet_dw_M_AVFIT_EA(), bytes.size() - 1);
+    M_AVFIT loaded;
+    ExpectLoads(bytes, [&](CBuffer* buffer) {
+        CM_AVFIT loader(buffer, &loaded, 300);
+        const DWORD n = loader.fndwLoad_M_AVFIT_From_File();
+        EXPECT_EQ(Ints({loader.fndwSize(), loader.m_bM_VOB_STI_Ns}), Ints({n, 2}));
+        return n;
+    }, 300);
+    CM_AVFIT again(&loaded);
+    EXPECT_EQ(Serialise(again), bytes);
+    EXPECT_EQ(again.fnGet_dwTotalVOBISize(), 930u);
+    // The loaded table takes further recordings like a built one.
+    Recording d = UniformRecording(1, 5);
+    ASSERT_EQ(again.fnADD_Program(&d.info), 1);
+    EXPECT_EQ(d.info.dwVOBStartAddr, 930u);
+    EXPECT_EQ(again.fnGet_c1_M_VOB_STI_Ns(), 2);
+}
+
+TEST(CM_AVFIT, StopsAtSixtyFiveStreamInformationRecords) {
+    M_AVFIT record;
+    CM_AVFIT t(&record);
+    t.fnNew();
+    // 66 distinct attribute sets: 2 video codings × 3 widths × 11 bit rates.
+    const DWORD widths[3] = {720, 704, 544};
+    const DWORD rates[11] = {64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384};
+    auto distinct = [&](DWORD k) {
+        Recording r = UniformRecording(1, 10);
+        r.info.dwMpeg2 = k % 2;
+        r.info.dwWidth = widths[(k / 2) % 3];
+        r.info.dwAudioBitrate = rates[k / 6];
+        return r;
+    };
+    for (DWORD k = 0; k < 65; ++k) {
+        Recording r = distinct(k);
+        ASSERT_EQ(t.fnADD_Program(&r.info), 1) << k;
+    }
+    EXPECT_EQ(t.fnGet_c1_M_VOB_STI_Ns(), 65);
+    EXPECT_NE(t.fnGet_wV_ATR(64), 0);
+    EXPECT_EQ(record.sti.size(), 66u * 60);
+    EXPECT_EQ(t.fnGet_wV_ATR(65), 0) << "getters answer indexes 0..64 only";
+    EXPECT_EQ(t.fnSet_wV_ATR(66, 1), 0) << "no slot 66";
+    const std::vector<BYTE> before = Serialise(t);
+    Recording extra = distinct(65);
+    EXPECT_EQ(t.fnADD_M_VOB_STI(&extra.info), 0);
+    EXPECT_EQ(t.fnADD_Program(&extra.info), 0);
+    EXPECT_EQ(Serialise(t), before) << "nothing added";
+    // A recording equal to an existing record still registers.
+    Recording again = distinct(0);
+    EXPECT_EQ(t.fnADD_Program(&again.info), 1);
+    EXPECT_EQ(CM_AVFI(record.pM_AVFI.get(), 0).fnGet_iTH_VOBI_M_VOB_STIN(66), 1);
+}
+
+TEST(CM_AVFIT, ReportsARangeOfAVob) {
+    M_AVFIT record;
+    CM_AVFIT t(&record);
+    t.fnNew();
+    const __int64 start = 90000 * 300;  // 1 s
+    Recording r = UniformRecording(4, 100, start);  // 48 frames, 400 sectors
+    Recording second = UniformRecording(2, 100, 0);
+    second.info.dwFrameRate = 29970;
+    t.fnADD_Program(&r.info);
+    t.fnADD_Program(&second.info);
+    const __int64 end = start + 48 * kFrame625;
+    // 525/60: one frame is 33.3667 ms, rounded to 33; a range whose start
+    // lies behind its end has no positions. A frame window inside the range
+    // narrows it, one reaching past the range is ignored.
+    const struct { WORD vob; __int64 from, to; DWORD first, last; Ints expected; } cases[] = {
+        {1, start, end, 0, 0, {48, 1920, 92160, 0, 400 * S, 200 * S, 0}},
+        {1, start, end, 18, 30, {12, 480, 23040, 100 * S, 300 * S, 200 * S, 6}},
+        {1, start, end, 18, 49, {48, 1920, 92160, 0, 400 * S, 200 * S, 0}},
+        {2, kFrame525, 2 * kFrame525, 0, 0, {1, 33, 1584, 400 * S, 500 * S, 200 * S, 1}},
+        {2, 2 * kFrame525, kFrame525, 0, 0, {0, 0, 0, 0, 0, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        seg s{};
+        s.reserved_348[0] = 0x5A;
+        ASSERT_EQ(t.fnGet_iTH_VOBI_Info(c.vob, &s, c.from, c.to, c.first, c.last), 1);
+        EXPECT_EQ(Ints({s.dwSRPN, s.dwFrameRate}), Ints({c.vob, c.vob == 1 ? 25000 : 29970}));
+        EXPECT_EQ(Ints({s.dwFrameNs, s.dwDuration, s.dwAudioSamples, s.llStartPos, s.llEndPos, s.dwHeadSize,
+                        s.dwSkipFrames}),
+                  c.expected)
+            << c.vob << " " << c.first << ".." << c.last;
+        EXPECT_EQ(s.reserved_348[0], 0x5A) << "the caller's bytes are left alone";
+    }
+    seg s{};
+    EXPECT_EQ(t.fnGet_iTH_VOBI_Info(0, &s, 0, 0, 0, 0), 0);
+    EXPECT_EQ(t.fnGet_iTH_VOBI_Info(3, &s, 0, 0, 0, 0), 0);
+}
+
+TEST(CM_AVFIT, LoaderStopsAtTheHeaderOrOutsideTheFile) {
+    // No recordings: nothing behind the header is read, even with a count.
+    BytesFile empty({0, 0, 0, 5, 0, 0, 0, 7});
+    M_AVFIT record;
+    CM_AVFIT loader(&empty.buffer, &record, 0);
+    loader.m_dwSize = 77;
+    EXPECT_EQ(loader.fndwLoad_M_AVFIT_From_File(), 0u);
+    EXPECT_FALSE(empty.buffer.ReadFailed());
+    EXPECT_EQ(loader.m_dwSize, 77u) << "the size is left as it was";
+    EXPECT_EQ(record.header[3], 5);
+    const std::vector<BYTE> oneSti = With(std::vector<BYTE>(8 + 60, 0), 2, 0x0101, 2);
+    std::vector<BYTE> farAvfi = oneSti;  // then an M_AVFI whose M_VOBI_SA lies far behind the end
+    farAvfi.insert(farAvfi.end(), {0, 1, 0x7F, 0, 0, 0});
+    const struct { const char* what; std::vector<BYTE> bytes; } cases[] = {
+        {"header cut short", {0, 0, 1}},
+        {"M_VOB_STI beyond the file", {0, 0, 1, 0xFF, 0, 0, 0, 0, 1, 2, 3}},
+        {"M_AVFI missing", oneSti},
+        {"M_VOBI beyond the file", farAvfi},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        M_AVFIT bad;
+        ExpectRefused(c.bytes, [&](CBuffer* b) { return CM_AVFIT(b, &bad, 0).fndwLoad_M_AVFIT_From_File(); });
+        EXPECT_TRUE(bad.sti.empty() && bad.pM_AVFI == nullptr);
+    }
+    // Found by fuzzing: a table that counts recordings (M_AVFI_Ns) but no
+    // attribute record was written without its M_AVFI, so what was written
+    // did not load again.
+    M_AVFIT loaded, reloaded;
+    BytesFile fuzzed({0xFF, 0xFF, 0xFF, 0x00, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00, 0x04});
+    ASSERT_NE(CM_AVFIT(&fuzzed.buffer, &loaded, 0).fndwLoad_M_AVFIT_From_File(), 0u);
+    const std::vector<BYTE> bytes = Serialise(CM_AVFIT(&loaded));
+    ExpectLoads(bytes, [&](CBuffer* b) { return CM_AVFIT(b, &reloaded, 0).fndwLoad_M_AVFIT_From_File(); });
+    EXPECT_EQ(Serialise(CM_AVFIT(&reloaded)), bytes);
+}
+
+TEST(CTMAPI, BuildsMapsOfBothSystems) {
+    // 625/50, 250 frames: 20 VOBUs of 12 frames, then one of 10. The
+    // 500-field boundary falls in VOBU 21 (fields 480..499): it is built into
+    // the spare slot, which is not written.
+    std::vector<std::pair<BYTE, DWORD>> vobus(20, {12, 100});
+    vobus.push_back({10, 40});
+    Recording r = MakeRecording(vobus, 25000, 777);
+    TMAPI record;
+    CTMAPI map(&record);
+    ASSERT_EQ(map.fnADD_TMAPI(&r.info), 1);
+    EXPECT_EQ(Ints({map.fnGet_wTM_ENT_Ns(), map.fnGet_wVOBU_ENT_Ns(), map.fnGet_wVOBU_ENTN(1), map.fnGet_c1_TM_DIFF(1),
+                    map.fnGet_dwVOBU_ADR(1), map.fnGet_dwTotal_VOBU_ENT_Size()}),
+              Ints({1, 21, 21, 20, 2000, 2040}));
+    EXPECT_EQ(map.fnGet_iTH_TM_ENT_Address(2), nullptr) << "one spare slot only";
+    std::vector<BYTE> bytes = Serialise(map);
+    ASSERT_EQ(bytes.size(), 10u + 7 + 3 * 21);
+    EXPECT_EQ(Bytes(bytes.data(), 17), (std::vector<BYTE>{0, 1, 0, 21, 0, 0, 0, 0, 0x03, 0x09, 0, 1, 0, 0, 0, 0, 0}));
+    // 525/60, 301 frames: 20 VOBUs of 15 frames and one of 1; the 600-field
+    // boundary is the end of VOBU 20, and both entries are written.
+    vobus.assign(20, {15, 300});
+    vobus.push_back({1, 5});
+    r = MakeRecording(vobus, 29970);
+    ASSERT_EQ(map.fnADD_TMAPI(&r.info), 1);
+    EXPECT_EQ(Ints({map.fnGet_wTM_ENT_Ns(), map.fnGet_wVOBU_ENTN(1), map.fnGet_c1_TM_DIFF(1), map.fnGet_dwVOBU_ADR(1)}),
+              Ints({2, 20, 30, 19 * 300}));
+    bytes = Serialise(map);
+    EXPECT_EQ(bytes.size(), 10u + 7 * 2 + 3 * 21);
+    // A VOBU of 15 frames is 30 fields; 300 sectors is 01 2C in the low 10 bits.
+    EXPECT_EQ(Bytes(bytes.data() + 24, 3), (std::vector<BYTE>{0, (30 << 2) | 0x01, 0x2C}));
+    BYTE entry[3];
+    ASSERT_EQ(map.fnGet_c3_VOBU_Entry(0, entry), 1);
+    EXPECT_EQ(Bytes(entry, 3), Bytes(bytes.data() + 24, 3));
+    // The entry count: 2100 frames at 525/60 give 8 (the constant lies just
+    // above 1/300), multiples of 250 at 625/50 exactly the quotient.
+    const struct { DWORD rate, frames; WORD expected; } counts[] = {
+        {29970, 2100, 8}, {29970, 299, 1}, {29970, 0, 0}, {25000, 2500, 10}, {25000, 251, 2}};
+    for (const auto& c : counts) {
+        r = MakeRecording({}, c.rate);
+        r.info.dwFrameNs = c.frames;
+        map.fnADD_TMAPI(&r.info);
+        EXPECT_EQ(map.fnGet_wTM_ENT_Ns(), c.expected) << c.rate << " " << c.frames;
+    }
+}
+
+TEST(CTMAPI, BuilderStaysInsideItsArraysAndBitFields) {
+    // Playback times far beyond the frame count: only TM_ENT_Ns + 1 entries
+    // exist, the surplus boundaries are dropped (ASan checks the writes).
+    Recording r = MakeRecording(std::vector<std::pair<BYTE, DWORD>>(200, {30, 10}), 25000);
+    r.info.dwFrameNs = 10;
+    TMAPI record;
+    CTMAPI map(&record);
+    ASSERT_EQ(map.fnADD_TMAPI(&r.info), 1);
+    EXPECT_EQ(map.fnGet_wTM_ENT_Ns(), 1);
+    EXPECT_EQ(record.tmEntries.size(), 2u * 7);
+    EXPECT_EQ(map.fnGet_wVOBU_ENTN(1), 9) << "the first boundary keeps the spare slot";
+    // A VOBU of 40 frames (80 fields) and one of 5000 sectors are clamped to
+    // 63 fields and 1023 sectors; the first reference size is untouched.
+    r = MakeRecording({{40, 5000}, {10, 1023}}, 29970);
+    ASSERT_EQ(map.fnADD_TMAPI(&r.info), 1);
+    EXPECT_EQ(Ints({map.fnGet_bVOBU_PB_TM(0), map.fnGet_wVOBU_SZ(0), map.fnGet_b1STREF_SZ(0), map.fnGet_wVOBU_SZ(1)}),
+              Ints({63, 1023, 0, 1023}));
+    EXPECT_EQ(map.fnSet_c3_VOBU_Entry(1, 0xAB, 200, 0xFFFF), 1);
+    BYTE entry[3];
+    map.fnGet_c3_VOBU_Entry(1, entry);
+    EXPECT_EQ(Bytes(entry, 3), (std::vector<BYTE>{0xAB, 0xFF, 0xFF}));
+    EXPECT_EQ(map.fnSet_wVOBU_ENTN(2, 7), 0) << "beyond the spare slot";
+    EXPECT_EQ(map.fnSet_c3_VOBU_Entry(2, 1, 1, 1), 0);
+    EXPECT_EQ(map.fnGet_wVOBU_SZ(0xFFFFFFFFu), 0);
+    // A count raised by hand beyond the arrays serialises as zero entries,
+    // still exactly as long as the header says.
+    map.fnSet_wVOBU_ENT_Ns(5);
+    const std::vector<BYTE> bytes = Serialise(map);
+    EXPECT_EQ(bytes.size(), 10u + 7 + 3 * 5);
+    EXPECT_EQ(bytes.back(), 0);
+    EXPECT_EQ(map.fnGet_dwTotal_VOBU_ENT_Size(), 2046u) << "only the entries that exist count";
+    // No VOBU table but a VOBU count: no entries, failure.
+    r = MakeRecording({{12, 10}}, 25000);
+    r.info.pVOBUTable = nullptr;
+    EXPECT_EQ(map.fnADD_TMAPI(&r.info), 0);
+    EXPECT_EQ(Ints({map.fnGet_wVOBU_ENT_Ns(), map.fnGet_dwTotal_VOBU_ENT_Size()}), Ints({0, 0}));
+    EXPECT_EQ(Serialise(map).size(), 10u);
+    BYTE out[3] = {};
+    EXPECT_EQ(Ints({CTMAPI().fnReadData(out), CTMAPI().fnSet_dwADR_OFS(5)}), Ints({0, 0}));
+}
+
+TEST(CTMAPI, LoadsBackAndRefusesCountsAndOffsetsBeyondTheFile) {
+    Recording r = MakeRecording(std::vector<std::pair<BYTE, DWORD>>(50, {15, 321}), 29970, 4096);
+    TMAPI built, loaded;
+    CTMAPI(&built).fnADD_TMAPI(&r.info);
+    const std::vector<BYTE> bytes = Serialise(CTMAPI(&built));
+    ExpectLoads(bytes, [&](CBuffer* buffer) {
+        CTMAPI loader(buffer, &loaded, 7);
+        const DWORD n = loader.fndwLoad_TMAPI_From_File();
+        EXPECT_EQ(loader.fndwSize(), n);
+        return n;
+    }, 7);
+    EXPECT_EQ(Serialise(CTMAPI(&loaded)), bytes);
+    EXPECT_EQ(CTMAPI(&loaded).fnGet_dwTotal_VOBU_ENT_Size(), 50u * 321);
+    const struct { const char* what; std::vector<BYTE> bytes; DWORD start; } cases[] = {
+        {"header cut short", {0, 0, 0, 0, 0, 0, 0, 0, 0}, 0},
+        {"time entries beyond the end", {0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7}, 0},
+        {"VOBU entries beyond the end", {0, 0, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 1, 2, 3}, 0},
+        {"start beyond the end", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0xFFFFFFF0u},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TMAPI record;
+        record.vobuEntries.assign(30, 0xAA);  // the loader replaces whatever was there
+        ExpectRefused(c.bytes, [&](CBuffer* b) { return CTMAPI(b, &record, c.start).fndwLoad_TMAPI_From_File(); });
+        EXPECT_TRUE(record.tmEntries.empty() && record.vobuEntries.empty());
+        EXPECT_EQ(CTMAPI(&record).fnGet_wVOBU_ENT_Ns(), 0);
+    }
+}
