@@ -107,8 +107,9 @@ void PlainCopy(benchmark::State& state) {
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(fs::file_size(g_recording)));
 }
 
-// The same copy offloaded to the kernel (copy_file_range), for reference:
-// what the append could reach without passing the bytes through user space.
+// The same copy offloaded to the kernel (copy_file_range), as the append
+// does it where the file system allows: the bytes never pass through user
+// space.
 void KernelCopy(benchmark::State& state) {
     const fs::path target = Work() / "copy.bin";
     for (auto _ : state) {

@@ -259,6 +259,12 @@ private:
     // queued, a source that is missing or shorter than what is copied from
     // it. *physical receives the stream file's size (0 when missing).
     int CheckBeforeAppend(uint64_t* physical);
+    // Whether the queue replaces stream data the disc does not record (an
+    // earlier disc's stream, physical bytes long): such a file is written
+    // aside and renamed into place, never overwritten in place.
+    bool ReplacesEarlierData(uint64_t physical) const {
+        return !m_Queue.empty() && m_dwVROSize == 0 && physical > 0;
+    }
     // Writes the queue to the staging file and forces it to disk; on
     // failure removes it again.
     int WriteStaged(ProgressCallback cb);

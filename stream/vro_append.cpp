@@ -130,8 +130,7 @@ int CVRO_DATA::fnStageVOBList(ProgressCallback cb) {
     try {
         uint64_t physical = 0;
         if (!CheckBeforeAppend(&physical)) return 0;
-        if (m_Queue.empty() || m_dwVROSize != 0 || physical == 0) return 1;
-        return WriteStaged(cb);
+        return ReplacesEarlierData(physical) ? WriteStaged(cb) : 1;
     } catch (const std::bad_alloc&) {
         return Fail(VRO_ERR_OUT_OF_MEMORY, "");
     }
@@ -157,7 +156,7 @@ int CVRO_DATA::fnAppendVOBListToVRO(ProgressCallback cb) {
                 if (!file.Truncate(oldEnd) || !file.Sync()) return Fail(VRO_ERR_TRUNCATE, path);
                 return 1;
             }
-            if (oldEnd == 0 && physical > 0) {
+            if (ReplacesEarlierData(physical)) {
                 // The stream file holds an earlier disc's data: it is
                 // replaced whole, never overwritten in place.
                 if (!WriteStaged(cb)) return 0;
