@@ -345,6 +345,14 @@ const char* CVRO_DATA::fnGetErrorText(DWORD code) {
         case VRO_ERR_AUDIO: return "The file's audio cannot be recorded.";
         case VRO_ERR_STILL_PICTURES: return "The file's pictures cannot form a still-picture group.";
         case VRO_ERR_TV_SYSTEM: return "The recording's TV system differs from the disc's.";
+        case VRO_ERR_TRAILING_DATA:
+            return "The stream file holds data behind its last recording (left by an interrupted save?); "
+                   "'vrmangr check' lists it and 'vrmangr repair' removes it.";
+        case VRO_ERR_OVERLAP: return "Recordings of the disc share sectors of the stream file.";
+        case VRO_ERR_COPIES_DIFFER:
+            return "VR_MANGR.IFO and VR_MANGR.BUP describe different discs; 'vrmangr repair' makes them agree.";
+        case VRO_ERR_LOCKED: return "Another process is writing this disc.";
+        case VRO_ERR_STREAM_LONG: return "The stream file holds data behind its last recording.";
         default: return "Unknown stream error.";
     }
 }

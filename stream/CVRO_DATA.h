@@ -67,6 +67,12 @@ enum VRO_ERROR : DWORD {
     VRO_ERR_STILL_PICTURES = 30,  // a still file whose pictures cannot form a still VOG
     // Registration of an analysed file on a disc:
     VRO_ERR_TV_SYSTEM = 31,  // a recording whose TV system differs from the disc's
+    // Keeping recorded data safe:
+    VRO_ERR_TRAILING_DATA = 32,  // the stream holds more data behind its recordings than the append replaces
+    VRO_ERR_OVERLAP = 33,  // recordings of the disc share sectors of the stream
+    VRO_ERR_COPIES_DIFFER = 34,  // VR_MANGR.IFO and VR_MANGR.BUP are both whole but describe different discs
+    VRO_ERR_LOCKED = 35,  // another process is writing the disc
+    VRO_ERR_STREAM_LONG = 36,  // (reported at open) the stream holds data behind its recordings
 };
 
 // First argument after the context of the progress callback: what is being
