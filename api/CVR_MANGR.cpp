@@ -1,9 +1,12 @@
 #include "api/CVR_MANGR.h"
 
+#include <cerrno>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "io/CBuffer.h"
+#include "platform/file.h"
 
 CVR_MANGR::CVR_MANGR()
     : m_szDir{},
@@ -61,5 +64,28 @@ CVR_MANGR& CVR_MANGR::operator=(const CVR_MANGR& other) {
     m_pMovie = other.m_pMovie;
     m_pStill = other.m_pStill;
     m_bOverEarlierDisc = other.m_bOverEarlierDisc;
+    m_nOpenedCopy = other.m_nOpenedCopy;
+    m_nOtherCopy = other.m_nOtherCopy;
+    m_OpenFindings = other.m_OpenFindings;
     return *this;
 }
+
+int CVR_MANGR::fnLockDirectory(const char* dir, int exclusive, DWORD waitMs) {
+    // A new lock replaces the old one, which goes first: two descriptors of
+    // one process conflict like two processes.
+    m_pLock.reset();
+    auto lock = std::unique_ptr<vrm::DirectoryLock>(new (std::nothrow) vrm::DirectoryLock());
+    if (!lock) {
+        m_dwLastError = VRO_ERR_OUT_OF_MEMORY;
+        return 0;
+    }
+    const auto kind = exclusive ? vrm::DirectoryLock::Kind::Exclusive : vrm::DirectoryLock::Kind::Shared;
+    if (!lock->Acquire(dir, kind, waitMs)) {
+        m_dwLastError = lock->Error() == EWOULDBLOCK ? VRO_ERR_LOCKED : VRO_ERR_BAD_ARGUMENT;
+        return 0;
+    }
+    m_pLock = std::move(lock);
+    return 1;
+}
+
+void CVR_MANGR::fnUnlockDirectory() { m_pLock.reset(); }

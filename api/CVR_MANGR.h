@@ -7,12 +7,19 @@
 #define VRMANGR_API_CVR_MANGR_H
 
 #include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "api/VMG_MODEL.h"
 #include "platform/types.h"
+#include "query/coverage.h"
 #include "stream/CVRO_DATA.h"
 
 class CBuffer;
+namespace vrm {
+class DirectoryLock;
+}
 struct RTR_VMGI;
 class CRTR_VMGI;
 class CM_AVFIT;
@@ -65,11 +72,24 @@ public:
     int fnRTR_VMG_Save(ProgressCallback cb);
     // The length of the tables together (the file without its zero fill).
     DWORD m_dwSize();
-    // Opens the disc in dir: every table of VR_MANGR.IFO, or of VR_MANGR.BUP
-    // when the IFO is missing or damaged. 0 (and the handle as it was) when
-    // neither holds a whole, valid management file.
+    // Opens the disc in dir, reading only: no file is created, changed or
+    // cut. Both VR_MANGR.IFO and VR_MANGR.BUP are loaded and checked across
+    // their tables (fnCheckConsistency); a copy that does not load or is
+    // inconsistent is damaged and never used. Of two good copies the one
+    // whose recordings lie inside the stream files without overlapping is
+    // used, the IFO when both (or neither) do. 0 (and the handle as it was)
+    // when neither copy is good; fnGetOpenFindings then says why.
     int fnRTR_VMG_Open(const char* dir);
     int fnRTR_VMG_Load_Table_From_File(const char* dir);
+    // An advisory lock on the recording directory dir for this object, held
+    // until fnUnlockDirectory, the next lock or destruction (see
+    // fnVR_MANGRLock for the contract with other processes). exclusive != 0
+    // for a writer, 0 for a reader; waitMs bounds the wait while another
+    // holder's lock conflicts. 1 when held; 0 with m_dwLastError
+    // VRO_ERR_LOCKED when a conflicting lock stayed, VRO_ERR_BAD_ARGUMENT
+    // when dir cannot be opened as a directory or offers no locks.
+    int fnLockDirectory(const char* dir, int exclusive, DWORD waitMs);
+    void fnUnlockDirectory();
     // Table loaders over the open file at the start addresses read by
     // fnInit; each replaces the manager's accessor of its table and returns
     // the size it loaded.
@@ -108,6 +128,36 @@ public:
     CMNFIT* m_pMNFIT;
     CVR_MOVIE* m_pMovie;
     CVR_STILL* m_pStill;
+
+    // ---- Safety of the recorded data (additions) ----
+    // What Open found of the two management files.
+    enum CopyState {
+        kCopySame,  // the other copy holds the same bytes (or the disc is new)
+        kCopyMissing,  // the other copy is missing
+        kCopyDamaged,  // the other copy does not load or is inconsistent
+        kCopyDiffers,  // the other copy is good but describes another state of the disc
+    };
+    // The copy the tables were loaded from: 0 VR_MANGR.IFO, 1 VR_MANGR.BUP.
+    int fnGetOpenedCopy() const { return m_nOpenedCopy; }
+    // The state of the other copy (CopyState). While it is kCopyDiffers,
+    // Save refuses (VRO_ERR_COPIES_DIFFER): one copy would overwrite a
+    // good other state of the disc; the tool's repair decides which to keep.
+    int fnGetOtherCopyState() const { return m_nOtherCopy; }
+    // Sentences about each copy from the last Open (why a copy was not
+    // used: it does not load, which tables disagree, recordings outside the
+    // stream files); empty when both copies were good.
+    const std::vector<std::string>& fnGetOpenFindings() const { return m_OpenFindings; }
+    // Checks the loaded tables against each other: the programs count the
+    // chain's cells, every cell names an existing VOB or VOG and plays
+    // inside it, entry points lie inside their cells, time maps inside their
+    // VOBs, every playlist's chain exists. Appends one sentence per
+    // violation (table and item; findings may be null) and returns 1 when
+    // there is none.
+    int fnCheckConsistency(std::vector<std::string>* findings);
+    // The sectors each VOB (still 0) or VOG (still 1) occupies in its stream
+    // file, with overlaps, gaps, data behind the last recording and
+    // recordings beyond the end of the file. 1 on success.
+    int fnGetStreamCoverage(int still, VR_STREAM_COVERAGE* out);
 
     // ---- Registering recordings and still pictures (record/) ----
     // Registers a recorded MPEG program stream as a movie recording: the
@@ -234,10 +284,17 @@ public:
     int fnCombine_UD_EntryPoint(BYTE pgcn, WORD nFirst, WORD nLast);
 
 private:
+    // The lock of fnLockDirectory; null while none is held. It belongs to
+    // this object and is not shared by the shallow copy.
+    std::unique_ptr<vrm::DirectoryLock> m_pLock;
     // The management files in the directory belong to an earlier disc: a
     // New over a directory that held one, not saved since. The first save
     // then retires them before it gives up the earlier disc's stream data.
     bool m_bOverEarlierDisc = false;
+    // What Open found (see fnGetOpenedCopy).
+    int m_nOpenedCopy = 0;
+    int m_nOtherCopy = kCopySame;
+    std::vector<std::string> m_OpenFindings;
     // Makes the tables of a new, empty disc in this object's model.
     int NewTables();
     // Writes the management files of an empty disc in place of an earlier
@@ -258,6 +315,9 @@ private:
     // Checks the identifier of the open management file and reads its still
     // time and table start addresses; 0 when it is not a DVD-VR file.
     int ReadFileHead();
+    // Whether every VOB and VOG lies inside its stream file and no two
+    // share sectors.
+    bool StreamsHoldRecordings();
     // Readies the stream files for the directory after a New or an Open.
     int InitStreams(DWORD mode);
     // Copies dir into m_szDir without one trailing '/'; 0 when it does not

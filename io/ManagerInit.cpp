@@ -78,6 +78,9 @@ void CVR_MANGR::AdoptFileState(CVR_MANGR& other) {
     std::swap(m_pMovie, other.m_pMovie);
     std::swap(m_pStill, other.m_pStill);
     std::swap(m_bOverEarlierDisc, other.m_bOverEarlierDisc);
+    std::swap(m_nOpenedCopy, other.m_nOpenedCopy);
+    std::swap(m_nOtherCopy, other.m_nOtherCopy);
+    std::swap(m_OpenFindings, other.m_OpenFindings);
     // A chain selected on the earlier disc names nothing on this one.
     m_cCurUDPGCN = 0;
 }

@@ -1,7 +1,8 @@
-// Opening a disc: loading every table of VR_MANGR.IFO, or of its backup when
-// the IFO is missing or damaged, and classifying directories.
+// Opening a disc: loading and judging both VR_MANGR.IFO and its backup,
+// using the good one, and classifying directories. Opening only reads.
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "api/CVR_MANGR.h"
 #include "io/CBuffer.h"
 #include "io/ManagerFiles.h"
+#include "platform/file.h"
 #include "tables/CM_AVFIT.h"
 #include "tables/CMNFIT.h"
 #include "tables/CPGCI.h"
@@ -141,34 +143,114 @@ int CVR_MANGR::LoadOpenFile() {
     return 1;
 }
 
+namespace {
+
+// One of the two management files as Open judged it.
+struct Candidate {
+    const char* name = nullptr;
+    bool present = false;
+    bool good = false;  // loads and its tables agree with each other
+    bool fits = false;  // its recordings lie inside the stream files, none overlapping
+    std::vector<BYTE> bytes;
+};
+
+bool ReadAll(const std::string& path, std::vector<BYTE>* bytes) {
+    vrm::File file;
+    if (!file.Open(path.c_str(), vrm::File::Mode::ReadExisting)) return false;
+    const int64_t size = file.Size();
+    if (size < 0 || size > (int64_t{1} << 30)) return false;
+    bytes->resize(static_cast<size_t>(size));
+    return file.ReadAt(0, bytes->data(), bytes->size()) == size;
+}
+
+}  // namespace
+
+bool CVR_MANGR::StreamsHoldRecordings() {
+    for (int still = 0; still < 2; ++still) {
+        VR_STREAM_COVERAGE c;
+        if (!fnGetStreamCoverage(still, &c) || c.qwMissingBytes || !c.overlaps.empty()) return false;
+    }
+    return true;
+}
+
 int CVR_MANGR::fnRTR_VMG_Load_Table_From_File(const char* dir) {
-    // The disc is loaded aside and only then takes the handle's place, so a
-    // failure leaves the handle as it was.
-    CVR_MANGR opened;
-    if (!opened.m_pBuffer || !opened.SetDirectory(dir)) return 0;
-    bool loaded = false;
-    for (const char* name : {vrm::kIfoName, vrm::kBupName}) {
-        opened.ReleaseTables();
-        const std::string path = vrm::InDirectory(opened.m_szDir, name);
-        if (opened.m_pBuffer->Open(path.c_str(), CBuffer::kRead) != 0) continue;
-        if (opened.LoadOpenFile()) {
-            loaded = true;
-            break;
+    // Each copy is loaded aside; the one used then takes the handle's place,
+    // so a failure leaves the handle as it was. Nothing here writes.
+    std::vector<std::string> findings;
+    Candidate copies[2];
+    copies[0].name = vrm::kIfoName;
+    copies[1].name = vrm::kBupName;
+    std::unique_ptr<CVR_MANGR> loaded[2];
+    for (int i = 0; i < 2; ++i) {
+        Candidate& copy = copies[i];
+        loaded[i].reset(new (std::nothrow) CVR_MANGR());
+        CVR_MANGR* m = loaded[i].get();
+        if (!m || !m->m_pBuffer || !m->m_pModel || !m->SetDirectory(dir)) return 0;
+        const std::string path = vrm::InDirectory(m->m_szDir, copy.name);
+        copy.present = vrm::ProbePath(path.c_str(), nullptr) != vrm::PathKind::Missing;
+        if (!copy.present) continue;
+        if (!ReadAll(path, &copy.bytes) || m->m_pBuffer->Open(path.c_str(), CBuffer::kRead) != 0) {
+            findings.push_back(std::string(copy.name) + " cannot be read.");
+            continue;
+        }
+        if (!m->LoadOpenFile()) {
+            findings.push_back(std::string(copy.name) +
+                               " does not load: it is not a DVD-VR management file, or a count, size or address of "
+                               "its tables points outside the file or into another table.");
+            continue;
+        }
+        std::vector<std::string> disagreements;
+        if (!m->fnCheckConsistency(&disagreements)) {
+            for (const std::string& d : disagreements) findings.push_back(std::string(copy.name) + ": " + d);
+            continue;
+        }
+        if (!m->InitStreams(CBuffer::kRead)) {
+            findings.push_back(std::string(copy.name) + " lists recordings, but their stream file is missing.");
+            continue;
+        }
+        copy.good = true;
+        copy.fits = m->StreamsHoldRecordings();
+        if (!copy.fits) {
+            findings.push_back(std::string(copy.name) +
+                               " describes recordings that are missing from the stream files or share sectors.");
         }
     }
-    if (!loaded || !opened.InitStreams(CBuffer::kRead)) return 0;
 
-    // Stream data behind what the tables record belongs to no recording
-    // (a save that stopped between the stream and the management file): it
-    // is cut off.
-    const DWORD recorded = opened.m_pM_AVFIT->fnGet_dwTotalVOBISize();
-    if (recorded < opened.m_pMovie->m_dwVROSize) opened.m_pMovie->fnSetEndOfFile(recorded);
+    // The IFO unless only the BUP is good, or both are and only the BUP's
+    // recordings lie inside the stream files.
+    int use = -1;
+    if (copies[0].good && (!copies[1].good || copies[0].fits || !copies[1].fits)) {
+        use = 0;
+    } else if (copies[1].good) {
+        use = 1;
+    }
+    m_OpenFindings = findings;
+    if (use < 0) return 0;
+    CVR_MANGR& opened = *loaded[use];
+    const Candidate& other = copies[1 - use];
+    opened.m_nOpenedCopy = use;
+    if (!other.present) {
+        opened.m_nOtherCopy = kCopyMissing;
+    } else if (!other.good) {
+        opened.m_nOtherCopy = kCopyDamaged;
+    } else {
+        opened.m_nOtherCopy = other.bytes == copies[use].bytes ? kCopySame : kCopyDiffers;
+    }
+    opened.m_OpenFindings = std::move(findings);
+
+    // The stream objects place new recordings behind the highest recorded
+    // end; data of the files behind it is left alone (an append refuses to
+    // write over it).
+    const DWORD movieEnd = vrm::RecordedEnd(*opened.m_pModel, false);
+    const DWORD stillEnd = vrm::RecordedEnd(*opened.m_pModel, true);
+    const bool movieShort = !opened.m_pMovie->fnSetRecordedEnd(movieEnd);
+    opened.m_pStill->fnSetRecordedEnd(stillEnd);
     AdoptFileState(opened);
     // A movie stream shorter than the recordings the tables describe has
     // lost data. The disc still opens, but the loss is reported, and no
-    // recording can be added behind the gap (the add checks that the stream
-    // ends where the tables do).
-    if (recorded > m_pMovie->m_dwVROSize) m_dwLastError = VRO_ERR_STREAM_SHORT;
+    // recording can be added behind the gap (the append checks that the
+    // stream holds the recorded data).
+    if (movieShort) m_dwLastError = VRO_ERR_STREAM_SHORT;
     return 1;
 }
 

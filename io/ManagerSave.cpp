@@ -21,12 +21,13 @@ namespace {
 
 // Writes the bytes to a new file beside path, forces it to disc and renames
 // it over path, so that path holds either its old or its new contents
-// whatever happens.
+// whatever happens. The scratch file's name is unique (path.tmp-XXXXXX):
+// another process saving the same directory never writes into it.
 bool WriteFileAtomically(const std::string& path, const std::vector<BYTE>& bytes) {
-    const std::string scratch = path + ".new";
+    std::string scratch;
     vrm::File file;
-    if (!file.Open(scratch.c_str(), vrm::File::Mode::ReadWriteAlways)) return false;
-    const bool written = file.Truncate(0) && file.WriteAt(0, bytes.data(), bytes.size()) == bytes.size() && file.Sync();
+    if (!file.CreateBeside(path, &scratch)) return false;
+    const bool written = file.WriteAt(0, bytes.data(), bytes.size()) == bytes.size() && file.Sync();
     file.Close();
     if (!written || !vrm::ReplaceFile(scratch.c_str(), path.c_str())) {
         vrm::RemoveFile(scratch.c_str());
@@ -147,6 +148,13 @@ int CVR_MANGR::RetireEarlierDisc() {
 int CVR_MANGR::fnRTR_VMG_Save(ProgressCallback cb) {
     if (!m_pModel || !m_pMovie || !m_pStill || !m_szDir[0]) return 0;
     if (!m_pModel->pRTR_VMGI || !m_pModel->pM_AVFIT || !m_pModel->pS_AVFIT || !m_pModel->pORG_PGCI) return 0;
+    // The other management file describes another state of the disc that
+    // may hold recordings this one lacks: writing both from this one would
+    // lose it. Which one to keep is the user's choice (the tool's repair).
+    if (m_nOtherCopy == kCopyDiffers) {
+        m_dwLastError = VRO_ERR_COPIES_DIFFER;
+        return 0;
+    }
 
     if (m_bOverEarlierDisc) {
         // The directory still holds an earlier disc, whose management files
@@ -181,6 +189,8 @@ int CVR_MANGR::fnRTR_VMG_Save(ProgressCallback cb) {
     const DWORD written[6] = {mat.fnGet_dwM_AVFIT_SA(),  mat.fnGet_dwS_AVFIT_SA(),  mat.fnGet_dwORG_PGCI_SA(),
                               mat.fnGet_dwUD_PGCIT_SA(), mat.fnGet_dwTXTDT_MG_SA(), mat.fnGet_dwMNFIT_SA()};
     std::copy(written, written + 6, m_dwSA);
+    m_nOpenedCopy = 0;
+    m_nOtherCopy = kCopySame;
 
     // The buffer now maps the file just written.
     if (m_pBuffer) m_pBuffer->Open(vrm::InDirectory(m_szDir, vrm::kIfoName).c_str(), CBuffer::kRead);

@@ -26,9 +26,13 @@ int CVR_MANGR::fnADD_Movie_Program(const char* fileName, ProgressCallback progre
     if (!movie.fnCheckAppendVOB(fileName, progress, 0)) return 0;
 
     // The new VOB is queued behind the stream's recorded data and the
-    // tables place it behind the last VOB: both must be the same sector, or
-    // its bytes would land where its time map does not say.
-    if (m_pM_AVFIT->fnGet_dwTotalVOBISize() != movie.fnGetQueuedEnd())
+    // tables place it behind the highest VOB end: both must be the same
+    // sector, or its bytes would land where its time map does not say.
+    VR_STREAM_COVERAGE coverage;
+    if (!fnGetStreamCoverage(0, &coverage) || !coverage.overlaps.empty())
+        return movie.fnSetError(VRO_ERR_OVERLAP, fileName,
+                                "cannot be added: recordings of the disc share sectors of the movie stream file");
+    if (m_pM_AVFIT->fnGet_dwRecordedEnd() != movie.fnGetQueuedEnd())
         return movie.fnSetError(VRO_ERR_STREAM_SHORT, fileName,
                                 "cannot be added: the movie stream file does not end where the recordings do");
 

@@ -14,6 +14,15 @@ int CVR_MANGR::fnADD_Still_Pic_Program(const char* fileName) {
     CVR_STILL& still = *m_pStill;
     VR_MPEGFILE_INFO& info = still.m_MpegFileInfo;
     if (!still.fnCheckAppendVOB(fileName)) return 0;
+    // The new VOG goes behind the highest VOG end (the still object's
+    // recorded end, set at open), never into an earlier one.
+    VR_STREAM_COVERAGE coverage;
+    if (!fnGetStreamCoverage(1, &coverage) || !coverage.overlaps.empty())
+        return still.fnSetError(VRO_ERR_OVERLAP, fileName,
+                                "cannot be added: recordings of the disc share sectors of the still stream file");
+    if (vrm::RecordedEnd(model, true) != still.fnGetQueuedEnd())
+        return still.fnSetError(VRO_ERR_STREAM_SHORT, fileName,
+                                "cannot be added: the still stream file does not end where the pictures do");
 
     // All or nothing, as for movie recordings.
     vrm::Snapshot<S_AVFIT, CS_AVFIT> stills(model.pS_AVFIT, m_pS_AVFIT);

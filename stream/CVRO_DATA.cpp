@@ -71,6 +71,8 @@ int CVRO_DATA::fnInit(const char* dir, DWORD mode) {
     fnDiscardStaged();
     m_bInitialised = false;
     m_dwVROSize = 0;
+    m_qwBoundLength = 0;
+    m_bNewDisc = false;
     m_Queue.clear();
     m_strStreamPath.clear();
     if (!dir || !*dir || (mode != VRO_INIT_OPEN && mode != VRO_INIT_NEW)) return Fail(VRO_ERR_BAD_ARGUMENT, "");
@@ -91,8 +93,8 @@ int CVRO_DATA::fnInit(const char* dir, DWORD mode) {
             return Fail(VRO_ERR_STREAM_MISSING, m_strStreamPath);
         }
         if (mode == VRO_INIT_OPEN) {
-            // The disc's data is the whole file; a partial last sector is not
-            // part of it and is cut at the next append.
+            // Until the manager sets the recorded end from its tables, the
+            // disc's data is the file's whole sectors.
             vrm::File file;
             if (!file.Open(path.c_str(), vrm::File::Mode::ReadExisting)) return Fail(VRO_ERR_STREAM_MISSING, path);
             size = file.Size();
@@ -100,12 +102,15 @@ int CVRO_DATA::fnInit(const char* dir, DWORD mode) {
             const uint64_t sectors = static_cast<uint64_t>(size) / kSectorBytes;
             if (sectors > vrm::kMaxSectors) return Fail(VRO_ERR_STREAM_TOO_LARGE, path);
             m_dwVROSize = static_cast<DWORD>(sectors);
+            m_qwBoundLength = static_cast<uint64_t>(size);
         } else if (kind == vrm::PathKind::Missing) {
             vrm::File file;
             if (!file.Open(path.c_str(), vrm::File::Mode::ReadWriteAlways)) return Fail(VRO_ERR_STREAM_CREATE, path);
         }
         // A new disc: an existing file keeps its bytes until the next append
         // replaces them, so an unsaved New leaves the old disc intact.
+        m_bNewDisc = mode == VRO_INIT_NEW;
+        if (m_bNewDisc && kind == vrm::PathKind::RegularFile) m_qwBoundLength = static_cast<uint64_t>(size);
         m_strStreamPath = std::move(path);
     } catch (const std::bad_alloc&) {
         return Fail(VRO_ERR_OUT_OF_MEMORY, "");
@@ -176,6 +181,23 @@ DWORD CVRO_DATA::RecordSectors(const VR_MPEGFILE_INFO& info) const {
         }
     }
     return table[k].dwVOBUAddr;
+}
+
+int CVRO_DATA::fnSetRecordedEnd(DWORD sectors) {
+    if (!m_bInitialised) return Fail(VRO_ERR_NOT_INITIALISED, "");
+    if (!m_Queue.empty()) return Fail(VRO_ERR_QUEUE_NOT_EMPTY, m_strStreamPath);
+    int64_t size = 0;
+    const bool present = vrm::ProbePath(m_strStreamPath.c_str(), &size) == vrm::PathKind::RegularFile;
+    m_qwBoundLength = present ? static_cast<uint64_t>(size) : 0;
+    const uint64_t whole = m_qwBoundLength / kSectorBytes;
+    if (sectors > whole) {
+        // Recorded data is missing: the logical end stays at the data there
+        // is, below the recorded end, where no new recording can go.
+        m_dwVROSize = static_cast<DWORD>(whole);
+        return Fail(VRO_ERR_STREAM_SHORT, m_strStreamPath);
+    }
+    m_dwVROSize = sectors;
+    return 1;
 }
 
 DWORD CVRO_DATA::fnGetQueuedEnd() const {
@@ -352,7 +374,6 @@ const char* CVRO_DATA::fnGetErrorText(DWORD code) {
         case VRO_ERR_COPIES_DIFFER:
             return "VR_MANGR.IFO and VR_MANGR.BUP describe different discs; 'vrmangr repair' makes them agree.";
         case VRO_ERR_LOCKED: return "Another process is writing this disc.";
-        case VRO_ERR_STREAM_LONG: return "The stream file holds data behind its last recording.";
         default: return "Unknown stream error.";
     }
 }

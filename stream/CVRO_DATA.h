@@ -72,7 +72,6 @@ enum VRO_ERROR : DWORD {
     VRO_ERR_OVERLAP = 33,  // recordings of the disc share sectors of the stream
     VRO_ERR_COPIES_DIFFER = 34,  // VR_MANGR.IFO and VR_MANGR.BUP are both whole but describe different discs
     VRO_ERR_LOCKED = 35,  // another process is writing the disc
-    VRO_ERR_STREAM_LONG = 36,  // (reported at open) the stream holds data behind its recordings
 };
 
 // First argument after the context of the progress callback: what is being
@@ -152,7 +151,8 @@ public:
     // the disc does not record (nothing recorded, file not empty: the stream
     // of an earlier disc in the same directory). With files queued in that
     // case, writes them to a file beside the stream file (its name with
-    // ".new") and forces it to disk, leaving the stream file alone; the next
+    // ".tmp-" and six characters no other file has) and forces it to disk,
+    // leaving the stream file alone; the next
     // fnAppendVOBListToVRO only renames the staged file over the stream
     // file. In every other case does nothing. This lets a caller retire what
     // describes the old data between writing the new data and giving up the
@@ -162,6 +162,16 @@ public:
     int fnStageVOBList(ProgressCallback cb);
     // Removes the staged file, if any.
     void fnDiscardStaged();
+
+    // Sets the logical end to the sector behind the highest recording the
+    // disc's tables describe, without touching the file: where the next
+    // queued file goes. Data of the file behind it is not the disc's (the
+    // rest of an interrupted save) and makes the next append refuse
+    // (VRO_ERR_TRAILING_DATA) rather than write over or behind it. When the
+    // file holds fewer whole sectors, recorded data is missing: the logical
+    // end becomes the file's whole sectors and the result is 0
+    // (VRO_ERR_STREAM_SHORT). Refused while files are queued.
+    int fnSetRecordedEnd(DWORD sectors);
 
     // Cuts the stream (file and logical end) to the given number of sectors.
     // Refused past the logical end and while files are queued. When the file
@@ -269,16 +279,24 @@ private:
     // earlier disc's stream, physical bytes long): such a file is written
     // aside and renamed into place, never overwritten in place.
     bool ReplacesEarlierData(uint64_t physical) const {
-        return !m_Queue.empty() && m_dwVROSize == 0 && physical > 0;
+        return m_bNewDisc && !m_Queue.empty() && m_dwVROSize == 0 && physical > 0;
     }
-    // Writes the queue to the staging file and forces it to disk; on
+    // Writes the queue to a new staging file and forces it to disk; on
     // failure removes it again.
     int WriteStaged(ProgressCallback cb);
-    std::string StagingPath() const { return m_strStreamPath + ".new"; }
 
     bool m_bInitialised;
+    // Bound by VRO_INIT_NEW and not appended to since: the stream file's
+    // bytes belong to an earlier disc and the first append replaces them.
+    bool m_bNewDisc = false;
+    // The stream file's length when the object was bound to it (or after
+    // its last append): data behind the logical end up to here is not this
+    // object's to write over.
+    uint64_t m_qwBoundLength = 0;
     // The queue is written to the staging file, complete and on disk.
     bool m_bStaged = false;
+    // The staging file's generated name while m_bStaged.
+    std::string m_strStagingPath;
     std::string m_strStreamPath;
     std::string m_strFileName;
     std::string m_strErrorDetail;

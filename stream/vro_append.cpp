@@ -1,8 +1,11 @@
 // Appending the queue of a stream object to its stream file.
 //
 // The data recorded in the stream file (its first m_dwVROSize sectors) is
-// never touched. Queued files go behind it; when anything fails the file is
-// cut back to the recorded data and the queue stays for a retry.
+// never touched, and neither is data behind it: an append refuses to write
+// over or behind whole sectors the disc does not record. Queued files go
+// behind the recorded data; when anything fails the file is cut back to the
+// length it had and the queue stays for a retry. With nothing queued the
+// file is not touched at all.
 //
 // A stream file that holds bytes although nothing is recorded in it (a
 // directory started anew over an earlier disc) is not overwritten in place:
@@ -15,6 +18,7 @@
 #include <cerrno>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "platform/file.h"
 #include "stream/CVRO_DATA.h"
@@ -84,6 +88,19 @@ int CVRO_DATA::CheckBeforeAppend(uint64_t* physical) {
     // Data the disc records has gone missing: appending behind it would
     // put every new file at the wrong place.
     if (*physical < oldEnd) return Fail(VRO_ERR_STREAM_SHORT, path);
+    // Whole sectors behind the recorded data are not the disc's, but may be
+    // someone's: the rest of an interrupted save, or recordings of tables
+    // that were lost. They are neither written over nor appended behind
+    // (repair removes them once the user has seen them). A partial sector
+    // holds no recording and is written over. An earlier disc's stream,
+    // replaced as a whole by a new disc's first append, is the exception.
+    // Only data that was there when the disc was bound counts: what a
+    // failed append of this object left behind (its cut back failed too) is
+    // its own and is written over by the retry.
+    const uint64_t foreign = std::min(*physical, m_qwBoundLength);
+    if (!m_Queue.empty() && foreign > oldEnd && foreign - oldEnd >= kSectorBytes && !ReplacesEarlierData(*physical)) {
+        return Fail(VRO_ERR_TRAILING_DATA, path);
+    }
     // Refuse a missing or short source before anything is written.
     for (const QueuedFile& q : m_Queue) {
         vrm::File source;
@@ -97,12 +114,11 @@ int CVRO_DATA::CheckBeforeAppend(uint64_t* physical) {
 }
 
 int CVRO_DATA::WriteStaged(ProgressCallback cb) {
-    const std::string staging = StagingPath();
+    // A name of its own (VR_MOVIE.VRO.tmp-XXXXXX): no other process or
+    // object stages into the same file.
+    std::string staging;
     vrm::File file;
-    if (!file.Open(staging.c_str(), vrm::File::Mode::ReadWriteAlways) || !file.Truncate(0)) {
-        vrm::RemoveFile(staging.c_str());
-        return Fail(VRO_ERR_STREAM_CREATE, staging);
-    }
+    if (!file.CreateBeside(m_strStreamPath, &staging)) return Fail(VRO_ERR_STREAM_CREATE, m_strStreamPath);
     int ok = CopyQueue(file, 0, cb);
     if (ok && !file.Sync()) ok = Fail(VRO_ERR_SYNC, staging);
     file.Close();
@@ -110,6 +126,7 @@ int CVRO_DATA::WriteStaged(ProgressCallback cb) {
         vrm::RemoveFile(staging.c_str());
         return 0;
     }
+    m_strStagingPath = std::move(staging);
     m_bStaged = true;
     return 1;
 }
@@ -117,11 +134,8 @@ int CVRO_DATA::WriteStaged(ProgressCallback cb) {
 void CVRO_DATA::fnDiscardStaged() {
     if (!m_bStaged) return;
     m_bStaged = false;
-    try {
-        vrm::RemoveFile(StagingPath().c_str());
-    } catch (const std::bad_alloc&) {
-        // The file stays; the next staging truncates it.
-    }
+    vrm::RemoveFile(m_strStagingPath.c_str());
+    m_strStagingPath.clear();
 }
 
 int CVRO_DATA::fnStageVOBList(ProgressCallback cb) {
@@ -146,14 +160,17 @@ int CVRO_DATA::fnAppendVOBListToVRO(ProgressCallback cb) {
             uint64_t physical = 0;
             if (!CheckBeforeAppend(&physical)) return 0;
             if (m_Queue.empty()) {
-                // Nothing to write; a missing file with nothing recorded
-                // stays missing.
-                if (physical == oldEnd) return 1;
+                // Nothing to write: the stream file is left exactly as it
+                // is, but for a new disc's first save over an earlier
+                // disc's stream, which the new, empty stream replaces.
+                if (!m_bNewDisc || physical == 0) return 1;
                 vrm::File file;
                 if (!file.Open(path.c_str(), vrm::File::Mode::ReadWriteAlways)) {
                     return Fail(VRO_ERR_STREAM_CREATE, path);
                 }
-                if (!file.Truncate(oldEnd) || !file.Sync()) return Fail(VRO_ERR_TRUNCATE, path);
+                if (!file.Truncate(0) || !file.Sync()) return Fail(VRO_ERR_TRUNCATE, path);
+                m_qwBoundLength = 0;
+                m_bNewDisc = false;
                 return 1;
             }
             if (ReplacesEarlierData(physical)) {
@@ -170,24 +187,28 @@ int CVRO_DATA::fnAppendVOBListToVRO(ProgressCallback cb) {
                 if (ok && !file.Truncate(newEnd)) ok = Fail(VRO_ERR_TRUNCATE, path);
                 if (ok && !file.Sync()) ok = Fail(VRO_ERR_SYNC, path);
                 if (!ok) {
-                    // Back to the recorded data; the error of the failure
-                    // stands.
-                    file.Truncate(oldEnd);
+                    // Back to the length the file had; the error of the
+                    // failure stands.
+                    file.Truncate(std::max(oldEnd, std::min(physical, m_qwBoundLength)));
                     file.Sync();
                     return 0;
                 }
                 m_dwVROSize = newSectors;
+                m_qwBoundLength = newEnd;
+                m_bNewDisc = false;
                 m_Queue.clear();
                 return 1;
             }
         }
         // The staged file takes the stream file's place.
-        if (!vrm::ReplaceFile(StagingPath().c_str(), path.c_str())) {
+        if (!vrm::ReplaceFile(m_strStagingPath.c_str(), path.c_str())) {
             fnDiscardStaged();
             return Fail(VRO_ERR_SYNC, path);
         }
         m_bStaged = false;
+        m_strStagingPath.clear();
         m_dwVROSize = newSectors;
+        m_bNewDisc = false;
         m_Queue.clear();
         return 1;
     } catch (const std::bad_alloc&) {

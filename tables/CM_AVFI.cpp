@@ -124,6 +124,16 @@ int CM_AVFI::fnGet_iTH_VOBI_StartPosAndEndPos(WORD n, DWORD* startPos, DWORD* en
     return CM_VOBI(vob).fnGet_StartPosAndEndPos(startPos, endPos, headSize, skipFrames, system, start, end);
 }
 
+DWORD CM_AVFI::fnGet_dwRecordedEnd() const {
+    uint64_t end = 0;
+    for (WORD n = 1; M_VOBI* vob = Vob(n); ++n) {
+        const DWORD start = vob->pTMAPI ? CTMAPI(vob->pTMAPI.get()).fnGet_dwADR_OFS() : 0;
+        end = std::max<uint64_t>(end, uint64_t{start} + CM_VOBI(vob).fnGet_dwTotal_TMAPI_Size());
+        if (n == 0xFFFF) break;
+    }
+    return static_cast<DWORD>(std::min<uint64_t>(end, 0xFFFFFFFFu));
+}
+
 DWORD CM_AVFI::fnGet_dwTotalVOBISize() const {
     M_VOBI* first = Vob(1);
     if (!first) return 0;

@@ -84,6 +84,10 @@ public:
     // start sector plus the sizes of all VOBs, which lie back to back in
     // number order. 0 without a record or VOB.
     DWORD fnGet_dwTotalVOBISize() const;
+    // The sector behind the highest VOB end (each VOB from its own start,
+    // ADR_OFS): where a new VOB goes. Equal to the total for VOBs that lie
+    // back to back.
+    DWORD fnGet_dwRecordedEnd() const;
 
     VRM_SCALAR_FIELD(WORD, fnGet_wM_VOBI_SRP_Ns, fnSet_wM_VOBI_SRP_Ns, Header, 0)
     // Search pointer i (0-based), or nullptr outside the array.

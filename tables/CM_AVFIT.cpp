@@ -213,7 +213,9 @@ int CM_AVFIT::fnADD_Program(VR_MPEGFILE_INFO* info) {
         table.fnNew();
         info->dwVOBStartAddr = 0;
     } else {
-        info->dwVOBStartAddr = table.fnGet_dwTotalVOBISize();  // the sector behind the last VOB
+        // Behind the highest VOB end: VOBs need not lie back to back, and a
+        // new one must never land inside an earlier one.
+        info->dwVOBStartAddr = table.fnGet_dwRecordedEnd();
     }
     table.fnADD_VOB(stin, info);  // cannot fail after the checks above
     return 1;
@@ -366,4 +368,9 @@ int CM_AVFIT::fnGet_iTH_VOBI_REC_TM(WORD vobi, BYTE* out5) const {
 DWORD CM_AVFIT::fnGet_dwTotalVOBISize() const {
     if (!m_pM_AVFIT || !m_pM_AVFIT->pM_AVFI) return 0;
     return CM_AVFI(m_pM_AVFIT->pM_AVFI.get(), 0).fnGet_dwTotalVOBISize();
+}
+
+DWORD CM_AVFIT::fnGet_dwRecordedEnd() const {
+    if (!m_pM_AVFIT || !m_pM_AVFIT->pM_AVFI) return 0;
+    return CM_AVFI(m_pM_AVFIT->pM_AVFI.get(), 0).fnGet_dwRecordedEnd();
 }

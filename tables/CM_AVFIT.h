@@ -95,9 +95,10 @@ public:
     // vobi (1-based), narrowed by an optional frame window; see the source.
     int fnGet_iTH_VOBI_Info(WORD vobi, seg* s, __int64 start, __int64 end, DWORD firstFrame, DWORD lastFrame) const;
     int fnGet_iTH_VOBI_REC_TM(WORD vobi, BYTE* out5) const;
-    // The sector of the movie stream file behind the last VOB; 0 without
-    // M_AVFI.
+    // The first VOB's start plus the sizes of all VOBs; 0 without M_AVFI.
     DWORD fnGet_dwTotalVOBISize() const;
+    // The sector behind the highest VOB end; 0 without M_AVFI.
+    DWORD fnGet_dwRecordedEnd() const;
 
     VRM_SCALAR_FIELD(BYTE, fnGet_c1_M_AVFI_Ns, fnSet_c1_M_AVFI_Ns, Header, 2)
     VRM_SCALAR_FIELD(BYTE, fnGet_c1_M_VOB_STI_Ns, fnSet_c1_M_VOB_STI_Ns, Header, 3)

@@ -22,6 +22,7 @@
 #include "tables/CRTR_VMGI.h"
 #include "tables/CS_AAFI.h"
 #include "tables/CS_AVFIT.h"
+#include "tables/CTMAPI.h"
 #include "tables/CTXTDT_MG.h"
 #include "tables/CUD_PGCIT.h"
 
@@ -242,27 +243,120 @@ TEST(Manager, DirectoryTypes) {
     EXPECT_EQ(fnGetDVDVRPathType(dir.Path().c_str()), 0u) << "too short to match";
 }
 
-TEST(Manager, OpenCutsStreamDataTheTablesDoNotRecord) {
+// A disc of movie recordings saved through the tables alone, 400 sectors
+// each (a stream file of the recorded size is written beside it), and
+// helpers to shape its files.
+struct RecordedDisc {
     TempDir dir;
-    {
+    std::string Path(const char* name) const { return dir.File(name); }
+    explicit RecordedDisc(int recordings, DWORD gapBeforeSecond = 0) {
         Handle h;
-        ASSERT_EQ(fnVR_MANGRNew(h, dir.Path().c_str()), 1);
-        Recording movie = UniformRecording(4, 100);  // 400 sectors
+        EXPECT_EQ(fnVR_MANGRNew(h, dir.Path().c_str()), 1);
+        for (int i = 0; i < recordings; ++i) {
+            Recording movie = UniformRecording(4, 100);
+            EXPECT_EQ(h.m->m_pM_AVFIT->fnADD_Program(&movie.info), 1);
+            M_VOBI& vob = h.m->m_pModel->pM_AVFIT->pM_AVFI->vobi.back();
+            // A recorder that deleted a recording may leave its sectors
+            // unused: the later VOBs start further on.
+            if (i == 1 && gapBeforeSecond) {
+                CTMAPI map(vob.pTMAPI.get());
+                map.fnSet_dwADR_OFS(map.fnGet_dwADR_OFS() + gapBeforeSecond);
+            }
+            EXPECT_EQ(h.m->m_pORG_PGCI->fnADD_Movie_Program(&vob, static_cast<WORD>(i + 1)), 1);
+        }
+        EXPECT_EQ(fnVR_MANGRSave(h, nullptr), 1);
+        WriteWholeFile(Path("VR_MOVIE.VRO"), Bytes((400u * recordings + gapBeforeSecond) * 2048, 0x47));
+    }
+};
+
+TEST(Manager, OpenChangesNoFileAndNewRecordingsGoBehindTheHighestEnd) {
+    RecordedDisc disc(3, 274);
+    const std::string stream = disc.Path("VR_MOVIE.VRO");
+    for (size_t sectors : {1300, 1000}) {  // data behind the recordings, then recorded data missing
+        WriteWholeFile(stream, Bytes(sectors * 2048, 0x47));
+        const Bytes ifo = ReadWholeFile(disc.Path("VR_MANGR.IFO"));
+        Handle h;
+        ASSERT_EQ(fnVR_MANGROpen(h, disc.dir.Path().c_str()), 1);
+        EXPECT_EQ(fnVR_MANGRGetLastError(h), sectors < 1474 ? DWORD{VRO_ERR_STREAM_SHORT} : 0u);
+        VR_STREAM_COVERAGE c;
+        ASSERT_EQ(h.m->fnGetStreamCoverage(0, &c), 1);
+        ASSERT_EQ(c.extents.size(), 3u);
+        EXPECT_EQ(c.extents[1].dwStart, 674u);
+        ASSERT_EQ(c.gaps.size(), 1u);
+        EXPECT_EQ(c.gaps[0].dwStart, 400u);
+        EXPECT_EQ(c.gaps[0].dwSectors, 274u);
+        EXPECT_TRUE(c.overlaps.empty());
+        EXPECT_EQ(c.dwRecordedEnd, 1474u);
+        EXPECT_EQ(c.qwMissingBytes, sectors < 1474 ? (1474 - sectors) * 2048 : 0u);
+        ASSERT_EQ(fnVR_MANGRSave(h, nullptr), 1) << "an edit saves over any stream";
+        EXPECT_EQ(ReadWholeFile(stream).size(), sectors * 2048) << "nothing is cut";
+        EXPECT_EQ(ReadWholeFile(disc.Path("VR_MANGR.IFO")), ifo);
+    }
+    // A new VOB starts behind the highest end, not behind the sum of sizes.
+    WriteWholeFile(stream, Bytes(1474 * 2048, 0x47));
+    Handle h;
+    ASSERT_EQ(fnVR_MANGROpen(h, disc.dir.Path().c_str()), 1);
+    EXPECT_EQ(h.m->m_pMovie->fnGetQueuedEnd(), 1474u);
+    Recording movie = UniformRecording(4, 100);
+    ASSERT_EQ(h.m->m_pM_AVFIT->fnADD_Program(&movie.info), 1);
+    EXPECT_EQ(movie.info.dwVOBStartAddr, 1474u);
+}
+
+TEST(Manager, OpenUsesTheGoodCopyAndSaveNeverOverwritesAnotherState) {
+    RecordedDisc disc(1);
+    const Bytes one = ReadWholeFile(disc.Path("VR_MANGR.IFO"));
+    {
+        Handle h;  // a second recording: the IFO of one recording is now stale
+        ASSERT_EQ(fnVR_MANGROpen(h, disc.dir.Path().c_str()), 1);
+        Recording movie = UniformRecording(4, 100);
         ASSERT_EQ(h.m->m_pM_AVFIT->fnADD_Program(&movie.info), 1);
+        ASSERT_EQ(h.m->m_pORG_PGCI->fnADD_Movie_Program(&h.m->m_pModel->pM_AVFIT->pM_AVFI->vobi[1], 2), 1);
         ASSERT_EQ(fnVR_MANGRSave(h, nullptr), 1);
     }
-    const std::string stream = dir.File("VR_MOVIE.VRO");
-    WriteWholeFile(stream, Bytes(500 * 2048, 0x47));
+    const Bytes two = ReadWholeFile(disc.Path("VR_MANGR.BUP"));
+    WriteWholeFile(disc.Path("VR_MOVIE.VRO"), Bytes(800 * 2048, 0x47));
+    WriteWholeFile(disc.Path("VR_MANGR.IFO"), one);
+    {
+        // Both copies good and inside the stream: the IFO is used, and no
+        // save may write one state over the other.
+        Handle h;
+        ASSERT_EQ(fnVR_MANGROpen(h, disc.dir.Path().c_str()), 1);
+        EXPECT_EQ(h.m->fnGetOpenedCopy(), 0);
+        EXPECT_EQ(h.m->fnGetOtherCopyState(), CVR_MANGR::kCopyDiffers);
+        EXPECT_EQ(fnVR_MANGRSave(h, nullptr), 0);
+        EXPECT_EQ(fnVR_MANGRGetLastError(h), DWORD{VRO_ERR_COPIES_DIFFER});
+        EXPECT_EQ(ReadWholeFile(disc.Path("VR_MANGR.BUP")), two);
+    }
+    // Only the BUP's recordings lie inside the stream: the BUP is used.
+    WriteWholeFile(disc.Path("VR_MANGR.IFO"), two);
+    WriteWholeFile(disc.Path("VR_MANGR.BUP"), one);
+    WriteWholeFile(disc.Path("VR_MOVIE.VRO"), Bytes(400 * 2048, 0x47));
     {
         Handle h;
-        ASSERT_EQ(fnVR_MANGROpen(h, dir.Path().c_str()), 1);
-        EXPECT_EQ(fnVR_MANGRGetLastError(h), 0u);
+        ASSERT_EQ(fnVR_MANGROpen(h, disc.dir.Path().c_str()), 1);
+        EXPECT_EQ(h.m->fnGetOpenedCopy(), 1);
+        EXPECT_FALSE(h.m->fnGetOpenFindings().empty());
     }
-    EXPECT_EQ(ReadWholeFile(stream).size(), 400u * 2048) << "the unrecorded tail is cut";
-
-    WriteWholeFile(stream, Bytes(300 * 2048, 0x47));
+    // A program counting 0x8000 cells loads but is inconsistent: damaged,
+    // never used, and the good copy is saved over it.
+    Bytes inflated = one;
+    const DWORD chain = At(inflated, 304);
+    inflated[chain + 4 + 2] = 0x80;
+    inflated[chain + 4 + 3] = 0x00;
+    WriteWholeFile(disc.Path("VR_MANGR.IFO"), inflated);
+    {
+        Handle h;
+        ASSERT_EQ(fnVR_MANGROpen(h, disc.dir.Path().c_str()), 1);
+        EXPECT_EQ(h.m->fnGetOpenedCopy(), 1);
+        EXPECT_EQ(h.m->fnGetOtherCopyState(), CVR_MANGR::kCopyDamaged);
+        ASSERT_FALSE(h.m->fnGetOpenFindings().empty());
+        EXPECT_NE(h.m->fnGetOpenFindings()[0].find("ORG_PGCI"), std::string::npos) << h.m->fnGetOpenFindings()[0];
+        ASSERT_EQ(fnVR_MANGRSave(h, nullptr), 1);
+        EXPECT_EQ(ReadWholeFile(disc.Path("VR_MANGR.IFO")), one);
+    }
+    WriteWholeFile(disc.Path("VR_MANGR.IFO"), inflated);
+    WriteWholeFile(disc.Path("VR_MANGR.BUP"), inflated);
     Handle h;
-    ASSERT_EQ(fnVR_MANGROpen(h, dir.Path().c_str()), 1) << "a short stream still opens";
-    EXPECT_EQ(fnVR_MANGRGetLastError(h), DWORD{VRO_ERR_STREAM_SHORT}) << "and the loss is reported";
-    EXPECT_EQ(ReadWholeFile(stream).size(), 300u * 2048) << "nothing is cut";
+    EXPECT_EQ(fnVR_MANGROpen(h, disc.dir.Path().c_str()), 0) << "no good copy";
+    EXPECT_EQ(h.m->fnGetOpenFindings().size(), 2u);
 }

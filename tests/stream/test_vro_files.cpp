@@ -70,6 +70,15 @@ struct TwoQueued {
     Bytes Stream() const { return ReadWholeFile(dir.File("VR_MOVIE.VRO")); }
 };
 
+// The staging files beside the movie stream (VR_MOVIE.VRO.tmp-XXXXXX).
+std::vector<std::string> StagedFiles(const TempDir& dir) {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::directory_iterator(dir.Path())) {
+        if (entry.path().filename().string().rfind("VR_MOVIE.VRO.tmp-", 0) == 0) found.push_back(entry.path());
+    }
+    return found;
+}
+
 }  // namespace
 
 TEST(VroInit, ModesAndRefusals) {
@@ -92,14 +101,20 @@ TEST(VroInit, ModesAndRefusals) {
     EXPECT_EQ(fs::file_size(dir.File("VR_MOVIE.VRO")), 0u);
     EXPECT_EQ(movie.m_dwVROSize, 0u);
 
-    // Open counts whole sectors; the partial one is cut at the next append.
+    // Open counts whole sectors; an append with nothing queued touches
+    // nothing, and the recorded end never passes the file's data.
     Bytes data = TaggedFile('o', 5);
     data.resize(data.size() + 100, 0);
     WriteWholeFile(dir.File("VR_MOVIE.VRO"), data);
     ASSERT_EQ(movie.fnInit(dir.Path().c_str(), VRO_INIT_OPEN), 1);
     EXPECT_EQ(movie.m_dwVROSize, 5u);
     ASSERT_EQ(movie.fnAppendVOBListToVRO(nullptr), 1);
-    EXPECT_EQ(fs::file_size(dir.File("VR_MOVIE.VRO")), 5 * kSector);
+    EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), data);
+    EXPECT_EQ(movie.fnSetRecordedEnd(6), 0);
+    EXPECT_EQ(movie.m_dwLastError, DWORD(VRO_ERR_STREAM_SHORT));
+    EXPECT_EQ(movie.m_dwVROSize, 5u);
+    ASSERT_EQ(movie.fnSetRecordedEnd(3), 1);
+    EXPECT_EQ(movie.m_dwVROSize, 3u);
 
     CVR_STILL still;
     fs::create_directory(dir.File("VR_STILL.VRO"));
@@ -190,26 +205,28 @@ TEST(VroAppend, NewOverAnOldStreamReplacesItOnlyWhenSaved) {
     movie.cancelWhenDone = true;
     EXPECT_EQ(movie.fnAppendVOBListToVRO(Record), 0);
     EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), old);
-    EXPECT_FALSE(fs::exists(dir.File("VR_MOVIE.VRO.new")));
+    EXPECT_TRUE(StagedFiles(dir).empty());
 
     // Staged: the new stream is on disk beside the old one, which stays
     // until the append renames it into place. A change of the queue takes
     // the staged file away again.
     ASSERT_EQ(movie.fnStageVOBList(nullptr), 1);
     EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), old);
-    EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO.new")), a.bytes);
+    const std::vector<std::string> staged = StagedFiles(dir);
+    ASSERT_EQ(staged.size(), 1u);
+    EXPECT_EQ(ReadWholeFile(staged[0]), a.bytes);
     ASSERT_EQ(QueueMovie(movie, a), 1);
-    EXPECT_FALSE(fs::exists(dir.File("VR_MOVIE.VRO.new")));
+    EXPECT_TRUE(StagedFiles(dir).empty());
     ASSERT_EQ(movie.fnRemoveLastVOBFromList(), 1);
     ASSERT_EQ(movie.fnStageVOBList(nullptr), 1);
     ASSERT_EQ(movie.fnAppendVOBListToVRO(nullptr), 1);
     EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), a.bytes);
-    EXPECT_FALSE(fs::exists(dir.File("VR_MOVIE.VRO.new")));
+    EXPECT_TRUE(StagedFiles(dir).empty());
     EXPECT_EQ(movie.m_dwVROSize, 2u);
     // With data recorded there is nothing to stage.
     ASSERT_EQ(QueueMovie(movie, a), 1);
     ASSERT_EQ(movie.fnStageVOBList(nullptr), 1);
-    EXPECT_FALSE(fs::exists(dir.File("VR_MOVIE.VRO.new")));
+    EXPECT_TRUE(StagedFiles(dir).empty());
 
     // Saving a new disc with nothing queued empties the old stream.
     WriteWholeFile(dir.File("VR_STILL.VRO"), old);
@@ -250,6 +267,30 @@ TEST(VroQueue, RefusesRecordsThatCannotDescribeTheData) {
 
 // A failing append must leave the stream file byte for byte as it was and
 // keep the queue; the same append then succeeds once the cause is gone.
+// Whole sectors behind the recorded end are neither written over nor
+// appended behind; a partial sector holds no recording and is written over.
+TEST(VroAppend, LeavesDataBehindTheRecordedEndAlone) {
+    TempDir dir;
+    Source a(dir, 'a', 2);
+    for (size_t extra : {kSector, size_t{100}}) {
+        Bytes old = TaggedFile('o', 3);
+        old.resize(old.size() + extra, 0x55);
+        WriteWholeFile(dir.File("VR_MOVIE.VRO"), old);
+        CVR_MOVIE movie;
+        ASSERT_EQ(movie.fnInit(dir.Path().c_str(), VRO_INIT_OPEN), 1);
+        ASSERT_EQ(movie.fnSetRecordedEnd(3), 1);
+        ASSERT_EQ(QueueMovie(movie, a), 1);
+        if (extra == kSector) {
+            EXPECT_EQ(movie.fnAppendVOBListToVRO(nullptr), 0);
+            EXPECT_EQ(movie.m_dwLastError, DWORD(VRO_ERR_TRAILING_DATA));
+            EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), old);
+        } else {
+            ASSERT_EQ(movie.fnAppendVOBListToVRO(nullptr), 1);
+            EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), Cat({TaggedFile('o', 3), a.bytes}));
+        }
+    }
+}
+
 TEST(VroAppend, AFailedAppendChangesNothingAndCanBeRetried) {
     const struct {
         const char* what;

@@ -1,0 +1,62 @@
+// What the recordings of a disc use of its stream files: every VOB of
+// VR_MOVIE.VRO and every still-picture group (VOG) of VR_STILL.VRO as a run
+// of 2048-byte sectors, taken from each one's own start sector and size
+// (recordings need not lie back to back: a recorder that deletes a
+// recording may leave its sectors unused), with the overlaps, the unused
+// gaps between them, and how the stream file's length compares with the
+// highest recorded end.
+#ifndef VRMANGR_QUERY_COVERAGE_H
+#define VRMANGR_QUERY_COVERAGE_H
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/types.h"
+
+struct VMG_MODEL;
+
+// One recording: a VOB (movie stream) or a VOG (still stream), numbered
+// from 1 in table order.
+struct VR_STREAM_EXTENT {
+    WORD wNumber;
+    DWORD dwStart;  // first sector
+    DWORD dwSectors;
+};
+
+struct VR_SECTOR_RUN {
+    DWORD dwStart;
+    DWORD dwSectors;
+};
+
+struct VR_STREAM_COVERAGE {
+    std::vector<VR_STREAM_EXTENT> extents;  // every VOB or VOG, by start sector
+    std::vector<std::pair<WORD, WORD>> overlaps;  // numbers of two recordings sharing sectors
+    std::vector<VR_SECTOR_RUN> gaps;  // sectors below dwRecordedEnd that no recording uses
+    DWORD dwRecordedEnd = 0;  // the sector behind the highest recording end
+    bool bFilePresent = false;  // the stream file exists
+    uint64_t qwFileBytes = 0;  // its length in bytes (0 when missing)
+    uint64_t qwTrailingBytes = 0;  // bytes behind the highest recording end
+    uint64_t qwMissingBytes = 0;  // recorded bytes beyond the end of the file
+};
+
+namespace vrm {
+
+// The coverage of the movie (still = false) or still stream by the
+// recordings the model describes, against a stream file of fileBytes bytes
+// (present = false for a missing file).
+VR_STREAM_COVERAGE ComputeCoverage(const VMG_MODEL& model, bool still, bool present, uint64_t fileBytes);
+
+// The sector behind the highest recording end of the movie or still
+// stream: where the next recording goes.
+DWORD RecordedEnd(const VMG_MODEL& model, bool still);
+
+// Checks the loaded tables against each other; appends one sentence per
+// violation (naming the table and the item) and returns true when there is
+// none. See CVR_MANGR::fnCheckConsistency.
+bool CheckConsistency(const VMG_MODEL& model, std::vector<std::string>* findings);
+
+}  // namespace vrm
+
+#endif
