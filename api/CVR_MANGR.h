@@ -150,7 +150,7 @@ public:
     // Checks the loaded tables against each other: the programs count the
     // chain's cells, every cell names an existing VOB or VOG and plays
     // inside it, entry points lie inside their cells, time maps inside their
-    // VOBs, every playlist's chain exists. Appends one sentence per
+    // VOBs. Appends one sentence per
     // violation (table and item; findings may be null) and returns 1 when
     // there is none.
     int fnCheckConsistency(std::vector<std::string>* findings);

@@ -33,6 +33,17 @@ int fnVR_MANGRSave(void* handle, ProgressCallback cb) {
     return Manager(handle)->fnRTR_VMG_Save(cb);
 }
 
+int fnVR_MANGRLock(void* handle, const char* dir, int exclusive, DWORD waitMs) {
+    if (!handle) return 0;
+    return Manager(handle)->fnLockDirectory(dir, exclusive, waitMs);
+}
+
+int fnVR_MANGRUnlock(void* handle) {
+    if (!handle) return 0;
+    Manager(handle)->fnUnlockDirectory();
+    return 1;
+}
+
 int fnVR_AddMpegFile(void* handle, const char* fileName, ProgressCallback progress) {
     if (!handle) return 0;
     return Manager(handle)->fnADD_Movie_Program(fileName, progress);

@@ -6,8 +6,8 @@
 // function given a null handle returns 0 and touches nothing). The classes
 // behind the handle are exported too, with all their members.
 //
-// Calling order: fnVR_MANGRBegin; fnVR_MANGRNew or fnVR_MANGROpen; adds,
-// edits and queries; fnVR_MANGRSave; fnVR_MANGREnd.
+// Calling order: fnVR_MANGRBegin; fnVR_MANGRLock (see there); fnVR_MANGRNew
+// or fnVR_MANGROpen; adds, edits and queries; fnVR_MANGRSave; fnVR_MANGREnd.
 #ifndef VRMANGR_API_VRMANGR_H
 #define VRMANGR_API_VRMANGR_H
 
@@ -31,6 +31,32 @@ VRMANGR_API int fnVR_MANGRSave(void* handle, ProgressCallback cb);
 // The stream library's error code of the handle's last failed save of the
 // movie stream; 0 when there was none (and for a null handle).
 VRMANGR_API DWORD fnVR_MANGRGetLastError(void* handle);
+// An advisory lock on the recording directory dir (flock on the directory
+// itself: no file is created, and it works on read-only media), held by the
+// handle until fnVR_MANGRUnlock, the handle's next lock or fnVR_MANGREnd,
+// and released by the system when the process ends in any way. exclusive
+// != 0 takes the writer's lock, which excludes every other lock; 0 a
+// reader's, which only excludes a writer's. While another handle or
+// process holds a conflicting lock the call tries again until waitMs
+// milliseconds have passed (0: a single try). 1 when the lock is held; 0
+// when it is not, with fnVR_MANGRGetLastError VRO_ERR_LOCKED when a
+// conflicting lock stayed, VRO_ERR_BAD_ARGUMENT when dir cannot be opened
+// as a directory or offers no locks.
+//
+// The library saves each file whole (written aside, then renamed over the
+// old one), but IFO and BUP are two files, and the save of one process does
+// not know the edits of another. So, between processes that lock:
+// - A caller that saves takes the exclusive lock before New or Open and
+//   keeps it until after Save: the whole read-modify-write is one step; no
+//   other writer saves over its changes, no reader loads them half-saved.
+// - A caller that only reads may take the shared lock around Open, so that
+//   it never loads a save half-done (the IFO written, the BUP not yet), and
+//   should release it right after Open: the tables are in memory then, and
+//   a writer waiting for the lock is not held up.
+// Locks are advisory: a process that does not lock is not stopped.
+VRMANGR_API int fnVR_MANGRLock(void* handle, const char* dir, int exclusive, DWORD waitMs);
+// Releases the handle's lock; 1 also when it held none.
+VRMANGR_API int fnVR_MANGRUnlock(void* handle);
 
 // ---- Registering recordings and still pictures ----
 

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -236,7 +237,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Bytes saved;
     for (int round = 0; round < 2; ++round) {
         void* again = fnVR_MANGRBegin();
-        if (!fnVR_MANGROpen(again, dir.c_str())) abort();
+        if (!fnVR_MANGROpen(again, dir.c_str())) {
+            for (const std::string& f : static_cast<CVR_MANGR*>(again)->fnGetOpenFindings())
+                std::fprintf(stderr, "%s\n", f.c_str());
+            abort();
+        }
         if (fnVR_GetPLCount(again) != playlists) abort();
         DVDPGCINFO info{};
         fnVR_GetOPGCInfo(again, &info, 0);

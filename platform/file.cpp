@@ -1,12 +1,17 @@
 #include "platform/file.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <utility>
 
 namespace vrm {
@@ -79,6 +84,62 @@ bool File::Open(const char* path, Mode mode) {
     m_fd = fd;
     m_writable = write;
     m_error = 0;
+    return true;
+}
+
+namespace {
+
+// The process's file mode creation mask. Linux tells it in /proc without
+// changing it (changing it, even for a moment, would affect files other
+// threads create meanwhile); elsewhere it is read by setting it back.
+mode_t CurrentUmask() {
+#if defined(__linux__)
+    if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[128];
+        unsigned mask = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, status)) {
+            found = std::sscanf(line, "Umask: %o", &mask) == 1;
+        }
+        std::fclose(status);
+        if (found) return static_cast<mode_t>(mask & 0777);
+    }
+#endif
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return mask;
+}
+
+}  // namespace
+
+bool File::CreateBeside(const std::string& target, std::string* path) {
+    Close();
+    if (target.empty() || !path) {
+        m_error = EINVAL;
+        return false;
+    }
+    if (const int fault = InjectedFault("open")) {
+        m_error = fault;
+        return false;
+    }
+    std::string name;
+    int fd;
+    do {
+        name = target + ".tmp-XXXXXX";
+        fd = ::mkostemp(name.data(), O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        m_error = errno;
+        return false;
+    }
+    // mkstemp makes the file private to its owner; the file it becomes is a
+    // normal one. A file system that keeps no modes may refuse the change,
+    // which leaves the file as usable as before.
+    ::fchmod(fd, 0666 & ~CurrentUmask());
+    m_fd = fd;
+    m_writable = true;
+    m_error = 0;
+    *path = std::move(name);
     return true;
 }
 
@@ -250,6 +311,64 @@ bool RemoveFile(const char* path) {
         return false;
     }
     return ::unlink(path) == 0 || errno == ENOENT;
+}
+
+DirectoryLock::DirectoryLock(DirectoryLock&& other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1)), m_error(std::exchange(other.m_error, 0)) {}
+
+DirectoryLock& DirectoryLock::operator=(DirectoryLock&& other) noexcept {
+    if (this != &other) {
+        Release();
+        m_fd = std::exchange(other.m_fd, -1);
+        m_error = std::exchange(other.m_error, 0);
+    }
+    return *this;
+}
+
+bool DirectoryLock::Acquire(const char* dir, Kind kind, unsigned waitMs) {
+    using Clock = std::chrono::steady_clock;
+    Release();
+    m_error = 0;
+    if (!dir || !*dir) {
+        m_error = EINVAL;
+        return false;
+    }
+    int fd;
+    do {
+        fd = ::open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        m_error = errno;
+        return false;
+    }
+    // Polled rather than blocking, so that the wait is bounded: short
+    // pauses at first (a reader's open takes milliseconds), longer later.
+    const int operation = (kind == Kind::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(waitMs);
+    std::chrono::milliseconds pause(2);
+    for (;;) {
+        if (::flock(fd, operation) == 0) {
+            m_fd = fd;
+            return true;
+        }
+        const int error = errno;
+        if (error == EINTR) continue;
+        const Clock::time_point now = Clock::now();
+        if (error != EWOULDBLOCK || now >= deadline) {
+            m_error = error;
+            break;
+        }
+        std::this_thread::sleep_for(std::min<Clock::duration>(pause, deadline - now));
+        pause = std::min(pause * 2, std::chrono::milliseconds(25));
+    }
+    ::close(fd);
+    return false;
+}
+
+void DirectoryLock::Release() {
+    // Closing the only descriptor of the open directory releases its lock.
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
 }
 
 bool MappedView::Map(const File& file, uint64_t size) {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "platform/types.h"
 
@@ -27,6 +28,13 @@ public:
 
     // Opens a regular file; anything else (a directory, a device) fails.
     bool Open(const char* path, Mode mode);
+    // Creates a new, empty file beside target, named "<target>.tmp-XXXXXX"
+    // with six characters that no other file of the directory has, so that
+    // no two processes (or objects) ever write the same scratch file. It is
+    // open for reading and writing, with the permissions of any newly
+    // created file (0666 less the umask). *path receives its name. Counts
+    // as a writable open for the fault hook.
+    bool CreateBeside(const std::string& target, std::string* path);
     void Close();
     bool IsOpen() const { return m_fd >= 0; }
     bool Writable() const { return m_writable; }
@@ -89,6 +97,40 @@ bool RemoveFile(const char* path);
 // process-wide test hooks.
 using FaultHook = int (*)(void* context, const char* operation);
 void SetFaultHook(FaultHook hook, void* context);
+
+// An advisory lock on a directory: flock on a descriptor of the directory
+// itself, so taking it creates no file (readers leave the directory as they
+// found it, also on read-only media). Shared locks coexist; an exclusive
+// lock excludes every other lock, also one taken through another descriptor
+// of the same process. The lock goes with the object, and with the process
+// when it ends in any way (the kernel releases it). A child made by fork
+// shares the descriptor, and so the lock, until it exits or executes
+// another program.
+class DirectoryLock {
+public:
+    enum class Kind { Shared, Exclusive };
+
+    DirectoryLock() = default;
+    ~DirectoryLock() { Release(); }
+    DirectoryLock(const DirectoryLock&) = delete;
+    DirectoryLock& operator=(const DirectoryLock&) = delete;
+    DirectoryLock(DirectoryLock&& other) noexcept;
+    DirectoryLock& operator=(DirectoryLock&& other) noexcept;
+
+    // Takes the lock on dir, releasing one this object held. While another
+    // holder's lock conflicts it tries again every few milliseconds until
+    // waitMs have passed (0: one try). False when it is not held: Error()
+    // is EWOULDBLOCK when a conflicting lock stayed, else the errno of
+    // opening dir or of flock.
+    bool Acquire(const char* dir, Kind kind, unsigned waitMs);
+    void Release();
+    bool Held() const { return m_fd >= 0; }
+    int Error() const { return m_error; }
+
+private:
+    int m_fd = -1;
+    int m_error = 0;
+};
 
 class MappedView {
 public:

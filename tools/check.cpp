@@ -1,229 +1,322 @@
 // `vrmangr check` and `vrmangr repair`.
 //
-// The management file and its backup are each judged on their own: a copy
-// of one of them is opened through the public Open in a scratch directory
-// that holds nothing else (besides empty stream files, so that Open does not
-// stop at their absence and never touches the disc's real ones). The tables
-// it loads then give the sizes the stream files must have.
+// check reads the directory (check_disc.h) and reports, as problems (exit
+// 1): a management file that is missing, does not load or whose tables
+// disagree with each other; an IFO and a BUP that differ; recordings that
+// share sectors or run past the end of their stream file; with --deep,
+// recordings that do not begin where the tables say (check_deep.h). As
+// warnings (exit 0): sectors between recordings that none uses, and the
+// leftovers of an interrupted save (temporary files, data behind the last
+// recording). It writes nothing into the directory.
+//
+// repair restores the copy that should be kept over the other and removes
+// the leftovers; it never replaces a copy that describes more recorded data
+// with one that describes less unless --from names the copy to keep.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <map>
 #include <string>
 #include <system_error>
 #include <vector>
 
+#include "check_deep.h"
+#include "check_disc.h"
 #include "cli.h"
-#include "tables/CM_AVFIT.h"
-#include "tables/CRTR_VMGI.h"
-#include "tables/CS_AVFIT.h"
-#include "tables/CS_VOGI.h"
-#include "tables/CVMGI_MAT.h"
 
 namespace fs = std::filesystem;
 
 namespace tool {
 namespace {
 
-const char kDvdVrId[] = "DVD_RTR_VMG0";
+// Inconsistencies printed per copy, and overlaps and gaps per stream,
+// before the rest are only counted.
+const size_t kShownViolations = 10;
+const size_t kShownPairs = 5;
+// How long check waits for a save of another process to end.
+const DWORD kReaderWaitMs = 2000;
 
-bool ReadWholeFile(const std::string& path, std::vector<char>* bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+std::string Bytes(uint64_t n) { return std::to_string(n) + (n == 1 ? " byte" : " bytes"); }
+std::string Sectors(uint64_t n) { return std::to_string(n) + (n == 1 ? " sector" : " sectors"); }
+
+// "a, b and c".
+std::string Join(const std::vector<std::string>& items) {
+    std::string text;
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (i > 0) text += i + 1 == items.size() ? " and " : ", ";
+        text += items[i];
+    }
+    return text;
 }
 
-// Writes bytes as path: a new file beside it, forced to disc and renamed
-// over it, so a crash leaves either the old or the new file.
-bool WriteFileSafely(const std::string& path, const std::vector<char>& bytes) {
-    const std::string temp = path + ".new";
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0) return false;
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n <= 0) break;
-        done += static_cast<size_t>(n);
+// "VOB 1, VOB 2 and VOB 3"; beyond five, "VOB 1, ..., VOB 5 and 7 more".
+std::string ListRecordings(bool still, const std::vector<WORD>& numbers) {
+    std::string text;
+    const size_t shown = std::min<size_t>(numbers.size(), 5);
+    for (size_t i = 0; i < shown; ++i) {
+        if (i > 0) text += (i + 1 == numbers.size()) ? " and " : ", ";
+        text += RecordingName(still, numbers[i]);
     }
-    const bool ok = done == bytes.size() && ::fsync(fd) == 0;
-    if (::close(fd) != 0 || !ok || std::rename(temp.c_str(), path.c_str()) != 0) {
-        std::remove(temp.c_str());
+    if (numbers.size() > shown) text += " and " + std::to_string(numbers.size() - shown) + " more";
+    return text;
+}
+
+const StreamFile& FileOf(const DiscState& d, bool still) { return still ? d.still : d.movie; }
+const StreamView& ViewOf(const CopyVerdict& c, bool still) { return still ? c.still : c.movie; }
+
+// ---- Which copy is restored over which ----
+
+struct TablePlan {
+    const CopyVerdict* from = nullptr;  // its bytes replace those of `to`
+    const CopyVerdict* to = nullptr;
+    std::string why;  // why `from` is kept, when that is not plain
+    std::string refusal;  // why nothing can be restored although the copies need it
+};
+
+std::string DataOf(const CopyVerdict& c) { return Sectors(c.RecordedSectors()) + " of recordings"; }
+
+// Why the recordings of a copy that loads do not fit the stream files.
+std::string WhyNotHeld(const CopyVerdict& c) {
+    for (bool still : {false, true}) {
+        const StreamView& v = ViewOf(c, still);
+        const char* name = still ? kStillVro : kMovieVro;
+        if (!v.Fits()) return c.name + " describes recordings that run past the end of " + name;
+        if (!v.Holds()) return c.name + " describes recordings that share sectors of " + name;
+    }
+    return "the table addresses of " + c.name + " are out of order";
+}
+
+// Which copy to keep. A copy Open refuses (it does not load, or its tables
+// disagree) never wins over one it takes. Of two it takes, the one whose
+// recordings the stream files hold wins, then the one that describes more
+// recorded data, then the IFO, which a save writes first.
+TablePlan PlanTables(const DiscState& d, const CopyVerdict* forced) {
+    TablePlan plan;
+    if (d.identical && d.ifo.loads) {
+        if (!d.ifo.Consistent()) {
+            plan.refusal = std::string(kIfo) + " and " + kBup +
+                           " are identical, with the same faults, so there is no whole copy to restore from.";
+        }
+        return plan;
+    }
+    const CopyVerdict& a = d.ifo;
+    const CopyVerdict& b = d.bup;
+    auto larger = [](const CopyVerdict& x, const CopyVerdict& y) -> const CopyVerdict& {
+        return y.RecordedSectors() > x.RecordedSectors() ? y : x;
+    };
+    if (forced) {
+        if (!forced->loads) {
+            plan.refusal = "cannot restore from " + forced->name + ": it " + forced->damage + ".";
+        } else {
+            plan.from = forced;
+            plan.why = "as --from asks";
+        }
+    } else if (a.Good() && b.Good()) {
+        plan.from = &larger(a, b);
+        const CopyVerdict& other = d.Other(*plan.from);
+        plan.why = plan.from->RecordedSectors() > other.RecordedSectors()
+                       ? plan.from->name + " describes more recorded data: " + DataOf(*plan.from) + " against " +
+                             std::to_string(other.RecordedSectors())
+                       : "both describe the same recorded data; the IFO is written first";
+    } else if (a.Good() || b.Good()) {
+        const CopyVerdict& kept = a.Good() ? a : b;
+        const CopyVerdict& other = d.Other(kept);
+        if (other.loads && other.Holds() && other.RecordedSectors() > kept.RecordedSectors()) {
+            plan.refusal = other.name + " describes more recorded data (" + DataOf(other) + ", " + kept.name + " " +
+                           DataOf(kept) + ") but " + WhyNotHeld(other) + "; 'vrmangr repair " + d.dir + " --from " +
+                           (&kept == &a ? "ifo" : "bup") + "' restores " + other.name + " from " + kept.name +
+                           " all the same.";
+        } else {
+            plan.from = &kept;
+            if (!other.loads) {
+                plan.why = other.name + " " + other.damage;
+            } else {
+                plan.why = WhyNotHeld(other) + (other.RecordedSectors() > kept.RecordedSectors()
+                                                    ? ", though it describes more recorded data"
+                                                    : "");
+            }
+        }
+    } else if (a.loads && b.loads) {
+        // Recorded data is missing whichever copy is kept.
+        plan.from = &larger(a, b);
+        plan.why = "neither copy's recordings lie whole and apart in the stream files; " + plan.from->name +
+                   " describes " + DataOf(*plan.from);
+    } else if (a.loads || b.loads) {
+        plan.from = a.loads ? &a : &b;
+        const CopyVerdict& other = d.Other(*plan.from);
+        plan.why = other.name + " " + other.damage;
+    } else {
+        plan.refusal = "neither " + InDir(d.dir, kIfo) + " nor its backup " + kBup +
+                       " is whole and consistent, so there is nothing to restore from.";
+    }
+    if (plan.from) plan.to = &d.Other(*plan.from);
+    return plan;
+}
+
+// ---- check ----
+
+struct Report {
+    std::vector<std::string> problems;
+    std::vector<std::string> warnings;
+    bool leftovers = false;
+};
+
+void ReportCopies(const DiscState& d, Report& r) {
+    std::vector<const CopyVerdict*> copies = {&d.ifo};
+    if (!d.identical) copies.push_back(&d.bup);
+    for (const CopyVerdict* c : copies) {
+        const std::string label = d.identical ? std::string(kIfo) + " (and the identical " + kBup + ")" : c->name;
+        if (!c->loads && c->violations.empty()) {
+            r.problems.push_back(label + " " + c->damage + ".");
+            continue;
+        }
+        for (size_t i = 0; i < c->violations.size() && i < kShownViolations; ++i) {
+            r.problems.push_back(label + ": " + c->violations[i]);
+        }
+        if (c->violations.size() > kShownViolations) {
+            r.problems.push_back(label + ": and " + std::to_string(c->violations.size() - kShownViolations) +
+                                 " more inconsistencies.");
+        }
+    }
+    if (d.identical || !d.ifo.loads || !d.bup.loads) return;
+    // Both load but differ: how.
+    struct Quantity {
+        const char* what;
+        uint64_t ifo, bup;
+    };
+    const Quantity quantities[] = {
+        {"recordings", static_cast<uint64_t>(d.ifo.recordings), static_cast<uint64_t>(d.bup.recordings)},
+        {"programs", static_cast<uint64_t>(d.ifo.programs), static_cast<uint64_t>(d.bup.programs)},
+        {"playlists", static_cast<uint64_t>(d.ifo.playlists), static_cast<uint64_t>(d.bup.playlists)},
+        {"recorded sectors", d.ifo.RecordedSectors(), d.bup.RecordedSectors()},
+        {"file size", d.ifo.bytes.size(), d.bup.bytes.size()},
+    };
+    std::vector<std::string> how, same;
+    for (const Quantity& q : quantities) {
+        if (q.ifo != q.bup) {
+            how.push_back(std::string(q.what) + " " + std::to_string(q.ifo) + " / " + std::to_string(q.bup));
+        } else {
+            same.push_back(std::string(q.what) + " " + std::to_string(q.ifo));
+        }
+    }
+    std::string text = std::string(kIfo) + " and " + kBup + " both load but differ";
+    if (how.empty()) {
+        text += " in their contents; " + Join(same) + " agree";
+    } else {
+        text += " (IFO / BUP): " + Join(how) + (same.empty() ? "" : "; " + Join(same) + " agree");
+    }
+    const uint64_t ifoData = d.ifo.RecordedSectors(), bupData = d.bup.RecordedSectors();
+    if (ifoData != bupData) {
+        text += ". " + std::string(ifoData > bupData ? kIfo : kBup) + " describes more recorded data";
+    } else {
+        text += ". Both describe the same recorded data";
+    }
+    if (const CopyVerdict* current = d.Current()) text += "; the disc is read from " + current->name;
+    r.problems.push_back(text + ".");
+}
+
+void ReportStream(const DiscState& d, const CopyVerdict& current, bool still, Report& r) {
+    const StreamFile& file = FileOf(d, still);
+    const StreamView& view = ViewOf(current, still);
+    const VR_STREAM_COVERAGE& cov = view.coverage;
+    const std::string name = file.name;
+    if (!view.Fits()) {
+        const std::string whose = "(" + ListRecordings(still, view.beyondEnd) + ")";
+        if (!file.present) {
+            r.problems.push_back(name + " is missing; the recordings of " + current.name + " need " +
+                                 Bytes(view.RecordedEndBytes()) + " of it " + whose + ".");
+        } else {
+            r.problems.push_back(name + " is " + Bytes(file.bytes) + " long, shorter than the " +
+                                 Bytes(view.RecordedEndBytes()) + " its recordings reach: " + Bytes(view.missingBytes) +
+                                 " of recorded data are missing " + whose + ".");
+        }
+    }
+    std::map<WORD, const VR_STREAM_EXTENT*> byNumber;
+    for (const VR_STREAM_EXTENT& e : cov.extents) byNumber[e.wNumber] = &e;
+    auto place = [&](WORD n) {
+        const auto it = byNumber.find(n);
+        std::string text = RecordingName(still, n);
+        if (it != byNumber.end()) {
+            text += " (sectors " + std::to_string(it->second->dwStart) + ".." +
+                    std::to_string(uint64_t{it->second->dwStart} + it->second->dwSectors) + ")";
+        }
+        return text;
+    };
+    for (size_t i = 0; i < cov.overlaps.size() && i < kShownPairs; ++i) {
+        r.problems.push_back(name + ": " + place(cov.overlaps[i].first) + " and " + place(cov.overlaps[i].second) +
+                             " share sectors.");
+    }
+    if (cov.overlaps.size() > kShownPairs) {
+        r.problems.push_back(name + ": and " + std::to_string(cov.overlaps.size() - kShownPairs) +
+                             " more pairs of recordings share sectors.");
+    }
+    uint64_t unshownSectors = 0;
+    for (size_t i = 0; i < cov.gaps.size(); ++i) {
+        const VR_SECTOR_RUN& g = cov.gaps[i];
+        if (i >= kShownPairs) {
+            unshownSectors += g.dwSectors;
+            continue;
+        }
+        r.warnings.push_back(name + ": sectors " + std::to_string(g.dwStart) + ".." +
+                             std::to_string(uint64_t{g.dwStart} + g.dwSectors) + " (" + Sectors(g.dwSectors) +
+                             ") lie before the last recording but belong to none.");
+    }
+    if (cov.gaps.size() > kShownPairs) {
+        r.warnings.push_back(name + ": and " + std::to_string(cov.gaps.size() - kShownPairs) + " more unused runs (" +
+                             Sectors(unshownSectors) + ").");
+    }
+}
+
+// Whether repair removes the data behind the last recording of a stream:
+// only when the kept tables' recordings lie whole and apart inside it, and
+// both copies load (a copy that does not may have described that data).
+// Otherwise *why says why it stays.
+bool TrailingRemovable(const DiscState& d, const CopyVerdict* kept, bool still, std::string* why) {
+    if (!kept || !ViewOf(*kept, still).Holds()) {
+        *why = "repair leaves it while the recordings of the stream are not whole and apart";
+        return false;
+    }
+    if (!d.ifo.loads || !d.bup.loads) {
+        const CopyVerdict& unread = d.ifo.loads ? d.bup : d.ifo;
+        *why = "it may belong to a recording only " + unread.name + " described, which " + unread.damage;
         return false;
     }
     return true;
 }
 
-// A scratch directory, removed with everything in it.
-class ScratchDir {
-public:
-    ScratchDir() {
-        const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base && *base ? base : "/tmp") + "/vrmangr-check-XXXXXX";
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back('\0');
-        if (mkdtemp(buffer.data())) m_path = buffer.data();
+void ReportLeftovers(const DiscState& d, const CopyVerdict* kept, Report& r) {
+    for (bool still : {false, true}) {
+        const uint64_t trailing = d.TrailingBytes(still);
+        if (trailing == 0) continue;
+        std::string text = std::string(FileOf(d, still).name) + " holds " + Bytes(trailing) +
+                           " behind its last recording (which ends at byte " +
+                           std::to_string(d.DescribedEndBytes(still)) + ")";
+        std::string why;
+        if (TrailingRemovable(d, kept, still, &why)) {
+            r.leftovers = true;
+            text += ": a leftover of an interrupted save.";
+        } else {
+            text += "; " + why + ".";
+        }
+        r.warnings.push_back(text);
     }
-    ~ScratchDir() {
-        std::error_code ec;
-        if (!m_path.empty()) fs::remove_all(m_path, ec);
-    }
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-    const std::string& Path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
-
-// What one management file (the IFO or the BUP) says.
-struct Verdict {
-    std::string name;  // VR_MANGR.IFO or VR_MANGR.BUP
-    bool present = false;
-    bool valid = false;
-    std::vector<char> bytes;
-    std::vector<std::string> findings;  // about this file
-    DWORD movieSectors = 0;  // stream lengths the tables describe
-    DWORD stillSectors = 0;
-    int recordings = 0;
-};
-
-// The sector behind the last still-picture group: each VOG's pictures lie
-// from its start sector one after another, each its video part and then its
-// original audio part (S_VOB_ENT types 0x40 and 0xC0 carry audio).
-DWORD StillSectors(VMG_MODEL* model) {
-    if (!model->pS_AVFIT || !model->pS_AVFIT->pS_AVFI) return 0;
-    DWORD end = 0;
-    for (S_VOGI& record : model->pS_AVFIT->pS_AVFI->vogi) {
-        CS_VOGI vog(&record);
-        DWORD at = vog.fnGet_dwS_VOG_SA();
-        for (DWORD i = 0; i < vog.m_cS_VOB_Ns; ++i) {
-            const BYTE p = static_cast<BYTE>(i);
-            at += vog.fnGet_c1_V_PART_SZ(p);
-            const BYTE type = vog.fnGet_c1_S_VOB_ENT_TY(p) & 0xC0;
-            if (type == 0x40 || type == 0xC0) at += vog.fnGet_wOA_PART_SZ(p);
-        }
-        if (at > end) end = at;
-    }
-    return end;
-}
-
-// The tables in file order, with their start addresses and sizes as the
-// loader found them; each must lie behind the previous one and inside the
-// file.
-void CheckTableBounds(CVR_MANGR* m, Verdict& v) {
-    static const char* const kNames[] = {"RTR_VMGI", "M_AVFIT", "S_AVFIT", "ORG_PGCI", "UD_PGCIT", "TXTDT_MG", "MNFIT"};
-    const uint64_t fileSize = v.bytes.size();
-    uint64_t previousEnd = 0;
-    const char* previous = nullptr;
-    for (int t = 0; t < CVR_MANGR::kTableCount; ++t) {
-        const uint64_t size = m->m_dwTableSize[t];
-        if (size == 0) continue;
-        const uint64_t start = t == 0 ? 0 : m->m_dwSA[t - 1];
-        if (start + size > fileSize) {
-            v.findings.push_back(v.name + ": " + kNames[t] + " (bytes " + std::to_string(start) + ".." +
-                                 std::to_string(start + size) + ") runs past the end of the file (" +
-                                 std::to_string(fileSize) + " bytes).");
-        }
-        if (previous && start < previousEnd) {
-            v.findings.push_back(v.name + ": " + kNames[t] + " starts at byte " + std::to_string(start) +
-                                 ", inside " + previous + " (which ends at " + std::to_string(previousEnd) + ").");
-        }
-        previousEnd = start + size;
-        previous = kNames[t];
-    }
-    if (m->m_pModel && m->m_pModel->pRTR_VMGI && m->m_pModel->pRTR_VMGI->pVMGI_MAT) {
-        CVMGI_MAT mat(m->m_pModel->pRTR_VMGI->pVMGI_MAT.get());
-        const uint64_t vmgiEnd = uint64_t{mat.fnGet_dwVMGI_EA()} + 1;
-        if (vmgiEnd != m->m_dwTableSize[CVR_MANGR::kRTR_VMGI]) {
-            v.findings.push_back(v.name + ": VMGI_EA says RTR_VMGI is " + std::to_string(vmgiEnd) +
-                                 " bytes long, but it holds " +
-                                 std::to_string(m->m_dwTableSize[CVR_MANGR::kRTR_VMGI]) + ".");
-        }
-        const uint64_t areaEnd = uint64_t{mat.fnGet_dwRTR_VMG_EA()} + 1;
-        if (areaEnd < previousEnd || areaEnd > fileSize) {
-            v.findings.push_back(v.name + ": RTR_VMG_EA (" + std::to_string(areaEnd - 1) +
-                                 ") does not cover the tables (which end at byte " + std::to_string(previousEnd) +
-                                 ") inside the file (" + std::to_string(fileSize) + " bytes).");
-        }
+    for (const TempFile& t : d.tempFiles) {
+        r.leftovers = true;
+        r.warnings.push_back(t.name + " (" + Bytes(t.bytes) + ") is a leftover of an interrupted save.");
     }
 }
 
-Verdict Judge(const std::string& dir, const char* name) {
-    Verdict v;
-    v.name = name;
-    const std::string path = InDir(dir, name);
-    if (!fs::exists(path)) {
-        v.findings.push_back(v.name + " is missing.");
-        return v;
-    }
-    v.present = true;
-    if (!ReadWholeFile(path, &v.bytes)) {
-        v.findings.push_back(v.name + " cannot be read.");
-        return v;
-    }
-    if (v.bytes.size() < 12 || std::memcmp(v.bytes.data(), kDvdVrId, 12) != 0) {
-        v.findings.push_back(v.name + " does not begin with the identifier " + kDvdVrId + ".");
-        return v;
-    }
-    ScratchDir scratch;
-    if (scratch.Path().empty() || !WriteFileSafely(InDir(scratch.Path(), kIfo), v.bytes) ||
-        !WriteFileSafely(InDir(scratch.Path(), kMovieVro), {}) || !WriteFileSafely(InDir(scratch.Path(), kStillVro), {})) {
-        v.findings.push_back(v.name + " could not be copied to a scratch directory to be checked.");
-        return v;
-    }
-    void* h = fnVR_MANGRBegin();
-    if (!fnVR_MANGROpen(h, scratch.Path().c_str())) {
-        v.findings.push_back(v.name + " does not load: a count, size or address of its tables points outside the "
-                                      "file or into another table.");
-        fnVR_MANGREnd(h);
-        return v;
-    }
-    CVR_MANGR* m = static_cast<CVR_MANGR*>(h);
-    v.valid = true;
-    CheckTableBounds(m, v);
-    if (m->m_pM_AVFIT) v.movieSectors = m->m_pM_AVFIT->fnGet_dwTotalVOBISize();
-    v.stillSectors = StillSectors(m->m_pModel);
-    DVDPGCINFO cells{};
-    if (fnVR_GetOPGCInfo(h, &cells, 1)) v.recordings = static_cast<int>(cells.dwCount);
-    fnVR_MANGREnd(h);
-    return v;
-}
-
-long long SizeOf(const std::string& path) {
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
-}
-
-void CheckStream(const std::string& dir, const char* name, DWORD sectors, std::vector<std::string>& findings) {
-    const long long expected = static_cast<long long>(sectors) * 2048;
-    const long long actual = SizeOf(InDir(dir, name));
-    if (actual < 0) {
-        if (expected > 0) findings.push_back(std::string(name) + " is missing; the tables describe " +
-                                             std::to_string(expected) + " bytes of it.");
-        return;
-    }
-    if (actual < expected) {
-        findings.push_back(std::string(name) + " is " + std::to_string(actual) + " bytes long, shorter than the " +
-                           std::to_string(expected) + " bytes the tables describe: recorded data is missing.");
-    } else if (actual > expected) {
-        findings.push_back(std::string(name) + " is " + std::to_string(actual) + " bytes long, longer than the " +
-                           std::to_string(expected) + " bytes the tables describe.");
-    }
-}
-
-bool OneDirectory(const Args& args, std::string* dir, int* status) {
-    if (args.words.size() != 1 || (!args.words[0].empty() && args.words[0][0] == '-')) {
+bool ParseDir(const Args& args, const std::vector<std::string>& words, std::string* dir, int* status) {
+    if (words.size() != 1) {
         *status = UsageError(args.command, "expects one directory.");
         return false;
     }
-    *dir = args.words[0];
+    *dir = words[0];
     std::error_code ec;
     if (!fs::is_directory(*dir, ec)) {
         *status = Fail(*dir + " is not a directory.");
@@ -232,61 +325,213 @@ bool OneDirectory(const Args& args, std::string* dir, int* status) {
     return true;
 }
 
+// ---- repair ----
+
+// Writes bytes as path: a unique temporary file beside it
+// (<name>.tmp-XXXXXX), forced to disc and renamed over it, so a crash
+// leaves the old or the new file, and no two processes share a temporary
+// file. The file keeps the mode of the one it replaces.
+bool WriteFileSafely(const std::string& path, const std::vector<char>& bytes) {
+    std::string pattern = path + ".tmp-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    const int fd = mkstemp(name.data());
+    if (fd < 0) return false;
+    const std::string temp = name.data();
+    struct stat st {};
+    const mode_t mode = stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
+    bool ok = fchmod(fd, mode) == 0;
+    for (size_t done = 0; ok && done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        ok = n > 0;
+        if (ok) done += static_cast<size_t>(n);
+    }
+    ok = ok && ::fsync(fd) == 0;
+    if (::close(fd) != 0 || !ok || std::rename(temp.c_str(), path.c_str()) != 0) {
+        std::remove(temp.c_str());
+        return false;
+    }
+    // The rename itself reaches the disc with the directory.
+    const std::string dir = fs::path(path).parent_path().string();
+    const int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+    return true;
+}
+
+// Cuts the stream file to `length` bytes and forces the cut to disc.
+bool CutStream(const std::string& path, uint64_t length) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = ::ftruncate(fd, static_cast<off_t>(length)) == 0 && ::fsync(fd) == 0;
+    return ::close(fd) == 0 && ok;
+}
+
 }  // namespace
 
 int RunCheck(const Args& args) {
+    bool deep = false;
+    std::vector<std::string> words;
+    for (const std::string& w : args.words) {
+        if (w == "--deep") {
+            deep = true;
+        } else if (!w.empty() && w[0] == '-') {
+            return UsageError(args.command, "unknown option " + w + ".");
+        } else {
+            words.push_back(w);
+        }
+    }
     std::string dir;
     int status = kOk;
-    if (!OneDirectory(args, &dir, &status)) return status;
-    const Verdict ifo = Judge(dir, kIfo);
-    const Verdict bup = Judge(dir, kBup);
-    if (!ifo.present && !bup.present) return Fail(dir + " holds no DVD-VR disc: " + kIfo + " and " + kBup + " are missing.");
+    if (!ParseDir(args, words, &dir, &status)) return status;
+    // The reader's lock while the directory is read, so that a save is not
+    // met half-done; a writer that keeps it longer (a long add) is not
+    // waited for.
+    void* lock = fnVR_MANGRBegin();
+    const bool locked = fnVR_MANGRLock(lock, dir.c_str(), 0, kReaderWaitMs) != 0;
+    const bool writer = !locked && fnVR_MANGRGetLastError(lock) == VRO_ERR_LOCKED;
+    const DiscState d = ReadDisc(dir);
+    fnVR_MANGREnd(lock);
+    if (!d.ifo.present && !d.bup.present)
+        return Fail(dir + " holds no DVD-VR disc: " + kIfo + " and " + kBup + " are missing.");
+    if (d.Unjudged())
+        return Fail("no scratch directory can be made under $TMPDIR (or /tmp) to judge the management files of " + dir +
+                    ".");
 
-    std::vector<std::string> findings = ifo.findings;
-    findings.insert(findings.end(), bup.findings.begin(), bup.findings.end());
-    if (ifo.valid && bup.valid && ifo.bytes != bup.bytes) {
-        findings.push_back(std::string(kIfo) + " and " + kBup + " differ; they must be identical.");
+    Report r;
+    if (writer) {
+        r.warnings.push_back("another vrmangr process is changing " + dir +
+                             "; what it is writing may show as leftovers until it has finished.");
     }
-    const Verdict* tables = ifo.valid ? &ifo : bup.valid ? &bup : nullptr;
-    if (tables) {
-        CheckStream(dir, kMovieVro, tables->movieSectors, findings);
-        CheckStream(dir, kStillVro, tables->stillSectors, findings);
+    ReportCopies(d, r);
+    const CopyVerdict* current = d.Current();
+    if (current) {
+        ReportStream(d, *current, false, r);
+        ReportStream(d, *current, true, r);
+        if (deep && !DeepCheck(d, *current, &r.problems)) {
+            return Fail("cancelled while reading the stream files of " + dir + "; nothing was changed.");
+        }
     }
-    if (findings.empty()) {
-        const int cells = tables ? tables->recordings : 0;
-        std::printf("%s: no problems found (%s and %s valid and identical, %d cell%s, stream files complete).\n",
-                    dir.c_str(), kIfo, kBup, cells, cells == 1 ? "" : "s");
+    const TablePlan plan = PlanTables(d, nullptr);
+    ReportLeftovers(d, plan.from ? plan.from : current, r);
+
+    if (r.problems.empty() && r.warnings.empty()) {
+        const long cells = current ? current->cells : 0;
+        std::printf("%s: no problems found (%s and %s valid and identical, %s, stream files complete%s).\n",
+                    dir.c_str(), kIfo, kBup, Count(cells, "cell", "cells").c_str(),
+                    deep ? ", every recording read where its tables place it" : "");
         return kOk;
     }
-    std::printf("%s: %zu problem%s found:\n", dir.c_str(), findings.size(), findings.size() == 1 ? "" : "s");
-    for (const std::string& f : findings) std::printf("  - %s\n", f.c_str());
-    if (!ifo.valid || !bup.valid || ifo.bytes != bup.bytes) {
-        if (tables) std::printf("'vrmangr repair %s' restores the damaged copy from the valid one.\n", dir.c_str());
+    if (r.problems.empty()) {
+        std::printf("%s: %s:\n", dir.c_str(),
+                    Count(static_cast<long>(r.warnings.size()), "warning", "warnings").c_str());
+    } else {
+        std::printf("%s: %s found:\n", dir.c_str(),
+                    Count(static_cast<long>(r.problems.size()), "problem", "problems").c_str());
     }
+    for (const std::string& p : r.problems) std::printf("  - %s\n", p.c_str());
+    for (const std::string& w : r.warnings) std::printf("  - warning: %s\n", w.c_str());
+    if (plan.from) {
+        std::printf("'vrmangr repair %s' restores %s from %s (%s).\n", dir.c_str(), plan.to->name.c_str(),
+                    plan.from->name.c_str(), plan.why.c_str());
+    } else if (!plan.refusal.empty() && !d.identical) {
+        std::printf("%s\n", plan.refusal.c_str());
+    }
+    if (r.leftovers) std::printf("'vrmangr repair %s' removes the leftovers.\n", dir.c_str());
+    if (r.problems.empty()) return kOk;
     return Fail(dir + " failed the check.");
 }
 
 int RunRepair(const Args& args) {
+    std::vector<std::string> words;
+    std::string from;
+    for (size_t i = 0; i < args.words.size(); ++i) {
+        const std::string& w = args.words[i];
+        if (w == "--from") {
+            if (i + 1 == args.words.size()) return UsageError(args.command, "--from needs ifo or bup.");
+            from = args.words[++i];
+            if (from != "ifo" && from != "bup")
+                return UsageError(args.command, "--from takes ifo or bup, not '" + from + "'.");
+        } else if (!w.empty() && w[0] == '-') {
+            return UsageError(args.command, "unknown option " + w + ".");
+        } else {
+            words.push_back(w);
+        }
+    }
     std::string dir;
     int status = kOk;
-    if (!OneDirectory(args, &dir, &status)) return status;
-    const Verdict ifo = Judge(dir, kIfo);
-    const Verdict bup = Judge(dir, kBup);
-    if (!ifo.present && !bup.present) return Fail(dir + " holds no DVD-VR disc: " + kIfo + " and " + kBup + " are missing.");
-    if (!ifo.valid && !bup.valid) {
-        return Fail("neither " + InDir(dir, kIfo) + " nor its backup " + kBup + " is valid, so there is nothing to restore from.");
+    if (!ParseDir(args, words, &dir, &status)) return status;
+    // The writer's lock from before the directory is read until the end: no
+    // save runs meanwhile, and no temporary file removed is still in use.
+    DiscLock lock;
+    if (!lock.Take(dir)) return kFailed;
+    const DiscState d = ReadDisc(dir);
+    if (!d.ifo.present && !d.bup.present)
+        return Fail(dir + " holds no DVD-VR disc: " + kIfo + " and " + kBup + " are missing.");
+    if (d.Unjudged())
+        return Fail("no scratch directory can be made under $TMPDIR (or /tmp) to judge the management files of " + dir +
+                    ".");
+
+    const CopyVerdict* forced = from.empty() ? nullptr : from == "ifo" ? &d.ifo : &d.bup;
+    const TablePlan plan = PlanTables(d, forced);
+    bool changed = false;
+    if (plan.from) {
+        const std::string target = InDir(dir, plan.to->name.c_str());
+        if (!WriteFileSafely(target, plan.from->bytes)) return Fail(target + " could not be written.");
+        std::printf("%s: %s restored from %s (%s).\n", dir.c_str(), plan.to->name.c_str(), plan.from->name.c_str(),
+                    plan.why.c_str());
+        changed = true;
+        // What only the replaced copy described stays in the streams, for now.
+        for (bool still : {false, true}) {
+            const uint64_t keptEnd = ViewOf(*plan.from, still).RecordedEndBytes();
+            const StreamFile& file = FileOf(d, still);
+            if (!plan.to->loads || ViewOf(*plan.to, still).RecordedEndBytes() <= keptEnd || file.bytes <= keptEnd)
+                continue;
+            std::printf(
+                "%s: the recordings only %s described stay in %s behind byte %llu; a later 'vrmangr repair "
+                "%s' removes them as leftovers.\n",
+                dir.c_str(), plan.to->name.c_str(), file.name, static_cast<unsigned long long>(keptEnd), dir.c_str());
+        }
     }
-    const bool ifoWhole = ifo.valid && ifo.findings.empty();
-    const bool bupWhole = bup.valid && bup.findings.empty();
-    if (ifoWhole && bupWhole && ifo.bytes == bup.bytes) {
+
+    // Data behind the last recording that either copy describes belongs to
+    // none.
+    const CopyVerdict* kept = plan.from ? plan.from : d.Current();
+    for (bool still : {false, true}) {
+        const uint64_t trailing = d.TrailingBytes(still);
+        if (trailing == 0) continue;
+        const StreamFile& file = FileOf(d, still);
+        std::string why;
+        if (!TrailingRemovable(d, kept, still, &why)) {
+            std::printf("%s: the %s behind the last recording of %s are kept: %s.\n", dir.c_str(),
+                        Bytes(trailing).c_str(), file.name, why.c_str());
+            continue;
+        }
+        const uint64_t end = file.bytes - trailing;
+        if (!CutStream(InDir(dir, file.name), end)) return Fail(InDir(dir, file.name) + " could not be cut.");
+        std::printf("%s: removed the %s behind the last recording of %s (it now ends at byte %llu).\n", dir.c_str(),
+                    Bytes(trailing).c_str(), file.name, static_cast<unsigned long long>(end));
+        changed = true;
+    }
+    for (const TempFile& t : d.tempFiles) {
+        if (std::remove(InDir(dir, t.name.c_str()).c_str()) != 0)
+            return Fail(InDir(dir, t.name.c_str()) + " could not be removed.");
+        std::printf("%s: removed %s, a leftover of an interrupted save.\n", dir.c_str(), t.name.c_str());
+        changed = true;
+    }
+    if (!plan.refusal.empty()) return Fail(plan.refusal);
+    // What no copy of the tables can mend.
+    if (kept && !kept->Holds()) {
+        return Fail(std::string(changed ? "the rest of " : "") + "what is wrong with " + dir +
+                    " (recorded data missing from a stream file, or recordings that share sectors) is beyond repair; "
+                    "'vrmangr check " +
+                    dir + "' lists it.");
+    }
+    if (!changed) {
         std::printf("%s: %s and %s are valid and identical; nothing to repair.\n", dir.c_str(), kIfo, kBup);
-        return kOk;
     }
-    // The IFO wins when it is valid: a save writes it before the backup.
-    const Verdict& from = ifo.valid ? ifo : bup;
-    const char* to = ifo.valid ? kBup : kIfo;
-    if (!WriteFileSafely(InDir(dir, to), from.bytes)) return Fail(InDir(dir, to) + " could not be written.");
-    std::printf("%s: %s restored from %s.\n", dir.c_str(), to, from.name.c_str());
     return kOk;
 }
 

@@ -153,35 +153,107 @@ std::string StreamFailure(const CVRO_DATA* stream, const std::string& before, co
     return fallback;
 }
 
-}  // namespace
+// A writer waits this long for the lock: readers hold it only while they
+// open, which takes a fraction of it.
+constexpr DWORD kWriterWaitMs = 1000;
+// A reader waits longer, enough for an edit to be saved; a writer adding
+// recordings may hold the lock for minutes, and the reader goes on without.
+constexpr DWORD kReaderWaitMs = 2000;
 
-Disc::Disc() : m_handle(fnVR_MANGRBegin()) {}
+// Takes the exclusive lock on dir for the handle. False, with the sentence
+// printed, when another process holds a lock on dir; a directory that
+// offers no locks at all (a file system without them) is written without.
+bool LockForWriting(void* handle, const std::string& dir) {
+    if (fnVR_MANGRLock(handle, dir.c_str(), 1, kWriterWaitMs)) return true;
+    if (fnVR_MANGRGetLastError(handle) != VRO_ERR_LOCKED) return true;
+    Fail(dir + " is being changed by another vrmangr process; try again when it has finished.");
+    return false;
+}
 
-Disc::~Disc() { fnVR_MANGREnd(m_handle); }
-
-bool Disc::Open(const std::string& dir) {
-    m_dir = dir;
-    if (!m_handle) return Fail("out of memory."), false;
-    if (!IsDirectory(dir)) return Fail(dir + " is not a directory."), false;
+// Opens the disc of the directory dir through the handle.
+bool OpenExisting(void* handle, const std::string& dir, bool writing) {
     if (!Exists(InDir(dir, kIfo)) && !Exists(InDir(dir, kBup))) {
         return Fail(dir + " holds no DVD-VR disc: " + kIfo + " and " + kBup + " are missing."), false;
     }
-    if (!fnVR_MANGROpen(m_handle, dir.c_str())) {
-        return Fail(InDir(dir, kIfo) + " and its backup " + kBup +
-                    " cannot be opened as a disc (damaged, or a stream file is missing); 'vrmangr check " + dir +
-                    "' lists what is wrong."),
+    CVR_MANGR* m = static_cast<CVR_MANGR*>(handle);
+    if (!fnVR_MANGROpen(handle, dir.c_str())) {
+        // The first reason the library gave, and where to see them all.
+        const std::vector<std::string>& why = m->fnGetOpenFindings();
+        std::string first = why.empty() ? "damaged, or a stream file is missing" : why.front();
+        if (!first.empty() && first.back() == '.') first.pop_back();
+        return Fail(dir + " cannot be opened (" + first + "); 'vrmangr check " + dir + "' lists what is wrong."),
                false;
     }
-    if (fnVR_MANGRGetLastError(m_handle) == VRO_ERR_STREAM_SHORT) {
+    const char* used = m->fnGetOpenedCopy() == 0 ? kIfo : kBup;
+    const char* other = m->fnGetOpenedCopy() == 0 ? kBup : kIfo;
+    switch (m->fnGetOtherCopyState()) {
+    case CVR_MANGR::kCopyDiffers:
+        // Either copy may hold recordings the other lacks: nothing is saved
+        // over one of them before the user has chosen.
+        if (writing) {
+            return Fail(InDir(dir, kIfo) + " and " + kBup + " describe different states of the disc; 'vrmangr check " +
+                        dir + "' shows how, and 'vrmangr repair " + dir + "' makes them agree before it can be changed."),
+                   false;
+        }
+        std::fprintf(stderr,
+                     "vrmangr: warning: %s and %s of %s describe different states of the disc; read from %s "
+                     "('vrmangr check' shows how they differ).\n",
+                     kIfo, kBup, dir.c_str(), used);
+        break;
+    case CVR_MANGR::kCopyDamaged:
+    case CVR_MANGR::kCopyMissing:
+        if (m->fnGetOpenedCopy() == 1 || !writing) {
+            std::fprintf(stderr, "vrmangr: warning: %s of %s is %s; read from %s%s.\n", other, dir.c_str(),
+                         m->fnGetOtherCopyState() == CVR_MANGR::kCopyMissing ? "missing" : "damaged", used,
+                         writing ? " (the save writes both again)" : " ('vrmangr repair' restores it)");
+        }
+        break;
+    default: break;
+    }
+    if (fnVR_MANGRGetLastError(handle) == VRO_ERR_STREAM_SHORT) {
         std::fprintf(stderr, "vrmangr: warning: %s is shorter than the recordings it should hold.\n",
                      InDir(dir, kMovieVro).c_str());
     }
     return true;
 }
 
-bool Disc::New(const std::string& dir) {
+}  // namespace
+
+DiscLock::DiscLock() : m_handle(fnVR_MANGRBegin()) {}
+
+DiscLock::~DiscLock() { fnVR_MANGREnd(m_handle); }
+
+bool DiscLock::Take(const std::string& dir, Access access) {
+    if (!m_handle) return Fail("out of memory."), false;
+    if (access != Access::Read) return LockForWriting(m_handle, dir);
+    fnVR_MANGRLock(m_handle, dir.c_str(), 0, kReaderWaitMs);
+    return true;
+}
+
+void DiscLock::Release() { fnVR_MANGRUnlock(m_handle); }
+
+Disc::Disc() : m_handle(fnVR_MANGRBegin()) {}
+
+Disc::~Disc() { fnVR_MANGREnd(m_handle); }
+
+bool Disc::Open(const std::string& dir, Access access) {
     m_dir = dir;
     if (!m_handle) return Fail("out of memory."), false;
+    if (!IsDirectory(dir)) return Fail(dir + " is not a directory."), false;
+    if (access == Access::Read) {
+        // The shared lock only keeps the open from meeting a save half-done.
+        const bool locked = fnVR_MANGRLock(m_handle, dir.c_str(), 0, kReaderWaitMs);
+        const bool opened = OpenExisting(m_handle, dir, false);
+        if (locked) fnVR_MANGRUnlock(m_handle);
+        return opened;
+    }
+    if (!LockForWriting(m_handle, dir)) return false;
+    m_locked = true;
+    if (access == Access::Write) return OpenExisting(m_handle, dir, true);
+    // Under the lock: another create may have saved a disc here meanwhile.
+    if (Exists(InDir(dir, kIfo)) || Exists(InDir(dir, kBup))) {
+        return Fail(dir + " already holds a DVD-VR disc; 'vrmangr add' adds to it."), false;
+    }
     if (!fnVR_MANGRNew(m_handle, dir.c_str())) return Fail("cannot start a new disc in " + dir + "."), false;
     return true;
 }
@@ -221,6 +293,11 @@ bool Disc::Save() {
     }
     std::string why = StreamFailure(m->m_pMovie, movieBefore, "");
     if (why.empty()) why = StreamFailure(m->m_pStill, stillBefore, "");
+    const DWORD code = fnVR_MANGRGetLastError(m_handle);
+    if (why.empty() && code == VRO_ERR_COPIES_DIFFER) {
+        why = InDir(m_dir, kIfo) + " and " + kBup + " describe different states of the disc; 'vrmangr repair " + m_dir +
+              "' makes them agree.";
+    }
     if (why.empty()) why = InDir(m_dir, kIfo) + " and " + kBup + " could not be written.";
     return Fail(why), false;
 }

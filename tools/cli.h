@@ -49,6 +49,44 @@ int Progress(void* context, DWORD phase, DWORD done, DWORD total, DWORD file);
 // Ctrl-C was pressed since the tool started.
 bool Interrupted();
 
+// How a command uses a disc, which decides the lock it takes on the
+// directory. Commands that save hold the exclusive lock for the whole
+// read-modify-write, so two of them never interleave; a second one waits
+// about a second (enough for a reader's open), then fails with a sentence
+// naming the disc and changes nothing. Readers hold the shared lock only
+// around the open, so that they never load a save half-done (IFO written,
+// BUP not yet) and never hold up a writer; when a writer keeps the lock
+// longer (a long add) they go on without it, as every save renames whole
+// files.
+enum class Access {
+    Read,  // info, extract: the shared lock during the open only
+    Write,  // commands that save: the exclusive lock from before the open on
+    New,  // create: as Write, on a directory that holds no disc yet
+};
+
+// The lock on a recording directory for a command that reads or changes its
+// files without a Disc (check, repair), held from Take to Release or
+// destruction. The locks of two handles conflict also within one process:
+// a command holds either a DiscLock or a Disc on a directory, never both.
+class DiscLock {
+public:
+    DiscLock();
+    ~DiscLock();
+    DiscLock(const DiscLock&) = delete;
+    DiscLock& operator=(const DiscLock&) = delete;
+
+    // Takes the lock as a Disc opened with the access does. Write (and New):
+    // on failure prints the sentence that another vrmangr process is
+    // changing dir and returns false. Read: the shared lock, or none when a
+    // writer keeps it too long; always true. A reader releases it as soon as
+    // it has read the management files.
+    bool Take(const std::string& dir, Access access = Access::Write);
+    void Release();
+
+private:
+    void* m_handle;
+};
+
 // A handle of the flat interface. Each member prints its own error sentence
 // (naming the file concerned) and returns false on failure.
 class Disc {
@@ -58,8 +96,13 @@ public:
     Disc(const Disc&) = delete;
     Disc& operator=(const Disc&) = delete;
 
-    bool Open(const std::string& dir);
-    bool New(const std::string& dir);
+    // Opens the disc in dir (Read, Write), or starts a new one there (New:
+    // dir exists and holds no management file), taking the lock the access
+    // asks for first. Nothing is written before Save.
+    bool Open(const std::string& dir, Access access);
+    // Write or New got past the lock: the exclusive lock is held (or the
+    // directory offers no locks at all).
+    bool Locked() const { return m_locked; }
     bool AddRecording(const std::string& file);
     bool AddStill(const std::string& file);
     bool Save();
@@ -73,6 +116,7 @@ public:
 private:
     void* m_handle;
     std::string m_dir;
+    bool m_locked = false;
 };
 
 // The management and stream file names inside a recording directory.

@@ -96,7 +96,7 @@ int RunExtract(const Args& args) {
     }
 
     Disc disc;
-    if (!disc.Open(dir)) return kFailed;
+    if (!disc.Open(dir, Access::Read)) return kFailed;
     void* h = disc.Handle();
     std::vector<Range> ranges;
     const int plCount = fnVR_GetPLCount(h);

@@ -510,7 +510,7 @@ int RunInfo(const Args& args) {
     }
     if (rest.size() != 1) return UsageError(args.command, "expects one directory.");
     Disc disc;
-    if (!disc.Open(rest[0])) return kFailed;
+    if (!disc.Open(rest[0], Access::Read)) return kFailed;
     const DiscInfo d = Describe(disc);
     if (json) {
         PrintJson(d);

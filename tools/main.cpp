@@ -39,11 +39,14 @@ int RunPlaylist(const Args& args);
 int RunDemo(const Args& args);
 
 const Command kCommands[] = {
-    {"create", "create DIR [RECORDING.mpg ...] [--still FILE ...]",
+    {"create", "create DIR [RECORDING.mpg ...] [--still FILE ...] [--force]",
      "Makes a new DVD-VR disc in DIR (created when missing; it must not hold a\n"
      "disc yet) with the given recordings and still-picture files, and saves it.\n"
      "Each --still takes one file of still pictures. On any failure, or Ctrl-C,\n"
-     "the files the command made are removed again.\n",
+     "the files the command made are removed again. A VR_MOVIE.VRO or\n"
+     "VR_STILL.VRO that DIR holds without a management file may be all that is\n"
+     "left of earlier recordings: create refuses to replace it unless --force\n"
+     "is given.\n",
      RunCreate},
     {"add", "add DIR RECORDING.mpg ...",
      "Analyses each recording (an MPEG program stream of 2048-byte packs),\n"
@@ -97,16 +100,27 @@ const Command kCommands[] = {
      "playlist given with it) to FILE.mpg: whole VOBUs, a program stream\n"
      "players open.\n",
      RunExtract},
-    {"check", "check DIR",
-     "Verifies the disc: VR_MANGR.IFO and VR_MANGR.BUP each valid on its own and\n"
-     "byte-identical, every table inside its bounds and the addresses in order,\n"
-     "and the stream files exactly as long as the tables say. Prints the\n"
-     "findings and exits with 1 when there are any.\n",
+    {"check", "check DIR [--deep]",
+     "Verifies the disc without changing it: VR_MANGR.IFO and VR_MANGR.BUP each\n"
+     "whole on its own, with tables inside their bounds that agree with each\n"
+     "other (cells, programs, time maps, entry points), and byte-identical (how\n"
+     "they differ otherwise); every recording inside its stream file and none\n"
+     "sharing sectors with another. Unused sectors between recordings are\n"
+     "warnings; data behind the last recording and temporary files of an\n"
+     "interrupted save are listed as leftovers. --deep also reads the stream\n"
+     "files: each recording, each VOBU of its time map and each still picture\n"
+     "must begin with an MPEG pack header where the tables place it. Exits with\n"
+     "1 when there are problems (warnings alone exit with 0).\n",
      RunCheck},
-    {"repair", "repair DIR",
-     "Restores a damaged or missing VR_MANGR.IFO from a valid VR_MANGR.BUP, or\n"
-     "the backup from the IFO. When both are valid but differ, the IFO (written\n"
-     "first by every save) wins.\n",
+    {"repair", "repair DIR [--from ifo|bup]",
+     "Restores the whole, consistent copy of VR_MANGR.IFO and VR_MANGR.BUP over\n"
+     "the other. When both are whole but differ, the one that describes more\n"
+     "recorded data wins, provided the stream files hold its recordings; a copy\n"
+     "that describes more recorded data is never replaced by one that\n"
+     "describes less. --from names the copy to keep, whatever they hold.\n"
+     "Then removes the leftovers of an interrupted save: temporary files, and\n"
+     "data behind the last recording either copy describes. Says what it did;\n"
+     "on a healthy disc it changes nothing.\n",
      RunRepair},
     {"demo", "demo DIR [--sample FILE]",
      "Builds a sample disc in DIR (which must not hold a disc) from the small\n"
@@ -153,22 +167,43 @@ bool Exists(const std::string& path) {
 // ---- create, add, add-still ----
 
 // A new disc in dir: the directory is made when missing; on failure the
-// files (and the directory) this made are removed again.
+// files (and the directory) this made are removed again. A non-empty stream
+// file without a management file (an IFO and BUP lost or deleted) still
+// holds recordings: it is replaced only with force.
 int CreateDisc(const std::string& dir, const std::vector<std::string>& movies, const std::vector<std::string>& stills,
-               Disc& disc) {
+               Disc& disc, bool force = false) {
     if (Exists(InDir(dir, kIfo)) || Exists(InDir(dir, kBup))) {
         return Fail(dir + " already holds a DVD-VR disc; 'vrmangr add' adds to it.");
+    }
+    for (const char* name : {kMovieVro, kStillVro}) {
+        std::error_code ec;
+        const std::string path = InDir(dir, name);
+        const uintmax_t size = fs::is_regular_file(path, ec) ? fs::file_size(path, ec) : 0;
+        if (!force && !ec && size > 0) {
+            return Fail(path + " holds " + std::to_string(size) +
+                        " bytes of recordings that no management file describes; move it away to keep it, or give "
+                        "'vrmangr create' --force to replace it.");
+        }
     }
     std::error_code ec;
     const bool madeDir = !Exists(dir);
     if (madeDir && !fs::create_directories(dir, ec)) {
         return Fail("cannot create the directory " + dir + ": " + ec.message() + ".");
     }
+    // The files a failure after New removes again: those missing before it
+    // (New creates the stream files). Under the lock New finds no disc, so
+    // none of them is another process's.
     std::vector<std::string> made;
     for (const char* name : {kIfo, kBup, kMovieVro, kStillVro}) {
         if (!Exists(InDir(dir, name))) made.push_back(InDir(dir, name));
     }
-    bool ok = disc.New(dir);
+    // Nothing is written before the lock is held; when another process
+    // holds it, what that process writes is not touched.
+    if (!disc.Open(dir, Access::New)) {
+        if (madeDir && disc.Locked()) fs::remove(dir, ec);
+        return kFailed;
+    }
+    bool ok = true;
     for (size_t i = 0; ok && i < movies.size(); ++i) ok = disc.AddRecording(movies[i]);
     for (size_t i = 0; ok && i < stills.size(); ++i) ok = disc.AddStill(stills[i]);
     if (ok) ok = disc.Save();
@@ -181,11 +216,14 @@ int CreateDisc(const std::string& dir, const std::vector<std::string>& movies, c
 int RunCreate(const Args& args) {
     std::vector<std::string> movies, stills;
     std::string dir;
+    bool force = false;
     for (size_t i = 0; i < args.words.size(); ++i) {
         const std::string& w = args.words[i];
         if (w == "--still") {
             if (i + 1 == args.words.size()) return UsageError(args.command, "--still needs a file.");
             stills.push_back(args.words[++i]);
+        } else if (w == "--force") {
+            force = true;
         } else if (!w.empty() && w[0] == '-') {
             return UsageError(args.command, "unknown option " + w + ".");
         } else if (dir.empty()) {
@@ -196,7 +234,7 @@ int RunCreate(const Args& args) {
     }
     if (dir.empty()) return UsageError(args.command, "expects a directory.");
     Disc disc;
-    return CreateDisc(dir, movies, stills, disc);
+    return CreateDisc(dir, movies, stills, disc, force);
 }
 
 int AddFiles(const Args& args, bool still) {
@@ -205,7 +243,7 @@ int AddFiles(const Args& args, bool still) {
     }
     if (args.words.size() < 2) return UsageError(args.command, "expects a directory and at least one file.");
     Disc disc;
-    if (!disc.Open(args.words[0])) return kFailed;
+    if (!disc.Open(args.words[0], Access::Write)) return kFailed;
     for (size_t i = 1; i < args.words.size(); ++i) {
         if (!(still ? disc.AddStill(args.words[i]) : disc.AddRecording(args.words[i]))) return kFailed;
     }
@@ -258,7 +296,7 @@ int RunChapters(const Args& args) {
     if (!NumberArg(args, w[3], action == "divide" ? "FRAMES" : "LAST", 1, &b, &status)) return status;
     if (action == "combine" && b < a) return UsageError(args.command, "LAST must not be below FIRST.");
     Disc disc;
-    if (!disc.Open(w[0])) return kFailed;
+    if (!disc.Open(w[0], Access::Write)) return kFailed;
     void* h = disc.Handle();
     const DWORD count = OriginalEntryPoints(h);
     const long last = action == "divide" ? a : b;
@@ -349,7 +387,7 @@ int RunPlaylist(const Args& args) {
     }
 
     Disc disc;
-    if (!disc.Open(dir)) return kFailed;
+    if (!disc.Open(dir, Access::Write)) return kFailed;
     void* h = disc.Handle();
     if (action == "new") {
         const int before = fnVR_GetPLCount(h);

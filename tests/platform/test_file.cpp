@@ -1,10 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstring>
+#include <filesystem>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "platform/file.h"
 #include "support/TempDir.h"
 
+using vrm::DirectoryLock;
 using vrm::File;
 using vrm::MappedView;
 
@@ -87,4 +94,146 @@ TEST(File, ProbeReplaceAndRemove) {
     EXPECT_TRUE(vrm::RemoveFile(dir.File("b").c_str()));
     EXPECT_TRUE(vrm::RemoveFile(dir.File("b").c_str())) << "already gone counts as removed";
     EXPECT_FALSE(vrm::RemoveFile(dir.Path().c_str()));
+}
+
+TEST(File, CreateBesideMakesAFileOfItsOwnWithNormalPermissions) {
+    TempDir dir;
+    const std::string target = dir.File("VR_MANGR.IFO");
+    const mode_t oldMask = ::umask(027);
+    File a, b;
+    std::string pathA, pathB;
+    ASSERT_TRUE(a.CreateBeside(target, &pathA));
+    ASSERT_TRUE(b.CreateBeside(target, &pathB));
+    ::umask(oldMask);
+    EXPECT_NE(pathA, pathB) << "every call gets a name of its own";
+    for (const std::string& p : {pathA, pathB}) {
+        EXPECT_EQ(p.rfind(target + ".tmp-", 0), 0u) << p;
+        EXPECT_EQ(p.size(), target.size() + 11) << p;
+        struct stat st {};
+        ASSERT_EQ(::stat(p.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0640u) << "0666 less the umask, not mkstemp's 0600";
+    }
+    EXPECT_TRUE(a.Writable());
+    EXPECT_EQ(a.WriteAt(0, "ab", 2), 2u);
+    EXPECT_EQ(a.Size(), 2);
+    EXPECT_EQ(vrm::ProbePath(target.c_str(), nullptr), vrm::PathKind::Missing) << "the target is not touched";
+
+    // The creation is a change of the file system: the fault hook can refuse it.
+    vrm::SetFaultHook([](void*, const char* operation) { return std::strcmp(operation, "open") == 0 ? EROFS : 0; },
+                      nullptr);
+    File c;
+    std::string pathC = "unchanged";
+    EXPECT_FALSE(c.CreateBeside(target, &pathC));
+    vrm::SetFaultHook(nullptr, nullptr);
+    EXPECT_EQ(c.Error(), EROFS);
+    EXPECT_EQ(pathC, "unchanged");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);
+    EXPECT_FALSE(c.CreateBeside(dir.File("no-such-dir/x"), &pathC));
+    EXPECT_EQ(c.Error(), ENOENT);
+}
+
+namespace {
+
+// Runs body in a child process and returns its exit status (-1 when it did
+// not exit normally). body returns the status.
+template <class Body>
+int InChild(Body body) {
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(body());
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+}  // namespace
+
+TEST(DirectoryLock, SharedLocksCoexistAndExcludeWritersAcrossProcesses) {
+    TempDir dir;
+    const char* d = dir.Path().c_str();
+    DirectoryLock reader;
+    ASSERT_TRUE(reader.Acquire(d, DirectoryLock::Kind::Shared, 0));
+    // Another process: a second reader gets in, a writer does not, neither
+    // at once nor after a bounded wait.
+    EXPECT_EQ(InChild([d] {
+                  DirectoryLock r, w;
+                  if (!r.Acquire(d, DirectoryLock::Kind::Shared, 0)) return 1;
+                  r.Release();
+                  if (w.Acquire(d, DirectoryLock::Kind::Exclusive, 0) || w.Error() != EWOULDBLOCK) return 2;
+                  if (w.Acquire(d, DirectoryLock::Kind::Exclusive, 100) || w.Error() != EWOULDBLOCK) return 3;
+                  return 0;
+              }),
+              0);
+    // Two locks of one process conflict like two processes.
+    DirectoryLock writer;
+    EXPECT_FALSE(writer.Acquire(d, DirectoryLock::Kind::Exclusive, 0));
+    reader.Release();
+    ASSERT_TRUE(writer.Acquire(d, DirectoryLock::Kind::Exclusive, 0));
+    EXPECT_EQ(InChild([d] {
+                  DirectoryLock r;
+                  return r.Acquire(d, DirectoryLock::Kind::Shared, 50) ? 1 : r.Error() == EWOULDBLOCK ? 0 : 2;
+              }),
+              0);
+    // Moved, the lock stays held; it goes with its last owner.
+    DirectoryLock moved(std::move(writer));
+    EXPECT_FALSE(writer.Held());
+    EXPECT_TRUE(moved.Held());
+    moved = DirectoryLock();
+    EXPECT_TRUE(reader.Acquire(d, DirectoryLock::Kind::Shared, 0));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path())) << "locking creates no file";
+}
+
+TEST(DirectoryLock, AWaitingWriterGetsTheLockWhenTheHolderLetsGoOrDies) {
+    TempDir dir;
+    const char* d = dir.Path().c_str();
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    // A child holds the writer's lock until it is killed.
+    const pid_t holder = ::fork();
+    if (holder == 0) {
+        ::alarm(30);  // never outlives a failed test
+        DirectoryLock w;
+        const char c = w.Acquire(d, DirectoryLock::Kind::Exclusive, 0) ? 'y' : 'n';
+        if (::write(ready[1], &c, 1) != 1) ::_exit(1);
+        ::pause();
+        ::_exit(0);
+    }
+    ASSERT_GT(holder, 0);
+    char c = 0;
+    const bool held = ::read(ready[0], &c, 1) == 1 && c == 'y';
+    DirectoryLock lock;
+    const bool refused = !lock.Acquire(d, DirectoryLock::Kind::Shared, 20);
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    ASSERT_TRUE(held);
+    EXPECT_TRUE(refused);
+    ASSERT_TRUE(lock.Acquire(d, DirectoryLock::Kind::Exclusive, 0)) << "the kernel released the dead holder's lock";
+
+    // A child waiting (up to 10 s) gets the lock once this process lets go.
+    // It is forked while nothing is locked: a child shares the descriptors,
+    // and so the locks, its parent holds when it is made.
+    lock.Release();
+    const pid_t waiter = ::fork();
+    if (waiter == 0) {
+        ::alarm(30);
+        if (::read(ready[0], &c, 1) != 1) ::_exit(1);
+        DirectoryLock w;
+        ::_exit(w.Acquire(d, DirectoryLock::Kind::Exclusive, 10000) ? 0 : 2);
+    }
+    ASSERT_GT(waiter, 0);
+    ASSERT_TRUE(lock.Acquire(d, DirectoryLock::Kind::Exclusive, 0));
+    ASSERT_EQ(::write(ready[1], "w", 1), 1);
+    ::usleep(50 * 1000);
+    lock.Release();
+    int status = 0;
+    ASSERT_EQ(::waitpid(waiter, &status, 0), waiter);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ::close(ready[0]);
+    ::close(ready[1]);
+
+    EXPECT_FALSE(lock.Acquire(dir.File("missing").c_str(), DirectoryLock::Kind::Shared, 0));
+    EXPECT_EQ(lock.Error(), ENOENT);
+    WriteWholeFile(dir.File("file"), {1});
+    EXPECT_FALSE(lock.Acquire(dir.File("file").c_str(), DirectoryLock::Kind::Shared, 0));
+    EXPECT_EQ(lock.Error(), ENOTDIR);
+    EXPECT_FALSE(lock.Acquire(nullptr, DirectoryLock::Kind::Shared, 0));
 }

@@ -1,4 +1,5 @@
-# check on a good disc and on damaged ones; repair.
+# check (also --deep) on a good disc and on damaged ones; repair. check
+# never changes a file; repair keeps the copy with more recorded data.
 include(${CMAKE_CURRENT_LIST_DIR}/common.cmake)
 
 function(fresh name)
@@ -6,72 +7,232 @@ function(fresh name)
   run(0 create ${name} ${PAL} --still ${STILL})
 endfunction()
 
+# sums(DIR VAR): names and SHA-256 of every file of DIR.
+function(sums dir var)
+  file(GLOB files LIST_DIRECTORIES false ${WORK}/${dir}/*)
+  list(SORT files)
+  set(all "")
+  foreach(f ${files})
+    file(SHA256 ${f} h)
+    string(APPEND all "${f} ${h}\n")
+  endforeach()
+  set(${var} "${all}" PARENT_SCOPE)
+endfunction()
+
+# check_exits(CODE DIR [--deep]): runs check and fails when it changed a file.
+function(check_exits code dir)
+  sums(${dir} before)
+  run(${code} check ${dir} ${ARGN})
+  sums(${dir} after)
+  if(NOT before STREQUAL after)
+    message(FATAL_ERROR "check ${dir} changed files:\n${before}\n${after}")
+  endif()
+  set(out "${out}" PARENT_SCOPE)
+  set(err "${err}" PARENT_SCOPE)
+endfunction()
+
+# offset_of(FILE HEX VAR): the byte offset of the first occurrence of HEX.
+function(offset_of file hex var)
+  hex_of(${WORK}/${file} all)
+  string(FIND "${all}" "${hex}" at)
+  math(EXPR odd "${at} % 2")
+  if(at LESS 0 OR odd)
+    message(FATAL_ERROR "${hex} not found in ${file}")
+  endif()
+  math(EXPR at "${at} / 2")
+  set(${var} ${at} PARENT_SCOPE)
+endfunction()
+
+file(SIZE ${PAL} pal)
+file(SIZE ${PAL_LPCM} lpcm)
+
 fresh(good)
-run(0 check good)
+check_exits(0 good)
 must_match("${out}" "^good: no problems found")
+check_exits(0 good --deep)
+must_match("${out}" "every recording read where its tables place it")
 run(0 repair good)
 must_match("${out}" "nothing to repair")
+
+# A management file of 175 KB (three playlists of 1999 cells) as the
+# library writes it, RTR_VMG_EA 0x1FFFF: nothing to complain about.
+fresh(big)
+execute_process(COMMAND ${PLAYLISTS} ${WORK}/big 3 1999 RESULT_VARIABLE rc)
+file(SIZE ${WORK}/big/VR_MANGR.IFO ifo_size)
+if(NOT rc EQUAL 0 OR ifo_size LESS 175000)
+  message(FATAL_ERROR "the large disc was not made (${rc}, ${ifo_size} bytes)")
+endif()
+check_exits(0 big)
+sums(big before)
+run(0 repair big)
+must_match("${out}" "nothing to repair")
+sums(big after)
+if(NOT before STREQUAL after)
+  message(FATAL_ERROR "repair changed a healthy disc")
+endif()
 
 # An IFO that is not a management file: the backup restores it.
 fresh(ifo)
 file(WRITE ${WORK}/ifo/VR_MANGR.IFO "not a management file")
-run(1 check ifo)
+check_exits(1 ifo)
 must_match("${out}" "VR_MANGR.IFO does not begin with the identifier")
 one_sentence_error("${err}" "ifo failed the check")
-run(0 info ifo)  # opens from the backup
 run(0 repair ifo)
 must_match("${out}" "VR_MANGR.IFO restored from VR_MANGR.BUP")
-run(0 check ifo)
+check_exits(0 ifo)
 
-# A missing IFO.
+# A missing IFO; a backup whose table address points outside the file.
 fresh(gone)
 file(REMOVE ${WORK}/gone/VR_MANGR.IFO)
-run(1 check gone)
+check_exits(1 gone)
 must_match("${out}" "VR_MANGR.IFO is missing")
 run(0 repair gone)
-run(0 check gone)
-
-# A backup whose table address points outside the file: the IFO restores it.
+check_exits(0 gone)
 fresh(bup)
 damage(bup/VR_MANGR.BUP 256 7fffff00)  # M_AVFIT_SA
-run(1 check bup)
+check_exits(1 bup)
 must_match("${out}" "VR_MANGR.BUP does not load")
 must_not_match("${out}" "VR_MANGR.IFO does not")
 run(0 repair bup)
 must_match("${out}" "VR_MANGR.BUP restored from VR_MANGR.IFO")
-run(0 check bup)
+check_exits(0 bup)
 
-# Both valid but different (the backup of an earlier state): the IFO wins.
-fresh(differ)
-file(COPY_FILE ${WORK}/differ/VR_MANGR.BUP ${WORK}/old.bup)
-run(0 playlist differ new)
-file(COPY_FILE ${WORK}/old.bup ${WORK}/differ/VR_MANGR.BUP)
-run(1 check differ)
-must_match("${out}" "1 problem found:\n  - VR_MANGR.IFO and VR_MANGR.BUP differ")
-run(0 repair differ)
-run(0 check differ)
-run(0 info differ)
-must_match("${out}" "Playlists: 1\n")
+# An IFO that loads but whose program counts 0x8000 cells: every
+# disagreement is named, and the consistent backup restores it.
+fresh(cells)
+hex_of(${WORK}/cells/VR_MANGR.IFO sa 304 4)  # ORG_PGCI_SA
+math(EXPR c_ns "0x${sa} + 4 + 2")  # C_Ns of program 1
+damage(cells/VR_MANGR.IFO ${c_ns} 8000)
+check_exits(1 cells)
+must_match("${out}" "VR_MANGR.IFO: ORG_PGCI")
+must_match("${out}" "restores VR_MANGR.IFO from VR_MANGR.BUP")
+run(0 repair cells)
+check_exits(0 cells)
+
+# A stale IFO (a save that stopped between the copies): the BUP describes
+# one recording more, and the stream holds it.
+fresh(stale)
+file(COPY_FILE ${WORK}/stale/VR_MANGR.IFO ${WORK}/old.ifo)
+run(0 add stale ${PAL_LPCM})
+file(COPY_FILE ${WORK}/old.ifo ${WORK}/stale/VR_MANGR.IFO)
+foreach(copy stale2 stale3)
+  file(REMOVE_RECURSE ${WORK}/${copy})
+  file(COPY ${WORK}/stale/ DESTINATION ${WORK}/${copy})
+endforeach()
+check_exits(1 stale)
+golden("${out}" check_stale.txt)
+run(0 repair stale)
+must_match("${out}" "VR_MANGR.IFO restored from VR_MANGR.BUP \\(VR_MANGR.BUP describes more recorded data")
+check_exits(0 stale)
+run(0 info stale)
+must_match("${out}" "Original chain: 1 program, 3 cells")
+# --from keeps the smaller copy as asked; the recording only the BUP
+# described stays in the stream until a later repair.
+run(0 repair stale2 --from ifo)
+must_match("${out}" "VR_MANGR.BUP restored from VR_MANGR.IFO \\(as --from asks\\)")
+must_match("${out}" "the recordings only VR_MANGR.BUP described stay in VR_MOVIE.VRO behind byte ${pal}")
+file(SIZE ${WORK}/stale2/VR_MOVIE.VRO movie)
+math(EXPR both "${pal} + ${lpcm}")
+if(NOT movie EQUAL both)
+  message(FATAL_ERROR "repair --from ifo cut VR_MOVIE.VRO to ${movie} bytes")
+endif()
+check_exits(0 stale2)
+must_match("${out}" "warning: VR_MOVIE.VRO holds ${lpcm} bytes behind its last recording")
+# Where the stream lacks the BUP's recording, the IFO is kept, and why.
+damage(stale3/VR_MOVIE.VRO truncate ${pal})
+run(0 repair stale3)
+must_match("${out}" "VR_MANGR.BUP restored from VR_MANGR.IFO \\(VR_MANGR.BUP describes recordings that run past the end of VR_MOVIE.VRO")
+check_exits(0 stale3)
+run(2 repair stale3 --from both)
 
 # Both damaged: nothing to restore from.
 fresh(both)
 damage(both/VR_MANGR.IFO 304 7fffff00)  # ORG_PGCI_SA
 damage(both/VR_MANGR.BUP 304 7fffff00)
-run(1 check both)
-must_match("${out}" "2 problems found")
+check_exits(1 both)
+must_match("${out}" "1 problem found:\n  - VR_MANGR.IFO \\(and the identical VR_MANGR.BUP\\) does not load")
 run(1 repair both)
 one_sentence_error("${err}" "nothing to restore from")
-run(1 info both)
 
-# Stream files shorter or longer than the tables say.
+# Recorded data missing from the stream files.
 fresh(short)
-file(SIZE ${PAL} pal)
 damage(short/VR_MOVIE.VRO truncate 100000)
-run(1 check short)
-must_match("${out}" "VR_MOVIE.VRO is 100000 bytes long, shorter than the ${pal} bytes")
-fresh(long)
-file(SIZE ${WORK}/long/VR_STILL.VRO still)
-math(EXPR longer "${still} + 4096")
-damage(long/VR_STILL.VRO truncate ${longer})
-run(1 check long)
-must_match("${out}" "VR_STILL.VRO is ${longer} bytes long, longer than the ${still} bytes")
+file(REMOVE ${WORK}/short/VR_STILL.VRO)
+check_exits(1 short)
+math(EXPR lost "${pal} - 100000")
+must_match("${out}" "VR_MOVIE.VRO is 100000 bytes long, shorter than the ${pal} bytes its recordings reach: ${lost} bytes of recorded data are missing \\(VOB 1\\)")
+must_match("${out}" "VR_STILL.VRO is missing; the recordings of VR_MANGR.IFO need [0-9]+ bytes of it \\(VOG 1\\)")
+run(1 repair short)
+one_sentence_error("${err}" "is beyond repair")
+
+# Leftovers of an interrupted save: bytes (a partial sector too) behind the
+# last still picture, temporary files. check lists them, repair removes them.
+fresh(left)
+file(SIZE ${WORK}/left/VR_STILL.VRO still)
+math(EXPR longer "${still} + 4100")
+damage(left/VR_STILL.VRO truncate ${longer})
+file(WRITE ${WORK}/left/VR_MANGR.IFO.tmp-Ab12Cd "half a save")
+file(WRITE ${WORK}/left/VR_MOVIE.VRO.new "")
+file(WRITE ${WORK}/left/VR_MANGR.IFO.tmp-notours "kept")
+check_exits(0 left)
+must_match("${out}" "^left: 3 warnings:\n")
+must_match("${out}" "warning: VR_STILL.VRO holds 4100 bytes behind its last recording \\(which ends at byte ${still}\\)")
+must_match("${out}" "warning: VR_MANGR.IFO.tmp-Ab12Cd \\(11 bytes\\) is a leftover")
+must_match("${out}" "warning: VR_MOVIE.VRO.new \\(0 bytes\\) is a leftover")
+must_match("${out}" "'vrmangr repair left' removes the leftovers")
+run(0 repair left)
+must_match("${out}" "removed the 4100 bytes behind the last recording of VR_STILL.VRO")
+file(SIZE ${WORK}/left/VR_STILL.VRO after)
+if(NOT after EQUAL still OR EXISTS ${WORK}/left/VR_MANGR.IFO.tmp-Ab12Cd OR EXISTS ${WORK}/left/VR_MOVIE.VRO.new
+   OR NOT EXISTS ${WORK}/left/VR_MANGR.IFO.tmp-notours)
+  message(FATAL_ERROR "repair did not remove exactly the leftovers")
+endif()
+check_exits(0 left)
+must_match("${out}" "^left: no problems found \\(")
+run(0 repair left)
+must_match("${out}" "nothing to repair")
+
+# Two recordings; VOB 2 moved (ADR_OFS of its time map) 11 sectors up, the
+# stream lengthened to hold it: a gap is a warning. Moved down into VOB 1:
+# an overlap is a problem, and repair cuts nothing behind it.
+file(REMOVE_RECURSE ${WORK}/gap)
+run(0 create gap ${PAL} ${PAL})
+file(COPY ${WORK}/gap/ DESTINATION ${WORK}/overlap)
+math(EXPR sectors "${pal} / 2048")
+offset_of(gap/VR_MANGR.IFO "00010004000000000095" map)  # TM_ENT_Ns 1, VOBU_ENT_Ns 4, TM_OFS 0, ADR_OFS 149
+math(EXPR adr "${map} + 6")
+foreach(copy IFO BUP)
+  damage(gap/VR_MANGR.${copy} ${adr} 000000a0)  # 160
+  damage(overlap/VR_MANGR.${copy} ${adr} 00000064)  # 100
+endforeach()
+math(EXPR longer "(160 + ${sectors}) * 2048")
+damage(gap/VR_MOVIE.VRO truncate ${longer})
+check_exits(0 gap)
+must_match("${out}" "warning: VR_MOVIE.VRO: sectors 149..160 \\(11 sectors\\) lie before the last recording but belong to none")
+check_exits(1 overlap)
+must_match("${out}" "VR_MOVIE.VRO: VOB 1 \\(sectors 0..149\\) and VOB 2 \\(sectors 100..249\\) share sectors")
+sums(overlap before)
+run(1 repair overlap)
+sums(overlap after)
+if(NOT before STREQUAL after)
+  message(FATAL_ERROR "repair changed a disc whose recordings overlap")
+endif()
+
+# check --deep reads the stream: zeros where the recording should be fail,
+# with the first few places named and the rest counted.
+fresh(zeros)
+damage(zeros/VR_MOVIE.VRO truncate 0)
+damage(zeros/VR_MOVIE.VRO truncate ${pal})
+check_exits(0 zeros)
+check_exits(1 zeros --deep)
+must_match("${out}" "VR_MOVIE.VRO: VOB 1 does not begin with an MPEG pack header at its start sector 0")
+must_match("${out}" "VR_MOVIE.VRO: VOB 1: VOBU 2 does not begin with an MPEG pack header at sector [0-9]+")
+must_match("${out}" "VR_MOVIE.VRO: VOB 1: and 1 more place where")
+must_not_match("${out}" "VR_STILL.VRO")
+run(2 check zeros --shallow)
+# Another recording's stream of the same length: packs everywhere, but no
+# navigation pack where the time map places VOBUs.
+file(COPY_FILE ${PAL_LPCM} ${WORK}/zeros/VR_MOVIE.VRO)
+damage(zeros/VR_MOVIE.VRO truncate ${pal})
+check_exits(1 zeros --deep)
+must_match("${out}" "VR_MOVIE.VRO: VOB 1: VOBU [0-9]+ at sector [0-9]+ holds no navigation pack")

@@ -20,3 +20,27 @@ golden("${out}" info.json)
 
 run(0 check disc)
 must_match("${out}" "no problems found")
+
+# A stream file that no management file describes may be all that is left
+# of earlier recordings: create (and demo) refuse to replace it, changing
+# nothing; --force replaces it.
+file(MAKE_DIRECTORY ${WORK}/orphan)
+file(COPY_FILE ${PAL} ${WORK}/orphan/VR_MOVIE.VRO)
+file(SIZE ${PAL} pal)
+foreach(command "create;orphan;${PAL_LPCM}" "demo;orphan")
+  run(1 ${command})
+  one_sentence_error("${err}" "orphan/VR_MOVIE.VRO holds ${pal} bytes of recordings that no management file describes; move it away to keep it, or give 'vrmangr create' --force")
+endforeach()
+file(GLOB left RELATIVE ${WORK}/orphan ${WORK}/orphan/*)
+file(SHA256 ${WORK}/orphan/VR_MOVIE.VRO kept)
+file(SHA256 ${PAL} original)
+if(NOT left STREQUAL "VR_MOVIE.VRO" OR NOT kept STREQUAL original)
+  message(FATAL_ERROR "a refused create changed orphan: ${left}")
+endif()
+run(0 create orphan ${PAL_LPCM} --force)
+file(SIZE ${PAL_LPCM} lpcm)
+file(SIZE ${WORK}/orphan/VR_MOVIE.VRO movie)
+if(NOT movie EQUAL lpcm)
+  message(FATAL_ERROR "create --force left VR_MOVIE.VRO of ${movie} bytes, expected ${lpcm}")
+endif()
+run(0 check orphan)

@@ -1,0 +1,757 @@
+// Safety of the vrmangr tool on damaged and interrupted discs, as black-box
+// runs of the built tool on the committed samples:
+//  - Mutations: seeded byte mutations of VR_MANGR.IFO (and for a third of
+//    the seeds of VR_MANGR.BUP too, differently), mostly inside the tables.
+//    Reading commands change no file and stay bounded; an edit either saves
+//    a disc that passes `check` or fails without changing a byte; every disc
+//    `info` accepts passes `check`, or `repair` mends it or refuses.
+//  - Kill: `add`, `add-still` and editing saves SIGKILLed at moments spread
+//    over their normal duration. The disc still opens, `check` names what
+//    is left over (and does not call it "no problems"), and after `repair`
+//    the four files are the old or the new state.
+//
+// Usage: tool_test_safety TOOL DATA_DIR [SEEDS] [gtest options]. One seed
+// alone: VRMANGR_SAFETY_SEED=N (its scratch disc is kept and its path
+// printed).
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <iterator>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/TempDir.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string g_tool, g_data;
+int g_seeds = 100;
+
+const char* const kFour[] = {"VR_MANGR.IFO", "VR_MANGR.BUP", "VR_MOVIE.VRO", "VR_STILL.VRO"};
+const size_t kMaxOutput = 64 * 1024;  // more than this from one command is a flood
+const int kTimeoutMs = 15000;
+
+// ---- Running the tool ----
+
+struct Result {
+    int exit = -1;  // -1 when a signal ended it or it timed out
+    int signal = 0;
+    bool timedOut = false;
+    size_t bytes = 0;  // stdout and stderr together
+    std::string out, err;  // the first kMaxOutput bytes of each
+};
+
+std::vector<char*> Argv(std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    return argv;
+}
+
+// Starts the tool; its output goes to the given descriptors (or /dev/null).
+pid_t Start(std::vector<std::string> args, int outFd = -1, int errFd = -1) {
+    args.insert(args.begin(), g_tool);
+    std::vector<char*> argv = Argv(args);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (outFd >= 0) posix_spawn_file_actions_adddup2(&actions, outFd, 1);
+    else posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    if (errFd >= 0) posix_spawn_file_actions_adddup2(&actions, errFd, 2);
+    else posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, g_tool.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+void Reap(pid_t pid, Result& r) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(status) && !r.timedOut) r.exit = WEXITSTATUS(status);
+    if (WIFSIGNALED(status) && !r.timedOut) r.signal = WTERMSIG(status);
+}
+
+// Runs the tool to its end (killed after kTimeoutMs), keeping its output.
+Result RunTool(const std::vector<std::string>& args) {
+    Result r;
+    int out[2], err[2];
+    if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) std::abort();
+    const pid_t pid = Start(args, out[1], err[1]);
+    close(out[1]);
+    close(err[1]);
+    if (pid < 0) std::abort();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kTimeoutMs);
+    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    std::string* texts[2] = {&r.out, &r.err};
+    int open = 2;
+    while (open > 0) {
+        using std::chrono::milliseconds;
+        const auto left = std::chrono::duration_cast<milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            r.timedOut = true;
+            kill(pid, SIGKILL);
+            break;
+        }
+        if (poll(fds, 2, static_cast<int>(left.count())) < 0 && errno != EINTR) break;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+            char buffer[8192];
+            const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+            if (n <= 0) {
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+                continue;
+            }
+            r.bytes += static_cast<size_t>(n);
+            const size_t room = kMaxOutput - std::min(kMaxOutput, texts[i]->size());
+            texts[i]->append(buffer, std::min(room, static_cast<size_t>(n)));
+        }
+    }
+    for (pollfd& f : fds) {
+        if (f.fd >= 0) close(f.fd);
+    }
+    Reap(pid, r);
+    return r;
+}
+
+// ---- Disc states ----
+
+// A hash of a file's bytes (the standard library's, which is optimised also
+// in a debug build); 0 stands for a missing file.
+uint64_t Hash(const std::string& bytes) { return std::hash<std::string_view>{}(bytes) | 1; }
+
+std::string Read(const fs::path& path) {
+    std::string bytes;
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+        char buffer[1 << 16];
+        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) bytes.append(buffer, n);
+        std::fclose(file);
+    }
+    return bytes;
+}
+
+void Write(const fs::path& path, const std::string& bytes) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_TRUE(file) << path;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    ASSERT_TRUE(std::fclose(file) == 0 && written) << path;
+}
+
+// What a disc directory holds: its entries, the management files' bytes and
+// the hashes of all four files.
+struct State {
+    std::set<std::string> names;
+    std::string ifo, bup;
+    uint64_t hash[4] = {0, 0, 0, 0};
+    bool SameFiles(const State& o) const { return std::equal(hash, hash + 4, o.hash); }
+    bool SameStreams(const State& o) const { return hash[2] == o.hash[2] && hash[3] == o.hash[3]; }
+};
+
+State Snap(const fs::path& dir) {
+    State s;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(dir, ec)) s.names.insert(e.path().filename().string());
+    for (int i = 0; i < 4; ++i) {
+        if (!s.names.count(kFour[i])) continue;
+        const std::string bytes = Read(dir / kFour[i]);
+        s.hash[i] = Hash(bytes);
+        if (i == 0) s.ifo = bytes;
+        if (i == 1) s.bup = bytes;
+    }
+    return s;
+}
+
+void CopyDisc(const fs::path& from, const fs::path& to) {
+    fs::create_directories(to);
+    for (const auto& e : fs::directory_iterator(from)) {
+        fs::copy_file(e.path(), to / e.path().filename(), fs::copy_options::overwrite_existing);
+    }
+}
+
+// ---- Findings ----
+
+// Failed properties with how often and a few examples each; reported as one
+// gtest failure per property, so a broken behaviour does not flood the log.
+// Workers of the campaign add to one object.
+class Findings {
+public:
+    void Add(const std::string& property, const std::string& example) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        Entry& e = m_entries[property];
+        if (++e.count <= 3) e.examples.push_back(example);
+    }
+    void Report() const {
+        for (const auto& [property, e] : m_entries) {
+            std::string text = property + " (" + std::to_string(e.count) + " times), e.g.:";
+            for (const std::string& x : e.examples) text += "\n    " + x;
+            ADD_FAILURE() << text;
+        }
+    }
+
+private:
+    struct Entry {
+        int count = 0;
+        std::vector<std::string> examples;
+    };
+    std::mutex m_mutex;
+    std::map<std::string, Entry> m_entries;
+};
+
+std::string Excerpt(const std::string& text) {
+    std::string line = text.substr(0, text.find('\n', text.find('\n') + 1));
+    if (line.size() > 300) line = line.substr(0, 300) + "...";
+    return "\"" + line + "\"";
+}
+
+// What every run must be: ended by itself, in time, with bounded output, no
+// sanitizer report, exit 0 or 1, and one sentence on stderr when it failed.
+// False when it was not.
+bool Sane(const Result& r, const std::string& command, const std::string& where, Findings& f) {
+    std::string problem;
+    if (r.timedOut) problem = "did not end within " + std::to_string(kTimeoutMs / 1000) + " s";
+    else if (r.signal) problem = "was ended by signal " + std::to_string(r.signal);
+    else if (r.bytes > kMaxOutput) problem = "printed more than " + std::to_string(kMaxOutput) + " bytes";
+    else if (r.err.find("Sanitizer") != std::string::npos || r.err.find("runtime error:") != std::string::npos)
+        problem = "drew a sanitizer report";
+    else if (r.exit != 0 && r.exit != 1) problem = "exited with status " + std::to_string(r.exit);
+    else if (r.exit == 1 && (r.err.rfind("vrmangr", 0) != 0 || std::count(r.err.begin(), r.err.end(), '\n') > 8))
+        problem = "failed without one sentence on stderr";
+    if (problem.empty()) return true;
+    f.Add(command + " " + problem, where + ": " + Excerpt(r.err));
+    return false;
+}
+
+// Every "bytes A..B" of the text info lies inside the stream file of its
+// cell. Empty when so, else the offending line.
+std::string RangeBeyondStream(const std::string& info, const fs::path& dir) {
+    std::error_code ec;
+    const uint64_t sizes[2] = {fs::file_size(dir / kFour[2], ec), fs::file_size(dir / kFour[3], ec)};
+    int file = 0;
+    size_t at = 0;
+    while (at < info.size()) {
+        const size_t end = std::min(info.find('\n', at), info.size());
+        const std::string line = info.substr(at, end - at);
+        at = end + 1;
+        if (line.find(kFour[2]) != std::string::npos) file = 0;
+        if (line.find(kFour[3]) != std::string::npos) file = 1;
+        const size_t b = line.find("bytes ");
+        if (b == std::string::npos || line.find("..", b) == std::string::npos) continue;
+        unsigned long long first = 0, last = 0;
+        if (std::sscanf(line.c_str() + b, "bytes %llu..%llu", &first, &last) != 2) continue;
+        if (first > last || last > sizes[file]) return line;
+    }
+    return "";
+}
+
+// ---- Mutations ----
+
+// splitmix64: the same sequence on every platform and library.
+struct Rng {
+    uint64_t state;
+    uint64_t Next() {
+        uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+    size_t Below(size_t n) { return static_cast<size_t>(Next() % n); }
+};
+
+uint32_t Be32(const std::string& b, size_t off) {
+    uint32_t v = 0;
+    for (size_t i = 0; i < 4; ++i) v = v << 8 | static_cast<unsigned char>(b[off + i]);
+    return v;
+}
+
+// Where the tables of a management file lie: RTR_VMGI from byte 0 (its
+// first 600 bytes hold VMGI_MAT and the playlist search pointers), and the
+// run from the lowest start address of M_AVFIT, S_AVFIT, ORG_PGCI and
+// UD_PGCIT (VMGI_MAT bytes 256, 260, 304, 308) to the file's end.
+struct Extents {
+    size_t headEnd = 600, tailStart = 0, size = 0;
+    explicit Extents(const std::string& ifo) : size(ifo.size()) {
+        tailStart = size;
+        for (size_t off : {256, 260, 304, 308}) {
+            if (off + 4 > size) break;
+            const uint32_t sa = Be32(ifo, off);
+            if (sa > headEnd && sa < tailStart) tailStart = sa;
+        }
+    }
+    size_t Pick(Rng& rng) const {
+        if (rng.Below(10) == 0) return rng.Below(size);  // anywhere, now and then
+        const size_t tables = headEnd + (size - tailStart);
+        const size_t k = rng.Below(tables);
+        return k < headEnd ? k : tailStart + (k - headEnd);
+    }
+};
+
+std::string Hex(uint64_t v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(v));
+    return text;
+}
+
+// 1 to 3 mutations of bytes: a flipped bit, 0x00, 0xFF, a random byte, or a
+// 16-bit big-endian count set to 0x8000, 0xFFFF or one more. Returns what it
+// did, for the report.
+std::string Mutate(std::string& bytes, const Extents& where, Rng& rng, const char* name) {
+    const std::string before = bytes;
+    std::string log;
+    const size_t count = 1 + rng.Below(3);
+    for (size_t m = 0; m < count || bytes == before; ++m) {
+        size_t off = where.Pick(rng);
+        const int kind = static_cast<int>(rng.Below(5));
+        auto& b = reinterpret_cast<unsigned char&>(bytes[off]);
+        std::string what;
+        switch (kind) {
+        case 0: {
+            const int bit = static_cast<int>(rng.Below(8));
+            b = static_cast<unsigned char>(b ^ (1u << bit));
+            what = "bit " + std::to_string(bit) + " flipped";
+            break;
+        }
+        case 1: b = 0x00; what = "set to 00"; break;
+        case 2: b = 0xFF; what = "set to ff"; break;
+        case 3: b = static_cast<unsigned char>(rng.Next()); what = "set to " + Hex(b); break;
+        default: {
+            off = std::min(off & ~size_t{1}, bytes.size() - 2);
+            const unsigned old = static_cast<unsigned char>(bytes[off]) << 8 |
+                                 static_cast<unsigned char>(bytes[off + 1]);
+            const unsigned values[3] = {0x8000, 0xFFFF, (old + 1) & 0xFFFF};
+            const unsigned v = values[rng.Below(3)];
+            bytes[off] = static_cast<char>(v >> 8);
+            bytes[off + 1] = static_cast<char>(v & 0xFF);
+            what = "16 bits " + Hex(old) + " set to " + Hex(v);
+        }
+        }
+        log += std::string(log.empty() ? "" : ", ") + name + "@" + Hex(off) + " " + what;
+    }
+    return log;
+}
+
+// ---- Fixtures ----
+
+std::string Sample(const char* name) { return g_data + "/" + name; }
+
+// Movies, stills, divided entry points and two titled playlists.
+void BuildRichDisc(const fs::path& disc) {
+    const std::string d = disc.string();
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"create", d, Sample("pal_mpeg2_mp2_4x3.vob"), Sample("pal_mpeg2_lpcm_16x9.vob"), "--still",
+              Sample("still_pal_2pictures.vob")},
+             {"add", d, Sample("pal_mpeg2_mp2_4x3.vob")},
+             {"chapters", d, "divide", "1", "20"},
+             {"chapters", d, "divide", "3", "10"},
+             {"playlist", d, "new"},
+             {"playlist", d, "new"},
+             {"playlist", d, "add", "1", "0", "1"},
+             {"playlist", d, "add", "1", "1", "3"},
+             {"playlist", d, "add", "2", "0", "2"},
+             {"playlist", d, "title", "1", "Holiday"},
+             {"playlist", d, "title", "2", "News"},
+             {"check", d}}) {
+        const Result r = RunTool(args);
+        ASSERT_EQ(r.exit, 0) << "vrmangr " << args[0] << " while building the disc: " << r.err << r.out;
+    }
+}
+
+// ---- The mutation campaign ----
+
+struct Campaign {
+    fs::path pristineDir;
+    State pristine;
+    std::vector<std::string> edits[2];  // the edit's arguments after DISC
+    State edited[2];  // the pristine disc after each edit
+};
+
+struct Tally {
+    std::atomic<int> accepted{0}, repaired{0}, edited{0}, savedFromMutated{0};
+};
+
+void RunSeed(const Campaign& c, uint64_t seed, const fs::path& work, Findings& f, Tally& t) {
+    Rng rng{seed * 0x2545F4914F6CDD1Dull + 1};
+    std::string ifo = c.pristine.ifo, bup = c.pristine.bup;
+    const Extents tables(c.pristine.ifo);
+    std::string what = "seed " + std::to_string(seed) + " [" + Mutate(ifo, tables, rng, "IFO");
+    const bool bupIntact = rng.Below(3) != 0;
+    if (!bupIntact) what += ", " + Mutate(bup, tables, rng, "BUP");
+    what += "]";
+    const fs::path a = work / "read", b = work / "edit";
+    for (const fs::path& dir : {a, b}) {
+        CopyDisc(c.pristineDir, dir);
+        Write(dir / kFour[0], ifo);
+        Write(dir / kFour[1], bup);
+    }
+    const State mutated = Snap(a);
+
+    // Reading commands change nothing.
+    const std::string out = (work / "extracted.mpg").string();
+    Result info, check;
+    State before = mutated;
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"info", a.string()}, {"info", a.string(), "--json"}, {"check", a.string()},
+             {"extract", a.string(), "--program", "1", "-o", out}}) {
+        const Result r = RunTool(args);
+        const std::string command = args[0] + (args.size() == 3 ? " --json" : "");
+        Sane(r, command, what, f);
+        State now = Snap(a);
+        if (!now.SameFiles(before) || now.names != before.names) f.Add(command + " changed the disc", what);
+        before = std::move(now);
+        if (args.size() == 2 && args[0] == "info") info = r;
+        if (args[0] == "check") check = r;
+    }
+    fs::remove(out);
+    if (bupIntact && info.exit != 0) {
+        f.Add("info refused a disc whose backup is intact", what + ": " + Excerpt(info.err));
+    }
+    if (info.exit == 0) {
+        ++t.accepted;
+        const std::string beyond = RangeBeyondStream(info.out, a);
+        if (!beyond.empty()) f.Add("info lists bytes beyond the stream file", what + ": " + beyond);
+    }
+    if (check.exit == 0 && ifo != bup) f.Add("check passed differing IFO and BUP", what);
+
+    // An accepted disc passes check, or repair mends it or refuses.
+    if (info.exit == 0 && check.exit != 0) {
+        const Result repair = RunTool({"repair", a.string()});
+        Sane(repair, "repair", what, f);
+        const State now = Snap(a);
+        if (repair.exit == 0) {
+            ++t.repaired;
+            const Result again = RunTool({"check", a.string()});
+            if (again.exit != 0) f.Add("check fails after a repair that succeeded", what + ": " + Excerpt(again.out));
+            if (bupIntact && !now.SameStreams(before)) f.Add("repair changed a stream file", what);
+        } else if (!now.SameFiles(before) || now.names != before.names) {
+            f.Add("a failed repair changed the disc", what);
+        }
+    }
+
+    // An edit saves a sound disc or changes nothing; never a stream file.
+    const int e = static_cast<int>(seed % 2);
+    std::vector<std::string> args = c.edits[e];
+    args.insert(args.begin() + 1, b.string());
+    const Result edit = RunTool(args);
+    const std::string command = args[0] + " " + args[2];
+    Sane(edit, command, what, f);
+    const State after = Snap(b);
+    if (!after.SameStreams(mutated)) f.Add(command + " changed a stream file", what);
+    if (edit.exit != 0) {
+        if (!after.SameFiles(mutated) || after.names != mutated.names) {
+            f.Add("a failed " + command + " changed the disc", what + ": " + Excerpt(edit.err));
+        }
+        return;
+    }
+    ++t.edited;
+    if (bupIntact && after.bup != c.pristine.bup && after.bup != c.edited[e].bup) ++t.savedFromMutated;
+    const Result checked = RunTool({"check", b.string()});
+    if (checked.exit == 0) return;
+    f.Add(command + " saved a disc that fails check",
+          what + ": " + Excerpt(checked.out.substr(checked.out.find('\n') + 1)));
+    // Worse: the intact backup replaced by a file that fails on its own.
+    if (!bupIntact || after.bup == c.pristine.bup) return;
+    const fs::path alone = work / "backup";
+    CopyDisc(b, alone);
+    Write(alone / kFour[0], after.bup);
+    if (RunTool({"check", alone.string()}).exit != 0) {
+        f.Add(command + " replaced an intact backup by a failing one", what);
+    }
+}
+
+TEST(Safety, Mutations) {
+    // Scratch discs in memory when the system offers it (for this process
+    // and the tool's own scratch files): the tool forces every file it saves
+    // to disc, which a disk-backed /tmp makes slow. The kill test keeps the
+    // disk, whose slow forced writes widen the moments between the files.
+    struct InMemory {
+        const bool set = !std::getenv("TMPDIR") && access("/dev/shm", W_OK) == 0;
+        InMemory() { if (set) setenv("TMPDIR", "/dev/shm", 1); }
+        ~InMemory() { if (set) unsetenv("TMPDIR"); }
+    } inMemory;
+    TempDir tmp;
+    Campaign c;
+    c.pristineDir = tmp.Path() / "pristine";
+    ASSERT_NO_FATAL_FAILURE(BuildRichDisc(c.pristineDir));
+    c.pristine = Snap(c.pristineDir);
+    ASSERT_GT(c.pristine.ifo.size(), 4096u);
+    c.edits[0] = {"playlist", "title", "1", "Mutated"};
+    c.edits[1] = {"chapters", "divide", "1", "5"};
+    for (int e = 0; e < 2; ++e) {
+        const fs::path dir = tmp.Path() / ("edited" + std::to_string(e));
+        CopyDisc(c.pristineDir, dir);
+        std::vector<std::string> args = c.edits[e];
+        args.insert(args.begin() + 1, dir.string());
+        ASSERT_EQ(RunTool(args).exit, 0) << args[0] << " on the pristine disc";
+        c.edited[e] = Snap(dir);
+    }
+
+    Findings f;
+    Tally t;
+    if (const char* only = std::getenv("VRMANGR_SAFETY_SEED")) {
+        const fs::path keep = fs::temp_directory_path() / ("vrmangr-seed-" + std::string(only));
+        fs::remove_all(keep);
+        RunSeed(c, std::strtoull(only, nullptr, 10), keep, f, t);
+        std::printf("seed %s: kept in %s (read/: after the reading commands and repair, edit/: after the edit)\n",
+                    only, keep.c_str());
+        f.Report();
+        return;
+    }
+    // Four workers, each on every fourth seed.
+    std::vector<std::thread> workers;
+    for (int w = 0; w < 4; ++w) {
+        workers.emplace_back([&, w] {
+            for (int seed = w; seed < g_seeds; seed += 4) {
+                const fs::path work = tmp.Path() / ("seed" + std::to_string(seed));
+                RunSeed(c, static_cast<uint64_t>(seed), work, f, t);
+                std::error_code ec;
+                fs::remove_all(work, ec);
+            }
+        });
+    }
+    for (std::thread& w : workers) w.join();
+    std::printf("%d seeds: info accepted %d, repair mended %d, the edit saved %d (%d of them from a mutated IFO "
+                "over an intact backup)\n",
+                g_seeds, t.accepted.load(), t.repaired.load(), t.edited.load(), t.savedFromMutated.load());
+    f.Report();
+}
+
+// ---- The kill test ----
+
+// A saving command SIGKILLed at spread moments of its normal duration.
+struct Killed {
+    std::string label;
+    std::vector<std::string> args;  // "DISC" stands for the disc
+    int trials;
+    State reference;  // after an uninterrupted run
+    std::set<std::string> allowed;  // entries a finished run leaves
+    double seconds = 0;  // its normal duration
+};
+
+struct Trial {
+    const Killed* command;
+    std::string where;
+    State killed, repaired;
+    std::string check;  // what check printed after the kill
+};
+
+std::vector<std::string> With(std::vector<std::string> args, const fs::path& disc) {
+    for (std::string& a : args) {
+        if (a == "DISC") a = disc.string();
+    }
+    return args;
+}
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+// Bytes that hold the time of the save (recording and playlist dates and
+// their texts): every 5-byte neighbourhood of a byte in which two runs of
+// the same command, made more than a second apart, differ.
+std::vector<bool> TimeBytes(const std::string& a, const std::string& b) {
+    std::vector<bool> mask(a.size(), false);
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
+        if (a[i] == b[i]) continue;
+        for (size_t k = i >= 4 ? i - 4 : 0; k <= i + 4 && k < mask.size(); ++k) mask[k] = true;
+    }
+    return mask;
+}
+
+bool SameBut(const std::string& a, const std::string& b, const std::vector<bool>& mask) {
+    if (a.size() != b.size() || a.size() != mask.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i] && !mask[i]) return false;
+    }
+    return true;
+}
+
+TEST(Safety, Kill) {
+    TempDir tmp;
+    const fs::path base = tmp.Path() / "base";
+    const std::string d = base.string(), lpcm = Sample("pal_mpeg2_lpcm_16x9.vob");
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"create", d, Sample("pal_mpeg2_mp2_4x3.vob"), "--still", Sample("still_pal_2pictures.vob")},
+             {"add", d, lpcm},
+             {"playlist", d, "new"},
+             {"playlist", d, "add", "1", "0", "1"}}) {
+        const Result r = RunTool(args);
+        ASSERT_EQ(r.exit, 0) << "vrmangr " << args[0] << " while building the disc: " << r.err;
+    }
+    const State old = Snap(base);
+    // A large recording: the LPCM sample 24 times over (its pack clock
+    // restarts at each joint).
+    const fs::path big = tmp.Path() / "big.mpg";
+    std::string bytes;
+    for (int i = 0; i < 24; ++i) bytes += Read(lpcm);
+    Write(big, bytes);
+
+    // Should add refuse the joined file, the sample added 24 times over.
+    std::vector<std::string> addBig = {"add", "DISC", big.string()};
+    const fs::path probe = tmp.Path() / "probe";
+    CopyDisc(base, probe);
+    if (RunTool(With(addBig, probe)).exit != 0) {
+        addBig.resize(2);
+        addBig.insert(addBig.end(), 24, lpcm);
+    }
+    Killed commands[] = {
+        {"add", addBig, 18, {}, {}, 0},
+        {"add-still", {"add-still", "DISC", Sample("still_pal_2pictures.vob")}, 6, {}, {}, 0},
+        {"playlist new", {"playlist", "DISC", "new"}, 6, {}, {}, 0},
+        {"chapters divide", {"chapters", "DISC", "divide", "1", "20"}, 6, {}, {}, 0},
+    };
+    for (Killed& k : commands) {
+        std::vector<double> times;
+        for (int run = 0; run < 3; ++run) {
+            const fs::path dir = tmp.Path() / ("reference-" + std::to_string(run));
+            fs::remove_all(dir);
+            CopyDisc(base, dir);
+            const auto start = std::chrono::steady_clock::now();
+            const Result r = RunTool(With(k.args, dir));
+            times.push_back(Seconds(start));
+            ASSERT_EQ(r.exit, 0) << k.label << " on the disc: " << r.err;
+            if (run == 0) k.reference = Snap(dir);
+        }
+        std::sort(times.begin(), times.end());
+        k.seconds = times[1];
+        k.allowed = old.names;
+        k.allowed.insert(k.reference.names.begin(), k.reference.names.end());
+    }
+    const auto referencesMade = std::chrono::steady_clock::now();
+
+    Rng rng{42};
+    Findings f;
+    std::vector<Trial> trials;
+    for (const Killed& k : commands) {
+        for (int i = 0; i < k.trials; ++i) {
+            const fs::path dir = tmp.Path() / ("trial-" + std::to_string(trials.size()));
+            CopyDisc(base, dir);
+            // Spread over the normal duration, a little beyond.
+            const double delay = k.seconds * 1.1 * (i + static_cast<double>(rng.Below(1000)) / 1000) / k.trials;
+            const pid_t pid = Start(With(k.args, dir));
+            ASSERT_GT(pid, 0);
+            std::this_thread::sleep_for(std::chrono::duration<double>(delay));
+            kill(pid, SIGKILL);
+            Result ended;
+            Reap(pid, ended);
+            Trial t{&k, k.label + " killed after " + std::to_string(static_cast<int>(delay * 1000)) + " ms (" +
+                            (ended.signal ? "mid-run" : "it had ended") + ")",
+                    Snap(dir), {}, ""};
+            // check sees the disc as the kill left it; neither it nor info
+            // changes a byte.
+            const Result check = RunTool({"check", dir.string()});
+            Sane(check, "check", t.where, f);
+            t.check = check.out;
+            const Result info = RunTool({"info", dir.string()});
+            if (Sane(info, "info", t.where, f) && info.exit != 0) {
+                f.Add("the disc does not open after a kill", t.where + ": " + Excerpt(info.err));
+            }
+            const State read = Snap(dir);
+            if (!read.SameFiles(t.killed) || read.names != t.killed.names) {
+                f.Add("check or info changed the disc after a kill", t.where);
+            }
+            const Result repair = RunTool({"repair", dir.string()});
+            if (Sane(repair, "repair", t.where, f) && repair.exit != 0) {
+                f.Add("repair fails after a kill", t.where + ": " + Excerpt(repair.err));
+            }
+            t.repaired = Snap(dir);
+            const Result again = RunTool({"check", dir.string()});
+            if (Sane(again, "check", t.where, f) && again.exit != 0) {
+                f.Add("check fails after repair", t.where + ": " + Excerpt(again.out));
+            }
+            trials.push_back(std::move(t));
+            fs::remove_all(dir);
+        }
+    }
+
+    // One more run of each command, more than a second after its reference
+    // run, tells which bytes hold the time of the save.
+    const double since = Seconds(referencesMade);
+    if (since < 1.2) std::this_thread::sleep_for(std::chrono::duration<double>(1.2 - since));
+    std::map<const Killed*, std::vector<bool>> timeBytes;
+    for (const Killed& k : commands) {
+        const fs::path dir = tmp.Path() / ("late-" + k.label);
+        CopyDisc(base, dir);
+        ASSERT_EQ(RunTool(With(k.args, dir)).exit, 0);
+        timeBytes[&k] = TimeBytes(k.reference.ifo, Snap(dir).ifo);
+    }
+
+    std::map<std::string, std::map<std::string, int>> outcomes;
+    for (const Trial& t : trials) {
+        const Killed& k = *t.command;
+        // old, new or what else; leftovers gets what check must name.
+        auto kind = [&](const State& s, std::vector<std::string>& leftovers) -> std::string {
+            std::set_difference(s.names.begin(), s.names.end(), k.allowed.begin(), k.allowed.end(),
+                                std::back_inserter(leftovers));
+            if (!leftovers.empty()) return "leftover files";
+            if (s.SameFiles(old)) return "old";
+            if (s.SameStreams(k.reference) && s.ifo == s.bup && SameBut(s.ifo, k.reference.ifo, timeBytes[&k])) {
+                return "new";
+            }
+            // Stream data behind the old tables.
+            for (int i = 2; i < 4 && s.ifo == old.ifo && s.bup == old.bup; ++i) {
+                if (s.hash[i] != old.hash[i]) leftovers.push_back(kFour[i]);
+            }
+            return "a mix of old and new";
+        };
+        std::vector<std::string> leftovers, remaining;
+        const std::string killed = kind(t.killed, leftovers);
+        for (const std::string& name : leftovers) {
+            if (t.check.find(name) == std::string::npos) f.Add("check does not name the leftover " + name, t.where);
+        }
+        const std::string repaired = kind(t.repaired, remaining);
+        ++outcomes[k.label][killed + " -> " + repaired];
+        if (killed != "old" && killed != "new" && t.check.find("no problems") != std::string::npos) {
+            f.Add("check says \"no problems\" though the kill left " + killed, t.where + ": " + Excerpt(t.check));
+        }
+        if (repaired != "old" && repaired != "new") {
+            f.Add("after repair the disc is neither the old nor the new state but " + repaired,
+                  t.where + ", check after the kill: " + Excerpt(t.check));
+        }
+    }
+    for (const Killed& k : commands) {
+        std::string line = k.label + " (" + std::to_string(static_cast<int>(k.seconds * 1000)) + " ms), state after "
+                           "the kill -> after repair:";
+        for (const auto& [outcome, n] : outcomes[k.label]) line += " " + outcome + " " + std::to_string(n);
+        std::printf("%s\n", line.c_str());
+    }
+    f.Report();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: tool_test_safety TOOL DATA_DIR [SEEDS] [gtest options]\n");
+        return 2;
+    }
+    g_tool = argv[1];
+    g_data = argv[2];
+    if (argc > 3) g_seeds = std::atoi(argv[3]);
+    return RUN_ALL_TESTS();
+}

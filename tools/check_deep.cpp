@@ -1,0 +1,219 @@
+// `vrmangr check --deep`: one sector read at each place the tables say a
+// recording, a VOBU or a still picture begins. There the stream holds a
+// pack header (00 00 01 BA); zeros or other data do not. A program stream
+// has a pack header in every sector, though, so the stream of another
+// recording passes that test: but a recording divided by navigation packs
+// (its first VOBU begins with one) has one at the start of every VOBU, and
+// another recording's VOBUs begin elsewhere. The reads follow the stream in
+// rising order, one per VOBU, so a stream of gigabytes takes a few ten
+// thousand reads.
+#include "check_deep.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "tables/CM_AVFIT.h"
+#include "tables/CS_AVFIT.h"
+
+namespace tool {
+namespace {
+
+const size_t kSector = 2048;
+// Findings printed per recording before the rest are only counted.
+const long kShownPerRecording = 3;
+
+// A stream file opened for reading only.
+class StreamReader {
+public:
+    explicit StreamReader(const std::string& path) : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    ~StreamReader() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    StreamReader(const StreamReader&) = delete;
+    StreamReader& operator=(const StreamReader&) = delete;
+    bool IsOpen() const { return m_fd >= 0; }
+    // Reads the sector into m_sector; the bytes read (fewer at the end of
+    // the file, 0 behind it).
+    size_t Read(uint64_t sector) {
+        size_t done = 0;
+        while (done < kSector) {
+            const ssize_t n =
+                ::pread(m_fd, m_sector + done, kSector - done, static_cast<off_t>(sector * kSector + done));
+            if (n <= 0) break;
+            done += static_cast<size_t>(n);
+        }
+        return done;
+    }
+    const BYTE* Sector() const { return m_sector; }
+
+private:
+    int m_fd;
+    BYTE m_sector[kSector];
+};
+
+bool IsPackHeader(const BYTE* p, size_t n) { return n >= 4 && p[0] == 0 && p[1] == 0 && p[2] == 1 && p[3] == 0xBA; }
+
+// Whether the pack carries a navigation packet (private stream 2): the
+// packets behind the pack header (MPEG-2: 14 bytes and its stuffing;
+// MPEG-1: 12 bytes) are walked by their lengths.
+bool CarriesNavigation(const BYTE* p, size_t n) {
+    if (!IsPackHeader(p, n) || n < 14) return false;
+    size_t at = 0;
+    if ((p[4] & 0xC0) == 0x40) {
+        at = 14 + (p[13] & 7u);
+    } else if ((p[4] & 0xF0) == 0x20) {
+        at = 12;
+    } else {
+        return false;
+    }
+    while (at + 6 <= n) {
+        if (p[at] != 0 || p[at + 1] != 0 || p[at + 2] != 1) return false;
+        const BYTE id = p[at + 3];
+        if (id == 0xBF) return true;
+        if (id < 0xBB) return false;  // no packet: another start code, or the end code
+        at += 6 + (size_t{p[at + 4]} << 8 | p[at + 5]);
+    }
+    return false;
+}
+
+// The findings about one recording: the first few, then how many more.
+class RecordingFindings {
+public:
+    RecordingFindings(std::vector<std::string>* out, std::string prefix) : m_out(out), m_prefix(std::move(prefix)) {}
+    ~RecordingFindings() {
+        if (m_count > kShownPerRecording) {
+            m_out->push_back(m_prefix + ": and " + Count(m_count - kShownPerRecording, "more place", "more places") +
+                             " where it does not hold what its tables say.");
+        }
+    }
+    RecordingFindings(const RecordingFindings&) = delete;
+    RecordingFindings& operator=(const RecordingFindings&) = delete;
+    // text follows the prefix ("VR_MOVIE.VRO: VOB 2").
+    void Add(const std::string& text) {
+        if (++m_count <= kShownPerRecording) m_out->push_back(m_prefix + text);
+    }
+
+private:
+    std::vector<std::string>* m_out;
+    std::string m_prefix;
+    long m_count = 0;
+};
+
+// Counts the places read, for the progress bar, and asks it whether Ctrl-C
+// was pressed.
+class Tally {
+public:
+    explicit Tally(uint64_t total) : m_total(total) {}
+    bool Step() {
+        ++m_done;
+        return Progress(nullptr, 0, Scaled(m_done), Scaled(m_total), 1) != 0;
+    }
+
+private:
+    // The callback counts in 32 bits.
+    DWORD Scaled(uint64_t n) const {
+        return m_total > 0xFFFFFFFFu ? static_cast<DWORD>(n >> 16) : static_cast<DWORD>(n);
+    }
+    uint64_t m_total;
+    uint64_t m_done = 0;
+};
+
+std::vector<M_VOBI>* MovieVobs(CVR_MANGR* m) {
+    if (!m->m_pModel || !m->m_pModel->pM_AVFIT || !m->m_pModel->pM_AVFIT->pM_AVFI) return nullptr;
+    return &m->m_pModel->pM_AVFIT->pM_AVFI->vobi;
+}
+
+std::vector<S_VOGI>* StillVogs(CVR_MANGR* m) {
+    if (!m->m_pModel || !m->m_pModel->pS_AVFIT || !m->m_pModel->pS_AVFIT->pS_AVFI) return nullptr;
+    return &m->m_pModel->pS_AVFIT->pS_AVFI->vogi;
+}
+
+bool CheckMovie(const DiscState& disc, std::vector<M_VOBI>& vobs, Tally& tally, std::vector<std::string>* problems) {
+    StreamReader stream(InDir(disc.dir, kMovieVro));
+    if (!stream.IsOpen()) return true;  // a missing stream is the coverage check's finding
+    for (size_t v = 0; v < vobs.size(); ++v) {
+        if (!vobs[v].pTMAPI) continue;
+        const CTMAPI map(vobs[v].pTMAPI.get());
+        const std::string name = RecordingName(false, static_cast<WORD>(v + 1));
+        RecordingFindings findings(problems, std::string(kMovieVro) + ": " + name);
+        uint64_t sector = map.fnGet_dwADR_OFS();
+        bool navigation = false;
+        for (DWORD i = 0; i < map.m_dwVOBU_ENT_Ns && map.fnGet_iTH_VOBU_ENT_Address(i); ++i) {
+            if (!tally.Step()) return false;
+            const size_t n = stream.Read(sector);
+            if (n > 0) {
+                const BYTE* p = stream.Sector();
+                if (i == 0) {
+                    navigation = CarriesNavigation(p, n);
+                    if (!IsPackHeader(p, n)) {
+                        findings.Add(" does not begin with an MPEG pack header at its start sector " +
+                                     std::to_string(sector) + " (ADR_OFS of its time map).");
+                    }
+                } else if (!IsPackHeader(p, n)) {
+                    findings.Add(": VOBU " + std::to_string(i + 1) +
+                                 " does not begin with an MPEG pack header at sector " + std::to_string(sector) +
+                                 ", where its time map places it.");
+                } else if (navigation && !CarriesNavigation(p, n)) {
+                    findings.Add(": VOBU " + std::to_string(i + 1) + " at sector " + std::to_string(sector) +
+                                 " holds no navigation pack, though the VOB's first VOBU begins with one.");
+                }
+            }
+            sector += map.fnGet_wVOBU_SZ(i);
+        }
+    }
+    return true;
+}
+
+bool CheckStills(const DiscState& disc, std::vector<S_VOGI>& vogs, Tally& tally, std::vector<std::string>* problems) {
+    StreamReader stream(InDir(disc.dir, kStillVro));
+    if (!stream.IsOpen()) return true;
+    for (size_t g = 0; g < vogs.size(); ++g) {
+        CS_VOGI vog(&vogs[g]);
+        RecordingFindings findings(problems,
+                                   std::string(kStillVro) + ": " + RecordingName(true, static_cast<WORD>(g + 1)));
+        uint64_t sector = vog.fnGet_dwS_VOG_SA();
+        for (DWORD i = 0; i < vog.m_cS_VOB_Ns; ++i) {
+            if (!tally.Step()) return false;
+            const size_t n = stream.Read(sector);
+            if (n > 0 && !IsPackHeader(stream.Sector(), n)) {
+                if (i == 0) {
+                    findings.Add(" does not begin with an MPEG pack header at its start sector " +
+                                 std::to_string(sector) + " (S_VOG_SA).");
+                } else {
+                    findings.Add(": picture " + std::to_string(i + 1) +
+                                 " does not begin with an MPEG pack header at sector " + std::to_string(sector) + ".");
+                }
+            }
+            // Each picture: its video part, then its original audio part.
+            const BYTE p = static_cast<BYTE>(i);
+            sector += vog.fnGet_c1_V_PART_SZ(p);
+            const BYTE type = vog.fnGet_c1_S_VOB_ENT_TY(p) & 0xC0;
+            if (type == 0x40 || type == 0xC0) sector += vog.fnGet_wOA_PART_SZ(p);
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool DeepCheck(const DiscState& disc, const CopyVerdict& copy, std::vector<std::string>* problems) {
+    CVR_MANGR* m = copy.Manager();
+    if (!m) return true;
+    std::vector<M_VOBI>* vobs = MovieVobs(m);
+    std::vector<S_VOGI>* vogs = StillVogs(m);
+    uint64_t total = 0;
+    if (vobs) {
+        for (const M_VOBI& v : *vobs) total += v.pTMAPI ? CTMAPI(v.pTMAPI.get()).m_dwVOBU_ENT_Ns : 0;
+    }
+    if (vogs) {
+        for (S_VOGI& g : *vogs) total += CS_VOGI(&g).m_cS_VOB_Ns;
+    }
+    Tally tally(total);
+    ProgressLabel("reading the streams of " + disc.dir);
+    const bool done =
+        (!vobs || CheckMovie(disc, *vobs, tally, problems)) && (!vogs || CheckStills(disc, *vogs, tally, problems));
+    ProgressDone();
+    return done;
+}
+
+}  // namespace tool

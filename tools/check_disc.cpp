@@ -1,0 +1,367 @@
+// Reading a recording directory for `check` and `repair`.
+//
+// Each management file is judged on its own: a copy of it is opened through
+// the public Open in a scratch directory under $TMPDIR that holds nothing
+// else but sparse stand-ins of the stream files, as long as the real ones,
+// so that Open sees the directory's stream lengths without being able to
+// touch a byte of the real streams. The tables it loads give the stream
+// extents of every VOB and VOG, which are then measured against the real
+// stream files.
+#include "check_disc.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "tables/CVMGI_MAT.h"
+#include "tables/CRTR_VMGI.h"
+
+namespace fs = std::filesystem;
+
+namespace tool {
+
+// A scratch directory under $TMPDIR, removed with everything in it.
+class ScratchDir {
+public:
+    ScratchDir() {
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern = std::string(base && *base ? base : "/tmp") + "/vrmangr-check-XXXXXX";
+        std::vector<char> buffer(pattern.begin(), pattern.end());
+        buffer.push_back('\0');
+        if (mkdtemp(buffer.data())) m_path = buffer.data();
+    }
+    ~ScratchDir() {
+        std::error_code ec;
+        if (!m_path.empty()) fs::remove_all(m_path, ec);
+    }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+// One management file opened on its own in a scratch directory. The handle
+// is released before the directory is removed.
+class LoadedCopy {
+public:
+    LoadedCopy() : m_handle(nullptr) {}
+    ~LoadedCopy() { fnVR_MANGREnd(m_handle); }
+    LoadedCopy(const LoadedCopy&) = delete;
+    LoadedCopy& operator=(const LoadedCopy&) = delete;
+
+    // Opens bytes as the management file of a directory whose stream files
+    // are movieBytes and stillBytes long. On failure *findings receives what
+    // Open found, about the scratch copy (named VR_MANGR.IFO); false with
+    // no findings when the scratch directory could not be made.
+    bool Load(const std::vector<char>& bytes, uint64_t movieBytes, uint64_t stillBytes,
+              std::vector<std::string>* findings) {
+        if (m_scratch.Path().empty() || !WriteFile(kIfo, bytes.data(), bytes.size(), 0) ||
+            !WriteFile(kMovieVro, nullptr, 0, movieBytes) || !WriteFile(kStillVro, nullptr, 0, stillBytes))
+            return false;
+        m_ready = true;
+        m_handle = fnVR_MANGRBegin();
+        if (fnVR_MANGROpen(m_handle, m_scratch.Path().c_str())) return true;
+        if (m_handle) *findings = Manager()->fnGetOpenFindings();
+        fnVR_MANGREnd(m_handle);
+        m_handle = nullptr;
+        return false;
+    }
+    CVR_MANGR* Manager() const { return static_cast<CVR_MANGR*>(m_handle); }
+    // The scratch directory and its files were made.
+    bool Ready() const { return m_ready; }
+
+private:
+    // Writes a file of the scratch directory: the given bytes, or a sparse
+    // file of `length` bytes.
+    bool WriteFile(const char* name, const char* data, size_t size, uint64_t length) {
+        const std::string path = InDir(m_scratch.Path(), name);
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (fd < 0) return false;
+        bool ok = true;
+        for (size_t done = 0; ok && done < size;) {
+            const ssize_t n = ::write(fd, data + done, size - done);
+            ok = n > 0;
+            if (ok) done += static_cast<size_t>(n);
+        }
+        if (ok && length > 0) ok = ::ftruncate(fd, static_cast<off_t>(length)) == 0;
+        return ::close(fd) == 0 && ok;
+    }
+
+    ScratchDir m_scratch;  // destroyed after the handle
+    void* m_handle;
+    bool m_ready = false;
+};
+
+CVR_MANGR* CopyVerdict::Manager() const { return loaded ? loaded->Manager() : nullptr; }
+
+uint64_t StreamView::RecordedSectors() const {
+    uint64_t sum = 0;
+    for (const VR_STREAM_EXTENT& e : coverage.extents) sum += e.dwSectors;
+    return sum;
+}
+
+std::string RecordingName(bool still, WORD number) {
+    return std::string(still ? "VOG " : "VOB ") + std::to_string(number);
+}
+
+namespace {
+
+const char kDvdVrId[] = "DVD_RTR_VMG0";
+// Longer files are not read (the library does not open them either).
+const uintmax_t kLargestManagementFile = uintmax_t{1} << 30;
+// RTR_VMG_EA as the format's writers set it, whatever the file's length.
+const DWORD kFixedVmgEa = 0x1FFFF;
+
+bool ReadWholeFile(const std::string& path, std::vector<char>* bytes) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in) return false;
+    const std::streamoff size = in.tellg();
+    if (size < 0) return false;
+    bytes->resize(static_cast<size_t>(size));
+    in.seekg(0);
+    return in.read(bytes->data(), size).gcount() == size;
+}
+
+StreamFile ProbeStream(const std::string& dir, const char* name) {
+    StreamFile f;
+    f.name = name;
+    struct stat st {};
+    if (stat(InDir(dir, name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        f.present = true;
+        f.bytes = static_cast<uint64_t>(st.st_size);
+    }
+    return f;
+}
+
+// The tables in file order, with their start addresses and sizes as the
+// loader found them: each lies behind the previous one and inside the
+// file, and the end addresses of VMGI_MAT agree with them.
+void CheckTableBounds(CVR_MANGR* m, CopyVerdict& v) {
+    static const char* const kNames[] = {"RTR_VMGI", "M_AVFIT", "S_AVFIT", "ORG_PGCI", "UD_PGCIT", "TXTDT_MG", "MNFIT"};
+    const uint64_t fileSize = v.bytes.size();
+    uint64_t previousEnd = 0;
+    const char* previous = nullptr;
+    for (int t = 0; t < CVR_MANGR::kTableCount; ++t) {
+        const uint64_t size = m->m_dwTableSize[t];
+        if (size == 0) continue;
+        const uint64_t start = t == 0 ? 0 : m->m_dwSA[t - 1];
+        if (start + size > fileSize) {
+            v.violations.push_back(std::string(kNames[t]) + " (bytes " + std::to_string(start) + ".." +
+                                   std::to_string(start + size) + ") runs past the end of the file (" +
+                                   std::to_string(fileSize) + " bytes).");
+        }
+        if (previous && start < previousEnd) {
+            v.violations.push_back(std::string(kNames[t]) + " starts at byte " + std::to_string(start) + ", inside " +
+                                   previous + " (which ends at " + std::to_string(previousEnd) + ").");
+        }
+        previousEnd = std::max(previousEnd, start + size);
+        previous = kNames[t];
+    }
+    if (!m->m_pModel || !m->m_pModel->pRTR_VMGI || !m->m_pModel->pRTR_VMGI->pVMGI_MAT) return;
+    CVMGI_MAT mat(m->m_pModel->pRTR_VMGI->pVMGI_MAT.get());
+    const uint64_t vmgiEnd = uint64_t{mat.fnGet_dwVMGI_EA()} + 1;
+    if (vmgiEnd != m->m_dwTableSize[CVR_MANGR::kRTR_VMGI]) {
+        v.violations.push_back("VMGI_EA says RTR_VMGI is " + std::to_string(vmgiEnd) + " bytes long, but it holds " +
+                               std::to_string(m->m_dwTableSize[CVR_MANGR::kRTR_VMGI]) + ".");
+    }
+    // RTR_VMG_EA is 0x1FFFF in files of any length (also beyond 128 KB);
+    // any other value must cover the tables and lie inside the file.
+    const DWORD ea = mat.fnGet_dwRTR_VMG_EA();
+    const uint64_t areaEnd = uint64_t{ea} + 1;
+    if (ea != kFixedVmgEa && (areaEnd < previousEnd || areaEnd > fileSize)) {
+        v.violations.push_back("RTR_VMG_EA (" + std::to_string(ea) + ") is neither 131071 nor covers the tables " +
+                               "(which end at byte " + std::to_string(previousEnd) + ") inside the file (" +
+                               std::to_string(fileSize) + " bytes).");
+    }
+}
+
+// The coverage of one stream by a copy's tables, measured against the
+// stream file found in the directory.
+StreamView Measure(CVR_MANGR* m, bool still, const StreamFile& file, CopyVerdict& v) {
+    StreamView view;
+    if (!m->fnGetStreamCoverage(still ? 1 : 0, &view.coverage)) {
+        v.violations.push_back(std::string("the extents of the ") + (still ? "VOGs" : "VOBs") +
+                               " in the stream cannot be worked out.");
+        view.coverage = VR_STREAM_COVERAGE{};
+        return view;
+    }
+    // Recorded bytes behind the end of the file, each counted once where
+    // recordings overlap.
+    const uint64_t size = file.present ? file.bytes : 0;
+    uint64_t reach = size;
+    for (const VR_STREAM_EXTENT& e : view.coverage.extents) {
+        const uint64_t start = uint64_t{e.dwStart} * 2048;
+        const uint64_t end = start + uint64_t{e.dwSectors} * 2048;
+        if (end > size) view.beyondEnd.push_back(e.wNumber);
+        if (end > reach) {
+            view.missingBytes += end - std::max(start, reach);
+            reach = end;
+        }
+    }
+    return view;
+}
+
+// Open's findings about a scratch copy that it refused: the sentences about
+// tables that disagree become the copy's violations; otherwise the first
+// sentence says why it does not load.
+void Explain(const std::vector<std::string>& findings, CopyVerdict& v) {
+    const std::string prefix = kIfo;
+    for (const std::string& f : findings) {
+        if (f.compare(0, prefix.size() + 2, prefix + ": ") == 0) v.violations.push_back(f.substr(prefix.size() + 2));
+    }
+    if (!v.violations.empty()) {
+        v.damage = "has tables that disagree with each other";
+        return;
+    }
+    for (const std::string& f : findings) {
+        if (f.compare(0, prefix.size() + 1, prefix + " ") != 0) continue;
+        v.damage = f.substr(prefix.size() + 1);
+        if (!v.damage.empty() && v.damage.back() == '.') v.damage.pop_back();
+        return;
+    }
+    v.damage = "does not load: a count, size or address of its tables points outside the file or into another table";
+}
+
+CopyVerdict Judge(const std::string& dir, const char* name, const StreamFile& movie, const StreamFile& still) {
+    CopyVerdict v;
+    v.name = name;
+    const std::string path = InDir(dir, name);
+    std::error_code ec;
+    if (!fs::exists(path, ec)) {
+        v.damage = "is missing";
+        return v;
+    }
+    v.present = true;
+    const uintmax_t size = fs::file_size(path, ec);
+    if (!ec && size > kLargestManagementFile) {
+        v.damage = "is " + std::to_string(size) + " bytes long, too long for a management file";
+        return v;
+    }
+    if (ec || !ReadWholeFile(path, &v.bytes)) {
+        v.damage = "cannot be read";
+        return v;
+    }
+    if (v.bytes.size() < 12 || std::memcmp(v.bytes.data(), kDvdVrId, 12) != 0) {
+        v.damage = std::string("does not begin with the identifier ") + kDvdVrId;
+        return v;
+    }
+    // A missing stream file is stood in for by an empty one: Open needs the
+    // stream files of the recordings it lists, and what is missing is
+    // measured here against the real file.
+    auto copy = std::make_shared<LoadedCopy>();
+    std::vector<std::string> findings;
+    if (!copy->Load(v.bytes, movie.bytes, still.bytes, &findings)) {
+        if (!copy->Ready()) {
+            v.damage = "could not be copied to a scratch directory to be checked";
+            v.unjudged = true;
+        } else {
+            Explain(findings, v);
+        }
+        return v;
+    }
+    v.loads = true;
+    v.loaded = copy;
+    CVR_MANGR* m = copy->Manager();
+    CheckTableBounds(m, v);
+    v.movie = Measure(m, false, movie, v);
+    v.still = Measure(m, true, still, v);
+    v.recordings = static_cast<long>(v.movie.coverage.extents.size() + v.still.coverage.extents.size());
+    void* h = m;
+    DVDPGCINFO info{};
+    if (fnVR_GetOPGCInfo(h, &info, 2)) v.programs = static_cast<long>(info.dwCount);
+    info = DVDPGCINFO{};
+    if (fnVR_GetOPGCInfo(h, &info, 1)) v.cells = static_cast<long>(info.dwCount);
+    v.playlists = fnVR_GetPLCount(h);
+    return v;
+}
+
+// <final>.tmp-XXXXXX (six letters or digits, as mkstemp makes them) or
+// <final>.new, for the four files of a disc.
+bool IsTempFileName(const std::string& name) {
+    for (const char* finalName : {kIfo, kBup, kMovieVro, kStillVro}) {
+        const std::string base = finalName;
+        if (name.compare(0, base.size(), base) != 0) continue;
+        const std::string rest = name.substr(base.size());
+        if (rest == ".new") return true;
+        if (rest.size() == 11 && rest.compare(0, 5, ".tmp-") == 0 &&
+            std::all_of(rest.begin() + 5, rest.end(), [](char c) {
+                return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+            }))
+            return true;
+    }
+    return false;
+}
+
+std::vector<TempFile> FindTempFiles(const std::string& dir) {
+    std::vector<TempFile> found;
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        std::error_code sec;
+        if (!IsTempFileName(name) || !it->is_regular_file(sec) || it->is_symlink(sec)) continue;
+        TempFile t;
+        t.name = name;
+        t.bytes = static_cast<uint64_t>(fs::file_size(it->path(), sec));
+        found.push_back(t);
+    }
+    std::sort(found.begin(), found.end(), [](const TempFile& a, const TempFile& b) { return a.name < b.name; });
+    return found;
+}
+
+}  // namespace
+
+const CopyVerdict* DiscState::Current() const {
+    if (ifo.Good()) return &ifo;
+    if (bup.Good()) return &bup;
+    if (ifo.loads) return &ifo;
+    if (bup.loads) return &bup;
+    return nullptr;
+}
+
+uint64_t DiscState::DescribedEndBytes(bool inStill) const {
+    uint64_t end = 0;
+    for (const CopyVerdict* c : {&ifo, &bup}) {
+        if (c->loads) end = std::max(end, (inStill ? c->still : c->movie).RecordedEndBytes());
+    }
+    return end;
+}
+
+uint64_t DiscState::TrailingBytes(bool inStill) const {
+    const StreamFile& file = inStill ? still : movie;
+    if (!ifo.loads && !bup.loads) return 0;  // nothing says where the recordings end
+    const uint64_t end = DescribedEndBytes(inStill);
+    return file.present && file.bytes > end ? file.bytes - end : 0;
+}
+
+DiscState ReadDisc(const std::string& dir) {
+    DiscState d;
+    d.dir = dir;
+    d.movie = ProbeStream(dir, kMovieVro);
+    d.still = ProbeStream(dir, kStillVro);
+    d.ifo = Judge(dir, kIfo, d.movie, d.still);
+    std::vector<char> bupBytes;
+    std::error_code ec;
+    const std::string bup = InDir(dir, kBup);
+    d.identical = d.ifo.present && !d.ifo.bytes.empty() && fs::file_size(bup, ec) == d.ifo.bytes.size() && !ec &&
+                  ReadWholeFile(bup, &bupBytes) && bupBytes == d.ifo.bytes;
+    if (d.identical) {
+        // The same bytes load the same way: judged once.
+        d.bup = d.ifo;
+        d.bup.name = kBup;
+    } else {
+        d.bup = Judge(dir, kBup, d.movie, d.still);
+    }
+    d.tempFiles = FindTempFiles(dir);
+    return d;
+}
+
+}  // namespace tool

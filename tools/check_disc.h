@@ -1,0 +1,105 @@
+// What `vrmangr check` and `vrmangr repair` find in a recording directory:
+// each management file judged on its own, the stream files as they are, the
+// stream extents each copy's tables describe, and the leftovers of an
+// interrupted save. Reading a directory writes nothing into it.
+#ifndef VRMANGR_TOOLS_CHECK_DISC_H
+#define VRMANGR_TOOLS_CHECK_DISC_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli.h"
+
+namespace tool {
+
+// A stream file of the directory as found.
+struct StreamFile {
+    const char* name = nullptr;  // VR_MOVIE.VRO or VR_STILL.VRO
+    bool present = false;
+    uint64_t bytes = 0;
+};
+
+// One stream file as one copy's tables describe it, measured against the
+// file found in the directory.
+struct StreamView {
+    VR_STREAM_COVERAGE coverage{};
+    uint64_t missingBytes = 0;  // recorded bytes behind the end of the file
+    std::vector<WORD> beyondEnd;  // recordings that end behind the end of the file
+    uint64_t RecordedEndBytes() const { return uint64_t{coverage.dwRecordedEnd} * 2048; }
+    uint64_t RecordedSectors() const;
+    bool Fits() const { return missingBytes == 0; }
+    // It lies inside the file and no two recordings share sectors.
+    bool Holds() const { return Fits() && coverage.overlaps.empty(); }
+};
+
+class LoadedCopy;
+
+// What one management file (VR_MANGR.IFO or VR_MANGR.BUP) says.
+struct CopyVerdict {
+    std::string name;  // VR_MANGR.IFO or VR_MANGR.BUP
+    bool present = false;
+    // Open takes it: a whole management file whose tables agree with each
+    // other. Open refuses any other copy.
+    bool loads = false;
+    std::vector<char> bytes;
+    std::string damage;  // why it does not load, to follow its name: "is missing"
+    // Tables that disagree with each other (why Open refused the copy), or
+    // table addresses out of order in a copy that loads: one sentence each.
+    std::vector<std::string> violations;
+    StreamView movie, still;
+    long recordings = 0;  // VOBs and VOGs
+    long programs = 0;
+    long cells = 0;
+    long playlists = 0;
+    std::shared_ptr<LoadedCopy> loaded;  // the tables, for the deep check
+    bool unjudged = false;  // no scratch directory could be made for it
+
+    bool Consistent() const { return loads && violations.empty(); }
+    // Every recording lies inside its stream file, none sharing sectors.
+    bool Holds() const { return loads && movie.Holds() && still.Holds(); }
+    bool Good() const { return Consistent() && Holds(); }
+    uint64_t RecordedSectors() const { return movie.RecordedSectors() + still.RecordedSectors(); }
+    CVR_MANGR* Manager() const;
+};
+
+// A temporary file of an interrupted save beside the management or stream
+// files: <final name>.tmp-XXXXXX, or <final name>.new of older versions.
+struct TempFile {
+    std::string name;
+    uint64_t bytes = 0;
+};
+
+struct DiscState {
+    std::string dir;
+    StreamFile movie, still;
+    CopyVerdict ifo, bup;
+    bool identical = false;  // both present and byte-identical
+    std::vector<TempFile> tempFiles;
+
+    // The copy a disc is read from, as Open chooses it: the IFO when it is
+    // consistent and its recordings lie inside the stream files without
+    // sharing sectors, else the BUP when it is; failing both, the one that
+    // loads, the IFO first. nullptr when neither loads.
+    const CopyVerdict* Current() const;
+    // The copy other than c.
+    const CopyVerdict& Other(const CopyVerdict& c) const { return &c == &ifo ? bup : ifo; }
+    // The sector behind the last recording of the stream in either copy
+    // that loads: data behind it belongs to no recording.
+    uint64_t DescribedEndBytes(bool still) const;
+    // Bytes of the stream file behind every recording either copy describes.
+    uint64_t TrailingBytes(bool still) const;
+    // A copy could not be judged: no scratch directory under $TMPDIR.
+    bool Unjudged() const { return ifo.unjudged || bup.unjudged; }
+};
+
+// Reads and judges everything; changes nothing in dir.
+DiscState ReadDisc(const std::string& dir);
+
+// "VOB 3" or "VOG 3".
+std::string RecordingName(bool still, WORD number);
+
+}  // namespace tool
+
+#endif
