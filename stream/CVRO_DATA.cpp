@@ -368,11 +368,12 @@ const char* CVRO_DATA::fnGetErrorText(DWORD code) {
         case VRO_ERR_STILL_PICTURES: return "The file's pictures cannot form a still-picture group.";
         case VRO_ERR_TV_SYSTEM: return "The recording's TV system differs from the disc's.";
         case VRO_ERR_TRAILING_DATA:
-            return "The stream file holds data behind its last recording (left by an interrupted save?); "
-                   "'vrmangr check' lists it and 'vrmangr repair' removes it.";
+            return "The stream file holds data behind its last recording that the disc does not describe (the rest "
+                   "of an interrupted save?); nothing is written over it or behind it.";
         case VRO_ERR_OVERLAP: return "Recordings of the disc share sectors of the stream file.";
         case VRO_ERR_COPIES_DIFFER:
-            return "VR_MANGR.IFO and VR_MANGR.BUP describe different discs; 'vrmangr repair' makes them agree.";
+            return "VR_MANGR.IFO and VR_MANGR.BUP describe different states of the disc; saving one over the other "
+                   "could lose recordings.";
         case VRO_ERR_LOCKED: return "Another process is writing this disc.";
         default: return "Unknown stream error.";
     }

@@ -293,6 +293,14 @@ bool Disc::Save() {
     }
     std::string why = StreamFailure(m->m_pMovie, movieBefore, "");
     if (why.empty()) why = StreamFailure(m->m_pStill, stillBefore, "");
+    for (const CVRO_DATA* stream : {static_cast<const CVRO_DATA*>(m->m_pMovie), static_cast<const CVRO_DATA*>(m->m_pStill)}) {
+        if (stream && stream->m_dwLastError == VRO_ERR_TRAILING_DATA && why.find(stream->fnGetStreamPath()) != std::string::npos) {
+            why = std::string(stream->fnGetStreamPath()) +
+                  " holds data behind its last recording that the disc does not describe (the rest of an interrupted "
+                  "save?), so nothing was saved; 'vrmangr check " + m_dir + "' lists it and 'vrmangr repair " + m_dir +
+                  "' removes it.";
+        }
+    }
     const DWORD code = fnVR_MANGRGetLastError(m_handle);
     if (why.empty() && code == VRO_ERR_COPIES_DIFFER) {
         why = InDir(m_dir, kIfo) + " and " + kBup + " describe different states of the disc; 'vrmangr repair " + m_dir +
