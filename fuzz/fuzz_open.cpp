@@ -1,6 +1,6 @@
 // Opening a directory whose management file is the fuzz input: the open
-// either refuses it or loads a disc that saves, opens again and saves to
-// the same bytes.
+// changes no file, and either refuses it or loads a disc that saves, opens
+// again and saves to the same bytes.
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -47,7 +47,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::ofstream movie(dir / "VR_MOVIE.VRO"), still(dir / "VR_STILL.VRO");
     }
     void* h = fnVR_MANGRBegin();
-    if (fnVR_MANGROpen(h, dir.c_str())) {
+    const int opened = fnVR_MANGROpen(h, dir.c_str());
+    // Opening only reads: the management file is as written, the stream
+    // files are still empty and nothing was added beside them.
+    if (Read(dir / "VR_MANGR.IFO") != std::vector<char>(data, data + size)) abort();
+    if (fs::file_size(dir / "VR_MOVIE.VRO") != 0 || fs::file_size(dir / "VR_STILL.VRO") != 0) abort();
+    if (std::distance(fs::directory_iterator(dir), fs::directory_iterator()) != 3) abort();
+    if (opened) {
         // Whatever opened is a disc: it saves, opens again from what it saved
         // and saves to the same bytes.
         if (!fnVR_MANGRSave(h, nullptr)) abort();
