@@ -9,14 +9,21 @@
 //    over their normal duration. The disc still opens, `check` names what
 //    is left over (and does not call it "no problems"), and after `repair`
 //    the four files are the old or the new state.
+//  - Readers: info, check (also --deep), type and extract on a disc with
+//    unused sectors between its recordings, with an IFO older than its BUP,
+//    after an add killed while appending, and on read-only copies of these
+//    change no file and extract every recording as it was made; add on the
+//    disc with gaps goes behind its highest recording.
 //
 // Usage: tool_test_safety TOOL DATA_DIR [SEEDS] [gtest options]. One seed
 // alone: VRMANGR_SAFETY_SEED=N (its scratch disc is kept and its path
-// printed).
+// printed). Readers shapes its disc with the helper tool_test_shape, named
+// by VRMANGR_SHAPE or else found beside this program.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -31,6 +38,7 @@
 #include <iterator>
 #include <map>
 #include <mutex>
+#include <regex>
 #include <set>
 #include <string>
 #include <string_view>
@@ -739,6 +747,187 @@ TEST(Safety, Kill) {
         for (const auto& [outcome, n] : outcomes[k.label]) line += " " + outcome + " " + std::to_string(n);
         std::printf("%s\n", line.c_str());
     }
+    f.Report();
+}
+
+// ---- Readers ----
+
+// Every entry of a directory with the hash of its bytes: what a command that
+// only reads must leave exactly as it found it.
+std::map<std::string, uint64_t> Files(const fs::path& dir) {
+    std::map<std::string, uint64_t> files;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(dir, ec)) files[e.path().filename().string()] = Hash(Read(e.path()));
+    return files;
+}
+
+// Runs a test helper program to its end; its exit status, or -1.
+int RunHelper(std::vector<std::string> args) {
+    std::vector<char*> argv = Argv(args);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A disc as the readers must see it: check's exit status and a number its
+// report must hold, and what each entry point of the original chain
+// extracts, in chain order.
+struct Variant {
+    std::string name;
+    int checkExit;
+    std::string checkSays;
+    std::vector<std::string> entries;
+};
+
+// One reading command: it exits with `exit`, and every file of the disc
+// directory (and the listing) is as it was.
+Result Reader(const std::vector<std::string>& args, const fs::path& disc, int exit, const std::string& where,
+              Findings& f) {
+    std::string command = "vrmangr";
+    for (const std::string& a : args) command += " " + a;
+    const auto before = Files(disc);
+    const Result r = RunTool(args);
+    Sane(r, args[0], where, f);
+    EXPECT_EQ(Files(disc), before) << where << ": " << command << " changed the disc";
+    EXPECT_EQ(r.exit, exit) << where << ": " << command << ": " << r.err << r.out.substr(0, 1000);
+    return r;
+}
+
+// info, info --json, check, check --deep, type, and extract of every entry
+// point and every program, to `out` outside the disc.
+void ReadAll(const fs::path& disc, const Variant& v, const fs::path& out, const std::string& where, Findings& f) {
+    const std::string d = disc.string(), o = out.string();
+    const Result info = Reader({"info", d}, disc, 0, where, f);
+    Reader({"info", d, "--json"}, disc, 0, where, f);
+    for (const char* deep : {"", "--deep"}) {
+        std::vector<std::string> args = {"check", d};
+        if (*deep) args.push_back(deep);
+        const Result check = Reader(args, disc, v.checkExit, where, f);
+        EXPECT_NE(check.out.find(v.checkSays), std::string::npos) << where << ": check " << deep << ": " << check.out;
+    }
+    EXPECT_EQ(Reader({"type", d}, disc, 0, where, f).out, "DVD-VR\n") << where;
+    std::smatch m;
+    const std::regex chain(R"(Original chain: (\d+) programs?, \d+ cells?, (\d+) entry points?)");
+    ASSERT_TRUE(std::regex_search(info.out, m, chain)) << where << ": " << info.out;
+    ASSERT_EQ(std::stoul(m[2]), v.entries.size()) << where << ": entry points";
+    std::string entries, programs;
+    for (size_t e = 1; e <= v.entries.size(); ++e) {
+        fs::remove(out);
+        Reader({"extract", d, "--entry", std::to_string(e), "-o", o}, disc, 0, where, f);
+        const std::string bytes = Read(out);
+        EXPECT_TRUE(bytes == v.entries[e - 1])
+            << where << ": entry point " << e << " extracts " << bytes.size() << " bytes, not the "
+            << v.entries[e - 1].size() << " of its recording";
+        entries += bytes;
+    }
+    for (int p = 1; p <= std::stoi(m[1]); ++p) {
+        fs::remove(out);
+        Reader({"extract", d, "--program", std::to_string(p), "-o", o}, disc, 0, where, f);
+        programs += Read(out);
+    }
+    EXPECT_TRUE(programs == entries) << where << ": the programs extract " << programs.size()
+                                     << " bytes, their entry points " << entries.size();
+}
+
+// A read-only tree: write permission taken from every entry, and where the
+// system lets us a read-only bind mount of it. Undone when it goes.
+struct ReadOnlyTree {
+    fs::path root, mounted;
+    // chmod -R a-w, or u+w to undo it.
+    void Protect(bool writable) {
+        const fs::perms w = writable ? fs::perms::owner_write
+                                     : fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+        const fs::perm_options how = writable ? fs::perm_options::add : fs::perm_options::remove;
+        std::error_code ec;
+        for (const auto& e : fs::recursive_directory_iterator(root, ec)) fs::permissions(e.path(), w, how, ec);
+        fs::permissions(root, w, how, ec);
+    }
+    void Mount(const fs::path& at) {
+        if (geteuid() != 0 || !fs::create_directory(at) ||
+            mount(root.c_str(), at.c_str(), nullptr, MS_BIND, nullptr) != 0) return;
+        mounted = at;
+        if (mount(nullptr, at.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0) Unmount();
+    }
+    void Unmount() {
+        if (!mounted.empty()) umount2(mounted.c_str(), MNT_DETACH);
+        mounted.clear();
+    }
+    ~ReadOnlyTree() {
+        Unmount();
+        Protect(true);
+    }
+};
+
+// The value of the first `"key": N` behind `from` in a JSON text; -1 when
+// there is none.
+long long JsonNumber(const std::string& json, const std::string& from, const std::string& key) {
+    const size_t at = json.find(from);
+    const size_t k = at == std::string::npos ? at : json.find("\"" + key + "\": ", at);
+    return k == std::string::npos ? -1 : std::atoll(json.c_str() + k + key.size() + 4);
+}
+
+TEST(Safety, Readers) {
+    const char* shapeEnv = std::getenv("VRMANGR_SHAPE");
+    const std::string shape = shapeEnv ? shapeEnv : (fs::read_symlink("/proc/self/exe").parent_path() /
+                                                     "tool_test_shape").string();
+    TempDir tmp;
+    const fs::path plain = tmp.Path() / "plain", out = tmp.Path() / "out.mpg";
+    const std::string mp2 = Sample("pal_mpeg2_mp2_4x3.vob"), lpcm = Sample("pal_mpeg2_lpcm_16x9.vob");
+    ASSERT_EQ(RunTool({"create", plain.string(), mp2, lpcm, "--still", Sample("still_pal_2pictures.vob")}).exit, 0);
+    const std::string ifoBeforeAdd = Read(plain / kFour[0]);
+    ASSERT_EQ(RunTool({"add", plain.string(), mp2}).exit, 0);
+    ASSERT_EQ(RunTool({"extract", plain.string(), "--entry", "3", "-o", out.string()}).exit, 0);
+    // A movie recording extracts as the file it was made from; the still
+    // picture as it did from the disc the tool made.
+    const std::string m = Read(mp2), l = Read(lpcm), s = Read(out);
+    ASSERT_EQ(s.compare(0, 4, std::string("\0\0\1\xBA", 4)), 0) << "the still picture extracts no pack";
+
+    const std::vector<std::string> all = {m, l, s, m};
+    const std::vector<Variant> variants = {
+        {"plain", 0, "no problems", all},
+        // VOB 2 and 3 274 sectors behind VOB 1's end.
+        {"gaps", 0, "274 sectors", all},
+        // The IFO of before the add, the BUP of after.
+        {"stale", 1, "differ", {m, l, s}},
+        // An add killed after appending 100 sectors of a recording.
+        {"killed", 0, "204800 bytes", all},
+    };
+    const fs::path rw = tmp.Path() / "rw";
+    for (const Variant& v : variants) CopyDisc(plain, rw / v.name);
+    ASSERT_EQ(RunHelper({shape, (rw / "gaps").string(), "gap", "2", "274"}), 0) << shape;
+    ASSERT_NO_FATAL_FAILURE(Write(rw / "stale" / kFour[0], ifoBeforeAdd));
+    ASSERT_NO_FATAL_FAILURE(Write(rw / "killed" / kFour[2], Read(plain / kFour[2]) + l.substr(0, 100 * 2048)));
+
+    Findings f;
+    for (const Variant& v : variants) ReadAll(rw / v.name, v, out, v.name, f);
+
+    // The same on read-only copies: nothing fails merely for that.
+    ReadOnlyTree ro{tmp.Path() / "ro", {}};
+    for (const Variant& v : variants) CopyDisc(rw / v.name, ro.root / v.name);
+    ro.Protect(false);
+    ro.Mount(tmp.Path() / "mnt");
+    const fs::path base = ro.mounted.empty() ? ro.root : ro.mounted;
+    const bool guarded = access(base.c_str(), W_OK) != 0;  // root passes permission checks
+    std::printf("read-only copies: %s%s\n", ro.mounted.empty() ? "write permission removed" : "read-only bind mount",
+                guarded ? "" : " (not enforced for this user)");
+    for (const Variant& v : variants) ReadAll(base / v.name, v, out, v.name + " (read-only)", f);
+    ro.Unmount();
+
+    // add on the disc with gaps goes behind VOB 3, the highest end (which
+    // is the stream file's end there), and every recording still extracts
+    // as it was made.
+    const fs::path added = tmp.Path() / "added";
+    CopyDisc(rw / "gaps", added);
+    const std::string stream = Read(added / kFour[2]);
+    const Result add = RunTool({"add", added.string(), lpcm});
+    ASSERT_EQ(add.exit, 0) << add.err;
+    const Result json = RunTool({"info", added.string(), "--json"});
+    EXPECT_EQ(JsonNumber(json.out, "\"vob\": 4,", "start_byte"), static_cast<long long>(stream.size())) << json.out;
+    EXPECT_TRUE(Read(added / kFour[2]).compare(0, stream.size(), stream) == 0) << "add changed recorded data";
+    ReadAll(added, {"gaps after add", 0, "274 sectors", {m, l, s, m, l}}, out, "gaps after add", f);
     f.Report();
 }
 
