@@ -21,15 +21,24 @@ VRMANGR_API void fnVR_MANGREnd(void* handle);
 // Binds the handle to a new, empty disc in the directory dir (an existing
 // directory; a trailing '/' is ignored). Nothing is written before Save.
 VRMANGR_API int fnVR_MANGRNew(void* handle, const char* dir);
-// Opens the disc in dir: VR_MANGR.IFO, or VR_MANGR.BUP when the IFO is
-// missing or damaged. 0 when neither is a valid management file.
+// Opens the disc in dir, reading only (no file is created, changed or cut):
+// both VR_MANGR.IFO and VR_MANGR.BUP are loaded and checked across their
+// tables, and a good one is used (see CVR_MANGR::fnRTR_VMG_Open and
+// fnGetOpenFindings). 0 when neither is a good management file.
 VRMANGR_API int fnVR_MANGROpen(void* handle, const char* dir);
 // Appends the recordings added since the last save to the stream files and
 // writes VR_MANGR.IFO and VR_MANGR.BUP. cb reports the append's progress and
-// may be NULL.
+// may be NULL. Refused (nothing written) while the two management files
+// describe different states of the disc (VRO_ERR_COPIES_DIFFER), and when a
+// stream file holds data behind its last recording that the disc does not
+// describe (VRO_ERR_TRAILING_DATA, in the stream object): that data is never
+// written over or appended behind. With no recording added the stream files
+// are not touched.
 VRMANGR_API int fnVR_MANGRSave(void* handle, ProgressCallback cb);
 // The stream library's error code of the handle's last failed save of the
-// movie stream; 0 when there was none (and for a null handle).
+// movie stream, of a refused save (VRO_ERR_COPIES_DIFFER), of a lock
+// (VRO_ERR_LOCKED), or VRO_ERR_STREAM_SHORT after an Open that found
+// recorded data missing; 0 when there was none (and for a null handle).
 VRMANGR_API DWORD fnVR_MANGRGetLastError(void* handle);
 // An advisory lock on the recording directory dir (flock on the directory
 // itself: no file is created, and it works on read-only media), held by the
