@@ -1,7 +1,7 @@
 // Names of the files of a recording directory, as the manager builds them
 // from its directory (kept without a trailing '/').
-#ifndef VRMANGR_IO_MANAGERFILES_H
-#define VRMANGR_IO_MANAGERFILES_H
+#ifndef VRMANGR_MANAGER_MANAGERFILES_H
+#define VRMANGR_MANAGER_MANAGERFILES_H
 
 #include <string>
 

@@ -3,7 +3,7 @@
 
 #include "api/CVR_MANGR.h"
 #include "io/CBuffer.h"
-#include "io/ManagerFiles.h"
+#include "manager/ManagerFiles.h"
 #include "platform/file.h"
 #include "tables/CM_AVFIT.h"
 #include "tables/CPGCI.h"
