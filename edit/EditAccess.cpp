@@ -4,6 +4,7 @@
 
 #include "api/CVR_MANGR.h"
 #include "io/codecs.h"
+#include "io/units.h"
 #include "tables/CPGCI.h"
 #include "tables/CPL_SRPT.h"
 #include "tables/CRTR_VMGI.h"
@@ -51,8 +52,7 @@ BYTE PlaylistChain(CVR_MANGR& m, int pl) {
 }
 
 __int64 FrameTicks(DWORD frameRate) {
-    if (frameRate == 0) return 0;
-    return frameRate == 25000 ? 1080000 : 900900;
+    return vrm::TicksPerFrame(frameRate);
 }
 
 bool PtmOfTime(__int64 time, BYTE ptm[6]) { return time >= 0 && PtmFrom27MHz(time, ptm); }

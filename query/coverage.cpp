@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "api/VMG_MODEL.h"
+#include "io/units.h"
 #include "tables/CM_AVFI.h"
 #include "tables/CM_AVFIT.h"
 #include "tables/CM_VOBI.h"
@@ -15,7 +16,7 @@
 
 namespace {
 
-constexpr uint64_t kSectorBytes = 2048;
+using vrm::kSectorBytes;
 
 // The VOBs: the time map's ADR_OFS is a VOB's first sector, the sum of its
 // VOBU sizes its length.

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "api/CVR_MANGR.h"
+#include "io/units.h"
 #include "query/internal/query_support.h"
 #include "tables/CM_AVFI.h"
 #include "tables/CM_AVFIT.h"
@@ -23,7 +24,7 @@ namespace vrm::query {
 
 namespace {
 
-constexpr uint64_t kSectorBytes = 2048;
+using vrm::kSectorBytes;
 // What the movie table reports as start position when its time map never
 // reached the start time; no VOBU starts there (positions are whole sectors).
 constexpr DWORD kNoPosition = 0xFFFFFFFF;

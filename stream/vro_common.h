@@ -5,10 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace vrm {
+#include "io/units.h"
 
-// Stream files are addressed in sectors of this many bytes.
-constexpr uint64_t kSectorBytes = 2048;
+namespace vrm {
 // Sector counts and addresses are 32-bit.
 constexpr uint64_t kMaxSectors = 0xFFFFFFFFu;
 // Size of a caller's file-name buffer, terminating zero included.

@@ -6,6 +6,7 @@
 
 #include "io/CBuffer.h"
 #include "io/be.h"
+#include "io/units.h"
 #include "stream/VR_MPEGFILE_INFO.h"
 #include "tables/seg.h"
 
@@ -327,7 +328,7 @@ int CM_AVFIT::fnGet_iTH_VOBI_Info(WORD vobi, seg* s, __int64 start, __int64 end,
     s->dwSRPN = vobi;
     s->dwCellType = 0;
 
-    const __int64 frame = s->dwFrameRate == 29970 ? 900900 : 1080000;  // 27 MHz ticks
+    const __int64 frame = s->dwFrameRate == 29970 ? vrm::kTicksPerFrame525 : vrm::kTicksPerFrame625;
     __int64 windowStart = start;
     __int64 windowEnd = end;
     bool fits = true;

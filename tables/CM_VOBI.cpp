@@ -4,12 +4,14 @@
 
 #include "io/CBuffer.h"
 #include "io/codecs.h"
+#include "io/units.h"
 #include "platform/clock.h"
 #include "stream/VR_MPEGFILE_INFO.h"
 
 namespace {
 
-constexpr DWORD kSectorBytes = 2048;
+// Positions in the movie stream are kept in 32 bits.
+constexpr DWORD kSectorBytes = static_cast<DWORD>(vrm::kSectorBytes);
 
 // The optional blocks that VOB_TY says are on disc, as one stretch of the
 // in-memory record: SMLI and AGAPI (23..50), SMLI only (23..34), AGAPI only
@@ -182,7 +184,7 @@ int CM_VOBI::fnGet_StartPosAndEndPos(DWORD* startPos, DWORD* endPos, DWORD* head
     }
     if (n == 0) return 0;
 
-    const __int64 frame = system == 0 ? 900900 : 1080000;
+    const __int64 frame = system == 0 ? vrm::kTicksPerFrame525 : vrm::kTicksPerFrame625;
     const __int64 vobStart = fnGet_ll_VOB_V_S_PTS();
     const __int64 vobEnd = fnGet_ll_VOB_V_E_PTS();
     if (end > vobEnd) end = vobEnd;

@@ -6,6 +6,7 @@
 
 #include "io/CBuffer.h"
 #include "io/PointedRecords.h"
+#include "io/units.h"
 
 CS_AVFI::CS_AVFI(WORD)
     : m_pRecord(nullptr), m_pBuffer(nullptr), m_dwSize(0), m_wS_VOGI_SRP_Ns(0), m_dwStart(0), m_dwBase(0) {}
@@ -129,7 +130,9 @@ int CS_AVFI::fnGet_iTH_VOGI_StartPosAndEndPos(WORD vogi, DWORD* start, DWORD* en
     S_VOGI* record = fnGet_iTH_VOGI(vogi);
     if (!record || !start || !end) return 0;
     const CS_VOGI vog(record);
-    *start = vog.fnGet_dwS_VOG_SA() * 2048u;
-    *end = *start + 2048u * DWORD{vog.fnGet_c1_V_PART_SZ(0)};
+    // 32-bit byte positions, as the format's callers take them.
+    const DWORD sector = static_cast<DWORD>(vrm::kSectorBytes);
+    *start = vog.fnGet_dwS_VOG_SA() * sector;
+    *end = *start + sector * DWORD{vog.fnGet_c1_V_PART_SZ(0)};
     return 1;
 }

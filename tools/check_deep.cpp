@@ -12,13 +12,14 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "io/units.h"
 #include "tables/CM_AVFIT.h"
 #include "tables/CS_AVFIT.h"
 
 namespace tool {
 namespace {
 
-const size_t kSector = 2048;
+const size_t kSector = vrm::kSectorBytes;
 // Findings printed per recording before the rest are only counted.
 const long kShownPerRecording = 3;
 

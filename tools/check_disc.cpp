@@ -199,8 +199,8 @@ StreamView Measure(CVR_MANGR* m, bool still, const StreamFile& file, CopyVerdict
     const uint64_t size = file.present ? file.bytes : 0;
     uint64_t reach = size;
     for (const VR_STREAM_EXTENT& e : view.coverage.extents) {
-        const uint64_t start = uint64_t{e.dwStart} * 2048;
-        const uint64_t end = start + uint64_t{e.dwSectors} * 2048;
+        const uint64_t start = uint64_t{e.dwStart} * vrm::kSectorBytes;
+        const uint64_t end = start + uint64_t{e.dwSectors} * vrm::kSectorBytes;
         if (end > size) view.beyondEnd.push_back(e.wNumber);
         if (end > reach) {
             view.missingBytes += end - std::max(start, reach);

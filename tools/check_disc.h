@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli.h"
+#include "io/units.h"
 
 namespace tool {
 
@@ -27,7 +28,7 @@ struct StreamView {
     VR_STREAM_COVERAGE coverage{};
     uint64_t missingBytes = 0;  // recorded bytes behind the end of the file
     std::vector<WORD> beyondEnd;  // recordings that end behind the end of the file
-    uint64_t RecordedEndBytes() const { return uint64_t{coverage.dwRecordedEnd} * 2048; }
+    uint64_t RecordedEndBytes() const { return uint64_t{coverage.dwRecordedEnd} * vrm::kSectorBytes; }
     uint64_t RecordedSectors() const;
     bool Fits() const { return missingBytes == 0; }
     // It lies inside the file and no two recordings share sectors.

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <functional>
 
+#include "io/units.h"
 #include "tables/CRTR_VMGI.h"
 #include "tables/CVMGI_MAT.h"
 
@@ -16,13 +17,11 @@ namespace tool {
 
 namespace {
 
-// One video frame in 27 MHz ticks: 25 frames/s, else 29.97 frames/s.
-Ticks FrameTicks(DWORD frameRate) { return frameRate == 25000 ? 1080000 : 900900; }
 
 // The length of a segment or cell: its frames for movie cells, the
 // library's duration for still pictures (which have a set still time).
 Ticks Length(const seg& s) {
-    if (s.dwCellType == 0 && s.dwFrameRate != 0) return Ticks{s.dwFrameNs} * FrameTicks(s.dwFrameRate);
+    if (s.dwCellType == 0 && s.dwFrameRate != 0) return Ticks{s.dwFrameNs} * vrm::TicksPerFrame(s.dwFrameRate);
     return Ticks{s.dwDuration} * 27000;
 }
 
