@@ -127,8 +127,6 @@ int Progress(void* context, DWORD phase, DWORD done, DWORD total, DWORD file) {
 
 // ---- Disc ----
 
-namespace {
-
 bool IsDirectory(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -143,6 +141,8 @@ bool Exists(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0;
 }
+
+namespace {
 
 // The detail of a stream object's last failure when it changed since
 // `before`; otherwise the fallback.

@@ -119,6 +119,12 @@ private:
     bool m_locked = false;
 };
 
+// What a path names (following symbolic links); false when it cannot be
+// looked at.
+bool IsDirectory(const std::string& path);
+bool IsRegularFile(const std::string& path);
+bool Exists(const std::string& path);
+
 // The management and stream file names inside a recording directory.
 extern const char* const kIfo;
 extern const char* const kBup;

@@ -159,11 +159,6 @@ bool NumberArg(const Args& args, const std::string& text, const char* what, long
     return false;
 }
 
-bool Exists(const std::string& path) {
-    std::error_code ec;
-    return fs::exists(path, ec);
-}
-
 // ---- create, add, add-still ----
 
 // A new disc in dir: the directory is made when missing; on failure the
@@ -260,8 +255,7 @@ int RunType(const Args& args) {
         return UsageError(args.command, "expects one directory.");
     }
     const std::string& dir = args.words[0];
-    std::error_code ec;
-    if (!fs::is_directory(dir, ec)) return Fail(dir + " is not a directory.");
+    if (!IsDirectory(dir)) return Fail(dir + " is not a directory.");
     switch (fnGetDVDVRPathType(dir.c_str())) {
     case 1: std::printf("DVD-VR\n"); break;
     case 2: std::printf("DVD-Video\n"); break;
