@@ -9,41 +9,26 @@
 #include "tables/CRTR_VMGI.h"
 #include "tables/CS_AVFIT.h"
 
-TEST(Handle, BeginReadLastErrorEnd) {
+TEST(Handle, BeginEndAndANullHandle) {
     void* h = fnVR_MANGRBegin();
     ASSERT_NE(h, nullptr);
     EXPECT_EQ(fnVR_MANGRGetLastError(h), 0u);
     fnVR_MANGREnd(h);
-}
-
-TEST(Handle, NullHandleIsHarmless) {
     EXPECT_EQ(fnVR_MANGRGetLastError(nullptr), 0u);
     fnVR_MANGREnd(nullptr);
 }
 
 TEST(Handle, ANewManagerIsEmpty) {
     CVR_MANGR m;
-    ASSERT_NE(m.m_pBuffer, nullptr);
+    ASSERT_TRUE(m.m_pBuffer && m.m_pModel && m.m_pMovie && m.m_pStill);
     EXPECT_FALSE(m.m_pBuffer->IsOpen());
-    ASSERT_NE(m.m_pModel, nullptr);
-    EXPECT_EQ(m.m_pModel->pRTR_VMGI, nullptr);
-    EXPECT_EQ(m.m_pModel->pMNFIT, nullptr);
-    ASSERT_NE(m.m_pMovie, nullptr);
-    ASSERT_NE(m.m_pStill, nullptr);
     EXPECT_EQ(m.m_pMovie->m_bMovie, 1);
     EXPECT_EQ(m.m_pStill->m_bMovie, 0);
-    EXPECT_EQ(m.m_pMovie->m_dwLastError, 0u);
-    EXPECT_EQ(m.m_szDir[0], '\0');
-    EXPECT_EQ(m.m_cCurUDPGCN, 0);
-    EXPECT_EQ(m.m_dwLastError, 0u);
+    EXPECT_TRUE(m.m_pMovie->m_dwLastError == 0 && m.m_szDir[0] == '\0' && m.m_cCurUDPGCN == 0 && m.m_dwLastError == 0);
     for (DWORD size : m.m_dwTableSize) EXPECT_EQ(size, 0u);
-    EXPECT_EQ(m.m_pRTR_VMGI, nullptr);
-    EXPECT_EQ(m.m_pM_AVFIT, nullptr);
-    EXPECT_EQ(m.m_pS_AVFIT, nullptr);
-    EXPECT_EQ(m.m_pORG_PGCI, nullptr);
-    EXPECT_EQ(m.m_pUD_PGCIT, nullptr);
-    EXPECT_EQ(m.m_pTXTDT_MG, nullptr);
-    EXPECT_EQ(m.m_pMNFIT, nullptr);
+    const void* tables[] = {m.m_pModel->pRTR_VMGI, m.m_pModel->pMNFIT, m.m_pRTR_VMGI, m.m_pM_AVFIT, m.m_pS_AVFIT,
+                            m.m_pORG_PGCI, m.m_pUD_PGCIT, m.m_pTXTDT_MG, m.m_pMNFIT};
+    for (const void* table : tables) EXPECT_EQ(table, nullptr);
 }
 
 TEST(Handle, AssignmentSharesEverything) {

@@ -13,6 +13,7 @@
 
 #include "api/vrmangr.h"
 #include "support/Cells.h"
+#include "support/Ints.h"
 #include "support/Recording.h"
 #include "support/TempDir.h"
 #include "tables/CM_AVFIT.h"

@@ -170,11 +170,9 @@ TEST(ChainEdit, AFullChainRefusesTheEditsThatNeedAnotherCell) {
     Chain c(false);
     for (DWORD i = 0; i < CPGCI::kMaxCells; ++i)
         ASSERT_TRUE(AppendCell(c.record, 1, 0, 10 * kSecond, {kSecond, 2 * kSecond, 3 * kSecond}));
-    EXPECT_EQ(c.pgci.fnDevideCell(2, 1), 0);
-    EXPECT_EQ(c.pgci.fnDEL_Movie_Entry_Point(2, 2), 0);
-    EXPECT_EQ(c.pgci.fnDuplicateCell(2), 0);
-    EXPECT_EQ(c.pgci.fnGet_wCI_SRP_Ns(), CPGCI::kMaxCells);
-    EXPECT_EQ(CCI(c.pgci.Cell(1)).fnGet_wC_EPI_Ns(), 3);
+    EXPECT_EQ(Ints({c.pgci.fnDevideCell(2, 1), c.pgci.fnDEL_Movie_Entry_Point(2, 2), c.pgci.fnDuplicateCell(2),
+                    c.pgci.fnGet_wCI_SRP_Ns(), CCI(c.pgci.Cell(1)).fnGet_wC_EPI_Ns()}),
+              Ints({0, 0, 0, CPGCI::kMaxCells, 3}));
     ASSERT_EQ(c.pgci.fnDEL_Movie_Entry_Point(2, 3), 1) << "the last one needs no new cell";
 }
 
@@ -193,9 +191,8 @@ TEST(ChainEdit, ProgramsFollowTheirCells) {
 
     ASSERT_EQ(c.pgci.fnDEL_Movie_Entry_Point(2, 2), 1);
     EXPECT_EQ(c.Text(), "0-10[0] 0-5[0] 10-20[10]");
-    EXPECT_EQ(c.pgci.fnGet_wC_Ns(0), 1);
-    EXPECT_EQ(c.pgci.fnGet_wC_Ns(1), 2) << "the new cell stays in program 2";
-    EXPECT_EQ(c.pgci.fnGetPGEntryPointNs(2), 2u);
+    EXPECT_EQ(Ints({c.pgci.fnGet_wC_Ns(0), c.pgci.fnGet_wC_Ns(1), c.pgci.fnGetPGEntryPointNs(2)}), Ints({1, 2, 2}))
+        << "the new cell stays in program 2";
 
     // Program 1 loses its only cell and goes.
     ASSERT_EQ(c.pgci.fnDEL_Movie_Entry_Point(WORD{1}), 1);
@@ -232,13 +229,13 @@ TEST(ChainEdit, UserChainTableForwardsToItsChains) {
     ASSERT_EQ(ud.fnADD_UD_PGCI(), 1);
     ASSERT_TRUE(AppendCell(table.pgci[0], 1, 0, 40 * kSecond, {10 * kSecond, 20 * kSecond, 30 * kSecond}));
     for (BYTE bad : {BYTE{0}, BYTE{2}}) {
-        EXPECT_EQ(ud.fnDEL_Movie_Cell(bad, 1), 0);
-        EXPECT_EQ(ud.fnADD_Movie_Cell_EntryPoint(bad, 1, Ptm(kSecond).data(), nullptr), 0);
-        EXPECT_EQ(ud.fnADD_Movie_Cell_EntryPoint(bad, 1, __int64{kSecond}, nullptr), 0);
-        EXPECT_EQ(ud.fnDEL_Movie_Entry_Point(bad, 1, 1), 0);
-        EXPECT_EQ(ud.fnDEL_Movie_Entry_Point(bad, WORD{1}), 0);
-        EXPECT_EQ(ud.fnCombine_UD_Cell_EntryPoint(bad, 1, 1, 1, 2), 0);
-        EXPECT_EQ(ud.fnCombine_EntryPoint(bad, 1, 2), 0);
+        EXPECT_EQ(Ints({ud.fnDEL_Movie_Cell(bad, 1),
+                        ud.fnADD_Movie_Cell_EntryPoint(bad, 1, Ptm(kSecond).data(), nullptr),
+                        ud.fnADD_Movie_Cell_EntryPoint(bad, 1, __int64{kSecond}, nullptr),
+                        ud.fnDEL_Movie_Entry_Point(bad, 1, 1), ud.fnDEL_Movie_Entry_Point(bad, WORD{1}),
+                        ud.fnCombine_UD_Cell_EntryPoint(bad, 1, 1, 1, 2), ud.fnCombine_EntryPoint(bad, 1, 2)}),
+                  Ints(7, 0))
+            << int{bad};
     }
     ASSERT_EQ(ud.fnADD_Movie_Cell_EntryPoint(1, 1, __int64{5 * kSecond}, nullptr), 1);
     ASSERT_EQ(ud.fnADD_Movie_Cell_EntryPoint(1, 4, Ptm(35 * kSecond).data(), nullptr), 1);

@@ -10,10 +10,11 @@ TEST(OriginalChain, DivideByFrames) {
     ASSERT_EQ(disc.Original(), "1-31[1] 0-20[0]");
     disc.Leaves(fnVR_DevideOPGCEntryPt(disc, 1, 250), "1-31[1,11] 0-20[0]", 0);  // 250 frames at 25 per second
     disc.Leaves(fnVR_DevideOPGCEntryPt(disc, 1, 0), "1-31[1,1,11] 0-20[0]", 0);  // 0 frames: at the same time
-    EXPECT_EQ(fnVR_DevideOPGCEntryPt(disc, 2, 251), 0) << "would pass the entry point at 11 s";
-    EXPECT_EQ(fnVR_DevideOPGCEntryPt(disc, 9, 1), 0);
-    EXPECT_EQ(fnVR_DevideOPGCEntryPt(disc, 0, 1), 0);
-    EXPECT_EQ(fnVR_DevideOPGCEntryPt(disc, 65536 + 1, 1), 0) << "not entry point 1";
+    // 251 frames from entry point 2 would pass the one at 11 s; 65537 is not
+    // entry point 1.
+    EXPECT_EQ(Ints({fnVR_DevideOPGCEntryPt(disc, 2, 251), fnVR_DevideOPGCEntryPt(disc, 9, 1),
+                    fnVR_DevideOPGCEntryPt(disc, 0, 1), fnVR_DevideOPGCEntryPt(disc, 65536 + 1, 1)}),
+              Ints(4, 0));
 
     // A cell's last entry point: on into the next cell, which starts without
     // an entry point of its own.
@@ -36,9 +37,10 @@ TEST(OriginalChain, InsertDeleteCombine) {
     ASSERT_EQ(disc.m->fnADD_ORG_Cell_EntryPoint(WORD{3}, __int64{30 * kSecond}, nullptr), 1);
     ASSERT_EQ(disc.Original(), "0-40[0,10,20,30]");
     EXPECT_EQ(CCI(disc.m->m_pORG_PGCI->Cell(0)).fnGet_c1_EP_TY(1), 0x40);
-    EXPECT_EQ(disc.m->fnADD_ORG_Cell_EntryPoint(1, 0, 41 * kSecond, nullptr), 0);
-    EXPECT_EQ(disc.m->fnADD_ORG_Cell_EntryPoint(2, 0, 0, nullptr), 0);
-    EXPECT_EQ(disc.m->fnADD_ORG_Cell_EntryPoint(1, 0, -1, nullptr), 0);
+    EXPECT_EQ(Ints({disc.m->fnADD_ORG_Cell_EntryPoint(1, 0, 41 * kSecond, nullptr),
+                    disc.m->fnADD_ORG_Cell_EntryPoint(2, 0, 0, nullptr),
+                    disc.m->fnADD_ORG_Cell_EntryPoint(1, 0, -1, nullptr)}),
+              Ints(3, 0));
 
     disc.Leaves(fnVR_CombineOPGCEntryPt(disc, 2, 2), "0-40[0,10,20,30]", 0);
     disc.Leaves(fnVR_CombineOPGCEntryPt(disc, 1, 3), "0-40[0,30]", 0);

@@ -16,9 +16,8 @@ TEST(Playlists, AddTwiceThenDeleteTheFirst) {
     EXPECT_EQ(disc.m->m_cCurUDPGCN, 2);
     CPL_SRPT list = disc.Playlists();
     for (BYTE i = 0; i < 2; ++i) {
-        EXPECT_EQ(list.fnGet_wCN(i), 1);
-        EXPECT_EQ(list.fnGet_wIT_TXT_SRPN(i), 0);
-        EXPECT_EQ(list.fnGet_c1_PL_TY(i), 0x10) << "an empty chain";
+        EXPECT_EQ(Ints({list.fnGet_wCN(i), list.fnGet_wIT_TXT_SRPN(i), list.fnGet_c1_PL_TY(i)}), Ints({1, 0, 0x10}))
+            << "an empty chain";
     }
     BYTE created[5];
     list.fnGet_c5_PL_CREATE_TM(1, created);
@@ -36,30 +35,26 @@ TEST(Playlists, AddTwiceThenDeleteTheFirst) {
     EXPECT_EQ(disc.m->m_cCurUDPGCN, 1) << "still the same chain";
 
     ASSERT_EQ(fnVR_DelPL(disc, 1), 1);
-    EXPECT_EQ(disc.Chains(), 0);
     ASSERT_NE(disc.Model().pUD_PGCIT, nullptr) << "the table stays, empty";
-    EXPECT_EQ(disc.Playlists().fnGet_c1_PL_SRP_Ns(), 0);
-    EXPECT_EQ(disc.m->m_cCurUDPGCN, 0);
-    EXPECT_EQ(fnVR_DelPL(disc, 1), 0);
+    EXPECT_EQ(Ints({disc.Chains(), disc.Playlists().fnGet_c1_PL_SRP_Ns(), disc.m->m_cCurUDPGCN, fnVR_DelPL(disc, 1)}),
+              Ints(4, 0));
 }
 
 TEST(Playlists, ChainsAndSelection) {
     Disc disc;
     disc.AddMovie(0, 10);
     disc.AddMovie(0, 20);
-    EXPECT_EQ(disc.m->fnSelect_UD_PGCI(0), 1) << "none, with no table";
-    EXPECT_EQ(disc.m->fnSelect_UD_PGCI(1), 0);
-    EXPECT_EQ(disc.m->fnADD_PlayList(1), 0);
-    EXPECT_EQ(disc.m->fnDEL_UD_PGCI(1), 0);
-    EXPECT_EQ(disc.m->fnDEL_UD_Movie_Cell(1, 1), 0);
+    // Without a table: none may be selected, and there is no chain 1.
+    EXPECT_EQ(Ints({disc.m->fnSelect_UD_PGCI(0), disc.m->fnSelect_UD_PGCI(1), disc.m->fnADD_PlayList(1),
+                    disc.m->fnDEL_UD_PGCI(1), disc.m->fnDEL_UD_Movie_Cell(1, 1)}),
+              Ints({1, 0, 0, 0, 0}));
 
     ASSERT_EQ(disc.m->fnADD_UD_PGCI_MovieScene(2), 1) << "makes chain 1";
     EXPECT_EQ(disc.Chain(1), "0-20[]");
-    EXPECT_EQ(disc.m->m_cCurUDPGCN, 1);
-    EXPECT_EQ(disc.m->fnADD_UD_PGCI_MovieScene(0), 0);
-    EXPECT_EQ(disc.m->fnADD_UD_PGCI_MovieScene(3), 0);
-    EXPECT_EQ(disc.m->fnADD_PlayList(2), 0) << "no chain 2";
-    EXPECT_EQ(disc.Playlists().fnGet_c1_PL_SRP_Ns(), 0);
+    // No VOB 0 or 3, no chain 2.
+    EXPECT_EQ(Ints({disc.m->m_cCurUDPGCN, disc.m->fnADD_UD_PGCI_MovieScene(0), disc.m->fnADD_UD_PGCI_MovieScene(3),
+                    disc.m->fnADD_PlayList(2), disc.Playlists().fnGet_c1_PL_SRP_Ns()}),
+              Ints({1, 0, 0, 0, 0}));
 
     ASSERT_EQ(disc.m->fnADD_UD_PGCI(), 1);
     ASSERT_EQ(disc.m->fnADD_UD_PGCI(), 1);
@@ -74,8 +69,7 @@ TEST(Playlists, ChainsAndSelection) {
     EXPECT_EQ(disc.Chain(2), "0-10[] 0-10[]");
     ASSERT_EQ(disc.m->fnDEL_UD_Movie_Cell(2, 1), 1);
     EXPECT_EQ(disc.Chain(2), "0-10[]");
-    EXPECT_EQ(disc.m->fnDEL_UD_Movie_Cell(2, 2), 0);
-    EXPECT_EQ(disc.m->fnDEL_UD_Movie_Cell(3, 1), 0);
+    EXPECT_EQ(Ints({disc.m->fnDEL_UD_Movie_Cell(2, 2), disc.m->fnDEL_UD_Movie_Cell(3, 1)}), Ints(2, 0));
 }
 
 TEST(Playlists, DeletingKeepsEveryPlaylistOnItsChain) {
@@ -96,11 +90,9 @@ TEST(Playlists, DeletingKeepsEveryPlaylistOnItsChain) {
     ASSERT_EQ(disc.m->fnDEL_PlayList(1), 1);
     EXPECT_EQ(disc.Chains(), 2);
     EXPECT_EQ(disc.Names(), "2 1") << "both chains moved down one";
-    EXPECT_EQ(disc.Chain(1), "0-2[]");
-    EXPECT_EQ(disc.Chain(2), "0-3[]");
-    EXPECT_EQ(disc.m->fnDEL_PlayList(3), 0);
-    EXPECT_EQ(disc.m->fnDEL_PlayList(0), 0);
-    EXPECT_EQ(fnVR_DelPL(disc, 257), 0) << "not playlist 1";
+    EXPECT_EQ(disc.Chain(1) + " " + disc.Chain(2), "0-2[] 0-3[]");
+    EXPECT_EQ(Ints({disc.m->fnDEL_PlayList(3), disc.m->fnDEL_PlayList(0), fnVR_DelPL(disc, 257)}), Ints(3, 0))
+        << "257 is not playlist 1";
     EXPECT_EQ(disc.Names(), "2 1");
 }
 
@@ -117,6 +109,5 @@ TEST(Playlists, AnAddThatCannotFinishLeavesNothingBehind) {
     Disc other;
     for (int i = 0; i < CPL_SRPT::kMaxEntries; ++i) ASSERT_EQ(other.Playlists().AddPointer(0x10, 1), 1);
     EXPECT_EQ(fnVR_AddPL(other), 0);
-    EXPECT_EQ(other.Model().pUD_PGCIT, nullptr);
-    EXPECT_EQ(other.m->m_pUD_PGCIT, nullptr);
+    EXPECT_TRUE(other.Model().pUD_PGCIT == nullptr && other.m->m_pUD_PGCIT == nullptr);
 }

@@ -1,7 +1,8 @@
 // Failures of the file system and of source files during add and save: the
 // call reports the failure, the directory stays a valid disc (it opens from
 // its management file alone and from its backup alone, with stream files as
-// long as the tables say), and a later save succeeds.
+// long as the tables say), and a later save succeeds. Last, a process that
+// dies at any operation of a save.
 //
 // The tests run as root in CI, and root ignores permission bits: a directory
 // made read-only with chmod does not stop its writes, and a file with mode
@@ -11,11 +12,13 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -90,6 +93,15 @@ void ExpectValid(const fs::path& dir, const std::vector<DiscState>& states, cons
         EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << entry.path() << " " << when;
 }
 
+// The directory holds exactly the state: both management files, and streams
+// of its lengths.
+void ExpectState(const fs::path& dir, const DiscState& state, const std::string& when = "") {
+    EXPECT_EQ(StateOf(dir).ifo, state.ifo) << when;
+    EXPECT_EQ(ReadWholeFile((dir / kBup).string()), state.ifo) << when;
+    EXPECT_EQ(SizeOf(dir / kMovie), state.movie) << when;
+    EXPECT_EQ(SizeOf(dir / kStill), state.still) << when;
+}
+
 // The scene of every test: a saved disc with one recording, opened, with a
 // second recording and a still-picture group added from copies of the
 // samples in the test's directory (so that a test can damage them).
@@ -149,42 +161,53 @@ int FailWrites(void* context, const char* operation) {
 
 int FailAll(void* context, const char*) { return *static_cast<int*>(context); }
 
-}  // namespace
+// The save of a scene made by `make`, undisturbed: the number of file-system
+// operations it makes, and the state it reaches.
+template <class Make>
+DiscState CountedSave(Make make, int& operations) {
+    auto s = make();
+    vrm::SetFaultHook(CountOperations, &operations);
+    EXPECT_EQ(fnVR_MANGRSave(s->h, nullptr), 1);
+    vrm::SetFaultHook(nullptr, nullptr);
+    const DiscState after = StateOf(s->dir);
+    ExpectValid(s->dir, {after}, "after an undisturbed save");
+    return after;
+}
 
-TEST(SaveFaults, AFailureAtAnyOperationLeavesAValidDiscAndARetrySucceeds) {
-    // The whole save once: the operations it makes and the state it reaches.
-    DiscState after;
-    int operations = 0;
-    {
-        Scene s;
-        s.AddBoth();
-        vrm::SetFaultHook(CountOperations, &operations);
-        ASSERT_EQ(fnVR_MANGRSave(s.h, nullptr), 1);
-        vrm::SetFaultHook(nullptr, nullptr);
-        after = StateOf(s.dir);
-        ASSERT_GT(after.movie, s.before.movie);
-        ASSERT_GT(after.still, s.before.still);
-    }
-    ASSERT_GE(operations, 10) << "two streams and two management files";
-
+// For every operation k of that save, with ENOSPC (disk full) and EIO: k and
+// every later operation fail. The save reports it, the directory holds one
+// of `states`, and a retry reaches `after`.
+template <class Make>
+void FailFromEveryOperation(Make make, int operations, const std::vector<DiscState>& states, const DiscState& after) {
     for (int error : {ENOSPC, EIO}) {
         for (int failAt = 0; failAt < operations; ++failAt) {
             const std::string when = std::string(std::strerror(error)) + " from operation " + std::to_string(failAt);
-            Scene s;
-            s.AddBoth();
+            auto s = make();
             FailFrom fault{failAt, error};
             vrm::SetFaultHook(FailFrom::Hook, &fault);
-            EXPECT_EQ(fnVR_MANGRSave(s.h, nullptr), 0) << when;
+            EXPECT_EQ(fnVR_MANGRSave(s->h, nullptr), 0) << when;
             vrm::SetFaultHook(nullptr, nullptr);
-            ExpectValid(s.dir, {s.before, after}, when);
-
-            ASSERT_EQ(fnVR_MANGRSave(s.h, nullptr), 1) << when;
-            EXPECT_EQ(StateOf(s.dir).ifo, after.ifo) << when;
-            EXPECT_EQ(ReadWholeFile((s.dir / kBup).string()), after.ifo) << when;
-            EXPECT_EQ(SizeOf(s.dir / kMovie), after.movie) << when;
-            EXPECT_EQ(SizeOf(s.dir / kStill), after.still) << when;
+            ExpectValid(s->dir, states, when);
+            ASSERT_EQ(fnVR_MANGRSave(s->h, nullptr), 1) << when;
+            ExpectState(s->dir, after, when);
         }
     }
+}
+
+}  // namespace
+
+TEST(SaveFaults, AFailureAtAnyOperationLeavesAValidDiscAndARetrySucceeds) {
+    auto make = [] {
+        auto s = std::make_unique<Scene>();
+        s->AddBoth();
+        return s;
+    };
+    int operations = 0;
+    const DiscState after = CountedSave(make, operations), before = Scene().before;
+    ASSERT_GT(after.movie, before.movie);
+    ASSERT_GT(after.still, before.still);
+    ASSERT_GE(operations, 10) << "two streams and two management files";
+    FailFromEveryOperation(make, operations, {before, after}, after);
 }
 
 // New over a directory that holds a disc: the first save gives up the
@@ -221,44 +244,18 @@ TEST(SaveFaults, NewOverAnEarlierDiscIsValidAtAnyFailure) {
     };
     for (bool stills : {false, true}) {
         SCOPED_TRACE(stills ? "new disc with still pictures" : "new disc without still pictures");
-        DiscState after;
+        auto make = [stills] { return std::make_unique<Earlier>(stills); };
         int operations = 0;
-        {
-            Earlier s(stills);
-            vrm::SetFaultHook(CountOperations, &operations);
-            ASSERT_EQ(fnVR_MANGRSave(s.h, nullptr), 1);
-            vrm::SetFaultHook(nullptr, nullptr);
-            after = StateOf(s.dir);
-            ASSERT_LT(after.movie, s.earlier.movie);
-            ASSERT_EQ(after.still > 0, stills);
-            ExpectValid(s.dir, {after}, "after an undisturbed save");
-        }
-        for (int error : {ENOSPC, EIO}) {
-            for (int failAt = 0; failAt < operations; ++failAt) {
-                const std::string when =
-                    std::string(std::strerror(error)) + " from operation " + std::to_string(failAt);
-                Earlier s(stills);
-                FailFrom fault{failAt, error};
-                vrm::SetFaultHook(FailFrom::Hook, &fault);
-                EXPECT_EQ(fnVR_MANGRSave(s.h, nullptr), 0) << when;
-                vrm::SetFaultHook(nullptr, nullptr);
-                ExpectValid(s.dir, {s.earlier, empty, after}, when);
-
-                ASSERT_EQ(fnVR_MANGRSave(s.h, nullptr), 1) << when;
-                EXPECT_EQ(StateOf(s.dir).ifo, after.ifo) << when;
-                EXPECT_EQ(ReadWholeFile((s.dir / kBup).string()), after.ifo) << when;
-                EXPECT_EQ(SizeOf(s.dir / kMovie), after.movie) << when;
-                EXPECT_EQ(SizeOf(s.dir / kStill), after.still) << when;
-            }
-        }
+        const DiscState after = CountedSave(make, operations);
         // A cancelled save keeps the earlier disc whole.
         Earlier s(stills);
+        ASSERT_LT(after.movie, s.earlier.movie);
+        ASSERT_EQ(after.still > 0, stills);
         EXPECT_EQ(fnVR_MANGRSave(s.h, [](void*, DWORD, DWORD, DWORD, DWORD) { return 0; }), 0);
         EXPECT_EQ(fnVR_MANGRGetLastError(s.h), DWORD{VRO_ERR_CANCELLED});
-        EXPECT_EQ(StateOf(s.dir).ifo, s.earlier.ifo);
-        EXPECT_EQ(SizeOf(s.dir / kMovie), s.earlier.movie);
-        EXPECT_EQ(SizeOf(s.dir / kStill), s.earlier.still);
+        ExpectState(s.dir, s.earlier);
         ExpectValid(s.dir, {s.earlier}, "after a cancel");
+        FailFromEveryOperation(make, operations, {s.earlier, empty, after}, after);
     }
 }
 
@@ -270,15 +267,13 @@ TEST(SaveFaults, DiskFullInTheMovieStreamIsReportedAsSuch) {
     EXPECT_EQ(fnVR_MANGRSave(s.h, nullptr), 0);
     vrm::SetFaultHook(nullptr, nullptr);
     EXPECT_EQ(fnVR_MANGRGetLastError(s.h), DWORD{VRO_ERR_DISK_FULL});
-    EXPECT_EQ(SizeOf(s.dir / kMovie), s.before.movie) << "cut back to the recorded data";
-    EXPECT_EQ(StateOf(s.dir).ifo, s.before.ifo);
+    ExpectState(s.dir, s.before, "the streams cut back to the recorded data");
     EXPECT_EQ(fnVR_MANGRSave(s.h, nullptr), 1);
 }
 
 TEST(SaveFaults, ReadOnlyDirectoryChangesNothing) {
     Scene s;
     s.AddBoth();
-    const Bytes bup = ReadWholeFile((s.dir / kBup).string());
     // The real condition (effective for users other than root) ...
     ASSERT_EQ(chmod(s.dir.c_str(), 0555), 0);
     // ... and what such a user meets, also under root: every change refused.
@@ -287,11 +282,7 @@ TEST(SaveFaults, ReadOnlyDirectoryChangesNothing) {
     EXPECT_EQ(fnVR_MANGRSave(s.h, nullptr), 0);
     vrm::SetFaultHook(nullptr, nullptr);
     ASSERT_EQ(chmod(s.dir.c_str(), 0755), 0);
-    const DiscState now = StateOf(s.dir);
-    EXPECT_EQ(now.ifo, s.before.ifo);
-    EXPECT_EQ(ReadWholeFile((s.dir / kBup).string()), bup);
-    EXPECT_EQ(now.movie, s.before.movie);
-    EXPECT_EQ(now.still, s.before.still);
+    ExpectState(s.dir, s.before);
     ExpectValid(s.dir, {s.before}, "after a refused save");
     EXPECT_EQ(fnVR_MANGRSave(s.h, nullptr), 1);
     ExpectValid(s.dir, {StateOf(s.dir)}, "after the retry");
@@ -303,7 +294,6 @@ TEST(AddFaults, UnreadableSourceIsRefusedAtAddAndAtSave) {
     // not stop the read; a directory does).
     const fs::path unreadable = s.root.Path() / "unreadable.vob";
     fs::create_directories(unreadable);
-    const Bytes ifo = ReadWholeFile((s.dir / kIfo).string());
     EXPECT_EQ(fnVR_AddMpegFile(s.h, unreadable.c_str(), nullptr), 0);
     EXPECT_EQ(s.M().m_pMovie->m_dwLastError, DWORD{VRO_ERR_SOURCE_OPEN});
     EXPECT_EQ(s.M().m_pMovie->fnGetQueuedFileNs(), 0u);
@@ -316,8 +306,7 @@ TEST(AddFaults, UnreadableSourceIsRefusedAtAddAndAtSave) {
     fs::create_directories(s.movie);
     EXPECT_EQ(fnVR_MANGRSave(s.h, nullptr), 0);
     EXPECT_EQ(fnVR_MANGRGetLastError(s.h), DWORD{VRO_ERR_SOURCE_OPEN});
-    EXPECT_EQ(StateOf(s.dir).ifo, ifo);
-    EXPECT_EQ(SizeOf(s.dir / kMovie), s.before.movie);
+    ExpectState(s.dir, s.before);
     ExpectValid(s.dir, {s.before}, "after an unreadable source");
 
     fs::remove(s.movie);
@@ -350,12 +339,93 @@ TEST(SaveFaults, SourceThatShrinksDuringTheAppend) {
     EXPECT_EQ(fnVR_MANGRSave(s.h, ShrinkSecondSource), 0);
     EXPECT_TRUE(g_shrink.empty()) << "the callback ran between the two files";
     EXPECT_EQ(fnVR_MANGRGetLastError(s.h), DWORD{VRO_ERR_SOURCE_SHORT});
-    EXPECT_EQ(SizeOf(s.dir / kMovie), s.before.movie) << "the first file's bytes are cut away again";
-    EXPECT_EQ(StateOf(s.dir).ifo, s.before.ifo);
+    ExpectState(s.dir, s.before, "the first file's bytes cut away again");
     ExpectValid(s.dir, {s.before}, "after the shrink");
 
     fs::copy_file(Sample("pal_mpeg2_mp2_4x3.vob"), second, fs::copy_options::overwrite_existing);
     ASSERT_EQ(fnVR_MANGRSave(s.h, nullptr), 1);
     EXPECT_EQ(SizeOf(s.dir / kMovie), s.before.movie + SizeOf(s.movie) + SizeOf(second));
     ExpectValid(s.dir, {StateOf(s.dir)}, "after the retry");
+}
+
+namespace {
+
+// Opens the disc, adds one playlist (with its chain) and saves: the change
+// whose save is interrupted.
+int AddPlaylistAndSave(const std::string& dir) {
+    void* h = fnVR_MANGRBegin();
+    const int ok = fnVR_MANGROpen(h, dir.c_str()) && fnVR_AddPL(h) && fnVR_MANGRSave(h, nullptr);
+    fnVR_MANGREnd(h);
+    return ok;
+}
+
+int Playlists(const std::string& dir) {
+    void* h = fnVR_MANGRBegin();
+    const int n = fnVR_MANGROpen(h, dir.c_str()) ? fnVR_GetPLCount(h) : -1;
+    fnVR_MANGREnd(h);
+    return n;
+}
+
+void CopyDirectory(const fs::path& from, const fs::path& to) {
+    fs::remove_all(to);
+    fs::create_directories(to);
+    for (const auto& entry : fs::directory_iterator(from)) fs::copy_file(entry.path(), to / entry.path().filename());
+}
+
+}  // namespace
+
+// A save interrupted at any point leaves a disc that opens, in its old or
+// its new state, and the management file and its backup each hold one of
+// the two whole.
+TEST(SaveCrash, OpenAlwaysFindsTheOldOrTheNewDisc) {
+    vrm::ScopedTestClock clock(MakeTime(2026, 12, 6, 12, 0, 0), 0);
+    TempDir root;
+    const fs::path old = root.Path() / "old";
+    fs::create_directories(old);
+    {
+        void* h = fnVR_MANGRBegin();
+        ASSERT_EQ(fnVR_MANGRNew(h, old.c_str()), 1);
+        ASSERT_EQ(fnVR_MANGRSave(h, nullptr), 1);
+        fnVR_MANGREnd(h);
+    }
+    ASSERT_EQ(AddPlaylistAndSave(old.string()), 1);
+    const Bytes oldIfo = ReadWholeFile((old / "VR_MANGR.IFO").string());
+
+    // The whole save once, counting the file system operations it makes.
+    const fs::path done = root.Path() / "new";
+    CopyDirectory(old, done);
+    int operations = 0;
+    vrm::SetFaultHook([](void* count, const char*) { ++*static_cast<int*>(count); return 0; }, &operations);
+    ASSERT_EQ(AddPlaylistAndSave(done.string()), 1);
+    vrm::SetFaultHook(nullptr, nullptr);
+    const Bytes newIfo = ReadWholeFile((done / "VR_MANGR.IFO").string());
+    ASSERT_NE(newIfo, oldIfo);
+    ASSERT_GT(operations, 4) << "a save opens, writes, syncs and renames two files";
+
+    const fs::path disc = root.Path() / "disc";
+    for (int crashAt = 0; crashAt <= operations; ++crashAt) {
+        CopyDirectory(old, disc);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            // The process ends at the operation the countdown reaches.
+            int countdown = crashAt;
+            vrm::SetFaultHook(
+                [](void* left, const char*) {
+                    if ((*static_cast<int*>(left))-- == 0) _exit(0);
+                    return 0;
+                },
+                &countdown);
+            AddPlaylistAndSave(disc.string());
+            _exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        const int n = Playlists(disc.string());
+        EXPECT_TRUE(n == 1 || n == 2) << "crash at operation " << crashAt << ": " << n << " playlists";
+        for (const char* name : {"VR_MANGR.IFO", "VR_MANGR.BUP"}) {
+            const Bytes now = ReadWholeFile((disc / name).string());
+            EXPECT_TRUE(now == oldIfo || now == newIfo) << name << " after a crash at operation " << crashAt;
+        }
+    }
 }

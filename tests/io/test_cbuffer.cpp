@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "io/CBuffer.h"
+#include "support/Ints.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -50,22 +51,18 @@ TEST_F(CBufferTest, OpenMissingFile) {
 TEST_F(CBufferTest, ReadStaysInsideTheFile) {
     WriteWholeFile(path, {1, 2, 3, 4, 5, 6});
     ASSERT_EQ(b.Open(path.c_str(), CBuffer::kRead), 0u);
-    EXPECT_EQ(b.FileSize(), 6u);
-    EXPECT_EQ(b.FileSize64(), 6);
-    EXPECT_EQ(b.UpperBound(), 6u);
+    EXPECT_EQ(Ints({b.FileSize(), b.FileSize64(), b.UpperBound()}), Ints(3, 6));
 
     unsigned char dst[8] = {};
     b.Seek(2);
     EXPECT_EQ(b.Read(dst, 4), 4u);
     EXPECT_EQ(std::memcmp(dst, "\3\4\5\6", 4), 0);
-    EXPECT_EQ(b.Cursor(), 2u) << "the cursor does not move";
-    EXPECT_FALSE(b.ReadFailed());
+    EXPECT_EQ(Ints({b.Cursor(), b.ReadFailed()}), Ints({2, 0})) << "the cursor does not move";
 
     std::memset(dst, 0xAA, sizeof dst);
     b.Seek(3);
     EXPECT_EQ(b.Read(dst, 4), 3u) << "past the end: the cursor value";
-    EXPECT_EQ(dst[0], 0xAA) << "and nothing copied";
-    EXPECT_TRUE(b.ReadFailed());
+    EXPECT_EQ(Ints({dst[0], b.ReadFailed()}), Ints({0xAA, 1})) << "and nothing copied";
     EXPECT_EQ(b.ReadFailOffset(), 3u);
 
     b.ClearReadFailure();
@@ -82,14 +79,11 @@ TEST_F(CBufferTest, ReadBitsNeverLeavesTheView) {
     WriteWholeFile(path, {0x12, 0x34, 0x56, 0x78});
     ASSERT_EQ(b.Open(path.c_str(), CBuffer::kRead), 0u);
     b.Seek(0);
-    EXPECT_EQ(b.ReadBits(0, 0, 32), 0x12345678u);
-    EXPECT_EQ(b.ReadBits(1, 4, 8), 0x45u);
-    EXPECT_EQ(b.ReadBits(3, 4, 4), 0x8u);
-    EXPECT_FALSE(b.ReadFailed());
+    EXPECT_EQ(Ints({b.ReadBits(0, 0, 32), b.ReadBits(1, 4, 8), b.ReadBits(3, 4, 4), b.ReadFailed()}),
+              Ints({0x12345678, 0x45, 0x8, 0}));
 
     b.Seek(2);
-    EXPECT_EQ(b.ReadBits(0, 0, 32), 0u) << "four bytes from offset 2 pass the end";
-    EXPECT_TRUE(b.ReadFailed());
+    EXPECT_EQ(Ints({b.ReadBits(0, 0, 32), b.ReadFailed()}), Ints({0, 1})) << "four bytes from offset 2 pass the end";
     EXPECT_EQ(b.ReadFailOffset(), 2u);
     b.ClearReadFailure();
     b.Seek(0);
@@ -164,11 +158,9 @@ TEST_F(CBufferTest, FailedFlushKeepsTheStagedBytes) {
     ASSERT_EQ(b.Open(path.c_str(), CBuffer::kRead), 0u);
     b.Write(nullptr, 0);
     ASSERT_EQ(b.Write("xy", 2), 1) << "staging needs no writable file";
-    EXPECT_EQ(b.Write(nullptr, CBuffer::kFlush), 0) << "the file is read-only";
-    EXPECT_EQ(b.StagedBytes(), 2u);
+    EXPECT_EQ(Ints({b.Write(nullptr, CBuffer::kFlush), b.StagedBytes()}), Ints({0, 2})) << "the file is read-only";
     EXPECT_EQ(b.WritePosition(), 0u);
     EXPECT_EQ(ReadWholeFile(path), (Bytes{1, 2, 3}));
-    EXPECT_EQ(b.SetFilePos(0), 1);
     CBuffer closed;
-    EXPECT_EQ(closed.SetFilePos(0), 0);
+    EXPECT_EQ(Ints({b.SetFilePos(0), closed.SetFilePos(0)}), Ints({1, 0}));
 }

@@ -5,36 +5,29 @@
 #include <vector>
 
 #include "io/codecs.h"
+#include "support/Ints.h"
 #include "support/Time.h"
 
 TEST(Codecs, SwapsAndBitFieldsCountingFromTheMostSignificantBit) {
-    EXPECT_EQ(Swap16(0x1234), 0x3412);
-    EXPECT_EQ(Swap32(0x12345678u), 0x78563412u);
-    EXPECT_EQ(Swap32(Swap32(0xCAFEBABEu)), 0xCAFEBABEu);
-
-    EXPECT_EQ(GetBits8(0xB4, 0, 8), 0xB4);
-    EXPECT_EQ(GetBits8(0xB4, 2, 3), 0x06);  // 1011 0100 -> bits 2..4 = 110
-    EXPECT_EQ(GetBits8(0xB4, 7, 1), 0);
-    EXPECT_EQ(GetBits8(0xB4, 6, 3), 0) << "does not fit";
-    EXPECT_EQ(GetBits8(0xFF, 0xFFFFFFFFu, 2), 0) << "an offset that wraps the sum still does not fit";
+    EXPECT_EQ(Ints({Swap16(0x1234), Swap32(0x12345678u), Swap32(Swap32(0xCAFEBABEu))}),
+              Ints({0x3412, 0x78563412, 0xCAFEBABE}));
+    // 1011 0100: bits 2..4 are 110; 3 bits from 6 do not fit, nor does an
+    // offset that wraps the sum.
+    EXPECT_EQ(Ints({GetBits8(0xB4, 0, 8), GetBits8(0xB4, 2, 3), GetBits8(0xB4, 7, 1), GetBits8(0xB4, 6, 3),
+                    GetBits8(0xFF, 0xFFFFFFFFu, 2)}),
+              Ints({0xB4, 0x06, 0, 0, 0}));
 
     const BYTE mem[4] = {0x12, 0x34, 0x56, 0x78};
     WORD w;
     DWORD d;
     std::memcpy(&w, mem, 2);
     std::memcpy(&d, mem, 4);
-    EXPECT_EQ(GetBits16(w, 0, 16), 0x1234);
-    EXPECT_EQ(GetBits16(w, 4, 8), 0x23);
-    EXPECT_EQ(GetBits16(w, 9, 8), 0);
-    EXPECT_EQ(GetBits32(d, 0, 32), 0x12345678u);
-    EXPECT_EQ(GetBits32(d, 4, 16), 0x2345u);
-    EXPECT_EQ(GetBits32(d, 0, 0), 0u);
-    EXPECT_EQ(GetBits32(d, 1, 32), 0u);
-
-    EXPECT_EQ(PutBits8(0x3, 1, 2), 0x60);
-    EXPECT_EQ(PutBits8(0xFF, 5, 3), 0x07) << "only the low c bits are placed";
-    EXPECT_EQ(PutBits8(0x1, 0, 1), 0x80);
-    EXPECT_EQ(PutBits8(0x1, 8, 1), 0);
+    EXPECT_EQ(Ints({GetBits16(w, 0, 16), GetBits16(w, 4, 8), GetBits16(w, 9, 8), GetBits32(d, 0, 32),
+                    GetBits32(d, 4, 16), GetBits32(d, 0, 0), GetBits32(d, 1, 32)}),
+              Ints({0x1234, 0x23, 0, 0x12345678, 0x2345, 0, 0}));
+    // Only the low c bits are placed.
+    EXPECT_EQ(Ints({PutBits8(0x3, 1, 2), PutBits8(0xFF, 5, 3), PutBits8(0x1, 0, 1), PutBits8(0x1, 8, 1)}),
+              Ints({0x60, 0x07, 0x80, 0}));
     // Put then get is the identity on the field.
     for (DWORD o = 0; o < 8; ++o)
         for (DWORD c = 1; o + c <= 8; ++c) EXPECT_EQ(GetBits8(PutBits8(0x5A, o, c), o, c), 0x5A & ((1u << c) - 1));
@@ -92,10 +85,7 @@ TEST(Codecs, DateText) {
         SCOPED_TRACE(c.date);
         char buf[128] = {};
         ASSERT_EQ(FormatDateText(&c.time, buf, 1), 1);
-        EXPECT_EQ(std::string(buf, 11), c.date);
-        EXPECT_EQ(std::string(buf + 11, 2), c.half);
-        EXPECT_EQ(buf[13], '\0');
-        EXPECT_EQ(std::string(buf + 14, c.clock.size()), c.clock);
+        EXPECT_EQ(std::string(buf, 14 + c.clock.size()), c.date + c.half + std::string(1, '\0') + c.clock);
         EXPECT_EQ(std::memcmp(buf, buf + 64, 64), 0);
     }
     // Without it, the date alone, zeros behind it.
@@ -109,17 +99,14 @@ TEST(Codecs, DateText) {
 
 TEST(Codecs, DateTextMatching) {
     const SYSTEMTIME july4 = MakeTime(2003, 7, 4);
-    EXPECT_EQ(DateTextMatches("2003/ 7/ 4", &july4), 1);
-    EXPECT_EQ(DateTextMatches("2003/07/04", &july4), 1);
-    EXPECT_EQ(DateTextMatches("2003/ 7/ 5", &july4), 0);
-    EXPECT_EQ(DateTextMatches("2004/ 7/ 4", &july4), 0);
-    EXPECT_EQ(DateTextMatches(nullptr, &july4), 0);
-
     // A text that ends before the day is no match, and nothing past its end
     // (or past the size given) is read.
-    EXPECT_EQ(DateTextMatches("2003/ 7", &july4), 0);
     const char unterminated[9] = {'2', '0', '0', '3', '/', ' ', '7', '/', ' '};
-    EXPECT_EQ(DateTextMatches(unterminated, &july4, sizeof unterminated), 0);
+    EXPECT_EQ(Ints({DateTextMatches("2003/ 7/ 4", &july4), DateTextMatches("2003/07/04", &july4),
+                    DateTextMatches("2003/ 7/ 5", &july4), DateTextMatches("2004/ 7/ 4", &july4),
+                    DateTextMatches(nullptr, &july4), DateTextMatches("2003/ 7", &july4),
+                    DateTextMatches(unterminated, &july4, sizeof unterminated)}),
+              Ints({1, 1, 0, 0, 0, 0, 0}));
 
     // Every date written by FormatDateText matches itself.
     for (WORD month = 1; month <= 12; ++month) {

@@ -12,6 +12,7 @@
 #include "io/CBuffer.h"
 #include "platform/clock.h"
 #include "support/Discs.h"
+#include "support/Ints.h"
 #include "support/Recording.h"
 #include "support/TableIO.h"
 #include "support/TempDir.h"
@@ -59,8 +60,7 @@ struct SavedDisc {
     // or -1 when the open fails.
     int Open() const {
         Handle h;
-        if (!fnVR_MANGROpen(h, dir.Path().c_str())) return -1;
-        return CPL_SRPT(h.m->m_pModel->pRTR_VMGI->pPL_SRPT.get()).fnGet_c1_PL_SRP_Ns();
+        return fnVR_MANGROpen(h, dir.Path().c_str()) ? fnVR_GetPLCount(h) : -1;
     }
 };
 
@@ -78,14 +78,11 @@ TEST(Manager, NewThenSaveWritesTwoIdenticalFilesOf128K) {
     ASSERT_EQ(ifo.size(), 131072u);
     EXPECT_EQ(ReadWholeFile(dir.File("VR_MANGR.BUP")), ifo);
     EXPECT_EQ(std::string(ifo.begin(), ifo.begin() + 12), "DVD_RTR_VMG0");
-    EXPECT_EQ(At(ifo, 12), 0x1FFFFu);  // RTR_VMG_EA
-    EXPECT_EQ(At(ifo, 28), 519u);  // VMGI_EA
-    EXPECT_EQ(At(ifo, 256), 131052u);  // M_AVFIT_SA
-    EXPECT_EQ(At(ifo, 260), 131060u);  // S_AVFIT_SA
-    EXPECT_EQ(At(ifo, 304), 131068u);  // ORG_PGCI_SA
-    EXPECT_EQ(At(ifo, 308) | At(ifo, 352) | At(ifo, 356), 0u);
-    EXPECT_EQ(ifo[64], 0x10);
-    EXPECT_EQ(ifo[65], 0x3C);  // TM_ZONE one hour east
+    // RTR_VMG_EA, VMGI_EA, the start addresses of M_AVFIT, S_AVFIT,
+    // ORG_PGCI, UD_PGCIT, TXTDT_MG and MNFIT, and TM_ZONE one hour east.
+    EXPECT_EQ(Ints({At(ifo, 12), At(ifo, 28), At(ifo, 256), At(ifo, 260), At(ifo, 304), At(ifo, 308), At(ifo, 352),
+                    At(ifo, 356), ifo[64], ifo[65]}),
+              Ints({0x1FFFF, 519, 131052, 131060, 131068, 0, 0, 0, 0x10, 0x3C}));
     for (size_t i = 520; i < 131052; ++i) ASSERT_EQ(ifo[i], 0) << i;
     EXPECT_EQ(Bytes(ifo.begin() + 131052, ifo.begin() + 131060), (Bytes{0, 0, 0, 0, 0, 0, 0, 7}));
     EXPECT_EQ(Bytes(ifo.begin() + 131068, ifo.end()), (Bytes{0, 0, 0, 0}));
@@ -140,17 +137,13 @@ TEST(Manager, TablesBeyond128KMoveTheLayout) {
     {
         Handle h;
         ASSERT_EQ(fnVR_MANGRNew(h, dir.Path().c_str()), 1);
-        VMG_MODEL& model = *h.m->m_pModel;
-        model.pUD_PGCIT = new UD_PGCIT{};
-        h.m->m_pUD_PGCIT = new CUD_PGCIT(model.pUD_PGCIT);
-        h.m->m_pUD_PGCIT->fnNew();
         Recording movie = UniformRecording();
         h.m->m_pM_AVFIT->fnADD_Program(&movie.info);
         // Three chains of 2000 cells with an entry point each: about 150 KB.
         for (BYTE chain = 1; chain <= 3; ++chain) {
-            ASSERT_EQ(h.m->m_pUD_PGCIT->fnADD_UD_PGCI(), 1);
+            ASSERT_EQ(h.m->fnADD_UD_PGCI(), 1);
             for (WORD cell = 1; cell <= 2000; ++cell) {
-                ASSERT_EQ(h.m->m_pUD_PGCIT->fnADD_Movie_Cell(chain, &model.pM_AVFIT->pM_AVFI->vobi[0], 1), 1);
+                ASSERT_EQ(h.m->m_pUD_PGCIT->fnADD_Movie_Cell(chain, &h.m->m_pModel->pM_AVFIT->pM_AVFI->vobi[0], 1), 1);
                 ASSERT_EQ(h.m->m_pUD_PGCIT->fnADD_Movie_Cell_EntryPoint(chain, cell, 0, Ptm(0).data(), nullptr), 1);
             }
         }
@@ -281,13 +274,10 @@ TEST(Manager, OpenChangesNoFileAndNewRecordingsGoBehindTheHighestEnd) {
         VR_STREAM_COVERAGE c;
         ASSERT_EQ(h.m->fnGetStreamCoverage(0, &c), 1);
         ASSERT_EQ(c.extents.size(), 3u);
-        EXPECT_EQ(c.extents[1].dwStart, 674u);
         ASSERT_EQ(c.gaps.size(), 1u);
-        EXPECT_EQ(c.gaps[0].dwStart, 400u);
-        EXPECT_EQ(c.gaps[0].dwSectors, 274u);
-        EXPECT_TRUE(c.overlaps.empty());
-        EXPECT_EQ(c.dwRecordedEnd, 1474u);
-        EXPECT_EQ(c.qwMissingBytes, sectors < 1474 ? (1474 - sectors) * 2048 : 0u);
+        EXPECT_EQ(Ints({c.extents[1].dwStart, c.gaps[0].dwStart, c.gaps[0].dwSectors, c.overlaps.size() > 0,
+                        c.dwRecordedEnd, static_cast<long long>(c.qwMissingBytes)}),
+                  Ints({674, 400, 274, 0, 1474, sectors < 1474 ? (1474 - static_cast<long long>(sectors)) * 2048 : 0}));
         ASSERT_EQ(fnVR_MANGRSave(h, nullptr), 1) << "an edit saves over any stream";
         EXPECT_EQ(ReadWholeFile(stream).size(), sectors * 2048) << "nothing is cut";
         EXPECT_EQ(ReadWholeFile(disc.Path("VR_MANGR.IFO")), ifo);
@@ -321,10 +311,9 @@ TEST(Manager, OpenUsesTheGoodCopyAndSaveNeverOverwritesAnotherState) {
         // save may write one state over the other.
         Handle h;
         ASSERT_EQ(fnVR_MANGROpen(h, disc.dir.Path().c_str()), 1);
-        EXPECT_EQ(h.m->fnGetOpenedCopy(), 0);
-        EXPECT_EQ(h.m->fnGetOtherCopyState(), CVR_MANGR::kCopyDiffers);
-        EXPECT_EQ(fnVR_MANGRSave(h, nullptr), 0);
-        EXPECT_EQ(fnVR_MANGRGetLastError(h), DWORD{VRO_ERR_COPIES_DIFFER});
+        EXPECT_EQ(Ints({h.m->fnGetOpenedCopy(), h.m->fnGetOtherCopyState(), fnVR_MANGRSave(h, nullptr),
+                        fnVR_MANGRGetLastError(h)}),
+                  Ints({0, CVR_MANGR::kCopyDiffers, 0, VRO_ERR_COPIES_DIFFER}));
         EXPECT_EQ(ReadWholeFile(disc.Path("VR_MANGR.BUP")), two);
     }
     // Only the BUP's recordings lie inside the stream: the BUP is used.

@@ -5,19 +5,10 @@
 #include <string>
 
 #include "platform/clock.h"
+#include "support/Ints.h"
+#include "support/Time.h"
 
 namespace {
-
-SYSTEMTIME Fixed() {
-    SYSTEMTIME t{};
-    t.wYear = 2003;
-    t.wMonth = 7;
-    t.wDay = 4;
-    t.wHour = 15;
-    t.wMinute = 9;
-    t.wSecond = 30;
-    return t;
-}
 
 // Sets TZ for one test and restores it afterwards.
 class ScopedTz {
@@ -46,15 +37,11 @@ private:
 
 TEST(Clock, TestClockPinsTimeAndZoneUntilCleared) {
     {
-        vrm::ScopedTestClock pin(Fixed(), 540);
+        vrm::ScopedTestClock pin(MakeTime(2003, 7, 4, 15, 9, 30), 540);
         SYSTEMTIME now{};
         vrm::GetSystemTime(&now);
-        EXPECT_EQ(now.wYear, 2003);
-        EXPECT_EQ(now.wMonth, 7);
-        EXPECT_EQ(now.wDay, 4);
-        EXPECT_EQ(now.wHour, 15);
-        EXPECT_EQ(now.wSecond, 30);
-        EXPECT_EQ(vrm::LocalUtcOffsetMinutes(), 540);
+        EXPECT_EQ(Ints({now.wYear, now.wMonth, now.wDay, now.wHour, now.wSecond, vrm::LocalUtcOffsetMinutes()}),
+                  Ints({2003, 7, 4, 15, 30, 540}));
     }
     // Back on the system clock: it agrees with the C library's UTC time.
     SYSTEMTIME now{};
@@ -62,24 +49,14 @@ TEST(Clock, TestClockPinsTimeAndZoneUntilCleared) {
     time_t t = time(nullptr);
     tm utc{};
     gmtime_r(&t, &utc);
-    EXPECT_EQ(now.wYear, utc.tm_year + 1900);
-    EXPECT_EQ(now.wMonth, utc.tm_mon + 1);
-    EXPECT_EQ(now.wDayOfWeek, utc.tm_wday);
+    EXPECT_EQ(Ints({now.wYear, now.wMonth, now.wDayOfWeek}), Ints({utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_wday}));
     EXPECT_LT(now.wMilliseconds, 1000);
 }
 
 TEST(Clock, ZoneIsTheStandardOffsetFromUtc) {
-    {
-        ScopedTz tz("JST-9");
-        EXPECT_EQ(vrm::LocalUtcOffsetMinutes(), 540);
-    }
-    {
-        // Daylight saving time is not counted: five hours west all year.
-        ScopedTz tz("EST5EDT,M3.2.0,M11.1.0");
-        EXPECT_EQ(vrm::LocalUtcOffsetMinutes(), -300);
-    }
-    {
-        ScopedTz tz("UTC0");
-        EXPECT_EQ(vrm::LocalUtcOffsetMinutes(), 0);
+    // Daylight saving time is not counted: five hours west all year.
+    for (const auto& [zone, minutes] : {std::pair{"JST-9", 540}, {"EST5EDT,M3.2.0,M11.1.0", -300}, {"UTC0", 0}}) {
+        ScopedTz tz(zone);
+        EXPECT_EQ(vrm::LocalUtcOffsetMinutes(), minutes) << zone;
     }
 }

@@ -12,6 +12,7 @@
 
 #include "api/vrmangr.h"
 #include "support/Cells.h"
+#include "support/Ints.h"
 #include "support/ProgramStream.h"
 #include "support/Recording.h"
 #include "support/TempDir.h"
@@ -91,16 +92,9 @@ public:
 
     // A playlist whose chain is empty; returns the chain to fill.
     PGCI* AddPlaylist() {
-        if (!Model().pUD_PGCIT) {
-            Model().pUD_PGCIT = new UD_PGCIT{};
-            m->m_pUD_PGCIT = new CUD_PGCIT(Model().pUD_PGCIT);
-            m->m_pUD_PGCIT->fnNew();
-        }
-        EXPECT_EQ(m->m_pUD_PGCIT->fnADD_UD_PGCI(), 1);
-        const BYTE n = m->m_pUD_PGCIT->fnGet_c1_UD_PGCI_SRP_Ns();
-        PGCI* chain = &Model().pUD_PGCIT->pgci[n - 1u];
-        EXPECT_EQ(CPL_SRPT(Model().pRTR_VMGI->pPL_SRPT.get()).fnADD_PlayList_Pointer(chain, n), 1);
-        return chain;
+        EXPECT_EQ(m->fnADD_UD_PGCI(), 1);
+        EXPECT_EQ(m->fnADD_PlayList(m->m_cCurUDPGCN), 1);
+        return &Model().pUD_PGCIT->pgci[m->m_cCurUDPGCN - 1u];
     }
 
     TempDir dir;

@@ -47,77 +47,56 @@ protected:
 
 TEST_F(TwoDays, OriginalChainByMode) {
     DVDPGCINFO info = Filled<DVDPGCINFO>();
+    // Mode 0 counts entry points, 1 cells, 2 programs; content type 2 is
+    // movie and still cells; the bytes behind the text stay the caller's.
     ASSERT_EQ(fnVR_GetOPGCInfo(disc.m, &info, 0), 1);
-    EXPECT_EQ(info.dwCount, 3u);  // entry points
-    EXPECT_EQ(info.dwDuration, 1920u + 960u + 3000u);
-    EXPECT_EQ(info.dwContentTy, 2u);  // movie and still cells
-    EXPECT_EQ(info.dwYear, 2021u);
-    EXPECT_EQ(info.dwMonth, 3u);
-    EXPECT_EQ(info.dwDay, 4u);
-    EXPECT_EQ(info.dwHour, 5u);
-    EXPECT_EQ(info.dwMinute, 6u);
-    EXPECT_EQ(info.dwSecond, 7u);
-    EXPECT_EQ(info.szPrmText[0], 0);
-    EXPECT_EQ(info.reserved_164[0], 0xAB);  // the caller's
-
+    EXPECT_EQ(Ints({info.dwCount, info.dwDuration, info.dwContentTy, info.dwYear, info.dwMonth, info.dwDay, info.dwHour,
+                    info.dwMinute, info.dwSecond, info.szPrmText[0], info.reserved_164[0]}),
+              Ints({3, 1920 + 960 + 3000, 2, 2021, 3, 4, 5, 6, 7, 0, 0xAB}));
     ASSERT_EQ(disc.m->fnGetOPGCInfo(&info, 1), 1);
-    EXPECT_EQ(info.dwCount, 3u);  // cells
-    EXPECT_EQ(info.dwDuration, 1920u + 960u + 3000u);
+    EXPECT_EQ(Ints({info.dwCount, info.dwDuration}), Ints({3, 1920 + 960 + 3000}));
     ASSERT_EQ(disc.m->fnGetOPGCInfo(&info, 2), 1);
-    EXPECT_EQ(info.dwCount, 2u);  // programs
+    EXPECT_EQ(info.dwCount, 2u);
 }
 
 TEST_F(TwoDays, ProgramsWithTheirTextDateAndFirstSegment) {
     DVDPGINFO info = Filled<DVDPGINFO>();
+    // Program 2: the recording's and the still group's entry points; its
+    // segment record is its own first entry point's, zeroed first.
     ASSERT_EQ(fnVR_GetOPGCPGInfo(disc.m, 2, &info, 0), 1);
-    EXPECT_EQ(info.dwCount, 2u);  // the recording's and the still group's entry points
-    EXPECT_EQ(info.dwDuration, 960u + 3000u);
-    EXPECT_EQ(info.dwContentTy, 2u);
-    EXPECT_EQ(info.dwDay, 5u);
-    EXPECT_EQ(info.dwHour, 23u);
-    EXPECT_EQ(info.dwSecond, 59u);
+    EXPECT_EQ(Ints({info.dwCount, info.dwDuration, info.dwContentTy, info.dwDay, info.dwHour, info.dwSecond,
+                    info.EntrySeg.dwSRPN, info.EntrySeg.dwFrameNs, info.EntrySeg.reserved_tail[0]}),
+              Ints({2, 960 + 3000, 2, 5, 23, 59, 2, 24, 0}));
     EXPECT_EQ(std::string(info.szPrmText), DateText(day2));
-    EXPECT_EQ(info.EntrySeg.dwSRPN, 2u);  // this program's own first entry point
-    EXPECT_EQ(info.EntrySeg.dwFrameNs, 24u);
-    EXPECT_EQ(info.EntrySeg.reserved_tail[0], 0);  // the record is zeroed first
-
-    ASSERT_EQ(disc.m->fnGetOPGCPGInfo(1, &info, 1), 1);
-    EXPECT_EQ(info.dwCount, 1u);  // cells
-    EXPECT_EQ(info.dwContentTy, 0u);
+    ASSERT_EQ(disc.m->fnGetOPGCPGInfo(1, &info, 1), 1);  // counting cells
+    EXPECT_EQ(Ints({info.dwCount, info.dwContentTy, info.EntrySeg.dwSRPN}), Ints({1, 0, 1}));
     EXPECT_EQ(std::string(info.szPrmText), DateText(day1));
-    EXPECT_EQ(info.EntrySeg.dwSRPN, 1u);
-
-    EXPECT_EQ(disc.m->fnGetOPGCPGInfo(3, &info, 0), 0);
-    EXPECT_EQ(disc.m->fnGetOPGCPGInfo(0, &info, 0), 0);
-    EXPECT_EQ(disc.m->fnGetOPGCPGInfo(257, &info, 0), 0);
+    EXPECT_EQ(Ints({disc.m->fnGetOPGCPGInfo(3, &info, 0), disc.m->fnGetOPGCPGInfo(0, &info, 0),
+                    disc.m->fnGetOPGCPGInfo(257, &info, 0)}),
+              Ints(3, 0));
 }
 
 TEST(ChainInfo, EmptyAndStillOnlyChains) {
     QueryDisc disc;
     DVDPGCINFO info = Filled<DVDPGCINFO>();
     ASSERT_EQ(disc.m->fnGetOPGCInfo(&info, 0), 1);
-    EXPECT_EQ(info.dwContentTy, 0u);
-    EXPECT_EQ(info.dwYear, 0u);
-    EXPECT_EQ(info.reserved_164[51], 0);  // zeroed as a whole
+    // Zeroed as a whole.
+    EXPECT_EQ(Ints({info.dwContentTy, info.dwYear, info.reserved_164[51]}), Ints(3, 0));
     DVDPGINFO program = Filled<DVDPGINFO>();
     EXPECT_EQ(disc.m->fnGetOPGCPGInfo(1, &program, 0), 0);
-    EXPECT_EQ(program.dwCount, 0u);
-    EXPECT_EQ(program.EntrySeg.dwSRPN, 0u);
-
+    EXPECT_EQ(Ints({program.dwCount, program.EntrySeg.dwSRPN}), Ints(2, 0));
     disc.AddStill({2, 2}, "stills.vob");
     ASSERT_EQ(disc.m->fnGetOPGCInfo(&info, 1), 1);
-    EXPECT_EQ(info.dwContentTy, 1u);
-    EXPECT_EQ(info.dwDuration, 3000u);
+    EXPECT_EQ(Ints({info.dwContentTy, info.dwDuration}), Ints({1, 3000}));
 }
 
 TEST(ChainInfo, MissingTablesGiveZero) {
     CVR_MANGR m;  // never bound to a disc
     DVDPGCINFO info{};
     seg s{};
-    EXPECT_EQ(m.fnGetOPGCInfo(&info, 0), 0);
-    EXPECT_EQ(m.fnGetOPGCEntryPtInfo(1, &s, 0), 0);
-    EXPECT_EQ(m.fnGetOPGCCellNsofEntryPt(1), 0u);
-    EXPECT_EQ(m.fnGetPLCount(), 0);
+    EXPECT_EQ(Ints({m.fnGetOPGCInfo(&info, 0), m.fnGetOPGCEntryPtInfo(1, &s, 0), m.fnGetOPGCCellNsofEntryPt(1),
+                    m.fnGetPLCount()}),
+              Ints(4, 0));
 }
 
 // A recording and one playlist over its VOB, made on a fixed day.
@@ -137,30 +116,25 @@ protected:
 TEST_F(OnePlaylist, PlaylistInformation) {
     EXPECT_EQ(fnVR_GetPLCount(disc.m), 1);
     DVDPGCINFO info = Filled<DVDPGCINFO>();
+    // Two entry points, covering the whole chain.
     ASSERT_EQ(fnVR_GetPLInfo(disc.m, 1, &info, 0), 1);
-    EXPECT_EQ(info.dwCount, 2u);  // entry points
-    EXPECT_EQ(info.dwDuration, 3840u);  // the entry points cover the whole chain
-    EXPECT_EQ(info.dwYear, 2022u);
-    EXPECT_EQ(info.dwMonth, 11u);
-    EXPECT_EQ(info.dwSecond, 15u);
+    EXPECT_EQ(Ints({info.dwCount, info.dwDuration, info.dwYear, info.dwMonth, info.dwSecond, info.reserved_164[0]}),
+              Ints({2, 3840, 2022, 11, 15, 0xAB}));
     BYTE text[128];
     CPL_SRPT(disc.Model().pRTR_VMGI->pPL_SRPT.get()).fnGet_c128_PRM_TXTI(0, text);
     EXPECT_EQ(std::memcmp(info.szPrmText, text, 128), 0);
-    EXPECT_EQ(info.reserved_164[0], 0xAB);
-    ASSERT_EQ(disc.m->fnGetPLInfo(1, &info, 1), 1);
-    EXPECT_EQ(info.dwCount, 3u);  // cells
-    EXPECT_EQ(info.dwDuration, 3840u);
+    ASSERT_EQ(disc.m->fnGetPLInfo(1, &info, 1), 1);  // counting cells
+    EXPECT_EQ(Ints({info.dwCount, info.dwDuration}), Ints({3, 3840}));
 }
 
 TEST_F(OnePlaylist, CellsAndSegmentsOfThePlaylist) {
     seg s{};
     ASSERT_EQ(fnVR_GetPLCellInfo(disc.m, 1, 2, &s, 0, 0), 1);
-    EXPECT_EQ(s.dwEntryPtNs, 0u);
-    EXPECT_EQ(s.dwFrameNs, 24u);
-    EXPECT_EQ(s.llEndPos - s.llStartPos, 30 * 2048);  // from the VOBU before B
-    EXPECT_EQ(fnVR_GetPLCellNsofEntryPt(disc.m, 1, 1), 3u);
-    EXPECT_EQ(fnVR_GetPLCellNsofEntryPt(disc.m, 1, 1, 1), 3u);
-    EXPECT_EQ(fnVR_GetPLCellNsofEntryPt(disc.m, 1, 3, 1), 1u);
+    // B, read from the VOBU before it.
+    EXPECT_EQ(Ints({s.dwEntryPtNs, s.dwFrameNs, s.llEndPos - s.llStartPos}), Ints({0, 24, 30 * 2048}));
+    EXPECT_EQ(Ints({fnVR_GetPLCellNsofEntryPt(disc.m, 1, 1), fnVR_GetPLCellNsofEntryPt(disc.m, 1, 1, 1),
+                    fnVR_GetPLCellNsofEntryPt(disc.m, 1, 3, 1)}),
+              Ints({3, 3, 1}));
     ASSERT_EQ(fnVR_GetPLEntryPtInfo(disc.m, 1, 2, &s, 0), 1);
     EXPECT_EQ(s.dwFrameNs, 12u);
     ASSERT_EQ(fnVR_GetPLEntryPtInfo(disc.m, 1, 3, 0, &s, 0), 1);
@@ -188,20 +162,14 @@ TEST(FlatQueries, NullHandleGivesZero) {
     DVDPGCINFO info{};
     DVDPGINFO program{};
     seg s{};
-    EXPECT_EQ(fnVR_GetPLCount(nullptr), 0);
-    EXPECT_EQ(fnVR_GetPLInfo(nullptr, 1, &info, 0), 0);
-    EXPECT_EQ(fnVR_GetOPGCInfo(nullptr, &info, 0), 0);
-    EXPECT_EQ(fnVR_GetOPGCPGInfo(nullptr, 1, &program, 0), 0);
-    EXPECT_EQ(fnVR_GetOPGCCellInfo(nullptr, 1, 1, &s, 0, 0), 0);
-    EXPECT_EQ(fnVR_GetOPGCCellNsofEntryPt(nullptr, 1), 0u);
-    EXPECT_EQ(fnVR_GetOPGCCellNsofEntryPt(nullptr, 1, 1, 1), 0u);
-    EXPECT_EQ(fnVR_GetOPGCEntryPtInfo(nullptr, 1, &s, 0), 0);
-    EXPECT_EQ(fnVR_GetOPGCEntryPtInfo(nullptr, 1, 1, 1, &s, 0), 0);
-    EXPECT_EQ(fnVR_GetPLCellInfo(nullptr, 1, 1, &s, 0, 0), 0);
-    EXPECT_EQ(fnVR_GetPLCellNsofEntryPt(nullptr, 1, 1), 0u);
-    EXPECT_EQ(fnVR_GetPLCellNsofEntryPt(nullptr, 1, 1, 1), 0u);
-    EXPECT_EQ(fnVR_GetPLEntryPtInfo(nullptr, 1, 1, &s, 0), 0);
-    EXPECT_EQ(fnVR_GetPLEntryPtInfo(nullptr, 1, 1, 1, &s, 0), 0);
+    EXPECT_EQ(Ints({fnVR_GetPLCount(nullptr), fnVR_GetPLInfo(nullptr, 1, &info, 0), fnVR_GetOPGCInfo(nullptr, &info, 0),
+                    fnVR_GetOPGCPGInfo(nullptr, 1, &program, 0), fnVR_GetOPGCCellInfo(nullptr, 1, 1, &s, 0, 0),
+                    fnVR_GetOPGCCellNsofEntryPt(nullptr, 1), fnVR_GetOPGCCellNsofEntryPt(nullptr, 1, 1, 1),
+                    fnVR_GetOPGCEntryPtInfo(nullptr, 1, &s, 0), fnVR_GetOPGCEntryPtInfo(nullptr, 1, 1, 1, &s, 0),
+                    fnVR_GetPLCellInfo(nullptr, 1, 1, &s, 0, 0), fnVR_GetPLCellNsofEntryPt(nullptr, 1, 1),
+                    fnVR_GetPLCellNsofEntryPt(nullptr, 1, 1, 1), fnVR_GetPLEntryPtInfo(nullptr, 1, 1, &s, 0),
+                    fnVR_GetPLEntryPtInfo(nullptr, 1, 1, 1, &s, 0)}),
+              Ints(14, 0));
 }
 
 }  // namespace

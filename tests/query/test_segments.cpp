@@ -3,6 +3,7 @@
 // and numbers that name nothing.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <string>
 
@@ -25,26 +26,18 @@ TEST(CellQuery, QueuedDataIsInTheSourceFileAndSavedDataInTheStreamFile) {
     const std::string source = disc.AddMovie(second, "second.mpg", 20000);
 
     seg s = Zeroed();
+    // The bytes: the second file from its first byte.
     ASSERT_EQ(disc.m->fnGetOPGCCellInfo(1, 2, &s, 0, 0), 1);
-    EXPECT_EQ(s.dwSRPN, 2u);
-    EXPECT_EQ(s.dwCellType, 0u);
-    EXPECT_EQ(s.dwEntryPtNs, 1u);
-    EXPECT_EQ(s.dwFrameNs, 36u);
-    EXPECT_EQ(s.dwDuration, 1440u);
-    EXPECT_EQ(s.dwFrameRate, 25000u);
-    EXPECT_EQ(s.dwVideoBitrate, 8000000u);
+    EXPECT_EQ(Ints({s.dwSRPN, s.dwCellType, s.dwEntryPtNs, s.dwFrameNs, s.dwDuration, s.dwFrameRate, s.dwVideoBitrate,
+                    s.llStartPos, s.llEndPos, s.dwHasNext}),
+              Ints({2, 0, 1, 36, 1440, 25000, 8000000, 0, 150 * 2048, 0}));
     EXPECT_STREQ(s.szFileName, source.c_str());
-    EXPECT_EQ(s.llStartPos, 0);  // the second file's first byte
-    EXPECT_EQ(s.llEndPos, 150 * 2048);
-    EXPECT_EQ(s.dwHasNext, 0u);
-
+    // Saved: the stream file, behind the first recording's 400 sectors.
     ASSERT_EQ(fnVR_MANGRSave(disc.m, nullptr), 1);
     s = Zeroed();
     ASSERT_EQ(disc.m->fnGetOPGCCellInfo(1, 2, &s, 0, 0), 1);
     EXPECT_STREQ(s.szFileName, disc.m->m_pMovie->fnGetStreamPath());
-    EXPECT_EQ(s.llStartPos, 400 * 2048);  // behind the first recording's 400 sectors
-    EXPECT_EQ(s.llEndPos, 550 * 2048);
-    EXPECT_EQ(s.dwVideoBitrate, 8000000u);
+    EXPECT_EQ(Ints({s.llStartPos, s.llEndPos, s.dwVideoBitrate}), Ints({400 * 2048, 550 * 2048, 8000000}));
 }
 
 TEST(CellQuery, AFrameWindowNarrowsTheCell) {
@@ -53,8 +46,7 @@ TEST(CellQuery, AFrameWindowNarrowsTheCell) {
     disc.AddMovie(r, "a.mpg", 15000);
     seg s = Zeroed();
     ASSERT_EQ(fnVR_GetOPGCCellInfo(disc.m, 1, 1, &s, 10, 40), 1);
-    EXPECT_EQ(s.dwFrameNs, 30u);
-    EXPECT_EQ(s.dwDuration, 1200u);
+    EXPECT_EQ(Ints({s.dwFrameNs, s.dwDuration}), Ints({30, 1200}));
     // The byte length is the one of the stream range the table found.
     seg raw = Zeroed();
     ASSERT_EQ(CM_AVFIT(disc.Model().pM_AVFIT).fnGet_iTH_VOBI_Info(1, &raw, kStart, kStart + 4 * kVobu, 10, 40), 1);
@@ -68,12 +60,9 @@ TEST(CellQuery, StillCellIsOnePictureShownForTheStillTime) {
     const std::string source = disc.AddStill({2, 3}, "stills.vob");
     seg s = Zeroed();
     ASSERT_EQ(disc.m->fnGetOPGCCellInfo(1, 1, &s, 0, 0), 1);
-    EXPECT_EQ(s.dwCellType, 1u);
-    EXPECT_EQ(s.dwSRPN, 1u);
-    EXPECT_EQ(s.dwDuration, 3000u);  // STILL_TM of a new disc is 3 s
+    // Shown for STILL_TM, 3 s on a new disc.
+    EXPECT_EQ(Ints({s.dwCellType, s.dwSRPN, s.dwDuration, s.llStartPos, s.llEndPos}), Ints({1, 1, 3000, 0, 2 * 2048}));
     EXPECT_STREQ(s.szFileName, source.c_str());
-    EXPECT_EQ(s.llStartPos, 0);
-    EXPECT_EQ(s.llEndPos, 2 * 2048);
 }
 
 TEST(CellQuery, NumbersThatNameNoCellGiveZero) {
@@ -81,13 +70,11 @@ TEST(CellQuery, NumbersThatNameNoCellGiveZero) {
     Recording r = UniformRecording(4, 100, kStart);
     disc.AddMovie(r, "a.mpg", 15000);
     seg s = Zeroed();
-    EXPECT_EQ(disc.m->fnGetOPGCCellInfo(0, 1, &s, 0, 0), 0);
-    EXPECT_EQ(disc.m->fnGetOPGCCellInfo(1, 0, &s, 0, 0), 0);
-    EXPECT_EQ(disc.m->fnGetOPGCCellInfo(1, 2, &s, 0, 0), 0);
-    EXPECT_EQ(disc.m->fnGetOPGCCellInfo(2, 1, &s, 0, 0), 0);  // one program only
-    EXPECT_EQ(disc.m->fnGetOPGCCellInfo(257, 1, &s, 0, 0), 0);  // not program 257 mod 256
-    EXPECT_EQ(disc.m->fnGetOPGCCellInfo(1, 65537, &s, 0, 0), 0);  // nor cell 65537 mod 65536
-    EXPECT_EQ(disc.m->fnGetOPGCCellInfo(-1, 1, &s, 0, 0), 0);
+    // One program of one cell: neither program 257 (mod 256) nor cell 65537
+    // (mod 65536) is it.
+    for (const auto& [pg, cell] : {std::pair{0, 1}, {1, 0}, {1, 2}, {2, 1}, {257, 1}, {1, 65537}, {-1, 1}}) {
+        EXPECT_EQ(disc.m->fnGetOPGCCellInfo(pg, cell, &s, 0, 0), 0) << pg << " " << cell;
+    }
     EXPECT_EQ(disc.m->fnGetOPGCCellInfo(1, 1, nullptr, 0, 0), 0);
     EXPECT_EQ(disc.m->fnGetCellInfo(nullptr, 1, 1, &s, 0, 0), 0);
 }
@@ -109,13 +96,13 @@ protected:
 };
 
 TEST_F(ContinuationChain, CellCountsOfSegments) {
-    EXPECT_EQ(disc.m->fnGetOPGCCellNsofEntryPt(1), 3u);  // A, B and C's first part
-    EXPECT_EQ(disc.m->fnGetOPGCCellNsofEntryPt(2), 1u);  // within C
-    EXPECT_EQ(disc.m->fnGetOPGCCellNsofEntryPt(0), 1u);  // A before its entry point
-    EXPECT_EQ(disc.m->fnGetOPGCCellNsofEntryPt(1, 2, 0), 2u);  // B whole, then C's first part
-    EXPECT_EQ(fnVR_GetOPGCCellNsofEntryPt(disc.m, 1, 1, 1), 3u);
-    // Nothing to count: a failed query counts its own cell.
-    EXPECT_EQ(disc.m->fnGetOPGCCellNsofEntryPt(3), 1u);
+    // Entry point 1: A, B and C's first part; 2: within C; 0: A before its
+    // entry point; from B: B whole, then C's first part. Nothing to count
+    // (entry point 3): a failed query counts its own cell.
+    EXPECT_EQ(Ints({disc.m->fnGetOPGCCellNsofEntryPt(1), disc.m->fnGetOPGCCellNsofEntryPt(2),
+                    disc.m->fnGetOPGCCellNsofEntryPt(0), disc.m->fnGetOPGCCellNsofEntryPt(1, 2, 0),
+                    fnVR_GetOPGCCellNsofEntryPt(disc.m, 1, 1, 1), disc.m->fnGetOPGCCellNsofEntryPt(3)}),
+              Ints({3, 1, 1, 2, 3, 1}));
 }
 
 TEST_F(ContinuationChain, CallerChainedRecordsAreFilledAsFarAsTheyReach) {
@@ -124,32 +111,22 @@ TEST_F(ContinuationChain, CallerChainedRecordsAreFilledAsFarAsTheyReach) {
     second.pNext = &third;
     second.dwHasNext = 7;  // left over from an earlier query
     ASSERT_EQ(fnVR_GetOPGCEntryPtInfo(disc.m, 1, &head, 1), 1);
-    EXPECT_EQ(head.dwHasNext, 1u);
-    EXPECT_EQ(head.dwNextNs, 2u);
-    EXPECT_EQ(second.dwHasNext, 1u);
-    EXPECT_EQ(second.dwNextNs, 1u);
-    EXPECT_EQ(third.dwHasNext, 0u);
-    EXPECT_EQ(third.dwNextNs, 0u);
-    EXPECT_EQ(head.dwFrameNs, 36u);
-    EXPECT_EQ(second.dwFrameNs, 24u);
-    EXPECT_EQ(third.dwFrameNs, 24u);  // C up to its entry point
-    // VOBUs of 10 sectors. A piece that starts on a VOBU boundary is read
-    // from the VOBU before it, whose 12 frames are skipped.
-    EXPECT_EQ(head.llStartPos, 0);
-    EXPECT_EQ(head.llEndPos, 30 * 2048);
-    EXPECT_EQ(second.llStartPos, 20 * 2048);
-    EXPECT_EQ(second.dwSkipFrames, 12u);
-    EXPECT_EQ(second.llEndPos, 50 * 2048);
-    EXPECT_EQ(third.llStartPos, 40 * 2048);
-    EXPECT_EQ(third.llEndPos, 70 * 2048);
+    // {has next, next count, frames, start, end, skipped frames} of A, B and
+    // C up to its entry point. VOBUs of 10 sectors: a piece that starts on a
+    // VOBU boundary is read from the VOBU before it, whose 12 frames are
+    // skipped.
+    auto of = [](const seg& x) {
+        return Ints({x.dwHasNext, x.dwNextNs, x.dwFrameNs, x.llStartPos / 2048, x.llEndPos / 2048, x.dwSkipFrames});
+    };
+    EXPECT_EQ(of(head), Ints({1, 2, 36, 0, 30, 0}));
+    EXPECT_EQ(of(second), Ints({1, 1, 24, 20, 50, 12}));
+    EXPECT_EQ(of(third), Ints({0, 0, 24, 40, 70, 12}));
 
     // One record behind the head: it is filled and says the segment goes on.
     seg only = Zeroed(), next = Zeroed();
     only.pNext = &next;
     ASSERT_EQ(disc.m->fnGetOPGCEntryPtInfo(1, 1, 1, &only, 1), 1);
-    EXPECT_EQ(only.dwNextNs, 1u);
-    EXPECT_EQ(next.dwHasNext, 1u);
-    EXPECT_EQ(next.dwNextNs, 0u);
+    EXPECT_EQ(Ints({only.dwNextNs, next.dwHasNext, next.dwNextNs}), Ints({1, 1, 0}));
 }
 
 TEST_F(ContinuationChain, WithoutFollowThePointerIsNotTouched) {
@@ -159,9 +136,7 @@ TEST_F(ContinuationChain, WithoutFollowThePointerIsNotTouched) {
     s.dwNextNs = 5;
     ASSERT_EQ(disc.m->fnGetOPGCEntryPtInfo(1, &s, 0), 1);
     EXPECT_EQ(s.pNext, untouched);
-    EXPECT_EQ(s.dwHasNext, 0u);
-    EXPECT_EQ(s.dwNextNs, 0u);
-    EXPECT_EQ(s.dwFrameNs, 36u);
+    EXPECT_EQ(Ints({s.dwHasNext, s.dwNextNs, s.dwFrameNs}), Ints({0, 0, 36}));
 }
 
 TEST_F(ContinuationChain, AllocatedRecordsAreReleasedByTheCaller) {
@@ -169,32 +144,26 @@ TEST_F(ContinuationChain, AllocatedRecordsAreReleasedByTheCaller) {
     ASSERT_EQ(disc.m->fnGetEntryPtInfo(disc.Original(), -1, -1, 1, &s, 1, 1), 1);
     ASSERT_NE(s.pNext, nullptr);
     ASSERT_NE(s.pNext->pNext, nullptr);
-    EXPECT_EQ(s.dwNextNs, 2u);
-    EXPECT_EQ(s.pNext->pNext->dwHasNext, 0u);
-    EXPECT_EQ(s.pNext->pNext->llEndPos, 70 * 2048);
+    EXPECT_EQ(Ints({s.dwNextNs, s.pNext->pNext->dwHasNext, s.pNext->pNext->llEndPos}), Ints({2, 0, 70 * 2048}));
     fnReleaseSegChain(&s);  // the sanitizer run reports anything left
-    EXPECT_EQ(s.pNext, nullptr);
-    EXPECT_EQ(s.dwHasNext, 0u);
+    EXPECT_TRUE(s.pNext == nullptr && s.dwHasNext == 0);
 }
 
 TEST_F(ContinuationChain, AddressesThatNameNoSegmentGiveZero) {
     seg s = Zeroed();
-    EXPECT_EQ(disc.m->fnGetOPGCEntryPtInfo(3, &s, 0), 0);  // two entry points
-    EXPECT_EQ(disc.m->fnGetOPGCEntryPtInfo(65537, &s, 0), 0);  // not entry point 1
-    EXPECT_EQ(disc.m->fnGetOPGCEntryPtInfo(-2, &s, 0), 0);
-    EXPECT_EQ(disc.m->fnGetOPGCEntryPtInfo(1, 1, 2, &s, 0), 0);  // A has one entry point
-    EXPECT_EQ(disc.m->fnGetOPGCEntryPtInfo(1, 4, 0, &s, 0), 0);
-    EXPECT_EQ(disc.m->fnGetOPGCEntryPtInfo(-1, 1, 1, &s, 0), 0);
-    EXPECT_EQ(disc.m->fnGetOPGCEntryPtInfo(2, -1, 1, &s, 0), 0);  // no program 2
-    EXPECT_EQ(disc.m->fnGetOPGCEntryPtInfo(1, -1, 3, &s, 0), 0);
-    EXPECT_EQ(disc.m->fnGetOPGCEntryPtInfo(0, 1, 1, &s, 0), 0);
+    // Two entry points, not 3 nor 65537 (mod 65536 it is 1).
+    EXPECT_EQ(Ints({disc.m->fnGetOPGCEntryPtInfo(3, &s, 0), disc.m->fnGetOPGCEntryPtInfo(65537, &s, 0),
+                    disc.m->fnGetOPGCEntryPtInfo(-2, &s, 0)}),
+              Ints(3, 0));
+    // A has one entry point, there is no cell 4 and no program 2.
+    for (const auto& [pg, cell, ep] : {std::array{1, 1, 2}, {1, 4, 0}, {-1, 1, 1}, {2, -1, 1}, {1, -1, 3}, {0, 1, 1}}) {
+        EXPECT_EQ(disc.m->fnGetOPGCEntryPtInfo(pg, cell, ep, &s, 0), 0) << pg << " " << cell << " " << ep;
+    }
     // Program-relative and cell-relative forms of the same segment.
     ASSERT_EQ(disc.m->fnGetOPGCEntryPtInfo(1, -1, 2, &s, 0), 1);
     EXPECT_EQ(s.dwFrameNs, 12u);
     ASSERT_EQ(disc.m->fnGetOPGCEntryPtInfo(1, 3, 1, &s, 0), 1);
-    EXPECT_EQ(s.dwFrameNs, 12u);
-    EXPECT_EQ(s.llStartPos, 60 * 2048);
-    EXPECT_EQ(s.llEndPos, 80 * 2048);
+    EXPECT_EQ(Ints({s.dwFrameNs, s.llStartPos, s.llEndPos}), Ints({12, 60 * 2048, 80 * 2048}));
 }
 
 TEST(EntryPointQuery, BeyondTheEntryPointsOfAStillChainGivesZero) {
@@ -217,10 +186,9 @@ TEST(EntryPointQuery, PositionsBeyondFourGigabytesAreKept) {
     seg s = Zeroed();
     ASSERT_EQ(disc.m->fnGetOPGCEntryPtInfo(2, &s, 0), 1);
     EXPECT_STREQ(s.szFileName, disc.m->m_pMovie->fnGetStreamPath());
-    EXPECT_EQ(s.llStartPos, 2149LL * 1000 * 2048);  // read from the VOBU before, skipping it
-    EXPECT_EQ(s.dwSkipFrames, 12u);
-    EXPECT_EQ(s.llEndPos, 2200LL * 1000 * 2048);
-    EXPECT_EQ(s.dwFrameNs, 50u * 12);
+    // Read from the VOBU before, skipping it.
+    EXPECT_EQ(Ints({s.llStartPos, s.dwSkipFrames, s.llEndPos, s.dwFrameNs}),
+              Ints({2149LL * 1000 * 2048, 12, 2200LL * 1000 * 2048, 50 * 12}));
 }
 
 TEST(EntryPointQuery, AmbiguousPositionsAreNotGuessed) {
@@ -233,12 +201,9 @@ TEST(EntryPointQuery, AmbiguousPositionsAreNotGuessed) {
     disc.m->m_pMovie->m_dwVROSize = 4100 * 512;
     seg s = Zeroed();
     ASSERT_EQ(disc.m->fnGetOPGCEntryPtInfo(1, &s, 0), 1);
-    EXPECT_EQ(s.dwFrameNs, 120u);  // the attributes are still there
+    EXPECT_EQ(s.dwFrameNs, 120u) << "the attributes are still there";
     EXPECT_STREQ(s.szFileName, "");
-    EXPECT_EQ(s.llStartPos, 0);
-    EXPECT_EQ(s.llEndPos, 0);
-    EXPECT_EQ(s.dwHeadSize, 0u);
-    EXPECT_EQ(s.dwSkipFrames, 0u);
+    EXPECT_EQ(Ints({s.llStartPos, s.llEndPos, s.dwHeadSize, s.dwSkipFrames}), Ints(4, 0));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "api/vrmangr.h"
 #include "platform/clock.h"
+#include "support/Ints.h"
 #include "support/ProgramStream.h"
 #include "support/TableIO.h"
 #include "support/TempDir.h"
@@ -56,15 +57,14 @@ TEST(RegisterMovie, ThreeRecordingsLandWhereTheirTimeMapsSay) {
 
     const Bytes a = ReadWholeFile(Sample(kPalMp2)), b = ReadWholeFile(Sample(kPalLpcm));
     const DWORD sizeA = static_cast<DWORD>(a.size() / 2048);
-    EXPECT_EQ(disc.m->m_pM_AVFIT->fnGet_c1_M_VOB_STI_Ns(), 2) << "the same attributes share one record";
     ASSERT_EQ(disc.m->m_pModel->pM_AVFIT->pM_AVFI->vobi.size(), 3u);
-    EXPECT_EQ(disc.AdrOfs(0), 0u);
-    EXPECT_EQ(disc.AdrOfs(1), sizeA);
-    EXPECT_EQ(disc.AdrOfs(2), 2 * sizeA);
-    EXPECT_EQ(CM_VOBI(&disc.m->m_pModel->pM_AVFIT->pM_AVFI->vobi[2]).fnGet_c1_M_VOB_STIN(), 2);
-    EXPECT_EQ(disc.m->m_pORG_PGCI->fnGet_c1_PG_Ns(), 1) << "one day, one program";
-    EXPECT_EQ(disc.m->m_pORG_PGCI->fnGet_wC_Ns(0), 3);
-    EXPECT_EQ(disc.m->m_pORG_PGCI->fnGetTotalEntryPointNs(0, 0, 0), 3u);
+    EXPECT_EQ(Ints({disc.AdrOfs(0), disc.AdrOfs(1), disc.AdrOfs(2)}), Ints({0, sizeA, 2 * sizeA}));
+    // The same attributes share one record; one day makes one program.
+    EXPECT_EQ(Ints({disc.m->m_pM_AVFIT->fnGet_c1_M_VOB_STI_Ns(),
+                    CM_VOBI(&disc.m->m_pModel->pM_AVFIT->pM_AVFI->vobi[2]).fnGet_c1_M_VOB_STIN(),
+                    disc.m->m_pORG_PGCI->fnGet_c1_PG_Ns(), disc.m->m_pORG_PGCI->fnGet_wC_Ns(0),
+                    disc.m->m_pORG_PGCI->fnGetTotalEntryPointNs(0, 0, 0)}),
+              Ints({2, 2, 1, 3, 3}));
 
     ASSERT_EQ(fnVR_MANGRSave(disc.m, nullptr), 1);
     Bytes expected = a;
@@ -103,8 +103,9 @@ TEST(RegisterMovie, RefusalsChangeNothing) {
         EXPECT_EQ(movie.fnGetQueuedFileNs(), 1u) << r.file;
         EXPECT_EQ(disc.Tables(), tables) << r.file;
     }
-    EXPECT_EQ(fnVR_AddMpegFile(nullptr, Sample(kPalMp2).c_str(), nullptr), 0);
-    EXPECT_EQ(fnVR_AddMpegFile(disc.m, nullptr, nullptr), 0);
+    EXPECT_EQ(Ints({fnVR_AddMpegFile(nullptr, Sample(kPalMp2).c_str(), nullptr),
+                    fnVR_AddMpegFile(disc.m, nullptr, nullptr)}),
+              Ints(2, 0));
 }
 
 TEST(RegisterMovie, AFailureAfterQueueingTakesEverythingBack) {
@@ -115,10 +116,11 @@ TEST(RegisterMovie, AFailureAfterQueueingTakesEverythingBack) {
     M_VOBI& vob = disc.m->m_pModel->pM_AVFIT->pM_AVFI->vobi[0];
     while (chain.fnGet_wCI_SRP_Ns() < CPGCI::kMaxCells) ASSERT_EQ(chain.fnADD_UD_Movie_Cell(&vob, 1, -1), 1);
     const Bytes tables = disc.Tables();
-    EXPECT_EQ(disc.Add(kPalMp2), 0);
-    EXPECT_EQ(disc.m->m_pMovie->fnGetQueuedFileNs(), 1u) << "the file left the queue again";
-    EXPECT_EQ(disc.Tables(), tables) << "no VOB without a cell";
-    EXPECT_EQ(disc.m->m_pModel->pM_AVFIT->pM_AVFI->vobi.size(), 1u);
+    // The file left the queue again, and there is no VOB without a cell.
+    EXPECT_EQ(Ints({disc.Add(kPalMp2), disc.m->m_pMovie->fnGetQueuedFileNs(),
+                    static_cast<long long>(disc.m->m_pModel->pM_AVFIT->pM_AVFI->vobi.size())}),
+              Ints({0, 1, 1}));
+    EXPECT_EQ(disc.Tables(), tables);
 }
 
 TEST(RegisterStill, TwoPicturesWithoutAudio) {
@@ -137,20 +139,14 @@ TEST(RegisterStill, TwoPicturesWithoutAudio) {
     ASSERT_EQ(disc.m->fnADD_Still_Pic_Program(file.c_str()), 1) << disc.m->m_pStill->fnGetLastErrorDetail();
 
     CS_AVFIT& stills = *disc.m->m_pS_AVFIT;
-    EXPECT_EQ(stills.fnGet_c1_S_AVFI_Ns(), 1);
-    EXPECT_EQ(stills.fnGet_c1_S_VOB_STI_Ns(), 1);
-    S_VOGI& vog = disc.m->m_pModel->pS_AVFIT->pS_AVFI->vogi[0];
-    CS_VOGI v(&vog);
-    EXPECT_EQ(v.fnGet_c1_S_VOB_Ns(), 2);
-    EXPECT_EQ(v.fndwDataSize(), 18u + 2 + 2) << "two 2-byte entries";
+    CS_VOGI v(&disc.m->m_pModel->pS_AVFIT->pS_AVFI->vogi[0]);
     CPGCI& chain = *disc.m->m_pORG_PGCI;
-    EXPECT_EQ(chain.fnGet_c1_PG_Ns(), 1);
     CCI cell(chain.Cell(0));
-    EXPECT_EQ(cell.fnGet_CI_TYPE(), CI::kStill);
-    EXPECT_EQ(cell.fnGet_c1_S_S_VOB_ENTN(), 1);
-    EXPECT_EQ(cell.fnGet_c1_E_S_VOB_ENTN(), 2);
-    EXPECT_EQ(cell.fnGet_wC_EPI_Ns(), 1);
-    EXPECT_EQ(cell.fnGet_c1_S_VOB_ENTN(0), 1);
+    // A VOG of two 2-byte entries, and one still cell over both pictures.
+    EXPECT_EQ(Ints({stills.fnGet_c1_S_AVFI_Ns(), stills.fnGet_c1_S_VOB_STI_Ns(), v.fnGet_c1_S_VOB_Ns(),
+                    v.fndwDataSize(), chain.fnGet_c1_PG_Ns(), cell.fnGet_CI_TYPE(), cell.fnGet_c1_S_S_VOB_ENTN(),
+                    cell.fnGet_c1_E_S_VOB_ENTN(), cell.fnGet_wC_EPI_Ns(), cell.fnGet_c1_S_VOB_ENTN(0)}),
+              Ints({1, 1, 2, 18 + 2 + 2, 1, CI::kStill, 1, 2, 1, 1}));
 
     ASSERT_EQ(fnVR_MANGRSave(disc.m, nullptr), 1);
     const DWORD start = v.fnGet_dwS_VOG_SA();

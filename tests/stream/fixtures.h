@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "stream/CVRO_DATA.h"
+#include "support/Ints.h"
 #include "support/ProgramStream.h"
 #include "support/TempDir.h"
 
@@ -104,6 +105,9 @@ void ExpectRefused(CVRO_DATA& vro, const Refusal& r, const std::string& path, An
     EXPECT_EQ(std::memcmp(&before, &vro.m_MpegFileInfo, sizeof before), 0);
     EXPECT_EQ(vro.fnGetAnalysedFileName(), analysed);
 }
+
+// A call's result and the error the stream object was left with.
+inline Ints After(const CVRO_DATA& vro, int result) { return Ints({result, vro.m_dwLastError}); }
 
 // A file whose sector i reads "<tag>#<i>;" then the tag's letter repeated.
 inline std::vector<unsigned char> TaggedFile(char tag, size_t sectors) {

@@ -246,12 +246,9 @@ TEST(MovieAnalyser, QuickCheckReadsOnlyToTheFirstSequenceHeader) {
     bytes.resize(bytes.size() + 8 * 1024 * 1024, 0x00);
     Movie a;
     ASSERT_EQ(a.Check(bytes, 1), 1) << a.Detail();
-    EXPECT_EQ(a.Info().dwFrameRate, 29970u);
-    EXPECT_EQ(a.Info().dwWidth, 720u);
-    EXPECT_EQ(a.Info().dwMpeg2, 1u);
+    EXPECT_EQ(Ints({a.Info().dwFrameRate, a.Info().dwWidth, a.Info().dwMpeg2}), Ints({29970, 720, 1}));
     EXPECT_EQ(a.Info().pVOBUTable, nullptr);
-    EXPECT_EQ(a.movie.fnCheckAppendVOB(a.path.c_str(), nullptr, 0), 0);
-    EXPECT_EQ(a.movie.m_dwLastError, DWORD(VRO_ERR_BAD_STREAM));
+    EXPECT_EQ(After(a.movie, a.movie.fnCheckAppendVOB(a.path.c_str(), nullptr, 0)), Ints({0, VRO_ERR_BAD_STREAM}));
 }
 
 namespace {
@@ -295,8 +292,8 @@ TEST(MovieAnalyser, ProgressCancelAndTheAnalysedFileAppendedWhole) {
     QueueGop(other, kNtsc, kPts0, 3);
     p.calls.clear();
     p.cancelAt = 1;
-    EXPECT_EQ(p.fnCheckAppendVOB(WriteStream(dir, "other.mpg", other.Out()).c_str(), Report, 0), 0);
-    EXPECT_EQ(p.m_dwLastError, DWORD(VRO_ERR_CANCELLED));
+    EXPECT_EQ(After(p, p.fnCheckAppendVOB(WriteStream(dir, "other.mpg", other.Out()).c_str(), Report, 0)),
+              Ints({0, VRO_ERR_CANCELLED}));
     EXPECT_EQ(std::memcmp(&before, &p.m_MpegFileInfo, sizeof before), 0);
     EXPECT_EQ(p.fnGetQueuedFileNs(), 1u);
     EXPECT_EQ(std::string(p.fnGetAnalysedFileName()), path);
@@ -405,10 +402,9 @@ TEST(MovieAnalyser, BadInputIsRefusedAndChangesNothing) {
     }
     EXPECT_EQ(std::memcmp(table.data(), info.pVOBUTable, table.size() * sizeof table[0]), 0);
     EXPECT_EQ(std::string(a.fnGetAnalysedFileName()), dir.File("good.mpg"));
-    EXPECT_EQ(a.fnCheckAppendVOB(dir.File("missing.mpg").c_str(), nullptr, 0), 0);
-    EXPECT_EQ(a.m_dwLastError, DWORD(VRO_ERR_SOURCE_OPEN));
-    EXPECT_EQ(a.fnCheckAppendVOB(nullptr, nullptr, 0), 0);
-    EXPECT_EQ(a.m_dwLastError, DWORD(VRO_ERR_BAD_ARGUMENT));
+    EXPECT_EQ(After(a, a.fnCheckAppendVOB(dir.File("missing.mpg").c_str(), nullptr, 0)),
+              Ints({0, VRO_ERR_SOURCE_OPEN}));
+    EXPECT_EQ(After(a, a.fnCheckAppendVOB(nullptr, nullptr, 0)), Ints({0, VRO_ERR_BAD_ARGUMENT}));
     EXPECT_EQ(a.fnGetQueuedFileNs(), 0u);
     // The good file still queues with the record it left.
     EXPECT_EQ(a.fnAddVOBToList(&a.m_MpegFileInfo), 1);
@@ -434,11 +430,9 @@ TEST(MovieAnalyser, AtMost65535Vobus) {
     }
     CVR_MOVIE a;
     ASSERT_EQ(a.fnCheckAppendVOB(path.c_str(), nullptr, 0), 1) << a.fnGetLastErrorDetail();
-    EXPECT_EQ(a.m_MpegFileInfo.dwVOBUNs, 65535u);
-    EXPECT_EQ(a.m_MpegFileInfo.dwFrameNs, 12u);
+    EXPECT_EQ(Ints({a.m_MpegFileInfo.dwVOBUNs, a.m_MpegFileInfo.dwFrameNs}), Ints({65535, 12}));
     std::ofstream(path, std::ios::binary | std::ios::app).write(reinterpret_cast<const char*>(nav.data()), 2048);
     CVR_MOVIE b;
-    EXPECT_EQ(b.fnCheckAppendVOB(path.c_str(), nullptr, 0), 0);
-    EXPECT_EQ(b.m_dwLastError, DWORD{VRO_ERR_TOO_MANY_VOBUS});
+    EXPECT_EQ(After(b, b.fnCheckAppendVOB(path.c_str(), nullptr, 0)), Ints({0, VRO_ERR_TOO_MANY_VOBUS}));
     EXPECT_NE(std::string(b.fnGetLastErrorDetail()).find("65535"), std::string::npos);
 }

@@ -107,17 +107,16 @@ TEST(StillAnalyser, AudioFramesOfAc3AndLpcmCountIn1152SampleFrames) {
     CVR_STILL still;
     const VR_MPEGFILE_INFO& i = still.m_MpegFileInfo;
     ASSERT_EQ(still.fnCheckAppendVOB(WriteStream(dir, "ac3.mpg", ac3.Out()).c_str()), 1);
-    EXPECT_EQ(i.dwAudioCodingBits, 0u);
-    EXPECT_EQ(i.pVOBUTable[0].dwAudioPartSz, 3u);
-    EXPECT_EQ(i.pVOBUTable[0].dwAudioFrames, 8u) << "6 x 1536 samples";
+    // AC-3 in 3 packs, 6 x 1536 samples.
+    EXPECT_EQ(Ints({i.dwAudioCodingBits, i.pVOBUTable[0].dwAudioPartSz, i.pVOBUTable[0].dwAudioFrames}),
+              Ints({0, 3, 8}));
 
     ps::Muxer lpcm;
     StillPicture(lpcm, 100, kPts0);
     for (int k = 0; k < 6; ++k) lpcm.Audio(0xBD, ps::LpcmPayload(0xA0, 1920));  // 480 stereo samples each
     ASSERT_EQ(still.fnCheckAppendVOB(WriteStream(dir, "lpcm.mpg", lpcm.Out()).c_str()), 1);
-    EXPECT_EQ(i.dwAudioCodingBits, 0x800000u);
-    EXPECT_EQ(i.dwAudioBitrate, 1536u);
-    EXPECT_EQ(i.pVOBUTable[0].dwAudioFrames, 3u) << "2880 samples, rounded";
+    // Linear PCM, 2880 samples, rounded.
+    EXPECT_EQ(Ints({i.dwAudioCodingBits, i.dwAudioBitrate, i.pVOBUTable[0].dwAudioFrames}), Ints({0x800000, 1536, 3}));
 }
 
 TEST(StillAnalyser, Refusals) {

@@ -85,15 +85,12 @@ TEST(VroInit, ModesAndRefusals) {
     TempDir dir;
     CVR_MOVIE movie;
     EXPECT_EQ(movie.fnInit(nullptr, VRO_INIT_NEW), 0);
-    EXPECT_EQ(movie.fnInit(dir.Path().c_str(), 0x12345678), 0);
-    EXPECT_EQ(movie.m_dwLastError, DWORD(VRO_ERR_BAD_ARGUMENT));
+    EXPECT_EQ(After(movie, movie.fnInit(dir.Path().c_str(), 0x12345678)), Ints({0, VRO_ERR_BAD_ARGUMENT}));
     MovieRecord rec({1});
     movie.fnSetAnalysedFileName(dir.File("x").c_str());
-    EXPECT_EQ(movie.fnAddVOBToList(&rec.info), 0);
-    EXPECT_EQ(movie.m_dwLastError, DWORD(VRO_ERR_NOT_INITIALISED));
+    EXPECT_EQ(After(movie, movie.fnAddVOBToList(&rec.info)), Ints({0, VRO_ERR_NOT_INITIALISED}));
 
-    EXPECT_EQ(movie.fnInit(dir.Path().c_str(), VRO_INIT_OPEN), 0);
-    EXPECT_EQ(movie.m_dwLastError, DWORD(VRO_ERR_STREAM_MISSING));
+    EXPECT_EQ(After(movie, movie.fnInit(dir.Path().c_str(), VRO_INIT_OPEN)), Ints({0, VRO_ERR_STREAM_MISSING}));
     EXPECT_FALSE(fs::exists(dir.File("VR_MOVIE.VRO"))) << "Open creates nothing";
 
     ASSERT_EQ(movie.fnInit((dir.Path().string() + "//").c_str(), VRO_INIT_NEW), 1);
@@ -110,8 +107,7 @@ TEST(VroInit, ModesAndRefusals) {
     EXPECT_EQ(movie.m_dwVROSize, 5u);
     ASSERT_EQ(movie.fnAppendVOBListToVRO(nullptr), 1);
     EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), data);
-    EXPECT_EQ(movie.fnSetRecordedEnd(6), 0);
-    EXPECT_EQ(movie.m_dwLastError, DWORD(VRO_ERR_STREAM_SHORT));
+    EXPECT_EQ(After(movie, movie.fnSetRecordedEnd(6)), Ints({0, VRO_ERR_STREAM_SHORT}));
     EXPECT_EQ(movie.m_dwVROSize, 5u);
     ASSERT_EQ(movie.fnSetRecordedEnd(3), 1);
     EXPECT_EQ(movie.m_dwVROSize, 3u);
@@ -119,8 +115,7 @@ TEST(VroInit, ModesAndRefusals) {
     CVR_STILL still;
     fs::create_directory(dir.File("VR_STILL.VRO"));
     EXPECT_EQ(still.fnInit(dir.Path().c_str(), VRO_INIT_NEW), 0) << "a directory is not a stream file";
-    EXPECT_EQ(still.fnInit(dir.File("no/such").c_str(), VRO_INIT_NEW), 0);
-    EXPECT_EQ(still.m_dwLastError, DWORD(VRO_ERR_STREAM_CREATE));
+    EXPECT_EQ(After(still, still.fnInit(dir.File("no/such").c_str(), VRO_INIT_NEW)), Ints({0, VRO_ERR_STREAM_CREATE}));
 }
 
 TEST(VroInit, OpenWithoutTheFileSavesAndTakesAFirstFile) {
@@ -148,11 +143,9 @@ TEST(VroAppend, QueuedFilesLandBackToBackBehindTheRecordedData) {
     ASSERT_EQ(movie.fnInit(dir.Path().c_str(), VRO_INIT_OPEN), 1);
     ASSERT_EQ(QueueMovie(movie, a), 1);
     ASSERT_EQ(QueueMovie(movie, b), 1);
-    EXPECT_EQ(movie.fnGetQueuedEnd(), 9u);
-    EXPECT_EQ(movie.m_dwVROSize, 3u) << "nothing moves before the append";
+    EXPECT_EQ(Ints({movie.fnGetQueuedEnd(), movie.m_dwVROSize}), Ints({9, 3})) << "nothing moves before the append";
     ASSERT_EQ(movie.fnAppendVOBListToVRO(nullptr), 1);
-    EXPECT_EQ(movie.m_dwVROSize, 9u);
-    EXPECT_EQ(movie.fnGetQueuedFileNs(), 0u);
+    EXPECT_EQ(Ints({movie.m_dwVROSize, movie.fnGetQueuedFileNs()}), Ints({9, 0}));
     EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), Cat({old, a.bytes, b.bytes}));
     // Only the VOB's sectors are copied, not what the source holds behind it.
     MovieRecord twoSectors({1, 1});
@@ -173,9 +166,7 @@ TEST(VroAppend, QueuedFilesLandBackToBackBehindTheRecordedData) {
         still.fnSetAnalysedFileName(src->path.c_str());
         ASSERT_EQ(still.fnAddVOBToList(&rec->info), 1);
     }
-    EXPECT_EQ(r1.info.dwVOBStartAddr, 3u);
-    EXPECT_EQ(r2.info.dwVOBStartAddr, 5u);
-    EXPECT_EQ(r3.info.dwVOBStartAddr, 10u);
+    EXPECT_EQ(Ints({r1.info.dwVOBStartAddr, r2.info.dwVOBStartAddr, r3.info.dwVOBStartAddr}), Ints({3, 5, 10}));
     // A failed registration takes its file back; the next one gets its place.
     ASSERT_EQ(still.fnRemoveLastVOBFromList(), 1);
     still.fnSetAnalysedFileName(s3.path.c_str());
@@ -243,8 +234,7 @@ TEST(VroQueue, RefusesRecordsThatCannotDescribeTheData) {
     ASSERT_EQ(movie.fnInit(dir.Path().c_str(), VRO_INIT_NEW), 1);
     ASSERT_EQ(still.fnInit(dir.Path().c_str(), VRO_INIT_NEW), 1);
     MovieRecord ok({1, 2});
-    EXPECT_EQ(movie.fnAddVOBToList(&ok.info), 0);
-    EXPECT_EQ(movie.m_dwLastError, DWORD(VRO_ERR_NO_SOURCE_NAME));
+    EXPECT_EQ(After(movie, movie.fnAddVOBToList(&ok.info)), Ints({0, VRO_ERR_NO_SOURCE_NAME}));
     movie.fnSetAnalysedFileName(dir.File("a.mpg").c_str());
     still.fnSetAnalysedFileName(dir.File("s.mpg").c_str());
 
@@ -281,8 +271,7 @@ TEST(VroAppend, LeavesDataBehindTheRecordedEndAlone) {
         ASSERT_EQ(movie.fnSetRecordedEnd(3), 1);
         ASSERT_EQ(QueueMovie(movie, a), 1);
         if (extra == kSector) {
-            EXPECT_EQ(movie.fnAppendVOBListToVRO(nullptr), 0);
-            EXPECT_EQ(movie.m_dwLastError, DWORD(VRO_ERR_TRAILING_DATA));
+            EXPECT_EQ(After(movie, movie.fnAppendVOBListToVRO(nullptr)), Ints({0, VRO_ERR_TRAILING_DATA}));
             EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), old);
         } else {
             ASSERT_EQ(movie.fnAppendVOBListToVRO(nullptr), 1);
@@ -327,8 +316,7 @@ TEST(VroAppend, AFailedAppendChangesNothingAndCanBeRetried) {
             continue;
         }
         EXPECT_EQ(q.Stream(), q.old);
-        EXPECT_EQ(q.movie.m_dwVROSize, 3u);
-        EXPECT_EQ(q.movie.fnGetQueuedFileNs(), 2u);
+        EXPECT_EQ(Ints({q.movie.m_dwVROSize, q.movie.fnGetQueuedFileNs()}), Ints({3, 2}));
         WriteWholeFile(q.b.path, q.b.bytes);
         q.movie.cancelAt = -1;
         q.movie.cancelWhenDone = false;
@@ -376,23 +364,20 @@ TEST(VroSetEndOfFile, CutsFileAndLogicalEndButNeverLengthens) {
     WriteWholeFile(dir.File("VR_MOVIE.VRO"), data);
     CVR_MOVIE movie;
     ASSERT_EQ(movie.fnInit(dir.Path().c_str(), VRO_INIT_OPEN), 1);
-    EXPECT_EQ(movie.fnSetEndOfFile(11), 0);
-    EXPECT_EQ(movie.m_dwLastError, DWORD(VRO_ERR_BEYOND_END));
+    EXPECT_EQ(After(movie, movie.fnSetEndOfFile(11)), Ints({0, VRO_ERR_BEYOND_END}));
     ASSERT_EQ(movie.fnSetEndOfFile(4), 1);
     EXPECT_EQ(movie.m_dwVROSize, 4u);
     EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), Bytes(data.begin(), data.begin() + 4 * kSector));
 
     fs::resize_file(dir.File("VR_MOVIE.VRO"), 2 * kSector);
-    EXPECT_EQ(movie.fnSetEndOfFile(3), 0);
-    EXPECT_EQ(movie.m_dwLastError, DWORD(VRO_ERR_STREAM_SHORT));
+    EXPECT_EQ(After(movie, movie.fnSetEndOfFile(3)), Ints({0, VRO_ERR_STREAM_SHORT}));
     EXPECT_EQ(fs::file_size(dir.File("VR_MOVIE.VRO")), 2 * kSector);
 
     // Queued files already know their places: no cut under them.
     ASSERT_EQ(movie.fnSetEndOfFile(2), 1);
     Source a(dir, 'a', 1);
     ASSERT_EQ(QueueMovie(movie, a), 1);
-    EXPECT_EQ(movie.fnSetEndOfFile(1), 0);
-    EXPECT_EQ(movie.m_dwLastError, DWORD(VRO_ERR_QUEUE_NOT_EMPTY));
+    EXPECT_EQ(After(movie, movie.fnSetEndOfFile(1)), Ints({0, VRO_ERR_QUEUE_NOT_EMPTY}));
     EXPECT_EQ(movie.m_dwVROSize, 2u);
 }
 

@@ -93,8 +93,6 @@ inline Bytes Picture(unsigned type, unsigned tref, size_t size, bool mpeg2 = tru
     return b;
 }
 
-inline Bytes SequenceEnd() { return StartCode(0xB7); }
-
 // ---- Audio -------------------------------------------------------------
 
 // One MPEG-1 layer II frame (1152 samples). mode: 0 stereo .. 3 mono.

@@ -7,10 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "support/Ints.h"
 #include "support/TableIO.h"
-
-// Several numeric results compared at once: EXPECT_EQ(Ints({a, b}), Ints({1, 2})).
-using Ints = std::vector<long long>;
 
 inline std::vector<BYTE> Bytes(const BYTE* p, size_t n) { return std::vector<BYTE>(p, p + n); }
 

@@ -135,13 +135,11 @@ TEST(PGCI, BuildingTheOriginalChain) {
     EXPECT_EQ(p.fnGetPGEntryPointNs(2), 1u);
     Vog vog(4);
     ASSERT_EQ(p.fnADD_Still_Pic_Program(&vog.record, 1), 1);
-    EXPECT_EQ(p.fnGet_c1_PG_Ns(), 3);
     BYTE pict[6];
     p.fnGet_c6_PICT_PT(2, pict);
-    EXPECT_EQ(pict[0], 1);
-    EXPECT_EQ(Ints({p.fnGetPG_TY(3), p.fnGetPGCI_TY(0, 0, 0), p.fnGetPGCI_TY(1, 1, 3)}), Ints({0x10, 0x20, 0}));
-    EXPECT_EQ(p.fnGetTotalCellDuration(3, 0, 0, 0), 18000u + 3000u);
-    EXPECT_EQ(p.fnADD_Movie_Program(nullptr, 1), 0);
+    EXPECT_EQ(Ints({p.fnGet_c1_PG_Ns(), pict[0], p.fnGetPG_TY(3), p.fnGetPGCI_TY(0, 0, 0), p.fnGetPGCI_TY(1, 1, 3),
+                    p.fnGetTotalCellDuration(3, 0, 0, 0), p.fnADD_Movie_Program(nullptr, 1)}),
+              Ints({3, 1, 0x10, 0x20, 0, 18000 + 3000, 0}));
 }
 
 TEST(PGCI, RoundTripIsByteForByteAndGarbledChainsFail) {
@@ -214,10 +212,10 @@ TEST(PGCI, Addressing) {
     ASSERT_EQ(q.fnTranslateAddress(2, 1, 5, &cell, &ep), 1);
     EXPECT_EQ(Ints({cell, ep}), Ints({3, 5}));
     EXPECT_EQ(q.fnTranslateAddress(2, 3, 0, &cell, &ep), 0) << "program 2 has two cells, the chain five";
-    EXPECT_EQ(q.fnADD_UD_Movie_Cell(&vob.record, 1, 7), 0);
-    EXPECT_EQ(q.fnADD_UD_Movie_Cell(&vob.record, 1, -2), 0);
-    EXPECT_EQ(q.fnGetCellInfo(2, 2, &type, &srpn, &start, &end), 1);
-    EXPECT_EQ(q.fnGetCellInfo(2, 6, &type, &srpn, &start, &end), 0);
+    EXPECT_EQ(Ints({q.fnADD_UD_Movie_Cell(&vob.record, 1, 7), q.fnADD_UD_Movie_Cell(&vob.record, 1, -2),
+                    q.fnGetCellInfo(2, 2, &type, &srpn, &start, &end),
+                    q.fnGetCellInfo(2, 6, &type, &srpn, &start, &end)}),
+              Ints({0, 0, 1, 0}));
     // The first cell of every program gets an entry point at its start.
     EXPECT_EQ(q.fnAdd_C_EPI_To_First_Cell_of_Every_PG(), 2u);
     EXPECT_EQ(Ints({q.fnGetEntryPtNo(1, 1), q.fnGetEntryPtNo(2, 1), q.fnGetEntryPtNo(1, 2)}), Ints({1, 1, 0}));

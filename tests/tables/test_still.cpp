@@ -237,9 +237,8 @@ TEST(S_AVFIT, AttributeRecordsStopWhereTheGettersEnd) {
               Ints({0, 1, 0, 0, 0}));
     EXPECT_EQ(table.fnGet_iTH_S_VOB_STI_Address(67), nullptr);
     StillFile tooMany(256);
-    EXPECT_EQ(table.fnADD_Program(&tooMany.info), 0);
-    EXPECT_EQ(table.fnADD_Program(nullptr), 0);
-    EXPECT_EQ(avfi.fnGet_wS_VOGI_SRP_Ns(), 66);
+    EXPECT_EQ(Ints({table.fnADD_Program(&tooMany.info), table.fnADD_Program(nullptr), avfi.fnGet_wS_VOGI_SRP_Ns()}),
+              Ints({0, 0, 66}));
 }
 
 // A table with every kind of content: three attribute sets, VOGs with
@@ -536,8 +535,7 @@ TEST(S_AVFI, AddsThatCannotBeRepresentedChangeNothingAndAccessorsStayInside) {
     // A count raised by hand reaches no entry that is not held, and the
     // missing entries are written as 2-byte zero entries.
     vog.fnSet_c1_S_VOB_Ns(4);
-    EXPECT_EQ(vog.fnSet_c1_V_PART_SZ(3, 9), 0);
-    EXPECT_EQ(vog.fnGet_wS_AAGI_SRPN(3), 0);
+    EXPECT_EQ(Ints({vog.fnSet_c1_V_PART_SZ(3, 9), vog.fnGet_wS_AAGI_SRPN(3)}), Ints(2, 0));
     EXPECT_EQ(Serialise(vog).size(), 18u + 4 * 2);
     // fnSetZero drops the entries with the general part.
     ASSERT_EQ(vog.fnSetZero(), 1);

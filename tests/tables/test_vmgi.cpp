@@ -154,11 +154,10 @@ TEST(PL_SRPT, PlaylistTypesComeFromTheNamedChainAndStopAtAHundred) {
     // No more than a hundred playlists; indexed accessors never reach past
     // the entries held.
     for (int i = 3; i < 100; ++i) ASSERT_EQ(table.AddPointer(0, static_cast<BYTE>(i + 1)), 1);
-    EXPECT_EQ(table.fnGet_c1_PGCN(99), 100);
-    EXPECT_EQ(table.AddPointer(0, 101), 0);
-    EXPECT_EQ(table.fnGet_c1_PL_SRP_Ns(), 100);
-    EXPECT_EQ(model.entries.size(), 100u * 146);
-    EXPECT_EQ(Ints({table.fnGet_c1_PGCN(100), table.fnSet_c1_PGCN(100, 5)}), Ints({0, 0}));
+    EXPECT_EQ(Ints({table.fnGet_c1_PGCN(99), table.AddPointer(0, 101), table.fnGet_c1_PL_SRP_Ns(),
+                    static_cast<long long>(model.entries.size()), table.fnGet_c1_PGCN(100),
+                    table.fnSet_c1_PGCN(100, 5)}),
+              Ints({100, 0, 100, 100 * 146, 0, 0}));
     EXPECT_EQ(table.fnGet_iTH_PL_SRP_Address(100), nullptr);
 }
 

@@ -1,4 +1,4 @@
-# Helpers of the tool tests. Each script gets TOOL, DAMAGE, DATA, GOLDEN and
+# Helpers of the tool tests. Each script gets TOOL, HELPER, DATA, GOLDEN and
 # WORK (a scratch directory, emptied here; the tool runs inside it, so disc
 # paths in its output are the short relative names the scripts use).
 file(REMOVE_RECURSE ${WORK})
@@ -56,12 +56,40 @@ function(golden text name)
   endif()
 endfunction()
 
+# expect(WHAT CONDITION...): fails saying WHAT unless the condition holds.
+macro(expect what)
+  if(NOT (${ARGN}))
+    message(FATAL_ERROR "${what}")
+  endif()
+endmacro()
+
+# sums(DIR VAR): names and SHA-256 of every file of DIR.
+function(sums dir var)
+  file(GLOB files LIST_DIRECTORIES false ${WORK}/${dir}/*)
+  list(SORT files)
+  set(all "")
+  foreach(f ${files})
+    file(SHA256 ${f} h)
+    string(APPEND all "${f} ${h}\n")
+  endforeach()
+  set(${var} "${all}" PARENT_SCOPE)
+endfunction()
+
+# unchanged(CODE DIR ARGS...): runs the tool and fails when it changed a
+# file of DIR.
+function(unchanged code dir)
+  sums(${dir} before)
+  run(${code} ${ARGN})
+  sums(${dir} after)
+  expect("${ARGN} changed files:\n${before}\n${after}" before STREQUAL after)
+  set(out "${out}" PARENT_SCOPE)
+  set(err "${err}" PARENT_SCOPE)
+endfunction()
+
 # damage(FILE OFFSET HEXBYTES) or damage(FILE truncate SIZE)
 function(damage file a b)
-  execute_process(COMMAND ${DAMAGE} ${WORK}/${file} ${a} ${b} RESULT_VARIABLE rc)
-  if(NOT rc EQUAL 0)
-    message(FATAL_ERROR "could not damage ${file}")
-  endif()
+  execute_process(COMMAND ${HELPER} damage ${WORK}/${file} ${a} ${b} RESULT_VARIABLE rc)
+  expect("could not damage ${file}" rc EQUAL 0)
 endfunction()
 
 # hex_of(FILE VAR [OFFSET [LIMIT]]): the file's bytes (or a part) as hex.

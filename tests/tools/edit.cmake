@@ -24,9 +24,7 @@ endfunction()
 
 function(expect_frames dir section expected)
   entry_frames(${dir} "${section}" frames)
-  if(NOT frames STREQUAL "${expected}")
-    message(FATAL_ERROR "${section} of ${dir}: entry points of '${frames}' frames, expected '${expected}'")
-  endif()
+  expect("${section} of ${dir}: entry points of '${frames}' frames, expected '${expected}'" frames STREQUAL expected)
 endfunction()
 
 # Chapters of the original chain: one recording of 50 frames.

@@ -14,11 +14,14 @@
 //    after an add killed while appending, and on read-only copies of these
 //    change no file and extract every recording as it was made; add on the
 //    disc with gaps goes behind its highest recording.
+//  - Concurrency: writers meeting a lock held through the library are
+//    refused and change nothing; then two writers of 50 edits each and a
+//    reader loop on one disc: every edit of both is present exactly once,
+//    every read succeeds silently, and check passes.
 //
 // Usage: tool_test_safety TOOL DATA_DIR [SEEDS] [gtest options]. One seed
 // alone: VRMANGR_SAFETY_SEED=N (its scratch disc is kept and its path
-// printed). Readers shapes its disc with the helper tool_test_shape, named
-// by VRMANGR_SHAPE or else found beside this program.
+// printed).
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -47,7 +50,11 @@
 
 #include <gtest/gtest.h>
 
+#include "api/CVR_MANGR.h"
+#include "api/vrmangr.h"
 #include "support/TempDir.h"
+#include "tables/CM_AVFIT.h"
+#include "tables/CTMAPI.h"
 
 extern char** environ;
 
@@ -72,17 +79,12 @@ struct Result {
     std::string out, err;  // the first kMaxOutput bytes of each
 };
 
-std::vector<char*> Argv(std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    return argv;
-}
-
 // Starts the tool; its output goes to the given descriptors (or /dev/null).
 pid_t Start(std::vector<std::string> args, int outFd = -1, int errFd = -1) {
     args.insert(args.begin(), g_tool);
-    std::vector<char*> argv = Argv(args);
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -171,26 +173,30 @@ void Write(const fs::path& path, const std::string& bytes) {
     ASSERT_TRUE(std::fclose(file) == 0 && written) << path;
 }
 
-// What a disc directory holds: its entries, the management files' bytes and
-// the hashes of all four files.
+// What a disc directory holds: every entry with the hash of its bytes (what
+// a command that only reads must leave exactly as it found it), and the
+// management files' bytes.
 struct State {
-    std::set<std::string> names;
+    std::map<std::string, uint64_t> files;
     std::string ifo, bup;
-    uint64_t hash[4] = {0, 0, 0, 0};
-    bool SameFiles(const State& o) const { return std::equal(hash, hash + 4, o.hash); }
-    bool SameStreams(const State& o) const { return hash[2] == o.hash[2] && hash[3] == o.hash[3]; }
+    uint64_t Of(int i) const { return files.count(kFour[i]) ? files.at(kFour[i]) : 0; }
+    bool SameFiles(const State& o) const { return SameStreams(o) && Of(0) == o.Of(0) && Of(1) == o.Of(1); }
+    bool SameStreams(const State& o) const { return Of(2) == o.Of(2) && Of(3) == o.Of(3); }
+    std::set<std::string> Names() const {
+        std::set<std::string> names;
+        for (const auto& f : files) names.insert(f.first);
+        return names;
+    }
 };
 
 State Snap(const fs::path& dir) {
     State s;
     std::error_code ec;
-    for (const auto& e : fs::directory_iterator(dir, ec)) s.names.insert(e.path().filename().string());
-    for (int i = 0; i < 4; ++i) {
-        if (!s.names.count(kFour[i])) continue;
-        const std::string bytes = Read(dir / kFour[i]);
-        s.hash[i] = Hash(bytes);
-        if (i == 0) s.ifo = bytes;
-        if (i == 1) s.bup = bytes;
+    for (const auto& e : fs::directory_iterator(dir, ec)) {
+        const std::string name = e.path().filename().string(), bytes = Read(e.path());
+        s.files[name] = Hash(bytes);
+        if (name == kFour[0]) s.ifo = bytes;
+        if (name == kFour[1]) s.bup = bytes;
     }
     return s;
 }
@@ -366,27 +372,31 @@ std::string Mutate(std::string& bytes, const Extents& where, Rng& rng, const cha
 // ---- Fixtures ----
 
 std::string Sample(const char* name) { return g_data + "/" + name; }
+const char kStill[] = "still_pal_2pictures.vob";
+
+// Runs each command on a disc being built; every one must succeed.
+void Build(const std::vector<std::vector<std::string>>& commands) {
+    for (const std::vector<std::string>& args : commands) {
+        const Result r = RunTool(args);
+        ASSERT_EQ(r.exit, 0) << "vrmangr " << args[0] << " while building the disc: " << r.err << r.out;
+    }
+}
 
 // Movies, stills, divided entry points and two titled playlists.
 void BuildRichDisc(const fs::path& disc) {
     const std::string d = disc.string();
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"create", d, Sample("pal_mpeg2_mp2_4x3.vob"), Sample("pal_mpeg2_lpcm_16x9.vob"), "--still",
-              Sample("still_pal_2pictures.vob")},
-             {"add", d, Sample("pal_mpeg2_mp2_4x3.vob")},
-             {"chapters", d, "divide", "1", "20"},
-             {"chapters", d, "divide", "3", "10"},
-             {"playlist", d, "new"},
-             {"playlist", d, "new"},
-             {"playlist", d, "add", "1", "0", "1"},
-             {"playlist", d, "add", "1", "1", "3"},
-             {"playlist", d, "add", "2", "0", "2"},
-             {"playlist", d, "title", "1", "Holiday"},
-             {"playlist", d, "title", "2", "News"},
-             {"check", d}}) {
-        const Result r = RunTool(args);
-        ASSERT_EQ(r.exit, 0) << "vrmangr " << args[0] << " while building the disc: " << r.err << r.out;
-    }
+    Build({{"create", d, Sample("pal_mpeg2_mp2_4x3.vob"), Sample("pal_mpeg2_lpcm_16x9.vob"), "--still", Sample(kStill)},
+           {"add", d, Sample("pal_mpeg2_mp2_4x3.vob")},
+           {"chapters", d, "divide", "1", "20"},
+           {"chapters", d, "divide", "3", "10"},
+           {"playlist", d, "new"},
+           {"playlist", d, "new"},
+           {"playlist", d, "add", "1", "0", "1"},
+           {"playlist", d, "add", "1", "1", "3"},
+           {"playlist", d, "add", "2", "0", "2"},
+           {"playlist", d, "title", "1", "Holiday"},
+           {"playlist", d, "title", "2", "News"},
+           {"check", d}});
 }
 
 // ---- The mutation campaign ----
@@ -429,7 +439,7 @@ void RunSeed(const Campaign& c, uint64_t seed, const fs::path& work, Findings& f
         const std::string command = args[0] + (args.size() == 3 ? " --json" : "");
         Sane(r, command, what, f);
         State now = Snap(a);
-        if (!now.SameFiles(before) || now.names != before.names) f.Add(command + " changed the disc", what);
+        if (now.files != before.files) f.Add(command + " changed the disc", what);
         before = std::move(now);
         if (args.size() == 2 && args[0] == "info") info = r;
         if (args[0] == "check") check = r;
@@ -455,7 +465,7 @@ void RunSeed(const Campaign& c, uint64_t seed, const fs::path& work, Findings& f
             const Result again = RunTool({"check", a.string()});
             if (again.exit != 0) f.Add("check fails after a repair that succeeded", what + ": " + Excerpt(again.out));
             if (bupIntact && !now.SameStreams(before)) f.Add("repair changed a stream file", what);
-        } else if (!now.SameFiles(before) || now.names != before.names) {
+        } else if (now.files != before.files) {
             f.Add("a failed repair changed the disc", what);
         }
     }
@@ -470,7 +480,7 @@ void RunSeed(const Campaign& c, uint64_t seed, const fs::path& work, Findings& f
     const State after = Snap(b);
     if (!after.SameStreams(mutated)) f.Add(command + " changed a stream file", what);
     if (edit.exit != 0) {
-        if (!after.SameFiles(mutated) || after.names != mutated.names) {
+        if (after.files != mutated.files) {
             f.Add("a failed " + command + " changed the disc", what + ": " + Excerpt(edit.err));
         }
         return;
@@ -602,14 +612,10 @@ TEST(Safety, Kill) {
     TempDir tmp;
     const fs::path base = tmp.Path() / "base";
     const std::string d = base.string(), lpcm = Sample("pal_mpeg2_lpcm_16x9.vob");
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"create", d, Sample("pal_mpeg2_mp2_4x3.vob"), "--still", Sample("still_pal_2pictures.vob")},
-             {"add", d, lpcm},
-             {"playlist", d, "new"},
-             {"playlist", d, "add", "1", "0", "1"}}) {
-        const Result r = RunTool(args);
-        ASSERT_EQ(r.exit, 0) << "vrmangr " << args[0] << " while building the disc: " << r.err;
-    }
+    ASSERT_NO_FATAL_FAILURE(Build({{"create", d, Sample("pal_mpeg2_mp2_4x3.vob"), "--still", Sample(kStill)},
+                                   {"add", d, lpcm},
+                                   {"playlist", d, "new"},
+                                   {"playlist", d, "add", "1", "0", "1"}}));
     const State old = Snap(base);
     // A large recording: the LPCM sample 24 times over (its pack clock
     // restarts at each joint).
@@ -628,7 +634,7 @@ TEST(Safety, Kill) {
     }
     Killed commands[] = {
         {"add", addBig, 18, {}, {}, 0},
-        {"add-still", {"add-still", "DISC", Sample("still_pal_2pictures.vob")}, 6, {}, {}, 0},
+        {"add-still", {"add-still", "DISC", Sample(kStill)}, 6, {}, {}, 0},
         {"playlist new", {"playlist", "DISC", "new"}, 6, {}, {}, 0},
         {"chapters divide", {"chapters", "DISC", "divide", "1", "20"}, 6, {}, {}, 0},
     };
@@ -646,8 +652,8 @@ TEST(Safety, Kill) {
         }
         std::sort(times.begin(), times.end());
         k.seconds = times[1];
-        k.allowed = old.names;
-        k.allowed.insert(k.reference.names.begin(), k.reference.names.end());
+        k.allowed = old.Names();
+        for (const std::string& name : k.reference.Names()) k.allowed.insert(name);
     }
     const auto referencesMade = std::chrono::steady_clock::now();
 
@@ -679,7 +685,7 @@ TEST(Safety, Kill) {
                 f.Add("the disc does not open after a kill", t.where + ": " + Excerpt(info.err));
             }
             const State read = Snap(dir);
-            if (!read.SameFiles(t.killed) || read.names != t.killed.names) {
+            if (read.files != t.killed.files) {
                 f.Add("check or info changed the disc after a kill", t.where);
             }
             const Result repair = RunTool({"repair", dir.string()});
@@ -713,7 +719,8 @@ TEST(Safety, Kill) {
         const Killed& k = *t.command;
         // old, new or what else; leftovers gets what check must name.
         auto kind = [&](const State& s, std::vector<std::string>& leftovers) -> std::string {
-            std::set_difference(s.names.begin(), s.names.end(), k.allowed.begin(), k.allowed.end(),
+            const std::set<std::string> names = s.Names();
+            std::set_difference(names.begin(), names.end(), k.allowed.begin(), k.allowed.end(),
                                 std::back_inserter(leftovers));
             if (!leftovers.empty()) return "leftover files";
             if (s.SameFiles(old)) return "old";
@@ -722,7 +729,7 @@ TEST(Safety, Kill) {
             }
             // Stream data behind the old tables.
             for (int i = 2; i < 4 && s.ifo == old.ifo && s.bup == old.bup; ++i) {
-                if (s.hash[i] != old.hash[i]) leftovers.push_back(kFour[i]);
+                if (s.Of(i) != old.Of(i)) leftovers.push_back(kFour[i]);
             }
             return "a mix of old and new";
         };
@@ -752,24 +759,37 @@ TEST(Safety, Kill) {
 
 // ---- Readers ----
 
-// Every entry of a directory with the hash of its bytes: what a command that
-// only reads must leave exactly as it found it.
-std::map<std::string, uint64_t> Files(const fs::path& dir) {
-    std::map<std::string, uint64_t> files;
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator(dir, ec)) files[e.path().filename().string()] = Hash(Read(e.path()));
-    return files;
+// The time map of VOB n (1-based) of the disc open in h; null when none.
+TMAPI* TimeMap(void* h, size_t n) {
+    const VMG_MODEL* model = static_cast<CVR_MANGR*>(h)->m_pModel;
+    if (!model || !model->pM_AVFIT || !model->pM_AVFIT->pM_AVFI) return nullptr;
+    auto& vobs = model->pM_AVFIT->pM_AVFI->vobi;
+    return n >= 1 && n <= vobs.size() ? vobs[n - 1].pTMAPI.get() : nullptr;
 }
 
-// Runs a test helper program to its end; its exit status, or -1.
-int RunHelper(std::vector<std::string> args) {
-    std::vector<char*> argv = Argv(args);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+// Gives a disc the shape a recorder leaves after deleting a recording: VOB
+// `first` and every later VOB move `sectors` sectors back, that many sectors
+// of 0xA5 (no pack header) going into VR_MOVIE.VRO before the VOB's data
+// and the moved VOBs' ADR_OFS rising by as much in both management files.
+// The stream is rewritten first, so that the saved tables never name data
+// beyond its end.
+bool MakeGap(const fs::path& dir, size_t first, DWORD sectors) {
+    void* h = fnVR_MANGRBegin();
+    TMAPI* map = fnVR_MANGROpen(h, dir.c_str()) ? TimeMap(h, first) : nullptr;
+    const size_t start = map ? CTMAPI(map).fnGet_dwADR_OFS() : 0;
+    fnVR_MANGREnd(h);
+    std::string stream = Read(dir / kFour[2]);
+    if (!map || start * 2048 > stream.size()) return false;
+    Write(dir / kFour[2], stream.insert(start * 2048, std::string(size_t{sectors} * 2048, '\xA5')));
+    h = fnVR_MANGRBegin();
+    bool ok = fnVR_MANGROpen(h, dir.c_str());
+    for (size_t n = first; ok && (map = TimeMap(h, n)) != nullptr; ++n) {
+        CTMAPI vob(map);
+        vob.fnSet_dwADR_OFS(vob.fnGet_dwADR_OFS() + sectors);
     }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    ok = ok && fnVR_MANGRSave(h, nullptr);
+    fnVR_MANGREnd(h);
+    return ok;
 }
 
 // A disc as the readers must see it: check's exit status and a number its
@@ -788,10 +808,10 @@ Result Reader(const std::vector<std::string>& args, const fs::path& disc, int ex
               Findings& f) {
     std::string command = "vrmangr";
     for (const std::string& a : args) command += " " + a;
-    const auto before = Files(disc);
+    const auto before = Snap(disc).files;
     const Result r = RunTool(args);
     Sane(r, args[0], where, f);
-    EXPECT_EQ(Files(disc), before) << where << ": " << command << " changed the disc";
+    EXPECT_EQ(Snap(disc).files, before) << where << ": " << command << " changed the disc";
     EXPECT_EQ(r.exit, exit) << where << ": " << command << ": " << r.err << r.out.substr(0, 1000);
     return r;
 }
@@ -870,13 +890,10 @@ long long JsonNumber(const std::string& json, const std::string& from, const std
 }
 
 TEST(Safety, Readers) {
-    const char* shapeEnv = std::getenv("VRMANGR_SHAPE");
-    const std::string shape = shapeEnv ? shapeEnv : (fs::read_symlink("/proc/self/exe").parent_path() /
-                                                     "tool_test_shape").string();
     TempDir tmp;
     const fs::path plain = tmp.Path() / "plain", out = tmp.Path() / "out.mpg";
     const std::string mp2 = Sample("pal_mpeg2_mp2_4x3.vob"), lpcm = Sample("pal_mpeg2_lpcm_16x9.vob");
-    ASSERT_EQ(RunTool({"create", plain.string(), mp2, lpcm, "--still", Sample("still_pal_2pictures.vob")}).exit, 0);
+    ASSERT_EQ(RunTool({"create", plain.string(), mp2, lpcm, "--still", Sample(kStill)}).exit, 0);
     const std::string ifoBeforeAdd = Read(plain / kFour[0]);
     ASSERT_EQ(RunTool({"add", plain.string(), mp2}).exit, 0);
     ASSERT_EQ(RunTool({"extract", plain.string(), "--entry", "3", "-o", out.string()}).exit, 0);
@@ -897,7 +914,7 @@ TEST(Safety, Readers) {
     };
     const fs::path rw = tmp.Path() / "rw";
     for (const Variant& v : variants) CopyDisc(plain, rw / v.name);
-    ASSERT_EQ(RunHelper({shape, (rw / "gaps").string(), "gap", "2", "274"}), 0) << shape;
+    ASSERT_TRUE(MakeGap(rw / "gaps", 2, 274));
     ASSERT_NO_FATAL_FAILURE(Write(rw / "stale" / kFour[0], ifoBeforeAdd));
     ASSERT_NO_FATAL_FAILURE(Write(rw / "killed" / kFour[2], Read(plain / kFour[2]) + l.substr(0, 100 * 2048)));
 
@@ -929,6 +946,112 @@ TEST(Safety, Readers) {
     EXPECT_TRUE(Read(added / kFour[2]).compare(0, stream.size(), stream) == 0) << "add changed recorded data";
     ReadAll(added, {"gaps after add", 0, "274 sectors", {m, l, s, m, l}}, out, "gaps after add", f);
     f.Report();
+}
+
+// ---- Concurrency ----
+
+// What a writer prints when another process holds the disc.
+std::string LockedSentence(const std::string& dir) {
+    return "vrmangr: " + dir + " is being changed by another vrmangr process; try again when it has finished.\n";
+}
+
+// One writer: makes a playlist of its own and edits it 50 times (new, 48
+// segments, a title). An edit refused because the other holds the disc
+// (exit 1 and the lock sentence) is run again; any other failure ends it.
+struct Writer {
+    std::string disc, name;
+    int refused = 0, pl = 0;  // pl: the number of its playlist
+
+    bool Edit(const std::vector<std::string>& args, Result& r) {
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            r = RunTool(args);
+            if (r.exit == 0) return true;
+            if (r.exit != 1 || r.err != LockedSentence(disc)) break;
+            ++refused;
+        }
+        ADD_FAILURE() << name << ": " << args[0] << " " << args[2] << " exited " << r.exit << ": " << r.err;
+        return false;
+    }
+    void Loop() {
+        Result r;
+        if (!Edit({"playlist", disc, "new"}, r)) return;
+        pl = std::atoi(r.out.c_str());
+        if (pl < 1) return ADD_FAILURE() << name << ": playlist new printed '" << r.out << "'";
+        for (int done = 0; done < 48; ++done) {
+            if (!Edit({"playlist", disc, "add", std::to_string(pl), std::to_string(done), "1"}, r)) return;
+        }
+        Edit({"playlist", disc, "title", std::to_string(pl), name}, r);
+    }
+};
+
+TEST(Safety, Concurrency) {
+    TempDir root;
+    const std::string disc = root.File("disc"), empty = root.File("empty"), mp2 = Sample("pal_mpeg2_mp2_4x3.vob");
+    ASSERT_EQ(RunTool({"create", disc, mp2}).exit, 0);
+
+    // A lock held through the library: writers are refused with the
+    // sentence and change nothing (create writes nothing into an empty
+    // directory either); a reader waits a little, then reads without it.
+    fs::create_directory(empty);
+    void* holder = fnVR_MANGRBegin();
+    void* other = fnVR_MANGRBegin();
+    EXPECT_FALSE(fnVR_MANGRLock(holder, "", 1, 0) || fnVR_MANGRGetLastError(holder) != VRO_ERR_BAD_ARGUMENT ||
+                 fnVR_MANGRLock(nullptr, disc.c_str(), 1, 0) || !fnVR_MANGRLock(other, disc.c_str(), 0, 0) ||
+                 fnVR_MANGRLock(holder, disc.c_str(), 1, 20) || fnVR_MANGRGetLastError(holder) != VRO_ERR_LOCKED ||
+                 !fnVR_MANGRUnlock(other) || !fnVR_MANGRLock(holder, disc.c_str(), 1, 0) ||
+                 !fnVR_MANGRLock(other, empty.c_str(), 1, 0))
+        << "fnVR_MANGRLock does not keep its contract";
+    const State unlocked = Snap(disc);
+    for (const auto& [dir, args] : std::vector<std::pair<std::string, std::vector<std::string>>>{
+             {disc, {"playlist", disc, "new"}}, {disc, {"add", disc, mp2}}, {empty, {"create", empty, mp2}}}) {
+        const Result r = RunTool(args);
+        EXPECT_EQ(r.exit, 1) << args[0] << " on a locked disc: " << r.err;
+        EXPECT_EQ(r.err, LockedSentence(dir)) << args[0] << " on a locked disc";
+    }
+    const Result locked = RunTool({"info", disc});
+    EXPECT_EQ(locked.exit, 0) << "info on a locked disc: " << locked.err;
+    EXPECT_TRUE(Snap(disc).files == unlocked.files && fs::is_empty(empty)) << "a refused writer changed the disc";
+    fnVR_MANGREnd(holder);
+    fnVR_MANGREnd(other);
+
+    // Two writers and a reader at the same time.
+    Writer a{disc, "Writer A"}, b{disc, "Writer B"};
+    std::atomic<bool> writing{true};
+    int reads = 0;
+    std::thread reader([&] {
+        for (; writing; ++reads) {
+            const Result info = RunTool({"info", disc});
+            EXPECT_TRUE(info.exit == 0 && info.err.empty()) << "info exited " << info.exit << " while the writers ran: "
+                                                            << info.err;
+        }
+    });
+    std::thread ta([&] { a.Loop(); }), tb([&] { b.Loop(); });
+    ta.join();
+    tb.join();
+    writing = false;
+    reader.join();
+    std::printf("%d reads; edits refused while the other wrote: A %d, B %d\n", reads, a.refused, b.refused);
+
+    // Both playlists whole: every segment added once, the title set; no
+    // leftovers, and a reader changes nothing.
+    void* h = fnVR_MANGRBegin();
+    EXPECT_TRUE(fnVR_MANGROpen(h, disc.c_str())) << "the disc does not open after the writers";
+    EXPECT_EQ(fnVR_GetPLCount(h), 2);
+    EXPECT_NE(a.pl, b.pl) << "both writers were told the same playlist";
+    for (const Writer* w : {&a, &b}) {
+        DVDPGCINFO info{};
+        EXPECT_TRUE(fnVR_GetPLInfo(h, w->pl, &info, 0)) << w->name << "'s playlist " << w->pl << " is missing";
+        EXPECT_EQ(info.dwCount, 48u) << w->name << "'s playlist: entry points";
+        EXPECT_EQ(w->name, info.szPrmText);
+    }
+    fnVR_MANGREnd(h);
+    const State end = Snap(disc);
+    EXPECT_EQ(end.Names(), std::set<std::string>(std::begin(kFour), std::end(kFour)));
+    for (const char* command : {"info", "check"}) {
+        const Result r = RunTool({command, disc});
+        EXPECT_EQ(r.exit, 0) << command << ": " << r.err << r.out;
+    }
+    EXPECT_EQ(Snap(disc).files, end.files) << "info or check changed the disc";
 }
 
 }  // namespace
