@@ -51,9 +51,7 @@ BYTE PlaylistChain(CVR_MANGR& m, int pl) {
     return list.fnGet_c1_PGCN(static_cast<BYTE>(pl - 1));
 }
 
-__int64 FrameTicks(DWORD frameRate) {
-    return vrm::TicksPerFrame(frameRate);
-}
+__int64 FrameTicks(DWORD frameRate) { return vrm::TicksPerFrame(frameRate); }
 
 bool PtmOfTime(__int64 time, BYTE ptm[6]) { return time >= 0 && PtmFrom27MHz(time, ptm); }
 

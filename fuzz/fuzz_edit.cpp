@@ -126,86 +126,88 @@ void Apply(CVR_MANGR* m, Script& in) {
     DVDPGCINFO pgc{};
     DVDPGINFO pg{};
     switch (in.Byte() % 40) {
-    case 0: fnVR_AddPL(h); break;
-    case 1: fnVR_DelPL(h, in.Number()); break;
-    case 2: fnVR_DevideOPGCEntryPt(h, in.Number(), in.Frames()); break;
-    case 3: fnVR_CombineOPGCEntryPt(h, in.Number(), in.Number()); break;
-    case 4: fnVR_AddPLEntryPt(h, in.Number(), in.Number(), in.Number()); break;
-    case 5: fnVR_AddPLEntryPt(h, in.Number(), in.Number(), in.Number(), in.Number(), in.Number()); break;
-    case 6: fnVR_DelPLEntryPt(h, in.Number(), in.Number()); break;
-    case 7: fnVR_MovePLEntryPt(h, in.Number(), in.Number(), in.Number()); break;
-    case 8: fnVR_DevidePLEntryPt(h, in.Number(), in.Number(), in.Frames()); break;
-    case 9: fnVR_CombinePLEntryPt(h, in.Number(), in.Number(), in.Number()); break;
-    case 10: m->fnADD_ORG_Cell_EntryPoint(in.Word(), in.Word(), in.Time(), in.Text()); break;
-    case 11: m->fnADD_ORG_Cell_EntryPoint(in.Word(), in.Time(), in.Text()); break;
-    case 12: m->fnDEL_ORG_Cell_EntryPoint(in.Word(), in.Word()); break;
-    case 13: m->fnDEL_ORG_Cell_EntryPoint(in.Word()); break;
-    case 14: m->fnADD_UD_PGCI(); break;
-    case 15: m->fnSelect_UD_PGCI(in.Byte()); break;
-    case 16: m->fnDEL_UD_PGCI(in.Byte()); break;
-    case 17: m->fnADD_UD_PGCI_MovieScene(in.Word()); break;
-    case 18: m->fnDEL_UD_Movie_Cell(in.Byte(), in.Word()); break;
-    case 19: m->fnADD_PlayList(in.Byte()); break;
-    case 20: m->fnDEL_PlayList(in.Byte()); break;
-    case 21: m->fnADDUDEntryPoint(in.Byte(), in.Number(), in.Number(), in.Number(), in.Number()); break;
-    case 22: m->fnMoveUDEntryPt(in.Byte(), in.Number(), in.Number()); break;
-    case 23: m->fnADD_UD_Cell_EntryPoint(in.Byte(), in.Word(), in.Word(), in.Time(), in.Text()); break;
-    case 24: m->fnADD_UD_Cell_EntryPoint(in.Byte(), in.Word(), in.Time(), in.Text()); break;
-    case 25: m->fnADD_UD_Cell_EntryPoint(in.Byte(), in.Word(), in.Frames(), in.Text()); break;
-    case 26: m->fnDEL_UD_Cell_EntryPoint(in.Byte(), in.Word()); break;
-    case 27: m->fnDEL_UD_Cell_EntryPoint(in.Byte(), in.Word(), in.Word()); break;
-    case 28: m->fnCombine_UD_Cell_EntryPoint(in.Byte(), in.Word(), in.Word(), in.Word(), in.Word()); break;
-    case 29: m->fnCombine_UD_EntryPoint(in.Byte(), in.Word(), in.Word()); break;
-    case 30: {
-        static const char* const files[] = {"pal_mpeg2_mp2_4x3.vob", "pal_mpeg2_lpcm_16x9.vob",
-                                            "ntsc_mpeg2_ac3_16x9.vob", "still_pal_2pictures.vob"};
-        fnVR_AddMpegFile(h, Sample(files[in.Byte() % 4]).c_str(), nullptr);
-        break;
-    }
-    case 31: m->fnADD_Still_Pic_Program(Sample(in.Byte() & 1 ? "still_pal_2pictures.vob" : "pal_vcd.mpg").c_str()); break;
-    case 32:
-        fnVR_GetPLCount(h);
-        fnVR_GetPLInfo(h, in.Number(), &pgc, in.Byte() % 2);
-        fnVR_GetOPGCInfo(h, &pgc, in.Byte() % 3);
-        break;
-    case 33: fnVR_GetOPGCPGInfo(h, in.Number(), &pg, in.Byte() % 2); break;
-    case 34: {
-        const int a = in.Number(), b = in.Number();
-        fnVR_GetOPGCCellInfo(h, a, b, segs.Head(), in.Frames(), in.Frames());
-        fnVR_GetPLCellInfo(h, a, b, segs.Head(), in.Frames(), in.Frames());
-        break;
-    }
-    case 35: {
-        const int a = in.Number(), b = in.Number(), c = in.Number();
-        fnVR_GetOPGCCellNsofEntryPt(h, a);
-        fnVR_GetOPGCCellNsofEntryPt(h, a, b, c);
-        fnVR_GetPLCellNsofEntryPt(h, a, b);
-        fnVR_GetPLCellNsofEntryPt(h, a, b, c);
-        break;
-    }
-    case 36: {
-        const int a = in.Number(), b = in.Number(), c = in.Number(), follow = in.Byte() & 1;
-        fnVR_GetOPGCEntryPtInfo(h, a, segs.Head(), follow);
-        fnVR_GetOPGCEntryPtInfo(h, a, b, c, segs.Head(), follow);
-        fnVR_GetPLEntryPtInfo(h, a, b, segs.Head(), follow);
-        fnVR_GetPLEntryPtInfo(h, a, b, c, segs.Head(), follow);
-        break;
-    }
-    case 37: {
-        // The allocating form, released again.
-        seg s{};
-        const BYTE chain = in.Byte();
-        PGCI* pgci = m->m_pModel->pORG_PGCI;
-        if (chain && m->m_pModel->pUD_PGCIT && chain <= m->m_pModel->pUD_PGCIT->pgci.size())
-            pgci = &m->m_pModel->pUD_PGCIT->pgci[chain - 1u];
-        m->fnGetEntryPtInfo(pgci, in.Number(), in.Number(), in.Number(), &s, 1, 1);
-        fnReleaseSegChain(&s);
-        break;
-    }
-    case 38:
-        if (!fnVR_MANGRSave(h, nullptr)) abort();
-        break;
-    default: fnVR_AddPL(h); break;
+        case 0: fnVR_AddPL(h); break;
+        case 1: fnVR_DelPL(h, in.Number()); break;
+        case 2: fnVR_DevideOPGCEntryPt(h, in.Number(), in.Frames()); break;
+        case 3: fnVR_CombineOPGCEntryPt(h, in.Number(), in.Number()); break;
+        case 4: fnVR_AddPLEntryPt(h, in.Number(), in.Number(), in.Number()); break;
+        case 5: fnVR_AddPLEntryPt(h, in.Number(), in.Number(), in.Number(), in.Number(), in.Number()); break;
+        case 6: fnVR_DelPLEntryPt(h, in.Number(), in.Number()); break;
+        case 7: fnVR_MovePLEntryPt(h, in.Number(), in.Number(), in.Number()); break;
+        case 8: fnVR_DevidePLEntryPt(h, in.Number(), in.Number(), in.Frames()); break;
+        case 9: fnVR_CombinePLEntryPt(h, in.Number(), in.Number(), in.Number()); break;
+        case 10: m->fnADD_ORG_Cell_EntryPoint(in.Word(), in.Word(), in.Time(), in.Text()); break;
+        case 11: m->fnADD_ORG_Cell_EntryPoint(in.Word(), in.Time(), in.Text()); break;
+        case 12: m->fnDEL_ORG_Cell_EntryPoint(in.Word(), in.Word()); break;
+        case 13: m->fnDEL_ORG_Cell_EntryPoint(in.Word()); break;
+        case 14: m->fnADD_UD_PGCI(); break;
+        case 15: m->fnSelect_UD_PGCI(in.Byte()); break;
+        case 16: m->fnDEL_UD_PGCI(in.Byte()); break;
+        case 17: m->fnADD_UD_PGCI_MovieScene(in.Word()); break;
+        case 18: m->fnDEL_UD_Movie_Cell(in.Byte(), in.Word()); break;
+        case 19: m->fnADD_PlayList(in.Byte()); break;
+        case 20: m->fnDEL_PlayList(in.Byte()); break;
+        case 21: m->fnADDUDEntryPoint(in.Byte(), in.Number(), in.Number(), in.Number(), in.Number()); break;
+        case 22: m->fnMoveUDEntryPt(in.Byte(), in.Number(), in.Number()); break;
+        case 23: m->fnADD_UD_Cell_EntryPoint(in.Byte(), in.Word(), in.Word(), in.Time(), in.Text()); break;
+        case 24: m->fnADD_UD_Cell_EntryPoint(in.Byte(), in.Word(), in.Time(), in.Text()); break;
+        case 25: m->fnADD_UD_Cell_EntryPoint(in.Byte(), in.Word(), in.Frames(), in.Text()); break;
+        case 26: m->fnDEL_UD_Cell_EntryPoint(in.Byte(), in.Word()); break;
+        case 27: m->fnDEL_UD_Cell_EntryPoint(in.Byte(), in.Word(), in.Word()); break;
+        case 28: m->fnCombine_UD_Cell_EntryPoint(in.Byte(), in.Word(), in.Word(), in.Word(), in.Word()); break;
+        case 29: m->fnCombine_UD_EntryPoint(in.Byte(), in.Word(), in.Word()); break;
+        case 30: {
+            static const char* const files[] = {"pal_mpeg2_mp2_4x3.vob", "pal_mpeg2_lpcm_16x9.vob",
+                                                "ntsc_mpeg2_ac3_16x9.vob", "still_pal_2pictures.vob"};
+            fnVR_AddMpegFile(h, Sample(files[in.Byte() % 4]).c_str(), nullptr);
+            break;
+        }
+        case 31:
+            m->fnADD_Still_Pic_Program(Sample(in.Byte() & 1 ? "still_pal_2pictures.vob" : "pal_vcd.mpg").c_str());
+            break;
+        case 32:
+            fnVR_GetPLCount(h);
+            fnVR_GetPLInfo(h, in.Number(), &pgc, in.Byte() % 2);
+            fnVR_GetOPGCInfo(h, &pgc, in.Byte() % 3);
+            break;
+        case 33: fnVR_GetOPGCPGInfo(h, in.Number(), &pg, in.Byte() % 2); break;
+        case 34: {
+            const int a = in.Number(), b = in.Number();
+            fnVR_GetOPGCCellInfo(h, a, b, segs.Head(), in.Frames(), in.Frames());
+            fnVR_GetPLCellInfo(h, a, b, segs.Head(), in.Frames(), in.Frames());
+            break;
+        }
+        case 35: {
+            const int a = in.Number(), b = in.Number(), c = in.Number();
+            fnVR_GetOPGCCellNsofEntryPt(h, a);
+            fnVR_GetOPGCCellNsofEntryPt(h, a, b, c);
+            fnVR_GetPLCellNsofEntryPt(h, a, b);
+            fnVR_GetPLCellNsofEntryPt(h, a, b, c);
+            break;
+        }
+        case 36: {
+            const int a = in.Number(), b = in.Number(), c = in.Number(), follow = in.Byte() & 1;
+            fnVR_GetOPGCEntryPtInfo(h, a, segs.Head(), follow);
+            fnVR_GetOPGCEntryPtInfo(h, a, b, c, segs.Head(), follow);
+            fnVR_GetPLEntryPtInfo(h, a, b, segs.Head(), follow);
+            fnVR_GetPLEntryPtInfo(h, a, b, c, segs.Head(), follow);
+            break;
+        }
+        case 37: {
+            // The allocating form, released again.
+            seg s{};
+            const BYTE chain = in.Byte();
+            PGCI* pgci = m->m_pModel->pORG_PGCI;
+            if (chain && m->m_pModel->pUD_PGCIT && chain <= m->m_pModel->pUD_PGCIT->pgci.size())
+                pgci = &m->m_pModel->pUD_PGCIT->pgci[chain - 1u];
+            m->fnGetEntryPtInfo(pgci, in.Number(), in.Number(), in.Number(), &s, 1, 1);
+            fnReleaseSegChain(&s);
+            break;
+        }
+        case 38:
+            if (!fnVR_MANGRSave(h, nullptr)) abort();
+            break;
+        default: fnVR_AddPL(h); break;
     }
 }
 
@@ -247,8 +249,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fnVR_GetOPGCInfo(again, &info, 0);
         if (!fnVR_MANGRSave(again, nullptr)) abort();
         fnVR_MANGREnd(again);
-        if (round == 0) saved = Read(dir / "VR_MANGR.IFO");
-        else if (Read(dir / "VR_MANGR.IFO") != saved) abort();
+        if (round == 0)
+            saved = Read(dir / "VR_MANGR.IFO");
+        else if (Read(dir / "VR_MANGR.IFO") != saved)
+            abort();
     }
     return 0;
 }

@@ -7,8 +7,8 @@
 
 #include "fuzz/FuzzFile.h"
 #include "io/CBuffer.h"
-#include "tables/CM_AVFIT.h"
 #include "tables/CMNFIT.h"
+#include "tables/CM_AVFIT.h"
 #include "tables/CPGCI.h"
 #include "tables/CRTR_VMGI.h"
 #include "tables/CS_AVFIT.h"

@@ -59,8 +59,8 @@ uint64_t LoadPointedRecords(CBuffer& buffer, uint64_t at, uint64_t headerSize, W
 // array lacks (a count raised by hand) are written as emptySize zero bytes.
 // write(record, destination) returns the bytes it wrote. Returns the end.
 template <class Record, class Write>
-DWORD WritePointedRecords(BYTE* out, DWORD headerSize, WORD count, DWORD base, DWORD emptySize,
-                          std::vector<BYTE>& srp, std::vector<Record>& records, Write write) {
+DWORD WritePointedRecords(BYTE* out, DWORD headerSize, WORD count, DWORD base, DWORD emptySize, std::vector<BYTE>& srp,
+                          std::vector<Record>& records, Write write) {
     if (srp.size() < size_t{kPointerSize} * count) srp.resize(size_t{kPointerSize} * count, 0);
     DWORD pos = headerSize + kPointerSize * DWORD{count};
     for (WORD i = 0; i < count; ++i) {
@@ -78,8 +78,7 @@ DWORD WritePointedRecords(BYTE* out, DWORD headerSize, WORD count, DWORD base, D
 
 // The size WritePointedRecords gives; size(record) is a record's own.
 template <class Record, class Size>
-DWORD PointedRecordsSize(DWORD headerSize, WORD count, DWORD emptySize, const std::vector<Record>& records,
-                         Size size) {
+DWORD PointedRecordsSize(DWORD headerSize, WORD count, DWORD emptySize, const std::vector<Record>& records, Size size) {
     DWORD total = headerSize + kPointerSize * DWORD{count};
     for (WORD i = 0; i < count; ++i) total += i < records.size() ? size(records[i]) : emptySize;
     return total;

@@ -8,9 +8,7 @@
 
 WORD Swap16(WORD v) { return static_cast<WORD>((v >> 8) | (v << 8)); }
 
-DWORD Swap32(DWORD v) {
-    return (v >> 24) | ((v >> 8) & 0xFF00u) | ((v << 8) & 0xFF0000u) | (v << 24);
-}
+DWORD Swap32(DWORD v) { return (v >> 24) | ((v >> 8) & 0xFF00u) | ((v << 8) & 0xFF0000u) | (v << 24); }
 
 BYTE GetBits8(BYTE b, DWORD o, DWORD c) {
     if (o > 8 || c > 8) return 0;
@@ -141,8 +139,7 @@ int DateTextMatches(const char* text, const SYSTEMTIME* date, size_t textSize) {
     if (!text || !date) return 0;
     const size_t end = strnlen(text, textSize);
     long long year, month, day;
-    if (!ParseDecimal(text, end, 0, &year) || !ParseDecimal(text, end, 5, &month) ||
-        !ParseDecimal(text, end, 8, &day))
+    if (!ParseDecimal(text, end, 0, &year) || !ParseDecimal(text, end, 5, &month) || !ParseDecimal(text, end, 8, &day))
         return 0;
     return year == date->wYear && month == date->wMonth && day == date->wDay ? 1 : 0;
 }

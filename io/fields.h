@@ -63,38 +63,34 @@ inline BYTE* EntryAt(std::vector<BYTE>& entries, size_t entrySize, size_t i) {
 }  // namespace vrm
 
 // A numeric field (BYTE, WORD or DWORD) of the block that Base() returns.
-#define VRM_SCALAR_FIELD(T, Get, Set, Base, Offset)                   \
-    T Get() const { return vrm::GetField<T>(Base(), Offset); }        \
+#define VRM_SCALAR_FIELD(T, Get, Set, Base, Offset)            \
+    T Get() const { return vrm::GetField<T>(Base(), Offset); } \
     int Set(T value) { return vrm::SetField<T>(Base(), Offset, value); }
 
 // A numeric field of entry i; Base(i) returns the entry or nullptr.
-#define VRM_ENTRY_SCALAR_FIELD(T, Index, Get, Set, Base, Offset)               \
-    T Get(Index i) const { return vrm::GetField<T>(Base(i), Offset); }         \
+#define VRM_ENTRY_SCALAR_FIELD(T, Index, Get, Set, Base, Offset)       \
+    T Get(Index i) const { return vrm::GetField<T>(Base(i), Offset); } \
     int Set(Index i, T value) { return vrm::SetField<T>(Base(i), Offset, value); }
 
 // A byte array of Width bytes.
-#define VRM_BYTES_FIELD(Get, Set, Base, Offset, Width)                                          \
-    int Get(BYTE* out) const { return vrm::GetFieldBytes(Base(), Offset, Width, out); }         \
-    int Set(const BYTE* src, DWORD length) {                                                    \
-        return vrm::SetFieldBytes(Base(), Offset, Width, src, length);       \
-    }
+#define VRM_BYTES_FIELD(Get, Set, Base, Offset, Width)                                  \
+    int Get(BYTE* out) const { return vrm::GetFieldBytes(Base(), Offset, Width, out); } \
+    int Set(const BYTE* src, DWORD length) { return vrm::SetFieldBytes(Base(), Offset, Width, src, length); }
 
 // A byte array of Width bytes in entry i.
-#define VRM_ENTRY_BYTES_FIELD(Index, Get, Set, Base, Offset, Width)                                  \
-    int Get(Index i, BYTE* out) const { return vrm::GetFieldBytes(Base(i), Offset, Width, out); }    \
-    int Set(Index i, const BYTE* src, DWORD length) {                                                \
-        return vrm::SetFieldBytes(Base(i), Offset, Width, src, length);           \
-    }
+#define VRM_ENTRY_BYTES_FIELD(Index, Get, Set, Base, Offset, Width)                               \
+    int Get(Index i, BYTE* out) const { return vrm::GetFieldBytes(Base(i), Offset, Width, out); } \
+    int Set(Index i, const BYTE* src, DWORD length) { return vrm::SetFieldBytes(Base(i), Offset, Width, src, length); }
 
 // The same two forms with separate bases for reading and writing, for tables
 // whose getters answer a narrower index range than the entries that exist.
-#define VRM_ENTRY_SCALAR_FIELD_GS(T, Index, Get, Set, GetBase, SetBase, Offset)         \
-    T Get(Index i) const { return vrm::GetField<T>(GetBase(i), Offset); }               \
+#define VRM_ENTRY_SCALAR_FIELD_GS(T, Index, Get, Set, GetBase, SetBase, Offset) \
+    T Get(Index i) const { return vrm::GetField<T>(GetBase(i), Offset); }       \
     int Set(Index i, T value) { return vrm::SetField<T>(SetBase(i), Offset, value); }
-#define VRM_ENTRY_BYTES_FIELD_GS(Index, Get, Set, GetBase, SetBase, Offset, Width)                      \
-    int Get(Index i, BYTE* out) const { return vrm::GetFieldBytes(GetBase(i), Offset, Width, out); }    \
-    int Set(Index i, const BYTE* src, DWORD length) {                                                   \
-        return vrm::SetFieldBytes(SetBase(i), Offset, Width, src, length);                              \
+#define VRM_ENTRY_BYTES_FIELD_GS(Index, Get, Set, GetBase, SetBase, Offset, Width)                   \
+    int Get(Index i, BYTE* out) const { return vrm::GetFieldBytes(GetBase(i), Offset, Width, out); } \
+    int Set(Index i, const BYTE* src, DWORD length) {                                                \
+        return vrm::SetFieldBytes(SetBase(i), Offset, Width, src, length);                           \
     }
 
 // Read-only forms, for sub-fields that the format edits only as a whole.

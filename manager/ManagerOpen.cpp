@@ -11,8 +11,8 @@
 #include "io/CBuffer.h"
 #include "manager/ManagerFiles.h"
 #include "platform/file.h"
-#include "tables/CM_AVFIT.h"
 #include "tables/CMNFIT.h"
+#include "tables/CM_AVFIT.h"
 #include "tables/CPGCI.h"
 #include "tables/CRTR_VMGI.h"
 #include "tables/CS_AVFIT.h"
@@ -106,8 +106,7 @@ int CVR_MANGR::LoadOpenFile() {
     if (m_dwSA[5] &&
         (!NewRecord(model.pMNFIT) || !(m_dwTableSize[kMNFIT] = fndwLoad_MNFIT_From_File(buffer, model.pMNFIT))))
         return 0;
-    if (buffer->ReadFailed() || !m_dwTableSize[kRTR_VMGI] || !m_dwTableSize[kORG_PGCI] || !m_pM_AVFIT ||
-        !m_pS_AVFIT)
+    if (buffer->ReadFailed() || !m_dwTableSize[kRTR_VMGI] || !m_dwTableSize[kORG_PGCI] || !m_pM_AVFIT || !m_pS_AVFIT)
         return 0;
 
     // Each table lies within the extent its header declares, and no two

@@ -9,8 +9,8 @@
 #include "io/CBuffer.h"
 #include "manager/ManagerFiles.h"
 #include "platform/file.h"
-#include "tables/CM_AVFIT.h"
 #include "tables/CMNFIT.h"
+#include "tables/CM_AVFIT.h"
 #include "tables/CPGCI.h"
 #include "tables/CRTR_VMGI.h"
 #include "tables/CS_AVFIT.h"
@@ -72,9 +72,9 @@ int CVR_MANGR::fnGenerateEndAddressToVMGI_MAT() {
     DWORD end = total > kManagementAreaSize ? total : kManagementAreaSize;
     // From the end of the file backwards: the tables follow each other with
     // no gap and end the management area; absent tables get address 0.
-    int (CVMGI_MAT::*const setters[6])(DWORD) = {
-        &CVMGI_MAT::fnSet_dwM_AVFIT_SA,  &CVMGI_MAT::fnSet_dwS_AVFIT_SA,  &CVMGI_MAT::fnSet_dwORG_PGCI_SA,
-        &CVMGI_MAT::fnSet_dwUD_PGCIT_SA, &CVMGI_MAT::fnSet_dwTXTDT_MG_SA, &CVMGI_MAT::fnSet_dwMNFIT_SA};
+    int (CVMGI_MAT::*const setters[6])(DWORD) = {&CVMGI_MAT::fnSet_dwM_AVFIT_SA,  &CVMGI_MAT::fnSet_dwS_AVFIT_SA,
+                                                 &CVMGI_MAT::fnSet_dwORG_PGCI_SA, &CVMGI_MAT::fnSet_dwUD_PGCIT_SA,
+                                                 &CVMGI_MAT::fnSet_dwTXTDT_MG_SA, &CVMGI_MAT::fnSet_dwMNFIT_SA};
     for (int table = kMNFIT; table >= kM_AVFIT; --table) {
         const DWORD size = m_dwTableSize[table];
         if (size) end -= size;

@@ -1,7 +1,7 @@
 #include "platform/clock.h"
 
-#include <ctime>
 #include <sys/time.h>
+#include <ctime>
 
 namespace vrm {
 namespace {

@@ -5,9 +5,7 @@
 
 namespace vrm::query {
 
-bool ProgramExists(const CPGCI& chain, int pg) {
-    return pg == 1 || (pg > 1 && pg <= chain.fnGet_c1_PG_Ns());
-}
+bool ProgramExists(const CPGCI& chain, int pg) { return pg == 1 || (pg > 1 && pg <= chain.fnGet_c1_PG_Ns()); }
 
 DWORD FirstCellOfProgram(const CPGCI& chain, int pg) {
     DWORD first = 0;
@@ -24,8 +22,8 @@ bool SegmentExists(CPGCI& chain, int pg, int cell, int ep) {
     if (!ProgramExists(chain, pg)) return false;
     const DWORD first = FirstCellOfProgram(chain, pg);
     if (cell == -1) {
-        return first < cells && number <= chain.fnGetTotalEntryPointNs(1, static_cast<int>(first) + 1,
-                                                                        static_cast<int>(cells));
+        return first < cells &&
+               number <= chain.fnGetTotalEntryPointNs(1, static_cast<int>(first) + 1, static_cast<int>(cells));
     }
     if (cell < 1 || static_cast<DWORD>(cell) > cells) return false;
     const DWORD index = first + static_cast<DWORD>(cell) - 1;

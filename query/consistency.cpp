@@ -158,8 +158,8 @@ void CheckCells(PGCI* chain, const std::string& table, const Recordings& r, Find
             const DWORD pictures = CS_VOGI(&(*r.vogs)[n - 1u]).m_cS_VOB_Ns;
             const DWORD first = cell.fnGet_c1_S_S_VOB_ENTN(), last = cell.fnGet_c1_E_S_VOB_ENTN();
             if (first == 0 || first > last || last > pictures) {
-                f.Add(table, name + " shows pictures " + N(first) + " to " + N(last) + " of VOG " + N(n) + ", which has " +
-                                 N(pictures) + ".");
+                f.Add(table, name + " shows pictures " + N(first) + " to " + N(last) + " of VOG " + N(n) +
+                                 ", which has " + N(pictures) + ".");
                 continue;
             }
             for (DWORD e = 0; e < points; ++e) {
@@ -186,7 +186,8 @@ void CheckPrograms(PGCI* chain, const std::string& table, Findings& f) {
         total += n;
     }
     if (total != cells) {
-        f.Add(table, "its " + N(programs) + " programs count " + N(total) + " cells, but the chain holds " + N(cells) + ".");
+        f.Add(table,
+              "its " + N(programs) + " programs count " + N(total) + " cells, but the chain holds " + N(cells) + ".");
     }
 }
 
@@ -208,7 +209,8 @@ bool CheckConsistency(const VMG_MODEL& model, std::vector<std::string>* findings
     // of such a playlist answers 0.
     if (model.pUD_PGCIT) {
         UD_PGCIT& table = *model.pUD_PGCIT;
-        const DWORD chains = std::min<DWORD>(CUD_PGCIT(&table).fnGet_c1_UD_PGCI_SRP_Ns(), static_cast<DWORD>(table.pgci.size()));
+        const DWORD chains =
+            std::min<DWORD>(CUD_PGCIT(&table).fnGet_c1_UD_PGCI_SRP_Ns(), static_cast<DWORD>(table.pgci.size()));
         for (DWORD i = 0; i < chains; ++i) {
             const std::string name = "UD_PGCI " + N(i + 1);
             CheckPrograms(&table.pgci[i], name, f);

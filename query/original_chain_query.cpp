@@ -65,15 +65,11 @@ int CVR_MANGR::fnGetOPGCEntryPtInfo(int pg, int cell, int ep, seg* s, int follow
     return fnGetEntryPtInfo(m_pModel->pORG_PGCI, pg, cell, ep, s, 0, follow);
 }
 
-int CVR_MANGR::fnGetOPGCEntryPtInfo(int ep, seg* s, int follow) {
-    return fnGetOPGCEntryPtInfo(-1, -1, ep, s, follow);
-}
+int CVR_MANGR::fnGetOPGCEntryPtInfo(int ep, seg* s, int follow) { return fnGetOPGCEntryPtInfo(-1, -1, ep, s, follow); }
 
 DWORD CVR_MANGR::fnGetOPGCCellNsofEntryPt(int pg, int cell, int ep) {
     if (!m_pModel || !m_pModel->pORG_PGCI) return 0;
     return fnGetCellNsofEntryPt(m_pModel->pORG_PGCI, pg, cell, ep);
 }
 
-DWORD CVR_MANGR::fnGetOPGCCellNsofEntryPt(int ep) {
-    return fnGetOPGCCellNsofEntryPt(-1, -1, ep);
-}
+DWORD CVR_MANGR::fnGetOPGCCellNsofEntryPt(int ep) { return fnGetOPGCCellNsofEntryPt(-1, -1, ep); }

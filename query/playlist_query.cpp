@@ -21,8 +21,7 @@ PL_SRPT* Pointers(const VMG_MODEL* model) {
 bool PlaylistExists(const VMG_MODEL* model, int pl) {
     PL_SRPT* pointers = Pointers(model);
     if (!pointers || !model->pUD_PGCIT || pl < 1) return false;
-    return pl <= CPL_SRPT(pointers).fnGet_c1_PL_SRP_Ns() &&
-           pl <= CUD_PGCIT(model->pUD_PGCIT).fnGet_c1_UD_PGCI_SRP_Ns();
+    return pl <= CPL_SRPT(pointers).fnGet_c1_PL_SRP_Ns() && pl <= CUD_PGCIT(model->pUD_PGCIT).fnGet_c1_UD_PGCI_SRP_Ns();
 }
 
 // The user-defined chain that plays playlist pl, or nullptr when there is no

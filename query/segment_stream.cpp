@@ -98,8 +98,7 @@ BYTE StillTime(const CVR_MANGR& m) {
     return CVMGI_MAT(head->pVMGI_MAT.get()).fnGet_c1_STILL_TM();
 }
 
-void FillMovieSegment(CVR_MANGR& m, WORD vobi, __int64 start, __int64 end, DWORD firstFrame, DWORD lastFrame,
-                      seg* s) {
+void FillMovieSegment(CVR_MANGR& m, WORD vobi, __int64 start, __int64 end, DWORD firstFrame, DWORD lastFrame, seg* s) {
     M_AVFIT* table = m.m_pModel->pM_AVFIT;
     if (!CM_AVFIT(table).fnGet_iTH_VOBI_Info(vobi, s, start, end, firstFrame, lastFrame)) {
         ClearPositions(s);

@@ -256,8 +256,7 @@ int CVRO_DATA::fnSetEndOfFile(DWORD sectors) {
     // Never lengthen the file: that would invent stream data.
     if (static_cast<uint64_t>(size) < end) return Fail(VRO_ERR_STREAM_SHORT, m_strStreamPath);
     if (static_cast<uint64_t>(size) == end) return 1;
-    if (!file.Open(m_strStreamPath.c_str(), vrm::File::Mode::ReadWriteAlways) || !file.Truncate(end) ||
-        !file.Sync()) {
+    if (!file.Open(m_strStreamPath.c_str(), vrm::File::Mode::ReadWriteAlways) || !file.Truncate(end) || !file.Sync()) {
         return Fail(VRO_ERR_TRUNCATE, m_strStreamPath);
     }
     return 1;
@@ -341,8 +340,7 @@ const char* CVRO_DATA::fnGetErrorText(DWORD code) {
         case VRO_ERR_STREAM_CREATE: return "The stream file cannot be created or opened for writing.";
         case VRO_ERR_STREAM_TOO_LARGE: return "The stream would exceed 4,294,967,295 sectors.";
         case VRO_ERR_STREAM_SHORT: return "The stream file is shorter than the data recorded in it.";
-        case VRO_ERR_BAD_RECORD:
-            return "The analysed file's VOBU or picture table cannot describe a video object.";
+        case VRO_ERR_BAD_RECORD: return "The analysed file's VOBU or picture table cannot describe a video object.";
         case VRO_ERR_NO_SOURCE_NAME: return "No analysed file is named, so nothing can be queued.";
         case VRO_ERR_SOURCE_OPEN: return "A queued file cannot be opened for reading.";
         case VRO_ERR_SOURCE_SHORT: return "A queued file is shorter than the sectors queued for it.";

@@ -23,7 +23,7 @@
 namespace vrm {
 class File;
 struct AnalysisError;
-}
+}  // namespace vrm
 
 // Modes of fnInit.
 enum : DWORD {
@@ -127,11 +127,10 @@ public:
     // pVOBUTable[dwFrameNs].dwVOBUAddr sectors; the first that many sectors
     // of the file are copied. A still file analysed by
     // CVR_STILL::fnCheckAppendVOB and queued with this object's record is
-    // copied in its still VOB layout instead (the analysed packs in order). The still object writes the VOG's start sector
-    // (logical end + sectors already queued) into info->dwVOBStartAddr; the
-    // movie object leaves the record alone, its VOB lands at the same place.
-    // The record must describe the file from its first sector: addresses
-    // start at 0 and rise. 1 when queued, 0 otherwise (nothing queued).
+    // copied in its still VOB layout instead (the analysed packs in order). The still object writes the VOG's start
+    // sector (logical end + sectors already queued) into info->dwVOBStartAddr; the movie object leaves the record
+    // alone, its VOB lands at the same place. The record must describe the file from its first sector: addresses start
+    // at 0 and rise. 1 when queued, 0 otherwise (nothing queued).
     int fnAddVOBToList(VR_MPEGFILE_INFO* info);
 
     // Takes the file queued last off the queue again (a registration that

@@ -76,12 +76,12 @@ public:
             const uint64_t next = i + 1 < m_table.size() ? m_table[i + 1].dwVOBUAddr : packs;
             const uint64_t sectors = next - m_table[i].dwVOBUAddr;
             const DWORD vobuFrames = (m_fields[i] + 1) / 2;
-            const std::string which = "VOBU " + std::to_string(i + 1) + " (sector " +
-                                      std::to_string(m_table[i].dwVOBUAddr) + ")";
+            const std::string which =
+                "VOBU " + std::to_string(i + 1) + " (sector " + std::to_string(m_table[i].dwVOBUAddr) + ")";
             if (vobuFrames > kMaxVobuFrames) {
                 error->code = VRO_ERR_VOBU_TOO_LONG;
-                error->reason = "has " + which + " of " + std::to_string(vobuFrames) +
-                                " frames; a VOBU can play at most 31 frames";
+                error->reason =
+                    "has " + which + " of " + std::to_string(vobuFrames) + " frames; a VOBU can play at most 31 frames";
                 return false;
             }
             if (sectors > kMaxVobuSectors) {

@@ -25,8 +25,8 @@ SeqHeaderParse ParseSequenceHeader(const BYTE* d, size_t size, bool final, DWORD
     // load_intra_quantiser_matrix, then load_non_intra_quantiser_matrix,
     // each load flag followed by its 64-byte matrix when set.
     if (size < 12) return final ? SeqHeaderParse::Invalid : SeqHeaderParse::NeedMore;
-    const uint32_t value = (static_cast<uint32_t>(d[8]) << 10) | (static_cast<uint32_t>(d[9]) << 2) |
-                           (static_cast<uint32_t>(d[10]) >> 6);
+    const uint32_t value =
+        (static_cast<uint32_t>(d[8]) << 10) | (static_cast<uint32_t>(d[9]) << 2) | (static_cast<uint32_t>(d[10]) >> 6);
     const bool marker = (d[10] >> 5) & 1;
     if (value == 0 || !marker) return SeqHeaderParse::Invalid;
 

@@ -229,8 +229,7 @@ bool AnalyseStill(const char* path, StillLayout* out, AnalysisError* error) {
         e.dwVOBUAddr = addr;
         e.b1stRefSz = static_cast<BYTE>(videoPart);
         e.dwAudioPartSz = audioPart;
-        e.dwAudioFrames =
-            static_cast<DWORD>((pictureSamples + kSamplesPerAudioFrame / 2) / kSamplesPerAudioFrame);
+        e.dwAudioFrames = static_cast<DWORD>((pictureSamples + kSamplesPerAudioFrame / 2) / kSamplesPerAudioFrame);
         out->table.push_back(e);
         out->runs.insert(out->runs.end(), video.begin(), video.end());
         out->runs.insert(out->runs.end(), audio.begin(), audio.end());

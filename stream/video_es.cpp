@@ -9,8 +9,8 @@
 
 namespace vrm {
 
-void VideoScanner::Found(BYTE code, uint64_t pack, bool hasBefore, uint64_t before, uint64_t offset,
-                         const BYTE* rest, size_t restSize) {
+void VideoScanner::Found(BYTE code, uint64_t pack, bool hasBefore, uint64_t before, uint64_t offset, const BYTE* rest,
+                         size_t restSize) {
     // Slice start codes are the most frequent by far and say nothing the
     // analysers use: a picture ends at the next picture, group, sequence
     // header or sequence end, never at a slice.
@@ -49,8 +49,8 @@ void VideoScanner::Feed(const BYTE* d, size_t n, uint64_t pack) {
     for (size_t k = m_histSize >= 3 ? m_histSize - 3 : 0; k < m_histSize; ++k) {
         if (k + 3 >= seamSize || seam[k] != 0 || seam[k + 1] != 0 || seam[k + 2] != 1) continue;
         const size_t codeAt = k + 3 - m_histSize;  // in d
-        Found(seam[k + 3], seamPack[k], k > 0, k > 0 ? seamPack[k - 1] : 0, m_offset - (m_histSize - k),
-              d + codeAt + 1, n - codeAt - 1);
+        Found(seam[k + 3], seamPack[k], k > 0, k > 0 ? seamPack[k - 1] : 0, m_offset - (m_histSize - k), d + codeAt + 1,
+              n - codeAt - 1);
     }
     // Start codes that lie wholly in this piece: 00 00 01 and the code byte.
     // Coded video holds few pairs of zero bytes, so the search looks for
@@ -67,8 +67,8 @@ void VideoScanner::Feed(const BYTE* d, size_t n, uint64_t pack) {
     for (; i + 17 <= n; i += 16) {
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
         const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + 1));
-        unsigned pairs = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, zero), _mm_cmpeq_epi8(b, zero))));
+        unsigned pairs =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, zero), _mm_cmpeq_epi8(b, zero))));
         while (pairs) {
             const size_t at = i + static_cast<size_t>(__builtin_ctz(pairs));
             if (at + 3 < n) check(at);

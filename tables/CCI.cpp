@@ -8,11 +8,9 @@
 #include "tables/CM_VOBI.h"
 #include "tables/CS_VOGI.h"
 
-CCI::CCI(WORD, BYTE)
-    : m_pRecord(nullptr), m_cType(0), m_pBuffer(nullptr), m_dwSize(0), m_dwStart(0), m_wC_EPI_Ns(0) {}
+CCI::CCI(WORD, BYTE) : m_pRecord(nullptr), m_cType(0), m_pBuffer(nullptr), m_dwSize(0), m_dwStart(0), m_wC_EPI_Ns(0) {}
 
-CCI::CCI(CI* record)
-    : m_pRecord(record), m_cType(0), m_pBuffer(nullptr), m_dwSize(0), m_dwStart(0), m_wC_EPI_Ns(0) {
+CCI::CCI(CI* record) : m_pRecord(record), m_cType(0), m_pBuffer(nullptr), m_dwSize(0), m_dwStart(0), m_wC_EPI_Ns(0) {
     if (!record) return;
     m_wC_EPI_Ns = fnGet_wC_EPI_Ns();
     m_cType = fnGet_CI_TYPE(fnGet_c1_C_TY());
@@ -22,9 +20,7 @@ CCI::CCI(CI* record)
 CCI::CCI(CBuffer* buffer, CI* record, DWORD start)
     : m_pRecord(record), m_cType(0), m_pBuffer(buffer), m_dwSize(0), m_dwStart(start), m_wC_EPI_Ns(0) {}
 
-BYTE* CCI::Entry(WORD i) const {
-    return m_pRecord ? vrm::EntryAt(m_pRecord->entryPoints, EntrySize(), i) : nullptr;
-}
+BYTE* CCI::Entry(WORD i) const { return m_pRecord ? vrm::EntryAt(m_pRecord->entryPoints, EntrySize(), i) : nullptr; }
 
 BYTE* CCI::EntryText(WORD i) const {
     BYTE* e = Entry(i);

@@ -12,8 +12,7 @@ const BYTE kEmptyRecord[MNFI::kFixedSize] = {};
 
 }  // namespace
 
-CMNFIT::CMNFIT(WORD)
-    : m_pModel(nullptr), m_pBuffer(nullptr), m_dwSize(0), m_wMNFI_Ns(0), m_cOwns(0), m_dwOffset(0) {}
+CMNFIT::CMNFIT(WORD) : m_pModel(nullptr), m_pBuffer(nullptr), m_dwSize(0), m_wMNFI_Ns(0), m_cOwns(0), m_dwOffset(0) {}
 
 CMNFIT::CMNFIT(MNFIT* model)
     : m_pModel(model), m_pBuffer(nullptr), m_dwSize(0), m_wMNFI_Ns(0), m_cOwns(0), m_dwOffset(0) {

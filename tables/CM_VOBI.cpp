@@ -47,7 +47,13 @@ CM_VOBI::CM_VOBI(M_VOBI* record)
     : m_pM_VOBI(record), m_pBuffer(nullptr), m_dwSize(0), m_dwTMAPISize(0), m_bOwner(0), m_dwStart(0), m_dwCursor(0) {}
 
 CM_VOBI::CM_VOBI(CBuffer* buffer, M_VOBI* record, DWORD start)
-    : m_pM_VOBI(record), m_pBuffer(buffer), m_dwSize(0), m_dwTMAPISize(0), m_bOwner(0), m_dwStart(start), m_dwCursor(0) {}
+    : m_pM_VOBI(record),
+      m_pBuffer(buffer),
+      m_dwSize(0),
+      m_dwTMAPISize(0),
+      m_bOwner(0),
+      m_dwStart(start),
+      m_dwCursor(0) {}
 
 CM_VOBI::~CM_VOBI() {
     if (m_bOwner) delete m_pM_VOBI;
@@ -128,7 +134,8 @@ int CM_VOBI::fnADD_VOBI(BYTE stin, const VR_MPEGFILE_INFO* info) {
     m_pM_VOBI->pTMAPI = std::make_unique<TMAPI>();
     CTMAPI map(m_pM_VOBI->pTMAPI.get());
     map.fnADD_TMAPI(info);
-    m_dwTMAPISize = TMAPI::kHeaderSize + TMAPI::kTmEntSize * map.m_dwTM_ENT_Ns + TMAPI::kVobuEntSize * map.m_dwVOBU_ENT_Ns;
+    m_dwTMAPISize =
+        TMAPI::kHeaderSize + TMAPI::kTmEntSize * map.m_dwTM_ENT_Ns + TMAPI::kVobuEntSize * map.m_dwVOBU_ENT_Ns;
     return 1;
 }
 
@@ -165,8 +172,8 @@ DWORD CM_VOBI::fnGet_dwTotal_TMAPI_Size() const {
 // Fails (0, nothing written) without a record, for a null out pointer, for
 // start > end, without a time map, and, apart from the whole-VOB case, for a
 // time map without VOBU entries.
-int CM_VOBI::fnGet_StartPosAndEndPos(DWORD* startPos, DWORD* endPos, DWORD* headSize, DWORD* skipFrames,
-                                     WORD system, __int64 start, __int64 end) const {
+int CM_VOBI::fnGet_StartPosAndEndPos(DWORD* startPos, DWORD* endPos, DWORD* headSize, DWORD* skipFrames, WORD system,
+                                     __int64 start, __int64 end) const {
     if (!m_pM_VOBI || !startPos || !endPos || !headSize || !skipFrames) return 0;
     if (start > end || !m_pM_VOBI->pTMAPI) return 0;
     const CTMAPI map(m_pM_VOBI->pTMAPI.get());

@@ -23,9 +23,7 @@ CPGCI::CPGCI(PGCI* record)
 CPGCI::CPGCI(CBuffer* buffer, PGCI* record, DWORD start)
     : m_pRecord(record), m_pBuffer(buffer), m_dwSize(0), m_cPG_Ns(0), m_wCI_SRP_Ns(0), m_dwStart(start) {}
 
-BYTE* CPGCI::Program(BYTE i) const {
-    return m_pRecord ? vrm::EntryAt(m_pRecord->pgi, PGCI::kPGISize, i) : nullptr;
-}
+BYTE* CPGCI::Program(BYTE i) const { return m_pRecord ? vrm::EntryAt(m_pRecord->pgi, PGCI::kPGISize, i) : nullptr; }
 
 BYTE* CPGCI::SearchPointer(WORD i) const {
     return m_pRecord ? vrm::EntryAt(m_pRecord->ciSrp, PGCI::kSRPSize, i) : nullptr;
@@ -98,11 +96,9 @@ DWORD CPGCI::fndwLoad_PGCI_From_File() {
     if (!programs) return fail(reader.FailOffset());
     m_pRecord->pgi.assign(programs, programs + programBytes);
     size += programBytes;
-    const uint64_t loaded =
-        vrm::LoadPointedRecords(*m_pBuffer, start, size, m_wCI_SRP_Ns, start, CI::kStillHeaderSize, m_pRecord->ciSrp,
-                                m_pRecord->ci, [this](CI& cell, DWORD at) {
-                                    return CCI(m_pBuffer, &cell, at).fndwLoad_CI_From_File();
-                                });
+    const uint64_t loaded = vrm::LoadPointedRecords(
+        *m_pBuffer, start, size, m_wCI_SRP_Ns, start, CI::kStillHeaderSize, m_pRecord->ciSrp, m_pRecord->ci,
+        [this](CI& cell, DWORD at) { return CCI(m_pBuffer, &cell, at).fndwLoad_CI_From_File(); });
     m_dwSize = static_cast<DWORD>(loaded);
     return m_dwSize;
 }

@@ -20,9 +20,7 @@ CS_AAFI::CS_AAFI(S_AAFI* record, DWORD base)
 CS_AAFI::CS_AAFI(CBuffer* buffer, S_AAFI* record, DWORD start, DWORD base)
     : m_pRecord(record), m_pBuffer(buffer), m_dwSize(0), m_wS_AAGI_SRP_Ns(0), m_dwStart(start), m_dwBase(base) {}
 
-BYTE* CS_AAFI::Slot(WORD i) const {
-    return m_pRecord ? vrm::EntryAt(m_pRecord->srp, S_AAFI::kSrpSize, i) : nullptr;
-}
+BYTE* CS_AAFI::Slot(WORD i) const { return m_pRecord ? vrm::EntryAt(m_pRecord->srp, S_AAFI::kSrpSize, i) : nullptr; }
 
 int CS_AAFI::fnSetZero() {
     if (!m_pRecord) return 0;
@@ -72,8 +70,9 @@ DWORD CS_AAFI::fndwLoad_S_AAFI_From_File() {
 
 DWORD CS_AAFI::fndwDataSize() const {
     if (!m_pRecord) return 0;
-    return vrm::PointedRecordsSize(S_AAFI::kHeaderSize, fnGet_wS_AAGI_SRP_Ns(), S_AAGI::kGeneralSize, m_pRecord->groups,
-                                   [](const S_AAGI& group) { return CS_AAGI(const_cast<S_AAGI*>(&group)).fndwDataSize(); });
+    return vrm::PointedRecordsSize(
+        S_AAFI::kHeaderSize, fnGet_wS_AAGI_SRP_Ns(), S_AAGI::kGeneralSize, m_pRecord->groups,
+        [](const S_AAGI& group) { return CS_AAGI(const_cast<S_AAGI*>(&group)).fndwDataSize(); });
 }
 
 DWORD CS_AAFI::fnReadData(BYTE* out) {

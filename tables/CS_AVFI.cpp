@@ -22,9 +22,7 @@ CS_AVFI::CS_AVFI(S_AVFI* record, DWORD base)
 CS_AVFI::CS_AVFI(CBuffer* buffer, S_AVFI* record, DWORD start, DWORD base)
     : m_pRecord(record), m_pBuffer(buffer), m_dwSize(0), m_wS_VOGI_SRP_Ns(0), m_dwStart(start), m_dwBase(base) {}
 
-BYTE* CS_AVFI::Slot(WORD i) const {
-    return m_pRecord ? vrm::EntryAt(m_pRecord->srp, S_AVFI::kSrpSize, i) : nullptr;
-}
+BYTE* CS_AVFI::Slot(WORD i) const { return m_pRecord ? vrm::EntryAt(m_pRecord->srp, S_AVFI::kSrpSize, i) : nullptr; }
 
 S_VOGI* CS_AVFI::fnGet_iTH_VOGI(WORD vogi) const {
     if (!m_pRecord || vogi == 0 || vogi > fnGet_wS_VOGI_SRP_Ns() || vogi > m_pRecord->vogi.size()) return nullptr;
@@ -72,8 +70,7 @@ DWORD CS_AVFI::fndwLoad_S_AVFI_From_File() {
     }
     const WORD n = fnGet_wS_VOGI_SRP_Ns();
     const uint64_t size = vrm::LoadPointedRecords(
-        *m_pBuffer, m_dwStart, S_AVFI::kHeaderSize, n, m_dwBase, S_VOGI::kGeneralSize, m_pRecord->srp,
-        m_pRecord->vogi,
+        *m_pBuffer, m_dwStart, S_AVFI::kHeaderSize, n, m_dwBase, S_VOGI::kGeneralSize, m_pRecord->srp, m_pRecord->vogi,
         [this](S_VOGI& vog, DWORD at) { return CS_VOGI(m_pBuffer, &vog, at).fndwLoad_S_VOGI_From_File(); });
     if (!size) {
         Clear();
@@ -96,7 +93,8 @@ DWORD CS_AVFI::fnReadData(BYTE* out) {
     m_wS_VOGI_SRP_Ns = n;
     std::memcpy(out, m_pRecord->header, S_AVFI::kHeaderSize);
     return vrm::WritePointedRecords(out, S_AVFI::kHeaderSize, n, m_dwBase, S_VOGI::kGeneralSize, m_pRecord->srp,
-                                    m_pRecord->vogi, [](S_VOGI& vog, BYTE* to) { return CS_VOGI(&vog).fnReadData(to); });
+                                    m_pRecord->vogi,
+                                    [](S_VOGI& vog, BYTE* to) { return CS_VOGI(&vog).fnReadData(to); });
 }
 
 int CS_AVFI::fnADD_VOGI(BYTE stin, const VR_MPEGFILE_INFO* info) {

@@ -155,8 +155,8 @@ DWORD CS_AVFIT::fndwLoad_S_AVFIT_From_File() {
     if (!m_pRecord->pS_AVFI) return fail(start + size);
     const uint64_t avfiAt = start + size;
     if (avfiAt > 0xFFFFFFFFu) return fail(avfiAt);
-    const DWORD avfiSize = CS_AVFI(m_pBuffer, m_pRecord->pS_AVFI.get(), static_cast<DWORD>(avfiAt),
-                                   m_dwStart).fndwLoad_S_AVFI_From_File();
+    const DWORD avfiSize =
+        CS_AVFI(m_pBuffer, m_pRecord->pS_AVFI.get(), static_cast<DWORD>(avfiAt), m_dwStart).fndwLoad_S_AVFI_From_File();
     if (!avfiSize) return fail(avfiAt);
     size += avfiSize;
     if (size > fileSize) return fail(avfiAt);
@@ -173,8 +173,8 @@ DWORD CS_AVFIT::fndwLoad_S_AVFIT_From_File() {
         if (!m_pRecord->pS_AAFI) return fail(start + size);
         const uint64_t aafiAt = start + size;
         if (aafiAt > 0xFFFFFFFFu) return fail(aafiAt);
-        const DWORD aafiSize = CS_AAFI(m_pBuffer, m_pRecord->pS_AAFI.get(), static_cast<DWORD>(aafiAt),
-                                       m_dwStart).fndwLoad_S_AAFI_From_File();
+        const DWORD aafiSize = CS_AAFI(m_pBuffer, m_pRecord->pS_AAFI.get(), static_cast<DWORD>(aafiAt), m_dwStart)
+                                   .fndwLoad_S_AAFI_From_File();
         if (!aafiSize) return fail(aafiAt);
         size += aafiSize;
         // The VOGs and the groups may not together copy more than the file.

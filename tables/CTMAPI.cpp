@@ -27,16 +27,34 @@ BYTE* EntryAt(std::vector<BYTE>& entries, DWORD i, DWORD width) {
 }  // namespace
 
 CTMAPI::CTMAPI(WORD, WORD)
-    : m_pTMAPI(nullptr), m_pBuffer(nullptr), m_dwSize(0), m_dwTM_ENT_Ns(0), m_dwVOBU_ENT_Ns(0), m_bOwner(0), m_dwStart(0) {}
+    : m_pTMAPI(nullptr),
+      m_pBuffer(nullptr),
+      m_dwSize(0),
+      m_dwTM_ENT_Ns(0),
+      m_dwVOBU_ENT_Ns(0),
+      m_bOwner(0),
+      m_dwStart(0) {}
 
 CTMAPI::CTMAPI(TMAPI* record)
-    : m_pTMAPI(record), m_pBuffer(nullptr), m_dwSize(0), m_dwTM_ENT_Ns(0), m_dwVOBU_ENT_Ns(0), m_bOwner(0), m_dwStart(0) {
+    : m_pTMAPI(record),
+      m_pBuffer(nullptr),
+      m_dwSize(0),
+      m_dwTM_ENT_Ns(0),
+      m_dwVOBU_ENT_Ns(0),
+      m_bOwner(0),
+      m_dwStart(0) {
     m_dwTM_ENT_Ns = fnGet_wTM_ENT_Ns();
     m_dwVOBU_ENT_Ns = fnGet_wVOBU_ENT_Ns();
 }
 
 CTMAPI::CTMAPI(CBuffer* buffer, TMAPI* record, DWORD start)
-    : m_pTMAPI(record), m_pBuffer(buffer), m_dwSize(0), m_dwTM_ENT_Ns(0), m_dwVOBU_ENT_Ns(0), m_bOwner(0), m_dwStart(start) {}
+    : m_pTMAPI(record),
+      m_pBuffer(buffer),
+      m_dwSize(0),
+      m_dwTM_ENT_Ns(0),
+      m_dwVOBU_ENT_Ns(0),
+      m_bOwner(0),
+      m_dwStart(start) {}
 
 CTMAPI::~CTMAPI() {
     if (m_bOwner) delete m_pTMAPI;
@@ -56,7 +74,8 @@ int CTMAPI::fnSetZero() {
     std::vector<BYTE>& tm = m_pTMAPI->tmEntries;
     std::vector<BYTE>& vobu = m_pTMAPI->vobuEntries;
     std::fill_n(tm.begin(), std::min<uint64_t>(uint64_t{m_dwTM_ENT_Ns} * TMAPI::kTmEntSize, tm.size()), BYTE{0});
-    std::fill_n(vobu.begin(), std::min<uint64_t>(uint64_t{m_dwVOBU_ENT_Ns} * TMAPI::kVobuEntSize, vobu.size()), BYTE{0});
+    std::fill_n(vobu.begin(), std::min<uint64_t>(uint64_t{m_dwVOBU_ENT_Ns} * TMAPI::kVobuEntSize, vobu.size()),
+                BYTE{0});
     return 1;
 }
 

@@ -6,17 +6,32 @@
 #include "io/CBuffer.h"
 
 CTXTDT_MG::CTXTDT_MG(WORD)
-    : m_pModel(nullptr), m_pBuffer(nullptr), m_dwSize(0), m_wIT_TXT_SRP_Ns(0), m_cOwns(0), m_dwOffset(0),
+    : m_pModel(nullptr),
+      m_pBuffer(nullptr),
+      m_dwSize(0),
+      m_wIT_TXT_SRP_Ns(0),
+      m_cOwns(0),
+      m_dwOffset(0),
       m_dwTextSize(0) {}
 
 CTXTDT_MG::CTXTDT_MG(TXTDT_MG* model)
-    : m_pModel(model), m_pBuffer(nullptr), m_dwSize(0), m_wIT_TXT_SRP_Ns(0), m_cOwns(0), m_dwOffset(0),
+    : m_pModel(model),
+      m_pBuffer(nullptr),
+      m_dwSize(0),
+      m_wIT_TXT_SRP_Ns(0),
+      m_cOwns(0),
+      m_dwOffset(0),
       m_dwTextSize(0) {
     m_wIT_TXT_SRP_Ns = fnGet_wIT_TXT_SRP_Ns();
 }
 
 CTXTDT_MG::CTXTDT_MG(CBuffer* buffer, TXTDT_MG* model, DWORD offset)
-    : m_pModel(model), m_pBuffer(buffer), m_dwSize(0), m_wIT_TXT_SRP_Ns(0), m_cOwns(0), m_dwOffset(offset),
+    : m_pModel(model),
+      m_pBuffer(buffer),
+      m_dwSize(0),
+      m_wIT_TXT_SRP_Ns(0),
+      m_cOwns(0),
+      m_dwOffset(offset),
       m_dwTextSize(0) {}
 
 CTXTDT_MG::~CTXTDT_MG() {

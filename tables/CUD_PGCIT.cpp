@@ -8,17 +8,24 @@
 #include "io/codecs.h"
 
 CUD_PGCIT::CUD_PGCIT(BYTE)
-    : m_pRecord(nullptr), m_pBuffer(nullptr), m_dwSize(0), m_cUD_PGCI_SRP_Ns(0), m_cCurrentUD_PGCI_Num(0),
+    : m_pRecord(nullptr),
+      m_pBuffer(nullptr),
+      m_dwSize(0),
+      m_cUD_PGCI_SRP_Ns(0),
+      m_cCurrentUD_PGCI_Num(0),
       m_dwStart(0) {}
 
 CUD_PGCIT::CUD_PGCIT(UD_PGCIT* record)
-    : m_pRecord(record), m_pBuffer(nullptr), m_dwSize(0), m_cUD_PGCI_SRP_Ns(0), m_cCurrentUD_PGCI_Num(0),
-      m_dwStart(0) {
+    : m_pRecord(record), m_pBuffer(nullptr), m_dwSize(0), m_cUD_PGCI_SRP_Ns(0), m_cCurrentUD_PGCI_Num(0), m_dwStart(0) {
     m_cUD_PGCI_SRP_Ns = fnGet_c1_UD_PGCI_SRP_Ns();
 }
 
 CUD_PGCIT::CUD_PGCIT(CBuffer* buffer, UD_PGCIT* record, DWORD start)
-    : m_pRecord(record), m_pBuffer(buffer), m_dwSize(0), m_cUD_PGCI_SRP_Ns(0), m_cCurrentUD_PGCI_Num(0),
+    : m_pRecord(record),
+      m_pBuffer(buffer),
+      m_dwSize(0),
+      m_cUD_PGCI_SRP_Ns(0),
+      m_cCurrentUD_PGCI_Num(0),
       m_dwStart(start) {}
 
 BYTE* CUD_PGCIT::SearchPointer(BYTE i) const {
@@ -31,7 +38,8 @@ PGCI* CUD_PGCIT::Chain(BYTE num) const {
 }
 
 void CUD_PGCIT::Reserve(DWORD n) {
-    if (m_pRecord->srp.size() < size_t{UD_PGCIT::kSRPSize} * n) m_pRecord->srp.resize(size_t{UD_PGCIT::kSRPSize} * n, 0);
+    if (m_pRecord->srp.size() < size_t{UD_PGCIT::kSRPSize} * n)
+        m_pRecord->srp.resize(size_t{UD_PGCIT::kSRPSize} * n, 0);
     if (m_pRecord->pgci.size() < n) m_pRecord->pgci.resize(n);
 }
 
@@ -58,8 +66,7 @@ int CUD_PGCIT::fnSetZero() {
 
 DWORD CUD_PGCIT::fndwDataSize() const {
     if (!m_pRecord) return 0;
-    return vrm::PointedRecordsSize(UD_PGCIT::kHeaderSize, fnGet_c1_UD_PGCI_SRP_Ns(), PGCI::kHeaderSize,
-                                   m_pRecord->pgci,
+    return vrm::PointedRecordsSize(UD_PGCIT::kHeaderSize, fnGet_c1_UD_PGCI_SRP_Ns(), PGCI::kHeaderSize, m_pRecord->pgci,
                                    [](const PGCI& chain) { return CPGCI(const_cast<PGCI*>(&chain)).fndwDataSize(); });
 }
 
@@ -69,9 +76,9 @@ DWORD CUD_PGCIT::fnReadData(BYTE* out) {
     m_cUD_PGCI_SRP_Ns = n;
     // Chains the array lacks (a count raised by hand) are written as empty
     // 4-byte chains; the pointers count from the table's first byte.
-    const DWORD pos = vrm::WritePointedRecords(out, UD_PGCIT::kHeaderSize, n, 0, PGCI::kHeaderSize, m_pRecord->srp,
-                                               m_pRecord->pgci,
-                                               [](PGCI& chain, BYTE* to) { return CPGCI(&chain).fnReadData(to); });
+    const DWORD pos =
+        vrm::WritePointedRecords(out, UD_PGCIT::kHeaderSize, n, 0, PGCI::kHeaderSize, m_pRecord->srp, m_pRecord->pgci,
+                                 [](PGCI& chain, BYTE* to) { return CPGCI(&chain).fnReadData(to); });
     fnSet_dwUD_PGCIT_EA(pos - 1);
     std::memcpy(out, m_pRecord->header, UD_PGCIT::kHeaderSize);
     return pos;
@@ -105,13 +112,13 @@ DWORD CUD_PGCIT::fndwLoad_UD_PGCIT_From_File() {
     const BYTE n = fnGet_c1_UD_PGCI_SRP_Ns();
     m_cUD_PGCI_SRP_Ns = n;
     // The pointers count from the table's first byte.
-    const uint64_t size = vrm::LoadPointedRecords(
-        *m_pBuffer, m_dwStart, UD_PGCIT::kHeaderSize, n, m_dwStart, PGCI::kHeaderSize, m_pRecord->srp,
-        m_pRecord->pgci, [this](PGCI& chain, DWORD at) {
-            const DWORD consumed = CPGCI(m_pBuffer, &chain, at).fndwLoad_PGCI_From_File();
-            if (consumed) AddFirstEntryPoint(&chain);
-            return consumed;
-        });
+    const uint64_t size =
+        vrm::LoadPointedRecords(*m_pBuffer, m_dwStart, UD_PGCIT::kHeaderSize, n, m_dwStart, PGCI::kHeaderSize,
+                                m_pRecord->srp, m_pRecord->pgci, [this](PGCI& chain, DWORD at) {
+                                    const DWORD consumed = CPGCI(m_pBuffer, &chain, at).fndwLoad_PGCI_From_File();
+                                    if (consumed) AddFirstEntryPoint(&chain);
+                                    return consumed;
+                                });
     m_dwSize = static_cast<DWORD>(size);
     return m_dwSize;
 }

@@ -12,7 +12,12 @@ BYTE* At(VMGI_MAT* block, DWORD offset) { return block ? block->bytes + offset :
 }  // namespace
 
 CVMGI_MAT::CVMGI_MAT()
-    : m_pBlock(nullptr), m_pRSM_MRKI(nullptr), m_pDISC_REP_PICTI(nullptr), m_dwOwns(0), m_pBuffer(nullptr), m_dwOffset(0) {}
+    : m_pBlock(nullptr),
+      m_pRSM_MRKI(nullptr),
+      m_pDISC_REP_PICTI(nullptr),
+      m_dwOwns(0),
+      m_pBuffer(nullptr),
+      m_dwOffset(0) {}
 
 CVMGI_MAT::CVMGI_MAT(VMGI_MAT* block)
     : m_pBlock(block),

@@ -20,8 +20,8 @@
 #include <fstream>
 #include <system_error>
 
-#include "tables/CVMGI_MAT.h"
 #include "tables/CRTR_VMGI.h"
+#include "tables/CVMGI_MAT.h"
 
 namespace fs = std::filesystem;
 

@@ -38,9 +38,7 @@ int UsageError(const std::string& command, const std::string& sentence) {
     return kUsage;
 }
 
-std::string Count(long n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
+std::string Count(long n, const char* one, const char* many) { return std::to_string(n) + " " + (n == 1 ? one : many); }
 
 bool ParseNumber(const std::string& text, long min, long max, long* value) {
     if (text.empty() || text.size() > 10) return false;
@@ -181,34 +179,34 @@ bool OpenExisting(void* handle, const std::string& dir, bool writing) {
         const std::vector<std::string>& why = m->fnGetOpenFindings();
         std::string first = why.empty() ? "damaged, or a stream file is missing" : why.front();
         if (!first.empty() && first.back() == '.') first.pop_back();
-        return Fail(dir + " cannot be opened (" + first + "); 'vrmangr check " + dir + "' lists what is wrong."),
-               false;
+        return Fail(dir + " cannot be opened (" + first + "); 'vrmangr check " + dir + "' lists what is wrong."), false;
     }
     const char* used = m->fnGetOpenedCopy() == 0 ? kIfo : kBup;
     const char* other = m->fnGetOpenedCopy() == 0 ? kBup : kIfo;
     switch (m->fnGetOtherCopyState()) {
-    case CVR_MANGR::kCopyDiffers:
-        // Either copy may hold recordings the other lacks: nothing is saved
-        // over one of them before the user has chosen.
-        if (writing) {
-            return Fail(InDir(dir, kIfo) + " and " + kBup + " describe different states of the disc; 'vrmangr check " +
-                        dir + "' shows how, and 'vrmangr repair " + dir + "' makes them agree before it can be changed."),
-                   false;
-        }
-        std::fprintf(stderr,
-                     "vrmangr: warning: %s and %s of %s describe different states of the disc; read from %s "
-                     "('vrmangr check' shows how they differ).\n",
-                     kIfo, kBup, dir.c_str(), used);
-        break;
-    case CVR_MANGR::kCopyDamaged:
-    case CVR_MANGR::kCopyMissing:
-        if (m->fnGetOpenedCopy() == 1 || !writing) {
-            std::fprintf(stderr, "vrmangr: warning: %s of %s is %s; read from %s%s.\n", other, dir.c_str(),
-                         m->fnGetOtherCopyState() == CVR_MANGR::kCopyMissing ? "missing" : "damaged", used,
-                         writing ? " (the save writes both again)" : " ('vrmangr repair' restores it)");
-        }
-        break;
-    default: break;
+        case CVR_MANGR::kCopyDiffers:
+            // Either copy may hold recordings the other lacks: nothing is saved
+            // over one of them before the user has chosen.
+            if (writing) {
+                return Fail(InDir(dir, kIfo) + " and " + kBup +
+                            " describe different states of the disc; 'vrmangr check " + dir +
+                            "' shows how, and 'vrmangr repair " + dir + "' makes them agree before it can be changed."),
+                       false;
+            }
+            std::fprintf(stderr,
+                         "vrmangr: warning: %s and %s of %s describe different states of the disc; read from %s "
+                         "('vrmangr check' shows how they differ).\n",
+                         kIfo, kBup, dir.c_str(), used);
+            break;
+        case CVR_MANGR::kCopyDamaged:
+        case CVR_MANGR::kCopyMissing:
+            if (m->fnGetOpenedCopy() == 1 || !writing) {
+                std::fprintf(stderr, "vrmangr: warning: %s of %s is %s; read from %s%s.\n", other, dir.c_str(),
+                             m->fnGetOtherCopyState() == CVR_MANGR::kCopyMissing ? "missing" : "damaged", used,
+                             writing ? " (the save writes both again)" : " ('vrmangr repair' restores it)");
+            }
+            break;
+        default: break;
     }
     if (fnVR_MANGRGetLastError(handle) == VRO_ERR_STREAM_SHORT) {
         std::fprintf(stderr, "vrmangr: warning: %s is shorter than the recordings it should hold.\n",
@@ -293,12 +291,14 @@ bool Disc::Save() {
     }
     std::string why = StreamFailure(m->m_pMovie, movieBefore, "");
     if (why.empty()) why = StreamFailure(m->m_pStill, stillBefore, "");
-    for (const CVRO_DATA* stream : {static_cast<const CVRO_DATA*>(m->m_pMovie), static_cast<const CVRO_DATA*>(m->m_pStill)}) {
-        if (stream && stream->m_dwLastError == VRO_ERR_TRAILING_DATA && why.find(stream->fnGetStreamPath()) != std::string::npos) {
+    for (const CVRO_DATA* stream :
+         {static_cast<const CVRO_DATA*>(m->m_pMovie), static_cast<const CVRO_DATA*>(m->m_pStill)}) {
+        if (stream && stream->m_dwLastError == VRO_ERR_TRAILING_DATA &&
+            why.find(stream->fnGetStreamPath()) != std::string::npos) {
             why = std::string(stream->fnGetStreamPath()) +
                   " holds data behind its last recording that the disc does not describe (the rest of an interrupted "
-                  "save?), so nothing was saved; 'vrmangr check " + m_dir + "' lists it and 'vrmangr repair " + m_dir +
-                  "' removes it.";
+                  "save?), so nothing was saved; 'vrmangr check " +
+                  m_dir + "' lists it and 'vrmangr repair " + m_dir + "' removes it.";
         }
     }
     const DWORD code = fnVR_MANGRGetLastError(m_handle);

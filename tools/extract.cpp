@@ -42,7 +42,8 @@ bool CopyRanges(const std::vector<Range>& ranges, const std::string& output) {
         long long left = r.end - r.start;
         if (fseeko(in, static_cast<off_t>(r.start), SEEK_SET) != 0) left = -1;
         while (ok && left > 0) {
-            const size_t want = left < static_cast<long long>(buffer.size()) ? static_cast<size_t>(left) : buffer.size();
+            const size_t want =
+                left < static_cast<long long>(buffer.size()) ? static_cast<size_t>(left) : buffer.size();
             const size_t got = std::fread(buffer.data(), 1, want, in);
             if (got != want) {
                 ok = Fail(r.file + " ends before byte " + std::to_string(r.end) + " of the range to extract.");
@@ -117,21 +118,23 @@ int RunExtract(const Args& args) {
         fnVR_GetOPGCPGInfo(h, static_cast<int>(program), &info, 1);
         for (DWORD c = 1; c <= info.dwCount; ++c) {
             seg s{};
-            if (fnVR_GetOPGCCellInfo(h, static_cast<int>(program), static_cast<int>(c), &s, 0, 0)) ranges.push_back(RangeOf(s));
+            if (fnVR_GetOPGCCellInfo(h, static_cast<int>(program), static_cast<int>(c), &s, 0, 0))
+                ranges.push_back(RangeOf(s));
         }
     } else if (entry) {
         DVDPGCINFO chain{};
         const bool ok = pl ? fnVR_GetPLInfo(h, pl, &chain, 0) : fnVR_GetOPGCInfo(h, &chain, 0);
         if (!ok || static_cast<DWORD>(entry) > chain.dwCount) {
             return Fail((pl ? "playlist " + std::to_string(pl) : std::string("the original chain")) + " of " + dir +
-                        " has " + Count(chain.dwCount, "entry point", "entry points") + ", not " + std::to_string(entry) + ".");
+                        " has " + Count(chain.dwCount, "entry point", "entry points") + ", not " +
+                        std::to_string(entry) + ".");
         }
         // One record per cell the segment spans, chained for the query to fill.
         const DWORD cells = pl ? fnVR_GetPLCellNsofEntryPt(h, pl, ep) : fnVR_GetOPGCCellNsofEntryPt(h, ep);
         std::vector<seg> records(cells ? cells : 1);
         for (size_t i = 0; i + 1 < records.size(); ++i) records[i].pNext = &records[i + 1];
-        const int found = pl ? fnVR_GetPLEntryPtInfo(h, pl, ep, &records[0], 1)
-                             : fnVR_GetOPGCEntryPtInfo(h, ep, &records[0], 1);
+        const int found =
+            pl ? fnVR_GetPLEntryPtInfo(h, pl, ep, &records[0], 1) : fnVR_GetOPGCEntryPtInfo(h, ep, &records[0], 1);
         if (found) AddSegment(records[0], ranges);
     } else {
         DVDPGCINFO info{};

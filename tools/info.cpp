@@ -17,7 +17,6 @@ namespace tool {
 
 namespace {
 
-
 // The length of a segment or cell: its frames for movie cells, the
 // library's duration for still pictures (which have a set still time).
 Ticks Length(const seg& s) {
@@ -69,9 +68,9 @@ std::string Date(const DVDPGCINFO& i, bool iso) {
 
 const char* ContentType(DWORD type) {
     switch (type) {
-    case 0: return "movie";
-    case 1: return "still";
-    default: return "mixed";
+        case 0: return "movie";
+        case 1: return "still";
+        default: return "mixed";
     }
 }
 
@@ -79,20 +78,20 @@ const char* CellType(const seg& s) { return s.dwCellType == 0 ? "movie" : "still
 
 const char* AudioCoding(const seg& s) {
     switch (s.dwAudioCoding) {
-    case 0: return "AC-3";
-    case 2: return s.dwAudioLayer == 2 ? "MPEG-1 audio layer II" : "MPEG-1 audio";
-    case 3: return "MPEG-2 audio";
-    case 4: return "LPCM";
-    default: return "unknown";
+        case 0: return "AC-3";
+        case 2: return s.dwAudioLayer == 2 ? "MPEG-1 audio layer II" : "MPEG-1 audio";
+        case 3: return "MPEG-2 audio";
+        case 4: return "LPCM";
+        default: return "unknown";
     }
 }
 
 const char* AudioMode(const seg& s) {
     switch (s.dwAudioMode) {
-    case 0: return "stereo";
-    case 2: return "dual channel";
-    case 3: return "mono";
-    default: return "other";
+        case 0: return "stereo";
+        case 2: return "dual channel";
+        case 3: return "mono";
+        default: return "other";
     }
 }
 
@@ -129,19 +128,19 @@ std::string Quote(const std::string& text) {
     std::string out = "\"";
     for (unsigned char c : text) {
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (c < 0x20) {
-                char esc[8];
-                std::snprintf(esc, sizeof esc, "\\u%04x", c);
-                out += esc;
-            } else {
-                out += static_cast<char>(c);
-            }
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (c < 0x20) {
+                    char esc[8];
+                    std::snprintf(esc, sizeof esc, "\\u%04x", c);
+                    out += esc;
+                } else {
+                    out += static_cast<char>(c);
+                }
         }
     }
     return out + "\"";
@@ -259,10 +258,10 @@ void TextCells(const std::vector<Cell>& cells) {
         }
         std::printf(", %s bytes %" PRId64 "..%" PRId64 "\n", Base(c.s.szFileName).c_str(), c.s.llStartPos,
                     c.s.llEndPos);
-        std::printf("    video: %s %ux%u %s, %s frames/s (%s), %u bit/s\n", c.s.dwMpegVersion == 2 ? "MPEG-2" : "MPEG-1",
-                    static_cast<unsigned>(c.s.dwWidth), static_cast<unsigned>(c.s.dwHeight),
-                    c.s.dwWide ? "16:9" : "4:3", FrameRate(c.s).c_str(), TvSystem(c.s),
-                    static_cast<unsigned>(c.s.dwVideoBitrate));
+        std::printf("    video: %s %ux%u %s, %s frames/s (%s), %u bit/s\n",
+                    c.s.dwMpegVersion == 2 ? "MPEG-2" : "MPEG-1", static_cast<unsigned>(c.s.dwWidth),
+                    static_cast<unsigned>(c.s.dwHeight), c.s.dwWide ? "16:9" : "4:3", FrameRate(c.s).c_str(),
+                    TvSystem(c.s), static_cast<unsigned>(c.s.dwVideoBitrate));
         if (c.s.dwAST_Ns == 0) {
             std::printf("    audio: none\n");
         } else {
@@ -430,8 +429,7 @@ void PrintText(const DiscInfo& d, const std::string& dir) {
         const std::string date = Date(l.info, false);
         std::printf("\nPlaylist %d: %s, %s, created %s, %s, %s\n", l.number, Quoted(l.info.szPrmText).c_str(),
                     ContentType(l.info.dwContentTy), date.empty() ? "unknown" : date.c_str(),
-                    Plural(static_cast<long>(l.cells.size()), "cell", "cells").c_str(),
-                    FormatTime(l.duration).c_str());
+                    Plural(static_cast<long>(l.cells.size()), "cell", "cells").c_str(), FormatTime(l.duration).c_str());
         TextCells(l.cells);
     }
 }

@@ -65,8 +65,7 @@ const Command kCommands[] = {
      "whole chain, as the editing commands take them. --json prints one JSON\n"
      "document instead (see docs/json.md).\n",
      RunInfo},
-    {"type", "type DIR",
-     "Prints what DIR holds: DVD-VR, DVD-Video or neither.\n", RunType},
+    {"type", "type DIR", "Prints what DIR holds: DVD-VR, DVD-Video or neither.\n", RunType},
     {"chapters", "chapters DIR divide N FRAMES | chapters DIR combine FIRST LAST",
      "Edits the entry points (chapters) of the original chain, numbered through\n"
      "the whole chain as `info` shows them:\n"
@@ -257,9 +256,9 @@ int RunType(const Args& args) {
     const std::string& dir = args.words[0];
     if (!IsDirectory(dir)) return Fail(dir + " is not a directory.");
     switch (fnGetDVDVRPathType(dir.c_str())) {
-    case 1: std::printf("DVD-VR\n"); break;
-    case 2: std::printf("DVD-Video\n"); break;
-    default: std::printf("neither\n"); break;
+        case 1: std::printf("DVD-VR\n"); break;
+        case 2: std::printf("DVD-Video\n"); break;
+        default: std::printf("neither\n"); break;
     }
     return kOk;
 }
@@ -401,8 +400,8 @@ int RunPlaylist(const Args& args) {
     // library is asked.
     const DWORD plPoints = PlaylistEntryPoints(h, pl);
     auto noPoint = [&](long ep) {
-        return Fail("playlist " + w[2] + " of " + dir + " has " + Count(plPoints, "entry point", "entry points") + ", not " +
-                    std::to_string(ep) + ".");
+        return Fail("playlist " + w[2] + " of " + dir + " has " + Count(plPoints, "entry point", "entry points") +
+                    ", not " + std::to_string(ep) + ".");
     };
     int ok = 0;
     if (action == "delete") {
@@ -411,8 +410,8 @@ int RunPlaylist(const Args& args) {
         if (static_cast<DWORD>(n[1]) > plPoints) return noPoint(n[1]);
         const DWORD org = OriginalEntryPoints(h);
         if (static_cast<DWORD>(n[2]) > org) {
-            return Fail("the original chain of " + dir + " has " + Count(org, "entry point", "entry points") + ", not " +
-                        std::to_string(n[2]) + ".");
+            return Fail("the original chain of " + dir + " has " + Count(org, "entry point", "entry points") +
+                        ", not " + std::to_string(n[2]) + ".");
         }
         ok = fnVR_AddPLEntryPt(h, pl, static_cast<int>(n[1]), static_cast<int>(n[2]));
     } else if (action == "remove") {

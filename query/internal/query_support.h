@@ -35,8 +35,7 @@ BYTE StillTime(const CVR_MANGR& m);
 // file, and read the video bit rate there. When the positions cannot be
 // found, szFileName is empty and the positions, dwHeadSize and dwSkipFrames
 // are 0.
-void FillMovieSegment(CVR_MANGR& m, WORD vobi, __int64 start, __int64 end, DWORD firstFrame, DWORD lastFrame,
-                      seg* s);
+void FillMovieSegment(CVR_MANGR& m, WORD vobi, __int64 start, __int64 end, DWORD firstFrame, DWORD lastFrame, seg* s);
 void FillStillSegment(CVR_MANGR& m, WORD vogi, seg* s);
 
 // A chain's or program's type byte as a content type: 0x00 (movie cells

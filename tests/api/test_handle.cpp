@@ -27,7 +27,7 @@ TEST(Handle, ANewManagerIsEmpty) {
     EXPECT_TRUE(m.m_pMovie->m_dwLastError == 0 && m.m_szDir[0] == '\0' && m.m_cCurUDPGCN == 0 && m.m_dwLastError == 0);
     for (DWORD size : m.m_dwTableSize) EXPECT_EQ(size, 0u);
     const void* tables[] = {m.m_pModel->pRTR_VMGI, m.m_pModel->pMNFIT, m.m_pRTR_VMGI, m.m_pM_AVFIT, m.m_pS_AVFIT,
-                            m.m_pORG_PGCI, m.m_pUD_PGCIT, m.m_pTXTDT_MG, m.m_pMNFIT};
+                            m.m_pORG_PGCI,         m.m_pUD_PGCIT,      m.m_pTXTDT_MG, m.m_pMNFIT};
     for (const void* table : tables) EXPECT_EQ(table, nullptr);
 }
 

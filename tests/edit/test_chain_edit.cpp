@@ -57,7 +57,8 @@ TEST(ChainEdit, OneEditOnTheBaseChain) {
          "1-5[1,3] 5-40[10,20,30] 40-50[] 50-60[52]"},
         {"combine in a cell", [](CPGCI& p) { return p.fnCombine_UD_Cell_EntryPoint(2, 1, 2, 2); },
          "0-5[1,3] 5-40[10,30] 40-50[] 50-60[52]"},
-        {"combine across", [](CPGCI& p) { return p.fnCombine_EntryPoint(2, 4); }, "0-5[1,3] 5-40[30] 40-50[] 50-60[52]"},
+        {"combine across", [](CPGCI& p) { return p.fnCombine_EntryPoint(2, 4); },
+         "0-5[1,3] 5-40[30] 40-50[] 50-60[52]"},
         {"combine wide", [](CPGCI& p) { return p.fnCombine_EntryPoint(5, 6); },
          "0-5[1,3] 5-40[10,20,30] 40-50[] 50-60[]"},
         {"combine one with itself", [](CPGCI& p) { return p.fnCombine_EntryPoint(3, 3); }, kBase},
@@ -139,22 +140,35 @@ TEST(ChainEdit, RefusedCallsChangeNothing) {
         insert(3, 11),  // would pass the entry point at 20 s
         insert(5, 22),  // would reach cell 4's entry point
         insert(6, 9),  // past the last cell
-        insert(0, 1), insert(7, 1), insert(3, -1),
+        insert(0, 1),
+        insert(7, 1),
+        insert(3, -1),
         p.fnADD_Movie_Entry_Point(WORD{3}, Ptm(45 * kSecond).data(), nullptr),  // outside the cell
         p.fnADD_Movie_Entry_Point(WORD{0}, Ptm(0).data(), nullptr),
         p.fnADD_Movie_Entry_Point(WORD{8}, Ptm(0).data(), nullptr),
-        p.fnDevideCell(0, 0), p.fnDevideCell(5, 0),
+        p.fnDevideCell(0, 0),
+        p.fnDevideCell(5, 0),
         p.fnDevideCell(2, 3),  // no entry point 4 to split at
         p.fnDevideCell(3, 0),  // no entry point at all
-        p.fnDEL_Movie_Entry_Point(2, 0), p.fnDEL_Movie_Entry_Point(2, 4), p.fnDEL_Movie_Entry_Point(3, 1),
-        p.fnDEL_Movie_Entry_Point(0, 1), p.fnDEL_Movie_Entry_Point(5, 1),
-        p.fnDEL_Movie_Entry_Point(WORD{0}), p.fnDEL_Movie_Entry_Point(WORD{7}),
-        p.fnCombine_UD_Cell_EntryPoint(0, 0, 2, 1), p.fnCombine_UD_Cell_EntryPoint(2, 0, 1, 1),
-        p.fnCombine_UD_Cell_EntryPoint(1, 3, 2, 1), p.fnCombine_UD_Cell_EntryPoint(1, 1, 2, 4),
+        p.fnDEL_Movie_Entry_Point(2, 0),
+        p.fnDEL_Movie_Entry_Point(2, 4),
+        p.fnDEL_Movie_Entry_Point(3, 1),
+        p.fnDEL_Movie_Entry_Point(0, 1),
+        p.fnDEL_Movie_Entry_Point(5, 1),
+        p.fnDEL_Movie_Entry_Point(WORD{0}),
+        p.fnDEL_Movie_Entry_Point(WORD{7}),
+        p.fnCombine_UD_Cell_EntryPoint(0, 0, 2, 1),
+        p.fnCombine_UD_Cell_EntryPoint(2, 0, 1, 1),
+        p.fnCombine_UD_Cell_EntryPoint(1, 3, 2, 1),
+        p.fnCombine_UD_Cell_EntryPoint(1, 1, 2, 4),
         p.fnCombine_UD_Cell_EntryPoint(1, 1, 5, 0),
-        p.fnCombine_EntryPoint(0, 2), p.fnCombine_EntryPoint(1, 7),
+        p.fnCombine_EntryPoint(0, 2),
+        p.fnCombine_EntryPoint(1, 7),
         p.fnCombine_EntryPoint(4, 2),  // backwards across cells
-        p.fnDuplicateCell(0), p.fnDuplicateCell(5), p.fnDEL_UD_Cell(0), p.fnDEL_UD_Cell(5),
+        p.fnDuplicateCell(0),
+        p.fnDuplicateCell(5),
+        p.fnDEL_UD_Cell(0),
+        p.fnDEL_UD_Cell(5),
     };
     for (size_t i = 0; i < std::size(results); ++i) EXPECT_EQ(results[i], 0) << "call " << i;
     EXPECT_EQ(c.Text(), kBase);
@@ -229,12 +243,12 @@ TEST(ChainEdit, UserChainTableForwardsToItsChains) {
     ASSERT_EQ(ud.fnADD_UD_PGCI(), 1);
     ASSERT_TRUE(AppendCell(table.pgci[0], 1, 0, 40 * kSecond, {10 * kSecond, 20 * kSecond, 30 * kSecond}));
     for (BYTE bad : {BYTE{0}, BYTE{2}}) {
-        EXPECT_EQ(Ints({ud.fnDEL_Movie_Cell(bad, 1),
-                        ud.fnADD_Movie_Cell_EntryPoint(bad, 1, Ptm(kSecond).data(), nullptr),
-                        ud.fnADD_Movie_Cell_EntryPoint(bad, 1, __int64{kSecond}, nullptr),
-                        ud.fnDEL_Movie_Entry_Point(bad, 1, 1), ud.fnDEL_Movie_Entry_Point(bad, WORD{1}),
-                        ud.fnCombine_UD_Cell_EntryPoint(bad, 1, 1, 1, 2), ud.fnCombine_EntryPoint(bad, 1, 2)}),
-                  Ints(7, 0))
+        EXPECT_EQ(
+            Ints({ud.fnDEL_Movie_Cell(bad, 1), ud.fnADD_Movie_Cell_EntryPoint(bad, 1, Ptm(kSecond).data(), nullptr),
+                  ud.fnADD_Movie_Cell_EntryPoint(bad, 1, __int64{kSecond}, nullptr),
+                  ud.fnDEL_Movie_Entry_Point(bad, 1, 1), ud.fnDEL_Movie_Entry_Point(bad, WORD{1}),
+                  ud.fnCombine_UD_Cell_EntryPoint(bad, 1, 1, 1, 2), ud.fnCombine_EntryPoint(bad, 1, 2)}),
+            Ints(7, 0))
             << int{bad};
     }
     ASSERT_EQ(ud.fnADD_Movie_Cell_EntryPoint(1, 1, __int64{5 * kSecond}, nullptr), 1);

@@ -56,16 +56,24 @@ TEST(OriginalChain, NothingToEditOnANewDiscAnUnboundManagerOrANullHandle) {
     Disc disc;
     CVR_MANGR unbound;
     const int results[] = {
-        fnVR_DevideOPGCEntryPt(disc, 1, 0), fnVR_CombineOPGCEntryPt(disc, 1, 1),
+        fnVR_DevideOPGCEntryPt(disc, 1, 0),
+        fnVR_CombineOPGCEntryPt(disc, 1, 1),
         disc.m->fnADD_ORG_Cell_EntryPoint(1, 0, 0, nullptr),
         disc.m->fnADD_ORG_Cell_EntryPoint(WORD{1}, __int64{0}, nullptr),
-        disc.m->fnDEL_ORG_Cell_EntryPoint(1, 1), disc.m->fnDEL_ORG_Cell_EntryPoint(WORD{1}),
-        unbound.fnDevide_ORG_Cell_EntryPoint(1, 0, nullptr), unbound.fnCombineOPGCEntryPoint(1, 1),
+        disc.m->fnDEL_ORG_Cell_EntryPoint(1, 1),
+        disc.m->fnDEL_ORG_Cell_EntryPoint(WORD{1}),
+        unbound.fnDevide_ORG_Cell_EntryPoint(1, 0, nullptr),
+        unbound.fnCombineOPGCEntryPoint(1, 1),
         unbound.fnDEL_ORG_Cell_EntryPoint(WORD{1}),
-        fnVR_AddPL(nullptr), fnVR_DelPL(nullptr, 1), fnVR_DevideOPGCEntryPt(nullptr, 1, 0),
-        fnVR_CombineOPGCEntryPt(nullptr, 1, 2), fnVR_AddPLEntryPt(nullptr, 1, 0, 1),
-        fnVR_AddPLEntryPt(nullptr, 1, 0, 1, 1, 1), fnVR_DelPLEntryPt(nullptr, 1, 1),
-        fnVR_MovePLEntryPt(nullptr, 1, 1, 2), fnVR_DevidePLEntryPt(nullptr, 1, 1, 0),
+        fnVR_AddPL(nullptr),
+        fnVR_DelPL(nullptr, 1),
+        fnVR_DevideOPGCEntryPt(nullptr, 1, 0),
+        fnVR_CombineOPGCEntryPt(nullptr, 1, 2),
+        fnVR_AddPLEntryPt(nullptr, 1, 0, 1),
+        fnVR_AddPLEntryPt(nullptr, 1, 0, 1, 1, 1),
+        fnVR_DelPLEntryPt(nullptr, 1, 1),
+        fnVR_MovePLEntryPt(nullptr, 1, 1, 2),
+        fnVR_DevidePLEntryPt(nullptr, 1, 1, 0),
         fnVR_CombinePLEntryPt(nullptr, 1, 1, 2),
     };
     for (size_t i = 0; i < std::size(results); ++i) EXPECT_EQ(results[i], 0) << "call " << i;

@@ -19,8 +19,7 @@ struct Edited : Disc {
         AddMovie(kSecond, 48);
         AddMovie(0, 10);
         AddMovie(0, 10);
-        for (WORD i = 1; i <= 4; ++i)
-            EXPECT_EQ(m->fnADD_ORG_Cell_EntryPoint(1, i, (1 + 10 * i) * kSecond, nullptr), 1);
+        for (WORD i = 1; i <= 4; ++i) EXPECT_EQ(m->fnADD_ORG_Cell_EntryPoint(1, i, (1 + 10 * i) * kSecond, nullptr), 1);
         CCI second(m->m_pORG_PGCI->Cell(1));
         second.fnDEL_Movie_Entry_Point(1);
         CCI third(m->m_pORG_PGCI->Cell(2));
@@ -49,11 +48,10 @@ TEST(PlaylistSegments, AddMiddleAndLastEntryPointsAndStillPictures) {
 
     const int refused[] = {
         fnVR_AddPLEntryPt(disc, 1, 6, 7),  // no entry point 7 in the original
-        fnVR_AddPLEntryPt(disc, 1, 6, 0), fnVR_AddPLEntryPt(disc, 1, 6, 1, 1, 6),
+        fnVR_AddPLEntryPt(disc, 1, 6, 0),       fnVR_AddPLEntryPt(disc, 1, 6, 1, 1, 6),
         fnVR_AddPLEntryPt(disc, 1, 6, 1, 4, 1),  // no cell 4
-        fnVR_AddPLEntryPt(disc, 1, 6, 1, 3, 0),
-        fnVR_AddPLEntryPt(disc, 1, 7, 1),  // the playlist has 6 entry points
-        fnVR_AddPLEntryPt(disc, 2, 0, 1), fnVR_AddPLEntryPt(disc, 0, 0, 1),
+        fnVR_AddPLEntryPt(disc, 1, 6, 1, 3, 0), fnVR_AddPLEntryPt(disc, 1, 7, 1),  // the playlist has 6 entry points
+        fnVR_AddPLEntryPt(disc, 2, 0, 1),       fnVR_AddPLEntryPt(disc, 0, 0, 1),
     };
     for (int r : refused) EXPECT_EQ(r, 0);
     EXPECT_EQ(disc.Chain(1), all);
@@ -159,8 +157,8 @@ std::vector<Shown> Segments(void* h) {
 TEST(PlaylistSegments, APlaylistSurvivesSaveAndOpen) {
     Edited disc;
     const std::vector<BYTE> original = Serialise(CPGCI(disc.Model().pORG_PGCI));
-    const int edits[] = {fnVR_AddPLEntryPt(disc, 1, 0, 2),    fnVR_AddPLEntryPt(disc, 1, 1, 5),
-                         fnVR_AddPLEntryPt(disc, 1, 2, 4),    fnVR_MovePLEntryPt(disc, 1, 3, 0),
+    const int edits[] = {fnVR_AddPLEntryPt(disc, 1, 0, 2),     fnVR_AddPLEntryPt(disc, 1, 1, 5),
+                         fnVR_AddPLEntryPt(disc, 1, 2, 4),     fnVR_MovePLEntryPt(disc, 1, 3, 0),
                          fnVR_DevidePLEntryPt(disc, 1, 2, 49), fnVR_CombinePLEntryPt(disc, 1, 3, 4)};
     for (int r : edits) ASSERT_EQ(r, 1);
     const std::string chain = disc.Chain(1);

@@ -395,7 +395,12 @@ TEST(SaveCrash, OpenAlwaysFindsTheOldOrTheNewDisc) {
     const fs::path done = root.Path() / "new";
     CopyDirectory(old, done);
     int operations = 0;
-    vrm::SetFaultHook([](void* count, const char*) { ++*static_cast<int*>(count); return 0; }, &operations);
+    vrm::SetFaultHook(
+        [](void* count, const char*) {
+            ++*static_cast<int*>(count);
+            return 0;
+        },
+        &operations);
     ASSERT_EQ(AddPlaylistAndSave(done.string()), 1);
     vrm::SetFaultHook(nullptr, nullptr);
     const Bytes newIfo = ReadWholeFile((done / "VR_MANGR.IFO").string());

@@ -17,8 +17,8 @@
 #include "support/TableIO.h"
 #include "support/TempDir.h"
 #include "support/Time.h"
-#include "tables/CM_AVFIT.h"
 #include "tables/CMNFIT.h"
+#include "tables/CM_AVFIT.h"
 #include "tables/CPGCI.h"
 #include "tables/CRTR_VMGI.h"
 #include "tables/CS_AAFI.h"
@@ -31,9 +31,7 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-DWORD At(const Bytes& b, size_t offset) {
-    return vrm::be_load<uint32_t>(b.data() + offset);
-}
+DWORD At(const Bytes& b, size_t offset) { return vrm::be_load<uint32_t>(b.data() + offset); }
 
 // A handle that ends with the test.
 struct Handle {

@@ -33,7 +33,9 @@ struct Disc {
     Disc() { EXPECT_EQ(fnVR_MANGRNew(m, dir.Path().c_str()), 1); }
     ~Disc() { fnVR_MANGREnd(m); }
     int Add(const char* sample) { return fnVR_AddMpegFile(m, Sample(sample).c_str(), nullptr); }
-    DWORD AdrOfs(size_t vob) const { return CTMAPI(m->m_pModel->pM_AVFIT->pM_AVFI->vobi[vob].pTMAPI.get()).fnGet_dwADR_OFS(); }
+    DWORD AdrOfs(size_t vob) const {
+        return CTMAPI(m->m_pModel->pM_AVFIT->pM_AVFI->vobi[vob].pTMAPI.get()).fnGet_dwADR_OFS();
+    }
     // Everything the tables hold, as they would be saved.
     Bytes Tables() const {
         Bytes all = Serialise(*m->m_pM_AVFIT);
@@ -90,10 +92,8 @@ TEST(RegisterMovie, RefusalsChangeNothing) {
         std::string file;
         DWORD error;
     } refused[] = {
-        {Sample("ntsc_mpeg2_ac3_16x9.vob"), VRO_ERR_TV_SYSTEM},
-        {Sample("pal_vcd.mpg"), VRO_ERR_PACK_SIZE},
-        {Sample("mpeg1_system_packs.mpg"), VRO_ERR_PACK_SIZE},
-        {Sample("README.md"), VRO_ERR_NOT_PROGRAM_STREAM},
+        {Sample("ntsc_mpeg2_ac3_16x9.vob"), VRO_ERR_TV_SYSTEM}, {Sample("pal_vcd.mpg"), VRO_ERR_PACK_SIZE},
+        {Sample("mpeg1_system_packs.mpg"), VRO_ERR_PACK_SIZE},  {Sample("README.md"), VRO_ERR_NOT_PROGRAM_STREAM},
         {disc.dir.File("missing.mpg"), VRO_ERR_SOURCE_OPEN},
     };
     for (const auto& r : refused) {
@@ -103,9 +103,9 @@ TEST(RegisterMovie, RefusalsChangeNothing) {
         EXPECT_EQ(movie.fnGetQueuedFileNs(), 1u) << r.file;
         EXPECT_EQ(disc.Tables(), tables) << r.file;
     }
-    EXPECT_EQ(Ints({fnVR_AddMpegFile(nullptr, Sample(kPalMp2).c_str(), nullptr),
-                    fnVR_AddMpegFile(disc.m, nullptr, nullptr)}),
-              Ints(2, 0));
+    EXPECT_EQ(
+        Ints({fnVR_AddMpegFile(nullptr, Sample(kPalMp2).c_str(), nullptr), fnVR_AddMpegFile(disc.m, nullptr, nullptr)}),
+        Ints(2, 0));
 }
 
 TEST(RegisterMovie, AFailureAfterQueueingTakesEverythingBack) {

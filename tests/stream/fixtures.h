@@ -23,8 +23,8 @@ constexpr int64_t kPts0 = 90000;  // the first picture is shown at 1 s
 // MPEG-2, video bit/s, sampling rate, audio mode, audio kbit/s, audio coding.
 using Attributes = std::array<DWORD, 10>;
 inline Attributes AttributesOf(const VR_MPEGFILE_INFO& i) {
-    return {i.dwFrameRate,    i.dwWidth,      i.dwHeight,     i.bAspectRatio,   i.dwMpeg2,
-            i.dwVideoBitrate, i.dwSampleRate, i.dwAudioMode,  i.dwAudioBitrate, i.dwAudioCodingBits};
+    return {i.dwFrameRate,    i.dwWidth,      i.dwHeight,    i.bAspectRatio,   i.dwMpeg2,
+            i.dwVideoBitrate, i.dwSampleRate, i.dwAudioMode, i.dwAudioBitrate, i.dwAudioCodingBits};
 }
 
 // A movie record's VOBU table, closing element included, as {sector, frames,
@@ -72,8 +72,8 @@ inline ps::Bytes PacksOf(const ps::Bytes& source, const std::vector<size_t>& pac
 inline size_t QueueGop(ps::Muxer& m, const ps::VideoParams& v, int64_t firstPts, int pFrames, size_t iBytes = 5000,
                        size_t pBytes = 1000) {
     const int64_t frame = v.rateCode == 3 ? 3600 : 3003;
-    const size_t head = m.Video(
-        ps::Cat({ps::SequenceHeaders(v), ps::GroupHeader(), ps::Picture(ps::I, 0, iBytes, v.mpeg2)}), firstPts);
+    const size_t head =
+        m.Video(ps::Cat({ps::SequenceHeaders(v), ps::GroupHeader(), ps::Picture(ps::I, 0, iBytes, v.mpeg2)}), firstPts);
     for (int k = 1; k <= pFrames; ++k) {
         m.Video(ps::Picture(ps::P, unsigned(k), pBytes, v.mpeg2), firstPts + k * frame);
     }
@@ -145,8 +145,8 @@ struct StillRecord {
     explicit StillRecord(const std::vector<std::pair<DWORD, DWORD>>& pictures) {
         DWORD addr = 0;
         for (const auto& p : pictures) {
-            table.push_back(VR_VOBU_ELEMENT{addr, static_cast<BYTE>(p.second ? p.first : 0), 0, p.second,
-                                            p.second ? 38u : 0u});
+            table.push_back(
+                VR_VOBU_ELEMENT{addr, static_cast<BYTE>(p.second ? p.first : 0), 0, p.second, p.second ? 38u : 0u});
             addr += p.first + p.second;
         }
         table.push_back(VR_VOBU_ELEMENT{addr, 0, 0, 0, 0});

@@ -73,8 +73,7 @@ TEST(StillAnalyser, AudioBelongsToThePictureBeforeItAndFollowsItsVideo) {
 
     CVR_STILL still;
     ASSERT_EQ(still.fnInit(dir.Path().c_str(), VRO_INIT_NEW), 1);
-    ASSERT_EQ(still.fnCheckAppendVOB(WriteStream(dir, "audio.mpg", source).c_str()), 1)
-        << still.fnGetLastErrorDetail();
+    ASSERT_EQ(still.fnCheckAppendVOB(WriteStream(dir, "audio.mpg", source).c_str()), 1) << still.fnGetLastErrorDetail();
     const VR_MPEGFILE_INFO& i = still.m_MpegFileInfo;
     EXPECT_EQ(i.dwFrameNs, 3u);
     EXPECT_EQ(AttributesOf(i), (Attributes{25000, 720, 576, 2, 1, 8000000, 48000, 0, 224, 0x400000}));
@@ -154,9 +153,8 @@ TEST(StillAnalyser, Refusals) {
     ASSERT_EQ(still.fnCheckAppendVOB(WriteStream(dir, "good.mpg", good.Out()).c_str()), 1);
     for (const Refusal& c : cases) {
         SCOPED_TRACE(c.name);
-        ExpectRefused(still, c, WriteStream(dir, "bad.mpg", c.bytes), [&](const char* p) {
-            return still.fnCheckAppendVOB(p);
-        });
+        ExpectRefused(still, c, WriteStream(dir, "bad.mpg", c.bytes),
+                      [&](const char* p) { return still.fnCheckAppendVOB(p); });
     }
     EXPECT_EQ(still.fnGetQueuedFileNs(), 0u);
     // The last good analysis still queues with its own layout.

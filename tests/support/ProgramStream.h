@@ -116,7 +116,7 @@ inline Bytes Mp2Frame(unsigned kbps = 224, unsigned sampleRate = 48000, unsigned
 
 // One AC-3 frame (1536 samples) at 48 kHz. acmod: 0 1+1, 1 mono, 2 stereo.
 inline Bytes Ac3Frame(unsigned kbps = 192, unsigned acmod = 2) {
-    static const unsigned kRates[] = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160,
+    static const unsigned kRates[] = {32,  40,  48,  56,  64,  80,  96,  112, 128, 160,
                                       192, 224, 256, 320, 384, 448, 512, 576, 640};
     unsigned code = 0;
     for (unsigned i = 0; i < 19; ++i) {
@@ -280,20 +280,39 @@ private:
         const uint64_t scr = m_scr;
         if (!m_mpeg2) {
             const unsigned mux = 2520;
-            return Bytes{0, 0, 1, 0xBA, uint8_t(0x21 | ((scr >> 29) & 0x0E)), uint8_t(scr >> 22),
-                         uint8_t(((scr >> 14) & 0xFE) | 1), uint8_t(scr >> 7), uint8_t((scr << 1) | 1),
-                         uint8_t(0x80 | (mux >> 15)), uint8_t(mux >> 7), uint8_t((mux << 1) | 1)};
+            return Bytes{0,
+                         0,
+                         1,
+                         0xBA,
+                         uint8_t(0x21 | ((scr >> 29) & 0x0E)),
+                         uint8_t(scr >> 22),
+                         uint8_t(((scr >> 14) & 0xFE) | 1),
+                         uint8_t(scr >> 7),
+                         uint8_t((scr << 1) | 1),
+                         uint8_t(0x80 | (mux >> 15)),
+                         uint8_t(mux >> 7),
+                         uint8_t((mux << 1) | 1)};
         }
         const unsigned mux = 25200;
-        return Bytes{0, 0, 1, 0xBA, uint8_t(0x44 | ((scr >> 27) & 0x38) | ((scr >> 28) & 3)), uint8_t(scr >> 20),
-                     uint8_t(((scr >> 12) & 0xF8) | 4 | ((scr >> 13) & 3)), uint8_t(scr >> 5),
-                     uint8_t(((scr << 3) & 0xF8) | 4), 0x01, uint8_t(mux >> 14), uint8_t(mux >> 6),
-                     uint8_t(((mux << 2) & 0xFC) | 3), 0xF8};
+        return Bytes{0,
+                     0,
+                     1,
+                     0xBA,
+                     uint8_t(0x44 | ((scr >> 27) & 0x38) | ((scr >> 28) & 3)),
+                     uint8_t(scr >> 20),
+                     uint8_t(((scr >> 12) & 0xF8) | 4 | ((scr >> 13) & 3)),
+                     uint8_t(scr >> 5),
+                     uint8_t(((scr << 3) & 0xF8) | 4),
+                     0x01,
+                     uint8_t(mux >> 14),
+                     uint8_t(mux >> 6),
+                     uint8_t(((mux << 2) & 0xFC) | 3),
+                     0xF8};
     }
     static Bytes SystemHeader() {
         // rate bound, audio/video bounds, flags, then four stream entries.
-        return Bytes{0, 0, 1, 0xBB, 0, 18, 0x80, 0xC4, 0xE1, 0x04, 0xE1, 0xFF, 0xB9, 0xE0, 0xE8,
-                     0xB8, 0xC0, 0x20, 0xBD, 0xE0, 0x3A, 0xBF, 0xE0, 0x02};
+        return Bytes{0,    0,    1,    0xBB, 0,    18,   0x80, 0xC4, 0xE1, 0x04, 0xE1, 0xFF,
+                     0xB9, 0xE0, 0xE8, 0xB8, 0xC0, 0x20, 0xBD, 0xE0, 0x3A, 0xBF, 0xE0, 0x02};
     }
     static void PutPts(Bytes& b, unsigned prefix, int64_t pts) {
         b.push_back(uint8_t((prefix << 4) | ((pts >> 29) & 0x0E) | 1));

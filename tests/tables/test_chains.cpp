@@ -212,10 +212,10 @@ TEST(PGCI, Addressing) {
     ASSERT_EQ(q.fnTranslateAddress(2, 1, 5, &cell, &ep), 1);
     EXPECT_EQ(Ints({cell, ep}), Ints({3, 5}));
     EXPECT_EQ(q.fnTranslateAddress(2, 3, 0, &cell, &ep), 0) << "program 2 has two cells, the chain five";
-    EXPECT_EQ(Ints({q.fnADD_UD_Movie_Cell(&vob.record, 1, 7), q.fnADD_UD_Movie_Cell(&vob.record, 1, -2),
-                    q.fnGetCellInfo(2, 2, &type, &srpn, &start, &end),
-                    q.fnGetCellInfo(2, 6, &type, &srpn, &start, &end)}),
-              Ints({0, 0, 1, 0}));
+    EXPECT_EQ(
+        Ints({q.fnADD_UD_Movie_Cell(&vob.record, 1, 7), q.fnADD_UD_Movie_Cell(&vob.record, 1, -2),
+              q.fnGetCellInfo(2, 2, &type, &srpn, &start, &end), q.fnGetCellInfo(2, 6, &type, &srpn, &start, &end)}),
+        Ints({0, 0, 1, 0}));
     // The first cell of every program gets an entry point at its start.
     EXPECT_EQ(q.fnAdd_C_EPI_To_First_Cell_of_Every_PG(), 2u);
     EXPECT_EQ(Ints({q.fnGetEntryPtNo(1, 1), q.fnGetEntryPtNo(2, 1), q.fnGetEntryPtNo(1, 2)}), Ints({1, 1, 0}));
@@ -309,7 +309,8 @@ TEST(UD_PGCIT, RoundTripsAndGarbledTablesFail) {
     EXPECT_EQ(Head(bytes, 10), With(With({0x5A, 5, 0, 0, 0, 0, 0, 0, 0, 0}, 2, bytes.size() - 1, 4), 6, 26, 4));
     EXPECT_EQ(Bytes(bytes.data() + 26, c1.size()), c1);
     UD_PGCIT loaded{};
-    ExpectLoads(bytes, [&](CBuffer* b) { return LoadTable(b, loaded, 300); }, 300);
+    ExpectLoads(
+        bytes, [&](CBuffer* b) { return LoadTable(b, loaded, 300); }, 300);
     CUD_PGCIT l(&loaded);
     EXPECT_EQ(Serialise(l), bytes);
     // A start address of 0 means no table: the record is left as it was.
@@ -323,8 +324,8 @@ TEST(UD_PGCIT, RoundTripsAndGarbledTablesFail) {
     swapped.insert(swapped.end(), c1.begin(), c1.end());
     swapped.insert(swapped.end(), bytes.begin() + static_cast<long>(26 + c1.size() + c2.size()), bytes.end());
     UD_PGCIT reloaded{};
-    ExpectLoads(With(With(swapped, 6, 26 + c2.size(), 4), 10, 26, 4),
-                [&](CBuffer* b) { return LoadTable(b, reloaded, 4); }, 4);
+    ExpectLoads(
+        With(With(swapped, 6, 26 + c2.size(), 4), 10, 26, 4), [&](CBuffer* b) { return LoadTable(b, reloaded, 4); }, 4);
     EXPECT_EQ(CUD_PGCIT(&reloaded).fnGet_CI_SRP_Ns(2), 2u);
     EXPECT_EQ(Serialise(CUD_PGCIT(&reloaded)), bytes);
     // 255 search pointers naming one large chain: what the table loads
@@ -332,13 +333,17 @@ TEST(UD_PGCIT, RoundTripsAndGarbledTablesFail) {
     PGCI big{};
     CPGCI b(&big);
     for (int i = 0; i < 40; ++i) b.fnADD_UD_Movie_Cell(&t.vob.record, 1, -1);
-    const std::vector<BYTE> garbled[] = {
-        Head(bytes, 5), Head(bytes, bytes.size() - 1), With(bytes, 1, 0xFF), With(bytes, 10, 0xFFFFFFF0u, 4),
-        With(bytes, 10, bytes.size() - 3, 4), SamePointers({0, 255, 0, 0, 0, 0}, 255, 6 + 4 * 255, Serialise(b))};
+    const std::vector<BYTE> garbled[] = {Head(bytes, 5),
+                                         Head(bytes, bytes.size() - 1),
+                                         With(bytes, 1, 0xFF),
+                                         With(bytes, 10, 0xFFFFFFF0u, 4),
+                                         With(bytes, 10, bytes.size() - 3, 4),
+                                         SamePointers({0, 255, 0, 0, 0, 0}, 255, 6 + 4 * 255, Serialise(b))};
     for (size_t i = 0; i < std::size(garbled); ++i) {
         SCOPED_TRACE(i);
         UD_PGCIT bad{};
-        ExpectRefused(garbled[i], [&](CBuffer* buffer) { return LoadTable(buffer, bad, 8); }, 8);
+        ExpectRefused(
+            garbled[i], [&](CBuffer* buffer) { return LoadTable(buffer, bad, 8); }, 8);
     }
 }
 
@@ -354,7 +359,8 @@ TEST(UD_PGCIT, LoadGivesAFirstMovieCellAnEntryPointOnce) {
     for (int pass = 0; pass < 2; ++pass) {
         SCOPED_TRACE(pass);
         UD_PGCIT loaded{};
-        ExpectLoads(bytes, [&](CBuffer* b) { return LoadTable(b, loaded, 16); }, 16);
+        ExpectLoads(
+            bytes, [&](CBuffer* b) { return LoadTable(b, loaded, 16); }, 16);
         CUD_PGCIT l(&loaded);
         EXPECT_EQ(l.fnGetTotalEntryPointNs(1, 0, 0, 0), 1u);
         EXPECT_EQ(CCI(&loaded.pgci[0].ci[0]).fnGet_ll_EP_PTS(0), 2 * kSecond);
@@ -398,12 +404,12 @@ TEST(UD_PGCIT, AddDeleteAndChainNumberChecks) {
     const std::vector<BYTE> ptm = Ptm(kSecond);
     const std::vector<BYTE> before = Serialise(v.table);
     for (BYTE bad : {BYTE{0}, BYTE{3}}) {
-        EXPECT_EQ(Ints({v.table.fnADD_Movie_Cell(bad, &v.vob.record, 1),
-                        v.table.fnADD_UD_Movie_Cell(bad, ptm.data(), ptm.data(), 1, -1),
-                        v.table.fnADD_Still_Pic_Cell(bad, &vogi, 1),
-                        v.table.fnADD_Movie_Cell_EntryPoint(bad, 1, 0, ptm.data(), nullptr),
-                        v.table.fnGet_CI_SRP_Ns(bad)}),
-                  Ints(5, 0));
+        EXPECT_EQ(
+            Ints({v.table.fnADD_Movie_Cell(bad, &v.vob.record, 1),
+                  v.table.fnADD_UD_Movie_Cell(bad, ptm.data(), ptm.data(), 1, -1),
+                  v.table.fnADD_Still_Pic_Cell(bad, &vogi, 1),
+                  v.table.fnADD_Movie_Cell_EntryPoint(bad, 1, 0, ptm.data(), nullptr), v.table.fnGet_CI_SRP_Ns(bad)}),
+            Ints(5, 0));
     }
     EXPECT_EQ(Serialise(v.table), before);
     // Forwarded to the chain, with its results.
@@ -430,4 +436,3 @@ TEST(UD_PGCIT, AddDeleteAndChainNumberChecks) {
     BYTE out[8];
     EXPECT_EQ(Ints({unbound.fnADD_UD_PGCI(), unbound.fnReadData(out), unbound.fnGet_CI_SRP_Ns(1)}), Ints(3, 0));
 }
-

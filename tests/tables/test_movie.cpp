@@ -10,8 +10,8 @@
 #include "support/Recording.h"
 #include "support/Time.h"
 #include "tables/CM_AVFIT.h"
-#include "tables/seg.h"
 #include "tables/TableTests.h"
+#include "tables/seg.h"
 
 namespace {
 
@@ -45,7 +45,10 @@ Ints Positions(const CM_VOBI& vobi, __int64 from, __int64 to) {
 }  // namespace
 
 TEST(CM_VOBI, OptionalBlocksLoadAtTheirOffsetsAndWriteBackCompact) {
-    const struct { WORD vobTy; size_t smli, agapi; } cases[] = {{8, 0, 16}, {0x80, 12, 0}, {0xC0, 12, 16}, {0, 0, 0}};
+    const struct {
+        WORD vobTy;
+        size_t smli, agapi;
+    } cases[] = {{8, 0, 16}, {0x80, 12, 0}, {0xC0, 12, 16}, {0, 0, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.vobTy);
         const std::vector<BYTE> optional = Pattern(c.smli + c.agapi, 0xA0);
@@ -98,7 +101,11 @@ TEST(CM_VOBI, NewRecordTakesClockTimesAndItsPositionsWalkTheTimeMap) {
     EXPECT_EQ(untouched.pTMAPI, nullptr);
     // {result, start, end, head size, skipped frames} for time ranges.
     auto at = [&](int frames) { return vobStart + frames * kFrame625; };
-    const struct { __int64 from, to; Ints expected; const char* why; } cases[] = {
+    const struct {
+        __int64 from, to;
+        Ints expected;
+        const char* why;
+    } cases[] = {
         {0, 0, {1, 10 * S, 1010 * S, 100 * S, 0}, "the whole VOB"},
         {at(0), at(20), {1, 10 * S, 310 * S, 300 * S, 0}, "frame 20 in VOBU 2: the head is VOBUs 1 and 2"},
         {at(30), at(1000), {1, 310 * S, 1010 * S, 700 * S, 6}, "6 frames into VOBU 3; an end past the last VOBU"},
@@ -157,12 +164,15 @@ TEST(CM_AVFI, VobsLieBackToBackAndRoundTripThroughAFile) {
     CM_VOBI(&record.vobi[1]).fnSet_wVOB_A_GAP_LEN1(0xBEEF);
     bytes = Serialise(avfi);
     M_AVFI loaded;
-    ExpectLoads(bytes, [&](CBuffer* buffer) {
-        CM_AVFI loader(buffer, &loaded, 168, 100);
-        const DWORD n = loader.fndwLoad_M_AVFI_From_File();
-        EXPECT_EQ(loader.fndwSize(), n);
-        return n;
-    }, 168);
+    ExpectLoads(
+        bytes,
+        [&](CBuffer* buffer) {
+            CM_AVFI loader(buffer, &loaded, 168, 100);
+            const DWORD n = loader.fndwLoad_M_AVFI_From_File();
+            EXPECT_EQ(loader.fndwSize(), n);
+            return n;
+        },
+        168);
     CM_AVFI again(&loaded, 68);
     EXPECT_EQ(Serialise(again), bytes);
     EXPECT_EQ(again.fnGet_iTH_VOBI_StartPTS(1), 123456789);
@@ -182,7 +192,11 @@ TEST(CM_AVFI, LoaderRefusesCountsAndAddressesBeyondTheFile) {
     std::vector<BYTE> vobi = With(VobiBytes(0, {}), 23 + 2, 3000, 2);
     vobi.resize(vobi.size() + 9000, 0x11);
     auto table = [&](WORD m, size_t n, DWORD to) { return SamePointers(With({0, 0}, 0, m, 2), n, to, vobi); };
-    const struct { const char* what; std::vector<BYTE> bytes; DWORD base; } cases[] = {
+    const struct {
+        const char* what;
+        std::vector<BYTE> bytes;
+        DWORD base;
+    } cases[] = {
         {"count beyond the file", table(0xFFFF, 1, 6), 0},
         {"address beyond the file", table(1, 1, 0x00100000), 0},
         {"address plus base beyond 32 bits", table(1, 1, 0xFFFFFFF0u), 0x100},
@@ -239,7 +253,10 @@ TEST(CM_AVFIT, NewTableAndFreeing) {
 TEST(CM_AVFIT, EncodesStreamAttributes) {
     Recording r = UniformRecording();
     VR_MPEGFILE_INFO info = r.info;
-    const struct { DWORD coding, mode, rate; Ints expected; } audio[] = {
+    const struct {
+        DWORD coding, mode, rate;
+        Ints expected;
+    } audio[] = {
         {0x400000, 0, 224, {1, 0x40, 0x01, 0x08}},  // MPEG-1 stereo 224 kbit/s
         {0, 0, 192, {1, 0x00, 0xC0, 0x07}},  // AC-3 192 kbit/s
         {0x800000, 0, 0, {1, 0x80, 0x01, 0x0E}},  // linear PCM stereo
@@ -259,7 +276,12 @@ TEST(CM_AVFIT, EncodesStreamAttributes) {
         const Ints got = AttributesOf(info);
         EXPECT_EQ(Ints(got.begin() + 1, got.end()), a.expected) << std::hex << a.coding << " " << a.rate;
     }
-    const struct { DWORD mpeg2, rate; BYTE aspect; DWORD width, height; WORD expected; } video[] = {
+    const struct {
+        DWORD mpeg2, rate;
+        BYTE aspect;
+        DWORD width, height;
+        WORD expected;
+    } video[] = {
         {1, 29970, 2, 720, 480, 0x4000}, {1, 25000, 3, 720, 576, 0x5400}, {0, 29970, 2, 352, 240, 0x0018},
         {0, 29970, 2, 640, 480, 0x0018}, {0, 25000, 2, 352, 576, 0x1010}, {1, 29970, 2, 704, 480, 0x4008},
         {1, 29970, 2, 544, 480, 0x4020}, {1, 29970, 2, 480, 480, 0x4028},
@@ -287,8 +309,8 @@ TEST(CM_AVFIT, DecodesStreamAttributes) {
     t.fnSet_M_VOB_STI_Data(0, &r.info);
     seg s{};
     auto decoded = [&] {
-        return Ints({s.dwMpegVersion, s.dwFrameRate, s.dwWidth, s.dwHeight, s.dwWide, s.dwAudioCoding,
-                     s.dwAudioLayer, s.dwChannels, s.dwAudioMode, s.dwAudioBitrate});
+        return Ints({s.dwMpegVersion, s.dwFrameRate, s.dwWidth, s.dwHeight, s.dwWide, s.dwAudioCoding, s.dwAudioLayer,
+                     s.dwChannels, s.dwAudioMode, s.dwAudioBitrate});
     };
     ASSERT_EQ(t.fnGet_CellInfoFromM_VOB_STI(1, &s), 1);
     EXPECT_EQ(decoded(), Ints({2, 29970, 352, 240, 1, 2, 2, 2, 0, 0}));
@@ -326,9 +348,9 @@ TEST(CM_AVFIT, IdenticalRecordingsShareStreamInformationAndRoundTrip) {
     EXPECT_EQ(stiNs, Ints({1, 1, 2}));
     EXPECT_EQ(Ints({t.fnGet_c1_M_AVFI_Ns(), t.fnGet_dwTotalVOBISize()}), Ints({1, 930}));
     CM_AVFI avfi(record.pM_AVFI.get(), 0);
-    EXPECT_EQ(Ints({avfi.fnGet_iTH_VOBI_M_VOB_STIN(1), avfi.fnGet_iTH_VOBI_M_VOB_STIN(2),
-                    avfi.fnGet_iTH_VOBI_M_VOB_STIN(3)}),
-              Ints({1, 1, 2}));
+    EXPECT_EQ(
+        Ints({avfi.fnGet_iTH_VOBI_M_VOB_STIN(1), avfi.fnGet_iTH_VOBI_M_VOB_STIN(2), avfi.fnGet_iTH_VOBI_M_VOB_STIN(3)}),
+        Ints({1, 1, 2}));
     EXPECT_EQ(record.sti.size(), 3u * 60) << "two records and the spare slot";
     // A recording without its VOBU table is refused before anything changes.
     Recording broken = UniformRecording();
@@ -339,12 +361,15 @@ TEST(CM_AVFIT, IdenticalRecordingsShareStreamInformationAndRoundTrip) {
     const std::vector<BYTE> bytes = Serialise(t);
     EXPECT_EQ(t.fnGet_dw_M_AVFIT_EA(), bytes.size() - 1);
     M_AVFIT loaded;
-    ExpectLoads(bytes, [&](CBuffer* buffer) {
-        CM_AVFIT loader(buffer, &loaded, 300);
-        const DWORD n = loader.fndwLoad_M_AVFIT_From_File();
-        EXPECT_EQ(Ints({loader.fndwSize(), loader.m_bM_VOB_STI_Ns}), Ints({n, 2}));
-        return n;
-    }, 300);
+    ExpectLoads(
+        bytes,
+        [&](CBuffer* buffer) {
+            CM_AVFIT loader(buffer, &loaded, 300);
+            const DWORD n = loader.fndwLoad_M_AVFIT_From_File();
+            EXPECT_EQ(Ints({loader.fndwSize(), loader.m_bM_VOB_STI_Ns}), Ints({n, 2}));
+            return n;
+        },
+        300);
     CM_AVFIT again(&loaded);
     EXPECT_EQ(Serialise(again), bytes);
     EXPECT_EQ(again.fnGet_dwTotalVOBISize(), 930u);
@@ -402,7 +427,12 @@ TEST(CM_AVFIT, ReportsARangeOfAVob) {
     // 525/60: one frame is 33.3667 ms, rounded to 33; a range whose start
     // lies behind its end has no positions. A frame window inside the range
     // narrows it, one reaching past the range is ignored.
-    const struct { WORD vob; __int64 from, to; DWORD first, last; Ints expected; } cases[] = {
+    const struct {
+        WORD vob;
+        __int64 from, to;
+        DWORD first, last;
+        Ints expected;
+    } cases[] = {
         {1, start, end, 0, 0, {48, 1920, 92160, 0, 400 * S, 200 * S, 0}},
         {1, start, end, 18, 30, {12, 480, 23040, 100 * S, 300 * S, 200 * S, 6}},
         {1, start, end, 18, 49, {48, 1920, 92160, 0, 400 * S, 200 * S, 0}},
@@ -414,9 +444,9 @@ TEST(CM_AVFIT, ReportsARangeOfAVob) {
         s.reserved_348[0] = 0x5A;
         ASSERT_EQ(t.fnGet_iTH_VOBI_Info(c.vob, &s, c.from, c.to, c.first, c.last), 1);
         EXPECT_EQ(Ints({s.dwSRPN, s.dwFrameRate}), Ints({c.vob, c.vob == 1 ? 25000 : 29970}));
-        EXPECT_EQ(Ints({s.dwFrameNs, s.dwDuration, s.dwAudioSamples, s.llStartPos, s.llEndPos, s.dwHeadSize,
-                        s.dwSkipFrames}),
-                  c.expected)
+        EXPECT_EQ(
+            Ints({s.dwFrameNs, s.dwDuration, s.dwAudioSamples, s.llStartPos, s.llEndPos, s.dwHeadSize, s.dwSkipFrames}),
+            c.expected)
             << c.vob << " " << c.first << ".." << c.last;
         EXPECT_EQ(s.reserved_348[0], 0x5A) << "the caller's bytes are left alone";
     }
@@ -437,7 +467,10 @@ TEST(CM_AVFIT, LoaderStopsAtTheHeaderOrOutsideTheFile) {
     const std::vector<BYTE> oneSti = With(std::vector<BYTE>(8 + 60, 0), 2, 0x0101, 2);
     std::vector<BYTE> farAvfi = oneSti;  // then an M_AVFI whose M_VOBI_SA lies far behind the end
     farAvfi.insert(farAvfi.end(), {0, 1, 0x7F, 0, 0, 0});
-    const struct { const char* what; std::vector<BYTE> bytes; } cases[] = {
+    const struct {
+        const char* what;
+        std::vector<BYTE> bytes;
+    } cases[] = {
         {"header cut short", {0, 0, 1}},
         {"M_VOB_STI beyond the file", {0, 0, 1, 0xFF, 0, 0, 0, 0, 1, 2, 3}},
         {"M_AVFI missing", oneSti},
@@ -494,8 +527,10 @@ TEST(CTMAPI, BuildsMapsOfBothSystems) {
     EXPECT_EQ(Bytes(entry, 3), Bytes(bytes.data() + 24, 3));
     // The entry count: 2100 frames at 525/60 give 8 (the constant lies just
     // above 1/300), multiples of 250 at 625/50 exactly the quotient.
-    const struct { DWORD rate, frames; WORD expected; } counts[] = {
-        {29970, 2100, 8}, {29970, 299, 1}, {29970, 0, 0}, {25000, 2500, 10}, {25000, 251, 2}};
+    const struct {
+        DWORD rate, frames;
+        WORD expected;
+    } counts[] = {{29970, 2100, 8}, {29970, 299, 1}, {29970, 0, 0}, {25000, 2500, 10}, {25000, 251, 2}};
     for (const auto& c : counts) {
         r = MakeRecording({}, c.rate);
         r.info.dwFrameNs = c.frames;
@@ -550,15 +585,22 @@ TEST(CTMAPI, LoadsBackAndRefusesCountsAndOffsetsBeyondTheFile) {
     TMAPI built, loaded;
     CTMAPI(&built).fnADD_TMAPI(&r.info);
     const std::vector<BYTE> bytes = Serialise(CTMAPI(&built));
-    ExpectLoads(bytes, [&](CBuffer* buffer) {
-        CTMAPI loader(buffer, &loaded, 7);
-        const DWORD n = loader.fndwLoad_TMAPI_From_File();
-        EXPECT_EQ(loader.fndwSize(), n);
-        return n;
-    }, 7);
+    ExpectLoads(
+        bytes,
+        [&](CBuffer* buffer) {
+            CTMAPI loader(buffer, &loaded, 7);
+            const DWORD n = loader.fndwLoad_TMAPI_From_File();
+            EXPECT_EQ(loader.fndwSize(), n);
+            return n;
+        },
+        7);
     EXPECT_EQ(Serialise(CTMAPI(&loaded)), bytes);
     EXPECT_EQ(CTMAPI(&loaded).fnGet_dwTotal_VOBU_ENT_Size(), 50u * 321);
-    const struct { const char* what; std::vector<BYTE> bytes; DWORD start; } cases[] = {
+    const struct {
+        const char* what;
+        std::vector<BYTE> bytes;
+        DWORD start;
+    } cases[] = {
         {"header cut short", {0, 0, 0, 0, 0, 0, 0, 0, 0}, 0},
         {"time entries beyond the end", {0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7}, 0},
         {"VOBU entries beyond the end", {0, 0, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 1, 2, 3}, 0},

@@ -10,8 +10,8 @@
 #include "stream/VR_MPEGFILE_INFO.h"
 #include "support/Time.h"
 #include "tables/CS_AVFIT.h"
-#include "tables/seg.h"
 #include "tables/TableTests.h"
+#include "tables/seg.h"
 
 namespace {
 
@@ -135,15 +135,22 @@ TEST(S_AVFIT, PictureAttributes) {
     file.info.dwFrameRate = 25000;
     file.info.bAspectRatio = 3;
     EXPECT_EQ(Attr(file)[0], 0x1400);
-    const struct { DWORD width, height; WORD bits; } sizes[] = {{720, 576, 0x00}, {704, 576, 0x08}, {352, 576, 0x10},
-        {352, 480, 0x10}, {352, 288, 0x18}, {544, 576, 0x20}, {480, 576, 0x28}, {640, 480, 0x18}};
+    const struct {
+        DWORD width, height;
+        WORD bits;
+    } sizes[] = {{720, 576, 0x00}, {704, 576, 0x08}, {352, 576, 0x10}, {352, 480, 0x10},
+                 {352, 288, 0x18}, {544, 576, 0x20}, {480, 576, 0x28}, {640, 480, 0x18}};
     for (const auto& size : sizes) {
         StillFile f;
         f.info.dwWidth = size.width;
         f.info.dwHeight = size.height;
         EXPECT_EQ(Attr(f)[0] & 0x38, size.bits) << size.width << " x " << size.height;
     }
-    const struct { DWORD coding, mode; WORD oaAtr; const char* what; } audio[] = {
+    const struct {
+        DWORD coding, mode;
+        WORD oaAtr;
+        const char* what;
+    } audio[] = {
         {0, 0, 0x00C0, "AC-3"},
         {0x400000, 0, 0x4001, "MPEG stereo"},
         {0x400000, 1, 0x4001, "joint stereo"},
@@ -204,7 +211,7 @@ TEST(S_AVFIT, AttributeRecordsStopWhereTheGettersEnd) {
     auto distinct = [](DWORD i) {
         static const DWORD widths[6] = {720, 704, 352, 352, 544, 480};
         static const DWORD heights[6] = {480, 480, 480, 240, 480, 480};
-        static const DWORD audio[7][2] = {{1, 0}, {0, 0}, {0x400000, 0}, {0x400000, 2},
+        static const DWORD audio[7][2] = {{1, 0},        {0, 0},        {0x400000, 0}, {0x400000, 2},
                                           {0x400000, 3}, {0x800000, 0}, {0x600000, 0}};
         StillFile f(1, i);
         f.info.dwWidth = widths[i % 6];
@@ -383,16 +390,15 @@ namespace {
 constexpr DWORD kAvfiBase = 200;
 constexpr DWORD kAvfiOffset = 30;
 const std::vector<BYTE> kFourTypes = {
-    0x00, 0x01,              // S_VOGI_SRP_Ns
-    0x00, 0x00, 0x00, 36,    // S_VOGI_SA: 30 + 6
-    4, 2,                    // S_VOB_Ns, S_VOB_STIN
-    0x1F, 0x4D, 0xC8, 0xF2, 0x5E, 0x1F, 0x4D, 0xC8, 0xF2, 0x5F,
-    0x00, 0x00, 0x01, 0x00,  // S_VOG_SA
-    0xAB, 0xCD,              // kept as loaded
-    0x00, 3,                               // type 0x00
-    0x40, 4, 0x00, 0x10, 0x00, 0x8F,       // type 0x40
-    0x80, 5, 0x00, 0x02, 0x03,             // type 0x80: S_AAGI_SRPN 2, AA_ENTN 3
-    0xC0, 6, 0x00, 0x11, 0x00, 0x22, 0x00, 0x01, 0x04,  // type 0xC0
+    0x00, 0x01,  // S_VOGI_SRP_Ns
+    0x00, 0x00, 0x00, 36,  // S_VOGI_SA: 30 + 6
+    4,    2,  // S_VOB_Ns, S_VOB_STIN
+    0x1F, 0x4D, 0xC8, 0xF2, 0x5E, 0x1F, 0x4D, 0xC8, 0xF2, 0x5F, 0x00, 0x00, 0x01, 0x00,  // S_VOG_SA
+    0xAB, 0xCD,  // kept as loaded
+    0x00, 3,  // type 0x00
+    0x40, 4,    0x00, 0x10, 0x00, 0x8F,  // type 0x40
+    0x80, 5,    0x00, 0x02, 0x03,  // type 0x80: S_AAGI_SRPN 2, AA_ENTN 3
+    0xC0, 6,    0x00, 0x11, 0x00, 0x22, 0x00, 0x01, 0x04,  // type 0xC0
 };
 
 DWORD LoadAvfi(CBuffer* buffer, S_AVFI& record) {
@@ -411,8 +417,8 @@ TEST(S_AVFI, NewVogsOfPicturesWithAndWithoutAudio) {
     ASSERT_EQ(avfi.fnADD_VOGI(1, &file.info), 1);
     // Both recording times carry all five bytes; the VOG's address is the
     // S_AVFI's offset in the S_AVFIT + 6.
-    EXPECT_EQ(Serialise(avfi), (std::vector<BYTE>{0x00, 0x01, 0, 0, 0, 46, 1, 1, 0x1F, 0x4D, 0xC8, 0xF2, 0x5E,
-                                                   0x1F, 0x4D, 0xC8, 0xF2, 0x5E, 0, 0, 0, 10, 0, 0, 0x00, 3}));
+    EXPECT_EQ(Serialise(avfi), (std::vector<BYTE>{0x00, 0x01, 0,    0,    0,    46, 1, 1, 0x1F, 0x4D, 0xC8, 0xF2, 0x5E,
+                                                  0x1F, 0x4D, 0xC8, 0xF2, 0x5E, 0,  0, 0, 10,   0,    0,    0x00, 3}));
     EXPECT_EQ(avfi.fnGet_dwS_VOGI_SA(0), 46u);
     EXPECT_EQ(CS_VOGI(&record.vogi[0]).fndwDataSize(), 20u);
     DWORD start = 0, end = 0;
@@ -478,9 +484,13 @@ TEST(S_AVFI, AllFourEntryTypesRoundTripAndOutOfFileInputFails) {
     EXPECT_EQ(Serialise(avfi).size(), kFourTypes.size() - 7);
     const std::vector<BYTE>& b = kFourTypes;
     // Many search pointers naming one VOG: each is valid, the copies are not.
-    const std::vector<BYTE> shared = SamePointers({0x03, 0xE8}, 1000, kAvfiOffset + 2 + 4 * 1000,
-                                                  std::vector<BYTE>(b.begin() + 6, b.end()));
-    const struct { const char* what; std::vector<BYTE> avfi; size_t tail; } cases[] = {
+    const std::vector<BYTE> shared =
+        SamePointers({0x03, 0xE8}, 1000, kAvfiOffset + 2 + 4 * 1000, std::vector<BYTE>(b.begin() + 6, b.end()));
+    const struct {
+        const char* what;
+        std::vector<BYTE> avfi;
+        size_t tail;
+    } cases[] = {
         {"255 pictures in a short file", With(b, 6, 255), 0},
         {"VOG address past the end", With(b, 4, 0x7F), 32},
         {"VOG address wraps 32 bits", With(b, 2, 0xFFFFFF, 3), 32},
@@ -518,10 +528,10 @@ TEST(S_AVFI, AddsThatCannotBeRepresentedChangeNothingAndAccessorsStayInside) {
     EXPECT_EQ(record.vogi.size(), 1u);
     CS_AVFI unbound;
     CS_VOGI noVog;
-    EXPECT_EQ(Ints({unbound.fnCheckValid(), unbound.fnNew(), unbound.fnGet_wS_VOGI_SRP_Ns(),
-                    unbound.fnADD_VOGI(1, nullptr), unbound.fnReadData(nullptr), noVog.fnSet_c1_S_VOB_STIN(1),
-                    noVog.fnSetZero()}),
-              Ints(7, 0));
+    EXPECT_EQ(
+        Ints({unbound.fnCheckValid(), unbound.fnNew(), unbound.fnGet_wS_VOGI_SRP_Ns(), unbound.fnADD_VOGI(1, nullptr),
+              unbound.fnReadData(nullptr), noVog.fnSet_c1_S_VOB_STIN(1), noVog.fnSetZero()}),
+        Ints(7, 0));
     EXPECT_EQ(noVog.fnGet_S_VOB_ENT_TYPE(0xDF), 0xC0);
     S_VOGI vogi{};
     CS_VOGI vog(&vogi);
@@ -550,11 +560,11 @@ constexpr DWORD kAafiBase = 100;
 constexpr DWORD kAafiOffset = 40;
 // One group of two entries: 2 + 4 + 6 + 10 = 22 bytes.
 const std::vector<BYTE> kOneGroup = {
-    0x00, 0x01,                          // S_AAGI_SRP_Ns
-    0x00, 0x00, 0x00, 46,                // S_AAGI_SA: kAafiOffset + 6, from the S_AVFIT
+    0x00, 0x01,  // S_AAGI_SRP_Ns
+    0x00, 0x00, 0x00, 46,  // S_AAGI_SA: kAafiOffset + 6, from the S_AVFIT
     0x02, 0x01, 0x00, 0x00, 0x12, 0x34,  // AA_ENT_Ns, S_AA_STIN, S_AAG_SA
-    0x00, 0x01, 0x02, 0x03, 0x04,        // AA_ENT 1
-    0x40, 0x05, 0x06, 0x07, 0x08,        // AA_ENT 2
+    0x00, 0x01, 0x02, 0x03, 0x04,  // AA_ENT 1
+    0x40, 0x05, 0x06, 0x07, 0x08,  // AA_ENT 2
 };
 
 DWORD LoadAafi(const std::vector<BYTE>& aafi, S_AAFI& record, size_t tail = 64) {
@@ -614,7 +624,11 @@ TEST(S_AAFI, LoadsGroupsAddressedFromTheTableStartAndRefusesBadInput) {
     // 400 search pointers all naming one group of 255 entries: each pointer
     // is valid, but the copies would take 400 x 1281 bytes from a 3 KB file.
     const std::vector<BYTE> big = With(std::vector<BYTE>(6 + 255 * 5, 0x11), 0, 0xFF0100000000, 6);
-    const struct { const char* what; std::vector<BYTE> aafi; size_t tail; } cases[] = {
+    const struct {
+        const char* what;
+        std::vector<BYTE> aafi;
+        size_t tail;
+    } cases[] = {
         {"255 entries of 5 bytes past the end", With(b, 6, 0xFF), 0},
         {"group address 0x4000 + 46 past the end", With(b, 4, 0x40), 64},
         {"group address plus base wraps 32 bits", With(b, 2, 0xFFFFFFFF, 4), 64},
@@ -631,4 +645,3 @@ TEST(S_AAFI, LoadsGroupsAddressedFromTheTableStartAndRefusesBadInput) {
         EXPECT_EQ(CS_AAFI(&r, 0).fnGet_wS_AAGI_SRP_Ns(), 0);
     }
 }
-

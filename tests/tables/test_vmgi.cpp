@@ -154,10 +154,10 @@ TEST(PL_SRPT, PlaylistTypesComeFromTheNamedChainAndStopAtAHundred) {
     // No more than a hundred playlists; indexed accessors never reach past
     // the entries held.
     for (int i = 3; i < 100; ++i) ASSERT_EQ(table.AddPointer(0, static_cast<BYTE>(i + 1)), 1);
-    EXPECT_EQ(Ints({table.fnGet_c1_PGCN(99), table.AddPointer(0, 101), table.fnGet_c1_PL_SRP_Ns(),
-                    static_cast<long long>(model.entries.size()), table.fnGet_c1_PGCN(100),
-                    table.fnSet_c1_PGCN(100, 5)}),
-              Ints({100, 0, 100, 100 * 146, 0, 0}));
+    EXPECT_EQ(
+        Ints({table.fnGet_c1_PGCN(99), table.AddPointer(0, 101), table.fnGet_c1_PL_SRP_Ns(),
+              static_cast<long long>(model.entries.size()), table.fnGet_c1_PGCN(100), table.fnSet_c1_PGCN(100, 5)}),
+        Ints({100, 0, 100, 100 * 146, 0, 0}));
     EXPECT_EQ(table.fnGet_iTH_PL_SRP_Address(100), nullptr);
 }
 
@@ -185,11 +185,12 @@ struct TwoTexts {
 TEST(TXTDT_MG, TextsArePackedLoadBackAndStayInsideTheBlock) {
     TwoTexts t;
     const std::vector<BYTE> bytes = Serialise(t.table);
-    const std::vector<BYTE> expected = {0x12, 0, 0, 2,   0,   0,   0,   23,  0,   16,  0,   5,
-                                        0,    21, 0, 3,  'h', 'e', 'l', 'l', 'o', 'a', 'b', 'c'};
+    const std::vector<BYTE> expected = {0x12, 0,  0, 2, 0,   0,   0,   23,  0,   16,  0,   5,
+                                        0,    21, 0, 3, 'h', 'e', 'l', 'l', 'o', 'a', 'b', 'c'};
     EXPECT_EQ(bytes, expected);
     TXTDT_MG loaded{};
-    ExpectLoads(bytes, [&](CBuffer* b) { return CTXTDT_MG(b, &loaded, 100).fndwLoad_TXTDT_MG_From_File(); }, 100);
+    ExpectLoads(
+        bytes, [&](CBuffer* b) { return CTXTDT_MG(b, &loaded, 100).fndwLoad_TXTDT_MG_From_File(); }, 100);
     CTXTDT_MG l(&loaded);
     EXPECT_EQ(Serialise(l), bytes);
     BYTE out[8] = {};
@@ -199,10 +200,11 @@ TEST(TXTDT_MG, TextsArePackedLoadBackAndStayInsideTheBlock) {
     ExpectLoads(empty, [&](CBuffer* b) { return CTXTDT_MG(b, &loaded, 0).fndwLoad_TXTDT_MG_From_File(); });
     EXPECT_EQ(Serialise(l), empty);
     // A short header, 0xFFFF pointers, a text of 0xFFFF bytes, a cut text.
-    for (const auto& garbled : {Head(bytes, 7), With(bytes, 2, 0xFFFF, 2), With(bytes, 14, 0xFFFF, 2),
-                                Head(bytes, bytes.size() - 1)}) {
+    for (const auto& garbled :
+         {Head(bytes, 7), With(bytes, 2, 0xFFFF, 2), With(bytes, 14, 0xFFFF, 2), Head(bytes, bytes.size() - 1)}) {
         TXTDT_MG bad{};
-        ExpectRefused(garbled, [&](CBuffer* b) { return CTXTDT_MG(b, &bad, 4).fndwLoad_TXTDT_MG_From_File(); }, 4);
+        ExpectRefused(
+            garbled, [&](CBuffer* b) { return CTXTDT_MG(b, &bad, 4).fndwLoad_TXTDT_MG_From_File(); }, 4);
     }
     // Texts stay inside the block; start address 99 lies outside it.
     TwoTexts u;
@@ -267,7 +269,8 @@ TEST(MNFIT, RoundTripsAndGarbledTablesFailToLoad) {
     EXPECT_EQ(std::vector<BYTE>(bytes.begin() + 6, bytes.begin() + 38), std::vector<BYTE>(32, 'M'));
     EXPECT_EQ(Ints({bytes[72], bytes[77]}), Ints({0x10, 0xD7}));
     MNFIT loaded{};
-    ExpectLoads(bytes, [&](CBuffer* b) { return LoadMnfit(b, loaded, 50); }, 50);
+    ExpectLoads(
+        bytes, [&](CBuffer* b) { return LoadMnfit(b, loaded, 50); }, 50);
     CMNFIT l(&loaded);
     EXPECT_EQ(l.fnGet_MNFI_DT_Len(0), 10);
     EXPECT_EQ(loaded.records.at(0).data.size(), 10u);
@@ -285,7 +288,8 @@ TEST(MNFIT, RoundTripsAndGarbledTablesFailToLoad) {
     for (const auto& garbled : {Head(two, 37), With(two, 0, 0xFFFF, 2), With(two, 40, 0xFFF0, 2),
                                 With(two, 2, 0xFFF0, 4), Head(two, two.size() - 1), overlap}) {
         MNFIT bad{};
-        ExpectRefused(garbled, [&](CBuffer* b) { return LoadMnfit(b, bad, 6); }, 6);
+        ExpectRefused(
+            garbled, [&](CBuffer* b) { return LoadMnfit(b, bad, 6); }, 6);
     }
 }
 
@@ -299,7 +303,8 @@ TEST(MNFIT, DataLengthsComeFromTheAddresses) {
     std::memset(bytes.data() + 100, 'B', 32);
     std::memset(bytes.data() + 137, 0xB1, 14);
     MNFIT loaded{};
-    ExpectLoads(bytes, [&](CBuffer* b) { return LoadMnfit(b, loaded, 3); }, 3);
+    ExpectLoads(
+        bytes, [&](CBuffer* b) { return LoadMnfit(b, loaded, 3); }, 3);
     CMNFIT l(&loaded);
     EXPECT_EQ(Ints({l.fnGet_MNFI_DT_Len(0), l.fnGet_MNFI_DT_Len(1)}), Ints({21, 14}));
     BYTE data[21] = {};

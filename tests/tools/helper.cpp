@@ -47,7 +47,8 @@ int main(int argc, char** argv) {
     const std::string command = argc == 5 ? argv[1] : "";
     if (command == "damage") return Damage(argv[2], argv[3], argv[4]);
     if (command == "playlists") return Playlists(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
-    std::fprintf(stderr, "usage: helper damage FILE OFFSET HEXBYTES | damage FILE truncate SIZE | "
-                         "playlists DIR COUNT CELLS\n");
+    std::fprintf(stderr,
+                 "usage: helper damage FILE OFFSET HEXBYTES | damage FILE truncate SIZE | "
+                 "playlists DIR COUNT CELLS\n");
     return 2;
 }

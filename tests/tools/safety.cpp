@@ -88,10 +88,14 @@ pid_t Start(std::vector<std::string> args, int outFd = -1, int errFd = -1) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    if (outFd >= 0) posix_spawn_file_actions_adddup2(&actions, outFd, 1);
-    else posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    if (errFd >= 0) posix_spawn_file_actions_adddup2(&actions, errFd, 2);
-    else posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    if (outFd >= 0)
+        posix_spawn_file_actions_adddup2(&actions, outFd, 1);
+    else
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    if (errFd >= 0)
+        posix_spawn_file_actions_adddup2(&actions, errFd, 2);
+    else
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     pid_t pid = -1;
     if (posix_spawn(&pid, g_tool.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid = -1;
     posix_spawn_file_actions_destroy(&actions);
@@ -248,12 +252,16 @@ std::string Excerpt(const std::string& text) {
 // False when it was not.
 bool Sane(const Result& r, const std::string& command, const std::string& where, Findings& f) {
     std::string problem;
-    if (r.timedOut) problem = "did not end within " + std::to_string(kTimeoutMs / 1000) + " s";
-    else if (r.signal) problem = "was ended by signal " + std::to_string(r.signal);
-    else if (r.bytes > kMaxOutput) problem = "printed more than " + std::to_string(kMaxOutput) + " bytes";
+    if (r.timedOut)
+        problem = "did not end within " + std::to_string(kTimeoutMs / 1000) + " s";
+    else if (r.signal)
+        problem = "was ended by signal " + std::to_string(r.signal);
+    else if (r.bytes > kMaxOutput)
+        problem = "printed more than " + std::to_string(kMaxOutput) + " bytes";
     else if (r.err.find("Sanitizer") != std::string::npos || r.err.find("runtime error:") != std::string::npos)
         problem = "drew a sanitizer report";
-    else if (r.exit != 0 && r.exit != 1) problem = "exited with status " + std::to_string(r.exit);
+    else if (r.exit != 0 && r.exit != 1)
+        problem = "exited with status " + std::to_string(r.exit);
     else if (r.exit == 1 && (r.err.rfind("vrmangr", 0) != 0 || std::count(r.err.begin(), r.err.end(), '\n') > 8))
         problem = "failed without one sentence on stderr";
     if (problem.empty()) return true;
@@ -344,25 +352,34 @@ std::string Mutate(std::string& bytes, const Extents& where, Rng& rng, const cha
         auto& b = reinterpret_cast<unsigned char&>(bytes[off]);
         std::string what;
         switch (kind) {
-        case 0: {
-            const int bit = static_cast<int>(rng.Below(8));
-            b = static_cast<unsigned char>(b ^ (1u << bit));
-            what = "bit " + std::to_string(bit) + " flipped";
-            break;
-        }
-        case 1: b = 0x00; what = "set to 00"; break;
-        case 2: b = 0xFF; what = "set to ff"; break;
-        case 3: b = static_cast<unsigned char>(rng.Next()); what = "set to " + Hex(b); break;
-        default: {
-            off = std::min(off & ~size_t{1}, bytes.size() - 2);
-            const unsigned old = static_cast<unsigned char>(bytes[off]) << 8 |
-                                 static_cast<unsigned char>(bytes[off + 1]);
-            const unsigned values[3] = {0x8000, 0xFFFF, (old + 1) & 0xFFFF};
-            const unsigned v = values[rng.Below(3)];
-            bytes[off] = static_cast<char>(v >> 8);
-            bytes[off + 1] = static_cast<char>(v & 0xFF);
-            what = "16 bits " + Hex(old) + " set to " + Hex(v);
-        }
+            case 0: {
+                const int bit = static_cast<int>(rng.Below(8));
+                b = static_cast<unsigned char>(b ^ (1u << bit));
+                what = "bit " + std::to_string(bit) + " flipped";
+                break;
+            }
+            case 1:
+                b = 0x00;
+                what = "set to 00";
+                break;
+            case 2:
+                b = 0xFF;
+                what = "set to ff";
+                break;
+            case 3:
+                b = static_cast<unsigned char>(rng.Next());
+                what = "set to " + Hex(b);
+                break;
+            default: {
+                off = std::min(off & ~size_t{1}, bytes.size() - 2);
+                const unsigned old =
+                    static_cast<unsigned char>(bytes[off]) << 8 | static_cast<unsigned char>(bytes[off + 1]);
+                const unsigned values[3] = {0x8000, 0xFFFF, (old + 1) & 0xFFFF};
+                const unsigned v = values[rng.Below(3)];
+                bytes[off] = static_cast<char>(v >> 8);
+                bytes[off + 1] = static_cast<char>(v & 0xFF);
+                what = "16 bits " + Hex(old) + " set to " + Hex(v);
+            }
         }
         log += std::string(log.empty() ? "" : ", ") + name + "@" + Hex(off) + " " + what;
     }
@@ -432,9 +449,11 @@ void RunSeed(const Campaign& c, uint64_t seed, const fs::path& work, Findings& f
     const std::string out = (work / "extracted.mpg").string();
     Result info, check;
     State before = mutated;
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"info", a.string()}, {"info", a.string(), "--json"}, {"check", a.string()},
-             {"extract", a.string(), "--program", "1", "-o", out}}) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"info", a.string()},
+                                               {"info", a.string(), "--json"},
+                                               {"check", a.string()},
+                                               {"extract", a.string(), "--program", "1", "-o", out}}) {
         const Result r = RunTool(args);
         const std::string command = args[0] + (args.size() == 3 ? " --json" : "");
         Sane(r, command, what, f);
@@ -508,8 +527,12 @@ TEST(Safety, Mutations) {
     // disk, whose slow forced writes widen the moments between the files.
     struct InMemory {
         const bool set = !std::getenv("TMPDIR") && access("/dev/shm", W_OK) == 0;
-        InMemory() { if (set) setenv("TMPDIR", "/dev/shm", 1); }
-        ~InMemory() { if (set) unsetenv("TMPDIR"); }
+        InMemory() {
+            if (set) setenv("TMPDIR", "/dev/shm", 1);
+        }
+        ~InMemory() {
+            if (set) unsetenv("TMPDIR");
+        }
     } inMemory;
     TempDir tmp;
     Campaign c;
@@ -534,8 +557,8 @@ TEST(Safety, Mutations) {
         const fs::path keep = fs::temp_directory_path() / ("vrmangr-seed-" + std::string(only));
         fs::remove_all(keep);
         RunSeed(c, std::strtoull(only, nullptr, 10), keep, f, t);
-        std::printf("seed %s: kept in %s (read/: after the reading commands and repair, edit/: after the edit)\n",
-                    only, keep.c_str());
+        std::printf("seed %s: kept in %s (read/: after the reading commands and repair, edit/: after the edit)\n", only,
+                    keep.c_str());
         f.Report();
         return;
     }
@@ -552,9 +575,10 @@ TEST(Safety, Mutations) {
         });
     }
     for (std::thread& w : workers) w.join();
-    std::printf("%d seeds: info accepted %d, repair mended %d, the edit saved %d (%d of them from a mutated IFO "
-                "over an intact backup)\n",
-                g_seeds, t.accepted.load(), t.repaired.load(), t.edited.load(), t.savedFromMutated.load());
+    std::printf(
+        "%d seeds: info accepted %d, repair mended %d, the edit saved %d (%d of them from a mutated IFO "
+        "over an intact backup)\n",
+        g_seeds, t.accepted.load(), t.repaired.load(), t.edited.load(), t.savedFromMutated.load());
     f.Report();
 }
 
@@ -672,9 +696,12 @@ TEST(Safety, Kill) {
             kill(pid, SIGKILL);
             Result ended;
             Reap(pid, ended);
-            Trial t{&k, k.label + " killed after " + std::to_string(static_cast<int>(delay * 1000)) + " ms (" +
-                            (ended.signal ? "mid-run" : "it had ended") + ")",
-                    Snap(dir), {}, ""};
+            Trial t{&k,
+                    k.label + " killed after " + std::to_string(static_cast<int>(delay * 1000)) + " ms (" +
+                        (ended.signal ? "mid-run" : "it had ended") + ")",
+                    Snap(dir),
+                    {},
+                    ""};
             // check sees the disc as the kill left it; neither it nor info
             // changes a byte.
             const Result check = RunTool({"check", dir.string()});
@@ -749,7 +776,8 @@ TEST(Safety, Kill) {
         }
     }
     for (const Killed& k : commands) {
-        std::string line = k.label + " (" + std::to_string(static_cast<int>(k.seconds * 1000)) + " ms), state after "
+        std::string line = k.label + " (" + std::to_string(static_cast<int>(k.seconds * 1000)) +
+                           " ms), state after "
                            "the kill -> after repair:";
         for (const auto& [outcome, n] : outcomes[k.label]) line += " " + outcome + " " + std::to_string(n);
         std::printf("%s\n", line.c_str());
@@ -838,9 +866,8 @@ void ReadAll(const fs::path& disc, const Variant& v, const fs::path& out, const 
         fs::remove(out);
         Reader({"extract", d, "--entry", std::to_string(e), "-o", o}, disc, 0, where, f);
         const std::string bytes = Read(out);
-        EXPECT_TRUE(bytes == v.entries[e - 1])
-            << where << ": entry point " << e << " extracts " << bytes.size() << " bytes, not the "
-            << v.entries[e - 1].size() << " of its recording";
+        EXPECT_TRUE(bytes == v.entries[e - 1]) << where << ": entry point " << e << " extracts " << bytes.size()
+                                               << " bytes, not the " << v.entries[e - 1].size() << " of its recording";
         entries += bytes;
     }
     for (int p = 1; p <= std::stoi(m[1]); ++p) {
@@ -867,7 +894,8 @@ struct ReadOnlyTree {
     }
     void Mount(const fs::path& at) {
         if (geteuid() != 0 || !fs::create_directory(at) ||
-            mount(root.c_str(), at.c_str(), nullptr, MS_BIND, nullptr) != 0) return;
+            mount(root.c_str(), at.c_str(), nullptr, MS_BIND, nullptr) != 0)
+            return;
         mounted = at;
         if (mount(nullptr, at.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0) Unmount();
     }
@@ -1021,8 +1049,8 @@ TEST(Safety, Concurrency) {
     std::thread reader([&] {
         for (; writing; ++reads) {
             const Result info = RunTool({"info", disc});
-            EXPECT_TRUE(info.exit == 0 && info.err.empty()) << "info exited " << info.exit << " while the writers ran: "
-                                                            << info.err;
+            EXPECT_TRUE(info.exit == 0 && info.err.empty())
+                << "info exited " << info.exit << " while the writers ran: " << info.err;
         }
     });
     std::thread ta([&] { a.Loop(); }), tb([&] { b.Loop(); });
