@@ -135,7 +135,7 @@ TEST(PGCI, BuildingTheOriginalChain) {
     EXPECT_EQ(p.fnGetPGEntryPointNs(2), 1u);
     Vog vog(4);
     ASSERT_EQ(p.fnADD_Still_Pic_Program(&vog.record, 1), 1);
-    BYTE pict[6];
+    BYTE pict[6] = {};
     p.fnGet_c6_PICT_PT(2, pict);
     EXPECT_EQ(Ints({p.fnGet_c1_PG_Ns(), pict[0], p.fnGetPG_TY(3), p.fnGetPGCI_TY(0, 0, 0), p.fnGetPGCI_TY(1, 1, 3),
                     p.fnGetTotalCellDuration(3, 0, 0, 0), p.fnADD_Movie_Program(nullptr, 1)}),
