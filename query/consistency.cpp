@@ -186,8 +186,8 @@ void CheckPrograms(PGCI* chain, const std::string& table, Findings& f) {
         total += n;
     }
     if (total != cells) {
-        f.Add(table,
-              "its " + N(programs) + " programs count " + N(total) + " cells, but the chain holds " + N(cells) + ".");
+        const std::string counted = programs == 1 ? "its program counts " : "its " + N(programs) + " programs count ";
+        f.Add(table, counted + N(total) + " cells, but the chain holds " + N(cells) + ".");
     }
 }
 
