@@ -150,16 +150,11 @@ struct Candidate {
     bool present = false;
     bool good = false;  // loads and its tables agree with each other
     bool fits = false;  // its recordings lie inside the stream files, none overlapping
-    std::vector<BYTE> bytes;
 };
 
-bool ReadAll(const std::string& path, std::vector<BYTE>* bytes) {
-    vrm::File file;
-    if (!file.Open(path.c_str(), vrm::File::Mode::ReadExisting)) return false;
-    const int64_t size = file.Size();
-    if (size < 0 || size > (int64_t{1} << 30)) return false;
-    bytes->resize(static_cast<size_t>(size));
-    return file.ReadAt(0, bytes->data(), bytes->size()) == size;
+// Whether two open management files hold the same bytes.
+bool SameBytes(const CBuffer& a, const CBuffer& b) {
+    return a.FileSize() == b.FileSize() && a.View() && b.View() && std::memcmp(a.View(), b.View(), a.FileSize()) == 0;
 }
 
 }  // namespace
@@ -188,7 +183,7 @@ int CVR_MANGR::fnRTR_VMG_Load_Table_From_File(const char* dir) {
         const std::string path = vrm::InDirectory(m->m_szDir, copy.name);
         copy.present = vrm::ProbePath(path.c_str(), nullptr) != vrm::PathKind::Missing;
         if (!copy.present) continue;
-        if (!ReadAll(path, &copy.bytes) || m->m_pBuffer->Open(path.c_str(), CBuffer::kRead) != 0) {
+        if (m->m_pBuffer->Open(path.c_str(), CBuffer::kRead) != 0) {
             findings.push_back(std::string(copy.name) + " cannot be read.");
             continue;
         }
@@ -233,7 +228,7 @@ int CVR_MANGR::fnRTR_VMG_Load_Table_From_File(const char* dir) {
     } else if (!other.good) {
         opened.m_nOtherCopy = kCopyDamaged;
     } else {
-        opened.m_nOtherCopy = other.bytes == copies[use].bytes ? kCopySame : kCopyDiffers;
+        opened.m_nOtherCopy = SameBytes(*opened.m_pBuffer, *loaded[1 - use]->m_pBuffer) ? kCopySame : kCopyDiffers;
     }
     opened.m_OpenFindings = std::move(findings);
 

@@ -6,10 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
-#include <cstdio>
 
 #include <algorithm>
 #include <chrono>
+#include <random>
 #include <string>
 #include <thread>
 #include <utility>
@@ -87,31 +87,6 @@ bool File::Open(const char* path, Mode mode) {
     return true;
 }
 
-namespace {
-
-// The process's file mode creation mask. Linux tells it in /proc without
-// changing it (changing it, even for a moment, would affect files other
-// threads create meanwhile); elsewhere it is read by setting it back.
-mode_t CurrentUmask() {
-#if defined(__linux__)
-    if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
-        char line[128];
-        unsigned mask = 0;
-        bool found = false;
-        while (!found && std::fgets(line, sizeof line, status)) {
-            found = std::sscanf(line, "Umask: %o", &mask) == 1;
-        }
-        std::fclose(status);
-        if (found) return static_cast<mode_t>(mask & 0777);
-    }
-#endif
-    const mode_t mask = ::umask(022);
-    ::umask(mask);
-    return mask;
-}
-
-}  // namespace
-
 bool File::CreateBeside(const std::string& target, std::string* path) {
     Close();
     if (target.empty() || !path) {
@@ -122,20 +97,27 @@ bool File::CreateBeside(const std::string& target, std::string* path) {
         m_error = fault;
         return false;
     }
+    // A name of six random letters and digits, made with O_EXCL so that no
+    // two processes share it; created 0666 like any new file, so the
+    // process's umask applies.
+    static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device seed;
+    std::mt19937 random(seed());
+    std::uniform_int_distribution<size_t> pick(0, sizeof kLetters - 2);
     std::string name;
-    int fd;
-    do {
-        name = target + ".tmp-XXXXXX";
-        fd = ::mkostemp(name.data(), O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        name = target + ".tmp-";
+        for (int i = 0; i < 6; ++i) name += kLetters[pick(random)];
+        do {
+            fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        } while (fd < 0 && errno == EINTR);
+        if (fd < 0 && errno != EEXIST) break;
+    }
     if (fd < 0) {
         m_error = errno;
         return false;
     }
-    // mkstemp makes the file private to its owner; the file it becomes is a
-    // normal one. A file system that keeps no modes may refuse the change,
-    // which leaves the file as usable as before.
-    ::fchmod(fd, 0666 & ~CurrentUmask());
     m_fd = fd;
     m_writable = true;
     m_error = 0;

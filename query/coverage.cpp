@@ -86,7 +86,16 @@ VR_STREAM_COVERAGE ComputeCoverage(const VMG_MODEL& model, bool still, bool pres
     c.qwFileBytes = present ? fileBytes : 0;
     const uint64_t recordedBytes = end * kSectorBytes;
     if (c.qwFileBytes > recordedBytes) c.qwTrailingBytes = c.qwFileBytes - recordedBytes;
-    if (c.qwFileBytes < recordedBytes) c.qwMissingBytes = recordedBytes - c.qwFileBytes;
+    // Recorded bytes behind the end of the file, each counted once where
+    // recordings overlap; unused sectors between them are not recorded.
+    uint64_t reach = c.qwFileBytes;
+    for (const VR_STREAM_EXTENT& e : c.extents) {
+        const uint64_t from = uint64_t{e.dwStart} * kSectorBytes, to = EndOf(e) * kSectorBytes;
+        if (to > reach) {
+            c.qwMissingBytes += to - std::max(from, reach);
+            reach = to;
+        }
+    }
     return c;
 }
 

@@ -38,7 +38,7 @@ struct VR_STREAM_COVERAGE {
     bool bFilePresent = false;  // the stream file exists
     uint64_t qwFileBytes = 0;  // its length in bytes (0 when missing)
     uint64_t qwTrailingBytes = 0;  // bytes behind the highest recording end
-    uint64_t qwMissingBytes = 0;  // recorded bytes beyond the end of the file
+    uint64_t qwMissingBytes = 0;  // recorded bytes beyond the end of the file (gaps not counted)
 };
 
 namespace vrm {

@@ -194,18 +194,12 @@ StreamView Measure(CVR_MANGR* m, bool still, const StreamFile& file, CopyVerdict
         view.coverage = VR_STREAM_COVERAGE{};
         return view;
     }
-    // Recorded bytes behind the end of the file, each counted once where
-    // recordings overlap.
+    // The scratch stream files are as long as the real ones, so the
+    // coverage's missing bytes are those of the real files.
+    view.missingBytes = view.coverage.qwMissingBytes;
     const uint64_t size = file.present ? file.bytes : 0;
-    uint64_t reach = size;
     for (const VR_STREAM_EXTENT& e : view.coverage.extents) {
-        const uint64_t start = uint64_t{e.dwStart} * vrm::kSectorBytes;
-        const uint64_t end = start + uint64_t{e.dwSectors} * vrm::kSectorBytes;
-        if (end > size) view.beyondEnd.push_back(e.wNumber);
-        if (end > reach) {
-            view.missingBytes += end - std::max(start, reach);
-            reach = end;
-        }
+        if ((uint64_t{e.dwStart} + e.dwSectors) * vrm::kSectorBytes > size) view.beyondEnd.push_back(e.wNumber);
     }
     return view;
 }
