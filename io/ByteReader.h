@@ -57,8 +57,18 @@ public:
     // at most 32. It reads 1, 2 or 4 bytes as the field needs.
     uint32_t Bits(uint64_t offset, unsigned bit, unsigned count);
 
+    // Points the reader at another block; the failure mark stays.
+    void Rebind(const uint8_t* data, uint64_t size) {
+        m_data = data;
+        m_size = data ? size : 0;
+    }
+
     bool Ok() const { return !m_failed; }
     uint64_t FailOffset() const { return m_failOffset; }
+    void ClearFailure() {
+        m_failed = false;
+        m_failOffset = 0;
+    }
     void Fail(uint64_t offset) {
         if (!m_failed) {
             m_failed = true;

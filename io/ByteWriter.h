@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "io/be.h"
+#include "io/invariant.h"
 
 namespace vrm {
 
@@ -39,10 +40,15 @@ public:
 
     bool Ok() const { return !m_failed; }
     uint64_t FailOffset() const { return m_failOffset; }
+    // The end of the furthest write so far.
+    uint64_t End() const { return m_end; }
 
 private:
     bool Require(uint64_t offset, uint64_t n) {
-        if (Has(offset, n)) return true;
+        if (Has(offset, n)) {
+            if (offset + n > m_end) m_end = offset + n;
+            return true;
+        }
         if (!m_failed) {
             m_failed = true;
             m_failOffset = offset;
@@ -61,7 +67,22 @@ private:
     uint64_t m_capacity;
     bool m_failed = false;
     uint64_t m_failOffset = 0;
+    uint64_t m_end = 0;
 };
+
+// Serialises a record of `size` bytes into `out` through a checked writer:
+// write(writer) writes it from offset 0. Returns size, or 0 for a null out
+// and when the record wrote other than exactly its size (an internal fault,
+// an invariant failure in test builds).
+template <class Write>
+uint32_t WriteExactly(uint8_t* out, uint32_t size, Write&& write) {
+    if (!out) return 0;
+    ByteWriter writer(out, size);
+    write(writer);
+    const bool exact = writer.Ok() && writer.End() == size;
+    VRM_INVARIANT(exact, "a table wrote other than its declared size");
+    return exact ? size : 0;
+}
 
 }  // namespace vrm
 

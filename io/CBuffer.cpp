@@ -22,6 +22,7 @@ DWORD CBuffer::Open(const char* fileName, DWORD mode) {
     m_dwUpperBound = m_dwFileSize;
     m_dwLowerBound = 0;
     m_llFileSize = size;
+    m_reader.Rebind(m_view.Data(), m_dwUpperBound);
     return 0;
 }
 
@@ -32,15 +33,9 @@ void CBuffer::Close() {
     m_dwUpperBound = 0;
     m_dwLowerBound = 0;
     m_llFileSize = 0;
+    m_reader.Rebind(nullptr, 0);
     m_dwStageFill = 0;
     m_qwWritePos = 0;
-}
-
-void CBuffer::MarkReadFailure(uint64_t offset) {
-    if (!m_bReadFailed) {
-        m_bReadFailed = true;
-        m_qwReadFailOffset = offset;
-    }
 }
 
 DWORD CBuffer::Read(void* destination, DWORD n) {
@@ -64,10 +59,7 @@ DWORD CBuffer::ReadBits(DWORD byteOffset, DWORD bitOffset, DWORD bitCount) {
         MarkReadFailure(at);
         return 0;
     }
-    vrm::ByteReader reader = Reader();
-    const DWORD v = reader.Bits(at, bitOffset, bitCount);
-    if (!reader.Ok()) MarkReadFailure(at);
-    return v;
+    return m_reader.Bits(at, bitOffset, bitCount);
 }
 
 bool CBuffer::Flush() {

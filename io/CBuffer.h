@@ -83,21 +83,21 @@ public:
     uint64_t WritePosition() const { return m_qwWritePos; }
     DWORD StagedBytes() const { return m_dwStageFill; }
 
-    // The bounds-checked reader over the whole mapped file.
-    vrm::ByteReader Reader() const { return vrm::ByteReader(m_view.Data(), m_dwUpperBound); }
+    // The bounds-checked reader over the whole mapped file. It is the
+    // buffer's own: table loaders read through it, and its sticky failure is
+    // the buffer's read-failure mark.
+    vrm::ByteReader& Reader() { return m_reader; }
 
-    // Sticky mark of Read and ReadBits: set by the first request that fell
-    // outside the file, with the file offset it asked for.
-    bool ReadFailed() const { return m_bReadFailed; }
-    uint64_t ReadFailOffset() const { return m_qwReadFailOffset; }
-    void ClearReadFailure() {
-        m_bReadFailed = false;
-        m_qwReadFailOffset = 0;
-    }
+    // Sticky mark of every read (Read, ReadBits and the reader): set by the
+    // first request that fell outside the file, with the file offset it
+    // asked for.
+    bool ReadFailed() const { return !m_reader.Ok(); }
+    uint64_t ReadFailOffset() const { return m_reader.FailOffset(); }
+    void ClearReadFailure() { m_reader.ClearFailure(); }
     // Sets the mark (keeping the first offset). Table loaders call it when a
     // count or address they read points outside the file, so that whoever
     // opened the file can refuse it after loading.
-    void MarkReadFailure(uint64_t offset);
+    void MarkReadFailure(uint64_t offset) { m_reader.Fail(offset); }
 
 private:
     bool Flush();
@@ -112,8 +112,7 @@ private:
     __int64 m_llFileSize = 0;
     DWORD m_dwCursor = 0;
     std::unique_ptr<BYTE[]> m_stage;
-    bool m_bReadFailed = false;
-    uint64_t m_qwReadFailOffset = 0;
+    vrm::ByteReader m_reader;
 };
 
 #endif

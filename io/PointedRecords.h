@@ -6,9 +6,9 @@
 #ifndef VRMANGR_IO_POINTEDRECORDS_H
 #define VRMANGR_IO_POINTEDRECORDS_H
 
-#include <cstring>
 #include <vector>
 
+#include "io/ByteWriter.h"
 #include "io/CBuffer.h"
 #include "io/be.h"
 
@@ -24,55 +24,54 @@ constexpr DWORD kPointerSize = 4;
 template <class Record, class Load>
 uint64_t LoadPointedRecords(CBuffer& buffer, uint64_t at, uint64_t headerSize, WORD count, uint64_t base,
                             uint64_t minRecord, std::vector<BYTE>& srp, std::vector<Record>& records, Load load) {
-    ByteReader reader = buffer.Reader();
+    ByteReader& reader = buffer.Reader();
     const uint64_t pointerBytes = uint64_t{kPointerSize} * count;
     const BYTE* pointers = reader.Span(at + headerSize, pointerBytes);
-    if (!pointers) {
-        buffer.MarkReadFailure(reader.FailOffset());
-        return 0;
-    }
+    if (!pointers) return 0;
     srp.assign(pointers, pointers + pointerBytes);
     uint64_t size = headerSize + pointerBytes;
     records.clear();
     records.resize(count);
     for (WORD i = 0; i < count; ++i) {
         const uint64_t recordAt = base + be_load<uint32_t>(pointers + size_t{kPointerSize} * i);
-        if (recordAt > 0xFFFFFFFFu || !reader.Has(recordAt, minRecord)) {
-            buffer.MarkReadFailure(recordAt);
+        if (recordAt > 0xFFFFFFFFu) {
+            reader.Fail(recordAt);
             return 0;
         }
+        if (!reader.Require(recordAt, minRecord)) return 0;
         const DWORD consumed = load(records[i], static_cast<DWORD>(recordAt));
         size += consumed;
         // Records may share bytes on a damaged disc; what one table loads
         // can never exceed the file itself.
         if (!consumed || size > reader.Size()) {
-            buffer.MarkReadFailure(recordAt);
+            reader.Fail(recordAt);
             return 0;
         }
     }
     return size;
 }
 
-// Writes the records back to back from out + pos (pos lies behind the
-// header and the pointers), sets each search pointer to base + the record's
-// offset in out and copies the pointers behind the header; records the
-// array lacks (a count raised by hand) are written as emptySize zero bytes.
-// write(record, destination) returns the bytes it wrote. Returns the end.
+// Writes the records back to back behind the header and the pointers of
+// the table that starts at `at` in the writer, sets each search pointer to
+// base + the record's offset in the table and writes the pointers behind
+// the header; records the array lacks (a count raised by hand) are written
+// as emptySize zero bytes. write(record, writer, offset) writes a record
+// and returns its length. Returns the table's length.
 template <class Record, class Write>
-DWORD WritePointedRecords(BYTE* out, DWORD headerSize, WORD count, DWORD base, DWORD emptySize, std::vector<BYTE>& srp,
-                          std::vector<Record>& records, Write write) {
+DWORD WritePointedRecords(ByteWriter& w, uint64_t at, DWORD headerSize, WORD count, DWORD base, DWORD emptySize,
+                          std::vector<BYTE>& srp, std::vector<Record>& records, Write write) {
     if (srp.size() < size_t{kPointerSize} * count) srp.resize(size_t{kPointerSize} * count, 0);
     DWORD pos = headerSize + kPointerSize * DWORD{count};
     for (WORD i = 0; i < count; ++i) {
         be_store<uint32_t>(srp.data() + size_t{kPointerSize} * i, base + pos);
         if (i < records.size()) {
-            pos += write(records[i], out + pos);
+            pos += write(records[i], w, at + pos);
         } else {
-            std::memset(out + pos, 0, emptySize);
+            w.Fill(at + pos, 0, emptySize);
             pos += emptySize;
         }
     }
-    if (count) std::memcpy(out + headerSize, srp.data(), size_t{kPointerSize} * count);
+    w.Bytes(at + headerSize, srp.data(), size_t{kPointerSize} * count);
     return pos;
 }
 

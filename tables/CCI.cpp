@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <string>
 
+#include "io/ByteWriter.h"
 #include "io/CBuffer.h"
 #include "io/codecs.h"
 #include "tables/CM_VOBI.h"
@@ -24,7 +27,7 @@ BYTE* CCI::Entry(WORD i) const { return m_pRecord ? vrm::EntryAt(m_pRecord->entr
 
 BYTE* CCI::EntryText(WORD i) const {
     BYTE* e = Entry(i);
-    return e ? e + (m_cType ? 2 : 7) : nullptr;
+    return e ? e + (m_cType ? S_C_EPI::At::PRM_TXTI : M_C_EPI::At::PRM_TXTI) : nullptr;
 }
 
 __int64 CCI::PtsAt(const BYTE* base, DWORD offset) {
@@ -48,68 +51,74 @@ int CCI::fnSet_CI_TYPE(BYTE v) {
 
 DWORD CCI::fndwDataSize() const {
     if (!m_pRecord) return 0;
-    const DWORD n = fnGet_wC_EPI_Ns();
-    DWORD size = m_cType ? CI::kStillHeaderSize : CI::kMovieHeaderSize;
-    const DWORD plain = m_cType ? 2 : 7;
-    for (WORD i = 0; i < n; ++i) {
-        const BYTE* e = Entry(i);
-        size += (e && fnGet_M_C_EPI_TYPE(e[0])) ? EntrySize() : plain;
-    }
+    const WORD n = fnGet_wC_EPI_Ns();
+    DWORD size = HeaderSize();
+    for (WORD i = 0; i < n; ++i) size += EntryBytes(i);
     return size;
 }
 
-DWORD CCI::fnReadData(BYTE* out) {
-    if (!out || !m_pRecord) return 0;
-    DWORD length = m_cType ? CI::kStillHeaderSize : CI::kMovieHeaderSize;
-    std::memcpy(out, m_pRecord->header, length);
+DWORD CCI::fnWrite(vrm::ByteWriter& w, uint64_t at) {
+    if (!m_pRecord) return 0;
+    DWORD length = HeaderSize();
+    w.Bytes(at, m_pRecord->header, length);
     m_wC_EPI_Ns = fnGet_wC_EPI_Ns();
-    const DWORD plain = m_cType ? 2 : 7;
     for (WORD i = 0; i < m_wC_EPI_Ns; ++i) {
         const BYTE* e = Entry(i);
-        if (!e) {
-            // A count raised by hand beyond the records held: written as
-            // entry points without text at time zero, as the size says.
-            std::memset(out + length, 0, plain);
-            length += plain;
-            continue;
-        }
-        const DWORD n = fnGet_M_C_EPI_TYPE(e[0]) ? EntrySize() : plain;
-        std::memcpy(out + length, e, n);
+        const DWORD n = EntryBytes(i);
+        // A count raised by hand beyond the records held: written as entry
+        // points without text at time zero, as the size says.
+        if (e)
+            w.Bytes(at + length, e, n);
+        else
+            w.Fill(at + length, 0, n);
         length += n;
     }
     return length;
 }
 
+DWORD CCI::fnReadData(BYTE* out) {
+    return vrm::WriteExactly(out, fndwDataSize(), [&](vrm::ByteWriter& w) { fnWrite(w, 0); });
+}
+
+void CCI::fnDump(std::string& out, const std::string& indent) const {
+    if (!m_pRecord) return;
+    if (m_cType)
+        vrm::DumpRecord<S_CI_HEADER>(m_pRecord->header, indent, out);
+    else
+        vrm::DumpRecord<M_CI_HEADER>(m_pRecord->header, indent, out);
+    // PRM_TXTI is the last field of an entry point, shown only when the
+    // entry point has it on disc.
+    static const BYTE kMissing[M_C_EPI::kSize] = {};
+    const vrm::FieldDesc* fields = m_cType ? S_C_EPI::kFields : M_C_EPI::kFields;
+    const size_t withText = m_cType ? std::size(S_C_EPI::kFields) : std::size(M_C_EPI::kFields);
+    const WORD n = fnGet_wC_EPI_Ns();
+    for (WORD i = 0; i < n; ++i) {
+        vrm::DumpHeading(m_cType ? "S_C_EPI" : "M_C_EPI", i + 1u, indent, out);
+        const BYTE* e = Entry(i);
+        const bool text = fnGet_M_C_EPI_TYPE(fnGet_c1_EP_TY(i)) != 0;
+        vrm::DumpFields(fields, text ? withText : withText - 1, e ? e : kMissing, indent + "  ", out);
+    }
+}
+
 DWORD CCI::fndwLoad_CI_From_File() {
     if (!m_pRecord || !m_pBuffer) return 0;
     fnSetZero();
-    vrm::ByteReader reader = m_pBuffer->Reader();
+    vrm::ByteReader& reader = m_pBuffer->Reader();
     uint64_t pos = m_dwStart;
-    const BYTE type = fnGet_CI_TYPE(reader.U8(pos + 1));
+    const BYTE type = fnGet_CI_TYPE(reader.U8(pos + M_CI_HEADER::At::C_TY));
     const DWORD headerSize = type ? CI::kStillHeaderSize : CI::kMovieHeaderSize;
-    if (!reader.Bytes(pos, m_pRecord->header, headerSize)) {
-        m_pBuffer->MarkReadFailure(reader.FailOffset());
-        return 0;
-    }
+    if (!reader.Bytes(pos, m_pRecord->header, headerSize)) return 0;
     m_cType = type;
     m_pRecord->cellType = type;
     pos += headerSize;
     m_wC_EPI_Ns = fnGet_wC_EPI_Ns();
-    const DWORD plain = type ? 2 : 7;
-    // Every entry point takes at least `plain` bytes of the file: check that
-    // much before reserving memory for all of them.
-    if (!reader.Require(pos, uint64_t{plain} * m_wC_EPI_Ns)) {
-        m_pBuffer->MarkReadFailure(reader.FailOffset());
-        return 0;
-    }
+    // Every entry point takes at least its size without text in the file:
+    // check that much before reserving memory for all of them.
+    if (!reader.Require(pos, uint64_t{PlainEntrySize()} * m_wC_EPI_Ns)) return 0;
     m_pRecord->entryPoints.assign(size_t{EntrySize()} * m_wC_EPI_Ns, 0);
     for (WORD i = 0; i < m_wC_EPI_Ns; ++i) {
-        BYTE* e = Entry(i);
-        const DWORD n = fnGet_M_C_EPI_TYPE(reader.U8(pos)) ? EntrySize() : plain;
-        if (!reader.Bytes(pos, e, n)) {
-            m_pBuffer->MarkReadFailure(reader.FailOffset());
-            return 0;
-        }
+        const DWORD n = fnGet_M_C_EPI_TYPE(reader.U8(pos + M_C_EPI::At::EP_TY)) ? EntrySize() : PlainEntrySize();
+        if (!reader.Bytes(pos, Entry(i), n)) return 0;
         pos += n;
     }
     m_dwSize = static_cast<DWORD>(pos - m_dwStart);
@@ -145,7 +154,7 @@ int CCI::fnADD_Still_Pic_CI(S_VOGI* vogi, WORD vogiNo) {
     return 1;
 }
 
-BYTE* CCI::InsertEntry(WORD pos, WORD n) {
+void CCI::InsertEntry(WORD pos, WORD n) {
     std::vector<BYTE>& records = m_pRecord->entryPoints;
     const size_t size = EntrySize();
     // Records past the count (left by deletes) are dropped first.
@@ -153,7 +162,6 @@ BYTE* CCI::InsertEntry(WORD pos, WORD n) {
     records.insert(records.begin() + static_cast<std::ptrdiff_t>(size * pos), size, BYTE{0});
     fnSet_wC_EPI_Ns(static_cast<WORD>(n + 1));
     m_wC_EPI_Ns = static_cast<WORD>(n + 1);
-    return records.data() + size * pos;
 }
 
 int CCI::fnADD_Movie_Entry_Point(WORD pos, const BYTE* ptm, const BYTE* text) {
@@ -163,11 +171,11 @@ int CCI::fnADD_Movie_Entry_Point(WORD pos, const BYTE* ptm, const BYTE* text) {
     const WORD n = fnGet_wC_EPI_Ns();
     if (n >= kMaxEntryPoints) return 0;
     if (pos > n) pos = n;
-    BYTE* e = InsertEntry(pos, n);
-    std::memcpy(e + 1, ptm, 6);
+    InsertEntry(pos, n);
+    fnSet_c6_EP_PTM(pos, ptm, 6);
     if (text) {
-        e[0] = 0x40;
-        std::memcpy(e + 7, text, 128);
+        fnSet_c1_EP_TY(pos, kTextEntry);
+        fnSet_c128_PRM_TXTI(pos, text, CI::kTextSize);
     }
     return 1;
 }
@@ -178,11 +186,11 @@ int CCI::fnADD_Still_Pic_Entry_Point(WORD pos, BYTE entn, const BYTE* text) {
     if (n >= kMaxEntryPoints) return 0;
     if (n != 0 && pos > n) return 0;
     if (n == 0) pos = 0;
-    BYTE* e = InsertEntry(pos, n);
-    e[1] = entn;
+    InsertEntry(pos, n);
+    fnSet_c1_S_VOB_ENTN(pos, entn);
     if (text) {
-        e[0] = 0x40;
-        std::memcpy(e + 2, text, 128);
+        fnSet_c1_EP_TY(pos, kTextEntry);
+        fnSet_c128_PRM_TXTI(pos, text, CI::kTextSize);
     }
     return 1;
 }

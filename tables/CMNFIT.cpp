@@ -3,14 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "io/ByteWriter.h"
 #include "io/CBuffer.h"
-
-namespace {
-
-// A record counted but not held is written as 37 zero bytes without data.
-const BYTE kEmptyRecord[MNFI::kFixedSize] = {};
-
-}  // namespace
 
 CMNFIT::CMNFIT(WORD) : m_pModel(nullptr), m_pBuffer(nullptr), m_dwSize(0), m_wMNFI_Ns(0), m_cOwns(0), m_dwOffset(0) {}
 
@@ -42,8 +36,9 @@ std::vector<BYTE>* CMNFIT::Data(WORD i) const {
 
 WORD CMNFIT::fnGet_MNFI_DT_Len(WORD i) const {
     const WORD last = static_cast<WORD>(fnGet_wMNFI_Ns() - 1);
-    if (i == last) return static_cast<WORD>(fnGet_dwMNFIT_EA() - fnGet_wMNFI_SA(i) - 36u);
-    return static_cast<WORD>(fnGet_wMNFI_SA(static_cast<WORD>(i + 1)) - fnGet_wMNFI_SA(i) - 37u);
+    // MNFIT_EA is the table's last byte, one short of its end.
+    if (i == last) return static_cast<WORD>(fnGet_dwMNFIT_EA() - fnGet_wMNFI_SA(i) - (MNFI::kFixedSize - 1));
+    return static_cast<WORD>(fnGet_wMNFI_SA(static_cast<WORD>(i + 1)) - fnGet_wMNFI_SA(i) - MNFI::kFixedSize);
 }
 
 int CMNFIT::fnGet_pMNFI_DT(WORD i, BYTE* out) const {
@@ -93,14 +88,14 @@ DWORD CMNFIT::fndwDataSize() const {
     return static_cast<DWORD>(size);
 }
 
-DWORD CMNFIT::fnReadData(BYTE* out) {
-    if (!out || !m_pModel) return 0;
+DWORD CMNFIT::fnWrite(vrm::ByteWriter& w, uint64_t at) {
+    if (!m_pModel) return 0;
     const WORD n = fnGet_wMNFI_Ns();
     m_wMNFI_Ns = n;
     DWORD size = MNFIT::kHeaderSize;
     if (n > 0) {
         // A count raised by hand beyond the pointers held: the missing
-        // records are written empty.
+        // records are written empty, their fixed bytes zero and no data.
         if (m_pModel->srp.size() < size_t{MNFIT::kSRPSize} * n) m_pModel->srp.resize(size_t{MNFIT::kSRPSize} * n, 0);
         size += MNFIT::kSRPSize * n;
         for (WORD i = 0; i < n; ++i) {
@@ -109,24 +104,45 @@ DWORD CMNFIT::fnReadData(BYTE* out) {
             fnSet_wMNFI_SA(i, static_cast<WORD>(size));
             if (i < m_pModel->records.size()) {
                 const MNFI& record = m_pModel->records[i];
-                std::memcpy(out + size, record.fixed, MNFI::kFixedSize);
-                if (!record.data.empty())
-                    std::memcpy(out + size + MNFI::kFixedSize, record.data.data(), record.data.size());
+                w.Bytes(at + size, record.fixed, MNFI::kFixedSize);
+                w.Bytes(at + size + MNFI::kFixedSize, record.data.data(), record.data.size());
                 size += static_cast<DWORD>(MNFI::kFixedSize + record.data.size());
             } else {
-                std::memcpy(out + size, kEmptyRecord, sizeof kEmptyRecord);
+                w.Fill(at + size, 0, MNFI::kFixedSize);
                 size += MNFI::kFixedSize;
             }
         }
-        std::memcpy(out + MNFIT::kHeaderSize, m_pModel->srp.data(), size_t{MNFIT::kSRPSize} * n);
+        w.Bytes(at + MNFIT::kHeaderSize, m_pModel->srp.data(), size_t{MNFIT::kSRPSize} * n);
     }
     fnSet_dwMNFIT_EA(size - 1);
     if (n > 0) {
         BYTE id[32];
         if (fnGet_c32_MNF_ID(static_cast<WORD>(n - 1), id)) fnSet_c32_LAST_MNF_ID(id, sizeof id);
     }
-    std::memcpy(out, m_pModel->header, MNFIT::kHeaderSize);
+    w.Bytes(at, m_pModel->header, MNFIT::kHeaderSize);
     return size;
+}
+
+DWORD CMNFIT::fnReadData(BYTE* out) {
+    return vrm::WriteExactly(out, fndwDataSize(), [&](vrm::ByteWriter& w) { fnWrite(w, 0); });
+}
+
+void CMNFIT::fnDump(std::string& out, const std::string& indent) const {
+    if (!m_pModel) return;
+    vrm::DumpRecord<MNFIT_HEADER>(m_pModel->header, indent, out);
+    // Records the arrays lack are written as zeros without data.
+    static const BYTE kMissing[MNFI::kFixedSize] = {};
+    const std::string inner = indent + "  ";
+    const WORD n = fnGet_wMNFI_Ns();
+    for (WORD i = 0; i < n; ++i) {
+        vrm::DumpHeading("MNFI", i + 1u, indent, out);
+        const BYTE* srp = SearchPointer(i);
+        const BYTE* fixed = Record(i);
+        vrm::DumpRecord<MNFI_SRP>(srp ? srp : kMissing, inner, out);
+        vrm::DumpRecord<MNFI_FIXED>(fixed ? fixed : kMissing, inner, out);
+        const size_t data = fixed ? m_pModel->records[i].data.size() : 0;
+        out += inner + "MNFI_DT = " + std::to_string(data) + " bytes\n";
+    }
 }
 
 DWORD CMNFIT::fndwLoad_MNFIT_From_File() {
@@ -136,20 +152,21 @@ DWORD CMNFIT::fndwLoad_MNFIT_From_File() {
     m_pModel->records.clear();
     m_wMNFI_Ns = 0;
     m_dwSize = 0;
-    vrm::ByteReader reader = m_pBuffer->Reader();
+    vrm::ByteReader& reader = m_pBuffer->Reader();
     const uint64_t at = m_dwOffset;
+    // Marks the reader failed at a value read that points outside the file.
     auto fail = [&](uint64_t offset) {
-        m_pBuffer->MarkReadFailure(offset);
+        reader.Fail(offset);
         return DWORD{0};
     };
-    if (!reader.Bytes(at, m_pModel->header, MNFIT::kHeaderSize)) return fail(reader.FailOffset());
+    if (!reader.Bytes(at, m_pModel->header, MNFIT::kHeaderSize)) return 0;
     uint64_t size = MNFIT::kHeaderSize;
     const WORD n = fnGet_wMNFI_Ns();
     m_wMNFI_Ns = n;
     if (n > 0) {
         const uint64_t srpBytes = uint64_t{MNFIT::kSRPSize} * n;
         const BYTE* srp = reader.Span(at + size, srpBytes);
-        if (!srp) return fail(reader.FailOffset());
+        if (!srp) return 0;
         m_pModel->srp.assign(srp, srp + srpBytes);
         size += srpBytes;
         // Every record takes at least its fixed bytes of the file.
@@ -158,11 +175,11 @@ DWORD CMNFIT::fndwLoad_MNFIT_From_File() {
         for (WORD i = 0; i < n; ++i) {
             MNFI& record = m_pModel->records[i];
             const uint64_t start = at + fnGet_wMNFI_SA(i);
-            if (!reader.Bytes(start, record.fixed, MNFI::kFixedSize)) return fail(reader.FailOffset());
+            if (!reader.Bytes(start, record.fixed, MNFI::kFixedSize)) return 0;
             size += MNFI::kFixedSize;
             const WORD len = fnGet_MNFI_DT_Len(i);
             const BYTE* data = reader.Span(start + MNFI::kFixedSize, len);
-            if (!data) return fail(reader.FailOffset());
+            if (!data) return 0;
             record.data.assign(data, data + len);
             size += len;
             // Records may overlap on a garbled disc; what the table loads can

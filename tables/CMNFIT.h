@@ -4,40 +4,59 @@
 // table is optional (MNFIT_SA is 0 when the file has none); the library
 // never creates one, it only loads it and writes it back.
 //
-// On disc: a 38-byte header (MNFI_Ns, MNFIT_EA = table size - 1,
-// LAST_MNF_ID, the identifier of the last record), MNFI_Ns search pointers
-// of 2 bytes (MNFI_SA, each record's start from the table's first byte),
-// then the records: MNF_ID (32), MNFI_REC_TM (5, REC_TM), MNFI_DT. The data
-// length is not stored: it runs to the next record's start, or for the last
-// record to the end of the table.
+// On disc: a 38-byte header, MNFI_Ns search pointers, then the records,
+// each its fixed part and its data MNFI_DT. The data length is not stored:
+// it runs to the next record's start, or for the last record to the end of
+// the table.
 #ifndef VRMANGR_TABLES_CMNFIT_H
 #define VRMANGR_TABLES_CMNFIT_H
 
+#include <string>
 #include <vector>
 
 #include "io/fields.h"
 #include "platform/types.h"
 
 class CBuffer;
+namespace vrm {
+class ByteWriter;
+}
+
+// MNFIT_EA is the table's size minus 1; LAST_MNF_ID the identifier of the
+// last record.
+#define VRM_FIELDS_MNFIT_HEADER(F, C)                             \
+    F(C, U16, MNFI_Ns, 0, 2, fnGet_wMNFI_Ns, fnSet_wMNFI_Ns)      \
+    F(C, U32, MNFIT_EA, 2, 4, fnGet_dwMNFIT_EA, fnSet_dwMNFIT_EA) \
+    F(C, BYTES, LAST_MNF_ID, 6, 32, fnGet_c32_LAST_MNF_ID, fnSet_c32_LAST_MNF_ID)
+VRM_LAYOUT(MNFIT_HEADER, VRM_FIELDS_MNFIT_HEADER, 38);
+
+// MNFI_SRP: a record's start from the table's first byte.
+#define VRM_FIELDS_MNFI_SRP(F, C) F(C, U16, MNFI_SA, 0, 2, fnGet_wMNFI_SA, fnSet_wMNFI_SA)
+VRM_LAYOUT(MNFI_SRP, VRM_FIELDS_MNFI_SRP, 2);
+
+// The fixed part of a record MNFI: the maker's identifier and the recording
+// time (REC_TM).
+#define VRM_FIELDS_MNFI_FIXED(F, C)                                \
+    F(C, BYTES, MNF_ID, 0, 32, fnGet_c32_MNF_ID, fnSet_c32_MNF_ID) \
+    F(C, BYTES, MNFI_REC_TM, 32, 5, fnGet_c5_MNFI_REC_TM, fnSet_c5_MNFI_REC_TM)
+VRM_LAYOUT(MNFI_FIXED, VRM_FIELDS_MNFI_FIXED, 37);
 
 // One record: its fixed bytes as on disc and its data block, whose length is
 // the record's data length.
 struct MNFI {
-    static constexpr DWORD kFixedSize = 37;
+    static constexpr DWORD kFixedSize = MNFI_FIXED::kSize;
     BYTE fixed[kFixedSize];
     std::vector<BYTE> data;
 };
-static_assert(sizeof(MNFI::fixed) == MNFI::kFixedSize, "MNF_ID and MNFI_REC_TM take 37 bytes on disc");
 
 // The header and search pointers as on disc, and the records.
 struct MNFIT {
-    static constexpr DWORD kHeaderSize = 38;
-    static constexpr DWORD kSRPSize = 2;
+    static constexpr DWORD kHeaderSize = MNFIT_HEADER::kSize;
+    static constexpr DWORD kSRPSize = MNFI_SRP::kSize;
     BYTE header[kHeaderSize];
     std::vector<BYTE> srp;
     std::vector<MNFI> records;
 };
-static_assert(sizeof(MNFIT::header) == MNFIT::kHeaderSize, "the MNFIT header is 38 bytes on disc");
 
 class VRMANGR_API CMNFIT {
 public:
@@ -57,10 +76,13 @@ public:
     DWORD fndwSize() const { return m_dwSize; }
     // Bytes fnReadData writes for the table as it is now.
     DWORD fndwDataSize() const;
-    // Writes the records packed in search-pointer order, each with its data
-    // block; every MNFI_SA, MNFIT_EA and LAST_MNF_ID (the last record's
-    // MNF_ID) is rewritten. Returns the size (0 for a null out); the caller's
-    // buffer must hold fndwDataSize() bytes.
+    // Writes the table at offset `at` of the writer, the records packed in
+    // search-pointer order, each with its data block; every MNFI_SA,
+    // MNFIT_EA and LAST_MNF_ID (the last record's MNF_ID) is rewritten.
+    // Returns the size (0, writing nothing, without a model).
+    DWORD fnWrite(vrm::ByteWriter& w, uint64_t at);
+    // fnWrite into out, which must hold fndwDataSize() bytes; returns the
+    // size (0 for a null out).
     DWORD fnReadData(BYTE* out);
     // Loads the table at the file offset; every record is read at its stored
     // start address, its data length computed by fnGet_MNFI_DT_Len. Returns
@@ -74,15 +96,16 @@ public:
     // MNFIT_EA - MNFI_SA(i) - 36 for the last record, else
     // MNFI_SA(i + 1) - MNFI_SA(i) - 37.
     WORD fnGet_MNFI_DT_Len(WORD i) const;
+    // Appends the header's fields and, for each counted record held,
+    // numbered from 1, its start address, fixed fields and data length two
+    // spaces further in.
+    void fnDump(std::string& out, const std::string& indent) const;
 
-    VRM_SCALAR_FIELD(WORD, fnGet_wMNFI_Ns, fnSet_wMNFI_Ns, Header, 0)
-    VRM_SCALAR_FIELD(DWORD, fnGet_dwMNFIT_EA, fnSet_dwMNFIT_EA, Header, 2)
-    VRM_BYTES_FIELD(fnGet_c32_LAST_MNF_ID, fnSet_c32_LAST_MNF_ID, Header, 6, 32)
+    VRM_ACCESSORS(VRM_FIELDS_MNFIT_HEADER, Header)
     // Search pointer i (0-based), or nullptr when the array has no entry i.
     BYTE* fnGet_iTH_MNFI_SRP_Address(WORD i) const { return SearchPointer(i); }
-    VRM_ENTRY_SCALAR_FIELD(WORD, WORD, fnGet_wMNFI_SA, fnSet_wMNFI_SA, SearchPointer, 0)
-    VRM_ENTRY_BYTES_FIELD(WORD, fnGet_c32_MNF_ID, fnSet_c32_MNF_ID, Record, 0, 32)
-    VRM_ENTRY_BYTES_FIELD(WORD, fnGet_c5_MNFI_REC_TM, fnSet_c5_MNFI_REC_TM, Record, 32, 5)
+    VRM_ENTRY_ACCESSORS(VRM_FIELDS_MNFI_SRP, WORD, SearchPointer, SearchPointer)
+    VRM_ENTRY_ACCESSORS(VRM_FIELDS_MNFI_FIXED, WORD, Record, Record)
     // The getter copies fnGet_MNFI_DT_Len(i) bytes of record i's data to out;
     // 0 for a null out, a record without data, or a length beyond the data
     // held. The setter overwrites the first len bytes of the data (the block

@@ -1,7 +1,7 @@
 #include "tables/CM_AVFI.h"
 
 #include <algorithm>
-#include <cstring>
+#include <string>
 
 #include "io/CBuffer.h"
 #include "io/PointedRecords.h"
@@ -70,11 +70,8 @@ DWORD CM_AVFI::fndwLoad_M_AVFI_From_File() {
     *m_pM_AVFI = M_AVFI{};
     m_dwSize = 0;
     m_wM_VOBI_SRP_Ns = 0;
-    vrm::ByteReader reader = m_pBuffer->Reader();
-    if (!reader.Bytes(m_dwStart, m_pM_AVFI->header, M_AVFI::kHeaderSize)) {
-        m_pBuffer->MarkReadFailure(reader.FailOffset());
-        return 0;
-    }
+    vrm::ByteReader& reader = m_pBuffer->Reader();
+    if (!reader.Bytes(m_dwStart, m_pM_AVFI->header, M_AVFI::kHeaderSize)) return 0;
     const uint64_t size = vrm::LoadPointedRecords(
         *m_pBuffer, m_dwStart, M_AVFI::kHeaderSize, fnGet_wM_VOBI_SRP_Ns(), m_dwBase, M_VOBI::kGeneralSize,
         m_pM_AVFI->srp, m_pM_AVFI->vobi,
@@ -88,14 +85,34 @@ DWORD CM_AVFI::fndwLoad_M_AVFI_From_File() {
     return m_dwSize;
 }
 
-DWORD CM_AVFI::fnReadData(BYTE* out) {
-    if (!out || !m_pM_AVFI) return 0;
+DWORD CM_AVFI::fnWrite(vrm::ByteWriter& w, uint64_t at) {
+    if (!m_pM_AVFI) return 0;
     const WORD m = fnGet_wM_VOBI_SRP_Ns();
     if (m > m_pM_AVFI->vobi.size()) return 0;  // nothing to write for the missing VOBs
     m_wM_VOBI_SRP_Ns = m;
-    std::memcpy(out, m_pM_AVFI->header, M_AVFI::kHeaderSize);
-    return vrm::WritePointedRecords(out, M_AVFI::kHeaderSize, m, m_dwBase, 0, m_pM_AVFI->srp, m_pM_AVFI->vobi,
-                                    [](M_VOBI& vob, BYTE* to) { return CM_VOBI(&vob).fnReadData(to); });
+    w.Bytes(at, m_pM_AVFI->header, M_AVFI::kHeaderSize);
+    return vrm::WritePointedRecords(
+        w, at, M_AVFI::kHeaderSize, m, m_dwBase, 0, m_pM_AVFI->srp, m_pM_AVFI->vobi,
+        [](M_VOBI& vob, vrm::ByteWriter& to, uint64_t pos) { return CM_VOBI(&vob).fnWrite(to, pos); });
+}
+
+DWORD CM_AVFI::fnReadData(BYTE* out) {
+    return vrm::WriteExactly(out, fndwDataSize(), [&](vrm::ByteWriter& w) { fnWrite(w, 0); });
+}
+
+void CM_AVFI::fnDump(std::string& out, const std::string& indent) const {
+    if (!m_pM_AVFI) return;
+    vrm::DumpRecord<M_AVFI_HEADER>(m_pM_AVFI->header, indent, out);
+    const std::string inner = indent + "  ";
+    for (WORD i = 0; i < fnGet_wM_VOBI_SRP_Ns() && fnGet_iTH_M_VOBI_SRP_Address(i); ++i) {
+        out += indent + "M_VOBI_SRP " + std::to_string(i + 1) + "\n";
+        vrm::DumpRecord<M_VOBI_SRP>(fnGet_iTH_M_VOBI_SRP_Address(i), inner, out);
+    }
+    for (WORD n = 1; M_VOBI* vob = Vob(n); ++n) {
+        out += indent + "M_VOBI " + std::to_string(n) + "\n";
+        CM_VOBI(vob).fnDump(out, inner);
+        if (n == 0xFFFF) break;
+    }
 }
 
 void CM_AVFI::fnFreeAllData() {

@@ -1,18 +1,15 @@
 // CM_AVFI: accessor of M_AVFI, the movie AV file information at the end of
 // the movie AV file information table M_AVFIT: the number of recorded video
-// objects (VOBs), one search pointer per VOB, and the VOBs' M_VOBI records.
-// Layout, big-endian:
-//   0     M_VOBI_SRP_Ns (2)  number m of VOBs
-//   2     M_VOBI_SA × m (4)  byte offset of each M_VOBI from the first byte
-//                            of M_AVFIT
-//   2+4m  M_VOBI 1..m        back to back, VOB 1 first
-// VOBs are numbered from 1 in table order; a movie cell names its VOB by
-// that number.
+// objects (VOBs), one search pointer per VOB, and the VOBs' M_VOBI records
+// back to back behind the pointers, VOB 1 first. VOBs are numbered from 1 in
+// table order; a movie cell names its VOB by that number.
 #ifndef VRMANGR_TABLES_CM_AVFI_H
 #define VRMANGR_TABLES_CM_AVFI_H
 
+#include <string>
 #include <vector>
 
+#include "io/ByteWriter.h"
 #include "io/fields.h"
 #include "platform/types.h"
 #include "tables/CM_VOBI.h"
@@ -20,16 +17,24 @@
 class CBuffer;
 struct VR_MPEGFILE_INFO;
 
+// M_VOBI_SRP_Ns: the number of VOBs, each with one search pointer.
+#define VRM_FIELDS_M_AVFI_HEADER(F, C) F(C, U16, M_VOBI_SRP_Ns, 0, 2, fnGet_wM_VOBI_SRP_Ns, fnSet_wM_VOBI_SRP_Ns)
+VRM_LAYOUT(M_AVFI_HEADER, VRM_FIELDS_M_AVFI_HEADER, 2);
+
+// A search pointer: the byte offset of an M_VOBI from the first byte of
+// M_AVFIT.
+#define VRM_FIELDS_M_VOBI_SRP(F, C) F(C, U32, M_VOBI_SA, 0, 4, fnGet_dwM_VOBI_SA, fnSet_dwM_VOBI_SA)
+VRM_LAYOUT(M_VOBI_SRP, VRM_FIELDS_M_VOBI_SRP, 4);
+
 struct M_AVFI {
-    static constexpr DWORD kHeaderSize = 2;
-    static constexpr DWORD kSrpSize = 4;
+    static constexpr DWORD kHeaderSize = M_AVFI_HEADER::kSize;
+    static constexpr DWORD kSrpSize = M_VOBI_SRP::kSize;
     BYTE header[kHeaderSize] = {};
     // The search pointers, 4 bytes each; current only after a load or a
     // serialisation.
     std::vector<BYTE> srp;
     std::vector<M_VOBI> vobi;  // VOB 1 first
 };
-static_assert(sizeof(M_AVFI::header) == M_AVFI::kHeaderSize, "the M_AVFI header is 2 bytes on disc");
 
 class VRMANGR_API CM_AVFI {
 public:
@@ -63,9 +68,13 @@ public:
     // would load more bytes than the file holds (search pointers that all
     // name one large M_VOBI).
     DWORD fndwLoad_M_AVFI_From_File();
-    // Writes M_AVFI, recomputing the search pointers; returns
-    // fndwDataSize(), or 0 for a null out.
+    // Writes M_AVFI at offset `at` of the writer, recomputing the search
+    // pointers; returns fndwDataSize().
+    DWORD fnWrite(vrm::ByteWriter& w, uint64_t at);
+    // fnWrite into out, which holds fndwDataSize() bytes; 0 for a null out.
     DWORD fnReadData(BYTE* out);
+    // Appends the header, the search pointers and every M_VOBI.
+    void fnDump(std::string& out, const std::string& indent) const;
     // Releases the search pointers, every VOB's time map and the M_VOBI
     // records; the M_AVFI record stays.
     void fnFreeAllData();
@@ -89,10 +98,10 @@ public:
     // back to back.
     DWORD fnGet_dwRecordedEnd() const;
 
-    VRM_SCALAR_FIELD(WORD, fnGet_wM_VOBI_SRP_Ns, fnSet_wM_VOBI_SRP_Ns, Header, 0)
+    VRM_ACCESSORS(VRM_FIELDS_M_AVFI_HEADER, Header)
     // Search pointer i (0-based), or nullptr outside the array.
     BYTE* fnGet_iTH_M_VOBI_SRP_Address(WORD i) const;
-    VRM_ENTRY_SCALAR_FIELD(DWORD, WORD, fnGet_dwM_VOBI_SA, fnSet_dwM_VOBI_SA, fnGet_iTH_M_VOBI_SRP_Address, 0)
+    VRM_ENTRY_ACCESSORS(VRM_FIELDS_M_VOBI_SRP, WORD, fnGet_iTH_M_VOBI_SRP_Address, fnGet_iTH_M_VOBI_SRP_Address)
 
     M_AVFI* m_pM_AVFI;
     CBuffer* m_pBuffer;

@@ -3,73 +3,16 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <string>
 
 #include "io/CBuffer.h"
 #include "io/be.h"
 #include "io/units.h"
 #include "stream/VR_MPEGFILE_INFO.h"
+#include "tables/attributes.h"
 #include "tables/seg.h"
 
 namespace {
-
-// Audio bit rates in kbit/s by the bit-rate code of A_ATR (bits 7..0).
-constexpr DWORD kBitrates[15] = {0, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 448, 768, 1536};
-constexpr DWORD kBitrateCodes = sizeof kBitrates / sizeof kBitrates[0];
-
-// Audio coding modes as dwAudioCodingBits carries them, already at bits
-// 23..21 of A_ATR.
-constexpr DWORD kAC3 = 0;
-constexpr DWORD kMPEG1 = 0x400000;
-constexpr DWORD kMPEG2Ext = 0x600000;
-constexpr DWORD kLPCM = 0x800000;
-
-WORD VideoAttributes(const VR_MPEGFILE_INFO& info) {
-    DWORD v = 0;
-    if (info.dwMpeg2) v += 0x4000;  // MPEG-2 compression
-    if (info.dwFrameRate == 25000) v += 0x1000;  // 625 lines / 50 Hz
-    if (info.bAspectRatio != 2) v += 0x0400;  // 16:9
-    switch (info.dwWidth) {  // resolution code, bits 5..3
-        case 720: break;  // code 0
-        case 704: v += 0x08; break;  // code 1
-        case 544: v += 0x20; break;  // code 4
-        case 480: v += 0x28; break;  // code 5
-        case 352:
-            v += (info.dwHeight == 480 || info.dwHeight == 576) ? 0x10 : 0x18;  // code 2 full height, 3 half
-            break;
-        default: v += 0x18; break;  // any other size is taken as half-D1 (code 3)
-    }
-    return static_cast<WORD>(v);
-}
-
-DWORD AudioAttributes(const VR_MPEGFILE_INFO& info) {
-    const DWORD coding = info.dwAudioCodingBits;
-    DWORD v = 0;
-    if (coding == kAC3) {
-        v = 0x00C000;  // AC-3 carries dynamic range control
-    } else if (coding == kMPEG1 || coding == kMPEG2Ext || coding == kLPCM) {
-        v = coding;
-    }
-    if (coding == kMPEG1 || coding == kLPCM) {  // channel code, bits 11..8
-        if (info.dwAudioMode <= 1) {
-            v += 0x100;  // stereo or joint stereo
-        } else if (info.dwAudioMode == 2) {
-            v += 0x900;  // dual mono
-        }  // single channel: code 0
-    }
-    if (coding == kAC3 || coding == kMPEG1) {
-        // 448 kbit/s exists for AC-3 only; any rate not in the table is 0.
-        const DWORD top = coding == kAC3 ? 12 : 11;
-        for (DWORD code = 1; code <= top; ++code) {
-            if (kBitrates[code] == info.dwAudioBitrate) {
-                v += code;
-                break;
-            }
-        }
-    } else if (coding == kLPCM) {
-        v += info.dwAudioMode == 3 ? 13 : 14;  // 768 kbit/s mono, 1536 stereo
-    }
-    return v;
-}
 
 // base + frames × frame, or false when that does not fit a signed 64-bit
 // count.
@@ -129,12 +72,9 @@ DWORD CM_AVFIT::fndwDataSize() const {
 DWORD CM_AVFIT::fndwLoad_M_AVFIT_From_File() {
     if (!m_pM_AVFIT || !m_pBuffer) return 0;
     *m_pM_AVFIT = M_AVFIT{};
-    vrm::ByteReader reader = m_pBuffer->Reader();
+    vrm::ByteReader& reader = m_pBuffer->Reader();
     const uint64_t start = m_dwStart;
-    if (!reader.Bytes(start, m_pM_AVFIT->header, M_AVFIT::kHeaderSize)) {
-        m_pBuffer->MarkReadFailure(reader.FailOffset());
-        return 0;
-    }
+    if (!reader.Bytes(start, m_pM_AVFIT->header, M_AVFIT::kHeaderSize)) return 0;
     if (fnGet_c1_M_AVFI_Ns() == 0) return 0;  // no recordings: nothing else to read
 
     const BYTE n = fnGet_c1_M_VOB_STI_Ns();
@@ -149,8 +89,6 @@ DWORD CM_AVFIT::fndwLoad_M_AVFIT_From_File() {
         m_pM_AVFIT->pM_AVFI = std::make_unique<M_AVFI>();
         avfiSize = CM_AVFI(m_pBuffer, m_pM_AVFIT->pM_AVFI.get(), static_cast<DWORD>(avfiAt), m_dwStart)
                        .fndwLoad_M_AVFI_From_File();
-    } else {
-        m_pBuffer->MarkReadFailure(reader.FailOffset());
     }
     if (avfiSize == 0) {  // M_AVFI is at least its 2-byte header
         *m_pM_AVFIT = M_AVFIT{};
@@ -160,8 +98,8 @@ DWORD CM_AVFIT::fndwLoad_M_AVFIT_From_File() {
     return m_dwSize;
 }
 
-DWORD CM_AVFIT::fnReadData(BYTE* out) {
-    if (!out || !m_pM_AVFIT) return 0;
+DWORD CM_AVFIT::fnWrite(vrm::ByteWriter& w, uint64_t at) {
+    if (!m_pM_AVFIT) return 0;
     DWORD length = M_AVFIT::kHeaderSize;
     // The loader reads the attribute records and M_AVFI only when
     // M_AVFI_Ns says recordings exist; they are written under the same rule,
@@ -169,21 +107,40 @@ DWORD CM_AVFIT::fnReadData(BYTE* out) {
     if (fnGet_c1_M_AVFI_Ns() != 0) {
         // Records the array lacks (a count raised by hand) are written as
         // zeros, so the length always matches the count.
-        const size_t stiBytes = size_t{fnGet_c1_M_VOB_STI_Ns()} * M_AVFIT::kStiSize;
-        const size_t have = std::min(stiBytes, m_pM_AVFIT->sti.size());
-        if (have) std::memcpy(out + length, m_pM_AVFIT->sti.data(), have);
-        std::memset(out + length + have, 0, stiBytes - have);
-        length += static_cast<DWORD>(stiBytes);
+        const DWORD stiBytes = DWORD{fnGet_c1_M_VOB_STI_Ns()} * M_AVFIT::kStiSize;
+        const DWORD have = static_cast<DWORD>(std::min<size_t>(stiBytes, m_pM_AVFIT->sti.size()));
+        w.Bytes(at + length, m_pM_AVFIT->sti.data(), have);
+        w.Fill(at + length + have, 0, stiBytes - have);
+        length += stiBytes;
+        const DWORD avfiAt = length;
         if (M_AVFI* avfi = m_pM_AVFIT->pM_AVFI.get()) {
-            length += CM_AVFI(avfi, length).fnReadData(out + length);
+            length += CM_AVFI(avfi, avfiAt).fnWrite(w, at + avfiAt);
         } else {
-            std::memset(out + length, 0, M_AVFI::kHeaderSize);  // no VOB
+            w.Fill(at + avfiAt, 0, M_AVFI::kHeaderSize);  // no VOB
             length += M_AVFI::kHeaderSize;
         }
     }
     fnSet_dw_M_AVFIT_EA(length - 1);
-    std::memcpy(out, m_pM_AVFIT->header, M_AVFIT::kHeaderSize);
+    w.Bytes(at, m_pM_AVFIT->header, M_AVFIT::kHeaderSize);
     return length;
+}
+
+DWORD CM_AVFIT::fnReadData(BYTE* out) {
+    return vrm::WriteExactly(out, fndwDataSize(), [&](vrm::ByteWriter& w) { fnWrite(w, 0); });
+}
+
+void CM_AVFIT::fnDump(std::string& out, const std::string& indent) const {
+    if (!m_pM_AVFIT) return;
+    vrm::DumpRecord<M_AVFIT_HEADER>(m_pM_AVFIT->header, indent, out);
+    const std::string inner = indent + "  ";
+    for (WORD i = 0; i < fnGet_c1_M_VOB_STI_Ns() && fnGet_iTH_M_VOB_STI_Address(i); ++i) {
+        out += indent + "M_VOB_STI " + std::to_string(i + 1) + "\n";
+        vrm::DumpRecord<M_VOB_STI>(fnGet_iTH_M_VOB_STI_Address(i), inner, out);
+    }
+    if (M_AVFI* avfi = m_pM_AVFIT->pM_AVFI.get()) {
+        out += indent + "M_AVFI\n";
+        CM_AVFI(avfi, 0).fnDump(out, inner);
+    }
 }
 
 void CM_AVFIT::fnFreeAllData() {
@@ -263,51 +220,40 @@ int CM_AVFIT::fnSet_M_VOB_STI_Data(BYTE index, const VR_MPEGFILE_INFO* info) {
     // recording without audio has no audio stream to describe: AST_Ns 0 and
     // A_ATR0 zero (its coding bits would otherwise claim an AC-3 stream).
     std::memset(slot, 0, M_AVFIT::kStiSize);
-    vrm::be_store<WORD>(slot, VideoAttributes(*info));
+    // Written through the slot: the spare slot may lie beyond the index the
+    // field accessors answer.
+    vrm::SetField<WORD>(slot, M_VOB_STI::At::V_ATR, vrm::VideoAttributes::Of(*info).Pack());
     const bool audio = info->dwSampleRate != 0 || info->dwAudioBitrate != 0;
-    slot[2] = audio ? 1 : 0;
-    if (audio) vrm::be_store_n(slot + 4, 3, AudioAttributes(*info));
+    vrm::SetField<BYTE>(slot, M_VOB_STI::At::AST_Ns, audio ? 1 : 0);
+    if (audio) vrm::be_store_n(slot + M_VOB_STI::At::A_ATR0, 3, vrm::AudioAttributes::Of(*info).Pack());
     return 1;
 }
 
 int CM_AVFIT::fnGet_CellInfoFromM_VOB_STI(BYTE stin, seg* s) const {
     if (!s || stin == 0 || !Sti(static_cast<WORD>(stin - 1))) return 0;
     const WORD i = static_cast<WORD>(stin - 1);
-    const DWORD v = fnGet_wV_ATR(i);
-    const bool is525 = ((v >> 12) & 3) == 0;
-    s->dwMpegVersion = ((v >> 14) & 3) == 0 ? 0 : 2;
-    s->dwFrameRate = is525 ? 29970 : 25000;
-    static const DWORD kWidths[6] = {720, 704, 352, 352, 544, 480};
-    const DWORD resolution = (v >> 3) & 7;
-    if (resolution < 6) {  // codes 6 and 7 are undefined: left as they were
-        s->dwWidth = kWidths[resolution];
-        s->dwHeight = resolution == 3 ? (is525 ? 240 : 288) : (is525 ? 480 : 576);
+    const vrm::VideoAttributes video = vrm::VideoAttributes::Unpack(fnGet_wV_ATR(i));
+    s->dwMpegVersion = video.compression == 0 ? 0 : 2;
+    s->dwFrameRate = video.FrameRate();
+    DWORD width = 0, height = 0;
+    if (video.PictureSize(&width, &height)) {  // codes 6 and 7 are undefined: left as they were
+        s->dwWidth = width;
+        s->dwHeight = height;
     }
-    s->dwWide = ((v >> 10) & 3) == 1 ? 1 : 0;
+    s->dwWide = video.Wide() ? 1 : 0;
     s->dwAST_Ns = fnGet_c1_AST_Ns(i);
     s->dwSPST_Ns = fnGet_c1_SPST_Ns(i);
 
     BYTE a[3];
     fnGet_c3_A_ATR0(i, a);
-    const DWORD audio = static_cast<DWORD>(vrm::be_load_n(a, 3));
-    const DWORD coding = (audio >> 21) & 7;
-    s->dwAudioCoding = coding;
-    s->dwAudioLayer = coding == 2 ? 2 : 0;
+    const vrm::AudioAttributes audio = vrm::AudioAttributes::Unpack(static_cast<DWORD>(vrm::be_load_n(a, sizeof a)));
+    s->dwAudioCoding = audio.coding;
+    s->dwAudioLayer = audio.coding == vrm::AudioAttributes::kMPEG1 ? 2 : 0;
     s->dwSampleRate = 48000;
-    const DWORD channels = (audio >> 8) & 0xF;
-    if (channels == 0) {
-        s->dwChannels = 1;
-        s->dwAudioMode = 3;  // single channel
-    } else if (channels == 9) {
-        s->dwChannels = 2;
-        s->dwAudioMode = 2;  // dual channel
-    } else {
-        s->dwChannels = channels + 1;
-        s->dwAudioMode = 0;
-    }
+    s->dwChannels = audio.ChannelCount();
+    s->dwAudioMode = audio.AudioMode();
     // Codes above the table (only in a loaded table) decode as 0 kbit/s.
-    const DWORD rate = audio & 0xFF;
-    s->dwAudioBitrate = rate < kBitrateCodes ? kBitrates[rate] : 0;
+    s->dwAudioBitrate = audio.BitrateKbps();
     return 1;
 }
 

@@ -1,20 +1,16 @@
 // CM_AVFIT: accessor of M_AVFIT, the table of VR_MANGR.IFO that describes
-// the movie stream file VR_MOVIE.VRO. Layout, big-endian:
-//   0     reserved (2)
-//   2     M_AVFI_Ns (1)      0 while no recording exists, 1 afterwards
-//   3     M_VOB_STI_Ns (1)   number n of stream-information records
-//   4     M_AVFIT_EA (4)     the table's length minus 1
-//   8     M_VOB_STI × n      60 bytes each (below)
-//   8+60n M_AVFI             only when n != 0 (see CM_AVFI)
-// M_VOB_STI: V_ATR (2), AST_Ns (1), SPST_Ns (1), A_ATR0 (3), A_ATR1 (3),
-// reserved (2), SP_PLT (48). Each VOB names its M_VOB_STI by a 1-based
-// number; recordings with identical attributes share one record.
+// the movie stream file VR_MOVIE.VRO: the header and, once a recording
+// exists, M_VOB_STI_Ns stream-information records and M_AVFI (see CM_AVFI).
+// Each VOB names its M_VOB_STI by a 1-based number; recordings with
+// identical attributes share one record.
 #ifndef VRMANGR_TABLES_CM_AVFIT_H
 #define VRMANGR_TABLES_CM_AVFIT_H
 
 #include <memory>
+#include <string>
 #include <vector>
 
+#include "io/ByteWriter.h"
 #include "io/fields.h"
 #include "platform/types.h"
 #include "tables/CM_AVFI.h"
@@ -23,9 +19,30 @@ class CBuffer;
 struct VR_MPEGFILE_INFO;
 struct seg;
 
+// M_AVFI_Ns is 0 while no recording exists, 1 afterwards; M_AVFIT_EA is the
+// table's length minus 1.
+#define VRM_FIELDS_M_AVFIT_HEADER(F, C)                                        \
+    F(C, RSV, reserved0, 0, 2, _, _)                                           \
+    F(C, U8, M_AVFI_Ns, 2, 1, fnGet_c1_M_AVFI_Ns, fnSet_c1_M_AVFI_Ns)          \
+    F(C, U8, M_VOB_STI_Ns, 3, 1, fnGet_c1_M_VOB_STI_Ns, fnSet_c1_M_VOB_STI_Ns) \
+    F(C, U32, M_AVFIT_EA, 4, 4, fnGet_dw_M_AVFIT_EA, fnSet_dw_M_AVFIT_EA)
+VRM_LAYOUT(M_AVFIT_HEADER, VRM_FIELDS_M_AVFIT_HEADER, 8);
+
+// M_VOB_STI: the attributes of the video, of up to two audio streams, and
+// the sub-picture palette.
+#define VRM_FIELDS_M_VOB_STI(F, C)                              \
+    F(C, U16, V_ATR, 0, 2, fnGet_wV_ATR, fnSet_wV_ATR)          \
+    F(C, U8, AST_Ns, 2, 1, fnGet_c1_AST_Ns, fnSet_c1_AST_Ns)    \
+    F(C, U8, SPST_Ns, 3, 1, fnGet_c1_SPST_Ns, fnSet_c1_SPST_Ns) \
+    F(C, BYTES, A_ATR0, 4, 3, fnGet_c3_A_ATR0, fnSet_c3_A_ATR0) \
+    F(C, BYTES, A_ATR1, 7, 3, fnGet_c3_A_ATR1, fnSet_c3_A_ATR1) \
+    F(C, RSV, reserved10, 10, 2, _, _)                          \
+    F(C, BYTES, SP_PLT, 12, 48, fnGet_c48_SP_PLT, fnSet_c48_SP_PLT)
+VRM_LAYOUT(M_VOB_STI, VRM_FIELDS_M_VOB_STI, 60);
+
 struct M_AVFIT {
-    static constexpr DWORD kHeaderSize = 8;
-    static constexpr DWORD kStiSize = 60;
+    static constexpr DWORD kHeaderSize = M_AVFIT_HEADER::kSize;
+    static constexpr DWORD kStiSize = M_VOB_STI::kSize;
     BYTE header[kHeaderSize] = {};
     // The M_VOB_STI records in disc order, followed by one spare slot: the
     // scratch record in which a new recording's attributes are built and
@@ -33,7 +50,6 @@ struct M_AVFIT {
     std::vector<BYTE> sti;
     std::unique_ptr<M_AVFI> pM_AVFI;  // null until a recording exists
 };
-static_assert(sizeof(M_AVFIT::header) == M_AVFIT::kHeaderSize, "the M_AVFIT header is 8 bytes on disc");
 
 class VRMANGR_API CM_AVFIT {
 public:
@@ -65,9 +81,14 @@ public:
     // read) and, with the buffer's read failure marked and the record
     // emptied, when a count or address points outside the file.
     DWORD fndwLoad_M_AVFIT_From_File();
-    // Writes the table (M_AVFI only when M_VOB_STI_Ns != 0), storing the
-    // new M_AVFIT_EA; returns fndwDataSize(), or 0 for a null out.
+    // Writes the table at offset `at` of the writer (the attribute records
+    // and M_AVFI only when M_AVFI_Ns != 0), storing the new M_AVFIT_EA;
+    // returns fndwDataSize().
+    DWORD fnWrite(vrm::ByteWriter& w, uint64_t at);
+    // fnWrite into out, which holds fndwDataSize() bytes; 0 for a null out.
     DWORD fnReadData(BYTE* out);
+    // Appends the header, the M_VOB_STI records and M_AVFI.
+    void fnDump(std::string& out, const std::string& indent) const;
     // Releases the whole tree and the M_AVFIT record itself; the accessor is
     // unbound afterwards.
     void fnFreeAllData();
@@ -100,17 +121,10 @@ public:
     // The sector behind the highest VOB end; 0 without M_AVFI.
     DWORD fnGet_dwRecordedEnd() const;
 
-    VRM_SCALAR_FIELD(BYTE, fnGet_c1_M_AVFI_Ns, fnSet_c1_M_AVFI_Ns, Header, 2)
-    VRM_SCALAR_FIELD(BYTE, fnGet_c1_M_VOB_STI_Ns, fnSet_c1_M_VOB_STI_Ns, Header, 3)
-    VRM_SCALAR_FIELD(DWORD, fnGet_dw_M_AVFIT_EA, fnSet_dw_M_AVFIT_EA, Header, 4)
+    VRM_ACCESSORS(VRM_FIELDS_M_AVFIT_HEADER, Header)
     // Slot i of the array (records and spare slot), or nullptr outside it.
     BYTE* fnGet_iTH_M_VOB_STI_Address(WORD i) const;
-    VRM_ENTRY_SCALAR_FIELD(WORD, WORD, fnGet_wV_ATR, fnSet_wV_ATR, Sti, 0)
-    VRM_ENTRY_SCALAR_FIELD(BYTE, WORD, fnGet_c1_AST_Ns, fnSet_c1_AST_Ns, Sti, 2)
-    VRM_ENTRY_SCALAR_FIELD(BYTE, WORD, fnGet_c1_SPST_Ns, fnSet_c1_SPST_Ns, Sti, 3)
-    VRM_ENTRY_BYTES_FIELD(WORD, fnGet_c3_A_ATR0, fnSet_c3_A_ATR0, Sti, 4, 3)
-    VRM_ENTRY_BYTES_FIELD(WORD, fnGet_c3_A_ATR1, fnSet_c3_A_ATR1, Sti, 7, 3)
-    VRM_ENTRY_BYTES_FIELD(WORD, fnGet_c48_SP_PLT, fnSet_c48_SP_PLT, Sti, 12, 48)
+    VRM_ENTRY_ACCESSORS(VRM_FIELDS_M_VOB_STI, WORD, Sti, Sti)
 
     M_AVFIT* m_pM_AVFIT;
     CBuffer* m_pBuffer;

@@ -14,19 +14,18 @@ namespace {
 constexpr DWORD kSectorBytes = static_cast<DWORD>(vrm::kSectorBytes);
 
 // The optional blocks that VOB_TY says are on disc, as one stretch of the
-// in-memory record: SMLI and AGAPI (23..50), SMLI only (23..34), AGAPI only
-// (35..50), or nothing.
+// in-memory record: SMLI and AGAPI, SMLI only, AGAPI only, or nothing.
 struct OptionalStretch {
     DWORD offset;
     DWORD length;
 };
 
 OptionalStretch OptionalBlocks(WORD vobTy) {
-    const bool smli = (vobTy & 0x0080) != 0;
-    const bool agapi = (vobTy & 0x0078) != 0;
-    if (smli && agapi) return {M_VOBI::kSMLI, M_VOBI::kSMLISize + M_VOBI::kAGAPISize};
-    if (smli) return {M_VOBI::kSMLI, M_VOBI::kSMLISize};
-    if (agapi) return {M_VOBI::kAGAPI, M_VOBI::kAGAPISize};
+    const bool smli = (vobTy & M_VOBI::kVobTySMLI) != 0;
+    const bool agapi = (vobTy & M_VOBI::kVobTyAGAPI) != 0;
+    if (smli && agapi) return {M_VOBI::kSMLI, SMLI::kSize + AGAPI::kSize};
+    if (smli) return {M_VOBI::kSMLI, SMLI::kSize};
+    if (agapi) return {M_VOBI::kAGAPI, AGAPI::kSize};
     return {M_VOBI::kSMLI, 0};
 }
 
@@ -78,7 +77,7 @@ DWORD CM_VOBI::fndwLoad_M_VOBI_From_File() {
     m_dwTMAPISize = 0;
     m_dwSize = 0;
     m_dwCursor = m_dwStart;
-    vrm::ByteReader reader = m_pBuffer->Reader();
+    vrm::ByteReader& reader = m_pBuffer->Reader();
     DWORD mapSize = 0;
     if (reader.Bytes(m_dwCursor, m_pM_VOBI->bytes, M_VOBI::kGeneralSize)) {
         m_dwCursor += M_VOBI::kGeneralSize;  // inside the file, so no wrap
@@ -89,7 +88,6 @@ DWORD CM_VOBI::fndwLoad_M_VOBI_From_File() {
             mapSize = CTMAPI(m_pBuffer, m_pM_VOBI->pTMAPI.get(), m_dwCursor).fndwLoad_TMAPI_From_File();
         }
     }
-    if (!reader.Ok()) m_pBuffer->MarkReadFailure(reader.FailOffset());
     if (mapSize == 0) {  // a time map is at least its 10-byte header
         *m_pM_VOBI = M_VOBI{};
         return 0;
@@ -99,15 +97,37 @@ DWORD CM_VOBI::fndwLoad_M_VOBI_From_File() {
     return m_dwSize;
 }
 
-DWORD CM_VOBI::fnReadData(BYTE* out) const {
-    if (!out || !m_pM_VOBI) return 0;
-    std::memcpy(out, m_pM_VOBI->bytes, M_VOBI::kGeneralSize);
+DWORD CM_VOBI::fnWrite(vrm::ByteWriter& w, uint64_t at) const {
+    if (!m_pM_VOBI) return 0;
+    w.Bytes(at, m_pM_VOBI->bytes, M_VOBI::kGeneralSize);
     DWORD length = M_VOBI::kGeneralSize;
     const OptionalStretch blocks = OptionalBlocks(fnGet_wVOB_TY());
-    std::memcpy(out + length, m_pM_VOBI->bytes + blocks.offset, blocks.length);
+    w.Bytes(at + length, m_pM_VOBI->bytes + blocks.offset, blocks.length);
     length += blocks.length;
-    if (m_pM_VOBI->pTMAPI) length += CTMAPI(m_pM_VOBI->pTMAPI.get()).fnReadData(out + length);
+    if (m_pM_VOBI->pTMAPI) length += CTMAPI(m_pM_VOBI->pTMAPI.get()).fnWrite(w, at + length);
     return length;
+}
+
+DWORD CM_VOBI::fnReadData(BYTE* out) const {
+    return vrm::WriteExactly(out, fndwDataSize(), [&](vrm::ByteWriter& w) { fnWrite(w, 0); });
+}
+
+void CM_VOBI::fnDump(std::string& out, const std::string& indent) const {
+    if (!m_pM_VOBI) return;
+    vrm::DumpRecord<M_VOBI_GI>(m_pM_VOBI->bytes, indent, out);
+    const std::string inner = indent + "  ";
+    if (fnbHasSMLI()) {
+        out += indent + "SMLI\n";
+        vrm::DumpRecord<SMLI>(Smli(), inner, out);
+    }
+    if (fnbHasAGAPI()) {
+        out += indent + "AGAPI\n";
+        vrm::DumpRecord<AGAPI>(Agapi(), inner, out);
+    }
+    if (m_pM_VOBI->pTMAPI) {
+        out += indent + "TMAPI\n";
+        CTMAPI(m_pM_VOBI->pTMAPI.get()).fnDump(out, inner);
+    }
 }
 
 void CM_VOBI::fnFreeAllData() {
@@ -129,22 +149,22 @@ int CM_VOBI::fnADD_VOBI(BYTE stin, const VR_MPEGFILE_INFO* info) {
     fnSet_c6_VOB_V_S_PTM(ptm, sizeof ptm);
     PtmFrom27MHz(info->llVideoEndPTS, ptm);
     fnSet_c6_VOB_V_E_PTM(ptm, sizeof ptm);
-    std::memset(m_pM_VOBI->bytes + M_VOBI::kSMLI, 0, M_VOBI::kSMLISize + M_VOBI::kAGAPISize);
+    std::memset(Smli(), 0, SMLI::kSize);
+    std::memset(Agapi(), 0, AGAPI::kSize);
 
     m_pM_VOBI->pTMAPI = std::make_unique<TMAPI>();
     CTMAPI map(m_pM_VOBI->pTMAPI.get());
     map.fnADD_TMAPI(info);
-    m_dwTMAPISize =
-        TMAPI::kHeaderSize + TMAPI::kTmEntSize * map.m_dwTM_ENT_Ns + TMAPI::kVobuEntSize * map.m_dwVOBU_ENT_Ns;
+    m_dwTMAPISize = map.fndwSize();
     return 1;
 }
 
 __int64 CM_VOBI::fnGet_ll_VOB_V_S_PTS() const {
-    return m_pM_VOBI ? static_cast<__int64>(PtmTo27MHz(m_pM_VOBI->bytes + 9)) : 0;
+    return m_pM_VOBI ? static_cast<__int64>(PtmTo27MHz(Record() + M_VOBI_GI::At::VOB_V_S_PTM)) : 0;
 }
 
 __int64 CM_VOBI::fnGet_ll_VOB_V_E_PTS() const {
-    return m_pM_VOBI ? static_cast<__int64>(PtmTo27MHz(m_pM_VOBI->bytes + 15)) : 0;
+    return m_pM_VOBI ? static_cast<__int64>(PtmTo27MHz(Record() + M_VOBI_GI::At::VOB_V_E_PTM)) : 0;
 }
 
 DWORD CM_VOBI::fnGet_dwTotal_TMAPI_Size() const {

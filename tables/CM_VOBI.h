@@ -2,17 +2,17 @@
 // object (VOB) inside M_AVFI, the last part of the movie AV file information
 // table M_AVFIT.
 //
-// On disc an M_VOBI is a 23-byte general part (type flags, recording time,
-// the number of the M_VOB_STI describing its streams, first and last video
-// presentation times), then the 12-byte seamless block SMLI when VOB_TY bit 7
-// is set, then the 16-byte audio gap block AGAPI when any of VOB_TY bits 6..3
-// is set, then the VOB's time map TMAPI. In memory both optional blocks
-// always sit at their offsets of the full 51-byte layout, present or not.
+// On disc an M_VOBI is its general part M_VOBI_GI, then the seamless block
+// SMLI when VOB_TY says so, then the audio gap block AGAPI when VOB_TY says
+// so, then the VOB's time map TMAPI. In memory both optional blocks always
+// sit behind the general part, present or not.
 #ifndef VRMANGR_TABLES_CM_VOBI_H
 #define VRMANGR_TABLES_CM_VOBI_H
 
 #include <memory>
+#include <string>
 
+#include "io/ByteWriter.h"
 #include "io/fields.h"
 #include "platform/types.h"
 #include "tables/CTMAPI.h"
@@ -20,19 +20,43 @@
 class CBuffer;
 struct VR_MPEGFILE_INFO;
 
+// VOB_TY bit 7 says SMLI is on disc, any of bits 6..3 that AGAPI is.
+// VOB_REC_TM is the recording time (see PackRecTm); M_VOB_STIN the 1-based
+// number of the M_VOB_STI that describes the VOB's streams; the two PTMs
+// the first and last video presentation times.
+#define VRM_FIELDS_M_VOBI_GI(F, C)                                                   \
+    F(C, U16, VOB_TY, 0, 2, fnGet_wVOB_TY, fnSet_wVOB_TY)                            \
+    F(C, BYTES, VOB_REC_TM, 2, 5, fnGet_c5_VOB_REC_TM, fnSet_c5_VOB_REC_TM)          \
+    F(C, U8, VOB_REC_TM_SUB, 7, 1, fnGet_c1_VOB_REC_TM_SUB, fnSet_c1_VOB_REC_TM_SUB) \
+    F(C, U8, M_VOB_STIN, 8, 1, fnGet_c1_M_VOB_STIN, fnSet_c1_M_VOB_STIN)             \
+    F(C, BYTES, VOB_V_S_PTM, 9, 6, fnGet_c6_VOB_V_S_PTM, fnSet_c6_VOB_V_S_PTM)       \
+    F(C, BYTES, VOB_V_E_PTM, 15, 6, fnGet_c6_VOB_V_E_PTM, fnSet_c6_VOB_V_E_PTM)      \
+    F(C, RSV, reserved21, 21, 2, _, _)
+VRM_LAYOUT(M_VOBI_GI, VRM_FIELDS_M_VOBI_GI, 23);
+
+// SMLI: the VOB's first SCR and the last SCR of the VOB before it.
+#define VRM_FIELDS_SMLI(F, C)                                                        \
+    F(C, BYTES, VOB_FIRST_SCR, 0, 6, fnGet_c6_VOB_FIRST_SCR, fnSet_c6_VOB_FIRST_SCR) \
+    F(C, BYTES, PREV_VOB_LAST_SCR, 6, 6, fnGet_c6_PREV_VOB_LAST_SCR, fnSet_c6_PREV_VOB_LAST_SCR)
+VRM_LAYOUT(SMLI, VRM_FIELDS_SMLI, 12);
+
+// AGAPI: where the audio stops and the lengths of the two audio gaps.
+#define VRM_FIELDS_AGAPI(F, C)                                                          \
+    F(C, BYTES, VOB_A_STP_PTM, 0, 12, fnGet_c12_VOB_A_STP_PTM, fnSet_c12_VOB_A_STP_PTM) \
+    F(C, U16, VOB_A_GAP_LEN1, 12, 2, fnGet_wVOB_A_GAP_LEN1, fnSet_wVOB_A_GAP_LEN1)      \
+    F(C, U16, VOB_A_GAP_LEN2, 14, 2, fnGet_wVOB_A_GAP_LEN2, fnSet_wVOB_A_GAP_LEN2)
+VRM_LAYOUT(AGAPI, VRM_FIELDS_AGAPI, 16);
+
 struct M_VOBI {
-    static constexpr DWORD kSize = 51;  // with both optional blocks
-    static constexpr DWORD kGeneralSize = 23;  // VOB_TY .. reserved
-    static constexpr DWORD kSMLI = 23;  // VOB_FIRST_SCR, PREV_VOB_LAST_SCR
-    static constexpr DWORD kSMLISize = 12;
-    static constexpr DWORD kAGAPI = 35;  // VOB_A_STP_PTM, VOB_A_GAP_LEN1/2
-    static constexpr DWORD kAGAPISize = 16;
+    static constexpr WORD kVobTySMLI = 0x0080;
+    static constexpr WORD kVobTyAGAPI = 0x0078;
+    static constexpr DWORD kGeneralSize = M_VOBI_GI::kSize;
+    static constexpr DWORD kSMLI = kGeneralSize;  // offsets in bytes
+    static constexpr DWORD kAGAPI = kSMLI + SMLI::kSize;
+    static constexpr DWORD kSize = kAGAPI + AGAPI::kSize;  // with both optional blocks
     BYTE bytes[kSize] = {};
     std::unique_ptr<TMAPI> pTMAPI;  // the time map; null when none is attached
 };
-static_assert(sizeof(M_VOBI::bytes) == M_VOBI::kSize, "M_VOBI is 51 bytes with both optional blocks");
-static_assert(M_VOBI::kSMLI + M_VOBI::kSMLISize == M_VOBI::kAGAPI, "AGAPI follows SMLI");
-static_assert(M_VOBI::kAGAPI + M_VOBI::kAGAPISize == M_VOBI::kSize, "AGAPI ends the record");
 
 class VRMANGR_API CM_VOBI {
 public:
@@ -45,22 +69,29 @@ public:
     CM_VOBI& operator=(const CM_VOBI&) = default;
 
     int fnCheckValid() const { return m_pM_VOBI ? 1 : 0; }
-    // Zeroes the 51 bytes and drops the time map.
+    // Zeroes the general part and both optional blocks and drops the time
+    // map.
     int fnSetZero();
-    // Time-map size + 51, whatever VOB_TY says about the optional blocks.
+    // Time-map size + M_VOBI::kSize, whatever VOB_TY says about the optional
+    // blocks.
     DWORD fndwSize() const { return m_dwTMAPISize + M_VOBI::kSize; }
     // The length fnReadData writes; 0 without a record.
     DWORD fndwDataSize() const;
     // 1 when VOB_TY bit 7 (SMLI) / any of bits 6..3 (AGAPI) is set.
-    int fnbHasSMLI() const { return (fnGet_wVOB_TY() & 0x0080) ? 1 : 0; }
-    int fnbHasAGAPI() const { return (fnGet_wVOB_TY() & 0x0078) ? 1 : 0; }
+    int fnbHasSMLI() const { return (fnGet_wVOB_TY() & M_VOBI::kVobTySMLI) ? 1 : 0; }
+    int fnbHasAGAPI() const { return (fnGet_wVOB_TY() & M_VOBI::kVobTyAGAPI) ? 1 : 0; }
     // Loads the record and its time map; returns the bytes loaded, or 0 (the
     // buffer's read failure marked, the record emptied) when any part lies
     // outside the file.
     DWORD fndwLoad_M_VOBI_From_File();
     // Writes the general part, the optional blocks VOB_TY names and the time
-    // map; returns fndwDataSize(), or 0 for a null out.
+    // map at offset `at` of the writer; returns fndwDataSize().
+    DWORD fnWrite(vrm::ByteWriter& w, uint64_t at) const;
+    // fnWrite into out, which holds fndwDataSize() bytes; 0 for a null out.
     DWORD fnReadData(BYTE* out) const;
+    // Appends the general part, the optional blocks VOB_TY names and the
+    // time map.
+    void fnDump(std::string& out, const std::string& indent) const;
     // Drops the time map; the M_VOBI stays.
     void fnFreeAllData();
     // Fills the zeroed record of a new recording: VOB_TY 0, the current UTC
@@ -76,20 +107,12 @@ public:
     // record or time map.
     DWORD fnGet_dwTotal_TMAPI_Size() const;
 
-    VRM_SCALAR_FIELD(WORD, fnGet_wVOB_TY, fnSet_wVOB_TY, Record, 0)
-    VRM_BYTES_FIELD(fnGet_c5_VOB_REC_TM, fnSet_c5_VOB_REC_TM, Record, 2, 5)
-    VRM_SCALAR_FIELD(BYTE, fnGet_c1_VOB_REC_TM_SUB, fnSet_c1_VOB_REC_TM_SUB, Record, 7)
-    VRM_SCALAR_FIELD(BYTE, fnGet_c1_M_VOB_STIN, fnSet_c1_M_VOB_STIN, Record, 8)
-    VRM_BYTES_FIELD(fnGet_c6_VOB_V_S_PTM, fnSet_c6_VOB_V_S_PTM, Record, 9, 6)
-    VRM_BYTES_FIELD(fnGet_c6_VOB_V_E_PTM, fnSet_c6_VOB_V_E_PTM, Record, 15, 6)
+    VRM_ACCESSORS(VRM_FIELDS_M_VOBI_GI, Record)
+    VRM_ACCESSORS(VRM_FIELDS_SMLI, Smli)
+    VRM_ACCESSORS(VRM_FIELDS_AGAPI, Agapi)
     // The two presentation times as 27 MHz counts.
     __int64 fnGet_ll_VOB_V_S_PTS() const;
     __int64 fnGet_ll_VOB_V_E_PTS() const;
-    VRM_BYTES_FIELD(fnGet_c6_VOB_FIRST_SCR, fnSet_c6_VOB_FIRST_SCR, Record, 23, 6)
-    VRM_BYTES_FIELD(fnGet_c6_PREV_VOB_LAST_SCR, fnSet_c6_PREV_VOB_LAST_SCR, Record, 29, 6)
-    VRM_BYTES_FIELD(fnGet_c12_VOB_A_STP_PTM, fnSet_c12_VOB_A_STP_PTM, Record, 35, 12)
-    VRM_SCALAR_FIELD(WORD, fnGet_wVOB_A_GAP_LEN1, fnSet_wVOB_A_GAP_LEN1, Record, 47)
-    VRM_SCALAR_FIELD(WORD, fnGet_wVOB_A_GAP_LEN2, fnSet_wVOB_A_GAP_LEN2, Record, 49)
 
     M_VOBI* m_pM_VOBI;
     CBuffer* m_pBuffer;
@@ -101,6 +124,8 @@ public:
 
 private:
     BYTE* Record() const { return m_pM_VOBI ? m_pM_VOBI->bytes : nullptr; }
+    BYTE* Smli() const { return m_pM_VOBI ? m_pM_VOBI->bytes + M_VOBI::kSMLI : nullptr; }
+    BYTE* Agapi() const { return m_pM_VOBI ? m_pM_VOBI->bytes + M_VOBI::kAGAPI : nullptr; }
 };
 
 #endif

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <string>
 
+#include "io/ByteWriter.h"
 #include "io/CBuffer.h"
 #include "io/PointedRecords.h"
 #include "io/codecs.h"
@@ -59,41 +61,56 @@ DWORD CPGCI::fndwDataSize() const {
                                    [](const CI& cell) { return CCI(const_cast<CI*>(&cell)).fndwDataSize(); });
 }
 
-DWORD CPGCI::fnReadData(BYTE* out) {
-    if (!out || !m_pRecord) return 0;
-    std::memcpy(out, m_pRecord->header, PGCI::kHeaderSize);
-    const size_t programBytes = size_t{PGCI::kPGISize} * fnGet_c1_PG_Ns();
-    const size_t have = std::min(programBytes, m_pRecord->pgi.size());
-    if (have) std::memcpy(out + PGCI::kHeaderSize, m_pRecord->pgi.data(), have);
-    std::memset(out + PGCI::kHeaderSize + have, 0, programBytes - have);
-    const DWORD length = static_cast<DWORD>(PGCI::kHeaderSize + programBytes);
+DWORD CPGCI::fnWrite(vrm::ByteWriter& w, uint64_t at) {
+    if (!m_pRecord) return 0;
+    w.Bytes(at, m_pRecord->header, PGCI::kHeaderSize);
+    const DWORD programBytes = PGCI::kPGISize * fnGet_c1_PG_Ns();
+    const DWORD have = static_cast<DWORD>(std::min<size_t>(programBytes, m_pRecord->pgi.size()));
+    w.Bytes(at + PGCI::kHeaderSize, m_pRecord->pgi.data(), have);
+    w.Fill(at + PGCI::kHeaderSize + have, 0, programBytes - have);
     const WORD c = CellCount();
     m_cPG_Ns = fnGet_c1_PG_Ns();
     m_wCI_SRP_Ns = c;
     if (c) m_pRecord->ciSrp.resize(size_t{PGCI::kSRPSize} * c, 0);
     // Cells are addressed from the start of the chain; a cell the array
     // lacks is written as an empty movie cell.
-    return vrm::WritePointedRecords(out, length, c, 0, CI::kMovieHeaderSize, m_pRecord->ciSrp, m_pRecord->ci,
-                                    [](CI& cell, BYTE* to) { return CCI(&cell).fnReadData(to); });
+    return vrm::WritePointedRecords(
+        w, at, PGCI::kHeaderSize + programBytes, c, 0, CI::kMovieHeaderSize, m_pRecord->ciSrp, m_pRecord->ci,
+        [](CI& cell, vrm::ByteWriter& to, uint64_t offset) { return CCI(&cell).fnWrite(to, offset); });
+}
+
+DWORD CPGCI::fnReadData(BYTE* out) {
+    return vrm::WriteExactly(out, fndwDataSize(), [&](vrm::ByteWriter& w) { fnWrite(w, 0); });
+}
+
+void CPGCI::fnDump(std::string& out, const std::string& indent) const {
+    if (!m_pRecord) return;
+    vrm::DumpRecord<PGCI_HEADER>(m_pRecord->header, indent, out);
+    const BYTE programs = fnGet_c1_PG_Ns();
+    for (BYTE p = 0; p < programs; ++p) vrm::DumpEntry<PGI>("PGI", p + 1u, Program(p), indent, out);
+    const WORD cells = CellCount();
+    for (WORD c = 0; c < cells; ++c) vrm::DumpEntry<CI_SRP>("CI_SRP", c + 1u, SearchPointer(c), indent, out);
+    for (WORD c = 0; c < cells; ++c) {
+        vrm::DumpHeading("CI", c + 1u, indent, out);
+        CI empty{};
+        CI* cell = Cell(c);
+        CCI(cell ? cell : &empty).fnDump(out, indent + "  ");
+    }
 }
 
 DWORD CPGCI::fndwLoad_PGCI_From_File() {
     if (!m_pRecord || !m_pBuffer) return 0;
     fnNew();
     m_dwSize = 0;
-    vrm::ByteReader reader = m_pBuffer->Reader();
+    vrm::ByteReader& reader = m_pBuffer->Reader();
     const uint64_t start = m_dwStart;
-    auto fail = [&](uint64_t offset) {
-        m_pBuffer->MarkReadFailure(offset);
-        return DWORD{0};
-    };
-    if (!reader.Bytes(start, m_pRecord->header, PGCI::kHeaderSize)) return fail(reader.FailOffset());
+    if (!reader.Bytes(start, m_pRecord->header, PGCI::kHeaderSize)) return 0;
     m_cPG_Ns = fnGet_c1_PG_Ns();
     m_wCI_SRP_Ns = fnGet_wCI_SRP_Ns();
     uint64_t size = PGCI::kHeaderSize;
     const uint64_t programBytes = uint64_t{PGCI::kPGISize} * m_cPG_Ns;
     const BYTE* programs = reader.Span(start + size, programBytes);
-    if (!programs) return fail(reader.FailOffset());
+    if (!programs) return 0;
     m_pRecord->pgi.assign(programs, programs + programBytes);
     size += programBytes;
     const uint64_t loaded = vrm::LoadPointedRecords(
@@ -140,7 +157,8 @@ int CPGCI::AddProgramCell(M_VOBI* vobi, S_VOGI* vogi, WORD number) {
         SYSTEMTIME now{};
         vrm::GetSystemTime(&now);
         BYTE* last = Program(static_cast<BYTE>(p - 1));
-        joinLast = last && DateTextMatches(reinterpret_cast<const char*>(last + 4), &now, 128);
+        joinLast =
+            last && DateTextMatches(reinterpret_cast<const char*>(last + PGI::At::PRM_TXTI), &now, CI::kTextSize);
     }
     if (!joinLast && p >= kMaxPrograms) return 0;
 

@@ -4,9 +4,8 @@
 // programs grouped by recording date, and one user-defined chain (without
 // programs) per playlist.
 //
-// On disc: a 4-byte header (reserved, PG_Ns, CI_SRP_Ns), PG_Ns program
-// records PGI of 142 bytes, CI_SRP_Ns search pointers (the byte offset of
-// each cell from the chain's first byte), then the cells back to back.
+// On disc: the header PGCI_HEADER, PG_Ns program records PGI, CI_SRP_Ns
+// search pointers CI_SRP, then the cells back to back.
 //
 // Addressing: programs and cells are numbered from 1. A cell is named by
 // its number within a program (program p, cell k stands for global cell k
@@ -22,6 +21,7 @@
 #ifndef VRMANGR_TABLES_CPGCI_H
 #define VRMANGR_TABLES_CPGCI_H
 
+#include <string>
 #include <vector>
 
 #include "io/fields.h"
@@ -32,10 +32,45 @@ class CBuffer;
 struct M_VOBI;
 struct S_VOGI;
 
+// PG_Ns is 0 in user-defined chains.
+#define VRM_FIELDS_PGCI_HEADER(F, C)                      \
+    F(C, RSV, reserved0, 0, 1, _, _)                      \
+    F(C, U8, PG_Ns, 1, 1, fnGet_c1_PG_Ns, fnSet_c1_PG_Ns) \
+    F(C, U16, CI_SRP_Ns, 2, 2, fnGet_wCI_SRP_Ns, fnSet_wCI_SRP_Ns)
+VRM_LAYOUT(PGCI_HEADER, VRM_FIELDS_PGCI_HEADER, 4);
+
+// A program: the next C_Ns cells of the chain. PRM_TXTI is its text (the
+// recording date for a new program), IT_TXT_SRPN its item text in TXTDT_MG
+// (0 for none), and cell CN at time PICT_PT its representative picture.
+#define VRM_FIELDS_PGI(F, C)                                                \
+    F(C, RSV, reserved0, 0, 1, _, _)                                        \
+    F(C, U8, PG_TY, 1, 1, fnGet_c1_PG_TY, fnSet_c1_PG_TY)                   \
+    F(C, U16, C_Ns, 2, 2, fnGet_wC_Ns, fnSet_wC_Ns)                         \
+    F(C, BYTES, PRM_TXTI, 4, 128, fnGet_c128_PRM_TXTI, fnSet_c128_PRM_TXTI) \
+    F(C, U16, IT_TXT_SRPN, 132, 2, fnGet_wIT_TXT_SRPN, fnSet_wIT_TXT_SRPN)  \
+    F(C, U16, CN, 134, 2, fnGet_wCN, fnSet_wCN)                             \
+    F(C, BYTES, PICT_PT, 136, 6, fnGet_c6_PICT_PT, fnSet_c6_PICT_PT)
+VRM_LAYOUT(PGI, VRM_FIELDS_PGI, 142);
+
+// CI_SA: the cell's byte offset from the chain's first byte.
+#define VRM_FIELDS_CI_SRP(F, C) F(C, U32, CI_SA, 0, 4, fnGet_dwCI_SA, fnSet_dwCI_SA)
+VRM_LAYOUT(CI_SRP, VRM_FIELDS_CI_SRP, 4);
+
+// The bases of the program accessors: every getter answers programs 0..99;
+// the setters of PG_TY, C_Ns, PRM_TXTI and PICT_PT reach every program
+// record held, those of IT_TXT_SRPN and CN programs 0..99 only.
+#define VRM_PGI_reserved0(...)
+#define VRM_PGI_PG_TY(...) VRM_EACC((BYTE, ReadProgram, Program), __VA_ARGS__)
+#define VRM_PGI_C_Ns(...) VRM_EACC((BYTE, ReadProgram, Program), __VA_ARGS__)
+#define VRM_PGI_PRM_TXTI(...) VRM_EACC((BYTE, ReadProgram, Program), __VA_ARGS__)
+#define VRM_PGI_IT_TXT_SRPN(...) VRM_EACC((BYTE, ReadProgram, ReadProgram), __VA_ARGS__)
+#define VRM_PGI_CN(...) VRM_EACC((BYTE, ReadProgram, ReadProgram), __VA_ARGS__)
+#define VRM_PGI_PICT_PT(...) VRM_EACC((BYTE, ReadProgram, Program), __VA_ARGS__)
+
 struct PGCI {
-    static constexpr DWORD kHeaderSize = 4;
-    static constexpr DWORD kPGISize = 142;
-    static constexpr DWORD kSRPSize = 4;
+    static constexpr DWORD kHeaderSize = PGCI_HEADER::kSize;
+    static constexpr DWORD kPGISize = PGI::kSize;
+    static constexpr DWORD kSRPSize = CI_SRP::kSize;
     BYTE header[kHeaderSize];
     std::vector<BYTE> pgi;  // PG_Ns program records, as on disc
     std::vector<BYTE> ciSrp;  // CI_SRP_Ns search pointers; current only after a load or a save
@@ -63,9 +98,14 @@ public:
     DWORD fndwSize() const { return m_dwSize; }
     // Bytes fnReadData writes for the chain as it is now.
     DWORD fndwDataSize() const;
-    // Writes the chain, recomputing every cell's search pointer; returns its
-    // length (0 for a null out).
+    // Writes the chain at offset `at` of the writer, recomputing every cell's
+    // search pointer; returns its length.
+    DWORD fnWrite(vrm::ByteWriter& w, uint64_t at);
+    // Writes the chain; returns fndwDataSize(), or 0 for a null out.
     DWORD fnReadData(BYTE* out);
+    // Appends the header's fields, then each program, search pointer and
+    // cell as written.
+    void fnDump(std::string& out, const std::string& indent) const;
     // Loads the chain at the start address; returns the bytes consumed, or 0
     // (with the buffer's read failure marked) when a count or cell address
     // points outside the file.
@@ -159,17 +199,11 @@ public:
     DWORD fnGetTotalEntryPointNs(int inRange, int first, int last);
     DWORD fnGetPGEntryPointNs(BYTE pg);
 
-    VRM_SCALAR_FIELD(BYTE, fnGet_c1_PG_Ns, fnSet_c1_PG_Ns, Header, 1)
-    VRM_SCALAR_FIELD(WORD, fnGet_wCI_SRP_Ns, fnSet_wCI_SRP_Ns, Header, 2)
+    VRM_ACCESSORS(VRM_FIELDS_PGCI_HEADER, Header)
     BYTE* fnGet_iTH_PGI_Address(BYTE i) const { return Program(i); }
     BYTE* fnGet_iTH_CI_SRP_Address(WORD i) const { return SearchPointer(i); }
-    VRM_ENTRY_SCALAR_FIELD_GS(BYTE, BYTE, fnGet_c1_PG_TY, fnSet_c1_PG_TY, ReadProgram, Program, 1)
-    VRM_ENTRY_SCALAR_FIELD_GS(WORD, BYTE, fnGet_wC_Ns, fnSet_wC_Ns, ReadProgram, Program, 2)
-    VRM_ENTRY_BYTES_FIELD_GS(BYTE, fnGet_c128_PRM_TXTI, fnSet_c128_PRM_TXTI, ReadProgram, Program, 4, 128)
-    VRM_ENTRY_SCALAR_FIELD(WORD, BYTE, fnGet_wIT_TXT_SRPN, fnSet_wIT_TXT_SRPN, ReadProgram, 132)
-    VRM_ENTRY_SCALAR_FIELD(WORD, BYTE, fnGet_wCN, fnSet_wCN, ReadProgram, 134)
-    VRM_ENTRY_BYTES_FIELD_GS(BYTE, fnGet_c6_PICT_PT, fnSet_c6_PICT_PT, ReadProgram, Program, 136, 6)
-    VRM_ENTRY_SCALAR_FIELD(DWORD, WORD, fnGet_dwCI_SA, fnSet_dwCI_SA, ReachableSearchPointer, 0)
+    VRM_ACCESSORS_BY_NAME(VRM_FIELDS_PGI, VRM_PGI_)
+    VRM_ENTRY_ACCESSORS(VRM_FIELDS_CI_SRP, WORD, ReachableSearchPointer, ReachableSearchPointer)
 
     // Cell i (0-based), or nullptr.
     CI* Cell(DWORD i) const;

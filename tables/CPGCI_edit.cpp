@@ -11,13 +11,19 @@
 #include <utility>
 #include <vector>
 
-#include "io/be.h"
 #include "io/codecs.h"
+#include "io/fields.h"
 #include "tables/CPGCI.h"
 
 namespace {
 
 constexpr size_t kPGISize = PGCI::kPGISize;
+
+// C_Ns of program p (0-based) for every program record the chain holds (the
+// getter answers programs 0..99 only); 0 for one it lacks.
+WORD CellsOfProgram(const CPGCI& chain, BYTE p) {
+    return vrm::GetField<WORD>(chain.fnGet_iTH_PGI_Address(p), PGI::At::C_Ns);
+}
 
 // The program (0-based) that holds cell index i, or -1 when the programs do
 // not reach that far.
@@ -25,9 +31,8 @@ int ProgramOfCell(const CPGCI& chain, DWORD i) {
     const BYTE programs = chain.fnGet_c1_PG_Ns();
     DWORD first = 0;
     for (BYTE p = 0; p < programs; ++p) {
-        const BYTE* record = chain.fnGet_iTH_PGI_Address(p);
-        if (!record) return -1;
-        first += vrm::be_load<uint16_t>(record + 2);  // C_Ns
+        if (!chain.fnGet_iTH_PGI_Address(p)) return -1;
+        first += CellsOfProgram(chain, p);
         if (i < first) return p;
     }
     return -1;
@@ -37,18 +42,18 @@ int ProgramOfCell(const CPGCI& chain, DWORD i) {
 void CountCopiedCell(CPGCI& chain, DWORD i) {
     const int p = ProgramOfCell(chain, i);
     if (p < 0) return;
-    BYTE* record = chain.fnGet_iTH_PGI_Address(static_cast<BYTE>(p));
-    vrm::be_store<uint16_t>(record + 2, static_cast<uint16_t>(vrm::be_load<uint16_t>(record + 2) + 1));
+    const BYTE program = static_cast<BYTE>(p);
+    chain.fnSet_wC_Ns(program, static_cast<WORD>(CellsOfProgram(chain, program) + 1));
 }
 
 // Cell index i is about to be deleted.
 void UncountDeletedCell(CPGCI& chain, DWORD i) {
     const int p = ProgramOfCell(chain, i);
     if (p < 0) return;
-    BYTE* record = chain.fnGet_iTH_PGI_Address(static_cast<BYTE>(p));
-    const uint16_t left = static_cast<uint16_t>(vrm::be_load<uint16_t>(record + 2) - 1);
+    const BYTE program = static_cast<BYTE>(p);
+    const WORD left = static_cast<WORD>(CellsOfProgram(chain, program) - 1);
     if (left > 0) {
-        vrm::be_store<uint16_t>(record + 2, left);
+        chain.fnSet_wC_Ns(program, left);
         return;
     }
     std::vector<BYTE>& programs = chain.m_pRecord->pgi;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "io/ByteWriter.h"
 #include "io/CBuffer.h"
 #include "io/codecs.h"
 #include "platform/clock.h"
@@ -46,40 +47,45 @@ int CPL_SRPT::fnNew() {
     return 1;
 }
 
-DWORD CPL_SRPT::fnReadData(BYTE* out) {
-    if (!out || !m_pModel) return 0;
+DWORD CPL_SRPT::fnWrite(vrm::ByteWriter& w, uint64_t at) {
+    if (!m_pModel) return 0;
     const DWORD n = fnGet_c1_PL_SRP_Ns();
     const DWORD body = PL_SRPT::kEntrySize * n;
     // A count raised by hand beyond the entries held is written with
     // zero-filled entries, so the bytes written always match the size.
     const size_t have = std::min<size_t>(body, m_pModel->entries.size());
-    if (have) std::memcpy(out + PL_SRPT::kHeaderSize, m_pModel->entries.data(), have);
-    std::memset(out + PL_SRPT::kHeaderSize + have, 0, body - have);
+    w.Bytes(at + PL_SRPT::kHeaderSize, m_pModel->entries.data(), have);
+    w.Fill(at + PL_SRPT::kHeaderSize + have, 0, body - have);
     const DWORD size = PL_SRPT::kHeaderSize + body;
     fnSet_dwPL_SRPT_EA(size - 1);
-    std::memcpy(out, m_pModel->header, PL_SRPT::kHeaderSize);
+    w.Bytes(at, m_pModel->header, PL_SRPT::kHeaderSize);
     return size;
+}
+
+DWORD CPL_SRPT::fnReadData(BYTE* out) {
+    return vrm::WriteExactly(out, fndwDataSize(), [&](vrm::ByteWriter& w) { fnWrite(w, 0); });
 }
 
 DWORD CPL_SRPT::fnLoad_PL_SRPT_From_File() {
     if (!m_pModel || !m_pBuffer) return 0;
     fnSetZero();
-    vrm::ByteReader reader = m_pBuffer->Reader();
+    vrm::ByteReader& reader = m_pBuffer->Reader();
     const uint64_t at = m_dwOffset;
-    if (!reader.Bytes(at, m_pModel->header, PL_SRPT::kHeaderSize)) {
-        m_pBuffer->MarkReadFailure(reader.FailOffset());
-        return 0;
-    }
+    if (!reader.Bytes(at, m_pModel->header, PL_SRPT::kHeaderSize)) return 0;
     m_cPL_SRP_Ns = fnGet_c1_PL_SRP_Ns();
     m_dwPL_SRPT_EA = fnGet_dwPL_SRPT_EA();
     const uint64_t body = uint64_t{PL_SRPT::kEntrySize} * m_cPL_SRP_Ns;
     const BYTE* src = reader.Span(at + PL_SRPT::kHeaderSize, body);
-    if (!src) {
-        m_pBuffer->MarkReadFailure(reader.FailOffset());
-        return 0;
-    }
+    if (!src) return 0;
     m_pModel->entries.assign(src, src + body);
     return static_cast<DWORD>(PL_SRPT::kHeaderSize + body);
+}
+
+void CPL_SRPT::fnDump(std::string& out, const std::string& indent) const {
+    if (!m_pModel) return;
+    vrm::DumpRecord<PL_SRPT_HEADER>(m_pModel->header, indent, out);
+    const BYTE n = fnGet_c1_PL_SRP_Ns();
+    for (BYTE i = 0; i < n; ++i) vrm::DumpEntry<PL_SRP>("PL_SRP", i + 1u, Entry(i), indent, out);
 }
 
 int CPL_SRPT::fnADD_PlayList_Pointer(PGCI* pgci, BYTE pgcn) {
@@ -96,7 +102,7 @@ int CPL_SRPT::fnUpdate_PlayList(UD_PGCIT* ud, BYTE i) {
     if (!ud || i >= fnGet_c1_PL_SRP_Ns()) return 0;
     const BYTE* entry = Entry(i);
     if (!entry) return 0;
-    const BYTE pgcn = entry[2];
+    const BYTE pgcn = vrm::GetField<BYTE>(entry, PL_SRP::At::PGCN);
     if (pgcn == 0 || pgcn > ud->pgci.size() || pgcn > CUD_PGCIT(ud).fnGet_c1_UD_PGCI_SRP_Ns()) return 0;
     return fnSet_PL_TY(&ud->pgci[pgcn - 1u], i);
 }
@@ -141,7 +147,8 @@ int CPL_SRPT::fnDEL_PlayList_Pointer(BYTE n) {
         if (m_pModel->entries.size() < needed) m_pModel->entries.resize(needed, 0);
         for (BYTE i = n; i < count; ++i) {
             BYTE* entry = Entry(i);
-            entry[2] = static_cast<BYTE>(entry[2] - 1);  // PGCN
+            vrm::SetField<BYTE>(entry, PL_SRP::At::PGCN,
+                                static_cast<BYTE>(vrm::GetField<BYTE>(entry, PL_SRP::At::PGCN) - 1));
         }
         BYTE* base = m_pModel->entries.data();
         std::memmove(base + size_t{PL_SRPT::kEntrySize} * (n - 1u), base + size_t{PL_SRPT::kEntrySize} * n,

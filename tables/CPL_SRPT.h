@@ -5,22 +5,48 @@
 #ifndef VRMANGR_TABLES_CPL_SRPT_H
 #define VRMANGR_TABLES_CPL_SRPT_H
 
+#include <string>
 #include <vector>
 
 #include "io/fields.h"
 #include "platform/types.h"
 
 class CBuffer;
+namespace vrm {
+class ByteWriter;
+}
 struct PGCI;
 struct UD_PGCIT;
 
-// Header: 3 reserved bytes, PL_SRP_Ns (1), PL_SRPT_EA (4, the table's size
-// minus 1). Entries: PL_SRP_Ns search pointers of kEntrySize bytes, as on
-// disc. The entry array is not shrunk by a delete (only emptied when the
-// last playlist goes), so it may hold more bytes than the count covers.
+// PL_SRPT_EA is the table's size minus 1.
+#define VRM_FIELDS_PL_SRPT_HEADER(F, C)                               \
+    F(C, RSV, reserved0, 0, 3, _, _)                                  \
+    F(C, U8, PL_SRP_Ns, 3, 1, fnGet_c1_PL_SRP_Ns, fnSet_c1_PL_SRP_Ns) \
+    F(C, U32, PL_SRPT_EA, 4, 4, fnGet_dwPL_SRPT_EA, fnSet_dwPL_SRPT_EA)
+VRM_LAYOUT(PL_SRPT_HEADER, VRM_FIELDS_PL_SRPT_HEADER, 8);
+
+// PL_SRP, one playlist: its type (PL_TY: 0 movie cells only, 0x10 still
+// pictures only, 0x20 both), the number of the user-defined chain that plays
+// it, its creation time (REC_TM), its name text (PRM_TXTI, two 64-byte
+// halves), the number of its item text in TXTDT_MG (0 for none), and the
+// representative picture: cell CN of the chain at time PICT_PT.
+#define VRM_FIELDS_PL_SRP(F, C)                                                   \
+    F(C, RSV, reserved0, 0, 1, _, _)                                              \
+    F(C, U8, PL_TY, 1, 1, fnGet_c1_PL_TY, fnSet_c1_PL_TY)                         \
+    F(C, U8, PGCN, 2, 1, fnGet_c1_PGCN, fnSet_c1_PGCN)                            \
+    F(C, BYTES, PL_CREATE_TM, 3, 5, fnGet_c5_PL_CREATE_TM, fnSet_c5_PL_CREATE_TM) \
+    F(C, BYTES, PRM_TXTI, 8, 128, fnGet_c128_PRM_TXTI, fnSet_c128_PRM_TXTI)       \
+    F(C, U16, IT_TXT_SRPN, 136, 2, fnGet_wIT_TXT_SRPN, fnSet_wIT_TXT_SRPN)        \
+    F(C, U16, CN, 138, 2, fnGet_wCN, fnSet_wCN)                                   \
+    F(C, BYTES, PICT_PT, 140, 6, fnGet_c6_PICT_PT, fnSet_c6_PICT_PT)
+VRM_LAYOUT(PL_SRP, VRM_FIELDS_PL_SRP, 146);
+
+// The header and PL_SRP_Ns entries, as on disc. The entry array is not
+// shrunk by a delete (only emptied when the last playlist goes), so it may
+// hold more bytes than the count covers.
 struct PL_SRPT {
-    static constexpr DWORD kHeaderSize = 8;
-    static constexpr DWORD kEntrySize = 146;
+    static constexpr DWORD kHeaderSize = PL_SRPT_HEADER::kSize;
+    static constexpr DWORD kEntrySize = PL_SRP::kSize;
     BYTE header[kHeaderSize];
     std::vector<BYTE> entries;
 };
@@ -50,8 +76,11 @@ public:
     DWORD fndwDataSize() const {
         return m_pModel ? PL_SRPT::kHeaderSize + PL_SRPT::kEntrySize * DWORD{fnGet_c1_PL_SRP_Ns()} : 0;
     }
-    // Writes the header and PL_SRP_Ns entries to out, with PL_SRPT_EA set to
-    // the size minus 1; returns the size (0 for a null out).
+    // Writes the header and PL_SRP_Ns entries at offset `at` of the writer,
+    // with PL_SRPT_EA set to the size minus 1; returns the size (0, writing
+    // nothing, without a model).
+    DWORD fnWrite(vrm::ByteWriter& w, uint64_t at);
+    // fnWrite into out; returns the size (0 for a null out).
     DWORD fnReadData(BYTE* out);
     // Reads the table at the file offset; returns its size, or 0 (with the
     // buffer's read failure marked) when the entries pass the end of the file.
@@ -75,18 +104,14 @@ public:
     // their PGCN drops by one, since the deleted playlist's chain goes too.
     // 0 when n is 0 or above the count.
     int fnDEL_PlayList_Pointer(BYTE n);
+    // Appends the header's fields and each counted entry held, numbered
+    // from 1, its fields two spaces further in.
+    void fnDump(std::string& out, const std::string& indent) const;
 
-    VRM_SCALAR_FIELD(BYTE, fnGet_c1_PL_SRP_Ns, fnSet_c1_PL_SRP_Ns, Header, 3)
-    VRM_SCALAR_FIELD(DWORD, fnGet_dwPL_SRPT_EA, fnSet_dwPL_SRPT_EA, Header, 4)
+    VRM_ACCESSORS(VRM_FIELDS_PL_SRPT_HEADER, Header)
     // Entry i, or nullptr when the array has no entry i.
     BYTE* fnGet_iTH_PL_SRP_Address(BYTE i) const { return Entry(i); }
-    VRM_ENTRY_SCALAR_FIELD_GS(BYTE, BYTE, fnGet_c1_PL_TY, fnSet_c1_PL_TY, ReadEntry, Entry, 1)
-    VRM_ENTRY_SCALAR_FIELD_GS(BYTE, BYTE, fnGet_c1_PGCN, fnSet_c1_PGCN, ReadEntry, Entry, 2)
-    VRM_ENTRY_BYTES_FIELD_GS(BYTE, fnGet_c5_PL_CREATE_TM, fnSet_c5_PL_CREATE_TM, ReadEntry, Entry, 3, 5)
-    VRM_ENTRY_BYTES_FIELD_GS(BYTE, fnGet_c128_PRM_TXTI, fnSet_c128_PRM_TXTI, ReadEntry, Entry, 8, 128)
-    VRM_ENTRY_SCALAR_FIELD_GS(WORD, BYTE, fnGet_wIT_TXT_SRPN, fnSet_wIT_TXT_SRPN, ReadEntry, Entry, 136)
-    VRM_ENTRY_SCALAR_FIELD_GS(WORD, BYTE, fnGet_wCN, fnSet_wCN, ReadEntry, Entry, 138)
-    VRM_ENTRY_BYTES_FIELD_GS(BYTE, fnGet_c6_PICT_PT, fnSet_c6_PICT_PT, ReadEntry, Entry, 140, 6)
+    VRM_ENTRY_ACCESSORS(VRM_FIELDS_PL_SRP, BYTE, ReadEntry, Entry)
 
     PL_SRPT* m_pModel;
     DWORD m_dwOwns;  // when set, the destructor frees the model

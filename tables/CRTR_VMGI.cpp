@@ -1,8 +1,8 @@
 #include "tables/CRTR_VMGI.h"
 
-#include <cstring>
 #include <new>
 
+#include "io/ByteWriter.h"
 #include "io/CBuffer.h"
 
 CRTR_VMGI::CRTR_VMGI() : m_pModel(nullptr), m_pBuffer(nullptr), m_dwSize(0), m_cOwns(0), m_dwOffset(0) {}
@@ -54,10 +54,14 @@ DWORD CRTR_VMGI::fndwLoad_RTR_VMGI_From_File() {
     return m_dwSize;
 }
 
+DWORD CRTR_VMGI::fnWrite(vrm::ByteWriter& w, uint64_t at) {
+    if (!m_pModel || !m_pModel->pVMGI_MAT || !m_pModel->pPL_SRPT) return 0;
+    CVMGI_MAT(m_pModel->pVMGI_MAT.get()).fnWrite(w, at);
+    return VMGI_MAT::kSize + CPL_SRPT(m_pModel->pPL_SRPT.get()).fnWrite(w, at + VMGI_MAT::kSize);
+}
+
 DWORD CRTR_VMGI::fnReadData(BYTE* out) {
-    if (!out || !m_pModel || !m_pModel->pVMGI_MAT || !m_pModel->pPL_SRPT) return 0;
-    CVMGI_MAT(m_pModel->pVMGI_MAT.get()).fnReadData(out);
-    return VMGI_MAT::kSize + CPL_SRPT(m_pModel->pPL_SRPT.get()).fnReadData(out + VMGI_MAT::kSize);
+    return vrm::WriteExactly(out, fndwDataSize(), [&](vrm::ByteWriter& w) { fnWrite(w, 0); });
 }
 
 DWORD CRTR_VMGI::fndwDataSize() const {
@@ -68,4 +72,15 @@ DWORD CRTR_VMGI::fndwDataSize() const {
 void CRTR_VMGI::fnFreeAllData() {
     delete m_pModel;
     m_pModel = nullptr;
+}
+
+void CRTR_VMGI::fnDump(std::string& out, const std::string& indent) const {
+    if (!m_pModel || !m_pModel->pVMGI_MAT) return;
+    const CVMGI_MAT mat(m_pModel->pVMGI_MAT.get());
+    out += indent + "VMGI_MAT:\n";
+    mat.fnDump(out, indent + "  ");
+    if (m_pModel->pPL_SRPT) {
+        out += indent + "PL_SRPT:\n";
+        CPL_SRPT(m_pModel->pPL_SRPT.get()).fnDump(out, indent + "  ");
+    }
 }

@@ -5,12 +5,16 @@
 #define VRMANGR_TABLES_CRTR_VMGI_H
 
 #include <memory>
+#include <string>
 
 #include "platform/types.h"
 #include "tables/CPL_SRPT.h"
 #include "tables/CVMGI_MAT.h"
 
 class CBuffer;
+namespace vrm {
+class ByteWriter;
+}
 
 struct RTR_VMGI {
     std::unique_ptr<VMGI_MAT> pVMGI_MAT;
@@ -36,14 +40,20 @@ public:
     // loaded, or 0 (with the buffer's read failure marked) when the file
     // ends inside them. The identifier is not checked here.
     DWORD fndwLoad_RTR_VMGI_From_File();
-    // Writes VMGI_MAT to out[0..511] and PL_SRPT behind it; returns
-    // 520 + 146 x PL_SRP_Ns (0 for a null out or an incomplete model).
+    // Writes VMGI_MAT at offset `at` of the writer and PL_SRPT behind it;
+    // returns 520 + 146 x PL_SRP_Ns (0, writing nothing, for an incomplete
+    // model).
+    DWORD fnWrite(vrm::ByteWriter& w, uint64_t at);
+    // fnWrite into out; returns its size (0 for a null out).
     DWORD fnReadData(BYTE* out);
     DWORD fndwSize() const { return m_dwSize; }
     // Bytes fnReadData writes for the head as it is now.
     DWORD fndwDataSize() const;
     // Releases the whole model, the RTR_VMGI record included, and unbinds.
     void fnFreeAllData();
+    // Appends the head of the management file: VMGI_MAT and PL_SRPT, each
+    // under its name with its records two spaces further in.
+    void fnDump(std::string& out, const std::string& indent) const;
 
     RTR_VMGI* m_pModel;
     CBuffer* m_pBuffer;

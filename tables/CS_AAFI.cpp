@@ -48,9 +48,8 @@ DWORD CS_AAFI::fndwLoad_S_AAFI_From_File() {
     Clear();
     m_dwSize = 0;
     m_wS_AAGI_SRP_Ns = 0;
-    vrm::ByteReader reader = m_pBuffer->Reader();
+    vrm::ByteReader& reader = m_pBuffer->Reader();
     if (!reader.Bytes(m_dwStart, m_pRecord->header, S_AAFI::kHeaderSize)) {
-        m_pBuffer->MarkReadFailure(reader.FailOffset());
         Clear();
         return 0;
     }
@@ -75,12 +74,30 @@ DWORD CS_AAFI::fndwDataSize() const {
         [](const S_AAGI& group) { return CS_AAGI(const_cast<S_AAGI*>(&group)).fndwDataSize(); });
 }
 
-DWORD CS_AAFI::fnReadData(BYTE* out) {
-    if (!out || !m_pRecord) return 0;
+DWORD CS_AAFI::fnWrite(vrm::ByteWriter& w, uint64_t at) {
+    if (!m_pRecord) return 0;
     const WORD n = fnGet_wS_AAGI_SRP_Ns();
     m_wS_AAGI_SRP_Ns = n;
-    std::memcpy(out, m_pRecord->header, S_AAFI::kHeaderSize);
-    return vrm::WritePointedRecords(out, S_AAFI::kHeaderSize, n, m_dwBase, S_AAGI::kGeneralSize, m_pRecord->srp,
-                                    m_pRecord->groups,
-                                    [](S_AAGI& group, BYTE* to) { return CS_AAGI(&group).fnReadData(to); });
+    w.Bytes(at, m_pRecord->header, S_AAFI::kHeaderSize);
+    return vrm::WritePointedRecords(
+        w, at, S_AAFI::kHeaderSize, n, m_dwBase, S_AAGI::kGeneralSize, m_pRecord->srp, m_pRecord->groups,
+        [](S_AAGI& group, vrm::ByteWriter& to, uint64_t offset) { return CS_AAGI(&group).fnWrite(to, offset); });
+}
+
+DWORD CS_AAFI::fnReadData(BYTE* out) {
+    if (!m_pRecord) return 0;
+    return vrm::WriteExactly(out, fndwDataSize(), [&](vrm::ByteWriter& w) { fnWrite(w, 0); });
+}
+
+void CS_AAFI::fnDump(std::string& out, const std::string& indent) const {
+    if (!m_pRecord) return;
+    vrm::DumpRecord<S_AAFI_HEADER>(m_pRecord->header, indent, out);
+    const WORD n = fnGet_wS_AAGI_SRP_Ns();
+    for (WORD i = 0; i < n; ++i) vrm::DumpEntry<S_AAGI_SRP>("S_AAGI_SRP", i + 1u, Pointer(i), indent, out);
+    for (WORD i = 0; i < n; ++i) {
+        vrm::DumpHeading("S_AAGI", i + 1u, indent, out);
+        S_AAGI empty{};
+        S_AAGI* group = i < m_pRecord->groups.size() ? &m_pRecord->groups[i] : &empty;
+        CS_AAGI(group).fnDump(out, indent + "  ");
+    }
 }

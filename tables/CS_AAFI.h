@@ -7,19 +7,29 @@
 #ifndef VRMANGR_TABLES_CS_AAFI_H
 #define VRMANGR_TABLES_CS_AAFI_H
 
+#include <string>
 #include <vector>
 
+#include "io/ByteWriter.h"
 #include "io/fields.h"
 #include "platform/types.h"
 #include "tables/CS_AAGI.h"
 
 class CBuffer;
 
-// Header: S_AAGI_SRP_Ns (2). Search pointers: S_AAGI_SRP_Ns x S_AAGI_SA (4),
-// as on disc. Groups: one S_AAGI per search pointer, group 1 first.
+// The header: the number of groups.
+#define VRM_FIELDS_S_AAFI_HEADER(F, C) F(C, U16, S_AAGI_SRP_Ns, 0, 2, fnGet_wS_AAGI_SRP_Ns, fnSet_wS_AAGI_SRP_Ns)
+VRM_LAYOUT(S_AAFI_HEADER, VRM_FIELDS_S_AAFI_HEADER, 2);
+
+// A search pointer: the group's address, in bytes from the S_AVFIT's start.
+#define VRM_FIELDS_S_AAGI_SRP(F, C) F(C, U32, S_AAGI_SA, 0, 4, fnGet_dwS_AAGI_SA, fnSet_dwS_AAGI_SA)
+VRM_LAYOUT(S_AAGI_SRP, VRM_FIELDS_S_AAGI_SRP, 4);
+
+// The header and the search pointers as on disc, then one S_AAGI per search
+// pointer, group 1 first.
 struct S_AAFI {
-    static constexpr DWORD kHeaderSize = 2;
-    static constexpr DWORD kSrpSize = 4;
+    static constexpr DWORD kHeaderSize = S_AAFI_HEADER::kSize;
+    static constexpr DWORD kSrpSize = S_AAGI_SRP::kSize;
     BYTE header[kHeaderSize];
     std::vector<BYTE> srp;
     std::vector<S_AAGI> groups;
@@ -52,19 +62,24 @@ public:
     // Releases the search pointers and the groups with their entries (not
     // the S_AAFI record, which belongs to the S_AVFIT).
     void fnFreeAllData();
-    // Bytes fnReadData writes now.
+    // Bytes fnWrite writes now.
     DWORD fndwDataSize() const;
-    // Writes the S_AAFI in the layout its loader reads: header, search
-    // pointers, then the S_AAGI_SRP_Ns groups back to back in number order,
-    // each search pointer set to base + the group's position. Groups the
-    // record does not hold are written as empty (zero) groups. Returns the
-    // length, 0 for a null out or no record.
+    // Writes the S_AAFI at offset `at` of w in the layout its loader reads:
+    // header, search pointers, then the S_AAGI_SRP_Ns groups back to back in
+    // number order, each search pointer set to base + the group's position.
+    // Groups the record does not hold are written as empty (zero) groups.
+    // Returns the length, 0 without a record.
+    DWORD fnWrite(vrm::ByteWriter& w, uint64_t at);
+    // fnWrite into out, which holds fndwDataSize() bytes; returns the length,
+    // 0 for a null out or no record.
     DWORD fnReadData(BYTE* out);
+    // Appends the header, the search pointers and the groups.
+    void fnDump(std::string& out, const std::string& indent) const;
 
-    VRM_SCALAR_FIELD(WORD, fnGet_wS_AAGI_SRP_Ns, fnSet_wS_AAGI_SRP_Ns, Header, 0)
+    VRM_ACCESSORS(VRM_FIELDS_S_AAFI_HEADER, Header)
     // Search pointer i, or nullptr when the array holds no pointer i.
     BYTE* fnGet_iTH_S_AAGI_SRP_Address(WORD i) const { return Slot(i); }
-    VRM_ENTRY_SCALAR_FIELD(DWORD, WORD, fnGet_dwS_AAGI_SA, fnSet_dwS_AAGI_SA, Pointer, 0)
+    VRM_ENTRY_ACCESSORS(VRM_FIELDS_S_AAGI_SRP, WORD, Pointer, Pointer)
 
     S_AAFI* m_pRecord;
     CBuffer* m_pBuffer;

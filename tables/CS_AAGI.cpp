@@ -37,21 +37,18 @@ DWORD CS_AAGI::fndwLoad_S_AAGI_From_File() {
     m_dwSize = 0;
     m_cAA_ENT_Ns = 0;
 
-    vrm::ByteReader reader = m_pBuffer->Reader();
+    vrm::ByteReader& reader = m_pBuffer->Reader();
     const uint64_t at = m_dwStart;
-    if (!reader.Bytes(at, m_pRecord->general, S_AAGI::kGeneralSize)) {
-        m_pBuffer->MarkReadFailure(reader.FailOffset());
+    const BYTE* src = nullptr;
+    if (reader.Bytes(at, m_pRecord->general, S_AAGI::kGeneralSize)) {
+        src = reader.Span(at + S_AAGI::kGeneralSize, uint64_t{S_AAGI::kEntrySize} * fnGet_c1_AA_ENT_Ns());
+    }
+    if (!src) {
         std::memset(m_pRecord->general, 0, S_AAGI::kGeneralSize);
         return 0;
     }
     const BYTE k = fnGet_c1_AA_ENT_Ns();
-    const uint64_t body = uint64_t{S_AAGI::kEntrySize} * k;
-    const BYTE* src = reader.Span(at + S_AAGI::kGeneralSize, body);
-    if (!src) {
-        m_pBuffer->MarkReadFailure(reader.FailOffset());
-        std::memset(m_pRecord->general, 0, S_AAGI::kGeneralSize);
-        return 0;
-    }
+    const size_t body = size_t{S_AAGI::kEntrySize} * k;
     m_pRecord->entries.assign(src, src + body);
     m_cAA_ENT_Ns = k;
     m_dwSize = static_cast<DWORD>(S_AAGI::kGeneralSize + body);
@@ -63,14 +60,25 @@ DWORD CS_AAGI::fndwDataSize() const {
     return S_AAGI::kGeneralSize + S_AAGI::kEntrySize * DWORD{fnGet_c1_AA_ENT_Ns()};
 }
 
-DWORD CS_AAGI::fnReadData(BYTE* out) {
-    if (!out || !m_pRecord) return 0;
+DWORD CS_AAGI::fnWrite(vrm::ByteWriter& w, uint64_t at) {
+    if (!m_pRecord) return 0;
     const BYTE k = fnGet_c1_AA_ENT_Ns();
     const size_t body = size_t{S_AAGI::kEntrySize} * k;
     const size_t have = std::min(body, m_pRecord->entries.size());
-    std::memcpy(out, m_pRecord->general, S_AAGI::kGeneralSize);
-    if (have) std::memcpy(out + S_AAGI::kGeneralSize, m_pRecord->entries.data(), have);
-    std::memset(out + S_AAGI::kGeneralSize + have, 0, body - have);
+    w.Bytes(at, m_pRecord->general, S_AAGI::kGeneralSize);
+    w.Bytes(at + S_AAGI::kGeneralSize, m_pRecord->entries.data(), have);
+    w.Fill(at + S_AAGI::kGeneralSize + have, 0, body - have);
     m_cAA_ENT_Ns = k;
     return static_cast<DWORD>(S_AAGI::kGeneralSize + body);
+}
+
+DWORD CS_AAGI::fnReadData(BYTE* out) {
+    if (!m_pRecord) return 0;
+    return vrm::WriteExactly(out, fndwDataSize(), [&](vrm::ByteWriter& w) { fnWrite(w, 0); });
+}
+
+void CS_AAGI::fnDump(std::string& out, const std::string& indent) const {
+    if (!m_pRecord) return;
+    vrm::DumpRecord<S_AAGI_GI>(m_pRecord->general, indent, out);
+    for (BYTE i = 0; i < fnGet_c1_AA_ENT_Ns(); ++i) vrm::DumpEntry<AA_ENT>("AA_ENT", i + 1u, Entry(i), indent, out);
 }

@@ -6,19 +6,35 @@
 #ifndef VRMANGR_TABLES_CS_AAGI_H
 #define VRMANGR_TABLES_CS_AAGI_H
 
+#include <string>
 #include <vector>
 
+#include "io/ByteWriter.h"
 #include "io/fields.h"
 #include "platform/types.h"
 
 class CBuffer;
 
-// General part as on disc: AA_ENT_Ns (1), S_AA_STIN (1), S_AAG_SA (4). Then
-// AA_ENT_Ns entries of 5 bytes as on disc: AA_TY (1), AA_PART_SZ (2),
-// AA_PART_PB_TM (2).
+// The general part of a group: its entry count, the 1-based S_AA_STI number
+// of its audio, and the audio's start sector in VR_STILL.VRO.
+#define VRM_FIELDS_S_AAGI_GI(F, C)                                    \
+    F(C, U8, AA_ENT_Ns, 0, 1, fnGet_c1_AA_ENT_Ns, fnSet_c1_AA_ENT_Ns) \
+    F(C, U8, S_AA_STIN, 1, 1, fnGet_c1_S_AA_STIN, fnSet_c1_S_AA_STIN) \
+    F(C, U32, S_AAG_SA, 2, 4, fnGet_dwS_AAG_SA, fnSet_dwS_AAG_SA)
+VRM_LAYOUT(S_AAGI_GI, VRM_FIELDS_S_AAGI_GI, 6);
+
+// AA_ENT: one piece of additional audio, its type, its size in sectors and
+// its playback time.
+#define VRM_FIELDS_AA_ENT(F, C)                                       \
+    F(C, U8, AA_TY, 0, 1, fnGet_c1_AA_TY, fnSet_c1_AA_TY)             \
+    F(C, U16, AA_PART_SZ, 1, 2, fnGet_wAA_PART_SZ, fnSet_wAA_PART_SZ) \
+    F(C, U16, AA_PART_PB_TM, 3, 2, fnGet_wAA_PART_PB_TM, fnSet_wAA_PART_PB_TM)
+VRM_LAYOUT(AA_ENT, VRM_FIELDS_AA_ENT, 5);
+
+// The general part, then AA_ENT_Ns entries, both as on disc.
 struct S_AAGI {
-    static constexpr DWORD kGeneralSize = 6;
-    static constexpr DWORD kEntrySize = 5;
+    static constexpr DWORD kGeneralSize = S_AAGI_GI::kSize;
+    static constexpr DWORD kEntrySize = AA_ENT::kSize;
     BYTE general[kGeneralSize];
     std::vector<BYTE> entries;
 };
@@ -44,22 +60,23 @@ public:
     // marked and the record left empty) when the group passes the end of the
     // file.
     DWORD fndwLoad_S_AAGI_From_File();
-    // Bytes fnReadData writes now: 6 + 5 x AA_ENT_Ns.
+    // Bytes fnWrite writes now: 6 + 5 x AA_ENT_Ns.
     DWORD fndwDataSize() const;
-    // Writes the group as its loader reads it: the general part and
-    // AA_ENT_Ns entries (entries the record does not hold are written as
-    // zeros). Returns the length, 0 for a null out or no record.
+    // Writes the group at offset `at` of w as its loader reads it: the
+    // general part and AA_ENT_Ns entries (entries the record does not hold
+    // are written as zeros). Returns the length, 0 without a record.
+    DWORD fnWrite(vrm::ByteWriter& w, uint64_t at);
+    // fnWrite into out, which holds fndwDataSize() bytes; returns the length,
+    // 0 for a null out or no record.
     DWORD fnReadData(BYTE* out);
+    // Appends the general part and the entries, one field a line.
+    void fnDump(std::string& out, const std::string& indent) const;
 
     // Entry i, or nullptr when the record holds no entry i.
     BYTE* fnGet_iTH_AA_ENT_Address(BYTE i) const { return Slot(i); }
 
-    VRM_SCALAR_FIELD(BYTE, fnGet_c1_AA_ENT_Ns, fnSet_c1_AA_ENT_Ns, General, 0)
-    VRM_SCALAR_FIELD(BYTE, fnGet_c1_S_AA_STIN, fnSet_c1_S_AA_STIN, General, 1)
-    VRM_SCALAR_FIELD(DWORD, fnGet_dwS_AAG_SA, fnSet_dwS_AAG_SA, General, 2)
-    VRM_ENTRY_SCALAR_FIELD(BYTE, BYTE, fnGet_c1_AA_TY, fnSet_c1_AA_TY, Entry, 0)
-    VRM_ENTRY_SCALAR_FIELD(WORD, BYTE, fnGet_wAA_PART_SZ, fnSet_wAA_PART_SZ, Entry, 1)
-    VRM_ENTRY_SCALAR_FIELD(WORD, BYTE, fnGet_wAA_PART_PB_TM, fnSet_wAA_PART_PB_TM, Entry, 3)
+    VRM_ACCESSORS(VRM_FIELDS_S_AAGI_GI, General)
+    VRM_ENTRY_ACCESSORS(VRM_FIELDS_AA_ENT, BYTE, Entry, Entry)
 
     S_AAGI* m_pRecord;
     CBuffer* m_pBuffer;

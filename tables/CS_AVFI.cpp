@@ -62,9 +62,8 @@ DWORD CS_AVFI::fndwLoad_S_AVFI_From_File() {
     Clear();
     m_dwSize = 0;
     m_wS_VOGI_SRP_Ns = 0;
-    vrm::ByteReader reader = m_pBuffer->Reader();
+    vrm::ByteReader& reader = m_pBuffer->Reader();
     if (!reader.Bytes(m_dwStart, m_pRecord->header, S_AVFI::kHeaderSize)) {
-        m_pBuffer->MarkReadFailure(reader.FailOffset());
         Clear();
         return 0;
     }
@@ -87,14 +86,31 @@ DWORD CS_AVFI::fndwDataSize() const {
                                    [](const S_VOGI& vog) { return CS_VOGI(const_cast<S_VOGI*>(&vog)).fndwDataSize(); });
 }
 
-DWORD CS_AVFI::fnReadData(BYTE* out) {
-    if (!out || !m_pRecord) return 0;
+DWORD CS_AVFI::fnWrite(vrm::ByteWriter& w, uint64_t at) {
+    if (!m_pRecord) return 0;
     const WORD n = fnGet_wS_VOGI_SRP_Ns();
     m_wS_VOGI_SRP_Ns = n;
-    std::memcpy(out, m_pRecord->header, S_AVFI::kHeaderSize);
-    return vrm::WritePointedRecords(out, S_AVFI::kHeaderSize, n, m_dwBase, S_VOGI::kGeneralSize, m_pRecord->srp,
-                                    m_pRecord->vogi,
-                                    [](S_VOGI& vog, BYTE* to) { return CS_VOGI(&vog).fnReadData(to); });
+    w.Bytes(at, m_pRecord->header, S_AVFI::kHeaderSize);
+    return vrm::WritePointedRecords(
+        w, at, S_AVFI::kHeaderSize, n, m_dwBase, S_VOGI::kGeneralSize, m_pRecord->srp, m_pRecord->vogi,
+        [](S_VOGI& vog, vrm::ByteWriter& to, uint64_t offset) { return CS_VOGI(&vog).fnWrite(to, offset); });
+}
+
+DWORD CS_AVFI::fnReadData(BYTE* out) {
+    if (!m_pRecord) return 0;
+    return vrm::WriteExactly(out, fndwDataSize(), [&](vrm::ByteWriter& w) { fnWrite(w, 0); });
+}
+
+void CS_AVFI::fnDump(std::string& out, const std::string& indent) const {
+    if (!m_pRecord) return;
+    vrm::DumpRecord<S_AVFI_HEADER>(m_pRecord->header, indent, out);
+    const WORD n = fnGet_wS_VOGI_SRP_Ns();
+    for (WORD i = 0; i < n; ++i) vrm::DumpEntry<S_VOGI_SRP>("S_VOGI_SRP", i + 1u, Pointer(i), indent, out);
+    for (WORD i = 0; i < n; ++i) {
+        vrm::DumpHeading("S_VOGI", i + 1u, indent, out);
+        S_VOGI empty{};
+        CS_VOGI(i < m_pRecord->vogi.size() ? &m_pRecord->vogi[i] : &empty).fnDump(out, indent + "  ");
+    }
 }
 
 int CS_AVFI::fnADD_VOGI(BYTE stin, const VR_MPEGFILE_INFO* info) {

@@ -7,8 +7,10 @@
 #ifndef VRMANGR_TABLES_CS_AVFI_H
 #define VRMANGR_TABLES_CS_AVFI_H
 
+#include <string>
 #include <vector>
 
+#include "io/ByteWriter.h"
 #include "io/fields.h"
 #include "platform/types.h"
 #include "tables/CS_VOGI.h"
@@ -16,11 +18,19 @@
 class CBuffer;
 struct VR_MPEGFILE_INFO;
 
-// Header: S_VOGI_SRP_Ns (2). Search pointers: S_VOGI_SRP_Ns x S_VOGI_SA (4),
-// as on disc. VOGs: one S_VOGI per search pointer, VOG 1 first.
+// The header: the number of VOGs.
+#define VRM_FIELDS_S_AVFI_HEADER(F, C) F(C, U16, S_VOGI_SRP_Ns, 0, 2, fnGet_wS_VOGI_SRP_Ns, fnSet_wS_VOGI_SRP_Ns)
+VRM_LAYOUT(S_AVFI_HEADER, VRM_FIELDS_S_AVFI_HEADER, 2);
+
+// A search pointer: the VOG's address, in bytes from the S_AVFIT's start.
+#define VRM_FIELDS_S_VOGI_SRP(F, C) F(C, U32, S_VOGI_SA, 0, 4, fnGet_dwS_VOGI_SA, fnSet_dwS_VOGI_SA)
+VRM_LAYOUT(S_VOGI_SRP, VRM_FIELDS_S_VOGI_SRP, 4);
+
+// The header and the search pointers as on disc, then one S_VOGI per search
+// pointer, VOG 1 first.
 struct S_AVFI {
-    static constexpr DWORD kHeaderSize = 2;
-    static constexpr DWORD kSrpSize = 4;
+    static constexpr DWORD kHeaderSize = S_AVFI_HEADER::kSize;
+    static constexpr DWORD kSrpSize = S_VOGI_SRP::kSize;
     BYTE header[kHeaderSize];
     std::vector<BYTE> srp;
     std::vector<S_VOGI> vogi;
@@ -52,13 +62,18 @@ public:
     // outside the file or the parts together exceed the file's size
     // (overlapping VOGs).
     DWORD fndwLoad_S_AVFI_From_File();
-    // Bytes fnReadData writes now.
+    // Bytes fnWrite writes now.
     DWORD fndwDataSize() const;
-    // Writes the header, the search pointers and the VOGs back to back,
-    // setting S_VOGI_SA i to base + the VOG's position. VOGs the record does
-    // not hold are written as empty 18-byte general parts. Returns the
-    // length, 0 for a null out or no record.
+    // Writes the header, the search pointers and the VOGs back to back from
+    // offset `at` of w, setting S_VOGI_SA i to base + the VOG's position.
+    // VOGs the record does not hold are written as empty 18-byte general
+    // parts. Returns the length, 0 without a record.
+    DWORD fnWrite(vrm::ByteWriter& w, uint64_t at);
+    // fnWrite into out, which holds fndwDataSize() bytes; returns the length,
+    // 0 for a null out or no record.
     DWORD fnReadData(BYTE* out);
+    // Appends the header, the search pointers and the VOGs.
+    void fnDump(std::string& out, const std::string& indent) const;
     // Appends one VOG built from info (CS_VOGI::fnADD_VOGI). 0, and nothing
     // changes, without a record, when the table already holds 65535 VOGs, or
     // when the VOG cannot be built from info.
@@ -79,10 +94,10 @@ public:
     // S_VOGI record vogi (1-based), or nullptr.
     S_VOGI* fnGet_iTH_VOGI(WORD vogi) const;
 
-    VRM_SCALAR_FIELD(WORD, fnGet_wS_VOGI_SRP_Ns, fnSet_wS_VOGI_SRP_Ns, Header, 0)
+    VRM_ACCESSORS(VRM_FIELDS_S_AVFI_HEADER, Header)
     // Search pointer i, or nullptr when the array holds no pointer i.
     BYTE* fnGet_iTH_S_VOGI_SRP_Address(WORD i) const { return Slot(i); }
-    VRM_ENTRY_SCALAR_FIELD(DWORD, WORD, fnGet_dwS_VOGI_SA, fnSet_dwS_VOGI_SA, Pointer, 0)
+    VRM_ENTRY_ACCESSORS(VRM_FIELDS_S_VOGI_SRP, WORD, Pointer, Pointer)
 
     S_AVFI* m_pRecord;
     CBuffer* m_pBuffer;

@@ -6,56 +6,31 @@
 
 #include "io/CBuffer.h"
 #include "stream/VR_MPEGFILE_INFO.h"
+#include "tables/attributes.h"
 #include "tables/seg.h"
 
 namespace {
 
-// Copies `count` records of `size` bytes from `records` to out, writing
-// zeros for records the array does not hold; returns the bytes written.
-DWORD CopyRecords(BYTE* out, const std::vector<BYTE>& records, DWORD count, DWORD size) {
+// Writes `count` records of `size` bytes from `records` at `at`, zeros for
+// records the array does not hold; returns the bytes written.
+DWORD WriteRecords(vrm::ByteWriter& w, uint64_t at, const std::vector<BYTE>& records, DWORD count, DWORD size) {
     const size_t body = size_t{size} * count;
     const size_t have = std::min(body, records.size());
-    if (have) std::memcpy(out, records.data(), have);
-    std::memset(out + have, 0, body - have);
+    w.Bytes(at, records.data(), have);
+    w.Fill(at + have, 0, body - have);
     return static_cast<DWORD>(body);
 }
 
-// V_ATR resolution bits (code x 8) of a picture width and height: 720, 704,
-// 352 full height, 352 half height, 544 and 480 pixels wide. Anything else
-// is taken as half-height 352.
-WORD ResolutionBits(DWORD width, DWORD height) {
-    switch (width) {
-        case 720: return 0x00;
-        case 704: return 0x08;
-        case 544: return 0x20;
-        case 480: return 0x28;
-        case 352: return height == 480 || height == 576 ? 0x10 : 0x18;
-        default: return 0x18;
+// Appends `count` records of the layout from `records`, numbered from 1,
+// zero records for those the array does not hold.
+template <class Layout>
+void DumpRecords(const char* name, const std::vector<BYTE>& records, DWORD count, const std::string& indent,
+                 std::string& out) {
+    for (DWORD i = 0; i < count; ++i) {
+        const size_t at = size_t{Layout::kSize} * i;
+        vrm::DumpEntry<Layout>(name, i + 1u, at + Layout::kSize <= records.size() ? records.data() + at : nullptr,
+                               indent, out);
     }
-}
-
-// OA_ATR of the original audio: coding mode in bits 15..13, 11 in bits 7..6
-// for AC-3, the channel code in bits 3..0 (MPEG-1 audio and linear PCM
-// only). Worked on the 24-bit value the stream library reports, then
-// shifted down a byte.
-WORD AudioAttributes(const VR_MPEGFILE_INFO& info) {
-    if (info.dwSampleRate == 0 || info.dwAudioBitrate == 0) return 0;
-    DWORD v = 0;
-    switch (info.dwAudioCodingBits) {
-        case 0: v = 0x00C000; break;
-        case 0x400000:
-        case 0x600000:
-        case 0x800000: v = info.dwAudioCodingBits; break;
-        default: v = 0; break;
-    }
-    if (info.dwAudioCodingBits == 0x400000 || info.dwAudioCodingBits == 0x800000) {
-        if (info.dwAudioMode <= 1) {
-            v += 0x100;  // stereo, joint stereo: 2 channels
-        } else if (info.dwAudioMode == 2) {
-            v += 0x900;  // dual channel
-        }
-    }
-    return static_cast<WORD>(v >> 8);
 }
 
 }  // namespace
@@ -125,11 +100,11 @@ DWORD CS_AVFIT::fndwLoad_S_AVFIT_From_File() {
     m_cS_VOB_STI_Ns = 0;
     m_cS_AA_STI_Ns = 0;
 
-    vrm::ByteReader reader = m_pBuffer->Reader();
+    vrm::ByteReader& reader = m_pBuffer->Reader();
     const uint64_t start = m_dwStart;
     const uint64_t fileSize = reader.Size();
     auto fail = [&](uint64_t offset) -> DWORD {
-        m_pBuffer->MarkReadFailure(offset);
+        reader.Fail(offset);
         fnSetZero();
         m_cS_VOB_STI_Ns = 0;
         m_cS_AA_STI_Ns = 0;
@@ -197,44 +172,64 @@ DWORD CS_AVFIT::fndwDataSize() const {
     return size;
 }
 
-DWORD CS_AVFIT::fnReadData(BYTE* out) {
-    if (!out || !m_pRecord) return 0;
+DWORD CS_AVFIT::fnWrite(vrm::ByteWriter& w, uint64_t at) {
+    if (!m_pRecord) return 0;
     DWORD pos = S_AVFIT::kHeaderSize;
     // The still picture part, and the additional audio that can only come
     // with it: the loader reads nothing behind the header without stills.
     if (fnGet_c1_S_AVFI_Ns() != 0) {
-        pos += CopyRecords(out + pos, m_pRecord->sti, fnGet_c1_S_VOB_STI_Ns(), S_AVFIT::kStiSize);
+        pos += WriteRecords(w, at + pos, m_pRecord->sti, fnGet_c1_S_VOB_STI_Ns(), S_AVFIT::kStiSize);
         if (m_pRecord->pS_AVFI) {
-            pos += CS_AVFI(m_pRecord->pS_AVFI.get(), pos).fnReadData(out + pos);
+            pos += CS_AVFI(m_pRecord->pS_AVFI.get(), pos).fnWrite(w, at + pos);
         } else {
-            std::memset(out + pos, 0, S_AVFI::kHeaderSize);  // no VOG
+            w.Fill(at + pos, 0, S_AVFI::kHeaderSize);  // no VOG
             pos += S_AVFI::kHeaderSize;
         }
         if (fnGet_c1_S_AAFI_Ns() != 0) {
-            pos += CopyRecords(out + pos, m_pRecord->aaSti, fnGet_c1_S_AA_STI_Ns(), S_AVFIT::kAaStiSize);
+            pos += WriteRecords(w, at + pos, m_pRecord->aaSti, fnGet_c1_S_AA_STI_Ns(), S_AVFIT::kAaStiSize);
             if (m_pRecord->pS_AAFI) {
-                pos += CS_AAFI(m_pRecord->pS_AAFI.get(), pos).fnReadData(out + pos);
+                pos += CS_AAFI(m_pRecord->pS_AAFI.get(), pos).fnWrite(w, at + pos);
             } else {
-                std::memset(out + pos, 0, S_AAFI::kHeaderSize);  // no group
+                w.Fill(at + pos, 0, S_AAFI::kHeaderSize);  // no group
                 pos += S_AAFI::kHeaderSize;
             }
         }
     }
     fnSet_dw_S_AVFIT_EA(pos - 1);
-    std::memcpy(out, m_pRecord->header, S_AVFIT::kHeaderSize);
+    w.Bytes(at, m_pRecord->header, S_AVFIT::kHeaderSize);
     return pos;
+}
+
+DWORD CS_AVFIT::fnReadData(BYTE* out) {
+    if (!m_pRecord) return 0;
+    return vrm::WriteExactly(out, fndwDataSize(), [&](vrm::ByteWriter& w) { fnWrite(w, 0); });
+}
+
+void CS_AVFIT::fnDump(std::string& out, const std::string& indent) const {
+    if (!m_pRecord) return;
+    vrm::DumpRecord<S_AVFIT_HEADER>(m_pRecord->header, indent, out);
+    if (fnGet_c1_S_AVFI_Ns() == 0) return;
+    const std::string inner = indent + "  ";
+    DumpRecords<S_VOB_STI>("S_VOB_STI", m_pRecord->sti, fnGet_c1_S_VOB_STI_Ns(), indent, out);
+    S_AVFI noVog{};
+    out += indent + "S_AVFI:\n";
+    CS_AVFI(m_pRecord->pS_AVFI ? m_pRecord->pS_AVFI.get() : &noVog, 0).fnDump(out, inner);
+    if (fnGet_c1_S_AAFI_Ns() == 0) return;
+    DumpRecords<S_AA_STI>("S_AA_STI", m_pRecord->aaSti, fnGet_c1_S_AA_STI_Ns(), indent, out);
+    S_AAFI noGroup{};
+    out += indent + "S_AAFI:\n";
+    CS_AAFI(m_pRecord->pS_AAFI ? m_pRecord->pS_AAFI.get() : &noGroup, 0).fnDump(out, inner);
 }
 
 int CS_AVFIT::fnSet_S_VOB_STI_Data(BYTE i, const VR_MPEGFILE_INFO* info) {
     BYTE* record = StiSlot(i);
     if (!record || !info) return 0;
     std::memset(record, 0, S_AVFIT::kStiSize);
-    WORD video = ResolutionBits(info->dwWidth, info->dwHeight);
-    if (info->dwMpeg2 != 0) video = static_cast<WORD>(video + 0x4000);
-    if (info->dwFrameRate == 25000) video = static_cast<WORD>(video + 0x1000);
-    if (info->bAspectRatio != 2) video = static_cast<WORD>(video + 0x0400);
-    vrm::SetField<WORD>(record, 0, video);
-    vrm::SetField<WORD>(record, 2, AudioAttributes(*info));
+    vrm::SetField<WORD>(record, S_VOB_STI::At::V_ATR, vrm::VideoAttributes::Of(*info).Pack());
+    // Original audio is described only when its rate and bit rate are
+    // known; the bit rate itself has no place in the 16-bit form.
+    const bool audio = info->dwSampleRate != 0 && info->dwAudioBitrate != 0;
+    vrm::SetField<WORD>(record, S_VOB_STI::At::OA_ATR, audio ? vrm::AudioAttributes::Of(*info).PackShort() : 0);
     return 1;
 }
 
@@ -306,37 +301,23 @@ int CS_AVFIT::fnGet_CellInfoFromS_VOB_STI(BYTE stin, seg* s) const {
     if (!s || stin == 0) return 0;
     const BYTE* record = Sti(static_cast<BYTE>(stin - 1));
     if (!record) return 0;
-    const WORD video = vrm::GetField<WORD>(record, 0);
-    const WORD audio = vrm::GetField<WORD>(record, 2);
+    const vrm::VideoAttributes video = vrm::VideoAttributes::Unpack(vrm::GetField<WORD>(record, S_VOB_STI::At::V_ATR));
+    const WORD audioBits = vrm::GetField<WORD>(record, S_VOB_STI::At::OA_ATR);
 
-    s->dwMpegVersion = (video >> 14) == 0 ? 0 : 2;
-    const bool pal = ((video >> 12) & 3) != 0;
-    s->dwFrameRate = pal ? 25000 : 29970;
-    const DWORD full = pal ? 576 : 480;
-    static const DWORD kWidths[6] = {720, 704, 352, 352, 544, 480};
-    const unsigned code = (video >> 3) & 7;
-    if (code < 6) {
-        s->dwWidth = kWidths[code];
-        s->dwHeight = code == 3 ? full / 2 : full;
-    }
-    s->dwWide = ((video >> 10) & 3) == 1 ? 1 : 0;
+    s->dwMpegVersion = video.compression == 0 ? 0 : 2;
+    s->dwFrameRate = video.FrameRate();
+    video.PictureSize(&s->dwWidth, &s->dwHeight);  // codes 6 and 7 leave the size
+    s->dwWide = video.Wide() ? 1 : 0;
     s->dwAST_Ns = 0;
     s->dwSPST_Ns = 0;
-    if (audio != 0) {
-        s->dwAudioCoding = audio >> 13;
-        s->dwAudioLayer = s->dwAudioCoding == 2 ? 2 : 0;
+    // Pictures without audio leave the audio fields as they are.
+    if (audioBits != 0) {
+        const vrm::AudioAttributes audio = vrm::AudioAttributes::UnpackShort(audioBits);
+        s->dwAudioCoding = audio.coding;
+        s->dwAudioLayer = audio.coding == vrm::AudioAttributes::kMPEG1 ? 2 : 0;
         s->dwSampleRate = 48000;
-        const DWORD channels = audio & 0xF;
-        if (channels == 0) {
-            s->dwChannels = 1;
-            s->dwAudioMode = 3;
-        } else if (channels == 9) {
-            s->dwChannels = 2;
-            s->dwAudioMode = 2;
-        } else {
-            s->dwChannels = channels + 1;
-            s->dwAudioMode = 0;
-        }
+        s->dwChannels = audio.ChannelCount();
+        s->dwAudioMode = audio.AudioMode();
     }
     return 1;
 }

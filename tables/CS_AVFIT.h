@@ -1,12 +1,11 @@
 // CS_AVFIT: accessor of S_AVFIT, the still AV file information table of
 // VR_MANGR.IFO, which describes the still-picture stream file VR_STILL.VRO:
 //
-//   8-byte header   S_AVFI_Ns (1), S_AAFI_Ns (1), S_VOB_STI_Ns (1),
-//                   S_AA_STI_Ns (1), S_AVFIT_EA (4, the table's length - 1)
-//   S_VOB_STI x n   54 bytes each: V_ATR (2), OA_ATR (2), 2 bytes, SP_PLT (48)
+//   header          8 bytes
+//   S_VOB_STI x n   the attributes of the pictures and their original audio
 //   S_AVFI          the VOGs (CS_AVFI)
-//   S_AA_STI x m    2 bytes each: AA_ATR     } only with additional audio
-//   S_AAFI          the additional audio     } (S_AAFI_Ns != 0)
+//   S_AA_STI x m    the attributes of additional audio } only when
+//   S_AAFI          the additional audio (CS_AAFI)     } S_AAFI_Ns != 0
 //
 // Everything behind the header is present only once a still picture exists
 // (S_AVFI_Ns != 0). Addresses inside the S_AVFI and the S_AAFI count from
@@ -16,8 +15,10 @@
 #define VRMANGR_TABLES_CS_AVFIT_H
 
 #include <memory>
+#include <string>
 #include <vector>
 
+#include "io/ByteWriter.h"
 #include "io/fields.h"
 #include "platform/types.h"
 #include "tables/CS_AAFI.h"
@@ -27,14 +28,39 @@ class CBuffer;
 struct VR_MPEGFILE_INFO;
 struct seg;
 
+// S_AVFI_Ns and S_AAFI_Ns are 0 or 1: whether the S_AVFI and the S_AAFI
+// are present. S_AVFIT_EA is the table's length minus 1.
+#define VRM_FIELDS_S_AVFIT_HEADER(F, C)                                        \
+    F(C, U8, S_AVFI_Ns, 0, 1, fnGet_c1_S_AVFI_Ns, fnSet_c1_S_AVFI_Ns)          \
+    F(C, U8, S_AAFI_Ns, 1, 1, fnGet_c1_S_AAFI_Ns, fnSet_c1_S_AAFI_Ns)          \
+    F(C, U8, S_VOB_STI_Ns, 2, 1, fnGet_c1_S_VOB_STI_Ns, fnSet_c1_S_VOB_STI_Ns) \
+    F(C, U8, S_AA_STI_Ns, 3, 1, fnGet_c1_S_AA_STI_Ns, fnSet_c1_S_AA_STI_Ns)    \
+    F(C, U32, S_AVFIT_EA, 4, 4, fnGet_dw_S_AVFIT_EA, fnSet_dw_S_AVFIT_EA)
+VRM_LAYOUT(S_AVFIT_HEADER, VRM_FIELDS_S_AVFIT_HEADER, 8);
+
+// S_VOB_STI: the video attributes of still pictures (vrm::VideoAttributes),
+// those of their original audio (the 16-bit form of vrm::AudioAttributes,
+// 0 for pictures without audio), and the sub-picture palette.
+#define VRM_FIELDS_S_VOB_STI(F, C)                        \
+    F(C, U16, V_ATR, 0, 2, fnGet_wV_ATR, fnSet_wV_ATR)    \
+    F(C, U16, OA_ATR, 2, 2, fnGet_wOA_ATR, fnSet_wOA_ATR) \
+    F(C, RSV, reserved4, 4, 2, _, _)                      \
+    F(C, BYTES, SP_PLT, 6, 48, fnGet_c48_SP_PLT, fnSet_c48_SP_PLT)
+VRM_LAYOUT(S_VOB_STI, VRM_FIELDS_S_VOB_STI, 54);
+
+// S_AA_STI: the attributes of additional audio (the 16-bit form of
+// vrm::AudioAttributes).
+#define VRM_FIELDS_S_AA_STI(F, C) F(C, U16, AA_ATR, 0, 2, fnGet_wAA_ATR, fnSet_wAA_ATR)
+VRM_LAYOUT(S_AA_STI, VRM_FIELDS_S_AA_STI, 2);
+
 // The header as on disc, then the sub-records. The S_VOB_STI array always
 // holds one slot more than S_VOB_STI_Ns once it exists: new attributes are
 // built in that spare slot and kept when no existing record matches. The
 // loader gives the S_AA_STI array a spare slot too.
 struct S_AVFIT {
-    static constexpr DWORD kHeaderSize = 8;
-    static constexpr DWORD kStiSize = 54;
-    static constexpr DWORD kAaStiSize = 2;
+    static constexpr DWORD kHeaderSize = S_AVFIT_HEADER::kSize;
+    static constexpr DWORD kStiSize = S_VOB_STI::kSize;
+    static constexpr DWORD kAaStiSize = S_AA_STI::kSize;
     BYTE header[kHeaderSize];
     std::vector<BYTE> sti;
     std::unique_ptr<S_AVFI> pS_AVFI;
@@ -64,12 +90,18 @@ public:
     int fnSetZero();
     // The size recorded by fnNew or the last load.
     DWORD fndwSize() const { return m_dwSize; }
-    // Bytes fnReadData writes for the table as it is now.
+    // Bytes fnWrite writes for the table as it is now.
     DWORD fndwDataSize() const;
-    // Writes the table and sets S_AVFIT_EA to its length - 1; returns the
-    // length, 0 for a null out or no record. Counts raised by hand beyond
-    // the records held are written with zero records.
+    // Writes the table at offset `at` of w and sets S_AVFIT_EA to its length
+    // - 1; returns the length, 0 without a record. Counts raised by hand
+    // beyond the records held are written with zero records.
+    DWORD fnWrite(vrm::ByteWriter& w, uint64_t at);
+    // fnWrite into out, which holds fndwDataSize() bytes; returns the length,
+    // 0 for a null out or no record.
     DWORD fnReadData(BYTE* out);
+    // Appends the header and, as the serialiser writes them, the S_VOB_STI,
+    // the S_AVFI, the S_AA_STI and the S_AAFI.
+    void fnDump(std::string& out, const std::string& indent) const;
     // Loads the table at the start address; returns the bytes loaded, or 0
     // with the buffer's read failure marked and the record left empty when
     // any part lies outside the file or the parts together exceed the
@@ -105,18 +137,12 @@ public:
     // names no existing S_VOB_STI.
     int fnGet_iTH_VOGI_Info(WORD vogi, seg* s, BYTE stillTm) const;
 
-    VRM_SCALAR_FIELD(BYTE, fnGet_c1_S_AVFI_Ns, fnSet_c1_S_AVFI_Ns, Header, 0)
-    VRM_SCALAR_FIELD(BYTE, fnGet_c1_S_AAFI_Ns, fnSet_c1_S_AAFI_Ns, Header, 1)
-    VRM_SCALAR_FIELD(BYTE, fnGet_c1_S_VOB_STI_Ns, fnSet_c1_S_VOB_STI_Ns, Header, 2)
-    VRM_SCALAR_FIELD(BYTE, fnGet_c1_S_AA_STI_Ns, fnSet_c1_S_AA_STI_Ns, Header, 3)
-    VRM_SCALAR_FIELD(DWORD, fnGet_dw_S_AVFIT_EA, fnSet_dw_S_AVFIT_EA, Header, 4)
+    VRM_ACCESSORS(VRM_FIELDS_S_AVFIT_HEADER, Header)
     // Slot i of the arrays (whatever the counts say), or nullptr.
     BYTE* fnGet_iTH_S_VOB_STI_Address(BYTE i) const { return StiSlot(i); }
     BYTE* fnGet_iTH_S_AA_STI_Address(BYTE i) const { return AaStiSlot(i); }
-    VRM_ENTRY_SCALAR_FIELD_GS(WORD, BYTE, fnGet_wV_ATR, fnSet_wV_ATR, ReadSti, Sti, 0)
-    VRM_ENTRY_SCALAR_FIELD_GS(WORD, BYTE, fnGet_wOA_ATR, fnSet_wOA_ATR, ReadSti, Sti, 2)
-    VRM_ENTRY_BYTES_FIELD_GS(BYTE, fnGet_c48_SP_PLT, fnSet_c48_SP_PLT, ReadSti, Sti, 6, 48)
-    VRM_ENTRY_SCALAR_FIELD_GS(WORD, BYTE, fnGet_wAA_ATR, fnSet_wAA_ATR, ReadAaSti, AaSti, 0)
+    VRM_ENTRY_ACCESSORS(VRM_FIELDS_S_VOB_STI, BYTE, ReadSti, Sti)
+    VRM_ENTRY_ACCESSORS(VRM_FIELDS_S_AA_STI, BYTE, ReadAaSti, AaSti)
 
     S_AVFIT* m_pRecord;
     CBuffer* m_pBuffer;

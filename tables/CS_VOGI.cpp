@@ -11,12 +11,8 @@
 namespace vrm {
 
 DWORD S_VOB_ENT_Length(BYTE ty) {
-    switch (ty & 0xC0) {
-        case 0x00: return 2;
-        case 0x40: return 6;
-        case 0x80: return 5;
-        default: return 9;
-    }
+    return S_VOB_ENT_V::kSize + (ty & kEntryOriginalAudio ? S_VOB_ENT_OA::kSize : 0) +
+           (ty & kEntryAdditionalAudio ? S_VOB_ENT_AA::kSize : 0);
 }
 
 }  // namespace vrm
@@ -48,16 +44,22 @@ CS_VOGI::CS_VOGI(CBuffer* buffer, S_VOGI* record, DWORD start)
     : m_pRecord(record), m_pBuffer(buffer), m_dwSize(0), m_dwStart(start), m_cS_VOB_Ns(0) {}
 
 BYTE* CS_VOGI::Entry(BYTE i) const {
-    if (!m_pRecord || i >= m_pRecord->general[0]) return nullptr;
+    if (!m_pRecord || i >= fnGet_c1_S_VOB_Ns()) return nullptr;
     const size_t at = size_t{S_VOGI::kEntrySize} * i;
     if (at + S_VOGI::kEntrySize > m_pRecord->entries.size()) return nullptr;
     return m_pRecord->entries.data() + at;
 }
 
+BYTE* CS_VOGI::OriginalAudio(BYTE i) const {
+    BYTE* entry = Entry(i);
+    return entry ? entry + S_VOB_ENT_V::kSize : nullptr;
+}
+
 BYTE* CS_VOGI::AdditionalAudio(BYTE i) const {
     BYTE* entry = Entry(i);
     if (!entry) return nullptr;
-    return entry[S_VOGI::kTagOffset] == 0x80 ? entry : entry + 4;
+    return entry + S_VOB_ENT_V::kSize +
+           (entry[S_VOGI::kTagOffset] == vrm::kEntryAdditionalAudio ? 0 : S_VOB_ENT_OA::kSize);
 }
 
 int CS_VOGI::fnSetZero() {
@@ -73,9 +75,8 @@ DWORD CS_VOGI::fndwLoad_S_VOGI_From_File() {
     m_dwSize = 0;
     m_cS_VOB_Ns = 0;
 
-    vrm::ByteReader reader = m_pBuffer->Reader();
+    vrm::ByteReader& reader = m_pBuffer->Reader();
     auto fail = [&]() -> DWORD {
-        m_pBuffer->MarkReadFailure(reader.FailOffset());
         fnSetZero();
         return 0;
     };
@@ -83,19 +84,18 @@ DWORD CS_VOGI::fndwLoad_S_VOGI_From_File() {
     if (!reader.Bytes(pos, m_pRecord->general, S_VOGI::kGeneralSize)) return fail();
     pos += S_VOGI::kGeneralSize;
     const BYTE k = fnGet_c1_S_VOB_Ns();
-    // Every entry takes at least 2 bytes: refuse a count the file cannot
-    // hold before allocating for it.
-    if (!reader.Require(pos, uint64_t{2} * k)) return fail();
+    // Every entry holds at least its video part: refuse a count the file
+    // cannot hold before allocating for it.
+    if (!reader.Require(pos, uint64_t{S_VOB_ENT_V::kSize} * k)) return fail();
     m_pRecord->entries.assign(size_t{S_VOGI::kEntrySize} * k, 0);
     for (BYTE i = 0; i < k; ++i) {
         BYTE* entry = m_pRecord->entries.data() + size_t{S_VOGI::kEntrySize} * i;
-        const BYTE ty = reader.U8(pos);
+        const BYTE ty = reader.U8(pos + S_VOB_ENT_V::At::S_VOB_ENT_TY);
         const DWORD length = vrm::S_VOB_ENT_Length(ty);
         if (!reader.Bytes(pos, entry, length)) return fail();
         entry[S_VOGI::kTagOffset] = fnGet_S_VOB_ENT_TYPE(ty);
         pos += length;
     }
-    if (!reader.Ok()) return fail();
     m_cS_VOB_Ns = k;
     m_dwSize = static_cast<DWORD>(pos - m_dwStart);
     return m_dwSize;
@@ -107,29 +107,54 @@ DWORD CS_VOGI::fndwDataSize() const {
     DWORD size = S_VOGI::kGeneralSize;
     for (BYTE i = 0; i < k; ++i) {
         const BYTE* entry = Entry(i);
-        size += entry ? vrm::S_VOB_ENT_Length(entry[0]) : 2;
+        size += entry ? vrm::S_VOB_ENT_Length(entry[S_VOB_ENT_V::At::S_VOB_ENT_TY]) : S_VOB_ENT_V::kSize;
     }
     return size;
 }
 
-DWORD CS_VOGI::fnReadData(BYTE* out) {
-    if (!out || !m_pRecord) return 0;
-    std::memcpy(out, m_pRecord->general, S_VOGI::kGeneralSize);
+DWORD CS_VOGI::fnWrite(vrm::ByteWriter& w, uint64_t at) {
+    if (!m_pRecord) return 0;
+    w.Bytes(at, m_pRecord->general, S_VOGI::kGeneralSize);
     DWORD pos = S_VOGI::kGeneralSize;
     const BYTE k = fnGet_c1_S_VOB_Ns();
     for (BYTE i = 0; i < k; ++i) {
         const BYTE* entry = Entry(i);
         if (entry) {
-            const DWORD length = vrm::S_VOB_ENT_Length(entry[0]);
-            std::memcpy(out + pos, entry, length);
+            const DWORD length = vrm::S_VOB_ENT_Length(entry[S_VOB_ENT_V::At::S_VOB_ENT_TY]);
+            w.Bytes(at + pos, entry, length);
             pos += length;
         } else {
-            out[pos] = 0;
-            out[pos + 1] = 0;
-            pos += 2;
+            w.Fill(at + pos, 0, S_VOB_ENT_V::kSize);
+            pos += S_VOB_ENT_V::kSize;
         }
     }
     return pos;
+}
+
+DWORD CS_VOGI::fnReadData(BYTE* out) {
+    if (!m_pRecord) return 0;
+    return vrm::WriteExactly(out, fndwDataSize(), [&](vrm::ByteWriter& w) { fnWrite(w, 0); });
+}
+
+void CS_VOGI::fnDump(std::string& out, const std::string& indent) const {
+    if (!m_pRecord) return;
+    vrm::DumpRecord<S_VOGI_GI>(m_pRecord->general, indent, out);
+    static const BYTE kZero[S_VOGI::kEntrySize] = {};
+    const std::string inner = indent + "  ";
+    for (BYTE i = 0; i < fnGet_c1_S_VOB_Ns(); ++i) {
+        const BYTE* entry = Entry(i) ? Entry(i) : kZero;
+        const BYTE ty = entry[S_VOB_ENT_V::At::S_VOB_ENT_TY];
+        vrm::DumpHeading("S_VOB_ENT", i + 1u, indent, out);
+        // The parts in the order and at the places the entry has on disc.
+        const BYTE* part = entry;
+        vrm::DumpRecord<S_VOB_ENT_V>(part, inner, out);
+        part += S_VOB_ENT_V::kSize;
+        if (ty & vrm::kEntryOriginalAudio) {
+            vrm::DumpRecord<S_VOB_ENT_OA>(part, inner, out);
+            part += S_VOB_ENT_OA::kSize;
+        }
+        if (ty & vrm::kEntryAdditionalAudio) vrm::DumpRecord<S_VOB_ENT_AA>(part, inner, out);
+    }
 }
 
 int CS_VOGI::fnADD_VOGI(BYTE stin, const VR_MPEGFILE_INFO* info) {

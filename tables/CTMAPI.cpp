@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
 
 #include "io/CBuffer.h"
 #include "stream/VR_MPEGFILE_INFO.h"
@@ -12,19 +13,6 @@ bool VOBUTableUsable(const VR_MPEGFILE_INFO* info) {
     return info && (info->pVOBUTable || (info->dwVOBUNs & 0xFFFF) == 0);
 }
 }  // namespace vrm
-
-namespace {
-
-// Largest values of the VOBU entry's bit fields.
-constexpr unsigned kMaxPbTm = 63;  // VOBU_PB_TM, 6 bits of video fields
-constexpr unsigned kMaxVobuSz = 1023;  // VOBU_SZ, 10 bits of sectors
-
-BYTE* EntryAt(std::vector<BYTE>& entries, DWORD i, DWORD width) {
-    if (uint64_t{i} * width + width > entries.size()) return nullptr;
-    return entries.data() + uint64_t{i} * width;
-}
-
-}  // namespace
 
 CTMAPI::CTMAPI(WORD, WORD)
     : m_pTMAPI(nullptr),
@@ -61,11 +49,16 @@ CTMAPI::~CTMAPI() {
 }
 
 BYTE* CTMAPI::fnGet_iTH_TM_ENT_Address(DWORD i) const {
-    return m_pTMAPI ? EntryAt(m_pTMAPI->tmEntries, i, TMAPI::kTmEntSize) : nullptr;
+    return m_pTMAPI ? vrm::EntryAt(m_pTMAPI->tmEntries, TMAPI::kTmEntSize, i) : nullptr;
 }
 
 BYTE* CTMAPI::fnGet_iTH_VOBU_ENT_Address(DWORD i) const {
-    return m_pTMAPI ? EntryAt(m_pTMAPI->vobuEntries, i, TMAPI::kVobuEntSize) : nullptr;
+    return m_pTMAPI ? vrm::EntryAt(m_pTMAPI->vobuEntries, TMAPI::kVobuEntSize, i) : nullptr;
+}
+
+vrm::VobuEntry CTMAPI::Vobu(DWORD i) const {
+    const BYTE* entry = fnGet_iTH_VOBU_ENT_Address(i);
+    return entry ? vrm::VobuEntry::Unpack(entry) : vrm::VobuEntry{};
 }
 
 int CTMAPI::fnSetZero() {
@@ -94,9 +87,10 @@ DWORD CTMAPI::fndwDataSize() const {
 DWORD CTMAPI::fndwLoad_TMAPI_From_File() {
     if (!m_pTMAPI || !m_pBuffer) return 0;
     *m_pTMAPI = TMAPI{};
-    vrm::ByteReader reader = m_pBuffer->Reader();
+    vrm::ByteReader& reader = m_pBuffer->Reader();
     const uint64_t start = m_dwStart;
-    if (reader.Bytes(start, m_pTMAPI->header, TMAPI::kHeaderSize)) {
+    bool loaded = reader.Bytes(start, m_pTMAPI->header, TMAPI::kHeaderSize);
+    if (loaded) {
         m_dwTM_ENT_Ns = fnGet_wTM_ENT_Ns();
         m_dwVOBU_ENT_Ns = fnGet_wVOBU_ENT_Ns();
         const uint64_t tmBytes = uint64_t{m_dwTM_ENT_Ns} * TMAPI::kTmEntSize;
@@ -104,15 +98,15 @@ DWORD CTMAPI::fndwLoad_TMAPI_From_File() {
         const uint64_t tmAt = start + TMAPI::kHeaderSize;
         // Both arrays are checked against the file before anything is
         // allocated for them.
-        if (reader.Require(tmAt, tmBytes) && reader.Require(tmAt + tmBytes, vobuBytes)) {
+        loaded = reader.Require(tmAt, tmBytes) && reader.Require(tmAt + tmBytes, vobuBytes);
+        if (loaded) {
             m_pTMAPI->tmEntries.resize(tmBytes);
             m_pTMAPI->vobuEntries.resize(vobuBytes);
             reader.Bytes(tmAt, m_pTMAPI->tmEntries.data(), tmBytes);
             reader.Bytes(tmAt + tmBytes, m_pTMAPI->vobuEntries.data(), vobuBytes);
         }
     }
-    if (!reader.Ok()) {
-        m_pBuffer->MarkReadFailure(reader.FailOffset());
+    if (!loaded) {
         *m_pTMAPI = TMAPI{};
         m_dwTM_ENT_Ns = m_dwVOBU_ENT_Ns = 0;
         return 0;
@@ -121,45 +115,52 @@ DWORD CTMAPI::fndwLoad_TMAPI_From_File() {
     return m_dwSize;
 }
 
-DWORD CTMAPI::fnReadData(BYTE* out) const {
-    if (!out || !m_pTMAPI) return 0;
-    const DWORD length = fndwDataSize();
-    std::memcpy(out, m_pTMAPI->header, TMAPI::kHeaderSize);
+DWORD CTMAPI::fnWrite(vrm::ByteWriter& w, uint64_t at) const {
+    if (!m_pTMAPI) return 0;
+    w.Bytes(at, m_pTMAPI->header, TMAPI::kHeaderSize);
     // The counts come from the header: a time entry in the spare slot is not
     // written, and entries the arrays lack are written as zeros so that the
     // length always matches the header.
     const std::vector<BYTE>* arrays[2] = {&m_pTMAPI->tmEntries, &m_pTMAPI->vobuEntries};
-    const size_t bytes[2] = {size_t{fnGet_wTM_ENT_Ns()} * TMAPI::kTmEntSize,
-                             size_t{fnGet_wVOBU_ENT_Ns()} * TMAPI::kVobuEntSize};
-    BYTE* at = out + TMAPI::kHeaderSize;
+    const uint64_t bytes[2] = {uint64_t{fnGet_wTM_ENT_Ns()} * TMAPI::kTmEntSize,
+                               uint64_t{fnGet_wVOBU_ENT_Ns()} * TMAPI::kVobuEntSize};
+    uint64_t pos = at + TMAPI::kHeaderSize;
     for (int k = 0; k < 2; ++k) {
-        const size_t have = std::min(bytes[k], arrays[k]->size());
-        if (have) std::memcpy(at, arrays[k]->data(), have);
-        std::memset(at + have, 0, bytes[k] - have);
-        at += bytes[k];
+        const uint64_t have = std::min<uint64_t>(bytes[k], arrays[k]->size());
+        w.Bytes(pos, arrays[k]->data(), have);
+        w.Fill(pos + have, 0, bytes[k] - have);
+        pos += bytes[k];
     }
-    return length;
+    return fndwDataSize();
+}
+
+DWORD CTMAPI::fnReadData(BYTE* out) const {
+    return vrm::WriteExactly(out, fndwDataSize(), [&](vrm::ByteWriter& w) { fnWrite(w, 0); });
+}
+
+void CTMAPI::fnDump(std::string& out, const std::string& indent) const {
+    if (!m_pTMAPI) return;
+    vrm::DumpRecord<TMAPI_HEADER>(m_pTMAPI->header, indent, out);
+    for (DWORD i = 0; i < fnGet_wTM_ENT_Ns() && fnGet_iTH_TM_ENT_Address(i); ++i) {
+        out += indent + "TM_ENT " + std::to_string(i + 1) + "\n";
+        vrm::DumpRecord<TM_ENT>(fnGet_iTH_TM_ENT_Address(i), indent + "  ", out);
+    }
+    for (DWORD i = 0; i < fnGet_wVOBU_ENT_Ns() && fnGet_iTH_VOBU_ENT_Address(i); ++i) {
+        const vrm::VobuEntry e = Vobu(i);
+        out += indent + "VOBU_ENT " + std::to_string(i + 1) + ": 1STREF_SZ = " + std::to_string(e.firstRefSize) +
+               ", VOBU_PB_TM = " + std::to_string(e.playbackFields) + ", VOBU_SZ = " + std::to_string(e.sectors) + "\n";
+    }
 }
 
 int CTMAPI::fnSet_c3_VOBU_Entry(DWORD i, BYTE firstRef, BYTE pbTm, WORD size) {
     BYTE* entry = fnGet_iTH_VOBU_ENT_Address(i);
     if (!entry) return 0;
-    const unsigned fields = std::min<unsigned>(pbTm, kMaxPbTm);
-    const unsigned sectors = std::min<unsigned>(size, kMaxVobuSz);
-    entry[0] = firstRef;
-    entry[1] = static_cast<BYTE>((fields << 2) | (sectors >> 8));
-    entry[2] = static_cast<BYTE>(sectors & 0xFF);
+    vrm::VobuEntry e;
+    e.firstRefSize = firstRef;
+    e.playbackFields = pbTm;
+    e.sectors = size;
+    e.Pack(entry);  // clamps both bit fields
     return 1;
-}
-
-BYTE CTMAPI::fnGet_bVOBU_PB_TM(DWORD i) const {
-    const BYTE* entry = fnGet_iTH_VOBU_ENT_Address(i);
-    return entry ? static_cast<BYTE>(entry[1] >> 2) : 0;
-}
-
-WORD CTMAPI::fnGet_wVOBU_SZ(DWORD i) const {
-    const BYTE* entry = fnGet_iTH_VOBU_ENT_Address(i);
-    return entry ? static_cast<WORD>((entry[1] & 3u) * 256u + entry[2]) : 0;
 }
 
 DWORD CTMAPI::fnGet_dwTotal_VOBU_ENT_Size() const {
@@ -225,7 +226,7 @@ int CTMAPI::fnADD_TMAPI(const VR_MPEGFILE_INFO* info) {
         const BYTE fields = static_cast<BYTE>(2u * e.bVOBUFrames);  // kept in 8 bits
         // A VOBU of more than 1023 sectors is stored as 1023 (the field's
         // maximum), whatever the distance's upper bits.
-        const DWORD sectors = std::min<DWORD>(next.dwVOBUAddr - e.dwVOBUAddr, kMaxVobuSz);
+        const DWORD sectors = std::min<DWORD>(next.dwVOBUAddr - e.dwVOBUAddr, vrm::VobuEntry::kMaxSectors);
         fnSet_c3_VOBU_Entry(i, e.b1stRefSz, fields, static_cast<WORD>(sectors));
         acc += fields;
         if (i == 0) mark(1, 0, 0);  // the VOB's start

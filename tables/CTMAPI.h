@@ -5,36 +5,51 @@
 // (ADR_OFS), one VOBU entry per video object unit (first reference picture
 // size, playback time in video fields, size in sectors) and time entries
 // that mark, every 10 seconds of playback, which VOBU holds that instant.
-// Layout, big-endian:
-//   0  TM_ENT_Ns (2)   time entries t
-//   2  VOBU_ENT_Ns (2) VOBU entries v
-//   4  TM_OFS (2)      0 in maps built here
-//   6  ADR_OFS (4)     start sector of the VOB
-//   10 TM_ENT × t      7 bytes: VOBU_ENTN (2), TM_DIFF (1), VOBU_ADR (4)
-//   10+7t VOBU_ENT × v 3 bytes: 1STREF_SZ (8 bits), VOBU_PB_TM (6), VOBU_SZ (10)
+// On disc: the header, TM_ENT_Ns time entries, then VOBU_ENT_Ns VOBU
+// entries (3 bytes each, packed and unpacked by vrm::VobuEntry).
 #ifndef VRMANGR_TABLES_CTMAPI_H
 #define VRMANGR_TABLES_CTMAPI_H
 
+#include <string>
 #include <vector>
 
+#include "io/ByteWriter.h"
 #include "io/fields.h"
 #include "platform/types.h"
+#include "tables/attributes.h"
 
 class CBuffer;
 struct VR_MPEGFILE_INFO;
+
+// TM_OFS is 0 in maps built here; ADR_OFS is the VOB's first sector in the
+// movie stream file.
+#define VRM_FIELDS_TMAPI_HEADER(F, C)                                    \
+    F(C, U16, TM_ENT_Ns, 0, 2, fnGet_wTM_ENT_Ns, fnSet_wTM_ENT_Ns)       \
+    F(C, U16, VOBU_ENT_Ns, 2, 2, fnGet_wVOBU_ENT_Ns, fnSet_wVOBU_ENT_Ns) \
+    F(C, U16, TM_OFS, 4, 2, fnGet_wTM_OFS, fnSet_wTM_OFS)                \
+    F(C, U32, ADR_OFS, 6, 4, fnGet_dwADR_OFS, fnSet_dwADR_OFS)
+VRM_LAYOUT(TMAPI_HEADER, VRM_FIELDS_TMAPI_HEADER, 10);
+
+// A time entry: the VOBU (1-based VOBU_ENTN) that holds a 10-second
+// boundary, the fields from that VOBU's start to the boundary (TM_DIFF), and
+// the VOBU's address in sectors from the VOB's start (VOBU_ADR).
+#define VRM_FIELDS_TM_ENT(F, C)                                    \
+    F(C, U16, VOBU_ENTN, 0, 2, fnGet_wVOBU_ENTN, fnSet_wVOBU_ENTN) \
+    F(C, U8, TM_DIFF, 2, 1, fnGet_c1_TM_DIFF, fnSet_c1_TM_DIFF)    \
+    F(C, U32, VOBU_ADR, 3, 4, fnGet_dwVOBU_ADR, fnSet_dwVOBU_ADR)
+VRM_LAYOUT(TM_ENT, VRM_FIELDS_TM_ENT, 7);
 
 // The map's bytes exactly as on disc. The entry arrays hold whole entries;
 // a map built by fnADD_TMAPI has one spare time entry behind the TM_ENT_Ns
 // written ones (a boundary that falls into it is kept but never saved).
 struct TMAPI {
-    static constexpr DWORD kHeaderSize = 10;
-    static constexpr DWORD kTmEntSize = 7;
-    static constexpr DWORD kVobuEntSize = 3;
+    static constexpr DWORD kHeaderSize = TMAPI_HEADER::kSize;
+    static constexpr DWORD kTmEntSize = TM_ENT::kSize;
+    static constexpr DWORD kVobuEntSize = 3;  // VOBU_ENT, see vrm::VobuEntry
     BYTE header[kHeaderSize] = {};
     std::vector<BYTE> tmEntries;  // time entries, 7 bytes each
     std::vector<BYTE> vobuEntries;  // VOBU entries, 3 bytes each
 };
-static_assert(sizeof(TMAPI::header) == TMAPI::kHeaderSize, "the TMAPI header is 10 bytes on disc");
 
 namespace vrm {
 // True when the analysed file's VOBU table can be read: a non-zero VOBU
@@ -68,9 +83,14 @@ public:
     // or either entry array lies outside the file.
     DWORD fndwLoad_TMAPI_From_File();
     // Writes the header and the TM_ENT_Ns and VOBU_ENT_Ns entries the header
-    // counts (entries missing from the arrays are written as zeros) and
-    // returns fndwDataSize(); 0 for a null out.
+    // counts (entries missing from the arrays are written as zeros) at
+    // offset `at` of the writer; returns fndwDataSize().
+    DWORD fnWrite(vrm::ByteWriter& w, uint64_t at) const;
+    // fnWrite into out, which holds fndwDataSize() bytes; 0 for a null out.
     DWORD fnReadData(BYTE* out) const;
+    // Appends the header, the time entries and the VOBU entries, one line
+    // per field or VOBU entry.
+    void fnDump(std::string& out, const std::string& indent) const;
     // Builds the map of a newly analysed recording on a zeroed record; see
     // the source for the rules. 0 without a record, for a null info, or when
     // the info has VOBUs but no VOBU table (the map then stays empty).
@@ -81,13 +101,8 @@ public:
     BYTE* fnGet_iTH_TM_ENT_Address(DWORD i) const;
     BYTE* fnGet_iTH_VOBU_ENT_Address(DWORD i) const;
 
-    VRM_SCALAR_FIELD(WORD, fnGet_wTM_ENT_Ns, fnSet_wTM_ENT_Ns, Header, 0)
-    VRM_SCALAR_FIELD(WORD, fnGet_wVOBU_ENT_Ns, fnSet_wVOBU_ENT_Ns, Header, 2)
-    VRM_SCALAR_FIELD(WORD, fnGet_wTM_OFS, fnSet_wTM_OFS, Header, 4)
-    VRM_SCALAR_FIELD(DWORD, fnGet_dwADR_OFS, fnSet_dwADR_OFS, Header, 6)
-    VRM_ENTRY_SCALAR_FIELD(WORD, DWORD, fnGet_wVOBU_ENTN, fnSet_wVOBU_ENTN, fnGet_iTH_TM_ENT_Address, 0)
-    VRM_ENTRY_SCALAR_FIELD(BYTE, DWORD, fnGet_c1_TM_DIFF, fnSet_c1_TM_DIFF, fnGet_iTH_TM_ENT_Address, 2)
-    VRM_ENTRY_SCALAR_FIELD(DWORD, DWORD, fnGet_dwVOBU_ADR, fnSet_dwVOBU_ADR, fnGet_iTH_TM_ENT_Address, 3)
+    VRM_ACCESSORS(VRM_FIELDS_TMAPI_HEADER, Header)
+    VRM_ENTRY_ACCESSORS(VRM_FIELDS_TM_ENT, DWORD, fnGet_iTH_TM_ENT_Address, fnGet_iTH_TM_ENT_Address)
 
     // The 3 raw bytes of VOBU entry i.
     int fnGet_c3_VOBU_Entry(DWORD i, BYTE* out3) const {
@@ -97,9 +112,10 @@ public:
     // 1023 sectors does not fit its bit field; it is stored as the field's
     // maximum so that it cannot spill into the neighbouring field.
     int fnSet_c3_VOBU_Entry(DWORD i, BYTE firstRef, BYTE pbTm, WORD size);
-    BYTE fnGet_b1STREF_SZ(DWORD i) const { return vrm::GetField<BYTE>(fnGet_iTH_VOBU_ENT_Address(i), 0); }
-    BYTE fnGet_bVOBU_PB_TM(DWORD i) const;
-    WORD fnGet_wVOBU_SZ(DWORD i) const;
+    // The fields of VOBU entry i; 0 when there is no such entry.
+    BYTE fnGet_b1STREF_SZ(DWORD i) const { return Vobu(i).firstRefSize; }
+    BYTE fnGet_bVOBU_PB_TM(DWORD i) const { return Vobu(i).playbackFields; }
+    WORD fnGet_wVOBU_SZ(DWORD i) const { return Vobu(i).sectors; }
 
     TMAPI* m_pTMAPI;
     CBuffer* m_pBuffer;
@@ -111,6 +127,8 @@ public:
 
 private:
     BYTE* Header() const { return m_pTMAPI ? m_pTMAPI->header : nullptr; }
+    // VOBU entry i unpacked; all zero when there is no such entry.
+    vrm::VobuEntry Vobu(DWORD i) const;
 };
 
 #endif

@@ -1,8 +1,10 @@
 #include "tables/CTXTDT_MG.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
+#include "io/ByteWriter.h"
 #include "io/CBuffer.h"
 
 CTXTDT_MG::CTXTDT_MG(WORD)
@@ -77,7 +79,7 @@ int CTXTDT_MG::fnSetZero() {
 int CTXTDT_MG::fnNew(BYTE chrs) {
     if (!m_pModel) return 0;
     fnSet_c1_CHRS(chrs);
-    m_pModel->header[1] = 0;
+    m_pModel->header[TXTDT_MG_HEADER::At::reserved1] = 0;
     fnSet_wIT_TXT_SRP_Ns(0);
     m_pModel->srp.clear();
     m_pModel->text.clear();
@@ -98,8 +100,8 @@ DWORD CTXTDT_MG::fndwDataSize() const {
     return size > kMaxSize ? 0 : static_cast<DWORD>(size);
 }
 
-DWORD CTXTDT_MG::fnReadData(BYTE* out) {
-    if (!out || !m_pModel || SerialisedSize() > kMaxSize) return 0;
+DWORD CTXTDT_MG::fnWrite(vrm::ByteWriter& w, uint64_t at) {
+    if (!m_pModel || SerialisedSize() > kMaxSize) return 0;
     const WORD n = fnGet_wIT_TXT_SRP_Ns();
     m_wIT_TXT_SRP_Ns = n;
     DWORD size = TXTDT_MG::kHeaderSize;
@@ -116,17 +118,43 @@ DWORD CTXTDT_MG::fnReadData(BYTE* out) {
             fnSet_wIT_TXT_SA(i, static_cast<WORD>(size));
             size += fnGet_wIT_TXT_SZ(i);
         }
-        std::memcpy(out + TXTDT_MG::kHeaderSize, m_pModel->srp.data(), size_t{TXTDT_MG::kSRPSize} * n);
+        w.Bytes(at + TXTDT_MG::kHeaderSize, m_pModel->srp.data(), size_t{TXTDT_MG::kSRPSize} * n);
         // Sizes raised by hand beyond the block are written as zero bytes,
         // so the bytes written always match the size.
         const size_t total = size - textStart;
         const size_t have = std::min(total, m_pModel->text.size());
-        if (have) std::memcpy(out + textStart, m_pModel->text.data(), have);
-        std::memset(out + textStart + have, 0, total - have);
+        w.Bytes(at + textStart, m_pModel->text.data(), have);
+        w.Fill(at + textStart + have, 0, total - have);
     }
     fnSet_dwTXTDT_MG_EA(size - 1);
-    std::memcpy(out, m_pModel->header, TXTDT_MG::kHeaderSize);
+    w.Bytes(at, m_pModel->header, TXTDT_MG::kHeaderSize);
     return size;
+}
+
+DWORD CTXTDT_MG::fnReadData(BYTE* out) {
+    return vrm::WriteExactly(out, fndwDataSize(), [&](vrm::ByteWriter& w) { fnWrite(w, 0); });
+}
+
+void CTXTDT_MG::fnDump(std::string& out, const std::string& indent) const {
+    if (!m_pModel) return;
+    vrm::DumpRecord<TXTDT_MG_HEADER>(m_pModel->header, indent, out);
+    const WORD n = fnGet_wIT_TXT_SRP_Ns();
+    for (WORD i = 0; i < n; ++i) {
+        vrm::DumpEntry<IT_TXT_SRP>("IT_TXT_SRP", i + 1u, SearchPointer(i), indent, out);
+        const BYTE* text = Text(i);
+        if (!text) continue;
+        // Texts are short names; a long one is cut so that the dump stays
+        // readable.
+        const WORD size = fnGet_wIT_TXT_SZ(i);
+        const WORD shown = std::min<WORD>(size, 64);
+        out += indent + "  IT_TXT =";
+        char hex[4];
+        for (WORD b = 0; b < shown; ++b) {
+            std::snprintf(hex, sizeof hex, " %02X", text[b]);
+            out += hex;
+        }
+        out += shown < size ? " ...\n" : "\n";
+    }
 }
 
 DWORD CTXTDT_MG::fndwLoad_TXTDT_MG_From_File() {
@@ -137,27 +165,23 @@ DWORD CTXTDT_MG::fndwLoad_TXTDT_MG_From_File() {
     m_wIT_TXT_SRP_Ns = 0;
     m_dwTextSize = 0;
     m_dwSize = 0;
-    vrm::ByteReader reader = m_pBuffer->Reader();
+    vrm::ByteReader& reader = m_pBuffer->Reader();
     const uint64_t at = m_dwOffset;
-    auto fail = [&]() {
-        m_pBuffer->MarkReadFailure(reader.FailOffset());
-        return DWORD{0};
-    };
-    if (!reader.Bytes(at, m_pModel->header, TXTDT_MG::kHeaderSize)) return fail();
+    if (!reader.Bytes(at, m_pModel->header, TXTDT_MG::kHeaderSize)) return 0;
     uint64_t size = TXTDT_MG::kHeaderSize;
     const WORD n = fnGet_wIT_TXT_SRP_Ns();
     m_wIT_TXT_SRP_Ns = n;
     if (n > 0) {
         const uint64_t srpBytes = uint64_t{TXTDT_MG::kSRPSize} * n;
         const BYTE* srp = reader.Span(at + size, srpBytes);
-        if (!srp) return fail();
+        if (!srp) return 0;
         m_pModel->srp.assign(srp, srp + srpBytes);
         size += srpBytes;
         uint64_t total = 0;
         for (WORD i = 0; i < n; ++i) total += fnGet_wIT_TXT_SZ(i);
         if (total > 0) {
             const BYTE* text = reader.Span(at + size, total);
-            if (!text) return fail();
+            if (!text) return 0;
             m_pModel->text.assign(text, text + total);
             m_dwTextSize = static_cast<DWORD>(total);
             size += total;

@@ -3,31 +3,47 @@
 // set. The table is optional (TXTDT_MG_SA is 0 when the file has none); the
 // library never creates one, it only loads it and writes it back.
 //
-// On disc: an 8-byte header (CHRS, reserved, IT_TXT_SRP_Ns, TXTDT_MG_EA =
-// table size - 1), IT_TXT_SRP_Ns search pointers of 4 bytes (IT_TXT_SA, the
-// text's start from the table's first byte, and IT_TXT_SZ, its length), then
-// the texts packed in search-pointer order. An empty table is 8 bytes.
+// On disc: an 8-byte header, IT_TXT_SRP_Ns search pointers, then the texts
+// packed in search-pointer order. An empty table is 8 bytes.
 #ifndef VRMANGR_TABLES_CTXTDT_MG_H
 #define VRMANGR_TABLES_CTXTDT_MG_H
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "io/fields.h"
 #include "platform/types.h"
 
 class CBuffer;
+namespace vrm {
+class ByteWriter;
+}
+
+// CHRS is the character set of every text; TXTDT_MG_EA the table's size
+// minus 1.
+#define VRM_FIELDS_TXTDT_MG_HEADER(F, C)                                       \
+    F(C, U8, CHRS, 0, 1, fnGet_c1_CHRS, fnSet_c1_CHRS)                         \
+    F(C, RSV, reserved1, 1, 1, _, _)                                           \
+    F(C, U16, IT_TXT_SRP_Ns, 2, 2, fnGet_wIT_TXT_SRP_Ns, fnSet_wIT_TXT_SRP_Ns) \
+    F(C, U32, TXTDT_MG_EA, 4, 4, fnGet_dwTXTDT_MG_EA, fnSet_dwTXTDT_MG_EA)
+VRM_LAYOUT(TXTDT_MG_HEADER, VRM_FIELDS_TXTDT_MG_HEADER, 8);
+
+// IT_TXT_SRP: a text's start from the table's first byte and its length.
+#define VRM_FIELDS_IT_TXT_SRP(F, C)                                \
+    F(C, U16, IT_TXT_SA, 0, 2, fnGet_wIT_TXT_SA, fnSet_wIT_TXT_SA) \
+    F(C, U16, IT_TXT_SZ, 2, 2, fnGet_wIT_TXT_SZ, fnSet_wIT_TXT_SZ)
+VRM_LAYOUT(IT_TXT_SRP, VRM_FIELDS_IT_TXT_SRP, 4);
 
 // The header and search pointers as on disc, and all texts as one block in
 // search-pointer order. The block never grows through the accessor.
 struct TXTDT_MG {
-    static constexpr DWORD kHeaderSize = 8;
-    static constexpr DWORD kSRPSize = 4;
+    static constexpr DWORD kHeaderSize = TXTDT_MG_HEADER::kSize;
+    static constexpr DWORD kSRPSize = IT_TXT_SRP::kSize;
     BYTE header[kHeaderSize];
     std::vector<BYTE> srp;
     std::vector<BYTE> text;
 };
-static_assert(sizeof(TXTDT_MG::header) == TXTDT_MG::kHeaderSize, "the TXTDT_MG header is 8 bytes on disc");
 
 class VRMANGR_API CTXTDT_MG {
 public:
@@ -51,9 +67,13 @@ public:
     // Bytes fnReadData writes for the table as it is now (0 when it would
     // not be written, see kMaxSize).
     DWORD fndwDataSize() const;
-    // Writes the table with the texts packed in search-pointer order: every
-    // IT_TXT_SA and TXTDT_MG_EA is rewritten. Returns the size (0 for a null
-    // out); the caller's buffer must hold fndwDataSize() bytes.
+    // Writes the table at offset `at` of the writer with the texts packed in
+    // search-pointer order: every IT_TXT_SA and TXTDT_MG_EA is rewritten.
+    // Returns the size; 0, writing and changing nothing, when fndwDataSize()
+    // is 0.
+    DWORD fnWrite(vrm::ByteWriter& w, uint64_t at);
+    // fnWrite into out, which must hold fndwDataSize() bytes; returns the
+    // size (0 for a null out).
     DWORD fnReadData(BYTE* out);
     // Loads the table at the file offset. The texts are read as one block
     // right behind the search pointers, its length the sum of the IT_TXT_SZ;
@@ -64,14 +84,14 @@ public:
     // Releases the table, the TXTDT_MG record itself included (it must have
     // been allocated with new); the accessor is then unbound.
     void fnFreeAllData();
+    // Appends the header's fields and each search pointer held, numbered
+    // from 1, its fields and its text (in hexadecimal) two spaces further in.
+    void fnDump(std::string& out, const std::string& indent) const;
 
-    VRM_SCALAR_FIELD(BYTE, fnGet_c1_CHRS, fnSet_c1_CHRS, Header, 0)
-    VRM_SCALAR_FIELD(WORD, fnGet_wIT_TXT_SRP_Ns, fnSet_wIT_TXT_SRP_Ns, Header, 2)
-    VRM_SCALAR_FIELD(DWORD, fnGet_dwTXTDT_MG_EA, fnSet_dwTXTDT_MG_EA, Header, 4)
+    VRM_ACCESSORS(VRM_FIELDS_TXTDT_MG_HEADER, Header)
     // Search pointer i (0-based), or nullptr when the array has no entry i.
     BYTE* fnGet_iTH_IT_TXT_SRP_Address(WORD i) const { return SearchPointer(i); }
-    VRM_ENTRY_SCALAR_FIELD(WORD, WORD, fnGet_wIT_TXT_SA, fnSet_wIT_TXT_SA, SearchPointer, 0)
-    VRM_ENTRY_SCALAR_FIELD(WORD, WORD, fnGet_wIT_TXT_SZ, fnSet_wIT_TXT_SZ, SearchPointer, 2)
+    VRM_ENTRY_ACCESSORS(VRM_FIELDS_IT_TXT_SRP, WORD, SearchPointer, SearchPointer)
     // Text i lies in the block at IT_TXT_SA(i) - (8 + 4 x IT_TXT_SRP_Ns) and
     // is IT_TXT_SZ(i) bytes long. The getter copies all of it to out; the
     // setter overwrites its first len bytes (len at most IT_TXT_SZ(i): a

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
+#include "io/ByteWriter.h"
 #include "io/CBuffer.h"
 #include "io/PointedRecords.h"
 #include "io/codecs.h"
@@ -45,7 +47,7 @@ void CUD_PGCIT::Reserve(DWORD n) {
 
 int CUD_PGCIT::fnNew() {
     if (!m_pRecord) return 0;
-    m_pRecord->header[0] = 0;
+    m_pRecord->header[UD_PGCIT_HEADER::At::reserved0] = 0;
     fnSet_c1_UD_PGCI_SRP_Ns(0);
     m_pRecord->srp.clear();
     m_pRecord->pgci.clear();
@@ -70,18 +72,34 @@ DWORD CUD_PGCIT::fndwDataSize() const {
                                    [](const PGCI& chain) { return CPGCI(const_cast<PGCI*>(&chain)).fndwDataSize(); });
 }
 
-DWORD CUD_PGCIT::fnReadData(BYTE* out) {
-    if (!out || !m_pRecord) return 0;
+DWORD CUD_PGCIT::fnWrite(vrm::ByteWriter& w, uint64_t at) {
+    if (!m_pRecord) return 0;
     const BYTE n = fnGet_c1_UD_PGCI_SRP_Ns();
     m_cUD_PGCI_SRP_Ns = n;
     // Chains the array lacks (a count raised by hand) are written as empty
-    // 4-byte chains; the pointers count from the table's first byte.
-    const DWORD pos =
-        vrm::WritePointedRecords(out, UD_PGCIT::kHeaderSize, n, 0, PGCI::kHeaderSize, m_pRecord->srp, m_pRecord->pgci,
-                                 [](PGCI& chain, BYTE* to) { return CPGCI(&chain).fnReadData(to); });
-    fnSet_dwUD_PGCIT_EA(pos - 1);
-    std::memcpy(out, m_pRecord->header, UD_PGCIT::kHeaderSize);
-    return pos;
+    // chains; the pointers count from the table's first byte.
+    const DWORD length = vrm::WritePointedRecords(
+        w, at, UD_PGCIT::kHeaderSize, n, 0, PGCI::kHeaderSize, m_pRecord->srp, m_pRecord->pgci,
+        [](PGCI& chain, vrm::ByteWriter& to, uint64_t offset) { return CPGCI(&chain).fnWrite(to, offset); });
+    fnSet_dwUD_PGCIT_EA(length - 1);
+    w.Bytes(at, m_pRecord->header, UD_PGCIT::kHeaderSize);
+    return length;
+}
+
+DWORD CUD_PGCIT::fnReadData(BYTE* out) {
+    return vrm::WriteExactly(out, fndwDataSize(), [&](vrm::ByteWriter& w) { fnWrite(w, 0); });
+}
+
+void CUD_PGCIT::fnDump(std::string& out, const std::string& indent) const {
+    if (!m_pRecord) return;
+    vrm::DumpRecord<UD_PGCIT_HEADER>(m_pRecord->header, indent, out);
+    const BYTE n = fnGet_c1_UD_PGCI_SRP_Ns();
+    for (BYTE i = 0; i < n; ++i) vrm::DumpEntry<UD_PGCI_SRP>("UD_PGCI_SRP", i + 1u, SearchPointer(i), indent, out);
+    for (BYTE i = 0; i < n; ++i) {
+        vrm::DumpHeading("UD_PGCI", i + 1u, indent, out);
+        PGCI empty{};
+        CPGCI(i < m_pRecord->pgci.size() ? &m_pRecord->pgci[i] : &empty).fnDump(out, indent + "  ");
+    }
 }
 
 void CUD_PGCIT::AddFirstEntryPoint(PGCI* chain) {
@@ -104,11 +122,8 @@ DWORD CUD_PGCIT::fndwLoad_UD_PGCIT_From_File() {
     m_pRecord->pgci.clear();
     m_cUD_PGCI_SRP_Ns = 0;
     m_dwSize = 0;
-    vrm::ByteReader reader = m_pBuffer->Reader();
-    if (!reader.Bytes(m_dwStart, m_pRecord->header, UD_PGCIT::kHeaderSize)) {
-        m_pBuffer->MarkReadFailure(reader.FailOffset());
-        return 0;
-    }
+    vrm::ByteReader& reader = m_pBuffer->Reader();
+    if (!reader.Bytes(m_dwStart, m_pRecord->header, UD_PGCIT::kHeaderSize)) return 0;
     const BYTE n = fnGet_c1_UD_PGCI_SRP_Ns();
     m_cUD_PGCI_SRP_Ns = n;
     // The pointers count from the table's first byte.

@@ -4,17 +4,16 @@
 // table follows the original chain ORG_PGCI in VR_MANGR.IFO; a new file has
 // none until the first playlist is made.
 //
-// On disc: a 6-byte header (reserved, UD_PGCI_SRP_Ns, UD_PGCIT_EA = table
-// size - 1), UD_PGCI_SRP_Ns search pointers of 4 bytes (UD_PGCI_SA, the byte
-// offset of each chain from the table's first byte), then the chains in the
-// PGCI layout, back to back in number order. An empty table is its header
-// alone with UD_PGCIT_EA = 5.
+// On disc: the header UD_PGCIT_HEADER, UD_PGCI_SRP_Ns search pointers
+// UD_PGCI_SRP, then the chains in the PGCI layout, back to back in number
+// order. An empty table is its header alone with UD_PGCIT_EA = 5.
 //
 // Operations on one chain take its number (1-based) and forward to a
 // temporary CPGCI accessor over that chain's record.
 #ifndef VRMANGR_TABLES_CUD_PGCIT_H
 #define VRMANGR_TABLES_CUD_PGCIT_H
 
+#include <string>
 #include <vector>
 
 #include "io/fields.h"
@@ -25,18 +24,28 @@ class CBuffer;
 struct M_VOBI;
 struct S_VOGI;
 
+// UD_PGCIT_EA is the table's length minus 1.
+#define VRM_FIELDS_UD_PGCIT_HEADER(F, C)                                             \
+    F(C, RSV, reserved0, 0, 1, _, _)                                                 \
+    F(C, U8, UD_PGCI_SRP_Ns, 1, 1, fnGet_c1_UD_PGCI_SRP_Ns, fnSet_c1_UD_PGCI_SRP_Ns) \
+    F(C, U32, UD_PGCIT_EA, 2, 4, fnGet_dwUD_PGCIT_EA, fnSet_dwUD_PGCIT_EA)
+VRM_LAYOUT(UD_PGCIT_HEADER, VRM_FIELDS_UD_PGCIT_HEADER, 6);
+
+// UD_PGCI_SA: the chain's byte offset from the table's first byte.
+#define VRM_FIELDS_UD_PGCI_SRP(F, C) F(C, U32, UD_PGCI_SA, 0, 4, fnGet_dwUD_PGCI_SA, fnSet_dwUD_PGCI_SA)
+VRM_LAYOUT(UD_PGCI_SRP, VRM_FIELDS_UD_PGCI_SRP, 4);
+
 // The header as on disc; the search pointers as on disc (current only after
 // a load or a save); one PGCI record per chain, chain 1 first. A delete moves
 // the later entries down without shrinking the arrays (both are emptied when
 // the last chain goes), so they may hold more entries than the count covers.
 struct UD_PGCIT {
-    static constexpr DWORD kHeaderSize = 6;
-    static constexpr DWORD kSRPSize = 4;
+    static constexpr DWORD kHeaderSize = UD_PGCIT_HEADER::kSize;
+    static constexpr DWORD kSRPSize = UD_PGCI_SRP::kSize;
     BYTE header[kHeaderSize];
     std::vector<BYTE> srp;
     std::vector<PGCI> pgci;
 };
-static_assert(sizeof(UD_PGCIT::header) == UD_PGCIT::kHeaderSize, "the UD_PGCIT header is 6 bytes on disc");
 
 class VRMANGR_API CUD_PGCIT {
 public:
@@ -60,10 +69,15 @@ public:
     DWORD fndwSize() const { return m_dwSize; }
     // Bytes fnReadData writes for the table as it is now.
     DWORD fndwDataSize() const;
-    // Writes the table, recomputing every search pointer and the end
-    // address; returns its length (0 for a null out). The caller's buffer
-    // must hold fndwDataSize() bytes.
+    // Writes the table at offset `at` of the writer, recomputing every search
+    // pointer and the end address; returns its length.
+    DWORD fnWrite(vrm::ByteWriter& w, uint64_t at);
+    // Writes the table; returns fndwDataSize(), or 0 for a null out. The
+    // caller's buffer must hold fndwDataSize() bytes.
     DWORD fnReadData(BYTE* out);
+    // Appends the header's fields, then each search pointer and chain as
+    // written.
+    void fnDump(std::string& out, const std::string& indent) const;
     // Loads the table at the start address and gives every chain whose first
     // cell is a movie cell without entry point an entry point at that cell's
     // start. Returns the bytes loaded; 0 when the start address is 0 (the
@@ -89,8 +103,8 @@ public:
     // Inserts a movie cell from startPtm to endPtm at 0-based position pos
     // (-1 appends).
     int fnADD_UD_Movie_Cell(BYTE num, const BYTE* startPtm, const BYTE* endPtm, WORD vobiNo, int pos);
-    // Appends a still-picture cell. Returns 1 for any chain in range, even
-    // when the cell could not be added.
+    // Appends a still-picture cell; 0 when the chain refuses it (no VOG, a
+    // full chain).
     int fnADD_Still_Pic_Cell(BYTE num, S_VOGI* vogi, WORD vogiNo);
     // Inserts an entry point into cell c (1-based) at position pos.
     int fnADD_Movie_Cell_EntryPoint(BYTE num, WORD c, WORD pos, const BYTE* ptm, const BYTE* text);
@@ -113,11 +127,10 @@ public:
     // The chain's cell count.
     DWORD fnGet_CI_SRP_Ns(BYTE num);
 
-    VRM_SCALAR_FIELD(BYTE, fnGet_c1_UD_PGCI_SRP_Ns, fnSet_c1_UD_PGCI_SRP_Ns, Header, 1)
-    VRM_SCALAR_FIELD(DWORD, fnGet_dwUD_PGCIT_EA, fnSet_dwUD_PGCIT_EA, Header, 2)
+    VRM_ACCESSORS(VRM_FIELDS_UD_PGCIT_HEADER, Header)
     // Search pointer i (0-based), or nullptr when the array has no entry i.
     BYTE* fnGet_iTH_UD_PGCI_SRP_Address(BYTE i) const { return SearchPointer(i); }
-    VRM_ENTRY_SCALAR_FIELD(DWORD, BYTE, fnGet_dwUD_PGCI_SA, fnSet_dwUD_PGCI_SA, SearchPointer, 0)
+    VRM_ENTRY_ACCESSORS(VRM_FIELDS_UD_PGCI_SRP, BYTE, SearchPointer, SearchPointer)
 
     UD_PGCIT* m_pRecord;
     CBuffer* m_pBuffer;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "io/codecs.h"
@@ -26,12 +27,68 @@ std::vector<BYTE> Pattern(size_t n, BYTE from) {
 // An M_VOBI as on disc: 23 general bytes with VOB_TY, the optional blocks,
 // and an empty time map at ADR_OFS 0x1234.
 std::vector<BYTE> VobiBytes(WORD vobTy, const std::vector<BYTE>& optional) {
-    std::vector<BYTE> b = Pattern(23, 0);
-    b[0] = static_cast<BYTE>(vobTy >> 8);
-    b[1] = static_cast<BYTE>(vobTy);
+    std::vector<BYTE> b = With(Pattern(23, 0), 0, vobTy, 2);
     b.insert(b.end(), optional.begin(), optional.end());
     b.insert(b.end(), {0, 0, 0, 0, 0, 0, 0, 0, 0x12, 0x34});
     return b;
+}
+
+// Two VOBs of M_AVFI 68 bytes into M_AVFIT, the second with SMLI and AGAPI.
+void TwoVobs(M_AVFI& record) {
+    CM_AVFI avfi(&record, 68);
+    avfi.fnNew();
+    Recording first = MakeRecording({{12, 600}, {12, 400}}, 25000, 0, 123456789);
+    Recording second = MakeRecording({{12, 500}}, 25000, 1000);
+    ASSERT_EQ(avfi.fnADD_VOB(1, &first.info), 1);
+    ASSERT_EQ(avfi.fnADD_VOB(2, &second.info), 1);
+    CM_VOBI(&record.vobi[1]).fnSet_wVOB_TY(0x0088);
+    CM_VOBI(&record.vobi[1]).fnSet_wVOB_A_GAP_LEN1(0xBEEF);
+}
+
+// Three recordings, the first two alike, and a reserved header byte set.
+void ThreeRecordings(M_AVFIT& record) {
+    CM_AVFIT t(&record);
+    t.fnNew();
+    record.header[0] = 0x12;
+    Recording a = UniformRecording(4, 100, 1234567), b = UniformRecording(2, 250), c = UniformRecording(3, 10);
+    c.info.dwAudioBitrate = 192;
+    for (Recording* x : {&a, &b, &c}) ASSERT_EQ(t.fnADD_Program(&x->info), 1);
+}
+
+enum class Table { TMAPI, M_VOBI, M_AVFI, M_AVFIT };
+
+struct Loaded {
+    DWORD n = 0;  // what the load returned
+    std::vector<BYTE> written;  // what the loaded record writes
+    bool empty = false;  // nothing kept behind the header
+};
+
+// Loads a table at file offset `at` (M_AVFI with M_AVFIT at `base`).
+Loaded Load(Table table, CBuffer* b, DWORD at, DWORD base) {
+    Loaded l;
+    if (table == Table::TMAPI) {
+        TMAPI r;
+        r.vobuEntries.assign(30, 0xAA);  // the loader replaces whatever was there
+        l.n = CTMAPI(b, &r, at).fndwLoad_TMAPI_From_File();
+        l.written = Serialise(CTMAPI(&r));
+        l.empty = r.tmEntries.empty() && r.vobuEntries.empty() && CTMAPI(&r).fnGet_wVOBU_ENT_Ns() == 0;
+    } else if (table == Table::M_VOBI) {
+        M_VOBI r;
+        l.n = CM_VOBI(b, &r, at).fndwLoad_M_VOBI_From_File();
+        l.written = Serialise(CM_VOBI(&r));
+        l.empty = r.pTMAPI == nullptr;
+    } else if (table == Table::M_AVFI) {
+        M_AVFI r;
+        l.n = CM_AVFI(b, &r, at, base).fndwLoad_M_AVFI_From_File();
+        l.written = Serialise(CM_AVFI(&r, at - base));
+        l.empty = r.vobi.empty() && r.srp.empty();
+    } else {
+        M_AVFIT r;
+        l.n = CM_AVFIT(b, &r, at).fndwLoad_M_AVFIT_From_File();
+        l.written = Serialise(CM_AVFIT(&r));
+        l.empty = r.sti.empty() && r.pM_AVFI == nullptr;
+    }
+    return l;
 }
 
 // {result, start, end, head size, skipped frames} for a time range of the
@@ -44,51 +101,141 @@ Ints Positions(const CM_VOBI& vobi, __int64 from, __int64 to) {
 
 }  // namespace
 
-TEST(CM_VOBI, OptionalBlocksLoadAtTheirOffsetsAndWriteBackCompact) {
+TEST(MovieTables, LoadersTakeWhatTheyWriteAndRefuseWhatLiesOutsideTheFile) {
+    Recording r = MakeRecording(std::vector<std::pair<BYTE, DWORD>>(50, {15, 321}), 29970, 4096);
+    TMAPI map;
+    CTMAPI(&map).fnADD_TMAPI(&r.info);
+    M_AVFI twoVobs;
+    TwoVobs(twoVobs);
+    M_AVFIT threeRecordings;
+    ThreeRecordings(threeRecordings);
+    // M_VOBI_SRP_Ns m and n search pointers that all name `to`, then an
+    // M_VOBI with a time map of 3000 VOBU entries.
+    std::vector<BYTE> vobi = With(VobiBytes(0, {}), 23 + 2, 3000, 2);
+    vobi.resize(vobi.size() + 9000, 0x11);
+    auto avfi = [&](WORD m, size_t n, DWORD to) { return SamePointers(With({0, 0}, 0, m, 2), n, to, vobi); };
+    const std::vector<BYTE> agapi = VobiBytes(0x0008, Pattern(16, 0xA0));
+    const std::vector<BYTE> oneSti = With(std::vector<BYTE>(8 + 60, 0), 2, 0x0101, 2);
+    std::vector<BYTE> farAvfi = oneSti;  // then an M_AVFI whose M_VOBI_SA lies far behind the end
+    farAvfi.insert(farAvfi.end(), {0, 1, 0x7F, 0, 0, 0});
     const struct {
-        WORD vobTy;
-        size_t smli, agapi;
-    } cases[] = {{8, 0, 16}, {0x80, 12, 0}, {0xC0, 12, 16}, {0, 0, 0}};
+        const char* what;
+        bool loads;
+        Table table;
+        std::vector<BYTE> bytes;
+        DWORD at;  // the table's file offset
+        DWORD base;  // M_AVFI: the file offset of M_AVFIT
+    } cases[] = {
+        {"built time map", true, Table::TMAPI, Serialise(CTMAPI(&map)), 7, 0},
+        {"M_VOBI with AGAPI", true, Table::M_VOBI, agapi, 5, 0},
+        {"M_VOBI with SMLI", true, Table::M_VOBI, VobiBytes(0x0080, Pattern(12, 0xA0)), 5, 0},
+        {"M_VOBI with both", true, Table::M_VOBI, VobiBytes(0x00C0, Pattern(28, 0xA0)), 5, 0},
+        {"M_VOBI with neither", true, Table::M_VOBI, VobiBytes(0, {}), 0, 0},
+        {"two VOBs", true, Table::M_AVFI, Serialise(CM_AVFI(&twoVobs, 68)), 168, 100},
+        {"one large VOB", true, Table::M_AVFI, avfi(1, 1, 6), 0, 0},
+        {"three recordings", true, Table::M_AVFIT, Serialise(CM_AVFIT(&threeRecordings)), 300, 0},
+        // Found by fuzzing: recordings counted (M_AVFI_Ns) but no attribute
+        // record; M_AVFI must still be written, or the table does not load.
+        {"no attribute record", true, Table::M_AVFIT, {0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 9, 0, 0}, 0, 0},
+        {"TMAPI header cut short", false, Table::TMAPI, {0, 0, 0, 0, 0, 0, 0, 0, 0}, 0, 0},
+        {"time entries beyond the end", false, Table::TMAPI, {0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7}, 0, 0},
+        {"VOBU entries beyond the end", false, Table::TMAPI, {0, 0, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 1, 2, 3}, 0, 0},
+        {"TMAPI start beyond the end", false, Table::TMAPI, std::vector<BYTE>(10, 0), 0xFFFFFFF0u, 0},
+        {"M_VOBI cut in its general part", false, Table::M_VOBI, Head(agapi, 22), 0, 0},
+        {"M_VOBI cut in AGAPI", false, Table::M_VOBI, Head(agapi, 30), 0, 0},
+        {"M_VOBI cut in its time map", false, Table::M_VOBI, Head(agapi, agapi.size() - 1), 0, 0},
+        {"VOB count beyond the file", false, Table::M_AVFI, avfi(0xFFFF, 1, 6), 0, 0},
+        {"M_VOBI_SA beyond the file", false, Table::M_AVFI, avfi(1, 1, 0x00100000), 0, 0},
+        {"M_VOBI_SA plus base beyond 32 bits", false, Table::M_AVFI, avfi(1, 1, 0xFFFFFFF0u), 0, 0x100},
+        {"two pointers to one large M_VOBI", false, Table::M_AVFI, avfi(2, 2, 10), 0, 0},
+        {"M_AVFI header cut short", false, Table::M_AVFI, {0}, 0, 0},
+        {"M_AVFIT header cut short", false, Table::M_AVFIT, {0, 0, 1}, 0, 0},
+        {"M_VOB_STI beyond the file", false, Table::M_AVFIT, {0, 0, 1, 0xFF, 0, 0, 0, 0, 1, 2, 3}, 0, 0},
+        {"M_AVFI missing", false, Table::M_AVFIT, oneSti, 0, 0},
+        {"M_VOBI beyond the file", false, Table::M_AVFIT, farAvfi, 0, 0},
+    };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.vobTy);
-        const std::vector<BYTE> optional = Pattern(c.smli + c.agapi, 0xA0);
-        const std::vector<BYTE> disc = VobiBytes(c.vobTy, optional);
-        BytesFile file(disc, 5);
-        M_VOBI record;
-        CM_VOBI loader(&file.buffer, &record, 5);
-        ASSERT_EQ(loader.fndwLoad_M_VOBI_From_File(), disc.size());
-        EXPECT_EQ(loader.m_dwTMAPISize, 10u);
-        // In memory the AGAPI bytes always sit at offset 35, SMLI at 23.
-        if (c.agapi) {
-            EXPECT_EQ(Bytes(record.bytes + 35, 16), Bytes(optional.data() + c.smli, 16));
-            EXPECT_EQ(CM_VOBI(&record).fnGet_wVOB_A_GAP_LEN2(), (optional[c.smli + 14] << 8) | optional[c.smli + 15]);
+        SCOPED_TRACE(c.what);
+        // A table that loads lies c.at bytes into its file, a refused one
+        // at its start.
+        BytesFile file(c.bytes, c.loads ? c.at : 0);
+        const Loaded l = Load(c.table, &file.buffer, c.at, c.base);
+        EXPECT_NE(file.buffer.ReadFailed(), c.loads);
+        if (c.loads) {
+            EXPECT_EQ(l.n, c.bytes.size());
+            EXPECT_EQ(l.written, c.bytes);
+        } else {
+            EXPECT_EQ(l.n, 0u);
+            EXPECT_TRUE(l.empty);
         }
-        EXPECT_EQ(Bytes(record.bytes + 23, 12), c.smli ? Bytes(optional.data(), 12) : std::vector<BYTE>(12, 0));
-        EXPECT_EQ(Serialise(CM_VOBI(&record)), disc);
     }
-    // The same M_VOBI cut inside its AGAPI block or its time map.
-    const std::vector<BYTE> disc = VobiBytes(0x0008, Pattern(16, 1));
-    for (size_t cut : {size_t{22}, size_t{30}, disc.size() - 1}) {
-        SCOPED_TRACE(cut);
-        M_VOBI record;
-        ExpectRefused(Head(disc, cut), [&](CBuffer* b) { return CM_VOBI(b, &record, 0).fndwLoad_M_VOBI_From_File(); });
-        EXPECT_EQ(record.pTMAPI, nullptr);
-    }
+    // AGAPI alone on disc still sits behind SMLI's place in memory.
+    BytesFile file(agapi);
+    M_VOBI record;
+    CM_VOBI loader(&file.buffer, &record, 0);
+    ASSERT_EQ(loader.fndwLoad_M_VOBI_From_File(), agapi.size());
+    EXPECT_EQ(Ints({loader.fnGet_wVOB_A_GAP_LEN2(), record.bytes[M_VOBI::kSMLI], loader.m_dwTMAPISize}),
+              Ints({0xAEAF, 0, 10}));
 }
 
-TEST(CM_VOBI, NewRecordTakesClockTimesAndItsPositionsWalkTheTimeMap) {
+TEST(MovieTables, DumpShowsEveryRecordOfTheTree) {
+    vrm::ScopedTestClock clock(MakeTime(2004, 2, 29, 23, 59, 58), 0);
+    M_AVFIT record;
+    CM_AVFIT t(&record);
+    t.fnNew();
+    Recording r = MakeRecording({{12, 100}, {13, 50}}, 25000, 0, 27000000);
+    ASSERT_EQ(t.fnADD_Program(&r.info), 1);
+    CM_VOBI(&record.pM_AVFI->vobi[0]).fnSet_wVOB_TY(0x0008);  // AGAPI only
+    Serialise(t);  // stores M_AVFIT_EA and the search pointers
+    // VOB_REC_TM is the clock's time packed; the PTMs are 1 s and 2 s.
+    std::string text;
+    t.fnDump(text, "| ");
+    EXPECT_EQ(text, R"(| M_AVFI_Ns = 1
+| M_VOB_STI_Ns = 1
+| M_AVFIT_EA = 135
+| M_VOB_STI 1
+|   V_ATR = 20480
+|   AST_Ns = 1
+|   SPST_Ns = 0
+|   A_ATR0 = 40 01 08
+|   A_ATR1 = 00 00 00
+|   SP_PLT = ...
+| M_AVFI
+|   M_VOBI_SRP_Ns = 1
+|   M_VOBI_SRP 1
+|     M_VOBI_SA = 74
+|   M_VOBI 1
+|     VOB_TY = 8
+|     VOB_REC_TM = 1F 50 BB 7E FA
+|     VOB_REC_TM_SUB = 0
+|     M_VOB_STIN = 1
+|     VOB_V_S_PTM = 00 01 5F 90 00 00
+|     VOB_V_E_PTM = 00 02 BF 20 00 00
+|     AGAPI
+|       VOB_A_STP_PTM = ...
+|       VOB_A_GAP_LEN1 = 0
+|       VOB_A_GAP_LEN2 = 0
+|     TMAPI
+|       TM_ENT_Ns = 1
+|       VOBU_ENT_Ns = 2
+|       TM_OFS = 0
+|       ADR_OFS = 0
+|       TM_ENT 1
+|         VOBU_ENTN = 1
+|         TM_DIFF = 0
+|         VOBU_ADR = 0
+|       VOBU_ENT 1: 1STREF_SZ = 0, VOBU_PB_TM = 24, VOBU_SZ = 100
+|       VOBU_ENT 2: 1STREF_SZ = 100, VOBU_PB_TM = 26, VOBU_SZ = 50
+)");
+}
+
+TEST(CM_VOBI, NewRecordAndItsPositionsWalkTheTimeMap) {
     // Four VOBUs of 12 frames (24 fields), 100..400 sectors, VOB at sector 10.
-    const SYSTEMTIME now = MakeTime(2004, 2, 29, 23, 59, 58);
-    vrm::ScopedTestClock clock(now, 0);
     const __int64 vobStart = 27000000;
     Recording r = MakeRecording({{12, 100}, {12, 200}, {12, 300}, {12, 400}}, 25000, 10, vobStart);
     M_VOBI record, untouched;
     CM_VOBI vobi(&record);
     ASSERT_EQ(vobi.fnADD_VOBI(3, &r.info), 1);
-    BYTE recTm[5], expected[5];
-    PackRecTm(&now, expected);
-    vobi.fnGet_c5_VOB_REC_TM(recTm);
-    EXPECT_EQ(Bytes(recTm, 5), Bytes(expected, 5));
     EXPECT_EQ(Ints({vobi.fnGet_wVOB_TY(), vobi.fnGet_c1_M_VOB_STIN(), vobi.fnGet_ll_VOB_V_S_PTS(),
                     vobi.fnGet_ll_VOB_V_E_PTS(), vobi.fnGet_dwTotal_TMAPI_Size()}),
               Ints({0, 3, vobStart, vobStart + 48 * kFrame625, 1000}));
@@ -136,82 +283,29 @@ TEST(CM_VOBI, NewRecordTakesClockTimesAndItsPositionsWalkTheTimeMap) {
     EXPECT_EQ(vobi.fnGet_dwTotal_TMAPI_Size(), 0u);
 }
 
-TEST(CM_AVFI, VobsLieBackToBackAndRoundTripThroughAFile) {
+TEST(CM_AVFI, VobsLieBackToBackAndCountInSixteenBits) {
     M_AVFI record;
+    TwoVobs(record);
     CM_AVFI avfi(&record, 68);
-    avfi.fnNew();
-    Recording first = MakeRecording({{12, 600}, {12, 400}}, 25000, 0, 123456789);
-    Recording second = MakeRecording({{12, 500}}, 25000, 1000);
-    ASSERT_EQ(avfi.fnADD_VOB(1, &first.info), 1);
-    EXPECT_EQ(avfi.fnGet_dwTotalVOBISize(), 1000u);
-    ASSERT_EQ(avfi.fnADD_VOB(2, &second.info), 1);
-    EXPECT_EQ(avfi.fnGet_wM_VOBI_SRP_Ns(), 2);
-    EXPECT_EQ(avfi.fnGet_dwTotalVOBISize(), 1500u);
+    EXPECT_EQ(Ints({avfi.fnGet_wM_VOBI_SRP_Ns(), avfi.fnGet_dwTotalVOBISize(), avfi.fnGet_iTH_VOBI_StartPTS(1)}),
+              Ints({2, 1500, 123456789}));
     auto stins = [&] {
         return Ints({avfi.fnGet_iTH_VOBI_M_VOB_STIN(0), avfi.fnGet_iTH_VOBI_M_VOB_STIN(1),
                      avfi.fnGet_iTH_VOBI_M_VOB_STIN(2), avfi.fnGet_iTH_VOBI_M_VOB_STIN(3)});
     };
     EXPECT_EQ(stins(), Ints({0, 1, 2, 0}));
-    // Search pointers are offsets from M_AVFIT: base 68 + 2 + 4 × 2 first;
-    // there is no third pointer.
-    std::vector<BYTE> bytes = Serialise(avfi);
+    // Search pointers are offsets from M_AVFIT: base 68 + 2 + 4 × 2 first,
+    // the second behind a 46-byte M_VOBI; there is no third pointer.
+    Serialise(avfi);
     EXPECT_EQ(Ints({avfi.fnGet_dwM_VOBI_SA(0), avfi.fnGet_dwM_VOBI_SA(1), avfi.fnGet_dwM_VOBI_SA(2)}),
-              Ints({78, 78 + 23 + 10 + 7 + 6, 0}));
-    EXPECT_EQ(bytes[2 + 4 + 3], 78 + 46);
-    // With SMLI and AGAPI in the second M_VOBI; M_AVFIT at file offset 100,
-    // M_AVFI 68 bytes into it.
-    CM_VOBI(&record.vobi[1]).fnSet_wVOB_TY(0x0088);
-    CM_VOBI(&record.vobi[1]).fnSet_wVOB_A_GAP_LEN1(0xBEEF);
-    bytes = Serialise(avfi);
-    M_AVFI loaded;
-    ExpectLoads(
-        bytes,
-        [&](CBuffer* buffer) {
-            CM_AVFI loader(buffer, &loaded, 168, 100);
-            const DWORD n = loader.fndwLoad_M_AVFI_From_File();
-            EXPECT_EQ(loader.fndwSize(), n);
-            return n;
-        },
-        168);
-    CM_AVFI again(&loaded, 68);
-    EXPECT_EQ(Serialise(again), bytes);
-    EXPECT_EQ(again.fnGet_iTH_VOBI_StartPTS(1), 123456789);
-    EXPECT_EQ(CM_VOBI(&loaded.vobi[1]).fnGet_wVOB_A_GAP_LEN1(), 0xBEEF);
+              Ints({78, 78 + 46, 0}));
     // The count is 16 bits: a full table takes no further VOB.
+    Recording r = UniformRecording();
     avfi.fnSet_wM_VOBI_SRP_Ns(0xFFFF);
-    EXPECT_EQ(avfi.fnADD_VOB(1, &first.info), 0);
-    EXPECT_EQ(record.vobi.size(), 2u);
-    EXPECT_EQ(avfi.fnGet_wM_VOBI_SRP_Ns(), 0xFFFF);
+    EXPECT_EQ(avfi.fnADD_VOB(1, &r.info), 0);
+    EXPECT_EQ(Ints({static_cast<long long>(record.vobi.size()), avfi.fnGet_wM_VOBI_SRP_Ns()}), Ints({2, 0xFFFF}));
     EXPECT_EQ(avfi.fndwDataSize(), 0u) << "a count beyond the records cannot be written";
     EXPECT_EQ(stins(), Ints({0, 1, 2, 0})) << "nor read";
-}
-
-TEST(CM_AVFI, LoaderRefusesCountsAndAddressesBeyondTheFile) {
-    // One valid M_VOBI with a time map of 3000 VOBU entries, behind M_VOBI_SRP_Ns
-    // m and n search pointers that all name `to`.
-    std::vector<BYTE> vobi = With(VobiBytes(0, {}), 23 + 2, 3000, 2);
-    vobi.resize(vobi.size() + 9000, 0x11);
-    auto table = [&](WORD m, size_t n, DWORD to) { return SamePointers(With({0, 0}, 0, m, 2), n, to, vobi); };
-    const struct {
-        const char* what;
-        std::vector<BYTE> bytes;
-        DWORD base;
-    } cases[] = {
-        {"count beyond the file", table(0xFFFF, 1, 6), 0},
-        {"address beyond the file", table(1, 1, 0x00100000), 0},
-        {"address plus base beyond 32 bits", table(1, 1, 0xFFFFFFF0u), 0x100},
-        {"two pointers to one large M_VOBI", table(2, 2, 10), 0},
-        {"header cut short", {0}, 0},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        M_AVFI record;
-        ExpectRefused(c.bytes, [&](CBuffer* b) { return CM_AVFI(b, &record, 0, c.base).fndwLoad_M_AVFI_From_File(); });
-        EXPECT_TRUE(record.vobi.empty() && record.srp.empty());
-    }
-    M_AVFI record;
-    SCOPED_TRACE("the same file with one pointer");
-    ExpectLoads(table(1, 1, 6), [&](CBuffer* b) { return CM_AVFI(b, &record, 0, 0).fndwLoad_M_AVFI_From_File(); });
 }
 
 namespace {
@@ -235,15 +329,20 @@ TEST(CM_AVFIT, NewTableAndFreeing) {
     M_AVFIT* record = new M_AVFIT;
     CM_AVFIT t(record);
     ASSERT_EQ(t.fnNew(), 1);
-    EXPECT_EQ(t.fndwSize(), 8u);
+    EXPECT_EQ(Ints({t.fndwSize(), t.fnGet_dwTotalVOBISize()}), Ints({8, 0}));
     EXPECT_EQ(Serialise(t), (std::vector<BYTE>{0, 0, 0, 0, 0, 0, 0, 7}));
-    EXPECT_EQ(t.fnGet_dwTotalVOBISize(), 0u);
-    Recording r = UniformRecording();
-    EXPECT_EQ(CM_AVFIT(BYTE{0}).fnADD_Program(&r.info), 0);
     // Attribute records without recordings are not read, so not written.
     t.fnSet_c1_M_VOB_STI_Ns(1);
     EXPECT_EQ(Serialise(t).size(), 8u);
+    // Nor is anything behind such a header loaded; the size stays as it was.
+    BytesFile file({0, 0, 0, 5, 0, 0, 0, 7});
+    M_AVFIT loaded;
+    CM_AVFIT loader(&file.buffer, &loaded, 0);
+    loader.m_dwSize = 77;
+    EXPECT_EQ(Ints({loader.fndwLoad_M_AVFIT_From_File(), file.buffer.ReadFailed(), loader.m_dwSize, loaded.header[3]}),
+              Ints({0, 0, 77, 5}));
     t.fnSet_c1_M_VOB_STI_Ns(0);
+    Recording r = UniformRecording();
     ASSERT_EQ(t.fnADD_Program(&r.info), 1);
     t.fnFreeAllData();  // LeakSanitizer checks that nothing is left
     EXPECT_EQ(Ints({t.fnCheckValid(), t.fnGet_c1_M_VOB_STI_Ns()}), Ints({0, 0}));
@@ -301,57 +400,53 @@ TEST(CM_AVFIT, DecodesStreamAttributes) {
     M_AVFIT record;
     record.sti.assign(2 * 60, 0);
     CM_AVFIT t(&record);
-    Recording r = UniformRecording();
-    r.info.dwFrameRate = 29970;
-    r.info.dwWidth = 640;  // code 3, decoded as 352 × 240
-    r.info.bAspectRatio = 3;
-    r.info.dwAudioBitrate = 448;  // MPEG-1: code 0
-    t.fnSet_M_VOB_STI_Data(0, &r.info);
-    seg s{};
-    auto decoded = [&] {
-        return Ints({s.dwMpegVersion, s.dwFrameRate, s.dwWidth, s.dwHeight, s.dwWide, s.dwAudioCoding, s.dwAudioLayer,
-                     s.dwChannels, s.dwAudioMode, s.dwAudioBitrate});
+    // {MPEG version, frame rate, width, height, 16:9, audio coding, layer,
+    // channels, audio mode, kbit/s}. A loaded table may hold codes the
+    // encoder never makes: resolution 7 leaves the size alone, bit-rate
+    // codes above 14 decode as 0 kbit/s.
+    const struct {
+        WORD vAtr;
+        DWORD aAtr;
+        Ints expected;
+    } cases[] = {
+        {0x4418, 0x400100, {2, 29970, 352, 240, 1, 2, 2, 2, 0, 0}},  // MPEG-2, 352 half height; MPEG-1 stereo
+        {0x1038, 0x80000D, {0, 25000, 1, 2, 0, 4, 0, 1, 3, 768}},  // linear PCM single channel
+        {0x1038, 0x80090F, {0, 25000, 1, 2, 0, 4, 0, 2, 2, 0}},  // dual mono
     };
-    ASSERT_EQ(t.fnGet_CellInfoFromM_VOB_STI(1, &s), 1);
-    EXPECT_EQ(decoded(), Ints({2, 29970, 352, 240, 1, 2, 2, 2, 0, 0}));
-    // A loaded table may hold codes the encoder never makes: resolution 7
-    // leaves the size alone, bit-rate codes above 14 decode as 0 kbit/s,
-    // single-channel linear PCM at 768 kbit/s.
-    const BYTE lpcmMono[3] = {0x80, 0x00, 0x0D}, beyond[3] = {0x80, 0x09, 0x0F};
-    t.fnSet_c3_A_ATR0(0, lpcmMono, 3);
-    t.fnSet_wV_ATR(0, 0x1038);
-    s.dwWidth = 1;
-    s.dwHeight = 2;
-    ASSERT_EQ(t.fnGet_CellInfoFromM_VOB_STI(1, &s), 1);
-    EXPECT_EQ(decoded(), Ints({0, 25000, 1, 2, 0, 4, 0, 1, 3, 768}));
-    t.fnSet_c3_A_ATR0(0, beyond, 3);
-    t.fnGet_CellInfoFromM_VOB_STI(1, &s);
-    EXPECT_EQ(Ints({s.dwAudioBitrate, s.dwChannels, s.dwAudioMode}), Ints({0, 2, 2}));
-    EXPECT_EQ(t.fnGet_CellInfoFromM_VOB_STI(0, &s), 0);
-    EXPECT_EQ(t.fnGet_CellInfoFromM_VOB_STI(3, &s), 0) << "no such record";
+    for (const auto& c : cases) {
+        t.fnSet_wV_ATR(0, c.vAtr);
+        const BYTE a[3] = {BYTE(c.aAtr >> 16), BYTE(c.aAtr >> 8), BYTE(c.aAtr)};
+        t.fnSet_c3_A_ATR0(0, a, 3);
+        seg s{};
+        s.dwWidth = 1;
+        s.dwHeight = 2;
+        ASSERT_EQ(t.fnGet_CellInfoFromM_VOB_STI(1, &s), 1);
+        EXPECT_EQ(Ints({s.dwMpegVersion, s.dwFrameRate, s.dwWidth, s.dwHeight, s.dwWide, s.dwAudioCoding,
+                        s.dwAudioLayer, s.dwChannels, s.dwAudioMode, s.dwAudioBitrate}),
+                  c.expected)
+            << std::hex << c.vAtr << " " << c.aAtr;
+    }
+    seg s{};
+    EXPECT_EQ(Ints({t.fnGet_CellInfoFromM_VOB_STI(0, &s), t.fnGet_CellInfoFromM_VOB_STI(3, &s)}), Ints(2, 0))
+        << "no such record";
 }
 
-TEST(CM_AVFIT, IdenticalRecordingsShareStreamInformationAndRoundTrip) {
+TEST(CM_AVFIT, IdenticalRecordingsShareStreamInformation) {
     M_AVFIT record;
+    ThreeRecordings(record);
     CM_AVFIT t(&record);
-    t.fnNew();
-    record.header[0] = 0x12;  // reserved bytes are kept as found
-    Recording a = UniformRecording(4, 100, 1234567), b = UniformRecording(2, 250), c = UniformRecording(3, 10);
-    c.info.dwAudioBitrate = 192;
-    Ints starts, stiNs;
-    for (Recording* x : {&a, &b, &c}) {
-        ASSERT_EQ(t.fnADD_Program(&x->info), 1);
-        starts.push_back(x->info.dwVOBStartAddr);
-        stiNs.push_back(t.fnGet_c1_M_VOB_STI_Ns());
+    CM_AVFI avfi(record.pM_AVFI.get(), 0);
+    Ints starts, stins;
+    for (WORD n = 1; n <= 3; ++n) {
+        starts.push_back(CTMAPI(record.pM_AVFI->vobi[n - 1u].pTMAPI.get()).fnGet_dwADR_OFS());
+        stins.push_back(avfi.fnGet_iTH_VOBI_M_VOB_STIN(n));
     }
     EXPECT_EQ(starts, Ints({0, 400, 900})) << "each VOB behind the one before";
-    EXPECT_EQ(stiNs, Ints({1, 1, 2}));
-    EXPECT_EQ(Ints({t.fnGet_c1_M_AVFI_Ns(), t.fnGet_dwTotalVOBISize()}), Ints({1, 930}));
-    CM_AVFI avfi(record.pM_AVFI.get(), 0);
-    EXPECT_EQ(
-        Ints({avfi.fnGet_iTH_VOBI_M_VOB_STIN(1), avfi.fnGet_iTH_VOBI_M_VOB_STIN(2), avfi.fnGet_iTH_VOBI_M_VOB_STIN(3)}),
-        Ints({1, 1, 2}));
-    EXPECT_EQ(record.sti.size(), 3u * 60) << "two records and the spare slot";
+    EXPECT_EQ(stins, Ints({1, 1, 2}));
+    EXPECT_EQ(Ints({t.fnGet_c1_M_AVFI_Ns(), t.fnGet_c1_M_VOB_STI_Ns(), t.fnGet_dwTotalVOBISize(),
+                    static_cast<long long>(record.sti.size())}),
+              Ints({1, 2, 930, 3 * 60}))
+        << "two records and the spare slot";
     // A recording without its VOBU table is refused before anything changes.
     Recording broken = UniformRecording();
     broken.info.pVOBUTable = nullptr;
@@ -360,24 +455,15 @@ TEST(CM_AVFIT, IdenticalRecordingsShareStreamInformationAndRoundTrip) {
     EXPECT_EQ(Ints({t.fnGet_c1_M_VOB_STI_Ns(), avfi.fnGet_wM_VOBI_SRP_Ns()}), Ints({2, 3}));
     const std::vector<BYTE> bytes = Serialise(t);
     EXPECT_EQ(t.fnGet_dw_M_AVFIT_EA(), bytes.size() - 1);
+    // A loaded table (without the spare slot) takes further recordings like
+    // a built one.
+    BytesFile file(bytes);
     M_AVFIT loaded;
-    ExpectLoads(
-        bytes,
-        [&](CBuffer* buffer) {
-            CM_AVFIT loader(buffer, &loaded, 300);
-            const DWORD n = loader.fndwLoad_M_AVFIT_From_File();
-            EXPECT_EQ(Ints({loader.fndwSize(), loader.m_bM_VOB_STI_Ns}), Ints({n, 2}));
-            return n;
-        },
-        300);
+    ASSERT_EQ(CM_AVFIT(&file.buffer, &loaded, 0).fndwLoad_M_AVFIT_From_File(), bytes.size());
     CM_AVFIT again(&loaded);
-    EXPECT_EQ(Serialise(again), bytes);
-    EXPECT_EQ(again.fnGet_dwTotalVOBISize(), 930u);
-    // The loaded table takes further recordings like a built one.
     Recording d = UniformRecording(1, 5);
     ASSERT_EQ(again.fnADD_Program(&d.info), 1);
-    EXPECT_EQ(d.info.dwVOBStartAddr, 930u);
-    EXPECT_EQ(again.fnGet_c1_M_VOB_STI_Ns(), 2);
+    EXPECT_EQ(Ints({d.info.dwVOBStartAddr, again.fnGet_c1_M_VOB_STI_Ns()}), Ints({930, 2}));
 }
 
 TEST(CM_AVFIT, StopsAtSixtyFiveStreamInformationRecords) {
@@ -454,45 +540,6 @@ TEST(CM_AVFIT, ReportsARangeOfAVob) {
     EXPECT_EQ(Ints({t.fnGet_iTH_VOBI_Info(0, &s, 0, 0, 0, 0), t.fnGet_iTH_VOBI_Info(3, &s, 0, 0, 0, 0)}), Ints(2, 0));
 }
 
-TEST(CM_AVFIT, LoaderStopsAtTheHeaderOrOutsideTheFile) {
-    // No recordings: nothing behind the header is read, even with a count.
-    BytesFile empty({0, 0, 0, 5, 0, 0, 0, 7});
-    M_AVFIT record;
-    CM_AVFIT loader(&empty.buffer, &record, 0);
-    loader.m_dwSize = 77;
-    EXPECT_EQ(loader.fndwLoad_M_AVFIT_From_File(), 0u);
-    EXPECT_FALSE(empty.buffer.ReadFailed());
-    EXPECT_EQ(loader.m_dwSize, 77u) << "the size is left as it was";
-    EXPECT_EQ(record.header[3], 5);
-    const std::vector<BYTE> oneSti = With(std::vector<BYTE>(8 + 60, 0), 2, 0x0101, 2);
-    std::vector<BYTE> farAvfi = oneSti;  // then an M_AVFI whose M_VOBI_SA lies far behind the end
-    farAvfi.insert(farAvfi.end(), {0, 1, 0x7F, 0, 0, 0});
-    const struct {
-        const char* what;
-        std::vector<BYTE> bytes;
-    } cases[] = {
-        {"header cut short", {0, 0, 1}},
-        {"M_VOB_STI beyond the file", {0, 0, 1, 0xFF, 0, 0, 0, 0, 1, 2, 3}},
-        {"M_AVFI missing", oneSti},
-        {"M_VOBI beyond the file", farAvfi},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        M_AVFIT bad;
-        ExpectRefused(c.bytes, [&](CBuffer* b) { return CM_AVFIT(b, &bad, 0).fndwLoad_M_AVFIT_From_File(); });
-        EXPECT_TRUE(bad.sti.empty() && bad.pM_AVFI == nullptr);
-    }
-    // Found by fuzzing: a table that counts recordings (M_AVFI_Ns) but no
-    // attribute record was written without its M_AVFI, so what was written
-    // did not load again.
-    M_AVFIT loaded, reloaded;
-    BytesFile fuzzed({0xFF, 0xFF, 0xFF, 0x00, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00, 0x04});
-    ASSERT_NE(CM_AVFIT(&fuzzed.buffer, &loaded, 0).fndwLoad_M_AVFIT_From_File(), 0u);
-    const std::vector<BYTE> bytes = Serialise(CM_AVFIT(&loaded));
-    ExpectLoads(bytes, [&](CBuffer* b) { return CM_AVFIT(b, &reloaded, 0).fndwLoad_M_AVFIT_From_File(); });
-    EXPECT_EQ(Serialise(CM_AVFIT(&reloaded)), bytes);
-}
-
 TEST(CTMAPI, BuildsMapsOfBothSystems) {
     // 625/50, 250 frames: 20 VOBUs of 12 frames, then one of 10. The
     // 500-field boundary falls in VOBU 21 (fields 480..499): it is built into
@@ -509,7 +556,7 @@ TEST(CTMAPI, BuildsMapsOfBothSystems) {
     EXPECT_EQ(map.fnGet_iTH_TM_ENT_Address(2), nullptr) << "one spare slot only";
     std::vector<BYTE> bytes = Serialise(map);
     ASSERT_EQ(bytes.size(), 10u + 7 + 3 * 21);
-    EXPECT_EQ(Bytes(bytes.data(), 17), (std::vector<BYTE>{0, 1, 0, 21, 0, 0, 0, 0, 0x03, 0x09, 0, 1, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(Head(bytes, 17), (std::vector<BYTE>{0, 1, 0, 21, 0, 0, 0, 0, 0x03, 0x09, 0, 1, 0, 0, 0, 0, 0}));
     // 525/60, 301 frames: 20 VOBUs of 15 frames and one of 1; the 600-field
     // boundary is the end of VOBU 20, and both entries are written.
     vobus.assign(20, {15, 300});
@@ -522,9 +569,6 @@ TEST(CTMAPI, BuildsMapsOfBothSystems) {
     EXPECT_EQ(bytes.size(), 10u + 7 * 2 + 3 * 21);
     // A VOBU of 15 frames is 30 fields; 300 sectors is 01 2C in the low 10 bits.
     EXPECT_EQ(Bytes(bytes.data() + 24, 3), (std::vector<BYTE>{0, (30 << 2) | 0x01, 0x2C}));
-    BYTE entry[3];
-    ASSERT_EQ(map.fnGet_c3_VOBU_Entry(0, entry), 1);
-    EXPECT_EQ(Bytes(entry, 3), Bytes(bytes.data() + 24, 3));
     // The entry count: 2100 frames at 525/60 give 8 (the constant lies just
     // above 1/300), multiples of 250 at 625/50 exactly the quotient.
     const struct {
@@ -547,8 +591,7 @@ TEST(CTMAPI, BuilderStaysInsideItsArraysAndBitFields) {
     TMAPI record;
     CTMAPI map(&record);
     ASSERT_EQ(map.fnADD_TMAPI(&r.info), 1);
-    EXPECT_EQ(map.fnGet_wTM_ENT_Ns(), 1);
-    EXPECT_EQ(record.tmEntries.size(), 2u * 7);
+    EXPECT_EQ(Ints({map.fnGet_wTM_ENT_Ns(), static_cast<long long>(record.tmEntries.size())}), Ints({1, 2 * 7}));
     EXPECT_EQ(map.fnGet_wVOBU_ENTN(1), 9) << "the first boundary keeps the spare slot";
     // A VOBU of 40 frames (80 fields) and one of 5000 sectors are clamped to
     // 63 fields and 1023 sectors; the first reference size is untouched.
@@ -560,9 +603,9 @@ TEST(CTMAPI, BuilderStaysInsideItsArraysAndBitFields) {
     BYTE entry[3];
     map.fnGet_c3_VOBU_Entry(1, entry);
     EXPECT_EQ(Bytes(entry, 3), (std::vector<BYTE>{0xAB, 0xFF, 0xFF}));
-    EXPECT_EQ(map.fnSet_wVOBU_ENTN(2, 7), 0) << "beyond the spare slot";
-    EXPECT_EQ(map.fnSet_c3_VOBU_Entry(2, 1, 1, 1), 0);
-    EXPECT_EQ(map.fnGet_wVOBU_SZ(0xFFFFFFFFu), 0);
+    EXPECT_EQ(Ints({map.fnSet_wVOBU_ENTN(2, 7), map.fnSet_c3_VOBU_Entry(2, 1, 1, 1), map.fnGet_wVOBU_SZ(0xFFFFFFFFu)}),
+              Ints(3, 0))
+        << "beyond the spare slot and the VOBU entries";
     // A count raised by hand beyond the arrays serialises as zero entries,
     // still exactly as long as the header says.
     map.fnSet_wVOBU_ENT_Ns(5);
@@ -576,42 +619,4 @@ TEST(CTMAPI, BuilderStaysInsideItsArraysAndBitFields) {
     EXPECT_EQ(map.fnADD_TMAPI(&r.info), 0);
     EXPECT_EQ(Ints({map.fnGet_wVOBU_ENT_Ns(), map.fnGet_dwTotal_VOBU_ENT_Size()}), Ints({0, 0}));
     EXPECT_EQ(Serialise(map).size(), 10u);
-    BYTE out[3] = {};
-    EXPECT_EQ(Ints({CTMAPI().fnReadData(out), CTMAPI().fnSet_dwADR_OFS(5)}), Ints({0, 0}));
-}
-
-TEST(CTMAPI, LoadsBackAndRefusesCountsAndOffsetsBeyondTheFile) {
-    Recording r = MakeRecording(std::vector<std::pair<BYTE, DWORD>>(50, {15, 321}), 29970, 4096);
-    TMAPI built, loaded;
-    CTMAPI(&built).fnADD_TMAPI(&r.info);
-    const std::vector<BYTE> bytes = Serialise(CTMAPI(&built));
-    ExpectLoads(
-        bytes,
-        [&](CBuffer* buffer) {
-            CTMAPI loader(buffer, &loaded, 7);
-            const DWORD n = loader.fndwLoad_TMAPI_From_File();
-            EXPECT_EQ(loader.fndwSize(), n);
-            return n;
-        },
-        7);
-    EXPECT_EQ(Serialise(CTMAPI(&loaded)), bytes);
-    EXPECT_EQ(CTMAPI(&loaded).fnGet_dwTotal_VOBU_ENT_Size(), 50u * 321);
-    const struct {
-        const char* what;
-        std::vector<BYTE> bytes;
-        DWORD start;
-    } cases[] = {
-        {"header cut short", {0, 0, 0, 0, 0, 0, 0, 0, 0}, 0},
-        {"time entries beyond the end", {0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7}, 0},
-        {"VOBU entries beyond the end", {0, 0, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 1, 2, 3}, 0},
-        {"start beyond the end", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0xFFFFFFF0u},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        TMAPI record;
-        record.vobuEntries.assign(30, 0xAA);  // the loader replaces whatever was there
-        ExpectRefused(c.bytes, [&](CBuffer* b) { return CTMAPI(b, &record, c.start).fndwLoad_TMAPI_From_File(); });
-        EXPECT_TRUE(record.tmEntries.empty() && record.vobuEntries.empty());
-        EXPECT_EQ(CTMAPI(&record).fnGet_wVOBU_ENT_Ns(), 0);
-    }
 }

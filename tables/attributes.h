@@ -1,0 +1,112 @@
+// The bit-packed attributes of the management file, each a value type that
+// unpacks the bits as they lie on disc and packs them back unchanged (bits
+// the format leaves unused are kept as found, so a loaded table saves back
+// byte for byte).
+//
+//   V_ATR (16 bits)  15..14 compression (0 MPEG-1, 1 MPEG-2)
+//                    13..12 TV system (0 525/60, 1 625/50)
+//                    11..10 aspect ratio (0 4:3, 1 16:9)
+//                     9..6  unused
+//                     5..3  resolution code (0 720, 1 704, 2 352 full
+//                           height, 3 352 half height, 4 544, 5 480 wide)
+//                     2..0  unused
+//   A_ATR (24 bits)  23..21 coding (0 AC-3, 2 MPEG-1 or MPEG-2 without
+//                           extension, 3 MPEG-2 with extension, 4 LPCM)
+//                    20..16 unused
+//                    15..14 quantization / dynamic range control
+//                    13..12 sampling frequency (0 48 kHz)
+//                    11..8  channel code (0 mono, 1 stereo, 9 dual mono,
+//                           n: n + 1 channels)
+//                     7..0  bit-rate code
+//   OA_ATR, AA_ATR   the upper 16 bits of the A_ATR layout (no bit rate)
+//   VOBU_ENT (24)    23..16 1STREF_SZ, 15..10 VOBU_PB_TM (video fields),
+//                     9..0  VOBU_SZ (sectors)
+#ifndef VRMANGR_TABLES_ATTRIBUTES_H
+#define VRMANGR_TABLES_ATTRIBUTES_H
+
+#include "platform/types.h"
+
+struct VR_MPEGFILE_INFO;
+
+namespace vrm {
+
+struct VideoAttributes {
+    BYTE compression = 0;
+    BYTE tvSystem = 0;
+    BYTE aspect = 0;
+    BYTE unused6 = 0;  // bits 9..6
+    BYTE resolution = 0;
+    BYTE unused0 = 0;  // bits 2..0
+
+    static constexpr BYTE kMPEG2 = 1;
+    static constexpr BYTE k625 = 1;
+    static constexpr BYTE kWide = 1;
+
+    static VideoAttributes Unpack(WORD v);
+    WORD Pack() const;
+    // The attributes a recording gets: MPEG-2 when the stream is, 625/50 at
+    // 25 frames/s, 16:9 for any aspect code but 2 (4:3), and the resolution
+    // code of the picture size (any size the format lacks is taken as
+    // half-height 352).
+    static VideoAttributes Of(const VR_MPEGFILE_INFO& info);
+
+    bool Is625() const { return tvSystem != 0; }
+    // 25000 for 625/50, 29970 for 525/60.
+    DWORD FrameRate() const { return Is625() ? 25000 : 29970; }
+    bool Wide() const { return aspect == kWide; }
+    // The picture size of the resolution code; false for the undefined
+    // codes 6 and 7.
+    bool PictureSize(DWORD* width, DWORD* height) const;
+};
+
+struct AudioAttributes {
+    BYTE coding = 0;
+    BYTE unused16 = 0;  // bits 20..16
+    BYTE quantization = 0;
+    BYTE sampling = 0;
+    BYTE channels = 0;
+    BYTE bitrate = 0;
+
+    static constexpr BYTE kAC3 = 0;
+    static constexpr BYTE kMPEG1 = 2;
+    static constexpr BYTE kMPEG2Ext = 3;
+    static constexpr BYTE kLPCM = 4;
+    static constexpr BYTE kDualMono = 9;
+
+    static AudioAttributes Unpack(DWORD v24);
+    DWORD Pack() const;
+    // The 16-bit form of still-picture audio (OA_ATR, AA_ATR).
+    static AudioAttributes UnpackShort(WORD v) { return Unpack(DWORD{v} << 8); }
+    WORD PackShort() const { return static_cast<WORD>(Pack() >> 8); }
+
+    // The attributes a recording's audio gets: its coding, 11 in bits 15..14
+    // for AC-3, the channel code for MPEG-1 audio and linear PCM, and the
+    // bit-rate code (for AC-3 and MPEG-1 audio its rate's code, for linear
+    // PCM 13 mono or 14 stereo).
+    static AudioAttributes Of(const VR_MPEGFILE_INFO& info);
+
+    // Channels and the audio mode of the channel code (3 single channel, 2
+    // dual channel, 0 otherwise).
+    DWORD ChannelCount() const;
+    DWORD AudioMode() const;
+    // kbit/s of the bit-rate code; 0 for codes the format does not define.
+    DWORD BitrateKbps() const;
+};
+
+struct VobuEntry {
+    static constexpr unsigned kMaxPlaybackFields = 63;
+    static constexpr unsigned kMaxSectors = 1023;
+
+    BYTE firstRefSize = 0;
+    BYTE playbackFields = 0;
+    WORD sectors = 0;
+
+    static VobuEntry Unpack(const BYTE in[3]);
+    // Fields and sectors beyond their widths are stored as the largest value
+    // that fits.
+    void Pack(BYTE out[3]) const;
+};
+
+}  // namespace vrm
+
+#endif
