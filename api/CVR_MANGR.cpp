@@ -67,7 +67,19 @@ CVR_MANGR& CVR_MANGR::operator=(const CVR_MANGR& other) {
     m_nOpenedCopy = other.m_nOpenedCopy;
     m_nOtherCopy = other.m_nOtherCopy;
     m_OpenFindings = other.m_OpenFindings;
+    m_OpenFindingDetails = other.m_OpenFindingDetails;
+    m_status = other.m_status;
     return *this;
+}
+
+int CVR_MANGR::fnFail(DWORD code, std::string text, DWORD where, uint64_t at) {
+    if (!m_status.Failed()) m_status.Set(code, std::move(text), where, at);
+    return 0;
+}
+
+int CVR_MANGR::fnFailFromStream(const CVRO_DATA* stream) {
+    if (!stream || stream->m_dwLastError == VRO_OK) return 0;
+    return fnFail(stream->m_dwLastError, stream->fnGetLastErrorDetail());
 }
 
 int CVR_MANGR::fnLockDirectory(const char* dir, int exclusive, DWORD waitMs) {
@@ -77,12 +89,17 @@ int CVR_MANGR::fnLockDirectory(const char* dir, int exclusive, DWORD waitMs) {
     auto lock = std::unique_ptr<vrm::DirectoryLock>(new (std::nothrow) vrm::DirectoryLock());
     if (!lock) {
         m_dwLastError = VRO_ERR_OUT_OF_MEMORY;
-        return 0;
+        return fnFail(VRO_ERR_OUT_OF_MEMORY, "Out of memory.");
     }
     const auto kind = exclusive ? vrm::DirectoryLock::Kind::Exclusive : vrm::DirectoryLock::Kind::Shared;
     if (!lock->Acquire(dir, kind, waitMs)) {
-        m_dwLastError = lock->Error() == EWOULDBLOCK ? VRO_ERR_LOCKED : VRO_ERR_BAD_ARGUMENT;
-        return 0;
+        const std::string name = dir ? dir : "(none)";
+        if (lock->Error() == EWOULDBLOCK) {
+            m_dwLastError = VRO_ERR_LOCKED;
+            return fnFail(VRO_ERR_LOCKED, name + " is being changed by another process.");
+        }
+        m_dwLastError = VRO_ERR_BAD_ARGUMENT;
+        return fnFail(VRO_ERR_BAD_ARGUMENT, name + " cannot be locked: it is not a directory that offers locks.");
     }
     m_pLock = std::move(lock);
     return 1;

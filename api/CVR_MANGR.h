@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "api/VMG_MODEL.h"
+#include "io/status.h"
 #include "platform/types.h"
 #include "query/coverage.h"
 #include "stream/CVRO_DATA.h"
@@ -129,6 +130,17 @@ public:
     CVR_MOVIE* m_pMovie;
     CVR_STILL* m_pStill;
 
+    // ---- Why the last call failed (addition) ----
+    // The flat interface clears it when a call starts; whatever refuses the
+    // call fills it in (see fnVR_MANGRGetLastStatus).
+    const vrm::Status& fnGetLastStatus() const { return m_status; }
+    // Records why the current call fails and returns 0, so that a refusal
+    // reads `return fnFail(...)`. The first reason given stays.
+    int fnFail(DWORD code, std::string text, DWORD where = vrm::Status::kNowhere, uint64_t at = 0);
+    // Records the stream object's last failure: its code and its sentence.
+    int fnFailFromStream(const CVRO_DATA* stream);
+    vrm::Status m_status;
+
     // ---- Safety of the recorded data (additions) ----
     // What Open found of the two management files.
     enum CopyState {
@@ -147,6 +159,15 @@ public:
     // used: it does not load, which tables disagree, recordings outside the
     // stream files); empty when both copies were good.
     const std::vector<std::string>& fnGetOpenFindings() const { return m_OpenFindings; }
+    // The same findings with the copy each is about (0 VR_MANGR.IFO, 1
+    // VR_MANGR.BUP) and its kind, the sentence without the copy's name.
+    enum FindingKind { kFindingCopy, kFindingTables };
+    struct OpenFinding {
+        int copy;
+        int kind;  // FindingKind: the copy as a whole, or one disagreement of its tables
+        std::string text;
+    };
+    const std::vector<OpenFinding>& fnGetOpenFindingDetails() const { return m_OpenFindingDetails; }
     // Checks the loaded tables against each other: the programs count the
     // chain's cells, every cell names an existing VOB or VOG and plays
     // inside it, entry points lie inside their cells, time maps inside their
@@ -166,11 +187,16 @@ public:
     // a time map, and a cell of the original chain with an entry point at
     // its start. The file must have the TV system of the disc's first
     // recording. All or nothing: 0 leaves tables and queue as they were, and
-    // the movie object's last error says why.
+    // the status (fnGetLastStatus) says why.
     int fnADD_Movie_Program(const char* fileName, ProgressCallback progress);
     // Registers a file of still pictures as a still-picture group with one
     // cell of the original chain; all or nothing, as above.
     int fnADD_Still_Pic_Program(const char* fileName);
+
+    // The tables as they are in memory, in file order: each table's name,
+    // then every field of its records by name, one per line (numbers in
+    // decimal, byte arrays in hexadecimal). 0 without a disc.
+    int fnDumpTables(std::string* out);
 
     // ---- Queries for a caller's user interface (query/) ----
     // The records seg, DVDPGCINFO and DVDPGINFO are defined in
@@ -295,6 +321,7 @@ private:
     int m_nOpenedCopy = 0;
     int m_nOtherCopy = kCopySame;
     std::vector<std::string> m_OpenFindings;
+    std::vector<OpenFinding> m_OpenFindingDetails;
     // Makes the tables of a new, empty disc in this object's model.
     int NewTables();
     // Writes the management files of an empty disc in place of an earlier
@@ -318,6 +345,9 @@ private:
     // Whether every VOB and VOG lies inside its stream file and no two
     // share sectors.
     bool StreamsHoldRecordings();
+    // Registers the recording the movie (still: the still) object has just
+    // analysed: plans it, then queues it and adds it to the tables.
+    int RegisterAnalysed(bool still, const char* fileName);
     // Readies the stream files for the directory after a New or an Open.
     int InitStreams(DWORD mode);
     // Copies dir into m_szDir without one trailing '/'; 0 when it does not

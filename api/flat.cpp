@@ -1,13 +1,13 @@
 // The flat handle interface: thin forwarders to CVR_MANGR.
+#include <algorithm>
+#include <cstring>
 #include <new>
 
+#include "api/flat_call.h"
 #include "api/vrmangr.h"
 
-namespace {
-
-CVR_MANGR* Manager(void* handle) { return static_cast<CVR_MANGR*>(handle); }
-
-}  // namespace
+using vrm::FlatCall;
+using vrm::Manager;
 
 void* fnVR_MANGRBegin(void) { return new (std::nothrow) CVR_MANGR(); }
 
@@ -18,33 +18,59 @@ DWORD fnVR_MANGRGetLastError(void* handle) {
     return Manager(handle)->m_dwLastError;
 }
 
-int fnVR_MANGRNew(void* handle, const char* dir) {
-    if (!handle) return 0;
-    return Manager(handle)->fnRTR_VMG_New(dir);
-}
-
-int fnVR_MANGROpen(void* handle, const char* dir) {
-    if (!handle) return 0;
-    return Manager(handle)->fnRTR_VMG_Open(dir);
-}
-
-int fnVR_MANGRSave(void* handle, ProgressCallback cb) {
-    if (!handle) return 0;
-    return Manager(handle)->fnRTR_VMG_Save(cb);
-}
-
-int fnVR_MANGRLock(void* handle, const char* dir, int exclusive, DWORD waitMs) {
-    if (!handle) return 0;
-    return Manager(handle)->fnLockDirectory(dir, exclusive, waitMs);
-}
-
-int fnVR_MANGRUnlock(void* handle) {
-    if (!handle) return 0;
-    Manager(handle)->fnUnlockDirectory();
+int fnVR_MANGRGetLastStatus(void* handle, VR_STATUS* out) {
+    if (!handle || !out) return 0;
+    const vrm::Status& status = Manager(handle)->fnGetLastStatus();
+    *out = VR_STATUS{};
+    out->dwCode = status.code;
+    out->dwWhere = status.where;
+    out->llAt = static_cast<__int64>(status.at);
+    // Cut at a character boundary of the UTF-8 text when it does not fit.
+    size_t n = std::min(status.text.size(), sizeof out->szText - 1);
+    if (n < status.text.size()) {
+        while (n > 0 && (static_cast<unsigned char>(status.text[n]) & 0xC0) == 0x80) --n;
+    }
+    std::memcpy(out->szText, status.text.data(), n);
+    out->szText[n] = '\0';
     return 1;
 }
 
+int fnVR_MANGRNew(void* handle, const char* dir) {
+    return FlatCall(handle, VRO_ERR_BAD_ARGUMENT,
+                    std::string("A new disc cannot be started in ") + (dir ? dir : "(none)") + ".",
+                    [&](CVR_MANGR& m) { return m.fnRTR_VMG_New(dir); });
+}
+
+int fnVR_MANGROpen(void* handle, const char* dir) {
+    return FlatCall(handle, VRO_ERR_DAMAGED, std::string(dir ? dir : "(none)") + " holds no disc that can be opened.",
+                    [&](CVR_MANGR& m) { return m.fnRTR_VMG_Open(dir); });
+}
+
+int fnVR_MANGRSave(void* handle, ProgressCallback cb) {
+    return FlatCall(handle, VRO_ERR_WRITE, "VR_MANGR.IFO and VR_MANGR.BUP could not be written.",
+                    [&](CVR_MANGR& m) { return m.fnRTR_VMG_Save(cb); });
+}
+
+int fnVR_MANGRLock(void* handle, const char* dir, int exclusive, DWORD waitMs) {
+    return FlatCall(handle, VRO_ERR_BAD_ARGUMENT, "The directory cannot be locked.",
+                    [&](CVR_MANGR& m) { return m.fnLockDirectory(dir, exclusive, waitMs); });
+}
+
+int fnVR_MANGRUnlock(void* handle) {
+    return FlatCall(handle, VRO_ERR_BAD_ARGUMENT, "", [&](CVR_MANGR& m) {
+        m.fnUnlockDirectory();
+        return 1;
+    });
+}
+
 int fnVR_AddMpegFile(void* handle, const char* fileName, ProgressCallback progress) {
-    if (!handle) return 0;
-    return Manager(handle)->fnADD_Movie_Program(fileName, progress);
+    return FlatCall(handle, VRO_ERR_BAD_ARGUMENT,
+                    std::string(fileName ? fileName : "(none)") + " could not be added as a recording.",
+                    [&](CVR_MANGR& m) { return m.fnADD_Movie_Program(fileName, progress); });
+}
+
+int fnVR_AddStillFile(void* handle, const char* fileName) {
+    return FlatCall(handle, VRO_ERR_BAD_ARGUMENT,
+                    std::string(fileName ? fileName : "(none)") + " could not be added as still pictures.",
+                    [&](CVR_MANGR& m) { return m.fnADD_Still_Pic_Program(fileName); });
 }

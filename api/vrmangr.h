@@ -40,6 +40,22 @@ VRMANGR_API int fnVR_MANGRSave(void* handle, ProgressCallback cb);
 // (VRO_ERR_LOCKED), or VRO_ERR_STREAM_SHORT after an Open that found
 // recorded data missing; 0 when there was none (and for a null handle).
 VRMANGR_API DWORD fnVR_MANGRGetLastError(void* handle);
+// Why the handle's last call failed: the code (a VRO_ERR_* value, 0 after a
+// call that succeeded), where the fault lies, and one sentence for a person
+// that names the file, item or limit concerned. Every function of the flat
+// interface sets it: cleared when it starts, filled in when it fails.
+typedef struct VR_STATUS {
+    DWORD dwCode;
+    // What llAt counts: VR_STATUS_NOWHERE (0), VR_STATUS_BYTE_OFFSET (1) a
+    // byte offset in the file the sentence names, VR_STATUS_ITEM (2) the
+    // number of the item it names.
+    DWORD dwWhere;
+    __int64 llAt;
+    char szText[512];  // NUL-terminated UTF-8, cut at a character boundary
+} VR_STATUS;
+enum { VR_STATUS_NOWHERE = 0, VR_STATUS_BYTE_OFFSET = 1, VR_STATUS_ITEM = 2 };
+// Copies the status of the handle's last call; 0 for a null handle or out.
+VRMANGR_API int fnVR_MANGRGetLastStatus(void* handle, VR_STATUS* out);
 // An advisory lock on the recording directory dir (flock on the directory
 // itself: no file is created, and it works on read-only media), held by the
 // handle until fnVR_MANGRUnlock, the handle's next lock or fnVR_MANGREnd,
@@ -73,6 +89,10 @@ VRMANGR_API int fnVR_MANGRUnlock(void* handle);
 // CVR_MANGR::fnADD_Movie_Program); progress reports the analysis and may be
 // NULL. The file is copied into VR_MOVIE.VRO at the next Save.
 VRMANGR_API int fnVR_AddMpegFile(void* handle, const char* fileName, ProgressCallback progress);
+// Registers a file of still pictures (an MPEG program stream of single
+// pictures) as a still-picture group with one cell of the original chain;
+// copied into VR_STILL.VRO at the next Save.
+VRMANGR_API int fnVR_AddStillFile(void* handle, const char* fileName);
 
 // ---- Queries ----
 
@@ -109,6 +129,12 @@ VRMANGR_API DWORD fnVR_GetPLCellNsofEntryPt(void* handle, int pl, int cell, int 
 VRMANGR_API int fnVR_GetPLEntryPtInfo(void* handle, int pl, int ep, seg* s, int follow);
 VRMANGR_API int fnVR_GetPLEntryPtInfo(void* handle, int pl, int cell, int ep, seg* s, int follow);
 
+// The disc's tables as text, every field of every record by name (see
+// CVR_MANGR::fnDumpTables), NUL-terminated, into out when size is large
+// enough. Returns the size the text needs with its NUL (copying nothing
+// when size is smaller), 0 without a disc.
+VRMANGR_API DWORD fnVR_GetTableDump(void* handle, char* out, DWORD size);
+
 // ---- Editing ----
 
 // Entry points are numbered 1, 2, ... through the whole chain (the original
@@ -142,5 +168,114 @@ VRMANGR_API int fnVR_DevidePLEntryPt(void* handle, int pl, int ep, DWORD frames)
 // Removes playlist pl's entry points after epFirst up to and including
 // epLast.
 VRMANGR_API int fnVR_CombinePLEntryPt(void* handle, int pl, int epFirst, int epLast);
+
+// ---- Disc facts and titles for tools ----
+
+// What the handle's last Open found of the two management files.
+enum {
+    VR_COPY_SAME = 0,  // the other copy holds the same bytes (also after New and after Save)
+    VR_COPY_MISSING = 1,  // the other copy is missing
+    VR_COPY_DAMAGED = 2,  // the other copy does not load, or its tables disagree with each other
+    VR_COPY_DIFFERS = 3,  // the other copy is good but describes another state of the disc
+};
+typedef struct VR_OPEN_STATE {
+    DWORD dwOpenedCopy;  // the copy the tables come from: 0 VR_MANGR.IFO, 1 VR_MANGR.BUP
+    DWORD dwOtherCopy;  // VR_COPY_*; while VR_COPY_DIFFERS, Save refuses (VRO_ERR_COPIES_DIFFER)
+    DWORD dwFindings;  // the number of sentences fnVR_GetOpenFinding gives
+} VR_OPEN_STATE;
+// What the last Open found: which copy it used and the state of the other
+// (meaningful after an Open that succeeded), and how many findings it made
+// (also after one that failed). 0 for a null handle or out.
+VRMANGR_API int fnVR_GetOpenState(void* handle, VR_OPEN_STATE* out);
+
+enum {
+    VR_FINDING_COPY = 0,  // why the copy as a whole was not used
+    VR_FINDING_TABLES = 1,  // one disagreement between the copy's tables
+};
+typedef struct VR_OPEN_FINDING {
+    DWORD dwCopy;  // the copy it is about: 0 VR_MANGR.IFO, 1 VR_MANGR.BUP
+    DWORD dwKind;  // VR_FINDING_*
+    // The sentence without the copy's name in front: "cannot be read.",
+    // "does not load: ..." (VR_FINDING_COPY) or "ORG_PGCI: ..."
+    // (VR_FINDING_TABLES). NUL-terminated UTF-8, cut at a character boundary.
+    char szText[512];
+} VR_OPEN_FINDING;
+// Finding `index` (0-based, below VR_OPEN_STATE.dwFindings) of the last
+// Open: why a copy was not used (it cannot be read, does not load, which of
+// its tables disagree, its recordings lie outside the stream files). 0 when
+// there is no such finding.
+VRMANGR_API int fnVR_GetOpenFinding(void* handle, DWORD index, VR_OPEN_FINDING* out);
+
+// The head of the management file (VMGI_MAT).
+typedef struct VR_DISC_FACTS {
+    char szIdentifier[13];  // VMG_ID, NUL-terminated: "DVD_RTR_VMG0"
+    BYTE cStillTime;  // STILL_TM, seconds
+    BYTE cCharacterSet;  // CHRS
+    BYTE reserved_15;
+    WORD wVersion;  // VERN
+    WORD wTimeZone;  // TM_ZONE as recorded: 0x1000 plus the offset from UTC in minutes
+    DWORD dwVmgiEnd;  // VMGI_EA: the last byte of RTR_VMGI
+    DWORD dwManagementEnd;  // RTR_VMG_EA: the last byte of the management area
+} VR_DISC_FACTS;
+// The head of the disc's management file. 0 when no disc is open.
+VRMANGR_API int fnVR_GetDiscFacts(void* handle, VR_DISC_FACTS* out);
+
+// The tables of the management file in file order: RTR_VMGI, M_AVFIT,
+// S_AVFIT, ORG_PGCI, UD_PGCIT, TXTDT_MG, MNFIT.
+enum { VR_TABLE_COUNT = 7 };
+typedef struct VR_TABLE_PLACE {
+    char szName[12];  // the table's name, NUL-terminated
+    DWORD dwStart;  // its start address: a byte offset in the management file
+    DWORD dwSize;  // the bytes it was loaded from; 0 for a table the disc does not have
+} VR_TABLE_PLACE;
+// Where table `table` (0 to VR_TABLE_COUNT - 1) lies in the management file
+// the handle read at Open (or wrote at its last Save). 0 for another
+// number, or when no disc is open.
+VRMANGR_API int fnVR_GetTablePlace(void* handle, int table, VR_TABLE_PLACE* out);
+
+// Two recordings (VOB or VOG numbers) that share sectors of a stream file.
+typedef struct VR_EXTENT_PAIR {
+    WORD wFirst;
+    WORD wSecond;
+} VR_EXTENT_PAIR;
+typedef struct VR_STREAM_USE {
+    DWORD dwExtents;  // recordings: VOBs of VR_MOVIE.VRO or VOGs of VR_STILL.VRO
+    DWORD dwOverlaps;  // pairs of recordings that share sectors
+    DWORD dwGaps;  // runs of sectors before the highest recording end that no recording uses
+    DWORD dwRecordedEnd;  // the sector behind the highest recording end
+    DWORD dwFilePresent;  // 1 when the stream file exists
+    DWORD reserved_20;
+    __int64 llFileBytes;  // its length (0 when missing)
+    __int64 llTrailingBytes;  // its bytes behind the highest recording end
+    __int64 llMissingBytes;  // recorded bytes behind the end of the file
+} VR_STREAM_USE;
+// What the recordings use of VR_MOVIE.VRO (still 0) or VR_STILL.VRO (still
+// 1), each taken from its own start sector and size, measured against the
+// stream file in the handle's directory. use gets the counts; the first
+// maxExtents recordings (by start sector), maxOverlaps overlapping pairs
+// and maxGaps unused runs go into the arrays, which may be NULL when their
+// max is 0. 0 when no disc is open.
+VRMANGR_API int fnVR_GetStreamUse(void* handle, int still, VR_STREAM_USE* use, VR_STREAM_EXTENT* extents,
+                                  DWORD maxExtents, VR_EXTENT_PAIR* overlaps, DWORD maxOverlaps, VR_SECTOR_RUN* gaps,
+                                  DWORD maxGaps);
+
+// Where the units of a recording begin in its stream file, in sectors: for
+// VOB `number` of VR_MOVIE.VRO (still 0) each VOBU of its time map (ADR_OFS,
+// then behind each VOBU_SZ); for VOG `number` of VR_STILL.VRO (still 1)
+// each picture (S_VOG_SA, then behind each picture's video part and its
+// original audio part). Numbers count from 1 in table order. The first max
+// go into starts (NULL when max is 0); returns how many there are: 0 when
+// there is no such recording, or it has no time map or no picture.
+VRMANGR_API DWORD fnVR_GetUnitStarts(void* handle, int still, int number, __int64* starts, DWORD max);
+
+// Sets the text of playlist pl (PRM_TXTI of its search pointer): text, of
+// at most 63 bytes, in both 64-byte halves, the rest zeros. 0 when pl names
+// no playlist or the text is longer.
+VRMANGR_API int fnVR_SetPLText(void* handle, int pl, const char* text);
+// Sets the type of playlist pl (PL_TY: movie, still pictures or both) from
+// the cells its chain holds now; the playlist edits leave it as it was when
+// the playlist was made. 0 when pl names no playlist or its chain is
+// missing.
+VRMANGR_API int fnVR_SetPLTypeFromCells(void* handle, int pl);
 
 #endif

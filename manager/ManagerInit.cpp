@@ -15,6 +15,7 @@
 #include "tables/CS_AVFIT.h"
 #include "tables/CTXTDT_MG.h"
 #include "tables/CUD_PGCIT.h"
+#include "tables/CVMGI_MAT.h"
 
 namespace {
 
@@ -81,6 +82,7 @@ void CVR_MANGR::AdoptFileState(CVR_MANGR& other) {
     std::swap(m_nOpenedCopy, other.m_nOpenedCopy);
     std::swap(m_nOtherCopy, other.m_nOtherCopy);
     std::swap(m_OpenFindings, other.m_OpenFindings);
+    std::swap(m_OpenFindingDetails, other.m_OpenFindingDetails);
     // A chain selected on the earlier disc names nothing on this one.
     m_cCurUDPGCN = 0;
 }
@@ -130,11 +132,13 @@ int CVR_MANGR::fnInit(const char* dir, DWORD mode) {
 }
 
 int CVR_MANGR::ReadFileHead() {
-    vrm::ByteReader file = m_pBuffer->Reader();
+    vrm::ByteReader& file = m_pBuffer->Reader();
+    using At = VMGI_MAT_LAYOUT::At;
     char id[12];
-    if (!file.Bytes(0, id, sizeof id) || std::memcmp(id, vrm::kDvdVrId, sizeof id) != 0) return 0;
-    m_dwStillTm = file.U8(66);
-    const DWORD offsets[6] = {256, 260, 304, 308, 352, 356};  // M_AVFIT_SA .. MNFIT_SA in VMGI_MAT
-    for (int i = 0; i < 6; ++i) m_dwSA[i] = file.U32(offsets[i]);
+    if (!file.Bytes(At::VMG_ID, id, sizeof id) || std::memcmp(id, vrm::kDvdVrId, sizeof id) != 0) return 0;
+    m_dwStillTm = file.U8(At::STILL_TM);
+    const uint32_t starts[6] = {At::M_AVFIT_SA,  At::S_AVFIT_SA,  At::ORG_PGCI_SA,
+                                At::UD_PGCIT_SA, At::TXTDT_MG_SA, At::MNFIT_SA};
+    for (int i = 0; i < 6; ++i) m_dwSA[i] = file.U32(starts[i]);
     return file.Ok() ? 1 : 0;
 }

@@ -85,29 +85,62 @@ DWORD CVR_MANGR::fndwLoad_MNFIT_From_File(CBuffer* buffer, MNFIT* record) {
 
 int CVR_MANGR::LoadOpenFile() {
     CBuffer* buffer = m_pBuffer;
-    if (!buffer || !m_pModel || buffer->FileSize() == 0) return 0;
+    if (!buffer || !m_pModel) return fnFail(VRO_ERR_OUT_OF_MEMORY, "out of memory");
+    if (buffer->FileSize() == 0) return fnFail(VRO_ERR_DAMAGED, "the file is empty");
     buffer->ClearReadFailure();
-    if (!ReadFileHead()) return 0;
+    if (!ReadFileHead()) {
+        return fnFail(VRO_ERR_DAMAGED, "it does not begin with the identifier of a DVD-VR management file",
+                      vrm::Status::kByteOffset, 0);
+    }
 
     VMG_MODEL& model = *m_pModel;
     if (!NewRecord(model.pRTR_VMGI) || !NewRecord(model.pM_AVFIT) || !NewRecord(model.pS_AVFIT) ||
         !NewRecord(model.pORG_PGCI))
-        return 0;
-    m_dwTableSize[kRTR_VMGI] = fndwLoad_RTR_VMGI_From_File(buffer, model.pRTR_VMGI);
-    m_dwTableSize[kM_AVFIT] = fndwLoad_M_AVFIT_From_File(buffer, model.pM_AVFIT);
-    m_dwTableSize[kS_AVFIT] = fndwLoad_S_AVFIT_From_File(buffer, model.pS_AVFIT);
-    m_dwTableSize[kORG_PGCI] = fndwLoad_ORG_PGCI_From_File(buffer, model.pORG_PGCI);
-    if (m_dwSA[3] && (!NewRecord(model.pUD_PGCIT) ||
-                      !(m_dwTableSize[kUD_PGCIT] = fndwLoad_UD_PGCIT_From_File(buffer, model.pUD_PGCIT))))
-        return 0;
-    if (m_dwSA[4] && (!NewRecord(model.pTXTDT_MG) ||
-                      !(m_dwTableSize[kTXTDT_MG] = fndwLoad_TXTDT_MG_From_File(buffer, model.pTXTDT_MG))))
-        return 0;
-    if (m_dwSA[5] &&
-        (!NewRecord(model.pMNFIT) || !(m_dwTableSize[kMNFIT] = fndwLoad_MNFIT_From_File(buffer, model.pMNFIT))))
-        return 0;
-    if (buffer->ReadFailed() || !m_dwTableSize[kRTR_VMGI] || !m_dwTableSize[kORG_PGCI] || !m_pM_AVFIT || !m_pS_AVFIT)
-        return 0;
+        return fnFail(VRO_ERR_OUT_OF_MEMORY, "out of memory");
+    // Each table in file order; a table that does not load names itself
+    // and the byte the buffer's reader failed at.
+    struct Step {
+        const char* name;
+        Table table;
+        bool present;
+    };
+    const Step steps[] = {{"RTR_VMGI", kRTR_VMGI, true},
+                          {"M_AVFIT", kM_AVFIT, true},
+                          {"S_AVFIT", kS_AVFIT, true},
+                          {"ORG_PGCI", kORG_PGCI, true},
+                          {"UD_PGCIT", kUD_PGCIT, m_dwSA[3] != 0},
+                          {"TXTDT_MG", kTXTDT_MG, m_dwSA[4] != 0},
+                          {"MNFIT", kMNFIT, m_dwSA[5] != 0}};
+    for (const Step& step : steps) {
+        if (!step.present) continue;
+        DWORD size = 0;
+        switch (step.table) {
+            case kRTR_VMGI: size = fndwLoad_RTR_VMGI_From_File(buffer, model.pRTR_VMGI); break;
+            case kM_AVFIT: size = fndwLoad_M_AVFIT_From_File(buffer, model.pM_AVFIT); break;
+            case kS_AVFIT: size = fndwLoad_S_AVFIT_From_File(buffer, model.pS_AVFIT); break;
+            case kORG_PGCI: size = fndwLoad_ORG_PGCI_From_File(buffer, model.pORG_PGCI); break;
+            case kUD_PGCIT:
+                size = NewRecord(model.pUD_PGCIT) ? fndwLoad_UD_PGCIT_From_File(buffer, model.pUD_PGCIT) : 0;
+                break;
+            case kTXTDT_MG:
+                size = NewRecord(model.pTXTDT_MG) ? fndwLoad_TXTDT_MG_From_File(buffer, model.pTXTDT_MG) : 0;
+                break;
+            case kMNFIT: size = NewRecord(model.pMNFIT) ? fndwLoad_MNFIT_From_File(buffer, model.pMNFIT) : 0; break;
+            default: break;
+        }
+        m_dwTableSize[step.table] = size;
+        // The movie and still tables load as 0 bytes when they hold nothing.
+        const bool mayBeEmpty = step.table == kM_AVFIT || step.table == kS_AVFIT;
+        if (buffer->ReadFailed()) {
+            return fnFail(VRO_ERR_DAMAGED,
+                          std::string("a count or address of its table ") + step.name +
+                              " points outside the file (byte " + std::to_string(buffer->ReadFailOffset()) + ")",
+                          vrm::Status::kByteOffset, buffer->ReadFailOffset());
+        }
+        if (!size && !mayBeEmpty)
+            return fnFail(VRO_ERR_DAMAGED, std::string("its table ") + step.name + " does not load");
+    }
+    if (!m_pM_AVFIT || !m_pS_AVFIT) return fnFail(VRO_ERR_OUT_OF_MEMORY, "out of memory");
 
     // Each table lies within the extent its header declares, and no two
     // tables (nor a table and the head) share bytes: a count raised by
@@ -116,28 +149,45 @@ int CVR_MANGR::LoadOpenFile() {
     CPL_SRPT playlists(model.pRTR_VMGI->pPL_SRPT.get());
     if (m_dwTableSize[kRTR_VMGI] > uint64_t{mat.fnGet_dwVMGI_EA()} + 1 ||
         m_dwTableSize[kRTR_VMGI] - VMGI_MAT::kSize > uint64_t{playlists.fnGet_dwPL_SRPT_EA()} + 1)
-        return 0;
+        return fnFail(VRO_ERR_DAMAGED, "its playlist table runs past the end its header declares");
     struct Extent {
+        const char* name;
         uint64_t start, length, declared;
     };
-    std::vector<Extent> extents = {{0, m_dwTableSize[kRTR_VMGI], m_dwTableSize[kRTR_VMGI]}};
+    std::vector<Extent> extents = {{"RTR_VMGI", 0, m_dwTableSize[kRTR_VMGI], m_dwTableSize[kRTR_VMGI]}};
     // Tables without recordings load only their 8-byte header.
     const DWORD movieSize = std::max<DWORD>(m_dwTableSize[kM_AVFIT], 8);
     const DWORD stillSize = std::max<DWORD>(m_dwTableSize[kS_AVFIT], 8);
-    extents.push_back({m_dwSA[0], movieSize, uint64_t{m_pM_AVFIT->fnGet_dw_M_AVFIT_EA()} + 1});
-    extents.push_back({m_dwSA[1], stillSize, uint64_t{m_pS_AVFIT->fnGet_dw_S_AVFIT_EA()} + 1});
-    extents.push_back({m_dwSA[2], m_dwTableSize[kORG_PGCI], m_dwTableSize[kORG_PGCI]});
+    extents.push_back({"M_AVFIT", m_dwSA[0], movieSize, uint64_t{m_pM_AVFIT->fnGet_dw_M_AVFIT_EA()} + 1});
+    extents.push_back({"S_AVFIT", m_dwSA[1], stillSize, uint64_t{m_pS_AVFIT->fnGet_dw_S_AVFIT_EA()} + 1});
+    extents.push_back({"ORG_PGCI", m_dwSA[2], m_dwTableSize[kORG_PGCI], m_dwTableSize[kORG_PGCI]});
     if (m_pUD_PGCIT)
-        extents.push_back({m_dwSA[3], m_dwTableSize[kUD_PGCIT], uint64_t{m_pUD_PGCIT->fnGet_dwUD_PGCIT_EA()} + 1});
+        extents.push_back(
+            {"UD_PGCIT", m_dwSA[3], m_dwTableSize[kUD_PGCIT], uint64_t{m_pUD_PGCIT->fnGet_dwUD_PGCIT_EA()} + 1});
     if (m_pTXTDT_MG)
-        extents.push_back({m_dwSA[4], m_dwTableSize[kTXTDT_MG], uint64_t{m_pTXTDT_MG->fnGet_dwTXTDT_MG_EA()} + 1});
-    if (m_pMNFIT) extents.push_back({m_dwSA[5], m_dwTableSize[kMNFIT], uint64_t{m_pMNFIT->fnGet_dwMNFIT_EA()} + 1});
+        extents.push_back(
+            {"TXTDT_MG", m_dwSA[4], m_dwTableSize[kTXTDT_MG], uint64_t{m_pTXTDT_MG->fnGet_dwTXTDT_MG_EA()} + 1});
+    if (m_pMNFIT)
+        extents.push_back({"MNFIT", m_dwSA[5], m_dwTableSize[kMNFIT], uint64_t{m_pMNFIT->fnGet_dwMNFIT_EA()} + 1});
     std::sort(extents.begin(), extents.end(), [](const Extent& a, const Extent& b) { return a.start < b.start; });
     for (size_t i = 0; i < extents.size(); ++i) {
         const Extent& e = extents[i];
-        if (e.length > e.declared) return 0;
+        const uint64_t end = e.start + e.length;
+        if (e.length > e.declared) {
+            return fnFail(VRO_ERR_DAMAGED,
+                          std::string("its table ") + e.name + " runs past the end its header declares (byte " +
+                              std::to_string(e.start + e.declared) + ")",
+                          vrm::Status::kByteOffset, e.start + e.declared);
+        }
         const uint64_t limit = i + 1 < extents.size() ? extents[i + 1].start : buffer->UpperBound();
-        if (e.start + e.length > limit) return 0;
+        if (end > limit) {
+            return fnFail(VRO_ERR_DAMAGED,
+                          std::string("its table ") + e.name +
+                              (i + 1 < extents.size() ? std::string(" runs into table ") + extents[i + 1].name
+                                                      : std::string(" runs past the end of the file")) +
+                              " (byte " + std::to_string(limit) + ")",
+                          vrm::Status::kByteOffset, limit);
+        }
     }
     return 1;
 }
@@ -171,6 +221,13 @@ int CVR_MANGR::fnRTR_VMG_Load_Table_From_File(const char* dir) {
     // Each copy is loaded aside; the one used then takes the handle's place,
     // so a failure leaves the handle as it was. Nothing here writes.
     std::vector<std::string> findings;
+    std::vector<OpenFinding> details;
+    // A finding about copy i: the sentence alone, and with the copy's name.
+    auto found = [&](int i, int kind, const std::string& text) {
+        const char* name = i == 0 ? vrm::kIfoName : vrm::kBupName;
+        details.push_back({i, kind, text});
+        findings.push_back(std::string(name) + (kind == kFindingTables ? ": " : " ") + text);
+    };
     Candidate copies[2];
     copies[0].name = vrm::kIfoName;
     copies[1].name = vrm::kBupName;
@@ -184,29 +241,26 @@ int CVR_MANGR::fnRTR_VMG_Load_Table_From_File(const char* dir) {
         copy.present = vrm::ProbePath(path.c_str(), nullptr) != vrm::PathKind::Missing;
         if (!copy.present) continue;
         if (m->m_pBuffer->Open(path.c_str(), CBuffer::kRead) != 0) {
-            findings.push_back(std::string(copy.name) + " cannot be read.");
+            found(i, kFindingCopy, "cannot be read.");
             continue;
         }
         if (!m->LoadOpenFile()) {
-            findings.push_back(std::string(copy.name) +
-                               " does not load: it is not a DVD-VR management file, or a count, size or address of "
-                               "its tables points outside the file or into another table.");
+            found(i, kFindingCopy, "does not load: " + m->fnGetLastStatus().text + ".");
             continue;
         }
         std::vector<std::string> disagreements;
         if (!m->fnCheckConsistency(&disagreements)) {
-            for (const std::string& d : disagreements) findings.push_back(std::string(copy.name) + ": " + d);
+            for (const std::string& d : disagreements) found(i, kFindingTables, d);
             continue;
         }
         if (!m->InitStreams(CBuffer::kRead)) {
-            findings.push_back(std::string(copy.name) + " lists recordings, but their stream file is missing.");
+            found(i, kFindingCopy, "lists recordings, but their stream file is missing.");
             continue;
         }
         copy.good = true;
         copy.fits = m->StreamsHoldRecordings();
         if (!copy.fits) {
-            findings.push_back(std::string(copy.name) +
-                               " describes recordings that are missing from the stream files or share sectors.");
+            found(i, kFindingCopy, "describes recordings that are missing from the stream files or share sectors.");
         }
     }
 
@@ -219,7 +273,17 @@ int CVR_MANGR::fnRTR_VMG_Load_Table_From_File(const char* dir) {
         use = 1;
     }
     m_OpenFindings = findings;
-    if (use < 0) return 0;
+    m_OpenFindingDetails = details;
+    if (use < 0) {
+        // The IFO's reason first: it is the file a reader looks at.
+        for (int i = 0; i < 2; ++i) {
+            const vrm::Status& why = loaded[i]->fnGetLastStatus();
+            if (why.Failed())
+                return fnFail(why.code, findings.empty() ? why.text : findings.front(), why.where, why.at);
+        }
+        return fnFail(VRO_ERR_DAMAGED,
+                      findings.empty() ? std::string("No DVD-VR management file is there.") : findings.front());
+    }
     CVR_MANGR& opened = *loaded[use];
     const Candidate& other = copies[1 - use];
     opened.m_nOpenedCopy = use;
@@ -231,6 +295,7 @@ int CVR_MANGR::fnRTR_VMG_Load_Table_From_File(const char* dir) {
         opened.m_nOtherCopy = SameBytes(*opened.m_pBuffer, *loaded[1 - use]->m_pBuffer) ? kCopySame : kCopyDiffers;
     }
     opened.m_OpenFindings = std::move(findings);
+    opened.m_OpenFindingDetails = std::move(details);
 
     // The stream objects place new recordings behind the highest recorded
     // end; data of the files behind it is left alone (an append refuses to

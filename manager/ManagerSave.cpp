@@ -1,6 +1,8 @@
 // Writing the management file: the table layout, and the save that writes
 // VR_MANGR.IFO and its backup VR_MANGR.BUP.
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <new>
 #include <string>
 #include <vector>
@@ -153,7 +155,7 @@ int CVR_MANGR::fnRTR_VMG_Save(ProgressCallback cb) {
     // lose it. Which one to keep is the user's choice (the tool's repair).
     if (m_nOtherCopy == kCopyDiffers) {
         m_dwLastError = VRO_ERR_COPIES_DIFFER;
-        return 0;
+        return fnFail(VRO_ERR_COPIES_DIFFER, CVRO_DATA::fnGetErrorText(VRO_ERR_COPIES_DIFFER));
     }
 
     if (m_bOverEarlierDisc) {
@@ -164,12 +166,13 @@ int CVR_MANGR::fnRTR_VMG_Save(ProgressCallback cb) {
         // data; only then is the earlier stream data given up.
         if (!m_pMovie->fnStageVOBList(cb)) {
             m_dwLastError = m_pMovie->m_dwLastError;
-            return 0;
+            return fnFailFromStream(m_pMovie);
         }
         if (!m_pStill->fnStageVOBList(nullptr) || !RetireEarlierDisc()) {
+            fnFailFromStream(m_pStill);
             m_pMovie->fnDiscardStaged();
             m_pStill->fnDiscardStaged();
-            return 0;
+            return fnFail(VRO_ERR_WRITE, "The management files of the earlier disc could not be replaced.");
         }
         m_bOverEarlierDisc = false;
     }
@@ -179,12 +182,20 @@ int CVR_MANGR::fnRTR_VMG_Save(ProgressCallback cb) {
     if (!m_pMovie->fnAppendVOBListToVRO(cb)) {
         m_dwLastError = m_pMovie->m_dwLastError;
         m_pStill->fnDiscardStaged();
-        return 0;
+        return fnFailFromStream(m_pMovie);
     }
-    if (!m_pStill->fnAppendVOBListToVRO(nullptr)) return 0;
+    if (!m_pStill->fnAppendVOBListToVRO(nullptr)) return fnFailFromStream(m_pStill);
 
     std::vector<BYTE> image;
-    if (!BuildImage(*this, image) || !WriteManagementFiles(m_szDir, image)) return 0;
+    if (!BuildImage(*this, image)) {
+        return fnFail(VRO_ERR_EDIT_REFUSED, "The tables do not fit a management file (more than 0x1FFFF bytes?).");
+    }
+    errno = 0;
+    if (!WriteManagementFiles(m_szDir, image)) {
+        const int error = errno;
+        return fnFail(VRO_ERR_WRITE, std::string("VR_MANGR.IFO and VR_MANGR.BUP could not be written in ") + m_szDir +
+                                         (error ? std::string(" (") + std::strerror(error) + ")." : std::string(".")));
+    }
     CVMGI_MAT mat(m_pModel->pRTR_VMGI->pVMGI_MAT.get());
     const DWORD written[6] = {mat.fnGet_dwM_AVFIT_SA(),  mat.fnGet_dwS_AVFIT_SA(),  mat.fnGet_dwORG_PGCI_SA(),
                               mat.fnGet_dwUD_PGCIT_SA(), mat.fnGet_dwTXTDT_MG_SA(), mat.fnGet_dwMNFIT_SA()};

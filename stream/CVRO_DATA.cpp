@@ -373,6 +373,9 @@ const char* CVRO_DATA::fnGetErrorText(DWORD code) {
             return "VR_MANGR.IFO and VR_MANGR.BUP describe different states of the disc; saving one over the other "
                    "could lose recordings.";
         case VRO_ERR_LOCKED: return "Another process is writing this disc.";
+        case VRO_ERR_DAMAGED: return "The management file is damaged.";
+        case VRO_ERR_NO_SUCH_ITEM: return "No such program, playlist, cell or entry point.";
+        case VRO_ERR_EDIT_REFUSED: return "The disc's tables cannot take this change.";
         default: return "Unknown stream error.";
     }
 }

@@ -72,6 +72,10 @@ enum VRO_ERROR : DWORD {
     VRO_ERR_OVERLAP = 33,  // recordings of the disc share sectors of the stream
     VRO_ERR_COPIES_DIFFER = 34,  // VR_MANGR.IFO and VR_MANGR.BUP are both whole but describe different discs
     VRO_ERR_LOCKED = 35,  // another process is writing the disc
+    // The management file and its edits:
+    VRO_ERR_DAMAGED = 36,  // a management file that does not load or contradicts itself
+    VRO_ERR_NO_SUCH_ITEM = 37,  // a program, playlist, cell or entry point number that does not exist
+    VRO_ERR_EDIT_REFUSED = 38,  // an edit the disc's tables cannot take (full, empty, of the wrong kind)
 };
 
 // First argument after the context of the progress callback: what is being

@@ -194,6 +194,58 @@ TEST(Manager, OpenFallsBackToTheBackup) {
     }
 }
 
+TEST(Manager, EveryFailureSaysWhyAndWhere) {
+    SavedDisc disc;
+    VR_STATUS status{};
+    {
+        // Both copies cut inside the original chain: the reason names the
+        // first copy, the table and the byte the reader stopped at.
+        const Bytes cut(disc.ifo.begin(), disc.ifo.begin() + At(disc.ifo, 304) + 6);
+        WriteWholeFile(disc.Ifo(), cut);
+        WriteWholeFile(disc.Bup(), cut);
+        Handle h;
+        ASSERT_EQ(fnVR_MANGROpen(h, disc.dir.Path().c_str()), 0);
+        ASSERT_EQ(fnVR_MANGRGetLastStatus(h, &status), 1);
+        const std::string text = status.szText;
+        EXPECT_EQ(status.dwCode, static_cast<DWORD>(VRO_ERR_DAMAGED)) << text;
+        EXPECT_EQ(status.dwWhere, static_cast<DWORD>(VR_STATUS_BYTE_OFFSET)) << text;
+        EXPECT_GE(status.llAt, static_cast<__int64>(At(disc.ifo, 304))) << text;
+        EXPECT_NE(text.find("VR_MANGR.IFO"), std::string::npos) << text;
+        EXPECT_NE(text.find("ORG_PGCI"), std::string::npos) << text;
+    }
+    WriteWholeFile(disc.Ifo(), disc.ifo);
+    WriteWholeFile(disc.Bup(), disc.ifo);
+    Handle h;
+    ASSERT_EQ(fnVR_MANGROpen(h, disc.dir.Path().c_str()), 1);
+    fnVR_MANGRGetLastStatus(h, &status);
+    EXPECT_EQ(status.dwCode, 0u) << "a call that succeeds clears the status";
+    // A number that names nothing is named, with what exists.
+    EXPECT_EQ(fnVR_DelPLEntryPt(h, 9, 1), 0);
+    fnVR_MANGRGetLastStatus(h, &status);
+    EXPECT_EQ(Ints({status.dwCode, status.dwWhere, status.llAt}), Ints({VRO_ERR_NO_SUCH_ITEM, VR_STATUS_ITEM, 9}));
+    EXPECT_STREQ(status.szText, "There is no playlist 9 (the disc has 2).");
+    EXPECT_EQ(fnVR_MANGRGetLastStatus(h, nullptr) + fnVR_MANGRGetLastStatus(nullptr, &status), 0);
+}
+
+TEST(Manager, TheDumpNamesEveryTableInFileOrder) {
+    SavedDisc disc;
+    Handle h;
+    ASSERT_EQ(fnVR_MANGROpen(h, disc.dir.Path().c_str()), 1);
+    const DWORD size = fnVR_GetTableDump(h, nullptr, 0);
+    ASSERT_GT(size, 1u);
+    std::string text(size, '\0');
+    EXPECT_EQ(fnVR_GetTableDump(h, &text[0], size - 1), size) << "too small: nothing copied";
+    EXPECT_EQ(text[0], '\0');
+    EXPECT_EQ(fnVR_GetTableDump(h, &text[0], size), size);
+    std::vector<std::string> titles;
+    for (size_t at = 0; at + 1 < size; at = text.find('\n', at) + 1)
+        if (text[at] != ' ') titles.push_back(text.substr(at, text.find('\n', at) - at));
+    EXPECT_EQ(titles, (std::vector<std::string>{"VMGI_MAT:", "PL_SRPT:", "M_AVFIT:", "S_AVFIT:", "ORG_PGCI:", "UD_PGCIT:",
+                                                "TXTDT_MG:", "MNFIT:"}));
+    EXPECT_NE(text.find("\n  PL_SRP_Ns = 2\n"), std::string::npos);
+    EXPECT_EQ(fnVR_GetTableDump(Handle(), nullptr, 0), 0u) << "no disc";
+}
+
 TEST(Manager, ASecondOpenReplacesTheFirstDisc) {
     SavedDisc full;
     TempDir plain;

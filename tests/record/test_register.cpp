@@ -88,6 +88,7 @@ TEST(RegisterMovie, RefusalsChangeNothing) {
     ASSERT_EQ(disc.Add(kPalMp2), 1);
     const Bytes tables = disc.Tables();
     CVR_MOVIE& movie = *disc.m->m_pMovie;
+    VR_STATUS status{};
     const struct {
         std::string file;
         DWORD error;
@@ -98,8 +99,9 @@ TEST(RegisterMovie, RefusalsChangeNothing) {
     };
     for (const auto& r : refused) {
         EXPECT_EQ(fnVR_AddMpegFile(disc.m, r.file.c_str(), nullptr), 0) << r.file;
-        EXPECT_EQ(movie.m_dwLastError, r.error) << r.file << ": " << movie.fnGetLastErrorDetail();
-        EXPECT_NE(std::string(movie.fnGetLastErrorDetail()).find(r.file), std::string::npos) << "names the file";
+        ASSERT_EQ(fnVR_MANGRGetLastStatus(disc.m, &status), 1);
+        EXPECT_EQ(status.dwCode, r.error) << r.file << ": " << status.szText;
+        EXPECT_NE(std::string(status.szText).find(r.file), std::string::npos) << "names the file";
         EXPECT_EQ(movie.fnGetQueuedFileNs(), 1u) << r.file;
         EXPECT_EQ(disc.Tables(), tables) << r.file;
     }
@@ -108,7 +110,7 @@ TEST(RegisterMovie, RefusalsChangeNothing) {
         Ints(2, 0));
 }
 
-TEST(RegisterMovie, AFailureAfterQueueingTakesEverythingBack) {
+TEST(RegisterMovie, AFullChainIsRefusedBeforeAnythingChanges) {
     Disc disc;
     ASSERT_EQ(disc.Add(kPalMp2), 1);
     // The original chain is full, so the cell cannot be added.
@@ -116,7 +118,7 @@ TEST(RegisterMovie, AFailureAfterQueueingTakesEverythingBack) {
     M_VOBI& vob = disc.m->m_pModel->pM_AVFIT->pM_AVFI->vobi[0];
     while (chain.fnGet_wCI_SRP_Ns() < CPGCI::kMaxCells) ASSERT_EQ(chain.fnADD_UD_Movie_Cell(&vob, 1, -1), 1);
     const Bytes tables = disc.Tables();
-    // The file left the queue again, and there is no VOB without a cell.
+    // Refused before it is queued, and there is no VOB without a cell.
     EXPECT_EQ(Ints({disc.Add(kPalMp2), disc.m->m_pMovie->fnGetQueuedFileNs(),
                     static_cast<long long>(disc.m->m_pModel->pM_AVFIT->pM_AVFI->vobi.size())}),
               Ints({0, 1, 1}));

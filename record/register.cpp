@@ -1,0 +1,98 @@
+// Registering recorded MPEG files on the disc: the stream library analyses
+// the file, a plan decides whether and where the disc takes it (changing
+// nothing), and the commit queues it and adds it to the tables.
+#include <new>
+
+#include "api/CVR_MANGR.h"
+#include "io/invariant.h"
+#include "record/plan.h"
+#include "tables/CM_AVFI.h"
+#include "tables/CM_AVFIT.h"
+#include "tables/CPGCI.h"
+#include "tables/CS_AVFI.h"
+#include "tables/CS_AVFIT.h"
+
+namespace {
+
+// The manager's accessor of a table, made over the model's record when it
+// has none yet.
+template <class Accessor, class Record>
+Accessor* Bound(Accessor*& accessor, Record* record) {
+    if (!accessor && record) accessor = new (std::nothrow) Accessor(record);
+    return accessor;
+}
+
+}  // namespace
+
+int CVR_MANGR::fnADD_Movie_Program(const char* fileName, ProgressCallback progress) {
+    if (!fileName || !*fileName) return fnFail(VRO_ERR_BAD_ARGUMENT, "No file was named.");
+    if (!m_pModel || !m_pModel->pM_AVFIT || !m_pModel->pORG_PGCI || !m_pMovie ||
+        !Bound(m_pM_AVFIT, m_pModel->pM_AVFIT) || !Bound(m_pORG_PGCI, m_pModel->pORG_PGCI)) {
+        return fnFail(VRO_ERR_NOT_INITIALISED, "No disc is open.");
+    }
+    CVR_MOVIE& movie = *m_pMovie;
+    // A recording of another TV system than the disc's is refused after a
+    // quick look, before the whole file is read.
+    if (m_pM_AVFIT->fnGet_c1_M_VOB_STI_Ns() != 0) {
+        if (!movie.fnCheckAppendVOB(fileName, nullptr, 1)) return fnFailFromStream(&movie);
+        vrm::Status why;
+        if (!vrm::CheckTvSystem(*m_pModel, movie.m_MpegFileInfo, fileName, &why)) {
+            return fnFail(why.code, why.text);
+        }
+    }
+    if (!movie.fnCheckAppendVOB(fileName, progress, 0)) return fnFailFromStream(&movie);
+    return RegisterAnalysed(false, fileName);
+}
+
+int CVR_MANGR::fnADD_Still_Pic_Program(const char* fileName) {
+    if (!fileName || !*fileName) return fnFail(VRO_ERR_BAD_ARGUMENT, "No file was named.");
+    if (!m_pModel || !m_pModel->pS_AVFIT || !m_pModel->pORG_PGCI || !m_pStill ||
+        !Bound(m_pS_AVFIT, m_pModel->pS_AVFIT) || !Bound(m_pORG_PGCI, m_pModel->pORG_PGCI)) {
+        return fnFail(VRO_ERR_NOT_INITIALISED, "No disc is open.");
+    }
+    if (!m_pStill->fnCheckAppendVOB(fileName)) return fnFailFromStream(m_pStill);
+    return RegisterAnalysed(true, fileName);
+}
+
+int CVR_MANGR::RegisterAnalysed(bool still, const char* fileName) {
+    CVRO_DATA& stream = still ? static_cast<CVRO_DATA&>(*m_pStill) : static_cast<CVRO_DATA&>(*m_pMovie);
+    // The analysed recording; its VOBU or picture table belongs to the
+    // stream object until its next analysis.
+    VR_MPEGFILE_INFO& info = stream.m_MpegFileInfo;
+
+    VR_STREAM_COVERAGE coverage;
+    if (!fnGetStreamCoverage(still ? 1 : 0, &coverage)) return fnFail(VRO_ERR_NOT_INITIALISED, "No disc is open.");
+    vrm::RecordingPlan plan;
+    vrm::Status why;
+    if (!vrm::PlanRecording(*m_pModel, info, still, fileName, coverage, stream.fnGetQueuedEnd(), &plan, &why)) {
+        return fnFail(why.code, why.text);
+    }
+
+    // Commit: the queue first (the one step that may still fail, for want
+    // of memory), then the tables, which the plan has checked.
+    if (!stream.fnAddVOBToList(&info)) return fnFailFromStream(&stream);
+    info.dwVOBStartAddr = plan.startSector;
+    bool added = false;
+    if (still) {
+        added = m_pS_AVFIT->fnADD_Program(&info) != 0 && m_pModel->pS_AVFIT->pS_AVFI;
+        if (added) {
+            S_AVFI& avfi = *m_pModel->pS_AVFIT->pS_AVFI;
+            const WORD v = CS_AVFI(&avfi, 0).fnGet_wS_VOGI_SRP_Ns();
+            added = v != 0 && v <= avfi.vogi.size() && m_pORG_PGCI->fnADD_Still_Pic_Program(&avfi.vogi[v - 1u], v);
+        }
+    } else {
+        added = m_pM_AVFIT->fnADD_Program(&info) != 0 && m_pModel->pM_AVFIT->pM_AVFI;
+        if (added) {
+            M_AVFI& avfi = *m_pModel->pM_AVFIT->pM_AVFI;
+            const WORD m = CM_AVFI(&avfi, 0).fnGet_wM_VOBI_SRP_Ns();
+            added = m != 0 && m <= avfi.vobi.size() && m_pORG_PGCI->fnADD_Movie_Program(&avfi.vobi[m - 1u], m);
+        }
+    }
+    VRM_INVARIANT(added, "a recording the plan accepted was refused by the tables");
+    VRM_INVARIANT(info.dwVOBStartAddr == plan.startSector, "the tables placed a recording elsewhere than planned");
+    if (!added) {
+        stream.fnRemoveLastVOBFromList();
+        return fnFail(VRO_ERR_EDIT_REFUSED, std::string(fileName) + " could not be added to the disc's tables.");
+    }
+    return 1;
+}
