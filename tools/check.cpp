@@ -38,11 +38,9 @@ namespace {
 // before the rest are only counted.
 const size_t kShownViolations = 10;
 const size_t kShownPairs = 5;
-// How long check waits for a save of another process to end.
-const DWORD kReaderWaitMs = 2000;
 
-std::string Bytes(uint64_t n) { return std::to_string(n) + (n == 1 ? " byte" : " bytes"); }
-std::string Sectors(uint64_t n) { return std::to_string(n) + (n == 1 ? " sector" : " sectors"); }
+std::string Bytes(uint64_t n) { return Count(static_cast<long long>(n), "byte", "bytes"); }
+std::string Sectors(uint64_t n) { return Count(static_cast<long long>(n), "sector", "sectors"); }
 
 // "a, b and c".
 std::string Join(const std::vector<std::string>& items) {
@@ -223,7 +221,6 @@ void ReportCopies(const DiscState& d, Report& r) {
 void ReportStream(const DiscState& d, const CopyVerdict& current, bool still, Report& r) {
     const StreamFile& file = FileOf(d, still);
     const StreamView& view = ViewOf(current, still);
-    const VR_STREAM_COVERAGE& cov = view.coverage;
     const std::string name = file.name;
     if (!view.Fits()) {
         const std::string whose = "(" + ListRecordings(still, view.beyondEnd) + ")";
@@ -232,12 +229,12 @@ void ReportStream(const DiscState& d, const CopyVerdict& current, bool still, Re
                                  Bytes(view.RecordedEndBytes()) + " of it " + whose + ".");
         } else {
             r.problems.push_back(name + " is " + Bytes(file.bytes) + " long, shorter than the " +
-                                 Bytes(view.RecordedEndBytes()) + " its recordings reach: " + Bytes(view.missingBytes) +
-                                 " of recorded data are missing " + whose + ".");
+                                 Bytes(view.RecordedEndBytes()) + " its recordings reach: " +
+                                 Bytes(view.MissingBytes()) + " of recorded data are missing " + whose + ".");
         }
     }
     std::map<WORD, const VR_STREAM_EXTENT*> byNumber;
-    for (const VR_STREAM_EXTENT& e : cov.extents) byNumber[e.wNumber] = &e;
+    for (const VR_STREAM_EXTENT& e : view.extents) byNumber[e.wNumber] = &e;
     auto place = [&](WORD n) {
         const auto it = byNumber.find(n);
         std::string text = RecordingName(still, n);
@@ -247,17 +244,17 @@ void ReportStream(const DiscState& d, const CopyVerdict& current, bool still, Re
         }
         return text;
     };
-    for (size_t i = 0; i < cov.overlaps.size() && i < kShownPairs; ++i) {
-        r.problems.push_back(name + ": " + place(cov.overlaps[i].first) + " and " + place(cov.overlaps[i].second) +
+    for (size_t i = 0; i < view.overlaps.size() && i < kShownPairs; ++i) {
+        r.problems.push_back(name + ": " + place(view.overlaps[i].wFirst) + " and " + place(view.overlaps[i].wSecond) +
                              " share sectors.");
     }
-    if (cov.overlaps.size() > kShownPairs) {
-        r.problems.push_back(name + ": and " + std::to_string(cov.overlaps.size() - kShownPairs) +
+    if (view.overlaps.size() > kShownPairs) {
+        r.problems.push_back(name + ": and " + std::to_string(view.overlaps.size() - kShownPairs) +
                              " more pairs of recordings share sectors.");
     }
     uint64_t unshownSectors = 0;
-    for (size_t i = 0; i < cov.gaps.size(); ++i) {
-        const VR_SECTOR_RUN& g = cov.gaps[i];
+    for (size_t i = 0; i < view.gaps.size(); ++i) {
+        const VR_SECTOR_RUN& g = view.gaps[i];
         if (i >= kShownPairs) {
             unshownSectors += g.dwSectors;
             continue;
@@ -266,8 +263,8 @@ void ReportStream(const DiscState& d, const CopyVerdict& current, bool still, Re
                              std::to_string(uint64_t{g.dwStart} + g.dwSectors) + " (" + Sectors(g.dwSectors) +
                              ") lie before the last recording but belong to none.");
     }
-    if (cov.gaps.size() > kShownPairs) {
-        r.warnings.push_back(name + ": and " + std::to_string(cov.gaps.size() - kShownPairs) + " more unused runs (" +
+    if (view.gaps.size() > kShownPairs) {
+        r.warnings.push_back(name + ": and " + std::to_string(view.gaps.size() - kShownPairs) + " more unused runs (" +
                              Sectors(unshownSectors) + ").");
     }
 }
@@ -317,10 +314,22 @@ bool ParseDir(const Args& args, const std::vector<std::string>& words, std::stri
         return false;
     }
     *dir = words[0];
-    std::error_code ec;
-    if (!fs::is_directory(*dir, ec)) {
+    if (!IsDirectory(*dir)) {
         *status = Fail(*dir + " is not a directory.");
         return false;
+    }
+    return true;
+}
+
+// Reads dir for check and repair; false, with the sentence printed, when it
+// holds no disc or its management files cannot be judged.
+bool ReadDiscOrFail(const std::string& dir, DiscState* d) {
+    *d = ReadDisc(dir);
+    if (!d->ifo.present && !d->bup.present) return FailNoDisc(dir), false;
+    if (d->Unjudged()) {
+        return Fail("no scratch directory can be made under $TMPDIR (or /tmp) to judge the management files of " + dir +
+                    "."),
+               false;
     }
     return true;
 }
@@ -372,36 +381,25 @@ bool CutStream(const std::string& path, uint64_t length) {
 }  // namespace
 
 int RunCheck(const Args& args) {
-    bool deep = false;
-    std::vector<std::string> words;
-    for (const std::string& w : args.words) {
-        if (w == "--deep") {
-            deep = true;
-        } else if (!w.empty() && w[0] == '-') {
-            return UsageError(args.command, "unknown option " + w + ".");
-        } else {
-            words.push_back(w);
-        }
-    }
+    std::vector<std::string> words, deepOption;
     std::string dir;
     int status = kOk;
-    if (!ParseDir(args, words, &dir, &status)) return status;
+    if (!ParseOptions(args, {{"--deep", nullptr, nullptr, &deepOption}}, &words, &status) ||
+        !ParseDir(args, words, &dir, &status))
+        return status;
+    const bool deep = !deepOption.empty();
     // The reader's lock while the directory is read, so that a save is not
     // met half-done; a writer that keeps it longer (a long add) is not
     // waited for.
-    void* lock = fnVR_MANGRBegin();
-    const bool locked = fnVR_MANGRLock(lock, dir.c_str(), 0, kReaderWaitMs) != 0;
-    const bool writer = !locked && fnVR_MANGRGetLastError(lock) == VRO_ERR_LOCKED;
-    const DiscState d = ReadDisc(dir);
-    fnVR_MANGREnd(lock);
-    if (!d.ifo.present && !d.bup.present)
-        return Fail(dir + " holds no DVD-VR disc: " + kIfo + " and " + kBup + " are missing.");
-    if (d.Unjudged())
-        return Fail("no scratch directory can be made under $TMPDIR (or /tmp) to judge the management files of " + dir +
-                    ".");
+    DiscLock lock;
+    lock.Take(dir, Access::Read);
+    DiscState d;
+    const bool read = ReadDiscOrFail(dir, &d);
+    lock.Release();
+    if (!read) return kFailed;
 
     Report r;
-    if (writer) {
+    if (lock.WriterActive()) {
         r.warnings.push_back("another vrmangr process is changing " + dir +
                              "; what it is writing may show as leftovers until it has finished.");
     }
@@ -445,34 +443,20 @@ int RunCheck(const Args& args) {
 }
 
 int RunRepair(const Args& args) {
-    std::vector<std::string> words;
-    std::string from;
-    for (size_t i = 0; i < args.words.size(); ++i) {
-        const std::string& w = args.words[i];
-        if (w == "--from") {
-            if (i + 1 == args.words.size()) return UsageError(args.command, "--from needs ifo or bup.");
-            from = args.words[++i];
-            if (from != "ifo" && from != "bup")
-                return UsageError(args.command, "--from takes ifo or bup, not '" + from + "'.");
-        } else if (!w.empty() && w[0] == '-') {
-            return UsageError(args.command, "unknown option " + w + ".");
-        } else {
-            words.push_back(w);
-        }
-    }
+    std::vector<std::string> words, fromOption;
     std::string dir;
     int status = kOk;
+    if (!ParseOptions(args, {{"--from", nullptr, "ifo or bup", &fromOption}}, &words, &status)) return status;
+    const std::string from = fromOption.empty() ? "" : fromOption.back();
+    if (!fromOption.empty() && from != "ifo" && from != "bup") {
+        return UsageError(args.command, "--from takes ifo or bup, not '" + from + "'.");
+    }
     if (!ParseDir(args, words, &dir, &status)) return status;
     // The writer's lock from before the directory is read until the end: no
     // save runs meanwhile, and no temporary file removed is still in use.
     DiscLock lock;
-    if (!lock.Take(dir)) return kFailed;
-    const DiscState d = ReadDisc(dir);
-    if (!d.ifo.present && !d.bup.present)
-        return Fail(dir + " holds no DVD-VR disc: " + kIfo + " and " + kBup + " are missing.");
-    if (d.Unjudged())
-        return Fail("no scratch directory can be made under $TMPDIR (or /tmp) to judge the management files of " + dir +
-                    ".");
+    DiscState d;
+    if (!lock.Take(dir) || !ReadDiscOrFail(dir, &d)) return kFailed;
 
     const CopyVerdict* forced = from.empty() ? nullptr : from == "ifo" ? &d.ifo : &d.bup;
     const TablePlan plan = PlanTables(d, forced);

@@ -12,14 +12,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "io/units.h"
-#include "tables/CM_AVFIT.h"
-#include "tables/CS_AVFIT.h"
-
 namespace tool {
 namespace {
 
-const size_t kSector = vrm::kSectorBytes;
+const size_t kSector = kSectorBytes;
 // Findings printed per recording before the rest are only counted.
 const long kShownPerRecording = 3;
 
@@ -119,77 +115,76 @@ private:
     uint64_t m_done = 0;
 };
 
-std::vector<M_VOBI>* MovieVobs(CVR_MANGR* m) {
-    if (!m->m_pModel || !m->m_pModel->pM_AVFIT || !m->m_pModel->pM_AVFIT->pM_AVFI) return nullptr;
-    return &m->m_pModel->pM_AVFIT->pM_AVFI->vobi;
+// Where the units (VOBUs or pictures) of each recording of one stream
+// begin, in table order.
+std::vector<std::vector<__int64>> UnitStarts(void* h, bool still) {
+    std::vector<std::vector<__int64>> starts;
+    VR_STREAM_USE use{};
+    if (!fnVR_GetStreamUse(h, still ? 1 : 0, &use, nullptr, 0, nullptr, 0, nullptr, 0)) return starts;
+    for (DWORD n = 1; n <= use.dwExtents; ++n) {
+        const int number = static_cast<int>(n);
+        std::vector<__int64> units(fnVR_GetUnitStarts(h, still ? 1 : 0, number, nullptr, 0));
+        fnVR_GetUnitStarts(h, still ? 1 : 0, number, units.data(), static_cast<DWORD>(units.size()));
+        starts.push_back(std::move(units));
+    }
+    return starts;
 }
 
-std::vector<S_VOGI>* StillVogs(CVR_MANGR* m) {
-    if (!m->m_pModel || !m->m_pModel->pS_AVFIT || !m->m_pModel->pS_AVFIT->pS_AVFI) return nullptr;
-    return &m->m_pModel->pS_AVFIT->pS_AVFI->vogi;
-}
-
-bool CheckMovie(const DiscState& disc, std::vector<M_VOBI>& vobs, Tally& tally, std::vector<std::string>* problems) {
+// Each VOB's VOBUs: the first begins with a pack header at ADR_OFS, every
+// other where the time map places it, with a navigation pack when the
+// first one has one.
+bool CheckMovie(const DiscState& disc, const std::vector<std::vector<__int64>>& vobs, Tally& tally,
+                std::vector<std::string>* problems) {
     StreamReader stream(InDir(disc.dir, kMovieVro));
     if (!stream.IsOpen()) return true;  // a missing stream is the coverage check's finding
     for (size_t v = 0; v < vobs.size(); ++v) {
-        if (!vobs[v].pTMAPI) continue;
-        const CTMAPI map(vobs[v].pTMAPI.get());
-        const std::string name = RecordingName(false, static_cast<WORD>(v + 1));
-        RecordingFindings findings(problems, std::string(kMovieVro) + ": " + name);
-        uint64_t sector = map.fnGet_dwADR_OFS();
+        RecordingFindings findings(problems,
+                                   std::string(kMovieVro) + ": " + RecordingName(false, static_cast<WORD>(v + 1)));
         bool navigation = false;
-        for (DWORD i = 0; i < map.m_dwVOBU_ENT_Ns && map.fnGet_iTH_VOBU_ENT_Address(i); ++i) {
+        for (size_t i = 0; i < vobs[v].size(); ++i) {
             if (!tally.Step()) return false;
+            const uint64_t sector = static_cast<uint64_t>(vobs[v][i]);
             const size_t n = stream.Read(sector);
-            if (n > 0) {
-                const BYTE* p = stream.Sector();
-                if (i == 0) {
-                    navigation = CarriesNavigation(p, n);
-                    if (!IsPackHeader(p, n)) {
-                        findings.Add(" does not begin with an MPEG pack header at its start sector " +
-                                     std::to_string(sector) + " (ADR_OFS of its time map).");
-                    }
-                } else if (!IsPackHeader(p, n)) {
-                    findings.Add(": VOBU " + std::to_string(i + 1) +
-                                 " does not begin with an MPEG pack header at sector " + std::to_string(sector) +
-                                 ", where its time map places it.");
-                } else if (navigation && !CarriesNavigation(p, n)) {
-                    findings.Add(": VOBU " + std::to_string(i + 1) + " at sector " + std::to_string(sector) +
-                                 " holds no navigation pack, though the VOB's first VOBU begins with one.");
+            if (n == 0) continue;
+            const BYTE* p = stream.Sector();
+            if (i == 0) {
+                navigation = CarriesNavigation(p, n);
+                if (!IsPackHeader(p, n)) {
+                    findings.Add(" does not begin with an MPEG pack header at its start sector " +
+                                 std::to_string(sector) + " (ADR_OFS of its time map).");
                 }
+            } else if (!IsPackHeader(p, n)) {
+                findings.Add(": VOBU " + std::to_string(i + 1) + " does not begin with an MPEG pack header at sector " +
+                             std::to_string(sector) + ", where its time map places it.");
+            } else if (navigation && !CarriesNavigation(p, n)) {
+                findings.Add(": VOBU " + std::to_string(i + 1) + " at sector " + std::to_string(sector) +
+                             " holds no navigation pack, though the VOB's first VOBU begins with one.");
             }
-            sector += map.fnGet_wVOBU_SZ(i);
         }
     }
     return true;
 }
 
-bool CheckStills(const DiscState& disc, std::vector<S_VOGI>& vogs, Tally& tally, std::vector<std::string>* problems) {
+// Each VOG's pictures, from S_VOG_SA on, begin with a pack header.
+bool CheckStills(const DiscState& disc, const std::vector<std::vector<__int64>>& vogs, Tally& tally,
+                 std::vector<std::string>* problems) {
     StreamReader stream(InDir(disc.dir, kStillVro));
     if (!stream.IsOpen()) return true;
     for (size_t g = 0; g < vogs.size(); ++g) {
-        CS_VOGI vog(&vogs[g]);
         RecordingFindings findings(problems,
                                    std::string(kStillVro) + ": " + RecordingName(true, static_cast<WORD>(g + 1)));
-        uint64_t sector = vog.fnGet_dwS_VOG_SA();
-        for (DWORD i = 0; i < vog.m_cS_VOB_Ns; ++i) {
+        for (size_t i = 0; i < vogs[g].size(); ++i) {
             if (!tally.Step()) return false;
+            const uint64_t sector = static_cast<uint64_t>(vogs[g][i]);
             const size_t n = stream.Read(sector);
-            if (n > 0 && !IsPackHeader(stream.Sector(), n)) {
-                if (i == 0) {
-                    findings.Add(" does not begin with an MPEG pack header at its start sector " +
-                                 std::to_string(sector) + " (S_VOG_SA).");
-                } else {
-                    findings.Add(": picture " + std::to_string(i + 1) +
-                                 " does not begin with an MPEG pack header at sector " + std::to_string(sector) + ".");
-                }
+            if (n == 0 || IsPackHeader(stream.Sector(), n)) continue;
+            if (i == 0) {
+                findings.Add(" does not begin with an MPEG pack header at its start sector " + std::to_string(sector) +
+                             " (S_VOG_SA).");
+            } else {
+                findings.Add(": picture " + std::to_string(i + 1) +
+                             " does not begin with an MPEG pack header at sector " + std::to_string(sector) + ".");
             }
-            // Each picture: its video part, then its original audio part.
-            const BYTE p = static_cast<BYTE>(i);
-            sector += vog.fnGet_c1_V_PART_SZ(p);
-            const BYTE type = vog.fnGet_c1_S_VOB_ENT_TY(p) & 0xC0;
-            if (type == 0x40 || type == 0xC0) sector += vog.fnGet_wOA_PART_SZ(p);
         }
     }
     return true;
@@ -198,21 +193,16 @@ bool CheckStills(const DiscState& disc, std::vector<S_VOGI>& vogs, Tally& tally,
 }  // namespace
 
 bool DeepCheck(const DiscState& disc, const CopyVerdict& copy, std::vector<std::string>* problems) {
-    CVR_MANGR* m = copy.Manager();
-    if (!m) return true;
-    std::vector<M_VOBI>* vobs = MovieVobs(m);
-    std::vector<S_VOGI>* vogs = StillVogs(m);
+    void* h = copy.Handle();
+    if (!h) return true;
+    const std::vector<std::vector<__int64>> vobs = UnitStarts(h, false), vogs = UnitStarts(h, true);
     uint64_t total = 0;
-    if (vobs) {
-        for (const M_VOBI& v : *vobs) total += v.pTMAPI ? CTMAPI(v.pTMAPI.get()).m_dwVOBU_ENT_Ns : 0;
-    }
-    if (vogs) {
-        for (S_VOGI& g : *vogs) total += CS_VOGI(&g).m_cS_VOB_Ns;
+    for (const auto* recordings : {&vobs, &vogs}) {
+        for (const std::vector<__int64>& units : *recordings) total += units.size();
     }
     Tally tally(total);
     ProgressLabel("reading the streams of " + disc.dir);
-    const bool done =
-        (!vobs || CheckMovie(disc, *vobs, tally, problems)) && (!vogs || CheckStills(disc, *vogs, tally, problems));
+    const bool done = CheckMovie(disc, vobs, tally, problems) && CheckStills(disc, vogs, tally, problems);
     ProgressDone();
     return done;
 }

@@ -10,7 +10,6 @@
 #include "check_disc.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,9 +18,6 @@
 #include <filesystem>
 #include <fstream>
 #include <system_error>
-
-#include "tables/CRTR_VMGI.h"
-#include "tables/CVMGI_MAT.h"
 
 namespace fs = std::filesystem;
 
@@ -60,22 +56,25 @@ public:
 
     // Opens bytes as the management file of a directory whose stream files
     // are movieBytes and stillBytes long. On failure *findings receives what
-    // Open found, about the scratch copy (named VR_MANGR.IFO); false with
-    // no findings when the scratch directory could not be made.
+    // Open found, about the scratch copy (VR_MANGR.IFO, the only one there);
+    // false with no findings when the scratch directory could not be made.
     bool Load(const std::vector<char>& bytes, uint64_t movieBytes, uint64_t stillBytes,
-              std::vector<std::string>* findings) {
+              std::vector<VR_OPEN_FINDING>* findings) {
         if (m_scratch.Path().empty() || !WriteFile(kIfo, bytes.data(), bytes.size(), 0) ||
             !WriteFile(kMovieVro, nullptr, 0, movieBytes) || !WriteFile(kStillVro, nullptr, 0, stillBytes))
             return false;
         m_ready = true;
         m_handle = fnVR_MANGRBegin();
         if (fnVR_MANGROpen(m_handle, m_scratch.Path().c_str())) return true;
-        if (m_handle) *findings = Manager()->fnGetOpenFindings();
+        VR_OPEN_STATE state{};
+        fnVR_GetOpenState(m_handle, &state);
+        findings->resize(state.dwFindings);
+        for (DWORD i = 0; i < state.dwFindings; ++i) fnVR_GetOpenFinding(m_handle, i, &(*findings)[i]);
         fnVR_MANGREnd(m_handle);
         m_handle = nullptr;
         return false;
     }
-    CVR_MANGR* Manager() const { return static_cast<CVR_MANGR*>(m_handle); }
+    void* Handle() const { return m_handle; }
     // The scratch directory and its files were made.
     bool Ready() const { return m_ready; }
 
@@ -101,11 +100,11 @@ private:
     bool m_ready = false;
 };
 
-CVR_MANGR* CopyVerdict::Manager() const { return loaded ? loaded->Manager() : nullptr; }
+void* CopyVerdict::Handle() const { return loaded ? loaded->Handle() : nullptr; }
 
 uint64_t StreamView::RecordedSectors() const {
     uint64_t sum = 0;
-    for (const VR_STREAM_EXTENT& e : coverage.extents) sum += e.dwSectors;
+    for (const VR_STREAM_EXTENT& e : extents) sum += e.dwSectors;
     return sum;
 }
 
@@ -134,48 +133,48 @@ bool ReadWholeFile(const std::string& path, std::vector<char>* bytes) {
 StreamFile ProbeStream(const std::string& dir, const char* name) {
     StreamFile f;
     f.name = name;
-    struct stat st {};
-    if (stat(InDir(dir, name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-        f.present = true;
-        f.bytes = static_cast<uint64_t>(st.st_size);
-    }
+    const long long size = RegularFileSize(InDir(dir, name));
+    f.present = size >= 0;
+    f.bytes = f.present ? static_cast<uint64_t>(size) : 0;
     return f;
 }
 
 // The tables in file order, with their start addresses and sizes as the
 // loader found them: each lies behind the previous one and inside the
 // file, and the end addresses of VMGI_MAT agree with them.
-void CheckTableBounds(CVR_MANGR* m, CopyVerdict& v) {
-    static const char* const kNames[] = {"RTR_VMGI", "M_AVFIT", "S_AVFIT", "ORG_PGCI", "UD_PGCIT", "TXTDT_MG", "MNFIT"};
+void CheckTableBounds(void* h, CopyVerdict& v) {
     const uint64_t fileSize = v.bytes.size();
     uint64_t previousEnd = 0;
-    const char* previous = nullptr;
-    for (int t = 0; t < CVR_MANGR::kTableCount; ++t) {
-        const uint64_t size = m->m_dwTableSize[t];
+    std::string previous;
+    VR_TABLE_PLACE head{};
+    for (int t = 0; t < VR_TABLE_COUNT; ++t) {
+        VR_TABLE_PLACE place{};
+        if (!fnVR_GetTablePlace(h, t, &place)) return;
+        if (t == 0) head = place;
+        const uint64_t start = place.dwStart, size = place.dwSize;
         if (size == 0) continue;
-        const uint64_t start = t == 0 ? 0 : m->m_dwSA[t - 1];
+        const std::string name = place.szName;
         if (start + size > fileSize) {
-            v.violations.push_back(std::string(kNames[t]) + " (bytes " + std::to_string(start) + ".." +
-                                   std::to_string(start + size) + ") runs past the end of the file (" +
-                                   std::to_string(fileSize) + " bytes).");
+            v.violations.push_back(name + " (bytes " + std::to_string(start) + ".." + std::to_string(start + size) +
+                                   ") runs past the end of the file (" + std::to_string(fileSize) + " bytes).");
         }
-        if (previous && start < previousEnd) {
-            v.violations.push_back(std::string(kNames[t]) + " starts at byte " + std::to_string(start) + ", inside " +
-                                   previous + " (which ends at " + std::to_string(previousEnd) + ").");
+        if (!previous.empty() && start < previousEnd) {
+            v.violations.push_back(name + " starts at byte " + std::to_string(start) + ", inside " + previous +
+                                   " (which ends at " + std::to_string(previousEnd) + ").");
         }
         previousEnd = std::max(previousEnd, start + size);
-        previous = kNames[t];
+        previous = name;
     }
-    if (!m->m_pModel || !m->m_pModel->pRTR_VMGI || !m->m_pModel->pRTR_VMGI->pVMGI_MAT) return;
-    CVMGI_MAT mat(m->m_pModel->pRTR_VMGI->pVMGI_MAT.get());
-    const uint64_t vmgiEnd = uint64_t{mat.fnGet_dwVMGI_EA()} + 1;
-    if (vmgiEnd != m->m_dwTableSize[CVR_MANGR::kRTR_VMGI]) {
+    VR_DISC_FACTS facts{};
+    if (!fnVR_GetDiscFacts(h, &facts)) return;
+    const uint64_t vmgiEnd = uint64_t{facts.dwVmgiEnd} + 1;
+    if (vmgiEnd != head.dwSize) {
         v.violations.push_back("VMGI_EA says RTR_VMGI is " + std::to_string(vmgiEnd) + " bytes long, but it holds " +
-                               std::to_string(m->m_dwTableSize[CVR_MANGR::kRTR_VMGI]) + ".");
+                               std::to_string(head.dwSize) + ".");
     }
     // RTR_VMG_EA is 0x1FFFF in files of any length (also beyond 128 KB);
     // any other value must cover the tables and lie inside the file.
-    const DWORD ea = mat.fnGet_dwRTR_VMG_EA();
+    const DWORD ea = facts.dwManagementEnd;
     const uint64_t areaEnd = uint64_t{ea} + 1;
     if (ea != kFixedVmgEa && (areaEnd < previousEnd || areaEnd > fileSize)) {
         v.violations.push_back("RTR_VMG_EA (" + std::to_string(ea) + ") is neither 131071 nor covers the tables " +
@@ -184,43 +183,45 @@ void CheckTableBounds(CVR_MANGR* m, CopyVerdict& v) {
     }
 }
 
-// The coverage of one stream by a copy's tables, measured against the
-// stream file found in the directory.
-StreamView Measure(CVR_MANGR* m, bool still, const StreamFile& file, CopyVerdict& v) {
+// The use of one stream by a copy's tables, measured against the stream
+// file found in the directory.
+StreamView Measure(void* h, bool still, const StreamFile& file, CopyVerdict& v) {
     StreamView view;
-    if (!m->fnGetStreamCoverage(still ? 1 : 0, &view.coverage)) {
+    const int s = still ? 1 : 0;
+    if (!fnVR_GetStreamUse(h, s, &view.use, nullptr, 0, nullptr, 0, nullptr, 0)) {
         v.violations.push_back(std::string("the extents of the ") + (still ? "VOGs" : "VOBs") +
                                " in the stream cannot be worked out.");
-        view.coverage = VR_STREAM_COVERAGE{};
-        return view;
+        return StreamView{};
     }
-    // The scratch stream files are as long as the real ones, so the
-    // coverage's missing bytes are those of the real files.
-    view.missingBytes = view.coverage.qwMissingBytes;
+    view.extents.resize(view.use.dwExtents);
+    view.overlaps.resize(view.use.dwOverlaps);
+    view.gaps.resize(view.use.dwGaps);
+    fnVR_GetStreamUse(h, s, &view.use, view.extents.data(), view.use.dwExtents, view.overlaps.data(),
+                      view.use.dwOverlaps, view.gaps.data(), view.use.dwGaps);
+    // The scratch stream files are as long as the real ones, so the missing
+    // bytes are those of the real files.
     const uint64_t size = file.present ? file.bytes : 0;
-    for (const VR_STREAM_EXTENT& e : view.coverage.extents) {
-        if ((uint64_t{e.dwStart} + e.dwSectors) * vrm::kSectorBytes > size) view.beyondEnd.push_back(e.wNumber);
+    for (const VR_STREAM_EXTENT& e : view.extents) {
+        if ((uint64_t{e.dwStart} + e.dwSectors) * kSectorBytes > size) view.beyondEnd.push_back(e.wNumber);
     }
     return view;
 }
 
-// Open's findings about a scratch copy that it refused: the sentences about
-// tables that disagree become the copy's violations; otherwise the first
-// sentence says why it does not load.
-void Explain(const std::vector<std::string>& findings, CopyVerdict& v) {
-    const std::string prefix = kIfo;
-    for (const std::string& f : findings) {
-        if (f.compare(0, prefix.size() + 2, prefix + ": ") == 0) v.violations.push_back(f.substr(prefix.size() + 2));
+// Open's findings about a scratch copy that it refused: the disagreements
+// of its tables become the copy's violations; otherwise the first finding
+// says why it does not load.
+void Explain(const std::vector<VR_OPEN_FINDING>& findings, CopyVerdict& v) {
+    for (const VR_OPEN_FINDING& f : findings) {
+        if (f.dwKind == VR_FINDING_TABLES) v.violations.push_back(f.szText);
     }
     if (!v.violations.empty()) {
         v.damage = "has tables that disagree with each other";
         return;
     }
-    for (const std::string& f : findings) {
-        if (f.compare(0, prefix.size() + 1, prefix + " ") != 0) continue;
-        v.damage = f.substr(prefix.size() + 1);
+    for (const VR_OPEN_FINDING& f : findings) {
+        v.damage = f.szText;
         if (!v.damage.empty() && v.damage.back() == '.') v.damage.pop_back();
-        return;
+        if (!v.damage.empty()) return;
     }
     v.damage = "does not load: a count, size or address of its tables points outside the file or into another table";
 }
@@ -229,12 +230,12 @@ CopyVerdict Judge(const std::string& dir, const char* name, const StreamFile& mo
     CopyVerdict v;
     v.name = name;
     const std::string path = InDir(dir, name);
-    std::error_code ec;
-    if (!fs::exists(path, ec)) {
+    if (!Exists(path)) {
         v.damage = "is missing";
         return v;
     }
     v.present = true;
+    std::error_code ec;
     const uintmax_t size = fs::file_size(path, ec);
     if (!ec && size > kLargestManagementFile) {
         v.damage = "is " + std::to_string(size) + " bytes long, too long for a management file";
@@ -252,7 +253,7 @@ CopyVerdict Judge(const std::string& dir, const char* name, const StreamFile& mo
     // stream files of the recordings it lists, and what is missing is
     // measured here against the real file.
     auto copy = std::make_shared<LoadedCopy>();
-    std::vector<std::string> findings;
+    std::vector<VR_OPEN_FINDING> findings;
     if (!copy->Load(v.bytes, movie.bytes, still.bytes, &findings)) {
         if (!copy->Ready()) {
             v.damage = "could not be copied to a scratch directory to be checked";
@@ -264,12 +265,11 @@ CopyVerdict Judge(const std::string& dir, const char* name, const StreamFile& mo
     }
     v.loads = true;
     v.loaded = copy;
-    CVR_MANGR* m = copy->Manager();
-    CheckTableBounds(m, v);
-    v.movie = Measure(m, false, movie, v);
-    v.still = Measure(m, true, still, v);
-    v.recordings = static_cast<long>(v.movie.coverage.extents.size() + v.still.coverage.extents.size());
-    void* h = m;
+    void* h = copy->Handle();
+    CheckTableBounds(h, v);
+    v.movie = Measure(h, false, movie, v);
+    v.still = Measure(h, true, still, v);
+    v.recordings = static_cast<long>(v.movie.extents.size() + v.still.extents.size());
     DVDPGCINFO info{};
     if (fnVR_GetOPGCInfo(h, &info, 2)) v.programs = static_cast<long>(info.dwCount);
     info = DVDPGCINFO{};

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "cli.h"
-#include "io/units.h"
 
 namespace tool {
 
@@ -25,14 +24,18 @@ struct StreamFile {
 // One stream file as one copy's tables describe it, measured against the
 // file found in the directory.
 struct StreamView {
-    VR_STREAM_COVERAGE coverage{};
-    uint64_t missingBytes = 0;  // recorded bytes behind the end of the file
+    VR_STREAM_USE use{};
+    std::vector<VR_STREAM_EXTENT> extents;  // every VOB or VOG, by start sector
+    std::vector<VR_EXTENT_PAIR> overlaps;  // recordings that share sectors
+    std::vector<VR_SECTOR_RUN> gaps;  // unused sectors before the last recording
     std::vector<WORD> beyondEnd;  // recordings that end behind the end of the file
-    uint64_t RecordedEndBytes() const { return uint64_t{coverage.dwRecordedEnd} * vrm::kSectorBytes; }
+    uint64_t RecordedEndBytes() const { return uint64_t{use.dwRecordedEnd} * kSectorBytes; }
+    // Recorded bytes behind the end of the file.
+    uint64_t MissingBytes() const { return static_cast<uint64_t>(use.llMissingBytes); }
     uint64_t RecordedSectors() const;
-    bool Fits() const { return missingBytes == 0; }
+    bool Fits() const { return use.llMissingBytes == 0; }
     // It lies inside the file and no two recordings share sectors.
-    bool Holds() const { return Fits() && coverage.overlaps.empty(); }
+    bool Holds() const { return Fits() && overlaps.empty(); }
 };
 
 class LoadedCopy;
@@ -62,7 +65,8 @@ struct CopyVerdict {
     bool Holds() const { return loads && movie.Holds() && still.Holds(); }
     bool Good() const { return Consistent() && Holds(); }
     uint64_t RecordedSectors() const { return movie.RecordedSectors() + still.RecordedSectors(); }
-    CVR_MANGR* Manager() const;
+    // The handle the copy is open in; null when it does not load.
+    void* Handle() const;
 };
 
 // A temporary file of an interrupted save beside the management or stream

@@ -23,6 +23,11 @@ std::string InDir(const std::string& dir, const char* name) {
     return dir + "/" + name;
 }
 
+std::string BaseName(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 int Fail(const std::string& sentence) {
     std::fprintf(stderr, "vrmangr: %s\n", sentence.c_str());
     return kFailed;
@@ -38,7 +43,35 @@ int UsageError(const std::string& command, const std::string& sentence) {
     return kUsage;
 }
 
-std::string Count(long n, const char* one, const char* many) { return std::to_string(n) + " " + (n == 1 ? one : many); }
+bool ParseOptions(const Args& args, const std::vector<Option>& options, std::vector<std::string>* operands,
+                  int* status) {
+    const std::vector<std::string>& w = args.words;
+    for (size_t i = 0; i < w.size(); ++i) {
+        const Option* option = nullptr;
+        for (const Option& o : options) {
+            if (w[i] == o.name || (o.alias && w[i] == o.alias)) option = &o;
+        }
+        if (!option && !w[i].empty() && w[i][0] == '-') {
+            *status = UsageError(args.command, "unknown option " + w[i] + ".");
+            return false;
+        }
+        if (!option) {
+            operands->push_back(w[i]);
+        } else if (!option->needs) {
+            option->given->emplace_back();
+        } else if (i + 1 == w.size()) {
+            *status = UsageError(args.command, w[i] + " needs " + option->needs + ".");
+            return false;
+        } else {
+            option->given->push_back(w[++i]);
+        }
+    }
+    return true;
+}
+
+std::string Count(long long n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
 
 bool ParseNumber(const std::string& text, long min, long max, long* value) {
     if (text.empty() || text.size() > 10) return false;
@@ -71,11 +104,6 @@ ProgressState g_progress;
 
 extern "C" void OnInterrupt(int) { g_interrupted = 1; }
 
-std::string BaseName(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 }  // namespace
 
 void SetupProgress(bool quiet) {
@@ -101,17 +129,16 @@ void ProgressDone() {
 
 bool Interrupted() { return g_interrupted != 0; }
 
-int Progress(void* context, DWORD phase, DWORD done, DWORD total, DWORD file) {
+int Progress(void* /*context*/, DWORD phase, DWORD done, DWORD total, DWORD file) {
     if (g_interrupted) return 0;
     if (!g_progress.enabled) return 1;
     const int permille = total ? static_cast<int>(uint64_t{done} * 1000 / total) : 1000;
     if (permille == g_progress.lastPermille) return 1;
     g_progress.lastPermille = permille;
     std::string label = g_progress.label;
-    if (phase == VRO_PROGRESS_APPEND && context) {
-        label = "writing " + BaseName(static_cast<CVRO_DATA*>(context)->fnGetStreamPath()) + " (file " +
-                std::to_string(file) + ")";
-    }
+    // Of a save, only the append of the movie recordings reports progress.
+    if (phase == VRO_PROGRESS_APPEND)
+        label = std::string("writing ") + kMovieVro + " (file " + std::to_string(file) + ")";
     if (label.size() > 40) label = "..." + label.substr(label.size() - 37);
     const int width = 30;
     const int filled = permille * width / 1000;
@@ -140,16 +167,34 @@ bool Exists(const std::string& path) {
     return stat(path.c_str(), &st) == 0;
 }
 
-namespace {
-
-// The detail of a stream object's last failure when it changed since
-// `before`; otherwise the fallback.
-std::string StreamFailure(const CVRO_DATA* stream, const std::string& before, const std::string& fallback) {
-    if (!stream) return fallback;
-    const std::string detail = stream->fnGetLastErrorDetail();
-    if (!detail.empty() && detail != before) return detail;
-    return fallback;
+long long RegularFileSize(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+    return static_cast<long long>(st.st_size);
 }
+
+bool HoldsDisc(const std::string& dir) { return Exists(InDir(dir, kIfo)) || Exists(InDir(dir, kBup)); }
+
+int FailNoDisc(const std::string& dir) {
+    return Fail(dir + " holds no DVD-VR disc: " + kIfo + " and " + kBup + " are missing.");
+}
+
+int FailHoldsDisc(const std::string& dir) {
+    return Fail(dir + " already holds a DVD-VR disc; 'vrmangr add' adds to it.");
+}
+
+std::string Reason(void* handle, const std::string& fallback) {
+    VR_STATUS status{};
+    if (!fnVR_MANGRGetLastStatus(handle, &status) || status.dwCode == 0 || !status.szText[0]) return fallback;
+    return status.szText;
+}
+
+DWORD ReasonCode(void* handle) {
+    VR_STATUS status{};
+    return fnVR_MANGRGetLastStatus(handle, &status) ? status.dwCode : 0;
+}
+
+namespace {
 
 // A writer waits this long for the lock: readers hold it only while they
 // open, which takes a fraction of it.
@@ -163,28 +208,40 @@ constexpr DWORD kReaderWaitMs = 2000;
 // offers no locks at all (a file system without them) is written without.
 bool LockForWriting(void* handle, const std::string& dir) {
     if (fnVR_MANGRLock(handle, dir.c_str(), 1, kWriterWaitMs)) return true;
-    if (fnVR_MANGRGetLastError(handle) != VRO_ERR_LOCKED) return true;
+    if (ReasonCode(handle) != VRO_ERR_LOCKED) return true;
     Fail(dir + " is being changed by another vrmangr process; try again when it has finished.");
     return false;
 }
 
+// The first thing the last Open found wrong, as a clause: "VR_MANGR.IFO
+// does not load: ...", "VR_MANGR.BUP: ORG_PGCI ..."; empty when it found
+// nothing.
+std::string FirstFinding(void* handle) {
+    VR_OPEN_FINDING finding{};
+    if (!fnVR_GetOpenFinding(handle, 0, &finding)) return "";
+    std::string text = std::string(finding.dwCopy == 0 ? kIfo : kBup) +
+                       (finding.dwKind == VR_FINDING_TABLES ? ": " : " ") + finding.szText;
+    if (text.back() == '.') text.pop_back();
+    return text;
+}
+
 // Opens the disc of the directory dir through the handle.
 bool OpenExisting(void* handle, const std::string& dir, bool writing) {
-    if (!Exists(InDir(dir, kIfo)) && !Exists(InDir(dir, kBup))) {
-        return Fail(dir + " holds no DVD-VR disc: " + kIfo + " and " + kBup + " are missing."), false;
-    }
-    CVR_MANGR* m = static_cast<CVR_MANGR*>(handle);
+    if (!HoldsDisc(dir)) return FailNoDisc(dir), false;
     if (!fnVR_MANGROpen(handle, dir.c_str())) {
         // The first reason the library gave, and where to see them all.
-        const std::vector<std::string>& why = m->fnGetOpenFindings();
-        std::string first = why.empty() ? "damaged, or a stream file is missing" : why.front();
-        if (!first.empty() && first.back() == '.') first.pop_back();
+        const std::string why = Reason(handle, "damaged, or a stream file is missing");
+        std::string first = FirstFinding(handle);
+        if (first.empty()) first = why;
+        if (first.back() == '.') first.pop_back();
         return Fail(dir + " cannot be opened (" + first + "); 'vrmangr check " + dir + "' lists what is wrong."), false;
     }
-    const char* used = m->fnGetOpenedCopy() == 0 ? kIfo : kBup;
-    const char* other = m->fnGetOpenedCopy() == 0 ? kBup : kIfo;
-    switch (m->fnGetOtherCopyState()) {
-        case CVR_MANGR::kCopyDiffers:
+    VR_OPEN_STATE state{};
+    fnVR_GetOpenState(handle, &state);
+    const char* used = state.dwOpenedCopy == 0 ? kIfo : kBup;
+    const char* other = state.dwOpenedCopy == 0 ? kBup : kIfo;
+    switch (state.dwOtherCopy) {
+        case VR_COPY_DIFFERS:
             // Either copy may hold recordings the other lacks: nothing is saved
             // over one of them before the user has chosen.
             if (writing) {
@@ -198,11 +255,11 @@ bool OpenExisting(void* handle, const std::string& dir, bool writing) {
                          "('vrmangr check' shows how they differ).\n",
                          kIfo, kBup, dir.c_str(), used);
             break;
-        case CVR_MANGR::kCopyDamaged:
-        case CVR_MANGR::kCopyMissing:
-            if (m->fnGetOpenedCopy() == 1 || !writing) {
+        case VR_COPY_DAMAGED:
+        case VR_COPY_MISSING:
+            if (state.dwOpenedCopy == 1 || !writing) {
                 std::fprintf(stderr, "vrmangr: warning: %s of %s is %s; read from %s%s.\n", other, dir.c_str(),
-                             m->fnGetOtherCopyState() == CVR_MANGR::kCopyMissing ? "missing" : "damaged", used,
+                             state.dwOtherCopy == VR_COPY_MISSING ? "missing" : "damaged", used,
                              writing ? " (the save writes both again)" : " ('vrmangr repair' restores it)");
             }
             break;
@@ -224,7 +281,7 @@ DiscLock::~DiscLock() { fnVR_MANGREnd(m_handle); }
 bool DiscLock::Take(const std::string& dir, Access access) {
     if (!m_handle) return Fail("out of memory."), false;
     if (access != Access::Read) return LockForWriting(m_handle, dir);
-    fnVR_MANGRLock(m_handle, dir.c_str(), 0, kReaderWaitMs);
+    m_writerActive = !fnVR_MANGRLock(m_handle, dir.c_str(), 0, kReaderWaitMs) && ReasonCode(m_handle) == VRO_ERR_LOCKED;
     return true;
 }
 
@@ -249,64 +306,54 @@ bool Disc::Open(const std::string& dir, Access access) {
     m_locked = true;
     if (access == Access::Write) return OpenExisting(m_handle, dir, true);
     // Under the lock: another create may have saved a disc here meanwhile.
-    if (Exists(InDir(dir, kIfo)) || Exists(InDir(dir, kBup))) {
-        return Fail(dir + " already holds a DVD-VR disc; 'vrmangr add' adds to it."), false;
-    }
-    if (!fnVR_MANGRNew(m_handle, dir.c_str())) return Fail("cannot start a new disc in " + dir + "."), false;
+    if (HoldsDisc(dir)) return FailHoldsDisc(dir), false;
+    if (!fnVR_MANGRNew(m_handle, dir.c_str()))
+        return Fail(Reason(m_handle, "cannot start a new disc in " + dir + ".")), false;
     return true;
 }
 
 bool Disc::AddRecording(const std::string& file) {
     if (!IsRegularFile(file)) return Fail(file + " does not exist or is not a file."), false;
-    CVR_MOVIE* movie = Manager()->m_pMovie;
-    const std::string before = movie ? movie->fnGetLastErrorDetail() : "";
     ProgressLabel("analysing " + BaseName(file));
     const int ok = fnVR_AddMpegFile(m_handle, file.c_str(), Progress);
     ProgressDone();
+    m_addedMovies = m_addedMovies || ok;
     if (ok) return true;
     if (Interrupted()) return Fail("cancelled while analysing " + file + "; " + m_dir + " was left as it was."), false;
-    return Fail(StreamFailure(movie, before, file + " could not be added to " + m_dir + ".")), false;
+    return Fail(Reason(m_handle, file + " could not be added to " + m_dir + ".")), false;
 }
 
 bool Disc::AddStill(const std::string& file) {
     if (!IsRegularFile(file)) return Fail(file + " does not exist or is not a file."), false;
-    CVR_STILL* still = Manager()->m_pStill;
-    const std::string before = still ? still->fnGetLastErrorDetail() : "";
-    // Still-picture files have no flat function: the manager's member does it.
-    if (Manager()->fnADD_Still_Pic_Program(file.c_str())) return true;
-    return Fail(StreamFailure(still, before, file + " could not be added to " + m_dir + ".")), false;
+    if (fnVR_AddStillFile(m_handle, file.c_str())) return true;
+    return Fail(Reason(m_handle, file + " could not be added to " + m_dir + ".")), false;
 }
 
 bool Disc::Save() {
     if (Interrupted()) return Fail("cancelled; " + m_dir + " was left as it was."), false;
-    CVR_MANGR* m = Manager();
-    const std::string movieBefore = m->m_pMovie ? m->m_pMovie->fnGetLastErrorDetail() : "";
-    const std::string stillBefore = m->m_pStill ? m->m_pStill->fnGetLastErrorDetail() : "";
     ProgressLabel("saving " + m_dir);
     const int ok = fnVR_MANGRSave(m_handle, Progress);
     ProgressDone();
     if (ok) return true;
-    if (Interrupted() || fnVR_MANGRGetLastError(m_handle) == VRO_ERR_CANCELLED) {
+    const DWORD code = ReasonCode(m_handle);
+    if (Interrupted() || code == VRO_ERR_CANCELLED) {
         return Fail("cancelled while saving; " + m_dir + " was left as it was."), false;
     }
-    std::string why = StreamFailure(m->m_pMovie, movieBefore, "");
-    if (why.empty()) why = StreamFailure(m->m_pStill, stillBefore, "");
-    for (const CVRO_DATA* stream :
-         {static_cast<const CVRO_DATA*>(m->m_pMovie), static_cast<const CVRO_DATA*>(m->m_pStill)}) {
-        if (stream && stream->m_dwLastError == VRO_ERR_TRAILING_DATA &&
-            why.find(stream->fnGetStreamPath()) != std::string::npos) {
-            why = std::string(stream->fnGetStreamPath()) +
-                  " holds data behind its last recording that the disc does not describe (the rest of an interrupted "
-                  "save?), so nothing was saved; 'vrmangr check " +
-                  m_dir + "' lists it and 'vrmangr repair " + m_dir + "' removes it.";
-        }
+    const std::string why = Reason(m_handle, InDir(m_dir, kIfo) + " and " + kBup + " could not be written.");
+    if (code == VRO_ERR_TRAILING_DATA) {
+        // The save appends the movie recordings first: it is their stream
+        // that refused when there were any.
+        return Fail(InDir(m_dir, m_addedMovies ? kMovieVro : kStillVro) +
+                    " holds data behind its last recording that the disc does not describe (the rest of an "
+                    "interrupted save?), so nothing was saved; 'vrmangr check " +
+                    m_dir + "' lists it and 'vrmangr repair " + m_dir + "' removes it."),
+               false;
     }
-    const DWORD code = fnVR_MANGRGetLastError(m_handle);
-    if (why.empty() && code == VRO_ERR_COPIES_DIFFER) {
-        why = InDir(m_dir, kIfo) + " and " + kBup + " describe different states of the disc; 'vrmangr repair " + m_dir +
-              "' makes them agree.";
+    if (code == VRO_ERR_COPIES_DIFFER) {
+        return Fail(InDir(m_dir, kIfo) + " and " + kBup + " describe different states of the disc; 'vrmangr repair " +
+                    m_dir + "' makes them agree."),
+               false;
     }
-    if (why.empty()) why = InDir(m_dir, kIfo) + " and " + kBup + " could not be written.";
     return Fail(why), false;
 }
 

@@ -1,9 +1,10 @@
 // Shared pieces of the vrmangr command-line tool: messages and exit codes,
-// argument parsing, the progress bar and Ctrl-C, and Disc, a handle of the
-// flat interface bound to one recording directory.
+// argument parsing, the progress bar and Ctrl-C, the directory's file names,
+// and Disc, a handle of the flat interface bound to one recording directory.
 //
-// The tool is a client of the public interface only: <vrmangr.h> and the
-// exported classes of the installed headers.
+// The tool is a client of the flat interface only (<vrmangr.h>): the
+// library's handle functions and the records they fill. Why a call failed
+// comes from the handle's status (fnVR_MANGRGetLastStatus).
 #ifndef VRMANGR_TOOLS_CLI_H
 #define VRMANGR_TOOLS_CLI_H
 
@@ -32,8 +33,22 @@ struct Args {
     bool quiet = false;
 };
 
+// An option of a subcommand: a flag, or one that takes the next word as its
+// value (it may be given more than once).
+struct Option {
+    const char* name;  // "--json"
+    const char* alias;  // another spelling ("-o"), or nullptr
+    const char* needs;  // what its value is ("a file"), or nullptr for a flag
+    std::vector<std::string>* given;  // each value, in order; a flag adds "" each time
+};
+// Splits args.words into the options and the other words (operands), in
+// order. False, with *status a usage error, for an unknown option or one
+// that lacks its value.
+bool ParseOptions(const Args& args, const std::vector<Option>& options, std::vector<std::string>* operands,
+                  int* status);
+
 // "1 cell", "2 cells".
-std::string Count(long n, const char* one, const char* many);
+std::string Count(long long n, const char* one, const char* many);
 
 // Parses a decimal number in [min, max]; false for anything else.
 bool ParseNumber(const std::string& text, long min, long max, long* value);
@@ -82,10 +97,20 @@ public:
     // it has read the management files.
     bool Take(const std::string& dir, Access access = Access::Write);
     void Release();
+    // A reader's Take met a writer that kept the lock: the directory may be
+    // changing while it is read.
+    bool WriterActive() const { return m_writerActive; }
 
 private:
     void* m_handle;
+    bool m_writerActive = false;
 };
+
+// The reason the handle's last call failed, as the library words it (one
+// sentence naming the file or item), or `fallback` when it gave none.
+std::string Reason(void* handle, const std::string& fallback);
+// The VRO_ERR_* code of the handle's last call; 0 when it succeeded.
+DWORD ReasonCode(void* handle);
 
 // A handle of the flat interface. Each member prints its own error sentence
 // (naming the file concerned) and returns false on failure.
@@ -108,15 +133,13 @@ public:
     bool Save();
 
     void* Handle() const { return m_handle; }
-    // The manager behind the handle (the handle points at it), for the few
-    // things the flat functions do not reach.
-    CVR_MANGR* Manager() const { return static_cast<CVR_MANGR*>(m_handle); }
     const std::string& Dir() const { return m_dir; }
 
 private:
     void* m_handle;
     std::string m_dir;
     bool m_locked = false;
+    bool m_addedMovies = false;  // movie recordings wait for the save
 };
 
 // What a path names (following symbolic links); false when it cannot be
@@ -124,6 +147,10 @@ private:
 bool IsDirectory(const std::string& path);
 bool IsRegularFile(const std::string& path);
 bool Exists(const std::string& path);
+// The length of a regular file; -1 when path names none.
+long long RegularFileSize(const std::string& path);
+// The last component of a path.
+std::string BaseName(const std::string& path);
 
 // The management and stream file names inside a recording directory.
 extern const char* const kIfo;
@@ -131,6 +158,16 @@ extern const char* const kBup;
 extern const char* const kMovieVro;
 extern const char* const kStillVro;
 std::string InDir(const std::string& dir, const char* name);
+// The stream files are addressed in sectors of this many bytes.
+constexpr uint64_t kSectorBytes = 2048;
+
+// Whether dir holds a management file (VR_MANGR.IFO or VR_MANGR.BUP).
+bool HoldsDisc(const std::string& dir);
+// Prints that dir holds no disc (neither management file); returns kFailed.
+int FailNoDisc(const std::string& dir);
+// Prints that dir already holds a disc, for the commands that make one;
+// returns kFailed.
+int FailHoldsDisc(const std::string& dir);
 
 // Subcommands implemented outside main.cpp.
 int RunInfo(const Args& args);

@@ -65,32 +65,28 @@ bool CopyRanges(const std::vector<Range>& ranges, const std::string& output) {
 }  // namespace
 
 int RunExtract(const Args& args) {
-    std::string dir, output;
-    long program = 0, playlist = 0, entry = 0;
-    const std::vector<std::string>& w = args.words;
-    for (size_t i = 0; i < w.size(); ++i) {
-        long* target = nullptr;
-        if (w[i] == "--program") target = &program;
-        if (w[i] == "--playlist") target = &playlist;
-        if (w[i] == "--entry") target = &entry;
-        if (target) {
-            if (i + 1 == w.size() || !ParseNumber(w[i + 1], 1, 65535, target)) {
-                return UsageError(args.command, w[i] + " needs a number from 1 to 65535.");
-            }
-            ++i;
-        } else if (w[i] == "-o" || w[i] == "--output") {
-            if (i + 1 == w.size()) return UsageError(args.command, "-o needs a file name.");
-            output = w[++i];
-        } else if (!w[i].empty() && w[i][0] == '-') {
-            return UsageError(args.command, "unknown option " + w[i] + ".");
-        } else if (dir.empty()) {
-            dir = w[i];
-        } else {
-            return UsageError(args.command, "expects one directory.");
+    std::vector<std::string> words, numbers[3], outputs;
+    const char* const names[3] = {"--program", "--playlist", "--entry"};
+    const char* const kNumber = "a number from 1 to 65535";
+    int status = kOk;
+    if (!ParseOptions(args,
+                      {{names[0], nullptr, kNumber, &numbers[0]},
+                       {names[1], nullptr, kNumber, &numbers[1]},
+                       {names[2], nullptr, kNumber, &numbers[2]},
+                       {"-o", "--output", "a file name", &outputs}},
+                      &words, &status))
+        return status;
+    long parsed[3] = {0, 0, 0};
+    for (int i = 0; i < 3; ++i) {
+        if (!numbers[i].empty() && !ParseNumber(numbers[i].back(), 1, 65535, &parsed[i])) {
+            return UsageError(args.command, std::string(names[i]) + " needs " + kNumber + ".");
         }
     }
-    if (dir.empty()) return UsageError(args.command, "expects a directory.");
-    if (output.empty()) return UsageError(args.command, "expects -o FILE.");
+    const long program = parsed[0], playlist = parsed[1], entry = parsed[2];
+    if (words.size() != 1) return UsageError(args.command, "expects one directory.");
+    const std::string& dir = words[0];
+    if (outputs.empty()) return UsageError(args.command, "expects -o FILE.");
+    const std::string& output = outputs.back();
     const int chosen = (program ? 1 : 0) + (playlist ? 1 : 0) + (entry ? 1 : 0);
     if (chosen == 0 || (program && chosen > 1)) {
         return UsageError(args.command, "give one of --program, --playlist, --entry (or --playlist with --entry).");

@@ -2,32 +2,24 @@
 // as JSON.
 #include "info.h"
 
-#include <sys/stat.h>
-
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 
-#include "io/units.h"
-#include "tables/CRTR_VMGI.h"
-#include "tables/CVMGI_MAT.h"
-
 namespace tool {
 
 namespace {
 
+// One video frame in 27 MHz ticks: 625/50 (a frame rate of 25000 in seg)
+// at 25 frames/s, 525/60 at 30000/1001 frames/s.
+Ticks TicksPerFrame(DWORD frameRate) { return frameRate == 25000 ? 1080000 : 900900; }
+
 // The length of a segment or cell: its frames for movie cells, the
 // library's duration for still pictures (which have a set still time).
 Ticks Length(const seg& s) {
-    if (s.dwCellType == 0 && s.dwFrameRate != 0) return Ticks{s.dwFrameNs} * vrm::TicksPerFrame(s.dwFrameRate);
+    if (s.dwCellType == 0 && s.dwFrameRate != 0) return Ticks{s.dwFrameNs} * TicksPerFrame(s.dwFrameRate);
     return Ticks{s.dwDuration} * 27000;
-}
-
-long long FileSize(const std::string& path) {
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0) return -1;
-    return static_cast<long long>(st.st_size);
 }
 
 // Fills one cell: its own record, then its entry points, numbered from
@@ -111,15 +103,6 @@ std::string TimeZone(WORD raw) {
     char text[16];
     std::snprintf(text, sizeof text, "UTC%c%02d:%02d", minutes < 0 ? '-' : '+', a / 60, a % 60);
     return text;
-}
-
-std::string Base(const char* path) {
-    const char* slash = std::strrchr(path, '/');
-    return slash ? slash + 1 : path;
-}
-
-std::string Plural(long n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
 // ---- JSON ----
@@ -214,7 +197,7 @@ void JsonStreams(Json& j, const seg& s) {
 }
 
 void JsonRange(Json& j, const seg& s) {
-    j.Member("file", Base(s.szFileName));
+    j.Member("file", BaseName(s.szFileName));
     j.Member("start_byte", s.llStartPos);
     j.Member("end_byte", s.llEndPos);
 }
@@ -252,11 +235,11 @@ void TextCells(const std::vector<Cell>& cells) {
         std::printf("  Cell %d: %s %s %u, %s +%s", c.number, CellType(c.s), c.s.dwCellType == 0 ? "VOB" : "VOG",
                     static_cast<unsigned>(c.s.dwSRPN), FormatTime(c.start).c_str(), FormatTime(c.duration).c_str());
         if (c.s.dwCellType == 0) {
-            std::printf(" (%s)", Plural(c.s.dwFrameNs, "frame", "frames").c_str());
+            std::printf(" (%s)", Count(c.s.dwFrameNs, "frame", "frames").c_str());
         } else {
-            std::printf(" (%s)", Plural(c.s.dwFrameNs, "picture", "pictures").c_str());
+            std::printf(" (%s)", Count(c.s.dwFrameNs, "picture", "pictures").c_str());
         }
-        std::printf(", %s bytes %" PRId64 "..%" PRId64 "\n", Base(c.s.szFileName).c_str(), c.s.llStartPos,
+        std::printf(", %s bytes %" PRId64 "..%" PRId64 "\n", BaseName(c.s.szFileName).c_str(), c.s.llStartPos,
                     c.s.llEndPos);
         std::printf("    video: %s %ux%u %s, %s frames/s (%s), %u bit/s\n",
                     c.s.dwMpegVersion == 2 ? "MPEG-2" : "MPEG-1", static_cast<unsigned>(c.s.dwWidth),
@@ -266,15 +249,15 @@ void TextCells(const std::vector<Cell>& cells) {
             std::printf("    audio: none\n");
         } else {
             std::printf("    audio: %s, %s, %u Hz, %s, %s, %u kbit/s\n",
-                        Plural(c.s.dwAST_Ns, "stream", "streams").c_str(), AudioCoding(c.s),
-                        static_cast<unsigned>(c.s.dwSampleRate), Plural(c.s.dwChannels, "channel", "channels").c_str(),
+                        Count(c.s.dwAST_Ns, "stream", "streams").c_str(), AudioCoding(c.s),
+                        static_cast<unsigned>(c.s.dwSampleRate), Count(c.s.dwChannels, "channel", "channels").c_str(),
                         AudioMode(c.s), static_cast<unsigned>(c.s.dwAudioBitrate));
         }
         for (const Segment& e : c.entryPoints) {
             std::printf("    Entry point %d: %s +%s (%s), bytes %" PRId64 "..%" PRId64 "\n", e.number,
                         FormatTime(e.start).c_str(), FormatTime(e.duration).c_str(),
-                        Plural(e.s.dwFrameNs, c.s.dwCellType == 0 ? "frame" : "picture",
-                               c.s.dwCellType == 0 ? "frames" : "pictures")
+                        Count(e.s.dwFrameNs, c.s.dwCellType == 0 ? "frame" : "picture",
+                              c.s.dwCellType == 0 ? "frames" : "pictures")
                             .c_str(),
                         e.s.llStartPos, e.s.llEndPos);
         }
@@ -339,22 +322,18 @@ std::string PrimaryText(const char* text128) {
 
 DiscInfo Describe(Disc& disc) {
     void* h = disc.Handle();
-    CVR_MANGR* m = disc.Manager();
     DiscInfo d;
 
-    // The disc's head: VMGI_MAT through its exported accessor.
-    if (m->m_pModel && m->m_pModel->pRTR_VMGI && m->m_pModel->pRTR_VMGI->pVMGI_MAT) {
-        CVMGI_MAT mat(m->m_pModel->pRTR_VMGI->pVMGI_MAT.get());
-        BYTE id[12] = {};
-        mat.fnGet_c12_VMG_ID(id);
-        d.identifier.assign(reinterpret_cast<const char*>(id), strnlen(reinterpret_cast<const char*>(id), 12));
-        d.version = mat.fnGet_wVERN();
-        d.timeZone = mat.fnGet_wTM_ZONE();
-        d.stillTime = mat.fnGet_c1_STILL_TM();
-        d.characterSet = mat.fnGet_c1_CHRS();
+    VR_DISC_FACTS facts{};
+    if (fnVR_GetDiscFacts(h, &facts)) {
+        d.identifier = facts.szIdentifier;
+        d.version = facts.wVersion;
+        d.timeZone = facts.wTimeZone;
+        d.stillTime = facts.cStillTime;
+        d.characterSet = facts.cCharacterSet;
     }
-    d.movieBytes = FileSize(InDir(disc.Dir(), kMovieVro));
-    d.stillBytes = FileSize(InDir(disc.Dir(), kStillVro));
+    d.movieBytes = RegularFileSize(InDir(disc.Dir(), kMovieVro));
+    d.stillBytes = RegularFileSize(InDir(disc.Dir(), kStillVro));
 
     DVDPGCINFO counts{};
     fnVR_GetOPGCInfo(h, &d.original, 2);
@@ -413,9 +392,9 @@ void PrintText(const DiscInfo& d, const std::string& dir) {
                 d.movieBytes < 0 ? "missing" : (std::to_string(d.movieBytes) + " bytes").c_str(), kStillVro,
                 d.stillBytes < 0 ? "missing" : (std::to_string(d.stillBytes) + " bytes").c_str());
     std::printf("\nOriginal chain: %s, %s, %s, %s\n",
-                Plural(static_cast<long>(d.programs.size()), "program", "programs").c_str(),
-                Plural(d.originalCells, "cell", "cells").c_str(),
-                Plural(d.originalEntryPoints, "entry point", "entry points").c_str(),
+                Count(static_cast<long>(d.programs.size()), "program", "programs").c_str(),
+                Count(d.originalCells, "cell", "cells").c_str(),
+                Count(d.originalEntryPoints, "entry point", "entry points").c_str(),
                 FormatTime(d.originalDuration).c_str());
     for (const Program& p : d.programs) {
         const std::string date = Date(p.info, false);
@@ -429,7 +408,7 @@ void PrintText(const DiscInfo& d, const std::string& dir) {
         const std::string date = Date(l.info, false);
         std::printf("\nPlaylist %d: %s, %s, created %s, %s, %s\n", l.number, Quoted(l.info.szPrmText).c_str(),
                     ContentType(l.info.dwContentTy), date.empty() ? "unknown" : date.c_str(),
-                    Plural(static_cast<long>(l.cells.size()), "cell", "cells").c_str(), FormatTime(l.duration).c_str());
+                    Count(static_cast<long>(l.cells.size()), "cell", "cells").c_str(), FormatTime(l.duration).c_str());
         TextCells(l.cells);
     }
 }
@@ -494,22 +473,27 @@ void PrintJson(const DiscInfo& d) {
 }
 
 int RunInfo(const Args& args) {
-    bool json = false;
-    std::vector<std::string> rest;
-    for (const std::string& w : args.words) {
-        if (w == "--json") {
-            json = true;
-        } else if (!w.empty() && w[0] == '-') {
-            return UsageError(args.command, "unknown option " + w + ".");
-        } else {
-            rest.push_back(w);
-        }
-    }
+    std::vector<std::string> rest, json, debug;
+    int status = kOk;
+    if (!ParseOptions(args, {{"--json", nullptr, nullptr, &json}, {"--debug", nullptr, nullptr, &debug}}, &rest,
+                      &status))
+        return status;
     if (rest.size() != 1) return UsageError(args.command, "expects one directory.");
+    if (!json.empty() && !debug.empty()) return UsageError(args.command, "takes --json or --debug, not both.");
     Disc disc;
     if (!disc.Open(rest[0], Access::Read)) return kFailed;
+    if (!debug.empty()) {
+        // Every field of every record of the tables, by name.
+        const DWORD size = fnVR_GetTableDump(disc.Handle(), nullptr, 0);
+        std::string text(size, '\0');
+        if (!size || fnVR_GetTableDump(disc.Handle(), &text[0], size) != size) {
+            return Fail("the tables of " + rest[0] + " cannot be dumped."), kFailed;
+        }
+        std::fputs(text.c_str(), stdout);
+        return kOk;
+    }
     const DiscInfo d = Describe(disc);
-    if (json) {
+    if (!json.empty()) {
         PrintJson(d);
     } else {
         PrintText(d, rest[0]);

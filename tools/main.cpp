@@ -4,15 +4,12 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
 #include <vector>
 
 #include "cli.h"
-#include "tables/CPL_SRPT.h"
-#include "tables/CRTR_VMGI.h"
 
 #ifndef VRMANGR_VERSION
 #define VRMANGR_VERSION "unknown"
@@ -57,13 +54,14 @@ const Command kCommands[] = {
      "Registers each file of 1 to 255 still pictures as a still-picture group of\n"
      "the disc in DIR and saves. Nothing is saved when one of them is refused.\n",
      RunAddStill},
-    {"info", "info DIR [--json]",
+    {"info", "info DIR [--json | --debug]",
      "Prints the disc (identifier, version, time zone, still time), the original\n"
      "chain with its programs, cells and entry points, and the playlists: times\n"
      "(start +duration, h:mm:ss.mmm), dates (UTC), texts, video and audio\n"
      "attributes and where the bytes are. Entry points are numbered through the\n"
      "whole chain, as the editing commands take them. --json prints one JSON\n"
-     "document instead (see docs/json.md).\n",
+     "document instead (see docs/json.md); --debug prints every field of every\n"
+     "record of the management file's tables, by name, in file order.\n",
      RunInfo},
     {"type", "type DIR", "Prints what DIR holds: DVD-VR, DVD-Video or neither.\n", RunType},
     {"chapters", "chapters DIR divide N FRAMES | chapters DIR combine FIRST LAST",
@@ -158,6 +156,13 @@ bool NumberArg(const Args& args, const std::string& text, const char* what, long
     return false;
 }
 
+// A refused edit of the disc in dir: the library's reason, or `fallback`
+// when it gave none.
+int FailEdit(void* h, const std::string& dir, const std::string& fallback) {
+    const std::string why = Reason(h, "");
+    return Fail(why.empty() ? fallback : dir + ": " + why);
+}
+
 // ---- create, add, add-still ----
 
 // A new disc in dir: the directory is made when missing; on failure the
@@ -166,14 +171,11 @@ bool NumberArg(const Args& args, const std::string& text, const char* what, long
 // holds recordings: it is replaced only with force.
 int CreateDisc(const std::string& dir, const std::vector<std::string>& movies, const std::vector<std::string>& stills,
                Disc& disc, bool force = false) {
-    if (Exists(InDir(dir, kIfo)) || Exists(InDir(dir, kBup))) {
-        return Fail(dir + " already holds a DVD-VR disc; 'vrmangr add' adds to it.");
-    }
+    if (HoldsDisc(dir)) return FailHoldsDisc(dir);
     for (const char* name : {kMovieVro, kStillVro}) {
-        std::error_code ec;
         const std::string path = InDir(dir, name);
-        const uintmax_t size = fs::is_regular_file(path, ec) ? fs::file_size(path, ec) : 0;
-        if (!force && !ec && size > 0) {
+        const long long size = RegularFileSize(path);
+        if (!force && size > 0) {
             return Fail(path + " holds " + std::to_string(size) +
                         " bytes of recordings that no management file describes; move it away to keep it, or give "
                         "'vrmangr create' --force to replace it.");
@@ -208,38 +210,25 @@ int CreateDisc(const std::string& dir, const std::vector<std::string>& movies, c
 }
 
 int RunCreate(const Args& args) {
-    std::vector<std::string> movies, stills;
-    std::string dir;
-    bool force = false;
-    for (size_t i = 0; i < args.words.size(); ++i) {
-        const std::string& w = args.words[i];
-        if (w == "--still") {
-            if (i + 1 == args.words.size()) return UsageError(args.command, "--still needs a file.");
-            stills.push_back(args.words[++i]);
-        } else if (w == "--force") {
-            force = true;
-        } else if (!w.empty() && w[0] == '-') {
-            return UsageError(args.command, "unknown option " + w + ".");
-        } else if (dir.empty()) {
-            dir = w;
-        } else {
-            movies.push_back(w);
-        }
-    }
-    if (dir.empty()) return UsageError(args.command, "expects a directory.");
+    std::vector<std::string> words, stills, force;
+    int status = kOk;
+    if (!ParseOptions(args, {{"--still", nullptr, "a file", &stills}, {"--force", nullptr, nullptr, &force}}, &words,
+                      &status))
+        return status;
+    if (words.empty()) return UsageError(args.command, "expects a directory.");
     Disc disc;
-    return CreateDisc(dir, movies, stills, disc, force);
+    return CreateDisc(words[0], {words.begin() + 1, words.end()}, stills, disc, !force.empty());
 }
 
 int AddFiles(const Args& args, bool still) {
-    for (const std::string& w : args.words) {
-        if (!w.empty() && w[0] == '-') return UsageError(args.command, "unknown option " + w + ".");
-    }
-    if (args.words.size() < 2) return UsageError(args.command, "expects a directory and at least one file.");
+    std::vector<std::string> words;
+    int status = kOk;
+    if (!ParseOptions(args, {}, &words, &status)) return status;
+    if (words.size() < 2) return UsageError(args.command, "expects a directory and at least one file.");
     Disc disc;
-    if (!disc.Open(args.words[0], Access::Write)) return kFailed;
-    for (size_t i = 1; i < args.words.size(); ++i) {
-        if (!(still ? disc.AddStill(args.words[i]) : disc.AddRecording(args.words[i]))) return kFailed;
+    if (!disc.Open(words[0], Access::Write)) return kFailed;
+    for (size_t i = 1; i < words.size(); ++i) {
+        if (!(still ? disc.AddStill(words[i]) : disc.AddRecording(words[i]))) return kFailed;
     }
     return disc.Save() ? kOk : kFailed;
 }
@@ -250,10 +239,11 @@ int RunAddStill(const Args& args) { return AddFiles(args, true); }
 // ---- type ----
 
 int RunType(const Args& args) {
-    if (args.words.size() != 1 || (!args.words[0].empty() && args.words[0][0] == '-')) {
-        return UsageError(args.command, "expects one directory.");
-    }
-    const std::string& dir = args.words[0];
+    std::vector<std::string> words;
+    int status = kOk;
+    if (!ParseOptions(args, {}, &words, &status)) return status;
+    if (words.size() != 1) return UsageError(args.command, "expects one directory.");
+    const std::string& dir = words[0];
     if (!IsDirectory(dir)) return Fail(dir + " is not a directory.");
     switch (fnGetDVDVRPathType(dir.c_str())) {
         case 1: std::printf("DVD-VR\n"); break;
@@ -299,41 +289,19 @@ int RunChapters(const Args& args) {
     }
     if (action == "divide") {
         if (!fnVR_DevideOPGCEntryPt(h, static_cast<int>(a), static_cast<DWORD>(b))) {
-            return Fail("entry point " + w[2] + " of " + w[0] + " cannot be divided " + w[3] +
-                        " frames after its start (past the recording's end or the next entry point).");
+            return FailEdit(h, w[0],
+                            "entry point " + w[2] + " of " + w[0] + " cannot be divided " + w[3] +
+                                " frames after its start (past the recording's end or the next entry point).");
         }
     } else {
         if (!fnVR_CombineOPGCEntryPt(h, static_cast<int>(a), static_cast<int>(b))) {
-            return Fail("entry points " + w[2] + " to " + w[3] + " of " + w[0] + " cannot be combined.");
+            return FailEdit(h, w[0], "entry points " + w[2] + " to " + w[3] + " of " + w[0] + " cannot be combined.");
         }
     }
     return disc.Save() ? kOk : kFailed;
 }
 
 // ---- playlist ----
-
-// Sets the playlist's text: PRM_TXTI of its search pointer in PL_SRPT,
-// which no flat function writes. The text goes into both 64-byte halves,
-// as the library's own date texts do.
-bool SetPlaylistText(Disc& disc, int pl, const std::string& text) {
-    VMG_MODEL* model = disc.Manager()->m_pModel;
-    if (!model || !model->pRTR_VMGI || !model->pRTR_VMGI->pPL_SRPT) return false;
-    CPL_SRPT table(model->pRTR_VMGI->pPL_SRPT.get());
-    BYTE block[128] = {};
-    std::memcpy(block, text.data(), text.size());
-    std::memcpy(block + 64, text.data(), text.size());
-    return table.fnSet_c128_PRM_TXTI(static_cast<BYTE>(pl - 1), block, sizeof block) == 1;
-}
-
-// PL_TY of a playlist is set when it is made (empty, so "still") and not
-// refreshed by the edits; the exported CPL_SRPT recomputes it from the
-// playlist's chain.
-void UpdatePlaylistType(Disc& disc, int pl) {
-    VMG_MODEL* model = disc.Manager()->m_pModel;
-    if (!model || !model->pRTR_VMGI || !model->pRTR_VMGI->pPL_SRPT || !model->pUD_PGCIT) return;
-    CPL_SRPT table(model->pRTR_VMGI->pPL_SRPT.get());
-    table.fnUpdate_PlayList(model->pUD_PGCIT, static_cast<BYTE>(pl - 1));
-}
 
 int RunPlaylist(const Args& args) {
     const std::vector<std::string>& w = args.words;
@@ -385,7 +353,7 @@ int RunPlaylist(const Args& args) {
     if (action == "new") {
         const int before = fnVR_GetPLCount(h);
         if (!fnVR_AddPL(h) || fnVR_GetPLCount(h) != before + 1) {
-            return Fail(dir + " already holds the most playlists a disc can hold.");
+            return FailEdit(h, dir, dir + " already holds the most playlists a disc can hold.");
         }
         if (!disc.Save()) return kFailed;
         std::printf("%d\n", before + 1);
@@ -430,14 +398,15 @@ int RunPlaylist(const Args& args) {
         if (static_cast<DWORD>(n[2]) > plPoints) return noPoint(n[2]);
         ok = fnVR_CombinePLEntryPt(h, pl, static_cast<int>(n[1]), static_cast<int>(n[2]));
     } else if (action == "title") {
-        ok = SetPlaylistText(disc, pl, text) ? 1 : 0;
+        ok = fnVR_SetPLText(h, pl, text.c_str());
     }
     if (!ok) {
         std::string what = "playlist " + w[2] + " of " + dir + ": " + action;
         for (size_t i = 3; i < w.size(); ++i) what += " " + w[i];
-        return Fail(what + " was refused (see 'vrmangr info " + dir + "').");
+        return FailEdit(h, dir, what + " was refused (see 'vrmangr info " + dir + "').");
     }
-    if (action != "delete" && action != "title") UpdatePlaylistType(disc, pl);
+    // The playlist's type follows the cells its edits left it.
+    if (action != "delete" && action != "title") fnVR_SetPLTypeFromCells(h, pl);
     return disc.Save() ? kOk : kFailed;
 }
 
@@ -460,22 +429,12 @@ std::string DemoSample() {
 }
 
 int RunDemo(const Args& args) {
-    std::string dir, sample;
-    for (size_t i = 0; i < args.words.size(); ++i) {
-        const std::string& w = args.words[i];
-        if (w == "--sample") {
-            if (i + 1 == args.words.size()) return UsageError(args.command, "--sample needs a file.");
-            sample = args.words[++i];
-        } else if (!w.empty() && w[0] == '-') {
-            return UsageError(args.command, "unknown option " + w + ".");
-        } else if (dir.empty()) {
-            dir = w;
-        } else {
-            return UsageError(args.command, "expects one directory.");
-        }
-    }
-    if (dir.empty()) return UsageError(args.command, "expects a directory.");
-    if (sample.empty()) sample = DemoSample();
+    std::vector<std::string> words, samples;
+    int status = kOk;
+    if (!ParseOptions(args, {{"--sample", nullptr, "a file", &samples}}, &words, &status)) return status;
+    if (words.size() != 1) return UsageError(args.command, "expects one directory.");
+    const std::string& dir = words[0];
+    const std::string sample = samples.empty() ? DemoSample() : samples.back();
     {
         Disc disc;
         if (CreateDisc(dir, {sample}, {}, disc) != kOk) return kFailed;
@@ -484,10 +443,9 @@ int RunDemo(const Args& args) {
         // reverse order.
         if (!fnVR_DevideOPGCEntryPt(h, 1, 25)) return Fail("the sample " + sample + " is too short to divide.");
         if (!fnVR_AddPL(h) || !fnVR_AddPLEntryPt(h, 1, 0, 2) || !fnVR_AddPLEntryPt(h, 1, 1, 1) ||
-            !SetPlaylistText(disc, 1, "Demo: second half first")) {
-            return Fail("the demo playlist could not be made in " + dir + ".");
+            !fnVR_SetPLText(h, 1, "Demo: second half first") || !fnVR_SetPLTypeFromCells(h, 1)) {
+            return FailEdit(h, dir, "the demo playlist could not be made in " + dir + ".");
         }
-        UpdatePlaylistType(disc, 1);
         if (!disc.Save()) return kFailed;
     }
     Args info;

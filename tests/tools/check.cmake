@@ -12,14 +12,16 @@ macro(check_exits code dir)
   unchanged(${code} ${dir} check ${dir} ${ARGN})
 endmacro()
 
-# offset_of(FILE HEX VAR): the byte offset of the first occurrence of HEX.
-function(offset_of file hex var)
-  hex_of(${WORK}/${file} all)
-  string(FIND "${all}" "${hex}" at)
-  math(EXPR odd "${at} % 2")
-  expect("${hex} not found in ${file}" at GREATER_EQUAL 0 AND NOT odd)
-  math(EXPR at "${at} / 2")
-  set(${var} ${at} PARENT_SCOPE)
+# repaired(DIR CHECK_SAYS REPAIR_SAYS): check fails on DIR saying
+# CHECK_SAYS, repair mends it saying REPAIR_SAYS, and check passes after.
+function(repaired dir check_says repair_says)
+  check_exits(1 ${dir})
+  must_match("${out}" "${check_says}")
+  one_sentence_error("${err}" "${dir} failed the check")
+  run(0 repair ${dir})
+  must_match("${out}" "${repair_says}")
+  check_exits(0 ${dir})
+  must_match("${out}" "^${dir}: no problems found \\(")
 endfunction()
 
 file(SIZE ${PAL} pal)
@@ -43,43 +45,24 @@ check_exits(0 big)
 unchanged(0 big repair big)
 must_match("${out}" "nothing to repair")
 
-# An IFO that is not a management file: the backup restores it.
+# One damaged copy: the other restores it. An IFO that is not a management
+# file; a missing IFO; a BUP whose M_AVFIT_SA points outside the file; an
+# IFO whose program counts 0x8000 cells (it loads, but every disagreement
+# of its tables is named).
 fresh(ifo)
 file(WRITE ${WORK}/ifo/VR_MANGR.IFO "not a management file")
-check_exits(1 ifo)
-must_match("${out}" "VR_MANGR.IFO does not begin with the identifier")
-one_sentence_error("${err}" "ifo failed the check")
-run(0 repair ifo)
-must_match("${out}" "VR_MANGR.IFO restored from VR_MANGR.BUP")
-check_exits(0 ifo)
-
-# A missing IFO; a backup whose table address points outside the file.
+repaired(ifo "VR_MANGR.IFO does not begin with the identifier" "VR_MANGR.IFO restored from VR_MANGR.BUP")
 fresh(gone)
 file(REMOVE ${WORK}/gone/VR_MANGR.IFO)
-check_exits(1 gone)
-must_match("${out}" "VR_MANGR.IFO is missing")
-run(0 repair gone)
-check_exits(0 gone)
+repaired(gone "VR_MANGR.IFO is missing" "VR_MANGR.IFO restored from VR_MANGR.BUP")
 fresh(bup)
-damage(bup/VR_MANGR.BUP 256 7fffff00)  # M_AVFIT_SA
-check_exits(1 bup)
-must_match("${out}" "VR_MANGR.BUP does not load")
-must_not_match("${out}" "VR_MANGR.IFO does not")
-run(0 repair bup)
-must_match("${out}" "VR_MANGR.BUP restored from VR_MANGR.IFO")
-check_exits(0 bup)
-
-# An IFO that loads but whose program counts 0x8000 cells: every
-# disagreement is named, and the consistent backup restores it.
+damage(bup/VR_MANGR.BUP 256 7fffff00)
+repaired(bup "VR_MANGR.BUP does not load" "VR_MANGR.BUP restored from VR_MANGR.IFO")
 fresh(cells)
-hex_of(${WORK}/cells/VR_MANGR.IFO sa 304 4)  # ORG_PGCI_SA
+hex_of(${WORK}/cells/VR_MANGR.IFO sa OFFSET 304 LIMIT 4)  # ORG_PGCI_SA
 math(EXPR c_ns "0x${sa} + 4 + 2")  # C_Ns of program 1
 damage(cells/VR_MANGR.IFO ${c_ns} 8000)
-check_exits(1 cells)
-must_match("${out}" "VR_MANGR.IFO: ORG_PGCI")
-must_match("${out}" "restores VR_MANGR.IFO from VR_MANGR.BUP")
-run(0 repair cells)
-check_exits(0 cells)
+repaired(cells "VR_MANGR.IFO: ORG_PGCI.*restores VR_MANGR.IFO from VR_MANGR.BUP" "VR_MANGR.IFO restored from VR_MANGR.BUP")
 
 # A stale IFO (a save that stopped between the copies): the BUP describes
 # one recording more, and the stream holds it.
@@ -167,8 +150,11 @@ file(REMOVE_RECURSE ${WORK}/gap)
 run(0 create gap ${PAL} ${PAL})
 file(COPY ${WORK}/gap/ DESTINATION ${WORK}/overlap)
 math(EXPR sectors "${pal} / 2048")
-offset_of(gap/VR_MANGR.IFO "00010004000000000095" map)  # TM_ENT_Ns 1, VOBU_ENT_Ns 4, TM_OFS 0, ADR_OFS 149
-math(EXPR adr "${map} + 6")
+hex_of(${WORK}/gap/VR_MANGR.IFO all)
+# TM_ENT_Ns 1, VOBU_ENT_Ns 4, TM_OFS 0, ADR_OFS 149: the time map of VOB 2.
+string(FIND "${all}" "00010004000000000095" at)
+math(EXPR adr "${at} / 2 + 6")
+expect("no time map of VOB 2 in gap/VR_MANGR.IFO" at GREATER 0)
 foreach(copy IFO BUP)
   damage(gap/VR_MANGR.${copy} ${adr} 000000a0)  # 160
   damage(overlap/VR_MANGR.${copy} ${adr} 00000064)  # 100

@@ -92,16 +92,9 @@ function(damage file a b)
   expect("could not damage ${file}" rc EQUAL 0)
 endfunction()
 
-# hex_of(FILE VAR [OFFSET [LIMIT]]): the file's bytes (or a part) as hex.
+# hex_of(FILE VAR [OFFSET N] [LIMIT N]): the file's bytes (or a part) as hex.
 function(hex_of file var)
-  set(range "")
-  if(ARGC GREATER 2)
-    list(APPEND range OFFSET ${ARGV2})
-  endif()
-  if(ARGC GREATER 3)
-    list(APPEND range LIMIT ${ARGV3})
-  endif()
-  file(READ ${file} hex HEX ${range})
+  file(READ ${file} hex HEX ${ARGN})
   set(${var} "${hex}" PARENT_SCOPE)
 endfunction()
 

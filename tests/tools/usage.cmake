@@ -9,29 +9,20 @@ foreach(command create add add-still info type chapters playlist extract check r
   must_match("${out}" "^Usage: vrmangr ${command}")
 endforeach()
 
-# Usage errors: the message names the command and points at its help.
+# Usage errors (exit 2): the message names the command and points at its
+# help. Words of one call are joined by '|'.
 run(2)
 run(2 frobnicate)
 must_match("${err}" "unknown command 'frobnicate'")
-run(2 info)
-must_match("${err}" "^vrmangr info: .*Try 'vrmangr info --help'")
-run(2 info a b)
-run(2 info d --xml)
-run(2 add d)
-run(2 chapters d split 1 2)
-run(2 chapters d divide 1)
-run(2 chapters d divide x 10)
-run(2 chapters d combine 3 2)
-run(2 playlist d)
-run(2 playlist d add 1 0)
-run(2 playlist d remove 0 1)
-run(2 playlist d title 1)
-run(2 extract d -o x.mpg)
-run(2 extract d --program 1)
-run(2 extract d --program 1 --playlist 1 -o x.mpg)
-run(2 extract d --entry -3 -o x.mpg)
-run(2 check)
-run(2 create)
+foreach(call info info|a|b info|d|--xml add|d chapters|d|split|1|2 chapters|d|divide|1 chapters|d|divide|x|10
+        chapters|d|combine|3|2 playlist|d playlist|d|add|1|0 playlist|d|remove|0|1 playlist|d|title|1
+        extract|d|-o|x.mpg extract|d|--program|1 extract|d|--program|1|--playlist|1|-o|x.mpg
+        extract|d|--entry|-3|-o|x.mpg check create type|-x repair|d|--from)
+  string(REPLACE "|" ";" words "${call}")
+  run(2 ${words})
+  list(GET words 0 command)
+  must_match("${err}" "^vrmangr ${command}: [^\n]*\\.\nTry 'vrmangr ${command} --help'")
+endforeach()
 
 # Failures name the file concerned.
 run(1 info missing)
