@@ -8,20 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include "api/vrmangr.h"
-#include "support/Cells.h"
-#include "support/Ints.h"
-#include "support/Recording.h"
-#include "support/TempDir.h"
-#include "tables/CM_AVFIT.h"
-#include "tables/CPGCI.h"
-#include "tables/CPL_SRPT.h"
-#include "tables/CRTR_VMGI.h"
-#include "tables/CS_AVFIT.h"
-#include "tables/CUD_PGCIT.h"
+#include "support/Disc.h"
 
 inline std::string Seconds(__int64 t) {
     if (t % kSecond == 0) return std::to_string(t / kSecond);
@@ -53,45 +45,38 @@ inline std::string Describe(PGCI& record) {
     return text;
 }
 
-// A new disc in a scratch directory whose recordings are registered through
-// the tables directly (without the stream library).
-struct Disc {
-    TempDir dir;
-    CVR_MANGR* m = static_cast<CVR_MANGR*>(fnVR_MANGRBegin());
-
-    Disc() { EXPECT_EQ(fnVR_MANGRNew(m, dir.Path().c_str()), 1); }
-    ~Disc() { fnVR_MANGREnd(m); }
-    Disc(const Disc&) = delete;
-    Disc& operator=(const Disc&) = delete;
-    operator void*() const { return m; }
-    VMG_MODEL& Model() const { return *m->m_pModel; }
-
-    // A recording whose video runs `seconds` from `start` (VOBUs of one
-    // second at 25 frames per second, or of 15 frames at 29.97), registered
-    // as a cell of the original chain with an entry point at its start.
-    void AddMovie(__int64 start, DWORD seconds, DWORD frameRate = 25000) {
-        const BYTE frames = frameRate == 25000 ? 25 : 15;
-        Recording r = MakeRecording(std::vector<std::pair<BYTE, DWORD>>(seconds, {frames, 50}), frameRate, 0, start);
-        ASSERT_EQ(m->m_pM_AVFIT->fnADD_Program(&r.info), 1);
-        M_AVFI& files = *Model().pM_AVFIT->pM_AVFI;
-        ASSERT_EQ(m->m_pORG_PGCI->fnADD_Movie_Program(&files.vobi.back(), static_cast<WORD>(files.vobi.size())), 1);
+// Appends the cells of a chain's text to the chain: movie cells of VOB 1,
+// still cells of a group of three pictures.
+inline bool Build(PGCI& record, const std::string& text) {
+    const auto ticks = [](const std::string& s) { return std::llround(std::stod(s) * kSecond); };
+    std::istringstream in(text);
+    for (std::string cell; in >> cell;) {
+        if (cell[0] == 'S') {
+            Vog vog(3);
+            if (!CPGCI(&record).fnADD_UD_Still_Pic_Cell(&vog.record, WORD(std::stoi(cell.substr(1))), -1)) return false;
+            continue;
+        }
+        const size_t dash = cell.find('-', 1), open = cell.find('[');
+        std::vector<__int64> entries;
+        for (size_t at = open + 1; cell[at] != ']';) {
+            const size_t end = cell.find_first_of(",]", at);
+            entries.push_back(ticks(cell.substr(at, end - at)));
+            at = cell[end] == ',' ? end + 1 : end;
+        }
+        if (!AppendCell(record, 1, ticks(cell.substr(0, dash)), ticks(cell.substr(dash + 1, open - dash - 1)), entries))
+            return false;
     }
+    return true;
+}
 
-    // A still-picture group of two pictures, as a cell of the original chain.
-    void AddStill() {
-        Recording still = TwoStillPictures();
-        ASSERT_EQ(m->m_pS_AVFIT->fnADD_Program(&still.info), 1);
-        S_AVFI& groups = *Model().pS_AVFIT->pS_AVFI;
-        ASSERT_EQ(m->m_pORG_PGCI->fnADD_Still_Pic_Program(&groups.vogi.back(), static_cast<WORD>(groups.vogi.size())),
-                  1);
-    }
-
-    std::string Original() const { return Describe(*Model().pORG_PGCI); }
+// A disc to edit, with the chains shown as text.
+struct EditDisc : Disc {
+    std::string OriginalText() const { return Describe(*Original()); }
     // `result` of an edit: it succeeded and left user-defined chain `pgcn`
     // (0: the original chain) as `chain`.
     void Leaves(int result, const std::string& chain, BYTE pgcn = 1) const {
         EXPECT_EQ(result, 1) << chain;
-        EXPECT_EQ(pgcn ? Chain(pgcn) : Original(), chain);
+        EXPECT_EQ(pgcn ? Chain(pgcn) : OriginalText(), chain);
     }
     std::string Chain(BYTE pgcn) const {
         UD_PGCIT* table = Model().pUD_PGCIT;
@@ -99,7 +84,6 @@ struct Disc {
         return Describe(table->pgci[pgcn - 1u]);
     }
     BYTE Chains() const { return Model().pUD_PGCIT ? CUD_PGCIT(Model().pUD_PGCIT).fnGet_c1_UD_PGCI_SRP_Ns() : 0; }
-    CPL_SRPT Playlists() const { return CPL_SRPT(Model().pRTR_VMGI->pPL_SRPT.get()); }
     // The chain each playlist names, "1 3 2".
     std::string Names() const {
         CPL_SRPT list = Playlists();

@@ -4,10 +4,10 @@
 #include "fixtures.h"
 
 TEST(OriginalChain, DivideByFrames) {
-    Disc disc;
+    EditDisc disc;
     disc.AddMovie(kSecond, 30);
     disc.AddMovie(0, 20);
-    ASSERT_EQ(disc.Original(), "1-31[1] 0-20[0]");
+    ASSERT_EQ(disc.OriginalText(), "1-31[1] 0-20[0]");
     disc.Leaves(fnVR_DevideOPGCEntryPt(disc, 1, 250), "1-31[1,11] 0-20[0]", 0);  // 250 frames at 25 per second
     disc.Leaves(fnVR_DevideOPGCEntryPt(disc, 1, 0), "1-31[1,1,11] 0-20[0]", 0);  // 0 frames: at the same time
     // 251 frames from entry point 2 would pass the one at 11 s; 65537 is not
@@ -29,13 +29,13 @@ TEST(OriginalChain, DivideByFrames) {
 }
 
 TEST(OriginalChain, InsertDeleteCombine) {
-    Disc disc;
+    EditDisc disc;
     disc.AddMovie(0, 40);
     BYTE text[128] = {'a'};
     ASSERT_EQ(disc.m->fnADD_ORG_Cell_EntryPoint(1, 1, 10 * kSecond, text), 1);
     ASSERT_EQ(disc.m->fnADD_ORG_Cell_EntryPoint(WORD{2}, __int64{20 * kSecond}, nullptr), 1);
     ASSERT_EQ(disc.m->fnADD_ORG_Cell_EntryPoint(WORD{3}, __int64{30 * kSecond}, nullptr), 1);
-    ASSERT_EQ(disc.Original(), "0-40[0,10,20,30]");
+    ASSERT_EQ(disc.OriginalText(), "0-40[0,10,20,30]");
     EXPECT_EQ(CCI(disc.m->m_pORG_PGCI->Cell(0)).fnGet_c1_EP_TY(1), 0x40);
     EXPECT_EQ(Ints({disc.m->fnADD_ORG_Cell_EntryPoint(1, 0, 41 * kSecond, nullptr),
                     disc.m->fnADD_ORG_Cell_EntryPoint(2, 0, 0, nullptr),
@@ -53,7 +53,7 @@ TEST(OriginalChain, InsertDeleteCombine) {
 }
 
 TEST(OriginalChain, NothingToEditOnANewDiscAnUnboundManagerOrANullHandle) {
-    Disc disc;
+    EditDisc disc;
     CVR_MANGR unbound;
     const int results[] = {
         fnVR_DevideOPGCEntryPt(disc, 1, 0),

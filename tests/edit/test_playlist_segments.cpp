@@ -14,7 +14,7 @@ namespace {
 // 21, 31 and 41 s; recording 2 (0-10 s) without entry point, continuing
 // the segment of 41 s; recording 3 (0-10 s) whose entry point at 2 s ends
 // it. Playlist 1 is empty.
-struct Edited : Disc {
+struct Edited : EditDisc {
     Edited() {
         AddMovie(kSecond, 48);
         AddMovie(0, 10);
@@ -25,7 +25,7 @@ struct Edited : Disc {
         CCI third(m->m_pORG_PGCI->Cell(2));
         third.fnDEL_Movie_Entry_Point(1);
         EXPECT_EQ(m->fnADD_ORG_Cell_EntryPoint(3, 0, 2 * kSecond, nullptr), 1);
-        EXPECT_EQ(Original(), kOriginal);
+        EXPECT_EQ(OriginalText(), kOriginal);
         EXPECT_EQ(fnVR_AddPL(m), 1);
     }
     static constexpr const char* kOriginal = "1-49[1,11,21,31,41] 0-10[] 0-10[2]";
@@ -55,11 +55,11 @@ TEST(PlaylistSegments, AddMiddleAndLastEntryPointsAndStillPictures) {
     };
     for (int r : refused) EXPECT_EQ(r, 0);
     EXPECT_EQ(disc.Chain(1), all);
-    EXPECT_EQ(disc.Original(), Edited::kOriginal);
+    EXPECT_EQ(disc.OriginalText(), Edited::kOriginal);
 
     // A still picture cell (entry point 7 of the original), and a segment
     // behind it.
-    disc.AddStill();
+    disc.AddStill({2, 2});
     disc.Leaves(fnVR_AddPLEntryPt(disc, 1, 0, 7), std::string("S1[1] ") + all);
     disc.Leaves(fnVR_AddPLEntryPt(disc, 1, 1, 1), std::string("S1[1] 1-11[1] ") + all);
     disc.Leaves(fnVR_DelPLEntryPt(disc, 1, 1), std::string("1-11[1] ") + all);
@@ -88,7 +88,7 @@ TEST(PlaylistSegments, DivideDeleteCombine) {
     disc.Leaves(fnVR_DelPLEntryPt(disc, 1, 1), "16.04-21[16.04]");
     EXPECT_EQ(Ints({fnVR_DelPLEntryPt(disc, 1, 2), fnVR_DelPLEntryPt(disc, 1, 65536 + 1)}), Ints(2, 0));
     EXPECT_EQ(disc.Chain(1), "16.04-21[16.04]");
-    EXPECT_EQ(disc.Original(), Edited::kOriginal);
+    EXPECT_EQ(disc.OriginalText(), Edited::kOriginal);
 }
 
 TEST(PlaylistSegments, Move) {
@@ -169,9 +169,9 @@ TEST(PlaylistSegments, APlaylistSurvivesSaveAndOpen) {
     EXPECT_EQ(before.back()[1], (10 + 2 + 21 - 13 + 8 + 10 + 2) * 1000) << "with the continuation cells";
     ASSERT_EQ(fnVR_MANGRSave(disc, nullptr), 1);
 
-    Disc reopened;
+    EditDisc reopened;
     ASSERT_EQ(fnVR_MANGROpen(reopened, disc.dir.Path().c_str()), 1);
     EXPECT_EQ(reopened.Chain(1), chain);
-    EXPECT_EQ(reopened.Original(), Edited::kOriginal);
+    EXPECT_EQ(reopened.OriginalText(), Edited::kOriginal);
     EXPECT_EQ(Segments(reopened), before);
 }

@@ -6,7 +6,7 @@
 #include "support/Time.h"
 
 TEST(Playlists, AddTwiceThenDeleteTheFirst) {
-    Disc disc;
+    EditDisc disc;
     for (WORD second : {WORD{10}, WORD{11}}) {
         vrm::ScopedTestClock clock(MakeTime(2005, 6, 7, 8, 9, second), 0);
         ASSERT_EQ(fnVR_AddPL(disc), 1);
@@ -41,7 +41,7 @@ TEST(Playlists, AddTwiceThenDeleteTheFirst) {
 }
 
 TEST(Playlists, ChainsAndSelection) {
-    Disc disc;
+    EditDisc disc;
     disc.AddMovie(0, 10);
     disc.AddMovie(0, 20);
     // Without a table: none may be selected, and there is no chain 1.
@@ -73,7 +73,7 @@ TEST(Playlists, ChainsAndSelection) {
 }
 
 TEST(Playlists, DeletingKeepsEveryPlaylistOnItsChain) {
-    Disc disc;
+    EditDisc disc;
     for (int i = 0; i < 3; ++i) ASSERT_EQ(disc.m->fnADD_UD_PGCI(), 1);
     // Chains told apart by their lengths.
     for (BYTE g = 1; g <= 3; ++g) {
@@ -97,7 +97,7 @@ TEST(Playlists, DeletingKeepsEveryPlaylistOnItsChain) {
 }
 
 TEST(Playlists, AnAddThatCannotFinishLeavesNothingBehind) {
-    Disc disc;
+    EditDisc disc;
     ASSERT_EQ(disc.m->fnADD_UD_PGCI(), 1);
     for (int i = 0; i < CPL_SRPT::kMaxEntries; ++i) ASSERT_EQ(disc.m->fnADD_PlayList(1), 1);
     ASSERT_EQ(disc.m->fnSelect_UD_PGCI(0), 1);
@@ -106,7 +106,7 @@ TEST(Playlists, AnAddThatCannotFinishLeavesNothingBehind) {
     EXPECT_EQ(disc.m->m_cCurUDPGCN, 0);
 
     // Without a chain table before, there is none after.
-    Disc other;
+    EditDisc other;
     for (int i = 0; i < CPL_SRPT::kMaxEntries; ++i) ASSERT_EQ(other.Playlists().AddPointer(0x10, 1), 1);
     EXPECT_EQ(fnVR_AddPL(other), 0);
     EXPECT_TRUE(other.Model().pUD_PGCIT == nullptr && other.m->m_pUD_PGCIT == nullptr);

@@ -4,11 +4,11 @@
 // long as the tables say), and a later save succeeds. Last, a process that
 // dies at any operation of a save.
 //
-// The tests run as root in CI, and root ignores permission bits: a directory
-// made read-only with chmod does not stop its writes, and a file with mode
-// 000 stays readable. Those conditions are therefore produced through the
-// fault hook (EACCES for every change of the file system) or by a real
-// condition root cannot get around (a source path that names a directory).
+// The tests run as root in CI, and root ignores permission bits: a read-only
+// directory does not stop its writes, and a file with mode 000 stays
+// readable. Those conditions are therefore produced through the fault hook
+// (EACCES for every change of the file system) or by a real condition root
+// cannot get around (a source path that names a directory).
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -18,6 +18,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -78,8 +79,8 @@ int OpenedState(const fs::path& dir, const char* keep, const std::vector<DiscSta
     if (SizeOf(scratch.Path() / kMovie) < uintmax_t{recorded} * 2048) return -1;
     for (size_t i = 0; i < states.size(); ++i) {
         if (bytes != states[i].ifo) continue;
-        if (SizeOf(scratch.Path() / kMovie) < states[i].movie) return -1;
-        if (SizeOf(scratch.Path() / kStill) < states[i].still) return -1;
+        if (SizeOf(scratch.Path() / kMovie) < states[i].movie || SizeOf(scratch.Path() / kStill) < states[i].still)
+            return -1;
         return static_cast<int>(i);
     }
     return -1;
@@ -154,12 +155,6 @@ struct FailFrom {
         return f->error;
     }
 };
-
-int FailWrites(void* context, const char* operation) {
-    return std::strcmp(operation, "write") == 0 ? *static_cast<int*>(context) : 0;
-}
-
-int FailAll(void* context, const char*) { return *static_cast<int*>(context); }
 
 // The save of a scene made by `make`, undisturbed: the number of file-system
 // operations it makes, and the state it reaches.
@@ -259,111 +254,80 @@ TEST(SaveFaults, NewOverAnEarlierDiscIsValidAtAnyFailure) {
     }
 }
 
-TEST(SaveFaults, DiskFullInTheMovieStreamIsReportedAsSuch) {
-    Scene s;
-    s.AddBoth();
-    int error = ENOSPC;
-    vrm::SetFaultHook(FailWrites, &error);
-    EXPECT_EQ(fnVR_MANGRSave(s.h, nullptr), 0);
-    vrm::SetFaultHook(nullptr, nullptr);
-    EXPECT_EQ(fnVR_MANGRGetLastError(s.h), DWORD{VRO_ERR_DISK_FULL});
-    ExpectState(s.dir, s.before, "the streams cut back to the recorded data");
-    EXPECT_EQ(fnVR_MANGRSave(s.h, nullptr), 1);
+// A save that fails for a reason the user can remove reports that reason,
+// leaves the disc exactly as it was, and succeeds once the reason is gone.
+TEST(SaveFaults, AFailedSaveSaysWhyChangesNothingAndCanBeRetried) {
+    static int error = 0;
+    const struct {
+        const char* what;
+        DWORD code;
+        std::function<void(Scene&)> cause, undo;
+    } cases[] = {
+        {"disk full in the movie stream", VRO_ERR_DISK_FULL,
+         [](Scene&) {
+             error = ENOSPC;
+             vrm::SetFaultHook([](void*, const char* op) { return std::strcmp(op, "write") == 0 ? error : 0; },
+                               nullptr);
+         },
+         [](Scene&) { vrm::SetFaultHook(nullptr, nullptr); }},
+        // The real condition (effective for users other than root), and what
+        // such a user meets, also under root: every change refused.
+        {"read-only directory", VRO_ERR_STREAM_CREATE,
+         [](Scene& s) {
+             ASSERT_EQ(chmod(s.dir.c_str(), 0555), 0);
+             error = EACCES;
+             vrm::SetFaultHook([](void*, const char*) { return error; }, nullptr);
+         },
+         [](Scene& s) {
+             vrm::SetFaultHook(nullptr, nullptr);
+             ASSERT_EQ(chmod(s.dir.c_str(), 0755), 0);
+         }},
+        {"a source that became unreadable after the add", VRO_ERR_SOURCE_OPEN,
+         [](Scene& s) {
+             fs::rename(s.movie, s.root.Path() / "kept.vob");
+             fs::create_directories(s.movie);
+         },
+         [](Scene& s) {
+             fs::remove(s.movie);
+             fs::rename(s.root.Path() / "kept.vob", s.movie);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Scene s;
+        s.AddBoth();
+        c.cause(s);
+        EXPECT_EQ(fnVR_MANGRSave(s.h, nullptr), 0);
+        c.undo(s);
+        EXPECT_EQ(fnVR_MANGRGetLastError(s.h), c.code);
+        ExpectState(s.dir, s.before);
+        ExpectValid(s.dir, {s.before}, "after the failure");
+        EXPECT_EQ(fnVR_MANGRSave(s.h, nullptr), 1);
+        ExpectValid(s.dir, {StateOf(s.dir)}, "after the retry");
+    }
 }
 
-TEST(SaveFaults, ReadOnlyDirectoryChangesNothing) {
+TEST(AddFaults, AnUnreadableSourceIsRefusedAtAdd) {
+    // A path that cannot be read as a file (as root, chmod 000 would not
+    // stop the read; a directory does).
     Scene s;
-    s.AddBoth();
-    // The real condition (effective for users other than root) ...
-    ASSERT_EQ(chmod(s.dir.c_str(), 0555), 0);
-    // ... and what such a user meets, also under root: every change refused.
-    int error = EACCES;
-    vrm::SetFaultHook(FailAll, &error);
-    EXPECT_EQ(fnVR_MANGRSave(s.h, nullptr), 0);
-    vrm::SetFaultHook(nullptr, nullptr);
-    ASSERT_EQ(chmod(s.dir.c_str(), 0755), 0);
-    ExpectState(s.dir, s.before);
-    ExpectValid(s.dir, {s.before}, "after a refused save");
-    EXPECT_EQ(fnVR_MANGRSave(s.h, nullptr), 1);
-    ExpectValid(s.dir, {StateOf(s.dir)}, "after the retry");
-}
-
-TEST(AddFaults, UnreadableSourceIsRefusedAtAddAndAtSave) {
-    Scene s;
-    // At add: a path that cannot be read as a file (as root, chmod 000 would
-    // not stop the read; a directory does).
     const fs::path unreadable = s.root.Path() / "unreadable.vob";
     fs::create_directories(unreadable);
     EXPECT_EQ(fnVR_AddMpegFile(s.h, unreadable.c_str(), nullptr), 0);
     EXPECT_EQ(s.M().m_pMovie->m_dwLastError, DWORD{VRO_ERR_SOURCE_OPEN});
     EXPECT_EQ(s.M().m_pMovie->fnGetQueuedFileNs(), 0u);
     EXPECT_EQ(s.M().fnADD_Still_Pic_Program(unreadable.c_str()), 0);
-
-    // At save: the added file became unreadable in between.
-    s.AddBoth();
-    const fs::path kept = s.root.Path() / "kept.vob";
-    fs::rename(s.movie, kept);
-    fs::create_directories(s.movie);
-    EXPECT_EQ(fnVR_MANGRSave(s.h, nullptr), 0);
-    EXPECT_EQ(fnVR_MANGRGetLastError(s.h), DWORD{VRO_ERR_SOURCE_OPEN});
-    ExpectState(s.dir, s.before);
-    ExpectValid(s.dir, {s.before}, "after an unreadable source");
-
-    fs::remove(s.movie);
-    fs::rename(kept, s.movie);
-    EXPECT_EQ(fnVR_MANGRSave(s.h, nullptr), 1);
-    ExpectValid(s.dir, {StateOf(s.dir)}, "after the retry");
-}
-
-namespace {
-
-// Cuts the second queued recording to half once the first has been copied.
-fs::path g_shrink;
-int ShrinkSecondSource(void*, DWORD phase, DWORD done, DWORD, DWORD file) {
-    if (phase == VRO_PROGRESS_APPEND && done > 0 && file == 1 && !g_shrink.empty()) {
-        fs::resize_file(g_shrink, SizeOf(g_shrink) / 2);
-        g_shrink.clear();
-    }
-    return 1;
-}
-
-}  // namespace
-
-TEST(SaveFaults, SourceThatShrinksDuringTheAppend) {
-    Scene s;
-    const fs::path second = s.root.Path() / "second.vob";
-    fs::copy_file(Sample("pal_mpeg2_mp2_4x3.vob"), second);
-    ASSERT_EQ(fnVR_AddMpegFile(s.h, s.movie.c_str(), nullptr), 1);
-    ASSERT_EQ(fnVR_AddMpegFile(s.h, second.c_str(), nullptr), 1);
-    g_shrink = second;
-    EXPECT_EQ(fnVR_MANGRSave(s.h, ShrinkSecondSource), 0);
-    EXPECT_TRUE(g_shrink.empty()) << "the callback ran between the two files";
-    EXPECT_EQ(fnVR_MANGRGetLastError(s.h), DWORD{VRO_ERR_SOURCE_SHORT});
-    ExpectState(s.dir, s.before, "the first file's bytes cut away again");
-    ExpectValid(s.dir, {s.before}, "after the shrink");
-
-    fs::copy_file(Sample("pal_mpeg2_mp2_4x3.vob"), second, fs::copy_options::overwrite_existing);
-    ASSERT_EQ(fnVR_MANGRSave(s.h, nullptr), 1);
-    EXPECT_EQ(SizeOf(s.dir / kMovie), s.before.movie + SizeOf(s.movie) + SizeOf(second));
-    ExpectValid(s.dir, {StateOf(s.dir)}, "after the retry");
 }
 
 namespace {
 
 // Opens the disc, adds one playlist (with its chain) and saves: the change
 // whose save is interrupted.
-int AddPlaylistAndSave(const std::string& dir) {
+int AddPlaylistAndSave(const fs::path& dir) {
     void* h = fnVR_MANGRBegin();
     const int ok = fnVR_MANGROpen(h, dir.c_str()) && fnVR_AddPL(h) && fnVR_MANGRSave(h, nullptr);
     fnVR_MANGREnd(h);
     return ok;
-}
-
-int Playlists(const std::string& dir) {
-    void* h = fnVR_MANGRBegin();
-    const int n = fnVR_MANGROpen(h, dir.c_str()) ? fnVR_GetPLCount(h) : -1;
-    fnVR_MANGREnd(h);
-    return n;
 }
 
 void CopyDirectory(const fs::path& from, const fs::path& to) {
@@ -380,34 +344,25 @@ void CopyDirectory(const fs::path& from, const fs::path& to) {
 TEST(SaveCrash, OpenAlwaysFindsTheOldOrTheNewDisc) {
     vrm::ScopedTestClock clock(MakeTime(2026, 12, 6, 12, 0, 0), 0);
     TempDir root;
-    const fs::path old = root.Path() / "old";
+    const fs::path old = root.Path() / "old", done = root.Path() / "new", disc = root.Path() / "disc";
     fs::create_directories(old);
-    {
-        void* h = fnVR_MANGRBegin();
-        ASSERT_EQ(fnVR_MANGRNew(h, old.c_str()), 1);
-        ASSERT_EQ(fnVR_MANGRSave(h, nullptr), 1);
-        fnVR_MANGREnd(h);
-    }
-    ASSERT_EQ(AddPlaylistAndSave(old.string()), 1);
-    const Bytes oldIfo = ReadWholeFile((old / "VR_MANGR.IFO").string());
+    void* h = fnVR_MANGRBegin();
+    ASSERT_EQ(fnVR_MANGRNew(h, old.c_str()), 1);
+    ASSERT_EQ(fnVR_MANGRSave(h, nullptr), 1);
+    fnVR_MANGREnd(h);
+    ASSERT_EQ(AddPlaylistAndSave(old), 1);
+    const Bytes oldIfo = ReadWholeFile((old / kIfo).string());
 
     // The whole save once, counting the file system operations it makes.
-    const fs::path done = root.Path() / "new";
     CopyDirectory(old, done);
     int operations = 0;
-    vrm::SetFaultHook(
-        [](void* count, const char*) {
-            ++*static_cast<int*>(count);
-            return 0;
-        },
-        &operations);
-    ASSERT_EQ(AddPlaylistAndSave(done.string()), 1);
+    vrm::SetFaultHook(CountOperations, &operations);
+    ASSERT_EQ(AddPlaylistAndSave(done), 1);
     vrm::SetFaultHook(nullptr, nullptr);
-    const Bytes newIfo = ReadWholeFile((done / "VR_MANGR.IFO").string());
+    const Bytes newIfo = ReadWholeFile((done / kIfo).string());
     ASSERT_NE(newIfo, oldIfo);
     ASSERT_GT(operations, 4) << "a save opens, writes, syncs and renames two files";
 
-    const fs::path disc = root.Path() / "disc";
     for (int crashAt = 0; crashAt <= operations; ++crashAt) {
         CopyDirectory(old, disc);
         const pid_t child = fork();
@@ -421,14 +376,15 @@ TEST(SaveCrash, OpenAlwaysFindsTheOldOrTheNewDisc) {
                     return 0;
                 },
                 &countdown);
-            AddPlaylistAndSave(disc.string());
+            AddPlaylistAndSave(disc);
             _exit(0);
         }
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        const int n = Playlists(disc.string());
-        EXPECT_TRUE(n == 1 || n == 2) << "crash at operation " << crashAt << ": " << n << " playlists";
-        for (const char* name : {"VR_MANGR.IFO", "VR_MANGR.BUP"}) {
+        ASSERT_EQ(waitpid(child, nullptr, 0), child);
+        h = fnVR_MANGRBegin();
+        const int playlists = fnVR_MANGROpen(h, disc.c_str()) ? fnVR_GetPLCount(h) : -1;
+        fnVR_MANGREnd(h);
+        EXPECT_TRUE(playlists == 1 || playlists == 2) << "crash at operation " << crashAt << ": " << playlists;
+        for (const char* name : {kIfo, kBup}) {
             const Bytes now = ReadWholeFile((disc / name).string());
             EXPECT_TRUE(now == oldIfo || now == newIfo) << name << " after a crash at operation " << crashAt;
         }

@@ -75,13 +75,15 @@ TEST_F(CBufferTest, ReadStaysInsideTheFile) {
     EXPECT_EQ(b.Read(dst, 0xFFFFFFFFu), 6u) << "a huge count does not wrap around";
 }
 
-TEST_F(CBufferTest, ReadBitsNeverLeavesTheView) {
+// ReadBits and the buffer's own reader (through which the table loaders
+// read) never leave the view, and their misses set the buffer's sticky
+// read-failure mark, which keeps the first offset.
+TEST_F(CBufferTest, ReadBitsAndTheReaderShareTheReadFailureMark) {
     WriteWholeFile(path, {0x12, 0x34, 0x56, 0x78});
     ASSERT_EQ(b.Open(path.c_str(), CBuffer::kRead), 0u);
     b.Seek(0);
     EXPECT_EQ(Ints({b.ReadBits(0, 0, 32), b.ReadBits(1, 4, 8), b.ReadBits(3, 4, 4), b.ReadFailed()}),
               Ints({0x12345678, 0x45, 0x8, 0}));
-
     b.Seek(2);
     EXPECT_EQ(Ints({b.ReadBits(0, 0, 32), b.ReadFailed()}), Ints({0, 1})) << "four bytes from offset 2 pass the end";
     EXPECT_EQ(b.ReadFailOffset(), 2u);
@@ -93,11 +95,22 @@ TEST_F(CBufferTest, ReadBitsNeverLeavesTheView) {
     EXPECT_EQ(b.ReadBits(0, 8, 32), 0u) << "a field wider than 32 bits";
     EXPECT_TRUE(b.ReadFailed());
 
+    b.ClearReadFailure();
+    vrm::ByteReader& reader = b.Reader();
+    ASSERT_EQ(&reader, &b.Reader()) << "the buffer's own reader, not a copy";
+    EXPECT_EQ(Ints({static_cast<long long>(reader.Size()), reader.U16(2), b.ReadFailed()}), Ints({4, 0x5678, 0}));
+    EXPECT_EQ(reader.U16(3), 0u);
+    EXPECT_TRUE(b.ReadFailed());
+    EXPECT_EQ(b.ReadFailOffset(), 3u);
+    b.MarkReadFailure(1);
+    EXPECT_EQ(reader.FailOffset(), 3u) << "the first failure is kept";
+    b.ClearReadFailure();
+    EXPECT_TRUE(reader.Ok());
+
     // An empty file has no view: every field is outside.
     CBuffer e;
     ASSERT_EQ(e.Open(dir.File("empty").c_str(), CBuffer::kReadWrite), 0u);
-    EXPECT_EQ(e.ReadBits(0, 0, 8), 0u);
-    EXPECT_TRUE(e.ReadFailed());
+    EXPECT_EQ(Ints({e.ReadBits(0, 0, 8), e.ReadFailed(), static_cast<long long>(e.Reader().Size())}), Ints({0, 1, 0}));
 }
 
 TEST_F(CBufferTest, WritesAreStagedUntilFlushedEachBufferItsOwn) {

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 #include <string>
 
 #include "platform/clock.h"
@@ -11,26 +12,18 @@
 namespace {
 
 // Sets TZ for one test and restores it afterwards.
-class ScopedTz {
-public:
+struct ScopedTz {
+    std::optional<std::string> old;
     explicit ScopedTz(const char* tz) {
-        const char* old = std::getenv("TZ");
-        m_had = old != nullptr;
-        if (m_had) m_old = old;
+        if (const char* was = std::getenv("TZ")) old = was;
         setenv("TZ", tz, 1);
         tzset();
     }
     ~ScopedTz() {
-        if (m_had)
-            setenv("TZ", m_old.c_str(), 1);
-        else
-            unsetenv("TZ");
+        if (old) setenv("TZ", old->c_str(), 1);
+        if (!old) unsetenv("TZ");
         tzset();
     }
-
-private:
-    bool m_had = false;
-    std::string m_old;
 };
 
 }  // namespace

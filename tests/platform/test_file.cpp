@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -16,7 +15,7 @@ using vrm::DirectoryLock;
 using vrm::File;
 using vrm::MappedView;
 
-TEST(File, OpenModesRefusalsAndMove) {
+TEST(File, OpenReadWriteTruncateAndMove) {
     TempDir dir;
     File f;
     // A directory is not a file.
@@ -44,11 +43,7 @@ TEST(File, OpenModesRefusalsAndMove) {
     EXPECT_FALSE(f.IsOpen());
     EXPECT_TRUE(b.IsOpen());
     EXPECT_EQ(b.Size(), 8);
-}
 
-TEST(File, ReadAtTruncateAndSync) {
-    TempDir dir;
-    File f;
     ASSERT_TRUE(f.Open(dir.File("f").c_str(), File::Mode::ReadWriteAlways));
     ASSERT_EQ(f.WriteAt(0, "0123456789", 10), 10u);
     char buf[16] = {};
@@ -174,36 +169,16 @@ TEST(DirectoryLock, SharedLocksCoexistAndExcludeWritersAcrossProcesses) {
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path())) << "locking creates no file";
 }
 
-TEST(DirectoryLock, AWaitingWriterGetsTheLockWhenTheHolderLetsGoOrDies) {
+TEST(DirectoryLock, AWaitingWriterGetsTheLockWhenTheHolderLetsGo) {
     TempDir dir;
     const char* d = dir.Path().c_str();
     int ready[2];
     ASSERT_EQ(::pipe(ready), 0);
-    // A child holds the writer's lock until it is killed.
-    const pid_t holder = ::fork();
-    if (holder == 0) {
-        ::alarm(30);  // never outlives a failed test
-        DirectoryLock w;
-        const char c = w.Acquire(d, DirectoryLock::Kind::Exclusive, 0) ? 'y' : 'n';
-        if (::write(ready[1], &c, 1) != 1) ::_exit(1);
-        ::pause();
-        ::_exit(0);
-    }
-    ASSERT_GT(holder, 0);
-    char c = 0;
-    const bool held = ::read(ready[0], &c, 1) == 1 && c == 'y';
     DirectoryLock lock;
-    const bool refused = !lock.Acquire(d, DirectoryLock::Kind::Shared, 20);
-    ::kill(holder, SIGKILL);
-    ::waitpid(holder, nullptr, 0);
-    ASSERT_TRUE(held);
-    EXPECT_TRUE(refused);
-    ASSERT_TRUE(lock.Acquire(d, DirectoryLock::Kind::Exclusive, 0)) << "the kernel released the dead holder's lock";
-
+    char c = 0;
     // A child waiting (up to 10 s) gets the lock once this process lets go.
     // It is forked while nothing is locked: a child shares the descriptors,
     // and so the locks, its parent holds when it is made.
-    lock.Release();
     const pid_t waiter = ::fork();
     if (waiter == 0) {
         ::alarm(30);

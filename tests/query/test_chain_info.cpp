@@ -32,15 +32,15 @@ protected:
     void SetUp() override {
         {
             vrm::ScopedTestClock clock(day1, 0);
-            disc.AddMovie(first, "a.mpg", 15000);
+            disc.AddMovie(first);
         }
         vrm::ScopedTestClock clock(day2, 0);
-        disc.AddMovie(second, "b.mpg", 15000);
-        disc.AddStill({2}, "stills.vob");
+        disc.AddMovie(second);
+        disc.AddStill({2});
     }
     SYSTEMTIME day1 = MakeTime(2021, 3, 4, 5, 6, 7);
     SYSTEMTIME day2 = MakeTime(2021, 3, 5, 23, 58, 59);
-    QueryDisc disc;
+    Disc disc;
     Recording first = UniformRecording(4, 100, kStart);  // 48 frames, 1920 ms
     Recording second = UniformRecording(2, 100, kStart);  // 24 frames, 960 ms
 };
@@ -77,7 +77,7 @@ TEST_F(TwoDays, ProgramsWithTheirTextDateAndFirstSegment) {
 }
 
 TEST(ChainInfo, EmptyAndStillOnlyChains) {
-    QueryDisc disc;
+    Disc disc;
     DVDPGCINFO info = Filled<DVDPGCINFO>();
     ASSERT_EQ(disc.m->fnGetOPGCInfo(&info, 0), 1);
     // Zeroed as a whole.
@@ -85,18 +85,9 @@ TEST(ChainInfo, EmptyAndStillOnlyChains) {
     DVDPGINFO program = Filled<DVDPGINFO>();
     EXPECT_EQ(disc.m->fnGetOPGCPGInfo(1, &program, 0), 0);
     EXPECT_EQ(Ints({program.dwCount, program.EntrySeg.dwSRPN}), Ints(2, 0));
-    disc.AddStill({2, 2}, "stills.vob");
+    disc.AddStill({2, 2});
     ASSERT_EQ(disc.m->fnGetOPGCInfo(&info, 1), 1);
     EXPECT_EQ(Ints({info.dwContentTy, info.dwDuration}), Ints({1, 3000}));
-}
-
-TEST(ChainInfo, MissingTablesGiveZero) {
-    CVR_MANGR m;  // never bound to a disc
-    DVDPGCINFO info{};
-    seg s{};
-    EXPECT_EQ(Ints({m.fnGetOPGCInfo(&info, 0), m.fnGetOPGCEntryPtInfo(1, &s, 0), m.fnGetOPGCCellNsofEntryPt(1),
-                    m.fnGetPLCount()}),
-              Ints(4, 0));
 }
 
 // A recording and one playlist over its VOB, made on a fixed day.
@@ -104,11 +95,11 @@ class OnePlaylist : public ::testing::Test {
 protected:
     void SetUp() override {
         vrm::ScopedTestClock clock(MakeTime(2022, 11, 12, 13, 14, 15), 0);
-        disc.AddMovie(recording, "a.mpg", 15000);
+        disc.AddMovie(recording);
         chain = disc.AddPlaylist();
         AddContinuationCells(chain);
     }
-    QueryDisc disc;
+    Disc disc;
     Recording recording = UniformRecording(8, 10, kStart);
     PGCI* chain = nullptr;
 };
@@ -158,10 +149,15 @@ TEST_F(OnePlaylist, PlaylistsThatDoNotExistGiveZero) {
     EXPECT_EQ(disc.m->fnGetPLCellNsofEntryPt(1, 1), 0u);
 }
 
-TEST(FlatQueries, NullHandleGivesZero) {
+// A null handle, and a manager never bound to a disc (it has no tables).
+TEST(FlatQueries, NoDiscGivesZero) {
     DVDPGCINFO info{};
     DVDPGINFO program{};
     seg s{};
+    CVR_MANGR m;
+    EXPECT_EQ(Ints({m.fnGetOPGCInfo(&info, 0), m.fnGetOPGCEntryPtInfo(1, &s, 0), m.fnGetOPGCCellNsofEntryPt(1),
+                    m.fnGetPLCount()}),
+              Ints(4, 0));
     EXPECT_EQ(Ints({fnVR_GetPLCount(nullptr), fnVR_GetPLInfo(nullptr, 1, &info, 0), fnVR_GetOPGCInfo(nullptr, &info, 0),
                     fnVR_GetOPGCPGInfo(nullptr, 1, &program, 0), fnVR_GetOPGCCellInfo(nullptr, 1, 1, &s, 0, 0),
                     fnVR_GetOPGCCellNsofEntryPt(nullptr, 1), fnVR_GetOPGCCellNsofEntryPt(nullptr, 1, 1, 1),

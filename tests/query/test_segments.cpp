@@ -19,11 +19,11 @@ seg Zeroed() {
 }
 
 TEST(CellQuery, QueuedDataIsInTheSourceFileAndSavedDataInTheStreamFile) {
-    QueryDisc disc;
+    Disc disc;
     Recording first = UniformRecording(4, 100, kStart);
     Recording second = MakeRecording({{12, 50}, {12, 50}, {12, 50}}, 25000, 0, kStart);
-    disc.AddMovie(first, "first.mpg", 15000);
-    const std::string source = disc.AddMovie(second, "second.mpg", 20000);
+    disc.AddMovie(first);
+    const std::string source = disc.AddMovie(second, true, 20000);
 
     seg s = Zeroed();
     // The bytes: the second file from its first byte.
@@ -41,9 +41,9 @@ TEST(CellQuery, QueuedDataIsInTheSourceFileAndSavedDataInTheStreamFile) {
 }
 
 TEST(CellQuery, AFrameWindowNarrowsTheCell) {
-    QueryDisc disc;
+    Disc disc;
     Recording r = UniformRecording(4, 100, kStart);
-    disc.AddMovie(r, "a.mpg", 15000);
+    disc.AddMovie(r);
     seg s = Zeroed();
     ASSERT_EQ(fnVR_GetOPGCCellInfo(disc.m, 1, 1, &s, 10, 40), 1);
     EXPECT_EQ(Ints({s.dwFrameNs, s.dwDuration}), Ints({30, 1200}));
@@ -55,28 +55,19 @@ TEST(CellQuery, AFrameWindowNarrowsTheCell) {
     EXPECT_EQ(s.dwVideoBitrate, 6000000u);
 }
 
-TEST(CellQuery, StillCellIsOnePictureShownForTheStillTime) {
-    QueryDisc disc;
-    const std::string source = disc.AddStill({2, 3}, "stills.vob");
+TEST(CellQuery, AStillCellIsOnePictureShownForTheStillTime) {
+    Disc disc;
+    const std::string source = disc.AddStill({2, 3});
     seg s = Zeroed();
     ASSERT_EQ(disc.m->fnGetOPGCCellInfo(1, 1, &s, 0, 0), 1);
     // Shown for STILL_TM, 3 s on a new disc.
     EXPECT_EQ(Ints({s.dwCellType, s.dwSRPN, s.dwDuration, s.llStartPos, s.llEndPos}), Ints({1, 1, 3000, 0, 2 * 2048}));
     EXPECT_STREQ(s.szFileName, source.c_str());
-}
-
-TEST(CellQuery, NumbersThatNameNoCellGiveZero) {
-    QueryDisc disc;
-    Recording r = UniformRecording(4, 100, kStart);
-    disc.AddMovie(r, "a.mpg", 15000);
-    seg s = Zeroed();
-    // One program of one cell: neither program 257 (mod 256) nor cell 65537
-    // (mod 65536) is it.
-    for (const auto& [pg, cell] : {std::pair{0, 1}, {1, 0}, {1, 2}, {2, 1}, {257, 1}, {1, 65537}, {-1, 1}}) {
-        EXPECT_EQ(disc.m->fnGetOPGCCellInfo(pg, cell, &s, 0, 0), 0) << pg << " " << cell;
-    }
-    EXPECT_EQ(disc.m->fnGetOPGCCellInfo(1, 1, nullptr, 0, 0), 0);
-    EXPECT_EQ(disc.m->fnGetCellInfo(nullptr, 1, 1, &s, 0, 0), 0);
+    // Its one entry point, and none beyond.
+    s = Zeroed();
+    EXPECT_EQ(disc.m->fnGetOPGCEntryPtInfo(1, &s, 1), 1);
+    EXPECT_EQ(s.dwCellType, 1u);
+    EXPECT_EQ(Ints({disc.m->fnGetOPGCEntryPtInfo(2, &s, 1), disc.m->fnGetOPGCEntryPtInfo(1, 1, 2, &s, 1)}), Ints(2, 0));
 }
 
 // The original chain made of the three cells A, B, C of
@@ -84,14 +75,14 @@ TEST(CellQuery, NumbersThatNameNoCellGiveZero) {
 class ContinuationChain : public ::testing::Test {
 protected:
     void SetUp() override {
-        disc.AddMovie(recording, "a.mpg", 15000, false);
+        disc.AddMovie(recording, false);
         AddContinuationCells(disc.Original());
         CPGCI chain(disc.Original());
         disc.Model().pORG_PGCI->pgi.assign(PGCI::kPGISize, 0);
         chain.fnSet_c1_PG_Ns(1);
         chain.fnSet_wC_Ns(0, 3);
     }
-    QueryDisc disc;
+    Disc disc;
     Recording recording = UniformRecording(8, 10, kStart);
 };
 
@@ -149,8 +140,15 @@ TEST_F(ContinuationChain, AllocatedRecordsAreReleasedByTheCaller) {
     EXPECT_TRUE(s.pNext == nullptr && s.dwHasNext == 0);
 }
 
-TEST_F(ContinuationChain, AddressesThatNameNoSegmentGiveZero) {
+TEST_F(ContinuationChain, AddressesThatNameNoCellOrSegmentGiveZero) {
     seg s = Zeroed();
+    // One program of three cells: neither program 257 (mod 256) nor cell
+    // 65537 (mod 65536) is one of them.
+    for (const auto& [pg, cell] : {std::pair{0, 1}, {1, 0}, {1, 4}, {2, 1}, {257, 1}, {1, 65537}, {-1, 1}}) {
+        EXPECT_EQ(disc.m->fnGetOPGCCellInfo(pg, cell, &s, 0, 0), 0) << pg << " " << cell;
+    }
+    EXPECT_EQ(disc.m->fnGetOPGCCellInfo(1, 1, nullptr, 0, 0), 0);
+    EXPECT_EQ(disc.m->fnGetCellInfo(nullptr, 1, 1, &s, 0, 0), 0);
     // Two entry points, not 3 nor 65537 (mod 65536 it is 1).
     EXPECT_EQ(Ints({disc.m->fnGetOPGCEntryPtInfo(3, &s, 0), disc.m->fnGetOPGCEntryPtInfo(65537, &s, 0),
                     disc.m->fnGetOPGCEntryPtInfo(-2, &s, 0)}),
@@ -166,44 +164,38 @@ TEST_F(ContinuationChain, AddressesThatNameNoSegmentGiveZero) {
     EXPECT_EQ(Ints({s.dwFrameNs, s.llStartPos, s.llEndPos}), Ints({12, 60 * 2048, 80 * 2048}));
 }
 
-TEST(EntryPointQuery, BeyondTheEntryPointsOfAStillChainGivesZero) {
-    QueryDisc disc;
-    disc.AddStill({2}, "stills.vob");
-    seg s = Zeroed();
-    EXPECT_EQ(disc.m->fnGetOPGCEntryPtInfo(1, &s, 1), 1);
-    EXPECT_EQ(s.dwCellType, 1u);
-    EXPECT_EQ(disc.m->fnGetOPGCEntryPtInfo(2, &s, 1), 0);
-    EXPECT_EQ(disc.m->fnGetOPGCEntryPtInfo(1, 1, 2, &s, 1), 0);
-}
-
-TEST(EntryPointQuery, PositionsBeyondFourGigabytesAreKept) {
-    QueryDisc disc;
-    // 2200 VOBUs of 1000 sectors: 4.5 GB, no two VOBU boundaries 4 GB apart.
-    Recording r = MakeRecording(std::vector<std::pair<BYTE, DWORD>>(2200, {BYTE{12}, 1000}), 25000, 0, kStart);
-    ASSERT_EQ(disc.m->m_pM_AVFIT->fnADD_Program(&r.info), 1);
-    AddCell(disc.Original(), 1, kStart, kStart + 2200 * kVobu, {kStart, kStart + 2150 * kVobu});
-    disc.m->m_pMovie->m_dwVROSize = 2200 * 1000;  // as if saved
-    seg s = Zeroed();
-    ASSERT_EQ(disc.m->fnGetOPGCEntryPtInfo(2, &s, 0), 1);
-    EXPECT_STREQ(s.szFileName, disc.m->m_pMovie->fnGetStreamPath());
-    // Read from the VOBU before, skipping it.
-    EXPECT_EQ(Ints({s.llStartPos, s.dwSkipFrames, s.llEndPos, s.dwFrameNs}),
-              Ints({2149LL * 1000 * 2048, 12, 2200LL * 1000 * 2048, 50 * 12}));
-}
-
-TEST(EntryPointQuery, AmbiguousPositionsAreNotGuessed) {
-    QueryDisc disc;
-    // VOBUs of 512 sectors: boundaries 4096 VOBUs apart share their low 32
-    // bits, so the start of the VOB could also be 4 GB further on.
-    Recording r = MakeRecording(std::vector<std::pair<BYTE, DWORD>>(4100, {BYTE{12}, 512}), 25000, 0, kStart);
-    ASSERT_EQ(disc.m->m_pM_AVFIT->fnADD_Program(&r.info), 1);
-    AddCell(disc.Original(), 1, kStart, kStart + 4100 * kVobu, {kStart, kStart + 10 * kVobu});
-    disc.m->m_pMovie->m_dwVROSize = 4100 * 512;
-    seg s = Zeroed();
-    ASSERT_EQ(disc.m->fnGetOPGCEntryPtInfo(1, &s, 0), 1);
-    EXPECT_EQ(s.dwFrameNs, 120u) << "the attributes are still there";
-    EXPECT_STREQ(s.szFileName, "");
-    EXPECT_EQ(Ints({s.llStartPos, s.llEndPos, s.dwHeadSize, s.dwSkipFrames}), Ints(4, 0));
+// Positions past 4 GB are widened from the time map's 32-bit positions;
+// where two VOBU boundaries share their low 32 bits they are not guessed.
+TEST(EntryPointQuery, PositionsBeyondFourGigabytes) {
+    const struct {
+        const char* what;
+        DWORD vobus, sectors, secondEntry;  // VOBUs of `sectors`; the second entry point at that VOBU
+        int query;
+        Ints expected;  // start, skipped frames, end, frames
+        bool named;
+    } cases[] = {
+        // 4.5 GB, no two VOBU boundaries 4 GB apart; read from the VOBU
+        // before, skipping it.
+        {"kept", 2200, 1000, 2150, 2, {2149LL * 1000 * 2048, 12, 2200LL * 1000 * 2048, 50 * 12}, true},
+        // Boundaries 4096 VOBUs apart share their low 32 bits: the segment
+        // (VOBUs 0 and 1) could also lie 4 GB further on, at VOBUs 4096 and
+        // 4097; the frames are still known.
+        {"ambiguous", 4100, 512, 2, 1, {0, 0, 0, 24}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Disc disc;
+        Recording r =
+            MakeRecording(std::vector<std::pair<BYTE, DWORD>>(c.vobus, {BYTE{12}, c.sectors}), 25000, 0, kStart);
+        ASSERT_EQ(disc.m->m_pM_AVFIT->fnADD_Program(&r.info), 1);
+        AddCell(disc.Original(), 1, kStart, kStart + c.vobus * kVobu, {kStart, kStart + c.secondEntry * kVobu});
+        disc.m->m_pMovie->m_dwVROSize = c.vobus * c.sectors;  // as if saved
+        seg s = Zeroed();
+        ASSERT_EQ(disc.m->fnGetOPGCEntryPtInfo(c.query, &s, 0), 1);
+        EXPECT_STREQ(s.szFileName, c.named ? disc.m->m_pMovie->fnGetStreamPath() : "");
+        EXPECT_EQ(Ints({s.llStartPos, s.dwSkipFrames, s.llEndPos, s.dwFrameNs}), c.expected);
+        EXPECT_EQ(s.dwHeadSize == 0, !c.named);
+    }
 }
 
 }  // namespace

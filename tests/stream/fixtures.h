@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -80,13 +81,20 @@ inline size_t QueueGop(ps::Muxer& m, const ps::VideoParams& v, int64_t firstPts,
     return head;
 }
 
+// A committed sample of tests/data.
+inline std::string Sample(const char* name) {
+    return (std::filesystem::path(__FILE__).parent_path().parent_path() / "data" / name).string();
+}
+
 // A stream an analyser must refuse, with the error code and a word of the
-// reason.
+// reason; deep when the fault lies behind the first sequence header, where
+// a quick check does not look.
 struct Refusal {
     const char* name;
     ps::Bytes bytes;
     DWORD code;
     const char* says;
+    bool deep = false;
 };
 
 // `analyse` refuses the file with the case's code and a detail of the form

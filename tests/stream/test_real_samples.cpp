@@ -1,28 +1,16 @@
 // The analysers on program streams written by a real encoder (see
-// tests/data/README.md for how each sample was made). The expected values
-// were obtained independently of the analyser, once, when the samples were
-// made:
-//  - sizes, aspect ratios, frame rates, audio formats and frame counts with
-//    ffprobe -count_frames -show_entries stream=...;
-//  - video start times with ffprobe -show_entries stream=start_time;
-//  - the sectors of the navigation packs (each starts a VOBU) and the pack
-//    where the first intra picture behind each ends, with a short script that
-//    walks the packs and the video elementary stream;
-//  - frames per VOBU from the encoder's GOP length (-g, or 15 / 18 for the
-//    DVD targets); they add up to ffprobe's frame count.
+// tests/data/README.md). The expected values were obtained independently of
+// the analyser when the samples were made: attributes, frame counts and start
+// times with ffprobe; the sectors of the navigation packs (each starts a
+// VOBU) and where the first intra picture behind each ends with a short
+// script walking the packs; frames per VOBU from the encoder's GOP length.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <string>
 #include <vector>
 
 #include "fixtures.h"
 
 namespace {
-
-std::string Sample(const char* name) {
-    return (std::filesystem::path(__FILE__).parent_path().parent_path() / "data" / name).string();
-}
 
 struct MovieSample {
     const char* file;
@@ -32,37 +20,34 @@ struct MovieSample {
     Vobus vobus;  // at the navigation packs; the closing element at the file's end
 };
 
-const std::vector<MovieSample>& Movies() {
-    static const std::vector<MovieSample> samples = {
-        {"pal_mpeg2_mp2_4x3.vob",
-         {25000, 720, 576, 2, 1, 9000000, 48000, 0, 224, 0x400000},
-         50,
-         14580000,
-         {{0, 15, 15}, {34, 15, 20}, {73, 15, 20}, {113, 5, 20}, {149, 0, 0}}},
-        {"ntsc_mpeg2_ac3_16x9.vob",
-         {29970, 720, 480, 3, 1, 9000000, 48000, 0, 192, 0},
-         60,
-         14400900,
-         {{0, 18, 14}, {32, 18, 17}, {67, 18, 17}, {103, 6, 17}, {135, 0, 0}}},
-        {"pal_mpeg2_lpcm_16x9.vob",
-         {25000, 720, 576, 3, 1, 9000000, 48000, 0, 1536, 0x800000},
-         50,
-         14580000,
-         {{0, 15, 15}, {34, 15, 20}, {111, 15, 22}, {201, 5, 21}, {312, 0, 0}}},
-        // MPEG-1 video codes its bit rate as 0x3FFFF ("variable").
-        {"ntsc_mpeg1_mp2_4x3.vob",
-         {29970, 352, 240, 2, 0, 0x3FFFF * 400, 48000, 0, 224, 0x400000},
-         60,
-         14400900,
-         {{0, 15, 7}, {14, 15, 8}, {31, 15, 8}, {50, 15, 8}, {79, 0, 0}}},
-    };
-    return samples;
-}
+const MovieSample kMovies[] = {
+    {"pal_mpeg2_mp2_4x3.vob",
+     {25000, 720, 576, 2, 1, 9000000, 48000, 0, 224, 0x400000},
+     50,
+     14580000,
+     {{0, 15, 15}, {34, 15, 20}, {73, 15, 20}, {113, 5, 20}, {149, 0, 0}}},
+    {"ntsc_mpeg2_ac3_16x9.vob",
+     {29970, 720, 480, 3, 1, 9000000, 48000, 0, 192, 0},
+     60,
+     14400900,
+     {{0, 18, 14}, {32, 18, 17}, {67, 18, 17}, {103, 6, 17}, {135, 0, 0}}},
+    {"pal_mpeg2_lpcm_16x9.vob",
+     {25000, 720, 576, 3, 1, 9000000, 48000, 0, 1536, 0x800000},
+     50,
+     14580000,
+     {{0, 15, 15}, {34, 15, 20}, {111, 15, 22}, {201, 5, 21}, {312, 0, 0}}},
+    // MPEG-1 video codes its bit rate as 0x3FFFF ("variable").
+    {"ntsc_mpeg1_mp2_4x3.vob",
+     {29970, 352, 240, 2, 0, 0x3FFFF * 400, 48000, 0, 224, 0x400000},
+     60,
+     14400900,
+     {{0, 15, 7}, {14, 15, 8}, {31, 15, 8}, {50, 15, 8}, {79, 0, 0}}},
+};
 
 }  // namespace
 
 TEST(RealSamples, MovieRecordsMatchTheEncodersStreams) {
-    for (const MovieSample& s : Movies()) {
+    for (const MovieSample& s : kMovies) {
         SCOPED_TRACE(s.file);
         CVR_MOVIE movie;
         ASSERT_EQ(movie.fnCheckAppendVOB(Sample(s.file).c_str(), nullptr, 0), 1) << movie.fnGetLastErrorDetail();
@@ -72,31 +57,11 @@ TEST(RealSamples, MovieRecordsMatchTheEncodersStreams) {
         EXPECT_EQ(i.llVideoStartPTS, s.startPts);
         EXPECT_EQ(i.llVideoEndPTS, s.startPts + __int64(s.frames) * (s.attributes[0] == 25000 ? 1080000 : 900900));
         ExpectVobus(i, s.vobus);
-        DWORD frames = 0;
-        for (const auto& v : s.vobus) frames += v[1];
-        EXPECT_EQ(frames, s.frames);
-        EXPECT_EQ(std::filesystem::file_size(Sample(s.file)), uint64_t(s.vobus.back()[0]) * 2048);
 
         CVR_MOVIE quick;
         ASSERT_EQ(quick.fnCheckAppendVOB(Sample(s.file).c_str(), nullptr, 1), 1);
         EXPECT_EQ(quick.m_MpegFileInfo.dwFrameRate, s.attributes[0]);
         EXPECT_EQ(quick.m_MpegFileInfo.dwWidth, s.attributes[1]);
-    }
-}
-
-TEST(RealSamples, OtherPackSizesAreRefused) {
-    // A video CD's 2324-byte packs, and an MPEG-1 system stream whose pack
-    // headers come only every few 2048-byte packets.
-    for (const char* file : {"pal_vcd.mpg", "mpeg1_system_packs.mpg"}) {
-        SCOPED_TRACE(file);
-        CVR_MOVIE movie;
-        CVR_STILL still;
-        EXPECT_EQ(After(movie, movie.fnCheckAppendVOB(Sample(file).c_str(), nullptr, 0)), Ints({0, VRO_ERR_PACK_SIZE}))
-            << movie.fnGetLastErrorDetail();
-        EXPECT_EQ(After(still, still.fnCheckAppendVOB(Sample(file).c_str())), Ints({0, VRO_ERR_PACK_SIZE}));
-        if (std::string(file) == "pal_vcd.mpg") {
-            EXPECT_NE(std::string(movie.fnGetLastErrorDetail()).find("2324"), std::string::npos);
-        }
     }
 }
 

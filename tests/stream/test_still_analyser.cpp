@@ -120,7 +120,7 @@ TEST(StillAnalyser, AudioFramesOfAc3AndLpcmCountIn1152SampleFrames) {
 
 TEST(StillAnalyser, Refusals) {
     TempDir dir;
-    ps::Muxer predicted, shared, many, large, mixed, noVideo, noPicture, vcd(false, 2324), lowRate;
+    ps::Muxer predicted, shared, many, large, mixed, noVideo, noPicture, lowRate;
     StillPicture(predicted, 100, kPts0);
     StillPicture(predicted, 100, kPts0, ps::P);
     shared.Video(ps::Cat({ps::SequenceHeaders(kPal), ps::GroupHeader(), ps::Picture(ps::I, 0, 100)}), kPts0);
@@ -131,7 +131,6 @@ TEST(StillAnalyser, Refusals) {
     mixed.Pack({ps::Packet{0xE0, ps::Picture(ps::I, 0, 100)}, ps::Packet{0xC0, ps::Mp2Frame(64)}});
     noVideo.Audio(0xC0, ps::Mp2Frame());
     noPicture.Video(ps::SequenceHeaders(kPal));
-    StillPicture(vcd, 100, kPts0);
     StillPicture(lowRate, 100, kPts0);
     lowRate.Audio(0xC0, ps::Mp2Frame(64, 24000, 0, false));
     const Refusal cases[] = {
@@ -142,7 +141,8 @@ TEST(StillAnalyser, Refusals) {
         {"mixed pack", mixed.Out(), VRO_ERR_STILL_PICTURES, "both video and audio"},
         {"no video", noVideo.Out(), VRO_ERR_NO_VIDEO, "no MPEG video"},
         {"no picture", noPicture.Out(), VRO_ERR_NO_VIDEO, "no pictures"},
-        {"vcd", vcd.Out(), VRO_ERR_PACK_SIZE, "2324"},
+        {"vcd", ReadWholeFile(Sample("pal_vcd.mpg")), VRO_ERR_PACK_SIZE, "2324"},
+        {"system packs", ReadWholeFile(Sample("mpeg1_system_packs.mpg")), VRO_ERR_PACK_SIZE, "packs of"},
         {"24 kHz audio", lowRate.Out(), VRO_ERR_AUDIO, "48 kHz"},
     };
 

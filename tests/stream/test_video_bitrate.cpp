@@ -14,50 +14,22 @@ namespace {
 using ps::Bytes;
 using ps::Cat;
 
-// Appends fields most significant bit first.
-struct BitWriter {
-    Bytes bytes;
-    int used = 8;  // bits used in the last byte
-    void Put(uint32_t value, int bits) {
-        for (int i = bits - 1; i >= 0; --i) {
-            if (used == 8) {
-                bytes.push_back(0);
-                used = 0;
-            }
-            if ((value >> i) & 1) bytes.back() |= static_cast<unsigned char>(0x80 >> used);
-            ++used;
-        }
-    }
-};
-
 // A sequence header: 720x576, 4:3, 25 frames/s, the given bit_rate_value,
 // optionally with the intra and (unless !nonIntra) the non-intra quantiser
-// matrix loaded.
+// matrix loaded. Each matrix holds bytes shaped like a sequence extension
+// with the largest bit_rate_extension: a parse that does not skip the
+// matrices reads a wrong rate.
 Bytes SequenceHeader(uint32_t bitRateValue, bool matrices = false, bool nonIntra = true) {
-    BitWriter w;
-    w.Put(0x000001B3, 32);
-    w.Put(720, 12);
-    w.Put(576, 12);
-    w.Put(2, 4);  // aspect ratio
-    w.Put(3, 4);  // frame rate code
-    w.Put(bitRateValue, 18);
-    w.Put(1, 1);  // marker
-    w.Put(112, 10);  // vbv_buffer_size_value
-    w.Put(0, 1);  // constrained_parameters_flag
-    // Each matrix holds bytes shaped like a sequence extension with the
-    // largest bit_rate_extension: a parse that does not skip the matrices
-    // reads a wrong rate.
-    w.Put(matrices, 1);
+    ps::BitWriter w;
+    w.Put(0x1B3, 32).Put(720, 12).Put(576, 12).Put(2, 4).Put(3, 4).Put(bitRateValue, 18).Put(1, 1).Put(112, 10);
+    w.Put(0, 1).Put(matrices, 1);  // constrained_parameters_flag, load_intra_quantiser_matrix
     if (matrices) {
-        w.Put(1, 1);  // the intra matrix starts one bit before a byte boundary
-        w.Put(0x000001B5, 32);
-        w.Put(0x1FFFFFFF, 32);
+        w.Put(1, 1).Put(0x1B5, 32).Put(0x1FFFFFFF, 32);  // starts one bit before a byte boundary
         for (int i = 0; i < 447; ++i) w.Put(1, 1);
     }
     w.Put(matrices && nonIntra, 1);
     if (matrices && nonIntra) {
-        w.Put(0x000001B5, 32);
-        w.Put(0x1FFFFFFF, 32);
+        w.Put(0x1B5, 32).Put(0x1FFFFFFF, 32);
         for (int i = 0; i < 56; ++i) w.Put(16, 8);
     }
     return w.bytes;

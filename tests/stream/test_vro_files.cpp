@@ -96,7 +96,6 @@ TEST(VroInit, ModesAndRefusals) {
     ASSERT_EQ(movie.fnInit((dir.Path().string() + "//").c_str(), VRO_INIT_NEW), 1);
     EXPECT_EQ(std::string(movie.fnGetStreamPath()), dir.File("VR_MOVIE.VRO")) << "trailing slashes dropped";
     EXPECT_EQ(fs::file_size(dir.File("VR_MOVIE.VRO")), 0u);
-    EXPECT_EQ(movie.m_dwVROSize, 0u);
 
     // Open counts whole sectors; an append with nothing queued touches
     // nothing, and the recorded end never passes the file's data.
@@ -113,24 +112,22 @@ TEST(VroInit, ModesAndRefusals) {
     EXPECT_EQ(movie.m_dwVROSize, 3u);
 
     CVR_STILL still;
-    fs::create_directory(dir.File("VR_STILL.VRO"));
-    EXPECT_EQ(still.fnInit(dir.Path().c_str(), VRO_INIT_NEW), 0) << "a directory is not a stream file";
     EXPECT_EQ(After(still, still.fnInit(dir.File("no/such").c_str(), VRO_INIT_NEW)), Ints({0, VRO_ERR_STREAM_CREATE}));
-}
-
-TEST(VroInit, OpenWithoutTheFileSavesAndTakesAFirstFile) {
-    TempDir dir;
-    CVR_STILL still;
+    // Open without the file fails but binds: a disc without still pictures
+    // saves, and its first file creates the stream.
     EXPECT_EQ(still.fnInit(dir.Path().c_str(), VRO_INIT_OPEN), 0);
-    EXPECT_EQ(still.fnAppendVOBListToVRO(nullptr), 1) << "a disc without still pictures saves";
+    EXPECT_EQ(still.fnAppendVOBListToVRO(nullptr), 1);
     EXPECT_FALSE(fs::exists(dir.File("VR_STILL.VRO")));
     Source s(dir, 's', 2);
-    StillRecord rec({{1, 0}, {1, 0}});
+    StillRecord two({{1, 0}, {1, 0}});
     still.fnSetAnalysedFileName(s.path.c_str());
-    ASSERT_EQ(still.fnAddVOBToList(&rec.info), 1);
-    EXPECT_EQ(rec.info.dwVOBStartAddr, 0u);
+    ASSERT_EQ(still.fnAddVOBToList(&two.info), 1);
+    EXPECT_EQ(two.info.dwVOBStartAddr, 0u);
     ASSERT_EQ(still.fnAppendVOBListToVRO(nullptr), 1);
     EXPECT_EQ(ReadWholeFile(dir.File("VR_STILL.VRO")), s.bytes);
+    fs::remove(dir.File("VR_STILL.VRO"));
+    fs::create_directory(dir.File("VR_STILL.VRO"));
+    EXPECT_EQ(still.fnInit(dir.Path().c_str(), VRO_INIT_NEW), 0) << "a directory is not a stream file";
 }
 
 TEST(VroAppend, QueuedFilesLandBackToBackBehindTheRecordedData) {
@@ -255,8 +252,6 @@ TEST(VroQueue, RefusesRecordsThatCannotDescribeTheData) {
     EXPECT_EQ(still.fnAddVOBToList(&largest.info), 1);
 }
 
-// A failing append must leave the stream file byte for byte as it was and
-// keep the queue; the same append then succeeds once the cause is gone.
 // Whole sectors behind the recorded end are neither written over nor
 // appended behind; a partial sector holds no recording and is written over.
 TEST(VroAppend, LeavesDataBehindTheRecordedEndAlone) {
@@ -270,16 +265,15 @@ TEST(VroAppend, LeavesDataBehindTheRecordedEndAlone) {
         ASSERT_EQ(movie.fnInit(dir.Path().c_str(), VRO_INIT_OPEN), 1);
         ASSERT_EQ(movie.fnSetRecordedEnd(3), 1);
         ASSERT_EQ(QueueMovie(movie, a), 1);
-        if (extra == kSector) {
-            EXPECT_EQ(After(movie, movie.fnAppendVOBListToVRO(nullptr)), Ints({0, VRO_ERR_TRAILING_DATA}));
-            EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), old);
-        } else {
-            ASSERT_EQ(movie.fnAppendVOBListToVRO(nullptr), 1);
-            EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), Cat({TaggedFile('o', 3), a.bytes}));
-        }
+        const bool whole = extra == kSector;
+        EXPECT_EQ(After(movie, movie.fnAppendVOBListToVRO(nullptr)),
+                  whole ? Ints({0, VRO_ERR_TRAILING_DATA}) : Ints({1, 0}));
+        EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), whole ? old : Cat({TaggedFile('o', 3), a.bytes}));
     }
 }
 
+// A failing append leaves the stream file byte for byte as it was and keeps
+// the queue; the same append then succeeds once the cause is gone.
 TEST(VroAppend, AFailedAppendChangesNothingAndCanBeRetried) {
     const struct {
         const char* what;
@@ -340,8 +334,7 @@ TEST(VroAppend, CopiesThroughMemoryWhereTheKernelCannotCopy) {
         vrm::SetFaultHook(
             [](void* context, const char* operation) {
                 int* e = static_cast<int*>(context);
-                if (std::strcmp(operation, "write") != 0 || *e == 0) return 0;
-                return std::exchange(*e, 0);
+                return std::strcmp(operation, "write") != 0 ? 0 : std::exchange(*e, 0);
             },
             &error);
         const int appended = q.movie.fnAppendVOBListToVRO(Record);
@@ -394,17 +387,16 @@ TEST(VroMapping, PositionsMapToTheStreamOrTheQueuedFile) {
 
     char name[260];
     const __int64 S = kSector;
-    auto map = [&](__int64 pos) {
-        const __int64 at = movie.fnGetAppendedFileNameAndAddress(pos, name, nullptr);
-        return std::make_pair(at, std::string(name));
+    const std::string stream = dir.File("VR_MOVIE.VRO"), a = dir.File("a.mpg"), b = dir.File("b.mpg");
+    const std::pair<__int64, std::pair<__int64, std::string>> cases[] = {
+        {0, {0, stream}},        {3 * S - 1, {3 * S - 1, stream}}, {3 * S, {0, a}},
+        {5 * S + 100, {100, b}}, {9 * S - 1, {4 * S - 1, b}},      {9 * S, {-1, ""}},
+        {-1, {-1, ""}},
     };
-    EXPECT_EQ(map(0), std::make_pair(__int64{0}, dir.File("VR_MOVIE.VRO")));
-    EXPECT_EQ(map(3 * S - 1), std::make_pair(3 * S - 1, dir.File("VR_MOVIE.VRO")));
-    EXPECT_EQ(map(3 * S), std::make_pair(__int64{0}, dir.File("a.mpg")));
-    EXPECT_EQ(map(5 * S + 100), std::make_pair(__int64{100}, dir.File("b.mpg")));
-    EXPECT_EQ(map(9 * S - 1), std::make_pair(4 * S - 1, dir.File("b.mpg")));
-    EXPECT_EQ(map(9 * S), std::make_pair(__int64{-1}, std::string()));
-    EXPECT_EQ(map(-1), std::make_pair(__int64{-1}, std::string()));
+    for (const auto& [pos, expected] : cases) {
+        const __int64 at = movie.fnGetAppendedFileNameAndAddress(pos, name, nullptr);
+        EXPECT_EQ(std::make_pair(at, std::string(name)), expected) << pos;
+    }
     EXPECT_EQ(movie.fnGetAppendedFileNameAndAddress(5 * S, nullptr, nullptr), 0);
 
     // A name that does not fit the caller's 260 bytes, with a two-byte

@@ -24,6 +24,24 @@ inline Bytes Cat(std::initializer_list<Bytes> parts) {
 }
 inline Bytes StartCode(uint8_t code) { return Bytes{0, 0, 1, code}; }
 
+// Appends fields most significant bit first (only the low `bits` bits of
+// each value).
+struct BitWriter {
+    Bytes bytes;
+    int used = 8;  // bits used in the last byte
+    BitWriter& Put(uint64_t value, int bits) {
+        for (int i = bits - 1; i >= 0; --i) {
+            if (used == 8) {
+                bytes.push_back(0);
+                used = 0;
+            }
+            if ((value >> i) & 1) bytes.back() |= static_cast<uint8_t>(0x80 >> used);
+            ++used;
+        }
+        return *this;
+    }
+};
+
 // ---- Video elementary stream -------------------------------------------
 
 struct VideoParams {
@@ -35,32 +53,18 @@ struct VideoParams {
     unsigned frameRateN = 0, frameRateD = 0;  // MPEG-2 frame rate extension
 };
 
+// vbv_buffer_size 508, not constrained, no quantiser matrices.
 inline Bytes SequenceHeader(const VideoParams& v) {
-    Bytes b = StartCode(0xB3);
-    const unsigned w = v.width & 0xFFF, h = v.height & 0xFFF, br = v.bitRate400 & 0x3FFFF;
-    b.push_back(uint8_t(w >> 4));
-    b.push_back(uint8_t(((w & 0xF) << 4) | (h >> 8)));
-    b.push_back(uint8_t(h & 0xFF));
-    b.push_back(uint8_t((v.aspect << 4) | v.rateCode));
-    b.push_back(uint8_t(br >> 10));
-    b.push_back(uint8_t(br >> 2));
-    // bit_rate (2 low bits), marker, vbv_buffer_size (10), constrained,
-    // no quantiser matrices.
-    b.push_back(uint8_t(((br & 3) << 6) | 0x20 | 0x0F));
-    b.push_back(0xE0);
-    return b;
+    BitWriter w;
+    w.Put(0x1B3, 32).Put(v.width, 12).Put(v.height, 12).Put(v.aspect, 4).Put(v.rateCode, 4);
+    return w.Put(v.bitRate400, 18).Put(1, 1).Put(508, 10).Put(0, 3).bytes;
 }
 
+// Main profile at main level, 4:2:0, the upper bits of size and bit rate.
 inline Bytes SequenceExtension(const VideoParams& v) {
-    const unsigned wExt = (v.width >> 12) & 3, hExt = (v.height >> 12) & 3, brExt = (v.bitRate400 >> 18) & 0xFFF;
-    Bytes b = StartCode(0xB5);
-    b.push_back(0x14);  // id 1, profile/level escape + main profile
-    b.push_back(uint8_t(0x80 | 0x02 | (wExt >> 1)));  // main level, chroma 4:2:0
-    b.push_back(uint8_t(((wExt & 1) << 7) | (hExt << 5) | (brExt >> 7)));
-    b.push_back(uint8_t(((brExt & 0x7F) << 1) | 1));
-    b.push_back(0x00);  // vbv_buffer_size_extension
-    b.push_back(uint8_t((v.frameRateN << 5) | v.frameRateD));
-    return b;
+    BitWriter w{StartCode(0xB5)};
+    w.Put(1, 4).Put(0x48, 8).Put(0, 1).Put(1, 2).Put(v.width >> 12, 2).Put(v.height >> 12, 2);
+    return w.Put(v.bitRate400 >> 18, 12).Put(1, 1).Put(0, 9).Put(v.frameRateN, 2).Put(v.frameRateD, 5).bytes;
 }
 
 // Sequence header plus, for MPEG-2, its extension.
@@ -276,38 +280,14 @@ private:
         size_t begin, end, unit;
     };
 
+    // MPEG-2: '01', SCR and its extension (0), mux rate, no stuffing.
+    // MPEG-1: '0010', SCR, mux rate.
     Bytes PackHeader() const {
-        const uint64_t scr = m_scr;
-        if (!m_mpeg2) {
-            const unsigned mux = 2520;
-            return Bytes{0,
-                         0,
-                         1,
-                         0xBA,
-                         uint8_t(0x21 | ((scr >> 29) & 0x0E)),
-                         uint8_t(scr >> 22),
-                         uint8_t(((scr >> 14) & 0xFE) | 1),
-                         uint8_t(scr >> 7),
-                         uint8_t((scr << 1) | 1),
-                         uint8_t(0x80 | (mux >> 15)),
-                         uint8_t(mux >> 7),
-                         uint8_t((mux << 1) | 1)};
-        }
-        const unsigned mux = 25200;
-        return Bytes{0,
-                     0,
-                     1,
-                     0xBA,
-                     uint8_t(0x44 | ((scr >> 27) & 0x38) | ((scr >> 28) & 3)),
-                     uint8_t(scr >> 20),
-                     uint8_t(((scr >> 12) & 0xF8) | 4 | ((scr >> 13) & 3)),
-                     uint8_t(scr >> 5),
-                     uint8_t(((scr << 3) & 0xF8) | 4),
-                     0x01,
-                     uint8_t(mux >> 14),
-                     uint8_t(mux >> 6),
-                     uint8_t(((mux << 2) & 0xFC) | 3),
-                     0xF8};
+        BitWriter w{StartCode(0xBA)};
+        w.Put(m_mpeg2 ? 1 : 2, m_mpeg2 ? 2 : 4).Put(m_scr >> 30, 3).Put(1, 1).Put(m_scr >> 15, 15).Put(1, 1);
+        w.Put(m_scr, 15).Put(1, 1);
+        if (!m_mpeg2) return w.Put(1, 1).Put(2520, 22).Put(1, 1).bytes;
+        return w.Put(0, 9).Put(1, 1).Put(25200, 22).Put(3, 2).Put(0x1F, 5).Put(0, 3).bytes;
     }
     static Bytes SystemHeader() {
         // rate bound, audio/video bounds, flags, then four stream entries.
@@ -315,11 +295,9 @@ private:
                      0xB9, 0xE0, 0xE8, 0xB8, 0xC0, 0x20, 0xBD, 0xE0, 0x3A, 0xBF, 0xE0, 0x02};
     }
     static void PutPts(Bytes& b, unsigned prefix, int64_t pts) {
-        b.push_back(uint8_t((prefix << 4) | ((pts >> 29) & 0x0E) | 1));
-        b.push_back(uint8_t(pts >> 22));
-        b.push_back(uint8_t(((pts >> 14) & 0xFE) | 1));
-        b.push_back(uint8_t(pts >> 7));
-        b.push_back(uint8_t(((pts << 1) & 0xFE) | 1));
+        BitWriter w;
+        w.Put(prefix, 4).Put(uint64_t(pts) >> 30, 3).Put(1, 1).Put(uint64_t(pts) >> 15, 15).Put(1, 1);
+        Append(b, w.Put(uint64_t(pts), 15).Put(1, 1).bytes);
     }
     Bytes Encode(const Packet& p, size_t stuffing) const {
         Bytes body;
