@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "io/be.h"
 #include "io/invariant.h"
@@ -30,6 +31,17 @@ public:
         if (!Require(offset, n)) return false;
         if (n) std::memcpy(m_data + offset, src, static_cast<size_t>(n));
         return true;
+    }
+
+    // Writes n bytes from `bytes` (which holds `have` of them) at offset:
+    // what it holds, then zeros for the rest. Arrays whose count was raised
+    // by hand beyond the records held are written this way, so that the
+    // length written always matches the count. Returns n.
+    uint64_t BytesOrZeros(uint64_t offset, const std::vector<uint8_t>& bytes, uint64_t n) {
+        const uint64_t have = n < bytes.size() ? n : bytes.size();
+        Bytes(offset, bytes.data(), have);
+        Fill(offset + have, 0, n - have);
+        return n;
     }
 
     bool Fill(uint64_t offset, uint8_t value, uint64_t n) {

@@ -107,11 +107,8 @@ DWORD CM_AVFIT::fnWrite(vrm::ByteWriter& w, uint64_t at) {
     if (fnGet_c1_M_AVFI_Ns() != 0) {
         // Records the array lacks (a count raised by hand) are written as
         // zeros, so the length always matches the count.
-        const DWORD stiBytes = DWORD{fnGet_c1_M_VOB_STI_Ns()} * M_AVFIT::kStiSize;
-        const DWORD have = static_cast<DWORD>(std::min<size_t>(stiBytes, m_pM_AVFIT->sti.size()));
-        w.Bytes(at + length, m_pM_AVFIT->sti.data(), have);
-        w.Fill(at + length + have, 0, stiBytes - have);
-        length += stiBytes;
+        length += static_cast<DWORD>(
+            w.BytesOrZeros(at + length, m_pM_AVFIT->sti, DWORD{fnGet_c1_M_VOB_STI_Ns()} * M_AVFIT::kStiSize));
         const DWORD avfiAt = length;
         if (M_AVFI* avfi = m_pM_AVFIT->pM_AVFI.get()) {
             length += CM_AVFI(avfi, avfiAt).fnWrite(w, at + avfiAt);
@@ -296,7 +293,10 @@ int CM_AVFIT::fnGet_iTH_VOBI_Info(WORD vobi, seg* s, __int64 start, __int64 end,
     s->dwAudioSamples = static_cast<DWORD>(static_cast<uint64_t>(samples));
 
     DWORD startPos = 0, endPos = 0, headSize = 0, skipFrames = 0;
-    const WORD system = s->dwFrameRate != 29970 ? 0x1000 : 0;
+    // The TV system as V_ATR carries it: 0 for 525/60.
+    vrm::VideoAttributes tv;
+    tv.tvSystem = s->dwFrameRate != 29970 ? vrm::VideoAttributes::k625 : 0;
+    const WORD system = tv.Pack();
     if (!avfi.fnGet_iTH_VOBI_StartPosAndEndPos(vobi, &startPos, &endPos, &headSize, &skipFrames, system, start, end)) {
         startPos = endPos = headSize = skipFrames = 0;
     }

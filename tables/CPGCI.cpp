@@ -65,9 +65,7 @@ DWORD CPGCI::fnWrite(vrm::ByteWriter& w, uint64_t at) {
     if (!m_pRecord) return 0;
     w.Bytes(at, m_pRecord->header, PGCI::kHeaderSize);
     const DWORD programBytes = PGCI::kPGISize * fnGet_c1_PG_Ns();
-    const DWORD have = static_cast<DWORD>(std::min<size_t>(programBytes, m_pRecord->pgi.size()));
-    w.Bytes(at + PGCI::kHeaderSize, m_pRecord->pgi.data(), have);
-    w.Fill(at + PGCI::kHeaderSize + have, 0, programBytes - have);
+    w.BytesOrZeros(at + PGCI::kHeaderSize, m_pRecord->pgi, programBytes);
     const WORD c = CellCount();
     m_cPG_Ns = fnGet_c1_PG_Ns();
     m_wCI_SRP_Ns = c;

@@ -51,11 +51,7 @@ DWORD CPL_SRPT::fnWrite(vrm::ByteWriter& w, uint64_t at) {
     if (!m_pModel) return 0;
     const DWORD n = fnGet_c1_PL_SRP_Ns();
     const DWORD body = PL_SRPT::kEntrySize * n;
-    // A count raised by hand beyond the entries held is written with
-    // zero-filled entries, so the bytes written always match the size.
-    const size_t have = std::min<size_t>(body, m_pModel->entries.size());
-    w.Bytes(at + PL_SRPT::kHeaderSize, m_pModel->entries.data(), have);
-    w.Fill(at + PL_SRPT::kHeaderSize + have, 0, body - have);
+    w.BytesOrZeros(at + PL_SRPT::kHeaderSize, m_pModel->entries, body);
     const DWORD size = PL_SRPT::kHeaderSize + body;
     fnSet_dwPL_SRPT_EA(size - 1);
     w.Bytes(at, m_pModel->header, PL_SRPT::kHeaderSize);

@@ -64,10 +64,8 @@ DWORD CS_AAGI::fnWrite(vrm::ByteWriter& w, uint64_t at) {
     if (!m_pRecord) return 0;
     const BYTE k = fnGet_c1_AA_ENT_Ns();
     const size_t body = size_t{S_AAGI::kEntrySize} * k;
-    const size_t have = std::min(body, m_pRecord->entries.size());
     w.Bytes(at, m_pRecord->general, S_AAGI::kGeneralSize);
-    w.Bytes(at + S_AAGI::kGeneralSize, m_pRecord->entries.data(), have);
-    w.Fill(at + S_AAGI::kGeneralSize + have, 0, body - have);
+    w.BytesOrZeros(at + S_AAGI::kGeneralSize, m_pRecord->entries, body);
     m_cAA_ENT_Ns = k;
     return static_cast<DWORD>(S_AAGI::kGeneralSize + body);
 }

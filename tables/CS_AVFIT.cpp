@@ -11,16 +11,6 @@
 
 namespace {
 
-// Writes `count` records of `size` bytes from `records` at `at`, zeros for
-// records the array does not hold; returns the bytes written.
-DWORD WriteRecords(vrm::ByteWriter& w, uint64_t at, const std::vector<BYTE>& records, DWORD count, DWORD size) {
-    const size_t body = size_t{size} * count;
-    const size_t have = std::min(body, records.size());
-    w.Bytes(at, records.data(), have);
-    w.Fill(at + have, 0, body - have);
-    return static_cast<DWORD>(body);
-}
-
 // Appends `count` records of the layout from `records`, numbered from 1,
 // zero records for those the array does not hold.
 template <class Layout>
@@ -178,7 +168,8 @@ DWORD CS_AVFIT::fnWrite(vrm::ByteWriter& w, uint64_t at) {
     // The still picture part, and the additional audio that can only come
     // with it: the loader reads nothing behind the header without stills.
     if (fnGet_c1_S_AVFI_Ns() != 0) {
-        pos += WriteRecords(w, at + pos, m_pRecord->sti, fnGet_c1_S_VOB_STI_Ns(), S_AVFIT::kStiSize);
+        pos += static_cast<DWORD>(
+            w.BytesOrZeros(at + pos, m_pRecord->sti, DWORD{fnGet_c1_S_VOB_STI_Ns()} * S_AVFIT::kStiSize));
         if (m_pRecord->pS_AVFI) {
             pos += CS_AVFI(m_pRecord->pS_AVFI.get(), pos).fnWrite(w, at + pos);
         } else {
@@ -186,7 +177,8 @@ DWORD CS_AVFIT::fnWrite(vrm::ByteWriter& w, uint64_t at) {
             pos += S_AVFI::kHeaderSize;
         }
         if (fnGet_c1_S_AAFI_Ns() != 0) {
-            pos += WriteRecords(w, at + pos, m_pRecord->aaSti, fnGet_c1_S_AA_STI_Ns(), S_AVFIT::kAaStiSize);
+            pos += static_cast<DWORD>(
+                w.BytesOrZeros(at + pos, m_pRecord->aaSti, DWORD{fnGet_c1_S_AA_STI_Ns()} * S_AVFIT::kAaStiSize));
             if (m_pRecord->pS_AAFI) {
                 pos += CS_AAFI(m_pRecord->pS_AAFI.get(), pos).fnWrite(w, at + pos);
             } else {

@@ -126,10 +126,7 @@ DWORD CTMAPI::fnWrite(vrm::ByteWriter& w, uint64_t at) const {
                                uint64_t{fnGet_wVOBU_ENT_Ns()} * TMAPI::kVobuEntSize};
     uint64_t pos = at + TMAPI::kHeaderSize;
     for (int k = 0; k < 2; ++k) {
-        const uint64_t have = std::min<uint64_t>(bytes[k], arrays[k]->size());
-        w.Bytes(pos, arrays[k]->data(), have);
-        w.Fill(pos + have, 0, bytes[k] - have);
-        pos += bytes[k];
+        pos += w.BytesOrZeros(pos, *arrays[k], bytes[k]);
     }
     return fndwDataSize();
 }

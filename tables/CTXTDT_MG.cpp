@@ -119,12 +119,8 @@ DWORD CTXTDT_MG::fnWrite(vrm::ByteWriter& w, uint64_t at) {
             size += fnGet_wIT_TXT_SZ(i);
         }
         w.Bytes(at + TXTDT_MG::kHeaderSize, m_pModel->srp.data(), size_t{TXTDT_MG::kSRPSize} * n);
-        // Sizes raised by hand beyond the block are written as zero bytes,
-        // so the bytes written always match the size.
-        const size_t total = size - textStart;
-        const size_t have = std::min(total, m_pModel->text.size());
-        w.Bytes(at + textStart, m_pModel->text.data(), have);
-        w.Fill(at + textStart + have, 0, total - have);
+        // Sizes raised by hand beyond the block are written as zero bytes.
+        w.BytesOrZeros(at + textStart, m_pModel->text, size - textStart);
     }
     fnSet_dwTXTDT_MG_EA(size - 1);
     w.Bytes(at, m_pModel->header, TXTDT_MG::kHeaderSize);
