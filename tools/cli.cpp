@@ -3,9 +3,11 @@
 #include "cli.h"
 
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -139,12 +141,26 @@ int Progress(void* /*context*/, DWORD phase, DWORD done, DWORD total, DWORD file
     // Of a save, only the append of the movie recordings reports progress.
     if (phase == VRO_PROGRESS_APPEND)
         label = std::string("writing ") + kMovieVro + " (file " + std::to_string(file) + ")";
-    if (label.size() > 40) label = "..." + label.substr(label.size() - 37);
-    const int width = 30;
-    const int filled = permille * width / 1000;
-    std::string bar(static_cast<size_t>(filled), '#');
-    bar.append(static_cast<size_t>(width - filled), '-');
-    std::fprintf(stderr, "\r%-40s [%s] %3d%%", label.c_str(), bar.c_str(), permille / 10);
+    // One line fitted to the terminal's width (less one column, so that the
+    // cursor never wraps): the label, the bar, the percentage.
+    struct winsize size {};
+    const int columns = ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
+    const size_t avail = static_cast<size_t>(std::max(columns - 1, 12));
+    const size_t labelWidth = std::min(label.size(), std::max<size_t>(8, std::min<size_t>(40, avail / 2)));
+    if (label.size() > labelWidth) label = "..." + label.substr(label.size() - (labelWidth - 3));
+    const int barWidth = std::min(30, static_cast<int>(avail) - static_cast<int>(labelWidth) - 8);
+    std::string line = label;
+    if (barWidth >= 5) {
+        const int filled = permille * barWidth / 1000;
+        line += " [" + std::string(static_cast<size_t>(filled), '#') +
+                std::string(static_cast<size_t>(barWidth - filled), '-') + "]";
+    }
+    char percent[16];
+    std::snprintf(percent, sizeof percent, " %3d%%", permille / 10);
+    line += percent;
+    if (line.size() > avail) line.resize(avail);
+    line.resize(avail, ' ');
+    std::fprintf(stderr, "\r%s", line.c_str());
     std::fflush(stderr);
     g_progress.drawn = true;
     return 1;

@@ -15,8 +15,8 @@
 
 namespace tool {
 
-// Exit codes.
-enum { kOk = 0, kFailed = 1, kUsage = 2 };
+// Exit codes; kInterrupted after Ctrl-C, as shells report a SIGINT.
+enum { kOk = 0, kFailed = 1, kUsage = 2, kInterrupted = 130 };
 
 // Prints "vrmangr: <sentence>" on stderr; returns kFailed.
 int Fail(const std::string& sentence);

@@ -1,71 +1,240 @@
 // `vrmangr extract`: the MPEG bytes of a program, a playlist or an entry
-// point's segment, found through the query functions (the file and the byte
-// range each cell or segment reports).
+// point's segment, or of every program (and playlist) at once, found through
+// the query functions (the file and the byte range each cell or segment
+// reports). A raw copy of whole VOBUs: nothing is re-multiplexed.
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "cli.h"
+#include "output.h"
 
 namespace tool {
 namespace {
 
-struct Range {
-    std::string file;
-    long long start;
-    long long end;
+ByteRange RangeOf(const seg& s) { return ByteRange{s.szFileName, s.llStartPos, s.llEndPos}; }
+
+// What is extracted: its byte ranges, and what names its file under --all.
+struct Part {
+    std::string chain;  // "program" or "playlist"
+    int number = 0;
+    std::string what;  // "program 2", for messages
+    std::string text;  // the 128-byte primary text
+    DWORD date[6] = {};  // year, month, day, hour, minute, second; 0 when unknown
+    std::vector<ByteRange> ranges;
+
+    Part() = default;
+    Part(const char* kind, int n, const std::string& name) : chain(kind), number(n), what(name) {}
 };
 
-Range RangeOf(const seg& s) { return Range{s.szFileName, s.llStartPos, s.llEndPos}; }
-
-// The ranges of a segment and of the continuation records chained behind it.
-void AddSegment(const seg& first, std::vector<Range>& ranges) {
-    for (const seg* s = &first; s; s = s->dwHasNext ? s->pNext : nullptr) ranges.push_back(RangeOf(*s));
+template <class Info>
+void TakeInfo(const Info& info, Part* part) {
+    part->text.assign(info.szPrmText, sizeof info.szPrmText);
+    const DWORD date[6] = {info.dwYear, info.dwMonth, info.dwDay, info.dwHour, info.dwMinute, info.dwSecond};
+    std::copy(date, date + 6, part->date);
 }
 
-bool CopyRanges(const std::vector<Range>& ranges, const std::string& output) {
-    const std::string temp = output + ".part";
-    std::FILE* out = std::fopen(temp.c_str(), "wb");
-    if (!out) return Fail(output + " cannot be created."), false;
-    std::vector<char> buffer(1 << 20);
-    bool ok = true;
-    for (const Range& r : ranges) {
-        if (r.file.empty() || r.start < 0 || r.end < r.start) {
-            ok = Fail("the disc reports no valid byte range for a cell (" + r.file + "); nothing was written.");
-            break;
-        }
-        std::FILE* in = std::fopen(r.file.c_str(), "rb");
-        if (!in) {
-            ok = Fail(r.file + " cannot be opened.");
-            break;
-        }
-        long long left = r.end - r.start;
-        if (fseeko(in, static_cast<off_t>(r.start), SEEK_SET) != 0) left = -1;
-        while (ok && left > 0) {
-            const size_t want =
-                left < static_cast<long long>(buffer.size()) ? static_cast<size_t>(left) : buffer.size();
-            const size_t got = std::fread(buffer.data(), 1, want, in);
-            if (got != want) {
-                ok = Fail(r.file + " ends before byte " + std::to_string(r.end) + " of the range to extract.");
-            } else if (std::fwrite(buffer.data(), 1, got, out) != got) {
-                ok = Fail(output + " could not be written.");
-            }
-            left -= static_cast<long long>(got);
-        }
-        if (left < 0) ok = Fail(r.file + " cannot be read from byte " + std::to_string(r.start) + ".");
-        std::fclose(in);
-        if (!ok) break;
+Part ProgramPart(void* h, int program) {
+    Part part{"program", program, "program " + std::to_string(program)};
+    DVDPGINFO info{};
+    if (!fnVR_GetOPGCPGInfo(h, program, &info, 1)) return part;
+    TakeInfo(info, &part);
+    for (DWORD c = 1; c <= info.dwCount; ++c) {
+        seg s{};
+        if (fnVR_GetOPGCCellInfo(h, program, static_cast<int>(c), &s, 0, 0)) part.ranges.push_back(RangeOf(s));
     }
-    if (std::fclose(out) != 0 && ok) ok = Fail(output + " could not be written.");
-    if (ok && std::rename(temp.c_str(), output.c_str()) != 0) ok = Fail(output + " could not be written.");
-    if (!ok) std::remove(temp.c_str());
-    return ok;
+    return part;
+}
+
+Part PlaylistPart(void* h, int playlist) {
+    Part part{"playlist", playlist, "playlist " + std::to_string(playlist)};
+    DVDPGCINFO info{};
+    if (!fnVR_GetPLInfo(h, playlist, &info, 1)) return part;
+    TakeInfo(info, &part);
+    for (DWORD c = 1; c <= info.dwCount; ++c) {
+        seg s{};
+        if (fnVR_GetPLCellInfo(h, playlist, static_cast<int>(c), &s, 0, 0)) part.ranges.push_back(RangeOf(s));
+    }
+    return part;
+}
+
+// The segment of entry point ep of playlist pl (0: the original chain),
+// followed on through the continuation cells it runs into.
+Part EntryPart(void* h, int pl, int ep) {
+    Part part{"entry", ep, "entry point " + std::to_string(ep) + (pl ? " of playlist " + std::to_string(pl) : "")};
+    const DWORD cells = pl ? fnVR_GetPLCellNsofEntryPt(h, pl, ep) : fnVR_GetOPGCCellNsofEntryPt(h, ep);
+    std::vector<seg> records(cells ? cells : 1);
+    for (size_t i = 0; i + 1 < records.size(); ++i) records[i].pNext = &records[i + 1];
+    const int found =
+        pl ? fnVR_GetPLEntryPtInfo(h, pl, ep, &records[0], 1) : fnVR_GetOPGCEntryPtInfo(h, ep, &records[0], 1);
+    if (!found) return part;
+    for (const seg* s = &records[0]; s; s = s->dwHasNext ? s->pNext : nullptr) part.ranges.push_back(RangeOf(*s));
+    return part;
+}
+
+// ---- File names of --all ----
+
+// A text from the disc made fit for a file name: printable ASCII only (other
+// bytes become '_', as do '/' and '\'), runs of spaces as one, no leading
+// dot or space, at most 64 bytes.
+std::string Sanitise(const std::string& text) {
+    std::string out;
+    for (unsigned char c : text) {
+        if (c == 0) break;
+        char k = (c < 0x20 || c > 0x7E || c == '/' || c == '\\') ? '_' : static_cast<char>(c);
+        if (k == ' ' && (out.empty() || out.back() == ' ')) continue;
+        if (k == '.' && out.empty()) continue;
+        out += k;
+    }
+    while (!out.empty() && (out.back() == ' ' || out.back() == '.')) out.pop_back();
+    if (out.size() > 64) out.resize(64);
+    return out;
+}
+
+// "YYYY/MM/DD" with blank-padded month and day, up to the first NUL.
+bool IsDateLabel(const std::string& text) {
+    const char* t = text.c_str();
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    const auto padded = [&](const char* p) { return (p[0] == ' ' || digit(p[0])) && digit(p[1]); };
+    return text.size() >= 10 && digit(t[0]) && digit(t[1]) && digit(t[2]) && digit(t[3]) && t[4] == '/' &&
+           padded(t + 5) && t[7] == '/' && padded(t + 8) && t[10] == '\0';
+}
+
+std::string TwoDigits(DWORD n) { return (n < 10 ? "0" : "") + std::to_string(n); }
+
+// The fields a template may name, for one part; n is its number padded to
+// the width of the largest number.
+bool Field(const std::string& name, const Part& part, size_t width, std::string* value) {
+    const DWORD* d = part.date;
+    if (name == "n") {
+        *value = std::to_string(part.number);
+        if (value->size() < width) value->insert(0, width - value->size(), '0');
+    } else if (name == "chain") {
+        *value = part.chain;
+    } else if (name == "title" || name == "label") {
+        // The primary text's two halves: a label, then the title. A title
+        // that is only the date label a new program gets ("2026/12/ 7")
+        // says nothing {date} does not.
+        const std::string half = part.text.size() >= 128 ? part.text.substr(name == "title" ? 64 : 0, 64) : "";
+        *value = name == "title" && IsDateLabel(half) ? "" : Sanitise(half);
+    } else if (name == "date") {
+        *value = d[0] ? std::to_string(d[0]) + "-" + TwoDigits(d[1]) + "-" + TwoDigits(d[2]) : "";
+    } else if (name == "time") {
+        *value = d[0] ? TwoDigits(d[3]) + "-" + TwoDigits(d[4]) + "-" + TwoDigits(d[5]) : "";
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool IsSeparator(char c) { return c == '_' || c == '-' || c == ' ' || c == '.'; }
+
+// Expands the template; a field that comes out empty takes the separator
+// before it along ("{n}_{title}" with no title gives "01"). False, with a
+// sentence, for an unknown field or an unclosed brace.
+bool Expand(const std::string& pattern, const Part& part, size_t width, std::string* name, std::string* error) {
+    std::string out;
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] != '{') {
+            out += pattern[i] == '/' ? '_' : pattern[i];
+            continue;
+        }
+        const size_t close = pattern.find('}', i);
+        if (close == std::string::npos) return *error = "the name template has a '{' without '}'.", false;
+        std::string value;
+        if (!Field(pattern.substr(i + 1, close - i - 1), part, width, &value)) {
+            *error = "the name template names an unknown field {" + pattern.substr(i + 1, close - i - 1) +
+                     "} (known: {n} {chain} {title} {label} {date} {time}).";
+            return false;
+        }
+        if (value.empty() && !out.empty() && IsSeparator(out.back())) out.pop_back();
+        out += value;
+        i = close;
+    }
+    while (!out.empty() && IsSeparator(out.back())) out.pop_back();
+    while (!out.empty() && out.front() == '.') out.erase(0, 1);
+    if (out.empty()) out = part.chain + std::to_string(part.number);
+    *name = out + ".mpg";
+    return true;
+}
+
+constexpr const char* kDefaultTemplate = "{chain}{n}_{date}_{time}_{title}";
+
+// ---- Writing ----
+
+void ShowProgress(uint64_t done, uint64_t total) {
+    // The bar takes 32-bit counts: whole kilobytes.
+    Progress(nullptr, 0, static_cast<DWORD>(done >> 10), static_cast<DWORD>(total >> 10), 0);
+}
+
+// Writes part to output. kOk, kFailed or kInterrupted, the sentence printed.
+int Write(const Part& part, const std::string& output, bool force) {
+    OutputFile out;
+    if (!out.Open(output, force)) return kFailed;
+    ProgressLabel("extracting " + part.what);
+    const CopyResult result = CopyRanges(part.ranges, out, ShowProgress);
+    ProgressDone();
+    if (result == CopyResult::kInterrupted) {
+        Fail("cancelled; " + (out.Regular() ? out.Name() + " was not written."
+                                            : "what was written to " + out.Name() + " is incomplete."));
+        return kInterrupted;
+    }
+    if (result != CopyResult::kDone) return kFailed;
+    return out.Commit() ? kOk : kFailed;
+}
+
+int ExtractAll(void* h, const std::string& dir, bool playlists, const std::string& directory,
+               const std::string& pattern, bool force, bool quiet) {
+    std::vector<Part> parts;
+    DVDPGCINFO chain{};
+    fnVR_GetOPGCInfo(h, &chain, 2);
+    for (DWORD p = 1; p <= chain.dwCount; ++p) parts.push_back(ProgramPart(h, static_cast<int>(p)));
+    const int plCount = playlists ? fnVR_GetPLCount(h) : 0;
+    for (int pl = 1; pl <= plCount; ++pl) parts.push_back(PlaylistPart(h, pl));
+    if (parts.empty()) return Fail(dir + " holds no program" + (playlists ? " and no playlist." : "."));
+
+    const size_t width = std::max<size_t>(2, std::to_string(std::max<size_t>(chain.dwCount, plCount)).size());
+    std::vector<std::string> names;
+    for (const Part& part : parts) {
+        std::string name, error;
+        if (!Expand(pattern, part, width, &name, &error)) return UsageError("extract", error);
+        // Names that a template makes alike get a number.
+        const std::string stem = name.substr(0, name.size() - 4);
+        for (int k = 2; std::find(names.begin(), names.end(), name) != names.end(); ++k)
+            name = stem + "-" + std::to_string(k) + ".mpg";
+        names.push_back(name);
+    }
+    // Everything is checked before the first byte is written.
+    if (!IsDirectory(directory) && mkdir(directory.c_str(), 0777) != 0) {
+        return Fail(directory + " is not a directory and cannot be made one.");
+    }
+    for (size_t i = 0; i < parts.size(); ++i) {
+        const std::string path = InDir(directory, names[i].c_str());
+        if (!force && Exists(path)) return Fail(path + " exists; give --force to replace it. Nothing was extracted.");
+        if (parts[i].ranges.empty())
+            return Fail(parts[i].what + " of " + dir + " holds no video; nothing was extracted.");
+        if (!CheckRanges(parts[i].ranges, parts[i].what)) return kFailed;
+    }
+    for (size_t i = 0; i < parts.size(); ++i) {
+        const std::string path = InDir(directory, names[i].c_str());
+        const int status = Write(parts[i], path, force);
+        if (status != kOk) {
+            std::fprintf(stderr, "vrmangr: %s of %s were written.\n", Count(i, "file", "files").c_str(),
+                         std::to_string(parts.size()).c_str());
+            return status;
+        }
+        if (!quiet) std::printf("%s\n", path.c_str());
+    }
+    return kOk;
 }
 
 }  // namespace
 
 int RunExtract(const Args& args) {
-    std::vector<std::string> words, numbers[3], outputs;
+    std::vector<std::string> words, numbers[3], outputs, dirs, templates, all, withPlaylists, force;
     const char* const names[3] = {"--program", "--playlist", "--entry"};
     const char* const kNumber = "a number from 1 to 65535";
     int status = kOk;
@@ -73,7 +242,12 @@ int RunExtract(const Args& args) {
                       {{names[0], nullptr, kNumber, &numbers[0]},
                        {names[1], nullptr, kNumber, &numbers[1]},
                        {names[2], nullptr, kNumber, &numbers[2]},
-                       {"-o", "--output", "a file name", &outputs}},
+                       {"-o", "--output", "a file name (- for standard output)", &outputs},
+                       {"--all", nullptr, nullptr, &all},
+                       {"--playlists", nullptr, nullptr, &withPlaylists},
+                       {"-d", "--directory", "a directory", &dirs},
+                       {"--name", nullptr, "a name template", &templates},
+                       {"--force", nullptr, nullptr, &force}},
                       &words, &status))
         return status;
     long parsed[3] = {0, 0, 0};
@@ -85,9 +259,20 @@ int RunExtract(const Args& args) {
     const long program = parsed[0], playlist = parsed[1], entry = parsed[2];
     if (words.size() != 1) return UsageError(args.command, "expects one directory.");
     const std::string& dir = words[0];
-    if (outputs.empty()) return UsageError(args.command, "expects -o FILE.");
-    const std::string& output = outputs.back();
     const int chosen = (program ? 1 : 0) + (playlist ? 1 : 0) + (entry ? 1 : 0);
+
+    if (!all.empty()) {
+        if (chosen) return UsageError(args.command, "--all takes no --program, --playlist or --entry.");
+        if (!outputs.empty()) return UsageError(args.command, "--all writes into a directory: give -d DIR, not -o.");
+        Disc disc;
+        if (!disc.Open(dir, Access::Read)) return kFailed;
+        return ExtractAll(disc.Handle(), dir, !withPlaylists.empty(), dirs.empty() ? "." : dirs.back(),
+                          templates.empty() ? kDefaultTemplate : templates.back(), !force.empty(), args.quiet);
+    }
+    if (!dirs.empty() || !templates.empty() || !withPlaylists.empty()) {
+        return UsageError(args.command, "-d, --name and --playlists go with --all.");
+    }
+    if (outputs.empty()) return UsageError(args.command, "expects -o FILE (or - for standard output).");
     if (chosen == 0 || (program && chosen > 1)) {
         return UsageError(args.command, "give one of --program, --playlist, --entry (or --playlist with --entry).");
     }
@@ -95,14 +280,13 @@ int RunExtract(const Args& args) {
     Disc disc;
     if (!disc.Open(dir, Access::Read)) return kFailed;
     void* h = disc.Handle();
-    std::vector<Range> ranges;
     const int plCount = fnVR_GetPLCount(h);
     if (playlist > plCount) {
         return Fail(dir + " has " + Count(plCount, "playlist", "playlists") + "; there is no playlist " +
                     std::to_string(playlist) + ".");
     }
     const int pl = static_cast<int>(playlist);
-    const int ep = static_cast<int>(entry);
+    Part part;
     if (program) {
         DVDPGCINFO chain{};
         fnVR_GetOPGCInfo(h, &chain, 2);
@@ -110,13 +294,7 @@ int RunExtract(const Args& args) {
             return Fail(dir + " has " + Count(chain.dwCount, "program", "programs") + "; there is no program " +
                         std::to_string(program) + ".");
         }
-        DVDPGINFO info{};
-        fnVR_GetOPGCPGInfo(h, static_cast<int>(program), &info, 1);
-        for (DWORD c = 1; c <= info.dwCount; ++c) {
-            seg s{};
-            if (fnVR_GetOPGCCellInfo(h, static_cast<int>(program), static_cast<int>(c), &s, 0, 0))
-                ranges.push_back(RangeOf(s));
-        }
+        part = ProgramPart(h, static_cast<int>(program));
     } else if (entry) {
         DVDPGCINFO chain{};
         const bool ok = pl ? fnVR_GetPLInfo(h, pl, &chain, 0) : fnVR_GetOPGCInfo(h, &chain, 0);
@@ -125,23 +303,13 @@ int RunExtract(const Args& args) {
                         " has " + Count(chain.dwCount, "entry point", "entry points") + ", not " +
                         std::to_string(entry) + ".");
         }
-        // One record per cell the segment spans, chained for the query to fill.
-        const DWORD cells = pl ? fnVR_GetPLCellNsofEntryPt(h, pl, ep) : fnVR_GetOPGCCellNsofEntryPt(h, ep);
-        std::vector<seg> records(cells ? cells : 1);
-        for (size_t i = 0; i + 1 < records.size(); ++i) records[i].pNext = &records[i + 1];
-        const int found =
-            pl ? fnVR_GetPLEntryPtInfo(h, pl, ep, &records[0], 1) : fnVR_GetOPGCEntryPtInfo(h, ep, &records[0], 1);
-        if (found) AddSegment(records[0], ranges);
+        part = EntryPart(h, pl, static_cast<int>(entry));
     } else {
-        DVDPGCINFO info{};
-        fnVR_GetPLInfo(h, pl, &info, 1);
-        for (DWORD c = 1; c <= info.dwCount; ++c) {
-            seg s{};
-            if (fnVR_GetPLCellInfo(h, pl, static_cast<int>(c), &s, 0, 0)) ranges.push_back(RangeOf(s));
-        }
+        part = PlaylistPart(h, pl);
     }
-    if (ranges.empty()) return Fail("nothing to extract: the chosen part of " + dir + " holds no video.");
-    return CopyRanges(ranges, output) ? kOk : kFailed;
+    if (part.ranges.empty()) return Fail("nothing to extract: " + part.what + " of " + dir + " holds no video.");
+    if (!CheckRanges(part.ranges, part.what)) return kFailed;
+    return Write(part, outputs.back(), !force.empty());
 }
 
 }  // namespace tool

@@ -91,11 +91,24 @@ const Command kCommands[] = {
      "                         including LAST\n"
      "  title PL TEXT          sets the playlist's text (at most 63 bytes)\n",
      RunPlaylist},
-    {"extract", "extract DIR (--program N | --playlist N | --entry N | --playlist N --entry N) -o FILE.mpg",
-     "Writes the MPEG bytes of a program of the original chain, of a playlist,\n"
+    {"extract",
+     "extract DIR (--program N | --playlist N | --entry N | --playlist N --entry N) -o FILE|- [--force]\n"
+     "       vrmangr extract DIR --all [--playlists] [-d OUTDIR] [--name TEMPLATE] [--force]",
+     "Copies the MPEG bytes of a program of the original chain, of a playlist,\n"
      "or of the segment of an entry point (of the original chain, or of the\n"
-     "playlist given with it) to FILE.mpg: whole VOBUs, a program stream\n"
-     "players open.\n",
+     "playlist given with it) to FILE, or to standard output with -o -: whole\n"
+     "VOBUs as recorded, a program stream players open. A part that starts\n"
+     "within a VOBU starts at that VOBU's first byte.\n"
+     "An existing FILE is refused unless --force; a device or FIFO is written\n"
+     "as it is. FILE appears only when complete: a failure or Ctrl-C leaves\n"
+     "no partial file (exit 1, or 130 after Ctrl-C).\n"
+     "--all writes one file per program (with --playlists, also one per\n"
+     "playlist) into OUTDIR (default: the current directory), each named by\n"
+     "TEMPLATE plus .mpg. Fields: {chain} (program or playlist), {n} (its\n"
+     "number, zero-padded), {title} and {label} (the two halves of its text),\n"
+     "{date} (YYYY-MM-DD) and {time} (HH-MM-SS) of its recording or creation;\n"
+     "a field left empty takes the separator before it along. Default:\n"
+     "{chain}{n}_{date}_{time}_{title}. Prints each file it wrote.\n",
      RunExtract},
     {"check", "check DIR [--deep]",
      "Verifies the disc without changing it: VR_MANGR.IFO and VR_MANGR.BUP each\n"
@@ -144,7 +157,8 @@ void PrintToolHelp() {
         "\n'vrmangr COMMAND --help' describes a command. A progress bar is drawn on\n"
         "stderr while recordings are analysed and saved, when stderr is a terminal\n"
         "and --quiet is not given; Ctrl-C then cancels and leaves the directory as it\n"
-        "was. Exit status: 0 success, 1 failure, 2 wrong usage.\n");
+        "was. Exit status: 0 success, 1 failure, 2 wrong usage, 130 cancelled by\n"
+        "Ctrl-C.\n");
 }
 
 void PrintCommandHelp(const Command& c) { std::printf("Usage: vrmangr %s\n\n%s", c.synopsis, c.help); }

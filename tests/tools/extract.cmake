@@ -40,3 +40,72 @@ run(1 extract disc --entry 9 -o x.mpg)
 one_sentence_error("${err}" "has 3 entry points, not 9")
 run(1 extract disc --program 1 -o no-such-dir/x.mpg)
 one_sentence_error("${err}" "no-such-dir/x.mpg")
+
+# ---- Outputs ----
+# An existing file is refused (and left as it was) unless --force; through a
+# symbolic link the file it names is replaced, the link stays.
+run(0 extract disc --program 1 -o p1.mpg)
+hex_of(${WORK}/p1.mpg p1)
+# (Both recordings were made on one day: they form program 1.)
+expect("program 1 is not the two recordings" p1 STREQUAL "${pal}${lpcm}")
+file(WRITE ${WORK}/keep.mpg "mine")
+run(1 extract disc --program 1 -o keep.mpg)
+one_sentence_error("${err}" "keep.mpg exists; give --force")
+file(READ ${WORK}/keep.mpg kept)
+expect("a refused extract changed keep.mpg" kept STREQUAL "mine")
+file(CREATE_LINK keep.mpg ${WORK}/link.mpg SYMBOLIC)
+run(0 extract disc --playlist 1 -o link.mpg --force)
+hex_of(${WORK}/keep.mpg replaced)
+expect("--force through a link did not replace keep.mpg" replaced STREQUAL list)
+expect("the link was replaced" IS_SYMLINK ${WORK}/link.mpg)
+# - is standard output; a device is written as it is, never replaced.
+execute_process(COMMAND ${TOOL} extract disc --playlist 1 --entry 2 -o - WORKING_DIRECTORY ${WORK}
+  OUTPUT_FILE ${WORK}/stdout.mpg RESULT_VARIABLE rc)
+hex_of(${WORK}/stdout.mpg piped)
+expect("-o - did not write the entry point to stdout (exit ${rc})" rc EQUAL 0 AND piped STREQUAL head)
+run(0 extract disc --program 1 -o /dev/null)
+execute_process(COMMAND sh -c "test -c /dev/null" RESULT_VARIABLE rc)
+expect("/dev/null is no longer a device" rc EQUAL 0)
+
+# A write that fails (the file size limit) and Ctrl-C while a FIFO's reader
+# does not read: exit 1 or 130 at once, one sentence, no file left behind.
+execute_process(COMMAND sh -c "ulimit -f 64; exec '${TOOL}' extract disc --program 1 -o big.mpg"
+  WORKING_DIRECTORY ${WORK} RESULT_VARIABLE rc ERROR_VARIABLE err)
+expect("a failing write exited ${rc}" rc EQUAL 1)
+one_sentence_error("${err}" "big.mpg could not be written")
+file(GLOB left ${WORK}/big.mpg*)
+expect("a failed extract left ${left}" NOT left)
+execute_process(COMMAND sh -c "mkfifo fifo && { (exec 3<fifo; sleep 9) >/dev/null 2>&1 & reader=$!; \
+'${TOOL}' extract disc --program 1 -o fifo & pid=$!; sleep 2; kill -INT $pid; wait $pid; rc=$?; kill $reader; exit $rc; }"
+  WORKING_DIRECTORY ${WORK} RESULT_VARIABLE rc ERROR_VARIABLE err TIMEOUT 30)
+expect("Ctrl-C exited ${rc}" rc EQUAL 130)
+one_sentence_error("${err}" "cancelled")
+
+# ---- Every program and playlist at once ----
+# One file per program and playlist, in disc order, each the bytes of its
+# cells' ranges; existing names are refused before anything is written.
+run(0 extract disc --all --playlists -d all)
+must_match("${out}" "^all/program01_[0-9-]+_[0-9-]+\\.mpg\nall/playlist01_[^\n]+\n$")
+file(GLOB written RELATIVE ${WORK}/all ${WORK}/all/*)
+list(SORT written)
+list(GET written 0 pl)
+list(GET written 1 first)
+hex_of(${WORK}/all/${first} one)
+hex_of(${WORK}/all/${pl} list1)
+expect("--all: ${first} is not program 1" one STREQUAL p1)
+expect("--all: ${pl} is not playlist 1" list1 STREQUAL list)
+run(1 extract disc --all -d all)
+one_sentence_error("${err}" "exists; give --force")
+# No title (only the date label): {title} takes its separator along.
+run(0 extract disc --all -d all --force --name "{n}-{chain}-{title}{label}")
+must_match("${out}" "^all/01-program[0-9][0-9][0-9][0-9]_[ 0-9][0-9]_[ 0-9][0-9]\\.mpg\n$")
+run(2 extract disc --all --name "{nope}")
+one_sentence_error("${err}" "unknown field \\{nope\\}")
+
+# A stream cut short: nothing is written, the file and where it ends named.
+file(COPY ${WORK}/disc DESTINATION ${WORK}/cut)
+damage(cut/disc/VR_MOVIE.VRO truncate 500000)
+run(1 extract cut/disc --all -d cutout)
+must_match("${err}" "VR_MOVIE.VRO ends at byte 500000, before byte [0-9]+ where program 1 ends; nothing")
+file(GLOB left ${WORK}/cutout/*)
+expect("a cut-short stream left ${left}" NOT left)

@@ -1,0 +1,226 @@
+// Output files and range copying of the commands that write media.
+#include "output.h"
+
+#include <fcntl.h>
+#include <sys/sendfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "cli.h"
+
+namespace tool {
+namespace {
+
+std::string Error() { return std::strerror(errno); }
+
+// The mode a new file gets: 0666 less the umask (mkstemp makes 0600).
+mode_t NewFileMode() {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+}  // namespace
+
+OutputFile::~OutputFile() { Abort(); }
+
+void OutputFile::Abort() {
+    if (m_fd >= 0 && m_close) close(m_fd);
+    m_fd = -1;
+    if (!m_temp.empty()) unlink(m_temp.c_str());
+    m_temp.clear();
+}
+
+bool OutputFile::Open(const std::string& path, bool force) {
+    // A write beyond the file size limit (ulimit -f) fails with EFBIG and is
+    // reported like any other, instead of ending the tool by a signal.
+    std::signal(SIGXFSZ, SIG_IGN);
+    m_name = path == "-" ? "standard output" : path;
+    if (path == "-") {
+        if (isatty(STDOUT_FILENO) == 1) {
+            return Fail("will not write MPEG data to a terminal; redirect standard output or give -o FILE."), false;
+        }
+        m_fd = STDOUT_FILENO;
+        return true;
+    }
+    struct stat st {};
+    if (stat(path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return Fail(path + " is a directory; give a file name."), false;
+        if (!S_ISREG(st.st_mode)) {
+            // A device, FIFO or socket: written as it is, never replaced.
+            m_fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+            if (m_fd < 0) return Fail(path + " cannot be opened for writing: " + Error() + "."), false;
+            m_close = true;
+            return true;
+        }
+        if (!force) return Fail(path + " exists; give --force to replace it."), false;
+        // Through a symbolic link the file it names is replaced, not the link.
+        char* real = realpath(path.c_str(), nullptr);
+        if (!real) return Fail(path + " cannot be resolved: " + Error() + "."), false;
+        m_target = real;
+        std::free(real);
+    } else {
+        struct stat link {};
+        if (lstat(path.c_str(), &link) == 0) return Fail(path + " is a symbolic link to a missing file."), false;
+        m_target = path;
+    }
+    std::string temp = m_target + ".part-XXXXXX";
+    m_fd = mkstemp(&temp[0]);
+    if (m_fd < 0) return Fail(path + " cannot be created: " + Error() + "."), false;
+    m_close = true;
+    m_temp = temp;
+    fchmod(m_fd, NewFileMode());
+    return true;
+}
+
+bool OutputFile::Commit() {
+    if (m_fd < 0) return false;
+    const bool owned = m_close;
+    const int fd = m_fd;
+    m_fd = -1;
+    m_close = false;
+    if (owned && close(fd) != 0) {
+        Fail(m_name + " could not be written: " + Error() + ".");
+        if (!m_temp.empty()) unlink(m_temp.c_str());
+        m_temp.clear();
+        return false;
+    }
+    if (m_temp.empty()) return true;
+    if (rename(m_temp.c_str(), m_target.c_str()) != 0) {
+        Fail(m_name + " could not be put in place: " + Error() + ".");
+        unlink(m_temp.c_str());
+        m_temp.clear();
+        return false;
+    }
+    m_temp.clear();
+    return true;
+}
+
+bool CheckRanges(const std::vector<ByteRange>& ranges, const std::string& what) {
+    for (const ByteRange& r : ranges) {
+        if (r.file.empty() || r.start < 0 || r.end <= r.start) {
+            return Fail("the disc gives no byte range for a part of " + what + "; nothing was extracted."), false;
+        }
+        struct stat st {};
+        if (stat(r.file.c_str(), &st) != 0) {
+            return Fail(r.file + " cannot be read: " + Error() + "; nothing was extracted."), false;
+        }
+        if (st.st_size < r.end) {
+            return Fail(r.file + " ends at byte " + std::to_string(st.st_size) + ", before byte " +
+                        std::to_string(r.end) + " where " + what + " ends; nothing was extracted."),
+                   false;
+        }
+    }
+    return true;
+}
+
+namespace {
+
+// Copies [start, end) of one file; *done counts the bytes written so far.
+CopyResult CopyRange(const ByteRange& r, OutputFile& out, uint64_t* done, uint64_t total, bool* offload,
+                     std::vector<char>& buffer, const std::function<void(uint64_t, uint64_t)>& progress) {
+    const int in = open(r.file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return Fail(r.file + " cannot be opened: " + Error() + "."), CopyResult::kFailed;
+    posix_fadvise(in, r.start, r.end - r.start, POSIX_FADV_SEQUENTIAL);
+    const int outFd = out.Descriptor();
+    off_t pos = r.start;
+    CopyResult result = CopyResult::kDone;
+    const auto fail = [&](const std::string& sentence) {
+        Fail(sentence);
+        result = CopyResult::kFailed;
+    };
+    const auto readError = [&] {
+        fail(r.file + " cannot be read at byte " + std::to_string(pos) + ": " + Error() + ".");
+    };
+    const auto writeError = [&] { fail(out.Name() + " could not be written: " + Error() + "."); };
+    const auto shortFile = [&] {
+        fail(r.file + " ends at byte " + std::to_string(pos) + ", before the range to extract ends.");
+    };
+    constexpr long long kChunk = 8 << 20;
+    while (result == CopyResult::kDone && pos < r.end) {
+        if (Interrupted()) {
+            result = CopyResult::kInterrupted;
+            break;
+        }
+        const size_t want = static_cast<size_t>(std::min<long long>(kChunk, r.end - pos));
+        if (*offload) {
+            // Regular output: copy_file_range (shares or copies blocks in the
+            // kernel); a pipe or device: sendfile. Both move the input offset.
+            const ssize_t n =
+                out.Regular() ? copy_file_range(in, &pos, outFd, nullptr, want, 0) : sendfile(outFd, in, &pos, want);
+            if (n > 0) {
+                *done += static_cast<uint64_t>(n);
+                progress(*done, total);
+                continue;
+            }
+            if (n == 0) {
+                shortFile();
+                break;
+            }
+            if (errno == EINTR) continue;  // the loop head sees Ctrl-C
+            if (errno == EINVAL || errno == ENOSYS || errno == EXDEV || errno == EOPNOTSUPP || errno == EBADF) {
+                *offload = false;  // not for these files: read and write
+                continue;
+            }
+            if (errno == ENOSPC || errno == EFBIG || errno == EDQUOT || errno == EPIPE) {
+                writeError();
+            } else {
+                fail("copying " + r.file + " from byte " + std::to_string(pos) + " to " + out.Name() +
+                     " failed: " + Error() + ".");
+            }
+            break;
+        }
+        const size_t chunk = std::min(want, buffer.size());
+        const ssize_t got = pread(in, buffer.data(), chunk, pos);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            readError();
+            break;
+        }
+        if (got == 0) {
+            shortFile();
+            break;
+        }
+        for (ssize_t written = 0; written < got;) {
+            const ssize_t n = write(outFd, buffer.data() + written, static_cast<size_t>(got - written));
+            if (n < 0 && errno == EINTR && !Interrupted()) continue;
+            if (n < 0 && errno == EINTR) {
+                result = CopyResult::kInterrupted;
+                break;
+            }
+            if (n <= 0) {
+                writeError();
+                break;
+            }
+            written += n;
+        }
+        pos += got;
+        *done += static_cast<uint64_t>(got);
+        progress(*done, total);
+    }
+    close(in);
+    return result;
+}
+
+}  // namespace
+
+CopyResult CopyRanges(const std::vector<ByteRange>& ranges, OutputFile& out,
+                      const std::function<void(uint64_t, uint64_t)>& progress) {
+    uint64_t total = 0, done = 0;
+    for (const ByteRange& r : ranges) total += static_cast<uint64_t>(r.end - r.start);
+    std::vector<char> buffer(1 << 20);
+    bool offload = true;
+    for (const ByteRange& r : ranges) {
+        const CopyResult result = CopyRange(r, out, &done, total, &offload, buffer, progress);
+        if (result != CopyResult::kDone) return result;
+    }
+    return CopyResult::kDone;
+}
+
+}  // namespace tool

@@ -1,0 +1,72 @@
+// Output files of the commands that write media (extract): "-" for stdout,
+// devices and FIFOs written directly, regular files written beside their
+// target and renamed into place only when complete, never over an existing
+// file unless asked. Copying byte ranges of the stream files into them,
+// with the kernel's copy offload where both ends allow it.
+#ifndef VRMANGR_TOOLS_OUTPUT_H
+#define VRMANGR_TOOLS_OUTPUT_H
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tool {
+
+// An output being written. Open, write, then Commit; destroying it without
+// Commit (a failure, Ctrl-C) removes what was written of a regular file and
+// leaves its target as it was.
+class OutputFile {
+public:
+    OutputFile() = default;
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // Opens path for writing. "-" is stdout (refused when stdout is a
+    // terminal); a device, FIFO or socket (also through a symbolic link) is
+    // written directly; a regular file is written to a temporary file beside
+    // it ("<name>.part-XXXXXX"), and an existing one is refused unless
+    // force. Prints the sentence and returns false on failure.
+    bool Open(const std::string& path, bool force);
+    int Descriptor() const { return m_fd; }
+    // Writes into a temporary file that Commit renames: copy offload works.
+    bool Regular() const { return !m_temp.empty(); }
+    const std::string& Name() const { return m_name; }
+    // Finishes the output: closes it and renames the temporary file over the
+    // target. Prints the sentence and returns false on failure.
+    bool Commit();
+
+private:
+    void Abort();
+    int m_fd = -1;
+    bool m_close = false;  // the descriptor is ours (not stdout)
+    std::string m_name;  // as the user gave it, for messages
+    std::string m_target;  // the regular file the temporary file becomes
+    std::string m_temp;
+};
+
+// A byte range [start, end) of a stream file.
+struct ByteRange {
+    std::string file;
+    long long start = 0;
+    long long end = 0;
+};
+
+// Checks that every range lies inside its file (before anything is written).
+// On failure prints a sentence naming the file and where it ends, and
+// returns false.
+bool CheckRanges(const std::vector<ByteRange>& ranges, const std::string& what);
+
+// Result of copying.
+enum class CopyResult { kDone, kFailed, kInterrupted };
+
+// Appends the ranges, in order, to out. progress(done, total) is called
+// between chunks of a few megabytes. Stops at the first read or write error
+// (printing one sentence) or when Ctrl-C was pressed.
+CopyResult CopyRanges(const std::vector<ByteRange>& ranges, OutputFile& out,
+                      const std::function<void(uint64_t, uint64_t)>& progress);
+
+}  // namespace tool
+
+#endif
