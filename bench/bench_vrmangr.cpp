@@ -5,6 +5,8 @@
 //   - the append of a queued recording to VR_MOVIE.VRO against a plain
 //     read/write copy of the same bytes (all forced to disk), and the same
 //     copy through copy_file_range for reference;
+//   - `vrmangr extract` of a recording against `cp` of the same bytes, both
+//     from the page cache, each a process of its own;
 //   - Open and Save of a disc with every table at or near its largest;
 //   - peak memory of an analysis, for a small and a multi-GB recording.
 //
@@ -14,6 +16,7 @@
 // committed PAL sample, and removed at the end.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -149,6 +152,42 @@ void Append(benchmark::State& state) {
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(fs::file_size(g_recording)));
 }
 
+// Runs a command (found on PATH) to its end; false unless it exits with 0.
+bool Run(std::vector<std::string> command) {
+    std::vector<char*> argv;
+    for (std::string& word : command) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    if (posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return false;
+    int status = 0;
+    return waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+fs::path g_disc;  // a disc holding g_recording as program 1
+
+// Extraction of the whole program (the recording's bytes, in the page
+// cache) by the tool, against cp of the stream file that holds the same
+// bytes: both copy through the kernel where the file system lets them.
+void ExtractProgram(benchmark::State& state) {
+    const fs::path out = Work() / "extracted.mpg";
+    for (auto _ : state) {
+        if (!Run({VRMANGR_TOOL, "extract", g_disc.string(), "--program", "1", "-o", out.string(), "--force"}))
+            state.SkipWithError("vrmangr extract failed");
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(fs::file_size(out)));
+    fs::remove(out);
+}
+
+void CpSameBytes(benchmark::State& state) {
+    const fs::path out = Work() / "copied.mpg";
+    const fs::path stream = g_disc / "VR_MOVIE.VRO";
+    for (auto _ : state) {
+        if (!Run({"cp", stream.string(), out.string()})) state.SkipWithError("cp failed");
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(fs::file_size(out)));
+    fs::remove(out);
+}
+
 // The largest disc the tables hold: 99 recordings made on different days
 // (99 programs), the original chain filled to its 2000 cells with 32 or 33
 // entry points each (about 64,000), 100 playlists whose chains hold 20
@@ -274,6 +313,8 @@ BENCHMARK(MovieAnalysis)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTi
 BENCHMARK(PlainCopy)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(KernelCopy)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(Append)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(ExtractProgram)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(CpSameBytes)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(OpenLargestDisc)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(SaveLargestDisc)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -293,6 +334,11 @@ int main(int argc, char** argv) {
     fs::create_directories(Work());
     g_recording = MakeRecording("recording.vob", 256);
     g_largest = MakeLargestDisc();
+    g_disc = Work() / "disc";
+    if (!Run({VRMANGR_TOOL, "create", g_disc.string(), g_recording.string(), "--quiet"})) {
+        std::fprintf(stderr, "bench_vrmangr: the disc for the extraction could not be made\n");
+        return 1;
+    }
     benchmark::RunSpecifiedBenchmarks();
 
     // Peak memory against the recording's size, and of a process that
