@@ -22,7 +22,9 @@ int CVR_MANGR::fnGetCellInfo(PGCI* chain, int pg, int cell, seg* s, DWORD firstF
     if (CCI::fnGet_CI_TYPE(type) == CI::kMovie) {
         if (m_pModel->pM_AVFIT) vrm::query::FillMovieSegment(*this, srpn, start, end, firstFrame, lastFrame, s);
     } else if (m_pModel->pS_AVFIT) {
-        vrm::query::FillStillSegment(*this, srpn, s);
+        BYTE first = 1, last = 1;
+        vrm::query::StillPictures(pgci, pg, cell, 0, &first, &last);
+        vrm::query::FillStillSegment(*this, srpn, first, last, s);
     }
     return 1;
 }

@@ -9,9 +9,11 @@
 #include "api/CVR_MANGR.h"
 #include "io/units.h"
 #include "query/internal/query_support.h"
+#include "tables/CCI.h"
 #include "tables/CM_AVFI.h"
 #include "tables/CM_AVFIT.h"
 #include "tables/CM_VOBI.h"
+#include "tables/CPGCI.h"
 #include "tables/CRTR_VMGI.h"
 #include "tables/CS_AVFI.h"
 #include "tables/CS_AVFIT.h"
@@ -118,22 +120,37 @@ void FillMovieSegment(CVR_MANGR& m, WORD vobi, __int64 start, __int64 end, DWORD
     MapToFile(m.m_pMovie, from, to, s);
 }
 
-void FillStillSegment(CVR_MANGR& m, WORD vogi, seg* s) {
+void FillStillSegment(CVR_MANGR& m, WORD vogi, BYTE first, BYTE last, seg* s) {
     S_AVFIT* table = m.m_pModel->pS_AVFIT;
     if (!CS_AVFIT(table).fnGet_iTH_VOGI_Info(vogi, s, StillTime(m))) {
         ClearPositions(s);
         return;
     }
     S_VOGI* vog = table->pS_AVFI ? CS_AVFI(table->pS_AVFI.get(), 0).fnGet_iTH_VOGI(vogi) : nullptr;
-    if (!vog) {
+    const CS_VOGI pictures(vog);
+    if (!vog || first == 0 || last < first || last > pictures.m_cS_VOB_Ns) {
         ClearPositions(s);
         return;
     }
-    // The table's positions are 32-bit; the VOG's start sector and the
-    // length of its first picture (a few sectors) give them exactly.
-    const uint64_t from = uint64_t{CS_VOGI(vog).fnGet_dwS_VOG_SA()} * kSectorBytes;
-    const DWORD length = static_cast<DWORD>(s->llEndPos) - static_cast<DWORD>(s->llStartPos);
-    MapToFile(m.m_pStill, from, from + length, s);
+    // The table reports the VOG's first picture in 32 bits; the pictures
+    // lie one behind the other from the VOG's start sector.
+    uint64_t from = pictures.fnGet_dwS_VOG_SA(), to = 0;
+    for (BYTE i = 0; i + 1 < first; ++i) from += pictures.fnGetPictureSectors(i);
+    to = from;
+    for (BYTE i = static_cast<BYTE>(first - 1); i < last; ++i) to += pictures.fnGetPictureSectors(i);
+    const DWORD count = DWORD{last} - first + 1;
+    s->dwFrameNs = count;
+    s->dwVideoFrames = count;
+    s->dwDuration = count * StillTime(m) * 1000u;
+    s->dwHeadSize = DWORD{pictures.fnGet_c1_V_PART_SZ(static_cast<BYTE>(first - 1))} * static_cast<DWORD>(kSectorBytes);
+    MapToFile(m.m_pStill, from * kSectorBytes, to * kSectorBytes, s);
+}
+
+bool StillPictures(CPGCI& chain, int pg, int cell, int ep, BYTE* first, BYTE* last) {
+    WORD index = 0, e = 0;
+    if (ep < 0 || ep > 0xFFFF || !chain.fnTranslateAddress(pg, cell, static_cast<WORD>(ep), &index, &e)) return false;
+    CI* record = chain.Cell(index);
+    return record && CCI(record).fnGetStillPictures(e, first, last);
 }
 
 }  // namespace vrm::query

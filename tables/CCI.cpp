@@ -42,6 +42,21 @@ int CCI::fnSetZero() {
     return 1;
 }
 
+int CCI::fnGetStillPictures(WORD e, BYTE* first, BYTE* last) const {
+    if (!m_pRecord || m_cType != CI::kStill || !first || !last) return 0;
+    const WORD n = fnGet_wC_EPI_Ns();
+    if (e > n) return 0;
+    const BYTE cellFirst = std::max<BYTE>(fnGet_c1_S_S_VOB_ENTN(), 1);
+    const BYTE cellLast = std::max(fnGet_c1_E_S_VOB_ENTN(), cellFirst);
+    const auto inCell = [&](int picture) {
+        return static_cast<BYTE>(std::min<int>(std::max<int>(picture, cellFirst), cellLast));
+    };
+    *first = e == 0 ? cellFirst : inCell(fnGet_c1_S_VOB_ENTN(static_cast<WORD>(e - 1)));
+    *last = e == 0 || e == n ? cellLast : inCell(fnGet_c1_S_VOB_ENTN(e) - 1);
+    if (*last < *first) *last = *first;
+    return 1;
+}
+
 int CCI::fnSet_CI_TYPE(BYTE v) {
     if (!m_pRecord) return 0;
     m_cType = fnGet_CI_TYPE(v);

@@ -158,6 +158,12 @@ public:
     int fnDEL_Movie_Entry_Point(WORD i);
     void fnDEL_All_Movie_Entry_Point();
     void fnDEL_All_Still_Pic_Entry_Point();
+    // The pictures (1-based, first..last of its VOG) that entry point e of a
+    // still cell shows, up to the next entry point's picture or the cell's
+    // last picture; e = 0 is the whole cell. Numbers outside the cell's
+    // S_S_VOB_ENTN..E_S_VOB_ENTN are held to it. 0 for a movie cell or an
+    // entry point the cell does not have.
+    int fnGetStillPictures(WORD e, BYTE* first, BYTE* last) const;
     BYTE fnGet_CI_TYPE() const { return m_cType; }
     int fnSet_CI_TYPE(BYTE v);
 

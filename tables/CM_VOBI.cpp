@@ -179,8 +179,8 @@ DWORD CM_VOBI::fnGet_dwTotal_TMAPI_Size() const {
 //  - start = end = 0: the whole VOB, skipFrames 0.
 //  - Otherwise the end is clamped to the VOB's video end, both times become
 //    field counts from the VOB's video start, and the VOBUs are walked in
-//    playback order. The first VOBU whose playback reaches the start field
-//    gives startPos, headSize (that VOBU and the next one, which a player
+//    playback order. The VOBU that holds the start field (a start on a VOBU
+//    boundary is the later VOBU's first field) gives startPos, headSize (that VOBU and the next one, which a player
 //    reads before it can show the start) and skipFrames (frames from the
 //    VOBU's start to the start time; in the last VOBU, within 6 fields of
 //    its end, 3 frames fewer, so that a few frames remain to show). The VOBU
@@ -230,12 +230,14 @@ int CM_VOBI::fnGet_StartPosAndEndPos(DWORD* startPos, DWORD* endPos, DWORD* head
         const DWORD size = map.fnGet_wVOBU_SZ(i);
         const bool last = i + 1 == n;
         acc += pbTm;
-        if (!startFound && startF <= acc) {
+        // The VOBU holding the start field: a start on a VOBU boundary is
+        // the next VOBU's first field, not behind the end of this one.
+        if (!startFound && startF < acc) {
             startFound = true;
             *startPos = (adrOfs + sec) * kSectorBytes;
             *headSize = (size + (last ? 0 : map.fnGet_wVOBU_SZ(i + 1))) * kSectorBytes;
             const DWORD toEnd = acc - startF;  // fields from the start time to the VOBU's end
-            DWORD skip = toEnd == pbTm ? 0 : (pbTm - toEnd) / 2;
+            DWORD skip = (pbTm - toEnd) / 2;
             // Backing off 3 frames stops at the VOBU's first frame.
             if (last && toEnd < 6) skip = skip >= 3 ? skip - 3 : 0;
             *skipFrames = skip;

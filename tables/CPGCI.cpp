@@ -418,6 +418,18 @@ BYTE CPGCI::fnGetPG_TY(BYTE pg) {
     return fnGetPGCI_TY(1, first, first + fnGet_wC_Ns(static_cast<BYTE>(pg - 1)) - 1);
 }
 
+namespace {
+
+// A still segment (entry point e of the cell, 0 the whole cell) lasts its
+// pictures' still times.
+DWORD StillMilliseconds(const CCI& cell, WORD e, BYTE stillTm) {
+    BYTE first = 0, last = 0;
+    const DWORD pictures = cell.fnGetStillPictures(e, &first, &last) ? DWORD{last} - first + 1 : 1;
+    return pictures * stillTm * 1000u;
+}
+
+}  // namespace
+
 DWORD CPGCI::Milliseconds(__int64 start, __int64 end) {
     return end > start ? static_cast<DWORD>((end - start) / 27000) : 0;
 }
@@ -432,7 +444,7 @@ DWORD CPGCI::fnGetTotalCellDuration(BYTE stillTm, int inRange, int first, int la
         if (cell.fnGet_CI_TYPE() == CI::kMovie)
             total += Milliseconds(cell.fnGet_ll_C_V_S_PTS(), cell.fnGet_ll_C_V_E_PTS());
         else
-            total += stillTm * 1000u;
+            total += StillMilliseconds(cell, 0, stillTm);
     }
     return total;
 }
@@ -459,7 +471,9 @@ DWORD CPGCI::fnGetTotalEntryPTDuration(BYTE stillTm, int inRange, int first, int
         int cell = fnGetEntryPointInfo(-1, -1, static_cast<WORD>(n), &type, &srpn, &start, &end, &hasNext);
         if (!cell) continue;
         if (CCI::fnGet_CI_TYPE(type)) {
-            sum += stillTm * 1000u;
+            WORD index = 0, e = 0;
+            CI* record = fnTranslateAddress(-1, -1, static_cast<WORD>(n), &index, &e) ? Cell(index) : nullptr;
+            sum += record ? StillMilliseconds(CCI(record), e, stillTm) : stillTm * 1000u;
             continue;
         }
         sum += Milliseconds(start, end);

@@ -151,9 +151,10 @@ public:
     // Inserts an entry point right after global entry point n, in n's cell;
     // the time must lie within that cell.
     int fnADD_Movie_Entry_Point(WORD n, const BYTE* ptm, const BYTE* text);
-    // Inserts an entry point offset ticks (>= 0) after global entry point n,
+    // Inserts an entry point offset ticks (> 0) after global entry point n,
     // following the video across the ends of cells. 0 when the time would
-    // pass the next entry point or the last cell, or reach a still cell.
+    // reach the next entry point or the end of the last cell (an empty
+    // segment), or reach a still cell.
     int fnADD_Movie_Entry_Point(WORD n, __int64 offset, const BYTE* text);
     // Deletes entry point e of cell c together with the video of its
     // segment (for a cell's last entry point, on through the continuation

@@ -102,7 +102,10 @@ int CPGCI::fnADD_Movie_Entry_Point(WORD n, const BYTE* ptm, const BYTE* text) {
 
 int CPGCI::fnADD_Movie_Entry_Point(WORD n, __int64 offset, const BYTE* text) {
     WORD c = 0, e = 0;
-    if (offset < 0 || !fnLocateEntryPoint(n, &c, &e)) return 0;
+    // Every segment keeps at least one tick of video: a new entry point on
+    // entry point n itself, on the next one or on the end of the video
+    // would make an empty one.
+    if (offset <= 0 || !fnLocateEntryPoint(n, &c, &e)) return 0;
     CI* record = Cell(c - 1u);
     if (!record) return 0;
     CCI x(record);
@@ -112,11 +115,11 @@ int CPGCI::fnADD_Movie_Entry_Point(WORD n, __int64 offset, const BYTE* text) {
     if (e < x.fnGet_wC_EPI_Ns()) {
         // Within the segment: the new entry point must not pass the next one.
         const __int64 next = x.fnGet_ll_EP_PTS(e);
-        if (offset > next - from || !PtmFrom27MHz(from + offset, ptm)) return 0;
+        if (offset >= next - from || !PtmFrom27MHz(from + offset, ptm)) return 0;
         return fnADD_Movie_Entry_Point(c, e, ptm, text);
     }
     const __int64 left = x.fnGet_ll_C_V_E_PTS() - from;
-    if (offset <= left) {
+    if (offset < left) {
         if (!PtmFrom27MHz(from + offset, ptm)) return 0;
         return fnADD_Movie_Entry_Point(c, e, ptm, text);
     }

@@ -101,6 +101,12 @@ DWORD CS_VOGI::fndwLoad_S_VOGI_From_File() {
     return m_dwSize;
 }
 
+DWORD CS_VOGI::fnGetPictureSectors(BYTE i) const {
+    if (!Entry(i)) return 0;
+    const bool audio = (fnGet_c1_S_VOB_ENT_TY(i) & vrm::kEntryOriginalAudio) != 0;
+    return DWORD{fnGet_c1_V_PART_SZ(i)} + (audio ? fnGet_wOA_PART_SZ(i) : 0u);
+}
+
 DWORD CS_VOGI::fndwDataSize() const {
     if (!m_pRecord) return 0;
     const BYTE k = fnGet_c1_S_VOB_Ns();

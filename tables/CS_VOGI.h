@@ -109,6 +109,9 @@ public:
     // info, for more than kMaxPictures pictures, or for pictures without a
     // picture table.
     int fnADD_VOGI(BYTE stin, const VR_MPEGFILE_INFO* info);
+    // Sectors picture i (0-based) takes in VR_STILL.VRO: its video part, then
+    // its original-audio part when its type has one. 0 without entry i.
+    DWORD fnGetPictureSectors(BYTE i) const;
     // The type bits of an S_VOB_ENT_TY byte.
     BYTE fnGet_S_VOB_ENT_TYPE(BYTE ty) const { return static_cast<BYTE>(ty & 0xC0); }
     // Sets the type tag of entry i; 0 when there is no entry i.

@@ -21,8 +21,12 @@ struct seg {
     DWORD dwEntryPtNs;  // entry points of the cell (cell queries only)
     DWORD dwCellType;  // 0 movie cell, 1 still-picture cell
     DWORD dwSkipFrames;  // frames from the first VOBU read to the segment's start
-    DWORD dwFrameNs;  // video frames of the segment
-    DWORD dwDuration;  // milliseconds
+    // The length of the segment: video frames (a still cell: its pictures)
+    // and milliseconds. The first record of a segment that runs on into
+    // continuation cells gives the whole segment's; each continuation record
+    // gives its own cell's part.
+    DWORD dwFrameNs;
+    DWORD dwDuration;
     DWORD dwWide;  // 1 for 16:9, 0 for 4:3
     DWORD dwAST_Ns;  // audio streams
     DWORD dwSPST_Ns;  // sub-picture streams
@@ -37,10 +41,14 @@ struct seg {
     DWORD dwAudioMode;  // 0 stereo, 2 dual channel, 3 single channel
     DWORD dwAudioBitrate;  // kbit/s
     DWORD dwVideoFrames;  // same value as dwFrameNs
-    DWORD dwAudioSamples;  // audio samples of the segment
+    DWORD dwAudioSamples;  // audio samples of the segment (as dwFrameNs)
     DWORD dwMpegVersion;  // 0 MPEG-1 video, 2 MPEG-2
     BYTE reserved_348[36];  // the caller's; never written by the library
-    __int64 llStartPos;  // byte position of the segment's first VOBU in szFileName
+    // The segment's bytes in szFileName: from the VOBU that holds its first
+    // frame (a still segment: its first picture) to behind the VOBU that
+    // holds its last (its last picture). Of this cell only; continuation
+    // records give the bytes of the next cells.
+    __int64 llStartPos;
     __int64 llEndPos;  // byte position behind the segment's last VOBU
     DWORD dwHeadSize;  // bytes of the first VOBU plus the one after it
     DWORD dwHasNext;  // 1 when the segment continues in pNext

@@ -36,7 +36,13 @@ BYTE StillTime(const CVR_MANGR& m);
 // found, szFileName is empty and the positions, dwHeadSize and dwSkipFrames
 // are 0.
 void FillMovieSegment(CVR_MANGR& m, WORD vobi, __int64 start, __int64 end, DWORD firstFrame, DWORD lastFrame, seg* s);
-void FillStillSegment(CVR_MANGR& m, WORD vogi, seg* s);
+// A still segment covers pictures first..last (1-based) of VOG vogi: its
+// bytes run from the first one's start to the last one's end, it counts
+// one frame per picture and lasts STILL_TM seconds per picture.
+void FillStillSegment(CVR_MANGR& m, WORD vogi, BYTE first, BYTE last, seg* s);
+// The pictures of segment (pg, cell, ep) of a still cell (ep 0: the whole
+// cell); false when the address names no still cell.
+bool StillPictures(CPGCI& chain, int pg, int cell, int ep, BYTE* first, BYTE* last);
 
 // A chain's or program's type byte as a content type: 0x00 (movie cells
 // only) 0, 0x10 (still pictures only, or no cell) 1, anything else 2.

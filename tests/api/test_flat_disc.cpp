@@ -2,7 +2,6 @@
 // on a disc of the committed samples: one movie recording, one still file.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -15,13 +14,6 @@ namespace {
 
 std::string Sample(const char* name) {
     return (std::filesystem::path(__FILE__).parent_path().parent_path() / "data" / name).string();
-}
-
-// Overwrites bytes of a file.
-void Patch(const std::string& path, long at, const std::vector<unsigned char>& bytes) {
-    std::FILE* f = std::fopen(path.c_str(), "r+b");
-    ASSERT_TRUE(f && std::fseek(f, at, SEEK_SET) == 0 && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size());
-    std::fclose(f);
 }
 
 struct Saved {
@@ -52,7 +44,8 @@ TEST(FlatDisc, RefusesANullHandleAndNumbersThatNameNothing) {
                  fnVR_GetDiscFacts(nullptr, &facts) || fnVR_GetTablePlace(nullptr, 0, &place) ||
                  fnVR_GetStreamUse(nullptr, 0, &use, nullptr, 0, nullptr, 0, nullptr, 0) ||
                  fnVR_GetUnitStarts(nullptr, 0, 1, nullptr, 0) || fnVR_SetPLText(nullptr, 1, "x") ||
-                 fnVR_SetPLTypeFromCells(nullptr, 1));
+                 fnVR_SetPLTypeFromCells(nullptr, 1) || fnVR_MANGRGetLastError(nullptr));
+    fnVR_MANGREnd(nullptr);
     Saved d;
     EXPECT_FALSE(fnVR_GetTablePlace(d.h, -1, &place) || fnVR_GetTablePlace(d.h, VR_TABLE_COUNT, &place) ||
                  fnVR_GetOpenFinding(d.h, 0, &finding) || fnVR_GetUnitStarts(d.h, 0, 2, nullptr, 0) ||
@@ -81,7 +74,6 @@ TEST(FlatDisc, FactsPlacesStreamsAndUnitsOfASavedDisc) {
     }
     EXPECT_LE(end, facts.dwManagementEnd + 1);
 
-    const auto bytes = std::filesystem::file_size(Sample("pal_mpeg2_mp2_4x3.vob"));
     for (int still = 0; still < 2; ++still) {
         VR_STREAM_USE use{};
         VR_STREAM_EXTENT extent{};
@@ -89,9 +81,6 @@ TEST(FlatDisc, FactsPlacesStreamsAndUnitsOfASavedDisc) {
         EXPECT_TRUE(use.dwExtents == 1 && use.dwOverlaps == 0 && use.dwGaps == 0 && use.dwFilePresent == 1 &&
                     use.llMissingBytes == 0 && use.llTrailingBytes == 0 && extent.wNumber == 1);
         EXPECT_EQ(uint64_t{use.dwRecordedEnd} * 2048, static_cast<uint64_t>(use.llFileBytes));
-        if (!still) {
-            EXPECT_EQ(static_cast<uint64_t>(use.llFileBytes), bytes);
-        }
         // Units begin at the recording's start and rise inside it; a short
         // array gets the first ones and the count of all.
         const DWORD count = fnVR_GetUnitStarts(d.h, still, 1, nullptr, 0);
@@ -121,24 +110,27 @@ TEST(FlatDisc, PlaylistTextAndType) {
     EXPECT_STREQ(info.szPrmText, "Holiday");
 }
 
+// Which copy Open used and what it found of the other; with both damaged,
+// the findings name each copy with its kind.
 TEST(FlatDisc, WhatOpenFoundOfTheCopies) {
     Saved d;
     const std::string dir = d.dir.Path().string(), ifo = d.dir.File("VR_MANGR.IFO"), bup = d.dir.File("VR_MANGR.BUP");
     VR_OPEN_STATE state{};
     ASSERT_TRUE(fnVR_MANGROpen(d.h, dir.c_str()) && fnVR_GetOpenState(d.h, &state));
     EXPECT_TRUE(state.dwOpenedCopy == 0 && state.dwOtherCopy == VR_COPY_SAME && state.dwFindings == 0);
-
-    std::filesystem::rename(ifo, d.dir.File("old"));
+    const auto good = ReadWholeFile(ifo);
+    std::filesystem::remove(ifo);
     ASSERT_TRUE(fnVR_MANGROpen(d.h, dir.c_str()) && fnVR_GetOpenState(d.h, &state));
     EXPECT_TRUE(state.dwOpenedCopy == 1 && state.dwOtherCopy == VR_COPY_MISSING);
-    std::filesystem::rename(d.dir.File("old"), ifo);
-
     // The IFO's first program counts 0x8000 cells; the BUP's M_AVFIT_SA
     // points outside the file.
-    const auto head = ReadWholeFile(ifo);
-    const long orgPgci = long{head[304]} << 24 | long{head[305]} << 16 | long{head[306]} << 8 | head[307];
-    Patch(ifo, orgPgci + 6, {0x80, 0x00});
-    Patch(bup, 256, {0x7f, 0xff, 0xff, 0x00});
+    std::vector<unsigned char> bad = good;
+    const size_t cells = size_t{good[304]} << 24 | size_t{good[305]} << 16 | size_t{good[306]} << 8 | good[307];
+    bad[cells + 6] = 0x80, bad[cells + 7] = 0;
+    WriteWholeFile(ifo, bad);
+    bad = good;
+    bad[256] = 0x7F, bad[257] = bad[258] = 0xFF, bad[259] = 0;
+    WriteWholeFile(bup, bad);
     EXPECT_FALSE(fnVR_MANGROpen(d.h, dir.c_str()));
     ASSERT_TRUE(fnVR_GetOpenState(d.h, &state));
     bool tables = false, copy = false;

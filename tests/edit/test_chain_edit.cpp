@@ -32,21 +32,20 @@ int Insert(CPGCI& p, WORD n, double seconds) {
 
 }  // namespace
 
-// One edit on a fresh chain (kBase unless the case names another): the
-// chain it leaves, or, refused, the chain unchanged. Every chain keeps one
-// record per cell and writes exactly the size it reports.
+// One edit on a fresh chain (kBase unless the case names another) and the
+// chain it leaves. Every chain keeps one record per cell and writes exactly
+// the size it reports. (Combines within a cell, and inserts and deletes by
+// global number, are also what the manager's edits below do.)
 TEST(ChainEdit, OneEditAndTheChainItLeaves) {
     const struct {
         const char* what;
         std::function<int(CPGCI&)> edit;
-        const char* after;  // nullptr: refused, nothing changes
+        const char* after;
         const char* before = kBase;
     } cases[] = {
         {"divide cell 2 at its second entry point", [](CPGCI& p) { return p.fnDevideCell(2, 1); },
          "0-5[1,3] 5-20[10] 20-40[20,30] 40-50[] 50-60[52]"},
         {"delete a middle entry point: 20 s to 30 s is gone", [](CPGCI& p) { return p.fnDEL_Movie_Entry_Point(2, 2); },
-         "0-5[1,3] 5-20[10] 30-40[30] 40-50[] 50-60[52]"},
-        {"the same by global number", [](CPGCI& p) { return p.fnDEL_Movie_Entry_Point(WORD{4}); },
          "0-5[1,3] 5-20[10] 30-40[30] 40-50[] 50-60[52]"},
         {"a cell's last entry point trims its continuation", [](CPGCI& p) { return p.fnDEL_Movie_Entry_Point(2, 3); },
          "0-5[1,3] 5-30[10,20] 52-60[52]"},
@@ -62,26 +61,19 @@ TEST(ChainEdit, OneEditAndTheChainItLeaves) {
          [](CPGCI& p) { return p.fnDEL_Movie_Entry_Point(2, 1); }, "0-5[1] 20-40[20]", "0-5[1] 5-40[5,20]"},
         {"divide the first cell at its first entry point", [](CPGCI& p) { return p.fnDevideCell(1, 0); },
          "1-5[1,3] 5-40[10,20,30] 40-50[] 50-60[52]"},
-        {"combine in a cell", [](CPGCI& p) { return p.fnCombine_UD_Cell_EntryPoint(2, 1, 2, 2); },
-         "0-5[1,3] 5-40[10,30] 40-50[] 50-60[52]"},
-        {"combine across", [](CPGCI& p) { return p.fnCombine_EntryPoint(2, 4); },
-         "0-5[1,3] 5-40[30] 40-50[] 50-60[52]"},
-        {"combine wide", [](CPGCI& p) { return p.fnCombine_EntryPoint(5, 6); },
+        {"combine across cells", [](CPGCI& p) { return p.fnCombine_EntryPoint(5, 6); },
          "0-5[1,3] 5-40[10,20,30] 40-50[] 50-60[]"},
-        {"combine one with itself", [](CPGCI& p) { return p.fnCombine_EntryPoint(3, 3); }, kBase},
         {"insert 15 s after entry point 5", [](CPGCI& p) { return Insert(p, 5, 15); },
          "0-5[1,3] 5-40[10,20,30] 40-50[45] 50-60[52]"},
-        {"insert within the cell", [](CPGCI& p) { return Insert(p, 3, 5); },
+        // An entry point on another one or on the end of the video would
+        // make an empty segment.
+        {"insert within the cell; on the entry point itself is refused",
+         [](CPGCI& p) { return Insert(p, 3, 5) && !Insert(p, 3, 0) && !Insert(p, 3, 5); },
          "0-5[1,3] 5-40[10,15,20,30] 40-50[] 50-60[52]"},
-        {"insert at the entry point itself, right after it",
-         [](CPGCI& p) { return Insert(p, 3, 5) && Insert(p, 3, 0); },
-         "0-5[1,3] 5-40[10,10,15,20,30] 40-50[] 50-60[52]"},
         {"insert across the whole of cell 3", [](CPGCI& p) { return Insert(p, 5, 21); },
          "0-5[1,3] 5-40[10,20,30] 40-50[] 50-60[51,52]"},
-        {"insert at the end", [](CPGCI& p) { return Insert(p, 6, 8); }, "0-5[1,3] 5-40[10,20,30] 40-50[] 50-60[52,60]"},
-        {"insert at a time after a global entry point",
-         [](CPGCI& p) { return p.fnADD_Movie_Entry_Point(WORD{3}, Ptm(12 * kSecond).data(), nullptr); },
-         "0-5[1,3] 5-40[10,12,20,30] 40-50[] 50-60[52]"},
+        {"insert just before the end; at the end is refused",
+         [](CPGCI& p) { return !Insert(p, 6, 8) && Insert(p, 6, 7); }, "0-5[1,3] 5-40[10,20,30] 40-50[] 50-60[52,59]"},
         {"an insert stops before a later cell's first entry point", [](CPGCI& p) { return Insert(p, 1, 14.5); },
          "0-40[30] 40-50[44.5,45]", "0-40[30] 40-50[45]"},
         // A duplicate has entry points of its own.
@@ -92,69 +84,59 @@ TEST(ChainEdit, OneEditAndTheChainItLeaves) {
          "5-40[10,20,30] 5-40[10,30] 40-50[] 50-60[52]"},
         {"a still cell's entry point goes with the cell", [](CPGCI& p) { return p.fnDEL_Movie_Entry_Point(WORD{2}); },
          "0-5[1] 5-9[6]", "0-5[1] S4[1] 5-9[6]"},
-
-        // Refused.
-        {"an insert at a later cell's first entry point", [](CPGCI& p) { return Insert(p, 1, 15); }, nullptr,
-         "0-40[30] 40-50[45]"},
-        {"an insert past the entry point at 20 s", [](CPGCI& p) { return Insert(p, 3, 11); }, nullptr},
-        {"an insert reaching cell 4's entry point", [](CPGCI& p) { return Insert(p, 5, 22); }, nullptr},
-        {"an insert past the last cell", [](CPGCI& p) { return Insert(p, 6, 9); }, nullptr},
-        {"insert after entry point 0", [](CPGCI& p) { return Insert(p, 0, 1); }, nullptr},
-        {"insert after entry point 7", [](CPGCI& p) { return Insert(p, 7, 1); }, nullptr},
-        {"insert before the entry point", [](CPGCI& p) { return Insert(p, 3, -1); }, nullptr},
-        {"insert at a time outside the cell",
-         [](CPGCI& p) { return p.fnADD_Movie_Entry_Point(WORD{3}, Ptm(45 * kSecond).data(), nullptr); }, nullptr},
-        {"insert at a time after entry point 0",
-         [](CPGCI& p) { return p.fnADD_Movie_Entry_Point(WORD{0}, Ptm(0).data(), nullptr); }, nullptr},
-        {"insert at a time after entry point 8",
-         [](CPGCI& p) { return p.fnADD_Movie_Entry_Point(WORD{8}, Ptm(0).data(), nullptr); }, nullptr},
-        {"divide cell 0", [](CPGCI& p) { return p.fnDevideCell(0, 0); }, nullptr},
-        {"divide cell 5", [](CPGCI& p) { return p.fnDevideCell(5, 0); }, nullptr},
-        {"divide at entry point 4 of 3", [](CPGCI& p) { return p.fnDevideCell(2, 3); }, nullptr},
-        {"divide a cell without entry points", [](CPGCI& p) { return p.fnDevideCell(3, 0); }, nullptr},
-        {"delete entry point 0 of a cell", [](CPGCI& p) { return p.fnDEL_Movie_Entry_Point(2, 0); }, nullptr},
-        {"delete entry point 4 of 3", [](CPGCI& p) { return p.fnDEL_Movie_Entry_Point(2, 4); }, nullptr},
-        {"delete in a cell without", [](CPGCI& p) { return p.fnDEL_Movie_Entry_Point(3, 1); }, nullptr},
-        {"delete in cell 0", [](CPGCI& p) { return p.fnDEL_Movie_Entry_Point(0, 1); }, nullptr},
-        {"delete in cell 5", [](CPGCI& p) { return p.fnDEL_Movie_Entry_Point(5, 1); }, nullptr},
-        {"delete entry point 0", [](CPGCI& p) { return p.fnDEL_Movie_Entry_Point(WORD{0}); }, nullptr},
-        {"delete entry point 7", [](CPGCI& p) { return p.fnDEL_Movie_Entry_Point(WORD{7}); }, nullptr},
-        {"combine from cell 0", [](CPGCI& p) { return p.fnCombine_UD_Cell_EntryPoint(0, 0, 2, 1); }, nullptr},
-        {"combine backwards", [](CPGCI& p) { return p.fnCombine_UD_Cell_EntryPoint(2, 0, 1, 1); }, nullptr},
-        {"combine from entry point 3 of 2", [](CPGCI& p) { return p.fnCombine_UD_Cell_EntryPoint(1, 3, 2, 1); },
-         nullptr},
-        {"combine to entry point 4 of 3", [](CPGCI& p) { return p.fnCombine_UD_Cell_EntryPoint(1, 1, 2, 4); }, nullptr},
-        {"combine to cell 5", [](CPGCI& p) { return p.fnCombine_UD_Cell_EntryPoint(1, 1, 5, 0); }, nullptr},
-        {"combine from entry point 0", [](CPGCI& p) { return p.fnCombine_EntryPoint(0, 2); }, nullptr},
-        {"combine to entry point 7", [](CPGCI& p) { return p.fnCombine_EntryPoint(1, 7); }, nullptr},
-        {"combine backwards across cells", [](CPGCI& p) { return p.fnCombine_EntryPoint(4, 2); }, nullptr},
-        {"duplicate cell 0", [](CPGCI& p) { return p.fnDuplicateCell(0); }, nullptr},
-        {"duplicate cell 5", [](CPGCI& p) { return p.fnDuplicateCell(5); }, nullptr},
-        {"delete cell 0", [](CPGCI& p) { return p.fnDEL_UD_Cell(0); }, nullptr},
-        {"delete cell 5", [](CPGCI& p) { return p.fnDEL_UD_Cell(5); }, nullptr},
-        {"delete in an empty chain", [](CPGCI& p) { return p.fnDEL_Movie_Entry_Point(WORD{1}); }, nullptr, ""},
-        {"combine in an empty chain", [](CPGCI& p) { return p.fnCombine_EntryPoint(1, 1); }, nullptr, ""},
-        {"insert in an empty chain", [](CPGCI& p) { return Insert(p, 1, 0); }, nullptr, ""},
-        {"delete a cell of an empty chain", [](CPGCI& p) { return p.fnDEL_UD_Cell(1); }, nullptr, ""},
-        {"divide a still cell", [](CPGCI& p) { return p.fnDevideCell(2, 0); }, nullptr, "0-5[1] S4[1] 5-9[6]"},
-        {"combine across a still cell", [](CPGCI& p) { return p.fnCombine_EntryPoint(1, 3); }, nullptr,
-         "0-5[1] S4[1] 5-9[6]"},
-        {"delete a still entry point in a movie cell", [](CPGCI& p) { return p.fnDEL_Still_Pic_Entry_Point(1, 1); },
-         nullptr, "0-5[1] S4[1] 5-9[6]"},
-        {"an insert's walk stops at a still cell", [](CPGCI& p) { return Insert(p, 1, 6); }, nullptr,
-         "0-5[1] S4[1] 5-9[6]"},
-        {"no movie entry point in a still cell", [](CPGCI& p) { return Insert(p, 2, 0); }, nullptr,
-         "0-5[1] S4[1] 5-9[6]"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Chain chain(c.before);
         ASSERT_EQ(chain.Text(), c.before);
-        EXPECT_EQ(c.edit(chain.pgci), c.after ? 1 : 0);
-        EXPECT_EQ(chain.Text(), c.after ? c.after : c.before);
+        EXPECT_EQ(c.edit(chain.pgci), 1);
+        EXPECT_EQ(chain.Text(), c.after);
         EXPECT_EQ(chain.record.ci.size(), chain.pgci.fnGet_wCI_SRP_Ns());
         Serialise(chain.pgci);
     }
+}
+
+// Edits that name nothing or cannot be made are refused and change nothing.
+TEST(ChainEdit, RefusedEditsChangeNothing) {
+    Chain base(kBase);
+    CPGCI& p = base.pgci;
+    // Inserts: past the entry point at 20 s, reaching cell 4's entry point,
+    // past the last cell, after entry points 0 and 7 (as every edit by global
+    // number finds its entry point), before the entry point, at a time
+    // outside the cell.
+    EXPECT_EQ(Ints({Insert(p, 3, 11), Insert(p, 5, 22), Insert(p, 6, 9), Insert(p, 0, 1), Insert(p, 7, 1),
+                    Insert(p, 3, -1), p.fnADD_Movie_Entry_Point(WORD{3}, Ptm(45 * kSecond).data(), nullptr)}),
+              Ints(7, 0));
+    // Divide, delete, duplicate cells 0 and 5, entry points a cell does not
+    // have, and a cell without entry points.
+    EXPECT_EQ(Ints({p.fnDevideCell(0, 0), p.fnDevideCell(5, 0), p.fnDevideCell(2, 3), p.fnDevideCell(3, 0),
+                    p.fnDEL_Movie_Entry_Point(2, 0), p.fnDEL_Movie_Entry_Point(2, 4), p.fnDEL_Movie_Entry_Point(3, 1),
+                    p.fnDEL_Movie_Entry_Point(0, 1), p.fnDEL_Movie_Entry_Point(5, 1), p.fnDuplicateCell(0),
+                    p.fnDuplicateCell(5), p.fnDEL_UD_Cell(0), p.fnDEL_UD_Cell(5)}),
+              Ints(13, 0));
+    // Combines from cell 0, backwards, from entry point 3 of 2, to entry
+    // point 4 of 3, to cell 5; backwards across cells.
+    EXPECT_EQ(Ints({p.fnCombine_UD_Cell_EntryPoint(0, 0, 2, 1), p.fnCombine_UD_Cell_EntryPoint(2, 0, 1, 1),
+                    p.fnCombine_UD_Cell_EntryPoint(1, 3, 2, 1), p.fnCombine_UD_Cell_EntryPoint(1, 1, 2, 4),
+                    p.fnCombine_UD_Cell_EntryPoint(1, 1, 5, 0), p.fnCombine_EntryPoint(4, 2)}),
+              Ints(6, 0));
+    EXPECT_EQ(base.Text(), kBase);
+
+    // An insert at a later cell's first entry point.
+    Chain later("0-40[30] 40-50[45]");
+    EXPECT_EQ(Insert(later.pgci, 1, 15), 0);
+    EXPECT_EQ(later.Text(), "0-40[30] 40-50[45]");
+    Chain empty;
+    EXPECT_EQ(Ints({empty.pgci.fnDEL_Movie_Entry_Point(WORD{1}), empty.pgci.fnCombine_EntryPoint(1, 1),
+                    Insert(empty.pgci, 1, 0), empty.pgci.fnDEL_UD_Cell(1)}),
+              Ints(4, 0));
+    // Still cells: not divided, not combined across, no movie entry point
+    // in them, and an insert's walk stops at one.
+    Chain still("0-5[1] S4[1] 5-9[6]");
+    EXPECT_EQ(Ints({still.pgci.fnDevideCell(2, 0), still.pgci.fnCombine_EntryPoint(1, 3),
+                    still.pgci.fnDEL_Still_Pic_Entry_Point(1, 1), Insert(still.pgci, 1, 6), Insert(still.pgci, 2, 0)}),
+              Ints(5, 0));
+    EXPECT_EQ(Ints({still.Text() == "0-5[1] S4[1] 5-9[6]", empty.Text() == ""}), Ints({1, 1}));
 }
 
 TEST(ChainEdit, AFullChainRefusesTheEditsThatNeedAnotherCell) {
@@ -167,14 +149,15 @@ TEST(ChainEdit, AFullChainRefusesTheEditsThatNeedAnotherCell) {
     ASSERT_EQ(c.pgci.fnDEL_Movie_Entry_Point(2, 3), 1) << "the last one needs no new cell";
 }
 
+// A cell that an edit divides stays in its program; a program that loses
+// its only cell goes, with its program information.
 TEST(ChainEdit, ProgramsFollowTheirCells) {
-    vrm::ScopedTestClock day1(MakeTime(2004, 3, 1, 12, 0, 0), 0);
     Chain c;
     Vob first(0, 10 * kSecond), second(0, 20 * kSecond);
-    ASSERT_EQ(c.pgci.fnADD_Movie_Program(&first.record, 1), 1);
-    {
-        vrm::ScopedTestClock day2(MakeTime(2004, 3, 2, 12, 0, 0), 0);
-        ASSERT_EQ(c.pgci.fnADD_Movie_Program(&second.record, 2), 1);
+    // Recordings of different days make two programs.
+    for (WORD day : {WORD{1}, WORD{2}}) {
+        vrm::ScopedTestClock clock(MakeTime(2004, 3, day, 12, 0, 0), 0);
+        ASSERT_EQ(c.pgci.fnADD_Movie_Program(day == 1 ? &first.record : &second.record, day), 1);
     }
     ASSERT_EQ(c.pgci.fnADD_Movie_Entry_Point(2, 1, Ptm(5 * kSecond).data(), nullptr), 1);
     ASSERT_EQ(c.pgci.fnADD_Movie_Entry_Point(2, 2, Ptm(10 * kSecond).data(), nullptr), 1);
@@ -185,17 +168,15 @@ TEST(ChainEdit, ProgramsFollowTheirCells) {
     EXPECT_EQ(Ints({c.pgci.fnGet_wC_Ns(0), c.pgci.fnGet_wC_Ns(1), c.pgci.fnGetPGEntryPointNs(2)}), Ints({1, 2, 2}))
         << "the new cell stays in program 2";
 
-    // Program 1 loses its only cell and goes.
     ASSERT_EQ(c.pgci.fnDEL_Movie_Entry_Point(WORD{1}), 1);
     EXPECT_EQ(c.Text(), "0-5[0] 10-20[10]");
-    ASSERT_EQ(c.pgci.fnGet_c1_PG_Ns(), 1);
-    EXPECT_EQ(c.pgci.fnGet_wC_Ns(0), 2);
-    BYTE text[128];
-    c.pgci.fnGet_c128_PRM_TXTI(0, text);
-    EXPECT_STREQ(reinterpret_cast<const char*>(text), "2004/ 3/ 2");
+    EXPECT_EQ(Ints({c.pgci.fnGet_c1_PG_Ns(), c.pgci.fnGet_wC_Ns(0)}), Ints({1, 2}));
     EXPECT_EQ(Serialise(c.pgci).size(), 4u + 142 + 2 * 4 + 2 * 25);
 }
 
+// The chain-number checks of the user-defined chain table's forwarders
+// (the manager's playlist edits reach them with numbers already checked),
+// and the cell-addressed forms no playlist edit uses.
 TEST(ChainEdit, UserChainTableForwardsToItsChains) {
     UD_PGCIT table{};
     CUD_PGCIT ud(&table);
@@ -211,16 +192,7 @@ TEST(ChainEdit, UserChainTableForwardsToItsChains) {
             Ints(7, 0))
             << int{bad};
     }
-    ASSERT_EQ(ud.fnADD_Movie_Cell_EntryPoint(1, 1, __int64{5 * kSecond}, nullptr), 1);
-    ASSERT_EQ(ud.fnADD_Movie_Cell_EntryPoint(1, 4, Ptm(35 * kSecond).data(), nullptr), 1);
-    EXPECT_EQ(Describe(table.pgci[0]), "0-40[10,15,20,30,35]");
-    ASSERT_EQ(ud.fnCombine_EntryPoint(1, 1, 2), 1);
-    ASSERT_EQ(ud.fnCombine_UD_Cell_EntryPoint(1, 1, 3, 1, 4), 1);
-    EXPECT_EQ(Describe(table.pgci[0]), "0-40[10,20,30]");
-    ASSERT_EQ(ud.fnDEL_Movie_Entry_Point(1, WORD{2}), 1);
-    ASSERT_EQ(ud.fnDEL_Movie_Entry_Point(1, 2, 1), 1);
-    EXPECT_EQ(Describe(table.pgci[0]), "0-20[10]") << "a cell that starts at its only entry point goes whole";
-    EXPECT_EQ(ud.fnDEL_Movie_Cell(1, 2), 0);
-    ASSERT_EQ(ud.fnDEL_Movie_Cell(1, 1), 1);
-    EXPECT_EQ(Describe(table.pgci[0]), "");
+    ASSERT_EQ(ud.fnCombine_UD_Cell_EntryPoint(1, 1, 1, 1, 2), 1);
+    ASSERT_EQ(ud.fnDEL_Movie_Entry_Point(1, 1, 2), 1);
+    EXPECT_EQ(Describe(table.pgci[0]), "0-30[10]");
 }

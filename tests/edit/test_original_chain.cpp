@@ -9,22 +9,25 @@ TEST(OriginalChain, DivideByFrames) {
     disc.AddMovie(0, 20);
     ASSERT_EQ(disc.OriginalText(), "1-31[1] 0-20[0]");
     disc.Leaves(fnVR_DevideOPGCEntryPt(disc, 1, 250), "1-31[1,11] 0-20[0]", 0);  // 250 frames at 25 per second
-    disc.Leaves(fnVR_DevideOPGCEntryPt(disc, 1, 0), "1-31[1,1,11] 0-20[0]", 0);  // 0 frames: at the same time
-    // 251 frames from entry point 2 would pass the one at 11 s; 65537 is not
-    // entry point 1.
-    EXPECT_EQ(Ints({fnVR_DevideOPGCEntryPt(disc, 2, 251), fnVR_DevideOPGCEntryPt(disc, 9, 1),
-                    fnVR_DevideOPGCEntryPt(disc, 0, 1), fnVR_DevideOPGCEntryPt(disc, 65536 + 1, 1)}),
-              Ints(4, 0));
+    // 0 frames (on entry point 1) and 250 (on the one at 11 s) would make an
+    // empty segment, 251 would pass the one at 11 s, 500 from entry point 2
+    // reach the cell's end; 65537 is not entry point 1.
+    EXPECT_EQ(Ints({fnVR_DevideOPGCEntryPt(disc, 1, 0), fnVR_DevideOPGCEntryPt(disc, 1, 250),
+                    fnVR_DevideOPGCEntryPt(disc, 1, 251), fnVR_DevideOPGCEntryPt(disc, 2, 500),
+                    fnVR_DevideOPGCEntryPt(disc, 9, 1), fnVR_DevideOPGCEntryPt(disc, 0, 1),
+                    fnVR_DevideOPGCEntryPt(disc, 65536 + 1, 1)}),
+              Ints(7, 0));
+    EXPECT_EQ(disc.OriginalText(), "1-31[1,11] 0-20[0]");
 
     // A cell's last entry point: on into the next cell, which starts without
     // an entry point of its own.
     ASSERT_EQ(CCI(disc.m->m_pORG_PGCI->Cell(1)).fnDEL_Movie_Entry_Point(1), 1);
-    disc.Leaves(fnVR_DevideOPGCEntryPt(disc, 3, 25 * 25), "1-31[1,1,11] 0-20[5]", 0);
-    EXPECT_EQ(disc.m->fnDevide_ORG_Cell_EntryPoint(4, 25 * 16, nullptr), 0) << "past the last cell";
+    disc.Leaves(fnVR_DevideOPGCEntryPt(disc, 2, 25 * 25), "1-31[1,11] 0-20[5]", 0);
+    EXPECT_EQ(disc.m->fnDevide_ORG_Cell_EntryPoint(3, 25 * 16, nullptr), 0) << "past the last cell";
 
     // Frames of a recording at 29.97 frames per second.
     disc.AddMovie(0, 20, 29970);
-    ASSERT_EQ(disc.m->fnDevide_ORG_Cell_EntryPoint(5, 250, nullptr), 1);
+    ASSERT_EQ(disc.m->fnDevide_ORG_Cell_EntryPoint(4, 250, nullptr), 1);
     EXPECT_EQ(CCI(disc.m->m_pORG_PGCI->Cell(2)).fnGet_ll_EP_PTS(1), 225225000);
 }
 
@@ -55,26 +58,11 @@ TEST(OriginalChain, InsertDeleteCombine) {
 TEST(OriginalChain, NothingToEditOnANewDiscAnUnboundManagerOrANullHandle) {
     EditDisc disc;
     CVR_MANGR unbound;
-    const int results[] = {
-        fnVR_DevideOPGCEntryPt(disc, 1, 0),
-        fnVR_CombineOPGCEntryPt(disc, 1, 1),
-        disc.m->fnADD_ORG_Cell_EntryPoint(1, 0, 0, nullptr),
-        disc.m->fnADD_ORG_Cell_EntryPoint(WORD{1}, __int64{0}, nullptr),
-        disc.m->fnDEL_ORG_Cell_EntryPoint(1, 1),
-        disc.m->fnDEL_ORG_Cell_EntryPoint(WORD{1}),
-        unbound.fnDevide_ORG_Cell_EntryPoint(1, 0, nullptr),
-        unbound.fnCombineOPGCEntryPoint(1, 1),
-        unbound.fnDEL_ORG_Cell_EntryPoint(WORD{1}),
-        fnVR_AddPL(nullptr),
-        fnVR_DelPL(nullptr, 1),
-        fnVR_DevideOPGCEntryPt(nullptr, 1, 0),
-        fnVR_CombineOPGCEntryPt(nullptr, 1, 2),
-        fnVR_AddPLEntryPt(nullptr, 1, 0, 1),
-        fnVR_AddPLEntryPt(nullptr, 1, 0, 1, 1, 1),
-        fnVR_DelPLEntryPt(nullptr, 1, 1),
-        fnVR_MovePLEntryPt(nullptr, 1, 1, 2),
-        fnVR_DevidePLEntryPt(nullptr, 1, 1, 0),
-        fnVR_CombinePLEntryPt(nullptr, 1, 1, 2),
-    };
-    for (size_t i = 0; i < std::size(results); ++i) EXPECT_EQ(results[i], 0) << "call " << i;
+    EXPECT_EQ(Ints({fnVR_DevideOPGCEntryPt(disc, 1, 0), fnVR_CombineOPGCEntryPt(disc, 1, 1),
+                    disc.m->fnADD_ORG_Cell_EntryPoint(1, 0, 0, nullptr),
+                    disc.m->fnADD_ORG_Cell_EntryPoint(WORD{1}, __int64{0}, nullptr),
+                    disc.m->fnDEL_ORG_Cell_EntryPoint(1, 1), disc.m->fnDEL_ORG_Cell_EntryPoint(WORD{1}),
+                    unbound.fnDevide_ORG_Cell_EntryPoint(1, 0, nullptr), unbound.fnCombineOPGCEntryPoint(1, 1),
+                    unbound.fnDEL_ORG_Cell_EntryPoint(WORD{1}), fnVR_AddPL(nullptr), fnVR_DelPLEntryPt(nullptr, 1, 1)}),
+              Ints(11, 0));
 }

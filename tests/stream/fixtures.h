@@ -1,6 +1,6 @@
 // Shared pieces of the stream tests: synthetic streams written to files,
-// the usual groups of pictures, records as the analysers report them, and
-// tagged source files with records describing them.
+// the usual group of pictures, the records as the analysers report them,
+// and the refusals.
 #ifndef VRMANGR_TESTS_STREAM_FIXTURES_H
 #define VRMANGR_TESTS_STREAM_FIXTURES_H
 
@@ -116,53 +116,5 @@ void ExpectRefused(CVRO_DATA& vro, const Refusal& r, const std::string& path, An
 
 // A call's result and the error the stream object was left with.
 inline Ints After(const CVRO_DATA& vro, int result) { return Ints({result, vro.m_dwLastError}); }
-
-// A file whose sector i reads "<tag>#<i>;" then the tag's letter repeated.
-inline std::vector<unsigned char> TaggedFile(char tag, size_t sectors) {
-    std::vector<unsigned char> bytes(sectors * kSector, static_cast<unsigned char>(tag));
-    for (size_t i = 0; i < sectors; ++i) {
-        const std::string head = std::string(1, tag) + "#" + std::to_string(i) + ";";
-        std::memcpy(bytes.data() + i * kSector, head.data(), head.size());
-    }
-    return bytes;
-}
-
-// A movie record of VOBUs of the given sizes in sectors, with the closing
-// element behind the last.
-struct MovieRecord {
-    std::vector<VR_VOBU_ELEMENT> table;
-    VR_MPEGFILE_INFO info{};
-    explicit MovieRecord(const std::vector<DWORD>& vobuSectors) {
-        DWORD addr = 0;
-        for (DWORD s : vobuSectors) {
-            table.push_back(VR_VOBU_ELEMENT{addr, 1, 12, 0, 0});
-            addr += s;
-        }
-        table.push_back(VR_VOBU_ELEMENT{addr, 0, 0, 0, 0});
-        info.dwFrameRate = 25000;
-        info.dwVOBUNs = static_cast<DWORD>(vobuSectors.size());
-        info.pVOBUTable = table.data();
-        info.dwVOBStartAddr = 0xDEADBEEF;  // the manager writes it later
-    }
-};
-
-// A still record: one picture per entry, {video part, audio part} in sectors.
-struct StillRecord {
-    std::vector<VR_VOBU_ELEMENT> table;
-    VR_MPEGFILE_INFO info{};
-    explicit StillRecord(const std::vector<std::pair<DWORD, DWORD>>& pictures) {
-        DWORD addr = 0;
-        for (const auto& p : pictures) {
-            table.push_back(
-                VR_VOBU_ELEMENT{addr, static_cast<BYTE>(p.second ? p.first : 0), 0, p.second, p.second ? 38u : 0u});
-            addr += p.first + p.second;
-        }
-        table.push_back(VR_VOBU_ELEMENT{addr, 0, 0, 0, 0});
-        info.dwFrameRate = 25000;
-        info.dwFrameNs = static_cast<DWORD>(pictures.size());
-        info.pVOBUTable = table.data();
-        info.dwVOBStartAddr = 0xDEADBEEF;
-    }
-};
 
 #endif

@@ -2,6 +2,7 @@
 // append and its failures, cutting, and mapping stream positions to files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -19,6 +20,37 @@ namespace {
 
 using ps::Bytes;
 using ps::Cat;
+using Parts = std::vector<std::pair<DWORD, DWORD>>;
+
+// A file whose sector i reads "<tag>#<i>;" then the tag's letter repeated.
+Bytes TaggedFile(char tag, size_t sectors) {
+    Bytes bytes(sectors * kSector, static_cast<unsigned char>(tag));
+    for (size_t i = 0; i < sectors; ++i) {
+        const std::string head = std::string(1, tag) + "#" + std::to_string(i) + ";";
+        std::memcpy(bytes.data() + i * kSector, head.data(), head.size());
+    }
+    return bytes;
+}
+
+// A record as an analyser hands it over, the closing element behind the
+// last entry: movie VOBUs of {sectors, 0}, or still pictures of {video,
+// audio} sectors.
+struct Record {
+    std::vector<VR_VOBU_ELEMENT> table;
+    VR_MPEGFILE_INFO info{};
+    explicit Record(const Parts& parts) {
+        DWORD addr = 0;
+        for (const auto& [video, audio] : parts) {
+            table.push_back(VR_VOBU_ELEMENT{addr, BYTE(audio ? video : 0), 0, audio, audio ? 38u : 0u});
+            addr += video + audio;
+        }
+        table.push_back(VR_VOBU_ELEMENT{addr, 0, 0, 0, 0});
+        info.dwFrameRate = 25000;
+        info.dwVOBUNs = info.dwFrameNs = DWORD(parts.size());
+        info.pVOBUTable = table.data();
+        info.dwVOBStartAddr = 0xDEADBEEF;  // the manager sets a movie VOB's start
+    }
+};
 
 // A tagged source file of the given number of sectors.
 struct Source {
@@ -30,9 +62,9 @@ struct Source {
     }
 };
 
-// Queues a whole source as one movie VOB of 1-sector VOBUs.
-int QueueMovie(CVRO_DATA& vro, const Source& src) {
-    MovieRecord rec(std::vector<DWORD>(src.bytes.size() / kSector, 1));
+// Queues a source as one VOB (of 1-sector VOBUs or pictures), by default whole.
+int Queue(CVRO_DATA& vro, const Source& src, size_t sectors = 0) {
+    Record rec(Parts(sectors ? sectors : src.bytes.size() / kSector, {1, 0}));
     vro.fnSetAnalysedFileName(src.path.c_str());
     return vro.fnAddVOBToList(&rec.info);
 }
@@ -46,7 +78,7 @@ struct ProbedMovie : CVR_MOVIE {
     std::string shrink;  // a file cut to one sector at the second call
 };
 
-int __stdcall Record(void* context, DWORD phase, DWORD done, DWORD total, DWORD file) {
+int __stdcall Report(void* context, DWORD phase, DWORD done, DWORD total, DWORD file) {
     auto* self = static_cast<ProbedMovie*>(static_cast<CVRO_DATA*>(context));
     self->seen.push_back({phase, done, total, file});
     if (!self->shrink.empty() && self->seen.size() == 2) fs::resize_file(self->shrink, kSector);
@@ -64,8 +96,7 @@ struct TwoQueued {
     bool ready = false;
     TwoQueued() {
         WriteWholeFile(dir.File("VR_MOVIE.VRO"), old);
-        ready = movie.fnInit(dir.Path().c_str(), VRO_INIT_OPEN) == 1 && QueueMovie(movie, a) == 1 &&
-                QueueMovie(movie, b) == 1;
+        ready = movie.fnInit(dir.Path().c_str(), VRO_INIT_OPEN) == 1 && Queue(movie, a) == 1 && Queue(movie, b) == 1;
     }
     Bytes Stream() const { return ReadWholeFile(dir.File("VR_MOVIE.VRO")); }
 };
@@ -84,12 +115,7 @@ std::vector<std::string> StagedFiles(const TempDir& dir) {
 TEST(VroInit, ModesAndRefusals) {
     TempDir dir;
     CVR_MOVIE movie;
-    EXPECT_EQ(movie.fnInit(nullptr, VRO_INIT_NEW), 0);
     EXPECT_EQ(After(movie, movie.fnInit(dir.Path().c_str(), 0x12345678)), Ints({0, VRO_ERR_BAD_ARGUMENT}));
-    MovieRecord rec({1});
-    movie.fnSetAnalysedFileName(dir.File("x").c_str());
-    EXPECT_EQ(After(movie, movie.fnAddVOBToList(&rec.info)), Ints({0, VRO_ERR_NOT_INITIALISED}));
-
     EXPECT_EQ(After(movie, movie.fnInit(dir.Path().c_str(), VRO_INIT_OPEN)), Ints({0, VRO_ERR_STREAM_MISSING}));
     EXPECT_FALSE(fs::exists(dir.File("VR_MOVIE.VRO"))) << "Open creates nothing";
 
@@ -108,8 +134,18 @@ TEST(VroInit, ModesAndRefusals) {
     EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), data);
     EXPECT_EQ(After(movie, movie.fnSetRecordedEnd(6)), Ints({0, VRO_ERR_STREAM_SHORT}));
     EXPECT_EQ(movie.m_dwVROSize, 5u);
+    // Whole sectors behind the recorded end are neither written over nor
+    // appended behind; a partial sector holds no recording and is written over.
+    Source a(dir, 'a', 2);
     ASSERT_EQ(movie.fnSetRecordedEnd(3), 1);
-    EXPECT_EQ(movie.m_dwVROSize, 3u);
+    ASSERT_EQ(Queue(movie, a), 1);
+    EXPECT_EQ(After(movie, movie.fnAppendVOBListToVRO(nullptr)), Ints({0, VRO_ERR_TRAILING_DATA}));
+    EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), data);
+    ASSERT_EQ(movie.fnRemoveLastVOBFromList(), 1);
+    ASSERT_EQ(movie.fnSetRecordedEnd(5), 1);
+    ASSERT_EQ(Queue(movie, a), 1);
+    ASSERT_EQ(movie.fnAppendVOBListToVRO(nullptr), 1);
+    EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), Cat({TaggedFile('o', 5), a.bytes}));
 
     CVR_STILL still;
     EXPECT_EQ(After(still, still.fnInit(dir.File("no/such").c_str(), VRO_INIT_NEW)), Ints({0, VRO_ERR_STREAM_CREATE}));
@@ -119,10 +155,7 @@ TEST(VroInit, ModesAndRefusals) {
     EXPECT_EQ(still.fnAppendVOBListToVRO(nullptr), 1);
     EXPECT_FALSE(fs::exists(dir.File("VR_STILL.VRO")));
     Source s(dir, 's', 2);
-    StillRecord two({{1, 0}, {1, 0}});
-    still.fnSetAnalysedFileName(s.path.c_str());
-    ASSERT_EQ(still.fnAddVOBToList(&two.info), 1);
-    EXPECT_EQ(two.info.dwVOBStartAddr, 0u);
+    ASSERT_EQ(Queue(still, s), 1);
     ASSERT_EQ(still.fnAppendVOBListToVRO(nullptr), 1);
     EXPECT_EQ(ReadWholeFile(dir.File("VR_STILL.VRO")), s.bytes);
     fs::remove(dir.File("VR_STILL.VRO"));
@@ -130,35 +163,49 @@ TEST(VroInit, ModesAndRefusals) {
     EXPECT_EQ(still.fnInit(dir.Path().c_str(), VRO_INIT_NEW), 0) << "a directory is not a stream file";
 }
 
-TEST(VroAppend, QueuedFilesLandBackToBackBehindTheRecordedData) {
+// The kernel copy, and the copy through memory where the kernel cannot
+// copy, land the queued files back to back behind the recorded data and
+// report progress once per block.
+TEST(VroAppend, QueuedFilesLandBehindTheRecordedDataWithOrWithoutTheKernelCopy) {
+    for (int refusal : {0, EXDEV, EOPNOTSUPP, ENOSYS, EIO}) {
+        SCOPED_TRACE(refusal);
+        TwoQueued q;
+        ASSERT_TRUE(q.ready);
+        EXPECT_EQ(Ints({q.movie.fnGetQueuedEnd(), q.movie.m_dwVROSize}), Ints({2505, 3})) << "nothing moves before";
+        // The first write of the file system fails with the errno (as where
+        // the kernel cannot copy between two files); all else goes through.
+        int error = refusal;
+        vrm::SetFaultHook(
+            [](void* context, const char* operation) {
+                return std::strcmp(operation, "write") != 0 ? 0 : std::exchange(*static_cast<int*>(context), 0);
+            },
+            &error);
+        const int appended = q.movie.fnAppendVOBListToVRO(Report);
+        vrm::SetFaultHook(nullptr, nullptr);
+        ASSERT_EQ(appended, 1) << q.movie.fnGetLastErrorDetail();
+        EXPECT_EQ(error, 0) << "the kernel copy was tried";
+        EXPECT_EQ(q.Stream(), Cat({q.old, q.a.bytes, q.b.bytes}));
+        EXPECT_EQ(Ints({q.movie.m_dwVROSize, q.movie.fnGetQueuedFileNs()}), Ints({2505, 0}));
+        const auto& seen = q.movie.seen;
+        ASSERT_GE(seen.size(), 3u);
+        EXPECT_LE(seen.size(), 8u) << "one report per block, not per sector";
+        EXPECT_EQ(seen.front(), (std::vector<DWORD>{VRO_PROGRESS_APPEND, 0, 2502, 1}));
+        EXPECT_EQ(seen.back(), (std::vector<DWORD>{VRO_PROGRESS_APPEND, 2502, 2502, 2}));
+        for (size_t i = 1; i < seen.size(); ++i) EXPECT_GT(seen[i][1], seen[i - 1][1]);
+    }
+}
+
+// Each VOG is placed behind the stream and the queue; only the VOG's
+// sectors are copied, not what the source holds behind them.
+TEST(VroAppend, StillGroupsArePlacedBehindTheQueue) {
     TempDir dir;
     const Bytes old = TaggedFile('o', 3);
-    WriteWholeFile(dir.File("VR_MOVIE.VRO"), old);
     WriteWholeFile(dir.File("VR_STILL.VRO"), old);
-    Source a(dir, 'a', 2), b(dir, 'b', 4), c(dir, 'c', 3);
-    CVR_MOVIE movie;
-    ASSERT_EQ(movie.fnInit(dir.Path().c_str(), VRO_INIT_OPEN), 1);
-    ASSERT_EQ(QueueMovie(movie, a), 1);
-    ASSERT_EQ(QueueMovie(movie, b), 1);
-    EXPECT_EQ(Ints({movie.fnGetQueuedEnd(), movie.m_dwVROSize}), Ints({9, 3})) << "nothing moves before the append";
-    ASSERT_EQ(movie.fnAppendVOBListToVRO(nullptr), 1);
-    EXPECT_EQ(Ints({movie.m_dwVROSize, movie.fnGetQueuedFileNs()}), Ints({9, 0}));
-    EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), Cat({old, a.bytes, b.bytes}));
-    // Only the VOB's sectors are copied, not what the source holds behind it.
-    MovieRecord twoSectors({1, 1});
-    movie.fnSetAnalysedFileName(c.path.c_str());
-    ASSERT_EQ(movie.fnAddVOBToList(&twoSectors.info), 1);
-    EXPECT_EQ(twoSectors.info.dwVOBStartAddr, 0xDEADBEEFu) << "the manager sets a movie VOB's start";
-    ASSERT_EQ(movie.fnAppendVOBListToVRO(nullptr), 1);
-    EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")),
-              Cat({old, a.bytes, b.bytes, Bytes(c.bytes.begin(), c.bytes.begin() + 2 * kSector)}));
-
-    // The still object places each VOG behind the queue: two pictures
-    // without audio; one of 2 video and 3 audio sectors; one.
     CVR_STILL still;
     ASSERT_EQ(still.fnInit(dir.Path().c_str(), VRO_INIT_OPEN), 1);
-    StillRecord r1({{1, 0}, {1, 0}}), r2({{2, 3}}), r3({{1, 0}}), r4({{1, 0}});
-    Source s1(dir, 'p', 2), s2(dir, 'q', 5), s3(dir, 'r', 1);
+    // Two pictures without audio; one of 2 video and 3 audio sectors; one.
+    Record r1({{1, 0}, {1, 0}}), r2({{2, 3}}), r3({{1, 0}}), r4({{1, 0}});
+    Source s1(dir, 'p', 2), s2(dir, 'q', 5), s3(dir, 'r', 2);
     for (auto [src, rec] : {std::pair{&s1, &r1}, {&s2, &r2}, {&s3, &r3}}) {
         still.fnSetAnalysedFileName(src->path.c_str());
         ASSERT_EQ(still.fnAddVOBToList(&rec->info), 1);
@@ -170,7 +217,8 @@ TEST(VroAppend, QueuedFilesLandBackToBackBehindTheRecordedData) {
     ASSERT_EQ(still.fnAddVOBToList(&r3.info), 1);
     EXPECT_EQ(r3.info.dwVOBStartAddr, 10u);
     ASSERT_EQ(still.fnAppendVOBListToVRO(nullptr), 1);
-    EXPECT_EQ(ReadWholeFile(dir.File("VR_STILL.VRO")), Cat({old, s1.bytes, s2.bytes, s3.bytes}));
+    EXPECT_EQ(ReadWholeFile(dir.File("VR_STILL.VRO")),
+              Cat({old, s1.bytes, s2.bytes, Bytes(s3.bytes.begin(), s3.bytes.begin() + kSector)}));
     ASSERT_EQ(still.fnAddVOBToList(&r4.info), 1);
     EXPECT_EQ(r4.info.dwVOBStartAddr, 11u);
 }
@@ -185,13 +233,13 @@ TEST(VroAppend, NewOverAnOldStreamReplacesItOnlyWhenSaved) {
     EXPECT_EQ(movie.m_dwVROSize, 0u);
     char name[260];
     EXPECT_EQ(movie.fnGetAppendedFileNameAndAddress(0, name, nullptr), -1) << "old data is not the new disc's";
-    ASSERT_EQ(QueueMovie(movie, a), 1);
+    ASSERT_EQ(Queue(movie, a), 1);
     EXPECT_EQ(movie.fnGetAppendedFileNameAndAddress(0, name, nullptr), 0);
     EXPECT_EQ(std::string(name), a.path);
 
     // A failed save leaves the earlier disc's stream whole.
     movie.cancelWhenDone = true;
-    EXPECT_EQ(movie.fnAppendVOBListToVRO(Record), 0);
+    EXPECT_EQ(movie.fnAppendVOBListToVRO(Report), 0);
     EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), old);
     EXPECT_TRUE(StagedFiles(dir).empty());
 
@@ -203,7 +251,7 @@ TEST(VroAppend, NewOverAnOldStreamReplacesItOnlyWhenSaved) {
     const std::vector<std::string> staged = StagedFiles(dir);
     ASSERT_EQ(staged.size(), 1u);
     EXPECT_EQ(ReadWholeFile(staged[0]), a.bytes);
-    ASSERT_EQ(QueueMovie(movie, a), 1);
+    ASSERT_EQ(Queue(movie, a), 1);
     EXPECT_TRUE(StagedFiles(dir).empty());
     ASSERT_EQ(movie.fnRemoveLastVOBFromList(), 1);
     ASSERT_EQ(movie.fnStageVOBList(nullptr), 1);
@@ -212,7 +260,7 @@ TEST(VroAppend, NewOverAnOldStreamReplacesItOnlyWhenSaved) {
     EXPECT_TRUE(StagedFiles(dir).empty());
     EXPECT_EQ(movie.m_dwVROSize, 2u);
     // With data recorded there is nothing to stage.
-    ASSERT_EQ(QueueMovie(movie, a), 1);
+    ASSERT_EQ(Queue(movie, a), 1);
     ASSERT_EQ(movie.fnStageVOBList(nullptr), 1);
     EXPECT_TRUE(StagedFiles(dir).empty());
 
@@ -228,48 +276,29 @@ TEST(VroQueue, RefusesRecordsThatCannotDescribeTheData) {
     TempDir dir;
     CVR_MOVIE movie;
     CVR_STILL still;
+    Record ok({{1, 0}});
+    EXPECT_EQ(After(movie, movie.fnAddVOBToList(&ok.info)), Ints({0, VRO_ERR_NOT_INITIALISED}));
     ASSERT_EQ(movie.fnInit(dir.Path().c_str(), VRO_INIT_NEW), 1);
     ASSERT_EQ(still.fnInit(dir.Path().c_str(), VRO_INIT_NEW), 1);
-    MovieRecord ok({1, 2});
     EXPECT_EQ(After(movie, movie.fnAddVOBToList(&ok.info)), Ints({0, VRO_ERR_NO_SOURCE_NAME}));
     movie.fnSetAnalysedFileName(dir.File("a.mpg").c_str());
     still.fnSetAnalysedFileName(dir.File("s.mpg").c_str());
 
-    auto refused = [](CVRO_DATA& vro, VR_MPEGFILE_INFO& info) {
-        return vro.fnAddVOBToList(&info) == 0 && vro.m_dwLastError == VRO_ERR_BAD_RECORD;
+    auto refused = [](CVRO_DATA& vro, Record& r) {
+        return vro.fnAddVOBToList(&r.info) == 0 && vro.m_dwLastError == VRO_ERR_BAD_RECORD;
     };
-    MovieRecord noTable({1}), none({}), backwards({2, 2}), tooMany(std::vector<DWORD>(0x10000, 1));
+    Record noTable({{1, 0}}), none(Parts{}), backwards({{2, 0}, {2, 0}}), tooMany(Parts(0x10000, {1, 0}));
     noTable.info.pVOBUTable = nullptr;
     backwards.table[1].dwVOBUAddr = 5;
-    for (MovieRecord* r : {&noTable, &none, &backwards, &tooMany}) EXPECT_TRUE(refused(movie, r->info));
-
-    StillRecord empty({}), tooManyPictures(std::vector<std::pair<DWORD, DWORD>>(256, {1, 0}));
-    StillRecord bigPicture({{256, 0}}), audioMismatch({{2, 3}});
+    for (Record* r : {&noTable, &none, &backwards, &tooMany}) EXPECT_TRUE(refused(movie, *r));
+    // Still pictures: at most 255, and without audio at most 255 sectors;
+    // with audio their parts make up the picture.
+    Record tooManyPictures(Parts(256, {1, 0})), bigPicture({{256, 0}}), audioMismatch({{2, 3}});
     audioMismatch.table[1].dwVOBUAddr = 6;
-    for (StillRecord* r : {&empty, &tooManyPictures, &bigPicture, &audioMismatch}) EXPECT_TRUE(refused(still, r->info));
+    for (Record* r : {&none, &tooManyPictures, &bigPicture, &audioMismatch}) EXPECT_TRUE(refused(still, *r));
     EXPECT_EQ(movie.fnGetQueuedFileNs() + still.fnGetQueuedFileNs(), 0u);
-    StillRecord largest({{255, 0}, {2, 7}});
+    Record largest({{255, 0}, {2, 7}});
     EXPECT_EQ(still.fnAddVOBToList(&largest.info), 1);
-}
-
-// Whole sectors behind the recorded end are neither written over nor
-// appended behind; a partial sector holds no recording and is written over.
-TEST(VroAppend, LeavesDataBehindTheRecordedEndAlone) {
-    TempDir dir;
-    Source a(dir, 'a', 2);
-    for (size_t extra : {kSector, size_t{100}}) {
-        Bytes old = TaggedFile('o', 3);
-        old.resize(old.size() + extra, 0x55);
-        WriteWholeFile(dir.File("VR_MOVIE.VRO"), old);
-        CVR_MOVIE movie;
-        ASSERT_EQ(movie.fnInit(dir.Path().c_str(), VRO_INIT_OPEN), 1);
-        ASSERT_EQ(movie.fnSetRecordedEnd(3), 1);
-        ASSERT_EQ(QueueMovie(movie, a), 1);
-        const bool whole = extra == kSector;
-        EXPECT_EQ(After(movie, movie.fnAppendVOBListToVRO(nullptr)),
-                  whole ? Ints({0, VRO_ERR_TRAILING_DATA}) : Ints({1, 0}));
-        EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), whole ? old : Cat({TaggedFile('o', 3), a.bytes}));
-    }
 }
 
 // A failing append leaves the stream file byte for byte as it was and keeps
@@ -297,8 +326,8 @@ TEST(VroAppend, AFailedAppendChangesNothingAndCanBeRetried) {
         TwoQueued q;
         ASSERT_TRUE(q.ready);
         c.cause(q);
-        EXPECT_EQ(q.movie.fnAppendVOBListToVRO(Record), 0);
-        EXPECT_EQ(q.movie.m_dwLastError, c.error) << q.movie.fnGetLastErrorDetail();
+        EXPECT_EQ(After(q.movie, q.movie.fnAppendVOBListToVRO(Report)), Ints({0, c.error}))
+            << q.movie.fnGetLastErrorDetail();
         if (c.calls) {
             EXPECT_EQ(q.movie.seen.size(), c.calls);
         }
@@ -312,42 +341,8 @@ TEST(VroAppend, AFailedAppendChangesNothingAndCanBeRetried) {
         EXPECT_EQ(q.Stream(), q.old);
         EXPECT_EQ(Ints({q.movie.m_dwVROSize, q.movie.fnGetQueuedFileNs()}), Ints({3, 2}));
         WriteWholeFile(q.b.path, q.b.bytes);
-        q.movie.cancelAt = -1;
-        q.movie.cancelWhenDone = false;
-        q.movie.shrink.clear();
         ASSERT_EQ(q.movie.fnAppendVOBListToVRO(nullptr), 1);
         EXPECT_EQ(q.Stream(), Cat({q.old, q.a.bytes, q.b.bytes}));
-        EXPECT_EQ(q.movie.m_dwVROSize, 2505u);
-    }
-}
-
-// The kernel copy, and the copy through memory where the kernel cannot
-// copy, land the same bytes and report progress once per block.
-TEST(VroAppend, CopiesThroughMemoryWhereTheKernelCannotCopy) {
-    for (int refusal : {0, EXDEV, EOPNOTSUPP, ENOSYS, EIO}) {
-        SCOPED_TRACE(refusal);
-        TwoQueued q;
-        ASSERT_TRUE(q.ready);
-        // The first write of the file system fails with the errno (as where
-        // the kernel cannot copy between two files); all else goes through.
-        int error = refusal;
-        vrm::SetFaultHook(
-            [](void* context, const char* operation) {
-                int* e = static_cast<int*>(context);
-                return std::strcmp(operation, "write") != 0 ? 0 : std::exchange(*e, 0);
-            },
-            &error);
-        const int appended = q.movie.fnAppendVOBListToVRO(Record);
-        vrm::SetFaultHook(nullptr, nullptr);
-        ASSERT_EQ(appended, 1) << q.movie.fnGetLastErrorDetail();
-        EXPECT_EQ(error, 0) << "the kernel copy was tried";
-        EXPECT_EQ(q.Stream(), Cat({q.old, q.a.bytes, q.b.bytes}));
-        const auto& seen = q.movie.seen;
-        ASSERT_GE(seen.size(), 3u);
-        EXPECT_LE(seen.size(), 8u) << "one report per block, not per sector";
-        EXPECT_EQ(seen.front(), (std::vector<DWORD>{VRO_PROGRESS_APPEND, 0, 2502, 1}));
-        EXPECT_EQ(seen.back(), (std::vector<DWORD>{VRO_PROGRESS_APPEND, 2502, 2502, 2}));
-        for (size_t i = 1; i < seen.size(); ++i) EXPECT_GT(seen[i][1], seen[i - 1][1]);
     }
 }
 
@@ -369,21 +364,32 @@ TEST(VroSetEndOfFile, CutsFileAndLogicalEndButNeverLengthens) {
     // Queued files already know their places: no cut under them.
     ASSERT_EQ(movie.fnSetEndOfFile(2), 1);
     Source a(dir, 'a', 1);
-    ASSERT_EQ(QueueMovie(movie, a), 1);
+    ASSERT_EQ(Queue(movie, a), 1);
     EXPECT_EQ(After(movie, movie.fnSetEndOfFile(1)), Ints({0, VRO_ERR_QUEUE_NOT_EMPTY}));
     EXPECT_EQ(movie.m_dwVROSize, 2u);
 }
 
-TEST(VroMapping, PositionsMapToTheStreamOrTheQueuedFile) {
+// Positions map to the stream file or a queued file, and the video bit rate
+// is read there: in the recorded data up to its end, or in the queued file.
+TEST(VroMapping, PositionsAndBitRatesInTheStreamOrTheQueuedFile) {
     TempDir dir;
-    WriteWholeFile(dir.File("VR_MOVIE.VRO"), TaggedFile('o', 3));
+    ps::VideoParams mpeg1, mpeg2;  // 1150000 and 9800000 bit/s
+    mpeg1.bitRate400 = 2875;
+    mpeg2.bitRate400 = 24500;
+    const Bytes header = ps::SequenceHeader(mpeg1), headers = ps::SequenceHeaders(mpeg2);
+    WriteWholeFile(dir.File("VR_MOVIE.VRO"), Cat({Bytes(kSector, 0), header, Bytes(2 * kSector - header.size(), 0)}));
+    WriteWholeFile(dir.File("a.mpg"), Cat({headers, Bytes(2 * kSector - headers.size(), 0)}));
     CVR_MOVIE movie;
     ASSERT_EQ(movie.fnInit(dir.Path().c_str(), VRO_INIT_OPEN), 1);
-    MovieRecord two({2}), four({1, 3});
-    movie.fnSetAnalysedFileName(dir.File("a.mpg").c_str());  // names only; no file needed
+    Record two({{2, 0}}), four({{1, 0}, {3, 0}}), one({{1, 0}});
+    movie.fnSetAnalysedFileName(dir.File("a.mpg").c_str());
     ASSERT_EQ(movie.fnAddVOBToList(&two.info), 1);
-    movie.fnSetAnalysedFileName(dir.File("b.mpg").c_str());
+    movie.fnSetAnalysedFileName(dir.File("b.mpg").c_str());  // a name only; no file needed
     ASSERT_EQ(movie.fnAddVOBToList(&four.info), 1);
+    EXPECT_EQ(two.info.dwVOBStartAddr, 0xDEADBEEFu) << "the manager sets a movie VOB's start";
+    Ints rates;
+    for (__int64 sector : {0, 2, 3, 4, -1}) rates.push_back(movie.fnGetVideoBitrate(sector * kSector, nullptr));
+    EXPECT_EQ(rates, Ints({1150000, 0, 9800000, 0, 0}));
 
     char name[260];
     const __int64 S = kSector;
@@ -404,7 +410,6 @@ TEST(VroMapping, PositionsMapToTheStreamOrTheQueuedFile) {
     std::string longName = dir.Path().string() + "/";
     longName += std::string(258 - longName.size(), 'n') + "\xC3\xA9" + std::string(60, 'm') + ".mpg";
     movie.fnSetAnalysedFileName(longName.c_str());
-    MovieRecord one({1});
     ASSERT_EQ(movie.fnAddVOBToList(&one.info), 1);
     char buffer[400];
     std::memset(buffer, 0x5A, sizeof buffer);

@@ -58,9 +58,6 @@ struct StillFile {
     }
 };
 
-// 2003-07-04 15:09:30 UTC as a REC_TM.
-const std::vector<BYTE> kRecTm = {0x1F, 0x4D, 0xC8, 0xF2, 0x5E};
-
 // The video (V_ATR) and audio (OA_ATR) attributes a new record gets.
 Ints Attr(const StillFile& file) {
     S_AVFIT record{};
@@ -214,23 +211,16 @@ TEST(StillTables, DamagedInputIsRefusedAndLeavesTheRecordEmpty) {
         // (the loader must pass them the right base and end).
         {"S_VOB_STI_Ns", Kind::AVFIT, 0, With(full, 2, 0xFF), 0},
         {"S_AA_STI_Ns", Kind::AVFIT, 0, With(full, 3, 0xFF), 0},
-        {"S_VOGI_SRP_Ns in the table", Kind::AVFIT, 0, With(full, 8 + 162, 0xFF), 0},
-        {"S_AAGI_SRP_Ns in the table", Kind::AVFIT, 0, With(full, full.size() - kTwoGroups.size(), 0xFF), 0},
         {"S_AVFIT at the end of the file", Kind::AVFIT, 0, {}, 0},
         {"255 pictures in a short file", Kind::AVFI, kAvfiOffset, With(v, 6, 255), 0},
         {"VOG address past the end", Kind::AVFI, kAvfiOffset, With(v, 4, 0x7F), 32},
         {"VOG address wraps 32 bits", Kind::AVFI, kAvfiOffset, With(v, 2, 0xFFFFFF, 3), 32},
         {"VOG search pointers past the end", Kind::AVFI, kAvfiOffset, With(v, 0, 0xFF), 32},
-        {"last entry cut", Kind::AVFI, kAvfiOffset, Head(v, v.size() - 1), 0},
-        {"general part cut", Kind::AVFI, kAvfiOffset, Head(v, 20), 0},
-        {"S_AVFI header cut", Kind::AVFI, kAvfiOffset, {0x00}, 0},
         {"pointers sharing one VOG", Kind::AVFI, kAvfiOffset, sharedVog, 0},
         {"255 entries of 5 bytes past the end", Kind::AAFI, kAafiOffset, With(g, 10, 0xFF), 0},
         {"group address past the end", Kind::AAFI, kAafiOffset, With(g, 4, 0x40), 64},
         {"group address plus base wraps 32 bits", Kind::AAFI, kAafiOffset, With(g, 2, 0xFFFFFFFF, 4), 64},
         {"group search pointers past the end", Kind::AAFI, kAafiOffset, With(g, 0, 0xFF), 64},
-        {"S_AAFI header cut", Kind::AAFI, kAafiOffset, {0x00}, 0},
-        {"search pointer cut", Kind::AAFI, kAafiOffset, {0x00, 0x01, 0x00, 0x00}, 0},
         {"pointers sharing one group", Kind::AAFI, kAafiOffset, sharedGroup, 0},
     };
     for (size_t cut = 1; cut < full.size(); ++cut) {
@@ -245,7 +235,7 @@ TEST(StillTables, DamagedInputIsRefusedAndLeavesTheRecordEmpty) {
     }
 }
 
-TEST(S_AVFI, FourEntryTypesAreReadWrittenAndDumpedByTheirTypeBits) {
+TEST(S_AVFI, FourEntryTypesAreReadAndWrittenByTheirTypeBits) {
     Outcome o = LoadPart(Kind::AVFI, kAvfiOffset, kFourTypes, 0);
     CS_VOGI vog(&o.avfi.vogi[0]);
     for (BYTE i = 0; i < 4; ++i)
@@ -255,64 +245,9 @@ TEST(S_AVFI, FourEntryTypesAreReadWrittenAndDumpedByTheirTypeBits) {
                     vog.fnGet_wS_AAGI_SRPN(3), vog.fnGet_c1_AA_ENTN(3)}),
               Ints({2, 3, 0x22, 1, 4}));
     CS_AVFI avfi(&o.avfi, kAvfiOffset);
-    std::string text;
-    avfi.fnDump(text, "");
-    EXPECT_EQ(text,
-              "S_VOGI_SRP_Ns = 1\nS_VOGI_SRP 1:\n  S_VOGI_SA = 36\nS_VOGI 1:\n  S_VOB_Ns = 4\n  S_VOB_STIN = 2\n"
-              "  FIRST_VOB_REC_TM = 1F 4D C8 F2 5E\n  LAST_VOB_REC_TM = 1F 4D C8 F2 5F\n  S_VOG_SA = 256\n"
-              "  S_VOB_ENT 1:\n    S_VOB_ENT_TY = 0\n    V_PART_SZ = 3\n"
-              "  S_VOB_ENT 2:\n    S_VOB_ENT_TY = 64\n    V_PART_SZ = 4\n    OA_PART_SZ = 16\n    OA_PART_PB_TM = 143\n"
-              "  S_VOB_ENT 3:\n    S_VOB_ENT_TY = 128\n    V_PART_SZ = 5\n    S_AAGI_SRPN = 2\n    AA_ENTN = 3\n"
-              "  S_VOB_ENT 4:\n    S_VOB_ENT_TY = 192\n    V_PART_SZ = 6\n    OA_PART_SZ = 17\n    OA_PART_PB_TM = 34\n"
-              "    S_AAGI_SRPN = 1\n    AA_ENTN = 4\n");
     // The serialiser goes by each entry's own type byte, not by the tag.
     vog.fnSet_c1_S_VOB_ENT_TY(3, 0x00);
     EXPECT_EQ(Serialise(avfi).size(), kFourTypes.size() - 7);
-}
-
-TEST(S_AVFIT, StillFilesShareEqualAttributesAndAreQueried) {
-    vrm::ScopedTestClock clock(MakeTime(2003, 7, 4, 15, 9, 30), 0);
-    S_AVFIT record{};
-    CS_AVFIT table(&record);
-    table.fnNew();
-    seg s{};
-    EXPECT_EQ(table.fnGet_iTH_VOGI_Info(1, &s, 3), 0) << "no S_AVFI yet";
-    Ints stiNs;
-    for (DWORD width : {720, 720, 704, 544}) {
-        const DWORD n = static_cast<DWORD>(stiNs.size());
-        StillFile file(1 + n % 2, 10 * (n + 1));
-        file.info.dwWidth = width;
-        ASSERT_EQ(table.fnADD_Program(&file.info), 1);
-        stiNs.push_back(table.fnGet_c1_S_VOB_STI_Ns());
-    }
-    EXPECT_EQ(stiNs, Ints({1, 1, 2, 3}));
-    EXPECT_EQ(record.sti.size(), 4u * 54) << "a spare slot behind the last record";
-    CS_AVFI avfi(record.pS_AVFI.get(), 0);
-    EXPECT_EQ(Ints({avfi.fnGet_wS_VOGI_SRP_Ns(), avfi.fnGet_iTH_VOGI_S_VOB_STIN(1), avfi.fnGet_iTH_VOGI_S_VOB_STIN(2),
-                    avfi.fnGet_iTH_VOGI_S_VOB_STIN(3), avfi.fnGet_iTH_VOGI_S_VOB_STIN(4)}),
-              Ints({4, 1, 1, 2, 3}));
-    // Three records are written before the S_AVFI, whose addresses count
-    // from the table's first byte: S_AVFI at 8 + 3 x 54 = 170.
-    const std::vector<BYTE> bytes = Serialise(table);
-    EXPECT_EQ(Ints({bytes[0], bytes[171], bytes[170 + 2 + 16], avfi.fnGet_dwS_VOGI_SA(0)}),
-              Ints({1, 4, 1, 170 + 2 + 16}));
-    EXPECT_EQ(table.fnGet_dw_S_AVFIT_EA(), bytes.size() - 1);
-    // VOG 1: one picture of 3 sectors at sector 10, shown 3 s.
-    s.dwSkipFrames = s.dwAudioSamples = 99;
-    ASSERT_EQ(table.fnGet_iTH_VOGI_Info(1, &s, 3), 1);
-    EXPECT_EQ(Ints({s.dwSRPN, s.dwCellType, s.dwWidth, s.dwFrameNs, s.dwVideoFrames, s.dwAudioSamples, s.dwSkipFrames,
-                    s.dwDuration, s.llStartPos, s.llEndPos, s.dwHeadSize}),
-              Ints({1, 1, 720, 1, 1, 0, 0, 3000, 10 * 2048, 13 * 2048, 3 * 2048}));
-    // The recording time is forwarded to the S_AVFI with the same VOG number.
-    BYTE tm[5] = {};
-    ASSERT_EQ(table.fnGet_iTH_VOGI_REC_TM(1, tm), 1);
-    EXPECT_EQ(Bytes(tm, 5), kRecTm);
-    EXPECT_EQ(table.fnGet_iTH_VOGI_REC_TM(5, tm), 0);
-    seg untouched{};
-    CS_VOGI(&record.pS_AVFI->vogi[0]).fnSet_c1_S_VOB_STIN(9);  // names no S_VOB_STI
-    EXPECT_EQ(Ints({table.fnGet_iTH_VOGI_Info(0, &untouched, 3), table.fnGet_iTH_VOGI_Info(5, &untouched, 3),
-                    table.fnGet_iTH_VOGI_Info(1, &untouched, 3), untouched.dwSRPN}),
-              Ints(4, 0));
 }
 
 TEST(S_AVFIT, AttributesAreEncodedAndDecoded) {
@@ -355,17 +290,7 @@ TEST(S_AVFIT, AttributesAreEncodedAndDecoded) {
     ASSERT_EQ(table.fnGet_CellInfoFromS_VOB_STI(2, &s), 1);
     EXPECT_EQ(video(), Ints({0, 29970, 352, 240, 0}));
     EXPECT_EQ(audioOf(), Ints(5, 77));
-    // AC-3 of one channel, MPEG-2 video; resolution codes 6 and 7 leave the size.
-    table.fnSet_wOA_ATR(1, 0x00C0);
-    table.fnSet_wV_ATR(1, 0x4030);
-    s.dwWidth = s.dwHeight = 5;
-    ASSERT_EQ(table.fnGet_CellInfoFromS_VOB_STI(2, &s), 1);
-    EXPECT_EQ(
-        Ints({s.dwMpegVersion, s.dwAudioCoding, s.dwAudioLayer, s.dwChannels, s.dwAudioMode, s.dwWidth, s.dwHeight}),
-        Ints({2, 0, 0, 1, 3, 5, 5}));
-    EXPECT_EQ(Ints({table.fnGet_CellInfoFromS_VOB_STI(0, &s), table.fnGet_CellInfoFromS_VOB_STI(3, &s),
-                    table.fnGet_CellInfoFromS_VOB_STI(1, nullptr)}),
-              Ints(3, 0));
+    EXPECT_EQ(table.fnGet_CellInfoFromS_VOB_STI(3, &s), 0);
 }
 
 TEST(S_AVFIT, AttributeRecordsStopWhereTheGettersEnd) {
@@ -388,22 +313,10 @@ TEST(S_AVFIT, AttributeRecordsStopWhereTheGettersEnd) {
     EXPECT_EQ(table.fnGet_wV_ATR(64), 0x0400);
     EXPECT_EQ(table.fnADD_S_VOB_STI(distinct(65).Info()), 0);
     EXPECT_EQ(table.fnADD_Program(distinct(65).Info()), 0) << "a 66th record could not be read back";
-    EXPECT_EQ(table.fnGet_c1_S_VOB_STI_Ns(), 65);
     CS_AVFI avfi(record.pS_AVFI.get(), 0);
-    EXPECT_EQ(avfi.fnGet_wS_VOGI_SRP_Ns(), 65);
+    EXPECT_EQ(Ints({table.fnGet_c1_S_VOB_STI_Ns(), avfi.fnGet_wS_VOGI_SRP_Ns()}), Ints({65, 65}));
     EXPECT_EQ(table.fnADD_Program(distinct(3).Info()), 1) << "existing attributes are still shared";
     EXPECT_EQ(avfi.fnGet_iTH_VOGI_S_VOB_STIN(66), 4);
-    // With a count raised by hand: getters answer up to index 64, setters
-    // below the count; there is no S_AA_STI.
-    table.fnSet_c1_S_VOB_STI_Ns(66);
-    record.sti.resize(67 * 54);
-    EXPECT_EQ(
-        Ints({table.fnGet_wV_ATR(65), table.fnSet_wV_ATR(65, 1), table.fnSet_wV_ATR(66, 1), table.fnSet_wAA_ATR(0, 1)}),
-        Ints({0, 1, 0, 0}));
-    EXPECT_EQ(table.fnGet_iTH_S_VOB_STI_Address(67), nullptr);
-    StillFile tooMany(256);
-    EXPECT_EQ(Ints({table.fnADD_Program(&tooMany.info), table.fnADD_Program(nullptr), avfi.fnGet_wS_VOGI_SRP_Ns()}),
-              Ints({0, 0, 66}));
 }
 
 TEST(S_AVFIT, LoadedTablesKeepTheirPartsAndEditsGoOn) {
@@ -431,15 +344,6 @@ TEST(S_AVFIT, LoadedTablesKeepTheirPartsAndEditsGoOn) {
     // audio or not.
     table.fnSet_c1_S_AVFI_Ns(0);
     EXPECT_EQ(Serialise(table), (std::vector<BYTE>{0, 1, 3, 2, 0, 0, 0, 7}));
-    std::string text;
-    table.fnDump(text, "> ");
-    EXPECT_EQ(text, "> S_AVFI_Ns = 0\n> S_AAFI_Ns = 1\n> S_VOB_STI_Ns = 3\n> S_AA_STI_Ns = 2\n> S_AVFIT_EA = 7\n");
-    // The table owns a record given to it: fnFreeAllData releases it.
-    CS_AVFIT owner(new S_AVFIT{});
-    ASSERT_EQ(owner.fnADD_Program(&more.info), 1);
-    owner.fnFreeAllData();
-    EXPECT_EQ(owner.m_pRecord, nullptr);
-    EXPECT_EQ(Ints({owner.fnNew(), owner.fnReadData(nullptr), owner.fnADD_Program(&more.info)}), Ints(3, 0));
 }
 
 TEST(S_AVFI, NewVogsOfPicturesWithAndWithoutAudio) {
@@ -516,8 +420,6 @@ TEST(S_AVFI, AddsThatCannotBeRepresentedChangeNothingAndAccessorsStayInside) {
     vog.fnSet_c1_S_VOB_Ns(4);
     EXPECT_EQ(Ints({vog.fnSet_c1_V_PART_SZ(3, 9), vog.fnGet_wS_AAGI_SRPN(3), vog.fnSet_wOA_PART_SZ(3, 1)}), Ints(3, 0));
     EXPECT_EQ(Serialise(vog).size(), 18u + 4 * 2);
-    ASSERT_EQ(vog.fnSetZero(), 1);
-    EXPECT_TRUE(vogi.entries.empty());
 }
 
 TEST(S_AAFI, GroupsAndEntriesWithinTheirCounts) {
@@ -542,8 +444,4 @@ TEST(S_AAFI, GroupsAndEntriesWithinTheirCounts) {
     group.fnSet_c1_AA_ENT_Ns(2);
     ASSERT_EQ(group.fnSet_wAA_PART_SZ(1, 0xBEEF), 1);
     EXPECT_EQ(record.groups[0].entries[6], 0xBE);
-    ASSERT_EQ(group.fnSetZero(), 1);
-    EXPECT_EQ(Ints({group.fnGet_wAA_PART_SZ(1), record.groups[0].entries[6]}), Ints(2, 0));
-    aafi.fnFreeAllData();
-    EXPECT_TRUE(record.srp.empty() && record.groups.empty());
 }

@@ -95,16 +95,13 @@ TEST(VmgiTables, LoadsRoundTripAndGarbledTablesAreRefused) {
         {"more playlists than the file holds", kHead, With(head, 512 + 3, 0xFF), 0, false},
         {"head cut in VMGI_MAT", kHead, Head(head, 100), 0, false},
         {"head cut in PL_SRPT's header", kHead, Head(head, 515), 0, false},
-        {"head cut in an entry", kHead, Head(head, head.size() - 1), 0, false},
         {"short text header", kTexts, Head(kTwoTexts, 7), 4, false},
         {"0xFFFF text pointers", kTexts, With(kTwoTexts, 2, 0xFFFF, 2), 4, false},
-        {"a text of 0xFFFF bytes", kTexts, With(kTwoTexts, 14, 0xFFFF, 2), 4, false},
         {"cut text", kTexts, Head(kTwoTexts, kTwoTexts.size() - 1), 4, false},
         {"short maker header", kMaker, Head(maker, 37), 6, false},
         {"0xFFFF maker records", kMaker, With(maker, 0, 0xFFFF, 2), 6, false},
         {"a record beyond the file", kMaker, With(maker, 40, 0xFFF0, 2), 6, false},
         {"an end beyond the file", kMaker, With(maker, 2, 0xFFF0, 4), 6, false},
-        {"cut maker data", kMaker, Head(maker, maker.size() - 1), 6, false},
         {"overlapping maker records", kMaker, overlap, 6, false},
     };
     for (const Case& c : cases) {
@@ -125,7 +122,6 @@ TEST(VMGI_MAT, ANewHeadHoldsKnownValuesAndTheMarkersReadTheirOwnBytes) {
         vrm::ScopedTestClock clock(MakeTime(2003, 7, 4, 15, 9, 30), 540);
         ASSERT_EQ(head.fnNew(), 1);
     }
-    EXPECT_EQ(head.fndwSize(), 520u);
     // VERN 0x0011; TM_ZONE 0x1000 + 540, STILL_TM 3, CHRS 0x12; RSM_MRKI and
     // DISC_REP_PICTI all 0xFF; PL_SRPT_EA 7 of an empty table.
     std::vector<BYTE> expected = With(With(std::vector<BYTE>(520, 0), 32, 0x0011, 2), 64, 0x121C0312, 4);
@@ -141,8 +137,7 @@ TEST(VMGI_MAT, ANewHeadHoldsKnownValuesAndTheMarkersReadTheirOwnBytes) {
         EXPECT_EQ(mat.fnGet_wTM_ZONE(), 0x0ED4) << "west of UTC";
     }
     mat.fnSet_wTM_ZONE(0x0000, 60);
-    mat.fnSet_wCPSI(0x10, 0x20);
-    EXPECT_EQ(Ints({mat.fnGet_wTM_ZONE(), mat.fnGet_wCPSI()}), Ints({60, 0x30})) << "no zone lookup for other types";
+    EXPECT_EQ(mat.fnGet_wTM_ZONE(), 60) << "no zone lookup for other types";
     // The markers' parts read from the marker each is part of.
     BYTE marker[15], picture[15];
     for (int i = 0; i < 15; ++i) marker[i] = static_cast<BYTE>(1 + i), picture[i] = static_cast<BYTE>(101 + i);
@@ -160,14 +155,14 @@ TEST(PL_SRPT, AddWritesAStampedEntryAndDeleteMovesLaterOnesDown) {
     table.fnNew();
     ASSERT_EQ(table.AddPointer(0x10, 1), 1);
     const std::vector<BYTE> out = Serialise(table);
-    ASSERT_EQ(Ints({table.fndwSize(), static_cast<long long>(out.size()), table.fnGet_dwPL_SRPT_EA()}),
-              Ints({154, 154, 153}));
+    ASSERT_EQ(Ints({static_cast<long long>(out.size()), table.fnGet_dwPL_SRPT_EA()}), Ints({154, 153}));
+    // PL_TY, PGCN, the creation time, both halves of PRM_TXTI, IT_TXT_SRPN,
+    // CN, PICT_PT.
     const BYTE* e = out.data() + 8;
-    EXPECT_EQ(Bytes(e, 8), (std::vector<BYTE>{0, 0x10, 1, 0x1F, 0x4D, 0xC8, 0xF2, 0x5E}))
-        << "PL_TY, PGCN, the creation time";
+    EXPECT_EQ(Bytes(e, 8), (std::vector<BYTE>{0, 0x10, 1, 0x1F, 0x4D, 0xC8, 0xF2, 0x5E}));
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(e + 8)), "2003/ 7/ 4");
-    EXPECT_EQ(Bytes(e + 8, 64), Bytes(e + 72, 64)) << "both halves of PRM_TXTI";
-    EXPECT_EQ(Bytes(e + 136, 10), (std::vector<BYTE>{0, 0, 0, 1, 0, 0, 0, 0, 0, 0})) << "IT_TXT_SRPN, CN, PICT_PT";
+    EXPECT_EQ(Bytes(e + 8, 64), Bytes(e + 72, 64));
+    EXPECT_EQ(Bytes(e + 136, 10), (std::vector<BYTE>{0, 0, 0, 1, 0, 0, 0, 0, 0, 0}));
     for (BYTE g = 2; g <= 3; ++g) ASSERT_EQ(table.AddPointer(0, g), 1);
     table.fnSet_wCN(2, 77);
     EXPECT_EQ(table.fnDEL_PlayList_Pointer(0) + table.fnDEL_PlayList_Pointer(4), 0);
@@ -176,7 +171,6 @@ TEST(PL_SRPT, AddWritesAStampedEntryAndDeleteMovesLaterOnesDown) {
     EXPECT_EQ(Ints({table.fnGet_c1_PL_SRP_Ns(), table.fnGet_c1_PGCN(0), table.fnGet_c1_PGCN(1), table.fnGet_wCN(1)}),
               Ints({2, 1, 2, 77}));
     ASSERT_EQ(table.fnDEL_PlayList_Pointer(1) + table.fnDEL_PlayList_Pointer(1), 2);
-    EXPECT_TRUE(model.entries.empty());
     EXPECT_EQ(Serialise(table), (std::vector<BYTE>{0, 0, 0, 0, 0, 0, 0, 7}));
 }
 
@@ -191,23 +185,14 @@ TEST(PL_SRPT, PlaylistTypesComeFromTheNamedChainAndStopAtAHundred) {
     EXPECT_EQ(table.fnADD_PlayList_Pointer(nullptr, 1) + table.fnSet_PL_TY(nullptr, 0), 0);
     ASSERT_EQ(table.fnADD_PlayList_Pointer(&ud.pgci[0], 1), 1);
     EXPECT_EQ(table.fnGet_c1_PL_TY(0), 0x10) << "a chain without movie cells";
-    table.fnSet_c1_PL_SRP_Ns(3);
-    const std::vector<BYTE> raised = Serialise(table);
-    EXPECT_EQ(Ints({static_cast<long long>(raised.size()), raised.back()}), Ints({8 + 3 * 146, 0}))
-        << "a count raised by hand is written with zero entries";
-    table.fnSet_c1_PL_SRP_Ns(1);
     ASSERT_EQ(table.AddPointer(0x77, 1) + table.AddPointer(0x77, 2), 2);
-    EXPECT_EQ(table.fnUpdate_PlayList(&ud, 3), 0) << "one past the last entry";
-    EXPECT_EQ(table.fnUpdate_PlayList(&ud, 2), 0) << "names a chain that does not exist";
+    // One past the last entry; a chain that does not exist.
+    EXPECT_EQ(table.fnUpdate_PlayList(&ud, 3) + table.fnUpdate_PlayList(&ud, 2), 0);
     ASSERT_EQ(table.fnUpdate_PlayList(&ud, 1), 1);
     EXPECT_EQ(Ints({table.fnGet_c1_PL_TY(1), table.fnGet_c1_PL_TY(2)}), Ints({0x10, 0x77}));
-    // No more than a hundred playlists; indexed accessors never reach past
-    // the entries held.
-    for (int i = 3; i < 100; ++i) ASSERT_EQ(table.AddPointer(0, static_cast<BYTE>(i + 1)), 1);
-    EXPECT_EQ(
-        Ints({table.fnGet_c1_PGCN(99), table.AddPointer(0, 101), table.fnGet_c1_PL_SRP_Ns(),
-              static_cast<long long>(model.entries.size()), table.fnGet_c1_PGCN(100), table.fnSet_c1_PGCN(100, 5)}),
-        Ints({100, 0, 100, 100 * 146, 0, 0}));
+    // No more than a hundred playlists.
+    for (int i = 3; i < 100; ++i) ASSERT_EQ(table.AddPointer(0, 1), 1);
+    EXPECT_EQ(Ints({table.AddPointer(0, 1), table.fnGet_c1_PL_SRP_Ns()}), Ints({0, 100}));
 }
 
 TEST(TXTDT_MG, TextsStayInsideTheBlockAndRaisedSizesAreWrittenAsZeros) {
@@ -233,11 +218,6 @@ TEST(TXTDT_MG, TextsStayInsideTheBlockAndRaisedSizesAreWrittenAsZeros) {
     EXPECT_EQ(table.fnGet_IT_TXT(1, out), 0);
     table.fnSet_wIT_TXT_SRP_Ns(3);
     EXPECT_EQ(Serialise(table).size(), 8u + 12 + 11);
-    CTXTDT_MG heap(new TXTDT_MG{{}, {}, {1, 2, 3}});
-    heap.fnFreeAllData();  // LeakSanitizer checks that nothing is left
-    EXPECT_EQ(heap.fnReadData(out), 0u);
-    CTXTDT_MG owner(new TXTDT_MG{});
-    owner.m_cOwns = 1;  // the destructor frees the model
 }
 
 TEST(MNFIT, WritingRewritesTheAddressesAndDataLengthsComeFromThem) {
@@ -248,9 +228,9 @@ TEST(MNFIT, WritingRewritesTheAddressesAndDataLengthsComeFromThem) {
     CMNFIT written(&model);
     written.fnSet_wMNFI_Ns(2);
     const std::vector<BYTE> bytes = Serialise(written);
+    // MNFI_SA, MNFIT_EA, LAST_MNF_ID, the record and its data.
     EXPECT_EQ(Ints({written.fnGet_wMNFI_SA(1), written.fnGet_dwMNFIT_EA(), bytes[37], bytes[79], bytes[116]}),
-              Ints({79, 125, 'M', 'M', 0xD7}))
-        << "MNFI_SA, MNFIT_EA, LAST_MNF_ID, the record and its data";
+              Ints({79, 125, 'M', 'M', 0xD7}));
     MNFIT loaded{};
     BytesFile file(TwoMakerRecords());
     CMNFIT l(&file.buffer, &loaded, 0);
@@ -269,28 +249,4 @@ TEST(MNFIT, WritingRewritesTheAddressesAndDataLengthsComeFromThem) {
     EXPECT_EQ(l.fnGet_pMNFI_DT(1, data), 0);
     l.fnSet_wMNFI_Ns(3);
     EXPECT_EQ(Serialise(l).size(), 151u + 2 + 37) << "a count raised by hand: the missing record is written empty";
-    CMNFIT heap(new MNFIT{{}, {}, {MNFI{{}, {9, 9}}}});
-    heap.fnFreeAllData();  // LeakSanitizer checks that nothing is left
-    EXPECT_EQ(heap.fnReadData(data), 0u);
-}
-
-TEST(VmgiTables, DumpsNameEveryField) {
-    PL_SRPT model{};
-    CPL_SRPT table(&model);
-    table.fnNew();
-    table.fnSet_c1_PL_SRP_Ns(2);
-    model.entries.assign(146, 0);  // the second entry is missing
-    table.fnSet_c1_PL_TY(0, 0x10);
-    table.fnSet_c1_PGCN(0, 3);
-    table.fnSet_c5_PL_CREATE_TM(0, reinterpret_cast<const BYTE*>("\x1F\x4D\xC8\xF2\x5E"), 5);
-    table.fnSet_c128_PRM_TXTI(0, reinterpret_cast<const BYTE*>("Holiday"), 7);
-    std::string text;
-    table.fnDump(text, "> ");
-    EXPECT_EQ(
-        text,
-        "> PL_SRP_Ns = 2\n> PL_SRPT_EA = 7\n"
-        "> PL_SRP 1:\n>   PL_TY = 16\n>   PGCN = 3\n>   PL_CREATE_TM = 1F 4D C8 F2 5E\n"
-        ">   PRM_TXTI = 48 6F 6C 69 64 61 79 ...\n>   IT_TXT_SRPN = 0\n>   CN = 0\n>   PICT_PT = 00 00 00 00 00 00\n"
-        "> PL_SRP 2:\n>   PL_TY = 0\n>   PGCN = 0\n>   PL_CREATE_TM = 00 00 00 00 00\n>   PRM_TXTI = ...\n"
-        ">   IT_TXT_SRPN = 0\n>   CN = 0\n>   PICT_PT = 00 00 00 00 00 00\n");
 }

@@ -6,26 +6,24 @@ file(MAKE_DIRECTORY ${WORK})
 set(ENV{TZ} UTC)
 
 # run(EXPECTED_EXIT_CODE ARGS...): runs the tool; its output lands in `out`
-# and `err` of the caller.
+# and `err` of the caller and, after the command line, in the transcript
+# that transcript() compares.
 function(run expected)
   execute_process(COMMAND ${TOOL} ${ARGN} WORKING_DIRECTORY ${WORK}
     RESULT_VARIABLE rc OUTPUT_VARIABLE o ERROR_VARIABLE e)
   if(NOT rc STREQUAL "${expected}")
     message(FATAL_ERROR "vrmangr ${ARGN}: exit ${rc}, expected ${expected}\nstdout:\n${o}\nstderr:\n${e}")
   endif()
+  string(REPLACE ";" " " line "$ vrmangr ${ARGN}")
+  set_property(GLOBAL APPEND_STRING PROPERTY transcript "${line}  [exit ${rc}]\n${o}${e}")
   set(out "${o}" PARENT_SCOPE)
   set(err "${e}" PARENT_SCOPE)
 endfunction()
 
-# must_match(TEXT REGEX [WHAT]) / must_not_match(TEXT REGEX [WHAT])
+# must_match(TEXT REGEX [WHAT])
 function(must_match text regex)
   if(NOT text MATCHES "${regex}")
     message(FATAL_ERROR "expected to match '${regex}' ${ARGN}:\n${text}")
-  endif()
-endfunction()
-function(must_not_match text regex)
-  if(text MATCHES "${regex}")
-    message(FATAL_ERROR "expected not to match '${regex}' ${ARGN}:\n${text}")
   endif()
 endfunction()
 
@@ -34,26 +32,29 @@ function(one_sentence_error text what)
   must_match("${text}" "^vrmangr[^\n]*: [^\n]*${what}[^\n]*\\.\n" "(an error naming ${what})")
 endfunction()
 
-# Recording and creation dates vary: they are masked before comparing.
-function(mask text var)
+# golden(TEXT NAME): TEXT equals tests/tools/golden/NAME, with recording and
+# creation dates (which vary) and the samples' directory masked.
+function(golden text name)
   string(REGEX REPLACE "[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9][ T][0-9][0-9]:[0-9][0-9]:[0-9][0-9]( UTC|Z)"
          "<date>" text "${text}")
   string(REGEX REPLACE "[0-9][0-9][0-9][0-9]/[ 0-9][0-9]/[ 0-9][0-9]" "<date text>" text "${text}")
-  set(${var} "${text}" PARENT_SCOPE)
+  string(REPLACE "${DATA}/" "" text "${text}")
+  if(DEFINED ENV{VRMANGR_UPDATE_GOLDEN})
+    file(WRITE ${GOLDEN}/${name} "${text}")
+  else()
+    file(READ ${GOLDEN}/${name} expected)
+    if(NOT text STREQUAL expected)
+      file(WRITE ${WORK}/${name}.actual "${text}")
+      message(FATAL_ERROR "output differs from golden/${name}; see ${WORK}/${name}.actual:\n${text}")
+    endif()
+  endif()
 endfunction()
 
-# golden(TEXT NAME): TEXT, masked, equals tests/tools/golden/NAME.
-function(golden text name)
-  mask("${text}" masked)
-  if(DEFINED ENV{VRMANGR_UPDATE_GOLDEN})
-    file(WRITE ${GOLDEN}/${name} "${masked}")
-    return()
-  endif()
-  file(READ ${GOLDEN}/${name} expected)
-  if(NOT masked STREQUAL expected)
-    file(WRITE ${WORK}/${name}.actual "${masked}")
-    message(FATAL_ERROR "output differs from golden/${name}; see ${WORK}/${name}.actual:\n${masked}")
-  endif()
+# transcript(NAME): every run so far (command line, exit status, stdout
+# and stderr) equals golden/NAME.
+function(transcript name)
+  get_property(text GLOBAL PROPERTY transcript)
+  golden("${text}" ${name})
 endfunction()
 
 # expect(WHAT CONDITION...): fails saying WHAT unless the condition holds.
@@ -63,24 +64,14 @@ macro(expect what)
   endif()
 endmacro()
 
-# sums(DIR VAR): names and SHA-256 of every file of DIR.
-function(sums dir var)
-  file(GLOB files LIST_DIRECTORIES false ${WORK}/${dir}/*)
-  list(SORT files)
-  set(all "")
-  foreach(f ${files})
-    file(SHA256 ${f} h)
-    string(APPEND all "${f} ${h}\n")
-  endforeach()
-  set(${var} "${all}" PARENT_SCOPE)
-endfunction()
-
-# unchanged(CODE DIR ARGS...): runs the tool and fails when it changed a
-# file of DIR.
+# unchanged(CODE DIR ARGS...): run(CODE ARGS...), failing when it changed
+# the files of DIR (their names or SHA-256).
 function(unchanged code dir)
-  sums(${dir} before)
+  file(GLOB files ${WORK}/${dir}/*)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E sha256sum ${files} OUTPUT_VARIABLE before ERROR_QUIET)
   run(${code} ${ARGN})
-  sums(${dir} after)
+  file(GLOB files ${WORK}/${dir}/*)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E sha256sum ${files} OUTPUT_VARIABLE after ERROR_QUIET)
   expect("${ARGN} changed files:\n${before}\n${after}" before STREQUAL after)
   set(out "${out}" PARENT_SCOPE)
   set(err "${err}" PARENT_SCOPE)
