@@ -167,14 +167,7 @@ DWORD fnVR_GetUnitStarts(void* handle, int still, int number, __int64* starts, D
             if (!table || !table->pS_AVFI || n >= table->pS_AVFI->vogi.size()) return 0;
             const CS_VOGI vog(&table->pS_AVFI->vogi[n]);
             sector = vog.fnGet_dwS_VOG_SA();
-            for (DWORD i = 0; i < vog.m_cS_VOB_Ns; ++i) {
-                // Each picture: its video part, then its original audio part
-                // (entry types 0x40 and 0xC0).
-                const BYTE p = static_cast<BYTE>(i);
-                const BYTE type = vog.fnGet_c1_S_VOB_ENT_TY(p) & 0xC0;
-                place(uint64_t{vog.fnGet_c1_V_PART_SZ(p)} +
-                      (type == 0x40 || type == 0xC0 ? vog.fnGet_wOA_PART_SZ(p) : 0));
-            }
+            for (DWORD i = 0; i < vog.m_cS_VOB_Ns; ++i) place(vog.fnGetPictureSectors(static_cast<BYTE>(i)));
             return count;
         });
 }

@@ -40,12 +40,7 @@ void StillExtents(const VMG_MODEL& model, std::vector<VR_STREAM_EXTENT>& out) {
     for (size_t i = 0; i < n; ++i) {
         CS_VOGI vog(&avfi.vogi[i]);
         uint64_t sectors = 0;
-        for (DWORD p = 0; p < vog.m_cS_VOB_Ns; ++p) {
-            const BYTE picture = static_cast<BYTE>(p);
-            sectors += vog.fnGet_c1_V_PART_SZ(picture);
-            const BYTE type = vog.fnGet_c1_S_VOB_ENT_TY(picture) & 0xC0;
-            if (type == 0x40 || type == 0xC0) sectors += vog.fnGet_wOA_PART_SZ(picture);
-        }
+        for (DWORD p = 0; p < vog.m_cS_VOB_Ns; ++p) sectors += vog.fnGetPictureSectors(static_cast<BYTE>(p));
         out.push_back({static_cast<WORD>(i + 1), vog.fnGet_dwS_VOG_SA(), static_cast<DWORD>(sectors)});
     }
 }
