@@ -446,7 +446,7 @@ std::string Kind(const State& old, const State& made, const State& s, std::vecto
     return "a mix of old and new";
 }
 
-// add (24 recordings, 15 MB), add-still and editing saves SIGKILLed at
+// add (a recording of 15 MB), add-still and editing saves SIGKILLed at
 // moments spread over their run: the disc still opens, check
 // names what is left over (and does not call it "no problems"), and after
 // repair the four files are the old or the new state.
@@ -455,23 +455,32 @@ TEST(Safety, Kill) {
     const fs::path base = tmp.Path() / "base";
     ASSERT_NO_FATAL_FAILURE(Build(base, "create MP2 --still STILL; add LPCM; playlist new; playlist add 1 0 1"));
     const State old = Snap(base);
-    Args addMany(25, g_lpcm);
-    addMany[0] = "add";
-    Killed commands[] = {{"add", addMany, 18},
+    // A large recording: the LPCM sample 24 times over (its pack clock
+    // restarts at each joint).
+    std::string big;
+    for (int i = 0; i < 24; ++i) big += Read(g_lpcm);
+    ASSERT_NO_FATAL_FAILURE(Write(tmp.Path() / "big.mpg", big));
+    Killed commands[] = {{"add", {"add", (tmp.Path() / "big.mpg").string()}, 24},
                          {"add-still", {"add-still", g_still}, 6},
                          {"playlist new", {"playlist", "new"}, 6},
                          {"chapters divide", {"chapters", "divide", "1", "20"}, 6}};
     Rng rng(42);
     Findings f;
     for (const Killed& k : commands) {
-        // An uninterrupted run: the new state and the normal duration.
-        const fs::path made = tmp.Path() / ("made " + k.label);
-        CopyDisc(base, made);
-        const auto start = Clock::now();
-        const Result r = RunTool(On(k.args, made));
-        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-        ASSERT_EQ(r.exit, 0) << k.label << " on the disc: " << r.err;
-        const State reference = Snap(made);
+        // Uninterrupted runs: the new state and the normal duration (the
+        // shorter of two).
+        State reference;
+        double seconds = 1e9;
+        for (int run = 0; run < 2; ++run) {
+            const fs::path made = tmp.Path() / "made";
+            fs::remove_all(made);
+            CopyDisc(base, made);
+            const auto start = Clock::now();
+            const Result r = RunTool(On(k.args, made));
+            seconds = std::min(seconds, std::chrono::duration<double>(Clock::now() - start).count());
+            ASSERT_EQ(r.exit, 0) << k.label << " on the disc: " << r.err;
+            reference = Snap(made);
+        }
         std::map<std::string, int> outcomes;
         // Kill moments `trials` to the normal duration from the start on,
         // and on until a run ends by itself (however long it takes now).
