@@ -192,6 +192,10 @@ public:
     // Registers a file of still pictures as a still-picture group with one
     // cell of the original chain; all or nothing, as above.
     int fnADD_Still_Pic_Program(const char* fileName);
+    // The next recording or still-picture file registered opens a program
+    // of its own, even when the last program is of the same day (which it
+    // would join otherwise). Holds for one registration. 0 without a disc.
+    int fnStartNewProgram();
 
     // The tables as they are in memory, in file order: each table's name,
     // then every field of its records by name, one per line (numbers in
@@ -317,6 +321,8 @@ private:
     // New over a directory that held one, not saved since. The first save
     // then retires them before it gives up the earlier disc's stream data.
     bool m_bOverEarlierDisc = false;
+    // fnStartNewProgram was called: the next registration opens a program.
+    bool m_bNewProgram = false;
     // What Open found (see fnGetOpenedCopy).
     int m_nOpenedCopy = 0;
     int m_nOtherCopy = kCopySame;

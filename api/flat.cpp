@@ -69,6 +69,11 @@ int fnVR_AddMpegFile(void* handle, const char* fileName, ProgressCallback progre
                     [&](CVR_MANGR& m) { return m.fnADD_Movie_Program(fileName, progress); });
 }
 
+int fnVR_StartNewProgram(void* handle) {
+    return FlatCall(handle, VRO_ERR_NOT_INITIALISED, "No disc is open.",
+                    [&](CVR_MANGR& m) { return m.fnStartNewProgram(); });
+}
+
 int fnVR_AddStillFile(void* handle, const char* fileName) {
     return FlatCall(handle, VRO_ERR_BAD_ARGUMENT,
                     std::string(fileName ? fileName : "(none)") + " could not be added as still pictures.",

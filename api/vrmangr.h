@@ -93,6 +93,11 @@ VRMANGR_API int fnVR_AddMpegFile(void* handle, const char* fileName, ProgressCal
 // pictures) as a still-picture group with one cell of the original chain;
 // copied into VR_STILL.VRO at the next Save.
 VRMANGR_API int fnVR_AddStillFile(void* handle, const char* fileName);
+// The next recording or still-picture file registered opens a program of
+// its own, as a recorder makes one program (title) per recording; without
+// it a recording joins the last program when both are of the same day
+// (UTC). Holds for the next registration only. 0 without a disc.
+VRMANGR_API int fnVR_StartNewProgram(void* handle);
 
 // ---- Queries ----
 

@@ -37,22 +37,14 @@ bool HoldsRecord(const std::vector<BYTE>& records, DWORD count, DWORD size, cons
 
 // The original chain can take one more cell: below its cell limit, and
 // with room for a program unless the cell joins the last one (whose date
-// text is today's).
-bool ChainTakesCell(const VMG_MODEL& model, Status* why) {
+// text is today's, and no new program was asked for).
+bool ChainTakesCell(const VMG_MODEL& model, bool newProgram, Status* why) {
     CPGCI chain(model.pORG_PGCI);
     if (chain.fnGet_wCI_SRP_Ns() >= CPGCI::kMaxCells) {
         return Refuse(why, VRO_ERR_EDIT_REFUSED,
                       "the original chain holds the most cells it can (" + N(CPGCI::kMaxCells) + ")");
     }
-    const BYTE programs = chain.fnGet_c1_PG_Ns();
-    if (programs < CPGCI::kMaxPrograms) return true;
-    SYSTEMTIME now{};
-    GetSystemTime(&now);
-    BYTE text[128];
-    if (chain.fnGet_c128_PRM_TXTI(static_cast<BYTE>(programs - 1), text) &&
-        DateTextMatches(reinterpret_cast<const char*>(text), &now, sizeof text)) {
-        return true;
-    }
+    if (chain.fnGet_c1_PG_Ns() < CPGCI::kMaxPrograms || (!newProgram && chain.fnJoinsLastProgram())) return true;
     return Refuse(why, VRO_ERR_EDIT_REFUSED,
                   "the disc holds the most programs it can (" + N(CPGCI::kMaxPrograms) + ")");
 }
@@ -63,7 +55,8 @@ bool PlanMovie(const VMG_MODEL& model, const VR_MPEGFILE_INFO& info, Status* why
     if (movies.fnGet_c1_M_AVFI_Ns() == 0) return true;  // the first recording
     const M_AVFI* avfi = model.pM_AVFIT->pM_AVFI.get();
     if (avfi && CM_AVFI(const_cast<M_AVFI*>(avfi), 0).fnGet_wM_VOBI_SRP_Ns() >= CM_AVFI::kMaxVOBs) {
-        return Refuse(why, VRO_ERR_EDIT_REFUSED, "the disc holds the most recordings it can (" + N(CM_AVFI::kMaxVOBs) + ")");
+        return Refuse(why, VRO_ERR_EDIT_REFUSED,
+                      "the disc holds the most recordings it can (" + N(CM_AVFI::kMaxVOBs) + ")");
     }
     // A new attribute record is possible below the limit; at it, the
     // recording must share one that exists. The candidate is built by the
@@ -122,8 +115,9 @@ bool CheckTvSystem(const VMG_MODEL& model, const VR_MPEGFILE_INFO& info, const s
                                   : " is a 625/50 recording, but the disc holds 525/60 recordings."));
 }
 
-bool PlanRecording(const VMG_MODEL& model, const VR_MPEGFILE_INFO& info, bool still, const std::string& file,
-                   const VR_STREAM_COVERAGE& coverage, DWORD queuedEnd, RecordingPlan* plan, Status* why) {
+bool PlanRecording(const VMG_MODEL& model, const VR_MPEGFILE_INFO& info, bool still, bool newProgram,
+                   const std::string& file, const VR_STREAM_COVERAGE& coverage, DWORD queuedEnd, RecordingPlan* plan,
+                   Status* why) {
     if (!model.pORG_PGCI || (still ? !model.pS_AVFIT : !model.pM_AVFIT)) {
         return Refuse(why, VRO_ERR_NOT_INITIALISED, "The disc's tables are not loaded.");
     }
@@ -131,16 +125,16 @@ bool PlanRecording(const VMG_MODEL& model, const VR_MPEGFILE_INFO& info, bool st
     if (!still && !CheckTvSystem(model, info, file, why)) return false;
     Status reason;
     if (!(still ? PlanStill(model, info, &reason) : PlanMovie(model, info, &reason)) ||
-        !ChainTakesCell(model, &reason)) {
+        !ChainTakesCell(model, newProgram, &reason)) {
         return Refuse(why, reason.code, file + " cannot be added: " + reason.text + ".");
     }
     // The stream queue puts the file behind the stream's recorded data, the
     // tables behind the highest recording: both must be the same sector, or
     // its bytes would land where its tables do not say.
     if (!coverage.overlaps.empty()) {
-        return Refuse(why, VRO_ERR_OVERLAP,
-                      file + " cannot be added: recordings of the disc share sectors of the " + stream +
-                          " stream file.");
+        return Refuse(
+            why, VRO_ERR_OVERLAP,
+            file + " cannot be added: recordings of the disc share sectors of the " + stream + " stream file.");
     }
     const DWORD start = RecordedEnd(model, still);
     if (start != queuedEnd) {

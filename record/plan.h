@@ -33,10 +33,12 @@ bool CheckTvSystem(const VMG_MODEL& model, const VR_MPEGFILE_INFO& info, const s
 // records, pictures per group, cells and programs of the original chain),
 // the stream file (no recordings sharing sectors; it ends where the
 // recordings do, which is where the stream queue puts the file:
-// `queuedEnd`), and the start sector. Changes nothing. False with why when
-// the disc cannot take the recording.
-bool PlanRecording(const VMG_MODEL& model, const VR_MPEGFILE_INFO& info, bool still, const std::string& file,
-                   const VR_STREAM_COVERAGE& coverage, DWORD queuedEnd, RecordingPlan* plan, Status* why);
+// `queuedEnd`), and the start sector. newProgram: the recording opens a
+// program of its own (see CVR_MANGR::fnStartNewProgram). Changes nothing.
+// False with why when the disc cannot take the recording.
+bool PlanRecording(const VMG_MODEL& model, const VR_MPEGFILE_INFO& info, bool still, bool newProgram,
+                   const std::string& file, const VR_STREAM_COVERAGE& coverage, DWORD queuedEnd, RecordingPlan* plan,
+                   Status* why);
 
 }  // namespace vrm
 

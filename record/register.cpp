@@ -64,7 +64,8 @@ int CVR_MANGR::RegisterAnalysed(bool still, const char* fileName) {
     if (!fnGetStreamCoverage(still ? 1 : 0, &coverage)) return fnFail(VRO_ERR_NOT_INITIALISED, "No disc is open.");
     vrm::RecordingPlan plan;
     vrm::Status why;
-    if (!vrm::PlanRecording(*m_pModel, info, still, fileName, coverage, stream.fnGetQueuedEnd(), &plan, &why)) {
+    if (!vrm::PlanRecording(*m_pModel, info, still, m_bNewProgram, fileName, coverage, stream.fnGetQueuedEnd(), &plan,
+                            &why)) {
         return fnFail(why.code, why.text);
     }
 
@@ -78,14 +79,16 @@ int CVR_MANGR::RegisterAnalysed(bool still, const char* fileName) {
         if (added) {
             S_AVFI& avfi = *m_pModel->pS_AVFIT->pS_AVFI;
             const WORD v = CS_AVFI(&avfi, 0).fnGet_wS_VOGI_SRP_Ns();
-            added = v != 0 && v <= avfi.vogi.size() && m_pORG_PGCI->fnADD_Still_Pic_Program(&avfi.vogi[v - 1u], v);
+            added = v != 0 && v <= avfi.vogi.size() &&
+                    m_pORG_PGCI->fnADD_Still_Pic_Program(&avfi.vogi[v - 1u], v, m_bNewProgram);
         }
     } else {
         added = m_pM_AVFIT->fnADD_Program(&info) != 0 && m_pModel->pM_AVFIT->pM_AVFI;
         if (added) {
             M_AVFI& avfi = *m_pModel->pM_AVFIT->pM_AVFI;
             const WORD m = CM_AVFI(&avfi, 0).fnGet_wM_VOBI_SRP_Ns();
-            added = m != 0 && m <= avfi.vobi.size() && m_pORG_PGCI->fnADD_Movie_Program(&avfi.vobi[m - 1u], m);
+            added = m != 0 && m <= avfi.vobi.size() &&
+                    m_pORG_PGCI->fnADD_Movie_Program(&avfi.vobi[m - 1u], m, m_bNewProgram);
         }
     }
     VRM_INVARIANT(added, "a recording the plan accepted was refused by the tables");
@@ -94,5 +97,12 @@ int CVR_MANGR::RegisterAnalysed(bool still, const char* fileName) {
         stream.fnRemoveLastVOBFromList();
         return fnFail(VRO_ERR_EDIT_REFUSED, std::string(fileName) + " could not be added to the disc's tables.");
     }
+    m_bNewProgram = false;
+    return 1;
+}
+
+int CVR_MANGR::fnStartNewProgram() {
+    if (!m_pModel || !m_pModel->pORG_PGCI) return fnFail(VRO_ERR_NOT_INITIALISED, "No disc is open.");
+    m_bNewProgram = true;
     return 1;
 }

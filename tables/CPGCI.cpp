@@ -145,19 +145,21 @@ CI* CPGCI::InsertCell(WORD pos, WORD c) {
     return &cells[pos];
 }
 
-int CPGCI::AddProgramCell(M_VOBI* vobi, S_VOGI* vogi, WORD number) {
+bool CPGCI::fnJoinsLastProgram() {
+    const BYTE p = fnGet_c1_PG_Ns();
+    if (!m_pRecord || p == 0) return false;
+    SYSTEMTIME now{};
+    vrm::GetSystemTime(&now);
+    BYTE* last = Program(static_cast<BYTE>(p - 1));
+    return last && DateTextMatches(reinterpret_cast<const char*>(last + PGI::At::PRM_TXTI), &now, CI::kTextSize);
+}
+
+int CPGCI::AddProgramCell(M_VOBI* vobi, S_VOGI* vogi, WORD number, bool newProgram) {
     if (!m_pRecord || (!vobi && !vogi)) return 0;
     const WORD c = CellCount();
     if (c >= kMaxCells) return 0;
     const BYTE p = fnGet_c1_PG_Ns();
-    bool joinLast = false;
-    if (p > 0) {
-        SYSTEMTIME now{};
-        vrm::GetSystemTime(&now);
-        BYTE* last = Program(static_cast<BYTE>(p - 1));
-        joinLast =
-            last && DateTextMatches(reinterpret_cast<const char*>(last + PGI::At::PRM_TXTI), &now, CI::kTextSize);
-    }
+    const bool joinLast = !newProgram && fnJoinsLastProgram();
     if (!joinLast && p >= kMaxPrograms) return 0;
 
     if (joinLast) {
@@ -186,14 +188,14 @@ int CPGCI::AddProgramCell(M_VOBI* vobi, S_VOGI* vogi, WORD number) {
     return 1;
 }
 
-int CPGCI::fnADD_Movie_Program(M_VOBI* vobi, WORD vobiNo) {
+int CPGCI::fnADD_Movie_Program(M_VOBI* vobi, WORD vobiNo, bool newProgram) {
     if (!vobi) return 0;
-    return AddProgramCell(vobi, nullptr, vobiNo);
+    return AddProgramCell(vobi, nullptr, vobiNo, newProgram);
 }
 
-int CPGCI::fnADD_Still_Pic_Program(S_VOGI* vogi, WORD vogiNo) {
+int CPGCI::fnADD_Still_Pic_Program(S_VOGI* vogi, WORD vogiNo, bool newProgram) {
     if (!vogi) return 0;
-    return AddProgramCell(nullptr, vogi, vogiNo);
+    return AddProgramCell(nullptr, vogi, vogiNo, newProgram);
 }
 
 int CPGCI::FillNewProgram(BYTE pg, WORD cn, const BYTE pictPt[6]) {

@@ -117,11 +117,15 @@ public:
 
     // Appends a movie cell over VOB vobiNo to the original chain with an
     // entry point at its start. The cell joins the last program when that
-    // program's date text is today's (UTC) date, else opens a new program.
-    // 0 when vobi is null or the chain is full.
-    int fnADD_Movie_Program(M_VOBI* vobi, WORD vobiNo);
+    // program's date text is today's (UTC) date, else (and always with
+    // newProgram) opens a new program. 0 when vobi is null or the chain is
+    // full.
+    int fnADD_Movie_Program(M_VOBI* vobi, WORD vobiNo, bool newProgram = false);
     // The same for a still-picture cell over all pictures of VOG vogiNo.
-    int fnADD_Still_Pic_Program(S_VOGI* vogi, WORD vogiNo);
+    int fnADD_Still_Pic_Program(S_VOGI* vogi, WORD vogiNo, bool newProgram = false);
+    // Whether a recording added now would join the last program (its date
+    // text is today's).
+    bool fnJoinsLastProgram();
     // Fills program record pg (0-based) for a program that starts with cell
     // cn: today's date as its text, its picture at the VOB's start (still
     // programs: 01 00 00 00 00 00).
@@ -230,7 +234,7 @@ private:
     DWORD FirstCellOfProgram(DWORD pg) const;
     // Inserts a zeroed cell at 0-based position pos of c cells.
     CI* InsertCell(WORD pos, WORD c);
-    int AddProgramCell(M_VOBI* vobi, S_VOGI* vogi, WORD number);
+    int AddProgramCell(M_VOBI* vobi, S_VOGI* vogi, WORD number, bool newProgram);
     // A new program of one cell: today's date as its text, cell cn as its
     // representative picture at pictPt.
     int FillNewProgram(BYTE pg, WORD cn, const BYTE pictPt[6]);

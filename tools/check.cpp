@@ -460,6 +460,16 @@ int RunRepair(const Args& args) {
 
     const CopyVerdict* forced = from.empty() ? nullptr : from == "ifo" ? &d.ifo : &d.bup;
     const TablePlan plan = PlanTables(d, forced);
+    // What no copy of the tables can mend is refused before anything is
+    // changed: a repair either leaves a sound disc or the disc as it was.
+    if (!plan.refusal.empty()) return Fail(plan.refusal);
+    const CopyVerdict* kept = plan.from ? plan.from : d.Current();
+    if (kept && !kept->Holds()) {
+        return Fail("what is wrong with " + dir +
+                    " (recorded data missing from a stream file, or recordings that share sectors) is beyond repair; "
+                    "'vrmangr check " +
+                    dir + "' lists it.");
+    }
     bool changed = false;
     if (plan.from) {
         const std::string target = InDir(dir, plan.to->name.c_str());
@@ -482,7 +492,6 @@ int RunRepair(const Args& args) {
 
     // Data behind the last recording that either copy describes belongs to
     // none.
-    const CopyVerdict* kept = plan.from ? plan.from : d.Current();
     for (bool still : {false, true}) {
         const uint64_t trailing = d.TrailingBytes(still);
         if (trailing == 0) continue;
@@ -504,14 +513,6 @@ int RunRepair(const Args& args) {
             return Fail(InDir(dir, t.name.c_str()) + " could not be removed.");
         std::printf("%s: removed %s, a leftover of an interrupted save.\n", dir.c_str(), t.name.c_str());
         changed = true;
-    }
-    if (!plan.refusal.empty()) return Fail(plan.refusal);
-    // What no copy of the tables can mend.
-    if (kept && !kept->Holds()) {
-        return Fail(std::string(changed ? "the rest of " : "") + "what is wrong with " + dir +
-                    " (recorded data missing from a stream file, or recordings that share sectors) is beyond repair; "
-                    "'vrmangr check " +
-                    dir + "' lists it.");
     }
     if (!changed) {
         std::printf("%s: %s and %s are valid and identical; nothing to repair.\n", dir.c_str(), kIfo, kBup);

@@ -331,6 +331,7 @@ bool Disc::Open(const std::string& dir, Access access) {
 bool Disc::AddRecording(const std::string& file) {
     if (!IsRegularFile(file)) return Fail(file + " does not exist or is not a file."), false;
     ProgressLabel("analysing " + BaseName(file));
+    if (!m_joinDay) fnVR_StartNewProgram(m_handle);
     const int ok = fnVR_AddMpegFile(m_handle, file.c_str(), Progress);
     ProgressDone();
     m_addedMovies = m_addedMovies || ok;
@@ -341,6 +342,7 @@ bool Disc::AddRecording(const std::string& file) {
 
 bool Disc::AddStill(const std::string& file) {
     if (!IsRegularFile(file)) return Fail(file + " does not exist or is not a file."), false;
+    if (!m_joinDay) fnVR_StartNewProgram(m_handle);
     if (fnVR_AddStillFile(m_handle, file.c_str())) return true;
     return Fail(Reason(m_handle, file + " could not be added to " + m_dir + ".")), false;
 }

@@ -128,6 +128,11 @@ public:
     // Write or New got past the lock: the exclusive lock is held (or the
     // directory offers no locks at all).
     bool Locked() const { return m_locked; }
+    // Each recording or still-picture file added opens a program of its own
+    // (a recorder makes one program per recording), unless JoinDay was
+    // called: then it joins the last program when both are of the same
+    // day (UTC).
+    void JoinDay() { m_joinDay = true; }
     bool AddRecording(const std::string& file);
     bool AddStill(const std::string& file);
     bool Save();
@@ -140,6 +145,7 @@ private:
     std::string m_dir;
     bool m_locked = false;
     bool m_addedMovies = false;  // movie recordings wait for the save
+    bool m_joinDay = false;
 };
 
 // What a path names (following symbolic links); false when it cannot be

@@ -36,23 +36,28 @@ int RunPlaylist(const Args& args);
 int RunDemo(const Args& args);
 
 const Command kCommands[] = {
-    {"create", "create DIR [RECORDING.mpg ...] [--still FILE ...] [--force]",
+    {"create", "create DIR [RECORDING.mpg ...] [--still FILE ...] [--join] [--force]",
      "Makes a new DVD-VR disc in DIR (created when missing; it must not hold a\n"
      "disc yet) with the given recordings and still-picture files, and saves it.\n"
-     "Each --still takes one file of still pictures. On any failure, or Ctrl-C,\n"
-     "the files the command made are removed again. A VR_MOVIE.VRO or\n"
-     "VR_STILL.VRO that DIR holds without a management file may be all that is\n"
-     "left of earlier recordings: create refuses to replace it unless --force\n"
-     "is given.\n",
+     "Each --still takes one file of still pictures. Each file becomes a program\n"
+     "of its own, as a recorder makes one per recording; with --join a file\n"
+     "joins the last program when both are of the same day (UTC). On any\n"
+     "failure, or Ctrl-C, the files the command made are removed again. A\n"
+     "VR_MOVIE.VRO or VR_STILL.VRO that DIR holds without a management file\n"
+     "may be all that is left of earlier recordings: create refuses to replace\n"
+     "it unless --force is given.\n",
      RunCreate},
-    {"add", "add DIR RECORDING.mpg ...",
+    {"add", "add DIR RECORDING.mpg ... [--join]",
      "Analyses each recording (an MPEG program stream of 2048-byte packs),\n"
-     "registers it as a new recording of the disc in DIR and saves. Nothing is\n"
-     "saved when one of them is refused, or on Ctrl-C.\n",
+     "registers it as a new recording of the disc in DIR, a program of its own\n"
+     "(with --join: part of the last program when both are of the same day,\n"
+     "UTC), and saves. Nothing is saved when one of them is refused, or on\n"
+     "Ctrl-C.\n",
      RunAdd},
-    {"add-still", "add-still DIR FILE ...",
+    {"add-still", "add-still DIR FILE ... [--join]",
      "Registers each file of 1 to 255 still pictures as a still-picture group of\n"
-     "the disc in DIR and saves. Nothing is saved when one of them is refused.\n",
+     "the disc in DIR, a program of its own (--join as for add), and saves.\n"
+     "Nothing is saved when one of them is refused.\n",
      RunAddStill},
     {"info", "info DIR [--json | --debug]",
      "Prints the disc (identifier, version, time zone, still time), the original\n"
@@ -184,7 +189,7 @@ int FailEdit(void* h, const std::string& dir, const std::string& fallback) {
 // file without a management file (an IFO and BUP lost or deleted) still
 // holds recordings: it is replaced only with force.
 int CreateDisc(const std::string& dir, const std::vector<std::string>& movies, const std::vector<std::string>& stills,
-               Disc& disc, bool force = false) {
+               Disc& disc, bool force = false, bool joinDay = false) {
     if (HoldsDisc(dir)) return FailHoldsDisc(dir);
     for (const char* name : {kMovieVro, kStillVro}) {
         const std::string path = InDir(dir, name);
@@ -213,6 +218,7 @@ int CreateDisc(const std::string& dir, const std::vector<std::string>& movies, c
         if (madeDir && disc.Locked()) fs::remove(dir, ec);
         return kFailed;
     }
+    if (joinDay) disc.JoinDay();
     bool ok = true;
     for (size_t i = 0; ok && i < movies.size(); ++i) ok = disc.AddRecording(movies[i]);
     for (size_t i = 0; ok && i < stills.size(); ++i) ok = disc.AddStill(stills[i]);
@@ -224,23 +230,27 @@ int CreateDisc(const std::string& dir, const std::vector<std::string>& movies, c
 }
 
 int RunCreate(const Args& args) {
-    std::vector<std::string> words, stills, force;
+    std::vector<std::string> words, stills, force, join;
     int status = kOk;
-    if (!ParseOptions(args, {{"--still", nullptr, "a file", &stills}, {"--force", nullptr, nullptr, &force}}, &words,
-                      &status))
+    if (!ParseOptions(args,
+                      {{"--still", nullptr, "a file", &stills},
+                       {"--force", nullptr, nullptr, &force},
+                       {"--join", nullptr, nullptr, &join}},
+                      &words, &status))
         return status;
     if (words.empty()) return UsageError(args.command, "expects a directory.");
     Disc disc;
-    return CreateDisc(words[0], {words.begin() + 1, words.end()}, stills, disc, !force.empty());
+    return CreateDisc(words[0], {words.begin() + 1, words.end()}, stills, disc, !force.empty(), !join.empty());
 }
 
 int AddFiles(const Args& args, bool still) {
-    std::vector<std::string> words;
+    std::vector<std::string> words, join;
     int status = kOk;
-    if (!ParseOptions(args, {}, &words, &status)) return status;
+    if (!ParseOptions(args, {{"--join", nullptr, nullptr, &join}}, &words, &status)) return status;
     if (words.size() < 2) return UsageError(args.command, "expects a directory and at least one file.");
     Disc disc;
     if (!disc.Open(words[0], Access::Write)) return kFailed;
+    if (!join.empty()) disc.JoinDay();
     for (size_t i = 1; i < words.size(); ++i) {
         if (!(still ? disc.AddStill(words[i]) : disc.AddRecording(words[i]))) return kFailed;
     }

@@ -17,6 +17,12 @@ unchanged(1 orphan create orphan ${PAL_LPCM})
 unchanged(1 orphan demo orphan)
 run(0 create orphan ${PAL_LPCM} --force)
 run(0 check orphan)  # no data left behind the new recording
+# Each file is a program of its own; --join puts a file of the same day
+# into the last program.
+run(0 create joined ${PAL} --still ${STILL} --join)
+run(0 add joined ${PAL_LPCM} --join)
+run(0 add joined ${PAL} --quiet)
+run(0 info joined)
 transcript(disc.txt)
 run(0 info disc --json)
 golden("${out}" info.json)
