@@ -37,6 +37,7 @@
 #include "stream/CVRO_DATA.h"
 #include "stream/ps_reader.h"
 #include "support/Discs.h"
+#include "support/Restamp.h"
 #include "tables/CUD_PGCIT.h"
 
 namespace fs = std::filesystem;
@@ -48,17 +49,21 @@ const fs::path& Work() {
     return dir;
 }
 
-// A file of about `megabytes` MB made of whole copies of the PAL sample.
+// A recording of about `megabytes` MB made of copies of the PAL sample (2 s
+// each), its clock running on from copy to copy.
 fs::path MakeRecording(const std::string& name, uint64_t megabytes) {
     const fs::path sample = fs::path(VRMANGR_SOURCE_DIR) / "tests" / "data" / "pal_mpeg2_mp2_4x3.vob";
     std::ifstream in(sample, std::ios::binary);
-    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::vector<char> block;
-    while (block.size() < (8u << 20)) block.insert(block.end(), bytes.begin(), bytes.end());
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const int perBlock = int((8u << 20) / bytes.size()) + 1;
+    const int64_t twoSeconds = 2 * 90000;
     const fs::path path = Work() / name;
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    for (uint64_t written = 0; written < megabytes << 20; written += block.size())
+    std::string block = ps::Restamped(bytes, perBlock, twoSeconds);
+    for (uint64_t written = 0; written < megabytes << 20; written += block.size()) {
         out.write(block.data(), static_cast<std::streamsize>(block.size()));
+        ps::MoveClock(block, int64_t(perBlock) * twoSeconds);  // the next block follows this one
+    }
     return path;
 }
 

@@ -5,6 +5,7 @@
 // without them, sequence or GOP headers in front of intra pictures divide
 // the file into VOBUs.
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <new>
 #include <string>
@@ -224,6 +225,18 @@ bool MovieAnalyser::OnStartCode(const VideoStartCode& sc, AnalysisError* error) 
             m_pictureOpen = true;
             m_structure = 3;
             m_clock.OnPicture(sc.offset, tref);
+            int64_t back = 0;
+            if (m_clock.JumpedBack(&back)) {
+                // One recording's time runs on; a clock that starts again
+                // would give the recording the length of its last part.
+                error->code = VRO_ERR_BAD_STREAM;
+                char seconds[32];
+                std::snprintf(seconds, sizeof seconds, "%.2f", double(back) / 90000.0);
+                error->reason = std::string("has time stamps that jump back by ") + seconds + " s at byte " +
+                                std::to_string(sc.pack * kSectorBytes) + " (pack " + std::to_string(sc.pack) +
+                                "), as where two recordings were joined; add each recording as a file of its own";
+                return false;
+            }
             ++m_pictures;
             break;
         }

@@ -139,11 +139,18 @@ void PictureClock::Seen(int64_t t) {
         m_min = m_max = t;
         m_haveTime = true;
     }
+    // Pictures are presented out of coding order by a few frames only.
+    constexpr int64_t kSecond = 90000;
+    if (!m_jumped && t < m_max - kSecond) {
+        m_jumped = m_jumpedNow = true;
+        m_back = m_max - t;
+    }
     m_min = std::min(m_min, t);
     m_max = std::max(m_max, t);
 }
 
 void PictureClock::OnPicture(uint64_t offset, DWORD tref) {
+    m_jumpedNow = false;
     while (!m_stamps.empty() && m_stamps.front().end <= offset) m_stamps.pop_front();
     if (!m_stamps.empty() && m_stamps.front().begin <= offset) {
         m_base = m_stamps.front().pts - int64_t(tref) * m_frame;

@@ -71,6 +71,13 @@ public:
     // Earliest presentation time and the time behind the last picture (one
     // frame after it), 90 kHz; false when no picture had a time.
     bool Range(int64_t* first, int64_t* end) const;
+    // The picture just given to OnPicture is the first whose time lies more
+    // than a second before a time seen earlier: the clock started again, as
+    // where two recordings were joined. `back` is how far, 90 kHz.
+    bool JumpedBack(int64_t* back) const {
+        *back = m_back;
+        return m_jumpedNow;
+    }
 
 private:
     struct Stamp {
@@ -89,6 +96,8 @@ private:
     int64_t m_min = 0, m_max = 0;
     bool m_haveLast = false;
     int64_t m_lastRaw = 0, m_lastUnwrapped = 0;
+    bool m_jumped = false, m_jumpedNow = false;
+    int64_t m_back = 0;
 };
 
 }  // namespace vrm

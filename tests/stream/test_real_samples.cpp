@@ -6,9 +6,13 @@
 // script walking the packs; frames per VOBU from the encoder's GOP length.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <regex>
 #include <vector>
 
 #include "fixtures.h"
+#include "support/Restamp.h"
 
 namespace {
 
@@ -61,6 +65,35 @@ TEST(RealSamples, MovieRecordsMatchTheEncodersStreams) {
         CVR_MOVIE quick;
         ASSERT_EQ(quick.fnCheckAppendVOB(Sample(s.file).c_str(), nullptr, 1), 1);
         EXPECT_EQ(AttributesOf(quick.m_MpegFileInfo)[1], s.attributes[1]) << "the width, from the sequence header";
+    }
+}
+
+// Three copies of a recording joined as they are: the clock starts again at
+// each joint, and the file is refused, naming the joint; with each copy's
+// clock moved on, one recording three times as long.
+TEST(RealSamples, JoinedRecordingsAreRefusedUnlessTheirClockRunsOn) {
+    TempDir dir;
+    for (const MovieSample& s : kMovies) {
+        SCOPED_TRACE(s.file);
+        std::ifstream in(Sample(s.file), std::ios::binary);
+        const std::string one((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const __int64 frame = s.attributes[0] == 25000 ? 1080000 : 900900;
+        const std::string j = one + one + one;
+        const std::string joined = WriteStream(dir, "joined.mpg", ps::Bytes(j.begin(), j.end()));
+        CVR_MOVIE movie;
+        EXPECT_EQ(movie.fnCheckAppendVOB(joined.c_str(), nullptr, 0), 0);
+        // The first picture of the second copy, in the pack behind the joint's.
+        const std::string why = movie.fnGetLastErrorDetail();
+        std::smatch m;
+        ASSERT_TRUE(std::regex_search(why, m, std::regex("jump back by 1\\.9[0-9] s at byte ([0-9]+) "))) << why;
+        EXPECT_EQ(std::stoul(m[1]), one.size() + 2048) << why;
+
+        const std::string three = ps::Restamped(one, 3, s.frames * frame / 300);
+        const std::string path = WriteStream(dir, "three.mpg", ps::Bytes(three.begin(), three.end()));
+        ASSERT_EQ(movie.fnCheckAppendVOB(path.c_str(), nullptr, 0), 1) << movie.fnGetLastErrorDetail();
+        const VR_MPEGFILE_INFO& i = movie.m_MpegFileInfo;
+        EXPECT_EQ(Ints({i.dwFrameNs, i.dwVOBUNs, i.llVideoEndPTS}),
+                  Ints({3 * s.frames, 3 * DWORD(s.vobus.size() - 1), s.startPts + 3 * s.frames * frame}));
     }
 }
 

@@ -38,6 +38,7 @@
 #include <gtest/gtest.h>
 
 #include "api/vrmangr.h"
+#include "support/Restamp.h"
 #include "support/TempDir.h"
 
 extern char** environ;
@@ -473,10 +474,9 @@ TEST(Safety, Kill) {
     const fs::path base = tmp.Path() / "base";
     ASSERT_NO_FATAL_FAILURE(Build(base, "create MP2 --still STILL; add LPCM; playlist new; playlist add 1 0 1"));
     const State old = Snap(base);
-    // A large recording: the LPCM sample 24 times over (its pack clock
-    // restarts at each joint).
-    std::string big;
-    for (int i = 0; i < 24; ++i) big += Read(g_lpcm);
+    // A large recording: the LPCM sample (2 s) 24 times over, its clock
+    // running on.
+    const std::string big = ps::Restamped(Read(g_lpcm), 24, 2 * 90000);
     ASSERT_NO_FATAL_FAILURE(Write(tmp.Path() / "big.mpg", big));
     Killed commands[] = {{"add", {"add", (tmp.Path() / "big.mpg").string()}, 24},
                          {"add-still", {"add-still", g_still}, 6},
