@@ -6,34 +6,6 @@
 #include "io/ByteReader.h"
 #include "io/be.h"
 
-WORD Swap16(WORD v) { return static_cast<WORD>((v >> 8) | (v << 8)); }
-
-DWORD Swap32(DWORD v) { return (v >> 24) | ((v >> 8) & 0xFF00u) | ((v << 8) & 0xFF0000u) | (v << 24); }
-
-BYTE GetBits8(BYTE b, DWORD o, DWORD c) {
-    if (o > 8 || c > 8) return 0;
-    return static_cast<BYTE>(vrm::ExtractBits(b, 8, o, c));
-}
-
-WORD GetBits16(WORD inMemory, DWORD o, DWORD c) {
-    if (o > 16 || c > 16) return 0;
-    BYTE bytes[2];
-    std::memcpy(bytes, &inMemory, 2);
-    return static_cast<WORD>(vrm::ExtractBits(vrm::be_load<uint16_t>(bytes), 16, o, c));
-}
-
-DWORD GetBits32(DWORD inMemory, DWORD o, DWORD c) {
-    if (o > 32 || c > 32) return 0;
-    BYTE bytes[4];
-    std::memcpy(bytes, &inMemory, 4);
-    return vrm::ExtractBits(vrm::be_load<uint32_t>(bytes), 32, o, c);
-}
-
-BYTE PutBits8(BYTE v, DWORD o, DWORD c) {
-    if (o > 8 || c > 8 || o + c > 8) return 0;
-    return static_cast<BYTE>(((static_cast<unsigned>(v) << (8 - c)) & 0xFFu) >> o);
-}
-
 int PackRecTm(const SYSTEMTIME* t, BYTE out[5]) {
     if (!t || !out) return 0;
     const unsigned year = t->wYear, month = t->wMonth, day = t->wDay;

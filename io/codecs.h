@@ -1,24 +1,13 @@
-// Field codecs of the management file: byte swaps, bit fields counted from
-// the most significant bit, the 5-byte recording time REC_TM, the 6-byte
-// presentation time PTM, and the date text of programs and playlists.
+// Field codecs of the management file: the 5-byte recording time REC_TM,
+// the 6-byte presentation time PTM, and the date text of programs and
+// playlists. (Bit fields are read by ByteReader::Bits and written by the
+// attribute value types.)
 #ifndef VRMANGR_IO_CODECS_H
 #define VRMANGR_IO_CODECS_H
 
 #include <cstddef>
 
 #include "platform/types.h"
-
-WORD Swap16(WORD v);
-DWORD Swap32(DWORD v);
-
-// Bit fields: `o` bits from the most significant bit, `c` bits wide. Each
-// returns 0 for a field that does not fit its width. GetBits16 and GetBits32
-// take the value as it lies in memory, that is in disc (big-endian) order.
-BYTE GetBits8(BYTE b, DWORD o, DWORD c);
-WORD GetBits16(WORD inMemory, DWORD o, DWORD c);
-DWORD GetBits32(DWORD inMemory, DWORD o, DWORD c);
-// The low c bits of v placed at bit offset o of a byte, ready to be ORed in.
-BYTE PutBits8(BYTE v, DWORD o, DWORD c);
 
 // REC_TM: year 14 bits, month 4, day 5, hour 5, minute 6, second 6, most
 // significant bit first in 5 bytes. Excess high bits of a field are lost.

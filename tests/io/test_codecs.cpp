@@ -8,26 +8,6 @@
 #include "support/Ints.h"
 #include "support/Time.h"
 
-TEST(Codecs, SwapsAndBitFieldsCountingFromTheMostSignificantBit) {
-    EXPECT_EQ(Ints({Swap16(0x1234), Swap32(0x12345678u)}), Ints({0x3412, 0x78563412}));
-    // 1011 0100: bits 2..4 are 110; 3 bits from 6 do not fit, nor does an
-    // offset that wraps the sum.
-    EXPECT_EQ(Ints({GetBits8(0xB4, 0, 8), GetBits8(0xB4, 2, 3), GetBits8(0xB4, 6, 3), GetBits8(0xFF, 0xFFFFFFFFu, 2)}),
-              Ints({0xB4, 0x06, 0, 0}));
-    const BYTE mem[4] = {0x12, 0x34, 0x56, 0x78};
-    WORD w;
-    DWORD d;
-    std::memcpy(&w, mem, 2);
-    std::memcpy(&d, mem, 4);
-    EXPECT_EQ(
-        Ints({GetBits16(w, 4, 8), GetBits16(w, 9, 8), GetBits32(d, 4, 16), GetBits32(d, 0, 0), GetBits32(d, 1, 32)}),
-        Ints({0x23, 0, 0x2345, 0, 0}));
-    // Only the low c bits are placed; put then get is the identity.
-    EXPECT_EQ(Ints({PutBits8(0x3, 1, 2), PutBits8(0xFF, 5, 3), PutBits8(0x1, 8, 1)}), Ints({0x60, 0x07, 0}));
-    for (DWORD o = 0; o < 8; ++o)
-        for (DWORD c = 1; o + c <= 8; ++c) EXPECT_EQ(GetBits8(PutBits8(0x5A, o, c), o, c), 0x5A & ((1u << c) - 1));
-}
-
 TEST(Codecs, RecordingAndPresentationTime) {
     // A date, and the extremes of every field, pack and come back.
     const struct {
