@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "api/VMG_MODEL.h"
+#include "io/TextCodec.h"
 #include "io/status.h"
 #include "platform/types.h"
 #include "query/coverage.h"
@@ -196,6 +197,15 @@ public:
     // of its own, even when the last program is of the same day (which it
     // would join otherwise). Holds for one registration. 0 without a disc.
     int fnStartNewProgram();
+    // The next recording or still-picture file registered was made at utc
+    // (UTC, as the disc keeps every time; the disc's time zone field is not
+    // applied): its VOB_REC_TM or the VOG's recording times, and the date
+    // text of the program it opens, take that time instead of the current
+    // one, and it joins the last program only when that program is of the
+    // same day. Holds for one registration (one that succeeds); null sets
+    // back the current time. 0 without a disc, or for a time outside the
+    // calendar or the years 1900 to 9999.
+    int fnSetRecordingTime(const SYSTEMTIME* utc);
 
     // The tables as they are in memory, in file order: each table's name,
     // then every field of its records by name, one per line (numbers in
@@ -313,6 +323,24 @@ public:
     int fnCombine_UD_Cell_EntryPoint(BYTE pgcn, WORD c1, WORD e1, WORD c2, WORD e2);
     int fnCombine_UD_EntryPoint(BYTE pgcn, WORD nFirst, WORD nLast);
 
+    // ---- Titles: the primary texts of programs and playlists (addition) ----
+    // PRM_TXTI holds a label in its first half and the title in its second,
+    // both in the disc's character set (CHRS of VMGI_MAT; io/TextCodec.h).
+    // CHRS of VMGI_MAT; 0 without a disc.
+    BYTE fnGetCharacterSet();
+    // The text of program pg (1-based) of the original chain, or of
+    // playlist pl, decoded to UTF-8. 0 when there is no such program or
+    // playlist.
+    int fnGetPGPrimaryText(int pg, vrm::PrimaryText* out);
+    int fnGetPLPrimaryText(int pl, vrm::PrimaryText* out);
+    // Writes a UTF-8 title as recorders do (vrm::EncodePrimaryText): the
+    // title in the disc's set in the second half, an ASCII label made of
+    // it in the first. 0, changing nothing, with the status saying why,
+    // when there is no such program or playlist or the set cannot hold the
+    // title in 63 bytes.
+    int fnSetPGTitle(int pg, const char* utf8);
+    int fnSetPLTitle(int pl, const char* utf8);
+
 private:
     // The lock of fnLockDirectory; null while none is held. It belongs to
     // this object and is not shared by the shallow copy.
@@ -323,6 +351,9 @@ private:
     bool m_bOverEarlierDisc = false;
     // fnStartNewProgram was called: the next registration opens a program.
     bool m_bNewProgram = false;
+    // fnSetRecordingTime was given a time for the next registration.
+    bool m_bRecordingTime = false;
+    SYSTEMTIME m_RecordingTime{};
     // What Open found (see fnGetOpenedCopy).
     int m_nOpenedCopy = 0;
     int m_nOtherCopy = kCopySame;

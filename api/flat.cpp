@@ -74,6 +74,11 @@ int fnVR_StartNewProgram(void* handle) {
                     [&](CVR_MANGR& m) { return m.fnStartNewProgram(); });
 }
 
+int fnVR_SetRecordingTime(void* handle, const SYSTEMTIME* utc) {
+    return FlatCall(handle, VRO_ERR_NOT_INITIALISED, "No disc is open.",
+                    [&](CVR_MANGR& m) { return m.fnSetRecordingTime(utc); });
+}
+
 int fnVR_AddStillFile(void* handle, const char* fileName) {
     return FlatCall(handle, VRO_ERR_BAD_ARGUMENT,
                     std::string(fileName ? fileName : "(none)") + " could not be added as still pictures.",

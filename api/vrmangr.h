@@ -98,6 +98,14 @@ VRMANGR_API int fnVR_AddStillFile(void* handle, const char* fileName);
 // it a recording joins the last program when both are of the same day
 // (UTC). Holds for the next registration only. 0 without a disc.
 VRMANGR_API int fnVR_StartNewProgram(void* handle);
+// The next registration (fnVR_AddMpegFile or fnVR_AddStillFile) is of a
+// recording made at utc (UTC): its recording time and, when it opens a
+// program, that program's date text, instead of the current time; it joins
+// the last program only when both are of that day. For a file recorded long
+// before it is added. Holds for the next registration that succeeds only;
+// NULL means the current time. 0 without a disc or for an invalid date and
+// time (years 1900 to 9999).
+VRMANGR_API int fnVR_SetRecordingTime(void* handle, const SYSTEMTIME* utc);
 
 // ---- Queries ----
 
@@ -282,5 +290,46 @@ VRMANGR_API int fnVR_SetPLText(void* handle, int pl, const char* text);
 // the playlist was made. 0 when pl names no playlist or its chain is
 // missing.
 VRMANGR_API int fnVR_SetPLTypeFromCells(void* handle, int pl);
+
+// ---- Titles of programs and playlists ----
+
+// The text of a program or playlist (its 128-byte PRM_TXTI) is two 64-byte
+// halves in the disc's character set (CHRS): recorders keep a short ASCII
+// label in the first and the title in the second.
+typedef struct VR_CHARACTER_SET {
+    BYTE cCode;  // CHRS of VMGI_MAT: 0x00 ASCII, 0x11 ISO 8859-1, 0x12 Shift-JIS
+    // 1 for those three; 0 for any other code, whose texts the getters
+    // below read as ISO 8859-1 (worth a note to the user) and into which
+    // the setters write nothing.
+    BYTE cKnown;
+    BYTE reserved_2[2];
+    char szName[32];  // "ASCII", "ISO 8859-1", "Shift-JIS" or "unknown", NUL-terminated
+} VR_CHARACTER_SET;
+// The character set of the disc's texts. 0 when no disc is open.
+VRMANGR_API int fnVR_GetCharacterSet(void* handle, VR_CHARACTER_SET* out);
+// The label (first half) or title (second half) of program pg of the
+// original chain or of playlist pl, as NUL-terminated UTF-8 into out when
+// size is large enough: read up to the half's first NUL (or all 64 bytes),
+// trailing spaces dropped, bytes that are no character of the set shown as
+// U+FFFD. A half of spaces or zeros is no text: "". Returns the size the
+// text needs with its NUL (copying nothing when size is smaller; out may
+// then be NULL), 0 when there is no such program or playlist.
+VRMANGR_API DWORD fnVR_GetProgramLabel(void* handle, int pg, char* out, DWORD size);
+VRMANGR_API DWORD fnVR_GetProgramTitle(void* handle, int pg, char* out, DWORD size);
+VRMANGR_API DWORD fnVR_GetPLLabel(void* handle, int pl, char* out, DWORD size);
+VRMANGR_API DWORD fnVR_GetPLTitle(void* handle, int pl, char* out, DWORD size);
+// Sets the title of program pg or playlist pl from UTF-8 text, as
+// recorders write it: the title in the disc's character set in the second
+// half, and in the first a readable ASCII label made from it (accents
+// dropped, other characters outside ASCII as '?', cut to 63 bytes; no
+// label when not one ASCII letter or digit would remain), zeros elsewhere.
+// "" clears both halves. 0, changing nothing, when there is no such program
+// or playlist (VRO_ERR_NO_SUCH_ITEM), or the title is not UTF-8, holds a
+// control character or a character the set lacks, takes more than 63 bytes
+// in the set, or the set is unknown (VRO_ERR_BAD_ARGUMENT); the status
+// (fnVR_MANGRGetLastStatus) names the character or the length. Unlike
+// fnVR_SetPLText, which copies the bytes given into both halves.
+VRMANGR_API int fnVR_SetProgramTitle(void* handle, int pg, const char* utf8);
+VRMANGR_API int fnVR_SetPLTitle(void* handle, int pl, const char* utf8);
 
 #endif

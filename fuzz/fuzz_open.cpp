@@ -54,6 +54,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (fs::file_size(dir / "VR_MOVIE.VRO") != 0 || fs::file_size(dir / "VR_STILL.VRO") != 0) abort();
     if (std::distance(fs::directory_iterator(dir), fs::directory_iterator()) != 3) abort();
     if (opened) {
+        // Every program's and playlist's label and title decode, whatever
+        // bytes and character set the file holds, to at most three bytes of
+        // UTF-8 per byte of their 64-byte half.
+        char text[256];
+        DVDPGCINFO chain{};
+        const int programs = fnVR_GetOPGCInfo(h, &chain, 2) ? static_cast<int>(chain.dwCount) : 0;
+        for (int n = 1; n <= programs; ++n) {
+            if (fnVR_GetProgramLabel(h, n, text, sizeof text) > sizeof text) abort();
+            if (fnVR_GetProgramTitle(h, n, text, sizeof text) > sizeof text) abort();
+        }
+        for (int n = 1; n <= fnVR_GetPLCount(h); ++n) {
+            if (fnVR_GetPLLabel(h, n, text, sizeof text) > sizeof text) abort();
+            if (fnVR_GetPLTitle(h, n, text, sizeof text) > sizeof text) abort();
+        }
         // Whatever opened is a disc: it saves, opens again from what it saved
         // and saves to the same bytes.
         if (!fnVR_MANGRSave(h, nullptr)) abort();

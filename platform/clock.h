@@ -14,6 +14,16 @@ namespace vrm {
 
 // Current UTC date and time (or the test clock's, when one is set).
 void GetSystemTime(SYSTEMTIME* out);
+// The given time, or the current one when none is given.
+inline SYSTEMTIME GivenTimeOrNow(const SYSTEMTIME* given) {
+    SYSTEMTIME t{};
+    if (given) {
+        t = *given;
+    } else {
+        GetSystemTime(&t);
+    }
+    return t;
+}
 
 // Local standard time minus UTC, in minutes: +540 nine hours east of UTC,
 // -300 five hours west. Daylight saving is not included, matching the "bias"

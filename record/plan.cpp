@@ -37,14 +37,15 @@ bool HoldsRecord(const std::vector<BYTE>& records, DWORD count, DWORD size, cons
 
 // The original chain can take one more cell: below its cell limit, and
 // with room for a program unless the cell joins the last one (whose date
-// text is today's, and no new program was asked for).
-bool ChainTakesCell(const VMG_MODEL& model, bool newProgram, Status* why) {
+// text is the recording's date, and no new program was asked for).
+bool ChainTakesCell(const VMG_MODEL& model, bool newProgram, const SYSTEMTIME* recorded, Status* why) {
     CPGCI chain(model.pORG_PGCI);
     if (chain.fnGet_wCI_SRP_Ns() >= CPGCI::kMaxCells) {
         return Refuse(why, VRO_ERR_EDIT_REFUSED,
                       "the original chain holds the most cells it can (" + N(CPGCI::kMaxCells) + ")");
     }
-    if (chain.fnGet_c1_PG_Ns() < CPGCI::kMaxPrograms || (!newProgram && chain.fnJoinsLastProgram())) return true;
+    if (chain.fnGet_c1_PG_Ns() < CPGCI::kMaxPrograms || (!newProgram && chain.fnJoinsLastProgram(recorded)))
+        return true;
     return Refuse(why, VRO_ERR_EDIT_REFUSED,
                   "the disc holds the most programs it can (" + N(CPGCI::kMaxPrograms) + ")");
 }
@@ -115,9 +116,17 @@ bool CheckTvSystem(const VMG_MODEL& model, const VR_MPEGFILE_INFO& info, const s
                                   : " is a 625/50 recording, but the disc holds 525/60 recordings."));
 }
 
+bool ValidRecordingTime(const SYSTEMTIME& t) {
+    static const WORD kDays[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (t.wYear < 1900 || t.wYear > 9999 || t.wMonth < 1 || t.wMonth > 12 || t.wDay < 1) return false;
+    const bool leap = (t.wYear % 4 == 0 && t.wYear % 100 != 0) || t.wYear % 400 == 0;
+    const WORD days = t.wMonth == 2 && !leap ? 28 : kDays[t.wMonth - 1];
+    return t.wDay <= days && t.wHour < 24 && t.wMinute < 60 && t.wSecond < 60;
+}
+
 bool PlanRecording(const VMG_MODEL& model, const VR_MPEGFILE_INFO& info, bool still, bool newProgram,
-                   const std::string& file, const VR_STREAM_COVERAGE& coverage, DWORD queuedEnd, RecordingPlan* plan,
-                   Status* why) {
+                   const SYSTEMTIME* recorded, const std::string& file, const VR_STREAM_COVERAGE& coverage,
+                   DWORD queuedEnd, RecordingPlan* plan, Status* why) {
     if (!model.pORG_PGCI || (still ? !model.pS_AVFIT : !model.pM_AVFIT)) {
         return Refuse(why, VRO_ERR_NOT_INITIALISED, "The disc's tables are not loaded.");
     }
@@ -125,7 +134,7 @@ bool PlanRecording(const VMG_MODEL& model, const VR_MPEGFILE_INFO& info, bool st
     if (!still && !CheckTvSystem(model, info, file, why)) return false;
     Status reason;
     if (!(still ? PlanStill(model, info, &reason) : PlanMovie(model, info, &reason)) ||
-        !ChainTakesCell(model, newProgram, &reason)) {
+        !ChainTakesCell(model, newProgram, recorded, &reason)) {
         return Refuse(why, reason.code, file + " cannot be added: " + reason.text + ".");
     }
     // The stream queue puts the file behind the stream's recorded data, the

@@ -34,11 +34,17 @@ bool CheckTvSystem(const VMG_MODEL& model, const VR_MPEGFILE_INFO& info, const s
 // the stream file (no recordings sharing sectors; it ends where the
 // recordings do, which is where the stream queue puts the file:
 // `queuedEnd`), and the start sector. newProgram: the recording opens a
-// program of its own (see CVR_MANGR::fnStartNewProgram). Changes nothing.
-// False with why when the disc cannot take the recording.
+// program of its own (see CVR_MANGR::fnStartNewProgram); recorded: when it
+// was made (UTC; null: now), which decides whether it may join the last
+// program. Changes nothing. False with why when the disc cannot take the
+// recording.
 bool PlanRecording(const VMG_MODEL& model, const VR_MPEGFILE_INFO& info, bool still, bool newProgram,
-                   const std::string& file, const VR_STREAM_COVERAGE& coverage, DWORD queuedEnd, RecordingPlan* plan,
-                   Status* why);
+                   const SYSTEMTIME* recorded, const std::string& file, const VR_STREAM_COVERAGE& coverage,
+                   DWORD queuedEnd, RecordingPlan* plan, Status* why);
+
+// Whether t is a date and time a recording can carry: years 1900 to 9999,
+// months, days (of that month), hours, minutes and seconds in range.
+bool ValidRecordingTime(const SYSTEMTIME& t);
 
 }  // namespace vrm
 

@@ -64,8 +64,9 @@ int CVR_MANGR::RegisterAnalysed(bool still, const char* fileName) {
     if (!fnGetStreamCoverage(still ? 1 : 0, &coverage)) return fnFail(VRO_ERR_NOT_INITIALISED, "No disc is open.");
     vrm::RecordingPlan plan;
     vrm::Status why;
-    if (!vrm::PlanRecording(*m_pModel, info, still, m_bNewProgram, fileName, coverage, stream.fnGetQueuedEnd(), &plan,
-                            &why)) {
+    const SYSTEMTIME* recorded = m_bRecordingTime ? &m_RecordingTime : nullptr;
+    if (!vrm::PlanRecording(*m_pModel, info, still, m_bNewProgram, recorded, fileName, coverage,
+                            stream.fnGetQueuedEnd(), &plan, &why)) {
         return fnFail(why.code, why.text);
     }
 
@@ -75,20 +76,20 @@ int CVR_MANGR::RegisterAnalysed(bool still, const char* fileName) {
     info.dwVOBStartAddr = plan.startSector;
     bool added = false;
     if (still) {
-        added = m_pS_AVFIT->fnADD_Program(&info) != 0 && m_pModel->pS_AVFIT->pS_AVFI;
+        added = m_pS_AVFIT->fnADD_Program(&info, recorded) != 0 && m_pModel->pS_AVFIT->pS_AVFI;
         if (added) {
             S_AVFI& avfi = *m_pModel->pS_AVFIT->pS_AVFI;
             const WORD v = CS_AVFI(&avfi, 0).fnGet_wS_VOGI_SRP_Ns();
             added = v != 0 && v <= avfi.vogi.size() &&
-                    m_pORG_PGCI->fnADD_Still_Pic_Program(&avfi.vogi[v - 1u], v, m_bNewProgram);
+                    m_pORG_PGCI->fnADD_Still_Pic_Program(&avfi.vogi[v - 1u], v, m_bNewProgram, recorded);
         }
     } else {
-        added = m_pM_AVFIT->fnADD_Program(&info) != 0 && m_pModel->pM_AVFIT->pM_AVFI;
+        added = m_pM_AVFIT->fnADD_Program(&info, recorded) != 0 && m_pModel->pM_AVFIT->pM_AVFI;
         if (added) {
             M_AVFI& avfi = *m_pModel->pM_AVFIT->pM_AVFI;
             const WORD m = CM_AVFI(&avfi, 0).fnGet_wM_VOBI_SRP_Ns();
             added = m != 0 && m <= avfi.vobi.size() &&
-                    m_pORG_PGCI->fnADD_Movie_Program(&avfi.vobi[m - 1u], m, m_bNewProgram);
+                    m_pORG_PGCI->fnADD_Movie_Program(&avfi.vobi[m - 1u], m, m_bNewProgram, recorded);
         }
     }
     VRM_INVARIANT(added, "a recording the plan accepted was refused by the tables");
@@ -98,11 +99,22 @@ int CVR_MANGR::RegisterAnalysed(bool still, const char* fileName) {
         return fnFail(VRO_ERR_EDIT_REFUSED, std::string(fileName) + " could not be added to the disc's tables.");
     }
     m_bNewProgram = false;
+    m_bRecordingTime = false;
     return 1;
 }
 
 int CVR_MANGR::fnStartNewProgram() {
     if (!m_pModel || !m_pModel->pORG_PGCI) return fnFail(VRO_ERR_NOT_INITIALISED, "No disc is open.");
     m_bNewProgram = true;
+    return 1;
+}
+
+int CVR_MANGR::fnSetRecordingTime(const SYSTEMTIME* utc) {
+    if (!m_pModel || !m_pModel->pORG_PGCI) return fnFail(VRO_ERR_NOT_INITIALISED, "No disc is open.");
+    if (utc && !vrm::ValidRecordingTime(*utc)) {
+        return fnFail(VRO_ERR_BAD_ARGUMENT, "The recording time is not a valid date and time between 1900 and 9999.");
+    }
+    m_bRecordingTime = utc != nullptr;
+    if (utc) m_RecordingTime = *utc;
     return 1;
 }

@@ -63,6 +63,11 @@ struct VR_MPEGFILE_INFO {
     // Video bit rate of the first sequence header in bit/s (stream library
     // only; the tables do not read it).
     DWORD dwVideoBitrate;
+    // Audio channels, a low-frequency effects channel included (AC-3 5.1 is
+    // 6); a dual-channel (1+1) stream counts 2 and has dwAudioMode 2. 0
+    // without audio, or when only dwAudioMode tells the channels (1 for
+    // mode 3, else 2).
+    DWORD dwAudioChannels;
 };
 
 #endif

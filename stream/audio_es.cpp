@@ -31,7 +31,7 @@ constexpr size_t kLpcmHeader = 7;
 bool IsAc3(int key) { return key >= 0x180 && key <= 0x187; }
 bool IsLpcm(int key) { return key >= 0x1A0 && key <= 0x1A7; }
 
-// AC-3 syncinfo and the start of bsi at h (sync word 0B 77 first).
+// AC-3 syncinfo and bsi up to lfeon at h (sync word 0B 77 first; 8 bytes).
 bool ParseAc3(const BYTE* h, AudioFormat* f, std::string* reason) {
     const int fscod = h[4] >> 6;
     const int frmsizecod = h[4] & 0x3F;
@@ -43,11 +43,20 @@ bool ParseAc3(const BYTE* h, AudioFormat* f, std::string* reason) {
     f->sampleRate = kAc3SampleRates[fscod];
     f->bitrate = kAc3Rates[frmsizecod / 2];
     f->samplesPerFrame = 1536;
-    // acmod: 0 two independent channels (1+1), 1 one channel, 2 stereo,
-    // more: multichannel.
-    const int acmod = h[6] >> 5;
+    // Byte 5 is bsid and bsmod; byte 6 starts with acmod: 0 two independent
+    // channels (1+1, dual mono), 1 one channel, 2 stereo, more: 3 to 5
+    // full-range channels. Behind it come cmixlev (when there are three
+    // front channels), surmixlev (with surround channels), dsurmod (stereo),
+    // each 2 bits, and then lfeon, the low-frequency effects channel.
+    const unsigned bits = unsigned{h[6]} << 8 | h[7];
+    const unsigned acmod = bits >> 13;
+    unsigned at = 3;  // bits of `bits` read so far
+    if ((acmod & 1) && acmod != 1) at += 2;
+    if (acmod & 4) at += 2;
+    if (acmod == 2) at += 2;
+    const unsigned lfeon = bits >> (15 - at) & 1;
     static constexpr DWORD kChannels[8] = {2, 1, 2, 3, 3, 4, 4, 5};
-    f->channels = kChannels[acmod];
+    f->channels = kChannels[acmod] + lfeon;
     f->mode = acmod == 0 ? 2u : acmod == 1 ? 3u : 0u;
     return true;
 }
@@ -115,7 +124,10 @@ int AudioProbe::Feed(const PsPacket& p, std::string* reason) {
     }
     const size_t skip = IsAc3(m_key) ? kPrivateHeader : 0;
     if (p.size > skip && m_bytes.size() < kProbeLimit) m_bytes.insert(m_bytes.end(), p.data + skip, p.data + p.size);
-    for (size_t i = 0; i + 7 <= m_bytes.size(); ++i) {
+    // An AC-3 header is read up to its eighth byte (lfeon), an MPEG audio
+    // header is 4 bytes.
+    const size_t need = IsAc3(m_key) ? 8 : 7;
+    for (size_t i = 0; i + need <= m_bytes.size(); ++i) {
         const BYTE* h = m_bytes.data() + i;
         if (IsAc3(m_key)) {
             if (h[0] != 0x0B || h[1] != 0x77) continue;

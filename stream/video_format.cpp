@@ -108,6 +108,7 @@ void FillAudio(VR_MPEGFILE_INFO* info, const AudioFormat* f) {
     info->dwAudioMode = f ? f->mode : 0;
     info->dwAudioBitrate = f ? f->bitrate : 0;
     info->dwAudioCodingBits = f ? f->codingBits : 0;
+    info->dwAudioChannels = f ? f->channels : 0;
 }
 
 int64_t PictureClock::Unwrap(int64_t pts) {

@@ -121,7 +121,7 @@ void CM_AVFI::fnFreeAllData() {
     std::vector<M_VOBI>().swap(m_pM_AVFI->vobi);
 }
 
-int CM_AVFI::fnADD_VOB(BYTE stin, const VR_MPEGFILE_INFO* info) {
+int CM_AVFI::fnADD_VOB(BYTE stin, const VR_MPEGFILE_INFO* info, const SYSTEMTIME* recorded) {
     if (!m_pM_AVFI || !vrm::VOBUTableUsable(info)) return 0;
     const WORD m = fnGet_wM_VOBI_SRP_Ns();
     if (m >= kMaxVOBs) return 0;
@@ -129,7 +129,7 @@ int CM_AVFI::fnADD_VOB(BYTE stin, const VR_MPEGFILE_INFO* info) {
     m_pM_AVFI->srp.assign(size_t{m + 1u} * M_AVFI::kSrpSize, 0);
     m_pM_AVFI->vobi.resize(m);
     m_pM_AVFI->vobi.emplace_back();
-    CM_VOBI(&m_pM_AVFI->vobi.back()).fnADD_VOBI(stin, info);
+    CM_VOBI(&m_pM_AVFI->vobi.back()).fnADD_VOBI(stin, info, recorded);
     fnSet_wM_VOBI_SRP_Ns(static_cast<WORD>(m + 1u));
     m_wM_VOBI_SRP_Ns = static_cast<WORD>(m + 1u);
     return 1;

@@ -81,8 +81,9 @@ public:
     // Appends VOB m + 1 for a newly analysed recording whose streams are
     // described by M_VOB_STI number stin. 0, changing nothing, without a
     // record, for a null info or one without its VOBU table, and when the
-    // table already holds kMaxVOBs VOBs.
-    int fnADD_VOB(BYTE stin, const VR_MPEGFILE_INFO* info);
+    // table already holds kMaxVOBs VOBs. recorded: its recording time (UTC;
+    // null: the current time).
+    int fnADD_VOB(BYTE stin, const VR_MPEGFILE_INFO* info, const SYSTEMTIME* recorded = nullptr);
     // VOB n (1-based) queries; 0 when n is outside 1..m.
     int fnGet_iTH_VOBI_REC_TM(WORD n, BYTE* out5) const;
     BYTE fnGet_iTH_VOBI_M_VOB_STIN(WORD n) const;

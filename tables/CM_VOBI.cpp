@@ -134,11 +134,10 @@ void CM_VOBI::fnFreeAllData() {
     if (m_pM_VOBI) m_pM_VOBI->pTMAPI.reset();
 }
 
-int CM_VOBI::fnADD_VOBI(BYTE stin, const VR_MPEGFILE_INFO* info) {
+int CM_VOBI::fnADD_VOBI(BYTE stin, const VR_MPEGFILE_INFO* info, const SYSTEMTIME* recorded) {
     if (!m_pM_VOBI || !vrm::VOBUTableUsable(info)) return 0;
     fnSet_wVOB_TY(0);  // neither SMLI nor AGAPI
-    SYSTEMTIME now{};
-    vrm::GetSystemTime(&now);
+    const SYSTEMTIME now = vrm::GivenTimeOrNow(recorded);
     BYTE recTm[5];
     PackRecTm(&now, recTm);
     fnSet_c5_VOB_REC_TM(recTm, sizeof recTm);

@@ -94,11 +94,12 @@ public:
     void fnDump(std::string& out, const std::string& indent) const;
     // Drops the time map; the M_VOBI stays.
     void fnFreeAllData();
-    // Fills the zeroed record of a new recording: VOB_TY 0, the current UTC
-    // time, M_VOB_STIN stin, the video start and end times, and a new time
-    // map. 0 without a record, for a null info, or when the info's VOBU
-    // table is missing (the record is then left unchanged).
-    int fnADD_VOBI(BYTE stin, const VR_MPEGFILE_INFO* info);
+    // Fills the zeroed record of a new recording: VOB_TY 0, its recording
+    // time (`recorded`, UTC; null: the current time), M_VOB_STIN stin, the
+    // video start and end times, and a new time map. 0 without a record, for
+    // a null info, or when the info's VOBU table is missing (the record is
+    // then left unchanged).
+    int fnADD_VOBI(BYTE stin, const VR_MPEGFILE_INFO* info, const SYSTEMTIME* recorded = nullptr);
     // Translates the time range [start, end] of the VOB (27 MHz counts) into
     // byte positions in the movie stream file; see the source.
     int fnGet_StartPosAndEndPos(DWORD* startPos, DWORD* endPos, DWORD* headSize, DWORD* skipFrames, WORD system,

@@ -145,21 +145,20 @@ CI* CPGCI::InsertCell(WORD pos, WORD c) {
     return &cells[pos];
 }
 
-bool CPGCI::fnJoinsLastProgram() {
+bool CPGCI::fnJoinsLastProgram(const SYSTEMTIME* recorded) {
     const BYTE p = fnGet_c1_PG_Ns();
     if (!m_pRecord || p == 0) return false;
-    SYSTEMTIME now{};
-    vrm::GetSystemTime(&now);
+    const SYSTEMTIME now = vrm::GivenTimeOrNow(recorded);
     BYTE* last = Program(static_cast<BYTE>(p - 1));
     return last && DateTextMatches(reinterpret_cast<const char*>(last + PGI::At::PRM_TXTI), &now, CI::kTextSize);
 }
 
-int CPGCI::AddProgramCell(M_VOBI* vobi, S_VOGI* vogi, WORD number, bool newProgram) {
+int CPGCI::AddProgramCell(M_VOBI* vobi, S_VOGI* vogi, WORD number, bool newProgram, const SYSTEMTIME* recorded) {
     if (!m_pRecord || (!vobi && !vogi)) return 0;
     const WORD c = CellCount();
     if (c >= kMaxCells) return 0;
     const BYTE p = fnGet_c1_PG_Ns();
-    const bool joinLast = !newProgram && fnJoinsLastProgram();
+    const bool joinLast = !newProgram && fnJoinsLastProgram(recorded);
     if (!joinLast && p >= kMaxPrograms) return 0;
 
     if (joinLast) {
@@ -171,9 +170,9 @@ int CPGCI::AddProgramCell(M_VOBI* vobi, S_VOGI* vogi, WORD number, bool newProgr
         fnSet_c1_PG_Ns(static_cast<BYTE>(p + 1));
         m_cPG_Ns = static_cast<BYTE>(p + 1);
         if (vobi)
-            fnSetNewMoviePGIData(p, vobi, number);
+            fnSetNewMoviePGIData(p, vobi, number, recorded);
         else
-            fnSetNewStillPicPGIData(p, vogi, number);
+            fnSetNewStillPicPGIData(p, vogi, number, recorded);
     }
 
     CCI cell(InsertCell(c, c));
@@ -188,22 +187,22 @@ int CPGCI::AddProgramCell(M_VOBI* vobi, S_VOGI* vogi, WORD number, bool newProgr
     return 1;
 }
 
-int CPGCI::fnADD_Movie_Program(M_VOBI* vobi, WORD vobiNo, bool newProgram) {
+int CPGCI::fnADD_Movie_Program(M_VOBI* vobi, WORD vobiNo, bool newProgram, const SYSTEMTIME* recorded) {
     if (!vobi) return 0;
-    return AddProgramCell(vobi, nullptr, vobiNo, newProgram);
+    return AddProgramCell(vobi, nullptr, vobiNo, newProgram, recorded);
 }
 
-int CPGCI::fnADD_Still_Pic_Program(S_VOGI* vogi, WORD vogiNo, bool newProgram) {
+int CPGCI::fnADD_Still_Pic_Program(S_VOGI* vogi, WORD vogiNo, bool newProgram, const SYSTEMTIME* recorded) {
     if (!vogi) return 0;
-    return AddProgramCell(nullptr, vogi, vogiNo, newProgram);
+    return AddProgramCell(nullptr, vogi, vogiNo, newProgram, recorded);
 }
 
-int CPGCI::FillNewProgram(BYTE pg, WORD cn, const BYTE pictPt[6]) {
+int CPGCI::FillNewProgram(BYTE pg, WORD cn, const BYTE pictPt[6], const SYSTEMTIME* recorded) {
     if (!Program(pg)) return 0;
     fnSet_c1_PG_TY(pg, 0);
     fnSet_wC_Ns(pg, 1);
-    SYSTEMTIME now{};
-    vrm::GetSystemTime(&now);
+    // The program's date label is its first recording's date.
+    const SYSTEMTIME now = vrm::GivenTimeOrNow(recorded);
     char text[128] = {};
     FormatDateText(&now, text, 0);
     fnSet_c128_PRM_TXTI(pg, reinterpret_cast<const BYTE*>(text), sizeof text);
@@ -213,17 +212,17 @@ int CPGCI::FillNewProgram(BYTE pg, WORD cn, const BYTE pictPt[6]) {
     return 1;
 }
 
-int CPGCI::fnSetNewMoviePGIData(BYTE pg, M_VOBI* vobi, WORD cn) {
+int CPGCI::fnSetNewMoviePGIData(BYTE pg, M_VOBI* vobi, WORD cn, const SYSTEMTIME* recorded) {
     if (!vobi) return 0;
     BYTE ptm[6];
     CM_VOBI(vobi).fnGet_c6_VOB_V_S_PTM(ptm);
-    return FillNewProgram(pg, cn, ptm);
+    return FillNewProgram(pg, cn, ptm, recorded);
 }
 
-int CPGCI::fnSetNewStillPicPGIData(BYTE pg, S_VOGI* vogi, WORD cn) {
+int CPGCI::fnSetNewStillPicPGIData(BYTE pg, S_VOGI* vogi, WORD cn, const SYSTEMTIME* recorded) {
     if (!vogi) return 0;
     static const BYTE stillPicture[6] = {0x01, 0, 0, 0, 0, 0};
-    return FillNewProgram(pg, cn, stillPicture);
+    return FillNewProgram(pg, cn, stillPicture, recorded);
 }
 
 DWORD CPGCI::fnAdd_C_EPI_To_First_Cell_of_Every_PG() {

@@ -117,20 +117,22 @@ public:
 
     // Appends a movie cell over VOB vobiNo to the original chain with an
     // entry point at its start. The cell joins the last program when that
-    // program's date text is today's (UTC) date, else (and always with
-    // newProgram) opens a new program. 0 when vobi is null or the chain is
-    // full.
-    int fnADD_Movie_Program(M_VOBI* vobi, WORD vobiNo, bool newProgram = false);
+    // program's date text is the recording's date (UTC), else (and always
+    // with newProgram) opens a new program. recorded: when the recording was
+    // made (UTC); null: now. 0 when vobi is null or the chain is full.
+    int fnADD_Movie_Program(M_VOBI* vobi, WORD vobiNo, bool newProgram = false, const SYSTEMTIME* recorded = nullptr);
     // The same for a still-picture cell over all pictures of VOG vogiNo.
-    int fnADD_Still_Pic_Program(S_VOGI* vogi, WORD vogiNo, bool newProgram = false);
-    // Whether a recording added now would join the last program (its date
-    // text is today's).
-    bool fnJoinsLastProgram();
+    int fnADD_Still_Pic_Program(S_VOGI* vogi, WORD vogiNo, bool newProgram = false,
+                                const SYSTEMTIME* recorded = nullptr);
+    // Whether a recording made at `recorded` (UTC; null: now) would join the
+    // last program (its date text is that date).
+    bool fnJoinsLastProgram(const SYSTEMTIME* recorded = nullptr);
     // Fills program record pg (0-based) for a program that starts with cell
-    // cn: today's date as its text, its picture at the VOB's start (still
-    // programs: 01 00 00 00 00 00).
-    int fnSetNewMoviePGIData(BYTE pg, M_VOBI* vobi, WORD cn);
-    int fnSetNewStillPicPGIData(BYTE pg, S_VOGI* vogi, WORD cn);
+    // cn: the recording's date (`recorded`, UTC; null: today's) as its
+    // text, its picture at the VOB's start (still programs: 01 00 00 00 00
+    // 00).
+    int fnSetNewMoviePGIData(BYTE pg, M_VOBI* vobi, WORD cn, const SYSTEMTIME* recorded = nullptr);
+    int fnSetNewStillPicPGIData(BYTE pg, S_VOGI* vogi, WORD cn, const SYSTEMTIME* recorded = nullptr);
     // Gives the first cell of every program an entry point at its start;
     // returns PG_Ns, or 0 when an insert fails.
     DWORD fnAdd_C_EPI_To_First_Cell_of_Every_PG();
@@ -234,10 +236,10 @@ private:
     DWORD FirstCellOfProgram(DWORD pg) const;
     // Inserts a zeroed cell at 0-based position pos of c cells.
     CI* InsertCell(WORD pos, WORD c);
-    int AddProgramCell(M_VOBI* vobi, S_VOGI* vogi, WORD number, bool newProgram);
-    // A new program of one cell: today's date as its text, cell cn as its
-    // representative picture at pictPt.
-    int FillNewProgram(BYTE pg, WORD cn, const BYTE pictPt[6]);
+    int AddProgramCell(M_VOBI* vobi, S_VOGI* vogi, WORD number, bool newProgram, const SYSTEMTIME* recorded);
+    // A new program of one cell: the recording's date (null: today's) as
+    // its text, cell cn as its representative picture at pictPt.
+    int FillNewProgram(BYTE pg, WORD cn, const BYTE pictPt[6], const SYSTEMTIME* recorded);
     // Adds up the positive duration of one segment piece.
     static DWORD Milliseconds(__int64 start, __int64 end);
 };

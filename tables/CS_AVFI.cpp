@@ -113,13 +113,13 @@ void CS_AVFI::fnDump(std::string& out, const std::string& indent) const {
     }
 }
 
-int CS_AVFI::fnADD_VOGI(BYTE stin, const VR_MPEGFILE_INFO* info) {
+int CS_AVFI::fnADD_VOGI(BYTE stin, const VR_MPEGFILE_INFO* info, const SYSTEMTIME* recorded) {
     if (!m_pRecord) return 0;
     const WORD n = fnGet_wS_VOGI_SRP_Ns();
     if (n == 0xFFFF) return 0;
     // Build the new VOG aside first, so that a refused one changes nothing.
     S_VOGI added{};
-    if (!CS_VOGI(&added).fnADD_VOGI(stin, info)) return 0;
+    if (!CS_VOGI(&added).fnADD_VOGI(stin, info, recorded)) return 0;
     // The search pointers are recomputed by the next serialisation.
     m_pRecord->srp.assign(size_t{S_AVFI::kSrpSize} * (n + 1u), 0);
     m_pRecord->vogi.resize(n);

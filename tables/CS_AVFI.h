@@ -76,8 +76,9 @@ public:
     void fnDump(std::string& out, const std::string& indent) const;
     // Appends one VOG built from info (CS_VOGI::fnADD_VOGI). 0, and nothing
     // changes, without a record, when the table already holds 65535 VOGs, or
-    // when the VOG cannot be built from info.
-    int fnADD_VOGI(BYTE stin, const VR_MPEGFILE_INFO* info);
+    // when the VOG cannot be built from info. recorded: its recording time
+    // (UTC; null: the current time).
+    int fnADD_VOGI(BYTE stin, const VR_MPEGFILE_INFO* info, const SYSTEMTIME* recorded = nullptr);
     // Releases the search pointers and the VOGs with their entries (not the
     // S_AVFI record, which belongs to the S_AVFIT).
     void fnFreeAllData();

@@ -263,7 +263,7 @@ BYTE CS_AVFIT::fnADD_S_VOB_STI(const VR_MPEGFILE_INFO* info) {
     return static_cast<BYTE>(n + 1);
 }
 
-int CS_AVFIT::fnADD_Program(const VR_MPEGFILE_INFO* info) {
+int CS_AVFIT::fnADD_Program(const VR_MPEGFILE_INFO* info, const SYSTEMTIME* recorded) {
     if (!m_pRecord || !info) return 0;
     const BYTE had = fnGet_c1_S_AVFI_Ns();
     // Refuse what the VOG cannot hold before anything changes.
@@ -281,7 +281,7 @@ int CS_AVFIT::fnADD_Program(const VR_MPEGFILE_INFO* info) {
     }
     CS_AVFI avfi(m_pRecord->pS_AVFI.get(), 0);
     if (had == 0) avfi.fnNew();
-    return avfi.fnADD_VOGI(stin, info);
+    return avfi.fnADD_VOGI(stin, info, recorded);
 }
 
 int CS_AVFIT::fnGet_iTH_VOGI_REC_TM(WORD vogi, BYTE* out) const {

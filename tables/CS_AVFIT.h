@@ -114,8 +114,9 @@ public:
     // equal S_VOB_STI or added) and one VOG. 0, and nothing changes, without
     // a record or info, for more than 255 pictures or pictures without a
     // picture table, when the table holds 65535 VOGs, or when new attributes
-    // would exceed kMaxStiRecords.
-    int fnADD_Program(const VR_MPEGFILE_INFO* info);
+    // would exceed kMaxStiRecords. recorded: the VOG's recording time (UTC;
+    // null: the current time).
+    int fnADD_Program(const VR_MPEGFILE_INFO* info, const SYSTEMTIME* recorded = nullptr);
     // The 1-based number of the S_VOB_STI that describes info, added when
     // none matches; 0 (nothing added) without a record or info, or when an
     // addition would exceed kMaxStiRecords.

@@ -163,7 +163,7 @@ void CS_VOGI::fnDump(std::string& out, const std::string& indent) const {
     }
 }
 
-int CS_VOGI::fnADD_VOGI(BYTE stin, const VR_MPEGFILE_INFO* info) {
+int CS_VOGI::fnADD_VOGI(BYTE stin, const VR_MPEGFILE_INFO* info, const SYSTEMTIME* recorded) {
     if (!m_pRecord || !info || info->dwFrameNs > kMaxPictures) return 0;
     const BYTE k = static_cast<BYTE>(info->dwFrameNs);
     const VR_VOBU_ELEMENT* table = info->pVOBUTable;
@@ -171,12 +171,11 @@ int CS_VOGI::fnADD_VOGI(BYTE stin, const VR_MPEGFILE_INFO* info) {
 
     fnSet_c1_S_VOB_Ns(k);
     fnSet_c1_S_VOB_STIN(stin);
-    SYSTEMTIME now{};
-    vrm::GetSystemTime(&now);
-    BYTE recorded[5];
-    PackRecTm(&now, recorded);
-    fnSet_c5_FIRST_VOB_REC_TM(recorded, sizeof recorded);
-    fnSet_c5_LAST_VOB_REC_TM(recorded, sizeof recorded);
+    const SYSTEMTIME when = vrm::GivenTimeOrNow(recorded);
+    BYTE recTm[5];
+    PackRecTm(&when, recTm);
+    fnSet_c5_FIRST_VOB_REC_TM(recTm, sizeof recTm);
+    fnSet_c5_LAST_VOB_REC_TM(recTm, sizeof recTm);
     fnSet_dwS_VOG_SA(info->dwVOBStartAddr);
 
     m_pRecord->entries.assign(size_t{S_VOGI::kEntrySize} * k, 0);

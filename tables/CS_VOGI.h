@@ -104,11 +104,11 @@ public:
     // bits give them.
     void fnDump(std::string& out, const std::string& indent) const;
     // Fills a cleared record for a still file: one entry per picture of the
-    // stream library's picture table, S_VOB_STIN stin, the current UTC time
-    // as both recording times. 0 (and nothing changes) without a record or
-    // info, for more than kMaxPictures pictures, or for pictures without a
-    // picture table.
-    int fnADD_VOGI(BYTE stin, const VR_MPEGFILE_INFO* info);
+    // stream library's picture table, S_VOB_STIN stin, `recorded` (UTC;
+    // null: the current time) as both recording times. 0 (and nothing
+    // changes) without a record or info, for more than kMaxPictures
+    // pictures, or for pictures without a picture table.
+    int fnADD_VOGI(BYTE stin, const VR_MPEGFILE_INFO* info, const SYSTEMTIME* recorded = nullptr);
     // Sectors picture i (0-based) takes in VR_STILL.VRO: its video part, then
     // its original-audio part when its type has one. 0 without entry i.
     DWORD fnGetPictureSectors(BYTE i) const;

@@ -64,7 +64,7 @@ bool VideoAttributes::PictureSize(DWORD* width, DWORD* height) const {
 AudioAttributes AudioAttributes::Unpack(DWORD v) {
     AudioAttributes a;
     a.coding = static_cast<BYTE>(v >> 21 & 7);
-    a.unused16 = static_cast<BYTE>(v >> 16 & 0x1F);
+    a.flags = static_cast<BYTE>(v >> 16 & 0x1F);
     a.quantization = static_cast<BYTE>(v >> 14 & 3);
     a.sampling = static_cast<BYTE>(v >> 12 & 3);
     a.channels = static_cast<BYTE>(v >> 8 & 0xF);
@@ -73,7 +73,7 @@ AudioAttributes AudioAttributes::Unpack(DWORD v) {
 }
 
 DWORD AudioAttributes::Pack() const {
-    return (coding & 7u) << 21 | (unused16 & 0x1Fu) << 16 | (quantization & 3u) << 14 | (sampling & 3u) << 12 |
+    return (coding & 7u) << 21 | (flags & 0x1Fu) << 16 | (quantization & 3u) << 14 | (sampling & 3u) << 12 |
            (channels & 0xFu) << 8 | bitrate;
 }
 
@@ -88,13 +88,11 @@ AudioAttributes AudioAttributes::Of(const VR_MPEGFILE_INFO& info) {
     } else {
         return a;  // a coding the format has no code for
     }
-    if (coding == kCodingBitsMPEG1 || coding == kCodingBitsLPCM) {
-        if (info.dwAudioMode <= 1) {
-            a.channels = 1;  // stereo or joint stereo
-        } else if (info.dwAudioMode == 2) {
-            a.channels = kDualMono;
-        }  // single channel: code 0
-    }
+    a.flags = kRecorderFlags;
+    // Analyses that give only the mode: one channel in single-channel mode,
+    // two otherwise.
+    const DWORD channels = info.dwAudioChannels != 0 ? info.dwAudioChannels : info.dwAudioMode == 3 ? 1 : 2;
+    a.channels = ChannelCode(channels, info.dwAudioMode);
     if (coding == kCodingBitsAC3 || coding == kCodingBitsMPEG1) {
         // 448 kbit/s exists for AC-3 only; any rate not in the table is 0.
         const DWORD top = coding == kCodingBitsAC3 ? 12 : 11;
@@ -108,6 +106,12 @@ AudioAttributes AudioAttributes::Of(const VR_MPEGFILE_INFO& info) {
         a.bitrate = info.dwAudioMode == 3 ? 13 : 14;  // 768 kbit/s mono, 1536 stereo
     }
     return a;
+}
+
+BYTE AudioAttributes::ChannelCode(DWORD channels, DWORD mode) {
+    if (mode == 2 && channels == 2) return kDualMono;
+    if (channels == 0) return 0;
+    return static_cast<BYTE>(std::min<DWORD>(channels - 1, kMaxChannelCode));
 }
 
 DWORD AudioAttributes::ChannelCount() const {

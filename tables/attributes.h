@@ -12,11 +12,14 @@
 //                     2..0  unused
 //   A_ATR (24 bits)  23..21 coding (0 AC-3, 2 MPEG-1 or MPEG-2 without
 //                           extension, 3 MPEG-2 with extension, 4 LPCM)
-//                    20..16 unused
+//                    20..16 written 00001 by recorders for the audio
+//                           stream of a recording; we write the same
 //                    15..14 quantization / dynamic range control
 //                    13..12 sampling frequency (0 48 kHz)
-//                    11..8  channel code (0 mono, 1 stereo, 9 dual mono,
-//                           n: n + 1 channels)
+//                    11..8  channel code: the number of audio channels
+//                           minus 1 (0 mono, 1 stereo, 5 six channels as
+//                           in AC-3 5.1, at most 7), or 9 for dual mono
+//                           (two independent channels, 1+1)
 //                     7..0  bit-rate code
 //   OA_ATR, AA_ATR   the upper 16 bits of the A_ATR layout (no bit rate)
 //   VOBU_ENT (24)    23..16 1STREF_SZ, 15..10 VOBU_PB_TM (video fields),
@@ -61,7 +64,7 @@ struct VideoAttributes {
 
 struct AudioAttributes {
     BYTE coding = 0;
-    BYTE unused16 = 0;  // bits 20..16
+    BYTE flags = 0;  // bits 20..16
     BYTE quantization = 0;
     BYTE sampling = 0;
     BYTE channels = 0;
@@ -72,6 +75,8 @@ struct AudioAttributes {
     static constexpr BYTE kMPEG2Ext = 3;
     static constexpr BYTE kLPCM = 4;
     static constexpr BYTE kDualMono = 9;
+    static constexpr BYTE kMaxChannelCode = 7;  // eight channels
+    static constexpr BYTE kRecorderFlags = 1;  // bits 20..16 of a recording
 
     static AudioAttributes Unpack(DWORD v24);
     DWORD Pack() const;
@@ -79,11 +84,16 @@ struct AudioAttributes {
     static AudioAttributes UnpackShort(WORD v) { return Unpack(DWORD{v} << 8); }
     WORD PackShort() const { return static_cast<WORD>(Pack() >> 8); }
 
-    // The attributes a recording's audio gets: its coding, 11 in bits 15..14
-    // for AC-3, the channel code for MPEG-1 audio and linear PCM, and the
-    // bit-rate code (for AC-3 and MPEG-1 audio its rate's code, for linear
-    // PCM 13 mono or 14 stereo).
+    // The attributes a recording's audio gets, as a recorder writes them:
+    // its coding, 00001 in bits 20..16, 11 in bits 15..14 for AC-3, the
+    // channel code of its channels for every coding (dual mono for an MPEG
+    // dual-channel or AC-3 1+1 stream), and the bit-rate code (for AC-3 and
+    // MPEG-1 audio its rate's code, for linear PCM 13 mono or 14 stereo).
+    // A coding the format has no code for gets all zeros.
     static AudioAttributes Of(const VR_MPEGFILE_INFO& info);
+    // The channel code of a stream of `channels` channels (1 or more) whose
+    // MPEG audio mode is `mode` (2: dual channel, 1+1).
+    static BYTE ChannelCode(DWORD channels, DWORD mode);
 
     // Channels and the audio mode of the channel code (3 single channel, 2
     // dual channel, 0 otherwise).

@@ -328,8 +328,17 @@ bool Disc::Open(const std::string& dir, Access access) {
     return true;
 }
 
+bool Disc::DateFile(const std::string& file) {
+    if (!m_date.Given()) return true;
+    SYSTEMTIME utc{};
+    if (!m_date.For(file, &utc)) return Fail("cannot read the modification time of " + file + "."), false;
+    if (fnVR_SetRecordingTime(m_handle, &utc)) return true;
+    return Fail("the modification time of " + file + " lies outside the years 1900 to 9999 a disc can record."), false;
+}
+
 bool Disc::AddRecording(const std::string& file) {
     if (!IsRegularFile(file)) return Fail(file + " does not exist or is not a file."), false;
+    if (!DateFile(file)) return false;
     ProgressLabel("analysing " + BaseName(file));
     if (!m_joinDay) fnVR_StartNewProgram(m_handle);
     const int ok = fnVR_AddMpegFile(m_handle, file.c_str(), Progress);
@@ -342,6 +351,7 @@ bool Disc::AddRecording(const std::string& file) {
 
 bool Disc::AddStill(const std::string& file) {
     if (!IsRegularFile(file)) return Fail(file + " does not exist or is not a file."), false;
+    if (!DateFile(file)) return false;
     if (!m_joinDay) fnVR_StartNewProgram(m_handle);
     if (fnVR_AddStillFile(m_handle, file.c_str())) return true;
     return Fail(Reason(m_handle, file + " could not be added to " + m_dir + ".")), false;

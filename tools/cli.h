@@ -13,6 +13,8 @@
 
 #include <vrmangr.h>
 
+#include "date.h"
+
 namespace tool {
 
 // Exit codes; kInterrupted after Ctrl-C, as shells report a SIGINT.
@@ -133,6 +135,9 @@ public:
     // called: then it joins the last program when both are of the same
     // day (UTC).
     void JoinDay() { m_joinDay = true; }
+    // The recording time of each file added from now on (--date); without
+    // it the library stamps the current time.
+    void SetDate(const RecordingDate& date) { m_date = date; }
     bool AddRecording(const std::string& file);
     bool AddStill(const std::string& file);
     bool Save();
@@ -146,6 +151,9 @@ private:
     bool m_locked = false;
     bool m_addedMovies = false;  // movie recordings wait for the save
     bool m_joinDay = false;
+    RecordingDate m_date;
+    // Hands the library the recording time of file, when --date gave one.
+    bool DateFile(const std::string& file);
 };
 
 // What a path names (following symbolic links); false when it cannot be
@@ -180,6 +188,7 @@ int RunInfo(const Args& args);
 int RunCheck(const Args& args);
 int RunRepair(const Args& args);
 int RunExtract(const Args& args);
+int RunTitle(const Args& args);
 
 }  // namespace tool
 

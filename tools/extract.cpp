@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli.h"
+#include "info.h"
 #include "output.h"
 
 namespace tool {
@@ -22,7 +23,7 @@ struct Part {
     std::string chain;  // "program" or "playlist"
     int number = 0;
     std::string what;  // "program 2", for messages
-    std::string text;  // the 128-byte primary text
+    std::string label, title;  // the two halves of its text, decoded (UTF-8)
     DWORD date[6] = {};  // year, month, day, hour, minute, second; 0 when unknown
     std::vector<ByteRange> ranges;
 
@@ -32,7 +33,6 @@ struct Part {
 
 template <class Info>
 void TakeInfo(const Info& info, Part* part) {
-    part->text.assign(info.szPrmText, sizeof info.szPrmText);
     const DWORD date[6] = {info.dwYear, info.dwMonth, info.dwDay, info.dwHour, info.dwMinute, info.dwSecond};
     std::copy(date, date + 6, part->date);
 }
@@ -42,6 +42,8 @@ Part ProgramPart(void* h, int program) {
     DVDPGINFO info{};
     if (!fnVR_GetOPGCPGInfo(h, program, &info, 1)) return part;
     TakeInfo(info, &part);
+    part.label = ProgramText(h, program, false);
+    part.title = ProgramText(h, program, true);
     for (DWORD c = 1; c <= info.dwCount; ++c) {
         seg s{};
         if (fnVR_GetOPGCCellInfo(h, program, static_cast<int>(c), &s, 0, 0)) part.ranges.push_back(RangeOf(s));
@@ -54,6 +56,8 @@ Part PlaylistPart(void* h, int playlist) {
     DVDPGCINFO info{};
     if (!fnVR_GetPLInfo(h, playlist, &info, 1)) return part;
     TakeInfo(info, &part);
+    part.label = PlaylistText(h, playlist, false);
+    part.title = PlaylistText(h, playlist, true);
     for (DWORD c = 1; c <= info.dwCount; ++c) {
         seg s{};
         if (fnVR_GetPLCellInfo(h, playlist, static_cast<int>(c), &s, 0, 0)) part.ranges.push_back(RangeOf(s));
@@ -77,23 +81,6 @@ Part EntryPart(void* h, int pl, int ep) {
 
 // ---- File names of --all ----
 
-// A text from the disc made fit for a file name: printable ASCII only (other
-// bytes become '_', as do '/' and '\'), runs of spaces as one, no leading
-// dot or space, at most 64 bytes.
-std::string Sanitise(const std::string& text) {
-    std::string out;
-    for (unsigned char c : text) {
-        if (c == 0) break;
-        char k = (c < 0x20 || c > 0x7E || c == '/' || c == '\\') ? '_' : static_cast<char>(c);
-        if (k == ' ' && (out.empty() || out.back() == ' ')) continue;
-        if (k == '.' && out.empty()) continue;
-        out += k;
-    }
-    while (!out.empty() && (out.back() == ' ' || out.back() == '.')) out.pop_back();
-    if (out.size() > 64) out.resize(64);
-    return out;
-}
-
 // "YYYY/MM/DD" with blank-padded month and day, up to the first NUL.
 bool IsDateLabel(const std::string& text) {
     const char* t = text.c_str();
@@ -115,11 +102,11 @@ bool Field(const std::string& name, const Part& part, size_t width, std::string*
     } else if (name == "chain") {
         *value = part.chain;
     } else if (name == "title" || name == "label") {
-        // The primary text's two halves: a label, then the title. A title
-        // that is only the date label a new program gets ("2026/12/ 7")
-        // says nothing {date} does not.
-        const std::string half = part.text.size() >= 128 ? part.text.substr(name == "title" ? 64 : 0, 64) : "";
-        *value = name == "title" && IsDateLabel(half) ? "" : Sanitise(half);
+        // The texts as the library decodes them. A title that is only the
+        // date label a new program gets ("2026/12/ 7") says nothing {date}
+        // does not.
+        const std::string& text = name == "title" ? part.title : part.label;
+        *value = name == "title" && IsDateLabel(text) ? "" : FileNameText(text);
     } else if (name == "date") {
         *value = d[0] ? std::to_string(d[0]) + "-" + TwoDigits(d[1]) + "-" + TwoDigits(d[2]) : "";
     } else if (name == "time") {

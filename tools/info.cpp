@@ -22,10 +22,28 @@ Ticks Length(const seg& s) {
     return Ticks{s.dwDuration} * 27000;
 }
 
+// The continuation parts of entry point ep (of the chain: playlist pl, or
+// the original chain for 0), as the extraction follows them.
+std::vector<seg> Continuation(void* h, int pl, int ep) {
+    std::vector<seg> parts;
+    const DWORD cells = pl ? fnVR_GetPLCellNsofEntryPt(h, pl, ep) : fnVR_GetOPGCCellNsofEntryPt(h, ep);
+    if (cells < 2) return parts;
+    std::vector<seg> records(cells);
+    for (size_t i = 0; i + 1 < records.size(); ++i) records[i].pNext = &records[i + 1];
+    if (!(pl ? fnVR_GetPLEntryPtInfo(h, pl, ep, &records[0], 1) : fnVR_GetOPGCEntryPtInfo(h, ep, &records[0], 1)))
+        return parts;
+    for (const seg* s = &records[0]; s->dwHasNext && s->pNext; s = s->pNext) {
+        parts.push_back(*s->pNext);
+        parts.back().pNext = nullptr;
+    }
+    return parts;
+}
+
 // Fills one cell: its own record, then its entry points, numbered from
 // *epNo on and timed from the cell's start.
 Cell WalkCell(int number, Ticks start, int* epNo, const std::function<int(seg*)>& cellQuery,
-              const std::function<int(int, seg*)>& segmentQuery) {
+              const std::function<int(int, seg*)>& segmentQuery,
+              const std::function<std::vector<seg>(int)>& continuation) {
     Cell cell;
     cell.number = number;
     cell.start = start;
@@ -42,6 +60,7 @@ Cell WalkCell(int number, Ticks start, int* epNo, const std::function<int(seg*)>
         segment.start = start + offset;
         segmentQuery(static_cast<int>(ep), &segment.s);
         segment.duration = Length(segment.s);
+        if (ep == cell.s.dwEntryPtNs) segment.continuation = continuation(segment.number);
         offset += segment.duration;
         cell.entryPoints.push_back(segment);
     }
@@ -78,10 +97,12 @@ const char* AudioCoding(const seg& s) {
     }
 }
 
+// How the channels are used: two independent channels (1+1) are dual mono;
+// more than two, multichannel (AC-3 5.1 is 6 channels).
 const char* AudioMode(const seg& s) {
     switch (s.dwAudioMode) {
-        case 0: return "stereo";
-        case 2: return "dual channel";
+        case 0: return s.dwChannels > 2 ? "multichannel" : "stereo";
+        case 2: return "dual mono";
         case 3: return "mono";
         default: return "other";
     }
@@ -222,6 +243,14 @@ void JsonCells(Json& j, const std::vector<Cell>& cells) {
             j.Member("duration_ms", Ms(e.duration));
             j.Member("frames", e.s.dwFrameNs);
             JsonRange(j, e.s);
+            j.BeginArray("continuation");
+            for (size_t k = 0; k < e.continuation.size(); ++k) {
+                j.BeginObject();
+                j.Member("cell", c.number + static_cast<int>(k) + 1);
+                JsonRange(j, e.continuation[k]);
+                j.EndObject();
+            }
+            j.EndArray();
             j.EndObject();
         }
         j.EndArray();
@@ -260,11 +289,59 @@ void TextCells(const std::vector<Cell>& cells) {
                               c.s.dwCellType == 0 ? "frames" : "pictures")
                             .c_str(),
                         e.s.llStartPos, e.s.llEndPos);
+            for (size_t k = 0; k < e.continuation.size(); ++k) {
+                std::printf("      runs on into cell %d, bytes %" PRId64 "..%" PRId64 "\n",
+                            c.number + static_cast<int>(k) + 1, e.continuation[k].llStartPos,
+                            e.continuation[k].llEndPos);
+            }
         }
     }
 }
 
-std::string Quoted(const char* text128) { return "\"" + PrimaryText(text128) + "\""; }
+// `title "..."`, then `label "..."` when the label says something the
+// title does not; `no title` when neither half holds text.
+// Control characters (a disc's text read in the wrong set has them) are
+// shown as '?'.
+std::string Titles(const std::string& label, const std::string& title) {
+    const auto printable = [](const std::string& text) {
+        std::string out;
+        for (size_t i = 0; i < text.size(); ++i) {
+            const unsigned char c = static_cast<unsigned char>(text[i]);
+            const bool c1 = c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0;
+            out += c < 0x20 || c == 0x7F || c1 ? '?' : text[i];
+            if (c1) ++i;
+        }
+        return out;
+    };
+    std::string out = title.empty() ? "" : "title \"" + printable(title) + "\"";
+    if (!label.empty() && label != title) {
+        out += (out.empty() ? "" : ", ") + std::string("label \"") + printable(label) + "\"";
+    }
+    return out.empty() ? "no title" : out;
+}
+
+// The 128 bytes of a text field as lower-case hex.
+std::string Hex(const char* bytes, size_t n) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string out;
+    for (size_t i = 0; i < n; ++i) {
+        const unsigned char c = static_cast<unsigned char>(bytes[i]);
+        out += kDigits[c >> 4];
+        out += kDigits[c & 0xF];
+    }
+    return out;
+}
+
+// A text through one of the library's getters: its size first, then the
+// text.
+std::string GetText(DWORD (*get)(void*, int, char*, DWORD), void* h, int n) {
+    const DWORD size = get(h, n, nullptr, 0);
+    if (size < 2) return "";
+    std::string text(size, '\0');
+    if (get(h, n, &text[0], size) != size) return "";
+    text.pop_back();
+    return text;
+}
 
 }  // namespace
 
@@ -320,6 +397,14 @@ std::string PrimaryText(const char* text128) {
     return out;
 }
 
+std::string ProgramText(void* handle, int n, bool title) {
+    return GetText(title ? fnVR_GetProgramTitle : fnVR_GetProgramLabel, handle, n);
+}
+
+std::string PlaylistText(void* handle, int n, bool title) {
+    return GetText(title ? fnVR_GetPLTitle : fnVR_GetPLLabel, handle, n);
+}
+
 DiscInfo Describe(Disc& disc) {
     void* h = disc.Handle();
     DiscInfo d;
@@ -331,6 +416,11 @@ DiscInfo Describe(Disc& disc) {
         d.timeZone = facts.wTimeZone;
         d.stillTime = facts.cStillTime;
         d.characterSet = facts.cCharacterSet;
+    }
+    VR_CHARACTER_SET set{};
+    if (fnVR_GetCharacterSet(h, &set)) {
+        d.characterSetName = set.szName;
+        d.characterSetKnown = set.cKnown != 0;
     }
     d.movieBytes = RegularFileSize(InDir(disc.Dir(), kMovieVro));
     d.stillBytes = RegularFileSize(InDir(disc.Dir(), kStillVro));
@@ -350,12 +440,15 @@ DiscInfo Describe(Disc& disc) {
         DVDPGINFO pi{};
         fnVR_GetOPGCPGInfo(h, p, &pi, 1);
         std::memcpy(&program.info, &pi, sizeof program.info);
+        program.label = ProgramText(h, p, false);
+        program.title = ProgramText(h, p, true);
         program.start = position;
         for (DWORD c = 1; c <= pi.dwCount; ++c) {
             const int cell = static_cast<int>(c);
             program.cells.push_back(WalkCell(
                 ++cellNo, position, &epNo, [&](seg* s) { return fnVR_GetOPGCCellInfo(h, p, cell, s, 0, 0); },
-                [&](int ep, seg* s) { return fnVR_GetOPGCEntryPtInfo(h, p, cell, ep, s, 0); }));
+                [&](int ep, seg* s) { return fnVR_GetOPGCEntryPtInfo(h, p, cell, ep, s, 0); },
+                [&](int ep) { return Continuation(h, 0, ep); }));
             position += program.cells.back().duration;
         }
         program.duration = position - program.start;
@@ -368,13 +461,16 @@ DiscInfo Describe(Disc& disc) {
         Playlist list;
         list.number = pl;
         fnVR_GetPLInfo(h, pl, &list.info, 1);
+        list.label = PlaylistText(h, pl, false);
+        list.title = PlaylistText(h, pl, true);
         Ticks at = 0;
         int plEp = 0;
         for (DWORD c = 1; c <= list.info.dwCount; ++c) {
             const int cell = static_cast<int>(c);
             list.cells.push_back(WalkCell(
                 cell, at, &plEp, [&](seg* s) { return fnVR_GetPLCellInfo(h, pl, cell, s, 0, 0); },
-                [&](int ep, seg* s) { return fnVR_GetPLEntryPtInfo(h, pl, cell, ep, s, 0); }));
+                [&](int ep, seg* s) { return fnVR_GetPLEntryPtInfo(h, pl, cell, ep, s, 0); },
+                [&](int ep) { return Continuation(h, pl, ep); }));
             at += list.cells.back().duration;
         }
         list.duration = at;
@@ -388,6 +484,12 @@ void PrintText(const DiscInfo& d, const std::string& dir) {
     std::printf("  identifier:   %s, version 0x%04X\n", d.identifier.c_str(), d.version);
     std::printf("  time zone:    %s\n", TimeZone(d.timeZone).c_str());
     std::printf("  still time:   %u s\n", d.stillTime);
+    if (d.characterSetKnown) {
+        std::printf("  texts:        %s (character set 0x%02X)\n", d.characterSetName.c_str(), d.characterSet);
+    } else {
+        std::printf("  texts:        character set 0x%02X, which vrmangr does not know: shown as ISO 8859-1\n",
+                    d.characterSet);
+    }
     std::printf("  stream files: %s %s, %s %s\n", kMovieVro,
                 d.movieBytes < 0 ? "missing" : (std::to_string(d.movieBytes) + " bytes").c_str(), kStillVro,
                 d.stillBytes < 0 ? "missing" : (std::to_string(d.stillBytes) + " bytes").c_str());
@@ -399,14 +501,14 @@ void PrintText(const DiscInfo& d, const std::string& dir) {
     for (const Program& p : d.programs) {
         const std::string date = Date(p.info, false);
         std::printf("\nProgram %d: %s, recorded %s, %s, %s +%s\n", p.number, ContentType(p.info.dwContentTy),
-                    date.empty() ? "unknown" : date.c_str(), Quoted(p.info.szPrmText).c_str(),
+                    date.empty() ? "unknown" : date.c_str(), Titles(p.label, p.title).c_str(),
                     FormatTime(p.start).c_str(), FormatTime(p.duration).c_str());
         TextCells(p.cells);
     }
     std::printf("\nPlaylists: %zu\n", d.playlists.size());
     for (const Playlist& l : d.playlists) {
         const std::string date = Date(l.info, false);
-        std::printf("\nPlaylist %d: %s, %s, created %s, %s, %s\n", l.number, Quoted(l.info.szPrmText).c_str(),
+        std::printf("\nPlaylist %d: %s, %s, created %s, %s, %s\n", l.number, Titles(l.label, l.title).c_str(),
                     ContentType(l.info.dwContentTy), date.empty() ? "unknown" : date.c_str(),
                     Count(static_cast<long>(l.cells.size()), "cell", "cells").c_str(), FormatTime(l.duration).c_str());
         TextCells(l.cells);
@@ -425,6 +527,7 @@ void PrintJson(const DiscInfo& d) {
     j.Member("time_zone_text", TimeZone(d.timeZone));
     j.Member("still_time_s", d.stillTime);
     j.Member("character_set", d.characterSet);
+    j.Member("character_set_name", d.characterSetName);
     j.Member("movie_stream_bytes", d.movieBytes);
     j.Member("still_stream_bytes", d.stillBytes);
     j.EndObject();
@@ -444,6 +547,9 @@ void PrintJson(const DiscInfo& d) {
             j.Member("recorded", date);
         }
         j.Member("text", PrimaryText(p.info.szPrmText));
+        j.Member("label", p.label);
+        j.Member("title", p.title);
+        j.Member("text_hex", Hex(p.info.szPrmText, sizeof p.info.szPrmText));
         j.Member("start_ms", Ms(p.start));
         j.Member("duration_ms", Ms(p.duration));
         JsonCells(j, p.cells);
@@ -463,6 +569,9 @@ void PrintJson(const DiscInfo& d) {
             j.Member("created", date);
         }
         j.Member("text", PrimaryText(l.info.szPrmText));
+        j.Member("label", l.label);
+        j.Member("title", l.title);
+        j.Member("text_hex", Hex(l.info.szPrmText, sizeof l.info.szPrmText));
         j.Member("duration_ms", Ms(l.duration));
         JsonCells(j, l.cells);
         j.EndObject();

@@ -16,8 +16,11 @@ typedef long long Ticks;
 struct Segment {
     int number = 0;  // global entry-point number of the chain
     Ticks start = 0;  // from the start of the chain
-    Ticks duration = 0;
-    seg s{};
+    Ticks duration = 0;  // the whole segment's, continuation cells included
+    seg s{};  // its part in its own cell
+    // The cells without an entry point that the segment runs on into: the
+    // part in each, in chain order (the cells behind the segment's own).
+    std::vector<seg> continuation;
 };
 
 struct Cell {
@@ -31,6 +34,7 @@ struct Cell {
 struct Program {
     int number = 0;
     DVDPGCINFO info{};  // type, recording date, text, duration
+    std::string label, title;  // the two halves of the text, decoded (UTF-8)
     Ticks start = 0;
     Ticks duration = 0;
     std::vector<Cell> cells;
@@ -39,6 +43,7 @@ struct Program {
 struct Playlist {
     int number = 0;
     DVDPGCINFO info{};  // type, creation date, text
+    std::string label, title;
     Ticks duration = 0;
     std::vector<Cell> cells;
 };
@@ -49,6 +54,8 @@ struct DiscInfo {
     WORD timeZone = 0;
     BYTE stillTime = 0;
     BYTE characterSet = 0;
+    std::string characterSetName;  // "Shift-JIS", ...; "unknown" for a code the library does not know
+    bool characterSetKnown = true;  // false: texts were read as ISO 8859-1
     long long movieBytes = -1;  // size of the stream file, -1 when missing
     long long stillBytes = -1;
     DVDPGCINFO original{};
@@ -65,8 +72,12 @@ DiscInfo Describe(Disc& disc);
 // Formats ticks as h:mm:ss.mmm.
 std::string FormatTime(Ticks t);
 // The NUL-terminated first half of a PRM_TXTI block as UTF-8 (bytes that are
-// not UTF-8 are taken as Latin-1).
+// not UTF-8 are taken as Latin-1): JSON's `text`, kept as it always was.
 std::string PrimaryText(const char* text128);
+// The label or title of program (playlist) n as the library decodes it from
+// the disc's character set; "" for none.
+std::string ProgramText(void* handle, int n, bool title);
+std::string PlaylistText(void* handle, int n, bool title);
 
 void PrintText(const DiscInfo& d, const std::string& dir);
 void PrintJson(const DiscInfo& d);

@@ -1,6 +1,6 @@
 // vrmangr: the command-line tool over the library's public interface.
 // Subcommands create, add, add-still, info, type, chapters, playlist,
-// extract, check, repair and demo; `vrmangr --help` lists them.
+// title, extract, check, repair and demo; `vrmangr --help` lists them.
 #include <unistd.h>
 
 #include <cstdio>
@@ -36,33 +36,40 @@ int RunPlaylist(const Args& args);
 int RunDemo(const Args& args);
 
 const Command kCommands[] = {
-    {"create", "create DIR [RECORDING.mpg ...] [--still FILE ...] [--join] [--force]",
+    {"create", "create DIR [RECORDING.mpg ...] [--still FILE ...] [--join] [--date WHEN] [--force]",
      "Makes a new DVD-VR disc in DIR (created when missing; it must not hold a\n"
      "disc yet) with the given recordings and still-picture files, and saves it.\n"
      "Each --still takes one file of still pictures. Each file becomes a program\n"
      "of its own, as a recorder makes one per recording; with --join a file\n"
-     "joins the last program when both are of the same day (UTC). On any\n"
-     "failure, or Ctrl-C, the files the command made are removed again. A\n"
-     "VR_MOVIE.VRO or VR_STILL.VRO that DIR holds without a management file\n"
-     "may be all that is left of earlier recordings: create refuses to replace\n"
-     "it unless --force is given.\n",
+     "joins the last program when both are of the same day (UTC). --date as\n"
+     "for add. On any failure, or Ctrl-C, the files the command made are\n"
+     "removed again. A VR_MOVIE.VRO or VR_STILL.VRO that DIR holds without a\n"
+     "management file may be all that is left of earlier recordings: create\n"
+     "refuses to replace it unless --force is given.\n",
      RunCreate},
-    {"add", "add DIR RECORDING.mpg ... [--join]",
+    {"add", "add DIR RECORDING.mpg ... [--join] [--date WHEN]",
      "Analyses each recording (an MPEG program stream of 2048-byte packs),\n"
      "registers it as a new recording of the disc in DIR, a program of its own\n"
      "(with --join: part of the last program when both are of the same day,\n"
      "UTC), and saves. Nothing is saved when one of them is refused, or on\n"
-     "Ctrl-C.\n",
+     "Ctrl-C.\n"
+     "--date WHEN gives the time the files were recorded (default: now), which\n"
+     "becomes their recording time and their program's date: an ISO 8601 time\n"
+     "such as 2019-05-04T18:30Z, 2019-05-04T18:30:00+02:00, 2019-05-04 18:30\n"
+     "(local time when no zone is given) or 2019-05-04 (noon local time, so the\n"
+     "date stays the same in UTC), or mtime for each file's modification time.\n"
+     "The disc keeps and info shows times in UTC.\n",
      RunAdd},
-    {"add-still", "add-still DIR FILE ... [--join]",
+    {"add-still", "add-still DIR FILE ... [--join] [--date WHEN]",
      "Registers each file of 1 to 255 still pictures as a still-picture group of\n"
-     "the disc in DIR, a program of its own (--join as for add), and saves.\n"
-     "Nothing is saved when one of them is refused.\n",
+     "the disc in DIR, a program of its own (--join and --date as for add), and\n"
+     "saves. Nothing is saved when one of them is refused.\n",
      RunAddStill},
     {"info", "info DIR [--json | --debug]",
-     "Prints the disc (identifier, version, time zone, still time), the original\n"
-     "chain with its programs, cells and entry points, and the playlists: times\n"
-     "(start +duration, h:mm:ss.mmm), dates (UTC), texts, video and audio\n"
+     "Prints the disc (identifier, version, time zone, still time, character\n"
+     "set of its texts), the original chain with its programs, cells and entry\n"
+     "points, and the playlists: times (start +duration, h:mm:ss.mmm), dates\n"
+     "(UTC), titles and labels (decoded to UTF-8), video and audio\n"
      "attributes and where the bytes are. Entry points are numbered through the\n"
      "whole chain, as the editing commands take them. --json prints one JSON\n"
      "document instead (see docs/json.md); --debug prints every field of every\n"
@@ -94,8 +101,16 @@ const Command kCommands[] = {
      "                         after entry point N\n"
      "  combine PL FIRST LAST  removes the entry points after FIRST up to and\n"
      "                         including LAST\n"
-     "  title PL TEXT          sets the playlist's text (at most 63 bytes)\n",
+     "  title PL TEXT          sets the playlist's title (as `vrmangr title` does)\n",
      RunPlaylist},
+    {"title", "title DIR (--program N | --playlist N) TEXT",
+     "Sets the title of program N of the original chain or of playlist N, as\n"
+     "recorders write it: TEXT (UTF-8) in the disc's character set (as `info`\n"
+     "shows it: Shift-JIS on discs vrmangr makes), at most 63 bytes in it, and\n"
+     "an ASCII label made of it (accents dropped, other characters '?'). A\n"
+     "character the set lacks is refused with a sentence and nothing is saved.\n"
+     "An empty TEXT (\"\") clears the title.\n",
+     RunTitle},
     {"extract",
      "extract DIR (--program N | --playlist N | --entry N | --playlist N --entry N) -o FILE|- [--force]\n"
      "       vrmangr extract DIR --all [--playlists] [-d OUTDIR] [--name TEMPLATE] [--force]",
@@ -110,9 +125,9 @@ const Command kCommands[] = {
      "--all writes one file per program (with --playlists, also one per\n"
      "playlist) into OUTDIR (default: the current directory), each named by\n"
      "TEMPLATE plus .mpg. Fields: {chain} (program or playlist), {n} (its\n"
-     "number, zero-padded), {title} and {label} (the two halves of its text),\n"
-     "{date} (YYYY-MM-DD) and {time} (HH-MM-SS) of its recording or creation;\n"
-     "a field left empty takes the separator before it along. Default:\n"
+     "number, zero-padded), {title} and {label} (as info shows them), {date}\n"
+     "(YYYY-MM-DD) and {time} (HH-MM-SS) of its recording or creation; a\n"
+     "field left empty takes the separator before it along. Default:\n"
      "{chain}{n}_{date}_{time}_{title}. Prints each file it wrote.\n",
      RunExtract},
     {"check", "check DIR [--deep]",
@@ -189,7 +204,7 @@ int FailEdit(void* h, const std::string& dir, const std::string& fallback) {
 // file without a management file (an IFO and BUP lost or deleted) still
 // holds recordings: it is replaced only with force.
 int CreateDisc(const std::string& dir, const std::vector<std::string>& movies, const std::vector<std::string>& stills,
-               Disc& disc, bool force = false, bool joinDay = false) {
+               Disc& disc, bool force = false, bool joinDay = false, const RecordingDate& date = {}) {
     if (HoldsDisc(dir)) return FailHoldsDisc(dir);
     for (const char* name : {kMovieVro, kStillVro}) {
         const std::string path = InDir(dir, name);
@@ -219,6 +234,7 @@ int CreateDisc(const std::string& dir, const std::vector<std::string>& movies, c
         return kFailed;
     }
     if (joinDay) disc.JoinDay();
+    disc.SetDate(date);
     bool ok = true;
     for (size_t i = 0; ok && i < movies.size(); ++i) ok = disc.AddRecording(movies[i]);
     for (size_t i = 0; ok && i < stills.size(); ++i) ok = disc.AddStill(stills[i]);
@@ -229,28 +245,46 @@ int CreateDisc(const std::string& dir, const std::vector<std::string>& movies, c
     return kFailed;
 }
 
+// The last --date given; false with *status a usage error for a WHEN that is
+// neither an ISO 8601 time nor mtime.
+bool ParseDateOption(const Args& args, const std::vector<std::string>& given, RecordingDate* date, int* status) {
+    if (given.empty() || date->Parse(given.back())) return true;
+    const std::string sentence =
+        "--date takes an ISO 8601 time such as 2019-05-04T18:30Z or 2019-05-04, or mtime, not '";
+    *status = UsageError(args.command, sentence + given.back() + "'.");
+    return false;
+}
+
 int RunCreate(const Args& args) {
-    std::vector<std::string> words, stills, force, join;
+    std::vector<std::string> words, stills, force, join, dates;
     int status = kOk;
+    RecordingDate date;
     if (!ParseOptions(args,
                       {{"--still", nullptr, "a file", &stills},
                        {"--force", nullptr, nullptr, &force},
-                       {"--join", nullptr, nullptr, &join}},
-                      &words, &status))
+                       {"--join", nullptr, nullptr, &join},
+                       {"--date", nullptr, "a time", &dates}},
+                      &words, &status) ||
+        !ParseDateOption(args, dates, &date, &status))
         return status;
     if (words.empty()) return UsageError(args.command, "expects a directory.");
     Disc disc;
-    return CreateDisc(words[0], {words.begin() + 1, words.end()}, stills, disc, !force.empty(), !join.empty());
+    return CreateDisc(words[0], {words.begin() + 1, words.end()}, stills, disc, !force.empty(), !join.empty(), date);
 }
 
 int AddFiles(const Args& args, bool still) {
-    std::vector<std::string> words, join;
+    std::vector<std::string> words, join, dates;
     int status = kOk;
-    if (!ParseOptions(args, {{"--join", nullptr, nullptr, &join}}, &words, &status)) return status;
+    RecordingDate date;
+    if (!ParseOptions(args, {{"--join", nullptr, nullptr, &join}, {"--date", nullptr, "a time", &dates}}, &words,
+                      &status) ||
+        !ParseDateOption(args, dates, &date, &status))
+        return status;
     if (words.size() < 2) return UsageError(args.command, "expects a directory and at least one file.");
     Disc disc;
     if (!disc.Open(words[0], Access::Write)) return kFailed;
     if (!join.empty()) disc.JoinDay();
+    disc.SetDate(date);
     for (size_t i = 1; i < words.size(); ++i) {
         if (!(still ? disc.AddStill(words[i]) : disc.AddRecording(words[i]))) return kFailed;
     }
@@ -365,11 +399,7 @@ int RunPlaylist(const Args& args) {
         if (!NumberArg(args, w[2 + i], shape->names[i], min, &n[i], &status)) return status;
     }
     if (action == "combine" && n[2] < n[1]) return UsageError(args.command, "LAST must not be below FIRST.");
-    std::string text;
-    if (action == "title") {
-        text = w[3];
-        if (text.size() > 63) return Fail("the text '" + text + "' is longer than 63 bytes.");
-    }
+    const std::string text = action == "title" ? w[3] : "";
 
     Disc disc;
     if (!disc.Open(dir, Access::Write)) return kFailed;
@@ -422,7 +452,7 @@ int RunPlaylist(const Args& args) {
         if (static_cast<DWORD>(n[2]) > plPoints) return noPoint(n[2]);
         ok = fnVR_CombinePLEntryPt(h, pl, static_cast<int>(n[1]), static_cast<int>(n[2]));
     } else if (action == "title") {
-        ok = fnVR_SetPLText(h, pl, text.c_str());
+        ok = fnVR_SetPLTitle(h, pl, text.c_str());
     }
     if (!ok) {
         std::string what = "playlist " + w[2] + " of " + dir + ": " + action;

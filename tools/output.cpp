@@ -102,6 +102,37 @@ bool OutputFile::Commit() {
     return true;
 }
 
+std::string FileNameText(const std::string& utf8, size_t maxBytes) {
+    static const std::string kReplacement = "\xEF\xBF\xBD";
+    std::string out;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        if (utf8.compare(i, kReplacement.size(), kReplacement) == 0) {
+            out += '_';
+            i += kReplacement.size() - 1;
+            continue;
+        }
+        const bool control = c < 0x20 || c == 0x7F ||
+                             (c == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) < 0xA0);
+        if (control) {
+            out += '_';
+            if (c == 0xC2) ++i;  // a C1 control character is two bytes
+            continue;
+        }
+        const char k = (c == '/' || c == '\\') ? '_' : static_cast<char>(c);
+        if (k == ' ' && (out.empty() || out.back() == ' ')) continue;
+        if (k == '.' && out.empty()) continue;
+        out += k;
+    }
+    while (!out.empty() && (out.back() == ' ' || out.back() == '.')) out.pop_back();
+    if (out.size() > maxBytes) {
+        size_t n = maxBytes;
+        while (n > 0 && (static_cast<unsigned char>(out[n]) & 0xC0) == 0x80) --n;
+        out.resize(n);
+    }
+    return out;
+}
+
 bool CheckRanges(const std::vector<ByteRange>& ranges, const std::string& what) {
     for (const ByteRange& r : ranges) {
         if (r.file.empty() || r.start < 0 || r.end <= r.start) {

@@ -58,6 +58,12 @@ struct ByteRange {
 // returns false.
 bool CheckRanges(const std::vector<ByteRange>& ranges, const std::string& what);
 
+// A text of the disc (UTF-8) made fit for a file name: '/', '\\', control
+// characters and U+FFFD (bytes the disc's character set did not decode)
+// become '_', other characters stay as they are; runs of spaces as one, no
+// leading dot or space, at most maxBytes bytes, cut between characters.
+std::string FileNameText(const std::string& utf8, size_t maxBytes = 64);
+
 // Result of copying.
 enum class CopyResult { kDone, kFailed, kInterrupted };
 

@@ -172,19 +172,25 @@ TEST(MovieAnalyser, AudioOfEachKind) {
         const char* name;
         uint8_t id;  // 0: no audio
         Bytes payload;
-        DWORD mode, kbps, coding;
+        DWORD mode, kbps, coding, channels;
     };
     const Case cases[] = {
-        {"mp2 joint", 0xC0, ps::Mp2Frame(192, 48000, 1), 1, 192, 0x400000},
-        {"mp2 dual", 0xC3, ps::Mp2Frame(384, 48000, 2), 2, 384, 0x400000},
-        {"mp2 mono", 0xC0, ps::Mp2Frame(64, 48000, 3), 3, 64, 0x400000},
-        {"mp1", 0xC0, Bytes{0xFF, 0xFF, 0xE4, 0x00, 0, 0, 0, 0}, 0, 448, 0x400000},
-        {"ac3 stereo", 0xBD, ps::Ac3Payload(0x80, 1, ps::Ac3Frame(192, 2)), 0, 192, 0},
-        {"ac3 mono 448", 0xBD, ps::Ac3Payload(0x81, 1, ps::Ac3Frame(448, 1)), 3, 448, 0},
-        {"ac3 1+1", 0xBD, ps::Ac3Payload(0x80, 1, ps::Ac3Frame(384, 0)), 2, 384, 0},
-        {"lpcm stereo", 0xBD, ps::LpcmPayload(0xA0, 1920), 0, 1536, 0x800000},
-        {"lpcm mono 24", 0xBD, ps::LpcmPayload(0xA1, 1920, 24, 48000, 1), 3, 1152, 0x800000},
-        {"silent", 0, {}, 0, 0, 0},
+        {"mp2 joint", 0xC0, ps::Mp2Frame(192, 48000, 1), 1, 192, 0x400000, 2},
+        {"mp2 dual", 0xC3, ps::Mp2Frame(384, 48000, 2), 2, 384, 0x400000, 2},
+        {"mp2 mono", 0xC0, ps::Mp2Frame(64, 48000, 3), 3, 64, 0x400000, 1},
+        {"mp1", 0xC0, Bytes{0xFF, 0xFF, 0xE4, 0x00, 0, 0, 0, 0}, 0, 448, 0x400000, 2},
+        {"ac3 stereo", 0xBD, ps::Ac3Payload(0x80, 1, ps::Ac3Frame(192, 2)), 0, 192, 0, 2},
+        {"ac3 mono 448", 0xBD, ps::Ac3Payload(0x81, 1, ps::Ac3Frame(448, 1)), 3, 448, 0, 1},
+        {"ac3 1+1", 0xBD, ps::Ac3Payload(0x80, 1, ps::Ac3Frame(384, 0)), 2, 384, 0, 2},
+        {"ac3 5.1", 0xBD, ps::Ac3Payload(0x80, 1, ps::Ac3Frame(448, 7, true)), 0, 448, 0, 6},
+        {"ac3 3/2", 0xBD, ps::Ac3Payload(0x80, 1, ps::Ac3Frame(448, 7)), 0, 448, 0, 5},
+        {"ac3 2/0 + lfe", 0xBD, ps::Ac3Payload(0x80, 1, ps::Ac3Frame(192, 2, true)), 0, 192, 0, 3},
+        {"ac3 3/0 + lfe", 0xBD, ps::Ac3Payload(0x80, 1, ps::Ac3Frame(192, 3, true)), 0, 192, 0, 4},
+        {"ac3 2/1 + lfe", 0xBD, ps::Ac3Payload(0x80, 1, ps::Ac3Frame(192, 4, true)), 0, 192, 0, 4},
+        {"lpcm stereo", 0xBD, ps::LpcmPayload(0xA0, 1920), 0, 1536, 0x800000, 2},
+        {"lpcm mono 24", 0xBD, ps::LpcmPayload(0xA1, 1920, 24, 48000, 1), 3, 1152, 0x800000, 1},
+        {"lpcm 6 channels", 0xBD, ps::LpcmPayload(0xA0, 1920, 16, 48000, 6), 0, 4608, 0x800000, 6},
+        {"silent", 0, {}, 0, 0, 0, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -197,6 +203,7 @@ TEST(MovieAnalyser, AudioOfEachKind) {
         ASSERT_EQ(a.Check(m.Out()), 1) << a.Detail();
         EXPECT_EQ(AttributesOf(a.Info()),
                   (Attributes{25000, 720, 576, 2, 1, 8000000, c.id ? 48000u : 0u, c.mode, c.kbps, c.coding}));
+        EXPECT_EQ(a.Info().dwAudioChannels, c.channels);
     }
 }
 

@@ -118,15 +118,23 @@ inline Bytes Mp2Frame(unsigned kbps = 224, unsigned sampleRate = 48000, unsigned
     return b;
 }
 
-// One AC-3 frame (1536 samples) at 48 kHz. acmod: 0 1+1, 1 mono, 2 stereo.
-inline Bytes Ac3Frame(unsigned kbps = 192, unsigned acmod = 2) {
+// One AC-3 frame (1536 samples) at 48 kHz. acmod: 0 1+1, 1 mono, 2 stereo,
+// 3 to 7 more channels; lfe: a low-frequency effects channel. The mix levels
+// in front of lfeon are 01 each, so that a reader that miscounts them sees a
+// different lfeon.
+inline Bytes Ac3Frame(unsigned kbps = 192, unsigned acmod = 2, bool lfe = false) {
     static const unsigned kRates[] = {32,  40,  48,  56,  64,  80,  96,  112, 128, 160,
                                       192, 224, 256, 320, 384, 448, 512, 576, 640};
     unsigned code = 0;
     for (unsigned i = 0; i < 19; ++i) {
         if (kRates[i] == kbps) code = i * 2;
     }
-    Bytes b{0x0B, 0x77, 0x00, 0x00, uint8_t(code), uint8_t(8 << 3), uint8_t(acmod << 5)};
+    unsigned bsi = acmod << 13, at = 3;  // bits 15..0 of bytes 6 and 7
+    for (bool present : {(acmod & 1) && acmod != 1, (acmod & 4) != 0, acmod == 2}) {
+        if (present) bsi |= 1u << (15 - (at += 2) + 1);
+    }
+    if (lfe) bsi |= 1u << (15 - at);
+    Bytes b{0x0B, 0x77, 0x00, 0x00, uint8_t(code), uint8_t(8 << 3), uint8_t(bsi >> 8), uint8_t(bsi & 0xFF)};
     b.resize(size_t(kbps) * 4, 0x00);  // 2 * kbps 16-bit words at 48 kHz
     return b;
 }

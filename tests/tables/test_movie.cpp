@@ -261,7 +261,11 @@ Ints AttributesOf(const VR_MPEGFILE_INFO& info) {
     t.fnGet_c3_A_ATR0(0, a.data());
     t.fnGet_c48_SP_PLT(0, rest.data());
     EXPECT_EQ(Ints({t.fnGet_c1_SPST_Ns(0), rest[47]}), Ints({0, 0}));
-    return Ints({t.fnGet_wV_ATR(0), t.fnGet_c1_AST_Ns(0), a[0], a[1], a[2]});
+    // Decoded again: the channels and mode a query reports.
+    t.fnSet_c1_M_VOB_STI_Ns(1);
+    seg s{};
+    EXPECT_EQ(t.fnGet_CellInfoFromM_VOB_STI(1, &s), 1);
+    return Ints({t.fnGet_wV_ATR(0), t.fnGet_c1_AST_Ns(0), a[0], a[1], a[2], s.dwChannels, s.dwAudioMode});
 }
 
 }  // namespace
@@ -269,24 +273,32 @@ Ints AttributesOf(const VR_MPEGFILE_INFO& info) {
 TEST(CM_AVFIT, EncodesStreamAttributes) {
     Recording r = UniformRecording();
     VR_MPEGFILE_INFO info = r.info;
+    // Expected: AST_Ns, A_ATR0, then the channels and mode decoded again.
+    // Channels 0: an analysis that gives only the mode.
     const struct {
-        DWORD coding, mode, rate;
+        DWORD coding, mode, channels, rate;
         Ints expected;
     } audio[] = {
-        {0x400000, 0, 224, {1, 0x40, 0x01, 0x08}},  // MPEG-1 stereo 224 kbit/s
-        {0, 0, 192, {1, 0x00, 0xC0, 0x07}},  // AC-3 192 kbit/s
-        {0x800000, 0, 0, {1, 0x80, 0x01, 0x0E}},  // linear PCM stereo
-        {0x800000, 3, 0, {1, 0x80, 0x00, 0x0D}},  // linear PCM mono
-        {0x400000, 0, 448, {1, 0x40, 0x01, 0x00}},  // 448 kbit/s exists for AC-3 only
-        {0, 0, 448, {1, 0x00, 0xC0, 0x0C}},
-        {0x400000, 2, 64, {1, 0x40, 0x09, 0x01}},  // dual mono
-        {0x600000, 0, 224, {1, 0x60, 0x00, 0x00}},  // MPEG-2 with extension: no channel or rate code
-        {0x123456, 0, 224, {1, 0x00, 0x00, 0x00}},
-        {0, 0, 0, {0, 0, 0, 0}},  // no audio (sampling rate 0 too): no audio stream
+        {0, 0, 2, 256, {1, 0x01, 0xC1, 0x09, 2, 0}},  // AC-3 stereo 256 kbit/s, as a recorder writes it
+        {0, 3, 1, 192, {1, 0x01, 0xC0, 0x07, 1, 3}},  // AC-3 mono
+        {0, 0, 6, 448, {1, 0x01, 0xC5, 0x0C, 6, 0}},  // AC-3 5.1
+        {0, 2, 2, 192, {1, 0x01, 0xC9, 0x07, 2, 2}},  // AC-3 1+1: dual mono
+        {0x400000, 0, 2, 224, {1, 0x41, 0x01, 0x08, 2, 0}},  // MPEG-1 stereo 224 kbit/s
+        {0x400000, 1, 0, 224, {1, 0x41, 0x01, 0x08, 2, 0}},  // joint stereo
+        {0x400000, 2, 0, 64, {1, 0x41, 0x09, 0x01, 2, 2}},  // dual channel: dual mono
+        {0x400000, 3, 1, 128, {1, 0x41, 0x00, 0x05, 1, 3}},  // single channel
+        {0x400000, 0, 2, 448, {1, 0x41, 0x01, 0x00, 2, 0}},  // 448 kbit/s exists for AC-3 only
+        {0x800000, 0, 2, 0, {1, 0x81, 0x01, 0x0E, 2, 0}},  // linear PCM stereo
+        {0x800000, 3, 1, 0, {1, 0x81, 0x00, 0x0D, 1, 3}},  // linear PCM mono
+        {0x800000, 0, 12, 0, {1, 0x81, 0x07, 0x0E, 8, 0}},  // beyond eight channels: the highest code
+        {0x600000, 0, 2, 224, {1, 0x61, 0x01, 0x00, 2, 0}},  // MPEG-2 with extension: no rate code
+        {0x123456, 0, 2, 224, {1, 0x00, 0x00, 0x00, 1, 3}},  // no code: decodes as mono
+        {0, 0, 0, 0, {0, 0, 0, 0, 1, 3}},  // no audio (sampling rate 0 too): no audio stream
     };
     for (const auto& a : audio) {
         info.dwAudioCodingBits = a.coding;
         info.dwAudioMode = a.mode;
+        info.dwAudioChannels = a.channels;
         info.dwAudioBitrate = a.rate;
         info.dwSampleRate = a.expected[0] ? 48000 : 0;
         const Ints got = AttributesOf(info);

@@ -261,8 +261,8 @@ TEST(S_AVFIT, AttributesAreEncodedAndDecoded) {
     const struct {
         DWORD coding, mode;
         WORD oaAtr;
-    } audio[] = {{0, 0, 0x00C0},        {0x400000, 1, 0x4001}, {0x400000, 2, 0x4009}, {0x400000, 3, 0x4000},
-                 {0x800000, 0, 0x8001}, {0x600000, 0, 0x6000}, {0x200000, 0, 0}};
+    } audio[] = {{0, 0, 0x01C1},        {0x400000, 1, 0x4101}, {0x400000, 2, 0x4109}, {0x400000, 3, 0x4100},
+                 {0x800000, 0, 0x8101}, {0x600000, 0, 0x6101}, {0x200000, 0, 0}};
     for (const auto& a : audio) EXPECT_EQ(Attr(StillFile().WithAudio(a.coding, a.mode))[1], a.oaAtr) << a.coding;
     // Audio of unknown rate or bit rate is not described.
     for (DWORD* unknown : {&file.info.dwAudioBitrate, &file.info.dwSampleRate}) {

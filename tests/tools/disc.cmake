@@ -23,6 +23,31 @@ run(0 create joined ${PAL} --still ${STILL} --join)
 run(0 add joined ${PAL_LPCM} --join)
 run(0 add joined ${PAL} --quiet)
 run(0 info joined)
+# --date: files recorded long ago keep their time, in their recording and
+# their program's date (the golden files mask dates: matched here). A time
+# without zone is local (TZ=UTC here); --join goes by the given day. The
+# AC-3 stereo sample shows its two channels.
+run(0 create dated ${NTSC} --date 2019-05-04T18:30:00+02:00)
+run(0 add dated ${NTSC} --date "2019-05-04 20:15" --join)
+file(COPY_FILE ${STILL} ${WORK}/copy.vob)
+file(TIMESTAMP ${WORK}/copy.vob mtime "%Y-%m-%d %H:%M:%S UTC" UTC)
+run(0 add-still dated ${STILL} --date 2001-12-31)
+run(0 add-still dated copy.vob --date mtime)
+run(0 info dated)
+must_match("${out}" "Program 1: movie, recorded 2019-05-04 16:30:00 UTC, title \"2019/ 5/ 4\"[^\n]*
+  Cell 1:[^\n]*
+[^\n]*
+    audio: 1 stream, AC-3, 48000 Hz, 2 channels, stereo, 192 kbit/s
+[^P]*Cell 2:")
+must_match("${out}" "Program 2: still, recorded 2001-12-31 12:00:00 UTC, title \"2001/12/31\"")
+must_match("${out}" "Program 3: still, recorded ${mtime}")
+# Two independent channels (MPEG dual channel) are recorded and shown as
+# dual mono: the sample with its first audio frame header's mode changed.
+file(COPY_FILE ${PAL} ${WORK}/dual.vob)
+damage(dual.vob 4131 84)
+run(0 create dualmono dual.vob)
+run(0 info dualmono)
+must_match("${out}" "audio: 1 stream, MPEG-1 audio layer II, 48000 Hz, 2 channels, dual mono, 224 kbit/s")
 transcript(disc.txt)
 run(0 info disc --json)
 golden("${out}" info.json)

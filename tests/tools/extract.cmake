@@ -142,3 +142,20 @@ run(1 extract cut/disc --all -d cutout)
 must_match("${err}" "VR_MOVIE.VRO ends at byte 500000, before byte [0-9]+ where program 2 ends; nothing")
 file(GLOB left ${WORK}/cutout/*)
 expect("a cut-short stream left ${left}" NOT left)
+
+# An entry point that runs on into a cell of its own (two recordings of one
+# program, their entry points combined): info gives its whole length and
+# the part in each cell, and the extraction is those parts.
+run(0 create joined ${PAL} ${PAL_LPCM} --join)
+run(0 chapters joined combine 1 2)
+run(0 info joined)
+must_match("${out}" "Entry point 1: 0:00:00.000 \\+0:00:04.000 \\(100 frames\\), bytes 0\\.\\.([0-9]+)\n      runs on into cell 2, bytes ")
+run(0 info joined --json)
+string(JSON e GET "${out}" original programs 0 cells 0 entry_points 0)
+string(JSON a GET "${e}" end_byte)
+string(JSON b GET "${e}" continuation 0 start_byte)
+string(JSON c GET "${e}" continuation 0 cell)
+expect("the continuation of entry point 1 is not cell 2 from byte ${a}: ${e}" b EQUAL a AND c EQUAL 2)
+run(0 extract joined --entry 1 -o whole.mpg)
+hex_of(${WORK}/whole.mpg whole)
+expect("entry point 1 is not both recordings" whole STREQUAL "${pal}${lpcm}")

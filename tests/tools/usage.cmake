@@ -17,7 +17,8 @@ run(2)
 runs(2 frobnicate info info|a|b info|d|--xml add|d chapters|d|split|1|2 chapters|d|divide|1 chapters|d|divide|x|10
      chapters|d|combine|3|2 playlist|d playlist|d|add|1|0 playlist|d|remove|0|1 playlist|d|title|1
      extract|d|-o|x.mpg extract|d|--program|1 extract|d|--program|1|--playlist|1|-o|x.mpg
-     extract|d|--entry|-3|-o|x.mpg check create type|-x repair|d|--from)
+     extract|d|--entry|-3|-o|x.mpg check create type|-x repair|d|--from add|d|f.mpg|--date|yesterday
+     create|d|--date|2019-02-29 add-still|d|f|--date)
 
 file(MAKE_DIRECTORY ${WORK}/empty ${WORK}/video)
 file(WRITE ${WORK}/video/VIDEO_TS.IFO "DVDVIDEO-VMG and more")
