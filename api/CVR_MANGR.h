@@ -340,6 +340,13 @@ public:
     // title in 63 bytes.
     int fnSetPGTitle(int pg, const char* utf8);
     int fnSetPLTitle(int pl, const char* utf8);
+    // Converts the primary texts of every program and playlist to character
+    // set chrs (a known one) and makes it the disc's: a half of ASCII bytes
+    // stays as it is (the same in each set), any other is decoded from the
+    // old set and encoded in the new. 0, changing nothing, when the code is
+    // unknown or a half cannot be converted (bytes that are no character of
+    // the old set, a character the new one lacks, more than 63 bytes).
+    int fnSetCharacterSet(BYTE chrs);
 
 private:
     // The lock of fnLockDirectory; null while none is held. It belongs to

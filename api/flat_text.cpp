@@ -63,3 +63,8 @@ int fnVR_SetPLTitle(void* handle, int pl, const char* utf8) {
     return FlatCall(handle, VRO_ERR_EDIT_REFUSED, "The title of playlist " + std::to_string(pl) + " cannot be set.",
                     [&](CVR_MANGR& m) { return m.fnSetPLTitle(pl, utf8); });
 }
+
+int fnVR_SetCharacterSet(void* handle, BYTE chrs) {
+    return FlatCall(handle, VRO_ERR_EDIT_REFUSED, "The character set cannot be changed.",
+                    [&](CVR_MANGR& m) { return m.fnSetCharacterSet(chrs); });
+}

@@ -331,5 +331,14 @@ VRMANGR_API DWORD fnVR_GetPLTitle(void* handle, int pl, char* out, DWORD size);
 // fnVR_SetPLText, which copies the bytes given into both halves.
 VRMANGR_API int fnVR_SetProgramTitle(void* handle, int pg, const char* utf8);
 VRMANGR_API int fnVR_SetPLTitle(void* handle, int pl, const char* utf8);
+// Makes chrs (0x00 ASCII, 0x11 ISO 8859-1 or 0x12 Shift-JIS) the disc's
+// character set, converting the labels and titles of every program and
+// playlist to it: a half of ASCII bytes stays as it is, any other is
+// decoded from the old set and encoded in the new. A disc made by the
+// library has Shift-JIS, which lacks most accented letters; a title such as
+// "Köln" needs ISO 8859-1. 0, changing nothing, when the code is unknown or
+// a text cannot be converted (VRO_ERR_BAD_ARGUMENT, the status saying
+// which).
+VRMANGR_API int fnVR_SetCharacterSet(void* handle, BYTE chrs);
 
 #endif

@@ -3,6 +3,7 @@
 // written in the disc's character set.
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "api/CVR_MANGR.h"
 #include "edit/EditAccess.h"
@@ -30,6 +31,38 @@ bool PlaylistIndex(CVR_MANGR& m, int pl, BYTE* index) {
     if (!pointers || pl < 1 || pl > CPL_SRPT(pointers).fnGet_c1_PL_SRP_Ns()) return false;
     *index = static_cast<BYTE>(pl - 1);
     return true;
+}
+
+// One 64-byte half in set `to`: its own bytes when they are ASCII (the same
+// in every set), else decoded from `from` and encoded in `to`. False with
+// why when it cannot be.
+bool ConvertHalf(BYTE from, BYTE to, const BYTE* in, BYTE* out, std::string* why) {
+    const size_t half = vrm::kPrimaryTextHalf;
+    if (std::all_of(in, in + half, [](BYTE b) { return b < 0x80; })) {
+        std::copy(in, in + half, out);
+        return true;
+    }
+    const vrm::DecodedText text = vrm::DecodeText(from, in, half);
+    if (text.unknownSet || text.replaced) {
+        *why = "it holds bytes that are no characters of the disc's character set";
+        return false;
+    }
+    std::string bytes;
+    if (!vrm::EncodeText(to, text.utf8, half - 1, &bytes, why)) {
+        // The codec speaks of the disc's set; here it is the new one.
+        const std::string disc = ", the disc's character set.";
+        if (why->size() >= disc.size() && why->compare(why->size() - disc.size(), disc.size(), disc) == 0)
+            why->erase(why->size() - disc.size());
+        return false;
+    }
+    std::fill(out, out + half, BYTE{0});
+    std::copy(bytes.begin(), bytes.end(), out);
+    return true;
+}
+
+bool ConvertText(BYTE from, BYTE to, const BYTE* in, BYTE* out, std::string* why) {
+    const size_t half = vrm::kPrimaryTextHalf;
+    return ConvertHalf(from, to, in, out, why) && ConvertHalf(from, to, in + half, out + half, why);
 }
 
 int NoSuch(CVR_MANGR& m, const char* what, int n) {
@@ -83,4 +116,53 @@ int CVR_MANGR::fnSetPLTitle(int pl, const char* utf8) {
         return fnFail(VRO_ERR_BAD_ARGUMENT, utf8 ? why : "No title was given.");
     }
     return CPL_SRPT(vrm::Playlists(*this)).fnSet_c128_PRM_TXTI(index, block, sizeof block) == 1 ? 1 : 0;
+}
+
+int CVR_MANGR::fnSetCharacterSet(BYTE chrs) {
+    if (!m_pModel || !m_pModel->pRTR_VMGI || !m_pModel->pRTR_VMGI->pVMGI_MAT || !m_pModel->pORG_PGCI) {
+        return fnFail(VRO_ERR_NOT_INITIALISED, "No disc is open.");
+    }
+    if (!vrm::CharacterSetName(chrs)) {
+        return fnFail(VRO_ERR_BAD_ARGUMENT,
+                      "Character set code " + std::to_string(chrs) + " is not one this library knows.");
+    }
+    const BYTE from = fnGetCharacterSet();
+    // Every text is converted first; only when all can be are they written.
+    struct Converted {
+        BYTE* program;  // the program's PRM_TXTI, or null for playlist `index`
+        BYTE index;
+        BYTE bytes[vrm::kPrimaryTextSize];
+    };
+    std::vector<Converted> texts;
+    std::string why;
+    const int programs = CPGCI(m_pModel->pORG_PGCI).fnGet_c1_PG_Ns();
+    for (int pg = 1; pg <= programs; ++pg) {
+        Converted c{ProgramText(*this, pg), 0, {}};
+        if (c.program && !ConvertText(from, chrs, c.program, c.bytes, &why)) {
+            return fnFail(VRO_ERR_BAD_ARGUMENT,
+                          "The text of program " + std::to_string(pg) + " cannot be converted: " + why + ".");
+        }
+        if (c.program) texts.push_back(c);
+    }
+    PL_SRPT* pointers = vrm::Playlists(*this);
+    const int playlists = pointers ? CPL_SRPT(pointers).fnGet_c1_PL_SRP_Ns() : 0;
+    for (int pl = 1; pl <= playlists; ++pl) {
+        Converted c{nullptr, static_cast<BYTE>(pl - 1), {}};
+        BYTE block[vrm::kPrimaryTextSize] = {};
+        if (!CPL_SRPT(pointers).fnGet_c128_PRM_TXTI(c.index, block)) continue;
+        if (!ConvertText(from, chrs, block, c.bytes, &why)) {
+            return fnFail(VRO_ERR_BAD_ARGUMENT,
+                          "The text of playlist " + std::to_string(pl) + " cannot be converted: " + why + ".");
+        }
+        texts.push_back(c);
+    }
+    for (const Converted& c : texts) {
+        if (c.program) {
+            std::copy(c.bytes, c.bytes + sizeof c.bytes, c.program);
+        } else {
+            CPL_SRPT(pointers).fnSet_c128_PRM_TXTI(c.index, c.bytes, sizeof c.bytes);
+        }
+    }
+    CVMGI_MAT(m_pModel->pRTR_VMGI->pVMGI_MAT.get()).fnSet_c1_CHRS(chrs);
+    return 1;
 }

@@ -189,6 +189,7 @@ int RunCheck(const Args& args);
 int RunRepair(const Args& args);
 int RunExtract(const Args& args);
 int RunTitle(const Args& args);
+int RunCharset(const Args& args);
 
 }  // namespace tool
 

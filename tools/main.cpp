@@ -108,9 +108,16 @@ const Command kCommands[] = {
      "recorders write it: TEXT (UTF-8) in the disc's character set (as `info`\n"
      "shows it: Shift-JIS on discs vrmangr makes), at most 63 bytes in it, and\n"
      "an ASCII label made of it (accents dropped, other characters '?'). A\n"
-     "character the set lacks is refused with a sentence and nothing is saved.\n"
-     "An empty TEXT (\"\") clears the title.\n",
+     "character the set lacks is refused with a sentence and nothing is saved\n"
+     "('vrmangr charset DIR latin1' first gives the disc a set with the accented\n"
+     "letters of Western languages). An empty TEXT (\"\") clears the title.\n",
      RunTitle},
+    {"charset", "charset DIR ascii|latin1|sjis",
+     "Makes ASCII, ISO 8859-1 (latin1) or Shift-JIS (sjis) the character set of\n"
+     "the disc's texts, converting the label and title of every program and\n"
+     "playlist to it. Refused, and nothing saved, when a text cannot be written\n"
+     "in the new set.\n",
+     RunCharset},
     {"extract",
      "extract DIR (--program N | --playlist N | --entry N | --playlist N --entry N) -o FILE|- [--force]\n"
      "       vrmangr extract DIR --all [--playlists] [-d OUTDIR] [--name TEMPLATE] [--force]",

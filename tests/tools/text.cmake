@@ -65,6 +65,18 @@ run(2 title rec "x")
 json_texts(rec)
 run(0 extract rec --all --playlists -d out --name "{n}_{title}_{label}")
 
+# Another character set: the texts are converted, ASCII halves kept; a text
+# the new set lacks refuses the change and nothing is saved.
+file(COPY ${WORK}/rec/ DESTINATION ${WORK}/latin)
+unchanged(2 latin charset latin FOO)
+unchanged(1 latin charset latin latin1)
+one_sentence_error("${err}" "program 2 cannot be converted: '[^']+' \\(U\\+30CB\\) cannot be written in ISO 8859-1")
+run(0 title latin --program 2 "News")
+run(0 charset latin latin1)
+run(0 title latin --program 1 "Été à Köln")
+unchanged(1 latin charset latin sjis)
+json_texts(latin)
+
 # A character set vrmangr does not know: texts read as ISO 8859-1 with a
 # note, none written.
 foreach(file VR_MANGR.IFO VR_MANGR.BUP)
