@@ -17,6 +17,7 @@
 #include "platform/types.h"
 #include "query/coverage.h"
 #include "stream/CVRO_DATA.h"
+#include "stream/recording_scan.h"
 
 class CBuffer;
 namespace vrm {
@@ -193,6 +194,16 @@ public:
     // Registers a file of still pictures as a still-picture group with one
     // cell of the original chain; all or nothing, as above.
     int fnADD_Still_Pic_Program(const char* fileName);
+    // Registers the recording that already lies in sectors [firstSector,
+    // firstSector + sectors) of the disc's VR_MOVIE.VRO (as a recovery
+    // finds it), at or behind the end of the last recording: analysed
+    // there, added to the tables as fnADD_Movie_Program adds a file, and
+    // nothing is copied at the save (the stream file stays as it is; so
+    // does VR_STILL.VRO, which a new disc would otherwise replace). All or
+    // nothing, as above.
+    int fnADD_Recorded_Range(DWORD firstSector, DWORD sectors, ProgressCallback progress);
+    // What the last fnScanStreamFile found, in file order.
+    std::vector<VR_FOUND_STRETCH> m_Found;
     // The next recording or still-picture file registered opens a program
     // of its own, even when the last program is of the same day (which it
     // would join otherwise). Holds for one registration. 0 without a disc.
@@ -391,7 +402,9 @@ private:
     bool StreamsHoldRecordings();
     // Registers the recording the movie (still: the still) object has just
     // analysed: plans it, then queues it and adds it to the tables.
-    int RegisterAnalysed(bool still, const char* fileName);
+    // inPlace: the movie recording lies in the stream at that sector
+    // already (fnADD_Recorded_Range): it is adopted, not queued.
+    int RegisterAnalysed(bool still, const char* fileName, const DWORD* inPlace = nullptr);
     // Readies the stream files for the directory after a New or an Open.
     int InitStreams(DWORD mode);
     // Copies dir into m_szDir without one trailing '/'; 0 when it does not

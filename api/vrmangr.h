@@ -107,6 +107,32 @@ VRMANGR_API int fnVR_StartNewProgram(void* handle);
 // time (years 1900 to 9999).
 VRMANGR_API int fnVR_SetRecordingTime(void* handle, const SYSTEMTIME* utc);
 
+// ---- Recovery: recordings a stream file holds without tables ----
+
+// Scans VR_MOVIE.VRO (or any movie stream file) at path from sector
+// firstSector to its end for the recordings it holds (see
+// vrm::ScanMovieStream): where one recording ends and the next begins (a
+// program end code, a clock that jumps by more than a second, another
+// picture size, aspect ratio, frame rate or audio stream) and the damaged
+// stretches between them (packs that do not parse, up to the next VOBU
+// start). Reads only; needs no disc. The handle keeps the result for
+// fnVR_GetFoundCount and fnVR_GetFound until the next scan. progress
+// reports both passes (phase VRO_PROGRESS_ANALYSE) and may be NULL. 1 when
+// the scan ran (also when it found nothing), 0 when the file cannot be
+// read or the scan was cancelled.
+VRMANGR_API int fnVR_ScanStreamFile(void* handle, const char* path, DWORD firstSector, ProgressCallback progress);
+// The number of stretches the last scan found, recordings and damaged.
+VRMANGR_API DWORD fnVR_GetFoundCount(void* handle);
+// Stretch index (0-based, in file order) of the last scan.
+VRMANGR_API int fnVR_GetFound(void* handle, DWORD index, VR_FOUND_STRETCH* out);
+// Registers the recording that lies in sectors [firstSector, firstSector +
+// sectors) of the disc's VR_MOVIE.VRO as a new recording (see
+// CVR_MANGR::fnADD_Recorded_Range), at or behind the end of the last
+// recording; fnVR_StartNewProgram and fnVR_SetRecordingTime apply as for
+// fnVR_AddMpegFile. Nothing is copied at Save: the stream file stays as it
+// is. Refused while added files wait for the save.
+VRMANGR_API int fnVR_AddRecordedRange(void* handle, DWORD firstSector, DWORD sectors, ProgressCallback progress);
+
 // ---- Queries ----
 
 // The query records seg, DVDPGCINFO and DVDPGINFO, which the caller
@@ -232,6 +258,23 @@ typedef struct VR_DISC_FACTS {
 } VR_DISC_FACTS;
 // The head of the disc's management file. 0 when no disc is open.
 VRMANGR_API int fnVR_GetDiscFacts(void* handle, VR_DISC_FACTS* out);
+
+// Copy protection (CPRM): on the disc, VMGI_MAT's CPSI (copy protection
+// system information) and ETKI (the encrypted title key), as the management
+// file records them; on a program, whether its recordings are written
+// encrypted, as their packs say (the PES_scrambling_control of the first
+// PES packets of its first cell, read from the stream file). Protected
+// recordings cannot be played without a licensed key; the library does not
+// decrypt them, and every save writes these fields as they were found.
+typedef struct VR_PROTECTION {
+    WORD wCPSI;  // CPSI as recorded (0: none)
+    BYTE cTitleKey;  // 1 when ETKI holds a key (a byte other than 0)
+    BYTE cProtected;  // pg 0: the disc carries either; pg n: program n is protected
+    DWORD dwPrograms;  // pg 0: the protected programs of the original chain
+} VR_PROTECTION;
+// The disc's protection (pg 0) or that of program pg of the original chain.
+// 0 when no disc is open or there is no program pg.
+VRMANGR_API int fnVR_GetProtection(void* handle, int pg, VR_PROTECTION* out);
 
 // The tables of the management file in file order: RTR_VMGI, M_AVFIT,
 // S_AVFIT, ORG_PGCI, UD_PGCIT, TXTDT_MG, MNFIT.

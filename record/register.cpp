@@ -54,7 +54,28 @@ int CVR_MANGR::fnADD_Still_Pic_Program(const char* fileName) {
     return RegisterAnalysed(true, fileName);
 }
 
-int CVR_MANGR::RegisterAnalysed(bool still, const char* fileName) {
+int CVR_MANGR::fnADD_Recorded_Range(DWORD firstSector, DWORD sectors, ProgressCallback progress) {
+    if (!m_pModel || !m_pModel->pM_AVFIT || !m_pModel->pORG_PGCI || !m_pMovie ||
+        !Bound(m_pM_AVFIT, m_pModel->pM_AVFIT) || !Bound(m_pORG_PGCI, m_pModel->pORG_PGCI)) {
+        return fnFail(VRO_ERR_NOT_INITIALISED, "No disc is open.");
+    }
+    CVR_MOVIE& movie = *m_pMovie;
+    const std::string where = std::string(movie.fnGetStreamPath()) + " from sector " + std::to_string(firstSector);
+    if (sectors == 0 || uint64_t{firstSector} + sectors > 0xFFFFFFFFu) {
+        return fnFail(VRO_ERR_BAD_ARGUMENT, "The sectors " + where + " name no recording.");
+    }
+    if (movie.fnGetQueuedFileNs() != 0) {
+        return fnFail(VRO_ERR_QUEUE_NOT_EMPTY, where + " cannot be added while recordings wait to be copied.");
+    }
+    if (!movie.fnCheckRecordedRange(firstSector, sectors, progress)) return fnFailFromStream(&movie);
+    if (!RegisterAnalysed(false, where.c_str(), &firstSector)) return 0;
+    // The still stream of the directory is this disc's too, as it is: a new
+    // disc would otherwise replace it as an earlier disc's at the save.
+    if (m_pStill && m_pStill->fnGetQueuedFileNs() == 0) m_pStill->fnAdoptRecorded(0);
+    return 1;
+}
+
+int CVR_MANGR::RegisterAnalysed(bool still, const char* fileName, const DWORD* inPlace) {
     CVRO_DATA& stream = still ? static_cast<CVRO_DATA&>(*m_pStill) : static_cast<CVRO_DATA&>(*m_pMovie);
     // The analysed recording; its VOBU or picture table belongs to the
     // stream object until its next analysis.
@@ -65,14 +86,28 @@ int CVR_MANGR::RegisterAnalysed(bool still, const char* fileName) {
     vrm::RecordingPlan plan;
     vrm::Status why;
     const SYSTEMTIME* recorded = m_bRecordingTime ? &m_RecordingTime : nullptr;
-    if (!vrm::PlanRecording(*m_pModel, info, still, m_bNewProgram, recorded, fileName, coverage,
-                            stream.fnGetQueuedEnd(), &plan, &why)) {
+    // A recording that lies in the stream already goes where it lies, at
+    // or behind the last recording; the queue is not involved.
+    const DWORD queuedEnd = inPlace ? vrm::RecordedEnd(*m_pModel, still) : stream.fnGetQueuedEnd();
+    if (!vrm::PlanRecording(*m_pModel, info, still, m_bNewProgram, recorded, fileName, coverage, queuedEnd, &plan,
+                            &why)) {
         return fnFail(why.code, why.text);
+    }
+    if (inPlace) {
+        if (*inPlace < plan.startSector) {
+            return fnFail(VRO_ERR_OVERLAP,
+                          std::string(fileName) + " lies before the end of the disc's last recording.");
+        }
+        plan.startSector = *inPlace;
     }
 
     // Commit: the queue first (the one step that may still fail, for want
-    // of memory), then the tables, which the plan has checked.
-    if (!stream.fnAddVOBToList(&info)) return fnFailFromStream(&stream);
+    // of memory, or for a stream shorter than the recording), then the
+    // tables, which the plan has checked.
+    const DWORD sectors = info.pVOBUTable ? info.pVOBUTable[info.dwVOBUNs & 0xFFFF].dwVOBUAddr : 0;
+    if (inPlace ? !stream.fnAdoptRecorded(*inPlace + sectors) : !stream.fnAddVOBToList(&info)) {
+        return fnFailFromStream(&stream);
+    }
     info.dwVOBStartAddr = plan.startSector;
     bool added = false;
     if (still) {
@@ -84,7 +119,7 @@ int CVR_MANGR::RegisterAnalysed(bool still, const char* fileName) {
                     m_pORG_PGCI->fnADD_Still_Pic_Program(&avfi.vogi[v - 1u], v, m_bNewProgram, recorded);
         }
     } else {
-        added = m_pM_AVFIT->fnADD_Program(&info, recorded) != 0 && m_pModel->pM_AVFIT->pM_AVFI;
+        added = m_pM_AVFIT->fnADD_Program(&info, recorded, inPlace) != 0 && m_pModel->pM_AVFIT->pM_AVFI;
         if (added) {
             M_AVFI& avfi = *m_pModel->pM_AVFIT->pM_AVFI;
             const WORD m = CM_AVFI(&avfi, 0).fnGet_wM_VOBI_SRP_Ns();
@@ -95,7 +130,7 @@ int CVR_MANGR::RegisterAnalysed(bool still, const char* fileName) {
     VRM_INVARIANT(added, "a recording the plan accepted was refused by the tables");
     VRM_INVARIANT(info.dwVOBStartAddr == plan.startSector, "the tables placed a recording elsewhere than planned");
     if (!added) {
-        stream.fnRemoveLastVOBFromList();
+        if (!inPlace) stream.fnRemoveLastVOBFromList();
         return fnFail(VRO_ERR_EDIT_REFUSED, std::string(fileName) + " could not be added to the disc's tables.");
     }
     m_bNewProgram = false;

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -197,6 +198,20 @@ int CVRO_DATA::fnSetRecordedEnd(DWORD sectors) {
         return Fail(VRO_ERR_STREAM_SHORT, m_strStreamPath);
     }
     m_dwVROSize = sectors;
+    return 1;
+}
+
+int CVRO_DATA::fnAdoptRecorded(DWORD sectors) {
+    if (!m_bInitialised) return Fail(VRO_ERR_NOT_INITIALISED, "");
+    if (!m_Queue.empty()) return Fail(VRO_ERR_QUEUE_NOT_EMPTY, m_strStreamPath);
+    int64_t size = 0;
+    if (vrm::ProbePath(m_strStreamPath.c_str(), &size) != vrm::PathKind::RegularFile ||
+        static_cast<uint64_t>(size) / kSectorBytes < sectors) {
+        return Fail(VRO_ERR_STREAM_SHORT, m_strStreamPath);
+    }
+    m_dwVROSize = std::max(m_dwVROSize, sectors);
+    m_qwBoundLength = std::max<uint64_t>(m_qwBoundLength, static_cast<uint64_t>(size));
+    m_bNewDisc = false;
     return 1;
 }
 

@@ -175,6 +175,13 @@ public:
     // end becomes the file's whole sectors and the result is 0
     // (VRO_ERR_STREAM_SHORT). Refused while files are queued.
     int fnSetRecordedEnd(DWORD sectors);
+    // The stream file already holds the first `sectors` sectors the disc
+    // records from now on (a recording registered where it lies, as a
+    // recovery finds it): the logical end grows to them, nothing is queued
+    // or copied, and the file's data is this disc's, never replaced as an
+    // earlier disc's. Refused while files are queued and when the file
+    // holds fewer whole sectors.
+    int fnAdoptRecorded(DWORD sectors);
 
     // Cuts the stream (file and logical end) to the given number of sectors.
     // Refused past the logical end and while files are queued. When the file
@@ -320,6 +327,12 @@ public:
     // cancels. 1 on success; 0 with m_dwLastError and the detail set, the
     // record, the table and the queue unchanged. See docs/stream.md.
     int fnCheckAppendVOB(const char* file, ProgressCallback progress, DWORD quickCheck);
+    // Analyses sectors [firstSector, firstSector + sectors) of this object's
+    // own stream file as one movie VOB, as fnCheckAppendVOB analyses a file
+    // (VOBU addresses count from firstSector). For registering a recording
+    // that already lies in the stream (fnAdoptRecorded); the record is not
+    // for fnAddVOBToList. 1 on success; 0 with the error set.
+    int fnCheckRecordedRange(DWORD firstSector, DWORD sectors, ProgressCallback progress);
 };
 
 // The still-picture stream VR_STILL.VRO.

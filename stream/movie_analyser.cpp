@@ -14,6 +14,7 @@
 #include "stream/CVRO_DATA.h"
 #include "stream/audio_es.h"
 #include "stream/ps_reader.h"
+#include "stream/recording_scan.h"
 #include "stream/video_es.h"
 #include "stream/video_format.h"
 #include "stream/vro_common.h"
@@ -148,6 +149,12 @@ private:
 class MovieAnalyser {
 public:
     MovieAnalyser(bool quick, ProgressCallback cb, void* context) : m_quick(quick), m_cb(cb), m_context(context) {}
+    // Reads only packs [first, first + packs) of the file given to Run.
+    void SetRange(uint64_t first, uint64_t packs) {
+        m_range = true;
+        m_first = first;
+        m_count = packs;
+    }
     bool Run(const char* path, VR_MPEGFILE_INFO* info, std::vector<VR_VOBU_ELEMENT>* table, AnalysisError* error);
 
 private:
@@ -156,6 +163,8 @@ private:
     bool Drain(AnalysisError* error);
 
     bool m_quick;
+    bool m_range = false;
+    uint64_t m_first = 0, m_count = 0;
     ProgressCallback m_cb;
     void* m_context;
 
@@ -257,7 +266,7 @@ bool MovieAnalyser::Drain(AnalysisError* error) {
 bool MovieAnalyser::Run(const char* path, VR_MPEGFILE_INFO* info, std::vector<VR_VOBU_ELEMENT>* table,
                         AnalysisError* error) {
     PackReader reader(m_quick ? 64 * 1024 : PackReader::kBlock);
-    if (!reader.Open(path, error)) return false;
+    if (m_range ? !reader.OpenRange(path, m_first, m_count, error) : !reader.Open(path, error)) return false;
     if (reader.Packs() > kMaxSectors) {
         error->code = VRO_ERR_STREAM_TOO_LARGE;
         error->reason = "is larger than 4,294,967,295 sectors";
@@ -375,7 +384,37 @@ bool MovieAnalyser::Run(const char* path, VR_MPEGFILE_INFO* info, std::vector<VR
 
 }  // namespace
 
+bool AnalyseMovieRange(const char* path, uint64_t first, uint64_t packs, ProgressCallback cb, void* context,
+                       VR_MPEGFILE_INFO* info, std::vector<VR_VOBU_ELEMENT>* table, AnalysisError* error) {
+    MovieAnalyser analyser(false, cb, context);
+    analyser.SetRange(first, packs);
+    return analyser.Run(path, info, table, error);
+}
+
 }  // namespace vrm
+
+int CVR_MOVIE::fnCheckRecordedRange(DWORD firstSector, DWORD sectors, ProgressCallback progress) {
+    const std::string path = fnGetStreamPath();
+    if (path.empty()) return Fail(VRO_ERR_NOT_INITIALISED, "");
+    if (sectors == 0) return Fail(VRO_ERR_BAD_ARGUMENT, path);
+    try {
+        VR_MPEGFILE_INFO info{};
+        std::vector<VR_VOBU_ELEMENT> table;
+        vrm::AnalysisError error;
+        const std::string at = path + " from sector " + std::to_string(firstSector);
+        if (!vrm::AnalyseMovieRange(path.c_str(), firstSector, sectors, progress, static_cast<CVRO_DATA*>(this), &info,
+                                    &table, &error)) {
+            return FailAnalysis(error, at.c_str());
+        }
+        fnSetAnalysedFileName(path.c_str());
+        m_Table.swap(table);
+        m_MpegFileInfo = info;
+        m_MpegFileInfo.pVOBUTable = m_Table.empty() ? nullptr : m_Table.data();
+        return 1;
+    } catch (const std::bad_alloc&) {
+        return Fail(VRO_ERR_OUT_OF_MEMORY, path);
+    }
+}
 
 int CVR_MOVIE::fnCheckAppendVOB(const char* file, ProgressCallback progress, DWORD quickCheck) {
     if (!file || !*file) return Fail(VRO_ERR_BAD_ARGUMENT, "");

@@ -150,17 +150,49 @@ bool PackReader::Open(const char* path, AnalysisError* error) {
         }
     }
     m_packs = uint64_t(size) / kSectorBytes;
+    m_rangePacks = m_packs;
     m_blockFirst = 0;
     m_blockPacks = static_cast<size_t>(std::min<uint64_t>(m_packs, head / kPack));
     m_nextPack = 0;
     return true;
 }
 
+bool PackReader::OpenRange(const char* path, uint64_t first, uint64_t packs, AnalysisError* error) {
+    error->code = VRO_ERR_SOURCE_OPEN;
+    error->reason = "cannot be opened for reading";
+    if (!m_file.Open(path, File::Mode::ReadExisting)) return false;
+    const int64_t size = m_file.Size();
+    error->code = VRO_ERR_SOURCE_READ;
+    error->reason = "cannot be read";
+    if (size < 0 || uint64_t(size) / kSectorBytes < first || uint64_t(size) / kSectorBytes - first < packs)
+        return false;
+    m_block.reset(new (std::nothrow) BYTE[m_blockBytes]);
+    if (!m_block) {
+        error->code = VRO_ERR_OUT_OF_MEMORY;
+        error->reason = "cannot be analysed for lack of memory";
+        return false;
+    }
+    error->code = 0;
+    error->reason.clear();
+    m_base = first;
+    m_packs = m_rangePacks = packs;
+    m_blockFirst = m_nextPack = 0;
+    m_blockPacks = 0;
+    m_ended = false;
+    return true;
+}
+
+void PackReader::Seek(uint64_t index) {
+    m_ended = false;
+    m_packs = m_rangePacks;
+    m_nextPack = std::min(index, m_packs);
+}
+
 bool PackReader::Fill(AnalysisError* error) {
     const uint64_t first = m_nextPack;
     const size_t count = static_cast<size_t>(std::min<uint64_t>(m_packs - first, m_blockBytes / kPack));
     const size_t bytes = count * kPack;
-    if (m_file.ReadAt(first * kSectorBytes, m_block.get(), bytes) != int64_t(bytes)) {
+    if (m_file.ReadAt((m_base + first) * kSectorBytes, m_block.get(), bytes) != int64_t(bytes)) {
         error->code = VRO_ERR_SOURCE_READ;
         error->reason = "could not be read at pack " + std::to_string(first);
         return false;
@@ -172,7 +204,7 @@ bool PackReader::Fill(AnalysisError* error) {
 
 int PackReader::Next(PsPack* pack, AnalysisError* error) {
     if (m_ended || m_nextPack >= m_packs) return 0;
-    if (m_nextPack >= m_blockFirst + m_blockPacks && !Fill(error)) return -1;
+    if ((m_nextPack < m_blockFirst || m_nextPack >= m_blockFirst + m_blockPacks) && !Fill(error)) return -1;
     const uint64_t index = m_nextPack++;
     const BYTE* p = m_block.get() + size_t(index - m_blockFirst) * kPack;
     return ParsePack(p, index, pack, error) ? 1 : -1;
@@ -180,6 +212,7 @@ int PackReader::Next(PsPack* pack, AnalysisError* error) {
 
 bool PackReader::ParsePack(const BYTE* p, uint64_t index, PsPack* pack, AnalysisError* error) {
     pack->index = index;
+    pack->ended = false;
     pack->packets.clear();
     auto malformed = [&](const char* what) {
         error->code = VRO_ERR_BAD_STREAM;
@@ -190,6 +223,7 @@ bool PackReader::ParsePack(const BYTE* p, uint64_t index, PsPack* pack, Analysis
     size_t pos = PackHeaderLength(p, kPack, &mpeg2);
     if (pos == 0) {
         if (IsStartCode(p, kStreamEnd)) {  // the program ends here
+            pack->ended = true;
             m_ended = true;
             m_packs = index;
             return true;
@@ -197,10 +231,18 @@ bool PackReader::ParsePack(const BYTE* p, uint64_t index, PsPack* pack, Analysis
         return malformed("no pack header");
     }
     pack->mpeg2 = mpeg2;
+    // SCR base: MPEG-2 '01' then bits 32..30, 29..15, 14..0 between marker
+    // bits; MPEG-1 '0010' then the same three parts.
+    pack->scr = (int64_t((p[4] >> (mpeg2 ? 3 : 1)) & 7) << 30) |
+                (mpeg2 ? (int64_t(p[4] & 3) << 28) | (int64_t(p[5]) << 20) | (int64_t(p[6] >> 3) << 15)
+                       : (int64_t(p[5]) << 22) | (int64_t(p[6] >> 1) << 15)) |
+                (mpeg2 ? (int64_t(p[6] & 3) << 13) | (int64_t(p[7]) << 5) | int64_t(p[8] >> 3)
+                       : (int64_t(p[7]) << 7) | int64_t(p[8] >> 1));
     while (pos < kPack) {
         if (pos + 4 > kPack || p[pos] != 0 || p[pos + 1] != 0 || p[pos + 2] != 1) return malformed("stray bytes");
         const BYTE id = p[pos + 3];
         if (id == kStreamEnd) {
+            pack->ended = true;
             m_ended = true;
             m_packs = index + 1;
             break;

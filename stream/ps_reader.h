@@ -42,6 +42,8 @@ struct PsPacket {
 struct PsPack {
     uint64_t index = 0;  // sector number in the file
     bool mpeg2 = false;  // MPEG-2 pack header
+    int64_t scr = 0;  // system clock reference base, 90 kHz, 33 bits as coded
+    bool ended = false;  // a program end code closes this pack
     std::vector<PsPacket> packets;
 };
 
@@ -59,6 +61,15 @@ public:
     // elementary streams) and files that end inside a pack are refused.
     // A program end code (00 00 01 B9) behind the last pack is allowed.
     bool Open(const char* path, AnalysisError* error);
+    // Opens `packs` packs of the file from pack `first` on as if they were a
+    // file of their own (pack indices count from `first`), without looking
+    // at what they hold: for a stretch of a stream file found by a scan.
+    // Fails when the file is shorter.
+    bool OpenRange(const char* path, uint64_t first, uint64_t packs, AnalysisError* error);
+    // The next call of Next reads pack `index` (below Packs()); reading also
+    // goes on behind a program end code. For a scan that backs up to a
+    // split or reads on behind the end of one recording.
+    void Seek(uint64_t index);
     // Number of whole packs of the file: the sectors a recording of it takes.
     uint64_t Packs() const { return m_packs; }
     // Reads the next pack. 1: *pack holds it (valid until the next call);
@@ -73,6 +84,8 @@ private:
 
     size_t m_blockBytes;
     File m_file;
+    uint64_t m_base = 0;  // the file's pack that is pack 0 of the range read
+    uint64_t m_rangePacks = 0;  // packs of the range, also behind an end code
     uint64_t m_packs = 0;
     uint64_t m_nextPack = 0;  // index of the next pack to hand out
     std::unique_ptr<BYTE[]> m_block;

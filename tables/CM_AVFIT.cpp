@@ -150,7 +150,7 @@ void CM_AVFIT::fnFreeAllData() {
     m_pM_AVFIT = nullptr;
 }
 
-int CM_AVFIT::fnADD_Program(VR_MPEGFILE_INFO* info, const SYSTEMTIME* recorded) {
+int CM_AVFIT::fnADD_Program(VR_MPEGFILE_INFO* info, const SYSTEMTIME* recorded, const DWORD* at) {
     if (!m_pM_AVFIT || !vrm::VOBUTableUsable(info)) return 0;
     std::unique_ptr<M_AVFI>& avfi = m_pM_AVFIT->pM_AVFI;
     const bool first = fnGet_c1_M_AVFI_Ns() == 0;
@@ -172,6 +172,7 @@ int CM_AVFIT::fnADD_Program(VR_MPEGFILE_INFO* info, const SYSTEMTIME* recorded) 
         // new one must never land inside an earlier one.
         info->dwVOBStartAddr = table.fnGet_dwRecordedEnd();
     }
+    if (at) info->dwVOBStartAddr = *at;
     table.fnADD_VOB(stin, info, recorded);  // cannot fail after the checks above
     return 1;
 }

@@ -99,8 +99,10 @@ public:
     // record, for a null info or one without its VOBU table, when the table
     // holds the most VOBs M_AVFI can count, or when the recording would need
     // a stream-information record beyond index kMaxSTIIndex. recorded: the
-    // VOB's recording time (UTC; null: the current time).
-    int fnADD_Program(VR_MPEGFILE_INFO* info, const SYSTEMTIME* recorded = nullptr);
+    // VOB's recording time (UTC; null: the current time). at: the VOB's
+    // start sector instead, for a recording registered where it already
+    // lies in the stream (never below the end of the last VOB).
+    int fnADD_Program(VR_MPEGFILE_INFO* info, const SYSTEMTIME* recorded = nullptr, const DWORD* at = nullptr);
     // The M_VOB_STIN (1-based) describing the recording: an existing equal
     // record or a new one. 0, changing nothing, for a null info or when a
     // new record would lie beyond index kMaxSTIIndex.

@@ -41,7 +41,9 @@ VRM_LAYOUT(PGCI_HEADER, VRM_FIELDS_PGCI_HEADER, 4);
 
 // A program: the next C_Ns cells of the chain. PRM_TXTI is its text (the
 // recording date for a new program), IT_TXT_SRPN its item text in TXTDT_MG
-// (0 for none), and cell CN at time PICT_PT its representative picture.
+// (0 for none), and cell CN at time PICT_PT its representative picture
+// (recorders leave CN 0 or 0xFFFF for none). PG_TY is 0 in programs the
+// library makes; what recorders put there is kept as found.
 #define VRM_FIELDS_PGI(F, C)                                                \
     F(C, RSV, reserved0, 0, 1, _, _)                                        \
     F(C, U8, PG_TY, 1, 1, fnGet_c1_PG_TY, fnSet_c1_PG_TY)                   \

@@ -286,6 +286,31 @@ bool TrailingRemovable(const DiscState& d, const CopyVerdict* kept, bool still, 
     return true;
 }
 
+// Data behind the movie stream's last recording that parses as recordings
+// (of tables that were lost, or an interrupted add): only that data is
+// scanned, so a sound disc costs nothing.
+void ReportUndescribedRecordings(const DiscState& d, Report& r) {
+    void* h = fnVR_MANGRBegin();
+    const std::string path = InDir(d.dir, kMovieVro);
+    if (!h ||
+        !fnVR_ScanStreamFile(h, path.c_str(), static_cast<DWORD>(d.DescribedEndBytes(false) / kSectorBytes), nullptr)) {
+        fnVR_MANGREnd(h);
+        return;
+    }
+    std::string ranges;
+    long n = 0;
+    for (DWORD i = 0; i < fnVR_GetFoundCount(h); ++i) {
+        VR_FOUND_STRETCH s{};
+        if (!fnVR_GetFound(h, i, &s) || s.dwKind != VR_FOUND_RECORDING) continue;
+        ranges += std::string(n++ ? ", " : "") + std::to_string(s.llFirstByte) + ".." +
+                  std::to_string(s.llFirstByte + s.llBytes);
+    }
+    fnVR_MANGREnd(h);
+    if (n == 0) return;
+    r.warnings.push_back(std::string(kMovieVro) + " holds " + Count(n, "recording", "recordings") +
+                         " that the tables do not describe, behind the last one they do (bytes " + ranges + ").");
+}
+
 void ReportLeftovers(const DiscState& d, const CopyVerdict* kept, Report& r) {
     for (bool still : {false, true}) {
         const uint64_t trailing = d.TrailingBytes(still);
@@ -301,6 +326,7 @@ void ReportLeftovers(const DiscState& d, const CopyVerdict* kept, Report& r) {
             text += "; " + why + ".";
         }
         r.warnings.push_back(text);
+        if (!still) ReportUndescribedRecordings(d, r);
     }
     for (const TempFile& t : d.tempFiles) {
         r.leftovers = true;

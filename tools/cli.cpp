@@ -8,12 +8,16 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 namespace tool {
+
+namespace fs = std::filesystem;
 
 const char* const kIfo = "VR_MANGR.IFO";
 const char* const kBup = "VR_MANGR.BUP";
@@ -45,8 +49,34 @@ int UsageError(const std::string& command, const std::string& sentence) {
     return kUsage;
 }
 
+std::string DiscDirectory(const std::string& named) {
+    std::error_code ec;
+    const fs::path path(named);
+    const std::string base = path.filename().string();
+    const auto upper = [](std::string t) {
+        for (char& c : t) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        return t;
+    };
+    // The management file or its backup names its directory.
+    if (fs::is_regular_file(path, ec) && (upper(base) == kIfo || upper(base) == kBup)) {
+        const fs::path parent = path.parent_path();
+        return parent.empty() ? "." : parent.string();
+    }
+    // The disc's root: its recordings are in DVD_RTAV (as recorders name it,
+    // in any case), unless the directory holds them itself.
+    if (!fs::is_directory(path, ec) || fs::exists(path / kIfo, ec) || fs::exists(path / kBup, ec) ||
+        fs::exists(path / kMovieVro, ec))
+        return named;
+    for (const auto& entry : fs::directory_iterator(path, ec)) {
+        if (upper(entry.path().filename().string()) == "DVD_RTAV" && entry.is_directory(ec))
+            return (path / entry.path().filename()).string();
+    }
+    return named;
+}
+
 bool ParseOptions(const Args& args, const std::vector<Option>& options, std::vector<std::string>* operands,
                   int* status) {
+    const size_t first = operands->size();
     const std::vector<std::string>& w = args.words;
     for (size_t i = 0; i < w.size(); ++i) {
         const Option* option = nullptr;
@@ -68,6 +98,8 @@ bool ParseOptions(const Args& args, const std::vector<Option>& options, std::vec
             option->given->push_back(w[++i]);
         }
     }
+    // Every command names the disc first.
+    if (operands->size() > first) (*operands)[first] = DiscDirectory((*operands)[first]);
     return true;
 }
 

@@ -43,9 +43,15 @@ struct Option {
     const char* needs;  // what its value is ("a file"), or nullptr for a flag
     std::vector<std::string>* given;  // each value, in order; a flag adds "" each time
 };
+// The recording directory a user named as the disc: the directory itself,
+// the disc's root holding it as DVD_RTAV, or its VR_MANGR.IFO or
+// VR_MANGR.BUP (as the readers people know take it). Anything else as it
+// was named.
+std::string DiscDirectory(const std::string& named);
 // Splits args.words into the options and the other words (operands), in
-// order. False, with *status a usage error, for an unknown option or one
-// that lacks its value.
+// order, the first operand (the disc) taken through DiscDirectory. False,
+// with *status a usage error, for an unknown option or one that lacks its
+// value.
 bool ParseOptions(const Args& args, const std::vector<Option>& options, std::vector<std::string>* operands,
                   int* status);
 
@@ -189,6 +195,7 @@ int RunCheck(const Args& args);
 int RunRepair(const Args& args);
 int RunExtract(const Args& args);
 int RunTitle(const Args& args);
+int RunRecover(const Args& args);
 int RunCharset(const Args& args);
 
 }  // namespace tool

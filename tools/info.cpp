@@ -162,6 +162,7 @@ public:
     void Member(const char* key, const char* value) { Raw(key, Quote(value)); }
     void Member(const char* key, long long value) { Raw(key, std::to_string(value)); }
     void Null(const char* key) { Raw(key, "null"); }
+    void Flag(const char* key, bool value) { Raw(key, value ? "true" : "false"); }
     void Finish() { std::fputs("\n", stdout); }
 
 private:
@@ -422,6 +423,7 @@ DiscInfo Describe(Disc& disc) {
         d.characterSetName = set.szName;
         d.characterSetKnown = set.cKnown != 0;
     }
+    fnVR_GetProtection(h, 0, &d.protection);
     d.movieBytes = RegularFileSize(InDir(disc.Dir(), kMovieVro));
     d.stillBytes = RegularFileSize(InDir(disc.Dir(), kStillVro));
 
@@ -442,6 +444,8 @@ DiscInfo Describe(Disc& disc) {
         std::memcpy(&program.info, &pi, sizeof program.info);
         program.label = ProgramText(h, p, false);
         program.title = ProgramText(h, p, true);
+        VR_PROTECTION protection{};
+        program.protectedContent = fnVR_GetProtection(h, p, &protection) && protection.cProtected;
         program.start = position;
         for (DWORD c = 1; c <= pi.dwCount; ++c) {
             const int cell = static_cast<int>(c);
@@ -493,6 +497,14 @@ void PrintText(const DiscInfo& d, const std::string& dir) {
     std::printf("  stream files: %s %s, %s %s\n", kMovieVro,
                 d.movieBytes < 0 ? "missing" : (std::to_string(d.movieBytes) + " bytes").c_str(), kStillVro,
                 d.stillBytes < 0 ? "missing" : (std::to_string(d.stillBytes) + " bytes").c_str());
+    if (d.protection.cProtected || d.protection.dwPrograms) {
+        std::printf("  protection:   CPRM (CPSI 0x%04X, %s), %s protected\n", d.protection.wCPSI,
+                    d.protection.cTitleKey ? "title key recorded" : "no title key",
+                    Count(d.protection.dwPrograms, "program", "programs").c_str());
+        std::printf(
+            "                Protected recordings cannot be played without a licensed key; vrmangr keeps\n"
+            "                and copies them as they are and does not decrypt them.\n");
+    }
     std::printf("\nOriginal chain: %s, %s, %s, %s\n",
                 Count(static_cast<long>(d.programs.size()), "program", "programs").c_str(),
                 Count(d.originalCells, "cell", "cells").c_str(),
@@ -500,9 +512,9 @@ void PrintText(const DiscInfo& d, const std::string& dir) {
                 FormatTime(d.originalDuration).c_str());
     for (const Program& p : d.programs) {
         const std::string date = Date(p.info, false);
-        std::printf("\nProgram %d: %s, recorded %s, %s, %s +%s\n", p.number, ContentType(p.info.dwContentTy),
-                    date.empty() ? "unknown" : date.c_str(), Titles(p.label, p.title).c_str(),
-                    FormatTime(p.start).c_str(), FormatTime(p.duration).c_str());
+        std::printf("\nProgram %d: %s%s, recorded %s, %s, %s +%s\n", p.number, ContentType(p.info.dwContentTy),
+                    p.protectedContent ? ", protected (CPRM)" : "", date.empty() ? "unknown" : date.c_str(),
+                    Titles(p.label, p.title).c_str(), FormatTime(p.start).c_str(), FormatTime(p.duration).c_str());
         TextCells(p.cells);
     }
     std::printf("\nPlaylists: %zu\n", d.playlists.size());
@@ -530,6 +542,12 @@ void PrintJson(const DiscInfo& d) {
     j.Member("character_set_name", d.characterSetName);
     j.Member("movie_stream_bytes", d.movieBytes);
     j.Member("still_stream_bytes", d.stillBytes);
+    j.BeginObject("copy_protection");
+    j.Flag("protected", d.protection.cProtected != 0);
+    j.Member("cpsi", d.protection.wCPSI);
+    j.Flag("title_key", d.protection.cTitleKey != 0);
+    j.Member("protected_programs", d.protection.dwPrograms);
+    j.EndObject();
     j.EndObject();
     j.BeginObject("original");
     j.Member("duration_ms", Ms(d.originalDuration));
@@ -550,6 +568,7 @@ void PrintJson(const DiscInfo& d) {
         j.Member("label", p.label);
         j.Member("title", p.title);
         j.Member("text_hex", Hex(p.info.szPrmText, sizeof p.info.szPrmText));
+        j.Flag("protected", p.protectedContent);
         j.Member("start_ms", Ms(p.start));
         j.Member("duration_ms", Ms(p.duration));
         JsonCells(j, p.cells);

@@ -35,6 +35,7 @@ struct Program {
     int number = 0;
     DVDPGCINFO info{};  // type, recording date, text, duration
     std::string label, title;  // the two halves of the text, decoded (UTF-8)
+    bool protectedContent = false;  // copy-protected (CPRM) recordings
     Ticks start = 0;
     Ticks duration = 0;
     std::vector<Cell> cells;
@@ -58,6 +59,7 @@ struct DiscInfo {
     bool characterSetKnown = true;  // false: texts were read as ISO 8859-1
     long long movieBytes = -1;  // size of the stream file, -1 when missing
     long long stillBytes = -1;
+    VR_PROTECTION protection{};  // CPRM data of the disc and its protected programs
     DVDPGCINFO original{};
     Ticks originalDuration = 0;
     int originalCells = 0;

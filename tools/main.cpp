@@ -159,6 +159,18 @@ const Command kCommands[] = {
      "data behind the last recording either copy describes. Says what it did;\n"
      "on a healthy disc it changes nothing.\n",
      RunRepair},
+    {"recover", "recover DIR [--dry-run]",
+     "Rebuilds VR_MANGR.IFO and VR_MANGR.BUP from VR_MOVIE.VRO when both are\n"
+     "missing or unreadable. The stream is scanned where it lies (it is not\n"
+     "written) and divided into recordings where one ends and the next begins:\n"
+     "a program end code, a clock that jumps by more than a second, another\n"
+     "picture size, aspect ratio, frame rate or audio stream. Each recording\n"
+     "becomes a program titled \"Recovered recording N\", dated by the stream\n"
+     "file's modification time. Packs that do not parse are skipped up to the\n"
+     "next VOBU start and reported with their byte range. --dry-run only prints\n"
+     "what the scan found. Refused when a management file loads (see repair),\n"
+     "or when no recording is found; nothing is written then, nor on Ctrl-C.\n",
+     RunRecover},
     {"demo", "demo DIR [--sample FILE]",
      "Builds a sample disc in DIR (which must not hold a disc) from the small\n"
      "sample recording installed with the tool: the recording, its entry point\n"
@@ -176,7 +188,8 @@ const Command* FindCommand(const std::string& name) {
 
 void PrintToolHelp() {
     std::printf(
-        "Usage: vrmangr COMMAND [ARGUMENTS] [--quiet]\n"
+        "Usage: vrmangr [--quiet] COMMAND [ARGUMENTS] [--quiet]\n"
+        "       vrmangr --help | --version\n"
         "Creates, inspects, edits and checks DVD-VR recording directories\n"
         "(VR_MANGR.IFO, VR_MANGR.BUP, VR_MOVIE.VRO, VR_STILL.VRO).\n\nCommands:\n");
     for (const Command& c : kCommands) std::printf("  %s\n", c.synopsis);
@@ -521,6 +534,12 @@ int RunDemo(const Args& args) {
 int main(int argc, char** argv) {
     using namespace tool;
     std::vector<std::string> all(argv + 1, argv + argc);
+    // Global options may also come before the command.
+    bool quiet = false;
+    while (!all.empty() && (all[0] == "--quiet" || all[0] == "-q")) {
+        quiet = true;
+        all.erase(all.begin());
+    }
     if (all.empty()) return UsageError("", "no command given.");
     const std::string first = all[0];
     if (first == "--help" || first == "-h" || first == "help") {
@@ -542,6 +561,7 @@ int main(int argc, char** argv) {
     if (!command) return UsageError("", "unknown command '" + first + "'.");
     Args args;
     args.command = first;
+    args.quiet = quiet;
     bool literal = false;  // after "--" every word is an argument
     for (size_t i = 1; i < all.size(); ++i) {
         const std::string& w = all[i];

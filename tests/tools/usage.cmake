@@ -14,6 +14,17 @@ endfunction()
 runs(0 --help create|--help add|--help add-still|--help info|--help type|--help chapters|--help playlist|--help
      extract|--help check|--help repair|--help demo|--help)
 run(2)
+# The man page describes every command --help lists, and --version.
+execute_process(COMMAND ${TOOL} --help OUTPUT_VARIABLE out)
+string(REGEX MATCHALL "\n  [a-z-]+ " listed "${out}")
+file(READ ${CMAKE_CURRENT_LIST_DIR}/../../docs/vrmangr.1 man)
+foreach(command ${listed} "--version")
+  string(STRIP "${command}" command)
+  string(REPLACE "-" "\\-" roff "${command}")
+  string(FIND "${man}" ".B ${roff}" at)
+  expect("the man page does not describe ${command}" NOT at EQUAL -1)
+endforeach()
+must_match("${out}" "vrmangr --help \\| --version")
 runs(2 frobnicate info info|a|b info|d|--xml add|d chapters|d|split|1|2 chapters|d|divide|1 chapters|d|divide|x|10
      chapters|d|combine|3|2 playlist|d playlist|d|add|1|0 playlist|d|remove|0|1 playlist|d|title|1
      extract|d|-o|x.mpg extract|d|--program|1 extract|d|--program|1|--playlist|1|-o|x.mpg
@@ -23,6 +34,10 @@ runs(2 frobnicate info info|a|b info|d|--xml add|d chapters|d|split|1|2 chapters
 file(MAKE_DIRECTORY ${WORK}/empty ${WORK}/video)
 file(WRITE ${WORK}/video/VIDEO_TS.IFO "DVDVIDEO-VMG and more")
 runs(0 type|empty type|video)
+# The disc named by its root (holding DVD_RTAV) or by its management file;
+# a global option before the command.
+run(0 create root/DVD_RTAV ${PAL} --quiet)
+runs(0 --quiet|check|root check|root/DVD_RTAV/VR_MANGR.IFO)
 runs(1 info|missing info|empty check|empty add|empty|${PAL} type|missing)
 
 # A refused recording: create leaves nothing behind, add leaves the disc

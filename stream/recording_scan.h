@@ -1,0 +1,88 @@
+// Finding recordings in a movie stream file that no management file
+// describes: a scan divides a stretch of VR_MOVIE.VRO into the recordings
+// it holds and the damaged stretches between them, then analyses each
+// recording where it lies, as an added file would be analysed.
+#ifndef VRMANGR_STREAM_RECORDING_SCAN_H
+#define VRMANGR_STREAM_RECORDING_SCAN_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/types.h"
+#include "stream/VR_MPEGFILE_INFO.h"
+#include "stream/analysis.h"
+
+// What a scan found: a recording, or a stretch that holds none.
+enum { VR_FOUND_RECORDING = 1, VR_FOUND_DAMAGED = 2 };
+typedef struct VR_FOUND_STRETCH {
+    DWORD dwKind;  // VR_FOUND_RECORDING or VR_FOUND_DAMAGED
+    DWORD dwFirstSector;  // where it begins in the stream file
+    DWORD dwSectors;  // whole sectors it spans (a recording: its VOB's size)
+    DWORD reserved_12;
+    __int64 llFirstByte;  // dwFirstSector x 2048
+    // Its bytes: whole sectors, and for a stretch at the end of the file
+    // the partial sector behind them.
+    __int64 llBytes;
+    // A recording's attributes as its analysis gives them (see
+    // VR_MPEGFILE_INFO): frames per 1000 s, picture size, aspect ratio code,
+    // MPEG-2 flag, audio coding bits, sampling rate, channels, bit rate
+    // (kbit/s), and its length in video frames. 0 for a damaged stretch.
+    DWORD dwFrameRate, dwWidth, dwHeight, dwAspectRatio, dwMpeg2;
+    DWORD dwAudioCodingBits, dwSampleRate, dwAudioChannels, dwAudioBitrate;
+    DWORD dwFrames;
+    // A recording: what ends it ("the end of the file", "a program end
+    // code", "the clock jumps back by 1.96 s", "the picture size changes",
+    // ...). A damaged stretch: why it holds no recording. NUL-terminated.
+    char szText[200];
+} VR_FOUND_STRETCH;
+
+namespace vrm {
+
+// One stretch while the scan divides the stream, before the analysis.
+struct ScanPiece {
+    DWORD kind = VR_FOUND_DAMAGED;
+    uint64_t first = 0;  // sector
+    uint64_t sectors = 0;
+    std::string text;
+};
+
+// Divides packs [first, first + packs) of the stream file at path, reading
+// each once (and the VOBU in front of a split again), into recordings and
+// damaged stretches, in file order and without gaps. A recording ends
+//  - at a program end code;
+//  - where the system clock (SCR) of the packs or the time stamps (PTS) of
+//    the video jump back or forward by more than a second (two recordings
+//    joined end to end);
+//  - where a sequence header changes the picture size, aspect ratio or
+//    frame rate, or the VOBUs carry another audio stream than the
+//    recording's (another coding): at the start of the VOBU that brings the
+//    change;
+//  - in front of the VOBU holding a pack that does not parse: the damaged
+//    stretch runs from that VOBU's start to the next pack that parses and
+//    starts a VOBU (a navigation pack; in a stream without them, a video
+//    packet beginning with a sequence header).
+// Packs that do not begin a recording where one is expected (the stream
+// starts with noise) are a damaged stretch too. Memory does not grow with
+// the stream. false only when the file cannot be read or the callback
+// cancels (error says why).
+bool SplitMovieStream(const char* path, uint64_t first, uint64_t packs, ProgressCallback cb, void* context,
+                      std::vector<ScanPiece>* pieces, AnalysisError* error);
+
+// Analyses packs [first, first + packs) of the file at path as one movie
+// VOB, exactly as CVR_MOVIE::fnCheckAppendVOB analyses a file of its own
+// (addresses in the table count from `first`). Progress as there.
+bool AnalyseMovieRange(const char* path, uint64_t first, uint64_t packs, ProgressCallback cb, void* context,
+                       VR_MPEGFILE_INFO* info, std::vector<VR_VOBU_ELEMENT>* table, AnalysisError* error);
+
+// The whole scan of packs from `firstSector` to the end of the stream file
+// at path: the split, then the analysis of each recording found; a
+// recording whose analysis fails becomes a damaged stretch that says why.
+// A partial sector at the file's end is a damaged stretch of its own
+// (unless it is a lone program end code). Progress runs over both passes.
+bool ScanMovieStream(const char* path, uint64_t firstSector, ProgressCallback cb, void* context,
+                     std::vector<VR_FOUND_STRETCH>* found, AnalysisError* error);
+
+}  // namespace vrm
+
+#endif
