@@ -8,8 +8,35 @@
 //
 // Calling order: fnVR_MANGRBegin; fnVR_MANGRLock (see there); fnVR_MANGRNew
 // or fnVR_MANGROpen; adds, edits and queries; fnVR_MANGRSave; fnVR_MANGREnd.
+//
+// A caller that has Win32-style names of its own (BYTE, WORD, DWORD,
+// __int64, SYSTEMTIME, as windows.h or a port of it defines them) defines
+// VRMANGR_NO_WIN32_TYPES before this header (windows.h's _WINDEF_ does the
+// same): the library's headers then call their types vrm_byte, vrm_word,
+// vrm_dword, vrm_int64 and vrm_systemtime, and leave the caller's names as
+// they were. __stdcall is defined (empty) only when the caller has none. A C
+// caller, or one that wants no C++ names at all, includes vrmangr_c.h.
 #ifndef VRMANGR_API_VRMANGR_H
 #define VRMANGR_API_VRMANGR_H
+
+#if defined(VRMANGR_NO_WIN32_TYPES) || defined(_WINDEF_)
+#define VRMANGR_OWN_TYPE_NAMES 1
+#pragma push_macro("BYTE")
+#pragma push_macro("WORD")
+#pragma push_macro("DWORD")
+#pragma push_macro("__int64")
+#pragma push_macro("SYSTEMTIME")
+#undef BYTE
+#undef WORD
+#undef DWORD
+#undef __int64
+#undef SYSTEMTIME
+#define BYTE vrm_byte
+#define WORD vrm_word
+#define DWORD vrm_dword
+#define __int64 vrm_int64
+#define SYSTEMTIME vrm_systemtime
+#endif
 
 #include "api/CVR_MANGR.h"
 #include "platform/types.h"
@@ -383,5 +410,25 @@ VRMANGR_API int fnVR_SetPLTitle(void* handle, int pl, const char* utf8);
 // a text cannot be converted (VRO_ERR_BAD_ARGUMENT, the status saying
 // which).
 VRMANGR_API int fnVR_SetCharacterSet(void* handle, BYTE chrs);
+
+// ---- Entry-point texts (for exports that name chapters) ----
+
+// The text of entry point ep (numbered through the chain) of playlist pl,
+// or of the original chain for pl 0: the title half of the PRM_TXTI its
+// EP_TY says it carries, else the label half, decoded to NUL-terminated
+// UTF-8 as the program titles are, into out when size is large enough.
+// Returns the size the text needs with its NUL ("" and 1 for an entry
+// point without text; out may be NULL to ask), 0 when there is no such
+// entry point.
+VRMANGR_API DWORD fnVR_GetEntryPtText(void* handle, int pl, int ep, char* out, DWORD size);
+
+#ifdef VRMANGR_OWN_TYPE_NAMES
+#undef VRMANGR_OWN_TYPE_NAMES
+#pragma pop_macro("BYTE")
+#pragma pop_macro("WORD")
+#pragma pop_macro("DWORD")
+#pragma pop_macro("__int64")
+#pragma pop_macro("SYSTEMTIME")
+#endif
 
 #endif

@@ -193,6 +193,39 @@ void CpSameBytes(benchmark::State& state) {
     fs::remove(out);
 }
 
+// Export of the whole program to MKV by the tool (remultiplexed through
+// FFmpeg's libraries), against the ffmpeg program's stream copy of the same
+// recording into MKV. Each is skipped when the tool was built without
+// export, or the ffmpeg program is not installed.
+void ExportProgramMkv(benchmark::State& state) {
+    const fs::path out = Work() / "exported.mkv";
+    for (auto _ : state) {
+        if (!Run({VRMANGR_TOOL, "export", g_disc.string(), "--program", "1", "-o", out.string(), "--force",
+                  "--quiet"})) {
+            state.SkipWithError("vrmangr export failed (built without FFmpeg's libraries?)");
+            break;
+        }
+    }
+    if (fs::exists(out)) state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(fs::file_size(g_recording)));
+    fs::remove(out);
+}
+
+void FfmpegCopyMkv(benchmark::State& state) {
+    const fs::path out = Work() / "ffmpeg.mkv";
+    if (!Run({"sh", "-c", "command -v ffmpeg >/dev/null"})) {
+        state.SkipWithError("the ffmpeg program is not installed");
+        return;
+    }
+    for (auto _ : state) {
+        if (!Run({"ffmpeg", "-loglevel", "error", "-y", "-i", g_recording.string(), "-c", "copy", out.string()})) {
+            state.SkipWithError("ffmpeg failed");
+            break;
+        }
+    }
+    if (fs::exists(out)) state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(fs::file_size(g_recording)));
+    fs::remove(out);
+}
+
 // The largest disc the tables hold: 99 recordings made on different days
 // (99 programs), the original chain filled to its 2000 cells with 32 or 33
 // entry points each (about 64,000), 100 playlists whose chains hold 20
@@ -320,6 +353,8 @@ BENCHMARK(KernelCopy)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime(
 BENCHMARK(Append)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(ExtractProgram)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(CpSameBytes)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(ExportProgramMkv)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(FfmpegCopyMkv)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(OpenLargestDisc)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(SaveLargestDisc)->Unit(benchmark::kMillisecond)->UseRealTime();
 

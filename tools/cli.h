@@ -194,6 +194,7 @@ int RunInfo(const Args& args);
 int RunCheck(const Args& args);
 int RunRepair(const Args& args);
 int RunExtract(const Args& args);
+int RunExport(const Args& args);
 int RunTitle(const Args& args);
 int RunRecover(const Args& args);
 int RunCharset(const Args& args);

@@ -220,6 +220,14 @@ int ExtractAll(void* h, const std::string& dir, bool playlists, const std::strin
 
 }  // namespace
 
+bool AllFileName(void* h, bool playlist, int n, size_t width, const std::string& pattern, const char* extension,
+                 std::string* name, std::string* error) {
+    const Part part = playlist ? PlaylistPart(h, n) : ProgramPart(h, n);
+    if (!Expand(pattern, part, width, name, error)) return false;
+    *name = name->substr(0, name->size() - 4) + extension;
+    return true;
+}
+
 int RunExtract(const Args& args) {
     std::vector<std::string> words, numbers[3], outputs, dirs, templates, all, withPlaylists, force;
     const char* const names[3] = {"--program", "--playlist", "--entry"};

@@ -137,6 +137,20 @@ const Command kCommands[] = {
      "field left empty takes the separator before it along. Default:\n"
      "{chain}{n}_{date}_{time}_{title}. Prints each file it wrote.\n",
      RunExtract},
+    {"export",
+     "export DIR (--program N | --playlist N) -o FILE [--format mkv|mp4|mpg] [--force]\n"
+     "       vrmangr export DIR --all [--playlists] [-d OUTDIR] [--name TEMPLATE] [--format mkv|mp4|mpg] [--force]",
+     "Remultiplexes a program of the original chain or a playlist into one MKV,\n"
+     "MP4 or MPEG-PS file (the format from --format, else from FILE's\n"
+     "extension, else MKV), without re-encoding: its cells played one after\n"
+     "the other from 0, its entry points as chapters (MKV, MP4), its title and\n"
+     "recording date, and 16:9 when the disc says so (MKV, MP4). MP4 starts\n"
+     "exactly at the first cell's first frame; MKV and MPEG-PS start each cell\n"
+     "at the VOBU that holds it. MP4 cannot hold LPCM audio; MKV holds every\n"
+     "coding. --all, -d and --name work as for extract. Built with FFmpeg's\n"
+     "libraries (docs/export.md). An existing FILE is refused unless --force;\n"
+     "a failure or Ctrl-C leaves no partial file (exit 1, or 130).\n",
+     RunExport},
     {"check", "check DIR [--deep]",
      "Verifies the disc without changing it: VR_MANGR.IFO and VR_MANGR.BUP each\n"
      "whole on its own, with tables inside their bounds that agree with each\n"

@@ -73,6 +73,12 @@ enum class CopyResult { kDone, kFailed, kInterrupted };
 CopyResult CopyRanges(const std::vector<ByteRange>& ranges, OutputFile& out,
                       const std::function<void(uint64_t, uint64_t)>& progress);
 
+// The file name `--all` gives program (playlist) n under the name template
+// (extract's fields), with extension (".mpg") behind it; width is that of
+// the largest number. False, with a sentence, for a bad template.
+bool AllFileName(void* handle, bool playlist, int n, size_t width, const std::string& pattern, const char* extension,
+                 std::string* name, std::string* error);
+
 }  // namespace tool
 
 #endif

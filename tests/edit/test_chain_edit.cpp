@@ -173,26 +173,3 @@ TEST(ChainEdit, ProgramsFollowTheirCells) {
     EXPECT_EQ(Ints({c.pgci.fnGet_c1_PG_Ns(), c.pgci.fnGet_wC_Ns(0)}), Ints({1, 2}));
     EXPECT_EQ(Serialise(c.pgci).size(), 4u + 142 + 2 * 4 + 2 * 25);
 }
-
-// The chain-number checks of the user-defined chain table's forwarders
-// (the manager's playlist edits reach them with numbers already checked),
-// and the cell-addressed forms no playlist edit uses.
-TEST(ChainEdit, UserChainTableForwardsToItsChains) {
-    UD_PGCIT table{};
-    CUD_PGCIT ud(&table);
-    ud.fnNew();
-    ASSERT_EQ(ud.fnADD_UD_PGCI(), 1);
-    ASSERT_TRUE(Build(table.pgci[0], "0-40[10,20,30]"));
-    for (BYTE bad : {BYTE{0}, BYTE{2}}) {
-        EXPECT_EQ(
-            Ints({ud.fnDEL_Movie_Cell(bad, 1), ud.fnADD_Movie_Cell_EntryPoint(bad, 1, Ptm(kSecond).data(), nullptr),
-                  ud.fnADD_Movie_Cell_EntryPoint(bad, 1, __int64{kSecond}, nullptr),
-                  ud.fnDEL_Movie_Entry_Point(bad, 1, 1), ud.fnDEL_Movie_Entry_Point(bad, WORD{1}),
-                  ud.fnCombine_UD_Cell_EntryPoint(bad, 1, 1, 1, 2), ud.fnCombine_EntryPoint(bad, 1, 2)}),
-            Ints(7, 0))
-            << int{bad};
-    }
-    ASSERT_EQ(ud.fnCombine_UD_Cell_EntryPoint(1, 1, 1, 1, 2), 1);
-    ASSERT_EQ(ud.fnDEL_Movie_Entry_Point(1, 1, 2), 1);
-    EXPECT_EQ(Describe(table.pgci[0]), "0-30[10]");
-}

@@ -30,38 +30,6 @@ struct Edited : EditDisc {
 
 }  // namespace
 
-TEST(PlaylistSegments, AddMiddleAndLastEntryPointsAndStillPictures) {
-    Edited disc;
-    disc.Leaves(fnVR_AddPLEntryPt(disc, 1, 0, 3), "21-31[21]");
-    // The last entry point of its cell: the rest of the cell, all of the
-    // continuation cell and the part of the next one before its entry point.
-    disc.Leaves(fnVR_AddPLEntryPt(disc, 1, 1, 5), "21-31[21] 41-49[41] 0-10[] 0-2[]");
-    // After a segment with continuation cells: behind them.
-    disc.Leaves(fnVR_AddPLEntryPt(disc, 1, 2, 1), "21-31[21] 41-49[41] 0-10[] 0-2[] 1-11[1]");
-    // Recording 3's entry point; then one by program and cell.
-    disc.Leaves(fnVR_AddPLEntryPt(disc, 1, 0, 6), "2-10[2] 21-31[21] 41-49[41] 0-10[] 0-2[] 1-11[1]");
-    const char* const all = "2-10[2] 21-31[21] 41-49[41] 0-10[] 0-2[] 1-11[1] 11-21[11]";
-    disc.Leaves(fnVR_AddPLEntryPt(disc, 1, 4, 1, 1, 2), all);
-
-    const int refused[] = {
-        fnVR_AddPLEntryPt(disc, 1, 6, 7),  // no entry point 7 in the original
-        fnVR_AddPLEntryPt(disc, 1, 6, 0),       fnVR_AddPLEntryPt(disc, 1, 6, 1, 1, 6),
-        fnVR_AddPLEntryPt(disc, 1, 6, 1, 4, 1),  // no cell 4
-        fnVR_AddPLEntryPt(disc, 1, 6, 1, 3, 0), fnVR_AddPLEntryPt(disc, 1, 7, 1),  // the playlist has 6 entry points
-        fnVR_AddPLEntryPt(disc, 2, 0, 1),       fnVR_AddPLEntryPt(disc, 0, 0, 1),
-    };
-    for (int r : refused) EXPECT_EQ(r, 0);
-    EXPECT_EQ(disc.Chain(1), all);
-    EXPECT_EQ(disc.OriginalText(), Edited::kOriginal);
-
-    // A still picture cell (entry point 7 of the original), and a segment
-    // behind it.
-    disc.AddStill({2, 2});
-    disc.Leaves(fnVR_AddPLEntryPt(disc, 1, 0, 7), std::string("S1[1] ") + all);
-    disc.Leaves(fnVR_AddPLEntryPt(disc, 1, 1, 1), std::string("S1[1] 1-11[1] ") + all);
-    disc.Leaves(fnVR_DelPLEntryPt(disc, 1, 1), std::string("1-11[1] ") + all);
-}
-
 TEST(PlaylistSegments, DivideDeleteCombine) {
     Edited disc;
     ASSERT_EQ(fnVR_AddPLEntryPt(disc, 1, 0, 2), 1);

@@ -58,30 +58,6 @@ TEST(Playlists, ChainsAndSelection) {
     EXPECT_EQ(Ints({disc.m->fnDEL_UD_Movie_Cell(2, 2), disc.m->fnDEL_UD_Movie_Cell(3, 1)}), Ints(2, 0));
 }
 
-TEST(Playlists, DeletingKeepsEveryPlaylistOnItsChain) {
-    EditDisc disc;
-    for (int i = 0; i < 3; ++i) ASSERT_EQ(disc.m->fnADD_UD_PGCI(), 1);
-    // Chains told apart by their lengths.
-    for (BYTE g = 1; g <= 3; ++g) {
-        disc.AddMovie(0, g);
-        ASSERT_EQ(disc.m->fnSelect_UD_PGCI(g), 1);
-        ASSERT_EQ(disc.m->fnADD_UD_PGCI_MovieScene(g), 1);
-    }
-    for (BYTE g : {BYTE{2}, BYTE{1}, BYTE{3}, BYTE{2}}) ASSERT_EQ(disc.m->fnADD_PlayList(g), 1);
-    ASSERT_EQ(disc.Names(), "2 1 3 2");
-
-    ASSERT_EQ(disc.m->fnDEL_PlayList(1), 1);
-    EXPECT_EQ(disc.Chains(), 3) << "chain 2 still has a playlist";
-    EXPECT_EQ(disc.Names(), "1 3 2");
-    ASSERT_EQ(disc.m->fnDEL_PlayList(1), 1);
-    EXPECT_EQ(disc.Chains(), 2);
-    EXPECT_EQ(disc.Names(), "2 1") << "both chains moved down one";
-    EXPECT_EQ(disc.Chain(1) + " " + disc.Chain(2), "0-2[] 0-3[]");
-    EXPECT_EQ(Ints({disc.m->fnDEL_PlayList(3), disc.m->fnDEL_PlayList(0), fnVR_DelPL(disc, 257)}), Ints(3, 0))
-        << "257 is not playlist 1";
-    EXPECT_EQ(disc.Names(), "2 1");
-}
-
 TEST(Playlists, AnAddThatCannotFinishLeavesNothingBehind) {
     EditDisc disc;
     ASSERT_EQ(disc.m->fnADD_UD_PGCI(), 1);

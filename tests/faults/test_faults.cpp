@@ -229,36 +229,3 @@ TEST(SaveFaults, NewOverAnEarlierDiscIsValidAtAnyFailure) {
         FailFromEveryOperation(make, operations, {s.earlier, empty, after}, after);
     }
 }
-
-// A save that fails for a reason the user can remove reports that reason,
-// leaves the disc exactly as it was, and succeeds once the reason is gone.
-TEST(SaveFaults, AFailedSaveSaysWhyChangesNothingAndCanBeRetried) {
-    const struct {
-        const char* what;
-        DWORD code;
-        vrm::FaultHook hook;  // none: the source path names a directory
-    } cases[] = {
-        {"disk full in the movie stream", VRO_ERR_DISK_FULL,
-         [](void*, const char* op) { return std::strcmp(op, "write") == 0 ? ENOSPC : 0; }},
-        {"read-only directory: every change refused", VRO_ERR_STREAM_CREATE, [](void*, const char*) { return EACCES; }},
-        {"a source that became unreadable after the add", VRO_ERR_SOURCE_OPEN, nullptr},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        Scene s;
-        s.AddBoth();
-        const fs::path kept = s.root.Path() / "kept.vob";
-        if (!c.hook) fs::rename(s.movie, kept);
-        if (!c.hook) fs::create_directories(s.movie);
-        vrm::SetFaultHook(c.hook, nullptr);
-        EXPECT_EQ(fnVR_MANGRSave(s.h, nullptr), 0);
-        vrm::SetFaultHook(nullptr, nullptr);
-        if (!c.hook) fs::remove(s.movie);
-        if (!c.hook) fs::rename(kept, s.movie);
-        EXPECT_EQ(fnVR_MANGRGetLastError(s.h), c.code);
-        ExpectState(s.dir, s.before);
-        ExpectValid(s.dir, {s.before}, "after the failure");
-        EXPECT_EQ(fnVR_MANGRSave(s.h, nullptr), 1);
-        ExpectValid(s.dir, {StateOf(s.dir)}, "after the retry");
-    }
-}

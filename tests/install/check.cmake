@@ -1,6 +1,6 @@
 # Installs the built library into a scratch prefix, then builds and runs a
 # small client against the installed tree, once found with find_package and
-# once with pkg-config.
+# once with pkg-config, and the C client against the installed C header.
 file(REMOVE_RECURSE ${WORK_DIR})
 set(prefix ${WORK_DIR}/prefix)
 
@@ -40,4 +40,17 @@ set(ENV{LD_LIBRARY_PATH} ${libdir})
 run(${WORK_DIR}/pc-consumer)
 if(NOT last_output MATCHES "handle ok")
   message(FATAL_ERROR "pkg-config client printed: ${last_output}")
+endif()
+
+# The C client of tests/interface, built with the pkg-config flags as C99
+# and run on a sample.
+find_program(C_COMPILER NAMES cc gcc clang)
+if(C_COMPILER)
+  run(${C_COMPILER} -std=c99 -Wall -Wextra -pedantic -Werror ${SOURCE_DIR}/../interface/c_client.c ${flags}
+      -o ${WORK_DIR}/c-consumer)
+  file(MAKE_DIRECTORY ${WORK_DIR}/c-disc)
+  run(${WORK_DIR}/c-consumer ${SOURCE_DIR}/../data/pal_mpeg2_mp2_4x3.vob ${WORK_DIR}/c-disc)
+  if(NOT last_output MATCHES "c client ok")
+    message(FATAL_ERROR "C client printed: ${last_output}")
+  endif()
 endif()

@@ -34,30 +34,3 @@ TEST(Codecs, RecordingAndPresentationTime) {
     const BYTE top[6] = {0xFF, 0xFF, 0xFF, 0xFF, 0x01, 0x2B};
     EXPECT_EQ(PtmTo27MHz(top), 0xFFFFFFFFull * 300 + 299);
 }
-
-TEST(Codecs, DateTextAndItsMatching) {
-    // With the time: the date, then "AM"/"PM" at 11 (noon is AM), offset 13
-    // not written, the 12-hour time at 14; both halves carry the text.
-    const struct {
-        SYSTEMTIME time;
-        std::string text;
-    } cases[] = {
-        {MakeTime(2003, 7, 4, 15, 9), std::string("2003/ 7/ 4\0PM\0003:9\0", 18)},
-        {MakeTime(2003, 12, 25, 12, 30), std::string("2003/12/25\0AM\00012:30\0", 20)},
-    };
-    for (const auto& c : cases) {
-        char buf[128] = {};
-        ASSERT_EQ(FormatDateText(&c.time, buf, 1), 1);
-        EXPECT_EQ(std::string(buf, c.text.size()), c.text);
-        EXPECT_EQ(std::memcmp(buf, buf + 64, 64), 0);
-        EXPECT_EQ(Ints({DateTextMatches(buf, &c.time), DateTextMatches(buf + 64, &c.time, 64)}), Ints({1, 1}));
-    }
-    // A text that ends before the day is no match, and nothing past its end
-    // (or past the size given) is read.
-    const SYSTEMTIME july4 = MakeTime(2003, 7, 4);
-    const char unterminated[9] = {'2', '0', '0', '3', '/', ' ', '7', '/', ' '};
-    EXPECT_EQ(Ints({DateTextMatches("2003/07/04", &july4), DateTextMatches("2003/ 7/ 5", &july4),
-                    DateTextMatches("2004/ 7/ 4", &july4), DateTextMatches(nullptr, &july4),
-                    DateTextMatches("2003/ 7", &july4), DateTextMatches(unterminated, &july4, sizeof unterminated)}),
-              Ints({1, 0, 0, 0, 0, 0}));
-}

@@ -126,29 +126,8 @@ TEST(TextCodec, EncodesTitlesAndRefusesWhatTheSetCannotHold) {
     for (int i = 0; i < 22; ++i) japanese += "\xE3\x83\x86";
     EXPECT_TRUE(EncodeText(vrm::kChrsShiftJis, japanese, 63, &out, &why));
     EXPECT_EQ(out.size(), 44u);
-}
-
-TEST(TextCodec, PrimaryTextsAsRecordersWriteThem) {
-    BYTE block[128];
-    std::string why;
-    ASSERT_TRUE(vrm::EncodePrimaryText(vrm::kChrsShiftJis, "TEST1", block, &why));
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(block), 6), std::string("TEST1\0", 6));
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(block) + 64, 6), std::string("TEST1\0", 6));
-    EXPECT_EQ(std::vector<BYTE>(block + 70, block + 128), std::vector<BYTE>(58, 0));
-    // A Japanese title has no ASCII label; a mixed one gets '?' for what
-    // ASCII lacks and plain letters for accented ones.
-    ASSERT_TRUE(vrm::EncodePrimaryText(vrm::kChrsShiftJis, kTestUtf8, block, &why));
-    vrm::PrimaryText t = vrm::DecodePrimaryText(vrm::kChrsShiftJis, block);
-    EXPECT_EQ(t.label.utf8, "");
-    EXPECT_EQ(t.title.utf8, kTestUtf8);
+    // The ASCII label beside a title: '?' for what ASCII lacks, cut at the
+    // bytes given.
     EXPECT_EQ(vrm::AsciiLabel("Tokyo " + kTestUtf8, 63), "Tokyo ???");
-    EXPECT_EQ(vrm::AsciiLabel("\xC3\x89t\xC3\xA9 \xC5\x81\xC3\xB3"
-                              "d\xC5\xBA \xE2\x80\x9Cok\xE2\x80\x9D \xEF\xBC\xA1",
-                              63),
-              "Ete Lodz \"ok\" A");
     EXPECT_EQ(vrm::AsciiLabel(std::string(70, 'a'), 63), std::string(63, 'a'));
-    // A refused title leaves the block as it was.
-    std::fill(block, block + 128, BYTE{0xAB});
-    EXPECT_FALSE(vrm::EncodePrimaryText(vrm::kChrsShiftJis, "Caf\xC3\xA9", block, &why));
-    EXPECT_EQ(std::vector<BYTE>(block, block + 128), std::vector<BYTE>(128, 0xAB));
 }

@@ -1,5 +1,5 @@
-// The management file's life cycle through the manager: New, Save, Open,
-// the backup, and directory classification.
+// The management file's life cycle through the manager: New, Save, Open
+// and the backup.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -84,21 +84,6 @@ TEST(Manager, NewThenSaveWritesTwoIdenticalFilesOf128K) {
     EXPECT_EQ(fnGetDVDVRPathType(dir.Path().c_str()), 1u);
 }
 
-TEST(Manager, NewRefusesBadDirectoriesAndLeavesAForeignFileAlone) {
-    TempDir dir;
-    Handle h;
-    const std::string longPath = dir.Path().string() + "/" + std::string(300, 'x');
-    EXPECT_EQ(Ints({fnVR_MANGRNew(h, nullptr), fnVR_MANGRNew(h, dir.File("missing").c_str()),
-                    fnVR_MANGRNew(h, longPath.c_str()), fnVR_MANGROpen(h, longPath.c_str()),
-                    fnVR_MANGRNew(nullptr, dir.Path().c_str()), fnVR_MANGRSave(nullptr, nullptr)}),
-              Ints(6, 0));
-    const Bytes foreign(4096, 'z');
-    WriteWholeFile(dir.File("VR_MANGR.IFO"), foreign);
-    EXPECT_EQ(fnVR_MANGRNew(h, dir.Path().c_str()), 0);
-    EXPECT_EQ(fnVR_MANGRSave(h, nullptr), 0) << "no disc bound";
-    EXPECT_EQ(ReadWholeFile(dir.File("VR_MANGR.IFO")), foreign);
-}
-
 TEST(Manager, EveryTableOpensAndSavesBackByteForByte) {
     vrm::ScopedTestClock clock(MakeTime(2026, 12, 6, 10, 0, 0), 0);
     SavedDisc disc;
@@ -147,92 +132,6 @@ TEST(Manager, OpenFallsBackToTheBackup) {
         EXPECT_EQ(ReadWholeFile(disc.Ifo()), bytes) << what;
         EXPECT_EQ(ReadWholeFile(disc.Bup()), damaged[2].second) << what;
     }
-}
-
-TEST(Manager, EveryFailureSaysWhyAndWhere) {
-    SavedDisc disc;
-    VR_STATUS status{};
-    {
-        // Both copies cut inside the original chain: the reason names the
-        // first copy, the table and the byte the reader stopped at.
-        const Bytes cut(disc.ifo.begin(), disc.ifo.begin() + At(disc.ifo, 304) + 6);
-        WriteWholeFile(disc.Ifo(), cut);
-        WriteWholeFile(disc.Bup(), cut);
-        Handle h;
-        ASSERT_EQ(fnVR_MANGROpen(h, disc.dir.Path().c_str()), 0);
-        ASSERT_EQ(fnVR_MANGRGetLastStatus(h, &status), 1);
-        const std::string text = status.szText;
-        EXPECT_EQ(Ints({status.dwCode, status.dwWhere}), Ints({VRO_ERR_DAMAGED, VR_STATUS_BYTE_OFFSET})) << text;
-        EXPECT_GE(status.llAt, static_cast<__int64>(At(disc.ifo, 304))) << text;
-        EXPECT_NE(text.find("VR_MANGR.IFO"), std::string::npos) << text;
-        EXPECT_NE(text.find("ORG_PGCI"), std::string::npos) << text;
-    }
-    WriteWholeFile(disc.Ifo(), disc.ifo);
-    WriteWholeFile(disc.Bup(), disc.ifo);
-    Handle h;
-    ASSERT_EQ(fnVR_MANGROpen(h, disc.dir.Path().c_str()), 1);
-    fnVR_MANGRGetLastStatus(h, &status);
-    EXPECT_EQ(status.dwCode, 0u) << "a call that succeeds clears the status";
-    // A number that names nothing is named, with what exists.
-    EXPECT_EQ(fnVR_DelPLEntryPt(h, 9, 1), 0);
-    fnVR_MANGRGetLastStatus(h, &status);
-    EXPECT_EQ(Ints({status.dwCode, status.dwWhere, status.llAt}), Ints({VRO_ERR_NO_SUCH_ITEM, VR_STATUS_ITEM, 9}));
-    EXPECT_STREQ(status.szText, "There is no playlist 9 (the disc has 2).");
-    EXPECT_EQ(fnVR_MANGRGetLastStatus(h, nullptr) + fnVR_MANGRGetLastStatus(nullptr, &status), 0);
-
-    // The dump names every table in file order; a buffer too small gets
-    // nothing but the size it needs.
-    const DWORD size = fnVR_GetTableDump(h, nullptr, 0);
-    ASSERT_GT(size, 1u);
-    std::string dump(size, '\0');
-    EXPECT_EQ(Ints({fnVR_GetTableDump(h, &dump[0], size - 1), dump[0], fnVR_GetTableDump(h, &dump[0], size)}),
-              Ints({size, 0, size}));
-    std::vector<std::string> titles;
-    for (size_t at = 0; at + 1 < size; at = dump.find('\n', at) + 1)
-        if (dump[at] != ' ') titles.push_back(dump.substr(at, dump.find('\n', at) - at));
-    EXPECT_EQ(titles, (std::vector<std::string>{"VMGI_MAT:", "PL_SRPT:", "M_AVFIT:", "S_AVFIT:", "ORG_PGCI:",
-                                                "UD_PGCIT:", "TXTDT_MG:", "MNFIT:"}));
-    EXPECT_NE(dump.find("\n  PL_SRP_Ns = 2\n"), std::string::npos);
-    EXPECT_EQ(fnVR_GetTableDump(Handle(), nullptr, 0), 0u) << "no disc";
-}
-
-TEST(Manager, ASecondOpenReplacesTheFirstDisc) {
-    SavedDisc full;
-    TempDir plain;
-    {
-        Handle h;
-        ASSERT_EQ(fnVR_MANGRNew(h, plain.Path().c_str()), 1);
-        ASSERT_EQ(fnVR_MANGRSave(h, nullptr), 1);
-    }
-    const Bytes plainIfo = ReadWholeFile(plain.File("VR_MANGR.IFO"));
-    Handle h;
-    ASSERT_EQ(fnVR_MANGROpen(h, full.dir.Path().c_str()), 1);
-    h.m->m_cCurUDPGCN = 2;
-    // A failed open keeps the disc the handle has.
-    EXPECT_EQ(fnVR_MANGROpen(h, plain.File("missing").c_str()), 0);
-    EXPECT_NE(h.m->m_pUD_PGCIT, nullptr);
-    ASSERT_EQ(fnVR_MANGROpen(h, plain.Path().c_str()), 1);
-    EXPECT_EQ(h.m->m_pUD_PGCIT, nullptr);
-    EXPECT_EQ(h.m->m_cCurUDPGCN, 0) << "no chain of the new disc is selected";
-    ASSERT_EQ(fnVR_MANGRSave(h, nullptr), 1);
-    EXPECT_EQ(ReadWholeFile(plain.File("VR_MANGR.IFO")), plainIfo) << "no table of the first disc is saved";
-    ASSERT_EQ(fnVR_MANGRNew(h, full.dir.Path().c_str()), 1);
-    EXPECT_EQ(h.m->m_pTXTDT_MG, nullptr);
-}
-
-TEST(Manager, DirectoryTypes) {
-    TempDir dir;
-    EXPECT_EQ(Ints({fnGetDVDVRPathType(nullptr), fnGetDVDVRPathType(dir.Path().c_str())}), Ints(2, 0));
-    Bytes video(2048, 0);
-    std::memcpy(video.data(), "DVDVIDEO-VMG", 12);
-    WriteWholeFile(dir.File("VIDEO_TS.IFO"), video);
-    EXPECT_EQ(fnGetDVDVRPathType(dir.Path().c_str()), 2u);
-    WriteWholeFile(dir.File("VR_MANGR.IFO"), {});
-    EXPECT_EQ(fnGetDVDVRPathType(dir.Path().c_str()), 2u) << "an empty VR_MANGR.IFO does not count";
-    WriteWholeFile(dir.File("VR_MANGR.IFO"), Bytes(100, 'q'));
-    EXPECT_EQ(fnGetDVDVRPathType(dir.Path().c_str()), 0u) << "a VR_MANGR.IFO of another kind";
-    WriteWholeFile(dir.File("VR_MANGR.IFO"), {'D', 'V', 'D', '_'});
-    EXPECT_EQ(fnGetDVDVRPathType(dir.Path().c_str()), 0u) << "too short to match";
 }
 
 namespace {

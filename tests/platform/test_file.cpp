@@ -45,24 +45,6 @@ TEST(File, RefusalsShortReadsMappingAndMove) {
     EXPECT_EQ(Ints({f.IsOpen(), b.IsOpen(), b.Size(), f.ReadAt(0, buf, 1), f.Sync()}), Ints({0, 1, 10, -1, 0}));
 }
 
-TEST(File, ProbeReplaceAndRemove) {
-    TempDir dir;
-    int64_t size = -1;
-    WriteWholeFile(dir.File("a"), {1, 2, 3});
-    EXPECT_EQ(vrm::ProbePath(dir.File("a").c_str(), &size), vrm::PathKind::RegularFile);
-    EXPECT_EQ(size, 3);
-    EXPECT_EQ(vrm::ProbePath(dir.Path().c_str(), nullptr), vrm::PathKind::Other);
-    EXPECT_EQ(vrm::ProbePath(nullptr, nullptr), vrm::PathKind::Missing);
-    EXPECT_TRUE(vrm::ReplaceFile(dir.File("a").c_str(), dir.File("b").c_str()));
-    EXPECT_EQ(vrm::ProbePath(dir.File("a").c_str(), &size), vrm::PathKind::Missing);
-    EXPECT_EQ(ReadWholeFile(dir.File("b")), (std::vector<unsigned char>{1, 2, 3}));
-    EXPECT_FALSE(vrm::ReplaceFile(dir.File("a").c_str(), dir.File("b").c_str()));
-    // Already gone counts as removed; a directory is not removed.
-    EXPECT_EQ(Ints({vrm::RemoveFile(dir.File("b").c_str()), vrm::RemoveFile(dir.File("b").c_str()),
-                    vrm::RemoveFile(dir.Path().c_str())}),
-              Ints({1, 1, 0}));
-}
-
 TEST(File, CreateBesideMakesAFileOfItsOwnWithNormalPermissions) {
     TempDir dir;
     const std::string target = dir.File("VR_MANGR.IFO");

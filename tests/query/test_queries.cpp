@@ -57,20 +57,6 @@ protected:
     Recording second = UniformRecording(2, 100, kStart);  // 24 frames, 960 ms
 };
 
-TEST_F(TwoDays, OriginalChainByMode) {
-    DVDPGCINFO info = Filled<DVDPGCINFO>();
-    // Mode 0 counts entry points, 1 cells, 2 programs; content type 2 is
-    // movie and still cells; the bytes behind the text stay the caller's.
-    ASSERT_EQ(fnVR_GetOPGCInfo(disc.m, &info, 0), 1);
-    EXPECT_EQ(Ints({info.dwCount, info.dwDuration, info.dwContentTy, info.dwYear, info.dwMonth, info.dwDay, info.dwHour,
-                    info.dwMinute, info.dwSecond, info.szPrmText[0], info.reserved_164[0]}),
-              Ints({3, 1920 + 960 + 3000, 2, 2021, 3, 4, 5, 6, 7, 0, 0xAB}));
-    ASSERT_EQ(disc.m->fnGetOPGCInfo(&info, 1), 1);
-    EXPECT_EQ(Ints({info.dwCount, info.dwDuration}), Ints({3, 1920 + 960 + 3000}));
-    ASSERT_EQ(disc.m->fnGetOPGCInfo(&info, 2), 1);
-    EXPECT_EQ(info.dwCount, 2u);
-}
-
 TEST_F(TwoDays, ProgramsWithTheirTextDateAndFirstSegment) {
     DVDPGINFO info = Filled<DVDPGINFO>();
     // Program 2: the recording's and the still group's entry points; its
@@ -87,27 +73,6 @@ TEST_F(TwoDays, ProgramsWithTheirTextDateAndFirstSegment) {
     EXPECT_EQ(Ints({disc.m->fnGetOPGCPGInfo(3, &info, 0), disc.m->fnGetOPGCPGInfo(0, &info, 0),
                     disc.m->fnGetOPGCPGInfo(257, &info, 0)}),
               Ints(3, 0));
-}
-
-TEST(ChainInfo, EmptyStillOnlyAndUnboundChains) {
-    Disc disc;
-    DVDPGCINFO info = Filled<DVDPGCINFO>();
-    ASSERT_EQ(disc.m->fnGetOPGCInfo(&info, 0), 1);
-    EXPECT_EQ(Ints({info.dwContentTy, info.dwYear, info.reserved_164[51]}), Ints(3, 0)) << "zeroed as a whole";
-    DVDPGINFO program = Filled<DVDPGINFO>();
-    EXPECT_EQ(disc.m->fnGetOPGCPGInfo(1, &program, 0), 0);
-    EXPECT_EQ(Ints({program.dwCount, program.EntrySeg.dwSRPN}), Ints(2, 0));
-    disc.AddStill({2, 2});
-    ASSERT_EQ(disc.m->fnGetOPGCInfo(&info, 1), 1);
-    // Two pictures, each shown for STILL_TM (3 s on a new disc).
-    EXPECT_EQ(Ints({info.dwContentTy, info.dwDuration}), Ints({1, 6000}));
-    // A manager never bound to a disc has no tables; a null handle, nothing.
-    seg s{};
-    CVR_MANGR m;
-    EXPECT_EQ(Ints({m.fnGetOPGCInfo(&info, 0), m.fnGetOPGCPGInfo(1, &program, 0), m.fnGetOPGCEntryPtInfo(1, &s, 0),
-                    m.fnGetOPGCCellInfo(1, 1, &s, 0, 0), m.fnGetOPGCCellNsofEntryPt(1), m.fnGetPLCount(),
-                    m.fnGetPLInfo(1, &info, 0), fnVR_GetPLCount(nullptr), fnVR_GetOPGCInfo(nullptr, &info, 0)}),
-              Ints(9, 0));
 }
 
 // A recording and one playlist over its VOB, made on a fixed day.
@@ -151,20 +116,6 @@ TEST_F(OnePlaylist, PlaylistInformationCellsAndSegments) {
     EXPECT_EQ(s.dwFrameNs, 24u);
 }
 
-TEST_F(OnePlaylist, PlaylistsThatDoNotExistGiveZero) {
-    DVDPGCINFO info{};
-    seg s{};
-    for (int pl : {0, 2, 257}) {
-        EXPECT_EQ(Ints({disc.m->fnGetPLInfo(pl, &info, 0), disc.m->fnGetPLCellInfo(pl, 1, &s, 0, 0),
-                        disc.m->fnGetPLEntryPtInfo(pl, 1, &s, 0), disc.m->fnGetPLCellNsofEntryPt(pl, 1)}),
-                  Ints(4, 0))
-            << pl;
-    }
-    // A pointer that names no chain.
-    disc.Playlists().fnSet_c1_PGCN(0, 9);
-    EXPECT_EQ(Ints({disc.m->fnGetPLCellInfo(1, 1, &s, 0, 0), disc.m->fnGetPLCellNsofEntryPt(1, 1)}), Ints(2, 0));
-}
-
 TEST(CellQuery, QueuedDataIsInTheSourceFileAndSavedDataInTheStreamFile) {
     Disc disc;
     Recording first = UniformRecording(4, 100, kStart);
@@ -195,22 +146,6 @@ TEST(CellQuery, QueuedDataIsInTheSourceFileAndSavedDataInTheStreamFile) {
     EXPECT_GT(raw.llEndPos, raw.llStartPos);
 }
 
-TEST(CellQuery, AStillCellIsAllItsPicturesEachShownForTheStillTime) {
-    Disc disc;
-    const std::string source = disc.AddStill({2, 3});
-    seg s{};
-    ASSERT_EQ(disc.m->fnGetOPGCCellInfo(1, 1, &s, 0, 0), 1);
-    // Pictures of 2 and 3 sectors, each shown for STILL_TM (3 s on a new disc).
-    EXPECT_EQ(Ints({s.dwCellType, s.dwSRPN, s.dwFrameNs, s.dwDuration, s.llStartPos, s.llEndPos}),
-              Ints({1, 1, 2, 6000, 0, 5 * 2048}));
-    EXPECT_STREQ(s.szFileName, source.c_str());
-    // Its one entry point, and none beyond.
-    s = seg{};
-    EXPECT_EQ(Ints({disc.m->fnGetOPGCEntryPtInfo(1, &s, 1), s.dwCellType, disc.m->fnGetOPGCEntryPtInfo(2, &s, 1),
-                    disc.m->fnGetOPGCEntryPtInfo(1, 1, 2, &s, 1)}),
-              Ints({1, 1, 0, 0}));
-}
-
 // The original chain made of the three cells A, B, C of
 // AddContinuationCells, in one program.
 class ContinuationChain : public ::testing::Test {
@@ -226,16 +161,6 @@ protected:
     Disc disc;
     Recording recording = UniformRecording(8, 10, kStart);
 };
-
-TEST_F(ContinuationChain, CellCountsOfSegments) {
-    // Entry point 1: A, B and C's first part; 2: within C; 0: A before its
-    // entry point; from B: B whole, then C's first part. Nothing to count
-    // (entry point 3): a failed query counts its own cell.
-    EXPECT_EQ(Ints({disc.m->fnGetOPGCCellNsofEntryPt(1), disc.m->fnGetOPGCCellNsofEntryPt(2),
-                    disc.m->fnGetOPGCCellNsofEntryPt(0), disc.m->fnGetOPGCCellNsofEntryPt(1, 2, 0),
-                    fnVR_GetOPGCCellNsofEntryPt(disc.m, 1, 1, 1), disc.m->fnGetOPGCCellNsofEntryPt(3)}),
-              Ints({3, 1, 1, 2, 3, 1}));
-}
 
 // The records a segment fills: the caller's chain as far as it reaches,
 // allocated ones (released by the caller), or without follow only the head,

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -223,49 +222,6 @@ TEST(MovieAnalyser, QuickCheckReadsOnlyToTheFirstSequenceHeader) {
 
 namespace {
 
-struct Probe : CVR_MOVIE {
-    std::vector<std::vector<DWORD>> calls;
-    size_t cancelAt = SIZE_MAX;
-};
-
-int __stdcall Report(void* context, DWORD phase, DWORD done, DWORD total, DWORD file) {
-    auto* self = static_cast<Probe*>(static_cast<CVRO_DATA*>(context));
-    self->calls.push_back({phase, done, total, file});
-    return self->calls.size() - 1 == self->cancelAt ? 0 : 1;
-}
-
-}  // namespace
-
-TEST(MovieAnalyser, ProgressAtLeastEveryPercentAndCancel) {
-    TempDir dir;
-    GopStream s(60, true);
-    s.m.End();
-    const std::string path = WriteStream(dir, "long.vob", s.m.Out());
-    const DWORD packs = DWORD(s.m.Packs());
-    ASSERT_GT(packs, 400u);
-    Probe p;
-    ASSERT_EQ(p.fnCheckAppendVOB(path.c_str(), Report, 0), 1);
-    ASSERT_GE(p.calls.size(), 101u);
-    EXPECT_EQ(p.calls.front(), (std::vector<DWORD>{VRO_PROGRESS_ANALYSE, 0, packs, 1}));
-    EXPECT_EQ(p.calls.back(), (std::vector<DWORD>{VRO_PROGRESS_ANALYSE, packs, packs, 1}));
-    for (size_t k = 1; k < p.calls.size(); ++k) {
-        EXPECT_LE(p.calls[k][1] - p.calls[k - 1][1], packs / 100) << "at least every 1%";
-        EXPECT_GE(p.calls[k][1], p.calls[k - 1][1]);
-    }
-
-    // Cancelling fails the call; the record stays as it was.
-    const VR_MPEGFILE_INFO before = p.m_MpegFileInfo;
-    p.calls.clear();
-    p.cancelAt = 1;
-    EXPECT_EQ(
-        After(p, p.fnCheckAppendVOB(WriteStream(dir, "other.mpg", GopStream(2, false).m.Out()).c_str(), Report, 0)),
-        Ints({0, VRO_ERR_CANCELLED}));
-    EXPECT_EQ(std::memcmp(&before, &p.m_MpegFileInfo, sizeof before), 0);
-    EXPECT_EQ(std::string(p.fnGetAnalysedFileName()), path);
-}
-
-namespace {
-
 Bytes WithVideo(const ps::VideoParams& v, int pFrames = 2, size_t pBytes = 1000, size_t iBytes = 5000) {
     ps::Muxer m(v.mpeg2);
     QueueGop(m, v, kPts0, pFrames, iBytes, pBytes);
@@ -345,7 +301,7 @@ std::vector<Refusal> Refusals() {
 // the first sequence header) keeps the last good analysis, record and table.
 TEST(MovieAnalyser, BadInputIsRefusedAndChangesNothing) {
     TempDir dir;
-    Probe a;
+    CVR_MOVIE a;
     ASSERT_EQ(a.fnInit(dir.Path().c_str(), VRO_INIT_NEW), 1);
     ASSERT_EQ(a.fnCheckAppendVOB(WriteStream(dir, "good.mpg", WithVideo(kPal, 3)).c_str(), nullptr, 0), 1);
     const VR_MPEGFILE_INFO& info = a.m_MpegFileInfo;
@@ -362,27 +318,4 @@ TEST(MovieAnalyser, BadInputIsRefusedAndChangesNothing) {
     EXPECT_EQ(After(a, a.fnCheckAppendVOB(nullptr, nullptr, 0)), Ints({0, VRO_ERR_BAD_ARGUMENT}));
     EXPECT_EQ(a.fnGetQueuedFileNs(), 0u);
     EXPECT_EQ(a.fnAddVOBToList(&a.m_MpegFileInfo), 1) << "the good file still queues with the record it left";
-}
-
-// One group behind a navigation pack, then navigation packs alone up to
-// 65535 VOBUs; one more is refused, without the table growing past it.
-TEST(MovieAnalyser, AtMost65535Vobus) {
-    TempDir dir;
-    GopStream s(1, true);
-    const ps::Bytes head = s.m.Out();
-    s.m.NavPack();
-    const ps::Bytes nav(s.m.Out().end() - 2048, s.m.Out().end());
-    ps::Bytes navs;
-    for (int k = 0; k < 1024; ++k) ps::Append(navs, nav);
-    const std::string path = dir.File("vobus.vob");
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(head.data()), std::streamsize(head.size()));
-    for (int k = 0; k < 65534 / 1024; ++k) out.write(reinterpret_cast<const char*>(navs.data()), 1024 * 2048);
-    out.write(reinterpret_cast<const char*>(navs.data()), (65534 % 1024) * 2048).flush();
-    CVR_MOVIE a;
-    ASSERT_EQ(a.fnCheckAppendVOB(path.c_str(), nullptr, 0), 1) << a.fnGetLastErrorDetail();
-    EXPECT_EQ(Ints({a.m_MpegFileInfo.dwVOBUNs, a.m_MpegFileInfo.dwFrameNs}), Ints({65535, 12}));
-    out.write(reinterpret_cast<const char*>(nav.data()), 2048).flush();
-    EXPECT_EQ(After(a, a.fnCheckAppendVOB(path.c_str(), nullptr, 0)), Ints({0, VRO_ERR_TOO_MANY_VOBUS}));
-    EXPECT_NE(std::string(a.fnGetLastErrorDetail()).find("65535"), std::string::npos);
 }

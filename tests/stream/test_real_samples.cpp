@@ -96,27 +96,3 @@ TEST(RealSamples, JoinedRecordingsAreRefusedUnlessTheirClockRunsOn) {
                   Ints({3 * s.frames, 3 * DWORD(s.vobus.size() - 1), s.startPts + 3 * s.frames * frame}));
     }
 }
-
-TEST(RealSamples, StillPicturesAndTheirAudioAreLaidOutForTheStillStream) {
-    // Two encoder outputs back to back: a picture with one second of MPEG
-    // audio (42 frames; the encoder put its first audio pack, sector 2,
-    // between the picture's video packs) and a picture without audio.
-    const std::string path = Sample("still_pal_2pictures.vob");
-    TempDir dir;
-    CVR_STILL still;
-    ASSERT_EQ(still.fnInit(dir.Path().c_str(), VRO_INIT_NEW), 1);
-    ASSERT_EQ(still.fnCheckAppendVOB(path.c_str()), 1) << still.fnGetLastErrorDetail();
-    const VR_MPEGFILE_INFO& i = still.m_MpegFileInfo;
-    EXPECT_EQ(i.dwFrameNs, 2u);
-    EXPECT_EQ(AttributesOf(i), (Attributes{25000, 720, 576, 2, 1, i.dwVideoBitrate, 48000, 0, 224, 0x400000}));
-    // Picture 1: the navigation pack and 13 video packs, then 14 of audio.
-    EXPECT_EQ(LayoutOf(i), (Layout{{0, 14, 14, 42}, {28, 6, 0, 0}, {34, 0, 0, 0}}));
-
-    ASSERT_EQ(still.fnAddVOBToList(&still.m_MpegFileInfo), 1);
-    ASSERT_EQ(still.fnAppendVOBListToVRO(nullptr), 1);
-    std::vector<size_t> order = {0, 1};
-    for (size_t p = 3; p <= 14; ++p) order.push_back(p);
-    order.push_back(2);
-    for (size_t p = 15; p <= 33; ++p) order.push_back(p);
-    EXPECT_EQ(ReadWholeFile(dir.File("VR_STILL.VRO")), PacksOf(ReadWholeFile(path), order));
-}

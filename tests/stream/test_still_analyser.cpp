@@ -82,26 +82,6 @@ TEST(StillAnalyser, AudioBelongsToThePictureBeforeItAndFollowsItsVideo) {
     EXPECT_EQ(still.m_MpegFileInfo.dwVOBStartAddr, 12u);
 }
 
-TEST(StillAnalyser, AudioFramesOfAc3AndLpcmCountIn1152SampleFrames) {
-    TempDir dir;
-    ps::Muxer ac3;
-    StillPicture(ac3, 100, kPts0);
-    for (int k = 0; k < 3; ++k) ac3.Audio(0xBD, ps::Ac3Payload(0x80, 2, ps::Cat({ps::Ac3Frame(), ps::Ac3Frame()})));
-    CVR_STILL still;
-    const VR_MPEGFILE_INFO& i = still.m_MpegFileInfo;
-    ASSERT_EQ(still.fnCheckAppendVOB(WriteStream(dir, "ac3.mpg", ac3.Out()).c_str()), 1);
-    // AC-3 in 3 packs, 6 x 1536 samples.
-    EXPECT_EQ(Ints({i.dwAudioCodingBits, i.pVOBUTable[0].dwAudioPartSz, i.pVOBUTable[0].dwAudioFrames}),
-              Ints({0, 3, 8}));
-
-    ps::Muxer lpcm;
-    StillPicture(lpcm, 100, kPts0);
-    for (int k = 0; k < 6; ++k) lpcm.Audio(0xBD, ps::LpcmPayload(0xA0, 1920));  // 480 stereo samples each
-    ASSERT_EQ(still.fnCheckAppendVOB(WriteStream(dir, "lpcm.mpg", lpcm.Out()).c_str()), 1);
-    // Linear PCM, 2880 samples, rounded.
-    EXPECT_EQ(Ints({i.dwAudioCodingBits, i.dwAudioBitrate, i.pVOBUTable[0].dwAudioFrames}), Ints({0x800000, 1536, 3}));
-}
-
 TEST(StillAnalyser, Refusals) {
     TempDir dir;
     ps::Muxer predicted, shared, many, large, mixed, noVideo, noPicture, lowRate;

@@ -1,12 +1,11 @@
 // The stream objects' file side: binding to a directory, the queue, the
-// append and its failures, cutting, and mapping stream positions to files.
+// append and its failures, and mapping stream positions to files.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -73,17 +72,11 @@ int Queue(CVRO_DATA& vro, const Source& src, size_t sectors = 0) {
 // callback's context is the stream object doing the work).
 struct ProbedMovie : CVR_MOVIE {
     std::vector<std::vector<DWORD>> seen;  // {phase, done, total, file}
-    int cancelAt = -1;  // index of the call that answers 0
-    bool cancelWhenDone = false;  // answer 0 when done == total
-    std::string shrink;  // a file cut to one sector at the second call
 };
 
 int __stdcall Report(void* context, DWORD phase, DWORD done, DWORD total, DWORD file) {
-    auto* self = static_cast<ProbedMovie*>(static_cast<CVRO_DATA*>(context));
-    self->seen.push_back({phase, done, total, file});
-    if (!self->shrink.empty() && self->seen.size() == 2) fs::resize_file(self->shrink, kSector);
-    if (self->cancelWhenDone && done == total) return 0;
-    return static_cast<int>(self->seen.size()) - 1 == self->cancelAt ? 0 : 1;
+    static_cast<ProbedMovie*>(static_cast<CVRO_DATA*>(context))->seen.push_back({phase, done, total, file});
+    return 1;
 }
 
 // A stream of 3 sectors with two files queued behind it, the second of
@@ -100,15 +93,6 @@ struct TwoQueued {
     }
     Bytes Stream() const { return ReadWholeFile(dir.File("VR_MOVIE.VRO")); }
 };
-
-// The staging files beside the movie stream (VR_MOVIE.VRO.tmp-XXXXXX).
-std::vector<std::string> StagedFiles(const TempDir& dir) {
-    std::vector<std::string> found;
-    for (const auto& entry : fs::directory_iterator(dir.Path())) {
-        if (entry.path().filename().string().rfind("VR_MOVIE.VRO.tmp-", 0) == 0) found.push_back(entry.path());
-    }
-    return found;
-}
 
 }  // namespace
 
@@ -193,180 +177,6 @@ TEST(VroAppend, QueuedFilesLandBehindTheRecordedDataWithOrWithoutTheKernelCopy) 
         EXPECT_EQ(seen.back(), (std::vector<DWORD>{VRO_PROGRESS_APPEND, 2502, 2502, 2}));
         for (size_t i = 1; i < seen.size(); ++i) EXPECT_GT(seen[i][1], seen[i - 1][1]);
     }
-}
-
-// Each VOG is placed behind the stream and the queue; only the VOG's
-// sectors are copied, not what the source holds behind them.
-TEST(VroAppend, StillGroupsArePlacedBehindTheQueue) {
-    TempDir dir;
-    const Bytes old = TaggedFile('o', 3);
-    WriteWholeFile(dir.File("VR_STILL.VRO"), old);
-    CVR_STILL still;
-    ASSERT_EQ(still.fnInit(dir.Path().c_str(), VRO_INIT_OPEN), 1);
-    // Two pictures without audio; one of 2 video and 3 audio sectors; one.
-    Record r1({{1, 0}, {1, 0}}), r2({{2, 3}}), r3({{1, 0}}), r4({{1, 0}});
-    Source s1(dir, 'p', 2), s2(dir, 'q', 5), s3(dir, 'r', 2);
-    for (auto [src, rec] : {std::pair{&s1, &r1}, {&s2, &r2}, {&s3, &r3}}) {
-        still.fnSetAnalysedFileName(src->path.c_str());
-        ASSERT_EQ(still.fnAddVOBToList(&rec->info), 1);
-    }
-    EXPECT_EQ(Ints({r1.info.dwVOBStartAddr, r2.info.dwVOBStartAddr, r3.info.dwVOBStartAddr}), Ints({3, 5, 10}));
-    // A failed registration takes its file back; the next one gets its place.
-    ASSERT_EQ(still.fnRemoveLastVOBFromList(), 1);
-    still.fnSetAnalysedFileName(s3.path.c_str());
-    ASSERT_EQ(still.fnAddVOBToList(&r3.info), 1);
-    EXPECT_EQ(r3.info.dwVOBStartAddr, 10u);
-    ASSERT_EQ(still.fnAppendVOBListToVRO(nullptr), 1);
-    EXPECT_EQ(ReadWholeFile(dir.File("VR_STILL.VRO")),
-              Cat({old, s1.bytes, s2.bytes, Bytes(s3.bytes.begin(), s3.bytes.begin() + kSector)}));
-    ASSERT_EQ(still.fnAddVOBToList(&r4.info), 1);
-    EXPECT_EQ(r4.info.dwVOBStartAddr, 11u);
-}
-
-TEST(VroAppend, NewOverAnOldStreamReplacesItOnlyWhenSaved) {
-    TempDir dir;
-    const Bytes old = TaggedFile('o', 8);
-    WriteWholeFile(dir.File("VR_MOVIE.VRO"), old);
-    Source a(dir, 'a', 2);
-    ProbedMovie movie;
-    ASSERT_EQ(movie.fnInit(dir.Path().c_str(), VRO_INIT_NEW), 1);
-    EXPECT_EQ(movie.m_dwVROSize, 0u);
-    char name[260];
-    EXPECT_EQ(movie.fnGetAppendedFileNameAndAddress(0, name, nullptr), -1) << "old data is not the new disc's";
-    ASSERT_EQ(Queue(movie, a), 1);
-    EXPECT_EQ(movie.fnGetAppendedFileNameAndAddress(0, name, nullptr), 0);
-    EXPECT_EQ(std::string(name), a.path);
-
-    // A failed save leaves the earlier disc's stream whole.
-    movie.cancelWhenDone = true;
-    EXPECT_EQ(movie.fnAppendVOBListToVRO(Report), 0);
-    EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), old);
-    EXPECT_TRUE(StagedFiles(dir).empty());
-
-    // Staged: the new stream is on disk beside the old one, which stays
-    // until the append renames it into place. A change of the queue takes
-    // the staged file away again.
-    ASSERT_EQ(movie.fnStageVOBList(nullptr), 1);
-    EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), old);
-    const std::vector<std::string> staged = StagedFiles(dir);
-    ASSERT_EQ(staged.size(), 1u);
-    EXPECT_EQ(ReadWholeFile(staged[0]), a.bytes);
-    ASSERT_EQ(Queue(movie, a), 1);
-    EXPECT_TRUE(StagedFiles(dir).empty());
-    ASSERT_EQ(movie.fnRemoveLastVOBFromList(), 1);
-    ASSERT_EQ(movie.fnStageVOBList(nullptr), 1);
-    ASSERT_EQ(movie.fnAppendVOBListToVRO(nullptr), 1);
-    EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), a.bytes);
-    EXPECT_TRUE(StagedFiles(dir).empty());
-    EXPECT_EQ(movie.m_dwVROSize, 2u);
-    // With data recorded there is nothing to stage.
-    ASSERT_EQ(Queue(movie, a), 1);
-    ASSERT_EQ(movie.fnStageVOBList(nullptr), 1);
-    EXPECT_TRUE(StagedFiles(dir).empty());
-
-    // Saving a new disc with nothing queued empties the old stream.
-    WriteWholeFile(dir.File("VR_STILL.VRO"), old);
-    CVR_STILL still;
-    ASSERT_EQ(still.fnInit(dir.Path().c_str(), VRO_INIT_NEW), 1);
-    ASSERT_EQ(still.fnAppendVOBListToVRO(nullptr), 1);
-    EXPECT_EQ(fs::file_size(dir.File("VR_STILL.VRO")), 0u);
-}
-
-TEST(VroQueue, RefusesRecordsThatCannotDescribeTheData) {
-    TempDir dir;
-    CVR_MOVIE movie;
-    CVR_STILL still;
-    Record ok({{1, 0}});
-    EXPECT_EQ(After(movie, movie.fnAddVOBToList(&ok.info)), Ints({0, VRO_ERR_NOT_INITIALISED}));
-    ASSERT_EQ(movie.fnInit(dir.Path().c_str(), VRO_INIT_NEW), 1);
-    ASSERT_EQ(still.fnInit(dir.Path().c_str(), VRO_INIT_NEW), 1);
-    EXPECT_EQ(After(movie, movie.fnAddVOBToList(&ok.info)), Ints({0, VRO_ERR_NO_SOURCE_NAME}));
-    movie.fnSetAnalysedFileName(dir.File("a.mpg").c_str());
-    still.fnSetAnalysedFileName(dir.File("s.mpg").c_str());
-
-    auto refused = [](CVRO_DATA& vro, Record& r) {
-        return vro.fnAddVOBToList(&r.info) == 0 && vro.m_dwLastError == VRO_ERR_BAD_RECORD;
-    };
-    Record noTable({{1, 0}}), none(Parts{}), backwards({{2, 0}, {2, 0}}), tooMany(Parts(0x10000, {1, 0}));
-    noTable.info.pVOBUTable = nullptr;
-    backwards.table[1].dwVOBUAddr = 5;
-    for (Record* r : {&noTable, &none, &backwards, &tooMany}) EXPECT_TRUE(refused(movie, *r));
-    // Still pictures: at most 255, and without audio at most 255 sectors;
-    // with audio their parts make up the picture.
-    Record tooManyPictures(Parts(256, {1, 0})), bigPicture({{256, 0}}), audioMismatch({{2, 3}});
-    audioMismatch.table[1].dwVOBUAddr = 6;
-    for (Record* r : {&none, &tooManyPictures, &bigPicture, &audioMismatch}) EXPECT_TRUE(refused(still, *r));
-    EXPECT_EQ(movie.fnGetQueuedFileNs() + still.fnGetQueuedFileNs(), 0u);
-    Record largest({{255, 0}, {2, 7}});
-    EXPECT_EQ(still.fnAddVOBToList(&largest.info), 1);
-}
-
-// A failing append leaves the stream file byte for byte as it was and keeps
-// the queue; the same append then succeeds once the cause is gone.
-TEST(VroAppend, AFailedAppendChangesNothingAndCanBeRetried) {
-    const struct {
-        const char* what;
-        DWORD error;
-        std::function<void(TwoQueued&)> cause;
-        size_t calls;  // progress reports seen, when counted
-    } cases[] = {
-        {"source removed", VRO_ERR_SOURCE_OPEN, [](TwoQueued& q) { fs::remove(q.b.path); }, 0},
-        {"source shorter than queued", VRO_ERR_SOURCE_SHORT,
-         [](TwoQueued& q) { fs::resize_file(q.b.path, 2499 * kSector + 2047); }, 0},
-        {"source shrinks after the first file is written", VRO_ERR_SOURCE_SHORT,
-         [](TwoQueued& q) { q.movie.shrink = q.b.path; }, 0},
-        {"cancelled in the second block of the second file", VRO_ERR_CANCELLED,
-         [](TwoQueued& q) { q.movie.cancelAt = 3; }, 4},
-        {"cancelled at the last report", VRO_ERR_CANCELLED, [](TwoQueued& q) { q.movie.cancelWhenDone = true; }, 0},
-        {"recorded data that is gone", VRO_ERR_STREAM_SHORT,
-         [](TwoQueued& q) { fs::resize_file(q.dir.File("VR_MOVIE.VRO"), kSector); }, 0},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        TwoQueued q;
-        ASSERT_TRUE(q.ready);
-        c.cause(q);
-        EXPECT_EQ(After(q.movie, q.movie.fnAppendVOBListToVRO(Report)), Ints({0, c.error}))
-            << q.movie.fnGetLastErrorDetail();
-        if (c.calls) {
-            EXPECT_EQ(q.movie.seen.size(), c.calls);
-        }
-        if (c.error == VRO_ERR_SOURCE_OPEN || c.error == VRO_ERR_SOURCE_SHORT) {
-            EXPECT_NE(std::string(q.movie.fnGetLastErrorDetail()).find(q.b.path), std::string::npos);
-        }
-        if (c.error == VRO_ERR_STREAM_SHORT) {  // appending would misplace every file
-            EXPECT_EQ(fs::file_size(q.dir.File("VR_MOVIE.VRO")), kSector);
-            continue;
-        }
-        EXPECT_EQ(q.Stream(), q.old);
-        EXPECT_EQ(Ints({q.movie.m_dwVROSize, q.movie.fnGetQueuedFileNs()}), Ints({3, 2}));
-        WriteWholeFile(q.b.path, q.b.bytes);
-        ASSERT_EQ(q.movie.fnAppendVOBListToVRO(nullptr), 1);
-        EXPECT_EQ(q.Stream(), Cat({q.old, q.a.bytes, q.b.bytes}));
-    }
-}
-
-TEST(VroSetEndOfFile, CutsFileAndLogicalEndButNeverLengthens) {
-    TempDir dir;
-    const Bytes data = TaggedFile('o', 10);
-    WriteWholeFile(dir.File("VR_MOVIE.VRO"), data);
-    CVR_MOVIE movie;
-    ASSERT_EQ(movie.fnInit(dir.Path().c_str(), VRO_INIT_OPEN), 1);
-    EXPECT_EQ(After(movie, movie.fnSetEndOfFile(11)), Ints({0, VRO_ERR_BEYOND_END}));
-    ASSERT_EQ(movie.fnSetEndOfFile(4), 1);
-    EXPECT_EQ(movie.m_dwVROSize, 4u);
-    EXPECT_EQ(ReadWholeFile(dir.File("VR_MOVIE.VRO")), Bytes(data.begin(), data.begin() + 4 * kSector));
-
-    fs::resize_file(dir.File("VR_MOVIE.VRO"), 2 * kSector);
-    EXPECT_EQ(After(movie, movie.fnSetEndOfFile(3)), Ints({0, VRO_ERR_STREAM_SHORT}));
-    EXPECT_EQ(fs::file_size(dir.File("VR_MOVIE.VRO")), 2 * kSector);
-
-    // Queued files already know their places: no cut under them.
-    ASSERT_EQ(movie.fnSetEndOfFile(2), 1);
-    Source a(dir, 'a', 1);
-    ASSERT_EQ(Queue(movie, a), 1);
-    EXPECT_EQ(After(movie, movie.fnSetEndOfFile(1)), Ints({0, VRO_ERR_QUEUE_NOT_EMPTY}));
-    EXPECT_EQ(movie.m_dwVROSize, 2u);
 }
 
 // Positions map to the stream file or a queued file, and the video bit rate

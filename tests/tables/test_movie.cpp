@@ -224,31 +224,6 @@ TEST(CM_VOBI, NewRecordAndItsPositionsWalkTheTimeMap) {
     EXPECT_EQ(Positions(vobi, 0, 1000), Ints({0, 7, 7, 7, 7}));
 }
 
-TEST(CM_AVFI, VobsLieBackToBackAndCountInSixteenBits) {
-    M_AVFI record;
-    TwoVobs(record);
-    CM_AVFI avfi(&record, 68);
-    EXPECT_EQ(Ints({avfi.fnGet_wM_VOBI_SRP_Ns(), avfi.fnGet_dwTotalVOBISize(), avfi.fnGet_iTH_VOBI_StartPTS(1)}),
-              Ints({2, 1500, 123456789}));
-    auto stins = [&] {
-        return Ints({avfi.fnGet_iTH_VOBI_M_VOB_STIN(0), avfi.fnGet_iTH_VOBI_M_VOB_STIN(1),
-                     avfi.fnGet_iTH_VOBI_M_VOB_STIN(2), avfi.fnGet_iTH_VOBI_M_VOB_STIN(3)});
-    };
-    EXPECT_EQ(stins(), Ints({0, 1, 2, 0}));
-    // Search pointers are offsets from M_AVFIT: base 68 + 2 + 4 × 2 first,
-    // the second behind a 46-byte M_VOBI; there is no third pointer.
-    Serialise(avfi);
-    EXPECT_EQ(Ints({avfi.fnGet_dwM_VOBI_SA(0), avfi.fnGet_dwM_VOBI_SA(1), avfi.fnGet_dwM_VOBI_SA(2)}),
-              Ints({78, 78 + 46, 0}));
-    // The count is 16 bits: a full table takes no further VOB.
-    Recording r = UniformRecording();
-    avfi.fnSet_wM_VOBI_SRP_Ns(0xFFFF);
-    EXPECT_EQ(avfi.fnADD_VOB(1, &r.info), 0);
-    EXPECT_EQ(Ints({static_cast<long long>(record.vobi.size()), avfi.fnGet_wM_VOBI_SRP_Ns()}), Ints({2, 0xFFFF}));
-    EXPECT_EQ(avfi.fndwDataSize(), 0u) << "a count beyond the records cannot be written";
-    EXPECT_EQ(stins(), Ints({0, 1, 2, 0})) << "nor read";
-}
-
 namespace {
 
 // V_ATR, AST_Ns and A_ATR0 of slot 0 of a scratch table filled from info.
@@ -355,47 +330,6 @@ TEST(CM_AVFIT, StopsAtSixtyFiveStreamInformationRecords) {
     Recording again = distinct(0);
     EXPECT_EQ(t.fnADD_Program(&again.info), 1);
     EXPECT_EQ(CM_AVFI(record.pM_AVFI.get(), 0).fnGet_iTH_VOBI_M_VOB_STIN(66), 1);
-}
-
-TEST(CM_AVFIT, ReportsARangeOfAVob) {
-    M_AVFIT record;
-    CM_AVFIT t(&record);
-    t.fnNew();
-    const __int64 start = 90000 * 300;  // 1 s
-    Recording r = UniformRecording(4, 100, start);  // 48 frames, 400 sectors
-    Recording second = UniformRecording(2, 100, 0);
-    second.info.dwFrameRate = 29970;
-    t.fnADD_Program(&r.info);
-    t.fnADD_Program(&second.info);
-    const __int64 end = start + 48 * kFrame625;
-    // 525/60: one frame is 33.3667 ms, rounded to 33; a range whose start
-    // lies behind its end has no positions. A frame window inside the range
-    // narrows it, one reaching past the range is ignored.
-    const struct {
-        WORD vob;
-        __int64 from, to;
-        DWORD first, last;
-        Ints expected;
-    } cases[] = {
-        {1, start, end, 0, 0, {48, 1920, 92160, 0, 400 * S, 200 * S, 0}},
-        {1, start, end, 18, 30, {12, 480, 23040, 100 * S, 300 * S, 200 * S, 6}},
-        {1, start, end, 18, 49, {48, 1920, 92160, 0, 400 * S, 200 * S, 0}},
-        {2, kFrame525, 2 * kFrame525, 0, 0, {1, 33, 1584, 400 * S, 500 * S, 200 * S, 1}},
-        {2, 2 * kFrame525, kFrame525, 0, 0, {0, 0, 0, 0, 0, 0, 0}},
-    };
-    for (const auto& c : cases) {
-        seg s{};
-        s.reserved_348[0] = 0x5A;
-        ASSERT_EQ(t.fnGet_iTH_VOBI_Info(c.vob, &s, c.from, c.to, c.first, c.last), 1);
-        EXPECT_EQ(Ints({s.dwSRPN, s.dwFrameRate}), Ints({c.vob, c.vob == 1 ? 25000 : 29970}));
-        EXPECT_EQ(
-            Ints({s.dwFrameNs, s.dwDuration, s.dwAudioSamples, s.llStartPos, s.llEndPos, s.dwHeadSize, s.dwSkipFrames}),
-            c.expected)
-            << c.vob << " " << c.first << ".." << c.last;
-        EXPECT_EQ(s.reserved_348[0], 0x5A) << "the caller's bytes are left alone";
-    }
-    seg s{};
-    EXPECT_EQ(Ints({t.fnGet_iTH_VOBI_Info(0, &s, 0, 0, 0, 0), t.fnGet_iTH_VOBI_Info(3, &s, 0, 0, 0, 0)}), Ints(2, 0));
 }
 
 TEST(CTMAPI, BuildsMapsOfBothSystems) {

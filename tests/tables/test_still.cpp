@@ -235,21 +235,6 @@ TEST(StillTables, DamagedInputIsRefusedAndLeavesTheRecordEmpty) {
     }
 }
 
-TEST(S_AVFI, FourEntryTypesAreReadAndWrittenByTheirTypeBits) {
-    Outcome o = LoadPart(Kind::AVFI, kAvfiOffset, kFourTypes, 0);
-    CS_VOGI vog(&o.avfi.vogi[0]);
-    for (BYTE i = 0; i < 4; ++i)
-        EXPECT_EQ(o.avfi.vogi[0].entries[S_VOGI::kEntrySize * i + S_VOGI::kTagOffset], 0x40 * i);
-    // Type 0x80: SRPN in bytes 2-3, ENTN in byte 4; type 0xC0: in bytes 6-7 and 8.
-    EXPECT_EQ(Ints({vog.fnGet_wS_AAGI_SRPN(2), vog.fnGet_c1_AA_ENTN(2), vog.fnGet_wOA_PART_PB_TM(3),
-                    vog.fnGet_wS_AAGI_SRPN(3), vog.fnGet_c1_AA_ENTN(3)}),
-              Ints({2, 3, 0x22, 1, 4}));
-    CS_AVFI avfi(&o.avfi, kAvfiOffset);
-    // The serialiser goes by each entry's own type byte, not by the tag.
-    vog.fnSet_c1_S_VOB_ENT_TY(3, 0x00);
-    EXPECT_EQ(Serialise(avfi).size(), kFourTypes.size() - 7);
-}
-
 TEST(S_AVFIT, AttributesAreEncodedAndDecoded) {
     StillFile file;
     EXPECT_EQ(Attr(file), Ints({0x4000, 0})) << "no audio";

@@ -12,7 +12,6 @@
 #include "tables/CMNFIT.h"
 #include "tables/CRTR_VMGI.h"
 #include "tables/CTXTDT_MG.h"
-#include "tables/CUD_PGCIT.h"
 #include "tables/TableTests.h"
 
 namespace {
@@ -172,27 +171,6 @@ TEST(PL_SRPT, AddWritesAStampedEntryAndDeleteMovesLaterOnesDown) {
               Ints({2, 1, 2, 77}));
     ASSERT_EQ(table.fnDEL_PlayList_Pointer(1) + table.fnDEL_PlayList_Pointer(1), 2);
     EXPECT_EQ(Serialise(table), (std::vector<BYTE>{0, 0, 0, 0, 0, 0, 0, 7}));
-}
-
-TEST(PL_SRPT, PlaylistTypesComeFromTheNamedChainAndStopAtAHundred) {
-    UD_PGCIT ud{};
-    CUD_PGCIT chains(&ud);
-    chains.fnNew();
-    ASSERT_EQ(chains.fnADD_UD_PGCI(), 1);
-    PL_SRPT model{};
-    CPL_SRPT table(&model);
-    table.fnNew();
-    EXPECT_EQ(table.fnADD_PlayList_Pointer(nullptr, 1) + table.fnSet_PL_TY(nullptr, 0), 0);
-    ASSERT_EQ(table.fnADD_PlayList_Pointer(&ud.pgci[0], 1), 1);
-    EXPECT_EQ(table.fnGet_c1_PL_TY(0), 0x10) << "a chain without movie cells";
-    ASSERT_EQ(table.AddPointer(0x77, 1) + table.AddPointer(0x77, 2), 2);
-    // One past the last entry; a chain that does not exist.
-    EXPECT_EQ(table.fnUpdate_PlayList(&ud, 3) + table.fnUpdate_PlayList(&ud, 2), 0);
-    ASSERT_EQ(table.fnUpdate_PlayList(&ud, 1), 1);
-    EXPECT_EQ(Ints({table.fnGet_c1_PL_TY(1), table.fnGet_c1_PL_TY(2)}), Ints({0x10, 0x77}));
-    // No more than a hundred playlists.
-    for (int i = 3; i < 100; ++i) ASSERT_EQ(table.AddPointer(0, 1), 1);
-    EXPECT_EQ(Ints({table.AddPointer(0, 1), table.fnGet_c1_PL_SRP_Ns()}), Ints({0, 100}));
 }
 
 TEST(TXTDT_MG, TextsStayInsideTheBlockAndRaisedSizesAreWrittenAsZeros) {

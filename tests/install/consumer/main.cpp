@@ -1,5 +1,5 @@
 // A client of the installed library: it sees only the installed headers.
-#include <vrmangr.h>
+#include <vrmangr/vrmangr.h>
 
 #include <cstdio>
 

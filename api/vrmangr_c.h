@@ -1,0 +1,288 @@
+/* vrmangr's C interface: the flat functions of vrmangr.h with C linkage, for
+ * C99 callers and for foreign-function loaders (Python's ctypes and the
+ * like). The header stands alone: it includes only <stdint.h> and defines
+ * nothing but names that begin with vrm_ or VRM_, so it coexists with a
+ * caller's own DWORD, BYTE, SYSTEMTIME or __stdcall, and with vrmangr.h in
+ * one C++ translation unit.
+ *
+ * Naming: fnVR_Xxx is vrm_Xxx here, with the same arguments in the same
+ * order and the same result (0 on failure; a null handle is refused without
+ * harm). Where vrmangr.h has two forms of a name, the one that names an
+ * entry point of one cell (pg, cell, ep, or pl, cell, ep) ends in InCell:
+ * vrm_GetOPGCEntryPtInfo(h, ep, ...) and vrm_GetOPGCEntryPtInfoInCell(h, pg,
+ * cell, ep, ...). fnGetDVDVRPathType is vrm_GetDVDVRPathType;
+ * fnReleaseSegChain has no C form, as the queries here fill only records
+ * the caller chained through pNext and allocate none. The records are those of
+ * vrmangr.h, byte for byte (checked at compile time where the library is
+ * built), under vrm_ names: seg is vrm_seg, DVDPGCINFO vrm_pgc_info,
+ * VR_STATUS vrm_status, and so on; their fields keep their names. What each
+ * function does is described in vrmangr.h. */
+#ifndef VRMANGR_API_VRMANGR_C_H
+#define VRMANGR_API_VRMANGR_C_H
+
+#include <stdint.h>
+
+#if defined(_WIN32)
+#define VRM_C_API
+#else
+#define VRM_C_API __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---- Constants ---- */
+
+/* Error codes (vrm_MANGRGetLastError, vrm_status.dwCode). */
+enum {
+    VRM_OK = 0,
+    VRM_ERR_BAD_ARGUMENT = 1,
+    VRM_ERR_NOT_INITIALISED = 2,
+    VRM_ERR_STREAM_MISSING = 3,
+    VRM_ERR_STREAM_CREATE = 4,
+    VRM_ERR_STREAM_TOO_LARGE = 5,
+    VRM_ERR_STREAM_SHORT = 6,
+    VRM_ERR_BAD_RECORD = 7,
+    VRM_ERR_NO_SOURCE_NAME = 8,
+    VRM_ERR_SOURCE_OPEN = 9,
+    VRM_ERR_SOURCE_SHORT = 10,
+    VRM_ERR_SOURCE_READ = 11,
+    VRM_ERR_WRITE = 12,
+    VRM_ERR_DISK_FULL = 13,
+    VRM_ERR_SYNC = 14,
+    VRM_ERR_CANCELLED = 15,
+    VRM_ERR_OUT_OF_MEMORY = 16,
+    VRM_ERR_QUEUE_NOT_EMPTY = 17,
+    VRM_ERR_BEYOND_END = 18,
+    VRM_ERR_TRUNCATE = 19,
+    VRM_ERR_NOT_PROGRAM_STREAM = 20,
+    VRM_ERR_PACK_SIZE = 21,
+    VRM_ERR_TRUNCATED = 22,
+    VRM_ERR_BAD_STREAM = 23,
+    VRM_ERR_NO_VIDEO = 24,
+    VRM_ERR_FRAME_RATE = 25,
+    VRM_ERR_VOBU_TOO_LONG = 26,
+    VRM_ERR_VOBU_TOO_LARGE = 27,
+    VRM_ERR_TOO_MANY_VOBUS = 28,
+    VRM_ERR_AUDIO = 29,
+    VRM_ERR_STILL_PICTURES = 30,
+    VRM_ERR_TV_SYSTEM = 31,
+    VRM_ERR_TRAILING_DATA = 32,
+    VRM_ERR_OVERLAP = 33,
+    VRM_ERR_COPIES_DIFFER = 34,
+    VRM_ERR_LOCKED = 35,
+    VRM_ERR_DAMAGED = 36,
+    VRM_ERR_NO_SUCH_ITEM = 37,
+    VRM_ERR_EDIT_REFUSED = 38
+};
+/* The phase a progress callback reports. */
+enum { VRM_PROGRESS_ANALYSE = 1, VRM_PROGRESS_APPEND = 2 };
+/* vrm_status.dwWhere: what llAt counts. */
+enum { VRM_STATUS_NOWHERE = 0, VRM_STATUS_BYTE_OFFSET = 1, VRM_STATUS_ITEM = 2 };
+/* vrm_open_state.dwOtherCopy. */
+enum { VRM_COPY_SAME = 0, VRM_COPY_MISSING = 1, VRM_COPY_DAMAGED = 2, VRM_COPY_DIFFERS = 3 };
+/* vrm_open_finding.dwKind. */
+enum { VRM_FINDING_COPY = 0, VRM_FINDING_TABLES = 1 };
+/* vrm_found_stretch.dwKind. */
+enum { VRM_FOUND_RECORDING = 1, VRM_FOUND_DAMAGED = 2 };
+/* Tables of the management file (vrm_GetTablePlace). */
+enum { VRM_TABLE_COUNT = 7 };
+/* vrm_pgc_info.dwContentTy and seg.dwCellType. */
+enum { VRM_CONTENT_MOVIE = 0, VRM_CONTENT_STILL = 1, VRM_CONTENT_MIXED = 2 };
+/* Character sets of the disc's texts (vrm_SetCharacterSet). */
+enum { VRM_CHRS_ASCII = 0x00, VRM_CHRS_LATIN1 = 0x11, VRM_CHRS_SHIFT_JIS = 0x12 };
+/* What vrm_GetDVDVRPathType finds in a directory. */
+enum { VRM_PATH_NONE = 0, VRM_PATH_DVD_VR = 1, VRM_PATH_DVD_VIDEO = 2 };
+
+/* ---- Records ---- */
+
+/* A calendar date and time, UTC (SYSTEMTIME). */
+typedef struct vrm_time {
+    uint16_t wYear, wMonth, wDayOfWeek, wDay, wHour, wMinute, wSecond, wMilliseconds;
+} vrm_time;
+
+/* Progress of an analysis or append: (context, phase, done, total, file);
+ * 0 cancels (ProgressCallback). */
+typedef int (*vrm_progress)(void* context, uint32_t phase, uint32_t done, uint32_t total, uint32_t file);
+
+/* One segment of a program chain: a cell or an entry point's stretch (seg). */
+typedef struct vrm_seg {
+    char szFileName[260];
+    uint32_t dwSRPN, dwEntryPtNs, dwCellType, dwSkipFrames, dwFrameNs, dwDuration, dwWide, dwAST_Ns, dwSPST_Ns;
+    uint32_t dwAudioCoding, dwFrameRate, dwWidth, dwHeight, dwVideoBitrate, dwSampleRate, dwChannels;
+    uint32_t dwAudioLayer, dwAudioMode, dwAudioBitrate, dwVideoFrames, dwAudioSamples, dwMpegVersion;
+    uint8_t reserved_348[36];
+    int64_t llStartPos, llEndPos; /* the segment's bytes in szFileName: [start, end) */
+    uint32_t dwHeadSize, dwHasNext, dwNextNs;
+    struct vrm_seg* pNext;
+    uint8_t reserved_tail[56];
+} vrm_seg;
+
+/* A program chain: the original chain or a playlist (DVDPGCINFO). */
+typedef struct vrm_pgc_info {
+    uint32_t dwContentTy, dwYear, dwMonth, dwDay, dwHour, dwMinute, dwSecond, dwDuration, dwCount;
+    char szPrmText[128];
+    uint8_t reserved_164[52];
+} vrm_pgc_info;
+
+/* A program of the original chain with its first entry point's segment
+ * (DVDPGINFO). */
+typedef struct vrm_pg_info {
+    uint32_t dwContentTy, dwYear, dwMonth, dwDay, dwHour, dwMinute, dwSecond, dwDuration, dwCount;
+    char szPrmText[128];
+    uint8_t reserved_164[52];
+    vrm_seg EntrySeg;
+} vrm_pg_info;
+
+/* Why the handle's last call failed (VR_STATUS). */
+typedef struct vrm_status {
+    uint32_t dwCode, dwWhere;
+    int64_t llAt;
+    char szText[512];
+} vrm_status;
+
+typedef struct vrm_open_state {
+    uint32_t dwOpenedCopy, dwOtherCopy, dwFindings;
+} vrm_open_state;
+
+typedef struct vrm_open_finding {
+    uint32_t dwCopy, dwKind;
+    char szText[512];
+} vrm_open_finding;
+
+typedef struct vrm_disc_facts {
+    char szIdentifier[13];
+    uint8_t cStillTime, cCharacterSet, reserved_15;
+    uint16_t wVersion, wTimeZone;
+    uint32_t dwVmgiEnd, dwManagementEnd;
+} vrm_disc_facts;
+
+typedef struct vrm_protection {
+    uint16_t wCPSI;
+    uint8_t cTitleKey, cProtected;
+    uint32_t dwPrograms;
+} vrm_protection;
+
+typedef struct vrm_table_place {
+    char szName[12];
+    uint32_t dwStart, dwSize;
+} vrm_table_place;
+
+typedef struct vrm_extent_pair {
+    uint16_t wFirst, wSecond;
+} vrm_extent_pair;
+
+typedef struct vrm_stream_extent {
+    uint16_t wNumber;
+    uint32_t dwStart, dwSectors;
+} vrm_stream_extent;
+
+typedef struct vrm_sector_run {
+    uint32_t dwStart, dwSectors;
+} vrm_sector_run;
+
+typedef struct vrm_stream_use {
+    uint32_t dwExtents, dwOverlaps, dwGaps, dwRecordedEnd, dwFilePresent, reserved_20;
+    int64_t llFileBytes, llTrailingBytes, llMissingBytes;
+} vrm_stream_use;
+
+typedef struct vrm_found_stretch {
+    uint32_t dwKind, dwFirstSector, dwSectors, reserved_12;
+    int64_t llFirstByte, llBytes;
+    uint32_t dwFrameRate, dwWidth, dwHeight, dwAspectRatio, dwMpeg2;
+    uint32_t dwAudioCodingBits, dwSampleRate, dwAudioChannels, dwAudioBitrate;
+    uint32_t dwFrames;
+    char szText[200];
+} vrm_found_stretch;
+
+typedef struct vrm_character_set {
+    uint8_t cCode, cKnown, reserved_2[2];
+    char szName[32];
+} vrm_character_set;
+
+/* ---- The handle ---- */
+
+VRM_C_API void* vrm_MANGRBegin(void);
+VRM_C_API void vrm_MANGREnd(void* handle);
+VRM_C_API int vrm_MANGRNew(void* handle, const char* dir);
+VRM_C_API int vrm_MANGROpen(void* handle, const char* dir);
+VRM_C_API int vrm_MANGRSave(void* handle, vrm_progress cb);
+VRM_C_API uint32_t vrm_MANGRGetLastError(void* handle);
+VRM_C_API int vrm_MANGRGetLastStatus(void* handle, vrm_status* out);
+VRM_C_API int vrm_MANGRLock(void* handle, const char* dir, int exclusive, uint32_t waitMs);
+VRM_C_API int vrm_MANGRUnlock(void* handle);
+VRM_C_API uint32_t vrm_GetDVDVRPathType(const char* dir);
+
+/* ---- Registering recordings and still pictures ---- */
+
+VRM_C_API int vrm_AddMpegFile(void* handle, const char* fileName, vrm_progress progress);
+VRM_C_API int vrm_AddStillFile(void* handle, const char* fileName);
+VRM_C_API int vrm_StartNewProgram(void* handle);
+VRM_C_API int vrm_SetRecordingTime(void* handle, const vrm_time* utc);
+
+/* ---- Recovery ---- */
+
+VRM_C_API int vrm_ScanStreamFile(void* handle, const char* path, uint32_t firstSector, vrm_progress progress);
+VRM_C_API uint32_t vrm_GetFoundCount(void* handle);
+VRM_C_API int vrm_GetFound(void* handle, uint32_t index, vrm_found_stretch* out);
+VRM_C_API int vrm_AddRecordedRange(void* handle, uint32_t firstSector, uint32_t sectors, vrm_progress progress);
+
+/* ---- Queries ---- */
+
+VRM_C_API int vrm_GetPLCount(void* handle);
+VRM_C_API int vrm_GetPLInfo(void* handle, int pl, vrm_pgc_info* info, int mode);
+VRM_C_API int vrm_GetOPGCInfo(void* handle, vrm_pgc_info* info, int mode);
+VRM_C_API int vrm_GetOPGCPGInfo(void* handle, int pg, vrm_pg_info* info, int mode);
+VRM_C_API int vrm_GetOPGCCellInfo(void* handle, int pg, int cell, vrm_seg* s, uint32_t firstFrame, uint32_t lastFrame);
+VRM_C_API uint32_t vrm_GetOPGCCellNsofEntryPt(void* handle, int ep);
+VRM_C_API uint32_t vrm_GetOPGCCellNsofEntryPtInCell(void* handle, int pg, int cell, int ep);
+VRM_C_API int vrm_GetOPGCEntryPtInfo(void* handle, int ep, vrm_seg* s, int follow);
+VRM_C_API int vrm_GetOPGCEntryPtInfoInCell(void* handle, int pg, int cell, int ep, vrm_seg* s, int follow);
+VRM_C_API int vrm_GetPLCellInfo(void* handle, int pl, int cell, vrm_seg* s, uint32_t firstFrame, uint32_t lastFrame);
+VRM_C_API uint32_t vrm_GetPLCellNsofEntryPt(void* handle, int pl, int ep);
+VRM_C_API uint32_t vrm_GetPLCellNsofEntryPtInCell(void* handle, int pl, int cell, int ep);
+VRM_C_API int vrm_GetPLEntryPtInfo(void* handle, int pl, int ep, vrm_seg* s, int follow);
+VRM_C_API int vrm_GetPLEntryPtInfoInCell(void* handle, int pl, int cell, int ep, vrm_seg* s, int follow);
+VRM_C_API uint32_t vrm_GetTableDump(void* handle, char* out, uint32_t size);
+
+/* ---- Editing ---- */
+
+VRM_C_API int vrm_AddPL(void* handle);
+VRM_C_API int vrm_DelPL(void* handle, int pl);
+VRM_C_API int vrm_DevideOPGCEntryPt(void* handle, int ep, uint32_t frames);
+VRM_C_API int vrm_CombineOPGCEntryPt(void* handle, int epFirst, int epLast);
+VRM_C_API int vrm_AddPLEntryPt(void* handle, int pl, int after, int ep);
+VRM_C_API int vrm_AddPLEntryPtInCell(void* handle, int pl, int after, int pg, int cell, int ep);
+VRM_C_API int vrm_DelPLEntryPt(void* handle, int pl, int ep);
+VRM_C_API int vrm_MovePLEntryPt(void* handle, int pl, int epFrom, int epTo);
+VRM_C_API int vrm_DevidePLEntryPt(void* handle, int pl, int ep, uint32_t frames);
+VRM_C_API int vrm_CombinePLEntryPt(void* handle, int pl, int epFirst, int epLast);
+
+/* ---- Disc facts and titles ---- */
+
+VRM_C_API int vrm_GetOpenState(void* handle, vrm_open_state* out);
+VRM_C_API int vrm_GetOpenFinding(void* handle, uint32_t index, vrm_open_finding* out);
+VRM_C_API int vrm_GetDiscFacts(void* handle, vrm_disc_facts* out);
+VRM_C_API int vrm_GetProtection(void* handle, int pg, vrm_protection* out);
+VRM_C_API int vrm_GetTablePlace(void* handle, int table, vrm_table_place* out);
+VRM_C_API int vrm_GetStreamUse(void* handle, int still, vrm_stream_use* use, vrm_stream_extent* extents,
+                               uint32_t maxExtents, vrm_extent_pair* overlaps, uint32_t maxOverlaps,
+                               vrm_sector_run* gaps, uint32_t maxGaps);
+VRM_C_API uint32_t vrm_GetUnitStarts(void* handle, int still, int number, int64_t* starts, uint32_t max);
+VRM_C_API int vrm_SetPLText(void* handle, int pl, const char* text);
+VRM_C_API int vrm_SetPLTypeFromCells(void* handle, int pl);
+VRM_C_API int vrm_GetCharacterSet(void* handle, vrm_character_set* out);
+VRM_C_API uint32_t vrm_GetProgramLabel(void* handle, int pg, char* out, uint32_t size);
+VRM_C_API uint32_t vrm_GetProgramTitle(void* handle, int pg, char* out, uint32_t size);
+VRM_C_API uint32_t vrm_GetPLLabel(void* handle, int pl, char* out, uint32_t size);
+VRM_C_API uint32_t vrm_GetPLTitle(void* handle, int pl, char* out, uint32_t size);
+VRM_C_API int vrm_SetProgramTitle(void* handle, int pg, const char* utf8);
+VRM_C_API int vrm_SetPLTitle(void* handle, int pl, const char* utf8);
+VRM_C_API int vrm_SetCharacterSet(void* handle, uint8_t chrs);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,70 @@
+// Remultiplexing of a chain's cells (byte ranges of the stream files) into
+// one Matroska, MP4 or MPEG program stream file through libavformat: the
+// packets as they are (no re-encoding), their time stamps shifted so that
+// the cells follow each other from 0 on, with chapters, title, creation
+// time and display aspect where the container holds them.
+//
+// This module knows nothing of the disc's tables: the caller describes the
+// cells (from the library's public queries) in a Plan.
+#ifndef VRMANGR_EXPORT_REMUX_H
+#define VRMANGR_EXPORT_REMUX_H
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vrexport {
+
+enum class Container { kMkv, kMp4, kMpegPs };
+
+// Times are in 90 kHz units (the MPEG system clock's time stamps).
+struct Cell {
+    std::string file;  // the stream file holding the cell
+    int64_t start = 0;  // its bytes [start, end): whole VOBUs
+    int64_t end = 0;
+    int64_t lead = 0;  // time from the first VOBU's first frame to the cell's first frame
+    int64_t duration = 0;  // the cell's own length, from its first frame
+};
+
+struct Chapter {
+    size_t cell = 0;  // index into Plan::cells
+    int64_t offset = 0;  // from the cell's first frame
+    std::string name;  // UTF-8
+};
+
+struct Plan {
+    Container container = Container::kMkv;
+    std::vector<Cell> cells;
+    std::vector<Chapter> chapters;
+    std::string title;  // UTF-8; "" for none
+    std::string creationTime;  // "YYYY-MM-DDThh:mm:ss.000000Z"; "" for none
+    // The display aspect the management file gives (16:9 or 4:3); 0 leaves
+    // the video stream's own.
+    int aspectNum = 0;
+    int aspectDen = 0;
+};
+
+// The chain's position of each cell in the output, as Export lays them out:
+// in MKV and MPEG-PS a cell plays from its first VOBU's first frame (its lead
+// frames are shown); in MP4 the first cell starts at its first frame (an
+// edit list hides the lead frames) and later cells as in MKV.
+int64_t CellStart(const Plan& plan, size_t cell);  // output time of the cell's first frame
+int64_t OutputDuration(const Plan& plan);
+
+enum class Result { kDone, kFailed, kCancelled };
+
+// progress(done, total) in bytes read; returning false cancels.
+typedef std::function<bool(uint64_t, uint64_t)> ProgressFn;
+
+// Writes the plan's file into the open descriptor fd (a regular file for
+// MP4, which seeks back to finish its index). On failure *error holds one
+// sentence (without the program name).
+Result Export(const Plan& plan, int fd, const ProgressFn& progress, std::string* error);
+
+// "MKV", "MP4" or "MPEG-PS", for messages.
+const char* ContainerName(Container c);
+
+}  // namespace vrexport
+
+#endif

@@ -1,0 +1,261 @@
+// `vrmangr export` read back with libavformat: durations, chapters, time
+// stamps, title, date and aspect in MKV, MP4 and MPEG-PS, and in MP4 the
+// exact first frame of a chain that starts inside a VOBU. The discs are made
+// with the tool from the committed samples; what is expected follows from
+// how they are made (each sample recording is 50 frames at 25 frames/s).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "api/vrmangr.h"
+#include "support/TempDir.h"
+#include "tables/CCI.h"
+#include "tables/CM_AVFIT.h"
+#include "tables/CPGCI.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/log.h>
+}
+
+namespace {
+
+const std::string kTool = VRMANGR_TOOL;
+const std::string kSample = std::string(VRMANGR_DATA) + "/pal_mpeg2_mp2_4x3.vob";
+constexpr double kFrame = 0.04;  // seconds, 625/50
+
+int Tool(const std::string& args) { return std::system((kTool + " " + args + " >/dev/null 2>&1").c_str()); }
+
+// What an exported file holds, as libavformat reads it.
+struct Readback {
+    bool opened = false;
+    double start = 0, duration = 0;  // seconds
+    std::vector<std::pair<double, std::string>> chapters;  // start (s), title
+    std::map<std::string, std::string> metadata;
+    AVRational sar{0, 1};  // of the video stream, as the container says
+    bool monotonic = true;  // each stream's decoding time stamps rise
+    int aspectCode = 0;  // aspect_ratio_information of the first sequence header
+};
+
+Readback Read(const std::string& path) {
+    Readback r;
+    AVFormatContext* f = nullptr;
+    if (avformat_open_input(&f, path.c_str(), nullptr, nullptr) < 0) return r;
+    r.opened = avformat_find_stream_info(f, nullptr) >= 0;
+    r.start = f->start_time == AV_NOPTS_VALUE ? 0 : static_cast<double>(f->start_time) / 1e6;
+    r.duration = static_cast<double>(f->duration) / 1e6;
+    for (const AVDictionaryEntry* e = nullptr; (e = av_dict_get(f->metadata, "", e, AV_DICT_IGNORE_SUFFIX));)
+        r.metadata[e->key] = e->value;
+    for (unsigned i = 0; i < f->nb_chapters; ++i) {
+        const AVChapter* c = f->chapters[i];
+        const AVDictionaryEntry* t = av_dict_get(c->metadata, "title", nullptr, 0);
+        r.chapters.emplace_back(static_cast<double>(c->start) * av_q2d(c->time_base), t ? t->value : "");
+    }
+    const int video = av_find_best_stream(f, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (video >= 0) r.sar = f->streams[video]->sample_aspect_ratio;
+    std::vector<int64_t> last(f->nb_streams, INT64_MIN);
+    AVPacket* p = av_packet_alloc();
+    while (av_read_frame(f, p) >= 0) {
+        const size_t s = static_cast<size_t>(p->stream_index);
+        if (p->dts != AV_NOPTS_VALUE) {
+            if (p->dts <= last[s]) r.monotonic = false;
+            last[s] = p->dts;
+        }
+        if (p->stream_index == video && !r.aspectCode) {
+            for (int i = 0; i + 7 < p->size; ++i) {
+                if (p->data[i] == 0 && p->data[i + 1] == 0 && p->data[i + 2] == 1 && p->data[i + 3] == 0xB3) {
+                    r.aspectCode = p->data[i + 7] >> 4;
+                    break;
+                }
+            }
+        }
+        av_packet_unref(p);
+    }
+    av_packet_free(&p);
+    avformat_close_input(&f);
+    return r;
+}
+
+// The luma of the first frame presented (time stamp 0 or later: an edit
+// list's hidden frames come before it), or of frame `index` in presentation
+// order from the start.
+std::vector<uint8_t> Picture(const std::string& path, int index) {
+    std::vector<uint8_t> luma;
+    AVFormatContext* f = nullptr;
+    if (avformat_open_input(&f, path.c_str(), nullptr, nullptr) < 0) return luma;
+    avformat_find_stream_info(f, nullptr);
+    const AVCodec* codec = nullptr;
+    const int video = av_find_best_stream(f, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
+    AVCodecContext* c = avcodec_alloc_context3(codec);
+    avcodec_parameters_to_context(c, f->streams[video]->codecpar);
+    avcodec_open2(c, codec, nullptr);
+    AVPacket* p = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    // Frames by presentation time, so that B-frame reordering does not matter.
+    std::map<int64_t, std::vector<uint8_t>> frames;
+    auto drain = [&] {
+        while (avcodec_receive_frame(c, frame) >= 0) {
+            std::vector<uint8_t> y;
+            for (int row = 0; row < frame->height; ++row)
+                y.insert(y.end(), frame->data[0] + row * frame->linesize[0],
+                         frame->data[0] + row * frame->linesize[0] + frame->width);
+            frames[frame->best_effort_timestamp] = y;
+        }
+    };
+    while (av_read_frame(f, p) >= 0) {
+        if (p->stream_index == video) {
+            avcodec_send_packet(c, p);
+            drain();
+        }
+        av_packet_unref(p);
+    }
+    avcodec_send_packet(c, nullptr);
+    drain();
+    if (index < 0) {
+        auto first = frames.lower_bound(0);
+        if (first != frames.end()) luma = first->second;
+    } else if (static_cast<size_t>(index) < frames.size()) {
+        luma = std::next(frames.begin(), index)->second;
+    }
+    av_frame_free(&frame);
+    av_packet_free(&p);
+    avcodec_free_context(&c);
+    avformat_close_input(&f);
+    return luma;
+}
+
+// Three recordings of the 4:3 sample, each a program; entry point 1 divided
+// 20 frames in, inside a VOBU. Playlist 1 reorders cells across recordings:
+// entry point 4 (recording 3), 3 (recording 2), 1 (frames 0-19 of
+// recording 1); playlist 2 starts inside a VOBU: entry point 2 (frames
+// 20-49 of recording 1), then 3.
+class Export : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        av_log_set_level(AV_LOG_QUIET);
+        dir = new TempDir;
+        disc = dir->File("disc");
+        const std::string s = "'" + kSample + "'";
+        ASSERT_EQ(Tool("create '" + disc + "' " + s + " " + s + " " + s), 0);
+        for (const char* edit :
+             {"chapters '%' divide 1 20", "playlist '%' new", "playlist '%' add 1 0 4", "playlist '%' add 1 1 3",
+              "playlist '%' add 1 2 1", "playlist '%' new", "playlist '%' add 2 0 2", "playlist '%' add 2 1 3",
+              "title '%' --program 2 'Evening news'", "playlist '%' title 2 Holiday"}) {
+            std::string command = edit;
+            command.replace(command.find('%'), 1, disc);
+            ASSERT_EQ(Tool(command), 0) << command;
+        }
+        // Entry point 2 gets a text (EP_TY with PRM_TXTI), as recorders
+        // name chapters; the tool gives none.
+        void* h = fnVR_MANGRBegin();
+        ASSERT_TRUE(fnVR_MANGRLock(h, disc.c_str(), 1, 0) && fnVR_MANGROpen(h, disc.c_str()));
+        CCI first(CPGCI(static_cast<CVR_MANGR*>(h)->m_pModel->pORG_PGCI).Cell(0));
+        BYTE text[128] = "Kickoff";
+        ASSERT_TRUE(first.fnSet_c1_EP_TY(1, static_cast<BYTE>(first.fnGet_c1_EP_TY(1) | 0x40)) &&
+                    first.fnSet_c128_PRM_TXTI(1, text, sizeof text));
+        ASSERT_TRUE(fnVR_MANGRSave(h, nullptr));
+        seg s1{};
+        ASSERT_TRUE(fnVR_GetPLCellInfo(h, 2, 1, &s1, 0, 0));
+        lead = s1.dwSkipFrames;
+        DVDPGINFO pg{};
+        ASSERT_TRUE(fnVR_GetOPGCPGInfo(h, 2, &pg, 1));
+        char date[32];
+        std::snprintf(date, sizeof date, "%04u-%02u-%02uT%02u:%02u:%02u", unsigned(pg.dwYear), unsigned(pg.dwMonth),
+                      unsigned(pg.dwDay), unsigned(pg.dwHour), unsigned(pg.dwMinute), unsigned(pg.dwSecond));
+        recorded = date;
+        fnVR_MANGREnd(h);
+    }
+    static void TearDownTestSuite() { delete dir; }
+
+    static std::string Out(const std::string& args, const std::string& name) {
+        const std::string path = dir->File(name);
+        EXPECT_EQ(Tool("export '" + disc + "' " + args + " -o '" + path + "' --force"), 0) << args << " " << name;
+        return path;
+    }
+
+    static TempDir* dir;
+    static std::string disc, recorded;
+    static DWORD lead;  // frames of playlist 2's first VOBU before its first frame
+};
+TempDir* Export::dir = nullptr;
+std::string Export::disc, Export::recorded;
+DWORD Export::lead = 0;
+
+// Chapters at the starts (seconds), named "Chapter N" unless names says.
+void ExpectChapters(const Readback& r, const std::vector<double>& starts, std::vector<std::string> names = {}) {
+    ASSERT_EQ(r.chapters.size(), starts.size());
+    names.resize(starts.size());
+    for (size_t i = 0; i < starts.size(); ++i) {
+        EXPECT_NEAR(r.chapters[i].first - r.start, starts[i], kFrame) << "chapter " << i + 1;
+        EXPECT_EQ(r.chapters[i].second, names[i].empty() ? "Chapter " + std::to_string(i + 1) : names[i]);
+    }
+}
+
+TEST_F(Export, DurationsChaptersAndTimeStamps) {
+    ASSERT_GT(lead, 0u) << "playlist 2 should start inside a VOBU";
+    const double l = lead * kFrame;
+    for (const char* ext : {"mkv", "mp4", "mpg"}) {
+        SCOPED_TRACE(ext);
+        const bool mp4 = std::string(ext) == "mp4", ps = std::string(ext) == "mpg";
+        const Readback p1 = Read(Out("--program 1", std::string("p1.") + ext));
+        const Readback l1 = Read(Out("--playlist 1", std::string("l1.") + ext));
+        const Readback l2 = Read(Out("--playlist 2", std::string("l2.") + ext));
+        ASSERT_TRUE(p1.opened && l1.opened && l2.opened);
+        EXPECT_NEAR(p1.duration, 50 * kFrame, kFrame);
+        EXPECT_NEAR(l1.duration, 120 * kFrame, kFrame);
+        // MP4 hides the lead frames in an edit list; the others play them.
+        EXPECT_NEAR(l2.duration, 80 * kFrame + (mp4 ? 0 : l), kFrame);
+        EXPECT_TRUE(p1.monotonic && l1.monotonic && l2.monotonic);
+        if (ps) continue;  // a program stream has no chapters or titles
+        EXPECT_NEAR(p1.start, 0, kFrame);
+        ExpectChapters(p1, {0, 20 * kFrame}, {"", "Kickoff"});
+        ExpectChapters(l1, {0, 50 * kFrame, 100 * kFrame});
+        ExpectChapters(l2, {mp4 ? 0 : l, 30 * kFrame + (mp4 ? 0 : l)});
+    }
+}
+
+TEST_F(Export, TitleDateAndAspect) {
+    for (const char* ext : {"mkv", "mp4"}) {
+        SCOPED_TRACE(ext);
+        Readback p2 = Read(Out("--program 2", std::string("p2.") + ext));
+        EXPECT_EQ(p2.metadata["title"], "Evening news");
+        EXPECT_EQ(p2.metadata["creation_time"].substr(0, 19), recorded);
+        EXPECT_EQ(Read(Out("--playlist 2", std::string("t2.") + ext)).metadata["title"], "Holiday");
+        // A 4:3 recording keeps its own aspect.
+        EXPECT_TRUE(p2.sar.num == 0 || av_cmp_q(p2.sar, AVRational{16, 15}) == 0);
+    }
+
+    // A disc that says 16:9 for a recording whose sequence header says 4:3:
+    // the container signals 16:9, the video stays as recorded.
+    TempDir wide;
+    const std::string d = wide.File("disc");
+    ASSERT_EQ(Tool("create '" + d + "' '" + kSample + "'"), 0);
+    void* h = fnVR_MANGRBegin();
+    ASSERT_TRUE(fnVR_MANGRLock(h, d.c_str(), 1, 0) && fnVR_MANGROpen(h, d.c_str()));
+    CM_AVFIT* avfit = static_cast<CVR_MANGR*>(h)->m_pM_AVFIT;
+    avfit->fnSet_wV_ATR(0, static_cast<WORD>(avfit->fnGet_wV_ATR(0) | 0x0400));
+    ASSERT_TRUE(fnVR_MANGRSave(h, nullptr));
+    fnVR_MANGREnd(h);
+    for (const char* ext : {"mkv", "mp4"}) {
+        SCOPED_TRACE(ext);
+        const std::string out = wide.File(std::string("w.") + ext);
+        ASSERT_EQ(Tool("export '" + d + "' --program 1 -o '" + out + "'"), 0);
+        const Readback r = Read(out);
+        EXPECT_EQ(av_cmp_q(r.sar, AVRational{64, 45}), 0) << r.sar.num << "/" << r.sar.den;  // 720x576 at 16:9
+        EXPECT_EQ(r.aspectCode, 2);  // the sequence header still says 4:3
+    }
+}
+
+TEST_F(Export, Mp4StartsAtTheChaptersFirstFrame) {
+    const std::vector<uint8_t> first = Picture(Out("--playlist 2", "first.mp4"), -1);
+    const std::vector<uint8_t> expected = Picture(kSample, 20);
+    ASSERT_FALSE(expected.empty());
+    EXPECT_TRUE(first == expected) << "the first frame shown is not frame 20 of the recording";
+    EXPECT_FALSE(first == Picture(kSample, 20 - static_cast<int>(lead)));
+}
+
+}  // namespace

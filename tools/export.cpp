@@ -1,0 +1,297 @@
+// `vrmangr export`: a program or playlist (or every one) remultiplexed into
+// MKV, MP4 or MPEG-PS through the export module (export/, FFmpeg's
+// libraries), without re-encoding. The cells, entry points, titles and dates
+// come from the library's queries (as `info` gathers them); the output is
+// written beside its target and renamed into place when complete.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli.h"
+#include "info.h"
+#include "output.h"
+
+#ifdef VRMANGR_HAVE_FFMPEG
+#include "export/remux.h"
+#endif
+
+namespace tool {
+
+#ifndef VRMANGR_HAVE_FFMPEG
+
+int RunExport(const Args&) {
+    return Fail(
+        "export needs FFmpeg's libraries: install libavformat-dev, libavcodec-dev, libavutil-dev and pkg-config, "
+        "then build vrmangr again.");
+}
+
+#else
+
+namespace {
+
+using vrexport::Container;
+
+// 27 MHz ticks to the 90 kHz clock of the time stamps.
+int64_t Clock90(Ticks t) { return t / 300; }
+
+// One video frame in 90 kHz units.
+int64_t Frame90(const seg& s) { return s.dwFrameRate == 25000 ? 3600 : 3003; }
+
+// What is exported: the chain's cells and its texts.
+struct Chain {
+    int playlist = 0;  // its number; 0 for a program of the original chain
+    std::string what;  // "program 2", for messages
+    std::string title;
+    DVDPGCINFO info{};
+    std::vector<Cell> cells;
+};
+
+std::string CreationTime(const DVDPGCINFO& i) {
+    if (i.dwYear == 0) return "";
+    char text[40];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02u.000000Z", static_cast<unsigned>(i.dwYear),
+                  static_cast<unsigned>(i.dwMonth), static_cast<unsigned>(i.dwDay), static_cast<unsigned>(i.dwHour),
+                  static_cast<unsigned>(i.dwMinute), static_cast<unsigned>(i.dwSecond));
+    return text;
+}
+
+// The plan of a chain; false, with the sentence printed, for what the
+// containers cannot take.
+bool MakePlan(void* h, const Chain& chain, Container container, vrexport::Plan* plan) {
+    plan->container = container;
+    plan->title = chain.title;
+    plan->creationTime = CreationTime(chain.info);
+    int chapter = 0;
+    for (const Cell& cell : chain.cells) {
+        const seg& s = cell.s;
+        if (s.dwCellType != 0) {
+            return Fail(chain.what +
+                        " holds still pictures, which export does not take; `vrmangr extract` copies them."),
+                   false;
+        }
+        if (s.dwAudioCoding == 4 && container == Container::kMp4) {
+            return Fail("MP4 cannot hold the LPCM audio of " + chain.what +
+                        "; export it to MKV, which holds every coding."),
+                   false;
+        }
+        vrexport::Cell c;
+        c.file = s.szFileName;
+        c.start = s.llStartPos;
+        c.end = s.llEndPos;
+        c.lead = static_cast<int64_t>(s.dwSkipFrames) * Frame90(s);
+        c.duration = Clock90(cell.duration);
+        plan->cells.push_back(c);
+        for (const Segment& ep : cell.entryPoints) {
+            vrexport::Chapter ch;
+            ch.cell = plan->cells.size() - 1;
+            ch.offset = Clock90(ep.start - cell.start);
+            ++chapter;
+            // Named by the entry point's text where it has one.
+            std::string text(fnVR_GetEntryPtText(h, chain.playlist, ep.number, nullptr, 0), '\0');
+            if (text.size() > 1 &&
+                fnVR_GetEntryPtText(h, chain.playlist, ep.number, &text[0], static_cast<DWORD>(text.size()))) {
+                text.pop_back();
+                ch.name = text;
+            } else {
+                ch.name = "Chapter " + std::to_string(chapter);
+            }
+            plan->chapters.push_back(ch);
+        }
+    }
+    if (plan->cells.empty()) return Fail("nothing to export: " + chain.what + " holds no video."), false;
+    if (chain.cells[0].s.dwWide) {
+        plan->aspectNum = 16;
+        plan->aspectDen = 9;
+    }
+    return true;
+}
+
+bool ShowProgress(uint64_t done, uint64_t total) {
+    return Progress(nullptr, 0, static_cast<DWORD>(done >> 10), static_cast<DWORD>(total >> 10), 0) != 0;
+}
+
+// Writes one chain. kOk, kFailed or kInterrupted, the sentence printed.
+int Write(const Chain& chain, const vrexport::Plan& plan, const std::string& path, bool force) {
+    std::vector<ByteRange> ranges;
+    for (const vrexport::Cell& c : plan.cells) ranges.push_back(ByteRange{c.file, c.start, c.end});
+    if (!CheckRanges(ranges, chain.what)) return kFailed;
+    OutputFile out;
+    if (!out.Open(path, force)) return kFailed;
+    if (plan.container == Container::kMp4 && !out.Regular()) {
+        return Fail("MP4 is written into a regular file only (its index follows the data); " + out.Name() +
+                    " is none.");
+    }
+    ProgressLabel("exporting " + chain.what);
+    std::string error;
+    const vrexport::Result result = vrexport::Export(plan, out.Descriptor(), ShowProgress, &error);
+    ProgressDone();
+    if (result == vrexport::Result::kCancelled || Interrupted()) {
+        Fail("cancelled; " + (out.Regular() ? out.Name() + " was not written."
+                                            : "what was written to " + out.Name() + " is incomplete."));
+        return kInterrupted;
+    }
+    if (result != vrexport::Result::kDone) return Fail(chain.what + ": " + error);
+    return out.Commit() ? kOk : kFailed;
+}
+
+bool ParseFormat(const std::string& text, Container* c) {
+    if (text == "mkv")
+        *c = Container::kMkv;
+    else if (text == "mp4")
+        *c = Container::kMp4;
+    else if (text == "mpg" || text == "ps")
+        *c = Container::kMpegPs;
+    else
+        return false;
+    return true;
+}
+
+// The container an output name's extension asks for; MKV otherwise.
+Container FromName(const std::string& name) {
+    const size_t dot = name.rfind('.');
+    std::string ext = dot == std::string::npos ? "" : name.substr(dot + 1);
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (ext == "mp4" || ext == "m4v") return Container::kMp4;
+    if (ext == "mpg" || ext == "mpeg" || ext == "vob") return Container::kMpegPs;
+    return Container::kMkv;
+}
+
+const char* Extension(Container c) {
+    switch (c) {
+        case Container::kMkv: return ".mkv";
+        case Container::kMp4: return ".mp4";
+        default: return ".mpg";
+    }
+}
+
+constexpr const char* kDefaultTemplate = "{chain}{n}_{date}_{time}_{title}";
+
+}  // namespace
+
+int RunExport(const Args& args) {
+    std::vector<std::string> words, programs, playlistsGiven, outputs, dirs, templates, formats, all, withPlaylists,
+        force;
+    const char* const kNumber = "a number from 1 to 65535";
+    int status = kOk;
+    if (!ParseOptions(args,
+                      {{"--program", nullptr, kNumber, &programs},
+                       {"--playlist", nullptr, kNumber, &playlistsGiven},
+                       {"-o", "--output", "a file name", &outputs},
+                       {"--all", nullptr, nullptr, &all},
+                       {"--playlists", nullptr, nullptr, &withPlaylists},
+                       {"-d", "--directory", "a directory", &dirs},
+                       {"--name", nullptr, "a name template", &templates},
+                       {"--format", nullptr, "mkv, mp4 or mpg", &formats},
+                       {"--force", nullptr, nullptr, &force}},
+                      &words, &status))
+        return status;
+    long program = 0, playlist = 0;
+    if (!programs.empty() && !ParseNumber(programs.back(), 1, 65535, &program))
+        return UsageError(args.command, std::string("--program needs ") + kNumber + ".");
+    if (!playlistsGiven.empty() && !ParseNumber(playlistsGiven.back(), 1, 65535, &playlist))
+        return UsageError(args.command, std::string("--playlist needs ") + kNumber + ".");
+    if (words.size() != 1) return UsageError(args.command, "expects one directory.");
+    Container container = Container::kMkv;
+    if (!formats.empty() && !ParseFormat(formats.back(), &container))
+        return UsageError(args.command, "--format takes mkv, mp4 or mpg.");
+    if (formats.empty() && !outputs.empty()) container = FromName(outputs.back());
+    const bool isAll = !all.empty();
+    if (isAll ? (program || playlist || !outputs.empty())
+              : (!dirs.empty() || !templates.empty() || !withPlaylists.empty()))
+        return UsageError(args.command, "give --program N or --playlist N with -o FILE, or --all with -d DIR.");
+    if (!isAll && ((program != 0) == (playlist != 0)))
+        return UsageError(args.command, "give one of --program N and --playlist N.");
+    if (!isAll && outputs.empty()) return UsageError(args.command, "expects -o FILE.");
+
+    const std::string& dir = words[0];
+    Disc disc;
+    if (!disc.Open(dir, Access::Read)) return kFailed;
+    void* h = disc.Handle();
+    const DiscInfo d = Describe(disc);
+
+    auto chainOf = [&](bool isPlaylist, int n) {
+        Chain c;
+        if (isPlaylist) {
+            const Playlist& p = d.playlists[static_cast<size_t>(n - 1)];
+            c.playlist = n;
+            c.what = "playlist " + std::to_string(n);
+            c.title = PlaylistText(h, n, true);
+            c.info = p.info;
+            c.cells = p.cells;
+        } else {
+            const Program& p = d.programs[static_cast<size_t>(n - 1)];
+            c.what = "program " + std::to_string(n);
+            c.title = ProgramText(h, n, true);
+            c.info = p.info;
+            c.cells = p.cells;
+        }
+        return c;
+    };
+
+    if (!isAll) {
+        if (program > static_cast<long>(d.programs.size())) {
+            return Fail(dir + " has " + Count(static_cast<long long>(d.programs.size()), "program", "programs") +
+                        "; there is no program " + std::to_string(program) + ".");
+        }
+        if (playlist > static_cast<long>(d.playlists.size())) {
+            return Fail(dir + " has " + Count(static_cast<long long>(d.playlists.size()), "playlist", "playlists") +
+                        "; there is no playlist " + std::to_string(playlist) + ".");
+        }
+        const Chain chain = chainOf(playlist != 0, static_cast<int>(playlist ? playlist : program));
+        vrexport::Plan plan;
+        if (!MakePlan(h, chain, container, &plan)) return kFailed;
+        return Write(chain, plan, outputs.back(), !force.empty());
+    }
+
+    // --all: every name and every plan is checked before the first write.
+    const std::string directory = dirs.empty() ? "." : dirs.back();
+    const std::string pattern = templates.empty() ? kDefaultTemplate : templates.back();
+    std::vector<Chain> chains;
+    for (size_t p = 1; p <= d.programs.size(); ++p) chains.push_back(chainOf(false, static_cast<int>(p)));
+    if (!withPlaylists.empty())
+        for (size_t p = 1; p <= d.playlists.size(); ++p) chains.push_back(chainOf(true, static_cast<int>(p)));
+    if (chains.empty()) return Fail(dir + " holds no program" + (withPlaylists.empty() ? "." : " and no playlist."));
+    const size_t width = std::max<size_t>(2, std::to_string(std::max(d.programs.size(), d.playlists.size())).size());
+    std::vector<std::string> names;
+    std::vector<vrexport::Plan> plans(chains.size());
+    for (size_t i = 0; i < chains.size(); ++i) {
+        const bool isPlaylist = i >= d.programs.size();
+        const int n = static_cast<int>(isPlaylist ? i - d.programs.size() + 1 : i + 1);
+        std::string name, error;
+        if (!AllFileName(h, isPlaylist, n, width, pattern, Extension(container), &name, &error))
+            return UsageError(args.command, error);
+        const std::string stem = name.substr(0, name.size() - 4);
+        for (int k = 2; std::find(names.begin(), names.end(), name) != names.end(); ++k)
+            name = stem + "-" + std::to_string(k) + Extension(container);
+        names.push_back(name);
+        if (!MakePlan(h, chains[i], container, &plans[i])) return kFailed;
+    }
+    if (!IsDirectory(directory) && mkdir(directory.c_str(), 0777) != 0)
+        return Fail(directory + " is not a directory and cannot be made one.");
+    for (const std::string& name : names) {
+        const std::string path = InDir(directory, name.c_str());
+        if (force.empty() && Exists(path))
+            return Fail(path + " exists; give --force to replace it. Nothing was exported.");
+    }
+    for (size_t i = 0; i < chains.size(); ++i) {
+        const std::string path = InDir(directory, names[i].c_str());
+        const int result = Write(chains[i], plans[i], path, !force.empty());
+        if (result != kOk) {
+            std::fprintf(stderr, "vrmangr: %s of %s were written.\n",
+                         Count(static_cast<long long>(i), "file", "files").c_str(),
+                         std::to_string(chains.size()).c_str());
+            return result;
+        }
+        if (!args.quiet) std::printf("%s\n", path.c_str());
+    }
+    return kOk;
+}
+
+#endif
+
+}  // namespace tool
