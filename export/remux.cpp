@@ -415,14 +415,14 @@ Result Export(const Plan& plan, int fd, const ProgressFn& progress, std::string*
                 for (AVPacket*& p : held) {
                     const int w = emit(p);
                     av_packet_free(&p);
-                    if (w < 0) return *error = "the output could not be written: " + AvError(w) + ".", Result::kFailed;
+                    if (w < 0) return *error = "could not be written: " + AvError(w) + ".", Result::kWriteFailed;
                 }
                 held.clear();
             }
             if (ended) break;
             const int w = emit(pkt.get());
             av_packet_unref(pkt.get());
-            if (w < 0) return *error = "the output could not be written: " + AvError(w) + ".", Result::kFailed;
+            if (w < 0) return *error = "could not be written: " + AvError(w) + ".", Result::kWriteFailed;
         }
         position = cellEnd;
     }
@@ -431,7 +431,7 @@ Result Export(const Plan& plan, int fd, const ProgressFn& progress, std::string*
     if (rc < 0) return *error = "the output could not be finished: " + AvError(rc) + ".", Result::kFailed;
     avio_flush(out->pb);
     if (out->pb->error < 0)
-        return *error = "the output could not be written: " + AvError(out->pb->error) + ".", Result::kFailed;
+        return *error = "could not be written: " + AvError(out->pb->error) + ".", Result::kWriteFailed;
     return Result::kDone;
 }
 

@@ -52,7 +52,9 @@ struct Plan {
 int64_t CellStart(const Plan& plan, size_t cell);  // output time of the cell's first frame
 int64_t OutputDuration(const Plan& plan);
 
-enum class Result { kDone, kFailed, kCancelled };
+// kWriteFailed: the output could not be written (the error says why, to be
+// put behind the output's name).
+enum class Result { kDone, kFailed, kWriteFailed, kCancelled };
 
 // progress(done, total) in bytes read; returning false cancels.
 typedef std::function<bool(uint64_t, uint64_t)> ProgressFn;

@@ -134,7 +134,10 @@ int Write(const Chain& chain, const vrexport::Plan& plan, const std::string& pat
                                             : "what was written to " + out.Name() + " is incomplete."));
         return kInterrupted;
     }
-    if (result != vrexport::Result::kDone) return Fail(chain.what + ": " + error);
+    // A write error names the output; any other the chain.
+    if (result != vrexport::Result::kDone) {
+        return Fail(result == vrexport::Result::kWriteFailed ? out.Name() + " " + error : chain.what + ": " + error);
+    }
     return out.Commit() ? kOk : kFailed;
 }
 

@@ -94,3 +94,22 @@ set(PAL_LPCM ${DATA}/pal_mpeg2_lpcm_16x9.vob)
 set(NTSC ${DATA}/ntsc_mpeg2_ac3_16x9.vob)
 set(STILL ${DATA}/still_pal_2pictures.vob)
 set(VCD ${DATA}/pal_vcd.mpg)
+
+# fails_cleanly(COMMAND OUTPUT SELECTOR...): `vrmangr COMMAND disc SELECTOR
+# -o OUTPUT` with a file size limit exits 1 with one sentence and leaves no
+# file; the same into a FIFO whose reader does not read, on Ctrl-C, exits
+# 130 with one sentence.
+function(fails_cleanly command output)
+  string(REPLACE ";" " " selector "${ARGN}")
+  execute_process(COMMAND sh -c "ulimit -f 64; exec '${TOOL}' ${command} disc ${selector} -o ${output}"
+    WORKING_DIRECTORY ${WORK} RESULT_VARIABLE rc ERROR_VARIABLE err)
+  expect("a failing write exited ${rc}" rc EQUAL 1)
+  one_sentence_error("${err}" "${output} could not be written")
+  file(GLOB left ${WORK}/${output}*)
+  expect("a failed ${command} left ${left}" NOT left)
+  execute_process(COMMAND sh -c "rm -f fifo; mkfifo fifo && { (exec 3<fifo; sleep 9) >/dev/null 2>&1 & reader=$!; \
+'${TOOL}' ${command} disc ${selector} -o fifo & pid=$!; sleep 2; kill -INT $pid; wait $pid; rc=$?; kill $reader; exit $rc; }"
+    WORKING_DIRECTORY ${WORK} RESULT_VARIABLE rc ERROR_VARIABLE err TIMEOUT 30)
+  expect("Ctrl-C exited ${rc}" rc EQUAL 130)
+  one_sentence_error("${err}" "cancelled")
+endfunction()
