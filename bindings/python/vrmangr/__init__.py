@@ -154,6 +154,8 @@ class Disc:
         self.directory = directory
         opener = self._lib.vrm_MANGRNew if create else self._lib.vrm_MANGROpen
         try:
+            if create:
+                os.makedirs(directory, exist_ok=True)  # as `vrmangr create` does
             self._call(opener, os.fsencode(directory))
         except VrmError:
             self.close()
