@@ -250,6 +250,9 @@ protected:
     // Records an analysis failure: the code and a sentence naming the file
     // and the reason. Returns 0.
     int FailAnalysis(const vrm::AnalysisError& error, const char* file);
+    // Keeps a successful movie analysis of `file` as the analysed record
+    // (its VOBU table taken from *table). Returns 1.
+    int KeepMovieAnalysis(const char* file, const VR_MPEGFILE_INFO& info, std::vector<VR_VOBU_ELEMENT>* table);
 
 public:
     // Records a failure the manager found with a file while registering it

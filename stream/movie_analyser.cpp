@@ -406,14 +406,18 @@ int CVR_MOVIE::fnCheckRecordedRange(DWORD firstSector, DWORD sectors, ProgressCa
                                     &table, &error)) {
             return FailAnalysis(error, at.c_str());
         }
-        fnSetAnalysedFileName(path.c_str());
-        m_Table.swap(table);
-        m_MpegFileInfo = info;
-        m_MpegFileInfo.pVOBUTable = m_Table.empty() ? nullptr : m_Table.data();
-        return 1;
+        return KeepMovieAnalysis(path.c_str(), info, &table);
     } catch (const std::bad_alloc&) {
         return Fail(VRO_ERR_OUT_OF_MEMORY, path);
     }
+}
+
+int CVRO_DATA::KeepMovieAnalysis(const char* file, const VR_MPEGFILE_INFO& info, std::vector<VR_VOBU_ELEMENT>* table) {
+    fnSetAnalysedFileName(file);
+    m_Table.swap(*table);
+    m_MpegFileInfo = info;
+    m_MpegFileInfo.pVOBUTable = m_Table.empty() ? nullptr : m_Table.data();
+    return 1;
 }
 
 int CVR_MOVIE::fnCheckAppendVOB(const char* file, ProgressCallback progress, DWORD quickCheck) {
@@ -424,11 +428,7 @@ int CVR_MOVIE::fnCheckAppendVOB(const char* file, ProgressCallback progress, DWO
         vrm::AnalysisError error;
         vrm::MovieAnalyser analyser(quickCheck == 1, progress, static_cast<CVRO_DATA*>(this));
         if (!analyser.Run(file, &info, &table, &error)) return FailAnalysis(error, file);
-        fnSetAnalysedFileName(file);
-        m_Table.swap(table);
-        m_MpegFileInfo = info;
-        m_MpegFileInfo.pVOBUTable = m_Table.empty() ? nullptr : m_Table.data();
-        return 1;
+        return KeepMovieAnalysis(file, info, &table);
     } catch (const std::bad_alloc&) {
         return Fail(VRO_ERR_OUT_OF_MEMORY, file);
     }
