@@ -202,7 +202,14 @@ public:
     // does VR_STILL.VRO, which a new disc would otherwise replace). All or
     // nothing, as above.
     int fnADD_Recorded_Range(DWORD firstSector, DWORD sectors, ProgressCallback progress);
-    // What the last fnScanStreamFile found, in file order.
+    // Registers the still pictures that already lie in sectors [firstSector,
+    // firstSector + sectors) of the disc's VR_STILL.VRO as one still-picture
+    // group (1 to 255 pictures, in the group's layout), at or behind the end
+    // of the last group: analysed there, added as fnADD_Still_Pic_Program
+    // adds a file, and nothing is copied at the save (both stream files stay
+    // as they are). All or nothing, as above.
+    int fnADD_Recorded_Still_Range(DWORD firstSector, DWORD sectors, ProgressCallback progress);
+    // What the last scan of a stream file found, in file order.
     std::vector<VR_FOUND_STRETCH> m_Found;
     // The next recording or still-picture file registered opens a program
     // of its own, even when the last program is of the same day (which it
@@ -344,6 +351,11 @@ public:
     // playlist.
     int fnGetPGPrimaryText(int pg, vrm::PrimaryText* out);
     int fnGetPLPrimaryText(int pl, vrm::PrimaryText* out);
+    // The item text (TXTDT_MG) that program pg or playlist pl names by its
+    // IT_TXT_SRPN, decoded by the table's CHRS; empty when it names none.
+    // 0 when there is no such program or playlist.
+    int fnGetPGItemText(int pg, vrm::DecodedText* out);
+    int fnGetPLItemText(int pl, vrm::DecodedText* out);
     // Writes a UTF-8 title as recorders do (vrm::EncodePrimaryText): the
     // title in the disc's set in the second half, an ASCII label made of
     // it in the first. 0, changing nothing, with the status saying why,
@@ -402,9 +414,12 @@ private:
     bool StreamsHoldRecordings();
     // Registers the recording the movie (still: the still) object has just
     // analysed: plans it, then queues it and adds it to the tables.
-    // inPlace: the movie recording lies in the stream at that sector
-    // already (fnADD_Recorded_Range): it is adopted, not queued.
+    // inPlace: the recording or still group lies in the stream at that
+    // sector already (fnADD_Recorded_Range, fnADD_Recorded_Still_Range): it
+    // is adopted, not queued.
     int RegisterAnalysed(bool still, const char* fileName, const DWORD* inPlace = nullptr);
+    // fnADD_Recorded_Range or, with still, fnADD_Recorded_Still_Range.
+    int AddRecorded(bool still, DWORD firstSector, DWORD sectors, ProgressCallback progress);
     // Readies the stream files for the directory after a New or an Open.
     int InitStreams(DWORD mode);
     // Copies dir into m_szDir without one trailing '/'; 0 when it does not

@@ -101,7 +101,7 @@ static_assert(Same(VRM_PROGRESS_ANALYSE, VRO_PROGRESS_ANALYSE) && Same(VRM_PROGR
               "phases");
 static_assert(Same(VRM_STATUS_ITEM, VR_STATUS_ITEM) && Same(VRM_COPY_DIFFERS, VR_COPY_DIFFERS) &&
                   Same(VRM_FINDING_TABLES, VR_FINDING_TABLES) && Same(VRM_FOUND_DAMAGED, VR_FOUND_DAMAGED) &&
-                  Same(VRM_TABLE_COUNT, VR_TABLE_COUNT),
+                  Same(VRM_FOUND_STILLS, VR_FOUND_STILLS) && Same(VRM_TABLE_COUNT, VR_TABLE_COUNT),
               "constants");
 
 // ProgressCallback and vrm_progress differ only in the calling-convention
@@ -182,6 +182,12 @@ int vrm_GetFound(void* h, uint32_t index, vrm_found_stretch* out) {
 }
 int vrm_AddRecordedRange(void* h, uint32_t firstSector, uint32_t sectors, vrm_progress progress) {
     return fnVR_AddRecordedRange(h, firstSector, sectors, Progress(progress));
+}
+int vrm_ScanStillStreamFile(void* h, const char* path, uint32_t firstSector, vrm_progress progress) {
+    return fnVR_ScanStillStreamFile(h, path, firstSector, Progress(progress));
+}
+int vrm_AddRecordedStillRange(void* h, uint32_t firstSector, uint32_t sectors, vrm_progress progress) {
+    return fnVR_AddRecordedStillRange(h, firstSector, sectors, Progress(progress));
 }
 
 int vrm_GetPLCount(void* h) { return fnVR_GetPLCount(h); }
@@ -285,6 +291,10 @@ uint32_t vrm_GetProgramTitle(void* h, int pg, char* out, uint32_t size) {
 }
 uint32_t vrm_GetPLLabel(void* h, int pl, char* out, uint32_t size) { return fnVR_GetPLLabel(h, pl, out, size); }
 uint32_t vrm_GetPLTitle(void* h, int pl, char* out, uint32_t size) { return fnVR_GetPLTitle(h, pl, out, size); }
+uint32_t vrm_GetProgramItemText(void* h, int pg, char* out, uint32_t size) {
+    return fnVR_GetProgramItemText(h, pg, out, size);
+}
+uint32_t vrm_GetPLItemText(void* h, int pl, char* out, uint32_t size) { return fnVR_GetPLItemText(h, pl, out, size); }
 int vrm_SetProgramTitle(void* h, int pg, const char* utf8) { return fnVR_SetProgramTitle(h, pg, utf8); }
 int vrm_SetPLTitle(void* h, int pl, const char* utf8) { return fnVR_SetPLTitle(h, pl, utf8); }
 int vrm_SetCharacterSet(void* h, uint8_t chrs) { return fnVR_SetCharacterSet(h, chrs); }

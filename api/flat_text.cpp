@@ -17,11 +17,17 @@ DWORD PutText(const std::string& text, char* out, DWORD size) {
     return needed;
 }
 
-// The label (half 0) or title (half 1) of program or playlist n.
+// The label (half 0), title (half 1) or item text (2) of program or
+// playlist n.
 DWORD GetText(void* handle, bool playlist, int n, int half, char* out, DWORD size) {
     return FlatCall(handle, VRO_ERR_NO_SUCH_ITEM,
                     std::string("There is no ") + (playlist ? "playlist " : "program ") + std::to_string(n) + ".",
                     [&](CVR_MANGR& m) -> DWORD {
+                        if (half == 2) {
+                            vrm::DecodedText item;
+                            if (!(playlist ? m.fnGetPLItemText(n, &item) : m.fnGetPGItemText(n, &item))) return 0;
+                            return PutText(item.utf8, out, size);
+                        }
                         vrm::PrimaryText text;
                         if (!(playlist ? m.fnGetPLPrimaryText(n, &text) : m.fnGetPGPrimaryText(n, &text))) return 0;
                         return PutText(half == 0 ? text.label.utf8 : text.title.utf8, out, size);
@@ -53,6 +59,14 @@ DWORD fnVR_GetProgramTitle(void* handle, int pg, char* out, DWORD size) {
 DWORD fnVR_GetPLLabel(void* handle, int pl, char* out, DWORD size) { return GetText(handle, true, pl, 0, out, size); }
 
 DWORD fnVR_GetPLTitle(void* handle, int pl, char* out, DWORD size) { return GetText(handle, true, pl, 1, out, size); }
+
+DWORD fnVR_GetProgramItemText(void* handle, int pg, char* out, DWORD size) {
+    return GetText(handle, false, pg, 2, out, size);
+}
+
+DWORD fnVR_GetPLItemText(void* handle, int pl, char* out, DWORD size) {
+    return GetText(handle, true, pl, 2, out, size);
+}
 
 int fnVR_SetProgramTitle(void* handle, int pg, const char* utf8) {
     return FlatCall(handle, VRO_ERR_EDIT_REFUSED, "The title of program " + std::to_string(pg) + " cannot be set.",

@@ -148,6 +148,15 @@ VRMANGR_API int fnVR_SetRecordingTime(void* handle, const SYSTEMTIME* utc);
 // the scan ran (also when it found nothing), 0 when the file cannot be
 // read or the scan was cancelled.
 VRMANGR_API int fnVR_ScanStreamFile(void* handle, const char* path, DWORD firstSector, ProgressCallback progress);
+// Scans VR_STILL.VRO (or any still stream file) at path from sector
+// firstSector to its end for the still pictures it holds (see
+// vrm::ScanStillStream): each picture (a navigation pack, one intra picture,
+// its audio) is analysed where it lies, and neighbouring pictures of the
+// same attributes form groups of at most 255 (VR_FOUND_STILLS, dwFrames the
+// picture count); packs that do not parse and pictures the analysis
+// refuses are damaged stretches (VR_FOUND_DAMAGED), skipped to the next
+// picture start. Otherwise as fnVR_ScanStreamFile.
+VRMANGR_API int fnVR_ScanStillStreamFile(void* handle, const char* path, DWORD firstSector, ProgressCallback progress);
 // The number of stretches the last scan found, recordings and damaged.
 VRMANGR_API DWORD fnVR_GetFoundCount(void* handle);
 // Stretch index (0-based, in file order) of the last scan.
@@ -159,6 +168,15 @@ VRMANGR_API int fnVR_GetFound(void* handle, DWORD index, VR_FOUND_STRETCH* out);
 // fnVR_AddMpegFile. Nothing is copied at Save: the stream file stays as it
 // is. Refused while added files wait for the save.
 VRMANGR_API int fnVR_AddRecordedRange(void* handle, DWORD firstSector, DWORD sectors, ProgressCallback progress);
+// Registers the still pictures that lie in sectors [firstSector,
+// firstSector + sectors) of the disc's VR_STILL.VRO (a group a still scan
+// found) as a new still-picture group with a cell of its own (see
+// CVR_MANGR::fnADD_Recorded_Still_Range), at or behind the end of the last
+// group; fnVR_StartNewProgram and fnVR_SetRecordingTime apply as for a
+// still-picture file. The packs must lie in the group's layout already
+// (each picture's video, then its audio). Nothing is copied at Save.
+// Refused while added still files wait for the save.
+VRMANGR_API int fnVR_AddRecordedStillRange(void* handle, DWORD firstSector, DWORD sectors, ProgressCallback progress);
 
 // ---- Queries ----
 
@@ -388,6 +406,12 @@ VRMANGR_API DWORD fnVR_GetProgramLabel(void* handle, int pg, char* out, DWORD si
 VRMANGR_API DWORD fnVR_GetProgramTitle(void* handle, int pg, char* out, DWORD size);
 VRMANGR_API DWORD fnVR_GetPLLabel(void* handle, int pl, char* out, DWORD size);
 VRMANGR_API DWORD fnVR_GetPLTitle(void* handle, int pl, char* out, DWORD size);
+// The item text that program pg or playlist pl names (IT_TXT_SRPN, an
+// entry of the text data manager TXTDT_MG, which some recorders fill and
+// this library keeps but never writes), decoded by that table's character
+// set, as the label and title getters give theirs: "" when it names none.
+VRMANGR_API DWORD fnVR_GetProgramItemText(void* handle, int pg, char* out, DWORD size);
+VRMANGR_API DWORD fnVR_GetPLItemText(void* handle, int pl, char* out, DWORD size);
 // Sets the title of program pg or playlist pl from UTF-8 text, as
 // recorders write it: the title in the disc's character set in the second
 // half, and in the first a readable ASCII label made from it (accents

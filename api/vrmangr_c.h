@@ -85,7 +85,7 @@ enum { VRM_COPY_SAME = 0, VRM_COPY_MISSING = 1, VRM_COPY_DAMAGED = 2, VRM_COPY_D
 /* vrm_open_finding.dwKind. */
 enum { VRM_FINDING_COPY = 0, VRM_FINDING_TABLES = 1 };
 /* vrm_found_stretch.dwKind. */
-enum { VRM_FOUND_RECORDING = 1, VRM_FOUND_DAMAGED = 2 };
+enum { VRM_FOUND_RECORDING = 1, VRM_FOUND_DAMAGED = 2, VRM_FOUND_STILLS = 3 };
 /* Tables of the management file (vrm_GetTablePlace). */
 enum { VRM_TABLE_COUNT = 7 };
 /* vrm_pgc_info.dwContentTy and seg.dwCellType. */
@@ -226,7 +226,9 @@ VRM_C_API int vrm_SetRecordingTime(void* handle, const vrm_time* utc);
 VRM_C_API int vrm_ScanStreamFile(void* handle, const char* path, uint32_t firstSector, vrm_progress progress);
 VRM_C_API uint32_t vrm_GetFoundCount(void* handle);
 VRM_C_API int vrm_GetFound(void* handle, uint32_t index, vrm_found_stretch* out);
+VRM_C_API int vrm_ScanStillStreamFile(void* handle, const char* path, uint32_t firstSector, vrm_progress progress);
 VRM_C_API int vrm_AddRecordedRange(void* handle, uint32_t firstSector, uint32_t sectors, vrm_progress progress);
+VRM_C_API int vrm_AddRecordedStillRange(void* handle, uint32_t firstSector, uint32_t sectors, vrm_progress progress);
 
 /* ---- Queries ---- */
 
@@ -277,6 +279,8 @@ VRM_C_API uint32_t vrm_GetProgramLabel(void* handle, int pg, char* out, uint32_t
 VRM_C_API uint32_t vrm_GetProgramTitle(void* handle, int pg, char* out, uint32_t size);
 VRM_C_API uint32_t vrm_GetPLLabel(void* handle, int pl, char* out, uint32_t size);
 VRM_C_API uint32_t vrm_GetPLTitle(void* handle, int pl, char* out, uint32_t size);
+VRM_C_API uint32_t vrm_GetProgramItemText(void* handle, int pg, char* out, uint32_t size);
+VRM_C_API uint32_t vrm_GetPLItemText(void* handle, int pl, char* out, uint32_t size);
 VRM_C_API int vrm_SetProgramTitle(void* handle, int pg, const char* utf8);
 VRM_C_API int vrm_SetPLTitle(void* handle, int pl, const char* utf8);
 VRM_C_API int vrm_SetCharacterSet(void* handle, uint8_t chrs);

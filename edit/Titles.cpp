@@ -7,22 +7,40 @@
 
 #include "api/CVR_MANGR.h"
 #include "edit/EditAccess.h"
+#include "io/be.h"
 #include "tables/CPGCI.h"
 #include "tables/CPL_SRPT.h"
 #include "tables/CRTR_VMGI.h"
+#include "tables/CTXTDT_MG.h"
 #include "tables/CVMGI_MAT.h"
 
 namespace {
 
-// The PRM_TXTI of program pg (1-based) of the original chain; nullptr when
-// there is none. Reaches every program record, also those beyond the 100
-// that the field getters answer for.
-BYTE* ProgramText(CVR_MANGR& m, int pg) {
+// The record (PGI) of program pg (1-based) of the original chain; nullptr
+// when there is none. Reaches every program record, also those beyond the
+// 100 that the field getters answer for.
+BYTE* ProgramRecord(CVR_MANGR& m, int pg) {
     if (!m.m_pModel || !m.m_pModel->pORG_PGCI) return nullptr;
     const CPGCI chain(m.m_pModel->pORG_PGCI);
     if (pg < 1 || pg > chain.fnGet_c1_PG_Ns()) return nullptr;
-    BYTE* record = chain.fnGet_iTH_PGI_Address(static_cast<BYTE>(pg - 1));
+    return chain.fnGet_iTH_PGI_Address(static_cast<BYTE>(pg - 1));
+}
+
+BYTE* ProgramText(CVR_MANGR& m, int pg) {
+    BYTE* record = ProgramRecord(m, pg);
     return record ? record + PGI::At::PRM_TXTI : nullptr;
+}
+
+// Item text n (an IT_TXT_SRPN: 1-based, 0 for none) of the text data
+// manager, decoded by the table's own CHRS; no text when the disc has no
+// such item.
+vrm::DecodedText ItemText(CVR_MANGR& m, WORD n) {
+    if (n == 0 || !m.m_pModel || !m.m_pModel->pTXTDT_MG) return {};
+    const CTXTDT_MG texts(m.m_pModel->pTXTDT_MG);
+    if (n > texts.fnGet_wIT_TXT_SRP_Ns()) return {};
+    std::vector<BYTE> bytes(size_t{texts.fnGet_wIT_TXT_SZ(n - 1)} + 1);
+    if (!texts.fnGet_IT_TXT(n - 1, bytes.data())) return {};
+    return vrm::DecodeText(texts.fnGet_c1_CHRS(), bytes.data(), bytes.size() - 1);
 }
 
 // The index of playlist pl's search pointer; false when there is none.
@@ -92,6 +110,22 @@ int CVR_MANGR::fnGetPLPrimaryText(int pl, vrm::PrimaryText* out) {
     BYTE block[vrm::kPrimaryTextSize] = {};
     if (!CPL_SRPT(vrm::Playlists(*this)).fnGet_c128_PRM_TXTI(index, block)) return NoSuch(*this, "playlist", pl);
     *out = vrm::DecodePrimaryText(fnGetCharacterSet(), block);
+    return 1;
+}
+
+int CVR_MANGR::fnGetPGItemText(int pg, vrm::DecodedText* out) {
+    const BYTE* record = ProgramRecord(*this, pg);
+    if (!out) return 0;
+    if (!record) return NoSuch(*this, "program", pg);
+    *out = ItemText(*this, vrm::be_load<uint16_t>(record + PGI::At::IT_TXT_SRPN));
+    return 1;
+}
+
+int CVR_MANGR::fnGetPLItemText(int pl, vrm::DecodedText* out) {
+    BYTE index = 0;
+    if (!out) return 0;
+    if (!PlaylistIndex(*this, pl, &index)) return NoSuch(*this, "playlist", pl);
+    *out = ItemText(*this, CPL_SRPT(vrm::Playlists(*this)).fnGet_wIT_TXT_SRPN(index));
     return 1;
 }
 

@@ -55,23 +55,37 @@ int CVR_MANGR::fnADD_Still_Pic_Program(const char* fileName) {
 }
 
 int CVR_MANGR::fnADD_Recorded_Range(DWORD firstSector, DWORD sectors, ProgressCallback progress) {
-    if (!m_pModel || !m_pModel->pM_AVFIT || !m_pModel->pORG_PGCI || !m_pMovie ||
-        !Bound(m_pM_AVFIT, m_pModel->pM_AVFIT) || !Bound(m_pORG_PGCI, m_pModel->pORG_PGCI)) {
+    return AddRecorded(false, firstSector, sectors, progress);
+}
+
+int CVR_MANGR::fnADD_Recorded_Still_Range(DWORD firstSector, DWORD sectors, ProgressCallback progress) {
+    return AddRecorded(true, firstSector, sectors, progress);
+}
+
+int CVR_MANGR::AddRecorded(bool still, DWORD firstSector, DWORD sectors, ProgressCallback progress) {
+    const bool bound = still ? m_pModel && m_pModel->pS_AVFIT && Bound(m_pS_AVFIT, m_pModel->pS_AVFIT)
+                             : m_pModel && m_pModel->pM_AVFIT && Bound(m_pM_AVFIT, m_pModel->pM_AVFIT);
+    if (!bound || !m_pModel->pORG_PGCI || !m_pMovie || !m_pStill || !Bound(m_pORG_PGCI, m_pModel->pORG_PGCI)) {
         return fnFail(VRO_ERR_NOT_INITIALISED, "No disc is open.");
     }
-    CVR_MOVIE& movie = *m_pMovie;
-    const std::string where = std::string(movie.fnGetStreamPath()) + " from sector " + std::to_string(firstSector);
+    CVRO_DATA& stream = still ? static_cast<CVRO_DATA&>(*m_pStill) : static_cast<CVRO_DATA&>(*m_pMovie);
+    CVRO_DATA& other = still ? static_cast<CVRO_DATA&>(*m_pMovie) : static_cast<CVRO_DATA&>(*m_pStill);
+    const char* what = still ? "still pictures" : "recordings";
+    const std::string where = std::string(stream.fnGetStreamPath()) + " from sector " + std::to_string(firstSector);
     if (sectors == 0 || uint64_t{firstSector} + sectors > 0xFFFFFFFFu) {
-        return fnFail(VRO_ERR_BAD_ARGUMENT, "The sectors " + where + " name no recording.");
+        return fnFail(VRO_ERR_BAD_ARGUMENT,
+                      "The sectors " + where + " name no " + (still ? "still pictures." : "recording."));
     }
-    if (movie.fnGetQueuedFileNs() != 0) {
-        return fnFail(VRO_ERR_QUEUE_NOT_EMPTY, where + " cannot be added while recordings wait to be copied.");
+    if (stream.fnGetQueuedFileNs() != 0) {
+        return fnFail(VRO_ERR_QUEUE_NOT_EMPTY, where + " cannot be added while " + what + " wait to be copied.");
     }
-    if (!movie.fnCheckRecordedRange(firstSector, sectors, progress)) return fnFailFromStream(&movie);
-    if (!RegisterAnalysed(false, where.c_str(), &firstSector)) return 0;
-    // The still stream of the directory is this disc's too, as it is: a new
-    // disc would otherwise replace it as an earlier disc's at the save.
-    if (m_pStill && m_pStill->fnGetQueuedFileNs() == 0) m_pStill->fnAdoptRecorded(0);
+    const int checked = still ? m_pStill->fnCheckRecordedRange(firstSector, sectors, progress)
+                              : m_pMovie->fnCheckRecordedRange(firstSector, sectors, progress);
+    if (!checked) return fnFailFromStream(&stream);
+    if (!RegisterAnalysed(still, where.c_str(), &firstSector)) return 0;
+    // The other stream file of the directory is this disc's too, as it is:
+    // a new disc would otherwise replace it as an earlier disc's at the save.
+    if (other.fnGetQueuedFileNs() == 0) other.fnAdoptRecorded(0);
     return 1;
 }
 
@@ -104,7 +118,8 @@ int CVR_MANGR::RegisterAnalysed(bool still, const char* fileName, const DWORD* i
     // Commit: the queue first (the one step that may still fail, for want
     // of memory, or for a stream shorter than the recording), then the
     // tables, which the plan has checked.
-    const DWORD sectors = info.pVOBUTable ? info.pVOBUTable[info.dwVOBUNs & 0xFFFF].dwVOBUAddr : 0;
+    const DWORD sectors =
+        info.pVOBUTable ? info.pVOBUTable[still ? info.dwFrameNs & 0xFF : info.dwVOBUNs & 0xFFFF].dwVOBUAddr : 0;
     if (inPlace ? !stream.fnAdoptRecorded(*inPlace + sectors) : !stream.fnAddVOBToList(&info)) {
         return fnFailFromStream(&stream);
     }

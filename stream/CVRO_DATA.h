@@ -350,6 +350,14 @@ public:
     // for fnAddVOBToList. 1 on success; 0 with m_dwLastError and the detail
     // set, everything else unchanged.
     int fnCheckAppendVOB(const char* file);
+    // Analyses sectors [firstSector, firstSector + sectors) of this object's
+    // own stream file as one still VOG, as fnCheckAppendVOB analyses a file
+    // (picture addresses count from firstSector); refused unless the packs
+    // already lie in the VOG's layout. For registering pictures that
+    // already lie in the stream (fnAdoptRecorded); the record is not for
+    // fnAddVOBToList. progress as for a movie analysis. 1 on success; 0
+    // with the error set.
+    int fnCheckRecordedRange(DWORD firstSector, DWORD sectors, ProgressCallback progress);
 };
 
 #endif

@@ -370,6 +370,20 @@ bool MovieAnalyser::Run(const char* path, VR_MPEGFILE_INFO* info, std::vector<VR
     int64_t first = 0, end = 0;
     const int64_t frame27 = m_format.FrameTicks() * 300;
     if (m_clock.Range(&first, &end)) {
+        // The management file keeps the low 32 bits of the 90 kHz clock
+        // (PTM): a recording whose clock passes a multiple of 2^32 ticks
+        // (13 h 15 min, and the 33-bit wrap) would end before it starts.
+        if ((first >> 32) != ((end - 1) >> 32)) {
+            const int64_t turn = ((first >> 32) + 1) << 32;
+            char at[48];
+            std::snprintf(at, sizeof at, "%lld:%02lld:%02lld", static_cast<long long>(turn / 90000 / 3600),
+                          static_cast<long long>(turn / 90000 / 60 % 60), static_cast<long long>(turn / 90000 % 60));
+            error->code = VRO_ERR_BAD_STREAM;
+            error->reason = std::string("has time stamps that pass ") + at +
+                            " of the stream clock, where the 32-bit times of the management file turn over; "
+                            "remux it with time stamps from 0 to add it";
+            return false;
+        }
         result.llVideoStartPTS = first * 300;
         result.llVideoEndPTS = end * 300;
     } else {  // no time stamps: the video runs from 0

@@ -5,19 +5,17 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <new>
 
-#include "platform/file.h"
-#include "stream/CVRO_DATA.h"
 #include "stream/audio_es.h"
-#include "stream/ps_reader.h"
-#include "stream/video_es.h"
-#include "stream/vro_common.h"
+#include "stream/scan_common.h"
 
 namespace vrm {
 
 namespace {
+
+using scan::IsVideoStart;
+using scan::Malformed;
 
 constexpr int64_t kSecond = 90000;  // 90 kHz
 constexpr int64_t kClockWrap = int64_t(1) << 33;
@@ -34,19 +32,6 @@ std::string Jump(const char* clock, int64_t delta) {
     std::snprintf(text, sizeof text, "the %s jumps %s by %.2f s", clock, delta < 0 ? "back" : "forward",
                   double(delta < 0 ? -delta : delta) / double(kSecond));
     return text;
-}
-
-// "sector 12 does not parse (stray bytes)": the reader's reason, with the
-// sector counted in the stream file.
-std::string Malformed(const AnalysisError& bad, uint64_t sector) {
-    const size_t open = bad.reason.find('(');
-    return "sector " + std::to_string(sector) + " does not parse" +
-           (open == std::string::npos ? std::string() : " " + bad.reason.substr(open));
-}
-
-bool IsVideoStart(const PsPacket& p) {
-    return p.id == kVideoFirst && p.size >= 4 && p.data[0] == 0 && p.data[1] == 0 && p.data[2] == 1 &&
-           p.data[3] == kSequenceHeader;
 }
 
 // The split pass. Pack numbers are those of the range read.
@@ -218,11 +203,7 @@ bool Splitter::Run(PackReader& reader, uint64_t packs, AnalysisProgress& progres
             return false;
         }
         next = pack.index + 1;
-        if (!progress.Advance(next)) {
-            error->code = VRO_ERR_CANCELLED;
-            error->reason = "was not scanned: the scan was cancelled";
-            return false;
-        }
+        if (!progress.Advance(next)) return scan::Cancelled(error);
         if (r < 0) {
             if (m_state == State::Recording) {
                 // The VOBU holding the bad pack is lost with it.
@@ -254,25 +235,6 @@ bool Splitter::Run(PackReader& reader, uint64_t packs, AnalysisProgress& progres
     return true;
 }
 
-// Reports the progress of one part of the scan as part of the whole.
-struct ProgressPart {
-    ProgressCallback cb;
-    void* context;
-    uint64_t before, total;
-    static int Report(void* self, DWORD phase, DWORD done, DWORD, DWORD file) {
-        const ProgressPart& p = *static_cast<ProgressPart*>(self);
-        const uint64_t all = std::min<uint64_t>(p.before + done, p.total);
-        return p.cb(p.context, phase, static_cast<DWORD>(std::min<uint64_t>(all, kMaxSectors)),
-                    static_cast<DWORD>(std::min<uint64_t>(p.total, kMaxSectors)), file);
-    }
-};
-
-void CopyText(const std::string& text, char* field, size_t size) {
-    const size_t n = std::min(text.size(), size - 1);
-    std::memcpy(field, text.data(), n);
-    field[n] = '\0';
-}
-
 }  // namespace
 
 bool SplitMovieStream(const char* path, uint64_t first, uint64_t packs, ProgressCallback cb, void* context,
@@ -280,11 +242,7 @@ bool SplitMovieStream(const char* path, uint64_t first, uint64_t packs, Progress
     PackReader reader;
     if (!reader.OpenRange(path, first, packs, error)) return false;
     AnalysisProgress progress(cb, context, packs);
-    if (!progress.Advance(0)) {
-        error->code = VRO_ERR_CANCELLED;
-        error->reason = "was not scanned: the scan was cancelled";
-        return false;
-    }
+    if (!progress.Advance(0)) return scan::Cancelled(error);
     pieces->clear();
     Splitter splitter(pieces, first);
     return splitter.Run(reader, packs, progress, error);
@@ -292,99 +250,37 @@ bool SplitMovieStream(const char* path, uint64_t first, uint64_t packs, Progress
 
 bool ScanMovieStream(const char* path, uint64_t firstSector, ProgressCallback cb, void* context,
                      std::vector<VR_FOUND_STRETCH>* found, AnalysisError* error) {
-    File file;
-    if (!file.Open(path, File::Mode::ReadExisting) || file.Size() < 0) {
-        error->code = VRO_ERR_SOURCE_OPEN;
-        error->reason = "cannot be opened for reading";
-        return false;
-    }
-    const uint64_t size = uint64_t(file.Size());
-    const uint64_t whole = size / kSectorBytes;
-    // A partial sector behind the last whole one: a lone program end code
-    // closes the stream, anything else is a stretch without a recording.
-    uint64_t tail = size % kSectorBytes;
-    if (tail == 4) {
-        BYTE code[4] = {};
-        if (file.ReadAt(size - 4, code, 4) == 4 && code[0] == 0 && code[1] == 0 && code[2] == 1 &&
-            code[3] == kStreamEnd)
-            tail = 0;
-    }
-    file.Close();
+    uint64_t whole = 0, tail = 0;
+    if (!scan::Measure(path, &whole, &tail, error)) return false;
     const uint64_t packs = whole > firstSector ? whole - firstSector : 0;
-    if (whole > kMaxSectors) {
-        error->code = VRO_ERR_STREAM_TOO_LARGE;
-        error->reason = "is larger than 4,294,967,295 sectors";
-        return false;
-    }
     // Progress: the split reads every pack, the analyses read the
     // recordings again.
-    ProgressPart part{cb, context, 0, 2 * packs};
+    scan::ProgressPart part{cb, context, 0, 2 * packs};
     std::vector<ScanPiece> pieces;
-    if (packs > 0 &&
-        !SplitMovieStream(path, firstSector, packs, cb ? ProgressPart::Report : nullptr, &part, &pieces, error))
-        return false;
+    if (packs > 0 && !SplitMovieStream(path, firstSector, packs, part.Callback(), &part, &pieces, error)) return false;
     found->clear();
     part.before = packs;
     for (const ScanPiece& piece : pieces) {
-        VR_FOUND_STRETCH s{};
-        s.dwKind = piece.kind;
-        s.dwFirstSector = static_cast<DWORD>(piece.first);
-        s.dwSectors = static_cast<DWORD>(piece.sectors);
-        s.llFirstByte = static_cast<__int64>(piece.first * kSectorBytes);
-        s.llBytes = static_cast<__int64>(piece.sectors * kSectorBytes);
-        std::string text = piece.text;
+        VR_FOUND_STRETCH s = scan::Stretch(piece.kind, piece.first, piece.sectors, piece.text);
         if (piece.kind == VR_FOUND_RECORDING) {
             VR_MPEGFILE_INFO info{};
             std::vector<VR_VOBU_ELEMENT> table;
             AnalysisError why;
-            if (AnalyseMovieRange(path, piece.first, piece.sectors, cb ? ProgressPart::Report : nullptr, &part, &info,
-                                  &table, &why)) {
-                s.dwFrameRate = info.dwFrameRate;
-                s.dwWidth = info.dwWidth;
-                s.dwHeight = info.dwHeight;
-                s.dwAspectRatio = info.bAspectRatio;
-                s.dwMpeg2 = info.dwMpeg2;
-                s.dwAudioCodingBits = info.dwAudioCodingBits;
-                s.dwSampleRate = info.dwSampleRate;
-                s.dwAudioChannels = info.dwAudioChannels;
-                s.dwAudioBitrate = info.dwAudioBitrate;
+            if (AnalyseMovieRange(path, piece.first, piece.sectors, part.Callback(), &part, &info, &table, &why)) {
+                scan::Describe(&s, info);
                 s.dwFrames = info.dwFrameNs;
-            } else if (why.code == VRO_ERR_CANCELLED || why.code == VRO_ERR_OUT_OF_MEMORY ||
-                       why.code == VRO_ERR_SOURCE_READ) {
+            } else if (scan::Fatal(why)) {
                 *error = why;
                 return false;
             } else {
-                s.dwKind = VR_FOUND_DAMAGED;
-                text = "holds no recording: it " + why.reason;
+                s = scan::Stretch(VR_FOUND_DAMAGED, piece.first, piece.sectors, "holds no recording: it " + why.reason);
             }
         }
         part.before += piece.sectors;
-        CopyText(text, s.szText, sizeof s.szText);
-        // Neighbouring stretches without a recording are one.
-        if (s.dwKind == VR_FOUND_DAMAGED && !found->empty() && found->back().dwKind == VR_FOUND_DAMAGED) {
-            found->back().dwSectors += s.dwSectors;
-            found->back().llBytes += s.llBytes;
-            continue;
-        }
-        found->push_back(s);
+        scan::Append(found, s);
     }
-    if (tail != 0 && whole >= firstSector) {
-        VR_FOUND_STRETCH s{};
-        s.dwKind = VR_FOUND_DAMAGED;
-        s.dwFirstSector = static_cast<DWORD>(whole);
-        s.llFirstByte = static_cast<__int64>(whole * kSectorBytes);
-        s.llBytes = static_cast<__int64>(tail);
-        CopyText("a partial sector at the end of the file", s.szText, sizeof s.szText);
-        found->push_back(s);
-    }
-    if (cb && packs > 0 &&
-        !cb(context, VRO_PROGRESS_ANALYSE, static_cast<DWORD>(std::min(2 * packs, kMaxSectors)),
-            static_cast<DWORD>(std::min(2 * packs, kMaxSectors)), 1)) {
-        error->code = VRO_ERR_CANCELLED;
-        error->reason = "was not scanned: the scan was cancelled";
-        return false;
-    }
-    return true;
+    if (tail != 0 && whole >= firstSector) scan::AddPartialSector(found, whole, tail);
+    return part.Finish(error);
 }
 
 }  // namespace vrm

@@ -13,10 +13,11 @@
 #include "stream/VR_MPEGFILE_INFO.h"
 #include "stream/analysis.h"
 
-// What a scan found: a recording, or a stretch that holds none.
-enum { VR_FOUND_RECORDING = 1, VR_FOUND_DAMAGED = 2 };
+// What a scan found: a recording, a group of still pictures (a scan of a
+// still stream file), or a stretch that holds neither.
+enum { VR_FOUND_RECORDING = 1, VR_FOUND_DAMAGED = 2, VR_FOUND_STILLS = 3 };
 typedef struct VR_FOUND_STRETCH {
-    DWORD dwKind;  // VR_FOUND_RECORDING or VR_FOUND_DAMAGED
+    DWORD dwKind;  // VR_FOUND_RECORDING, VR_FOUND_STILLS or VR_FOUND_DAMAGED
     DWORD dwFirstSector;  // where it begins in the stream file
     DWORD dwSectors;  // whole sectors it spans (a recording: its VOB's size)
     DWORD reserved_12;
@@ -27,13 +28,15 @@ typedef struct VR_FOUND_STRETCH {
     // A recording's attributes as its analysis gives them (see
     // VR_MPEGFILE_INFO): frames per 1000 s, picture size, aspect ratio code,
     // MPEG-2 flag, audio coding bits, sampling rate, channels, bit rate
-    // (kbit/s), and its length in video frames. 0 for a damaged stretch.
+    // (kbit/s), and its length in video frames (a group of still pictures:
+    // its picture count). 0 for a damaged stretch.
     DWORD dwFrameRate, dwWidth, dwHeight, dwAspectRatio, dwMpeg2;
     DWORD dwAudioCodingBits, dwSampleRate, dwAudioChannels, dwAudioBitrate;
     DWORD dwFrames;
-    // A recording: what ends it ("the end of the file", "a program end
-    // code", "the clock jumps back by 1.96 s", "the picture size changes",
-    // ...). A damaged stretch: why it holds no recording. NUL-terminated.
+    // A recording or group: what ends it ("the end of the file", "a program
+    // end code", "the clock jumps back by 1.96 s", "the picture size
+    // changes", ...). A damaged stretch: why it holds no recording.
+    // NUL-terminated.
     char szText[200];
 } VR_FOUND_STRETCH;
 

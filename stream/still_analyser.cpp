@@ -14,6 +14,7 @@
 #include "stream/CVRO_DATA.h"
 #include "stream/audio_es.h"
 #include "stream/ps_reader.h"
+#include "stream/still_scan.h"
 #include "stream/video_es.h"
 #include "stream/video_format.h"
 
@@ -32,6 +33,7 @@ struct StillLayout {
     VR_MPEGFILE_INFO info{};
     std::vector<VR_VOBU_ELEMENT> table;
     std::vector<CVRO_DATA::SectorRun> runs;
+    int audioKey = -1;
 };
 
 void AddRun(std::vector<CVRO_DATA::SectorRun>* runs, uint64_t pack) {
@@ -48,9 +50,10 @@ bool Refuse(AnalysisError* error, DWORD code, const std::string& reason) {
     return false;
 }
 
-bool AnalyseStill(const char* path, StillLayout* out, AnalysisError* error) {
-    PackReader reader;
-    if (!reader.Open(path, error)) return false;
+// Analyses the packs the reader hands out (a whole file, or a range of a
+// stream file) as one still VOG.
+// progress, when not null, hears of every pack read.
+bool AnalyseStill(PackReader& reader, StillLayout* out, AnalysisError* error, AnalysisProgress* progress = nullptr) {
     if (reader.Packs() > 0xFFFFFFFFu) return Refuse(error, VRO_ERR_STREAM_TOO_LARGE, "is too large");
 
     VideoScanner scanner;
@@ -121,6 +124,9 @@ bool AnalyseStill(const char* path, StillLayout* out, AnalysisError* error) {
         const int r = reader.Next(&pack, error);
         if (r < 0) return false;
         if (r == 0) break;
+        if (progress && !progress->Advance(pack.index + 1)) {
+            return Refuse(error, VRO_ERR_CANCELLED, "was not analysed: the analysis was cancelled");
+        }
         bool hasVideo = false, hasNavigation = false, hasAudio = false;
         uint64_t packSamples = 0;
         for (const PsPacket& packet : pack.packets) {
@@ -247,10 +253,34 @@ bool AnalyseStill(const char* path, StillLayout* out, AnalysisError* error) {
     }
     out->runs.swap(merged);
     out->info.dwFrameNs = static_cast<DWORD>(starts.size());
+    out->audioKey = audioKey;
     return true;
 }
 
 }  // namespace
+
+bool AnalyseStillRange(const char* path, uint64_t first, uint64_t packs, ProgressCallback cb, void* context,
+                       StillRange* out, AnalysisError* error) {
+    PackReader reader;
+    if (!reader.OpenRange(path, first, packs, error)) return false;
+    StillLayout layout;
+    AnalysisProgress progress(cb, context, packs);
+    if (!progress.Advance(0) || !AnalyseStill(reader, &layout, error, &progress) || !progress.Finish()) {
+        if (error->code == 0) Refuse(error, VRO_ERR_CANCELLED, "was not analysed: the analysis was cancelled");
+        return false;
+    }
+    // Registered where they lie, the packs must be the VOG's layout already:
+    // each picture's video part, then its audio part, and nothing else.
+    if (layout.runs.size() != 1 || layout.runs[0].first != 0 || layout.runs[0].count != packs) {
+        return Refuse(error, VRO_ERR_STILL_PICTURES,
+                      "holds packs that are no part of a still picture where they lie (padding, another stream, or "
+                      "audio in front of its picture's video)");
+    }
+    out->info = layout.info;
+    out->table.swap(layout.table);
+    out->audioKey = layout.audioKey;
+    return true;
+}
 
 }  // namespace vrm
 
@@ -259,7 +289,10 @@ int CVR_STILL::fnCheckAppendVOB(const char* file) {
     try {
         vrm::StillLayout layout;
         vrm::AnalysisError error;
-        if (!vrm::AnalyseStill(file, &layout, &error)) return FailAnalysis(error, file);
+        vrm::PackReader reader;
+        if (!reader.Open(file, &error) || !vrm::AnalyseStill(reader, &layout, &error)) {
+            return FailAnalysis(error, file);
+        }
         fnSetAnalysedFileName(file);
         m_Table.swap(layout.table);
         m_AnalysedRuns.swap(layout.runs);
@@ -268,5 +301,27 @@ int CVR_STILL::fnCheckAppendVOB(const char* file) {
         return 1;
     } catch (const std::bad_alloc&) {
         return Fail(VRO_ERR_OUT_OF_MEMORY, file);
+    }
+}
+
+int CVR_STILL::fnCheckRecordedRange(DWORD firstSector, DWORD sectors, ProgressCallback progress) {
+    const std::string path = fnGetStreamPath();
+    if (path.empty()) return Fail(VRO_ERR_NOT_INITIALISED, "");
+    if (sectors == 0) return Fail(VRO_ERR_BAD_ARGUMENT, path);
+    try {
+        vrm::StillRange range;
+        vrm::AnalysisError error;
+        const std::string at = path + " from sector " + std::to_string(firstSector);
+        if (!vrm::AnalyseStillRange(path.c_str(), firstSector, sectors, progress, static_cast<CVRO_DATA*>(this), &range,
+                                    &error)) {
+            return FailAnalysis(error, at.c_str());
+        }
+        fnSetAnalysedFileName(path.c_str());  // also forgets the runs of a source file
+        m_Table.swap(range.table);
+        m_MpegFileInfo = range.info;
+        m_MpegFileInfo.pVOBUTable = m_Table.data();
+        return 1;
+    } catch (const std::bad_alloc&) {
+        return Fail(VRO_ERR_OUT_OF_MEMORY, path);
     }
 }

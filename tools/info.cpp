@@ -300,10 +300,11 @@ void TextCells(const std::vector<Cell>& cells) {
 }
 
 // `title "..."`, then `label "..."` when the label says something the
-// title does not; `no title` when neither half holds text.
+// title does not, then `item text "..."` when there is one; `no title` when
+// there is no text.
 // Control characters (a disc's text read in the wrong set has them) are
 // shown as '?'.
-std::string Titles(const std::string& label, const std::string& title) {
+std::string Titles(const std::string& label, const std::string& title, const std::string& item) {
     const auto printable = [](const std::string& text) {
         std::string out;
         for (size_t i = 0; i < text.size(); ++i) {
@@ -318,6 +319,7 @@ std::string Titles(const std::string& label, const std::string& title) {
     if (!label.empty() && label != title) {
         out += (out.empty() ? "" : ", ") + std::string("label \"") + printable(label) + "\"";
     }
+    if (!item.empty()) out += (out.empty() ? "" : ", ") + std::string("item text \"") + printable(item) + "\"";
     return out.empty() ? "no title" : out;
 }
 
@@ -444,6 +446,7 @@ DiscInfo Describe(Disc& disc) {
         std::memcpy(&program.info, &pi, sizeof program.info);
         program.label = ProgramText(h, p, false);
         program.title = ProgramText(h, p, true);
+        program.item = GetText(fnVR_GetProgramItemText, h, p);
         VR_PROTECTION protection{};
         program.protectedContent = fnVR_GetProtection(h, p, &protection) && protection.cProtected;
         program.start = position;
@@ -467,6 +470,7 @@ DiscInfo Describe(Disc& disc) {
         fnVR_GetPLInfo(h, pl, &list.info, 1);
         list.label = PlaylistText(h, pl, false);
         list.title = PlaylistText(h, pl, true);
+        list.item = GetText(fnVR_GetPLItemText, h, pl);
         Ticks at = 0;
         int plEp = 0;
         for (DWORD c = 1; c <= list.info.dwCount; ++c) {
@@ -514,13 +518,14 @@ void PrintText(const DiscInfo& d, const std::string& dir) {
         const std::string date = Date(p.info, false);
         std::printf("\nProgram %d: %s%s, recorded %s, %s, %s +%s\n", p.number, ContentType(p.info.dwContentTy),
                     p.protectedContent ? ", protected (CPRM)" : "", date.empty() ? "unknown" : date.c_str(),
-                    Titles(p.label, p.title).c_str(), FormatTime(p.start).c_str(), FormatTime(p.duration).c_str());
+                    Titles(p.label, p.title, p.item).c_str(), FormatTime(p.start).c_str(),
+                    FormatTime(p.duration).c_str());
         TextCells(p.cells);
     }
     std::printf("\nPlaylists: %zu\n", d.playlists.size());
     for (const Playlist& l : d.playlists) {
         const std::string date = Date(l.info, false);
-        std::printf("\nPlaylist %d: %s, %s, created %s, %s, %s\n", l.number, Titles(l.label, l.title).c_str(),
+        std::printf("\nPlaylist %d: %s, %s, created %s, %s, %s\n", l.number, Titles(l.label, l.title, l.item).c_str(),
                     ContentType(l.info.dwContentTy), date.empty() ? "unknown" : date.c_str(),
                     Count(static_cast<long>(l.cells.size()), "cell", "cells").c_str(), FormatTime(l.duration).c_str());
         TextCells(l.cells);
@@ -567,6 +572,7 @@ void PrintJson(const DiscInfo& d) {
         j.Member("text", PrimaryText(p.info.szPrmText));
         j.Member("label", p.label);
         j.Member("title", p.title);
+        j.Member("item_text", p.item);
         j.Member("text_hex", Hex(p.info.szPrmText, sizeof p.info.szPrmText));
         j.Flag("protected", p.protectedContent);
         j.Member("start_ms", Ms(p.start));
@@ -590,6 +596,7 @@ void PrintJson(const DiscInfo& d) {
         j.Member("text", PrimaryText(l.info.szPrmText));
         j.Member("label", l.label);
         j.Member("title", l.title);
+        j.Member("item_text", l.item);
         j.Member("text_hex", Hex(l.info.szPrmText, sizeof l.info.szPrmText));
         j.Member("duration_ms", Ms(l.duration));
         JsonCells(j, l.cells);

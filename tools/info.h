@@ -35,6 +35,7 @@ struct Program {
     int number = 0;
     DVDPGCINFO info{};  // type, recording date, text, duration
     std::string label, title;  // the two halves of the text, decoded (UTF-8)
+    std::string item;  // the item text it names in TXTDT_MG, decoded
     bool protectedContent = false;  // copy-protected (CPRM) recordings
     Ticks start = 0;
     Ticks duration = 0;
@@ -44,7 +45,7 @@ struct Program {
 struct Playlist {
     int number = 0;
     DVDPGCINFO info{};  // type, creation date, text
-    std::string label, title;
+    std::string label, title, item;
     Ticks duration = 0;
     std::vector<Cell> cells;
 };

@@ -174,16 +174,20 @@ const Command kCommands[] = {
      "on a healthy disc it changes nothing.\n",
      RunRepair},
     {"recover", "recover DIR [--dry-run]",
-     "Rebuilds VR_MANGR.IFO and VR_MANGR.BUP from VR_MOVIE.VRO when both are\n"
-     "missing or unreadable. The stream is scanned where it lies (it is not\n"
-     "written) and divided into recordings where one ends and the next begins:\n"
-     "a program end code, a clock that jumps by more than a second, another\n"
-     "picture size, aspect ratio, frame rate or audio stream. Each recording\n"
-     "becomes a program titled \"Recovered recording N\", dated by the stream\n"
-     "file's modification time. Packs that do not parse are skipped up to the\n"
-     "next VOBU start and reported with their byte range. --dry-run only prints\n"
-     "what the scan found. Refused when a management file loads (see repair),\n"
-     "or when no recording is found; nothing is written then, nor on Ctrl-C.\n",
+     "Rebuilds VR_MANGR.IFO and VR_MANGR.BUP from VR_MOVIE.VRO and VR_STILL.VRO\n"
+     "when both are missing or unreadable. The streams are scanned where they\n"
+     "lie (they are not written). VR_MOVIE.VRO is divided into recordings where\n"
+     "one ends and the next begins: a program end code, a clock that jumps by\n"
+     "more than a second, another picture size, aspect ratio, frame rate or\n"
+     "audio stream. Each recording becomes a program titled \"Recovered\n"
+     "recording N\". The still pictures of VR_STILL.VRO are grouped, up to 255\n"
+     "of the same attributes, each group a program titled \"Recovered still\n"
+     "pictures N\". Everything is dated by its stream file's modification time.\n"
+     "Packs that do not parse are skipped up to the next VOBU or picture start\n"
+     "and reported with their byte range. --dry-run only prints what the scans\n"
+     "found. Refused when a management file loads (see repair), or when neither\n"
+     "stream holds a recording or picture; nothing is written then, nor on\n"
+     "Ctrl-C.\n",
      RunRecover},
     {"demo", "demo DIR [--sample FILE]",
      "Builds a sample disc in DIR (which must not hold a disc) from the small\n"

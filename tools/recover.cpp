@@ -1,7 +1,8 @@
 // vrmangr recover: rebuilds VR_MANGR.IFO and VR_MANGR.BUP from VR_MOVIE.VRO
-// when both are missing or unreadable. The library scans the stream for the
-// recordings it holds; each becomes a program of its own, registered where
-// it lies, and the stream file is not written.
+// and VR_STILL.VRO when both are missing or unreadable. The library scans
+// the movie stream for the recordings and the still stream for the groups of
+// still pictures they hold; each becomes a program of its own, registered
+// where it lies, and neither stream file is written.
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -46,6 +47,54 @@ std::string Utc(const SYSTEMTIME& t) {
     return text;
 }
 
+std::string Damage(const VR_FOUND_STRETCH& s) {
+    return Bytes(s) + " (" + std::to_string(s.llBytes) + " bytes), skipped: " + s.szText;
+}
+
+// One stream file of the directory and what its scan found.
+struct Scanned {
+    Scanned(const char* n, const std::string& dir) : name(n), path(InDir(dir, n)) {}
+    const char* name;
+    std::string path;
+    long long bytes = 0;  // -1 when there is no such file
+    std::vector<VR_FOUND_STRETCH> found;
+    size_t kept = 0;  // recordings or still groups among them
+    SYSTEMTIME when{};
+    bool dated = false;
+    std::string dateSource;
+};
+
+// Scans s with the handle (still: for still pictures); false after a
+// failure, which it has reported (*status the exit status).
+bool Scan(void* h, const std::string& dir, bool still, Scanned* s, int* status) {
+    if (s->bytes <= 0) return true;
+    ProgressLabel("scanning " + std::string(s->name));
+    const int scanned = still ? fnVR_ScanStillStreamFile(h, s->path.c_str(), 0, Progress)
+                              : fnVR_ScanStreamFile(h, s->path.c_str(), 0, Progress);
+    ProgressDone();
+    if (!scanned) {
+        if (Interrupted() || ReasonCode(h) == VRO_ERR_CANCELLED) {
+            *status = Fail("cancelled while scanning " + s->path + "; " + dir + " was left as it was.");
+        } else {
+            *status = Fail(Reason(h, s->path + " could not be scanned."));
+        }
+        return false;
+    }
+    s->found.resize(fnVR_GetFoundCount(h));
+    for (DWORD i = 0; i < s->found.size(); ++i) {
+        fnVR_GetFound(h, i, &s->found[i]);
+        if (s->found[i].dwKind != VR_FOUND_DAMAGED) ++s->kept;
+    }
+    // The streams carry no recording time that the scan reads, so
+    // everything is dated by its stream file's modification time.
+    RecordingDate mtime;
+    mtime.Parse("mtime");
+    s->dated = mtime.For(s->path, &s->when);
+    s->dateSource = s->dated ? "modification time of " + std::string(s->name) + ", " + Utc(s->when)
+                             : "none (the time of the recovery)";
+    return true;
+}
+
 }  // namespace
 
 int RunRecover(const Args& args) {
@@ -56,8 +105,14 @@ int RunRecover(const Args& args) {
     const std::string& dir = words[0];
     const bool dry = !dryRun.empty();
     if (!IsDirectory(dir)) return Fail(dir + " is not a directory.");
-    const std::string movie = InDir(dir, kMovieVro);
-    if (!IsRegularFile(movie)) return Fail(dir + " holds no " + kMovieVro + ", so there is nothing to recover.");
+    Scanned movie(kMovieVro, dir), still(kStillVro, dir);
+    movie.bytes = IsRegularFile(movie.path) ? RegularFileSize(movie.path) : -1;
+    still.bytes = IsRegularFile(still.path) ? RegularFileSize(still.path) : -1;
+    // Still pictures alone are recovered too; a directory with neither
+    // stream has nothing.
+    if (movie.bytes < 0 && still.bytes <= 0) {
+        return Fail(dir + " holds no " + kMovieVro + " and no still pictures, so there is nothing to recover.");
+    }
 
     Disc disc;  // only its handle: recover binds it itself
     void* h = disc.Handle();
@@ -73,42 +128,33 @@ int RunRecover(const Args& args) {
                     dir + "' restores a damaged copy from the good one).");
     }
 
-    ProgressLabel("scanning " + std::string(kMovieVro));
-    const int scanned = fnVR_ScanStreamFile(h, movie.c_str(), 0, Progress);
-    ProgressDone();
-    if (!scanned) {
-        if (Interrupted() || ReasonCode(h) == VRO_ERR_CANCELLED) {
-            return Fail("cancelled while scanning " + movie + "; " + dir + " was left as it was.");
-        }
-        return Fail(Reason(h, movie + " could not be scanned."));
+    if (!Scan(h, dir, false, &movie, &status) || !Scan(h, dir, true, &still, &status)) return status;
+    if (movie.kept == 0 && still.kept == 0) {
+        if (still.bytes <= 0) return Fail("no recording was found in " + movie.path + "; nothing was written.");
+        if (movie.bytes <= 0) return Fail("no still picture was found in " + still.path + "; nothing was written.");
+        return Fail("no recording was found in " + movie.path + " and no still picture in " + still.path +
+                    "; nothing was written.");
     }
-    std::vector<VR_FOUND_STRETCH> found(fnVR_GetFoundCount(h));
-    size_t recordings = 0;
-    for (DWORD i = 0; i < found.size(); ++i) {
-        fnVR_GetFound(h, i, &found[i]);
-        if (found[i].dwKind == VR_FOUND_RECORDING) ++recordings;
-    }
-    if (recordings == 0) return Fail("no recording was found in " + movie + "; nothing was written.");
-
-    // The stream carries no recording time that the scan reads, so every
-    // recording is dated by the stream file's modification time.
-    RecordingDate mtime;
-    mtime.Parse("mtime");
-    SYSTEMTIME when{};
-    const bool dated = mtime.For(movie, &when);
-    const std::string dateSource =
-        dated ? "modification time of " + std::string(kMovieVro) + ", " + Utc(when) : "none (the time of the recovery)";
 
     if (dry) {
         size_t n = 0;
-        for (const VR_FOUND_STRETCH& s : found) {
+        for (const VR_FOUND_STRETCH& s : movie.found) {
             if (s.dwKind == VR_FOUND_RECORDING) {
                 std::printf("recording %zu: %s (%u sectors), %s, %s, %s, end: %s; date: %s\n", ++n, Bytes(s).c_str(),
                             s.dwSectors, Length(s.dwFrames, s.dwFrameRate).c_str(), Video(s).c_str(), Audio(s).c_str(),
-                            s.szText, dateSource.c_str());
+                            s.szText, movie.dateSource.c_str());
             } else {
-                std::printf("damaged: %s (%lld bytes), skipped: %s\n", Bytes(s).c_str(),
-                            static_cast<long long>(s.llBytes), s.szText);
+                std::printf("damaged: %s\n", Damage(s).c_str());
+            }
+        }
+        n = 0;
+        for (const VR_FOUND_STRETCH& s : still.found) {
+            if (s.dwKind == VR_FOUND_STILLS) {
+                std::printf("still pictures %zu: %s of %s (%u sectors), %s, %s, %s, end: %s; date: %s\n", ++n,
+                            Bytes(s).c_str(), kStillVro, s.dwSectors, Count(s.dwFrames, "picture", "pictures").c_str(),
+                            Video(s).c_str(), Audio(s).c_str(), s.szText, still.dateSource.c_str());
+            } else {
+                std::printf("damaged in %s: %s\n", kStillVro, Damage(s).c_str());
             }
         }
         return kOk;
@@ -116,7 +162,7 @@ int RunRecover(const Args& args) {
 
     // The files a failure removes again: those New creates.
     std::vector<std::string> made;
-    for (const char* name : {kIfo, kBup, kStillVro}) {
+    for (const char* name : {kIfo, kBup, kMovieVro, kStillVro}) {
         if (!Exists(InDir(dir, name))) made.push_back(InDir(dir, name));
     }
     auto undo = [&made] {
@@ -125,28 +171,43 @@ int RunRecover(const Args& args) {
         return kFailed;
     };
     if (!fnVR_MANGRNew(h, dir.c_str())) return Fail(Reason(h, "cannot start a new disc in " + dir + ".")), undo();
-    size_t added = 0, n = 0;
-    for (const VR_FOUND_STRETCH& s : found) {
-        if (s.dwKind != VR_FOUND_RECORDING) continue;
-        ++n;
-        fnVR_StartNewProgram(h);
-        if (dated) fnVR_SetRecordingTime(h, &when);
-        ProgressLabel("analysing recording " + std::to_string(n));
-        const int ok = fnVR_AddRecordedRange(h, s.dwFirstSector, s.dwSectors, Progress);
-        ProgressDone();
-        if (Interrupted()) return Fail("cancelled; " + dir + " was left as it was."), undo();
-        if (!ok) {
-            std::fprintf(stderr, "vrmangr: warning: recording %zu (%s) is not recovered: %s\n", n, Bytes(s).c_str(),
-                         Reason(h, "the disc cannot take it.").c_str());
-            continue;
+    // Registers what one scan found, each as a program titled `title` N;
+    // false after Ctrl-C.
+    int programs = 0;
+    auto add = [&](const Scanned& scanned, bool stills, const char* what, const char* title, size_t* added) {
+        size_t n = 0;
+        for (const VR_FOUND_STRETCH& s : scanned.found) {
+            if (s.dwKind == VR_FOUND_DAMAGED) continue;
+            ++n;
+            fnVR_StartNewProgram(h);
+            if (scanned.dated) fnVR_SetRecordingTime(h, &scanned.when);
+            ProgressLabel("analysing " + std::string(what) + " " + std::to_string(n));
+            const int ok = stills ? fnVR_AddRecordedStillRange(h, s.dwFirstSector, s.dwSectors, Progress)
+                                  : fnVR_AddRecordedRange(h, s.dwFirstSector, s.dwSectors, Progress);
+            ProgressDone();
+            if (Interrupted()) return false;
+            if (!ok) {
+                std::fprintf(stderr, "vrmangr: warning: %s %zu (%s of %s) is not recovered: %s\n", what, n,
+                             Bytes(s).c_str(), scanned.name, Reason(h, "the disc cannot take it.").c_str());
+                continue;
+            }
+            ++*added;
+            // The mark of a recovered recording: its title, which info shows.
+            const std::string text = title + std::to_string(n);
+            fnVR_SetProgramTitle(h, ++programs, text.c_str());
         }
-        ++added;
-        // The mark of a recovered recording: its title, which info shows.
-        const std::string title = "Recovered recording " + std::to_string(n);
-        fnVR_SetProgramTitle(h, static_cast<int>(added), title.c_str());
+        return true;
+    };
+    size_t recordings = 0, groups = 0;
+    if (!add(movie, false, "recording", "Recovered recording ", &recordings) ||
+        !add(still, true, "still group", "Recovered still pictures ", &groups)) {
+        return Fail("cancelled; " + dir + " was left as it was."), undo();
     }
-    if (added == 0)
-        return Fail("none of the recordings found in " + movie + " could be recovered; nothing was written."), undo();
+    if (recordings + groups == 0) {
+        return Fail("none of the recordings or still pictures found in " + dir +
+                    " could be recovered; nothing was written."),
+               undo();
+    }
     if (Interrupted()) return Fail("cancelled; " + dir + " was left as it was."), undo();
     ProgressLabel("saving " + dir);
     const int saved = fnVR_MANGRSave(h, Progress);
@@ -157,18 +218,26 @@ int RunRecover(const Args& args) {
         }
         return Fail(Reason(h, InDir(dir, kIfo) + " and " + kBup + " could not be written.")), undo();
     }
+    if (still.bytes > 0 && still.kept == 0) {
+        std::fprintf(stderr, "vrmangr: warning: no still picture was found in %s; it was kept as it is\n",
+                     still.path.c_str());
+    }
     if (!args.quiet) {
-        std::printf("recovered %s of %s into %s (dated by %s)\n", Count(long(added), "recording", "recordings").c_str(),
-                    kMovieVro, dir.c_str(), dateSource.c_str());
-        for (const VR_FOUND_STRETCH& s : found) {
-            if (s.dwKind == VR_FOUND_DAMAGED) {
-                std::printf("damaged: %s (%lld bytes), skipped: %s\n", Bytes(s).c_str(),
-                            static_cast<long long>(s.llBytes), s.szText);
-            }
+        std::string summary = "recovered ";
+        if (movie.kept > 0) {
+            summary += Count(long(recordings), "recording", "recordings") + " of " + kMovieVro + " (dated by " +
+                       movie.dateSource + ")";
         }
-        const long long still = RegularFileSize(InDir(dir, kStillVro));
-        if (still > 0) {
-            std::printf("%s (%lld bytes) was kept as it is; its still pictures are not recovered\n", kStillVro, still);
+        if (still.kept > 0) {
+            summary += std::string(movie.kept > 0 ? " and " : "") + Count(long(groups), "still group", "still groups") +
+                       " of " + kStillVro + " (dated by " + still.dateSource + ")";
+        }
+        std::printf("%s into %s\n", summary.c_str(), dir.c_str());
+        for (const VR_FOUND_STRETCH& s : movie.found) {
+            if (s.dwKind == VR_FOUND_DAMAGED) std::printf("damaged: %s\n", Damage(s).c_str());
+        }
+        for (const VR_FOUND_STRETCH& s : still.found) {
+            if (s.dwKind == VR_FOUND_DAMAGED) std::printf("damaged in %s: %s\n", kStillVro, Damage(s).c_str());
         }
     }
     return kOk;

@@ -141,12 +141,22 @@ TEST(MovieAnalyser, TimesFollowDisplayOrderAndFieldPicturesCountByFrames) {
                            {DWORD(nav.Packs()), 0, 0}});
 }
 
-TEST(MovieAnalyser, PtsWrapsMissingTimesAndSplitStartCodes) {
+// Times above 2^32 ticks are taken; times that pass a multiple of 2^32 (the
+// 33-bit wrap too) are refused: the management file keeps 32 bits of them.
+TEST(MovieAnalyser, PtsTurnsMissingTimesAndSplitStartCodes) {
     Movie a;
-    ps::Muxer wrap;
-    QueueGop(wrap, kPal, (int64_t(1) << 33) - 3600 * 6, 11);  // passes the 33-bit wrap after 6 frames
-    ASSERT_EQ(a.Check(wrap.Out()), 1);
+    ps::Muxer high;
+    QueueGop(high, kPal, (int64_t(1) << 32) + 3600, 11);
+    ASSERT_EQ(a.Check(high.Out()), 1) << a.Detail();
     EXPECT_EQ(a.Info().llVideoEndPTS - a.Info().llVideoStartPTS, 12 * 1080000LL);
+    for (const int64_t turn : {int64_t(1) << 32, int64_t(1) << 33}) {
+        ps::Muxer passing;
+        QueueGop(passing, kPal, turn - 3600 * 6, 11);  // passes the turn after 6 frames
+        EXPECT_EQ(a.Check(passing.Out()), 0);
+        EXPECT_NE(std::string(a.Detail()).find(turn > (int64_t(1) << 32) ? "26:30:43" : "13:15:21"),
+                  std::string::npos)
+            << a.Detail();
+    }
 
     ps::Muxer none;
     none.Video(ps::Cat({ps::SequenceHeaders(kPal), ps::GroupHeader(), ps::Picture(ps::I, 0, 3000)}));

@@ -22,7 +22,7 @@ endfunction()
 function(json_texts disc)
   execute_process(COMMAND ${TOOL} info ${disc} --json WORKING_DIRECTORY ${WORK} OUTPUT_VARIABLE out)
   set_property(GLOBAL APPEND_STRING PROPERTY transcript "$ vrmangr info ${disc} --json | texts\n")
-  string(REGEX MATCHALL "\"(character_set[a-z_]*|text|label|title|text_hex)\": [^\n]*\n" lines "${out}")
+  string(REGEX MATCHALL "\"(character_set[a-z_]*|text|label|title|text_hex|item_text)\": [^\n]*\n" lines "${out}")
   string(REPLACE ";" "" lines "${lines}")
   set_property(GLOBAL APPEND_STRING PROPERTY transcript "${lines}")
 endfunction()
@@ -48,6 +48,17 @@ foreach(i 0 1 2)
 endforeach()
 string(REPEAT "836583588367" 10 japanese)  # テスト x 10: 60 bytes
 text_field(rec 528 ${spaces} "${japanese}41424344")
+# Item texts as some recorders keep them: a TXTDT_MG (Shift-JIS) in the
+# free space behind RTR_VMGI (TXTDT_MG_SA at 352) with テスト and "News!",
+# named by program 1 (IT_TXT_SRPN 132 bytes into its PGI) and playlist 1
+# (136 into its PL_SRP). A save lays the table out behind the others.
+math(EXPR item "${sa} + 4 + 132")
+foreach(file VR_MANGR.IFO VR_MANGR.BUP)
+  damage(rec/${file} 4096 120000020000001A00100006001600058365835883674E65777321)
+  damage(rec/${file} 352 00001000)
+  damage(rec/${file} ${item} 0001)
+  damage(rec/${file} 656 0002)
+endforeach()
 run(0 info rec)
 json_texts(rec)
 
