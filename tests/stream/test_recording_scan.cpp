@@ -60,6 +60,16 @@ TEST(RecordingScan, SplitsWhereTheClockJumpsAndNotWhereItRunsOn) {
     EXPECT_EQ(Split(restamped, 0), (std::vector<Piece>{{R, 0, 447}}));
     // From a sector on, as check scans what lies behind the tables.
     EXPECT_EQ(Split(joined, 149), (std::vector<Piece>{{R, 149, 312}, {R, 461, 149}}));
+    // A program end code at the end of the first copy's last pack (in place
+    // of the last 4 bytes of its padding packet) ends a recording whose
+    // clock runs on.
+    std::string ended = ps::Restamped(kPal, 2, 50 * 3600);
+    ASSERT_EQ(ended.substr(148 * kSector + 1967, 6), std::string("\0\0\1\xBE\0\x4B", 6));
+    ended[148 * kSector + 1972] = 0x47;
+    ended.replace(149 * kSector - 4, 4, std::string("\0\0\1\xB9", 4));
+    Write(restamped, ended);
+    EXPECT_EQ(Split(restamped, 0, &why), (std::vector<Piece>{{R, 0, 149}, {R, 149, 149}}));
+    EXPECT_EQ(why[3], "a program end code");
 }
 
 TEST(RecordingScan, SplitsAtAFormatChangeWithARunningClock) {
