@@ -1,9 +1,13 @@
-// Shorthands shared by the table tests.
+// Shorthands shared by the table tests, and the one load-and-write-back
+// harness every table's fixture list runs through.
 #ifndef VRMANGR_TESTS_TABLES_TABLETESTS_H
 #define VRMANGR_TESTS_TABLES_TABLETESTS_H
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -32,22 +36,63 @@ inline std::vector<BYTE> SamePointers(std::vector<BYTE> head, size_t n, DWORD to
     return head;
 }
 
-// Expects load(buffer) to refuse `bytes` placed `lead` bytes into a file:
-// it returns 0 and marks the buffer's read failure.
-template <class Load>
-void ExpectRefused(const std::vector<BYTE>& bytes, Load load, size_t lead = 0) {
-    BytesFile file(bytes, lead);
-    EXPECT_EQ(load(&file.buffer), 0u);
-    EXPECT_TRUE(file.buffer.ReadFailed());
+// What a loader made of a table at a file offset: what it returned, the
+// loaded record written again, and whether the record holds nothing (not
+// known for loaders that leave a refused record as far as they got).
+struct Loaded {
+    DWORD n = 0;
+    std::vector<BYTE> written;
+    std::optional<bool> empty;
+};
+using LoadAt = std::function<Loaded(CBuffer*, DWORD at)>;
+
+// The loader of a table whose accessor is built as Table(buffer, &record,
+// at) to load and Table(&record) to write; `empty` tells a record that
+// holds nothing.
+template <class Record, class Table>
+LoadAt Loader(DWORD (Table::*load)(), std::function<bool(Record&)> empty = nullptr) {
+    return [load, empty](CBuffer* buffer, DWORD at) {
+        Record record{};
+        Loaded l;
+        l.n = (Table(buffer, &record, at).*load)();
+        l.written = Serialise(Table(&record));
+        if (empty) l.empty = empty(record);
+        return l;
+    };
 }
 
-// Expects load(buffer) to take all of `bytes`, placed `lead` bytes into a
-// file, without a read failure.
-template <class Load>
-void ExpectLoads(const std::vector<BYTE>& bytes, Load load, size_t lead = 0) {
-    BytesFile file(bytes, lead);
-    EXPECT_EQ(load(&file.buffer), bytes.size());
-    EXPECT_FALSE(file.buffer.ReadFailed());
+// One row of a fixture list: `bytes` lie `at` bytes into a file, behind
+// filler that must never be taken for data and with `tail` filler bytes
+// behind them. A table that loads returns its size without a read failure
+// and writes back `writes` (`bytes` when empty); a refused one returns 0,
+// marks the read failure and, where the loader says, leaves its record
+// empty.
+struct Row {
+    std::string what;
+    LoadAt load;
+    std::vector<BYTE> bytes;
+    bool loads = true;
+    DWORD at = 0;
+    size_t tail = 0;
+    std::vector<BYTE> writes = {};
+};
+
+inline void ExpectRows(const std::vector<Row>& rows) {
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        std::vector<BYTE> file(r.at, 0xEE);
+        file.insert(file.end(), r.bytes.begin(), r.bytes.end());
+        file.resize(file.size() + r.tail, 0xEE);
+        BytesFile f(file);
+        const Loaded l = r.load(&f.buffer, r.at);
+        EXPECT_EQ(f.buffer.ReadFailed(), !r.loads);
+        EXPECT_EQ(l.n, r.loads ? r.bytes.size() : 0u);
+        if (r.loads) {
+            EXPECT_EQ(l.written, r.writes.empty() ? r.bytes : r.writes);
+        } else if (l.empty) {
+            EXPECT_TRUE(*l.empty) << "the refused record keeps what was loaded";
+        }
+    }
 }
 
 #endif

@@ -2,7 +2,6 @@
 // user-defined chains UD_PGCIT.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,21 +18,9 @@ namespace {
 
 const BYTE kText[128] = {'h', 'i'};
 
-// Loads a table at file offset `at`; with `saved`, serialises what it loaded.
-using Load = std::function<DWORD(CBuffer*, DWORD at, std::vector<BYTE>* saved)>;
-
-template <class Record, class Table>
-Load Loader(DWORD (Table::*load)()) {
-    return [load](CBuffer* buffer, DWORD at, std::vector<BYTE>* saved) {
-        Record record{};
-        const DWORD n = (Table(buffer, &record, at).*load)();
-        if (saved) *saved = Serialise(Table(&record));
-        return n;
-    };
-}
-const Load kCell = Loader<CI, CCI>(&CCI::fndwLoad_CI_From_File);
-const Load kChain = Loader<PGCI, CPGCI>(&CPGCI::fndwLoad_PGCI_From_File);
-const Load kUserChains = Loader<UD_PGCIT, CUD_PGCIT>(&CUD_PGCIT::fndwLoad_UD_PGCIT_From_File);
+const LoadAt kCell = Loader<CI, CCI>(&CCI::fndwLoad_CI_From_File);
+const LoadAt kChain = Loader<PGCI, CPGCI>(&CPGCI::fndwLoad_PGCI_From_File);
+const LoadAt kUserChains = Loader<UD_PGCIT, CUD_PGCIT>(&CUD_PGCIT::fndwLoad_UD_PGCIT_From_File);
 // Tables lie this far into their file (a UD_PGCIT at 0 means none).
 constexpr DWORD kAt = 8;
 
@@ -47,30 +34,6 @@ struct Chain {
         vobs.emplace_back(new Vob(start, end));
         return pgci.fnADD_Movie_Program(&vobs.back()->record, static_cast<WORD>(vobs.size()));
     }
-};
-
-// A table of user-defined chains; chain k gets k movie cells, each with an
-// entry point at its start, so that a load adds nothing.
-struct Table {
-    UD_PGCIT record{};
-    CUD_PGCIT table{&record};
-    Vob vob{0, 10 * kSecond};
-    explicit Table(int chains) {
-        table.fnNew();
-        for (int k = 1; k <= chains; ++k) {
-            table.fnADD_UD_PGCI();
-            for (WORD c = 1; c <= k; ++c) {
-                table.fnADD_Movie_Cell(static_cast<BYTE>(k), &vob.record, 1);
-                table.fnADD_Movie_Cell_EntryPoint(static_cast<BYTE>(k), c, 0, Ptm(0).data(), nullptr);
-            }
-        }
-    }
-};
-
-struct Fixture {
-    const char* name;
-    std::vector<BYTE> bytes;
-    Load load;
 };
 
 }  // namespace
@@ -97,83 +60,78 @@ TEST(Chains, LoadersTakeWhatTheSaveGivesAndRefuseWhatPassesTheFile) {
     chain.pgci.fnADD_UD_Still_Pic_Cell(&vog.record, 1, -1);
     chain.pgci.fnADD_UD_Movie_Cell(Ptm(0).data(), Ptm(kSecond).data(), 1, 0);
     chain.record.header[0] = 0x5A;
-    // User chains 1..3 as Table makes them, chain 4 without cells, chain 5 a
-    // still cell then a movie cell; an entry point with text; the reserved
-    // byte set.
-    Table t(3);
-    t.table.fnADD_UD_PGCI();
-    t.table.fnADD_UD_PGCI();
-    t.table.fnADD_Still_Pic_Cell(5, &vog.record, 1);
-    t.table.fnADD_Movie_Cell(5, &t.vob.record, 1);
-    t.table.fnADD_Movie_Cell_EntryPoint(2, 2, 1, Ptm(kSecond).data(), kText);
-    t.record.header[0] = 0x5A;
+    // User chains: chain k of 1..3 has k movie cells, each with an entry
+    // point at its start (so that a load adds none); chain 4 no cell, chain
+    // 5 a still cell then a movie cell; an entry point with text; the
+    // reserved byte set.
+    UD_PGCIT ud{};
+    CUD_PGCIT t(&ud);
+    t.fnNew();
+    for (BYTE k = 1; k <= 5; ++k) {
+        t.fnADD_UD_PGCI();
+        for (WORD c = 1; k <= 3 && c <= k; ++c) {
+            t.fnADD_Movie_Cell(k, &vob.record, 1);
+            t.fnADD_Movie_Cell_EntryPoint(k, c, 0, Ptm(0).data(), nullptr);
+        }
+    }
+    t.fnADD_Still_Pic_Cell(5, &vog.record, 1);
+    t.fnADD_Movie_Cell(5, &vob.record, 1);
+    t.fnADD_Movie_Cell_EntryPoint(2, 2, 1, Ptm(kSecond).data(), kText);
+    ud.header[0] = 0x5A;
     PGCI noCell{};
     CPGCI(&noCell).fnNew();
     UD_PGCIT noChain{};
     const std::vector<BYTE> movie = Serialise(m), still = Serialise(s), pgc = Serialise(chain.pgci),
-                            table = Serialise(t.table);
-    const Fixture fixtures[] = {{"movie cell", movie, kCell},
-                                {"still cell", still, kCell},
-                                {"empty chain", Serialise(CPGCI(&noCell)), kChain},
-                                {"original chain", pgc, kChain},
-                                {"no user chain", Serialise(CUD_PGCIT(&noChain)), kUserChains},
-                                {"user chains", table, kUserChains}};
-    for (const Fixture& f : fixtures) {
-        SCOPED_TRACE(f.name);
-        std::vector<BYTE> saved;
-        ExpectLoads(
-            f.bytes, [&](CBuffer* b) { return f.load(b, kAt, &saved); }, kAt);
-        EXPECT_EQ(saved, f.bytes);
-    }
+                            table = Serialise(t);
     // Texts lie behind EP_PTM or S_VOB_ENTN; an entry point without text is
     // written without it.
     ASSERT_EQ(movie.size(), 18u + 7 + 135);
     ASSERT_EQ(still.size(), 8u + 2 + 130);
     EXPECT_EQ(Ints({movie[4], movie[5], movie[25], movie[32], movie[33]}), Ints({0, 2, 0x80, 'h', 'i'}));
     EXPECT_EQ(Head(still, 14), (std::vector<BYTE>{0, 0x20, 0, 3, 0, 2, 1, 5, 0, 1, 0x40, 2, 'h', 'i'}));
-    EXPECT_EQ(fixtures[2].bytes, (std::vector<BYTE>{0, 0, 0, 0}));
-    EXPECT_EQ(fixtures[4].bytes, (std::vector<BYTE>{0, 0, 0, 0, 0, 5}));
+    EXPECT_EQ(Serialise(CPGCI(&noCell)), (std::vector<BYTE>{0, 0, 0, 0}));
+    EXPECT_EQ(Serialise(CUD_PGCIT(&noChain)), (std::vector<BYTE>{0, 0, 0, 0, 0, 5}));
     // The user chains' header (reserved byte, count, end address), five
     // search pointers, and chain 1 where the first one says.
-    const std::vector<BYTE> c1 = Serialise(CPGCI(&t.record.pgci[0])), c2 = Serialise(CPGCI(&t.record.pgci[1]));
+    const std::vector<BYTE> c1 = Serialise(CPGCI(&ud.pgci[0])), c2 = Serialise(CPGCI(&ud.pgci[1]));
     EXPECT_EQ(Head(table, 10), With(With({0x5A, 5, 0, 0, 0, 0, 0, 0, 0, 0}, 2, table.size() - 1, 4), 6, 26, 4));
     EXPECT_EQ(Bytes(table.data() + 26, c1.size()), c1);
-    // With chain 2's bytes before chain 1's the load follows each search
-    // pointer, and the save packs the chains in order again.
-    std::vector<BYTE> swapped = Head(table, 26), saved;
+    // Chain 2's bytes before chain 1's.
+    std::vector<BYTE> swapped = Head(table, 26);
     swapped.insert(swapped.end(), c2.begin(), c2.end());
     swapped.insert(swapped.end(), c1.begin(), c1.end());
     swapped.insert(swapped.end(), table.begin() + static_cast<long>(26 + c1.size() + c2.size()), table.end());
-    ExpectLoads(
-        With(With(swapped, 6, 26 + c2.size(), 4), 10, 26, 4), [&](CBuffer* b) { return kUserChains(b, kAt, &saved); },
-        kAt);
-    EXPECT_EQ(saved, table);
-    // A start address of 0 means no table: the record is left as it was.
-    BytesFile file(table);
-    EXPECT_EQ(CUD_PGCIT(&file.buffer, &t.record, 0).fndwLoad_UD_PGCIT_From_File(), 0u);
-    EXPECT_EQ(t.table.fnGet_CI_SRP_Ns(3), 3u);
-
     m.fnDEL_All_Movie_Entry_Point();
     for (int i = 0; i < 200; ++i) m.fnADD_Movie_Entry_Point(0, Ptm(0).data(), kText);
-    const Fixture garbled[] = {
-        {"entry points without texts pass the end", Head(movie, 18 + 2 * 7 - 1), kCell},
-        {"a text cut short", Head(movie, movie.size() - 1), kCell},
+    ExpectRows({
+        {"movie cell", kCell, movie, true, kAt},
+        {"still cell", kCell, still, true, kAt},
+        {"empty chain", kChain, Serialise(CPGCI(&noCell)), true, kAt},
+        {"original chain", kChain, pgc, true, kAt},
+        {"no user chain", kUserChains, Serialise(CUD_PGCIT(&noChain)), true, kAt},
+        {"user chains", kUserChains, table, true, kAt},
+        // The load follows each search pointer, the save packs the chains in
+        // order again.
+        {"chains out of order", kUserChains, With(With(swapped, 6, 26 + c2.size(), 4), 10, 26, 4), true, kAt, 0, table},
+        {"entry points without texts pass the end", kCell, Head(movie, 18 + 2 * 7 - 1), false, kAt},
+        {"a text cut short", kCell, Head(movie, movie.size() - 1), false, kAt},
         // One program, so cell 2's address is at 4 + 142 + 4.
-        {"a cell far away", With(pgc, 4 + 142 + 4, 0xFF), kChain},
-        {"0xFF04 cells", With(pgc, 2, 0xFF), kChain},
-        {"255 programs", With(pgc, 1, 0xFF), kChain},
+        {"a cell far away", kChain, With(pgc, 4 + 142 + 4, 0xFF), false, kAt},
+        {"0xFF04 cells", kChain, With(pgc, 2, 0xFF), false, kAt},
+        {"255 programs", kChain, With(pgc, 1, 0xFF), false, kAt},
         // What a table loads can never exceed the file.
-        {"1000 pointers at one large cell", SamePointers({0, 0, 0x03, 0xE8}, 1000, 4 + 4 * 1000, Serialise(m)), kChain},
-        {"a header cut short", Head(table, 5), kUserChains},
-        {"the last chain cut short", Head(table, table.size() - 1), kUserChains},
-        {"255 chains", With(table, 1, 0xFF), kUserChains},
-        {"a chain beyond the file", With(table, 10, 0xFFFFFFF0u, 4), kUserChains},
-        {"a chain at the end", With(table, 10, table.size() - 3, 4), kUserChains}};
-    for (const Fixture& f : garbled) {
-        SCOPED_TRACE(f.name);
-        ExpectRefused(
-            f.bytes, [&](CBuffer* buffer) { return f.load(buffer, kAt, nullptr); }, kAt);
-    }
+        {"1000 pointers at one large cell", kChain, SamePointers({0, 0, 0x03, 0xE8}, 1000, 4 + 4 * 1000, Serialise(m)),
+         false, kAt},
+        {"a header cut short", kUserChains, Head(table, 5), false, kAt},
+        {"the last chain cut short", kUserChains, Head(table, table.size() - 1), false, kAt},
+        {"255 chains", kUserChains, With(table, 1, 0xFF), false, kAt},
+        {"a chain beyond the file", kUserChains, With(table, 10, 0xFFFFFFF0u, 4), false, kAt},
+        {"a chain at the end", kUserChains, With(table, 10, table.size() - 3, 4), false, kAt},
+    });
+    // A start address of 0 means no table: the record is left as it was.
+    BytesFile file(table);
+    EXPECT_EQ(CUD_PGCIT(&file.buffer, &ud, 0).fndwLoad_UD_PGCIT_From_File(), 0u);
+    EXPECT_EQ(t.fnGet_CI_SRP_Ns(3), 3u);
 }
 
 // Every record of the tree as written: search pointers after the

@@ -33,63 +33,25 @@ std::vector<BYTE> VobiBytes(WORD vobTy, const std::vector<BYTE>& optional) {
     return b;
 }
 
-// Two VOBs of M_AVFI 68 bytes into M_AVFIT, the second with SMLI and AGAPI.
-void TwoVobs(M_AVFI& record) {
-    CM_AVFI avfi(&record, 68);
-    avfi.fnNew();
-    Recording first = MakeRecording({{12, 600}, {12, 400}}, 25000, 0, 123456789);
-    Recording second = MakeRecording({{12, 500}}, 25000, 1000);
-    ASSERT_EQ(avfi.fnADD_VOB(1, &first.info), 1);
-    ASSERT_EQ(avfi.fnADD_VOB(2, &second.info), 1);
-    CM_VOBI(&record.vobi[1]).fnSet_wVOB_TY(0x0088);
-    CM_VOBI(&record.vobi[1]).fnSet_wVOB_A_GAP_LEN1(0xBEEF);
+// The loaders; an M_AVFI's addresses count from the M_AVFIT at `base`.
+Loaded LoadMap(CBuffer* b, DWORD at) {
+    TMAPI r;
+    r.vobuEntries.assign(30, 0xAA);  // the loader replaces whatever was there
+    const DWORD n = CTMAPI(b, &r, at).fndwLoad_TMAPI_From_File();
+    return {n, Serialise(CTMAPI(&r)),
+            r.tmEntries.empty() && r.vobuEntries.empty() && CTMAPI(&r).fnGet_wVOBU_ENT_Ns() == 0};
 }
-
-// Three recordings, the first two alike, and a reserved header byte set.
-void ThreeRecordings(M_AVFIT& record) {
-    CM_AVFIT t(&record);
-    t.fnNew();
-    record.header[0] = 0x12;
-    Recording a = UniformRecording(4, 100, 1234567), b = UniformRecording(2, 250), c = UniformRecording(3, 10);
-    c.info.dwAudioBitrate = 192;
-    for (Recording* x : {&a, &b, &c}) ASSERT_EQ(t.fnADD_Program(&x->info), 1);
-}
-
-enum class Table { TMAPI, M_VOBI, M_AVFI, M_AVFIT };
-
-struct Loaded {
-    DWORD n = 0;  // what the load returned
-    std::vector<BYTE> written;  // what the loaded record writes
-    bool empty = false;  // nothing kept behind the header
-};
-
-// Loads a table at file offset `at` (M_AVFI with M_AVFIT at `base`).
-Loaded Load(Table table, CBuffer* b, DWORD at, DWORD base) {
-    Loaded l;
-    if (table == Table::TMAPI) {
-        TMAPI r;
-        r.vobuEntries.assign(30, 0xAA);  // the loader replaces whatever was there
-        l.n = CTMAPI(b, &r, at).fndwLoad_TMAPI_From_File();
-        l.written = Serialise(CTMAPI(&r));
-        l.empty = r.tmEntries.empty() && r.vobuEntries.empty() && CTMAPI(&r).fnGet_wVOBU_ENT_Ns() == 0;
-    } else if (table == Table::M_VOBI) {
-        M_VOBI r;
-        l.n = CM_VOBI(b, &r, at).fndwLoad_M_VOBI_From_File();
-        l.written = Serialise(CM_VOBI(&r));
-        l.empty = r.pTMAPI == nullptr;
-    } else if (table == Table::M_AVFI) {
+const LoadAt kVobi =
+    Loader<M_VOBI, CM_VOBI>(&CM_VOBI::fndwLoad_M_VOBI_From_File, [](const M_VOBI& r) { return !r.pTMAPI; });
+LoadAt Avfi(DWORD base) {
+    return [base](CBuffer* b, DWORD at) {
         M_AVFI r;
-        l.n = CM_AVFI(b, &r, at, base).fndwLoad_M_AVFI_From_File();
-        l.written = Serialise(CM_AVFI(&r, at - base));
-        l.empty = r.vobi.empty() && r.srp.empty();
-    } else {
-        M_AVFIT r;
-        l.n = CM_AVFIT(b, &r, at).fndwLoad_M_AVFIT_From_File();
-        l.written = Serialise(CM_AVFIT(&r));
-        l.empty = r.sti.empty() && r.pM_AVFI == nullptr;
-    }
-    return l;
+        const DWORD n = CM_AVFI(b, &r, at, base).fndwLoad_M_AVFI_From_File();
+        return Loaded{n, Serialise(CM_AVFI(&r, at - base)), r.vobi.empty() && r.srp.empty()};
+    };
 }
+const LoadAt kAvfit = Loader<M_AVFIT, CM_AVFIT>(&CM_AVFIT::fndwLoad_M_AVFIT_From_File,
+                                                [](const M_AVFIT& r) { return r.sti.empty() && !r.pM_AVFI; });
 
 // {result, start, end, head size, skipped frames} for a time range of the
 // VOB at 625/50; 7 marks what was not written.
@@ -105,10 +67,24 @@ TEST(MovieTables, LoadersTakeWhatTheyWriteAndRefuseWhatLiesOutsideTheFile) {
     Recording r = MakeRecording(std::vector<std::pair<BYTE, DWORD>>(50, {15, 321}), 29970, 4096);
     TMAPI map;
     CTMAPI(&map).fnADD_TMAPI(&r.info);
+    // Two VOBs of an M_AVFI 68 bytes into its M_AVFIT, the second with SMLI
+    // and AGAPI.
     M_AVFI twoVobs;
-    TwoVobs(twoVobs);
+    CM_AVFI avfi2(&twoVobs, 68);
+    avfi2.fnNew();
+    Recording first = MakeRecording({{12, 600}, {12, 400}}, 25000, 0, 123456789);
+    Recording second = MakeRecording({{12, 500}}, 25000, 1000);
+    ASSERT_EQ(avfi2.fnADD_VOB(1, &first.info) + avfi2.fnADD_VOB(2, &second.info), 2);
+    CM_VOBI(&twoVobs.vobi[1]).fnSet_wVOB_TY(0x0088);
+    CM_VOBI(&twoVobs.vobi[1]).fnSet_wVOB_A_GAP_LEN1(0xBEEF);
+    // Three recordings, the first two alike, and a reserved header byte set.
     M_AVFIT threeRecordings;
-    ThreeRecordings(threeRecordings);
+    CM_AVFIT three(&threeRecordings);
+    three.fnNew();
+    threeRecordings.header[0] = 0x12;
+    Recording a = UniformRecording(4, 100, 1234567), b = UniformRecording(2, 250), c = UniformRecording(3, 10);
+    c.info.dwAudioBitrate = 192;
+    for (Recording* x : {&a, &b, &c}) ASSERT_EQ(three.fnADD_Program(&x->info), 1);
     // M_VOBI_SRP_Ns m and n search pointers that all name `to`, then an
     // M_VOBI with a time map of 3000 VOBU entries.
     std::vector<BYTE> vobi = With(VobiBytes(0, {}), 23 + 2, 3000, 2);
@@ -118,56 +94,34 @@ TEST(MovieTables, LoadersTakeWhatTheyWriteAndRefuseWhatLiesOutsideTheFile) {
     const std::vector<BYTE> oneSti = With(std::vector<BYTE>(8 + 60, 0), 2, 0x0101, 2);
     std::vector<BYTE> farAvfi = oneSti;  // then an M_AVFI whose M_VOBI_SA lies far behind the end
     farAvfi.insert(farAvfi.end(), {0, 1, 0x7F, 0, 0, 0});
-    const struct {
-        const char* what;
-        bool loads;
-        Table table;
-        std::vector<BYTE> bytes;
-        DWORD at;  // the table's file offset
-        DWORD base;  // M_AVFI: the file offset of M_AVFIT
-    } cases[] = {
-        {"built time map", true, Table::TMAPI, Serialise(CTMAPI(&map)), 7, 0},
-        {"M_VOBI with AGAPI", true, Table::M_VOBI, agapi, 5, 0},
-        {"M_VOBI with SMLI", true, Table::M_VOBI, VobiBytes(0x0080, Pattern(12, 0xA0)), 5, 0},
-        {"M_VOBI with both", true, Table::M_VOBI, VobiBytes(0x00C0, Pattern(28, 0xA0)), 5, 0},
-        {"M_VOBI with neither", true, Table::M_VOBI, VobiBytes(0, {}), 0, 0},
-        {"two VOBs", true, Table::M_AVFI, Serialise(CM_AVFI(&twoVobs, 68)), 168, 100},
-        {"one large VOB", true, Table::M_AVFI, avfi(1, 1, 6), 0, 0},
-        {"three recordings", true, Table::M_AVFIT, Serialise(CM_AVFIT(&threeRecordings)), 300, 0},
+    ExpectRows({
+        {"built time map", LoadMap, Serialise(CTMAPI(&map)), true, 7},
+        {"M_VOBI with AGAPI", kVobi, agapi, true, 5},
+        {"M_VOBI with SMLI", kVobi, VobiBytes(0x0080, Pattern(12, 0xA0)), true, 5},
+        {"M_VOBI with both", kVobi, VobiBytes(0x00C0, Pattern(28, 0xA0)), true, 5},
+        {"M_VOBI with neither", kVobi, VobiBytes(0, {}), true, 0},
+        {"two VOBs", Avfi(100), Serialise(CM_AVFI(&twoVobs, 68)), true, 168},
+        {"one large VOB", Avfi(0), avfi(1, 1, 6), true, 0},
+        {"three recordings", kAvfit, Serialise(CM_AVFIT(&threeRecordings)), true, 300},
         // Found by fuzzing: recordings counted (M_AVFI_Ns) but no attribute
         // record; M_AVFI must still be written, or the table does not load.
-        {"no attribute record", true, Table::M_AVFIT, {0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 9, 0, 0}, 0, 0},
-        {"TMAPI header cut short", false, Table::TMAPI, {0, 0, 0, 0, 0, 0, 0, 0, 0}, 0, 0},
-        {"time entries beyond the end", false, Table::TMAPI, {0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7}, 0, 0},
-        {"VOBU entries beyond the end", false, Table::TMAPI, {0, 0, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 1, 2, 3}, 0, 0},
-        {"M_VOBI cut in its general part", false, Table::M_VOBI, Head(agapi, 22), 0, 0},
-        {"M_VOBI cut in AGAPI", false, Table::M_VOBI, Head(agapi, 30), 0, 0},
-        {"M_VOBI cut in its time map", false, Table::M_VOBI, Head(agapi, agapi.size() - 1), 0, 0},
-        {"VOB count beyond the file", false, Table::M_AVFI, avfi(0xFFFF, 1, 6), 0, 0},
-        {"M_VOBI_SA beyond the file", false, Table::M_AVFI, avfi(1, 1, 0x00100000), 0, 0},
-        {"M_VOBI_SA plus base beyond 32 bits", false, Table::M_AVFI, avfi(1, 1, 0xFFFFFFF0u), 0, 0x100},
-        {"two pointers to one large M_VOBI", false, Table::M_AVFI, avfi(2, 2, 10), 0, 0},
-        {"M_AVFI header cut short", false, Table::M_AVFI, {0}, 0, 0},
-        {"M_AVFIT header cut short", false, Table::M_AVFIT, {0, 0, 1}, 0, 0},
-        {"M_VOB_STI beyond the file", false, Table::M_AVFIT, {0, 0, 1, 0xFF, 0, 0, 0, 0, 1, 2, 3}, 0, 0},
-        {"M_AVFI missing", false, Table::M_AVFIT, oneSti, 0, 0},
-        {"M_VOBI beyond the file", false, Table::M_AVFIT, farAvfi, 0, 0},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        // A table that loads lies c.at bytes into its file, a refused one
-        // at its start.
-        BytesFile file(c.bytes, c.loads ? c.at : 0);
-        const Loaded l = Load(c.table, &file.buffer, c.at, c.base);
-        EXPECT_NE(file.buffer.ReadFailed(), c.loads);
-        if (c.loads) {
-            EXPECT_EQ(l.n, c.bytes.size());
-            EXPECT_EQ(l.written, c.bytes);
-        } else {
-            EXPECT_EQ(l.n, 0u);
-            EXPECT_TRUE(l.empty);
-        }
-    }
+        {"no attribute record", kAvfit, {0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 9, 0, 0}, true, 0},
+        {"TMAPI header cut short", LoadMap, {0, 0, 0, 0, 0, 0, 0, 0, 0}, false, 0},
+        {"time entries beyond the end", LoadMap, {0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7}, false, 0},
+        {"VOBU entries beyond the end", LoadMap, {0, 0, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 1, 2, 3}, false, 0},
+        {"M_VOBI cut in its general part", kVobi, Head(agapi, 22), false, 0},
+        {"M_VOBI cut in AGAPI", kVobi, Head(agapi, 30), false, 0},
+        {"M_VOBI cut in its time map", kVobi, Head(agapi, agapi.size() - 1), false, 0},
+        {"VOB count beyond the file", Avfi(0), avfi(0xFFFF, 1, 6), false, 0},
+        {"M_VOBI_SA beyond the file", Avfi(0), avfi(1, 1, 0x00100000), false, 0},
+        {"M_VOBI_SA plus base beyond 32 bits", Avfi(0x100), avfi(1, 1, 0xFFFFFFF0u), false, 0},
+        {"two pointers to one large M_VOBI", Avfi(0), avfi(2, 2, 10), false, 0},
+        {"M_AVFI header cut short", Avfi(0), {0}, false, 0},
+        {"M_AVFIT header cut short", kAvfit, {0, 0, 1}, false, 0},
+        {"M_VOB_STI beyond the file", kAvfit, {0, 0, 1, 0xFF, 0, 0, 0, 0, 1, 2, 3}, false, 0},
+        {"M_AVFI missing", kAvfit, oneSti, false, 0},
+        {"M_VOBI beyond the file", kAvfit, farAvfi, false, 0},
+    });
     // AGAPI alone on disc still sits behind SMLI's place in memory.
     BytesFile file(agapi);
     M_VOBI record;

@@ -94,55 +94,33 @@ const std::vector<BYTE> kTwoGroups = {
     0x00, 0x02, 0xAA, 0xBB, 0xCC, 0xDD,  // group 2
 };
 
-enum class Kind { AVFIT, AVFI, AAFI };
-// File offset of the S_AVFIT that the parts belong to.
-constexpr DWORD kBase = 200;
-
-// Table bytes for a test: an S_AVFIT, or an S_AVFI or S_AAFI `offset` bytes
-// into one, followed in the file by `tail` filler bytes.
-struct Part {
-    std::string what;
-    Kind kind;
-    DWORD offset;
-    std::vector<BYTE> bytes;
-    size_t tail;
-};
-
-struct Outcome {
-    DWORD loaded = 0;
-    bool failed = false;
-    bool emptied = false;  // the record holds nothing after the load
-    std::vector<BYTE> written;  // the loaded record serialised
-    S_AVFIT avfit{};
-    S_AVFI avfi{};
-    S_AAFI aafi{};
-};
-
-// Loads `part` (an S_AVFIT, or an S_AVFI or S_AAFI `offset` bytes into one)
-// from a file in which the S_AVFIT starts at kBase, behind filler that must
-// never be taken for data, and `tail` filler bytes follow the part.
-Outcome LoadPart(Kind kind, DWORD offset, const std::vector<BYTE>& part, size_t tail) {
-    std::vector<BYTE> bytes(kBase + offset + part.size() + tail, 0xEE);
-    std::copy(part.begin(), part.end(), bytes.begin() + kBase + offset);
-    BytesFile file(bytes);
-    CBuffer* in = &file.buffer;
-    Outcome o;
-    if (kind == Kind::AVFIT) {
-        o.loaded = CS_AVFIT(in, &o.avfit, kBase + offset).fndwLoad_S_AVFIT_From_File();
-        o.emptied = o.avfit.sti.empty() && !o.avfit.pS_AVFI && !o.avfit.pS_AAFI &&
-                    CS_AVFIT(&o.avfit).fnGet_c1_S_VOB_STI_Ns() == 0;
-        o.written = Serialise(CS_AVFIT(&o.avfit));
-    } else if (kind == Kind::AVFI) {
-        o.loaded = CS_AVFI(in, &o.avfi, kBase + offset, kBase).fndwLoad_S_AVFI_From_File();
-        o.emptied = o.avfi.srp.empty() && o.avfi.vogi.empty() && CS_AVFI(&o.avfi, 0).fnGet_wS_VOGI_SRP_Ns() == 0;
-        o.written = Serialise(CS_AVFI(&o.avfi, offset));
-    } else {
-        o.loaded = CS_AAFI(in, &o.aafi, kBase + offset, kBase).fndwLoad_S_AAFI_From_File();
-        o.emptied = o.aafi.srp.empty() && o.aafi.groups.empty() && CS_AAFI(&o.aafi, 0).fnGet_wS_AAGI_SRP_Ns() == 0;
-        o.written = Serialise(CS_AAFI(&o.aafi, offset));
-    }
-    o.failed = in->ReadFailed();
-    return o;
+// The loaders: an S_AVFI or S_AAFI lies kAvfiOffset or kAafiOffset bytes
+// into the S_AVFIT its addresses count from.
+const LoadAt kAvfit = Loader<S_AVFIT, CS_AVFIT>(&CS_AVFIT::fndwLoad_S_AVFIT_From_File, [](S_AVFIT& r) {
+    return r.sti.empty() && !r.pS_AVFI && !r.pS_AAFI && CS_AVFIT(&r).fnGet_c1_S_VOB_STI_Ns() == 0;
+});
+Loaded LoadAvfi(CBuffer* b, DWORD at) {
+    S_AVFI r{};
+    const DWORD n = CS_AVFI(b, &r, at, at - kAvfiOffset).fndwLoad_S_AVFI_From_File();
+    return {n, Serialise(CS_AVFI(&r, kAvfiOffset)),
+            r.srp.empty() && r.vogi.empty() && CS_AVFI(&r, 0).fnGet_wS_VOGI_SRP_Ns() == 0};
+}
+S_AAFI Groups(CBuffer* b, DWORD at, DWORD* n) {
+    S_AAFI r{};
+    *n = CS_AAFI(b, &r, at, at - kAafiOffset).fndwLoad_S_AAFI_From_File();
+    return r;
+}
+Loaded LoadAafi(CBuffer* b, DWORD at) {
+    DWORD n = 0;
+    S_AAFI r = Groups(b, at, &n);
+    return {n, Serialise(CS_AAFI(&r, kAafiOffset)),
+            r.srp.empty() && r.groups.empty() && CS_AAFI(&r, 0).fnGet_wS_AAGI_SRP_Ns() == 0};
+}
+// kTwoGroups as loaded.
+S_AAFI TwoGroups() {
+    BytesFile file(kTwoGroups, kAafiOffset);
+    DWORD n = 0;
+    return Groups(&file.buffer, kAafiOffset, &n);
 }
 
 // A table with every kind of content: three attribute sets, VOGs with
@@ -172,67 +150,53 @@ std::vector<BYTE> FullTable(bool raiseCounts = false) {
     table.fnSet_c1_S_AAFI_Ns(1);
     table.fnSet_c1_S_AA_STI_Ns(raiseCounts ? 7 : 2);
     record.aaSti = {0x40, 0x01, 0x80, 0x09, 0, 0};
-    if (!raiseCounts) record.pS_AAFI.reset(new S_AAFI(LoadPart(Kind::AAFI, kAafiOffset, kTwoGroups, 0).aafi));
+    if (!raiseCounts) record.pS_AAFI.reset(new S_AAFI(TwoGroups()));
     if (raiseCounts) table.fnSet_c1_S_VOB_STI_Ns(5);
     return Serialise(table);
 }
 
 }  // namespace
 
-TEST(StillTables, LoadedTablesAreWrittenBackByteForByte) {
-    const Part fixtures[] = {
-        {"S_AVFIT without still pictures", Kind::AVFIT, 0, {0, 0, 0, 0, 0, 0, 0, 7}, 32},
-        {"S_AVFIT with every part", Kind::AVFIT, 0, FullTable(), 32},
-        {"S_AVFIT with counts raised by hand", Kind::AVFIT, 0, FullTable(true), 32},
-        {"S_AVFI with the four entry types", Kind::AVFI, kAvfiOffset, kFourTypes, 32},
-        {"S_AAFI with a group without entries", Kind::AAFI, kAafiOffset, kTwoGroups, 32},
-    };
-    for (const auto& f : fixtures) {
-        SCOPED_TRACE(f.what);
-        const Outcome o = LoadPart(f.kind, f.offset, f.bytes, f.tail);
-        EXPECT_EQ(o.loaded, f.bytes.size());
-        EXPECT_FALSE(o.failed);
-        EXPECT_EQ(o.written, f.bytes);
-    }
-}
+// File offset of the S_AVFIT in the fixtures, behind filler.
+constexpr DWORD kBase = 200;
 
-TEST(StillTables, DamagedInputIsRefusedAndLeavesTheRecordEmpty) {
+TEST(StillTables, LoadedTablesAreWrittenBackAndDamagedOnesRefused) {
     const std::vector<BYTE> full = FullTable();
     const std::vector<BYTE>& v = kFourTypes;
     const std::vector<BYTE>& g = kTwoGroups;
+    const DWORD avfi = kBase + kAvfiOffset, aafi = kBase + kAafiOffset;
     // Many search pointers naming one VOG, or one group of 255 entries: each
     // pointer is valid, but the copies would take more than the file.
     const std::vector<BYTE> sharedVog =
         SamePointers({0x03, 0xE8}, 1000, kAvfiOffset + 2 + 4 * 1000, std::vector<BYTE>(v.begin() + 6, v.end()));
     const std::vector<BYTE> sharedGroup = SamePointers({0x01, 0x90}, 400, kAafiOffset + 2 + 4 * 400,
                                                        With(std::vector<BYTE>(6 + 255 * 5, 0x11), 0, 0xFF01, 2));
-    std::vector<Part> cases = {
+    std::vector<Row> rows = {
+        {"S_AVFIT without still pictures", kAvfit, {0, 0, 0, 0, 0, 0, 0, 7}, true, kBase, 32},
+        {"S_AVFIT with every part", kAvfit, full, true, kBase, 32},
+        {"S_AVFIT with counts raised by hand", kAvfit, FullTable(true), true, kBase, 32},
+        {"S_AVFI with the four entry types", LoadAvfi, v, true, avfi, 32},
+        {"S_AAFI with a group without entries", LoadAafi, g, true, aafi, 32},
         // The counts of the S_AVFIT and those of the S_AVFI and S_AAFI in it
         // (the loader must pass them the right base and end).
-        {"S_VOB_STI_Ns", Kind::AVFIT, 0, With(full, 2, 0xFF), 0},
-        {"S_AA_STI_Ns", Kind::AVFIT, 0, With(full, 3, 0xFF), 0},
-        {"S_AVFIT at the end of the file", Kind::AVFIT, 0, {}, 0},
-        {"255 pictures in a short file", Kind::AVFI, kAvfiOffset, With(v, 6, 255), 0},
-        {"VOG address past the end", Kind::AVFI, kAvfiOffset, With(v, 4, 0x7F), 32},
-        {"VOG address wraps 32 bits", Kind::AVFI, kAvfiOffset, With(v, 2, 0xFFFFFF, 3), 32},
-        {"VOG search pointers past the end", Kind::AVFI, kAvfiOffset, With(v, 0, 0xFF), 32},
-        {"pointers sharing one VOG", Kind::AVFI, kAvfiOffset, sharedVog, 0},
-        {"255 entries of 5 bytes past the end", Kind::AAFI, kAafiOffset, With(g, 10, 0xFF), 0},
-        {"group address past the end", Kind::AAFI, kAafiOffset, With(g, 4, 0x40), 64},
-        {"group address plus base wraps 32 bits", Kind::AAFI, kAafiOffset, With(g, 2, 0xFFFFFFFF, 4), 64},
-        {"group search pointers past the end", Kind::AAFI, kAafiOffset, With(g, 0, 0xFF), 64},
-        {"pointers sharing one group", Kind::AAFI, kAafiOffset, sharedGroup, 0},
+        {"S_VOB_STI_Ns", kAvfit, With(full, 2, 0xFF), false, kBase},
+        {"S_AA_STI_Ns", kAvfit, With(full, 3, 0xFF), false, kBase},
+        {"S_AVFIT at the end of the file", kAvfit, {}, false, kBase},
+        {"255 pictures in a short file", LoadAvfi, With(v, 6, 255), false, avfi},
+        {"VOG address past the end", LoadAvfi, With(v, 4, 0x7F), false, avfi, 32},
+        {"VOG address wraps 32 bits", LoadAvfi, With(v, 2, 0xFFFFFF, 3), false, avfi, 32},
+        {"VOG search pointers past the end", LoadAvfi, With(v, 0, 0xFF), false, avfi, 32},
+        {"pointers sharing one VOG", LoadAvfi, sharedVog, false, avfi},
+        {"255 entries of 5 bytes past the end", LoadAafi, With(g, 10, 0xFF), false, aafi},
+        {"group address past the end", LoadAafi, With(g, 4, 0x40), false, aafi, 64},
+        {"group address plus base wraps 32 bits", LoadAafi, With(g, 2, 0xFFFFFFFF, 4), false, aafi, 64},
+        {"group search pointers past the end", LoadAafi, With(g, 0, 0xFF), false, aafi, 64},
+        {"pointers sharing one group", LoadAafi, sharedGroup, false, aafi},
     };
     for (size_t cut = 1; cut < full.size(); ++cut) {
-        cases.push_back({"S_AVFIT cut at " + std::to_string(cut), Kind::AVFIT, 0, Head(full, cut), 0});
+        rows.push_back({"S_AVFIT cut at " + std::to_string(cut), kAvfit, Head(full, cut), false, kBase});
     }
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        const Outcome o = LoadPart(c.kind, c.offset, c.bytes, c.tail);
-        EXPECT_EQ(o.loaded, 0u);
-        EXPECT_TRUE(o.failed);
-        EXPECT_TRUE(o.emptied);
-    }
+    ExpectRows(rows);
 }
 
 TEST(S_AVFIT, AttributesAreEncodedAndDecoded) {
@@ -309,8 +273,9 @@ TEST(S_AVFIT, LoadedTablesKeepTheirPartsAndEditsGoOn) {
     // 8 + 3 x 54 + S_AVFI (2 + 12 + VOGs 18+6+9+5+2, 18+2, 18+3x6) + 2 x 2 +
     // S_AAFI.
     ASSERT_EQ(bytes.size(), 8u + 162 + (14 + 40 + 20 + 36) + 4 + kTwoGroups.size());
-    Outcome o = LoadPart(Kind::AVFIT, 0, bytes, 100);
-    S_AVFIT& loaded = o.avfit;
+    BytesFile file(bytes);
+    S_AVFIT loaded{};
+    ASSERT_EQ(CS_AVFIT(&file.buffer, &loaded, 0).fndwLoad_S_AVFIT_From_File(), bytes.size());
     EXPECT_EQ(loaded.sti.size() + loaded.aaSti.size(), 4u * 54 + 3 * 2) << "spare slots";
     CS_AVFIT table(&loaded);
     CS_VOGI vog(&loaded.pS_AVFI->vogi[0]);
@@ -408,8 +373,7 @@ TEST(S_AVFI, AddsThatCannotBeRepresentedChangeNothingAndAccessorsStayInside) {
 }
 
 TEST(S_AAFI, GroupsAndEntriesWithinTheirCounts) {
-    Outcome o = LoadPart(Kind::AAFI, kAafiOffset, kTwoGroups, 64);
-    S_AAFI& record = o.aafi;
+    S_AAFI record = TwoGroups();
     CS_AAFI aafi(&record, kAafiOffset);
     CS_AAGI group(&record.groups[0]);
     // AA_PART_PB_TM: bytes 8-9 of the entry array.

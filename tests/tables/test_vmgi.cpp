@@ -16,31 +16,9 @@
 
 namespace {
 
-// What a loader made of `bytes` placed `lead` bytes into a file: the size it
-// reported, the buffer's read failure, and the loaded table written again.
-struct Loaded {
-    DWORD size;
-    bool failed;
-    std::vector<BYTE> again;
-};
-template <class Accessor, class Record, DWORD (Accessor::*Load)()>
-Loaded LoadAndWrite(const std::vector<BYTE>& bytes, size_t lead) {
-    BytesFile file(bytes, lead);
-    Record record{};
-    const DWORD size = (Accessor(&file.buffer, &record, static_cast<DWORD>(lead)).*Load)();
-    return {size, file.buffer.ReadFailed(), Serialise(Accessor(&record))};
-}
-const auto kHead = LoadAndWrite<CRTR_VMGI, RTR_VMGI, &CRTR_VMGI::fndwLoad_RTR_VMGI_From_File>;
-const auto kTexts = LoadAndWrite<CTXTDT_MG, TXTDT_MG, &CTXTDT_MG::fndwLoad_TXTDT_MG_From_File>;
-const auto kMaker = LoadAndWrite<CMNFIT, MNFIT, &CMNFIT::fndwLoad_MNFIT_From_File>;
-
-struct Case {
-    const char* name;
-    Loaded (*load)(const std::vector<BYTE>&, size_t);
-    std::vector<BYTE> bytes;
-    size_t lead;
-    bool loads;
-};
+const LoadAt kHead = Loader<RTR_VMGI, CRTR_VMGI>(&CRTR_VMGI::fndwLoad_RTR_VMGI_From_File);
+const LoadAt kTexts = Loader<TXTDT_MG, CTXTDT_MG>(&CTXTDT_MG::fndwLoad_TXTDT_MG_From_File);
+const LoadAt kMaker = Loader<MNFIT, CMNFIT>(&CMNFIT::fndwLoad_MNFIT_From_File);
 
 // A new head with a start address, a name, a reserved byte and two
 // playlists.
@@ -85,33 +63,24 @@ TEST(VmgiTables, LoadsRoundTripAndGarbledTablesAreRefused) {
     // the file: what the table loads cannot exceed the file.
     std::vector<BYTE> overlap = With(With(std::vector<BYTE>(70000, 0), 0, 1000, 2), 2, 69999, 4);
     for (int i = 0; i < 1000; ++i) overlap = With(std::move(overlap), 38 + 2 * i, 2038, 2);
-    const std::vector<Case> cases = {
-        {"head with playlists", kHead, head, 0, true},
-        {"two texts", kTexts, kTwoTexts, 100, true},
-        {"no text", kTexts, {0x11, 0, 0, 0, 0, 0, 0, 7}, 0, true},
-        {"maker records at their addresses", kMaker, maker, 3, true},
-        {"no maker record, LAST_MNF_ID kept", kMaker, With(std::vector<BYTE>(38, 'Z'), 0, 37, 6), 0, true},
-        {"more playlists than the file holds", kHead, With(head, 512 + 3, 0xFF), 0, false},
-        {"head cut in VMGI_MAT", kHead, Head(head, 100), 0, false},
-        {"head cut in PL_SRPT's header", kHead, Head(head, 515), 0, false},
-        {"short text header", kTexts, Head(kTwoTexts, 7), 4, false},
-        {"0xFFFF text pointers", kTexts, With(kTwoTexts, 2, 0xFFFF, 2), 4, false},
-        {"cut text", kTexts, Head(kTwoTexts, kTwoTexts.size() - 1), 4, false},
-        {"short maker header", kMaker, Head(maker, 37), 6, false},
-        {"0xFFFF maker records", kMaker, With(maker, 0, 0xFFFF, 2), 6, false},
-        {"a record beyond the file", kMaker, With(maker, 40, 0xFFF0, 2), 6, false},
-        {"an end beyond the file", kMaker, With(maker, 2, 0xFFF0, 4), 6, false},
-        {"overlapping maker records", kMaker, overlap, 6, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const Loaded loaded = c.load(c.bytes, c.lead);
-        EXPECT_EQ(loaded.size, c.loads ? c.bytes.size() : 0u);
-        EXPECT_EQ(loaded.failed, !c.loads);
-        if (c.loads) {
-            EXPECT_EQ(loaded.again, c.bytes);
-        }
-    }
+    ExpectRows({
+        {"head with playlists", kHead, head, true, 0},
+        {"two texts", kTexts, kTwoTexts, true, 100},
+        {"no text", kTexts, {0x11, 0, 0, 0, 0, 0, 0, 7}, true, 0},
+        {"maker records at their addresses", kMaker, maker, true, 3},
+        {"no maker record, LAST_MNF_ID kept", kMaker, With(std::vector<BYTE>(38, 'Z'), 0, 37, 6), true, 0},
+        {"more playlists than the file holds", kHead, With(head, 512 + 3, 0xFF), false, 0},
+        {"head cut in VMGI_MAT", kHead, Head(head, 100), false, 0},
+        {"head cut in PL_SRPT's header", kHead, Head(head, 515), false, 0},
+        {"short text header", kTexts, Head(kTwoTexts, 7), false, 4},
+        {"0xFFFF text pointers", kTexts, With(kTwoTexts, 2, 0xFFFF, 2), false, 4},
+        {"cut text", kTexts, Head(kTwoTexts, kTwoTexts.size() - 1), false, 4},
+        {"short maker header", kMaker, Head(maker, 37), false, 6},
+        {"0xFFFF maker records", kMaker, With(maker, 0, 0xFFFF, 2), false, 6},
+        {"a record beyond the file", kMaker, With(maker, 40, 0xFFF0, 2), false, 6},
+        {"an end beyond the file", kMaker, With(maker, 2, 0xFFF0, 4), false, 6},
+        {"overlapping maker records", kMaker, overlap, false, 6},
+    });
 }
 
 TEST(VMGI_MAT, ANewHeadHoldsKnownValuesAndTheMarkersReadTheirOwnBytes) {
