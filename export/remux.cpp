@@ -3,6 +3,8 @@
 // muxer writing into the caller's descriptor through another.
 #include "export/remux.h"
 
+#include "export/mp4_edits.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -215,11 +217,12 @@ const char* ContainerName(Container c) {
 }
 
 int64_t CellStart(const Plan& plan, size_t cell) {
+    // MP4's edit lists hide what lies around each cell; elsewhere the lead
+    // frames play.
+    const bool exact = plan.container == Container::kMp4;
     int64_t t = 0;
-    for (size_t i = 0; i < cell; ++i) t += plan.cells[i].duration + plan.cells[i].lead;
-    t += plan.cells[cell].lead;
-    if (plan.container == Container::kMp4 && !plan.cells.empty()) t -= plan.cells[0].lead;
-    return t;
+    for (size_t i = 0; i < cell; ++i) t += plan.cells[i].duration + (exact ? 0 : plan.cells[i].lead);
+    return t + (exact ? 0 : plan.cells[cell].lead);
 }
 
 int64_t OutputDuration(const Plan& plan) {
@@ -277,8 +280,13 @@ Result Export(const Plan& plan, int fd, const ProgressFn& progress, std::string*
     int outVideo = -1, outAudio = -1;
     AVCodecID videoCodec = AV_CODEC_ID_NONE, audioCodec = AV_CODEC_ID_NONE;
     bool started = false;
-    int64_t position = plan.container == Container::kMp4 && !plan.cells.empty() ? -plan.cells[0].lead : 0;
-    int64_t lastDts[2] = {INT64_MIN, INT64_MIN};
+    // MP4 keeps every frame of a cell's VOBUs and gets an edit per cell
+    // (RewriteEdits): the times of the cells' first frames, and of each
+    // track's first decoding time, which its media times count from.
+    const bool mp4 = plan.container == Container::kMp4;
+    int64_t position = 0;
+    int64_t lastDts[2] = {INT64_MIN, INT64_MIN}, firstDts[2] = {INT64_MIN, INT64_MIN};
+    std::vector<int64_t> cellFirstFrames;
 
     for (size_t k = 0; k < plan.cells.size(); ++k) {
         const Cell& cell = plan.cells[k];
@@ -355,9 +363,10 @@ Result Export(const Plan& plan, int fd, const ProgressFn& progress, std::string*
         int keyframes = 0;
         bool ended = false;
         const int64_t cellEnd = position + cell.lead + cell.duration;
-        // The MP4 edit list hides the first cell's lead frames: its audio
-        // starts with the cell's first frame.
-        const int64_t audioFloor = plan.container == Container::kMp4 && k == 0 ? position + cell.lead : position;
+        int64_t videoEnd = cellEnd;  // MP4: behind the cell's last frame in its VOBUs
+        const AVStream* vst = in.fmt->streams[in.video];
+        const AVRational rate = vst->avg_frame_rate.num > 0 ? vst->avg_frame_rate : vst->r_frame_rate;
+        const int64_t frame = rate.num > 0 ? av_rescale_q(1, av_inv_q(rate), kMpegClock) : 3600;
         auto emit = [&](AVPacket* p) -> int {
             const bool isVideo = p->stream_index == in.video;
             AVStream* src = in.fmt->streams[p->stream_index];
@@ -367,13 +376,16 @@ Result Export(const Plan& plan, int fd, const ProgressFn& progress, std::string*
             int64_t dts =
                 p->dts == AV_NOPTS_VALUE ? pts : av_rescale_q(p->dts, src->time_base, kMpegClock) - base + position;
             // Frames behind the cell's last one belong to the next cell's
-            // time; audio before the cell's first frame to the previous.
-            if (pts >= cellEnd) return 0;
-            if (!isVideo && pts < audioFloor) return 0;
+            // time (MP4 keeps them, hidden, for decoding); audio before the
+            // cell's first VOBU to the previous cell.
+            if (pts >= cellEnd && (!mp4 || !isVideo)) return 0;
+            if (!isVideo && pts < position) return 0;
             const int slot = isVideo ? 0 : 1;
             if (dts <= lastDts[slot]) dts = lastDts[slot] + 1;
             if (pts < dts) pts = dts;
             lastDts[slot] = dts;
+            if (firstDts[slot] == INT64_MIN) firstDts[slot] = dts;
+            if (isVideo) videoEnd = std::max(videoEnd, pts + frame);
             p->pts = pts;
             p->dts = dts;
             p->duration = av_rescale_q(p->duration, src->time_base, kMpegClock);
@@ -424,7 +436,8 @@ Result Export(const Plan& plan, int fd, const ProgressFn& progress, std::string*
             av_packet_unref(pkt.get());
             if (w < 0) return *error = "could not be written: " + AvError(w) + ".", Result::kWriteFailed;
         }
-        position = cellEnd;
+        cellFirstFrames.push_back(position + cell.lead);
+        position = mp4 ? videoEnd : cellEnd;
     }
     if (!started) return *error = "there is nothing to export.", Result::kFailed;
     const int rc = av_write_trailer(out);
@@ -432,6 +445,18 @@ Result Export(const Plan& plan, int fd, const ProgressFn& progress, std::string*
     avio_flush(out->pb);
     if (out->pb->error < 0)
         return *error = "could not be written: " + AvError(out->pb->error) + ".", Result::kWriteFailed;
+    if (mp4) {
+        // A track that got no packet keeps what the muxer wrote.
+        std::vector<TrackEdits> tracks;
+        for (size_t t = 0; t < 2; ++t) {
+            if (firstDts[t] == INT64_MIN) continue;
+            tracks.emplace_back();
+            std::memcpy(tracks.back().handler, t == 0 ? "vide" : "soun", 5);
+            for (size_t k = 0; k < plan.cells.size(); ++k)
+                tracks.back().edits.push_back({cellFirstFrames[k] - firstDts[t], plan.cells[k].duration});
+        }
+        if (!RewriteEdits(fd, tracks, error)) return Result::kWriteFailed;
+    }
     return Result::kDone;
 }
 

@@ -47,8 +47,8 @@ struct Plan {
 
 // The chain's position of each cell in the output, as Export lays them out:
 // in MKV and MPEG-PS a cell plays from its first VOBU's first frame (its lead
-// frames are shown); in MP4 the first cell starts at its first frame (an
-// edit list hides the lead frames) and later cells as in MKV.
+// frames are shown) to its last frame; in MP4 each cell plays from its first
+// frame to its last (an edit per cell hides the frames around it).
 int64_t CellStart(const Plan& plan, size_t cell);  // output time of the cell's first frame
 int64_t OutputDuration(const Plan& plan);
 

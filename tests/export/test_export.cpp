@@ -37,7 +37,7 @@ struct Readback {
     std::vector<std::pair<double, std::string>> chapters;  // start (s), title
     std::map<std::string, std::string> metadata;
     AVRational sar{0, 1};  // of the video stream, as the container says
-    bool monotonic = true;  // each stream's decoding time stamps rise
+    bool monotonic = true;  // each stream's decoding time stamps rise (over the frames shown)
     int aspectCode = 0;  // aspect_ratio_information of the first sequence header
 };
 
@@ -61,7 +61,10 @@ Readback Read(const std::string& path) {
     AVPacket* p = av_packet_alloc();
     while (av_read_frame(f, p) >= 0) {
         const size_t s = static_cast<size_t>(p->stream_index);
-        if (p->dts != AV_NOPTS_VALUE) {
+        // Behind an MP4 edit, the demuxer hands out the frames the edit
+        // hides, marked to be dropped after decoding, at the times of the
+        // frames they lead to.
+        if (p->dts != AV_NOPTS_VALUE && !(p->flags & AV_PKT_FLAG_DISCARD)) {
             if (p->dts <= last[s]) r.monotonic = false;
             last[s] = p->dts;
         }
@@ -80,9 +83,9 @@ Readback Read(const std::string& path) {
     return r;
 }
 
-// The luma of the first frame presented (time stamp 0 or later: an edit
-// list's hidden frames come before it), or of frame `index` in presentation
-// order from the start.
+// The luma of frame `index` (0 for the first) in presentation order, from
+// the first frame at time 0 or later (an edit list's hidden frames come
+// before it).
 std::vector<uint8_t> Picture(const std::string& path, int index) {
     std::vector<uint8_t> luma;
     AVFormatContext* f = nullptr;
@@ -115,12 +118,8 @@ std::vector<uint8_t> Picture(const std::string& path, int index) {
     }
     avcodec_send_packet(c, nullptr);
     drain();
-    if (index < 0) {
-        auto first = frames.lower_bound(0);
-        if (first != frames.end()) luma = first->second;
-    } else if (static_cast<size_t>(index) < frames.size()) {
-        luma = std::next(frames.begin(), index)->second;
-    }
+    auto frame0 = frames.lower_bound(0);
+    if (index < std::distance(frame0, frames.end())) luma = std::next(frame0, index)->second;
     av_frame_free(&frame);
     av_packet_free(&p);
     avcodec_free_context(&c);
@@ -132,7 +131,7 @@ std::vector<uint8_t> Picture(const std::string& path, int index) {
 // 20 frames in, inside a VOBU. Playlist 1 reorders cells across recordings:
 // entry point 4 (recording 3), 3 (recording 2), 1 (frames 0-19 of
 // recording 1); playlist 2 starts inside a VOBU: entry point 2 (frames
-// 20-49 of recording 1), then 3.
+// 20-49 of recording 1), then 3; playlist 3 plays entry point 3, then 2.
 class Export : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -144,6 +143,7 @@ protected:
         for (const char* edit :
              {"chapters '%' divide 1 20", "playlist '%' new", "playlist '%' add 1 0 4", "playlist '%' add 1 1 3",
               "playlist '%' add 1 2 1", "playlist '%' new", "playlist '%' add 2 0 2", "playlist '%' add 2 1 3",
+              "playlist '%' new", "playlist '%' add 3 0 3", "playlist '%' add 3 1 2",
               "title '%' --program 2 'Evening news'", "playlist '%' title 2 Holiday"}) {
             std::string command = edit;
             command.replace(command.find('%'), 1, disc);
@@ -204,17 +204,20 @@ TEST_F(Export, DurationsChaptersAndTimeStamps) {
         const Readback p1 = Read(Out("--program 1", std::string("p1.") + ext));
         const Readback l1 = Read(Out("--playlist 1", std::string("l1.") + ext));
         const Readback l2 = Read(Out("--playlist 2", std::string("l2.") + ext));
-        ASSERT_TRUE(p1.opened && l1.opened && l2.opened);
+        const Readback l3 = Read(Out("--playlist 3", std::string("l3.") + ext));
+        ASSERT_TRUE(p1.opened && l1.opened && l2.opened && l3.opened);
         EXPECT_NEAR(p1.duration, 50 * kFrame, kFrame);
         EXPECT_NEAR(l1.duration, 120 * kFrame, kFrame);
-        // MP4 hides the lead frames in an edit list; the others play them.
+        // MP4 hides the lead frames in its edit lists; the others play them.
         EXPECT_NEAR(l2.duration, 80 * kFrame + (mp4 ? 0 : l), kFrame);
-        EXPECT_TRUE(p1.monotonic && l1.monotonic && l2.monotonic);
+        EXPECT_NEAR(l3.duration, 80 * kFrame + (mp4 ? 0 : l), kFrame);
+        EXPECT_TRUE(p1.monotonic && l1.monotonic && l2.monotonic && l3.monotonic);
         if (ps) continue;  // a program stream has no chapters or titles
         EXPECT_NEAR(p1.start, 0, kFrame);
         ExpectChapters(p1, {0, 20 * kFrame}, {"", "Kickoff"});
         ExpectChapters(l1, {0, 50 * kFrame, 100 * kFrame});
         ExpectChapters(l2, {mp4 ? 0 : l, 30 * kFrame + (mp4 ? 0 : l)});
+        ExpectChapters(l3, {0, 50 * kFrame + (mp4 ? 0 : l)});
     }
 }
 
@@ -250,12 +253,20 @@ TEST_F(Export, TitleDateAndAspect) {
     }
 }
 
-TEST_F(Export, Mp4StartsAtTheChaptersFirstFrame) {
-    const std::vector<uint8_t> first = Picture(Out("--playlist 2", "first.mp4"), -1);
-    const std::vector<uint8_t> expected = Picture(kSample, 20);
-    ASSERT_FALSE(expected.empty());
-    EXPECT_TRUE(first == expected) << "the first frame shown is not frame 20 of the recording";
-    EXPECT_FALSE(first == Picture(kSample, 20 - static_cast<int>(lead)));
+// Each cell plays exactly its frames in MP4: from a first frame inside a
+// VOBU, first in the chain (playlist 2) or later (playlist 3), to a last
+// frame inside one (playlist 1 ends with frames 0-19 of recording 1).
+TEST_F(Export, Mp4PlaysEachCellFromItsFirstFrameToItsLast) {
+    const std::vector<uint8_t> frame20 = Picture(kSample, 20), frame19 = Picture(kSample, 19);
+    ASSERT_FALSE(frame20.empty() || frame19.empty());
+    const std::string l2 = Out("--playlist 2", "first.mp4"), l3 = Out("--playlist 3", "later.mp4"),
+                      l1 = Out("--playlist 1", "end.mp4");
+    EXPECT_TRUE(Picture(l2, 0) == frame20) << "playlist 2 does not start with frame 20 of the recording";
+    EXPECT_FALSE(Picture(l2, 0) == Picture(kSample, 20 - static_cast<int>(lead)));
+    EXPECT_TRUE(Picture(l3, 50) == frame20) << "playlist 3's second cell does not start with frame 20";
+    EXPECT_TRUE(Picture(l3, 49) == Picture(kSample, 49));
+    EXPECT_TRUE(Picture(l1, 119) == frame19) << "playlist 1 does not end with frame 19";
+    EXPECT_TRUE(Picture(l1, 120).empty());
 }
 
 }  // namespace
