@@ -146,7 +146,9 @@ int fnVR_MovePLEntryPt(void* handle, int pl, int epFrom, int epTo) {
 int fnVR_DevidePLEntryPt(void* handle, int pl, int ep, DWORD frames) {
     return FlatCall(
         handle, VRO_ERR_EDIT_REFUSED,
-        "Entry point " + N(ep) + " of playlist " + N(pl) + " cannot be divided " + N(frames) +
+        // The division lies frames + 1 frames after the entry point.
+        "Entry point " + N(ep) + " of playlist " + N(pl) + " cannot be divided " +
+            std::to_string(uint64_t{frames} + 1) +
             " frames after its start: that is not inside its segment, or the playlist holds the most "
             "entry points it can.",
         [&](CVR_MANGR& m) { return NoPlaylistEntryPoint(m, pl, ep) && m.fnDevidePLEntryPt(pl, ep, frames); });
