@@ -271,10 +271,13 @@ void TextCells(const std::vector<Cell>& cells) {
         }
         std::printf(", %s bytes %" PRId64 "..%" PRId64 "\n", BaseName(c.s.szFileName).c_str(), c.s.llStartPos,
                     c.s.llEndPos);
-        std::printf("    video: %s %ux%u %s, %s frames/s (%s), %u bit/s\n",
-                    c.s.dwMpegVersion == 2 ? "MPEG-2" : "MPEG-1", static_cast<unsigned>(c.s.dwWidth),
-                    static_cast<unsigned>(c.s.dwHeight), c.s.dwWide ? "16:9" : "4:3", FrameRate(c.s).c_str(),
-                    TvSystem(c.s), static_cast<unsigned>(c.s.dwVideoBitrate));
+        // An MPEG-1 sequence header's bit_rate_value 0x3FFFF marks a
+        // variable bit rate, not 104,857,200 bit/s.
+        const bool variable = c.s.dwMpegVersion != 2 && c.s.dwVideoBitrate == 0x3FFFFu * 400;
+        std::printf("    video: %s %ux%u %s, %s frames/s (%s), %s\n", c.s.dwMpegVersion == 2 ? "MPEG-2" : "MPEG-1",
+                    static_cast<unsigned>(c.s.dwWidth), static_cast<unsigned>(c.s.dwHeight),
+                    c.s.dwWide ? "16:9" : "4:3", FrameRate(c.s).c_str(), TvSystem(c.s),
+                    variable ? "variable bit rate" : (std::to_string(c.s.dwVideoBitrate) + " bit/s").c_str());
         if (c.s.dwAST_Ns == 0) {
             std::printf("    audio: none\n");
         } else {
