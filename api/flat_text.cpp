@@ -17,20 +17,22 @@ DWORD PutText(const std::string& text, char* out, DWORD size) {
     return needed;
 }
 
-// The label (half 0), title (half 1) or item text (2) of program or
+enum class Text { kLabel, kTitle, kItem };
+
+// The label (first half), title (second half) or item text of program or
 // playlist n.
-DWORD GetText(void* handle, bool playlist, int n, int half, char* out, DWORD size) {
+DWORD GetText(void* handle, bool playlist, int n, Text which, char* out, DWORD size) {
     return FlatCall(handle, VRO_ERR_NO_SUCH_ITEM,
                     std::string("There is no ") + (playlist ? "playlist " : "program ") + std::to_string(n) + ".",
                     [&](CVR_MANGR& m) -> DWORD {
-                        if (half == 2) {
+                        if (which == Text::kItem) {
                             vrm::DecodedText item;
                             if (!(playlist ? m.fnGetPLItemText(n, &item) : m.fnGetPGItemText(n, &item))) return 0;
                             return PutText(item.utf8, out, size);
                         }
                         vrm::PrimaryText text;
                         if (!(playlist ? m.fnGetPLPrimaryText(n, &text) : m.fnGetPGPrimaryText(n, &text))) return 0;
-                        return PutText(half == 0 ? text.label.utf8 : text.title.utf8, out, size);
+                        return PutText(which == Text::kLabel ? text.label.utf8 : text.title.utf8, out, size);
                     });
 }
 
@@ -49,23 +51,27 @@ int fnVR_GetCharacterSet(void* handle, VR_CHARACTER_SET* out) {
 }
 
 DWORD fnVR_GetProgramLabel(void* handle, int pg, char* out, DWORD size) {
-    return GetText(handle, false, pg, 0, out, size);
+    return GetText(handle, false, pg, Text::kLabel, out, size);
 }
 
 DWORD fnVR_GetProgramTitle(void* handle, int pg, char* out, DWORD size) {
-    return GetText(handle, false, pg, 1, out, size);
+    return GetText(handle, false, pg, Text::kTitle, out, size);
 }
 
-DWORD fnVR_GetPLLabel(void* handle, int pl, char* out, DWORD size) { return GetText(handle, true, pl, 0, out, size); }
+DWORD fnVR_GetPLLabel(void* handle, int pl, char* out, DWORD size) {
+    return GetText(handle, true, pl, Text::kLabel, out, size);
+}
 
-DWORD fnVR_GetPLTitle(void* handle, int pl, char* out, DWORD size) { return GetText(handle, true, pl, 1, out, size); }
+DWORD fnVR_GetPLTitle(void* handle, int pl, char* out, DWORD size) {
+    return GetText(handle, true, pl, Text::kTitle, out, size);
+}
 
 DWORD fnVR_GetProgramItemText(void* handle, int pg, char* out, DWORD size) {
-    return GetText(handle, false, pg, 2, out, size);
+    return GetText(handle, false, pg, Text::kItem, out, size);
 }
 
 DWORD fnVR_GetPLItemText(void* handle, int pl, char* out, DWORD size) {
-    return GetText(handle, true, pl, 2, out, size);
+    return GetText(handle, true, pl, Text::kItem, out, size);
 }
 
 int fnVR_SetProgramTitle(void* handle, int pg, const char* utf8) {

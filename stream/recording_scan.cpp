@@ -73,18 +73,7 @@ private:
 };
 
 void Splitter::Add(DWORD kind, uint64_t first, uint64_t end, const std::string& text) {
-    if (end <= first) return;
-    if (kind == VR_FOUND_DAMAGED && !m_pieces->empty() && m_pieces->back().kind == VR_FOUND_DAMAGED &&
-        m_pieces->back().first + m_pieces->back().sectors == m_base + first) {
-        m_pieces->back().sectors += end - first;  // one damaged stretch
-        return;
-    }
-    ScanPiece piece;
-    piece.kind = kind;
-    piece.first = m_base + first;
-    piece.sectors = end - first;
-    piece.text = text;
-    m_pieces->push_back(piece);
+    scan::AddPiece(m_pieces, m_base, kind, first, end, text);
 }
 
 void Splitter::Begin(uint64_t pack) {

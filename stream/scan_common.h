@@ -74,6 +74,24 @@ inline void Describe(VR_FOUND_STRETCH* s, const VR_MPEGFILE_INFO& info) {
     s->dwAudioBitrate = info.dwAudioBitrate;
 }
 
+// Appends the piece of packs [first, end) of a split pass whose packs count
+// from sector `base`; a damaged piece right behind a damaged one joins it.
+inline void AddPiece(std::vector<ScanPiece>* pieces, uint64_t base, DWORD kind, uint64_t first, uint64_t end,
+                     const std::string& text) {
+    if (end <= first) return;
+    if (kind == VR_FOUND_DAMAGED && !pieces->empty() && pieces->back().kind == VR_FOUND_DAMAGED &&
+        pieces->back().first + pieces->back().sectors == base + first) {
+        pieces->back().sectors += end - first;
+        return;
+    }
+    ScanPiece piece;
+    piece.kind = kind;
+    piece.first = base + first;
+    piece.sectors = end - first;
+    piece.text = text;
+    pieces->push_back(piece);
+}
+
 // Appends s; a damaged stretch right behind a damaged one joins it.
 inline void Append(std::vector<VR_FOUND_STRETCH>* found, const VR_FOUND_STRETCH& s) {
     if (s.dwKind == VR_FOUND_DAMAGED && !found->empty() && found->back().dwKind == VR_FOUND_DAMAGED &&

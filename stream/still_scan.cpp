@@ -67,18 +67,7 @@ private:
     enum class State { Start, Picture, Damaged };
 
     void Add(DWORD kind, uint64_t first, uint64_t end, const std::string& text) {
-        if (end <= first) return;
-        if (kind == VR_FOUND_DAMAGED && !m_pieces->empty() && m_pieces->back().kind == VR_FOUND_DAMAGED &&
-            m_pieces->back().first + m_pieces->back().sectors == m_base + first) {
-            m_pieces->back().sectors += end - first;
-            return;
-        }
-        ScanPiece piece;
-        piece.kind = kind;
-        piece.first = m_base + first;
-        piece.sectors = end - first;
-        piece.text = text;
-        m_pieces->push_back(piece);
+        scan::AddPiece(m_pieces, m_base, kind, first, end, text);
     }
 
     // Whatever is open ends in front of pack `end`.

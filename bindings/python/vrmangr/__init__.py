@@ -138,6 +138,12 @@ class Playlist:
     created: tuple
 
 
+def _facts(info) -> tuple:
+    """Type, duration, count and date of a program's or playlist's info record."""
+    return (_CONTENT.get(info.dwContentTy, "?"), info.dwDuration, info.dwCount,
+            (info.dwYear, info.dwMonth, info.dwDay, info.dwHour, info.dwMinute, info.dwSecond))
+
+
 def _text(raw: bytes) -> str:
     return raw.split(b"\0", 1)[0].decode("utf-8", "replace")
 
@@ -210,10 +216,7 @@ class Disc:
         for pg in range(1, chain.dwCount + 1):
             info = _PgInfo()
             self._call(self._lib.vrm_GetOPGCPGInfo, pg, ctypes.byref(info), 1)
-            result.append(Program(pg, self._title(self._lib.vrm_GetProgramTitle, pg),
-                                  _CONTENT.get(info.dwContentTy, "?"), info.dwDuration, info.dwCount,
-                                  (info.dwYear, info.dwMonth, info.dwDay, info.dwHour, info.dwMinute,
-                                   info.dwSecond)))
+            result.append(Program(pg, self._title(self._lib.vrm_GetProgramTitle, pg), *_facts(info)))
         return result
 
     def playlists(self) -> List[Playlist]:
@@ -221,10 +224,7 @@ class Disc:
         for pl in range(1, self._lib.vrm_GetPLCount(self._h) + 1):
             info = _PgcInfo()
             self._call(self._lib.vrm_GetPLInfo, pl, ctypes.byref(info), 0)
-            result.append(Playlist(pl, self._title(self._lib.vrm_GetPLTitle, pl),
-                                   _CONTENT.get(info.dwContentTy, "?"), info.dwDuration, info.dwCount,
-                                   (info.dwYear, info.dwMonth, info.dwDay, info.dwHour, info.dwMinute,
-                                    info.dwSecond)))
+            result.append(Playlist(pl, self._title(self._lib.vrm_GetPLTitle, pl), *_facts(info)))
         return result
 
     def entry_points(self, playlist: int = 0) -> List[EntryPoint]:
