@@ -283,7 +283,8 @@ public:
     //
     // The original chain. The deletes remove the video of the entry point's
     // segment; the programs keep the cells of their own recordings, and a
-    // program left without cells is removed.
+    // program left without cells is removed. An inserted entry point must
+    // lie in its cell and between the entry points around it.
     int fnADD_ORG_Cell_EntryPoint(WORD cell, WORD pos, __int64 time, const BYTE* text);
     int fnADD_ORG_Cell_EntryPoint(WORD n, __int64 time, const BYTE* text);
     int fnDEL_ORG_Cell_EntryPoint(WORD cell, WORD e);

@@ -158,6 +158,16 @@ int CVR_MANGR::fnRTR_VMG_Save(ProgressCallback cb) {
         return fnFail(VRO_ERR_COPIES_DIFFER, CVRO_DATA::fnGetErrorText(VRO_ERR_COPIES_DIFFER));
     }
 
+    // A model whose tables contradict each other (a cell outside its VOB,
+    // an entry point outside its cell, programs that do not count the
+    // chain's cells) would be refused by the next Open: nothing is written,
+    // neither the streams nor either management file.
+    std::vector<std::string> findings;
+    if (!fnCheckConsistency(&findings)) {
+        return fnFail(VRO_ERR_DAMAGED, "The tables contradict each other, so nothing was saved: " +
+                                           (findings.empty() ? std::string("(no detail)") : findings.front()));
+    }
+
     if (m_bOverEarlierDisc) {
         // The directory still holds an earlier disc, whose management files
         // describe the stream data there. New stream data is written aside

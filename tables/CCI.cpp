@@ -186,6 +186,11 @@ int CCI::fnADD_Movie_Entry_Point(WORD pos, const BYTE* ptm, const BYTE* text) {
     const WORD n = fnGet_wC_EPI_Ns();
     if (n >= kMaxEntryPoints) return 0;
     if (pos > n) pos = n;
+    // Entry points follow the video in time: each segment runs from its entry
+    // point to the next, and cutting or deleting a segment relies on that
+    // order. A time before the entry point in front of pos, or after the one
+    // behind it, is refused.
+    if ((pos > 0 && t < fnGet_ll_EP_PTS(static_cast<WORD>(pos - 1))) || (pos < n && t > fnGet_ll_EP_PTS(pos))) return 0;
     InsertEntry(pos, n);
     fnSet_c6_EP_PTM(pos, ptm, 6);
     if (text) {

@@ -148,8 +148,10 @@ public:
     // vogiNo, with one entry point at picture 1.
     int fnADD_Still_Pic_CI(S_VOGI* vogi, WORD vogiNo);
     // Inserts a movie entry point at position pos (appended when pos is past
-    // the end). 0 when its time lies outside the cell (both ends allowed) or
-    // the cell already has kMaxEntryPoints.
+    // the end). 0 when its time lies outside the cell (both ends allowed),
+    // before the entry point in front of pos or after the one behind it
+    // (entry points keep the order of the video), or the cell already has
+    // kMaxEntryPoints.
     int fnADD_Movie_Entry_Point(WORD pos, const BYTE* ptm, const BYTE* text);
     // Inserts a still entry point naming picture entn at position pos; 0 when
     // pos is past the end or the cell is full.

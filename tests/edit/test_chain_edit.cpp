@@ -1,11 +1,15 @@
 // Editing the cells and entry points of one program chain.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "fixtures.h"
 #include "platform/clock.h"
+#include "support/EditScript.h"
 #include "support/Time.h"
 
 namespace {
@@ -120,6 +124,12 @@ TEST(ChainEdit, RefusedEditsChangeNothing) {
                     p.fnCombine_UD_Cell_EntryPoint(1, 3, 2, 1), p.fnCombine_UD_Cell_EntryPoint(1, 1, 2, 4),
                     p.fnCombine_UD_Cell_EntryPoint(1, 1, 5, 0), p.fnCombine_EntryPoint(4, 2)}),
               Ints(6, 0));
+    // Inserts at a position whose neighbours the time does not lie between:
+    // entry points keep the order of the video.
+    EXPECT_EQ(Ints({p.fnADD_Movie_Entry_Point(WORD{2}, WORD{1}, Ptm(25 * kSecond).data(), nullptr),
+                    p.fnADD_Movie_Entry_Point(WORD{2}, WORD{0}, Ptm(12 * kSecond).data(), nullptr),
+                    p.fnADD_Movie_Entry_Point(WORD{2}, WORD{3}, Ptm(29 * kSecond).data(), nullptr)}),
+              Ints(3, 0));
     EXPECT_EQ(base.Text(), kBase);
 
     // An insert at a later cell's first entry point.
@@ -172,4 +182,40 @@ TEST(ChainEdit, ProgramsFollowTheirCells) {
     EXPECT_EQ(c.Text(), "0-5[0] 10-20[10]");
     EXPECT_EQ(Ints({c.pgci.fnGet_c1_PG_Ns(), c.pgci.fnGet_wC_Ns(0)}), Ints({1, 2}));
     EXPECT_EQ(Serialise(c.pgci).size(), 4u + 142 + 2 * 4 + 2 * 25);
+}
+
+// Call sequences of the editing fuzzer after which a save succeeded and the
+// next open refused both copies (an entry point outside its cell): every
+// call now keeps the tables consistent or is refused, and the disc saves and
+// opens again.
+TEST(ChainEdit, FuzzedCallSequencesKeepTheDiscOpenable) {
+    const auto sample = [](const char* name) {
+        return (std::filesystem::path(__FILE__).parent_path().parent_path() / "data" / name).string();
+    };
+    const std::vector<std::vector<uint8_t>> scripts = {
+        // Divide entry point 1 at 12 frames; an entry point at 64.25 frames
+        // inserted in front of it; delete entry point 1 of cell 1.
+        {0x02, 0x01, 0x0c, 0x00, 0x0a, 0x01, 0x01, 0x01, 0x01, 0x26, 0x0c, 0x01, 0x01},
+        // An entry point at 64 frames inserted before the first of playlist
+        // 1's cell 1; that cell's entry point 1 copied into the playlist.
+        {0x17, 0x01, 0x01, 0x00, 0x00, 0x01, 0x00, 0x05, 0x01, 0x01, 0x01, 0x01, 0x01},
+    };
+    for (const auto& bytes : scripts) {
+        TempDir dir;
+        ASSERT_TRUE(MakeEditScriptDisc(dir.Path(), sample));
+        CVR_MANGR* m = static_cast<CVR_MANGR*>(fnVR_MANGRBegin());
+        ASSERT_EQ(fnVR_MANGROpen(m, dir.Path().c_str()), 1);
+        EditScript script(bytes.data(), bytes.size());
+        for (int call = 1; script.More(); ++call) {
+            const int operation = ApplyEditCall(m, script, sample);
+            std::vector<std::string> findings;
+            EXPECT_EQ(m->fnCheckConsistency(&findings), 1)
+                << "call " << call << " (operation " << operation << "): " << (findings.empty() ? "" : findings[0]);
+        }
+        EXPECT_EQ(fnVR_MANGRSave(m, nullptr), 1);
+        fnVR_MANGREnd(m);
+        void* again = fnVR_MANGRBegin();
+        EXPECT_EQ(fnVR_MANGROpen(again, dir.Path().c_str()), 1);
+        fnVR_MANGREnd(again);
+    }
 }

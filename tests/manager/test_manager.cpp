@@ -11,6 +11,7 @@
 #include "api/vrmangr.h"
 #include "io/CBuffer.h"
 #include "platform/clock.h"
+#include "support/Disc.h"
 #include "support/Discs.h"
 #include "support/Ints.h"
 #include "support/Recording.h"
@@ -238,4 +239,34 @@ TEST(Manager, OpenUsesTheGoodCopyAndSaveNeverOverwritesAnotherState) {
     EXPECT_NE(h.m->fnGetOpenFindings()[0].find("ORG_PGCI"), std::string::npos) << h.m->fnGetOpenFindings()[0];
     ASSERT_EQ(fnVR_MANGRSave(h, nullptr), 1);
     EXPECT_EQ(ReadWholeFile(disc.Path("VR_MANGR.IFO")), one);
+}
+
+// Tables that contradict each other (made by hand: an entry point moved past
+// its cell's end) are not saved, since the next Open would refuse them: the
+// save names what is wrong and leaves both management files and the stream
+// as they were, with a recording queued too.
+TEST(Manager, SaveRefusesTablesThatOpenWouldRefuse) {
+    Disc disc;
+    disc.AddMovie(0, 10);
+    ASSERT_EQ(fnVR_MANGRSave(disc, nullptr), 1);
+    const Bytes ifo = ReadWholeFile(disc.dir.File("VR_MANGR.IFO"));
+    const size_t movieBytes = ReadWholeFile(disc.dir.File("VR_MOVIE.VRO")).size();
+    disc.AddMovie(0, 5);
+    CCI cell(&disc.Original()->ci[0]);
+    cell.fnSet_c6_EP_PTM(0, Ptm(30 * kSecond).data(), 6);
+
+    EXPECT_EQ(fnVR_MANGRSave(disc, nullptr), 0);
+    VR_STATUS status{};
+    fnVR_MANGRGetLastStatus(disc, &status);
+    EXPECT_EQ(status.dwCode, DWORD{VRO_ERR_DAMAGED});
+    EXPECT_STREQ(status.szText,
+                 "The tables contradict each other, so nothing was saved: ORG_PGCI: cell 1: entry point 1 lies "
+                 "outside the cell.");
+    EXPECT_EQ(ReadWholeFile(disc.dir.File("VR_MANGR.IFO")), ifo);
+    EXPECT_EQ(ReadWholeFile(disc.dir.File("VR_MANGR.BUP")), ifo);
+    EXPECT_EQ(ReadWholeFile(disc.dir.File("VR_MOVIE.VRO")).size(), movieBytes);
+
+    cell.fnSet_c6_EP_PTM(0, Ptm(0).data(), 6);
+    EXPECT_EQ(fnVR_MANGRSave(disc, nullptr), 1) << "mended, the same model saves";
+    EXPECT_GT(ReadWholeFile(disc.dir.File("VR_MOVIE.VRO")).size(), movieBytes);
 }
