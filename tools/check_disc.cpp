@@ -278,23 +278,6 @@ CopyVerdict Judge(const std::string& dir, const char* name, const StreamFile& mo
     return v;
 }
 
-// <final>.tmp-XXXXXX (six letters or digits, as mkstemp makes them) or
-// <final>.new, for the four files of a disc.
-bool IsTempFileName(const std::string& name) {
-    for (const char* finalName : {kIfo, kBup, kMovieVro, kStillVro}) {
-        const std::string base = finalName;
-        if (name.compare(0, base.size(), base) != 0) continue;
-        const std::string rest = name.substr(base.size());
-        if (rest == ".new") return true;
-        if (rest.size() == 11 && rest.compare(0, 5, ".tmp-") == 0 &&
-            std::all_of(rest.begin() + 5, rest.end(), [](char c) {
-                return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-            }))
-            return true;
-    }
-    return false;
-}
-
 std::vector<TempFile> FindTempFiles(const std::string& dir) {
     std::vector<TempFile> found;
     std::error_code ec;

@@ -127,6 +127,8 @@ bool ParseNumber(const std::string& text, long min, long max, long* value) {
 namespace {
 
 volatile std::sig_atomic_t g_interrupted = 0;
+// How many HoldInterrupts live: while one does, a second Ctrl-C is held.
+volatile std::sig_atomic_t g_holds = 0;
 
 struct ProgressState {
     bool enabled = false;
@@ -136,7 +138,17 @@ struct ProgressState {
 };
 ProgressState g_progress;
 
-extern "C" void OnInterrupt(int) { g_interrupted = 1; }
+// The first Ctrl-C asks the running operation to stop (it puts the
+// directory back as it was); a second one ends the tool at once, unless a
+// save or a create is under way: then it waits for that to finish or undo.
+extern "C" void OnInterrupt(int) {
+    if (g_interrupted && g_holds == 0) {
+        std::signal(SIGINT, SIG_DFL);
+        std::raise(SIGINT);
+        return;
+    }
+    g_interrupted = 1;
+}
 
 }  // namespace
 
@@ -145,9 +157,15 @@ void SetupProgress(bool quiet) {
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
-    // A second Ctrl-C ends the tool at once.
-    action.sa_flags = SA_RESETHAND;
     sigaction(SIGINT, &action, nullptr);
+}
+
+HoldInterrupts::HoldInterrupts() { g_holds = g_holds + 1; }
+
+HoldInterrupts::~HoldInterrupts() {
+    g_holds = g_holds - 1;
+    // A second Ctrl-C held meanwhile is not repeated: the first one already
+    // cancels, and the command ends with exit 130.
 }
 
 void ProgressLabel(const std::string& label) {
@@ -391,6 +409,7 @@ bool Disc::AddStill(const std::string& file) {
 
 bool Disc::Save() {
     if (Interrupted()) return Fail("cancelled; " + m_dir + " was left as it was."), false;
+    const HoldInterrupts hold;
     ProgressLabel("saving " + m_dir);
     const int ok = fnVR_MANGRSave(m_handle, Progress);
     ProgressDone();
@@ -415,6 +434,23 @@ bool Disc::Save() {
                false;
     }
     return Fail(why), false;
+}
+
+// <final>.tmp-XXXXXX (six letters or digits, as mkstemp makes them) or
+// <final>.new, for the four files of a disc.
+bool IsTempFileName(const std::string& name) {
+    for (const char* finalName : {kIfo, kBup, kMovieVro, kStillVro}) {
+        const std::string base = finalName;
+        if (name.compare(0, base.size(), base) != 0) continue;
+        const std::string rest = name.substr(base.size());
+        if (rest == ".new") return true;
+        if (rest.size() == 11 && rest.compare(0, 5, ".tmp-") == 0 &&
+            std::all_of(rest.begin() + 5, rest.end(), [](char c) {
+                return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+            }))
+            return true;
+    }
+    return false;
 }
 
 }  // namespace tool

@@ -71,6 +71,17 @@ void ProgressDone();
 int Progress(void* context, DWORD phase, DWORD done, DWORD total, DWORD file);
 // Ctrl-C was pressed since the tool started.
 bool Interrupted();
+// While one lives (a save, a create, a recovery's save and its undo), a
+// second Ctrl-C does not end the tool: the operation finishes, or puts the
+// directory back as it was, first. Outside, a second Ctrl-C ends the tool
+// at once.
+class HoldInterrupts {
+public:
+    HoldInterrupts();
+    ~HoldInterrupts();
+    HoldInterrupts(const HoldInterrupts&) = delete;
+    HoldInterrupts& operator=(const HoldInterrupts&) = delete;
+};
 
 // How a command uses a disc, which decides the lock it takes on the
 // directory. Commands that save hold the exclusive lock for the whole
@@ -178,6 +189,10 @@ extern const char* const kBup;
 extern const char* const kMovieVro;
 extern const char* const kStillVro;
 std::string InDir(const std::string& dir, const char* name);
+// A temporary file of an interrupted save beside one of the four files:
+// <final name>.tmp-XXXXXX (as mkstemp makes it), or <final name>.new of
+// older versions.
+bool IsTempFileName(const std::string& name);
 // The stream files are addressed in sectors of this many bytes.
 constexpr uint64_t kSectorBytes = 2048;
 

@@ -115,12 +115,12 @@ bool ShowProgress(uint64_t done, uint64_t total) {
 }
 
 // Writes one chain. kOk, kFailed or kInterrupted, the sentence printed.
-int Write(const Chain& chain, const vrexport::Plan& plan, const std::string& path, bool force) {
+int Write(const Chain& chain, const vrexport::Plan& plan, const std::string& path, bool force, const DiscFiles& disc) {
     std::vector<ByteRange> ranges;
     for (const vrexport::Cell& c : plan.cells) ranges.push_back(ByteRange{c.file, c.start, c.end});
     if (!CheckRanges(ranges, chain.what)) return kFailed;
     OutputFile out;
-    if (!out.Open(path, force)) return kFailed;
+    if (!out.Open(path, force, disc)) return kFailed;
     if (plan.container == Container::kMp4 && !out.Regular()) {
         return Fail("MP4 is written into a regular file only (its index follows the data); " + out.Name() +
                     " is none.");
@@ -216,6 +216,7 @@ int RunExport(const Args& args) {
     if (!disc.Open(dir, Access::Read)) return kFailed;
     void* h = disc.Handle();
     const DiscInfo d = Describe(disc);
+    const DiscFiles files(dir);
 
     auto chainOf = [&](bool isPlaylist, int n) {
         Chain c;
@@ -248,12 +249,14 @@ int RunExport(const Args& args) {
         const Chain chain = chainOf(playlist != 0, static_cast<int>(playlist ? playlist : program));
         vrexport::Plan plan;
         if (!MakePlan(h, chain, container, &plan)) return kFailed;
-        return Write(chain, plan, outputs.back(), !force.empty());
+        return Write(chain, plan, outputs.back(), !force.empty(), files);
     }
 
     // --all: every name and every plan is checked before the first write.
     const std::string directory = dirs.empty() ? "." : dirs.back();
     const std::string pattern = templates.empty() ? kDefaultTemplate : templates.back();
+    const std::string onDisc = files.DirectoryRefusal(directory);
+    if (!onDisc.empty()) return Fail(onDisc);
     std::vector<Chain> chains;
     for (size_t p = 1; p <= d.programs.size(); ++p) chains.push_back(chainOf(false, static_cast<int>(p)));
     if (!withPlaylists.empty())
@@ -278,12 +281,14 @@ int RunExport(const Args& args) {
         return Fail(directory + " is not a directory and cannot be made one.");
     for (const std::string& name : names) {
         const std::string path = InDir(directory, name.c_str());
+        const std::string refusal = files.Refusal(path);
+        if (!refusal.empty()) return Fail(refusal);
         if (force.empty() && Exists(path))
             return Fail(path + " exists; give --force to replace it. Nothing was exported.");
     }
     for (size_t i = 0; i < chains.size(); ++i) {
         const std::string path = InDir(directory, names[i].c_str());
-        const int result = Write(chains[i], plans[i], path, !force.empty());
+        const int result = Write(chains[i], plans[i], path, !force.empty(), files);
         if (result != kOk) {
             std::fprintf(stderr, "vrmangr: %s of %s were written.\n",
                          Count(static_cast<long long>(i), "file", "files").c_str(),

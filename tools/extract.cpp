@@ -158,9 +158,9 @@ void ShowProgress(uint64_t done, uint64_t total) {
 }
 
 // Writes part to output. kOk, kFailed or kInterrupted, the sentence printed.
-int Write(const Part& part, const std::string& output, bool force) {
+int Write(const Part& part, const std::string& output, bool force, const DiscFiles& disc) {
     OutputFile out;
-    if (!out.Open(output, force)) return kFailed;
+    if (!out.Open(output, force, disc)) return kFailed;
     ProgressLabel("extracting " + part.what);
     const CopyResult result = CopyRanges(part.ranges, out, ShowProgress);
     ProgressDone();
@@ -175,6 +175,9 @@ int Write(const Part& part, const std::string& output, bool force) {
 
 int ExtractAll(void* h, const std::string& dir, bool playlists, const std::string& directory,
                const std::string& pattern, bool force, bool quiet) {
+    const DiscFiles disc(dir);
+    const std::string onDisc = disc.DirectoryRefusal(directory);
+    if (!onDisc.empty()) return Fail(onDisc);
     std::vector<Part> parts;
     DVDPGCINFO chain{};
     fnVR_GetOPGCInfo(h, &chain, 2);
@@ -200,6 +203,8 @@ int ExtractAll(void* h, const std::string& dir, bool playlists, const std::strin
     }
     for (size_t i = 0; i < parts.size(); ++i) {
         const std::string path = InDir(directory, names[i].c_str());
+        const std::string refusal = disc.Refusal(path);
+        if (!refusal.empty()) return Fail(refusal);
         if (!force && Exists(path)) return Fail(path + " exists; give --force to replace it. Nothing was extracted.");
         if (parts[i].ranges.empty())
             return Fail(parts[i].what + " of " + dir + " holds no video; nothing was extracted.");
@@ -207,7 +212,7 @@ int ExtractAll(void* h, const std::string& dir, bool playlists, const std::strin
     }
     for (size_t i = 0; i < parts.size(); ++i) {
         const std::string path = InDir(directory, names[i].c_str());
-        const int status = Write(parts[i], path, force);
+        const int status = Write(parts[i], path, force, disc);
         if (status != kOk) {
             std::fprintf(stderr, "vrmangr: %s of %s were written.\n", Count(i, "file", "files").c_str(),
                          std::to_string(parts.size()).c_str());
@@ -304,7 +309,7 @@ int RunExtract(const Args& args) {
     }
     if (part.ranges.empty()) return Fail("nothing to extract: " + part.what + " of " + dir + " holds no video.");
     if (!CheckRanges(part.ranges, part.what)) return kFailed;
-    return Write(part, outputs.back(), !force.empty());
+    return Write(part, outputs.back(), !force.empty(), DiscFiles(dir));
 }
 
 }  // namespace tool

@@ -258,6 +258,9 @@ int CreateDisc(const std::string& dir, const std::vector<std::string>& movies, c
     if (madeDir && !fs::create_directories(dir, ec)) {
         return Fail("cannot create the directory " + dir + ": " + ec.message() + ".");
     }
+    // From here to the end the directory is either left as it was or holds
+    // the new disc, whatever Ctrl-C is pressed.
+    const HoldInterrupts hold;
     // The files a failure after New removes again: those missing before it
     // (New creates the stream files). Under the lock New finds no disc, so
     // none of them is another process's.
@@ -598,5 +601,8 @@ int main(int argc, char** argv) {
         return kOk;
     }
     SetupProgress(args.quiet);
-    return command->run(args);
+    const int status = command->run(args);
+    // A command that stopped after Ctrl-C (it said so and left the disc as it
+    // was) exits as a shell reports a SIGINT.
+    return status == kFailed && Interrupted() ? kInterrupted : status;
 }

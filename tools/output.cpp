@@ -10,9 +10,13 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "cli.h"
+
+namespace fs = std::filesystem;
 
 namespace tool {
 namespace {
@@ -28,6 +32,111 @@ mode_t NewFileMode() {
 
 }  // namespace
 
+namespace {
+
+std::string Upper(std::string text) {
+    for (char& ch : text)
+        if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+    return text;
+}
+
+// The directory a path's last component lies in ("." for a bare name).
+std::string Parent(const std::string& path) {
+    std::string p = path;
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    const size_t slash = p.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : p.substr(0, slash);
+}
+
+// A temporary file of one of the four files, their names in any case (a
+// disc on a file system that ignores case answers to either).
+bool IsTempFileOfDisc(const std::string& name) {
+    for (const char* own : {kIfo, kBup, kMovieVro, kStillVro}) {
+        const size_t n = std::strlen(own);
+        if (name.size() > n && Upper(name.substr(0, n)) == own && IsTempFileName(own + name.substr(n))) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+DiscFiles::DiscFiles(const std::string& dir) : m_dir(dir) {
+    struct stat st {};
+    if (stat(dir.c_str(), &st) == 0) {
+        m_haveDir = true;
+        m_dirId = Id{static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino), dir};
+    }
+    std::vector<std::string> names = {kIfo, kBup, kMovieVro, kStillVro};
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (IsTempFileOfDisc(name)) names.push_back(name);
+    }
+    for (const std::string& name : names) {
+        const std::string path = InDir(dir, name.c_str());
+        if (stat(path.c_str(), &st) == 0) {
+            m_files.push_back(
+                Id{static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino), name});
+        }
+    }
+}
+
+std::string DiscFiles::RefusalOf(unsigned long long dev, unsigned long long ino, const std::string& path) const {
+    for (const Id& file : m_files) {
+        if (file.dev == dev && file.ino == ino) {
+            return path + " is " + file.name + " of the disc in " + m_dir +
+                   "; an output never replaces a file of the disc it reads.";
+        }
+    }
+    return "";
+}
+
+std::string DiscFiles::Refusal(const std::string& path) const {
+    struct stat st {};
+    if (stat(path.c_str(), &st) == 0) {
+        const std::string refusal =
+            RefusalOf(static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino), path);
+        if (!refusal.empty()) return refusal;
+    }
+    // A name of the disc's files (or of their temporary files) in its
+    // directory, whether or not it exists yet: written, it would become part
+    // of the disc.
+    struct stat parent {};
+    if (!m_haveDir || stat(Parent(path).c_str(), &parent) != 0) return "";
+    if (static_cast<unsigned long long>(parent.st_dev) != m_dirId.dev ||
+        static_cast<unsigned long long>(parent.st_ino) != m_dirId.ino)
+        return "";
+    const std::string name = Upper(BaseName(path));
+    for (const char* own : {kIfo, kBup, kMovieVro, kStillVro}) {
+        if (name == own) {
+            return path + " is " + own + " of the disc in " + m_dir +
+                   "; an output never replaces a file of the disc it reads.";
+        }
+    }
+    if (IsTempFileOfDisc(BaseName(path))) {
+        return path + " names a temporary file of the disc in " + m_dir +
+               "; an output never replaces a file of the disc it reads.";
+    }
+    return "";
+}
+
+std::string DiscFiles::DirectoryRefusal(const std::string& directory) const {
+    struct stat st {};
+    if (!m_haveDir || stat(directory.c_str(), &st) != 0) return "";
+    if (static_cast<unsigned long long>(st.st_dev) != m_dirId.dev ||
+        static_cast<unsigned long long>(st.st_ino) != m_dirId.ino)
+        return "";
+    return directory + " is the directory of the disc being read; give a directory outside the disc.";
+}
+
+std::string DiscFiles::StdoutRefusal() const {
+    struct stat st {};
+    if (fstat(STDOUT_FILENO, &st) != 0) return "";
+    return RefusalOf(static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino),
+                     "standard output");
+}
+
 OutputFile::~OutputFile() { Abort(); }
 
 void OutputFile::Abort() {
@@ -37,11 +146,13 @@ void OutputFile::Abort() {
     m_temp.clear();
 }
 
-bool OutputFile::Open(const std::string& path, bool force) {
+bool OutputFile::Open(const std::string& path, bool force, const DiscFiles& disc) {
     // A write beyond the file size limit (ulimit -f) fails with EFBIG and is
     // reported like any other, instead of ending the tool by a signal.
     std::signal(SIGXFSZ, SIG_IGN);
     m_name = path == "-" ? "standard output" : path;
+    const std::string refusal = path == "-" ? disc.StdoutRefusal() : disc.Refusal(path);
+    if (!refusal.empty()) return Fail(refusal), false;
     if (path == "-") {
         if (isatty(STDOUT_FILENO) == 1) {
             return Fail("will not write MPEG data to a terminal; redirect standard output or give -o FILE."), false;

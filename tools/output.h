@@ -13,6 +13,36 @@
 
 namespace tool {
 
+// The files of the disc being read, which no output may ever be: its four
+// files and their temporary files, compared by device and inode (so that no
+// spelling of a path gets through: "..", a symbolic link to the file or to
+// the directory, a hard link, /proc/self/cwd) and, for names that do not
+// exist yet, by name in the disc's directory.
+class DiscFiles {
+public:
+    explicit DiscFiles(const std::string& dir);
+    // The sentence refusing path as an output, or "" when path is none of
+    // the disc's files.
+    std::string Refusal(const std::string& path) const;
+    // The sentence refusing the disc's own directory as the directory of
+    // outputs (-d), or "".
+    std::string DirectoryRefusal(const std::string& directory) const;
+    // The sentence refusing standard output when it is one of the disc's
+    // files (a shell's >> into it), or "".
+    std::string StdoutRefusal() const;
+
+private:
+    struct Id {
+        unsigned long long dev = 0, ino = 0;
+        std::string name;
+    };
+    std::string m_dir;
+    bool m_haveDir = false;
+    Id m_dirId;
+    std::vector<Id> m_files;
+    std::string RefusalOf(unsigned long long dev, unsigned long long ino, const std::string& path) const;
+};
+
 // An output being written. Open, write, then Commit; destroying it without
 // Commit (a failure, Ctrl-C) removes what was written of a regular file and
 // leaves its target as it was.
@@ -27,8 +57,9 @@ public:
     // terminal); a device, FIFO or socket (also through a symbolic link) is
     // written directly; a regular file is written to a temporary file beside
     // it ("<name>.part-XXXXXX"), and an existing one is refused unless
+    // force. Never one of the disc's files (see DiscFiles), with or without
     // force. Prints the sentence and returns false on failure.
-    bool Open(const std::string& path, bool force);
+    bool Open(const std::string& path, bool force, const DiscFiles& disc);
     int Descriptor() const { return m_fd; }
     // Writes into a temporary file that Commit renames: copy offload works.
     bool Regular() const { return !m_temp.empty(); }

@@ -160,6 +160,9 @@ int RunRecover(const Args& args) {
         return kOk;
     }
 
+    // From here on a second Ctrl-C waits until the new disc is saved or what
+    // New made is removed again.
+    const HoldInterrupts hold;
     // The files a failure removes again: those New creates.
     std::vector<std::string> made;
     for (const char* name : {kIfo, kBup, kMovieVro, kStillVro}) {

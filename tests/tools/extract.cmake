@@ -67,6 +67,42 @@ run(0 extract disc --program 1 -o /dev/null)
 execute_process(COMMAND sh -c "test -c /dev/null" RESULT_VARIABLE rc)
 expect("/dev/null is no longer a device" rc EQUAL 0)
 
+# ---- Never on the disc ----
+# No spelling of a path lands an output on a file of the disc being read,
+# with or without --force, existing or not: the disc's files stay byte for
+# byte and no file is added to it.
+file(MAKE_DIRECTORY ${WORK}/links)
+file(CREATE_LINK ${WORK}/disc/VR_MOVIE.VRO ${WORK}/links/movie SYMBOLIC)
+file(CREATE_LINK ${WORK}/disc ${WORK}/links/dir SYMBOLIC)
+file(CREATE_LINK ${WORK}/disc/VR_MANGR.BUP ${WORK}/hard.bup)
+set(on_disc disc/VR_MOVIE.VRO disc/../disc/VR_MANGR.IFO ./disc//VR_MANGR.BUP links/movie links/dir/VR_STILL.VRO
+    /proc/self/cwd/disc/VR_MOVIE.VRO ${WORK}/disc/vr_movie.vro disc/VR_MANGR.IFO.tmp-abc123 hard.bup)
+foreach(target ${on_disc})
+  foreach(selector "--program;1" "--playlist;1" "--entry;2")
+    unchanged(1 disc extract disc ${selector} -o ${target} --force)
+    one_sentence_error("${err}" "of the disc in disc; an output never replaces")
+  endforeach()
+endforeach()
+# From inside the disc's directory, into standard output appended to a
+# stream file, and --all into the disc's directory.
+unchanged(0 disc info disc)
+file(GLOB before ${WORK}/disc/*)
+execute_process(COMMAND ${CMAKE_COMMAND} -E sha256sum ${before} OUTPUT_VARIABLE sums_before)
+execute_process(COMMAND ${TOOL} extract . --program 1 -o VR_MOVIE.VRO --force WORKING_DIRECTORY ${WORK}/disc
+  RESULT_VARIABLE rc ERROR_VARIABLE err)
+expect("an output named from inside the disc exited ${rc}" rc EQUAL 1)
+one_sentence_error("${err}" "VR_MOVIE.VRO is VR_MOVIE.VRO of the disc in \\.")
+execute_process(COMMAND sh -c "'${TOOL}' extract disc --program 1 -o - >> disc/VR_MOVIE.VRO" WORKING_DIRECTORY ${WORK}
+  RESULT_VARIABLE rc ERROR_VARIABLE err)
+expect("standard output into the disc exited ${rc}" rc EQUAL 1)
+one_sentence_error("${err}" "standard output is VR_MOVIE.VRO of the disc in disc")
+execute_process(COMMAND ${CMAKE_COMMAND} -E sha256sum ${before} OUTPUT_VARIABLE sums_after)
+expect("an output from inside the disc or through >> changed it" sums_before STREQUAL sums_after)
+foreach(directory disc disc/../disc links/dir)
+  unchanged(1 disc extract disc --all --playlists -d ${directory} --force)
+  one_sentence_error("${err}" "${directory} is the directory of the disc being read")
+endforeach()
+
 # A write that fails (the file size limit) and Ctrl-C while a FIFO's reader
 # does not read: exit 1 or 130 at once, one sentence, no file left behind.
 fails_cleanly(extract big.mpg --program 1)

@@ -64,8 +64,10 @@ struct Result {
 };
 
 // Runs the tool to its end, keeping its output; SIGKILLed after killMs, or
-// when it has not ended within kTimeoutMs (which is a time-out).
-Result RunTool(Args args, int killMs = -1) {
+// when it has not ended within kTimeoutMs (which is a time-out). Each of
+// interruptsMs (rising) sends it a SIGINT, as Ctrl-C does, that long after
+// the start.
+Result RunTool(Args args, int killMs = -1, std::vector<int> interruptsMs = {}) {
     args.insert(args.begin(), g_tool);
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
@@ -83,17 +85,29 @@ Result RunTool(Args args, int killMs = -1) {
     close(out[1]);
     close(err[1]);
     Result r;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(killMs < 0 ? kTimeoutMs : killMs);
+    const auto started = Clock::now();
+    const auto deadline = started + std::chrono::milliseconds(killMs < 0 ? kTimeoutMs : killMs);
     pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
     std::string* texts[2] = {&r.out, &r.err};
+    size_t interrupts = 0;
     while (fds[0].fd >= 0 || fds[1].fd >= 0) {  // poll skips a closed (negative) one
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        const auto now = Clock::now();
+        while (interrupts < interruptsMs.size() &&
+               now >= started + std::chrono::milliseconds(interruptsMs[interrupts])) {
+            kill(pid, SIGINT);
+            ++interrupts;
+        }
+        auto wake = deadline;
+        if (interrupts < interruptsMs.size())
+            wake = std::min(wake, started + std::chrono::milliseconds(interruptsMs[interrupts]));
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
         if (left <= 0) {
             r.timedOut = killMs < 0;
             kill(pid, SIGKILL);
             break;
         }
-        if (poll(fds, 2, static_cast<int>(left)) < 0 && errno != EINTR) break;
+        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(wake - now).count();
+        if (poll(fds, 2, static_cast<int>(std::max<long long>(wait, 0))) < 0 && errno != EINTR) break;
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd < 0 || !fds[i].revents) continue;
             char buffer[8192];
@@ -537,6 +551,72 @@ TEST(Safety, Kill) {
             }
         }
         std::printf("%s (%d ms), state after the kill -> after repair:", k.label.c_str(), int(seconds * 1000));
+        for (const auto& [outcome, n] : outcomes) std::printf(" %s %d", outcome.c_str(), n);
+        std::printf("\n");
+    }
+}
+
+// Ctrl-C (once, or twice 30 ms apart) at moments spread over create, add
+// and recover of a 15 MB recording: each ends with exit 130 and the
+// directory exactly as it was, or (Ctrl-C after the end, or held until a
+// save finished) with exit 0 and the new disc; a second Ctrl-C outside a
+// save or a create may end the tool, which then changed nothing.
+TEST(Safety, Interrupt) {
+    TempDir tmp;
+    const fs::path base = tmp.Path() / "base", lost = tmp.Path() / "lost";
+    ASSERT_NO_FATAL_FAILURE(Build(base, "create MP2 --still STILL"));
+    const std::string big = ps::Restamped(Read(g_lpcm), 24, 2 * 90000);
+    ASSERT_NO_FATAL_FAILURE(Write(tmp.Path() / "big.mpg", big));
+    // A disc whose management files are lost: recover finds its recordings.
+    ASSERT_NO_FATAL_FAILURE(Build(lost, "create MP2; add " + (tmp.Path() / "big.mpg").string()));
+    fs::remove(lost / kFour[0]);
+    fs::remove(lost / kFour[1]);
+    const std::string bigFile = (tmp.Path() / "big.mpg").string();
+    const struct {
+        std::string label;
+        fs::path from;  // the disc copied before each run; empty: none (create)
+        Args args;  // after DISC
+    } commands[] = {{"create", {}, {"create", bigFile, "--still", g_still}},
+                    {"add", base, {"add", bigFile}},
+                    {"recover", lost, {"recover"}}};
+    Findings f;
+    for (const auto& c : commands) {
+        const fs::path dir = tmp.Path() / "run";
+        const auto prepare = [&] {
+            fs::remove_all(dir);
+            if (!c.from.empty()) CopyDisc(c.from, dir);
+        };
+        prepare();
+        const State old = Snap(dir);
+        const auto start = Clock::now();
+        ASSERT_EQ(RunTool(On(c.args, dir)).exit, 0) << c.label;
+        const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        const State made = Snap(dir);
+        std::map<std::string, int> outcomes;
+        for (int i = 0; i < 12; ++i) {
+            prepare();
+            const int at = static_cast<int>(ms * (i / 2) / 5);
+            const bool twice = i % 2 == 1;
+            const Result r = RunTool(On(c.args, dir), -1, twice ? std::vector<int>{at, at + 30} : std::vector<int>{at});
+            const std::string where = c.label + " interrupted " + (twice ? "twice " : "") + "after " +
+                                      std::to_string(at) + " ms (exit " + std::to_string(r.exit) + ", signal " +
+                                      std::to_string(r.signal) + ")";
+            std::vector<std::string> leftovers;
+            const State now = Snap(dir);
+            const std::string kind = c.from.empty() && now.files.empty() ? "old" : Kind(old, made, now, leftovers);
+            ++outcomes[std::to_string(r.exit) + " " + kind];
+            if (r.timedOut) f.Add("an interrupted run did not end", where);
+            if (r.exit == 130 || r.signal == SIGINT) {
+                if (kind != "old") f.Add("an interrupted run changed the directory", where + ": " + kind);
+                if (r.exit == 130 && r.err.find("cancelled") == std::string::npos)
+                    f.Add("an interrupted run did not say it was cancelled", where + ": " + Excerpt(r.err));
+            } else if (r.exit == 0) {
+                if (kind != "new") f.Add("a run that succeeded did not leave the new disc", where + ": " + kind);
+            } else {
+                f.Add("an interrupted run exited with another status than 130", where + ": " + Excerpt(r.err));
+            }
+        }
+        std::printf("%s (%d ms), exit and state:", c.label.c_str(), int(ms));
         for (const auto& [outcome, n] : outcomes) std::printf(" %s %d", outcome.c_str(), n);
         std::printf("\n");
     }
