@@ -28,6 +28,16 @@ expect("a refused export changed keep.mkv" kept STREQUAL "mine")
 run(0 export disc --playlist 1 -o keep.mkv --force)
 file(SIZE ${WORK}/keep.mkv size)
 expect("--force did not replace keep.mkv" size GREATER 1000)
+# Never onto a file of the disc being read, whatever the spelling, with or
+# without --force; nor --all into the disc's directory.
+foreach(target disc/VR_MOVIE.VRO disc/../disc/VR_MANGR.IFO /proc/self/cwd/disc/VR_MANGR.BUP disc/VR_STILL.VRO)
+  foreach(format mkv mpg)
+    unchanged(1 disc export disc --program 1 -o ${target} --format ${format} --force)
+    one_sentence_error("${err}" "of the disc in disc; an output never replaces")
+  endforeach()
+endforeach()
+unchanged(1 disc export disc --all -d disc/. --force)
+one_sentence_error("${err}" "disc/. is the directory of the disc being read")
 # A write that fails and Ctrl-C: exit 1 or 130, one sentence, no file.
 fails_cleanly(export big.mkv --program 2)
 # Usage.
