@@ -9,6 +9,7 @@
 
 #include "api/CVR_MANGR.h"
 #include "io/CBuffer.h"
+#include "io/units.h"
 #include "manager/ManagerFiles.h"
 #include "platform/file.h"
 #include "tables/CMNFIT.h"
@@ -21,22 +22,43 @@
 
 namespace {
 
-// Writes the bytes to a new file beside path, forces it to disc and renames
-// it over path, so that path holds either its old or its new contents
-// whatever happens. The scratch file's name is unique (path.tmp-XXXXXX):
-// another process saving the same directory never writes into it.
-bool WriteFileAtomically(const std::string& path, const std::vector<BYTE>& bytes) {
-    std::string scratch;
-    vrm::File file;
-    if (!file.CreateBeside(path, &scratch)) return false;
-    const bool written = file.WriteAt(0, bytes.data(), bytes.size()) == bytes.size() && file.Sync();
-    file.Close();
-    if (!written || !vrm::ReplaceFile(scratch.c_str(), path.c_str())) {
-        vrm::RemoveFile(scratch.c_str());
-        return false;
+// A copy of the management file written aside (<name>.tmp-XXXXXX), whole
+// and on disc, that replaces its target only when Commit is called: the
+// save writes both copies before it renames either, so a full disk or a
+// failed write leaves both files as they were. Destroyed uncommitted, the
+// scratch file is removed.
+class AsideFile {
+public:
+    ~AsideFile() {
+        if (!m_scratch.empty()) vrm::RemoveFile(m_scratch.c_str());
     }
-    return true;
-}
+    // Writes bytes beside path and forces them to disc; false with *error
+    // the errno of the failure.
+    bool Write(const std::string& path, const std::vector<BYTE>& bytes, int* error) {
+        m_target = path;
+        vrm::File file;
+        if (!file.CreateBeside(path, &m_scratch)) {
+            *error = file.Error();
+            return false;
+        }
+        const bool written = file.WriteAt(0, bytes.data(), bytes.size()) == bytes.size() && file.Sync();
+        if (!written) *error = file.Error();
+        return written;
+    }
+    // Renames the scratch file over the target.
+    bool Commit(int* error) {
+        errno = 0;
+        if (!vrm::ReplaceFile(m_scratch.c_str(), m_target.c_str())) {
+            *error = errno;
+            return false;
+        }
+        m_scratch.clear();
+        return true;
+    }
+
+private:
+    std::string m_target, m_scratch;
+};
 
 // Serialises a table into the image at its start address; false when it
 // does not write the size it reported.
@@ -131,11 +153,18 @@ bool BuildImage(CVR_MANGR& m, std::vector<BYTE>& image) {
            Place(maker, sizes[CVR_MANGR::kMNFIT], mat.fnGet_dwMNFIT_SA(), image);
 }
 
-// One file after the other: at every moment at least one of the two holds
-// a whole management file, old or new.
+// Both files written aside, then renamed one after the other: at every
+// moment each name holds a whole management file, old or new.
 bool WriteManagementFiles(const char* dir, const std::vector<BYTE>& image) {
-    return WriteFileAtomically(vrm::InDirectory(dir, vrm::kIfoName), image) &&
-           WriteFileAtomically(vrm::InDirectory(dir, vrm::kBupName), image);
+    AsideFile ifo, bup;
+    int error = 0;
+    return ifo.Write(vrm::InDirectory(dir, vrm::kIfoName), image, &error) &&
+           bup.Write(vrm::InDirectory(dir, vrm::kBupName), image, &error) && ifo.Commit(&error) && bup.Commit(&error);
+}
+
+std::string Megabytes(uint64_t bytes) {
+    const uint64_t tenths = (bytes + 104857) / 104858;  // rounded up, 0.1 MB at least
+    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " MB";
 }
 
 }  // namespace
@@ -147,6 +176,39 @@ int CVR_MANGR::RetireEarlierDisc() {
     return WriteManagementFiles(m_szDir, image) ? 1 : 0;
 }
 
+namespace {
+
+// A save that found the disk full, when `needed` bytes in all were to be
+// written: how much more space it needs. Everything written is taken back
+// by then: what is free is what the save may use.
+int FailNoSpace(CVR_MANGR& m, uint64_t needed) {
+    const std::string dir = m.m_szDir;
+    const int64_t free = vrm::FreeBytes(m.m_szDir);
+    std::string sentence = "There is no space left on the device holding " + dir + ": ";
+    if (free >= 0 && static_cast<uint64_t>(free) < needed) {
+        sentence += Megabytes(needed - static_cast<uint64_t>(free)) + " more are needed";
+    } else {
+        sentence += "the save needs " + Megabytes(needed);
+    }
+    return m.fnFail(VRO_ERR_DISK_FULL, sentence + "; nothing was changed.");
+}
+
+// The failure of writing the management files aside (errno error).
+int FailWriteAside(CVR_MANGR& m, uint64_t needed, int error) {
+    if (error == ENOSPC || error == EDQUOT) return FailNoSpace(m, needed);
+    return m.fnFail(VRO_ERR_WRITE, std::string("VR_MANGR.IFO and VR_MANGR.BUP could not be written in ") + m.m_szDir +
+                                       (error ? " (" + std::string(std::strerror(error)) + ")." : std::string(".")));
+}
+
+// The failure of a stream's append (its file cut back already).
+int FailStream(CVR_MANGR& m, CVRO_DATA* stream, uint64_t needed) {
+    m.m_dwLastError = stream->m_dwLastError;
+    if (stream->m_dwLastError == VRO_ERR_DISK_FULL) return FailNoSpace(m, needed);
+    return m.fnFailFromStream(stream);
+}
+
+}  // namespace
+
 int CVR_MANGR::fnRTR_VMG_Save(ProgressCallback cb) {
     if (!m_pModel || !m_pMovie || !m_pStill || !m_szDir[0]) return 0;
     if (!m_pModel->pRTR_VMGI || !m_pModel->pM_AVFIT || !m_pModel->pS_AVFIT || !m_pModel->pORG_PGCI) return 0;
@@ -157,7 +219,6 @@ int CVR_MANGR::fnRTR_VMG_Save(ProgressCallback cb) {
         m_dwLastError = VRO_ERR_COPIES_DIFFER;
         return fnFail(VRO_ERR_COPIES_DIFFER, CVRO_DATA::fnGetErrorText(VRO_ERR_COPIES_DIFFER));
     }
-
     // A model whose tables contradict each other (a cell outside its VOB,
     // an entry point outside its cell, programs that do not count the
     // chain's cells) would be refused by the next Open: nothing is written,
@@ -166,6 +227,22 @@ int CVR_MANGR::fnRTR_VMG_Save(ProgressCallback cb) {
     if (!fnCheckConsistency(&findings)) {
         return fnFail(VRO_ERR_DAMAGED, "The tables contradict each other, so nothing was saved: " +
                                            (findings.empty() ? std::string("(no detail)") : findings.front()));
+    }
+    std::vector<BYTE> image;
+    if (!BuildImage(*this, image)) {
+        return fnFail(VRO_ERR_EDIT_REFUSED, "The tables do not fit a management file (more than 0x1FFFF bytes?).");
+    }
+    const uint64_t needed = 2 * uint64_t{image.size()} +
+                            uint64_t{m_pMovie->fnGetQueuedEnd() - m_pMovie->m_dwVROSize} * vrm::kSectorBytes +
+                            uint64_t{m_pStill->fnGetQueuedEnd() - m_pStill->m_dwVROSize} * vrm::kSectorBytes;
+
+    // Both management files are written aside first: a disk too full for
+    // them, or any failed write, stops the save before the streams change.
+    AsideFile ifo, bup;
+    int error = 0;
+    if (!ifo.Write(vrm::InDirectory(m_szDir, vrm::kIfoName), image, &error) ||
+        !bup.Write(vrm::InDirectory(m_szDir, vrm::kBupName), image, &error)) {
+        return FailWriteAside(*this, needed, error);
     }
 
     if (m_bOverEarlierDisc) {
@@ -187,33 +264,47 @@ int CVR_MANGR::fnRTR_VMG_Save(ProgressCallback cb) {
         m_bOverEarlierDisc = false;
     }
 
-    // The stream data first: the management file must never describe
-    // recordings that are not in the stream files.
+    // The stream data next: the management file must never describe
+    // recordings that are not in the stream files. A failure takes back
+    // what was appended, so that the directory is as it was.
+    const auto undoStreams = [this] {
+        m_pMovie->fnUndoAppend();
+        m_pStill->fnUndoAppend();
+    };
     if (!m_pMovie->fnAppendVOBListToVRO(cb)) {
-        m_dwLastError = m_pMovie->m_dwLastError;
         m_pStill->fnDiscardStaged();
-        return fnFailFromStream(m_pMovie);
+        return FailStream(*this, m_pMovie, needed);
     }
-    if (!m_pStill->fnAppendVOBListToVRO(nullptr)) return fnFailFromStream(m_pStill);
+    if (!m_pStill->fnAppendVOBListToVRO(nullptr)) {
+        m_pMovie->fnUndoAppend();
+        return FailStream(*this, m_pStill, needed);
+    }
 
-    std::vector<BYTE> image;
-    if (!BuildImage(*this, image)) {
-        return fnFail(VRO_ERR_EDIT_REFUSED, "The tables do not fit a management file (more than 0x1FFFF bytes?).");
+    // The renames: the IFO's is the save's point of no return; should the
+    // BUP's fail after it, the new IFO describes the streams as they are
+    // now, and the failure is reported (repair makes the BUP agree).
+    if (!ifo.Commit(&error)) {
+        undoStreams();
+        return fnFail(VRO_ERR_WRITE, std::string("VR_MANGR.IFO could not be replaced in ") + m_szDir + " (" +
+                                         std::strerror(error) + "); nothing was changed.");
     }
-    errno = 0;
-    if (!WriteManagementFiles(m_szDir, image)) {
-        const int error = errno;
-        return fnFail(VRO_ERR_WRITE, std::string("VR_MANGR.IFO and VR_MANGR.BUP could not be written in ") + m_szDir +
-                                         (error ? std::string(" (") + std::strerror(error) + ")." : std::string(".")));
-    }
+    m_pMovie->fnKeepAppend();
+    m_pStill->fnKeepAppend();
+    const bool bupWritten = bup.Commit(&error);
     CVMGI_MAT mat(m_pModel->pRTR_VMGI->pVMGI_MAT.get());
     const DWORD written[6] = {mat.fnGet_dwM_AVFIT_SA(),  mat.fnGet_dwS_AVFIT_SA(),  mat.fnGet_dwORG_PGCI_SA(),
                               mat.fnGet_dwUD_PGCIT_SA(), mat.fnGet_dwTXTDT_MG_SA(), mat.fnGet_dwMNFIT_SA()};
     std::copy(written, written + 6, m_dwSA);
     m_nOpenedCopy = 0;
+    // A BUP that could not be replaced is only older: a retry of this
+    // handle writes both again.
     m_nOtherCopy = kCopySame;
 
     // The buffer now maps the file just written.
     if (m_pBuffer) m_pBuffer->Open(vrm::InDirectory(m_szDir, vrm::kIfoName).c_str(), CBuffer::kRead);
+    if (!bupWritten) {
+        return fnFail(VRO_ERR_WRITE, std::string("VR_MANGR.IFO was saved, but VR_MANGR.BUP could not be replaced in ") +
+                                         m_szDir + " (" + std::strerror(error) + ").");
+    }
     return 1;
 }

@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 #include <cerrno>
 
@@ -242,6 +243,33 @@ bool File::Sync() {
     } while (rc != 0 && errno == EINTR);
     if (rc != 0) m_error = errno;
     return rc == 0;
+}
+
+bool File::Reserve(uint64_t offset, uint64_t length) {
+    if (m_fd < 0 || !m_writable) {
+        m_error = EBADF;
+        return false;
+    }
+    if (length == 0) return true;
+    if (const int fault = InjectedFault("reserve")) {
+        m_error = fault;
+        return false;
+    }
+    int rc;
+    do {
+        rc = ::fallocate(m_fd, FALLOC_FL_KEEP_SIZE, static_cast<off_t>(offset), static_cast<off_t>(length));
+    } while (rc != 0 && errno == EINTR);
+    if (rc == 0) return true;
+    // A file system without reservation: the writes find out.
+    if (errno == EOPNOTSUPP || errno == ENOSYS || errno == EINVAL) return true;
+    m_error = errno;
+    return false;
+}
+
+int64_t FreeBytes(const char* path) {
+    struct statvfs fs {};
+    if (!path || ::statvfs(path, &fs) != 0) return -1;
+    return static_cast<int64_t>(fs.f_bavail) * static_cast<int64_t>(fs.f_frsize);
 }
 
 PathKind ProbePath(const char* path, int64_t* size) {

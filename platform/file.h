@@ -63,6 +63,13 @@ public:
     bool Truncate(uint64_t length);
     // Forces the file's data and length to the storage device.
     bool Sync();
+    // Reserves storage for length bytes from offset on without changing the
+    // file's length (fallocate with FALLOC_FL_KEEP_SIZE), so that writing
+    // them later cannot meet a full disk. True when reserved, or when the
+    // file system offers no reservation (nothing is then known in advance);
+    // false with Error() ENOSPC (or EDQUOT) when the space is not there.
+    // Counts as a write for the fault hook ("reserve").
+    bool Reserve(uint64_t offset, uint64_t length);
     // errno of the last failed call on this object (0 when none failed).
     int Error() const { return m_error; }
 
@@ -88,6 +95,10 @@ bool ReplaceFile(const char* from, const char* to);
 
 // Removes a file; true when it is gone (also when it was missing).
 bool RemoveFile(const char* path);
+
+// Bytes an unprivileged writer may still use on the file system holding
+// path (statvfs); -1 when it cannot be asked.
+int64_t FreeBytes(const char* path);
 
 // Fault injection for tests. While a hook is set it is asked before every
 // operation that changes the file system (a writable open, a write, a cut, a

@@ -56,11 +56,12 @@ CVRO_DATA::~CVRO_DATA() { fnDiscardStaged(); }
 int CVRO_DATA::Fail(DWORD code, const std::string& file) {
     m_dwLastError = code;
     try {
+        // The file goes inside the sentence, before its full stop.
         m_strErrorDetail = fnGetErrorText(code);
         if (!file.empty()) {
-            m_strErrorDetail += " (";
-            m_strErrorDetail += file;
-            m_strErrorDetail += ")";
+            const bool stop = !m_strErrorDetail.empty() && m_strErrorDetail.back() == '.';
+            if (stop) m_strErrorDetail.pop_back();
+            m_strErrorDetail += " (" + file + ")" + (stop ? "." : "");
         }
     } catch (...) {
         m_strErrorDetail.clear();
@@ -75,6 +76,7 @@ int CVRO_DATA::fnInit(const char* dir, DWORD mode) {
     m_qwBoundLength = 0;
     m_bNewDisc = false;
     m_Queue.clear();
+    m_Undo = AppendUndo{};
     m_strStreamPath.clear();
     if (!dir || !*dir || (mode != VRO_INIT_OPEN && mode != VRO_INIT_NEW)) return Fail(VRO_ERR_BAD_ARGUMENT, "");
     try {

@@ -150,6 +150,16 @@ public:
     // m_dwLastError says why. cb may be null. 1 on success, 0 on failure.
     int fnAppendVOBListToVRO(ProgressCallback cb);
 
+    // Takes back the last append (a save that fails after its streams were
+    // written): the stream file is cut to the length it had before, and the
+    // logical end and the queue are as they were before it. 1 when done, and
+    // when nothing was appended since the last fnKeepAppend; 0 when the
+    // append cannot be taken back (it replaced the whole file, or the cut
+    // failed; m_dwLastError says why).
+    int fnUndoAppend();
+    // The last append stays for good (its save completed).
+    void fnKeepAppend();
+
     // The first half of an append that replaces a stream file holding data
     // the disc does not record (nothing recorded, file not empty: the stream
     // of an earlier disc in the same directory). With files queued in that
@@ -314,6 +324,15 @@ private:
     std::string m_strFileName;
     std::string m_strErrorDetail;
     std::vector<QueuedFile> m_Queue;
+    // What fnUndoAppend needs to take the last append back.
+    struct AppendUndo {
+        enum State { kNothing, kUndoable, kFinal } state = kNothing;
+        DWORD vroSize = 0;  // logical end before the append
+        uint64_t boundLength = 0;
+        uint64_t length = 0;  // the file's length before the append
+        bool newDisc = false;
+        std::vector<QueuedFile> queue;
+    } m_Undo;
 };
 
 // The movie stream VR_MOVIE.VRO.

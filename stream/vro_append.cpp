@@ -164,6 +164,8 @@ int CVRO_DATA::fnAppendVOBListToVRO(ProgressCallback cb) {
                 // is, but for a new disc's first save over an earlier
                 // disc's stream, which the new, empty stream replaces.
                 if (!m_bNewDisc || physical == 0) return 1;
+                m_Undo = AppendUndo{};
+                m_Undo.state = AppendUndo::kFinal;
                 vrm::File file;
                 if (!file.Open(path.c_str(), vrm::File::Mode::ReadWriteAlways)) {
                     return Fail(VRO_ERR_STREAM_CREATE, path);
@@ -183,16 +185,22 @@ int CVRO_DATA::fnAppendVOBListToVRO(ProgressCallback cb) {
                     return Fail(VRO_ERR_STREAM_CREATE, path);
                 }
                 const uint64_t newEnd = uint64_t(newSectors) * kSectorBytes;
+                const uint64_t before = std::max(oldEnd, std::min(physical, m_qwBoundLength));
+                // The space first: a disk too full for the recordings is
+                // found before a byte is written.
+                if (!file.Reserve(oldEnd, newEnd - oldEnd)) return Fail(WriteErrorCode(file.Error()), path);
                 int ok = CopyQueue(file, oldEnd, cb);
                 if (ok && !file.Truncate(newEnd)) ok = Fail(VRO_ERR_TRUNCATE, path);
                 if (ok && !file.Sync()) ok = Fail(VRO_ERR_SYNC, path);
                 if (!ok) {
                     // Back to the length the file had; the error of the
                     // failure stands.
-                    file.Truncate(std::max(oldEnd, std::min(physical, m_qwBoundLength)));
+                    file.Truncate(before);
                     file.Sync();
                     return 0;
                 }
+                m_Undo = AppendUndo{AppendUndo::kUndoable, m_dwVROSize, m_qwBoundLength, before, m_bNewDisc,
+                                    std::move(m_Queue)};
                 m_dwVROSize = newSectors;
                 m_qwBoundLength = newEnd;
                 m_bNewDisc = false;
@@ -207,6 +215,8 @@ int CVRO_DATA::fnAppendVOBListToVRO(ProgressCallback cb) {
         }
         m_bStaged = false;
         m_strStagingPath.clear();
+        m_Undo = AppendUndo{};
+        m_Undo.state = AppendUndo::kFinal;
         m_dwVROSize = newSectors;
         m_bNewDisc = false;
         m_Queue.clear();
@@ -215,3 +225,21 @@ int CVRO_DATA::fnAppendVOBListToVRO(ProgressCallback cb) {
         return Fail(VRO_ERR_OUT_OF_MEMORY, "");
     }
 }
+
+int CVRO_DATA::fnUndoAppend() {
+    if (m_Undo.state == AppendUndo::kNothing) return 1;
+    if (m_Undo.state == AppendUndo::kFinal) return Fail(VRO_ERR_TRUNCATE, m_strStreamPath);
+    vrm::File file;
+    if (!file.Open(m_strStreamPath.c_str(), vrm::File::Mode::ReadWriteAlways) || !file.Truncate(m_Undo.length)) {
+        return Fail(VRO_ERR_TRUNCATE, m_strStreamPath);
+    }
+    file.Sync();
+    m_dwVROSize = m_Undo.vroSize;
+    m_qwBoundLength = m_Undo.boundLength;
+    m_bNewDisc = m_Undo.newDisc;
+    m_Queue = std::move(m_Undo.queue);
+    m_Undo = AppendUndo{};
+    return 1;
+}
+
+void CVRO_DATA::fnKeepAppend() { m_Undo = AppendUndo{}; }

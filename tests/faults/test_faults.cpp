@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -227,5 +228,60 @@ TEST(SaveFaults, NewOverAnEarlierDiscIsValidAtAnyFailure) {
         ExpectState(s.dir, s.earlier);
         ExpectValid(s.dir, {s.earlier}, "after a cancel");
         FailFromEveryOperation(make, operations, {s.earlier, empty, after}, after);
+    }
+}
+
+// A disk that fills up: from operation k of the save on, every write and
+// every reservation fails with ENOSPC, while renames, cuts and removals
+// still work, as on a real full disk. For an add of a recording and still
+// pictures, and for an edit that writes only the management files, every
+// save that fails leaves the directory exactly as it was (both management
+// files, both stream lengths, no scratch file), says how much space it
+// needs, and a retry succeeds.
+TEST(SaveFaults, AFullDiskLeavesTheDirectoryExactlyAsItWas) {
+    const std::function<std::unique_ptr<Scene>()> makes[] = {[] {
+                                                                 auto s = std::make_unique<Scene>();
+                                                                 s->AddBoth();
+                                                                 return s;
+                                                             },
+                                                             [] {
+                                                                 auto s = std::make_unique<Scene>();
+                                                                 EXPECT_EQ(fnVR_AddPL(s->h), 1);
+                                                                 return s;
+                                                             }};
+    for (const auto& make : makes) {
+        int operations = 0;
+        const DiscState after = CountedSave(make, operations);
+        int failures = 0;
+        for (int failAt = 0; failAt < operations; ++failAt) {
+            const std::string when = "the disk full from operation " + std::to_string(failAt);
+            auto s = make();
+            int left = failAt;
+            vrm::SetFaultHook(
+                [](void* count, const char* op) {
+                    const bool fills = std::strcmp(op, "write") == 0 || std::strcmp(op, "reserve") == 0;
+                    return (*static_cast<int*>(count))-- > 0 || !fills ? 0 : ENOSPC;
+                },
+                &left);
+            const int saved = fnVR_MANGRSave(s->h, nullptr);
+            vrm::SetFaultHook(nullptr, nullptr);
+            if (saved) {
+                ExpectState(s->dir, after, when + " (after the last write)");
+                continue;
+            }
+            ++failures;
+            VR_STATUS status{};
+            fnVR_MANGRGetLastStatus(s->h, &status);
+            EXPECT_EQ(status.dwCode, DWORD{VRO_ERR_DISK_FULL}) << when << ": " << status.szText;
+            EXPECT_NE(
+                std::string(status.szText).find("There is no space left on the device holding " + s->dir.string()),
+                std::string::npos)
+                << when << ": " << status.szText;
+            ExpectState(s->dir, s->before, when);
+            ExpectValid(s->dir, {s->before}, when);
+            ASSERT_EQ(fnVR_MANGRSave(s->h, nullptr), 1) << when;
+            ExpectState(s->dir, after, when);
+        }
+        EXPECT_GE(failures, 2) << "both management files are written";
     }
 }

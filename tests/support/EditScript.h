@@ -64,7 +64,7 @@ struct EditSegs {
 // is evaluated from left to right, the arguments of a call in no set order
 // (clang and GCC differ), and a replayed script must read as the fuzzer read
 // it.
-#define VRM_IN_ORDER(call, ...) std::apply([&](auto... a) { return call(a...); }, std::tuple{__VA_ARGS__})
+#define VRM_IN_ORDER(call, ...) std::apply([&](auto... inOrder) { return call(inOrder...); }, std::tuple{__VA_ARGS__})
 
 // Applies the next call of the script and returns its operation number
 // (0..39); sample(name) gives the path of a committed sample file.

@@ -622,6 +622,71 @@ TEST(Safety, Interrupt) {
     }
 }
 
+// Every command that saves, run on a small file system filled to leave
+// from nothing to more than it needs: it succeeds with the new disc, or
+// fails with exit 1, a sentence that says space is missing, and the
+// directory exactly as it was. Needs a tmpfs of its own (root); elsewhere
+// the library's fault-injection test of a full disk stands for it.
+TEST(Safety, FullDisk) {
+    TempDir tmp;
+    const fs::path mnt = tmp.Path() / "small";
+    fs::create_directory(mnt);
+    if (geteuid() != 0 || mount("vrmangr-full", mnt.c_str(), "tmpfs", 0, "size=6m") != 0)
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    struct Unmount {
+        fs::path at;
+        ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
+    } unmount{mnt};
+    const fs::path base = tmp.Path() / "base";
+    ASSERT_NO_FATAL_FAILURE(Build(base, "create MP2 --still STILL; playlist new; playlist add 1 0 1"));
+    const State old = Snap(base);
+    const Killed commands[] = {{"add", {"add", g_lpcm}, 0},
+                               {"add-still", {"add-still", g_still}, 0},
+                               {"playlist new", {"playlist", "new"}, 0},
+                               {"title", {"title", "--program", "1", "Holiday"}, 0},
+                               {"charset", {"charset", "latin1"}, 0},
+                               {"chapters divide", {"chapters", "divide", "1", "20"}, 0}};
+    Findings f;
+    const fs::path dir = mnt / "disc", filler = mnt / "filler";
+    for (const Killed& c : commands) {
+        fs::remove_all(dir);
+        CopyDisc(base, dir);
+        ASSERT_EQ(RunTool(On(c.args, dir)).exit, 0) << c.label;
+        const State made = Snap(dir);
+        std::map<std::string, int> outcomes;
+        // Free space from 0 to 1.2 MB (the add needs about 1 MB).
+        for (uintmax_t free = 0; free <= 1200 * 1024; free += 48 * 1024) {
+            fs::remove_all(dir);
+            fs::remove(filler);
+            CopyDisc(base, dir);
+            const uintmax_t available = fs::space(mnt).available;
+            if (available > free) {
+                std::ofstream out(filler, std::ios::binary);
+                const std::string block(64 * 1024, '\0');
+                for (uintmax_t left = available - free; left > 0;) {
+                    const size_t n = static_cast<size_t>(std::min<uintmax_t>(left, block.size()));
+                    out.write(block.data(), static_cast<std::streamsize>(n));
+                    left -= n;
+                }
+            }
+            const Result r = RunTool(On(c.args, dir));
+            fs::remove(filler);
+            const std::string where = c.label + " with " + std::to_string(free / 1024) + " KB free";
+            std::vector<std::string> leftovers;
+            const std::string kind = Kind(old, made, Snap(dir), leftovers);
+            ++outcomes[std::to_string(r.exit) + " " + kind];
+            Sane(r, c.label, where, f);
+            if (r.exit == 0 && kind != "new") f.Add("a save that succeeded left " + kind, where);
+            if (r.exit == 1 && kind != "old") f.Add("a save that failed changed the directory: " + kind, where);
+            if (r.exit == 1 && r.err.find("no space left") == std::string::npos)
+                f.Add("a full disk is not named as such", where + ": " + Excerpt(r.err));
+        }
+        std::printf("%s, exit and state:", c.label.c_str());
+        for (const auto& [outcome, n] : outcomes) std::printf(" %s %d", outcome.c_str(), n);
+        std::printf("\n");
+    }
+}
+
 // Gives a disc the shape a recorder leaves after deleting a recording: VOB
 // `first` and every later VOB move `sectors` sectors back, that many sectors
 // of 0xA5 (no pack header) going into VR_MOVIE.VRO before the VOB's data
