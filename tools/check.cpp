@@ -334,6 +334,44 @@ void ReportLeftovers(const DiscState& d, const CopyVerdict* kept, Report& r) {
     }
 }
 
+// A recording (or creation) time that names no moment: a month, day, hour,
+// minute or second out of range. All zeros is no time at all, as some
+// recorders leave it.
+bool NamesNoMoment(DWORD year, DWORD month, DWORD day, DWORD hour, DWORD minute, DWORD second) {
+    if (year == 0 && month == 0 && day == 0 && hour == 0 && minute == 0 && second == 0) return false;
+    static const DWORD kDays[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month < 1 || month > 12 || day < 1 || hour > 23 || minute > 59 || second > 59) return true;
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return day > (month == 2 && !leap ? 28 : kDays[month - 1]);
+}
+
+// The recording times of the programs and the creation times of the
+// playlists that are no dates: info shows them as the disc holds them, and
+// a program that sorts or names files by them goes wrong.
+void ReportDates(const CopyVerdict& copy, Report& r) {
+    void* h = copy.Handle();
+    if (!h) return;
+    const auto check = [&r](const std::string& what, const auto& i) {
+        if (!NamesNoMoment(i.dwYear, i.dwMonth, i.dwDay, i.dwHour, i.dwMinute, i.dwSecond)) return;
+        char text[64];
+        std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", unsigned(i.dwYear), unsigned(i.dwMonth),
+                      unsigned(i.dwDay), unsigned(i.dwHour), unsigned(i.dwMinute), unsigned(i.dwSecond));
+        r.warnings.push_back(what + text + " is not a date.");
+    };
+    DVDPGCINFO chain{};
+    fnVR_GetOPGCInfo(h, &chain, 2);
+    for (DWORD p = 1; p <= chain.dwCount; ++p) {
+        DVDPGINFO info{};
+        if (fnVR_GetOPGCPGInfo(h, static_cast<int>(p), &info, 0))
+            check("program " + std::to_string(p) + ": its recording time ", info);
+    }
+    const int playlists = fnVR_GetPLCount(h);
+    for (int pl = 1; pl <= playlists; ++pl) {
+        DVDPGCINFO info{};
+        if (fnVR_GetPLInfo(h, pl, &info, 0)) check("playlist " + std::to_string(pl) + ": its creation time ", info);
+    }
+}
+
 bool ParseDir(const Args& args, const std::vector<std::string>& words, std::string* dir, int* status) {
     if (words.size() != 1) {
         *status = UsageError(args.command, "expects one directory.");
@@ -351,6 +389,17 @@ bool ParseDir(const Args& args, const std::vector<std::string>& words, std::stri
 // holds no disc or its management files cannot be judged.
 bool ReadDiscOrFail(const std::string& dir, DiscState* d) {
     *d = ReadDisc(dir);
+    if (!d->ifo.present && !d->bup.present && !d->tempFiles.empty()) {
+        // A save (or a recovery) that was killed before it renamed its first
+        // management file into place: its scratch files are all there is.
+        std::string names;
+        for (const TempFile& t : d->tempFiles) names += (names.empty() ? "" : ", ") + t.name;
+        return Fail(dir + " holds no DVD-VR disc: " + kIfo + " and " + kBup + " are missing, and " + names +
+                    (d->tempFiles.size() == 1 ? " is a leftover" : " are leftovers") +
+                    " of an interrupted save; 'vrmangr recover " + dir +
+                    "' rebuilds the disc from its stream files and removes them."),
+               false;
+    }
     if (!d->ifo.present && !d->bup.present) return FailNoDisc(dir), false;
     if (d->Unjudged()) {
         return Fail("no scratch directory can be made under $TMPDIR (or /tmp) to judge the management files of " + dir +
@@ -434,6 +483,7 @@ int RunCheck(const Args& args) {
     if (current) {
         ReportStream(d, *current, false, r);
         ReportStream(d, *current, true, r);
+        ReportDates(*current, r);
         if (deep && !DeepCheck(d, *current, &r.problems)) {
             return Fail("cancelled while reading the stream files of " + dir + "; nothing was changed.");
         }

@@ -335,6 +335,20 @@ bool OpenExisting(void* handle, const std::string& dir, bool writing) {
         std::fprintf(stderr, "vrmangr: warning: %s is shorter than the recordings it should hold.\n",
                      InDir(dir, kMovieVro).c_str());
     }
+    // Recordings that share sectors: at least one of them plays another's
+    // data. The disc opens all the same (its recordings can be read, and the
+    // damaged one deleted), but not without a word.
+    for (int still = 0; still < 2; ++still) {
+        VR_STREAM_USE use{};
+        VR_EXTENT_PAIR pair{};
+        if (!fnVR_GetStreamUse(handle, still, &use, nullptr, 0, &pair, 1, nullptr, 0) || use.dwOverlaps == 0) continue;
+        const std::string more =
+            use.dwOverlaps > 1 ? " (and " + Count(use.dwOverlaps - 1, "more pair", "more pairs") + ")" : "";
+        std::fprintf(stderr,
+                     "vrmangr: warning: %s %u and %u of %s share sectors of %s%s; 'vrmangr check %s' shows where.\n",
+                     still ? "VOGs" : "VOBs", unsigned{pair.wFirst}, unsigned{pair.wSecond}, dir.c_str(),
+                     still ? kStillVro : kMovieVro, more.c_str(), dir.c_str());
+    }
     return true;
 }
 

@@ -221,6 +221,15 @@ int RunRecover(const Args& args) {
         }
         return Fail(Reason(h, InDir(dir, kIfo) + " and " + kBup + " could not be written.")), undo();
     }
+    // Scratch files that an interrupted save or recovery left beside the
+    // four files are leftovers now that the disc is whole again.
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code kind;
+        const std::string name = it->path().filename().string();
+        if (IsTempFileName(name) && it->is_regular_file(kind) && !it->is_symlink(kind))
+            std::filesystem::remove(it->path(), kind);
+    }
     if (still.bytes > 0 && still.kept == 0) {
         std::fprintf(stderr, "vrmangr: warning: no still picture was found in %s; it was kept as it is\n",
                      still.path.c_str());

@@ -110,6 +110,21 @@ damage(overlap/VR_MANGR.IFO ${adr} 00000064)
 damage(overlap/VR_MANGR.BUP ${adr} 00000064)
 checked(1 overlap)
 unchanged(1 overlap repair overlap)
+# A recording time that is no date (2016-00-07: the month of its REC_TM, in
+# both copies, set to 0) is a warning.
+run(0 create baddate ${PAL} --date 2016-03-07T12:00:00Z)
+foreach(copy IFO BUP)
+  hex_of(${WORK}/baddate/VR_MANGR.${copy} all)
+  string(FIND "${all}" "1f80cec000" at)
+  expect("no REC_TM of 2016-03-07 12:00:00 in VR_MANGR.${copy}" at GREATER 0)
+  math(EXPR at "${at} / 2 + 2")
+  damage(baddate/VR_MANGR.${copy} ${at} 0e)
+endforeach()
+checked(0 baddate)
+must_match("${out}" "warning: program 1: its recording time 2016-00-07 12:00:00 is not a date\\.")
+# info reads such a disc, but says so.
+unchanged(0 overlap info overlap)
+must_match("${err}" "^vrmangr: warning: VOBs 1 and 2 of overlap share sectors of VR_MOVIE.VRO; 'vrmangr check overlap'")
 
 # check --deep reads the stream: zeros where the recording should be fail,
 # with the first few places named and the rest counted. Then another

@@ -38,6 +38,19 @@ extracts_as(three 2 ${PAL_LPCM})
 extracts_as(three 3 ${PAL})
 run(0 check three)
 must_match("${out}" "no problems found")
+
+# A recovery killed before it renamed its management files leaves only its
+# scratch file: check and repair name it (and change nothing), recover
+# rebuilds the disc and removes it.
+stream(killed ${PAL})
+file(WRITE ${WORK}/killed/VR_MANGR.IFO.tmp-Ab12Cd "half a management file")
+foreach(command check repair)
+  unchanged(1 killed ${command} killed)
+  one_sentence_error("${err}" "VR_MANGR.IFO.tmp-Ab12Cd is a leftover of an interrupted save; 'vrmangr recover killed'")
+endforeach()
+run(0 recover killed)
+expect("recover left its scratch file behind" NOT EXISTS ${WORK}/killed/VR_MANGR.IFO.tmp-Ab12Cd)
+run(0 check killed)
 # A management file that loads is never replaced.
 unchanged(1 three recover three)
 one_sentence_error("${err}" "holds a management file that loads")
