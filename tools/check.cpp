@@ -286,47 +286,63 @@ bool TrailingRemovable(const DiscState& d, const CopyVerdict* kept, bool still, 
     return true;
 }
 
-// Data behind the movie stream's last recording that parses as recordings
-// (of tables that were lost, or an interrupted add): only that data is
-// scanned, so a sound disc costs nothing.
-void ReportUndescribedRecordings(const DiscState& d, Report& r) {
-    void* h = fnVR_MANGRBegin();
-    const std::string path = InDir(d.dir, kMovieVro);
-    if (!h ||
-        !fnVR_ScanStreamFile(h, path.c_str(), static_cast<DWORD>(d.DescribedEndBytes(false) / kSectorBytes), nullptr)) {
-        fnVR_MANGREnd(h);
-        return;
+// "bytes A..B".
+std::string ByteSpan(uint64_t a, uint64_t b) { return "bytes " + std::to_string(a) + ".." + std::to_string(b); }
+
+// What one stretch behind the last described recording holds, for check.
+std::string StretchText(const DiscState& d, const VR_FOUND_STRETCH& s) {
+    const uint64_t a = static_cast<uint64_t>(s.llFirstByte), b = a + static_cast<uint64_t>(s.llBytes);
+    if (s.dwKind == VR_FOUND_RECORDING) {
+        return "a recording of " + FrameTime(s.dwFrames, s.dwFrameRate) + " at " + ByteSpan(a, b) +
+               " that the tables do not describe: 'vrmangr adopt " + d.dir + "' registers it";
     }
-    std::string ranges;
-    long n = 0;
-    for (DWORD i = 0; i < fnVR_GetFoundCount(h); ++i) {
-        VR_FOUND_STRETCH s{};
-        if (!fnVR_GetFound(h, i, &s) || s.dwKind != VR_FOUND_RECORDING) continue;
-        ranges += std::string(n++ ? ", " : "") + std::to_string(s.llFirstByte) + ".." +
-                  std::to_string(s.llFirstByte + s.llBytes);
+    if (s.dwKind == VR_FOUND_STILLS) {
+        return Count(s.dwFrames, "still picture", "still pictures") + " at " + ByteSpan(a, b) +
+               " that the tables do not describe: 'vrmangr adopt " + d.dir + "' registers them";
     }
-    fnVR_MANGREnd(h);
-    if (n == 0) return;
-    r.warnings.push_back(std::string(kMovieVro) + " holds " + Count(n, "recording", "recordings") +
-                         " that the tables do not describe, behind the last one they do (bytes " + ranges + ").");
+    return ByteSpan(a, b) + " hold no recording (" + std::string(s.szText) + ")";
 }
 
 void ReportLeftovers(const DiscState& d, const CopyVerdict* kept, Report& r) {
     for (bool still : {false, true}) {
         const uint64_t trailing = d.TrailingBytes(still);
         if (trailing == 0) continue;
-        std::string text = std::string(FileOf(d, still).name) + " holds " + Bytes(trailing) +
-                           " behind its last recording (which ends at byte " +
-                           std::to_string(d.DescribedEndBytes(still)) + ")";
+        const std::string name = FileOf(d, still).name;
+        const std::string head = name + " holds " + Bytes(trailing) +
+                                 " behind its last recording (which ends at byte " +
+                                 std::to_string(d.DescribedEndBytes(still)) + ")";
         std::string why;
-        if (TrailingRemovable(d, kept, still, &why)) {
-            r.leftovers = true;
-            text += ": a leftover of an interrupted save.";
-        } else {
-            text += "; " + why + ".";
+        if (!TrailingRemovable(d, kept, still, &why)) {
+            r.warnings.push_back(head + "; " + why + ".");
+            continue;
         }
-        r.warnings.push_back(text);
-        if (!still) ReportUndescribedRecordings(d, r);
+        const Undescribed u = FindUndescribed(d, still);
+        if (!u.scanned) {
+            r.warnings.push_back(head +
+                                 "; it could not be read to tell whether it holds recordings, so repair keeps it.");
+            continue;
+        }
+        const uint64_t keep = u.KeepEnd();
+        if (u.explainedEnd == u.start && keep == u.start) {
+            // Nothing in it is a recording.
+            r.leftovers = true;
+            r.warnings.push_back(head + ": a leftover of an interrupted save.");
+            continue;
+        }
+        if (u.explainedEnd > u.start) {
+            r.warnings.push_back(name + ": " + ByteSpan(u.start, u.explainedEnd) +
+                                 " are the part an interrupted save wrote (" + u.explainedBy + " describes it)" +
+                                 (keep > u.explainedEnd ? "; kept while recordings follow." : ": a leftover."));
+            if (keep <= u.explainedEnd) r.leftovers = true;
+        }
+        for (const VR_FOUND_STRETCH& s : u.found) {
+            const bool behind = static_cast<uint64_t>(s.llFirstByte) >= keep;
+            if (!HoldsRecording(s) && behind) r.leftovers = true;
+            r.warnings.push_back(name + ": " + StretchText(d, s) +
+                                 (HoldsRecording(s) ? "."
+                                  : behind          ? ": a leftover."
+                                                    : "; kept while recordings follow."));
+        }
     }
     for (const TempFile& t : d.tempFiles) {
         r.leftovers = true;
@@ -519,10 +535,18 @@ int RunCheck(const Args& args) {
 }
 
 int RunRepair(const Args& args) {
-    std::vector<std::string> words, fromOption;
+    std::vector<std::string> words, fromOption, discardOption, dryOption;
     std::string dir;
     int status = kOk;
-    if (!ParseOptions(args, {{"--from", nullptr, "ifo or bup", &fromOption}}, &words, &status)) return status;
+    if (!ParseOptions(args,
+                      {{"--from", nullptr, "ifo or bup", &fromOption},
+                       {"--discard-undescribed", nullptr, nullptr, &discardOption},
+                       {"--dry-run", nullptr, nullptr, &dryOption}},
+                      &words, &status))
+        return status;
+    const bool discard = !discardOption.empty(), dry = !dryOption.empty();
+    // What a repair does, or with --dry-run would do.
+    const auto said = [dry](const std::string& done, const std::string& would) { return dry ? would : done; };
     const std::string from = fromOption.empty() ? "" : fromOption.back();
     if (!fromOption.empty() && from != "ifo" && from != "bup") {
         return UsageError(args.command, "--from takes ifo or bup, not '" + from + "'.");
@@ -549,9 +573,9 @@ int RunRepair(const Args& args) {
     bool changed = false;
     if (plan.from) {
         const std::string target = InDir(dir, plan.to->name.c_str());
-        if (!WriteFileSafely(target, plan.from->bytes)) return Fail(target + " could not be written.");
-        std::printf("%s: %s restored from %s (%s).\n", dir.c_str(), plan.to->name.c_str(), plan.from->name.c_str(),
-                    plan.why.c_str());
+        if (!dry && !WriteFileSafely(target, plan.from->bytes)) return Fail(target + " could not be written.");
+        std::printf("%s: %s %s from %s (%s).\n", dir.c_str(), plan.to->name.c_str(),
+                    said("restored", "would be restored").c_str(), plan.from->name.c_str(), plan.why.c_str());
         changed = true;
         // What only the replaced copy described stays in the streams, for now.
         for (bool still : {false, true}) {
@@ -560,14 +584,16 @@ int RunRepair(const Args& args) {
             if (!plan.to->loads || ViewOf(*plan.to, still).RecordedEndBytes() <= keptEnd || file.bytes <= keptEnd)
                 continue;
             std::printf(
-                "%s: the recordings only %s described stay in %s behind byte %llu; a later 'vrmangr repair "
-                "%s' removes them as leftovers.\n",
-                dir.c_str(), plan.to->name.c_str(), file.name, static_cast<unsigned long long>(keptEnd), dir.c_str());
+                "%s: the recordings only %s described stay in %s behind byte %llu; 'vrmangr adopt %s' registers "
+                "them again, 'vrmangr repair %s --discard-undescribed' removes them.\n",
+                dir.c_str(), plan.to->name.c_str(), file.name, static_cast<unsigned long long>(keptEnd), dir.c_str(),
+                dir.c_str());
         }
     }
 
     // Data behind the last recording that either copy describes belongs to
-    // none.
+    // none: what holds no recording goes, a recording stays unless the user
+    // asks for it to go.
     for (bool still : {false, true}) {
         const uint64_t trailing = d.TrailingBytes(still);
         if (trailing == 0) continue;
@@ -578,16 +604,42 @@ int RunRepair(const Args& args) {
                         Bytes(trailing).c_str(), file.name, why.c_str());
             continue;
         }
-        const uint64_t end = file.bytes - trailing;
-        if (!CutStream(InDir(dir, file.name), end)) return Fail(InDir(dir, file.name) + " could not be cut.");
-        std::printf("%s: removed the %s behind the last recording of %s (it now ends at byte %llu).\n", dir.c_str(),
-                    Bytes(trailing).c_str(), file.name, static_cast<unsigned long long>(end));
-        changed = true;
+        const Undescribed u = FindUndescribed(d, still);
+        if (Interrupted()) return Fail("cancelled while reading " + InDir(dir, file.name) + "; nothing was changed.");
+        const long recordings = u.Recordings();
+        const uint64_t end = discard && u.scanned ? u.start : u.KeepEnd();
+        if (end < file.bytes) {
+            if (!dry && !CutStream(InDir(dir, file.name), end))
+                return Fail(InDir(dir, file.name) + " could not be cut.");
+            std::printf("%s: %s the %s behind %s of %s (it %s at byte %llu)%s.\n", dir.c_str(),
+                        said("removed", "would remove").c_str(), Bytes(file.bytes - end).c_str(),
+                        end == u.start ? "the last recording" : "the last recording the tables do not describe",
+                        file.name, said("now ends", "would end").c_str(), static_cast<unsigned long long>(end),
+                        (discard && recordings ? ", with " + Count(recordings, "recording", "recordings") +
+                                                     " the tables did not describe, as --discard-undescribed asks"
+                                               : std::string())
+                            .c_str());
+            changed = true;
+        }
+        if (!u.scanned) {
+            std::printf(
+                "%s: the %s behind the last recording of %s are kept: they could not be read to tell "
+                "whether they hold recordings.\n",
+                dir.c_str(), Bytes(trailing).c_str(), file.name);
+        } else if (recordings && !discard) {
+            std::printf(
+                "%s: %s behind the last recording of %s that the tables do not describe %s kept (%s); "
+                "'vrmangr adopt %s' registers them, 'vrmangr repair %s --discard-undescribed' removes "
+                "them.\n",
+                dir.c_str(), Count(recordings, "recording", "recordings").c_str(), file.name,
+                recordings == 1 ? "is" : "are", ByteSpan(u.start, end).c_str(), dir.c_str(), dir.c_str());
+        }
     }
     for (const TempFile& t : d.tempFiles) {
-        if (std::remove(InDir(dir, t.name.c_str()).c_str()) != 0)
+        if (!dry && std::remove(InDir(dir, t.name.c_str()).c_str()) != 0)
             return Fail(InDir(dir, t.name.c_str()) + " could not be removed.");
-        std::printf("%s: removed %s, a leftover of an interrupted save.\n", dir.c_str(), t.name.c_str());
+        std::printf("%s: %s %s, a leftover of an interrupted save.\n", dir.c_str(),
+                    said("removed", "would remove").c_str(), t.name.c_str());
         changed = true;
     }
     if (!changed) {

@@ -319,6 +319,79 @@ uint64_t DiscState::TrailingBytes(bool inStill) const {
     return file.present && file.bytes > end ? file.bytes - end : 0;
 }
 
+bool ScanBehind(const std::string& path, bool still, uint64_t from, std::vector<VR_FOUND_STRETCH>* found) {
+    found->clear();
+    void* h = fnVR_MANGRBegin();
+    const DWORD first = static_cast<DWORD>(from / kSectorBytes);
+    const int scanned = h && (still ? fnVR_ScanStillStreamFile(h, path.c_str(), first, Progress)
+                                    : fnVR_ScanStreamFile(h, path.c_str(), first, Progress));
+    if (scanned) {
+        found->resize(fnVR_GetFoundCount(h));
+        for (DWORD i = 0; i < found->size(); ++i) fnVR_GetFound(h, i, &(*found)[i]);
+    }
+    fnVR_MANGREnd(h);
+    return scanned && !Interrupted();
+}
+
+bool HoldsRecording(const VR_FOUND_STRETCH& s) { return s.dwKind == VR_FOUND_RECORDING || s.dwKind == VR_FOUND_STILLS; }
+
+uint64_t Undescribed::KeepEnd() const {
+    if (!scanned) return end;
+    uint64_t keep = start;
+    for (const VR_FOUND_STRETCH& s : found) {
+        if (HoldsRecording(s)) keep = std::max(keep, static_cast<uint64_t>(s.llFirstByte + s.llBytes));
+    }
+    return keep;
+}
+
+long Undescribed::Recordings() const {
+    return static_cast<long>(std::count_if(found.begin(), found.end(), HoldsRecording));
+}
+
+// The undescribed stretches of one stream of the open disc: behind the
+// highest end its tables describe. False after a failure it has reported.
+bool FindUndescribedOf(void* h, const std::string& dir, bool still, std::vector<VR_FOUND_STRETCH>* found, int* status) {
+    found->clear();
+    VR_STREAM_USE use{};
+    if (!fnVR_GetStreamUse(h, still ? 1 : 0, &use, nullptr, 0, nullptr, 0, nullptr, 0) || !use.dwFilePresent)
+        return true;
+    const uint64_t end = uint64_t{use.dwRecordedEnd} * kSectorBytes;
+    if (static_cast<uint64_t>(use.llFileBytes) < end + kSectorBytes) return true;
+    const std::string path = InDir(dir, still ? kStillVro : kMovieVro);
+    ProgressLabel("scanning " + std::string(still ? kStillVro : kMovieVro));
+    const bool scanned = ScanBehind(path, still, end, found);
+    ProgressDone();
+    if (scanned) return true;
+    *status = Interrupted() ? Fail("cancelled while scanning " + path + "; " + dir + " was left as it was.")
+                            : Fail(path + " could not be scanned; nothing was changed.");
+    return false;
+}
+
+Undescribed FindUndescribed(const DiscState& d, bool still) {
+    Undescribed u;
+    const StreamFile& file = still ? d.still : d.movie;
+    u.start = d.DescribedEndBytes(still);
+    u.end = file.present ? std::max(file.bytes, u.start) : u.start;
+    u.explainedEnd = u.start;
+    if (u.end == u.start) return u;
+    // A save writes both management files aside before it appends: the
+    // scratch copy of one that was interrupted describes what it appended.
+    for (const TempFile& t : d.tempFiles) {
+        if (t.name.compare(0, std::strlen(kIfo), kIfo) != 0 && t.name.compare(0, std::strlen(kBup), kBup) != 0)
+            continue;
+        const CopyVerdict v = Judge(d.dir, t.name.c_str(), d.movie, d.still);
+        if (!v.loads) continue;
+        const uint64_t end = std::min(u.end, (still ? v.still : v.movie).RecordedEndBytes());
+        if (end > u.explainedEnd) {
+            u.explainedEnd = end;
+            u.explainedBy = t.name;
+        }
+    }
+    if (u.explainedEnd < u.end && u.end - u.explainedEnd >= kSectorBytes)
+        u.scanned = ScanBehind(InDir(d.dir, file.name), still, u.explainedEnd, &u.found);
+    return u;
+}
+
 DiscState ReadDisc(const std::string& dir) {
     DiscState d;
     d.dir = dir;

@@ -102,6 +102,36 @@ struct DiscState {
 // Reads and judges everything; changes nothing in dir.
 DiscState ReadDisc(const std::string& dir);
 
+// What a scan finds in a stream file from byte `from` (a sector boundary)
+// to its end: recordings (of VR_MOVIE.VRO), groups of still pictures (of
+// VR_STILL.VRO) and the stretches between them that hold neither. Reads
+// only. False when the file cannot be scanned or Ctrl-C was pressed.
+bool ScanBehind(const std::string& path, bool still, uint64_t from, std::vector<VR_FOUND_STRETCH>* found);
+bool HoldsRecording(const VR_FOUND_STRETCH& s);
+
+// The data of a stream file behind the last recording either copy of the
+// tables describes: first what the scratch copy of an interrupted save
+// describes (its own append, cut short by the interruption), then what a
+// scan of the rest finds. Repair may remove what holds no recording; a
+// recording stays unless the user asks for it to go.
+struct Undescribed {
+    uint64_t start = 0, end = 0;  // the described end and the file's length
+    uint64_t explainedEnd = 0;  // [start, explainedEnd): an interrupted save's own data
+    std::string explainedBy;  // the scratch copy that describes it
+    bool scanned = true;  // false: the rest could not be scanned (then all of it is kept)
+    std::vector<VR_FOUND_STRETCH> found;  // the rest, in file order
+    // The end of the last stretch that holds a recording or still pictures
+    // (the whole stretch when it could not be scanned); start when none.
+    uint64_t KeepEnd() const;
+    long Recordings() const;
+};
+Undescribed FindUndescribed(const DiscState& d, bool still);
+// The same scan for a disc open in handle h (dir its directory): what
+// lies behind the highest end its tables describe in VR_MOVIE.VRO (still
+// false) or VR_STILL.VRO, with progress. False after a failure or Ctrl-C,
+// which it has reported (*status the exit status).
+bool FindUndescribedOf(void* h, const std::string& dir, bool still, std::vector<VR_FOUND_STRETCH>* found, int* status);
+
 // "VOB 3" or "VOG 3".
 std::string RecordingName(bool still, WORD number);
 

@@ -103,6 +103,14 @@ bool ParseOptions(const Args& args, const std::vector<Option>& options, std::vec
     return true;
 }
 
+std::string FrameTime(DWORD frames, DWORD frameRate) {
+    const unsigned long long ms = frameRate ? 1000000ull * frames / frameRate : 0;
+    char text[32];
+    std::snprintf(text, sizeof text, "%llu:%02llu:%02llu.%03llu", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60,
+                  ms % 1000);
+    return text;
+}
+
 std::string Count(long long n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
@@ -437,9 +445,12 @@ bool Disc::Save() {
         // The save appends the movie recordings first: it is their stream
         // that refused when there were any.
         return Fail(InDir(m_dir, m_addedMovies ? kMovieVro : kStillVro) +
-                    " holds data behind its last recording that the disc does not describe (the rest of an "
-                    "interrupted save?), so nothing was saved; 'vrmangr check " +
-                    m_dir + "' lists it and 'vrmangr repair " + m_dir + "' removes it."),
+                    " holds data behind its last recording that the disc does not describe, so nothing was saved; "
+                    "'vrmangr check " +
+                    m_dir + "' tells what it is, 'vrmangr adopt " + m_dir +
+                    "' registers the recordings there and "
+                    "'vrmangr repair " +
+                    m_dir + "' removes what holds none."),
                false;
     }
     if (code == VRO_ERR_COPIES_DIFFER) {

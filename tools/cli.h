@@ -55,6 +55,10 @@ std::string DiscDirectory(const std::string& named);
 bool ParseOptions(const Args& args, const std::vector<Option>& options, std::vector<std::string>* operands,
                   int* status);
 
+// The playing time of `frames` video frames at frameRate frames per 1000 s,
+// "H:MM:SS.mmm".
+std::string FrameTime(DWORD frames, DWORD frameRate);
+
 // "1 cell", "2 cells".
 std::string Count(long long n, const char* one, const char* many);
 
@@ -212,6 +216,7 @@ int RunExtract(const Args& args);
 int RunExport(const Args& args);
 int RunTitle(const Args& args);
 int RunRecover(const Args& args);
+int RunAdopt(const Args& args);
 int RunCharset(const Args& args);
 
 }  // namespace tool

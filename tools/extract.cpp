@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "check_disc.h"
 #include "cli.h"
 #include "info.h"
 #include "output.h"
@@ -223,6 +224,56 @@ int ExtractAll(void* h, const std::string& dir, bool playlists, const std::strin
     return kOk;
 }
 
+// --undescribed: each stretch behind the last recording the tables
+// describe, in either stream file, into a file of its own in directory.
+int ExtractUndescribed(void* h, const std::string& dir, const std::string& directory, bool force, bool quiet) {
+    const DiscFiles disc(dir);
+    const std::string onDisc = disc.DirectoryRefusal(directory);
+    if (!onDisc.empty()) return Fail(onDisc);
+    std::vector<Part> parts;
+    std::vector<std::string> names;
+    for (bool still : {false, true}) {
+        std::vector<VR_FOUND_STRETCH> found;
+        int status = kOk;
+        if (!FindUndescribedOf(h, dir, still, &found, &status)) return status;
+        const char* stream = still ? kStillVro : kMovieVro;
+        for (const VR_FOUND_STRETCH& f : found) {
+            const long long a = f.llFirstByte, b = f.llFirstByte + f.llBytes;
+            Part part{"undescribed", static_cast<int>(parts.size() + 1),
+                      "bytes " + std::to_string(a) + ".." + std::to_string(b) + " of " + stream};
+            part.ranges.push_back(ByteRange{InDir(dir, stream), a, b});
+            parts.push_back(part);
+            const char* kind = f.dwKind == VR_FOUND_RECORDING ? "recording"
+                               : f.dwKind == VR_FOUND_STILLS  ? "stills"
+                                                              : "damaged";
+            names.push_back(std::string(still ? "still" : "movie") + "_" + std::to_string(a) + "-" + std::to_string(b) +
+                            "_" + kind + ".mpg");
+        }
+    }
+    if (parts.empty()) {
+        if (!quiet)
+            std::printf("%s: the stream files hold nothing behind the last recording the tables describe.\n",
+                        dir.c_str());
+        return kOk;
+    }
+    if (!IsDirectory(directory) && mkdir(directory.c_str(), 0777) != 0) {
+        return Fail(directory + " is not a directory and cannot be made one.");
+    }
+    for (size_t i = 0; i < parts.size(); ++i) {
+        const std::string path = InDir(directory, names[i].c_str());
+        const std::string refusal = disc.Refusal(path);
+        if (!refusal.empty()) return Fail(refusal);
+        if (!force && Exists(path)) return Fail(path + " exists; give --force to replace it. Nothing was extracted.");
+    }
+    for (size_t i = 0; i < parts.size(); ++i) {
+        const std::string path = InDir(directory, names[i].c_str());
+        const int status = Write(parts[i], path, force, disc);
+        if (status != kOk) return status;
+        if (!quiet) std::printf("%s\n", path.c_str());
+    }
+    return kOk;
+}
+
 }  // namespace
 
 bool AllFileName(void* h, bool playlist, int n, size_t width, const std::string& pattern, const char* extension,
@@ -234,7 +285,7 @@ bool AllFileName(void* h, bool playlist, int n, size_t width, const std::string&
 }
 
 int RunExtract(const Args& args) {
-    std::vector<std::string> words, numbers[3], outputs, dirs, templates, all, withPlaylists, force;
+    std::vector<std::string> words, numbers[3], outputs, dirs, templates, all, withPlaylists, force, undescribed;
     const char* const names[3] = {"--program", "--playlist", "--entry"};
     const char* const kNumber = "a number from 1 to 65535";
     int status = kOk;
@@ -247,6 +298,7 @@ int RunExtract(const Args& args) {
                        {"--playlists", nullptr, nullptr, &withPlaylists},
                        {"-d", "--directory", "a directory", &dirs},
                        {"--name", nullptr, "a name template", &templates},
+                       {"--undescribed", nullptr, nullptr, &undescribed},
                        {"--force", nullptr, nullptr, &force}},
                       &words, &status))
         return status;
@@ -261,6 +313,13 @@ int RunExtract(const Args& args) {
     const std::string& dir = words[0];
     const int chosen = (program ? 1 : 0) + (playlist ? 1 : 0) + (entry ? 1 : 0);
 
+    if (!undescribed.empty()) {
+        if (chosen || !all.empty() || !outputs.empty() || !templates.empty() || !withPlaylists.empty() || dirs.empty())
+            return UsageError(args.command, "--undescribed takes -d DIR and nothing else but --force.");
+        Disc disc;
+        if (!disc.Open(dir, Access::Read)) return kFailed;
+        return ExtractUndescribed(disc.Handle(), dir, dirs.back(), !force.empty(), args.quiet);
+    }
     if (!all.empty()) {
         if (chosen) return UsageError(args.command, "--all takes no --program, --playlist or --entry.");
         if (!outputs.empty()) return UsageError(args.command, "--all writes into a directory: give -d DIR, not -o.");

@@ -120,7 +120,8 @@ const Command kCommands[] = {
      RunCharset},
     {"extract",
      "extract DIR (--program N | --playlist N | --entry N | --playlist N --entry N) -o FILE|- [--force]\n"
-     "       vrmangr extract DIR --all [--playlists] [-d OUTDIR] [--name TEMPLATE] [--force]",
+     "       vrmangr extract DIR --all [--playlists] [-d OUTDIR] [--name TEMPLATE] [--force]\n"
+     "       vrmangr extract DIR --undescribed -d OUTDIR [--force]",
      "Copies the MPEG bytes of a program of the original chain, of a playlist,\n"
      "or of the segment of an entry point (of the original chain, or of the\n"
      "playlist given with it) to FILE, or to standard output with -o -: whole\n"
@@ -135,7 +136,11 @@ const Command kCommands[] = {
      "number, zero-padded), {title} and {label} (as info shows them), {date}\n"
      "(YYYY-MM-DD) and {time} (HH-MM-SS) of its recording or creation; a\n"
      "field left empty takes the separator before it along. Default:\n"
-     "{chain}{n}_{date}_{time}_{title}. Prints each file it wrote.\n",
+     "{chain}{n}_{date}_{time}_{title}. Prints each file it wrote.\n"
+     "--undescribed writes what the stream files hold behind the last\n"
+     "recording the tables describe into OUTDIR, one file per stretch as a scan\n"
+     "divides it: movie_A-B_recording.mpg (bytes A to B of VR_MOVIE.VRO),\n"
+     "still_A-B_stills.mpg, ..._damaged.mpg for what holds no recording.\n",
      RunExtract},
     {"export",
      "export DIR (--program N | --playlist N) -o FILE [--format mkv|mp4|mpg] [--force]\n"
@@ -163,16 +168,28 @@ const Command kCommands[] = {
      "must begin with an MPEG pack header where the tables place it. Exits with\n"
      "1 when there are problems (warnings alone exit with 0).\n",
      RunCheck},
-    {"repair", "repair DIR [--from ifo|bup]",
+    {"repair", "repair DIR [--from ifo|bup] [--discard-undescribed] [--dry-run]",
      "Restores the whole, consistent copy of VR_MANGR.IFO and VR_MANGR.BUP over\n"
      "the other. When both are whole but differ, the one that describes more\n"
      "recorded data wins, provided the stream files hold its recordings; a copy\n"
      "that describes more recorded data is never replaced by one that\n"
      "describes less. --from names the copy to keep, whatever they hold.\n"
      "Then removes the leftovers of an interrupted save: temporary files, and\n"
-     "data behind the last recording either copy describes. Says what it did;\n"
-     "on a healthy disc it changes nothing.\n",
+     "data behind the last recording either copy describes that holds no\n"
+     "recording (the part an interrupted save wrote, zeros, noise). Recordings\n"
+     "there are kept ('vrmangr adopt' registers them) unless\n"
+     "--discard-undescribed is given. Says what it did; --dry-run only says\n"
+     "what it would do. On a healthy disc it changes nothing.\n",
      RunRepair},
+    {"adopt", "adopt DIR [--dry-run]",
+     "Registers the recordings and still pictures that the stream files hold\n"
+     "behind the last one the tables describe (appended by hand, left by lost\n"
+     "tables, or not taken by a recovery), where they lie: each a program of\n"
+     "its own, titled and dated as recover does. The stream files are not\n"
+     "written. What the disc cannot take (another TV system, a coding the\n"
+     "format cannot hold) stays where it is and is reported. --dry-run only\n"
+     "prints what would be registered.\n",
+     RunAdopt},
     {"recover", "recover DIR [--dry-run]",
      "Rebuilds VR_MANGR.IFO and VR_MANGR.BUP from VR_MOVIE.VRO and VR_STILL.VRO\n"
      "when both are missing or unreadable. The streams are scanned where they\n"

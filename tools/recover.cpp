@@ -18,14 +18,6 @@ std::string Bytes(const VR_FOUND_STRETCH& s) {
     return "bytes " + std::to_string(s.llFirstByte) + "-" + std::to_string(s.llFirstByte + s.llBytes - 1);
 }
 
-std::string Length(DWORD frames, DWORD frameRate) {
-    const unsigned long long ms = frameRate ? 1000000ull * frames / frameRate : 0;
-    char text[32];
-    std::snprintf(text, sizeof text, "%llu:%02llu:%02llu.%03llu", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60,
-                  ms % 1000);
-    return text;
-}
-
 std::string Video(const VR_FOUND_STRETCH& s) {
     const char* aspect = s.dwAspectRatio == 2 ? "4:3" : s.dwAspectRatio == 4 ? "2.21:1" : "16:9";
     return std::string(s.dwMpeg2 ? "MPEG-2 " : "MPEG-1 ") + std::to_string(s.dwWidth) + "x" +
@@ -141,8 +133,8 @@ int RunRecover(const Args& args) {
         for (const VR_FOUND_STRETCH& s : movie.found) {
             if (s.dwKind == VR_FOUND_RECORDING) {
                 std::printf("recording %zu: %s (%u sectors), %s, %s, %s, end: %s; date: %s\n", ++n, Bytes(s).c_str(),
-                            s.dwSectors, Length(s.dwFrames, s.dwFrameRate).c_str(), Video(s).c_str(), Audio(s).c_str(),
-                            s.szText, movie.dateSource.c_str());
+                            s.dwSectors, FrameTime(s.dwFrames, s.dwFrameRate).c_str(), Video(s).c_str(),
+                            Audio(s).c_str(), s.szText, movie.dateSource.c_str());
             } else {
                 std::printf("damaged: %s\n", Damage(s).c_str());
             }

@@ -152,3 +152,48 @@ execute_process(COMMAND ${CMAKE_COMMAND} -E cat ${copies} OUTPUT_FILE ${WORK}/ma
 unchanged(0 many recover many --dry-run)
 must_match("${out}" "still pictures 1: [^\n]*, 255 pictures, [^\n]*end: a group holds at most 255 pictures")
 must_match("${out}" "still pictures 2: [^\n]*, 1 picture, [^\n]*end: the end of the stream")
+
+# ---- Recordings the tables do not describe ----
+# A recording appended by hand: check names it, repair keeps it (--dry-run
+# and the repair itself change nothing), adopt registers it where it lies
+# without writing the stream, and it extracts as its source.
+run(0 create appended ${PAL})
+execute_process(COMMAND sh -c "cat '${PAL_LPCM}' >> appended/VR_MOVIE.VRO" WORKING_DIRECTORY ${WORK})
+unchanged(0 appended check appended)
+must_match("${out}" "a recording of 0:00:02.000 at bytes 305152..944128 that the tables do not describe: 'vrmangr adopt appended' registers it")
+unchanged(0 appended repair appended --dry-run)
+unchanged(0 appended repair appended)
+must_match("${out}" "1 recording behind the last recording of VR_MOVIE.VRO that the tables do not describe is kept")
+unchanged(0 appended adopt appended --dry-run)
+must_match("${out}" "a recording of 0:00:02.000 at bytes 305152..944128 of VR_MOVIE.VRO would become program 2")
+file(SHA256 ${WORK}/appended/VR_MOVIE.VRO before)
+run(0 adopt appended)
+file(SHA256 ${WORK}/appended/VR_MOVIE.VRO after)
+expect("adopt wrote the stream file" before STREQUAL after)
+must_match("${out}" "is program 2, \"Recovered recording 2\"")
+extracts_as(appended 2 ${PAL_LPCM})
+run(0 check appended)
+must_match("${out}" "no problems found")
+run(0 add appended ${PAL})
+
+# A stream of a PAL and an NTSC recording: recover takes the PAL one; the
+# NTSC one stays (repair keeps it, adopt cannot register it on a 625/50
+# disc and says so) and --undescribed writes it out as it was.
+stream(mixed ${PAL} ${NTSC})
+run(0 recover mixed)
+must_match("${err}" "recording 2 [^\n]*is not recovered")
+unchanged(0 mixed repair mixed)
+must_match("${out}" "1 recording behind the last recording of VR_MOVIE.VRO that the tables do not describe is kept")
+unchanged(1 mixed adopt mixed --dry-run)
+must_match("${out}" "would be kept where it is: it is a 525/60 recording on a 625/50 disc")
+unchanged(1 mixed adopt mixed)
+must_match("${err}" "is kept where it is but not registered \\([^\n]*525/60")
+run(0 extract mixed --undescribed -d mixed-out)
+must_match("${out}" "^mixed-out/movie_305152-581632_recording.mpg\n$")
+file(SHA256 ${WORK}/mixed-out/movie_305152-581632_recording.mpg got)
+file(SHA256 ${NTSC} want)
+expect("--undescribed did not write the NTSC recording as it was" got STREQUAL want)
+unchanged(0 mixed repair mixed --discard-undescribed --dry-run)
+run(0 repair mixed --discard-undescribed)
+file(SIZE ${WORK}/mixed/VR_MOVIE.VRO size)
+expect("--discard-undescribed left ${size} bytes" size EQUAL 305152)

@@ -792,7 +792,9 @@ TEST(Safety, Readers) {
         {"plain", 0, "no problems", {m, l, s, m}},
         {"gaps", 0, "274 sectors", {m, l, s, m}},  // VOB 2 and 3 274 sectors behind VOB 1's end
         {"stale", 1, "differ", {m, l, s}},  // the IFO of before the add, the BUP of after
-        {"killed", 0, "204800 bytes", {m, l, s, m}},  // an add killed after appending 100 sectors
+        // An add killed after appending 100 sectors, its scratch tables gone:
+        // the partial recording is named as one.
+        {"killed", 0, "a recording of 0:00:01.160 at bytes 1249280..1454080", {m, l, s, m}},
     };
     for (const Variant& v : variants) CopyDisc(plain, rw / v.name);
     ASSERT_TRUE(MakeGap(rw / "gaps", 2, 274));
