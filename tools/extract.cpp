@@ -174,6 +174,36 @@ int Write(const Part& part, const std::string& output, bool force, const DiscFil
     return out.Commit() ? kOk : kFailed;
 }
 
+// Writes each part into directory under its name. Everything is checked
+// before the first byte is written: names on the disc, existing files
+// (unless force), parts without video, ranges beyond their stream file.
+int WriteParts(const std::vector<Part>& parts, const std::vector<std::string>& names, const std::string& dir,
+               const std::string& directory, bool force, const DiscFiles& disc, bool quiet) {
+    if (!IsDirectory(directory) && mkdir(directory.c_str(), 0777) != 0) {
+        return Fail(directory + " is not a directory and cannot be made one.");
+    }
+    for (size_t i = 0; i < parts.size(); ++i) {
+        const std::string path = InDir(directory, names[i].c_str());
+        const std::string refusal = disc.Refusal(path);
+        if (!refusal.empty()) return Fail(refusal);
+        if (!force && Exists(path)) return Fail(path + " exists; give --force to replace it. Nothing was extracted.");
+        if (parts[i].ranges.empty())
+            return Fail(parts[i].what + " of " + dir + " holds no video; nothing was extracted.");
+        if (!CheckRanges(parts[i].ranges, parts[i].what)) return kFailed;
+    }
+    for (size_t i = 0; i < parts.size(); ++i) {
+        const std::string path = InDir(directory, names[i].c_str());
+        const int status = Write(parts[i], path, force, disc);
+        if (status != kOk) {
+            std::fprintf(stderr, "vrmangr: %s of %s were written.\n", Count(i, "file", "files").c_str(),
+                         std::to_string(parts.size()).c_str());
+            return status;
+        }
+        if (!quiet) std::printf("%s\n", path.c_str());
+    }
+    return kOk;
+}
+
 int ExtractAll(void* h, const std::string& dir, bool playlists, const std::string& directory,
                const std::string& pattern, bool force, bool quiet) {
     const DiscFiles disc(dir);
@@ -198,30 +228,7 @@ int ExtractAll(void* h, const std::string& dir, bool playlists, const std::strin
             name = stem + "-" + std::to_string(k) + ".mpg";
         names.push_back(name);
     }
-    // Everything is checked before the first byte is written.
-    if (!IsDirectory(directory) && mkdir(directory.c_str(), 0777) != 0) {
-        return Fail(directory + " is not a directory and cannot be made one.");
-    }
-    for (size_t i = 0; i < parts.size(); ++i) {
-        const std::string path = InDir(directory, names[i].c_str());
-        const std::string refusal = disc.Refusal(path);
-        if (!refusal.empty()) return Fail(refusal);
-        if (!force && Exists(path)) return Fail(path + " exists; give --force to replace it. Nothing was extracted.");
-        if (parts[i].ranges.empty())
-            return Fail(parts[i].what + " of " + dir + " holds no video; nothing was extracted.");
-        if (!CheckRanges(parts[i].ranges, parts[i].what)) return kFailed;
-    }
-    for (size_t i = 0; i < parts.size(); ++i) {
-        const std::string path = InDir(directory, names[i].c_str());
-        const int status = Write(parts[i], path, force, disc);
-        if (status != kOk) {
-            std::fprintf(stderr, "vrmangr: %s of %s were written.\n", Count(i, "file", "files").c_str(),
-                         std::to_string(parts.size()).c_str());
-            return status;
-        }
-        if (!quiet) std::printf("%s\n", path.c_str());
-    }
-    return kOk;
+    return WriteParts(parts, names, dir, directory, force, disc, quiet);
 }
 
 // --undescribed: each stretch behind the last recording the tables
@@ -256,22 +263,7 @@ int ExtractUndescribed(void* h, const std::string& dir, const std::string& direc
                         dir.c_str());
         return kOk;
     }
-    if (!IsDirectory(directory) && mkdir(directory.c_str(), 0777) != 0) {
-        return Fail(directory + " is not a directory and cannot be made one.");
-    }
-    for (size_t i = 0; i < parts.size(); ++i) {
-        const std::string path = InDir(directory, names[i].c_str());
-        const std::string refusal = disc.Refusal(path);
-        if (!refusal.empty()) return Fail(refusal);
-        if (!force && Exists(path)) return Fail(path + " exists; give --force to replace it. Nothing was extracted.");
-    }
-    for (size_t i = 0; i < parts.size(); ++i) {
-        const std::string path = InDir(directory, names[i].c_str());
-        const int status = Write(parts[i], path, force, disc);
-        if (status != kOk) return status;
-        if (!quiet) std::printf("%s\n", path.c_str());
-    }
-    return kOk;
+    return WriteParts(parts, names, dir, directory, force, disc, quiet);
 }
 
 }  // namespace
