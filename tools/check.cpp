@@ -511,7 +511,7 @@ int RunCheck(const Args& args) {
         const long cells = current ? current->cells : 0;
         std::printf("%s: no problems found (%s and %s valid and identical, %s, stream files complete%s).\n",
                     dir.c_str(), kIfo, kBup, Count(cells, "cell", "cells").c_str(),
-                    deep ? ", every recording read where its tables place it" : "");
+                    deep ? ", every sector of every recording read where its tables place it" : "");
         return kOk;
     }
     if (r.problems.empty()) {

@@ -1,4 +1,6 @@
-// `vrmangr check --deep`: one sector read at each place the tables say a
+// `vrmangr check --deep`: every sector of every recording read and checked
+// for a pack header (and, in the movie stream, a clock that runs on; see
+// PackCheck), and one sector read at each place the tables say a
 // recording, a VOBU or a still picture begins. There the stream holds a
 // pack header (00 00 01 BA); zeros or other data do not. A program stream
 // has a pack header in every sector, though, so the stream of another
@@ -11,6 +13,10 @@
 
 #include <fcntl.h>
 #include <unistd.h>
+
+#include <algorithm>
+
+#include "packs.h"
 
 namespace tool {
 namespace {
@@ -190,6 +196,41 @@ bool CheckStills(const DiscState& disc, const std::vector<std::vector<__int64>>&
     return true;
 }
 
+// Every sector of every recording, where the tables place it: a pack header
+// in each, and (in VR_MOVIE.VRO) a clock that runs on within each VOBU.
+bool CheckEverySector(const DiscState& disc, const CopyVerdict& copy, std::vector<std::string>* problems) {
+    uint64_t total = 0;
+    for (bool still : {false, true})
+        for (const VR_STREAM_EXTENT& e : (still ? copy.still : copy.movie).extents) total += e.dwSectors;
+    uint64_t done = 0;
+    for (bool still : {false, true}) {
+        const std::string path = InDir(disc.dir, still ? kStillVro : kMovieVro);
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) continue;  // a missing stream is the coverage check's finding
+        PackCheck check;
+        for (const VR_STREAM_EXTENT& e : (still ? copy.still : copy.movie).extents) {
+            RecordingFindings findings(
+                problems, std::string(still ? kStillVro : kMovieVro) + ": " + RecordingName(still, e.wNumber));
+            const uint64_t start = uint64_t{e.dwStart} * kSector, end = start + uint64_t{e.dwSectors} * kSector;
+            check.Begin(path, start, end);
+            // In slices, for the progress bar and Ctrl-C.
+            constexpr uint64_t kSlice = 32 << 20;
+            for (uint64_t at = start; at < end; at += kSlice) {
+                const uint64_t to = std::min(end, at + kSlice);
+                CheckFileRange(fd, at, to, check);
+                done += (to - at) / kSector;
+                if (!Progress(nullptr, 0, static_cast<DWORD>(done >> 4), static_cast<DWORD>(total >> 4), 1)) {
+                    ::close(fd);
+                    return false;
+                }
+            }
+            for (const DamagedRun& run : check.End()) findings.Add(": " + DamageText(run) + ".");
+        }
+        ::close(fd);
+    }
+    return true;
+}
+
 }  // namespace
 
 bool DeepCheck(const DiscState& disc, const CopyVerdict& copy, std::vector<std::string>* problems) {
@@ -202,7 +243,11 @@ bool DeepCheck(const DiscState& disc, const CopyVerdict& copy, std::vector<std::
     }
     Tally tally(total);
     ProgressLabel("reading the streams of " + disc.dir);
-    const bool done = CheckMovie(disc, vobs, tally, problems) && CheckStills(disc, vogs, tally, problems);
+    bool done = CheckMovie(disc, vobs, tally, problems) && CheckStills(disc, vogs, tally, problems);
+    ProgressDone();
+    if (!done) return false;
+    ProgressLabel("reading every sector of the recordings of " + disc.dir);
+    done = CheckEverySector(disc, copy, problems);
     ProgressDone();
     return done;
 }

@@ -159,11 +159,31 @@ void ShowProgress(uint64_t done, uint64_t total) {
 }
 
 // Writes part to output. kOk, kFailed or kInterrupted, the sentence printed.
-int Write(const Part& part, const std::string& output, bool force, const DiscFiles& disc) {
+// How a copy treats damage: every sector is checked as it is copied and
+// damage is reported once the output is written whole (kReport); or the
+// damaged VOBUs are found in a reading pass first, left out and named in
+// warnings (kSkip); or nothing is checked (kCopy: data that is known to be
+// no recording).
+enum class Damage { kReport, kSkip, kCopy };
+
+// Writes part to output. kOk, kFailed or kInterrupted, the sentence printed;
+// *damaged tells that the output was written whole but holds damage.
+int Write(const Part& part, const std::string& output, bool force, const DiscFiles& disc, Damage mode, bool* damaged) {
+    *damaged = false;
     OutputFile out;
     if (!out.Open(output, force, disc)) return kFailed;
+    std::vector<DamagedRun> damage;
+    std::vector<ByteRange> ranges = part.ranges;
+    const bool skipDamaged = mode == Damage::kSkip;
+    if (skipDamaged) {
+        ProgressLabel("checking " + part.what);
+        const bool read = FindDamage(part.ranges, &damage);
+        ProgressDone();
+        if (!read) return kFailed;
+        ranges = WithoutDamage(part.ranges, damage);
+    }
     ProgressLabel("extracting " + part.what);
-    const CopyResult result = CopyRanges(part.ranges, out, ShowProgress);
+    const CopyResult result = CopyRanges(ranges, out, ShowProgress, mode == Damage::kReport ? &damage : nullptr);
     ProgressDone();
     if (result == CopyResult::kInterrupted) {
         Fail("cancelled; " + (out.Regular() ? out.Name() + " was not written."
@@ -171,14 +191,16 @@ int Write(const Part& part, const std::string& output, bool force, const DiscFil
         return kInterrupted;
     }
     if (result != CopyResult::kDone) return kFailed;
-    return out.Commit() ? kOk : kFailed;
+    if (!out.Commit()) return kFailed;
+    *damaged = ReportDamage(part.what, damage, skipDamaged) != kOk;
+    return kOk;
 }
 
 // Writes each part into directory under its name. Everything is checked
 // before the first byte is written: names on the disc, existing files
 // (unless force), parts without video, ranges beyond their stream file.
 int WriteParts(const std::vector<Part>& parts, const std::vector<std::string>& names, const std::string& dir,
-               const std::string& directory, bool force, const DiscFiles& disc, bool quiet) {
+               const std::string& directory, bool force, const DiscFiles& disc, bool quiet, Damage mode) {
     if (!IsDirectory(directory) && mkdir(directory.c_str(), 0777) != 0) {
         return Fail(directory + " is not a directory and cannot be made one.");
     }
@@ -191,21 +213,24 @@ int WriteParts(const std::vector<Part>& parts, const std::vector<std::string>& n
             return Fail(parts[i].what + " of " + dir + " holds no video; nothing was extracted.");
         if (!CheckRanges(parts[i].ranges, parts[i].what)) return kFailed;
     }
+    bool anyDamage = false;
     for (size_t i = 0; i < parts.size(); ++i) {
         const std::string path = InDir(directory, names[i].c_str());
-        const int status = Write(parts[i], path, force, disc);
+        bool damaged = false;
+        const int status = Write(parts[i], path, force, disc, mode, &damaged);
         if (status != kOk) {
             std::fprintf(stderr, "vrmangr: %s of %s were written.\n", Count(i, "file", "files").c_str(),
                          std::to_string(parts.size()).c_str());
             return status;
         }
+        anyDamage = anyDamage || damaged;
         if (!quiet) std::printf("%s\n", path.c_str());
     }
-    return kOk;
+    return anyDamage ? kFailed : kOk;
 }
 
 int ExtractAll(void* h, const std::string& dir, bool playlists, const std::string& directory,
-               const std::string& pattern, bool force, bool quiet) {
+               const std::string& pattern, bool force, bool quiet, Damage mode) {
     const DiscFiles disc(dir);
     const std::string onDisc = disc.DirectoryRefusal(directory);
     if (!onDisc.empty()) return Fail(onDisc);
@@ -228,7 +253,7 @@ int ExtractAll(void* h, const std::string& dir, bool playlists, const std::strin
             name = stem + "-" + std::to_string(k) + ".mpg";
         names.push_back(name);
     }
-    return WriteParts(parts, names, dir, directory, force, disc, quiet);
+    return WriteParts(parts, names, dir, directory, force, disc, quiet, mode);
 }
 
 // --undescribed: each stretch behind the last recording the tables
@@ -263,7 +288,7 @@ int ExtractUndescribed(void* h, const std::string& dir, const std::string& direc
                         dir.c_str());
         return kOk;
     }
-    return WriteParts(parts, names, dir, directory, force, disc, quiet);
+    return WriteParts(parts, names, dir, directory, force, disc, quiet, Damage::kCopy);
 }
 
 }  // namespace
@@ -277,7 +302,8 @@ bool AllFileName(void* h, bool playlist, int n, size_t width, const std::string&
 }
 
 int RunExtract(const Args& args) {
-    std::vector<std::string> words, numbers[3], outputs, dirs, templates, all, withPlaylists, force, undescribed;
+    std::vector<std::string> words, numbers[3], outputs, dirs, templates, all, withPlaylists, force, undescribed,
+        skipDamaged;
     const char* const names[3] = {"--program", "--playlist", "--entry"};
     const char* const kNumber = "a number from 1 to 65535";
     int status = kOk;
@@ -291,6 +317,7 @@ int RunExtract(const Args& args) {
                        {"-d", "--directory", "a directory", &dirs},
                        {"--name", nullptr, "a name template", &templates},
                        {"--undescribed", nullptr, nullptr, &undescribed},
+                       {"--skip-damaged", nullptr, nullptr, &skipDamaged},
                        {"--force", nullptr, nullptr, &force}},
                       &words, &status))
         return status;
@@ -301,12 +328,14 @@ int RunExtract(const Args& args) {
         }
     }
     const long program = parsed[0], playlist = parsed[1], entry = parsed[2];
+    const Damage mode = skipDamaged.empty() ? Damage::kReport : Damage::kSkip;
     if (words.size() != 1) return UsageError(args.command, "expects one directory.");
     const std::string& dir = words[0];
     const int chosen = (program ? 1 : 0) + (playlist ? 1 : 0) + (entry ? 1 : 0);
 
     if (!undescribed.empty()) {
-        if (chosen || !all.empty() || !outputs.empty() || !templates.empty() || !withPlaylists.empty() || dirs.empty())
+        if (chosen || !all.empty() || !outputs.empty() || !templates.empty() || !withPlaylists.empty() ||
+            !skipDamaged.empty() || dirs.empty())
             return UsageError(args.command, "--undescribed takes -d DIR and nothing else but --force.");
         Disc disc;
         if (!disc.Open(dir, Access::Read)) return kFailed;
@@ -318,7 +347,7 @@ int RunExtract(const Args& args) {
         Disc disc;
         if (!disc.Open(dir, Access::Read)) return kFailed;
         return ExtractAll(disc.Handle(), dir, !withPlaylists.empty(), dirs.empty() ? "." : dirs.back(),
-                          templates.empty() ? kDefaultTemplate : templates.back(), !force.empty(), args.quiet);
+                          templates.empty() ? kDefaultTemplate : templates.back(), !force.empty(), args.quiet, mode);
     }
     if (!dirs.empty() || !templates.empty() || !withPlaylists.empty()) {
         return UsageError(args.command, "-d, --name and --playlists go with --all.");
@@ -360,7 +389,9 @@ int RunExtract(const Args& args) {
     }
     if (part.ranges.empty()) return Fail("nothing to extract: " + part.what + " of " + dir + " holds no video.");
     if (!CheckRanges(part.ranges, part.what)) return kFailed;
-    return Write(part, outputs.back(), !force.empty(), DiscFiles(dir));
+    bool damaged = false;
+    const int written = Write(part, outputs.back(), !force.empty(), DiscFiles(dir), mode, &damaged);
+    return written == kOk && damaged ? kFailed : written;
 }
 
 }  // namespace tool

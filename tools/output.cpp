@@ -266,7 +266,8 @@ namespace {
 
 // Copies [start, end) of one file; *done counts the bytes written so far.
 CopyResult CopyRange(const ByteRange& r, OutputFile& out, uint64_t* done, uint64_t total, bool* offload,
-                     std::vector<char>& buffer, const std::function<void(uint64_t, uint64_t)>& progress) {
+                     std::vector<char>& buffer, const std::function<void(uint64_t, uint64_t)>& progress,
+                     PackCheck* check) {
     const int in = open(r.file.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) return Fail(r.file + " cannot be opened: " + Error() + "."), CopyResult::kFailed;
     posix_fadvise(in, r.start, r.end - r.start, POSIX_FADV_SEQUENTIAL);
@@ -291,6 +292,12 @@ CopyResult CopyRange(const ByteRange& r, OutputFile& out, uint64_t* done, uint64
             break;
         }
         const size_t want = static_cast<size_t>(std::min<long long>(kChunk, r.end - pos));
+        // The chunk is checked before it is copied (and so is read into the
+        // page cache once, for both).
+        if (check && !CheckFileRange(in, static_cast<uint64_t>(pos), static_cast<uint64_t>(pos) + want, *check)) {
+            readError();
+            break;
+        }
         if (*offload) {
             // Regular output: copy_file_range (shares or copies blocks in the
             // kernel); a pipe or device: sendfile. Both move the input offset.
@@ -353,16 +360,72 @@ CopyResult CopyRange(const ByteRange& r, OutputFile& out, uint64_t* done, uint64
 }  // namespace
 
 CopyResult CopyRanges(const std::vector<ByteRange>& ranges, OutputFile& out,
-                      const std::function<void(uint64_t, uint64_t)>& progress) {
+                      const std::function<void(uint64_t, uint64_t)>& progress, std::vector<DamagedRun>* damage) {
     uint64_t total = 0, done = 0;
     for (const ByteRange& r : ranges) total += static_cast<uint64_t>(r.end - r.start);
     std::vector<char> buffer(1 << 20);
     bool offload = true;
+    PackCheck check;
     for (const ByteRange& r : ranges) {
-        const CopyResult result = CopyRange(r, out, &done, total, &offload, buffer, progress);
+        check.Begin(r.file, static_cast<uint64_t>(r.start), static_cast<uint64_t>(r.end));
+        const CopyResult result =
+            CopyRange(r, out, &done, total, &offload, buffer, progress, damage ? &check : nullptr);
         if (result != CopyResult::kDone) return result;
+        if (damage) {
+            for (DamagedRun& run : check.End()) damage->push_back(std::move(run));
+        }
     }
     return CopyResult::kDone;
+}
+
+bool FindDamage(const std::vector<ByteRange>& ranges, std::vector<DamagedRun>* damage) {
+    PackCheck check;
+    for (const ByteRange& r : ranges) {
+        const int fd = open(r.file.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return Fail(r.file + " cannot be opened: " + Error() + "."), false;
+        check.Begin(r.file, static_cast<uint64_t>(r.start), static_cast<uint64_t>(r.end));
+        const bool read = CheckFileRange(fd, static_cast<uint64_t>(r.start), static_cast<uint64_t>(r.end), check);
+        const int error = errno;
+        close(fd);
+        if (!read) return Fail(r.file + " cannot be read: " + std::strerror(error) + "."), false;
+        for (DamagedRun& run : check.End()) damage->push_back(std::move(run));
+        if (Interrupted()) return true;
+    }
+    return true;
+}
+
+std::vector<ByteRange> WithoutDamage(const std::vector<ByteRange>& ranges, const std::vector<DamagedRun>& damage) {
+    std::vector<ByteRange> kept;
+    for (const ByteRange& r : ranges) {
+        long long from = r.start;
+        for (const DamagedRun& run : damage) {
+            const long long a = static_cast<long long>(run.vobuStart), b = static_cast<long long>(run.vobuEnd);
+            if (run.file != r.file || b <= from || a >= r.end) continue;
+            if (a > from) kept.push_back(ByteRange{r.file, from, a});
+            from = std::max(from, b);
+        }
+        if (from < r.end) kept.push_back(ByteRange{r.file, from, r.end});
+    }
+    return kept;
+}
+
+int ReportDamage(const std::string& what, const std::vector<DamagedRun>& damage, bool skipped) {
+    // A stream damaged all over names its first runs and counts the rest.
+    constexpr size_t kShown = 10;
+    for (size_t i = 0; i < damage.size() && i < kShown; ++i) {
+        if (skipped) {
+            std::fprintf(stderr, "vrmangr: warning: %s: left out bytes %llu..%llu; %s.\n", what.c_str(),
+                         static_cast<unsigned long long>(damage[i].vobuStart),
+                         static_cast<unsigned long long>(damage[i].vobuEnd), DamageText(damage[i]).c_str());
+        } else {
+            std::fprintf(stderr, "vrmangr: %s: %s; they were copied as they are.\n", what.c_str(),
+                         DamageText(damage[i]).c_str());
+        }
+    }
+    if (damage.size() > kShown) {
+        std::fprintf(stderr, "vrmangr: %s: and %zu more damaged stretches.\n", what.c_str(), damage.size() - kShown);
+    }
+    return damage.empty() || skipped ? kOk : kFailed;
 }
 
 }  // namespace tool

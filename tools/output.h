@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "packs.h"
+
 namespace tool {
 
 // The files of the disc being read, which no output may ever be: its four
@@ -100,9 +102,23 @@ enum class CopyResult { kDone, kFailed, kInterrupted };
 
 // Appends the ranges, in order, to out. progress(done, total) is called
 // between chunks of a few megabytes. Stops at the first read or write error
-// (printing one sentence) or when Ctrl-C was pressed.
+// (printing one sentence) or when Ctrl-C was pressed. With damage, every
+// sector is checked as it is copied (see PackCheck) and the damaged runs
+// are added to it; they are copied as they are.
 CopyResult CopyRanges(const std::vector<ByteRange>& ranges, OutputFile& out,
-                      const std::function<void(uint64_t, uint64_t)>& progress);
+                      const std::function<void(uint64_t, uint64_t)>& progress,
+                      std::vector<DamagedRun>* damage = nullptr);
+
+// Reads the ranges and checks them for damage (see PackCheck) without
+// copying: the damaged runs go to *damage. False, with a sentence, when a
+// file cannot be read; Interrupted() tells of Ctrl-C.
+bool FindDamage(const std::vector<ByteRange>& ranges, std::vector<DamagedRun>* damage);
+// The ranges without the VOBUs that hold damage (--skip-damaged).
+std::vector<ByteRange> WithoutDamage(const std::vector<ByteRange>& ranges, const std::vector<DamagedRun>& damage);
+// Prints one sentence per damaged run of `what` ("program 2"): as warnings
+// when they were left out (skipped), else as errors; kFailed when there is
+// damage that was copied, kOk otherwise.
+int ReportDamage(const std::string& what, const std::vector<DamagedRun>& damage, bool skipped);
 
 // The file name `--all` gives program (playlist) n under the name template
 // (extract's fields), with extension (".mpg") behind it; width is that of

@@ -126,6 +126,25 @@ must_match("${out}" "warning: program 1: its recording time 2016-00-07 12:00:00 
 unchanged(0 overlap info overlap)
 must_match("${err}" "^vrmangr: warning: VOBs 1 and 2 of overlap share sectors of VR_MOVIE.VRO; 'vrmangr check overlap'")
 
+# Three sectors zeroed inside a VOBU (not at its start): check --deep names
+# their bytes; extract writes the program whole, names them and exits 1;
+# with --skip-damaged it leaves their VOBU out and exits 0 with a warning.
+fresh(holes)
+string(REPEAT "00" 6144 zeros)
+damage(holes/VR_MOVIE.VRO 20480 ${zeros})
+checked(0 holes)
+checked(1 holes --deep)
+must_match("${out}" "VOB 1: bytes 20480..26624 of VR_MOVIE.VRO \\(about [0-9:.]+ into it\\) are damaged: no MPEG pack header")
+run(1 extract holes --program 1 -o holes.mpg)
+one_sentence_error("${err}" "program 1: bytes 20480..26624 of VR_MOVIE.VRO")
+file(SIZE ${WORK}/holes.mpg size)
+expect("the damaged program was not written whole (${size} bytes)" size EQUAL ${pal})
+run(0 extract holes --program 1 -o holes-skipped.mpg --skip-damaged)
+must_match("${err}" "^vrmangr: warning: program 1: left out bytes 0..69632; bytes 20480..26624")
+hex_of(${PAL} tail OFFSET 69632)
+hex_of(${WORK}/holes-skipped.mpg skipped)
+expect("--skip-damaged did not leave out exactly the damaged VOBU" skipped STREQUAL tail)
+
 # check --deep reads the stream: zeros where the recording should be fail,
 # with the first few places named and the rest counted. Then another
 # recording's stream of the same length: packs everywhere, but no

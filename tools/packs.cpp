@@ -1,0 +1,178 @@
+// Checking recorded MPEG data for damage as it is read.
+#include "packs.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+
+#include "cli.h"
+
+namespace tool {
+namespace {
+
+constexpr size_t kSector = 2048;
+// The clock of the packs of one VOBU (at most 31 frames) never leaps this
+// far (2 s in 90 kHz ticks) from one pack to the next.
+constexpr uint64_t kLargestStep = 180000;
+
+bool IsPackStart(const unsigned char* p, size_t n) {
+    return n >= 4 && p[0] == 0 && p[1] == 0 && p[2] == 1 && p[3] == 0xBA;
+}
+
+// The SCR (its 90 kHz base) of a pack header whose marker bits are all set;
+// false for a malformed one. MPEG-2 headers begin their fifth byte with
+// '01', MPEG-1 headers with '0010'.
+bool ReadClock(const unsigned char* p, size_t n, uint64_t* scr, size_t* headerBytes) {
+    if (n >= 14 && (p[4] & 0xC0) == 0x40) {
+        if (!(p[4] & 0x04) || !(p[6] & 0x04) || !(p[8] & 0x04) || !(p[9] & 0x01) || (p[12] & 0x03) != 0x03)
+            return false;
+        *scr = uint64_t{(p[4] >> 3) & 7u} << 30 | uint64_t{p[4] & 3u} << 28 | uint64_t{p[5]} << 20 |
+               uint64_t{(p[6] >> 3) & 0x1Fu} << 15 | uint64_t{p[6] & 3u} << 13 | uint64_t{p[7]} << 5 |
+               ((p[8] >> 3) & 0x1Fu);
+        *headerBytes = 14 + (p[13] & 7u);
+        return true;
+    }
+    if (n >= 12 && (p[4] & 0xF0) == 0x20) {
+        if (!(p[4] & 1) || !(p[6] & 1) || !(p[8] & 1) || !(p[9] & 0x80) || !(p[11] & 1)) return false;
+        *scr = uint64_t{(p[4] >> 1) & 7u} << 30 | uint64_t{p[5]} << 22 | (static_cast<uint64_t>(p[6]) >> 1) << 15 |
+               uint64_t{p[7]} << 7 | (p[8] >> 1);
+        *headerBytes = 12;
+        return true;
+    }
+    return false;
+}
+
+// Whether the packets behind the pack header begin with a navigation packet
+// (private stream 2): the pack starts a VOBU.
+bool StartsWithNavigation(const unsigned char* p, size_t n, size_t at) {
+    while (at + 6 <= n) {
+        if (p[at] != 0 || p[at + 1] != 0 || p[at + 2] != 1) return false;
+        const unsigned char id = p[at + 3];
+        if (id == 0xBF) return true;
+        if (id < 0xBB) return false;  // another start code, or the end code
+        at += 6 + (size_t{p[at + 4]} << 8 | p[at + 5]);
+    }
+    return false;
+}
+
+}  // namespace
+
+void PackCheck::Begin(const std::string& file, uint64_t start, uint64_t end) {
+    m_file = file;
+    // The pictures of a still-picture group each bring a clock of their
+    // own, their audio parts too: only the movie stream's clock runs on.
+    m_clock = BaseName(file) != kStillVro;
+    m_start = start;
+    m_end = end;
+    m_haveClock = false;
+    m_firstScr = m_lastScr = 0;
+    m_lastVobuStart = start;
+    m_runs.clear();
+    m_open.clear();
+}
+
+void PackCheck::Damage(uint64_t sector, const char* why) {
+    const uint64_t end = std::min<uint64_t>(sector + kSector, m_end);
+    if (!m_runs.empty() && m_runs.back().end == sector && m_runs.back().why == why) {
+        m_runs.back().end = end;
+        return;
+    }
+    DamagedRun run;
+    run.file = m_file;
+    run.start = sector;
+    run.end = end;
+    run.why = why;
+    run.seconds = m_haveClock ? static_cast<double>(m_lastScr - m_firstScr) / 90000.0 : 0;
+    run.vobuStart = m_lastVobuStart;
+    run.vobuEnd = m_end;
+    m_open.push_back(m_runs.size());
+    m_runs.push_back(run);
+}
+
+void PackCheck::Feed(const unsigned char* data, size_t n, uint64_t at) {
+    for (size_t o = 0; o < n; o += kSector) {
+        const unsigned char* p = data + o;
+        const size_t bytes = std::min(kSector, n - o);
+        const uint64_t sector = at + o;
+        uint64_t scr = 0;
+        size_t header = 0;
+        if (!IsPackStart(p, bytes)) {
+            Damage(sector, "no MPEG pack header where one belongs");
+            continue;
+        }
+        if (!ReadClock(p, bytes, &scr, &header)) {
+            Damage(sector, "a malformed MPEG pack header");
+            continue;
+        }
+        const bool vobuStart = StartsWithNavigation(p, bytes, header);
+        if (vobuStart) {
+            // The VOBUs of the runs found so far end here.
+            for (size_t i : m_open) m_runs[i].vobuEnd = sector;
+            m_open.clear();
+            m_lastVobuStart = sector;
+        } else if (m_clock && m_haveClock && (scr < m_lastScr || scr - m_lastScr > kLargestStep)) {
+            Damage(sector, scr < m_lastScr ? "the system clock runs back" : "the system clock leaps ahead");
+            continue;
+        }
+        if (!m_haveClock) m_firstScr = scr;
+        m_haveClock = true;
+        m_lastScr = scr;
+    }
+}
+
+std::vector<DamagedRun> PackCheck::End() {
+    for (size_t i : m_open) m_runs[i].vobuEnd = m_end;
+    m_open.clear();
+    return std::move(m_runs);
+}
+
+bool CheckFileRange(int fd, uint64_t start, uint64_t end, PackCheck& check) {
+    constexpr uint64_t kWindow = 8 << 20;
+    // Never map beyond the end of the file (a read there faults).
+    const off_t size = lseek(fd, 0, SEEK_END);
+    if (size < 0) return false;
+    end = std::min<uint64_t>(end, static_cast<uint64_t>(size));
+    const uint64_t page = static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
+    std::vector<unsigned char> buffer;
+    for (uint64_t pos = start; pos < end;) {
+        if (Interrupted()) return true;  // the copy that follows stops
+        const uint64_t n = std::min(kWindow, end - pos);
+        const uint64_t base = pos / page * page;
+        const size_t length = static_cast<size_t>(pos - base + n);
+        void* map = mmap(nullptr, length, PROT_READ, MAP_SHARED, fd, static_cast<off_t>(base));
+        if (map != MAP_FAILED) {
+            madvise(map, length, MADV_SEQUENTIAL);
+            check.Feed(static_cast<const unsigned char*>(map) + (pos - base), static_cast<size_t>(n), pos);
+            munmap(map, length);
+        } else {
+            buffer.resize(static_cast<size_t>(n));
+            size_t got = 0;
+            while (got < n) {
+                const ssize_t r =
+                    pread(fd, buffer.data() + got, static_cast<size_t>(n) - got, static_cast<off_t>(pos + got));
+                if (r < 0 && errno == EINTR) continue;
+                if (r < 0) return false;
+                if (r == 0) break;
+                got += static_cast<size_t>(r);
+            }
+            check.Feed(buffer.data(), got, pos);
+            if (got < n) return true;  // the file ends early: the copy says so
+        }
+        pos += n;
+    }
+    return true;
+}
+
+std::string DamageText(const DamagedRun& run) {
+    const unsigned long long tenths = static_cast<unsigned long long>(run.seconds * 10);
+    char when[48];
+    std::snprintf(when, sizeof when, "%llu:%02llu:%02llu.%llu", tenths / 36000, tenths / 600 % 60, tenths / 10 % 60,
+                  tenths % 10);
+    return "bytes " + std::to_string(run.start) + ".." + std::to_string(run.end) + " of " + BaseName(run.file) +
+           " (about " + when + " into it) are damaged: " + run.why;
+}
+
+}  // namespace tool
