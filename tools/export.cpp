@@ -114,13 +114,23 @@ bool ShowProgress(uint64_t done, uint64_t total) {
     return Progress(nullptr, 0, static_cast<DWORD>(done >> 10), static_cast<DWORD>(total >> 10), 0) != 0;
 }
 
-// Writes one chain. kOk, kFailed or kInterrupted, the sentence printed.
-int Write(const Chain& chain, const vrexport::Plan& plan, const std::string& path, bool force, const DiscFiles& disc) {
+// Writes one chain. kOk, kFailed or kInterrupted, the sentence printed;
+// *damaged tells that the output was written whole but its source holds
+// damage (named, one sentence per damaged range: every sector is checked in
+// a reading pass before the export).
+int Write(const Chain& chain, const vrexport::Plan& plan, const std::string& path, bool force, const DiscFiles& disc,
+          bool* damaged) {
+    *damaged = false;
     std::vector<ByteRange> ranges;
     for (const vrexport::Cell& c : plan.cells) ranges.push_back(ByteRange{c.file, c.start, c.end});
     if (!CheckRanges(ranges, chain.what)) return kFailed;
     OutputFile out;
     if (!out.Open(path, force, disc)) return kFailed;
+    std::vector<DamagedRun> damage;
+    ProgressLabel("checking " + chain.what);
+    const bool read = FindDamage(ranges, &damage);
+    ProgressDone();
+    if (!read) return kFailed;
     if (plan.container == Container::kMp4 && !out.Regular()) {
         return Fail("MP4 is written into a regular file only (its index follows the data); " + out.Name() +
                     " is none.");
@@ -138,7 +148,9 @@ int Write(const Chain& chain, const vrexport::Plan& plan, const std::string& pat
     if (result != vrexport::Result::kDone) {
         return Fail(result == vrexport::Result::kWriteFailed ? out.Name() + " " + error : chain.what + ": " + error);
     }
-    return out.Commit() ? kOk : kFailed;
+    if (!out.Commit()) return kFailed;
+    *damaged = ReportDamage(chain.what, damage, false, "the export holds what its demultiplexer made of them") != kOk;
+    return kOk;
 }
 
 bool ParseFormat(const std::string& text, Container* c) {
@@ -249,7 +261,9 @@ int RunExport(const Args& args) {
         const Chain chain = chainOf(playlist != 0, static_cast<int>(playlist ? playlist : program));
         vrexport::Plan plan;
         if (!MakePlan(h, chain, container, &plan)) return kFailed;
-        return Write(chain, plan, outputs.back(), !force.empty(), files);
+        bool damaged = false;
+        const int written = Write(chain, plan, outputs.back(), !force.empty(), files, &damaged);
+        return written == kOk && damaged ? kFailed : written;
     }
 
     // --all: every name and every plan is checked before the first write.
@@ -286,9 +300,12 @@ int RunExport(const Args& args) {
         if (force.empty() && Exists(path))
             return Fail(path + " exists; give --force to replace it. Nothing was exported.");
     }
+    bool anyDamage = false;
     for (size_t i = 0; i < chains.size(); ++i) {
         const std::string path = InDir(directory, names[i].c_str());
-        const int result = Write(chains[i], plans[i], path, !force.empty(), files);
+        bool damaged = false;
+        const int result = Write(chains[i], plans[i], path, !force.empty(), files, &damaged);
+        anyDamage = anyDamage || damaged;
         if (result != kOk) {
             std::fprintf(stderr, "vrmangr: %s of %s were written.\n",
                          Count(static_cast<long long>(i), "file", "files").c_str(),
@@ -297,7 +314,7 @@ int RunExport(const Args& args) {
         }
         if (!args.quiet) std::printf("%s\n", path.c_str());
     }
-    return kOk;
+    return anyDamage ? kFailed : kOk;
 }
 
 #endif

@@ -409,7 +409,7 @@ std::vector<ByteRange> WithoutDamage(const std::vector<ByteRange>& ranges, const
     return kept;
 }
 
-int ReportDamage(const std::string& what, const std::vector<DamagedRun>& damage, bool skipped) {
+int ReportDamage(const std::string& what, const std::vector<DamagedRun>& damage, bool skipped, const char* kept) {
     // A stream damaged all over names its first runs and counts the rest.
     constexpr size_t kShown = 10;
     for (size_t i = 0; i < damage.size() && i < kShown; ++i) {
@@ -418,8 +418,7 @@ int ReportDamage(const std::string& what, const std::vector<DamagedRun>& damage,
                          static_cast<unsigned long long>(damage[i].vobuStart),
                          static_cast<unsigned long long>(damage[i].vobuEnd), DamageText(damage[i]).c_str());
         } else {
-            std::fprintf(stderr, "vrmangr: %s: %s; they were copied as they are.\n", what.c_str(),
-                         DamageText(damage[i]).c_str());
+            std::fprintf(stderr, "vrmangr: %s: %s; %s.\n", what.c_str(), DamageText(damage[i]).c_str(), kept);
         }
     }
     if (damage.size() > kShown) {

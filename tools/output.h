@@ -116,9 +116,11 @@ bool FindDamage(const std::vector<ByteRange>& ranges, std::vector<DamagedRun>* d
 // The ranges without the VOBUs that hold damage (--skip-damaged).
 std::vector<ByteRange> WithoutDamage(const std::vector<ByteRange>& ranges, const std::vector<DamagedRun>& damage);
 // Prints one sentence per damaged run of `what` ("program 2"): as warnings
-// when they were left out (skipped), else as errors; kFailed when there is
-// damage that was copied, kOk otherwise.
-int ReportDamage(const std::string& what, const std::vector<DamagedRun>& damage, bool skipped);
+// when they were left out (skipped), else as errors ending in `kept` (what
+// the output holds of them); kFailed when there is damage that was not left
+// out, kOk otherwise.
+int ReportDamage(const std::string& what, const std::vector<DamagedRun>& damage, bool skipped,
+                 const char* kept = "they were copied as they are");
 
 // The file name `--all` gives program (playlist) n under the name template
 // (extract's fields), with extension (".mpg") behind it; width is that of

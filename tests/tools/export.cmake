@@ -38,6 +38,18 @@ foreach(target disc/VR_MOVIE.VRO disc/../disc/VR_MANGR.IFO /proc/self/cwd/disc/V
 endforeach()
 unchanged(1 disc export disc --all -d disc/. --force)
 one_sentence_error("${err}" "disc/. is the directory of the disc being read")
+# Three sectors zeroed inside a VOBU of program 2: the export is written
+# whole, the damaged range named, exit 1.
+file(COPY ${WORK}/disc/ DESTINATION ${WORK}/holes)
+file(SIZE ${PAL_LPCM} lpcm_size)
+math(EXPR at "${lpcm_size} + 20480")
+string(REPEAT "00" 6144 zeros)
+damage(holes/VR_MOVIE.VRO ${at} ${zeros})
+run(1 export holes --program 2 -o holes.mkv)
+math(EXPR to "${at} + 6144")
+one_sentence_error("${err}" "program 2: bytes ${at}..${to} of VR_MOVIE.VRO \\(about [0-9:.]+ into it\\) are damaged")
+file(SIZE ${WORK}/holes.mkv size)
+expect("the damaged export was not written (${size} bytes)" size GREATER 100000)
 # A write that fails and Ctrl-C: exit 1 or 130, one sentence, no file.
 fails_cleanly(export big.mkv --program 2)
 # Usage.
