@@ -142,9 +142,8 @@ bool CheckFileRange(int fd, uint64_t start, uint64_t end, PackCheck& check) {
         const uint64_t n = std::min(kWindow, end - pos);
         const uint64_t base = pos / page * page;
         const size_t length = static_cast<size_t>(pos - base + n);
-        void* map = mmap(nullptr, length, PROT_READ, MAP_SHARED, fd, static_cast<off_t>(base));
+        void* map = mmap(nullptr, length, PROT_READ, MAP_SHARED | MAP_POPULATE, fd, static_cast<off_t>(base));
         if (map != MAP_FAILED) {
-            madvise(map, length, MADV_SEQUENTIAL);
             check.Feed(static_cast<const unsigned char*>(map) + (pos - base), static_cast<size_t>(n), pos);
             munmap(map, length);
         } else {
