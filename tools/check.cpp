@@ -19,7 +19,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <system_error>
@@ -74,7 +77,108 @@ struct TablePlan {
     const CopyVerdict* to = nullptr;
     std::string why;  // why `from` is kept, when that is not plain
     std::string refusal;  // why nothing can be restored although the copies need it
+    // Where two whole copies differ that the stream files cannot settle,
+    // side by side (printed before the refusal).
+    std::vector<std::string> differences;
 };
+
+// The fields in which the tables of two copies differ, from the dump of
+// every field: "ORG_PGCI / CI 1 / EP_PTM: VR_MANGR.IFO 00 .. | VR_MANGR.BUP
+// 00 ..", at most kShown of them; a table whose records were added or
+// removed in one copy is named as such.
+std::vector<std::string> FieldDifferences(const CopyVerdict& a, const CopyVerdict& b) {
+    constexpr size_t kShown = 12;
+    const auto dump = [](const CopyVerdict& c) {
+        std::vector<std::string> lines;
+        const DWORD size = fnVR_GetTableDump(c.Handle(), nullptr, 0);
+        std::string text(size, '\0');
+        if (size && fnVR_GetTableDump(c.Handle(), &text[0], size) == size) {
+            text.resize(std::strlen(text.c_str()));
+            size_t at = 0;
+            for (size_t end; (end = text.find('\n', at)) != std::string::npos; at = end + 1)
+                lines.push_back(text.substr(at, end - at));
+        }
+        return lines;
+    };
+    const std::vector<std::string> x = dump(a), y = dump(b);
+    std::vector<std::string> out;
+    if (x.size() != y.size()) {
+        out.push_back(a.name + " holds " + Count(static_cast<long long>(x.size()), "field", "fields") + " of tables, " +
+                      b.name + " " + std::to_string(y.size()) + ": records were added or removed in one of them.");
+    }
+    // The headers of the records around a line ("ORG_PGCI", "  CI 1"), by
+    // indentation.
+    std::vector<std::string> path;
+    size_t differing = 0;
+    for (size_t i = 0; i < x.size() && i < y.size(); ++i) {
+        const std::string& line = x[i];
+        const size_t indent = line.find_first_not_of(' ');
+        const size_t depth = indent == std::string::npos ? 0 : indent / 2;
+        if (!line.empty() && line.back() == ':') {
+            path.resize(std::min(path.size(), depth));
+            path.push_back(line.substr(indent, line.size() - indent - 1));
+            continue;
+        }
+        if (line == y[i]) continue;
+        if (++differing > kShown) continue;
+        std::string where;
+        for (size_t k = 0; k < std::min(path.size(), depth); ++k) where += path[k] + " / ";
+        const size_t eq = line.find(" = "), eqY = y[i].find(" = ");
+        const std::string field = line.substr(indent == std::string::npos ? 0 : indent, eq - indent);
+        out.push_back(where + field + ": " + a.name + " " + (eq == std::string::npos ? line : line.substr(eq + 3)) +
+                      " | " + b.name + " " + (eqY == std::string::npos ? y[i] : y[i].substr(eqY + 3)));
+    }
+    if (differing > kShown)
+        out.push_back("and " + Count(static_cast<long long>(differing - kShown), "more field", "more fields") + ".");
+    return out;
+}
+
+// An interrupted save writes both copies aside before it renames either: a
+// scratch copy whose bytes are those of one copy marks it as the newer
+// state. nullptr when no scratch copy tells.
+const CopyVerdict* NewerBySave(const DiscState& d, std::string* scratch) {
+    for (const TempFile& t : d.tempFiles) {
+        std::ifstream in(InDir(d.dir, t.name.c_str()), std::ios::binary);
+        const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        for (const CopyVerdict* c : {&d.ifo, &d.bup}) {
+            if (!bytes.empty() && bytes == c->bytes && d.Other(*c).bytes != bytes) {
+                *scratch = t.name;
+                return c;
+            }
+        }
+    }
+    return nullptr;
+}
+
+// Of two whole copies that describe the same recorded data but differ: the
+// one the evidence supports (the scratch copy of an interrupted save, or
+// the addresses of VOBUs and pictures checked against the stream files),
+// else a refusal that lists the differences.
+void PlanByEvidence(const DiscState& d, TablePlan& plan) {
+    std::string scratch;
+    if (const CopyVerdict* newer = NewerBySave(d, &scratch)) {
+        plan.from = newer;
+        plan.why = "an interrupted save left " + scratch + ", which holds the same tables: " + newer->name +
+                   " is the newer state";
+        return;
+    }
+    const long ifoMisplaced = PlacementFindings(d, d.ifo), bupMisplaced = PlacementFindings(d, d.bup);
+    if (ifoMisplaced != bupMisplaced) {
+        plan.from = ifoMisplaced < bupMisplaced ? &d.ifo : &d.bup;
+        const CopyVerdict& other = d.Other(*plan.from);
+        const long wrong = std::max(ifoMisplaced, bupMisplaced);
+        plan.why =
+            other.name + " places " + Count(wrong, "VOBU or picture", "VOBUs or pictures") +
+            " where the stream files hold none, " + plan.from->name + " " +
+            (std::min(ifoMisplaced, bupMisplaced) == 0 ? "none" : std::to_string(std::min(ifoMisplaced, bupMisplaced)));
+        return;
+    }
+    plan.differences = FieldDifferences(d.ifo, d.bup);
+    plan.refusal = std::string(kIfo) + " and " + kBup +
+                   " are both whole and describe the same recorded data, but differ where the stream files cannot "
+                   "tell which is right; 'vrmangr repair " +
+                   d.dir + " --from ifo' (or --from bup) keeps the one you choose.";
+}
 
 std::string DataOf(const CopyVerdict& c) { return Sectors(c.RecordedSectors()) + " of recordings"; }
 
@@ -114,13 +218,13 @@ TablePlan PlanTables(const DiscState& d, const CopyVerdict* forced) {
             plan.from = forced;
             plan.why = "as --from asks";
         }
-    } else if (a.Good() && b.Good()) {
+    } else if (a.Good() && b.Good() && a.RecordedSectors() != b.RecordedSectors()) {
         plan.from = &larger(a, b);
         const CopyVerdict& other = d.Other(*plan.from);
-        plan.why = plan.from->RecordedSectors() > other.RecordedSectors()
-                       ? plan.from->name + " describes more recorded data: " + DataOf(*plan.from) + " against " +
-                             std::to_string(other.RecordedSectors())
-                       : "both describe the same recorded data; the IFO is written first";
+        plan.why = plan.from->name + " describes more recorded data: " + DataOf(*plan.from) + " against " +
+                   std::to_string(other.RecordedSectors());
+    } else if (a.Good() && b.Good()) {
+        PlanByEvidence(d, plan);
     } else if (a.Good() || b.Good()) {
         const CopyVerdict& kept = a.Good() ? a : b;
         const CopyVerdict& other = d.Other(kept);
@@ -527,6 +631,7 @@ int RunCheck(const Args& args) {
         std::printf("'vrmangr repair %s' restores %s from %s (%s).\n", dir.c_str(), plan.to->name.c_str(),
                     plan.from->name.c_str(), plan.why.c_str());
     } else if (!plan.refusal.empty() && !d.identical) {
+        for (const std::string& line : plan.differences) std::printf("  %s\n", line.c_str());
         std::printf("%s\n", plan.refusal.c_str());
     }
     if (r.leftovers) std::printf("'vrmangr repair %s' removes the leftovers.\n", dir.c_str());
@@ -562,7 +667,10 @@ int RunRepair(const Args& args) {
     const TablePlan plan = PlanTables(d, forced);
     // What no copy of the tables can mend is refused before anything is
     // changed: a repair either leaves a sound disc or the disc as it was.
-    if (!plan.refusal.empty()) return Fail(plan.refusal);
+    if (!plan.refusal.empty()) {
+        for (const std::string& line : plan.differences) std::printf("%s: %s\n", dir.c_str(), line.c_str());
+        return Fail(plan.refusal);
+    }
     const CopyVerdict* kept = plan.from ? plan.from : d.Current();
     if (kept && !kept->Holds()) {
         return Fail("what is wrong with " + dir +

@@ -82,7 +82,8 @@ bool CarriesNavigation(const BYTE* p, size_t n) {
 // The findings about one recording: the first few, then how many more.
 class RecordingFindings {
 public:
-    RecordingFindings(std::vector<std::string>* out, std::string prefix) : m_out(out), m_prefix(std::move(prefix)) {}
+    RecordingFindings(std::vector<std::string>* out, std::string prefix, long* total = nullptr)
+        : m_out(out), m_prefix(std::move(prefix)), m_total(total) {}
     ~RecordingFindings() {
         if (m_count > kShownPerRecording) {
             m_out->push_back(m_prefix + ": and " + Count(m_count - kShownPerRecording, "more place", "more places") +
@@ -93,12 +94,14 @@ public:
     RecordingFindings& operator=(const RecordingFindings&) = delete;
     // text follows the prefix ("VR_MOVIE.VRO: VOB 2").
     void Add(const std::string& text) {
+        if (m_total) ++*m_total;
         if (++m_count <= kShownPerRecording) m_out->push_back(m_prefix + text);
     }
 
 private:
     std::vector<std::string>* m_out;
     std::string m_prefix;
+    long* m_total;
     long m_count = 0;
 };
 
@@ -140,12 +143,12 @@ std::vector<std::vector<__int64>> UnitStarts(void* h, bool still) {
 // other where the time map places it, with a navigation pack when the
 // first one has one.
 bool CheckMovie(const DiscState& disc, const std::vector<std::vector<__int64>>& vobs, Tally& tally,
-                std::vector<std::string>* problems) {
+                std::vector<std::string>* problems, long* total = nullptr) {
     StreamReader stream(InDir(disc.dir, kMovieVro));
     if (!stream.IsOpen()) return true;  // a missing stream is the coverage check's finding
     for (size_t v = 0; v < vobs.size(); ++v) {
-        RecordingFindings findings(problems,
-                                   std::string(kMovieVro) + ": " + RecordingName(false, static_cast<WORD>(v + 1)));
+        RecordingFindings findings(
+            problems, std::string(kMovieVro) + ": " + RecordingName(false, static_cast<WORD>(v + 1)), total);
         bool navigation = false;
         for (size_t i = 0; i < vobs[v].size(); ++i) {
             if (!tally.Step()) return false;
@@ -173,12 +176,12 @@ bool CheckMovie(const DiscState& disc, const std::vector<std::vector<__int64>>& 
 
 // Each VOG's pictures, from S_VOG_SA on, begin with a pack header.
 bool CheckStills(const DiscState& disc, const std::vector<std::vector<__int64>>& vogs, Tally& tally,
-                 std::vector<std::string>* problems) {
+                 std::vector<std::string>* problems, long* total = nullptr) {
     StreamReader stream(InDir(disc.dir, kStillVro));
     if (!stream.IsOpen()) return true;
     for (size_t g = 0; g < vogs.size(); ++g) {
-        RecordingFindings findings(problems,
-                                   std::string(kStillVro) + ": " + RecordingName(true, static_cast<WORD>(g + 1)));
+        RecordingFindings findings(
+            problems, std::string(kStillVro) + ": " + RecordingName(true, static_cast<WORD>(g + 1)), total);
         for (size_t i = 0; i < vogs[g].size(); ++i) {
             if (!tally.Step()) return false;
             const uint64_t sector = static_cast<uint64_t>(vogs[g][i]);
@@ -250,6 +253,21 @@ bool DeepCheck(const DiscState& disc, const CopyVerdict& copy, std::vector<std::
     done = CheckEverySector(disc, copy, problems);
     ProgressDone();
     return done;
+}
+
+long PlacementFindings(const DiscState& disc, const CopyVerdict& copy) {
+    void* h = copy.Handle();
+    if (!h) return 0;
+    const std::vector<std::vector<__int64>> vobs = UnitStarts(h, false), vogs = UnitStarts(h, true);
+    uint64_t units = 0;
+    for (const auto* recordings : {&vobs, &vogs}) {
+        for (const std::vector<__int64>& u : *recordings) units += u.size();
+    }
+    Tally tally(units);
+    std::vector<std::string> ignored;
+    long total = 0;
+    CheckMovie(disc, vobs, tally, &ignored, &total) && CheckStills(disc, vogs, tally, &ignored, &total);
+    return total;
 }
 
 }  // namespace tool

@@ -19,6 +19,12 @@ namespace tool {
 // recording, then a count). False when Ctrl-C stopped it.
 bool DeepCheck(const DiscState& disc, const CopyVerdict& copy, std::vector<std::string>* problems);
 
+// How many places the tables of `copy` put a recording, a VOBU or a still
+// picture where the stream holds no such start (the first part of the deep
+// check: one sector read per VOBU or picture): the evidence that tells a
+// copy whose addresses are right from one whose are not.
+long PlacementFindings(const DiscState& disc, const CopyVerdict& copy);
+
 }  // namespace tool
 
 #endif

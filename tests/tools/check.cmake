@@ -126,6 +126,32 @@ must_match("${out}" "warning: program 1: its recording time 2016-00-07 12:00:00 
 unchanged(0 overlap info overlap)
 must_match("${err}" "^vrmangr: warning: VOBs 1 and 2 of overlap share sectors of VR_MOVIE.VRO; 'vrmangr check overlap'")
 
+# Two whole copies of the same recorded data that differ where the stream
+# can tell: the IFO's time map moves VOBU 2 one sector on (VOBU 1 of 35
+# sectors, VOBU 2 of 38). repair keeps the BUP, whose VOBUs begin where the
+# stream's do, and restores the IFO from it.
+fresh(moved)
+file(READ ${WORK}/moved/VR_MANGR.BUP original HEX)
+string(FIND "${original}" "0f7822147827" at)
+expect("no VOBU entries 1 and 2 in moved/VR_MANGR.IFO" at GREATER 0)
+math(EXPR at "${at} / 2")
+damage(moved/VR_MANGR.IFO ${at} 0f7823147826)
+run(0 repair moved)
+must_match("${out}" "VR_MANGR.IFO restored from VR_MANGR.BUP \\(VR_MANGR.IFO places 1 VOBU or picture where the stream files hold none, VR_MANGR.BUP none\\)")
+file(READ ${WORK}/moved/VR_MANGR.IFO mended HEX)
+expect("repair did not restore the IFO from the BUP" mended STREQUAL original)
+# ... and where it cannot (a title only the IFO has): repair lists the
+# field of both side by side, changes nothing and asks for --from.
+fresh(titled)
+file(COPY_FILE ${WORK}/titled/VR_MANGR.BUP ${WORK}/untitled.bup)
+run(0 title titled --program 1 Holiday)
+file(COPY_FILE ${WORK}/untitled.bup ${WORK}/titled/VR_MANGR.BUP)
+unchanged(1 titled repair titled)
+must_match("${out}" "PRM_TXTI[^\n]*: VR_MANGR.IFO [^|]*48 6F 6C 69 64 61 79[^|]*\\| VR_MANGR.BUP")
+one_sentence_error("${err}" "differ where the stream files cannot tell which is right; 'vrmangr repair titled --from ifo'")
+run(0 repair titled --from ifo)
+checked(0 titled)
+
 # Three sectors zeroed inside a VOBU (not at its start): check --deep names
 # their bytes; extract writes the program whole, names them and exits 1;
 # with --skip-damaged it leaves their VOBU out and exits 0 with a warning.

@@ -41,6 +41,8 @@ function(golden text name)
   # The same date texts in hex ("2026/12/ 7" in info --json's text_hex).
   string(REGEX REPLACE "3[0-9]3[0-9]3[0-9]3[0-9]2f(20|3[0-9])3[0-9]2f(20|3[0-9])3[0-9]" "<date text hex>" text
          "${text}")
+  string(REGEX REPLACE "3[0-9] 3[0-9] 3[0-9] 3[0-9] 2F (20|3[0-9]) 3[0-9] 2F (20|3[0-9]) 3[0-9]" "<date text hex>" text
+         "${text}")
   string(REPLACE "${DATA}/" "" text "${text}")
   if(DEFINED ENV{VRMANGR_UPDATE_GOLDEN})
     file(WRITE ${GOLDEN}/${name} "${text}")
