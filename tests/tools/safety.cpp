@@ -380,6 +380,9 @@ void RunSeed(Campaign& c, uint64_t seed, const fs::path& work, Findings& f) {
         if (repair.exit == 0) {
             ++c.repaired;
             if (bupIntact && !now.SameStreams(mutated)) f.Add("repair changed a stream file", what);
+            // An intact backup is never overwritten by a mutated IFO: the
+            // stream files bear the backup out, or the repair refuses.
+            if (bupIntact && now.bup != c.pristine.bup) f.Add("repair overwrote the intact backup", what);
         } else if (now.files != mutated.files) {
             f.Add("a failed repair changed the disc", what);
         }
