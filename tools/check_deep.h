@@ -19,6 +19,11 @@ namespace tool {
 // recording, then a count). False when Ctrl-C stopped it.
 bool DeepCheck(const DiscState& disc, const CopyVerdict& copy, std::vector<std::string>* problems);
 
+// The quick form for a plain check: the first, middle and last unit of each
+// recording only (three reads each), which finds data inserted into or cut
+// out of a stream file. False when Ctrl-C stopped it.
+bool QuickPlacementCheck(const DiscState& disc, const CopyVerdict& copy, std::vector<std::string>* problems);
+
 // How many places the tables of `copy` put a recording, a VOBU or a still
 // picture where the stream holds no such start (the first part of the deep
 // check: one sector read per VOBU or picture): the evidence that tells a

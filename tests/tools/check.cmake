@@ -126,6 +126,20 @@ must_match("${out}" "warning: program 1: its recording time 2016-00-07 12:00:00 
 unchanged(0 overlap info overlap)
 must_match("${err}" "^vrmangr: warning: VOBs 1 and 2 of overlap share sectors of VR_MOVIE.VRO; 'vrmangr check overlap'")
 
+# 1 MB inserted into the middle of the stream moves the recordings behind
+# it: a plain check reads three VOBUs of each recording and fails; repair
+# cuts nothing (what now lies behind the described end is the tail of the
+# last recording).
+run(0 create inserted ${PAL} ${PAL_LPCM} ${PAL})
+execute_process(COMMAND ${HELPER} insert ${WORK}/inserted/VR_MOVIE.VRO 624640 1048576 RESULT_VARIABLE rc)
+expect("could not insert into inserted/VR_MOVIE.VRO" rc EQUAL 0)
+file(SIZE ${WORK}/inserted/VR_MOVIE.VRO grown)
+checked(1 inserted)
+must_match("${out}" "VOB 3 does not begin with an MPEG pack header at its start sector 461")
+run(0 repair inserted)
+file(SIZE ${WORK}/inserted/VR_MOVIE.VRO kept)
+expect("repair cut the tail of the last recording (${grown} -> ${kept} bytes)" kept EQUAL grown)
+
 # Two whole copies of the same recorded data that differ where the stream
 # can tell: the IFO's time map moves VOBU 2 one sector on (VOBU 1 of 35
 # sectors, VOBU 2 of 38). repair keeps the BUP, whose VOBUs begin where the
@@ -171,17 +185,19 @@ hex_of(${PAL} tail OFFSET 69632)
 hex_of(${WORK}/holes-skipped.mpg skipped)
 expect("--skip-damaged did not leave out exactly the damaged VOBU" skipped STREQUAL tail)
 
-# check --deep reads the stream: zeros where the recording should be fail,
+# Zeros where the recording should be fail the check (a plain check reads
+# the first, middle and last VOBU of each recording; --deep every sector),
 # with the first few places named and the rest counted. Then another
 # recording's stream of the same length: packs everywhere, but no
 # navigation pack where the time map places VOBUs.
 fresh(zeros)
 damage(zeros/VR_MOVIE.VRO truncate 0)
 damage(zeros/VR_MOVIE.VRO truncate ${pal})
-checked(0 zeros)
+checked(1 zeros)
 checked(1 zeros --deep)
 run(2 check zeros --shallow)
 file(COPY_FILE ${PAL_LPCM} ${WORK}/zeros/VR_MOVIE.VRO)
 damage(zeros/VR_MOVIE.VRO truncate ${pal})
+checked(1 zeros)
 checked(1 zeros --deep)
 transcript(check.txt)

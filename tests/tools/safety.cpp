@@ -938,6 +938,15 @@ int Damage(const std::string& file, const std::string& at, const std::string& he
     return f.flush() ? 0 : 1;
 }
 
+// Inserts `count` bytes of 0x5A into file at `at` (data that is no pack).
+int Insert(const std::string& file, long at, long count) {
+    std::string bytes = Read(file);
+    if (at < 0 || static_cast<size_t>(at) > bytes.size()) return 1;
+    bytes.insert(static_cast<size_t>(at), static_cast<size_t>(count), '\x5A');
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    return out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())).flush() ? 0 : 1;
+}
+
 // Appends count playlists, each of `cells` copies of entry point 1 of the
 // original chain, and saves: faster than one tool run per cell.
 int Playlists(const char* dir, int count, int cells) {
@@ -957,6 +966,7 @@ int Playlists(const char* dir, int count, int cells) {
 int main(int argc, char** argv) {
     const std::string command = argc == 5 ? argv[1] : "";
     if (command == "damage") return Damage(argv[2], argv[3], argv[4]);
+    if (command == "insert") return Insert(argv[2], std::atol(argv[3]), std::atol(argv[4]));
     if (command == "playlists") return Playlists(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
     testing::InitGoogleTest(&argc, argv);
     if (argc < 3) {
