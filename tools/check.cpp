@@ -427,6 +427,13 @@ void ReportLeftovers(const DiscState& d, const CopyVerdict* kept, Report& r) {
             continue;
         }
         const uint64_t keep = u.KeepEnd();
+        if (u.misaligned) {
+            r.warnings.push_back(head + ": MPEG packs that begin " + std::to_string(u.misaligned) +
+                                 " bytes into their sectors (a recording whose first bytes are missing?); kept, and "
+                                 "'vrmangr extract " +
+                                 d.dir + " --undescribed -d DIR' writes it out.");
+            continue;
+        }
         if (u.explainedEnd == u.start && keep == u.start) {
             // Nothing in it is a recording.
             r.leftovers = true;
@@ -731,7 +738,12 @@ int RunRepair(const Args& args) {
                             .c_str());
             changed = true;
         }
-        if (!u.scanned) {
+        if (u.misaligned && !discard) {
+            std::printf(
+                "%s: the %s behind the last recording of %s are kept: they hold MPEG packs that begin %ld "
+                "bytes into their sectors.\n",
+                dir.c_str(), Bytes(trailing).c_str(), file.name, u.misaligned);
+        } else if (!u.scanned) {
             std::printf(
                 "%s: the %s behind the last recording of %s are kept: they could not be read to tell "
                 "whether they hold recordings.\n",

@@ -335,8 +335,31 @@ bool ScanBehind(const std::string& path, bool still, uint64_t from, std::vector<
 
 bool HoldsRecording(const VR_FOUND_STRETCH& s) { return s.dwKind == VR_FOUND_RECORDING || s.dwKind == VR_FOUND_STILLS; }
 
+long MisalignedPacks(const std::string& path, uint64_t from, uint64_t to) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in || to <= from) return 0;
+    const uint64_t n = std::min<uint64_t>(to - from, 8 << 20);
+    std::vector<unsigned char> bytes(static_cast<size_t>(n));
+    in.seekg(static_cast<std::streamoff>(from));
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(n));
+    bytes.resize(static_cast<size_t>(in.gcount()));
+    std::vector<long> at(kSectorBytes, 0);
+    for (size_t i = 0; i + 4 <= bytes.size(); ++i) {
+        if (bytes[i] == 0 && bytes[i + 1] == 0 && bytes[i + 2] == 1 && bytes[i + 3] == 0xBA)
+            ++at[(from + i) % kSectorBytes];
+    }
+    const long best = static_cast<long>(std::max_element(at.begin() + 1, at.end()) - at.begin());
+    // Packs of 2048 bytes: in a stream cut short at its front nearly every
+    // sector holds one, all at the same place; stray start codes do not line
+    // up like that.
+    const long sectors = static_cast<long>(bytes.size() / kSectorBytes);
+    return at[static_cast<size_t>(best)] >= std::max<long>(4, sectors / 2) && at[static_cast<size_t>(best)] > 4 * at[0]
+               ? best
+               : 0;
+}
+
 uint64_t Undescribed::KeepEnd() const {
-    if (!scanned) return end;
+    if (!scanned || misaligned) return end;
     uint64_t keep = start;
     for (const VR_FOUND_STRETCH& s : found) {
         if (HoldsRecording(s)) keep = std::max(keep, static_cast<uint64_t>(s.llFirstByte + s.llBytes));
@@ -389,6 +412,8 @@ Undescribed FindUndescribed(const DiscState& d, bool still) {
     }
     if (u.explainedEnd < u.end && u.end - u.explainedEnd >= kSectorBytes)
         u.scanned = ScanBehind(InDir(d.dir, file.name), still, u.explainedEnd, &u.found);
+    if (u.scanned && u.Recordings() == 0)
+        u.misaligned = MisalignedPacks(InDir(d.dir, file.name), u.explainedEnd, u.end);
     return u;
 }
 

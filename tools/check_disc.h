@@ -108,6 +108,12 @@ DiscState ReadDisc(const std::string& dir);
 // only. False when the file cannot be scanned or Ctrl-C was pressed.
 bool ScanBehind(const std::string& path, bool still, uint64_t from, std::vector<VR_FOUND_STRETCH>* found);
 bool HoldsRecording(const VR_FOUND_STRETCH& s);
+// Bytes [from, to) of the file at path read (at most their first 8 MB) for
+// MPEG pack headers at positions off the sector boundaries: the number of
+// bytes into its sectors at which packs begin (1 to 2047) when they do so
+// again and again, as in a stream whose first bytes are missing; 0
+// otherwise.
+long MisalignedPacks(const std::string& path, uint64_t from, uint64_t to);
 
 // The data of a stream file behind the last recording either copy of the
 // tables describes: first what the scratch copy of an interrupted save
@@ -119,6 +125,9 @@ struct Undescribed {
     uint64_t explainedEnd = 0;  // [start, explainedEnd): an interrupted save's own data
     std::string explainedBy;  // the scratch copy that describes it
     bool scanned = true;  // false: the rest could not be scanned (then all of it is kept)
+    // The rest holds no recording at sector boundaries, but MPEG packs that
+    // begin this many bytes into their sectors (then all of it is kept).
+    long misaligned = 0;
     std::vector<VR_FOUND_STRETCH> found;  // the rest, in file order
     // The end of the last stretch that holds a recording or still pictures
     // (the whole stretch when it could not be scanned); start when none.

@@ -190,7 +190,7 @@ const Command kCommands[] = {
      "format cannot hold) stays where it is and is reported. --dry-run only\n"
      "prints what would be registered.\n",
      RunAdopt},
-    {"recover", "recover DIR [--dry-run]",
+    {"recover", "recover DIR [--dry-run] [--realign]",
      "Rebuilds VR_MANGR.IFO and VR_MANGR.BUP from VR_MOVIE.VRO and VR_STILL.VRO\n"
      "when both are missing or unreadable. The streams are scanned where they\n"
      "lie (they are not written). VR_MOVIE.VRO is divided into recordings where\n"
@@ -204,7 +204,10 @@ const Command kCommands[] = {
      "and reported with their byte range. --dry-run only prints what the scans\n"
      "found. Refused when a management file loads (see repair), or when neither\n"
      "stream holds a recording or picture; nothing is written then, nor on\n"
-     "Ctrl-C.\n",
+     "Ctrl-C. A VR_MOVIE.VRO whose first bytes are missing holds its packs off\n"
+     "the sector boundaries: recover says so, and --realign cuts the rest of\n"
+     "the broken first pack from its front (the file rewritten aside and\n"
+     "renamed), then recovers.\n",
      RunRecover},
     {"demo", "demo DIR [--sample FILE]",
      "Builds a sample disc in DIR (which must not hold a disc) from the small\n"

@@ -2,13 +2,19 @@
 // and VR_STILL.VRO when both are missing or unreadable. The library scans
 // the movie stream for the recordings and the still stream for the groups of
 // still pictures they hold; each becomes a program of its own, registered
-// where it lies, and neither stream file is written.
+// where it lies, and neither stream file is written (but for --realign, which
+// cuts the rest of a broken first pack from the front of VR_MOVIE.VRO).
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <system_error>
 #include <vector>
 
+#include "check_disc.h"
 #include "cli.h"
 
 namespace tool {
@@ -87,12 +93,39 @@ bool Scan(void* h, const std::string& dir, bool still, Scanned* s, int* status) 
     return true;
 }
 
+// Rewrites the stream file at path without its first `bytes` bytes: written
+// aside, forced to disc and renamed over it. False, with a sentence, on
+// failure (the file then stays as it was).
+bool Realign(const std::string& path, long bytes) {
+    const std::string temp = path + ".realign";
+    std::ifstream in(path, std::ios::binary);
+    in.seekg(bytes);
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        out << in.rdbuf();
+        if (!out.flush()) {
+            std::remove(temp.c_str());
+            return Fail(temp + " could not be written; " + path + " was left as it was."), false;
+        }
+    }
+    const int fd = ::open(temp.c_str(), O_RDONLY | O_CLOEXEC);
+    const bool synced = fd >= 0 && ::fsync(fd) == 0;
+    if (fd >= 0) ::close(fd);
+    if (!synced || std::rename(temp.c_str(), path.c_str()) != 0) {
+        std::remove(temp.c_str());
+        return Fail(path + " could not be replaced; it was left as it was."), false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int RunRecover(const Args& args) {
-    std::vector<std::string> words, dryRun;
+    std::vector<std::string> words, dryRun, realign;
     int status = kOk;
-    if (!ParseOptions(args, {{"--dry-run", nullptr, nullptr, &dryRun}}, &words, &status)) return status;
+    if (!ParseOptions(args, {{"--dry-run", nullptr, nullptr, &dryRun}, {"--realign", nullptr, nullptr, &realign}},
+                      &words, &status))
+        return status;
     if (words.size() != 1) return UsageError(args.command, "expects one directory.");
     const std::string& dir = words[0];
     const bool dry = !dryRun.empty();
@@ -121,6 +154,31 @@ int RunRecover(const Args& args) {
     }
 
     if (!Scan(h, dir, false, &movie, &status) || !Scan(h, dir, true, &still, &status)) return status;
+    // A stream whose first bytes are missing holds its packs off the sector
+    // boundaries, where a scan finds none: --realign cuts the rest of the
+    // broken first pack from its front, then scans again.
+    const long misaligned =
+        movie.kept == 0 && movie.bytes > 0 ? MisalignedPacks(movie.path, 0, static_cast<uint64_t>(movie.bytes)) : 0;
+    if (misaligned && realign.empty()) {
+        return Fail("no recording begins at a sector boundary of " + movie.path + ", but its MPEG packs begin " +
+                    std::to_string(misaligned) +
+                    " bytes into their sectors (its first bytes are missing); 'vrmangr recover " + dir +
+                    " --realign' cuts those " + std::to_string(misaligned) + " bytes from its front, then recovers.");
+    }
+    if (misaligned && dry) {
+        std::printf(
+            "%s: the MPEG packs of %s begin %ld bytes into their sectors; --realign would cut those bytes "
+            "from its front and scan it again (nothing was written).\n",
+            dir.c_str(), kMovieVro, misaligned);
+        return kOk;
+    }
+    if (misaligned) {
+        if (!Realign(movie.path, misaligned)) return kFailed;
+        std::printf("%s: cut the first %ld bytes (the rest of a broken pack) from %s.\n", dir.c_str(), misaligned,
+                    kMovieVro);
+        movie.bytes = RegularFileSize(movie.path);
+        if (!Scan(h, dir, false, &movie, &status)) return status;
+    }
     if (movie.kept == 0 && still.kept == 0) {
         if (still.bytes <= 0) return Fail("no recording was found in " + movie.path + "; nothing was written.");
         if (movie.bytes <= 0) return Fail("no still picture was found in " + still.path + "; nothing was written.");

@@ -197,3 +197,27 @@ unchanged(0 mixed repair mixed --discard-undescribed --dry-run)
 run(0 repair mixed --discard-undescribed)
 file(SIZE ${WORK}/mixed/VR_MOVIE.VRO size)
 expect("--discard-undescribed left ${size} bytes" size EQUAL 305152)
+
+# A stream whose first 100,000 bytes are missing (not a whole number of
+# sectors): recover finds its packs off the sector boundaries and says so;
+# --realign cuts the rest of the broken first pack and recovers the rest,
+# the two whole recordings byte for byte. Such data behind the described
+# end of a disc is kept by repair.
+file(MAKE_DIRECTORY ${WORK}/cut)
+execute_process(COMMAND sh -c "cat '${PAL}' '${PAL_LPCM}' '${PAL}' | tail -c +100001 > cut/VR_MOVIE.VRO"
+  WORKING_DIRECTORY ${WORK})
+unchanged(1 cut recover cut)
+one_sentence_error("${err}" "its MPEG packs begin 352 bytes into their sectors \\(its first bytes are missing\\); 'vrmangr recover cut --realign'")
+unchanged(0 cut recover cut --realign --dry-run)
+run(0 recover cut --realign)
+must_match("${out}" "cut the first 352 bytes")
+extracts_as(cut 2 ${PAL_LPCM})
+extracts_as(cut 3 ${PAL})
+run(0 create behind ${PAL})
+execute_process(COMMAND sh -c "tail -c +1001 '${PAL_LPCM}' >> behind/VR_MOVIE.VRO" WORKING_DIRECTORY ${WORK})
+file(SIZE ${WORK}/behind/VR_MOVIE.VRO grown)
+unchanged(0 behind check behind)
+must_match("${out}" "MPEG packs that begin 1048 bytes into their sectors")
+run(0 repair behind)
+file(SIZE ${WORK}/behind/VR_MOVIE.VRO kept)
+expect("repair cut the misaligned recording (${grown} -> ${kept})" kept EQUAL grown)
