@@ -118,11 +118,12 @@ bool ShowProgress(uint64_t done, uint64_t total) {
 // *damaged tells that the output was written whole but its source holds
 // damage (named, one sentence per damaged range: every sector is checked in
 // a reading pass before the export).
-int Write(const Chain& chain, const vrexport::Plan& plan, const std::string& path, bool force, const DiscFiles& disc,
-          bool* damaged) {
+int Write(void* h, const Chain& chain, const vrexport::Plan& plan, const std::string& path, bool force,
+          const DiscFiles& disc, bool* damaged) {
     *damaged = false;
+    // The plan has a cell for each of the chain's (movie) cells.
     std::vector<ByteRange> ranges;
-    for (const vrexport::Cell& c : plan.cells) ranges.push_back(ByteRange{c.file, c.start, c.end});
+    for (const Cell& c : chain.cells) ranges.push_back(RangeOf(h, c.s));
     if (!CheckRanges(ranges, chain.what)) return kFailed;
     OutputFile out;
     if (!out.Open(path, force, disc)) return kFailed;
@@ -262,7 +263,7 @@ int RunExport(const Args& args) {
         vrexport::Plan plan;
         if (!MakePlan(h, chain, container, &plan)) return kFailed;
         bool damaged = false;
-        const int written = Write(chain, plan, outputs.back(), !force.empty(), files, &damaged);
+        const int written = Write(h, chain, plan, outputs.back(), !force.empty(), files, &damaged);
         return written == kOk && damaged ? kFailed : written;
     }
 
@@ -304,7 +305,7 @@ int RunExport(const Args& args) {
     for (size_t i = 0; i < chains.size(); ++i) {
         const std::string path = InDir(directory, names[i].c_str());
         bool damaged = false;
-        const int result = Write(chains[i], plans[i], path, !force.empty(), files, &damaged);
+        const int result = Write(h, chains[i], plans[i], path, !force.empty(), files, &damaged);
         anyDamage = anyDamage || damaged;
         if (result != kOk) {
             std::fprintf(stderr, "vrmangr: %s of %s were written.\n",

@@ -17,8 +17,6 @@
 namespace tool {
 namespace {
 
-ByteRange RangeOf(const seg& s) { return ByteRange{s.szFileName, s.llStartPos, s.llEndPos}; }
-
 // What is extracted: its byte ranges, and what names its file under --all.
 struct Part {
     std::string chain;  // "program" or "playlist"
@@ -47,7 +45,7 @@ Part ProgramPart(void* h, int program) {
     part.title = ProgramText(h, program, true);
     for (DWORD c = 1; c <= info.dwCount; ++c) {
         seg s{};
-        if (fnVR_GetOPGCCellInfo(h, program, static_cast<int>(c), &s, 0, 0)) part.ranges.push_back(RangeOf(s));
+        if (fnVR_GetOPGCCellInfo(h, program, static_cast<int>(c), &s, 0, 0)) part.ranges.push_back(RangeOf(h, s));
     }
     return part;
 }
@@ -61,7 +59,7 @@ Part PlaylistPart(void* h, int playlist) {
     part.title = PlaylistText(h, playlist, true);
     for (DWORD c = 1; c <= info.dwCount; ++c) {
         seg s{};
-        if (fnVR_GetPLCellInfo(h, playlist, static_cast<int>(c), &s, 0, 0)) part.ranges.push_back(RangeOf(s));
+        if (fnVR_GetPLCellInfo(h, playlist, static_cast<int>(c), &s, 0, 0)) part.ranges.push_back(RangeOf(h, s));
     }
     return part;
 }
@@ -76,7 +74,7 @@ Part EntryPart(void* h, int pl, int ep) {
     const int found =
         pl ? fnVR_GetPLEntryPtInfo(h, pl, ep, &records[0], 1) : fnVR_GetOPGCEntryPtInfo(h, ep, &records[0], 1);
     if (!found) return part;
-    for (const seg* s = &records[0]; s; s = s->dwHasNext ? s->pNext : nullptr) part.ranges.push_back(RangeOf(*s));
+    for (const seg* s = &records[0]; s; s = s->dwHasNext ? s->pNext : nullptr) part.ranges.push_back(RangeOf(h, *s));
     return part;
 }
 
@@ -273,7 +271,7 @@ int ExtractUndescribed(void* h, const std::string& dir, const std::string& direc
             const long long a = f.llFirstByte, b = f.llFirstByte + f.llBytes;
             Part part{"undescribed", static_cast<int>(parts.size() + 1),
                       "bytes " + std::to_string(a) + ".." + std::to_string(b) + " of " + stream};
-            part.ranges.push_back(ByteRange{InDir(dir, stream), a, b});
+            part.ranges.push_back(ByteRange{InDir(dir, stream), a, b, {}});
             parts.push_back(part);
             const char* kind = f.dwKind == VR_FOUND_RECORDING ? "recording"
                                : f.dwKind == VR_FOUND_STILLS  ? "stills"

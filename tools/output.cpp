@@ -367,7 +367,7 @@ CopyResult CopyRanges(const std::vector<ByteRange>& ranges, OutputFile& out,
     bool offload = true;
     PackCheck check;
     for (const ByteRange& r : ranges) {
-        check.Begin(r.file, static_cast<uint64_t>(r.start), static_cast<uint64_t>(r.end));
+        check.Begin(r.file, static_cast<uint64_t>(r.start), static_cast<uint64_t>(r.end), &r.units);
         const CopyResult result =
             CopyRange(r, out, &done, total, &offload, buffer, progress, damage ? &check : nullptr);
         if (result != CopyResult::kDone) return result;
@@ -378,12 +378,24 @@ CopyResult CopyRanges(const std::vector<ByteRange>& ranges, OutputFile& out,
     return CopyResult::kDone;
 }
 
+ByteRange RangeOf(void* handle, const seg& s) {
+    ByteRange r{s.szFileName, s.llStartPos, s.llEndPos, {}};
+    if (s.dwCellType != 0) return r;
+    std::vector<__int64> starts(fnVR_GetUnitStarts(handle, 0, static_cast<int>(s.dwSRPN), nullptr, 0));
+    fnVR_GetUnitStarts(handle, 0, static_cast<int>(s.dwSRPN), starts.data(), static_cast<DWORD>(starts.size()));
+    for (__int64 sector : starts) {
+        const long long at = sector * 2048;
+        if (at >= r.start && at < r.end) r.units.push_back(static_cast<uint64_t>(at));
+    }
+    return r;
+}
+
 bool FindDamage(const std::vector<ByteRange>& ranges, std::vector<DamagedRun>* damage) {
     PackCheck check;
     for (const ByteRange& r : ranges) {
         const int fd = open(r.file.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) return Fail(r.file + " cannot be opened: " + Error() + "."), false;
-        check.Begin(r.file, static_cast<uint64_t>(r.start), static_cast<uint64_t>(r.end));
+        check.Begin(r.file, static_cast<uint64_t>(r.start), static_cast<uint64_t>(r.end), &r.units);
         const bool read = CheckFileRange(fd, static_cast<uint64_t>(r.start), static_cast<uint64_t>(r.end), check);
         const int error = errno;
         close(fd);
@@ -401,10 +413,10 @@ std::vector<ByteRange> WithoutDamage(const std::vector<ByteRange>& ranges, const
         for (const DamagedRun& run : damage) {
             const long long a = static_cast<long long>(run.vobuStart), b = static_cast<long long>(run.vobuEnd);
             if (run.file != r.file || b <= from || a >= r.end) continue;
-            if (a > from) kept.push_back(ByteRange{r.file, from, a});
+            if (a > from) kept.push_back(ByteRange{r.file, from, a, {}});
             from = std::max(from, b);
         }
-        if (from < r.end) kept.push_back(ByteRange{r.file, from, r.end});
+        if (from < r.end) kept.push_back(ByteRange{r.file, from, r.end, {}});
     }
     return kept;
 }

@@ -13,6 +13,8 @@
 
 #include "packs.h"
 
+#include <vrmangr.h>
+
 namespace tool {
 
 // The files of the disc being read, which no output may ever be: its four
@@ -84,7 +86,14 @@ struct ByteRange {
     std::string file;
     long long start = 0;
     long long end = 0;
+    // Byte offsets in the range where the time map places VOBUs (a movie
+    // cell's), for the damage check; empty when not known.
+    std::vector<uint64_t> units;
 };
+
+// The range of a cell or segment record, with the VOBU starts its VOB's
+// time map gives inside it (movie cells).
+ByteRange RangeOf(void* handle, const seg& s);
 
 // Checks that every range lies inside its file (before anything is written).
 // On failure prints a sentence naming the file and where it ends, and

@@ -60,8 +60,10 @@ bool StartsWithNavigation(const unsigned char* p, size_t n, size_t at) {
 
 }  // namespace
 
-void PackCheck::Begin(const std::string& file, uint64_t start, uint64_t end) {
+void PackCheck::Begin(const std::string& file, uint64_t start, uint64_t end, const std::vector<uint64_t>* units) {
     m_file = file;
+    m_units = units ? *units : std::vector<uint64_t>();
+    m_navigated = false;
     // The pictures of a still-picture group each bring a clock of their
     // own, their audio parts too: only the movie stream's clock runs on.
     m_clock = BaseName(file) != kStillVro;
@@ -108,6 +110,22 @@ void PackCheck::Feed(const unsigned char* data, size_t n, uint64_t at) {
             continue;
         }
         const bool vobuStart = StartsWithNavigation(p, bytes, header);
+        if (!m_units.empty()) {
+            // Where the time map places the VOBUs: another recording's
+            // packs, or data moved, carry their navigation packs elsewhere.
+            // A recording carries navigation packs at every VOBU or at none:
+            // from the first one met on, they must all be where the map says.
+            const bool placed = std::binary_search(m_units.begin(), m_units.end(), sector);
+            m_navigated = m_navigated || vobuStart;
+            if (m_navigated && placed && !vobuStart) {
+                Damage(sector, "no navigation pack where the time map places a VOBU");
+                continue;
+            }
+            if (m_navigated && !placed && vobuStart) {
+                Damage(sector, "a navigation pack where the time map places no VOBU");
+                continue;
+            }
+        }
         if (vobuStart) {
             // The VOBUs of the runs found so far end here.
             for (size_t i : m_open) m_runs[i].vobuEnd = sector;

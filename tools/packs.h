@@ -31,7 +31,10 @@ class PackCheck {
 public:
     // A new range [start, end) of file: its clock starts afresh. (In
     // VR_STILL.VRO only the pack headers are checked.)
-    void Begin(const std::string& file, uint64_t start, uint64_t end);
+    // units: the byte offsets where the time map places VOBUs in it (may be
+    // null or empty): in a recording divided by navigation packs each of
+    // them, and no other sector, must carry one.
+    void Begin(const std::string& file, uint64_t start, uint64_t end, const std::vector<uint64_t>* units = nullptr);
     // The next n bytes of the range, at file offset `at` (a sector boundary;
     // n a multiple of 2048 but for the range's last sector).
     void Feed(const unsigned char* data, size_t n, uint64_t at);
@@ -42,6 +45,8 @@ private:
     void Damage(uint64_t sector, const char* why);
     std::string m_file;
     bool m_clock = true;  // the clock's continuity is checked
+    std::vector<uint64_t> m_units;
+    bool m_navigated = false;  // a navigation pack was met in the range
     uint64_t m_start = 0, m_end = 0;
     bool m_haveClock = false;
     uint64_t m_firstScr = 0, m_lastScr = 0;

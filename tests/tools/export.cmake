@@ -50,6 +50,12 @@ math(EXPR to "${at} + 6144")
 one_sentence_error("${err}" "program 2: bytes ${at}..${to} of VR_MOVIE.VRO \\(about [0-9:.]+ into it\\) are damaged")
 file(SIZE ${WORK}/holes.mkv size)
 expect("the damaged export was not written (${size} bytes)" size GREATER 100000)
+# The stream of the two recordings swapped: program 1's bytes hold the
+# other recording, whose navigation packs lie elsewhere.
+file(COPY ${WORK}/disc/ DESTINATION ${WORK}/swapped)
+execute_process(COMMAND sh -c "cat '${PAL}' '${PAL_LPCM}' > swapped/VR_MOVIE.VRO" WORKING_DIRECTORY ${WORK})
+run(1 export swapped --program 1 -o swapped.mkv)
+must_match("${err}" "^vrmangr: program 1: bytes [0-9]+..[0-9]+ of VR_MOVIE.VRO [^\n]* are damaged: (no navigation pack where the time map places a VOBU|a navigation pack where the time map places no VOBU)")
 # A write that fails and Ctrl-C: exit 1 or 130, one sentence, no file.
 fails_cleanly(export big.mkv --program 2)
 # Usage.

@@ -103,6 +103,17 @@ foreach(directory disc disc/../disc links/dir)
   one_sentence_error("${err}" "${directory} is the directory of the disc being read")
 endforeach()
 
+# The stream of two recordings swapped: packs everywhere, but their
+# navigation packs are not where the time maps place VOBUs. Each program is
+# still written whole, with exit 1 and the places named.
+run(0 create swapped ${PAL} ${PAL_LPCM})
+execute_process(COMMAND sh -c "cat '${PAL_LPCM}' '${PAL}' > swapped/VR_MOVIE.VRO" WORKING_DIRECTORY ${WORK})
+foreach(program 1 2)
+  run(1 extract swapped --program ${program} -o swapped${program}.mpg)
+  must_match("${err}" "^vrmangr: program ${program}: bytes [0-9]+..[0-9]+ of VR_MOVIE.VRO \\(about [0-9:.]+ into it\\) are damaged: (no navigation pack where the time map places a VOBU|a navigation pack where the time map places no VOBU)")
+  expect("program ${program} of the swapped stream was not written" EXISTS ${WORK}/swapped${program}.mpg)
+endforeach()
+
 # A write that fails (the file size limit) and Ctrl-C while a FIFO's reader
 # does not read: exit 1 or 130 at once, one sentence, no file left behind.
 fails_cleanly(extract big.mpg --program 1)
