@@ -36,8 +36,8 @@ summary() {  # target
   local target=$1 log=build-fuzz/long-$1.log status
   status=$(cat build-fuzz/long-$target.status)
   local runs rate cov ft corpus
-  runs=$(grep -o 'stat::number_of_executed_units: [0-9]*' "$log" | awk '{print $2}')
-  rate=$(grep -o 'stat::average_exec_per_sec: [0-9]*' "$log" | awk '{print $2}')
+  runs=$(grep 'stat::number_of_executed_units:' "$log" | awk '{print $2}')
+  rate=$(grep 'stat::average_exec_per_sec:' "$log" | awk '{print $2}')
   cov=$(grep -oE 'cov: [0-9]+' "$log" | tail -n 1 | awk '{print $2}')
   ft=$(grep -oE 'ft: [0-9]+' "$log" | tail -n 1 | awk '{print $2}')
   corpus=$(grep -oE 'corp: [0-9]+/[0-9]+[a-zA-Z]*' "$log" | tail -n 1 | awk '{print $2}')
