@@ -11,18 +11,6 @@
 #include "cli.h"
 
 namespace tool {
-namespace {
-
-std::string Span(const VR_FOUND_STRETCH& s) {
-    return "bytes " + std::to_string(s.llFirstByte) + ".." + std::to_string(s.llFirstByte + s.llBytes);
-}
-
-std::string What(const VR_FOUND_STRETCH& s) {
-    if (s.dwKind == VR_FOUND_STILLS) return Count(s.dwFrames, "still picture", "still pictures");
-    return "a recording of " + FrameTime(s.dwFrames, s.dwFrameRate);
-}
-
-}  // namespace
 
 int RunAdopt(const Args& args) {
     std::vector<std::string> words, dryRun;
@@ -63,20 +51,20 @@ int RunAdopt(const Args& args) {
                 // often cannot take.
                 if (!still && discRate && s.dwFrameRate != discRate) {
                     std::printf("%s: %s at %s of %s would be kept where it is: it is a %s recording on a %s disc.\n",
-                                dir.c_str(), What(s).c_str(), Span(s).c_str(), name,
+                                dir.c_str(), FoundWhat(s).c_str(), FoundSpan(s).c_str(), name,
                                 s.dwFrameRate == 25000 ? "625/50" : "525/60", discRate == 25000 ? "625/50" : "525/60");
                     ++kept;
                     continue;
                 }
-                std::printf("%s: %s at %s of %s would become program %d.\n", dir.c_str(), What(s).c_str(),
-                            Span(s).c_str(), name, programs + 1);
+                std::printf("%s: %s at %s of %s would become program %d.\n", dir.c_str(), FoundWhat(s).c_str(),
+                            FoundSpan(s).c_str(), name, programs + 1);
                 ++programs;
                 ++adopted;
                 continue;
             }
             fnVR_StartNewProgram(h);
             if (dated) fnVR_SetRecordingTime(h, &when);
-            ProgressLabel("analysing " + What(s));
+            ProgressLabel("analysing " + FoundWhat(s));
             const int ok = still ? fnVR_AddRecordedStillRange(h, s.dwFirstSector, s.dwSectors, Progress)
                                  : fnVR_AddRecordedRange(h, s.dwFirstSector, s.dwSectors, Progress);
             ProgressDone();
@@ -88,7 +76,7 @@ int RunAdopt(const Args& args) {
                 std::fprintf(stderr,
                              "vrmangr: warning: %s at %s of %s is kept where it is but not registered (%s); "
                              "'vrmangr extract %s --undescribed -d DIR' writes it to a file.\n",
-                             What(s).c_str(), Span(s).c_str(), name, why.c_str(), dir.c_str());
+                             FoundWhat(s).c_str(), FoundSpan(s).c_str(), name, why.c_str(), dir.c_str());
                 ++kept;
                 continue;
             }
@@ -97,8 +85,8 @@ int RunAdopt(const Args& args) {
             const std::string title =
                 std::string(still ? "Recovered still pictures " : "Recovered recording ") + std::to_string(programs);
             fnVR_SetProgramTitle(h, programs, title.c_str());
-            std::printf("%s: %s at %s of %s is program %d, \"%s\".\n", dir.c_str(), What(s).c_str(), Span(s).c_str(),
-                        name, programs, title.c_str());
+            std::printf("%s: %s at %s of %s is program %d, \"%s\".\n", dir.c_str(), FoundWhat(s).c_str(),
+                        FoundSpan(s).c_str(), name, programs, title.c_str());
         }
     }
     if (adopted == 0) {

@@ -390,21 +390,17 @@ bool TrailingRemovable(const DiscState& d, const CopyVerdict* kept, bool still, 
     return true;
 }
 
-// "bytes A..B".
-std::string ByteSpan(uint64_t a, uint64_t b) { return "bytes " + std::to_string(a) + ".." + std::to_string(b); }
-
 // What one stretch behind the last described recording holds, for check.
 std::string StretchText(const DiscState& d, const VR_FOUND_STRETCH& s) {
-    const uint64_t a = static_cast<uint64_t>(s.llFirstByte), b = a + static_cast<uint64_t>(s.llBytes);
     if (s.dwKind == VR_FOUND_RECORDING) {
-        return "a recording of " + FrameTime(s.dwFrames, s.dwFrameRate) + " at " + ByteSpan(a, b) +
-               " that the tables do not describe: 'vrmangr adopt " + d.dir + "' registers it";
+        return FoundWhat(s) + " at " + FoundSpan(s) + " that the tables do not describe: 'vrmangr adopt " + d.dir +
+               "' registers it";
     }
     if (s.dwKind == VR_FOUND_STILLS) {
-        return Count(s.dwFrames, "still picture", "still pictures") + " at " + ByteSpan(a, b) +
-               " that the tables do not describe: 'vrmangr adopt " + d.dir + "' registers them";
+        return FoundWhat(s) + " at " + FoundSpan(s) + " that the tables do not describe: 'vrmangr adopt " + d.dir +
+               "' registers them";
     }
-    return ByteSpan(a, b) + " hold no recording (" + std::string(s.szText) + ")";
+    return FoundSpan(s) + " hold no recording (" + std::string(s.szText) + ")";
 }
 
 void ReportLeftovers(const DiscState& d, const CopyVerdict* kept, Report& r) {

@@ -54,31 +54,6 @@ private:
     BYTE m_sector[kSector];
 };
 
-bool IsPackHeader(const BYTE* p, size_t n) { return n >= 4 && p[0] == 0 && p[1] == 0 && p[2] == 1 && p[3] == 0xBA; }
-
-// Whether the pack carries a navigation packet (private stream 2): the
-// packets behind the pack header (MPEG-2: 14 bytes and its stuffing;
-// MPEG-1: 12 bytes) are walked by their lengths.
-bool CarriesNavigation(const BYTE* p, size_t n) {
-    if (!IsPackHeader(p, n) || n < 14) return false;
-    size_t at = 0;
-    if ((p[4] & 0xC0) == 0x40) {
-        at = 14 + (p[13] & 7u);
-    } else if ((p[4] & 0xF0) == 0x20) {
-        at = 12;
-    } else {
-        return false;
-    }
-    while (at + 6 <= n) {
-        if (p[at] != 0 || p[at + 1] != 0 || p[at + 2] != 1) return false;
-        const BYTE id = p[at + 3];
-        if (id == 0xBF) return true;
-        if (id < 0xBB) return false;  // no packet: another start code, or the end code
-        at += 6 + (size_t{p[at + 4]} << 8 | p[at + 5]);
-    }
-    return false;
-}
-
 // The findings about one recording: the first few, then how many more.
 class RecordingFindings {
 public:

@@ -358,6 +358,17 @@ long MisalignedPacks(const std::string& path, uint64_t from, uint64_t to) {
                : 0;
 }
 
+std::string ByteSpan(uint64_t a, uint64_t b) { return "bytes " + std::to_string(a) + ".." + std::to_string(b); }
+
+std::string FoundSpan(const VR_FOUND_STRETCH& s) {
+    return ByteSpan(static_cast<uint64_t>(s.llFirstByte), static_cast<uint64_t>(s.llFirstByte + s.llBytes));
+}
+
+std::string FoundWhat(const VR_FOUND_STRETCH& s) {
+    if (s.dwKind == VR_FOUND_STILLS) return Count(s.dwFrames, "still picture", "still pictures");
+    return "a recording of " + FrameTime(s.dwFrames, s.dwFrameRate);
+}
+
 uint64_t Undescribed::KeepEnd() const {
     if (!scanned || misaligned) return end;
     uint64_t keep = start;

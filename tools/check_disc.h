@@ -108,6 +108,13 @@ DiscState ReadDisc(const std::string& dir);
 // only. False when the file cannot be scanned or Ctrl-C was pressed.
 bool ScanBehind(const std::string& path, bool still, uint64_t from, std::vector<VR_FOUND_STRETCH>* found);
 bool HoldsRecording(const VR_FOUND_STRETCH& s);
+// "bytes A..B" (B behind the last byte).
+std::string ByteSpan(uint64_t a, uint64_t b);
+// Where a stretch a scan found lies, "bytes A..B".
+std::string FoundSpan(const VR_FOUND_STRETCH& s);
+// What a recording or still group a scan found is: "a recording of
+// 0:00:02.000", "2 still pictures".
+std::string FoundWhat(const VR_FOUND_STRETCH& s);
 // Bytes [from, to) of the file at path read (at most their first 8 MB) for
 // MPEG pack headers at positions off the sector boundaries: the number of
 // bytes into its sectors at which packs begin (1 to 2047) when they do so

@@ -269,8 +269,7 @@ int ExtractUndescribed(void* h, const std::string& dir, const std::string& direc
         const char* stream = still ? kStillVro : kMovieVro;
         for (const VR_FOUND_STRETCH& f : found) {
             const long long a = f.llFirstByte, b = f.llFirstByte + f.llBytes;
-            Part part{"undescribed", static_cast<int>(parts.size() + 1),
-                      "bytes " + std::to_string(a) + ".." + std::to_string(b) + " of " + stream};
+            Part part{"undescribed", static_cast<int>(parts.size() + 1), FoundSpan(f) + " of " + stream};
             part.ranges.push_back(ByteRange{InDir(dir, stream), a, b, {}});
             parts.push_back(part);
             const char* kind = f.dwKind == VR_FOUND_RECORDING ? "recording"

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "cli.h"
@@ -31,10 +32,6 @@ mode_t NewFileMode() {
     return 0666 & ~mask;
 }
 
-}  // namespace
-
-namespace {
-
 std::string Upper(std::string text) {
     for (char& ch : text)
         if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
@@ -48,6 +45,11 @@ std::string Parent(const std::string& path) {
     const size_t slash = p.rfind('/');
     if (slash == std::string::npos) return ".";
     return slash == 0 ? "/" : p.substr(0, slash);
+}
+
+// What names a file whatever the path: its device and inode.
+std::pair<unsigned long long, unsigned long long> IdOf(const struct stat& st) {
+    return {static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino)};
 }
 
 // A temporary file of one of the four files, their names in any case (a
@@ -66,7 +68,7 @@ DiscFiles::DiscFiles(const std::string& dir) : m_dir(dir) {
     struct stat st {};
     if (stat(dir.c_str(), &st) == 0) {
         m_haveDir = true;
-        m_dirId = Id{static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino), dir};
+        m_dirId = Id{IdOf(st), dir};
     }
     std::vector<std::string> names = {kIfo, kBup, kMovieVro, kStillVro};
     std::error_code ec;
@@ -76,16 +78,13 @@ DiscFiles::DiscFiles(const std::string& dir) : m_dir(dir) {
     }
     for (const std::string& name : names) {
         const std::string path = InDir(dir, name.c_str());
-        if (stat(path.c_str(), &st) == 0) {
-            m_files.push_back(
-                Id{static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino), name});
-        }
+        if (stat(path.c_str(), &st) == 0) m_files.push_back(Id{IdOf(st), name});
     }
 }
 
-std::string DiscFiles::RefusalOf(unsigned long long dev, unsigned long long ino, const std::string& path) const {
+std::string DiscFiles::RefusalOf(const struct stat& st, const std::string& path) const {
     for (const Id& file : m_files) {
-        if (file.dev == dev && file.ino == ino) {
+        if (file.id == IdOf(st)) {
             return path + " is " + file.name + " of the disc in " + m_dir +
                    "; an output never replaces a file of the disc it reads.";
         }
@@ -96,18 +95,14 @@ std::string DiscFiles::RefusalOf(unsigned long long dev, unsigned long long ino,
 std::string DiscFiles::Refusal(const std::string& path) const {
     struct stat st {};
     if (stat(path.c_str(), &st) == 0) {
-        const std::string refusal =
-            RefusalOf(static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino), path);
+        const std::string refusal = RefusalOf(st, path);
         if (!refusal.empty()) return refusal;
     }
     // A name of the disc's files (or of their temporary files) in its
     // directory, whether or not it exists yet: written, it would become part
     // of the disc.
     struct stat parent {};
-    if (!m_haveDir || stat(Parent(path).c_str(), &parent) != 0) return "";
-    if (static_cast<unsigned long long>(parent.st_dev) != m_dirId.dev ||
-        static_cast<unsigned long long>(parent.st_ino) != m_dirId.ino)
-        return "";
+    if (!m_haveDir || stat(Parent(path).c_str(), &parent) != 0 || IdOf(parent) != m_dirId.id) return "";
     const std::string name = Upper(BaseName(path));
     for (const char* own : {kIfo, kBup, kMovieVro, kStillVro}) {
         if (name == own) {
@@ -124,18 +119,14 @@ std::string DiscFiles::Refusal(const std::string& path) const {
 
 std::string DiscFiles::DirectoryRefusal(const std::string& directory) const {
     struct stat st {};
-    if (!m_haveDir || stat(directory.c_str(), &st) != 0) return "";
-    if (static_cast<unsigned long long>(st.st_dev) != m_dirId.dev ||
-        static_cast<unsigned long long>(st.st_ino) != m_dirId.ino)
-        return "";
+    if (!m_haveDir || stat(directory.c_str(), &st) != 0 || IdOf(st) != m_dirId.id) return "";
     return directory + " is the directory of the disc being read; give a directory outside the disc.";
 }
 
 std::string DiscFiles::StdoutRefusal() const {
     struct stat st {};
     if (fstat(STDOUT_FILENO, &st) != 0) return "";
-    return RefusalOf(static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino),
-                     "standard output");
+    return RefusalOf(st, "standard output");
 }
 
 OutputFile::~OutputFile() { Abort(); }

@@ -9,11 +9,14 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "packs.h"
 
 #include <vrmangr.h>
+
+struct stat;
 
 namespace tool {
 
@@ -37,14 +40,16 @@ public:
 
 private:
     struct Id {
-        unsigned long long dev = 0, ino = 0;
+        std::pair<unsigned long long, unsigned long long> id;  // device, inode
         std::string name;
     };
     std::string m_dir;
     bool m_haveDir = false;
     Id m_dirId;
     std::vector<Id> m_files;
-    std::string RefusalOf(unsigned long long dev, unsigned long long ino, const std::string& path) const;
+    // The refusal of the file stat describes as `path`, when it is one of
+    // the disc's files.
+    std::string RefusalOf(const struct stat& st, const std::string& path) const;
 };
 
 // An output being written. Open, write, then Commit; destroying it without

@@ -17,47 +17,52 @@ constexpr size_t kSector = 2048;
 // far (2 s in 90 kHz ticks) from one pack to the next.
 constexpr uint64_t kLargestStep = 180000;
 
-bool IsPackStart(const unsigned char* p, size_t n) {
-    return n >= 4 && p[0] == 0 && p[1] == 0 && p[2] == 1 && p[3] == 0xBA;
-}
-
 // The SCR (its 90 kHz base) of a pack header whose marker bits are all set;
 // false for a malformed one. MPEG-2 headers begin their fifth byte with
 // '01', MPEG-1 headers with '0010'.
-bool ReadClock(const unsigned char* p, size_t n, uint64_t* scr, size_t* headerBytes) {
+bool ReadClock(const unsigned char* p, size_t n, uint64_t* scr) {
     if (n >= 14 && (p[4] & 0xC0) == 0x40) {
         if (!(p[4] & 0x04) || !(p[6] & 0x04) || !(p[8] & 0x04) || !(p[9] & 0x01) || (p[12] & 0x03) != 0x03)
             return false;
         *scr = uint64_t{(p[4] >> 3) & 7u} << 30 | uint64_t{p[4] & 3u} << 28 | uint64_t{p[5]} << 20 |
                uint64_t{(p[6] >> 3) & 0x1Fu} << 15 | uint64_t{p[6] & 3u} << 13 | uint64_t{p[7]} << 5 |
                ((p[8] >> 3) & 0x1Fu);
-        *headerBytes = 14 + (p[13] & 7u);
         return true;
     }
     if (n >= 12 && (p[4] & 0xF0) == 0x20) {
         if (!(p[4] & 1) || !(p[6] & 1) || !(p[8] & 1) || !(p[9] & 0x80) || !(p[11] & 1)) return false;
         *scr = uint64_t{(p[4] >> 1) & 7u} << 30 | uint64_t{p[5]} << 22 | (static_cast<uint64_t>(p[6]) >> 1) << 15 |
                uint64_t{p[7]} << 7 | (p[8] >> 1);
-        *headerBytes = 12;
         return true;
     }
     return false;
 }
 
-// Whether the packets behind the pack header begin with a navigation packet
-// (private stream 2): the pack starts a VOBU.
-bool StartsWithNavigation(const unsigned char* p, size_t n, size_t at) {
+}  // namespace
+
+bool IsPackHeader(const unsigned char* p, size_t n) {
+    return n >= 4 && p[0] == 0 && p[1] == 0 && p[2] == 1 && p[3] == 0xBA;
+}
+
+bool CarriesNavigation(const unsigned char* p, size_t n) {
+    if (!IsPackHeader(p, n) || n < 14) return false;
+    size_t at = 0;
+    if ((p[4] & 0xC0) == 0x40) {
+        at = 14 + (p[13] & 7u);
+    } else if ((p[4] & 0xF0) == 0x20) {
+        at = 12;
+    } else {
+        return false;
+    }
     while (at + 6 <= n) {
         if (p[at] != 0 || p[at + 1] != 0 || p[at + 2] != 1) return false;
         const unsigned char id = p[at + 3];
         if (id == 0xBF) return true;
-        if (id < 0xBB) return false;  // another start code, or the end code
+        if (id < 0xBB) return false;  // no packet: another start code, or the end code
         at += 6 + (size_t{p[at + 4]} << 8 | p[at + 5]);
     }
     return false;
 }
-
-}  // namespace
 
 void PackCheck::Begin(const std::string& file, uint64_t start, uint64_t end, const std::vector<uint64_t>* units) {
     m_file = file;
@@ -99,16 +104,15 @@ void PackCheck::Feed(const unsigned char* data, size_t n, uint64_t at) {
         const size_t bytes = std::min(kSector, n - o);
         const uint64_t sector = at + o;
         uint64_t scr = 0;
-        size_t header = 0;
-        if (!IsPackStart(p, bytes)) {
+        if (!IsPackHeader(p, bytes)) {
             Damage(sector, "no MPEG pack header where one belongs");
             continue;
         }
-        if (!ReadClock(p, bytes, &scr, &header)) {
+        if (!ReadClock(p, bytes, &scr)) {
             Damage(sector, "a malformed MPEG pack header");
             continue;
         }
-        const bool vobuStart = StartsWithNavigation(p, bytes, header);
+        const bool vobuStart = CarriesNavigation(p, bytes);
         if (!m_units.empty()) {
             // Where the time map places the VOBUs: another recording's
             // packs, or data moved, carry their navigation packs elsewhere.

@@ -14,6 +14,13 @@
 
 namespace tool {
 
+// The sector (n bytes of it) begins with an MPEG pack header (00 00 01 BA).
+bool IsPackHeader(const unsigned char* p, size_t n);
+// The pack carries a navigation packet (private stream 2) and so starts a
+// VOBU: the packets behind the pack header (MPEG-2: 14 bytes and its
+// stuffing; MPEG-1: 12 bytes) are walked by their lengths.
+bool CarriesNavigation(const unsigned char* p, size_t n);
+
 // A run of damaged sectors of one byte range, in bytes of its file.
 struct DamagedRun {
     std::string file;  // the stream file (as the range names it)
