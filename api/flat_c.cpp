@@ -278,6 +278,9 @@ int vrm_GetStreamUse(void* h, int still, vrm_stream_use* use, vrm_stream_extent*
 uint32_t vrm_GetUnitStarts(void* h, int still, int number, int64_t* starts, uint32_t max) {
     return fnVR_GetUnitStarts(h, still, number, starts, max);
 }
+uint32_t vrm_GetUnitFields(void* h, int number, uint32_t* fields, uint32_t max) {
+    return fnVR_GetUnitFields(h, number, fields, max);
+}
 int vrm_SetPLText(void* h, int pl, const char* text) { return fnVR_SetPLText(h, pl, text); }
 int vrm_SetPLTypeFromCells(void* h, int pl) { return fnVR_SetPLTypeFromCells(h, pl); }
 int vrm_GetCharacterSet(void* h, vrm_character_set* out) {

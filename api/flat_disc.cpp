@@ -172,6 +172,25 @@ DWORD fnVR_GetUnitStarts(void* handle, int still, int number, __int64* starts, D
         });
 }
 
+DWORD fnVR_GetUnitFields(void* handle, int number, DWORD* fields, DWORD max) {
+    return FlatCall(handle, VRO_ERR_NO_SUCH_ITEM,
+                    "VOB " + std::to_string(number) + " does not exist or has no time map.",
+                    [&](CVR_MANGR& m) -> DWORD {
+                        if (!m.m_pModel || number < 1 || (max && !fields)) return 0;
+                        M_AVFIT* table = m.m_pModel->pM_AVFIT;
+                        const size_t n = static_cast<size_t>(number) - 1;
+                        if (!table || !table->pM_AVFI || n >= table->pM_AVFI->vobi.size()) return 0;
+                        TMAPI* record = table->pM_AVFI->vobi[n].pTMAPI.get();
+                        if (!record) return 0;
+                        const CTMAPI map(record);
+                        DWORD count = 0;
+                        for (; count < map.m_dwVOBU_ENT_Ns && map.fnGet_iTH_VOBU_ENT_Address(count); ++count) {
+                            if (count < max) fields[count] = map.fnGet_bVOBU_PB_TM(count);
+                        }
+                        return count;
+                    });
+}
+
 int fnVR_SetPLText(void* handle, int pl, const char* text) {
     return FlatCall(handle, VRO_ERR_EDIT_REFUSED, "The text of playlist " + std::to_string(pl) + " cannot be set.",
                     [&](CVR_MANGR& m) {

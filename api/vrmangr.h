@@ -368,6 +368,12 @@ VRMANGR_API int fnVR_GetStreamUse(void* handle, int still, VR_STREAM_USE* use, V
 // go into starts (NULL when max is 0); returns how many there are: 0 when
 // there is no such recording, or it has no time map or no picture.
 VRMANGR_API DWORD fnVR_GetUnitStarts(void* handle, int still, int number, __int64* starts, DWORD max);
+// How long each VOBU of VOB `number` of VR_MOVIE.VRO plays, in video fields
+// (its time map's VOBU_PB_TM; a frame is two fields), in the order of
+// fnVR_GetUnitStarts. The first max go into fields (NULL when max is 0);
+// returns how many VOBUs there are: 0 when there is no such VOB or it has no
+// time map.
+VRMANGR_API DWORD fnVR_GetUnitFields(void* handle, int number, DWORD* fields, DWORD max);
 
 // Sets the text of playlist pl (PRM_TXTI of its search pointer): text, of
 // at most 63 bytes, in both 64-byte halves, the rest zeros. 0 when pl names

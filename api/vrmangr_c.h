@@ -272,6 +272,7 @@ VRM_C_API int vrm_GetStreamUse(void* handle, int still, vrm_stream_use* use, vrm
                                uint32_t maxExtents, vrm_extent_pair* overlaps, uint32_t maxOverlaps,
                                vrm_sector_run* gaps, uint32_t maxGaps);
 VRM_C_API uint32_t vrm_GetUnitStarts(void* handle, int still, int number, int64_t* starts, uint32_t max);
+VRM_C_API uint32_t vrm_GetUnitFields(void* handle, int number, uint32_t* fields, uint32_t max);
 VRM_C_API int vrm_SetPLText(void* handle, int pl, const char* text);
 VRM_C_API int vrm_SetPLTypeFromCells(void* handle, int pl);
 VRM_C_API int vrm_GetCharacterSet(void* handle, vrm_character_set* out);

@@ -67,6 +67,18 @@ Result Export(const Plan& plan, int fd, const ProgressFn& progress, std::string*
 // "MKV", "MP4" or "MPEG-PS", for messages.
 const char* ContainerName(Container c);
 
+// The tool loads this module (vrmangr-export.so) only when `export` runs, so
+// that its other commands do not load FFmpeg's libraries. The module offers
+// one C name, kModuleEntry, a function returning this table; the tool uses
+// it only when `version` is its own (the types above cross the boundary).
+struct Module {
+    const char* version;
+    Result (*exportPlan)(const Plan& plan, int fd, const ProgressFn& progress, std::string* error);
+};
+typedef const Module* (*ModuleEntry)();
+constexpr const char* kModuleEntry = "vrexport_module";
+constexpr const char* kModuleFile = "vrmangr-export.so";
+
 }  // namespace vrexport
 
 #endif

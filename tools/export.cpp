@@ -15,13 +15,16 @@
 #include "info.h"
 #include "output.h"
 
-#ifdef VRMANGR_HAVE_FFMPEG
+#ifdef VRMANGR_EXPORT_MODULE_DIR
+#include <dlfcn.h>
+#include <unistd.h>
+
 #include "export/remux.h"
 #endif
 
 namespace tool {
 
-#ifndef VRMANGR_HAVE_FFMPEG
+#ifndef VRMANGR_EXPORT_MODULE_DIR
 
 int RunExport(const Args&) {
     return Fail(
@@ -34,6 +37,54 @@ int RunExport(const Args&) {
 namespace {
 
 using vrexport::Container;
+
+// The export module, loaded for the command's run (FFmpeg's libraries come
+// with it) and closed behind it.
+class ExportModule {
+public:
+    ExportModule() = default;
+    ExportModule(const ExportModule&) = delete;
+    ExportModule& operator=(const ExportModule&) = delete;
+    ~ExportModule() {
+        if (m_handle) dlclose(m_handle);
+    }
+
+    // Looks beside the tool, then where the package installs it. False,
+    // with the sentence printed, when neither loads.
+    bool Load() {
+        std::string self(4096, '\0');
+        const ssize_t n = readlink("/proc/self/exe", &self[0], self.size() - 1);
+        self.resize(n > 0 ? static_cast<size_t>(n) : 0);
+        const std::string dir = self.substr(0, self.rfind('/') + 1);
+        std::string why;
+        for (const std::string& path :
+             {dir + vrexport::kModuleFile, dir + VRMANGR_EXPORT_MODULE_DIR + "/" + vrexport::kModuleFile}) {
+            if (access(path.c_str(), F_OK) != 0) continue;
+            m_handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+            if (!m_handle) {
+                const char* e = dlerror();
+                why = path + " cannot be loaded: " + (e ? e : "unknown error");
+                continue;
+            }
+            const auto entry = reinterpret_cast<vrexport::ModuleEntry>(dlsym(m_handle, vrexport::kModuleEntry));
+            const vrexport::Module* module = entry ? entry() : nullptr;
+            if (module && std::string(module->version) == VRMANGR_VERSION) {
+                m_module = module;
+                return true;
+            }
+            why = path + " is not the export module of vrmangr " VRMANGR_VERSION;
+            dlclose(m_handle);
+            m_handle = nullptr;
+        }
+        if (why.empty()) why = std::string("its module ") + vrexport::kModuleFile + " is not installed beside the tool";
+        return Fail("export cannot run: " + why + "."), false;
+    }
+    const vrexport::Module& operator*() const { return *m_module; }
+
+private:
+    void* m_handle = nullptr;
+    const vrexport::Module* m_module = nullptr;
+};
 
 // 27 MHz ticks to the 90 kHz clock of the time stamps.
 int64_t Clock90(Ticks t) { return t / 300; }
@@ -110,6 +161,95 @@ bool MakePlan(void* h, const Chain& chain, Container container, vrexport::Plan* 
     return true;
 }
 
+// --skip-damaged: the plan without the VOBUs that hold damage. Each cell
+// keeps the stretches between them as cells of their own that follow each
+// other (a cell the damage divides becomes two), timed by the time map: a
+// stretch plays from its first VOBU's start on (the cell's first frame in
+// the first) to its last VOBU's end (the cell's last frame in the last).
+// Each damaged run is widened to the VOBUs of the time map that hold it (as
+// the warnings then name it); a chapter inside a left-out stretch moves to
+// the start of what follows. A damaged cell whose time map is not known goes
+// whole.
+vrexport::Plan WithoutDamage(const vrexport::Plan& plan, const Chain& chain, const std::vector<ByteRange>& ranges,
+                             std::vector<DamagedRun>* damage) {
+    vrexport::Plan kept = plan;
+    kept.cells.clear();
+    kept.chapters.clear();
+    // Where each chapter lands: the new cell's index and offset (none
+    // behind the last piece).
+    std::vector<std::pair<size_t, int64_t> > places(plan.chapters.size(), {SIZE_MAX, 0});
+    std::vector<size_t> pending;  // chapters not placed yet, in order
+    for (size_t k = 0; k < plan.cells.size(); ++k) {
+        const vrexport::Cell& cell = plan.cells[k];
+        const ByteRange& r = ranges[k];
+        // The time map's VOBUs of the cell: their starts and times from the first.
+        std::vector<int64_t> at(r.units.begin(), r.units.end()), time{0};
+        const int64_t frame = Frame90(chain.cells[k].s);
+        DWORD fields = 0;
+        for (DWORD f : r.fields) time.push_back((fields += f) * frame / 2);
+        at.push_back(cell.end);
+        const bool timed = !r.units.empty() && at.front() == cell.start;
+        // The left-out stretches, as indexes into at.
+        std::vector<std::pair<size_t, size_t> > out;
+        for (DamagedRun& run : *damage) {
+            if (run.file != r.file || static_cast<int64_t>(run.vobuEnd) <= cell.start ||
+                static_cast<int64_t>(run.vobuStart) >= cell.end)
+                continue;
+            size_t a = 0, b = at.size() - 1;
+            if (timed) {
+                a = static_cast<size_t>(
+                    std::upper_bound(at.begin(), at.end() - 1, static_cast<int64_t>(run.vobuStart)) - at.begin());
+                a = a ? a - 1 : 0;
+                b = static_cast<size_t>(std::lower_bound(at.begin(), at.end(), static_cast<int64_t>(run.vobuEnd)) -
+                                        at.begin());
+            }
+            run.vobuStart = static_cast<uint64_t>(std::min<int64_t>(run.vobuStart, at[a]));
+            run.vobuEnd = static_cast<uint64_t>(std::max<int64_t>(run.vobuEnd, at[b]));
+            out.emplace_back(a, b);
+        }
+        std::sort(out.begin(), out.end());
+        // The stretches between, as [from, to) indexes, each timed.
+        const int64_t first = cell.lead, last = cell.lead + cell.duration;
+        size_t from = 0;
+        out.emplace_back(at.size() - 1, at.size() - 1);
+        for (size_t c = 0; c < plan.chapters.size(); ++c)
+            if (plan.chapters[c].cell == k) pending.push_back(c);
+        for (const auto& gap : out) {
+            const int64_t begins = std::max(first, time[from]), ends = std::min(last, time[gap.first]);
+            if (gap.first > from && ends > begins) {
+                vrexport::Cell piece = cell;
+                piece.start = at[from];
+                piece.end = at[gap.first];
+                piece.lead = begins - time[from];
+                piece.duration = ends - begins;
+                // The chapters before its end (earlier ones waited in a
+                // left-out stretch) begin in it.
+                std::vector<size_t> later;
+                for (size_t c : pending) {
+                    const int64_t t = plan.chapters[c].cell == k ? first + plan.chapters[c].offset : begins;
+                    if (t < ends)
+                        places[c] = {kept.cells.size(), std::max<int64_t>(0, t - begins)};
+                    else
+                        later.push_back(c);
+                }
+                pending.swap(later);
+                kept.cells.push_back(piece);
+            }
+            from = std::max(from, gap.second);
+        }
+    }
+    // Of chapters that land in one place the last stays: it begins there.
+    for (size_t c = 0; c < plan.chapters.size(); ++c) {
+        if (places[c].first == SIZE_MAX) continue;
+        if (c + 1 < plan.chapters.size() && places[c + 1] == places[c]) continue;
+        vrexport::Chapter chapter = plan.chapters[c];
+        chapter.cell = places[c].first;
+        chapter.offset = places[c].second;
+        kept.chapters.push_back(chapter);
+    }
+    return kept;
+}
+
 bool ShowProgress(uint64_t done, uint64_t total) {
     return Progress(nullptr, 0, static_cast<DWORD>(done >> 10), static_cast<DWORD>(total >> 10), 0) != 0;
 }
@@ -118,8 +258,8 @@ bool ShowProgress(uint64_t done, uint64_t total) {
 // *damaged tells that the output was written whole but its source holds
 // damage (named, one sentence per damaged range: every sector is checked in
 // a reading pass before the export).
-int Write(void* h, const Chain& chain, const vrexport::Plan& plan, const std::string& path, bool force,
-          const DiscFiles& disc, bool* damaged) {
+int Write(const vrexport::Module& module, void* h, const Chain& chain, const vrexport::Plan& whole,
+          const std::string& path, bool force, bool skipDamaged, const DiscFiles& disc, bool* damaged) {
     *damaged = false;
     // The plan has a cell for each of the chain's (movie) cells.
     std::vector<ByteRange> ranges;
@@ -132,13 +272,16 @@ int Write(void* h, const Chain& chain, const vrexport::Plan& plan, const std::st
     const bool read = FindDamage(ranges, &damage);
     ProgressDone();
     if (!read) return kFailed;
+    const vrexport::Plan plan = skipDamaged && !damage.empty() ? WithoutDamage(whole, chain, ranges, &damage) : whole;
+    if (plan.cells.empty())
+        return Fail("every VOBU of " + chain.what + " that plays holds damage; nothing was exported.");
     if (plan.container == Container::kMp4 && !out.Regular()) {
         return Fail("MP4 is written into a regular file only (its index follows the data); " + out.Name() +
                     " is none.");
     }
     ProgressLabel("exporting " + chain.what);
     std::string error;
-    const vrexport::Result result = vrexport::Export(plan, out.Descriptor(), ShowProgress, &error);
+    const vrexport::Result result = module.exportPlan(plan, out.Descriptor(), ShowProgress, &error);
     ProgressDone();
     if (result == vrexport::Result::kCancelled || Interrupted()) {
         Fail("cancelled; " + (out.Regular() ? out.Name() + " was not written."
@@ -150,7 +293,8 @@ int Write(void* h, const Chain& chain, const vrexport::Plan& plan, const std::st
         return Fail(result == vrexport::Result::kWriteFailed ? out.Name() + " " + error : chain.what + ": " + error);
     }
     if (!out.Commit()) return kFailed;
-    *damaged = ReportDamage(chain.what, damage, false, "the export holds what its demultiplexer made of them") != kOk;
+    *damaged =
+        ReportDamage(chain.what, damage, skipDamaged, "the export holds what its demultiplexer made of them") != kOk;
     return kOk;
 }
 
@@ -191,7 +335,7 @@ constexpr const char* kDefaultTemplate = "{chain}{n}_{date}_{time}_{title}";
 
 int RunExport(const Args& args) {
     std::vector<std::string> words, programs, playlistsGiven, outputs, dirs, templates, formats, all, withPlaylists,
-        force;
+        force, skipDamaged;
     const char* const kNumber = "a number from 1 to 65535";
     int status = kOk;
     if (!ParseOptions(args,
@@ -203,6 +347,7 @@ int RunExport(const Args& args) {
                        {"-d", "--directory", "a directory", &dirs},
                        {"--name", nullptr, "a name template", &templates},
                        {"--format", nullptr, "mkv, mp4 or mpg", &formats},
+                       {"--skip-damaged", nullptr, nullptr, &skipDamaged},
                        {"--force", nullptr, nullptr, &force}},
                       &words, &status))
         return status;
@@ -224,6 +369,9 @@ int RunExport(const Args& args) {
         return UsageError(args.command, "give one of --program N and --playlist N.");
     if (!isAll && outputs.empty()) return UsageError(args.command, "expects -o FILE.");
 
+    const bool skip = !skipDamaged.empty();
+    ExportModule module;
+    if (!module.Load()) return kFailed;
     const std::string& dir = words[0];
     Disc disc;
     if (!disc.Open(dir, Access::Read)) return kFailed;
@@ -263,7 +411,7 @@ int RunExport(const Args& args) {
         vrexport::Plan plan;
         if (!MakePlan(h, chain, container, &plan)) return kFailed;
         bool damaged = false;
-        const int written = Write(h, chain, plan, outputs.back(), !force.empty(), files, &damaged);
+        const int written = Write(*module, h, chain, plan, outputs.back(), !force.empty(), skip, files, &damaged);
         return written == kOk && damaged ? kFailed : written;
     }
 
@@ -305,7 +453,7 @@ int RunExport(const Args& args) {
     for (size_t i = 0; i < chains.size(); ++i) {
         const std::string path = InDir(directory, names[i].c_str());
         bool damaged = false;
-        const int result = Write(h, chains[i], plans[i], path, !force.empty(), files, &damaged);
+        const int result = Write(*module, h, chains[i], plans[i], path, !force.empty(), skip, files, &damaged);
         anyDamage = anyDamage || damaged;
         if (result != kOk) {
             std::fprintf(stderr, "vrmangr: %s of %s were written.\n",

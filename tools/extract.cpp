@@ -270,7 +270,7 @@ int ExtractUndescribed(void* h, const std::string& dir, const std::string& direc
         for (const VR_FOUND_STRETCH& f : found) {
             const long long a = f.llFirstByte, b = f.llFirstByte + f.llBytes;
             Part part{"undescribed", static_cast<int>(parts.size() + 1), FoundSpan(f) + " of " + stream};
-            part.ranges.push_back(ByteRange{InDir(dir, stream), a, b, {}});
+            part.ranges.push_back(ByteRange{InDir(dir, stream), a, b, {}, {}});
             parts.push_back(part);
             const char* kind = f.dwKind == VR_FOUND_RECORDING ? "recording"
                                : f.dwKind == VR_FOUND_STILLS  ? "stills"

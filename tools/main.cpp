@@ -119,8 +119,8 @@ const Command kCommands[] = {
      "in the new set.\n",
      RunCharset},
     {"extract",
-     "extract DIR (--program N | --playlist N | --entry N | --playlist N --entry N) -o FILE|- [--force]\n"
-     "       vrmangr extract DIR --all [--playlists] [-d OUTDIR] [--name TEMPLATE] [--force]\n"
+     "extract DIR (--program N | --playlist N | --entry N | --playlist N --entry N) -o FILE|- [--skip-damaged] [--force]\n"
+     "       vrmangr extract DIR --all [--playlists] [-d OUTDIR] [--name TEMPLATE] [--skip-damaged] [--force]\n"
      "       vrmangr extract DIR --undescribed -d OUTDIR [--force]",
      "Copies the MPEG bytes of a program of the original chain, of a playlist,\n"
      "or of the segment of an entry point (of the original chain, or of the\n"
@@ -130,6 +130,10 @@ const Command kCommands[] = {
      "An existing FILE is refused unless --force; a device or FIFO is written\n"
      "as it is. FILE appears only when complete: a failure or Ctrl-C leaves\n"
      "no partial file (exit 1, or 130 after Ctrl-C).\n"
+     "Every sector copied is checked: damage is named by byte range and time,\n"
+     "the output is still written whole and the exit status is 1;\n"
+     "--skip-damaged leaves the VOBUs that hold damage out (exit 0, a warning\n"
+     "for each).\n"
      "--all writes one file per program (with --playlists, also one per\n"
      "playlist) into OUTDIR (default: the current directory), each named by\n"
      "TEMPLATE plus .mpg. Fields: {chain} (program or playlist), {n} (its\n"
@@ -143,8 +147,9 @@ const Command kCommands[] = {
      "still_A-B_stills.mpg, ..._damaged.mpg for what holds no recording.\n",
      RunExtract},
     {"export",
-     "export DIR (--program N | --playlist N) -o FILE [--format mkv|mp4|mpg] [--force]\n"
-     "       vrmangr export DIR --all [--playlists] [-d OUTDIR] [--name TEMPLATE] [--format mkv|mp4|mpg] [--force]",
+     "export DIR (--program N | --playlist N) -o FILE [--format mkv|mp4|mpg] [--skip-damaged] [--force]\n"
+     "       vrmangr export DIR --all [--playlists] [-d OUTDIR] [--name TEMPLATE] [--format mkv|mp4|mpg] [--skip-damaged]\n"
+     "       [--force]",
      "Remultiplexes a program of the original chain or a playlist into one MKV,\n"
      "MP4 or MPEG-PS file (the format from --format, else from FILE's\n"
      "extension, else MKV), without re-encoding: its cells played one after\n"
@@ -154,7 +159,11 @@ const Command kCommands[] = {
      "at the VOBU that holds it. MP4 cannot hold LPCM audio; MKV holds every\n"
      "coding. --all, -d and --name work as for extract. Built with FFmpeg's\n"
      "libraries (docs/export.md). An existing FILE is refused unless --force;\n"
-     "a failure or Ctrl-C leaves no partial file (exit 1, or 130).\n",
+     "a failure or Ctrl-C leaves no partial file (exit 1, or 130).\n"
+     "Every sector is checked first: damage is named as by extract, exit 1;\n"
+     "--skip-damaged leaves the VOBUs that hold it out, and the pieces of the\n"
+     "cells follow each other, timed by the disc's time map (exit 0, a\n"
+     "warning for each).\n",
      RunExport},
     {"check", "check DIR [--deep]",
      "Verifies the disc without changing it: VR_MANGR.IFO and VR_MANGR.BUP each\n"

@@ -400,13 +400,18 @@ CopyResult CopyRanges(const std::vector<ByteRange>& ranges, OutputFile& out,
 }
 
 ByteRange RangeOf(void* handle, const seg& s) {
-    ByteRange r{s.szFileName, s.llStartPos, s.llEndPos, {}};
+    ByteRange r{s.szFileName, s.llStartPos, s.llEndPos, {}, {}};
     if (s.dwCellType != 0) return r;
-    std::vector<__int64> starts(fnVR_GetUnitStarts(handle, 0, static_cast<int>(s.dwSRPN), nullptr, 0));
-    fnVR_GetUnitStarts(handle, 0, static_cast<int>(s.dwSRPN), starts.data(), static_cast<DWORD>(starts.size()));
-    for (__int64 sector : starts) {
-        const long long at = sector * 2048;
-        if (at >= r.start && at < r.end) r.units.push_back(static_cast<uint64_t>(at));
+    const int vob = static_cast<int>(s.dwSRPN);
+    std::vector<__int64> starts(fnVR_GetUnitStarts(handle, 0, vob, nullptr, 0));
+    fnVR_GetUnitStarts(handle, 0, vob, starts.data(), static_cast<DWORD>(starts.size()));
+    std::vector<DWORD> fields(starts.size());
+    fnVR_GetUnitFields(handle, vob, fields.data(), static_cast<DWORD>(fields.size()));
+    for (size_t i = 0; i < starts.size(); ++i) {
+        const long long at = starts[i] * 2048;
+        if (at < r.start || at >= r.end) continue;
+        r.units.push_back(static_cast<uint64_t>(at));
+        r.fields.push_back(fields[i]);
     }
     return r;
 }
@@ -434,10 +439,10 @@ std::vector<ByteRange> WithoutDamage(const std::vector<ByteRange>& ranges, const
         for (const DamagedRun& run : damage) {
             const long long a = static_cast<long long>(run.vobuStart), b = static_cast<long long>(run.vobuEnd);
             if (run.file != r.file || b <= from || a >= r.end) continue;
-            if (a > from) kept.push_back(ByteRange{r.file, from, a, {}});
+            if (a > from) kept.push_back(ByteRange{r.file, from, a, {}, {}});
             from = std::max(from, b);
         }
-        if (from < r.end) kept.push_back(ByteRange{r.file, from, r.end, {}});
+        if (from < r.end) kept.push_back(ByteRange{r.file, from, r.end, {}, {}});
     }
     return kept;
 }

@@ -94,10 +94,12 @@ struct ByteRange {
     // Byte offsets in the range where the time map places VOBUs (a movie
     // cell's), for the damage check; empty when not known.
     std::vector<uint64_t> units;
+    // How long each of those VOBUs plays, in video fields (the time map's).
+    std::vector<DWORD> fields;
 };
 
-// The range of a cell or segment record, with the VOBU starts its VOB's
-// time map gives inside it (movie cells).
+// The range of a cell or segment record, with the VOBU starts and playing
+// times its VOB's time map gives inside it (movie cells).
 ByteRange RangeOf(void* handle, const seg& s);
 
 // Checks that every range lies inside its file (before anything is written).

@@ -62,8 +62,7 @@ private:
     std::vector<size_t> m_open;  // runs whose VOBU end is not known yet
 };
 
-// Reads [start, end) of the open file fd (through a memory map where the
-// file allows one) into the check. False with errno set when it cannot be
+// Reads [start, end) of the open file fd into the check, in blocks. False with errno set when it cannot be
 // read.
 bool CheckFileRange(int fd, uint64_t start, uint64_t end, PackCheck& check);
 

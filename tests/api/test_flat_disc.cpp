@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,16 @@ TEST(FlatDisc, FactsPlacesStreamsAndUnitsOfASavedDisc) {
         fnVR_GetUnitStarts(d.h, still, 1, starts.data(), count);
         for (DWORD i = 1; i < count; ++i) EXPECT_LT(starts[i - 1], starts[i]);
         EXPECT_LT(starts[count - 1], __int64{use.dwRecordedEnd});
+        if (still) continue;
+        // Each VOBU's playing time in fields: together the recording's
+        // frames, twice.
+        std::vector<DWORD> fields(count + 1, 0);
+        ASSERT_EQ(fnVR_GetUnitFields(d.h, 1, fields.data(), count), count);
+        EXPECT_EQ(fields[count], 0u);
+        DVDPGINFO program{};
+        ASSERT_TRUE(fnVR_GetOPGCPGInfo(d.h, 1, &program, 0));
+        EXPECT_EQ(std::accumulate(fields.begin(), fields.end(), DWORD{0}), 2 * program.EntrySeg.dwFrameNs);
+        EXPECT_EQ(fnVR_GetUnitFields(d.h, 2, fields.data(), count), 0u);
     }
 }
 

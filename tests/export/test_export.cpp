@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -267,6 +268,62 @@ TEST_F(Export, Mp4PlaysEachCellFromItsFirstFrameToItsLast) {
     EXPECT_TRUE(Picture(l3, 49) == Picture(kSample, 49));
     EXPECT_TRUE(Picture(l1, 119) == frame19) << "playlist 1 does not end with frame 19";
     EXPECT_TRUE(Picture(l1, 120).empty());
+}
+
+// --skip-damaged: a VOBU with three zeroed sectors is left out, the rest
+// plays on without a hole (its frames, its sound, its times from the time
+// map), and the chapter inside the left-out VOBU moves to what follows it.
+// Damage in the first VOBU and in the second (where chapter 2 lies).
+TEST(ExportDamage, SkipDamagedLeavesTheDamagedVobuOutAndKeepsEveryOtherFrame) {
+    av_log_set_level(AV_LOG_QUIET);
+    for (int damaged = 0; damaged < 2; ++damaged) {
+        SCOPED_TRACE("damage in VOBU " + std::to_string(damaged + 1));
+        TempDir dir;
+        const std::string d = dir.File("disc");
+        ASSERT_EQ(Tool("create '" + d + "' '" + kSample + "'"), 0);
+        ASSERT_EQ(Tool("chapters '" + d + "' divide 1 20"), 0);
+        // The VOBUs' starts and lengths (frames) as the time map gives them.
+        void* h = fnVR_MANGRBegin();
+        ASSERT_TRUE(fnVR_MANGRLock(h, d.c_str(), 0, 0) && fnVR_MANGROpen(h, d.c_str()));
+        __int64 starts[8] = {};
+        DWORD fields[8] = {};
+        ASSERT_EQ(fnVR_GetUnitStarts(h, 0, 1, starts, 8), 4u);
+        ASSERT_EQ(fnVR_GetUnitFields(h, 1, fields, 8), 4u);
+        fnVR_MANGREnd(h);
+        int first = 0;  // the damaged VOBU's first frame
+        for (int i = 0; i < damaged; ++i) first += static_cast<int>(fields[i] / 2);
+        const int left = static_cast<int>(fields[damaged] / 2);
+        ASSERT_TRUE(first <= 20 || damaged == 0);
+        {
+            std::fstream vro(d + "/VR_MOVIE.VRO", std::ios::in | std::ios::out | std::ios::binary);
+            vro.seekp((starts[damaged] + 1) * 2048);
+            const std::string zeros(3 * 2048, '\0');
+            vro.write(zeros.data(), static_cast<std::streamsize>(zeros.size()));
+            ASSERT_TRUE(vro.good());
+        }
+        // Output frame i is source frame i before the hole and i + left
+        // behind it; the two frames after the hole may lean on the frames
+        // left out (an open GOP), the others must be the source's.
+        const auto source = [&](int i) { return i < first ? i : i + left; };
+        const int kept = 50 - left;
+        const double chapter2 = 20 < first ? 20 : 20 < first + left ? first : 20 - left;
+        for (const char* ext : {"mkv", "mp4", "mpg"}) {
+            SCOPED_TRACE(ext);
+            const std::string out = dir.File(std::string("out.") + ext);
+            EXPECT_NE(Tool("export '" + d + "' --program 1 -o '" + out + "'"), 0);
+            ASSERT_EQ(Tool("export '" + d + "' --program 1 -o '" + out + "' --skip-damaged --force"), 0);
+            const Readback r = Read(out);
+            ASSERT_TRUE(r.opened);
+            EXPECT_TRUE(r.monotonic);
+            EXPECT_NEAR(r.duration, kept * kFrame, kFrame);
+            for (int i : {first - 1, first + 3, first + 8, kept - 1}) {
+                if (i < 0) continue;
+                EXPECT_TRUE(Picture(out, i) == Picture(kSample, source(i))) << "frame " << i;
+            }
+            EXPECT_TRUE(Picture(out, kept).empty());
+            if (std::string(ext) != "mpg") ExpectChapters(r, {0, chapter2 * kFrame});
+        }
+    }
 }
 
 }  // namespace

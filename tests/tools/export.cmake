@@ -70,3 +70,18 @@ expect("--all wrote ${made}" made STREQUAL "playlist01.mpg program01.mpg program
 run(1 export disc --all -d all --name "{chain}{n}" --format mpg)
 one_sentence_error("${err}" "program01.mpg exists")
 transcript(export.txt)
+
+# The tool loads the export module at run time: without it (a tool copied
+# alone) or with a file that is no module in its place, export says so in
+# one sentence and writes nothing; the other commands run as before.
+file(MAKE_DIRECTORY ${WORK}/alone)
+file(COPY ${TOOL} DESTINATION ${WORK}/alone)
+get_filename_component(tool_name ${TOOL} NAME)
+set(TOOL ${WORK}/alone/${tool_name})
+run(1 export disc --program 1 -o alone.mkv)
+one_sentence_error("${err}" "export cannot run: its module vrmangr-export.so is not installed beside the tool")
+file(WRITE ${WORK}/alone/vrmangr-export.so "not a module")
+run(1 export disc --program 1 -o alone.mkv)
+one_sentence_error("${err}" "export cannot run: .*alone/vrmangr-export.so cannot be loaded: ")
+expect("export without its module wrote alone.mkv" NOT EXISTS ${WORK}/alone.mkv)
+run(0 info disc)
