@@ -62,8 +62,8 @@ private:
     std::vector<size_t> m_open;  // runs whose VOBU end is not known yet
 };
 
-// Reads [start, end) of the open file fd into the check, in blocks. False with errno set when it cannot be
-// read.
+// Reads [start, end) of the open file fd into the check, in blocks. False
+// with errno set when it cannot be read.
 bool CheckFileRange(int fd, uint64_t start, uint64_t end, PackCheck& check);
 
 // "bytes A..B of VR_MOVIE.VRO (about 0:01:02.5 into it) are damaged: why";
