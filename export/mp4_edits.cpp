@@ -99,22 +99,38 @@ Bytes EditBox(const std::vector<Edit>& edits, int64_t movieScale, int64_t mediaS
     std::vector<std::pair<uint64_t, int64_t>> entries;
     int64_t sum = 0, last = INT64_MIN;  // 90 kHz: where the last edit ends in the media
     bool wide = false;
-    for (const Edit& e : edits) {
+    // Appends an edit of `length` (90 kHz) from mediaTime, or an empty one
+    // (mediaTime < 0: the track has nothing to show then).
+    const auto add = [&](int64_t mediaTime, int64_t length) {
         const int64_t from = Rescale(sum, movieScale, 90000);
-        sum += e.duration;
+        sum += length;
         const uint64_t duration = static_cast<uint64_t>(Rescale(sum, movieScale, 90000) - from);
-        const int64_t media = Rescale(e.mediaTime, mediaScale, 90000);
-        if (duration == 0) continue;
+        if (duration == 0) return;
         // A cell that goes on where the one before ended in the media
         // continues its edit: fewer edits, fewer joins for players.
-        if (!entries.empty() && last == e.mediaTime) {
+        if (!entries.empty() && last == mediaTime) {
             entries.back().first += duration;
-            last += e.duration;
-            continue;
+            if (mediaTime >= 0) last += length;
+            return;
         }
-        last = e.mediaTime + e.duration;
-        entries.emplace_back(duration, media);
+        last = mediaTime < 0 ? -1 : mediaTime + length;
+        entries.emplace_back(duration, mediaTime < 0 ? -1 : Rescale(mediaTime, mediaScale, 90000));
+    };
+    for (const Edit& e : edits) {
+        // A track that starts after the cell's first frame (audio behind
+        // the first picture) begins with an empty edit, the only kind whose
+        // media time may be negative (-1).
+        int64_t media = e.mediaTime, length = e.duration;
+        if (media < 0) {
+            const int64_t empty = std::min(-media, length);
+            add(-1, empty);
+            media = 0;
+            length -= empty;
+        }
+        if (length > 0) add(media, length);
     }
+    // The last edit is never an empty one.
+    while (!entries.empty() && entries.back().second < 0) entries.pop_back();
     for (const auto& e : entries) wide = wide || e.first > 0xFFFFFFFFu || e.second > 0x7FFFFFFF;
     Bytes elst;
     Append(&elst, 4, 0);

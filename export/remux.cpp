@@ -4,10 +4,12 @@
 #include "export/remux.h"
 
 #include "export/mp4_edits.h"
+#include "export/mpeg_frames.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -180,7 +182,11 @@ bool OpenCell(const Cell& cell, CellInput* in, std::string* error) {
     AVFormatContext* fmt = avformat_alloc_context();
     if (!in->io || !fmt) return *error = "out of memory.", false;
     fmt->pb = in->io.get();
-    fmt->flags |= AVFMT_FLAG_CUSTOM_IO;
+    // Frames of an MPEG stream carry a presentation time only where a
+    // packet starts with them; the demuxer derives the others from the
+    // order of the frames (reference frames are shown at the next
+    // reference frame's decoding time).
+    fmt->flags |= AVFMT_FLAG_CUSTOM_IO | AVFMT_FLAG_GENPTS;
     const AVInputFormat* mpeg = av_find_input_format("mpeg");
     int rc = avformat_open_input(&fmt, nullptr, mpeg, nullptr);
     if (rc < 0)
@@ -230,234 +236,438 @@ int64_t OutputDuration(const Plan& plan) {
     return CellStart(plan, plan.cells.size() - 1) + plan.cells.back().duration;
 }
 
-Result Export(const Plan& plan, int fd, const ProgressFn& progress, std::string* error) {
-    av_log_set_level(AV_LOG_QUIET);
-    uint64_t total = 0, done = 0;
-    for (const Cell& c : plan.cells) total += static_cast<uint64_t>(c.end - c.start);
+namespace {
 
-    AVFormatContext* out = nullptr;
-    if (avformat_alloc_output_context2(&out, nullptr, MuxerName(plan.container), nullptr) < 0 || !out) {
-        return *error = std::string("libavformat offers no ") + ContainerName(plan.container) + " muxer.",
-               Result::kFailed;
+struct CodecFree {
+    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+};
+struct FrameFree {
+    void operator()(AVFrame* f) const { av_frame_free(&f); }
+};
+
+// Packets held back at a cell's start (freed with it).
+class Held {
+public:
+    Held() = default;
+    Held(const Held&) = delete;
+    Held& operator=(const Held&) = delete;
+    ~Held() { Clear(); }
+    bool Add(const AVPacket* p) {
+        AVPacket* copy = av_packet_clone(p);
+        if (copy) packets.push_back(copy);
+        return copy != nullptr;
     }
-    std::unique_ptr<AVFormatContext, OutputFree> outOwner(out);
-    Writer writer;
-    writer.fd = fd;
-    writer.progress = &progress;
-    writer.done = &done;
-    writer.total = total;
-    IoPtr outIo = MakeIo(&writer, true, nullptr, WriteFd, SeekFd);
-    if (!outIo) return *error = "out of memory.", Result::kFailed;
-    out->pb = outIo.get();
-    // A pipe or device: the muxer writes what needs no going back.
-    if (lseek(fd, 0, SEEK_CUR) < 0) out->pb->seekable = 0;
-    out->flags |= AVFMT_FLAG_CUSTOM_IO;
-    if (!plan.title.empty()) av_dict_set(&out->metadata, "title", plan.title.c_str(), 0);
-    if (!plan.creationTime.empty()) av_dict_set(&out->metadata, "creation_time", plan.creationTime.c_str(), 0);
+    void Clear() {
+        for (AVPacket*& p : packets) av_packet_free(&p);
+        packets.clear();
+    }
+    std::vector<AVPacket*> packets;
+};
+
+// One export: the output, its streams, and where the cells went.
+class Exporter {
+public:
+    Exporter(const Plan& plan, int fd, const ProgressFn& progress, std::string* error)
+        : m_plan(plan), m_fd(fd), m_progress(progress), m_error(*error), m_mp4(plan.container == Container::kMp4) {}
+
+    Result Run() {
+        for (const Cell& c : m_plan.cells) m_total += static_cast<uint64_t>(c.end - c.start);
+        Result r = Begin();
+        for (size_t k = 0; r == Result::kDone && k < m_plan.cells.size(); ++k) r = ExportCell(k);
+        return r == Result::kDone ? Finish() : r;
+    }
+
+private:
+    Result Fail(const std::string& sentence, Result r = Result::kFailed) {
+        m_error = sentence;
+        return r;
+    }
+    Result WriteFailed(int rc) { return Fail("could not be written: " + AvError(rc) + ".", Result::kWriteFailed); }
+
+    // The output context, its I/O, title, date and chapters.
+    Result Begin() {
+        AVFormatContext* out = nullptr;
+        if (avformat_alloc_output_context2(&out, nullptr, MuxerName(m_plan.container), nullptr) < 0 || !out)
+            return Fail(std::string("libavformat offers no ") + ContainerName(m_plan.container) + " muxer.");
+        m_out.reset(out);
+        m_writer.fd = m_fd;
+        m_writer.progress = &m_progress;
+        m_writer.done = &m_done;
+        m_writer.total = m_total;
+        m_outIo = MakeIo(&m_writer, true, nullptr, WriteFd, SeekFd);
+        m_packet.reset(av_packet_alloc());
+        if (!m_outIo || !m_packet) return Fail("out of memory.");
+        out->pb = m_outIo.get();
+        // A pipe or device: the muxer writes what needs no going back.
+        if (lseek(m_fd, 0, SEEK_CUR) < 0) out->pb->seekable = 0;
+        out->flags |= AVFMT_FLAG_CUSTOM_IO;
+        if (!m_plan.title.empty()) av_dict_set(&out->metadata, "title", m_plan.title.c_str(), 0);
+        if (!m_plan.creationTime.empty()) av_dict_set(&out->metadata, "creation_time", m_plan.creationTime.c_str(), 0);
+        return AddChapters();
+    }
 
     // Chapters, in the muxer's own array (freed with the context).
-    const int64_t length = OutputDuration(plan);
-    if (plan.container != Container::kMpegPs && !plan.chapters.empty()) {
-        out->chapters = static_cast<AVChapter**>(av_calloc(plan.chapters.size(), sizeof(AVChapter*)));
-        if (!out->chapters) return *error = "out of memory.", Result::kFailed;
-        for (size_t i = 0; i < plan.chapters.size(); ++i) {
+    Result AddChapters() {
+        AVFormatContext* out = m_out.get();
+        const std::vector<Chapter>& chapters = m_plan.chapters;
+        if (m_plan.container == Container::kMpegPs || chapters.empty()) return Result::kDone;
+        out->chapters = static_cast<AVChapter**>(av_calloc(chapters.size(), sizeof(AVChapter*)));
+        if (!out->chapters) return Fail("out of memory.");
+        const int64_t length = OutputDuration(m_plan);
+        for (size_t i = 0; i < chapters.size(); ++i) {
             auto* ch = static_cast<AVChapter*>(av_mallocz(sizeof(AVChapter)));
-            if (!ch) return *error = "out of memory.", Result::kFailed;
+            if (!ch) return Fail("out of memory.");
             out->chapters[out->nb_chapters++] = ch;
-            const Chapter& c = plan.chapters[i];
             ch->id = static_cast<decltype(ch->id)>(i + 1);
             ch->time_base = kMpegClock;
-            ch->start = CellStart(plan, c.cell) + c.offset;
-            ch->end = i + 1 < plan.chapters.size()
-                          ? CellStart(plan, plan.chapters[i + 1].cell) + plan.chapters[i + 1].offset
-                          : length;
-            av_dict_set(&ch->metadata, "title", c.name.c_str(), 0);
+            ch->start = CellStart(m_plan, chapters[i].cell) + chapters[i].offset;
+            ch->end =
+                i + 1 < chapters.size() ? CellStart(m_plan, chapters[i + 1].cell) + chapters[i + 1].offset : length;
+            av_dict_set(&ch->metadata, "title", chapters[i].name.c_str(), 0);
         }
+        return Result::kDone;
     }
 
-    std::unique_ptr<AVPacket, PacketFree> pkt(av_packet_alloc());
-    if (!pkt) return *error = "out of memory.", Result::kFailed;
-    int outVideo = -1, outAudio = -1;
-    AVCodecID videoCodec = AV_CODEC_ID_NONE, audioCodec = AV_CODEC_ID_NONE;
-    bool started = false;
-    // MP4 keeps every frame of a cell's VOBUs and gets an edit per cell
-    // (RewriteEdits): the times of the cells' first frames, and of each
-    // track's first decoding time, which its media times count from.
-    const bool mp4 = plan.container == Container::kMp4;
-    int64_t position = 0;
-    int64_t lastDts[2] = {INT64_MIN, INT64_MIN}, firstDts[2] = {INT64_MIN, INT64_MIN};
-    std::vector<int64_t> cellFirstFrames;
+    // The output's streams, from the first cell's; the header.
+    Result StartOutput(const CellInput& in) {
+        AVFormatContext* out = m_out.get();
+        const AVCodecParameters* vpar = in.fmt->streams[in.video]->codecpar;
+        const AVCodecParameters* apar = in.audio >= 0 ? in.fmt->streams[in.audio]->codecpar : nullptr;
+        AVStream* v = avformat_new_stream(out, nullptr);
+        if (!v || avcodec_parameters_copy(v->codecpar, vpar) < 0) return Fail("out of memory.");
+        v->codecpar->codec_tag = 0;
+        if (m_plan.aspectNum > 0 && m_plan.container != Container::kMpegPs) {
+            const AVRational sar = SampleAspect(m_plan.aspectNum, m_plan.aspectDen, vpar->width, vpar->height);
+            v->sample_aspect_ratio = sar;
+            v->codecpar->sample_aspect_ratio = sar;
+        }
+        v->time_base = kMpegClock;
+        m_outVideo = v->index;
+        m_videoCodec = vpar->codec_id;
+        if (apar) {
+            m_audioCodec = apar->codec_id;
+            if (!Holds(m_plan.container, apar->codec_id)) {
+                return Fail(std::string(ContainerName(m_plan.container)) + " cannot hold " +
+                            avcodec_get_name(apar->codec_id) + " audio; export to MKV (or MPEG-PS) instead.");
+            }
+            AVStream* a = avformat_new_stream(out, nullptr);
+            if (!a || avcodec_parameters_copy(a->codecpar, apar) < 0) return Fail("out of memory.");
+            a->codecpar->codec_tag = 0;
+            a->time_base = kMpegClock;
+            m_outAudio = a->index;
+            // DVD LPCM outside a program stream: its samples, decoded, as
+            // little-endian PCM of the same depth (the containers know no
+            // LPCM headers).
+            if (apar->codec_id == AV_CODEC_ID_PCM_DVD && m_plan.container != Container::kMpegPs) {
+                const Result r = OpenLpcm(apar, a->codecpar);
+                if (r != Result::kDone) return r;
+            }
+        }
+        // Negative time stamps of the MP4 lead frames go into its edit list;
+        // in the others the output starts at 0 as laid out.
+        if (m_plan.container == Container::kMkv) out->avoid_negative_ts = 0;
+        const int rc = avformat_write_header(out, nullptr);
+        if (rc < 0) return Fail("the output cannot be started: " + AvError(rc) + ".");
+        return Result::kDone;
+    }
 
-    for (size_t k = 0; k < plan.cells.size(); ++k) {
-        const Cell& cell = plan.cells[k];
+    Result OpenLpcm(const AVCodecParameters* in, AVCodecParameters* out) {
+        const AVCodec* decoder = avcodec_find_decoder(AV_CODEC_ID_PCM_DVD);
+        m_lpcm.reset(decoder ? avcodec_alloc_context3(decoder) : nullptr);
+        m_frame.reset(av_frame_alloc());
+        if (!m_lpcm || !m_frame || avcodec_parameters_to_context(m_lpcm.get(), in) < 0 ||
+            avcodec_open2(m_lpcm.get(), decoder, nullptr) < 0)
+            return Fail("the LPCM audio cannot be decoded with this FFmpeg.");
+        const int bits = in->bits_per_coded_sample;
+        out->codec_id = bits > 16 ? AV_CODEC_ID_PCM_S24LE : AV_CODEC_ID_PCM_S16LE;
+        out->bits_per_coded_sample = bits > 16 ? 24 : 16;
+        out->block_align = out->ch_layout.nb_channels * out->bits_per_coded_sample / 8;
+        out->bit_rate = static_cast<int64_t>(out->block_align) * out->sample_rate * 8;
+        return Result::kDone;
+    }
+
+    Result ExportCell(size_t k) {
+        const Cell& cell = m_plan.cells[k];
         CellInput in;
-        in.reader.done = &done;
-        in.reader.total = total;
-        in.reader.progress = &progress;
+        in.reader.done = &m_done;
+        in.reader.total = m_total;
+        in.reader.progress = &m_progress;
         struct Closer {
             int* fd;
             ~Closer() {
                 if (*fd >= 0) close(*fd);
             }
         } closer{&in.reader.fd};
-        if (!OpenCell(cell, &in, error)) return in.reader.cancelled ? Result::kCancelled : Result::kFailed;
+        if (!OpenCell(cell, &in, &m_error)) return in.reader.cancelled ? Result::kCancelled : Result::kFailed;
         if (in.reader.cancelled) return Result::kCancelled;
-        const AVCodecParameters* vpar = in.fmt->streams[in.video]->codecpar;
-        const AVCodecParameters* apar = in.audio >= 0 ? in.fmt->streams[in.audio]->codecpar : nullptr;
-        if (!started) {
-            if (apar && !Holds(plan.container, apar->codec_id)) {
-                *error = std::string(ContainerName(plan.container)) + " cannot hold " +
-                         avcodec_get_name(apar->codec_id) + " audio; export to MKV (or MPEG-PS) instead.";
-                return Result::kFailed;
-            }
-            AVStream* v = avformat_new_stream(out, nullptr);
-            if (!v || avcodec_parameters_copy(v->codecpar, vpar) < 0) return *error = "out of memory.", Result::kFailed;
-            v->codecpar->codec_tag = 0;
-            if (plan.aspectNum > 0 && plan.container != Container::kMpegPs) {
-                const AVRational sar = SampleAspect(plan.aspectNum, plan.aspectDen, vpar->width, vpar->height);
-                v->sample_aspect_ratio = sar;
-                v->codecpar->sample_aspect_ratio = sar;
-            }
-            v->time_base = kMpegClock;
-            outVideo = v->index;
-            videoCodec = vpar->codec_id;
-            if (apar) {
-                AVStream* a = avformat_new_stream(out, nullptr);
-                if (!a || avcodec_parameters_copy(a->codecpar, apar) < 0)
-                    return *error = "out of memory.", Result::kFailed;
-                a->codecpar->codec_tag = 0;
-                // DVD LPCM of 16 bits is big-endian PCM once its header is
-                // off, which the demuxer strips; Matroska names it so.
-                if (apar->codec_id == AV_CODEC_ID_PCM_DVD && plan.container == Container::kMkv) {
-                    if (apar->bits_per_coded_sample != 16)
-                        return *error = "only 16-bit LPCM can be exported to MKV.", Result::kFailed;
-                    a->codecpar->codec_id = AV_CODEC_ID_PCM_S16BE;
-                }
-                a->time_base = kMpegClock;
-                outAudio = a->index;
-                audioCodec = apar->codec_id;
-            }
-            // Negative time stamps of the MP4 lead frames go into its edit
-            // list; in the others the output starts at 0 as laid out.
-            if (plan.container == Container::kMkv) out->avoid_negative_ts = 0;
-            AVDictionary* opts = nullptr;
-            const int rc = avformat_write_header(out, &opts);
-            av_dict_free(&opts);
-            if (rc < 0) return *error = "the output cannot be started: " + AvError(rc) + ".", Result::kFailed;
-            started = true;
-        } else if (vpar->codec_id != videoCodec || (apar ? apar->codec_id : AV_CODEC_ID_NONE) != audioCodec) {
-            *error = "cell " + std::to_string(k + 1) + " is coded otherwise than the first; one file holds one coding.";
-            return Result::kFailed;
+        if (!m_started) {
+            const Result r = StartOutput(in);
+            if (r != Result::kDone) return r;
+            m_started = true;
+        } else {
+            const Result r = SameCoding(in, k);
+            if (r != Result::kDone) return r;
         }
-
-        // Time stamps of this cell: its first VOBU's first frame (the lowest
-        // video presentation time of its first GOP) becomes `position`.
-        std::vector<AVPacket*> held;
-        struct Held {
-            std::vector<AVPacket*>* v;
-            ~Held() {
-                for (AVPacket* p : *v) av_packet_free(&p);
-            }
-        } heldOwner{&held};
-        int64_t base = AV_NOPTS_VALUE;
-        int keyframes = 0;
-        bool ended = false;
-        const int64_t cellEnd = position + cell.lead + cell.duration;
-        int64_t videoEnd = cellEnd;  // MP4: behind the cell's last frame in its VOBUs
+        m_in = &in;
+        m_cellEnd = m_position + cell.lead + cell.duration;
+        m_videoEnd = m_cellEnd;
+        m_base = AV_NOPTS_VALUE;
+        m_forwardGone = false;
         const AVStream* vst = in.fmt->streams[in.video];
         const AVRational rate = vst->avg_frame_rate.num > 0 ? vst->avg_frame_rate : vst->r_frame_rate;
-        const int64_t frame = rate.num > 0 ? av_rescale_q(1, av_inv_q(rate), kMpegClock) : 3600;
-        auto emit = [&](AVPacket* p) -> int {
-            const bool isVideo = p->stream_index == in.video;
-            AVStream* src = in.fmt->streams[p->stream_index];
-            int64_t pts = p->pts == AV_NOPTS_VALUE ? p->dts : p->pts;
-            if (pts == AV_NOPTS_VALUE) return 0;
-            pts = av_rescale_q(pts, src->time_base, kMpegClock) - base + position;
-            int64_t dts =
-                p->dts == AV_NOPTS_VALUE ? pts : av_rescale_q(p->dts, src->time_base, kMpegClock) - base + position;
-            // Frames behind the cell's last one belong to the next cell's
-            // time (MP4 keeps them, hidden, for decoding); audio before the
-            // cell's first VOBU to the previous cell.
-            if (pts >= cellEnd && (!mp4 || !isVideo)) return 0;
-            if (!isVideo && pts < position) return 0;
-            const int slot = isVideo ? 0 : 1;
-            if (dts <= lastDts[slot]) dts = lastDts[slot] + 1;
-            if (pts < dts) pts = dts;
-            lastDts[slot] = dts;
-            if (firstDts[slot] == INT64_MIN) firstDts[slot] = dts;
-            if (isVideo) videoEnd = std::max(videoEnd, pts + frame);
-            p->pts = pts;
-            p->dts = dts;
-            p->duration = av_rescale_q(p->duration, src->time_base, kMpegClock);
-            p->stream_index = isVideo ? outVideo : outAudio;
-            av_packet_rescale_ts(p, kMpegClock, out->streams[p->stream_index]->time_base);
-            p->pos = -1;
-            return av_interleaved_write_frame(out, p);
-        };
+        m_frame90 = rate.num > 0 ? av_rescale_q(1, av_inv_q(rate), kMpegClock) : 3600;
+        if (m_lpcm) avcodec_flush_buffers(m_lpcm.get());
+        const Result r = CopyPackets(cell);
+        m_in = nullptr;
+        if (r != Result::kDone) return r;
+        m_cellFirstFrames.push_back(m_position + cell.lead);
+        m_position = m_mp4 ? m_videoEnd : m_cellEnd;
+        return Result::kDone;
+    }
+
+    Result SameCoding(const CellInput& in, size_t k) {
+        const AVCodecParameters* vpar = in.fmt->streams[in.video]->codecpar;
+        const AVCodecParameters* apar = in.audio >= 0 ? in.fmt->streams[in.audio]->codecpar : nullptr;
+        if (vpar->codec_id == m_videoCodec && (apar ? apar->codec_id : AV_CODEC_ID_NONE) == m_audioCodec)
+            return Result::kDone;
+        return Fail("cell " + std::to_string(k + 1) + " is coded otherwise than the first; one file holds one coding.");
+    }
+
+    // Reads the cell's packets and writes those that belong to it. Its
+    // first GOP is held back until it is whole: its lowest presentation
+    // time is the VOBU's first frame, which `position` stands for, and its
+    // pictures without a reference are known only then.
+    Result CopyPackets(const Cell& cell) {
+        Held held;
+        int keyframes = 0;
+        AVPacket* pkt = m_packet.get();
         for (;;) {
-            int rc = av_read_frame(in.fmt.get(), pkt.get());
-            if (rc < 0) {
-                if (in.reader.cancelled) return Result::kCancelled;
+            const int rc = av_read_frame(m_in->fmt.get(), pkt);
+            const bool ended = rc < 0;
+            if (ended) {
+                if (m_in->reader.cancelled) return Result::kCancelled;
                 // Past the range's end, or a pack the demuxer cannot parse
                 // there: what was read stands. A failed read is an error.
-                if (in.reader.failed)
-                    return *error = cell.file + " could not be read: " + AvError(rc) + ".", Result::kFailed;
-                ended = true;
-            } else if (pkt->stream_index != in.video && pkt->stream_index != in.audio) {
-                av_packet_unref(pkt.get());
+                if (m_in->reader.failed) return Fail(cell.file + " could not be read: " + AvError(rc) + ".");
+            } else if (pkt->stream_index != m_in->video && pkt->stream_index != m_in->audio) {
+                av_packet_unref(pkt);
                 continue;
             }
-            if (!ended && base == AV_NOPTS_VALUE) {
-                if (pkt->stream_index == in.video && (pkt->flags & AV_PKT_FLAG_KEY)) ++keyframes;
+            if (!ended && m_base == AV_NOPTS_VALUE) {
+                if (pkt->stream_index == m_in->video && (pkt->flags & AV_PKT_FLAG_KEY)) ++keyframes;
                 if (keyframes < 2) {
-                    held.push_back(av_packet_clone(pkt.get()));
-                    av_packet_unref(pkt.get());
-                    if (!held.back()) return *error = "out of memory.", Result::kFailed;
+                    const bool kept = held.Add(pkt);
+                    av_packet_unref(pkt);
+                    if (!kept) return Fail("out of memory.");
                     continue;
                 }
             }
-            if (base == AV_NOPTS_VALUE) {
-                for (const AVPacket* p : held) {
-                    if (p->stream_index != in.video || p->pts == AV_NOPTS_VALUE) continue;
-                    const int64_t t = av_rescale_q(p->pts, in.fmt->streams[in.video]->time_base, kMpegClock);
-                    if (base == AV_NOPTS_VALUE || t < base) base = t;
-                }
-                if (base == AV_NOPTS_VALUE)
-                    return *error = cell.file + ": a cell's video carries no time stamps.", Result::kFailed;
-                for (AVPacket*& p : held) {
-                    const int w = emit(p);
-                    av_packet_free(&p);
-                    if (w < 0) return *error = "could not be written: " + AvError(w) + ".", Result::kWriteFailed;
-                }
-                held.clear();
+            if (m_base == AV_NOPTS_VALUE) {
+                const Result r = ReleaseFirstGop(cell, held);
+                if (r != Result::kDone) return r;
             }
             if (ended) break;
-            const int w = emit(pkt.get());
-            av_packet_unref(pkt.get());
-            if (w < 0) return *error = "could not be written: " + AvError(w) + ".", Result::kWriteFailed;
+            const int w = Emit(pkt);
+            av_packet_unref(pkt);
+            if (w < 0) return WriteFailed(w);
         }
-        cellFirstFrames.push_back(position + cell.lead);
-        position = mp4 ? videoEnd : cellEnd;
+        return Result::kDone;
     }
-    if (!started) return *error = "there is nothing to export.", Result::kFailed;
-    const int rc = av_write_trailer(out);
-    if (rc < 0) return *error = "the output could not be finished: " + AvError(rc) + ".", Result::kFailed;
-    avio_flush(out->pb);
-    if (out->pb->error < 0)
-        return *error = "could not be written: " + AvError(out->pb->error) + ".", Result::kWriteFailed;
-    if (mp4) {
+
+    // The held first GOP: its base time, its pictures without a reference
+    // left out (the others renumbered in display order, the GOP marked
+    // closed), then written.
+    Result ReleaseFirstGop(const Cell& cell, Held& held) {
+        const AVStream* vst = m_in->fmt->streams[m_in->video];
+        std::vector<Picture> pictures;
+        std::vector<size_t> videoAt;  // index into held of each picture
+        for (size_t i = 0; i < held.packets.size(); ++i) {
+            const AVPacket* p = held.packets[i];
+            if (p->stream_index != m_in->video) continue;
+            if (p->pts != AV_NOPTS_VALUE) {
+                const int64_t t = av_rescale_q(p->pts, vst->time_base, kMpegClock);
+                if (m_base == AV_NOPTS_VALUE || t < m_base) m_base = t;
+            }
+            pictures.push_back(InspectPicture(p->data, static_cast<size_t>(p->size)));
+            videoAt.push_back(i);
+        }
+        if (m_base == AV_NOPTS_VALUE) return Fail(cell.file + ": a cell's video carries no time stamps.");
+        const std::vector<bool> drop = PicturesWithoutReference(pictures);
+        const int dropped = static_cast<int>(std::count(drop.begin(), drop.end(), true));
+        std::vector<bool> keep(held.packets.size(), true);
+        for (size_t i = 0; i < pictures.size(); ++i) {
+            AVPacket* p = held.packets[videoAt[i]];
+            if (drop[i]) {
+                keep[videoAt[i]] = false;
+            } else if (dropped > 0 && av_packet_make_writable(p) >= 0) {
+                SetTemporalReference(p->data, pictures[i], pictures[i].temporalReference - dropped);
+                CloseGop(p->data, pictures[i]);
+            }
+        }
+        for (size_t i = 0; i < held.packets.size(); ++i) {
+            const int w = keep[i] ? Emit(held.packets[i]) : 0;
+            if (w < 0) return WriteFailed(w);
+        }
+        held.Clear();
+        return Result::kDone;
+    }
+
+    // Writes one packet of the cell at its output time, or leaves it out:
+    // frames behind the cell's last one belong to the next cell's time
+    // (MP4 keeps them, hidden, for decoding; elsewhere B-pictures that
+    // would refer to such a frame go too); audio before the cell's first
+    // VOBU belongs to the previous cell, and a partial audio frame at the
+    // cell's end is none. <0 is a write error.
+    int Emit(AVPacket* p) {
+        const bool isVideo = p->stream_index == m_in->video;
+        const AVStream* src = m_in->fmt->streams[p->stream_index];
+        int64_t pts = p->pts == AV_NOPTS_VALUE ? p->dts : p->pts;
+        if (pts == AV_NOPTS_VALUE) return 0;
+        pts = av_rescale_q(pts, src->time_base, kMpegClock) - m_base + m_position;
+        int64_t dts =
+            p->dts == AV_NOPTS_VALUE ? pts : av_rescale_q(p->dts, src->time_base, kMpegClock) - m_base + m_position;
+        if (isVideo && !m_mp4) {
+            const Picture picture = InspectPicture(p->data, static_cast<size_t>(p->size));
+            if (pts >= m_cellEnd) {
+                if (picture.type != Picture::kB) m_forwardGone = true;
+                return 0;
+            }
+            if (m_forwardGone && picture.type == Picture::kB) return 0;
+        }
+        if (!isVideo) {
+            if (pts >= m_cellEnd || pts < m_position) return 0;
+            if (PartialAudioFrame(p)) return 0;
+            if (m_lpcm) return EmitLpcm(p);
+        }
+        const int slot = isVideo ? 0 : 1;
+        if (dts <= m_lastDts[slot]) dts = m_lastDts[slot] + 1;
+        if (pts < dts) pts = dts;
+        m_lastDts[slot] = dts;
+        if (m_firstDts[slot] == INT64_MIN) m_firstDts[slot] = dts;
+        if (isVideo) m_videoEnd = std::max(m_videoEnd, pts + m_frame90);
+        p->pts = pts;
+        p->dts = dts;
+        p->duration = av_rescale_q(p->duration, src->time_base, kMpegClock);
+        p->stream_index = isVideo ? m_outVideo : m_outAudio;
+        av_packet_rescale_ts(p, kMpegClock, m_out->streams[p->stream_index]->time_base);
+        p->pos = -1;
+        return av_interleaved_write_frame(m_out.get(), p);
+    }
+
+    // An MPEG audio or AC-3 packet shorter than the frame its header
+    // announces: the part of a frame that the cell's last bytes hold.
+    bool PartialAudioFrame(const AVPacket* p) const {
+        AudioCoding coding;
+        if (m_audioCodec == AV_CODEC_ID_AC3)
+            coding = AudioCoding::kAc3;
+        else if (m_audioCodec == AV_CODEC_ID_MP2 || m_audioCodec == AV_CODEC_ID_MP1 || m_audioCodec == AV_CODEC_ID_MP3)
+            coding = AudioCoding::kMpeg;
+        else
+            return false;
+        const size_t whole = AudioFrameBytes(coding, p->data, static_cast<size_t>(p->size));
+        return whole > static_cast<size_t>(p->size);
+    }
+
+    // LPCM: the packet's samples, decoded, written as PCM at its time.
+    int EmitLpcm(const AVPacket* p) {
+        AVPacket* in = av_packet_clone(p);
+        if (!in) return AVERROR(ENOMEM);
+        const int64_t pts = av_rescale_q(p->pts == AV_NOPTS_VALUE ? p->dts : p->pts,
+                                         m_in->fmt->streams[p->stream_index]->time_base, kMpegClock) -
+                            m_base + m_position;
+        int rc = avcodec_send_packet(m_lpcm.get(), in);
+        av_packet_free(&in);
+        if (rc < 0) return 0;  // a damaged LPCM packet: left out, as a player would
+        int64_t at = pts;
+        while ((rc = avcodec_receive_frame(m_lpcm.get(), m_frame.get())) >= 0) {
+            const int w = WritePcm(m_frame.get(), at);
+            at += av_rescale(m_frame->nb_samples, 90000, m_frame->sample_rate);
+            av_frame_unref(m_frame.get());
+            if (w < 0) return w;
+        }
+        return 0;
+    }
+
+    // One decoded LPCM frame as little-endian PCM of 16 or 24 bits.
+    int WritePcm(const AVFrame* f, int64_t pts) {
+        const int channels = f->ch_layout.nb_channels;
+        const bool deep = f->format == AV_SAMPLE_FMT_S32;
+        const int bytes = deep ? 3 : 2;
+        std::unique_ptr<AVPacket, PacketFree> out(av_packet_alloc());
+        if (!out || av_new_packet(out.get(), f->nb_samples * channels * bytes) < 0) return AVERROR(ENOMEM);
+        uint8_t* w = out->data;
+        const size_t values = static_cast<size_t>(f->nb_samples) * static_cast<size_t>(channels);
+        for (size_t i = 0; i < values; ++i) {
+            if (deep) {
+                const uint32_t v = static_cast<uint32_t>(reinterpret_cast<const int32_t*>(f->data[0])[i]) >> 8;
+                *w++ = static_cast<uint8_t>(v);
+                *w++ = static_cast<uint8_t>(v >> 8);
+                *w++ = static_cast<uint8_t>(v >> 16);
+            } else {
+                const uint16_t v = static_cast<uint16_t>(reinterpret_cast<const int16_t*>(f->data[0])[i]);
+                *w++ = static_cast<uint8_t>(v);
+                *w++ = static_cast<uint8_t>(v >> 8);
+            }
+        }
+        if (pts <= m_lastDts[1]) pts = m_lastDts[1] + 1;
+        m_lastDts[1] = pts;
+        if (m_firstDts[1] == INT64_MIN) m_firstDts[1] = pts;
+        out->pts = out->dts = pts;
+        out->duration = av_rescale(f->nb_samples, 90000, f->sample_rate);
+        out->stream_index = m_outAudio;
+        av_packet_rescale_ts(out.get(), kMpegClock, m_out->streams[m_outAudio]->time_base);
+        return av_interleaved_write_frame(m_out.get(), out.get());
+    }
+
+    Result Finish() {
+        if (!m_started) return Fail("there is nothing to export.");
+        const int rc = av_write_trailer(m_out.get());
+        if (rc < 0) return Fail("the output could not be finished: " + AvError(rc) + ".");
+        avio_flush(m_out->pb);
+        if (m_out->pb->error < 0) return WriteFailed(m_out->pb->error);
+        if (!m_mp4) return Result::kDone;
         // A track that got no packet keeps what the muxer wrote.
         std::vector<TrackEdits> tracks;
         for (size_t t = 0; t < 2; ++t) {
-            if (firstDts[t] == INT64_MIN) continue;
+            if (m_firstDts[t] == INT64_MIN) continue;
             tracks.emplace_back();
             std::memcpy(tracks.back().handler, t == 0 ? "vide" : "soun", 5);
-            for (size_t k = 0; k < plan.cells.size(); ++k)
-                tracks.back().edits.push_back({cellFirstFrames[k] - firstDts[t], plan.cells[k].duration});
+            for (size_t k = 0; k < m_plan.cells.size(); ++k)
+                tracks.back().edits.push_back({m_cellFirstFrames[k] - m_firstDts[t], m_plan.cells[k].duration});
         }
-        if (!RewriteEdits(fd, tracks, error)) return Result::kWriteFailed;
+        if (!RewriteEdits(m_fd, tracks, &m_error)) return Result::kWriteFailed;
+        return Result::kDone;
     }
-    return Result::kDone;
+
+    const Plan& m_plan;
+    const int m_fd;
+    const ProgressFn& m_progress;
+    std::string& m_error;
+    const bool m_mp4;  // MP4 keeps every frame of a cell's VOBUs and gets an edit per cell
+    uint64_t m_total = 0, m_done = 0;
+    std::unique_ptr<AVFormatContext, OutputFree> m_out;
+    Writer m_writer;
+    IoPtr m_outIo;
+    std::unique_ptr<AVPacket, PacketFree> m_packet;
+    std::unique_ptr<AVCodecContext, CodecFree> m_lpcm;  // decodes LPCM outside MPEG-PS
+    std::unique_ptr<AVFrame, FrameFree> m_frame;
+    bool m_started = false;
+    int m_outVideo = -1, m_outAudio = -1;
+    AVCodecID m_videoCodec = AV_CODEC_ID_NONE, m_audioCodec = AV_CODEC_ID_NONE;
+    // The cell being exported: its input, where it starts and ends in the
+    // output, its first VOBU's first frame in its own time.
+    CellInput* m_in = nullptr;
+    int64_t m_position = 0, m_cellEnd = 0, m_videoEnd = 0, m_base = AV_NOPTS_VALUE, m_frame90 = 3600;
+    bool m_forwardGone = false;  // a reference frame behind the cell's end was left out
+    int64_t m_lastDts[2] = {INT64_MIN, INT64_MIN}, m_firstDts[2] = {INT64_MIN, INT64_MIN};
+    std::vector<int64_t> m_cellFirstFrames;  // output time of each cell's first frame
+};
+
+}  // namespace
+
+Result Export(const Plan& plan, int fd, const ProgressFn& progress, std::string* error) {
+    av_log_set_level(AV_LOG_QUIET);
+    return Exporter(plan, fd, progress, error).Run();
 }
 
 }  // namespace vrexport

@@ -5,13 +5,16 @@
 // how they are made (each sample recording is 50 frames at 25 frames/s).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "api/vrmangr.h"
+#include "export/mpeg_frames.h"
 #include "support/TempDir.h"
 #include "tables/CCI.h"
 #include "tables/CM_AVFIT.h"
@@ -84,47 +87,63 @@ Readback Read(const std::string& path) {
     return r;
 }
 
-// The luma of frame `index` (0 for the first) in presentation order, from
-// the first frame at time 0 or later (an edit list's hidden frames come
-// before it).
-std::vector<uint8_t> Picture(const std::string& path, int index) {
-    std::vector<uint8_t> luma;
-    AVFormatContext* f = nullptr;
-    if (avformat_open_input(&f, path.c_str(), nullptr, nullptr) < 0) return luma;
+// Decodes the best stream of a type of a file: each frame goes to
+// onFrame(frame, stream) in the order the decoder gives them; *errors (when
+// given) counts packets the decoder refused or failed on. Time stamps are
+// generated where the file has none (MPEG-PS) when genpts says so.
+template <class OnFrame>
+bool DecodeStream(const std::string& path, AVMediaType type, bool genpts, OnFrame onFrame, int* errors = nullptr) {
+    AVFormatContext* f = avformat_alloc_context();
+    if (genpts) f->flags |= AVFMT_FLAG_GENPTS;
+    if (avformat_open_input(&f, path.c_str(), nullptr, nullptr) < 0) return false;
     avformat_find_stream_info(f, nullptr);
     const AVCodec* codec = nullptr;
-    const int video = av_find_best_stream(f, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
-    AVCodecContext* c = avcodec_alloc_context3(codec);
-    avcodec_parameters_to_context(c, f->streams[video]->codecpar);
-    avcodec_open2(c, codec, nullptr);
+    const int stream = av_find_best_stream(f, type, -1, -1, &codec, 0);
+    AVCodecContext* c = stream >= 0 ? avcodec_alloc_context3(codec) : nullptr;
     AVPacket* p = av_packet_alloc();
     AVFrame* frame = av_frame_alloc();
-    // Frames by presentation time, so that B-frame reordering does not matter.
-    std::map<int64_t, std::vector<uint8_t>> frames;
-    auto drain = [&] {
-        while (avcodec_receive_frame(c, frame) >= 0) {
-            std::vector<uint8_t> y;
-            for (int row = 0; row < frame->height; ++row)
-                y.insert(y.end(), frame->data[0] + row * frame->linesize[0],
-                         frame->data[0] + row * frame->linesize[0] + frame->width);
-            frames[frame->best_effort_timestamp] = y;
-        }
+    const bool opened = c && avcodec_parameters_to_context(c, f->streams[stream]->codecpar) >= 0 &&
+                        avcodec_open2(c, codec, nullptr) >= 0;
+    const auto drain = [&] {
+        int rc;
+        while ((rc = avcodec_receive_frame(c, frame)) >= 0) onFrame(frame, f->streams[stream]);
+        if (rc != AVERROR(EAGAIN) && rc != AVERROR_EOF && errors) ++*errors;
     };
-    while (av_read_frame(f, p) >= 0) {
-        if (p->stream_index == video) {
-            avcodec_send_packet(c, p);
+    while (opened && av_read_frame(f, p) >= 0) {
+        // Pictures an MP4 edit hides come marked to be decoded, not shown.
+        if (p->stream_index == stream) {
+            if (avcodec_send_packet(c, p) < 0 && errors) ++*errors;
             drain();
         }
         av_packet_unref(p);
     }
-    avcodec_send_packet(c, nullptr);
-    drain();
-    auto frame0 = frames.lower_bound(0);
-    if (index < std::distance(frame0, frames.end())) luma = std::next(frame0, index)->second;
+    if (opened) {
+        avcodec_send_packet(c, nullptr);
+        drain();
+    }
     av_frame_free(&frame);
     av_packet_free(&p);
     avcodec_free_context(&c);
     avformat_close_input(&f);
+    return opened;
+}
+
+// The luma of frame `index` (0 for the first) in presentation order, from
+// the first frame at time 0 or later (an edit list's hidden frames come
+// before it).
+std::vector<uint8_t> Picture(const std::string& path, int index) {
+    // Frames by presentation time, so that B-frame reordering does not matter.
+    std::map<int64_t, std::vector<uint8_t>> frames;
+    DecodeStream(path, AVMEDIA_TYPE_VIDEO, false, [&](const AVFrame* frame, const AVStream*) {
+        std::vector<uint8_t> y;
+        for (int row = 0; row < frame->height; ++row)
+            y.insert(y.end(), frame->data[0] + row * frame->linesize[0],
+                     frame->data[0] + row * frame->linesize[0] + frame->width);
+        frames[frame->best_effort_timestamp] = y;
+    });
+    auto frame0 = frames.lower_bound(0);
+    std::vector<uint8_t> luma;
+    if (index < std::distance(frame0, frames.end())) luma = std::next(frame0, index)->second;
     return luma;
 }
 
@@ -324,6 +343,262 @@ TEST(ExportDamage, SkipDamagedLeavesTheDamagedVobuOutAndKeepsEveryOtherFrame) {
             if (std::string(ext) != "mpg") ExpectChapters(r, {0, chapter2 * kFrame});
         }
     }
+}
+
+// ---- Decoded content: every frame, every sample ----
+
+// The pictures of a file as a decoder shows them: presentation time (90 kHz,
+// read with generated times so that MPEG-PS frames without one get theirs)
+// and a hash of the picture; errors counts packets the decoder refused and
+// pictures it marked damaged.
+struct Shown {
+    std::vector<int64_t> times;
+    std::vector<uint64_t> hashes;
+    int errors = 0;
+};
+
+Shown Decode(const std::string& path) {
+    Shown shown;
+    std::map<int64_t, uint64_t> byTime;
+    DecodeStream(
+        path, AVMEDIA_TYPE_VIDEO, true,
+        [&](const AVFrame* frame, const AVStream* st) {
+            uint64_t h = 1469598103934665603ull;  // FNV-1a over the luma
+            for (int row = 0; row < frame->height; ++row)
+                for (int x = 0; x < frame->width; ++x)
+                    h = (h ^ frame->data[0][row * frame->linesize[0] + x]) * 1099511628211ull;
+            if (frame->decode_error_flags || (frame->flags & AV_FRAME_FLAG_CORRUPT)) ++shown.errors;
+            const int64_t t = av_rescale_q(frame->best_effort_timestamp, st->time_base, {1, 90000});
+            if (!byTime.emplace(t, h).second) ++shown.errors;  // two pictures at one time
+        },
+        &shown.errors);
+    for (const auto& [t, h] : byTime) {
+        shown.times.push_back(t);
+        shown.hashes.push_back(h);
+    }
+    return shown;
+}
+
+// The source frame each shown picture is (-1: none of them).
+std::vector<int> SourceFrames(const Shown& out, const Shown& source) {
+    std::vector<int> frames;
+    for (uint64_t h : out.hashes) {
+        const auto it = std::find(source.hashes.begin(), source.hashes.end(), h);
+        frames.push_back(it == source.hashes.end() ? -1 : static_cast<int>(it - source.hashes.begin()));
+    }
+    return frames;
+}
+
+std::vector<int> Range(int from, int to) {  // [from, to)
+    std::vector<int> r;
+    for (int i = from; i < to; ++i) r.push_back(i);
+    return r;
+}
+
+std::vector<int16_t> Samples(const std::string& path, int* errors);
+
+// A recording with B-frames, open GOPs and frames without a presentation
+// time (100 frames), chapters at frames 30 and 77. Program 1 plays it
+// whole; playlist 1 frames 30-76 (both ends inside open GOPs); playlist 2
+// frames 77-99, then 0-29. MP4 shows exactly the cells' frames. MKV and
+// MPEG-PS start each cell at its VOBU's first frame that decodes (its I
+// frame: the open GOP's leading B-frames refer to a GOP the cell does not
+// hold) and end it where its last frames still decode (B-frames that would
+// refer to a frame behind the cell go); no frame is shown twice, none
+// against a wrong reference, and the shown times rise. Every audio packet
+// decodes.
+TEST(ExportDecodes, EveryFrameOfTheCellsAsTheSourceShowsIt) {
+    av_log_set_level(AV_LOG_QUIET);
+    const std::string sample = std::string(VRMANGR_DATA) + "/pal_mpeg2_bframes_cif.vob";
+    const Shown source = Decode(sample);
+    ASSERT_EQ(source.hashes.size(), 100u);
+    ASSERT_EQ(source.errors, 0);
+    TempDir dir;
+    const std::string d = dir.File("disc");
+    for (const std::string& command :
+         {"create '" + d + "' '" + sample + "'", "chapters '" + d + "' divide 1 30", "chapters '" + d + "' divide 2 47",
+          "playlist '" + d + "' new", "playlist '" + d + "' add 1 0 2", "playlist '" + d + "' new",
+          "playlist '" + d + "' add 2 0 3", "playlist '" + d + "' add 2 1 1"})
+        ASSERT_EQ(Tool(command), 0) << command;
+    struct Chain {
+        const char* args;
+        std::vector<std::vector<int>> cells;  // the source frames of each cell
+    };
+    const Chain chains[] = {{"--program 1", {Range(0, 100)}},
+                            {"--playlist 1", {Range(30, 77)}},
+                            {"--playlist 2", {Range(77, 100), Range(0, 30)}}};
+    for (const char* ext : {"mp4", "mkv", "mpg"}) {
+        for (const Chain& chain : chains) {
+            SCOPED_TRACE(std::string(ext) + " " + chain.args);
+            const std::string out = dir.File(std::string("out.") + ext);
+            ASSERT_EQ(Tool("export '" + d + "' " + chain.args + " -o '" + out + "' --force"), 0);
+            const Shown shown = Decode(out);
+            EXPECT_EQ(shown.errors, 0);
+            // No part of an audio frame that a cell's edge cut off.
+            int audioErrors = 0;
+            Samples(out, &audioErrors);
+            EXPECT_EQ(audioErrors, 0);
+            const std::vector<int> frames = SourceFrames(shown, source);
+            EXPECT_EQ(std::count(frames.begin(), frames.end(), -1), 0) << "pictures the source does not show";
+            for (size_t i = 1; i < shown.times.size(); ++i) EXPECT_GT(shown.times[i], shown.times[i - 1]);
+            if (std::string(ext) == "mp4") {
+                std::vector<int> expected;
+                for (const auto& cell : chain.cells) expected.insert(expected.end(), cell.begin(), cell.end());
+                EXPECT_EQ(frames, expected);
+                // Every frame one frame after the one before: a constant
+                // rate needs no frame doubled or dropped.
+                for (size_t i = 1; i < shown.times.size(); ++i)
+                    EXPECT_EQ(shown.times[i] - shown.times[i - 1], 3600) << "after picture " << i - 1;
+                continue;
+            }
+            // Each cell: a run of consecutive source frames from at most a
+            // VOBU before its first frame to at most two before its end.
+            size_t at = 0;
+            for (const auto& cell : chain.cells) {
+                ASSERT_LT(at, frames.size());
+                const int first = frames[at];
+                EXPECT_LE(first, cell.front());
+                EXPECT_GE(first, cell.front() - 12);
+                int last = first;
+                while (at + 1 < frames.size() && frames[at + 1] == last + 1) last = frames[++at];
+                ++at;
+                EXPECT_GE(last, cell.back() - 2);
+                EXPECT_LE(last, cell.back());
+            }
+            EXPECT_EQ(at, frames.size());
+            if (chain.cells.size() == 1 && chain.cells[0].front() == 0) {
+                EXPECT_EQ(frames, chain.cells[0]);
+                for (size_t i = 1; i < shown.times.size(); ++i)
+                    EXPECT_EQ(shown.times[i] - shown.times[i - 1], 3600) << "after picture " << i - 1;
+            }
+        }
+    }
+}
+
+// The audio samples of a file as 16-bit interleaved PCM (zeros for codings
+// that do not decode to it); *errors counts the packets the decoder refused.
+std::vector<int16_t> Samples(const std::string& path, int* errors) {
+    std::vector<int16_t> samples;
+    DecodeStream(
+        path, AVMEDIA_TYPE_AUDIO, false,
+        [&](const AVFrame* frame, const AVStream*) {
+            // 16-bit LPCM decodes to S16; other codings are only counted.
+            const size_t n = static_cast<size_t>(frame->nb_samples * frame->ch_layout.nb_channels);
+            const auto* s16 = reinterpret_cast<const int16_t*>(frame->data[0]);
+            if (frame->format == AV_SAMPLE_FMT_S16)
+                samples.insert(samples.end(), s16, s16 + n);
+            else
+                samples.resize(samples.size() + n);
+        },
+        errors);
+    return samples;
+}
+
+// LPCM goes into MKV as PCM: the samples are the source's, from the first
+// on, for the program's two seconds (the last LPCM packet begins behind the
+// last picture and is the next cell's time).
+TEST(ExportDecodes, LpcmInMkvHasTheSourcesSamples) {
+    av_log_set_level(AV_LOG_QUIET);
+    const std::string sample = std::string(VRMANGR_DATA) + "/pal_mpeg2_lpcm_16x9.vob";
+    TempDir dir;
+    const std::string d = dir.File("disc"), out = dir.File("lpcm.mkv");
+    ASSERT_EQ(Tool("create '" + d + "' '" + sample + "'"), 0);
+    ASSERT_EQ(Tool("export '" + d + "' --program 1 -o '" + out + "'"), 0);
+    const std::vector<int16_t> source = Samples(sample, nullptr), exported = Samples(out, nullptr);
+    ASSERT_EQ(source.size(), 2u * 96000u);
+    EXPECT_GT(exported.size(), 2u * 95000u);
+    ASSERT_LE(exported.size(), source.size());
+    EXPECT_TRUE(std::equal(exported.begin(), exported.end(), source.begin())) << "the samples differ";
+}
+
+// The edit list entries (duration, media time) of each track of an MP4.
+std::vector<std::vector<std::pair<uint64_t, int64_t>>> EditLists(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string d((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto load = [&](size_t at, int n) {
+        uint64_t v = 0;
+        for (int i = 0; i < n; ++i) v = v << 8 | static_cast<uint8_t>(d[at + static_cast<size_t>(i)]);
+        return v;
+    };
+    std::vector<std::vector<std::pair<uint64_t, int64_t>>> lists;
+    for (size_t at = d.find("elst"); at != std::string::npos && at + 12 <= d.size(); at = d.find("elst", at + 4)) {
+        const bool wide = d[at + 4] == 1;
+        const uint64_t n = load(at + 8, 4);
+        lists.emplace_back();
+        size_t p = at + 12;
+        for (uint64_t i = 0; i < n && p + (wide ? 20 : 12) <= d.size(); ++i, p += wide ? 20 : 12) {
+            const uint64_t duration = load(p, wide ? 8 : 4);
+            const uint64_t media = load(p + (wide ? 8 : 4), wide ? 8 : 4);
+            lists.back().emplace_back(
+                duration, wide ? static_cast<int64_t>(media) : static_cast<int64_t>(static_cast<int32_t>(media)));
+        }
+    }
+    return lists;
+}
+
+// MP4 edit lists: audio that starts behind the first picture (MPEG audio
+// by 14 ms, AC-3 by 27 ms) begins with an empty edit (media time -1), and
+// no edit has another negative media time.
+TEST(ExportDecodes, Mp4EditListsHoldNoNegativeMediaTime) {
+    av_log_set_level(AV_LOG_QUIET);
+    for (const char* name : {"pal_mpeg2_mp2_4x3.vob", "ntsc_mpeg2_ac3_16x9.vob"}) {
+        SCOPED_TRACE(name);
+        TempDir dir;
+        const std::string d = dir.File("disc"), out = dir.File("out.mp4");
+        ASSERT_EQ(Tool("create '" + d + "' '" + std::string(VRMANGR_DATA) + "/" + name + "'"), 0);
+        ASSERT_EQ(Tool("export '" + d + "' --program 1 -o '" + out + "'"), 0);
+        const auto lists = EditLists(out);
+        ASSERT_GE(lists.size(), 2u);
+        bool emptyFirst = false;
+        for (const auto& list : lists) {
+            ASSERT_FALSE(list.empty());
+            for (const auto& [duration, media] : list) EXPECT_GE(media, -1);
+            EXPECT_NE(list.back().second, -1) << "an edit list ends with an empty edit";
+            emptyFirst = emptyFirst || (list.size() == 2 && list[0].second == -1 && list[0].first > 0);
+        }
+        EXPECT_TRUE(emptyFirst) << "the audio track does not begin with an empty edit";
+    }
+}
+
+// A cell that ends inside a recording cuts its last audio frame: the part
+// is left out, so that every audio packet of the output decodes.
+TEST(ExportDecodes, AudioFramesCutByACellEdgeAreLeftOut) {
+    av_log_set_level(AV_LOG_QUIET);
+    TempDir dir;
+    const std::string d = dir.File("disc"), s = "'" + kSample + "'";
+    for (const std::string& command :
+         {"create '" + d + "' " + s + " " + s, "chapters '" + d + "' divide 1 20", "playlist '" + d + "' new",
+          "playlist '" + d + "' add 1 0 1", "playlist '" + d + "' add 1 1 3"})
+        ASSERT_EQ(Tool(command), 0) << command;
+    for (const char* ext : {"mkv", "mpg", "mp4"}) {
+        SCOPED_TRACE(ext);
+        const std::string out = dir.File(std::string("cut.") + ext);
+        ASSERT_EQ(Tool("export '" + d + "' --playlist 1 -o '" + out + "'"), 0);
+        int errors = 0;
+        EXPECT_GT(Samples(out, &errors).size(), 2u * 48000u * 2u);  // 20 frames and 2 s of stereo
+        EXPECT_EQ(errors, 0);
+    }
+}
+
+// Frame lengths from the headers: MPEG audio layer II at 48 kHz (224 and
+// 128 kbit/s, with padding), layer III of MPEG-2 at 24 kHz, AC-3 at 48 and
+// 44.1 kHz; no length for what is no header.
+TEST(ExportDecodes, AudioFrameLengthsFromTheirHeaders) {
+    using vrexport::AudioCoding;
+    using vrexport::AudioFrameBytes;
+    const uint8_t mp2_224[] = {0xFF, 0xFD, 0xB4, 0x00}, mp2_128_padded[] = {0xFF, 0xFD, 0x86, 0x00},
+                  mp3_v2_64[] = {0xFF, 0xF3, 0x84, 0x00}, ac3_48_192[] = {0x0B, 0x77, 0, 0, 0x14},
+                  ac3_44_192[] = {0x0B, 0x77, 0, 0, 0x55}, ac3_48_448[] = {0x0B, 0x77, 0, 0, 0x1E},
+                  noise[] = {0x12, 0x34, 0x56, 0x78, 0x9A};
+    EXPECT_EQ(AudioFrameBytes(AudioCoding::kMpeg, mp2_224, 4), 672u);
+    EXPECT_EQ(AudioFrameBytes(AudioCoding::kMpeg, mp2_128_padded, 4), 385u);
+    EXPECT_EQ(AudioFrameBytes(AudioCoding::kMpeg, mp3_v2_64, 4), 192u);
+    EXPECT_EQ(AudioFrameBytes(AudioCoding::kAc3, ac3_48_192, 5), 768u);
+    EXPECT_EQ(AudioFrameBytes(AudioCoding::kAc3, ac3_44_192, 5), 836u);
+    EXPECT_EQ(AudioFrameBytes(AudioCoding::kAc3, ac3_48_448, 5), 1792u);
+    EXPECT_EQ(AudioFrameBytes(AudioCoding::kMpeg, noise, 5), 0u);
+    EXPECT_EQ(AudioFrameBytes(AudioCoding::kAc3, noise, 5), 0u);
+    EXPECT_EQ(AudioFrameBytes(AudioCoding::kAc3, ac3_48_192, 4), 0u);
 }
 
 }  // namespace
