@@ -74,7 +74,8 @@ enum {
     VRM_ERR_LOCKED = 35,
     VRM_ERR_DAMAGED = 36,
     VRM_ERR_NO_SUCH_ITEM = 37,
-    VRM_ERR_EDIT_REFUSED = 38
+    VRM_ERR_EDIT_REFUSED = 38,
+    VRM_ERR_PICTURE_SIZE = 39
 };
 /* The phase a progress callback reports. */
 enum { VRM_PROGRESS_ANALYSE = 1, VRM_PROGRESS_APPEND = 2 };

@@ -393,6 +393,9 @@ const char* CVRO_DATA::fnGetErrorText(DWORD code) {
         case VRO_ERR_DAMAGED: return "The management file is damaged.";
         case VRO_ERR_NO_SUCH_ITEM: return "No such program, playlist, cell or entry point.";
         case VRO_ERR_EDIT_REFUSED: return "The disc's tables cannot take this change.";
+        case VRO_ERR_PICTURE_SIZE:
+            return "The video's picture size or aspect cannot be recorded: 720, 704, 544, 480 or 352 pixels wide, 576 "
+                   "(25 frames/s) or 480 lines high, or 352x288 or 352x240, at 4:3 or 16:9.";
         default: return "Unknown stream error.";
     }
 }

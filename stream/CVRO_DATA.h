@@ -76,6 +76,7 @@ enum VRO_ERROR : DWORD {
     VRO_ERR_DAMAGED = 36,  // a management file that does not load or contradicts itself
     VRO_ERR_NO_SUCH_ITEM = 37,  // a program, playlist, cell or entry point number that does not exist
     VRO_ERR_EDIT_REFUSED = 38,  // an edit the disc's tables cannot take (full, empty, of the wrong kind)
+    VRO_ERR_PICTURE_SIZE = 39,  // a picture size or aspect the video attributes cannot express
 };
 
 // First argument after the context of the progress callback: what is being

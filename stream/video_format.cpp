@@ -20,11 +20,22 @@ constexpr size_t kMaxWaiting = 4096;
 
 }  // namespace
 
+bool RecordableSize(DWORD width, DWORD height, bool is625) {
+    const DWORD full = is625 ? 576 : 480;
+    if (width == 352 && height == full / 2) return true;
+    return height == full && (width == 720 || width == 704 || width == 544 || width == 480 || width == 352);
+}
+
 bool VideoFormat::OnStartCode(const VideoStartCode& sc, AnalysisError* error) {
     if (m_waitExtension && sc.code != kSequenceHeader) {
         BYTE structure = 0;
         SequenceExtension ext;
         m_mpeg2 = sc.code == kExtensionStart && ParseExtension(sc.bytes, sc.size, &ext, &structure) == 1;
+        if (m_mpeg2 && m_seq.aspect == 4) {
+            error->code = VRO_ERR_PICTURE_SIZE;
+            error->reason = "has 2.21:1 pictures; a recording is 4:3 or 16:9";
+            return false;
+        }
         if (m_mpeg2) {
             m_ext = ext;
             if (ext.frameRateN != 0 || ext.frameRateD != 0) {
@@ -53,6 +64,14 @@ bool VideoFormat::OnStartCode(const VideoStartCode& sc, AnalysisError* error) {
         if (seq.width == 0 || seq.height == 0) {
             error->code = VRO_ERR_BAD_STREAM;
             error->reason = "has a sequence header without a picture size";
+            return false;
+        }
+        if (!RecordableSize(seq.width, seq.height, seq.frameRateCode == 3)) {
+            error->code = VRO_ERR_PICTURE_SIZE;
+            error->reason = "has pictures of " + std::to_string(seq.width) + "x" + std::to_string(seq.height) +
+                            "; a recording at " + (seq.frameRateCode == 3 ? "25" : "29.97") +
+                            " frames per second holds 720, 704, 544, 480 or 352 pixels by " +
+                            (seq.frameRateCode == 3 ? "576, or 352x288" : "480, or 352x240");
             return false;
         }
         m_seq = seq;

@@ -16,6 +16,11 @@
 
 namespace vrm {
 
+// The picture sizes the movie and still attributes can express: 720, 704,
+// 544, 480 or 352 by the full height of the TV system (576 lines at 25
+// frames/s, 480 at 29.97), and 352 by half of it.
+bool RecordableSize(DWORD width, DWORD height, bool is625);
+
 class VideoFormat {
 public:
     // Takes every start code of the video stream in order. false (with

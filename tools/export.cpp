@@ -39,7 +39,8 @@ namespace {
 using vrexport::Container;
 
 // The export module, loaded for the command's run (FFmpeg's libraries come
-// with it) and closed behind it.
+// with it). It stays mapped until the process ends (RTLD_NODELETE): what
+// FFmpeg's libraries allocate once for the process stays theirs.
 class ExportModule {
 public:
     ExportModule() = default;
@@ -60,7 +61,7 @@ public:
         for (const std::string& path :
              {dir + vrexport::kModuleFile, dir + VRMANGR_EXPORT_MODULE_DIR + "/" + vrexport::kModuleFile}) {
             if (access(path.c_str(), F_OK) != 0) continue;
-            m_handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+            m_handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
             if (!m_handle) {
                 const char* e = dlerror();
                 why = path + " cannot be loaded: " + (e ? e : "unknown error");

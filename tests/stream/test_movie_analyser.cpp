@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fixtures.h"
+#include "tables/attributes.h"
 
 namespace {
 
@@ -69,9 +70,8 @@ TEST(MovieAnalyser, GopHeadersStartVobusAndAspectRatios) {
     } cases[] = {
         {kPal, 2},
         {{352, 240, 12, 4, false, 2875}, 2},  // aspect 12: pixels of 4:3 525-line pictures
-        {{720, 480, 4, 4}, 4},
         {{720, 576, 1}, 2},
-        {{1024, 576, 1}, 3},
+        {{544, 576, 1}, 2},
         {{352, 288, 8, 3, false}, 2},
         {{720, 576, 3, 3, false}, 3},
     };
@@ -153,8 +153,7 @@ TEST(MovieAnalyser, PtsTurnsMissingTimesAndSplitStartCodes) {
         ps::Muxer passing;
         QueueGop(passing, kPal, turn - 3600 * 6, 11);  // passes the turn after 6 frames
         EXPECT_EQ(a.Check(passing.Out()), 0);
-        EXPECT_NE(std::string(a.Detail()).find(turn > (int64_t(1) << 32) ? "26:30:43" : "13:15:21"),
-                  std::string::npos)
+        EXPECT_NE(std::string(a.Detail()).find(turn > (int64_t(1) << 32) ? "26:30:43" : "13:15:21"), std::string::npos)
             << a.Detail();
     }
 
@@ -278,6 +277,10 @@ std::vector<Refusal> Refusals() {
     r.push_back({"no pictures", noPictures.Out(), VRO_ERR_NO_VIDEO, "pictures", true});
     for (unsigned code : {1u, 2u, 5u, 8u})
         r.push_back({"frame rate", WithVideo({720, 576, 2, code}), VRO_ERR_FRAME_RATE, "frames per second"});
+    // Sizes and shapes the video attributes cannot express.
+    for (const ps::VideoParams& v : std::vector<ps::VideoParams>{
+             {1280, 720}, {1920, 1080, 3, 4}, {640, 576}, {720, 288}, {720, 480}, {720, 576, 4}})
+        r.push_back({"picture size", WithVideo(v), VRO_ERR_PICTURE_SIZE, v.aspect == 4 ? "2.21:1" : "352x"});
     ps::VideoParams modified;
     modified.frameRateN = 1;
     r.push_back({"frame rate extension", WithVideo(modified), VRO_ERR_FRAME_RATE, "modified"});
@@ -328,4 +331,21 @@ TEST(MovieAnalyser, BadInputIsRefusedAndChangesNothing) {
     EXPECT_EQ(After(a, a.fnCheckAppendVOB(nullptr, nullptr, 0)), Ints({0, VRO_ERR_BAD_ARGUMENT}));
     EXPECT_EQ(a.fnGetQueuedFileNs(), 0u);
     EXPECT_EQ(a.fnAddVOBToList(&a.m_MpegFileInfo), 1) << "the good file still queues with the record it left";
+}
+
+// Every picture size the video attributes hold is accepted and comes back
+// from the attributes as itself.
+TEST(MovieAnalyser, EveryRecordableSizeKeepsItsSize) {
+    for (unsigned rate : {3u, 4u}) {
+        const unsigned full = rate == 3 ? 576 : 480;
+        for (const auto& [width, height] : std::vector<std::pair<unsigned, unsigned>>{
+                 {720, full}, {704, full}, {544, full}, {480, full}, {352, full}, {352, full / 2}}) {
+            SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
+            Movie a;
+            ASSERT_EQ(a.Check(WithVideo({width, height, 2, rate})), 1) << a.Detail();
+            DWORD w = 0, h = 0;
+            ASSERT_TRUE(vrm::VideoAttributes::Of(a.Info()).PictureSize(&w, &h));
+            EXPECT_EQ(Ints({a.Info().dwWidth, a.Info().dwHeight, w, h}), Ints({width, height, width, height}));
+        }
+    }
 }
