@@ -428,9 +428,15 @@ private:
     Result SameCoding(const CellInput& in, size_t k) {
         const AVCodecParameters* vpar = in.fmt->streams[in.video]->codecpar;
         const AVCodecParameters* apar = in.audio >= 0 ? in.fmt->streams[in.audio]->codecpar : nullptr;
-        if (vpar->codec_id == m_videoCodec && (apar ? apar->codec_id : AV_CODEC_ID_NONE) == m_audioCodec)
-            return Result::kDone;
-        return Fail("cell " + std::to_string(k + 1) + " is coded otherwise than the first; one file holds one coding.");
+        const AVCodecID audio = apar ? apar->codec_id : AV_CODEC_ID_NONE;
+        if (vpar->codec_id == m_videoCodec && audio == m_audioCodec) return Result::kDone;
+        const auto name = [](AVCodecID id) {
+            return std::string(id == AV_CODEC_ID_NONE ? "none" : avcodec_get_name(id));
+        };
+        const bool video = vpar->codec_id != m_videoCodec;
+        return Fail("cell " + std::to_string(k + 1) + "'s " + (video ? "video" : "audio") + " is " +
+                    name(video ? vpar->codec_id : audio) + " where the first cell's is " +
+                    name(video ? m_videoCodec : m_audioCodec) + "; one file holds one coding.");
     }
 
     // Reads the cell's packets and writes those that belong to it. Its

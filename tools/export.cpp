@@ -311,15 +311,23 @@ bool ParseFormat(const std::string& text, Container* c) {
     return true;
 }
 
-// The container an output name's extension asks for; MKV otherwise.
-Container FromName(const std::string& name) {
-    const size_t dot = name.rfind('.');
-    std::string ext = dot == std::string::npos ? "" : name.substr(dot + 1);
+// The container an output name's extension asks for (MKV for a name
+// without one); false for an extension of another container.
+bool FromName(const std::string& name, Container* c) {
+    const size_t dot = name.rfind('.'), slash = name.rfind('/');
+    std::string ext =
+        dot == std::string::npos || (slash != std::string::npos && slash > dot) ? "" : name.substr(dot + 1);
     std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (ext == "mp4" || ext == "m4v") return Container::kMp4;
-    if (ext == "mpg" || ext == "mpeg" || ext == "vob") return Container::kMpegPs;
-    return Container::kMkv;
+                   [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
+    if (ext == "mp4" || ext == "m4v")
+        *c = Container::kMp4;
+    else if (ext == "mpg" || ext == "mpeg" || ext == "vob")
+        *c = Container::kMpegPs;
+    else if (ext == "mkv" || ext.empty())
+        *c = Container::kMkv;
+    else
+        return false;
+    return true;
 }
 
 const char* Extension(Container c) {
@@ -361,7 +369,11 @@ int RunExport(const Args& args) {
     Container container = Container::kMkv;
     if (!formats.empty() && !ParseFormat(formats.back(), &container))
         return UsageError(args.command, "--format takes mkv, mp4 or mpg.");
-    if (formats.empty() && !outputs.empty()) container = FromName(outputs.back());
+    if (formats.empty() && !outputs.empty() && !FromName(outputs.back(), &container)) {
+        return UsageError(args.command, outputs.back() +
+                                            " names no container export writes: give it the extension .mkv, .mp4 or "
+                                            ".mpg, or give --format mkv|mp4|mpg.");
+    }
     const bool isAll = !all.empty();
     if (isAll ? (program || playlist || !outputs.empty())
               : (!dirs.empty() || !templates.empty() || !withPlaylists.empty()))
@@ -439,7 +451,9 @@ int RunExport(const Args& args) {
         for (int k = 2; std::find(names.begin(), names.end(), name) != names.end(); ++k)
             name = stem + "-" + std::to_string(k) + Extension(container);
         names.push_back(name);
-        if (!MakePlan(h, chains[i], container, &plans[i])) return kFailed;
+        // What cannot be exported (still pictures, a coding the container
+        // does not hold) is named and left out; the others go on.
+        if (!MakePlan(h, chains[i], container, &plans[i])) plans[i].cells.clear();
     }
     if (!IsDirectory(directory) && mkdir(directory.c_str(), 0777) != 0)
         return Fail(directory + " is not a directory and cannot be made one.");
@@ -451,20 +465,23 @@ int RunExport(const Args& args) {
             return Fail(path + " exists; give --force to replace it. Nothing was exported.");
     }
     bool anyDamage = false;
+    size_t written = 0;
     for (size_t i = 0; i < chains.size(); ++i) {
+        if (plans[i].cells.empty()) continue;
         const std::string path = InDir(directory, names[i].c_str());
         bool damaged = false;
         const int result = Write(*module, h, chains[i], plans[i], path, !force.empty(), skip, files, &damaged);
         anyDamage = anyDamage || damaged;
-        if (result != kOk) {
-            std::fprintf(stderr, "vrmangr: %s of %s were written.\n",
-                         Count(static_cast<long long>(i), "file", "files").c_str(),
-                         std::to_string(chains.size()).c_str());
-            return result;
-        }
+        if (result == kInterrupted) break;
+        if (result != kOk) continue;  // its sentence is printed; the others go on
+        ++written;
         if (!args.quiet) std::printf("%s\n", path.c_str());
     }
-    return anyDamage ? kFailed : kOk;
+    if (written == chains.size()) return anyDamage ? kFailed : kOk;
+    std::fprintf(stderr, "vrmangr: %s of %s %s written.\n",
+                 Count(static_cast<long long>(written), "file", "files").c_str(), std::to_string(chains.size()).c_str(),
+                 written == 1 ? "was" : "were");
+    return Interrupted() ? kInterrupted : kFailed;
 }
 
 #endif

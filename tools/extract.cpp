@@ -217,8 +217,8 @@ int WriteParts(const std::vector<Part>& parts, const std::vector<std::string>& n
         bool damaged = false;
         const int status = Write(parts[i], path, force, disc, mode, &damaged);
         if (status != kOk) {
-            std::fprintf(stderr, "vrmangr: %s of %s were written.\n", Count(i, "file", "files").c_str(),
-                         std::to_string(parts.size()).c_str());
+            std::fprintf(stderr, "vrmangr: %s of %s %s written.\n", Count(i, "file", "files").c_str(),
+                         std::to_string(parts.size()).c_str(), i == 1 ? "was" : "were");
             return status;
         }
         anyDamage = anyDamage || damaged;

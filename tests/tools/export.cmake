@@ -61,6 +61,11 @@ fails_cleanly(export big.mkv --program 2)
 # Usage.
 run(2 export disc -o x.mkv)
 run(2 export disc --program 1 -o x.mkv --format avi)
+# An extension of a container export does not write is refused, not
+# written as MKV.
+run(2 export disc --program 1 -o x.avi)
+must_match("${err}" "x.avi names no container export writes")
+expect("a refused export wrote x.avi" NOT EXISTS ${WORK}/x.avi)
 
 # --all: one file per program and playlist, named as extract names them.
 run(0 export disc --all --playlists -d all --name "{chain}{n}" --format mpg)
@@ -69,6 +74,12 @@ string(REPLACE ";" " " made "${made}")
 expect("--all wrote ${made}" made STREQUAL "playlist01.mpg program01.mpg program02.mpg")
 run(1 export disc --all -d all --name "{chain}{n}" --format mpg)
 one_sentence_error("${err}" "program01.mpg exists")
+# One item that cannot be exported does not stop the others: MP4 takes no
+# LPCM, so program 1 is named and left out, program 2 written, exit 1.
+run(1 export disc --all -d mp4 --name "{chain}{n}" --format mp4)
+must_match("${err}" "MP4 cannot hold the LPCM audio of program 1[^\n]*\nvrmangr: 1 file of 2 was written")
+file(GLOB made RELATIVE ${WORK}/mp4 ${WORK}/mp4/*)
+expect("--all --format mp4 wrote ${made}" made STREQUAL "program02.mp4")
 transcript(export.txt)
 
 # The tool loads the export module at run time: without it (a tool copied
