@@ -159,6 +159,14 @@ bool MakePlan(void* h, const Chain& chain, Container container, vrexport::Plan* 
         plan->aspectNum = 16;
         plan->aspectDen = 9;
     }
+    for (const Cell& cell : chain.cells) {
+        if (cell.s.dwCellType == 0 && cell.s.dwWide != chain.cells[0].s.dwWide) {
+            std::fprintf(stderr,
+                         "vrmangr: warning: %s mixes 4:3 and 16:9 cells; the output is marked %s, as its first.\n",
+                         chain.what.c_str(), chain.cells[0].s.dwWide ? "16:9" : "4:3");
+            break;
+        }
+    }
     return true;
 }
 
