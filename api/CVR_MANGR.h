@@ -224,6 +224,10 @@ public:
     // back the current time. 0 without a disc, or for a time outside the
     // calendar or the years 1900 to 9999.
     int fnSetRecordingTime(const SYSTEMTIME* utc);
+    // utc (the current time when null) as the wall-clock time of the disc's
+    // zone (its TM_ZONE), the way every time on the disc is kept; unchanged
+    // when the zone is unknown or no disc is open.
+    SYSTEMTIME fnDiscTime(const SYSTEMTIME* utc) const;
 
     // The tables as they are in memory, in file order: each table's name,
     // then every field of its records by name, one per line (numbers in

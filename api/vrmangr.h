@@ -122,12 +122,17 @@ VRMANGR_API int fnVR_AddMpegFile(void* handle, const char* fileName, ProgressCal
 VRMANGR_API int fnVR_AddStillFile(void* handle, const char* fileName);
 // The next recording or still-picture file registered opens a program of
 // its own, as a recorder makes one program (title) per recording; without
-// it a recording joins the last program when both are of the same day
-// (UTC). Holds for the next registration only. 0 without a disc.
+// it a recording joins the last program when both are of the same day (in
+// the disc's time zone). Holds for the next registration only. 0 without a
+// disc.
 VRMANGR_API int fnVR_StartNewProgram(void* handle);
 // The next registration (fnVR_AddMpegFile or fnVR_AddStillFile) is of a
 // recording made at utc (UTC): its recording time and, when it opens a
-// program, that program's date text, instead of the current time; it joins
+// program, that program's date text, instead of the current time. Every
+// time the library writes is kept as the disc keeps its times: wall-clock
+// time of the zone its TM_ZONE names (0x1000 plus the offset in minutes; a
+// new disc takes the machine's standard offset), utc moved by that offset
+// (as it is when TM_ZONE names no offset). It joins
 // the last program only when both are of that day. For a file recorded long
 // before it is added. Holds for the next registration that succeeds only;
 // NULL means the current time. 0 without a disc or for an invalid date and

@@ -11,7 +11,9 @@ int CVR_MANGR::fnADD_PlayList(BYTE num) {
     PL_SRPT* playlists = vrm::Playlists(*this);
     PGCI* chain = vrm::UserChain(*this, num);
     if (!playlists || !chain) return 0;
-    return CPL_SRPT(playlists).fnADD_PlayList_Pointer(chain, num) ? 1 : 0;
+    // Created now, in the disc's zone.
+    const SYSTEMTIME created = fnDiscTime(nullptr);
+    return CPL_SRPT(playlists).fnADD_PlayList_Pointer(chain, num, &created) ? 1 : 0;
 }
 
 int CVR_MANGR::fnDEL_PlayList(BYTE pl) {

@@ -49,6 +49,35 @@ int LocalUtcOffsetMinutes() {
     return static_cast<int>(-timezone / 60);
 }
 
+SYSTEMTIME AddMinutes(const SYSTEMTIME& t, int minutes) {
+    tm parts{};
+    parts.tm_year = t.wYear - 1900;
+    parts.tm_mon = t.wMonth - 1;
+    parts.tm_mday = t.wDay;
+    parts.tm_hour = t.wHour;
+    parts.tm_min = t.wMinute + minutes;
+    parts.tm_sec = t.wSecond;
+    const time_t secs = timegm(&parts);
+    tm out{};
+    gmtime_r(&secs, &out);
+    SYSTEMTIME r = t;
+    r.wYear = static_cast<WORD>(out.tm_year + 1900);
+    r.wMonth = static_cast<WORD>(out.tm_mon + 1);
+    r.wDayOfWeek = static_cast<WORD>(out.tm_wday);
+    r.wDay = static_cast<WORD>(out.tm_mday);
+    r.wHour = static_cast<WORD>(out.tm_hour);
+    r.wMinute = static_cast<WORD>(out.tm_min);
+    r.wSecond = static_cast<WORD>(out.tm_sec);
+    return r;
+}
+
+bool ZoneOffsetMinutes(WORD tmZone, int* minutes) {
+    const int offset = static_cast<int>(tmZone) - 0x1000;
+    if (offset < -12 * 60 || offset > 14 * 60) return false;
+    *minutes = offset;
+    return true;
+}
+
 void SetTestClock(const SYSTEMTIME& utc, int offsetMinutes) {
     TestClock& tc = testClock();
     tc.active = true;

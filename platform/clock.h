@@ -30,6 +30,17 @@ inline SYSTEMTIME GivenTimeOrNow(const SYSTEMTIME* given) {
 // a recorder stores as its zone.
 int LocalUtcOffsetMinutes();
 
+// t moved by `minutes` (across days, months and years).
+SYSTEMTIME AddMinutes(const SYSTEMTIME& t, int minutes);
+
+// The offset from UTC, in minutes, of the times a disc holds, from its
+// TM_ZONE: recorders write 0x1000 plus the offset (0x121C nine hours east,
+// 0x0ED4 five hours west), and every recording, playlist and program date
+// on the disc is wall-clock time of that zone. False for a value that names
+// no offset of the earth's zones (-12:00 to +14:00), whose times are of an
+// unknown zone.
+bool ZoneOffsetMinutes(WORD tmZone, int* minutes);
+
 // Fixes the clock at `utc` and the zone at `offsetMinutes` until cleared.
 void SetTestClock(const SYSTEMTIME& utc, int offsetMinutes);
 void ClearTestClock();

@@ -5,12 +5,15 @@
 
 #include "api/CVR_MANGR.h"
 #include "io/invariant.h"
+#include "platform/clock.h"
 #include "record/plan.h"
 #include "tables/CM_AVFI.h"
 #include "tables/CM_AVFIT.h"
 #include "tables/CPGCI.h"
+#include "tables/CRTR_VMGI.h"
 #include "tables/CS_AVFI.h"
 #include "tables/CS_AVFIT.h"
+#include "tables/CVMGI_MAT.h"
 
 namespace {
 
@@ -99,7 +102,10 @@ int CVR_MANGR::RegisterAnalysed(bool still, const char* fileName, const DWORD* i
     if (!fnGetStreamCoverage(still ? 1 : 0, &coverage)) return fnFail(VRO_ERR_NOT_INITIALISED, "No disc is open.");
     vrm::RecordingPlan plan;
     vrm::Status why;
-    const SYSTEMTIME* recorded = m_bRecordingTime ? &m_RecordingTime : nullptr;
+    // Recording times and date texts are the wall-clock time of the disc's
+    // zone, as a recorder writes them.
+    const SYSTEMTIME when = fnDiscTime(m_bRecordingTime ? &m_RecordingTime : nullptr);
+    const SYSTEMTIME* recorded = &when;
     // A recording that lies in the stream already goes where it lies, at
     // or behind the last recording; the queue is not involved.
     const DWORD queuedEnd = inPlace ? vrm::RecordedEnd(*m_pModel, still) : stream.fnGetQueuedEnd();
@@ -157,6 +163,14 @@ int CVR_MANGR::fnStartNewProgram() {
     if (!m_pModel || !m_pModel->pORG_PGCI) return fnFail(VRO_ERR_NOT_INITIALISED, "No disc is open.");
     m_bNewProgram = true;
     return 1;
+}
+
+SYSTEMTIME CVR_MANGR::fnDiscTime(const SYSTEMTIME* utc) const {
+    const SYSTEMTIME now = vrm::GivenTimeOrNow(utc);
+    const VMGI_MAT* mat = m_pModel && m_pModel->pRTR_VMGI ? m_pModel->pRTR_VMGI->pVMGI_MAT.get() : nullptr;
+    int minutes = 0;
+    if (!mat || !vrm::ZoneOffsetMinutes(CVMGI_MAT(const_cast<VMGI_MAT*>(mat)).fnGet_wTM_ZONE(), &minutes)) return now;
+    return vrm::AddMinutes(now, minutes);
 }
 
 int CVR_MANGR::fnSetRecordingTime(const SYSTEMTIME* utc) {

@@ -84,9 +84,9 @@ void CPL_SRPT::fnDump(std::string& out, const std::string& indent) const {
     for (BYTE i = 0; i < n; ++i) vrm::DumpEntry<PL_SRP>("PL_SRP", i + 1u, Entry(i), indent, out);
 }
 
-int CPL_SRPT::fnADD_PlayList_Pointer(PGCI* pgci, BYTE pgcn) {
+int CPL_SRPT::fnADD_PlayList_Pointer(PGCI* pgci, BYTE pgcn, const SYSTEMTIME* created) {
     if (!pgci) return 0;
-    return AddPointer(CPGCI(pgci).fnGetPGCI_TY(0, 0, 0), pgcn);
+    return AddPointer(CPGCI(pgci).fnGetPGCI_TY(0, 0, 0), pgcn, created);
 }
 
 int CPL_SRPT::fnSet_PL_TY(PGCI* pgci, BYTE i) {
@@ -103,7 +103,7 @@ int CPL_SRPT::fnUpdate_PlayList(UD_PGCIT* ud, BYTE i) {
     return fnSet_PL_TY(&ud->pgci[pgcn - 1u], i);
 }
 
-int CPL_SRPT::AddPointer(BYTE plTy, BYTE pgcn) {
+int CPL_SRPT::AddPointer(BYTE plTy, BYTE pgcn, const SYSTEMTIME* created) {
     if (!m_pModel) return 0;
     const BYTE n = fnGet_c1_PL_SRP_Ns();
     if (n >= kMaxEntries) return 0;
@@ -114,11 +114,10 @@ int CPL_SRPT::AddPointer(BYTE plTy, BYTE pgcn) {
     fnSet_c1_PL_TY(n, plTy);
     fnSet_c1_PGCN(n, pgcn);
 
-    SYSTEMTIME now{};
-    vrm::GetSystemTime(&now);
-    BYTE created[5];
-    PackRecTm(&now, created);
-    fnSet_c5_PL_CREATE_TM(n, created, sizeof created);
+    const SYSTEMTIME now = vrm::GivenTimeOrNow(created);
+    BYTE stamp[5];
+    PackRecTm(&now, stamp);
+    fnSet_c5_PL_CREATE_TM(n, stamp, sizeof stamp);
     char text[128] = {};
     FormatDateText(&now, text, 1);
     fnSet_c128_PRM_TXTI(n, reinterpret_cast<const BYTE*>(text), sizeof text);

@@ -87,7 +87,7 @@ public:
     DWORD fnLoad_PL_SRPT_From_File();
     // Appends a search pointer for the playlist played by user-defined chain
     // pgcn (whose record is pgci); see AddPointer. 0 for a null pgci.
-    int fnADD_PlayList_Pointer(PGCI* pgci, BYTE pgcn);
+    int fnADD_PlayList_Pointer(PGCI* pgci, BYTE pgcn, const SYSTEMTIME* created = nullptr);
     // PL_TY of entry i := the cell-type summary of the chain: 0 movie cells
     // only, 0x10 still pictures only, 0x20 both.
     int fnSet_PL_TY(PGCI* pgci, BYTE i);
@@ -95,11 +95,12 @@ public:
     // is no entry i or it names no chain of ud.
     int fnUpdate_PlayList(UD_PGCIT* ud, BYTE i);
     // Appends a search pointer for the playlist played by user-defined chain
-    // pgcn, of playlist type plTy: created now (UTC), its name text the
-    // creation date and time in both halves, cell 1 as representative
+    // pgcn, of playlist type plTy: created at `created` (the disc's
+    // wall-clock time; the clock's current time when null), its name text
+    // the creation date and time in both halves, cell 1 as representative
     // picture, no item text. 0 (and nothing changes) when the table already
     // holds kMaxEntries playlists.
-    int AddPointer(BYTE plTy, BYTE pgcn);
+    int AddPointer(BYTE plTy, BYTE pgcn, const SYSTEMTIME* created = nullptr);
     // Deletes playlist n (1-based): later entries move down one place and
     // their PGCN drops by one, since the deleted playlist's chain goes too.
     // 0 when n is 0 or above the count.

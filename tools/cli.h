@@ -154,7 +154,7 @@ public:
     // Each recording or still-picture file added opens a program of its own
     // (a recorder makes one program per recording), unless JoinDay was
     // called: then it joins the last program when both are of the same
-    // day (UTC).
+    // day (in the disc's zone).
     void JoinDay() { m_joinDay = true; }
     // The recording time of each file added from now on (--date); without
     // it the library stamps the current time.

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -99,15 +100,28 @@ struct Chain {
     std::string what;  // "program 2", for messages
     std::string title;
     DVDPGCINFO info{};
+    WORD zone = 0;  // the disc's TM_ZONE
     std::vector<Cell> cells;
 };
 
-std::string CreationTime(const DVDPGCINFO& i) {
+// The UTC instant of a recording or creation time, which the disc keeps as
+// wall-clock time of its zone (as it is where the zone is unknown).
+std::string CreationTime(const DVDPGCINFO& i, WORD zone) {
     if (i.dwYear == 0) return "";
-    char text[40];
-    std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02u.000000Z", static_cast<unsigned>(i.dwYear),
-                  static_cast<unsigned>(i.dwMonth), static_cast<unsigned>(i.dwDay), static_cast<unsigned>(i.dwHour),
-                  static_cast<unsigned>(i.dwMinute), static_cast<unsigned>(i.dwSecond));
+    tm parts{};
+    parts.tm_year = static_cast<int>(i.dwYear) - 1900;
+    parts.tm_mon = static_cast<int>(i.dwMonth) - 1;
+    parts.tm_mday = static_cast<int>(i.dwDay);
+    parts.tm_hour = static_cast<int>(i.dwHour);
+    parts.tm_min = static_cast<int>(i.dwMinute);
+    parts.tm_sec = static_cast<int>(i.dwSecond);
+    int minutes = 0;
+    time_t t = timegm(&parts);
+    if (ZoneMinutes(zone, &minutes)) t -= static_cast<time_t>(minutes) * 60;
+    tm utc{};
+    gmtime_r(&t, &utc);
+    char text[48];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S.000000Z", &utc);
     return text;
 }
 
@@ -116,7 +130,7 @@ std::string CreationTime(const DVDPGCINFO& i) {
 bool MakePlan(void* h, const Chain& chain, Container container, vrexport::Plan* plan) {
     plan->container = container;
     plan->title = chain.title;
-    plan->creationTime = CreationTime(chain.info);
+    plan->creationTime = CreationTime(chain.info, chain.zone);
     int chapter = 0;
     for (const Cell& cell : chain.cells) {
         const seg& s = cell.s;
@@ -402,6 +416,7 @@ int RunExport(const Args& args) {
 
     auto chainOf = [&](bool isPlaylist, int n) {
         Chain c;
+        c.zone = d.timeZone;
         if (isPlaylist) {
             const Playlist& p = d.playlists[static_cast<size_t>(n - 1)];
             c.playlist = n;

@@ -9,6 +9,14 @@
 
 namespace tool {
 
+bool ZoneMinutes(WORD zone, int* minutes) {
+    // 0x1000 plus the offset from UTC in minutes, -12:00 to +14:00.
+    const int m = static_cast<int>(zone) - 0x1000;
+    if (m < -12 * 60 || m > 14 * 60) return false;
+    *minutes = m;
+    return true;
+}
+
 namespace {
 
 // One video frame in 27 MHz ticks: 625/50 (a frame rate of 25000 in seg)
@@ -67,14 +75,22 @@ Cell WalkCell(int number, Ticks start, int* epNo, const std::function<int(seg*)>
     return cell;
 }
 
-std::string Date(const DVDPGCINFO& i, bool iso) {
+// The disc keeps wall-clock times of the zone its TM_ZONE names: shown
+// with that zone's offset ("2019-10-30 22:32:07 +09:00", ISO 8601
+// "2019-10-30T22:32:07+09:00"), or as they are where the zone is unknown.
+std::string Date(const DVDPGCINFO& i, bool iso, WORD zone) {
     if (i.dwYear == 0) return "";
-    char text[40];
-    std::snprintf(text, sizeof text, iso ? "%04u-%02u-%02uT%02u:%02u:%02uZ" : "%04u-%02u-%02u %02u:%02u:%02u UTC",
+    char text[64];
+    std::snprintf(text, sizeof text, iso ? "%04u-%02u-%02uT%02u:%02u:%02u" : "%04u-%02u-%02u %02u:%02u:%02u",
                   static_cast<unsigned>(i.dwYear), static_cast<unsigned>(i.dwMonth), static_cast<unsigned>(i.dwDay),
                   static_cast<unsigned>(i.dwHour), static_cast<unsigned>(i.dwMinute),
                   static_cast<unsigned>(i.dwSecond));
-    return text;
+    int minutes = 0;
+    if (!ZoneMinutes(zone, &minutes)) return std::string(text) + (iso ? "" : " (zone unknown)");
+    const int a = minutes < 0 ? -minutes : minutes;
+    char offset[16];
+    std::snprintf(offset, sizeof offset, "%s%c%02d:%02d", iso ? "" : " ", minutes < 0 ? '-' : '+', a / 60, a % 60);
+    return text + std::string(offset);
 }
 
 const char* ContentType(DWORD type) {
@@ -113,11 +129,10 @@ const char* TvSystem(const seg& s) { return s.dwFrameRate == 25000 ? "625/50" : 
 std::string FrameRate(const seg& s) { return s.dwFrameRate == 25000 ? "25" : "29.97"; }
 
 std::string TimeZone(WORD raw) {
-    // 0x1000 plus the offset from UTC in minutes.
-    const int minutes = static_cast<int>(raw) - 0x1000;
-    if (minutes < -24 * 60 || minutes > 24 * 60) {
-        char text[16];
-        std::snprintf(text, sizeof text, "0x%04X", raw);
+    int minutes = 0;
+    if (!ZoneMinutes(raw, &minutes)) {
+        char text[32];
+        std::snprintf(text, sizeof text, "unknown (0x%04X)", raw);
         return text;
     }
     const int a = minutes < 0 ? -minutes : minutes;
@@ -518,7 +533,7 @@ void PrintText(const DiscInfo& d, const std::string& dir) {
                 Count(d.originalEntryPoints, "entry point", "entry points").c_str(),
                 FormatTime(d.originalDuration).c_str());
     for (const Program& p : d.programs) {
-        const std::string date = Date(p.info, false);
+        const std::string date = Date(p.info, false, d.timeZone);
         std::printf("\nProgram %d: %s%s, recorded %s, %s, %s +%s\n", p.number, ContentType(p.info.dwContentTy),
                     p.protectedContent ? ", protected (CPRM)" : "", date.empty() ? "unknown" : date.c_str(),
                     Titles(p.label, p.title, p.item).c_str(), FormatTime(p.start).c_str(),
@@ -527,7 +542,7 @@ void PrintText(const DiscInfo& d, const std::string& dir) {
     }
     std::printf("\nPlaylists: %zu\n", d.playlists.size());
     for (const Playlist& l : d.playlists) {
-        const std::string date = Date(l.info, false);
+        const std::string date = Date(l.info, false, d.timeZone);
         std::printf("\nPlaylist %d: %s, %s, created %s, %s, %s\n", l.number, Titles(l.label, l.title, l.item).c_str(),
                     ContentType(l.info.dwContentTy), date.empty() ? "unknown" : date.c_str(),
                     Count(static_cast<long>(l.cells.size()), "cell", "cells").c_str(), FormatTime(l.duration).c_str());
@@ -566,7 +581,7 @@ void PrintJson(const DiscInfo& d) {
         j.BeginObject();
         j.Member("number", p.number);
         j.Member("type", ContentType(p.info.dwContentTy));
-        const std::string date = Date(p.info, true);
+        const std::string date = Date(p.info, true, d.timeZone);
         if (date.empty()) {
             j.Null("recorded");
         } else {
@@ -590,7 +605,7 @@ void PrintJson(const DiscInfo& d) {
         j.BeginObject();
         j.Member("number", l.number);
         j.Member("type", ContentType(l.info.dwContentTy));
-        const std::string date = Date(l.info, true);
+        const std::string date = Date(l.info, true, d.timeZone);
         if (date.empty()) {
             j.Null("created");
         } else {

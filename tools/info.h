@@ -50,6 +50,11 @@ struct Playlist {
     std::vector<Cell> cells;
 };
 
+// The offset from UTC in minutes of the zone a disc's TM_ZONE names (0x1000
+// plus the offset, -12:00 to +14:00); false for a value that names none.
+// The disc's times are wall-clock times of that zone.
+bool ZoneMinutes(WORD zone, int* minutes);
+
 struct DiscInfo {
     std::string identifier;
     WORD version = 0;

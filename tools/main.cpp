@@ -41,7 +41,7 @@ const Command kCommands[] = {
      "disc yet) with the given recordings and still-picture files, and saves it.\n"
      "Each --still takes one file of still pictures. Each file becomes a program\n"
      "of its own, as a recorder makes one per recording; with --join a file\n"
-     "joins the last program when both are of the same day (UTC). --date as\n"
+     "joins the last program when both are of the same day. --date as\n"
      "for add. On any failure, or Ctrl-C, the files the command made are\n"
      "removed again. A VR_MOVIE.VRO or VR_STILL.VRO that DIR holds without a\n"
      "management file may be all that is left of earlier recordings: create\n"
@@ -50,15 +50,17 @@ const Command kCommands[] = {
     {"add", "add DIR RECORDING.mpg ... [--join] [--date WHEN]",
      "Analyses each recording (an MPEG program stream of 2048-byte packs),\n"
      "registers it as a new recording of the disc in DIR, a program of its own\n"
-     "(with --join: part of the last program when both are of the same day,\n"
-     "UTC), and saves. Nothing is saved when one of them is refused, or on\n"
+     "(with --join: part of the last program when both are of the same day),\n"
+     "and saves. Nothing is saved when one of them is refused, or on\n"
      "Ctrl-C.\n"
      "--date WHEN gives the time the files were recorded (default: now), which\n"
      "becomes their recording time and their program's date: an ISO 8601 time\n"
      "such as 2019-05-04T18:30Z, 2019-05-04T18:30:00+02:00, 2019-05-04 18:30\n"
      "(local time when no zone is given) or 2019-05-04 (noon local time, so the\n"
-     "date stays the same in UTC), or mtime for each file's modification time.\n"
-     "The disc keeps and info shows times in UTC.\n",
+     "date stays the same in the disc's zone), or mtime for each file's\n"
+     "modification time. The disc keeps its times as wall-clock times of its\n"
+     "time zone (the machine's when it was made; info shows it) and info shows\n"
+     "them with that zone's offset.\n",
      RunAdd},
     {"add-still", "add-still DIR FILE ... [--join] [--date WHEN]",
      "Registers each file of 1 to 255 still pictures as a still-picture group of\n"
@@ -69,7 +71,7 @@ const Command kCommands[] = {
      "Prints the disc (identifier, version, time zone, still time, character\n"
      "set of its texts), the original chain with its programs, cells and entry\n"
      "points, and the playlists: times (start +duration, h:mm:ss.mmm), dates\n"
-     "(UTC), titles and labels (decoded to UTF-8), video and audio\n"
+     "(with the disc's zone offset), titles and labels (decoded to UTF-8), video and audio\n"
      "attributes and where the bytes are. Entry points are numbered through the\n"
      "whole chain, as the editing commands take them. --json prints one JSON\n"
      "document instead (see docs/json.md); --debug prints every field of every\n"

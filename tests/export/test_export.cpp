@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -15,6 +16,7 @@
 
 #include "api/vrmangr.h"
 #include "export/mpeg_frames.h"
+#include "platform/clock.h"
 #include "support/TempDir.h"
 #include "tables/CCI.h"
 #include "tables/CM_AVFIT.h"
@@ -599,6 +601,28 @@ TEST(ExportDecodes, AudioFrameLengthsFromTheirHeaders) {
     EXPECT_EQ(AudioFrameBytes(AudioCoding::kMpeg, noise, 5), 0u);
     EXPECT_EQ(AudioFrameBytes(AudioCoding::kAc3, noise, 5), 0u);
     EXPECT_EQ(AudioFrameBytes(AudioCoding::kAc3, ac3_48_192, 4), 0u);
+}
+
+// The disc keeps wall-clock times of its zone: a recording made at 13:32:07
+// UTC on a disc nine hours east (22:32:07 there) is exported with the UTC
+// instant as its creation time.
+TEST(ExportDecodes, CreationTimeIsTheUtcInstantOfTheDiscsLocalTime) {
+    av_log_set_level(AV_LOG_QUIET);
+    TempDir dir;
+    const std::string d = dir.File("disc"), out = dir.File("east.mkv");
+    {
+        vrm::ScopedTestClock clock(SYSTEMTIME{2019, 10, 3, 30, 13, 32, 7, 0}, 540);
+        std::filesystem::create_directories(d);
+        void* h = fnVR_MANGRBegin();
+        ASSERT_TRUE(fnVR_MANGRNew(h, d.c_str()) && fnVR_AddMpegFile(h, kSample.c_str(), nullptr) &&
+                    fnVR_MANGRSave(h, nullptr));
+        DVDPGINFO pg{};
+        ASSERT_TRUE(fnVR_GetOPGCPGInfo(h, 1, &pg, 1));
+        EXPECT_EQ(pg.dwHour, 22u) << "the disc keeps the zone's wall-clock time";
+        fnVR_MANGREnd(h);
+    }
+    ASSERT_EQ(Tool("export '" + d + "' --program 1 -o '" + out + "'"), 0);
+    EXPECT_EQ(Read(out).metadata["creation_time"].substr(0, 19), "2019-10-30T13:32:07");
 }
 
 }  // namespace

@@ -6,12 +6,14 @@
 #define VRMANGR_TESTS_CONVENTIONS_H
 
 #include <cstring>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "api/vrmangr.h"
 #include "io/be.h"
+#include "platform/clock.h"
 #include "support/TempDir.h"
 #include "tables/CM_AVFI.h"
 #include "tables/CM_AVFIT.h"
@@ -126,6 +128,9 @@ struct Fixture {
     std::vector<const char*> samples;  // a program each
     void (*patch)(ManagementFile&);
     int scrambled = 0;  // a program whose packs are then marked encrypted
+    // Made by a recorder nine hours east of UTC (TM_ZONE 0x121C) on
+    // 2019-10-30 at 13:32:07 UTC: its times are 22:32:07 local.
+    bool eastOfUtc = false;
 };
 
 // Marks every PES packet of a program stream as scrambled, as an encrypting
@@ -190,6 +195,8 @@ inline const std::vector<Fixture>& Fixtures() {
                    Bytes{0x5A, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA, 0xBB});
          },
          2},
+        // A recorder's clock in a zone nine hours east of UTC.
+        {"zone-0900", {kPal, kPal}, nullptr, 0, true},
     };
     return kFixtures;
 }
@@ -206,6 +213,8 @@ inline const Fixture* Find(const std::string& name) {
 // when there is one, saved; then the patch applied to both management
 // files. Returns the patched management file, or an empty one on failure.
 inline ManagementFile Build(const Fixture& fixture, const std::string& dataDir, const std::string& dir) {
+    std::unique_ptr<vrm::ScopedTestClock> clock;
+    if (fixture.eastOfUtc) clock.reset(new vrm::ScopedTestClock(SYSTEMTIME{2019, 10, 3, 30, 13, 32, 7, 0}, 540));
     void* h = fnVR_MANGRBegin();
     bool ok = fnVR_MANGRNew(h, dir.c_str()) != 0;
     for (const char* sample : fixture.samples) {

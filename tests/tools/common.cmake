@@ -35,8 +35,13 @@ endfunction()
 # golden(TEXT NAME): TEXT equals tests/tools/golden/NAME, with recording and
 # creation dates (which vary) and the samples' directory masked.
 function(golden text name)
-  string(REGEX REPLACE "[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9][ T][0-9][0-9]:[0-9][0-9]:[0-9][0-9]( UTC|Z)"
-         "<date>" text "${text}")
+  # As info shows them ("2019-10-30 22:32:07 +09:00") and in JSON (quoted
+  # ISO 8601); a date given on a command line stays.
+  set(day "[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]")
+  set(clock "[0-9][0-9]:[0-9][0-9]:[0-9][0-9]")
+  set(offset "[+-][0-9][0-9]:[0-9][0-9]")
+  string(REGEX REPLACE "${day} ${clock} (${offset}|\\(zone unknown\\))" "<date>" text "${text}")
+  string(REGEX REPLACE "\"${day}T${clock}(${offset})?\"" "\"<date>\"" text "${text}")
   string(REGEX REPLACE "[0-9][0-9][0-9][0-9]/[ 0-9][0-9]/[ 0-9][0-9]" "<date text>" text "${text}")
   # The same date texts in hex ("2026/12/ 7" in info --json's text_hex).
   string(REGEX REPLACE "3[0-9]3[0-9]3[0-9]3[0-9]2f(20|3[0-9])3[0-9]2f(20|3[0-9])3[0-9]" "<date text hex>" text

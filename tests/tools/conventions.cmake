@@ -46,4 +46,16 @@ run(1 extract formatted --all -d out)
 disc(attributes-625 pal_mpeg2_mp2_4x3.vob pal_mpeg2_lpcm_16x9.vob pal_mpeg2_mp2_4x3.vob)
 disc(attributes-525 ntsc_mpeg2_ac3_16x9.vob ntsc_mpeg1_mp2_4x3.vob)
 disc(cprm pal_mpeg2_mp2_4x3.vob encrypted pal_mpeg2_mp2_4x3.vob)
+# A recorder nine hours east of UTC keeps its local times (the golden file
+# masks dates: matched here); a recording added with a UTC time lists at
+# that zone's time.
+disc(zone-0900 pal_mpeg2_mp2_4x3.vob pal_mpeg2_mp2_4x3.vob)
+run(0 add zone-0900 ${DATA}/pal_mpeg2_mp2_4x3.vob --date 2019-10-30T13:40:00Z)
+run(0 info zone-0900)
+must_match("${out}" "time zone: +UTC\\+09:00")
+must_match("${out}" "Program 1: movie, recorded 2019-10-30 22:32:07 \\+09:00, title \"2019/10/30\"")
+must_match("${out}" "Program 3: movie, recorded 2019-10-30 22:40:00 \\+09:00")
+must_match("${out}" "Playlist 1: [^\n]*created 2019-10-30 22:32:07 \\+09:00")
+run(0 info zone-0900 --json)
+must_match("${out}" "\"recorded\": \"2019-10-30T22:32:07\\+09:00\"")
 transcript(conventions.txt)

@@ -30,16 +30,16 @@ run(0 info joined)
 run(0 create dated ${NTSC} --date 2019-05-04T18:30:00+02:00)
 run(0 add dated ${NTSC} --date "2019-05-04 20:15" --join)
 file(COPY_FILE ${STILL} ${WORK}/copy.vob)
-file(TIMESTAMP ${WORK}/copy.vob mtime "%Y-%m-%d %H:%M:%S UTC" UTC)
+file(TIMESTAMP ${WORK}/copy.vob mtime "%Y-%m-%d %H:%M:%S \\+00:00" UTC)
 run(0 add-still dated ${STILL} --date 2001-12-31)
 run(0 add-still dated copy.vob --date mtime)
 run(0 info dated)
-must_match("${out}" "Program 1: movie, recorded 2019-05-04 16:30:00 UTC, title \"2019/ 5/ 4\"[^\n]*
+must_match("${out}" "Program 1: movie, recorded 2019-05-04 16:30:00 \\+00:00, title \"2019/ 5/ 4\"[^\n]*
   Cell 1:[^\n]*
 [^\n]*
     audio: 1 stream, AC-3, 48000 Hz, 2 channels, stereo, 192 kbit/s
 [^P]*Cell 2:")
-must_match("${out}" "Program 2: still, recorded 2001-12-31 12:00:00 UTC, title \"2001/12/31\"")
+must_match("${out}" "Program 2: still, recorded 2001-12-31 12:00:00 \\+00:00, title \"2001/12/31\"")
 must_match("${out}" "Program 3: still, recorded ${mtime}")
 # Two independent channels (MPEG dual channel) are recorded and shown as
 # dual mono: the sample with its first audio frame header's mode changed.
@@ -51,3 +51,13 @@ must_match("${out}" "audio: 1 stream, MPEG-1 audio layer II, 48000 Hz, 2 channel
 transcript(disc.txt)
 run(0 info disc --json)
 golden("${out}" info.json)
+
+# A disc made in another zone (Central Europe, given as a POSIX rule so
+# that no time zone database is needed) takes its standard offset and keeps
+# wall-clock times of it: 18:30 UTC is 19:30 there.
+set(ENV{TZ} "CET-1CEST,M3.5.0,M10.5.0/3")
+run(0 create berlin ${PAL} --date 2019-12-04T18:30:00Z)
+run(0 info berlin)
+must_match("${out}" "time zone: +UTC\\+01:00")
+must_match("${out}" "Program 1: movie, recorded 2019-12-04 19:30:00 \\+01:00, title \"2019/12/ 4\"")
+set(ENV{TZ} UTC)
