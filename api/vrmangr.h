@@ -65,7 +65,9 @@ VRMANGR_API int fnVR_MANGRSave(void* handle, ProgressCallback cb);
 // The stream library's error code of the handle's last failed save of the
 // movie stream, of a refused save (VRO_ERR_COPIES_DIFFER), of a lock
 // (VRO_ERR_LOCKED), or VRO_ERR_STREAM_SHORT after an Open that found
-// recorded data missing; 0 when there was none (and for a null handle).
+// recorded data missing (VRO_ERR_STREAM_MISSING: a stream file that
+// recordings need is not there at all; the disc is listed all the same);
+// 0 when there was none (and for a null handle).
 VRMANGR_API DWORD fnVR_MANGRGetLastError(void* handle);
 // Why the handle's last call failed: the code (a VRO_ERR_* value, 0 after a
 // call that succeeded), where the fault lies, and one sentence for a person

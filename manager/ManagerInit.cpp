@@ -107,11 +107,13 @@ int CVR_MANGR::InitStreams(DWORD mode) {
     // An existing disc needs the stream files it records; the others are
     // readied when present.
     vrm::ByteReader file = m_pBuffer->Reader();
+    // Both are readied either way: a missing file leaves its object bound
+    // to an empty stream, so that the disc can still be listed.
     const bool movies = file.U8(uint64_t{m_dwSA[0]} + 2) != 0;  // M_AVFI_Ns
     const bool stills = file.U8(m_dwSA[1]) != 0;  // S_AVFI_Ns
-    if (!m_pMovie->fnInit(m_szDir, VRO_INIT_OPEN) && movies) return 0;
-    if (!m_pStill->fnInit(m_szDir, VRO_INIT_OPEN) && stills) return 0;
-    return 1;
+    const bool movieReady = m_pMovie->fnInit(m_szDir, VRO_INIT_OPEN) || !movies;
+    const bool stillReady = m_pStill->fnInit(m_szDir, VRO_INIT_OPEN) || !stills;
+    return movieReady && stillReady ? 1 : 0;
 }
 
 int CVR_MANGR::fnInit(const char* dir, DWORD mode) {

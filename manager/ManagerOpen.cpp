@@ -255,6 +255,12 @@ int CVR_MANGR::fnRTR_VMG_Load_Table_From_File(const char* dir) {
         }
         if (!m->InitStreams(CBuffer::kRead)) {
             found(i, kFindingCopy, "lists recordings, but their stream file is missing.");
+            // A stream file that is not there (rather than one that cannot
+            // be opened) leaves the tables listable: the copy is used, its
+            // recordings count as missing data.
+            const bool bound = *m->m_pMovie->fnGetStreamPath() && *m->m_pStill->fnGetStreamPath();
+            if (!bound) continue;
+            copy.good = true;
             continue;
         }
         copy.good = true;
@@ -310,6 +316,13 @@ int CVR_MANGR::fnRTR_VMG_Load_Table_From_File(const char* dir) {
     // recording can be added behind the gap (the append checks that the
     // stream holds the recorded data).
     if (movieShort) m_dwLastError = VRO_ERR_STREAM_SHORT;
+    // A stream file that recordings need is not there at all: the disc is
+    // listed (its tables are whole), the loss said the same way.
+    for (int still = 0; still < 2; ++still) {
+        VR_STREAM_COVERAGE c;
+        if (fnGetStreamCoverage(still, &c) && !c.bFilePresent && c.dwRecordedEnd > 0)
+            m_dwLastError = VRO_ERR_STREAM_MISSING;
+    }
     return 1;
 }
 

@@ -74,6 +74,7 @@ int CVRO_DATA::fnInit(const char* dir, DWORD mode) {
     m_bInitialised = false;
     m_dwVROSize = 0;
     m_qwBoundLength = 0;
+    m_dwTablesEnd = 0;
     m_bNewDisc = false;
     m_Queue.clear();
     m_Undo = AppendUndo{};
@@ -192,6 +193,7 @@ int CVRO_DATA::fnSetRecordedEnd(DWORD sectors) {
     int64_t size = 0;
     const bool present = vrm::ProbePath(m_strStreamPath.c_str(), &size) == vrm::PathKind::RegularFile;
     m_qwBoundLength = present ? static_cast<uint64_t>(size) : 0;
+    m_dwTablesEnd = sectors;
     const uint64_t whole = m_qwBoundLength / kSectorBytes;
     if (sectors > whole) {
         // Recorded data is missing: the logical end stays at the data there
@@ -323,7 +325,12 @@ __int64 CVRO_DATA::fnGetAppendedFileNameAndAddress(__int64 pos, char* name, __in
     }
     uint64_t offset = 0, end = 0;
     const long i = FindQueued(pos, &offset, &end);
-    if (i < 0) return -1;
+    if (i < 0) {
+        // Recorded data the file has lost: still the stream file's bytes.
+        if (static_cast<uint64_t>(pos) >= uint64_t(m_dwTablesEnd) * kSectorBytes) return -1;
+        CopyName(name, m_strStreamPath);
+        return pos;
+    }
     const QueuedFile& q = m_Queue[static_cast<size_t>(i)];
     CopyName(name, q.path);
     uint64_t runEnd = 0;

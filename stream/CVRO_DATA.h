@@ -203,7 +203,9 @@ public:
     // Maps a byte position of the stream (sector x 2048) to the file that
     // holds it: below the logical end the stream file itself (position
     // returned unchanged); inside a queued file that file and the offset in
-    // it. Otherwise -1 and name "". name, when not null, receives the full
+    // it; below the recorded end the tables set (fnSetRecordedEnd) where the
+    // file has lost its data, the stream file too. Otherwise -1 and name
+    // "". name, when not null, receives the full
     // path, cut to at most 259 bytes and a terminating zero (260 in all). The
     // third argument is not used.
     __int64 fnGetAppendedFileNameAndAddress(__int64 pos, char* name, __int64* unused);
@@ -317,6 +319,10 @@ private:
     // its last append): data behind the logical end up to here is not this
     // object's to write over.
     uint64_t m_qwBoundLength = 0;
+    // The recorded end the manager set from its tables, in sectors, also
+    // where the file holds less (its data is then missing from the logical
+    // end on): positions up to it still name the stream file.
+    DWORD m_dwTablesEnd = 0;
     // The queue is written to the staging file, complete and on disk.
     bool m_bStaged = false;
     // The staging file's generated name while m_bStaged.

@@ -194,6 +194,14 @@ int Write(const Part& part, const std::string& output, bool force, const DiscFil
     return kOk;
 }
 
+// Names what the stream files lack of a part that was written as far as it
+// is there; true when something was missing.
+bool ReportMissing(const std::vector<std::string>& missing) {
+    for (const std::string& clause : missing)
+        std::fprintf(stderr, "vrmangr: %s; the output holds what is there.\n", clause.c_str());
+    return !missing.empty();
+}
+
 // Writes each part into directory under its name. Everything is checked
 // before the first byte is written: names on the disc, existing files
 // (unless force), parts without video, ranges beyond their stream file.
@@ -209,19 +217,23 @@ int WriteParts(const std::vector<Part>& parts, const std::vector<std::string>& n
         if (!force && Exists(path)) return Fail(path + " exists; give --force to replace it. Nothing was extracted.");
         if (parts[i].ranges.empty())
             return Fail(parts[i].what + " of " + dir + " holds no video; nothing was extracted.");
-        if (!CheckRanges(parts[i].ranges, parts[i].what)) return kFailed;
     }
+    // Each part as far as its files hold it (all of it on a healthy disc).
+    std::vector<Part> held = parts;
+    std::vector<std::vector<std::string>> missing(parts.size());
+    for (size_t i = 0; i < parts.size(); ++i)
+        if (!ClipToFiles(&held[i].ranges, held[i].what, &missing[i])) return kFailed;
     bool anyDamage = false;
     for (size_t i = 0; i < parts.size(); ++i) {
         const std::string path = InDir(directory, names[i].c_str());
         bool damaged = false;
-        const int status = Write(parts[i], path, force, disc, mode, &damaged);
+        const int status = Write(held[i], path, force, disc, mode, &damaged);
         if (status != kOk) {
             std::fprintf(stderr, "vrmangr: %s of %s %s written.\n", Count(i, "file", "files").c_str(),
                          std::to_string(parts.size()).c_str(), i == 1 ? "was" : "were");
             return status;
         }
-        anyDamage = anyDamage || damaged;
+        anyDamage = ReportMissing(missing[i]) || damaged || anyDamage;
         if (!quiet) std::printf("%s\n", path.c_str());
     }
     return anyDamage ? kFailed : kOk;
@@ -385,9 +397,11 @@ int RunExtract(const Args& args) {
         part = PlaylistPart(h, pl);
     }
     if (part.ranges.empty()) return Fail("nothing to extract: " + part.what + " of " + dir + " holds no video.");
-    if (!CheckRanges(part.ranges, part.what)) return kFailed;
+    std::vector<std::string> missing;
+    if (!ClipToFiles(&part.ranges, part.what, &missing)) return kFailed;
     bool damaged = false;
     const int written = Write(part, outputs.back(), !force.empty(), DiscFiles(dir), mode, &damaged);
+    if (written == kOk && ReportMissing(missing)) damaged = true;
     return written == kOk && damaged ? kFailed : written;
 }
 

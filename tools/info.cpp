@@ -2,6 +2,8 @@
 // as JSON.
 #include "info.h"
 
+#include <sys/stat.h>
+
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -275,6 +277,15 @@ void JsonCells(Json& j, const std::vector<Cell>& cells) {
     j.EndArray();
 }
 
+// What of the bytes [.., end) of file is not there: "" when all is, else
+// a parenthesis that says where the file ends.
+std::string MissingNote(const char* file, int64_t end) {
+    struct stat st {};
+    if (stat(file, &st) != 0) return " (missing: the file is not there)";
+    if (st.st_size >= end) return "";
+    return " (missing behind byte " + std::to_string(static_cast<long long>(st.st_size)) + ", where the file ends)";
+}
+
 void TextCells(const std::vector<Cell>& cells) {
     for (const Cell& c : cells) {
         std::printf("  Cell %d: %s %s %u, %s +%s", c.number, CellType(c.s), c.s.dwCellType == 0 ? "VOB" : "VOG",
@@ -284,8 +295,9 @@ void TextCells(const std::vector<Cell>& cells) {
         } else {
             std::printf(" (%s)", Count(c.s.dwFrameNs, "picture", "pictures").c_str());
         }
-        std::printf(", %s bytes %" PRId64 "..%" PRId64 "\n", BaseName(c.s.szFileName).c_str(), c.s.llStartPos,
-                    c.s.llEndPos);
+        const std::string missing = c.s.szFileName[0] ? MissingNote(c.s.szFileName, c.s.llEndPos) : "";
+        std::printf(", %s bytes %" PRId64 "..%" PRId64 "%s\n", BaseName(c.s.szFileName).c_str(), c.s.llStartPos,
+                    c.s.llEndPos, missing.c_str());
         // An MPEG-1 sequence header's bit_rate_value 0x3FFFF marks a
         // variable bit rate, not 104,857,200 bit/s.
         const bool variable = c.s.dwMpegVersion != 2 && c.s.dwVideoBitrate == 0x3FFFFu * 400;
@@ -302,16 +314,19 @@ void TextCells(const std::vector<Cell>& cells) {
                         AudioMode(c.s), static_cast<unsigned>(c.s.dwAudioBitrate));
         }
         for (const Segment& e : c.entryPoints) {
-            std::printf("    Entry point %d: %s +%s (%s), bytes %" PRId64 "..%" PRId64 "\n", e.number,
+            const auto note = [](const seg& s) {
+                return s.szFileName[0] && !MissingNote(s.szFileName, s.llEndPos).empty() ? " (missing)" : "";
+            };
+            std::printf("    Entry point %d: %s +%s (%s), bytes %" PRId64 "..%" PRId64 "%s\n", e.number,
                         FormatTime(e.start).c_str(), FormatTime(e.duration).c_str(),
                         Count(e.s.dwFrameNs, c.s.dwCellType == 0 ? "frame" : "picture",
                               c.s.dwCellType == 0 ? "frames" : "pictures")
                             .c_str(),
-                        e.s.llStartPos, e.s.llEndPos);
+                        e.s.llStartPos, e.s.llEndPos, note(e.s));
             for (size_t k = 0; k < e.continuation.size(); ++k) {
-                std::printf("      runs on into cell %d, bytes %" PRId64 "..%" PRId64 "\n",
+                std::printf("      runs on into cell %d, bytes %" PRId64 "..%" PRId64 "%s\n",
                             c.number + static_cast<int>(k) + 1, e.continuation[k].llStartPos,
-                            e.continuation[k].llEndPos);
+                            e.continuation[k].llEndPos, note(e.continuation[k]));
             }
         }
     }

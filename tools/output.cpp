@@ -236,6 +236,39 @@ std::string FileNameText(const std::string& utf8, size_t maxBytes) {
     return out;
 }
 
+bool ClipToFiles(std::vector<ByteRange>* ranges, const std::string& what, std::vector<std::string>* missing) {
+    std::vector<ByteRange> held;
+    for (const ByteRange& r : *ranges) {
+        if (r.file.empty() || r.start < 0 || r.end <= r.start) {
+            return Fail("the disc gives no byte range for a part of " + what + "; nothing was extracted."), false;
+        }
+        struct stat st {};
+        const bool present = stat(r.file.c_str(), &st) == 0;
+        if (!present && errno != ENOENT) {
+            return Fail(r.file + " cannot be read: " + Error() + "; nothing was extracted."), false;
+        }
+        const long long size = present ? static_cast<long long>(st.st_size) : 0;
+        if (size < r.end) {
+            const long long from = std::max(r.start, size);
+            missing->push_back(what + ": bytes " + std::to_string(from) + ".." + std::to_string(r.end) + " of " +
+                               BaseName(r.file) + " are missing (" +
+                               (present ? "the file ends at byte " + std::to_string(size) : "the file is missing") +
+                               ")");
+        }
+        if (size <= r.start) continue;
+        ByteRange kept = r;
+        kept.end = std::min(r.end, size);
+        held.push_back(kept);
+    }
+    if (held.empty()) {
+        return Fail(missing->empty() ? what + " holds no video; nothing was extracted."
+                                     : missing->front() + "; nothing of it is there, nothing was extracted."),
+               false;
+    }
+    *ranges = std::move(held);
+    return true;
+}
+
 bool CheckRanges(const std::vector<ByteRange>& ranges, const std::string& what) {
     for (const ByteRange& r : ranges) {
         if (r.file.empty() || r.start < 0 || r.end <= r.start) {

@@ -106,6 +106,13 @@ ByteRange RangeOf(void* handle, const seg& s);
 // On failure prints a sentence naming the file and where it ends, and
 // returns false.
 bool CheckRanges(const std::vector<ByteRange>& ranges, const std::string& what);
+// The ranges cut to what their files hold (extract writes the part of a
+// recording that is there): each stretch behind a file's end goes into
+// *missing as a clause ("program 2: bytes A..B of VR_MOVIE.VRO are missing
+// (the file ends at byte A)"). False, with the sentence printed, for a range
+// the disc gives no bytes for, a file that cannot be read, or nothing there
+// at all.
+bool ClipToFiles(std::vector<ByteRange>* ranges, const std::string& what, std::vector<std::string>* missing);
 
 // A text of the disc (UTF-8) made fit for a file name: '/', '\\', control
 // characters and U+FFFD (bytes the disc's character set did not decode)

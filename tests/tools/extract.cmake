@@ -172,13 +172,36 @@ must_match("${out}" "^(all/0[1-3]-program[0-9][0-9][0-9][0-9]_[ 0-9][0-9]_[ 0-9]
 run(2 extract disc --all --name "{nope}")
 one_sentence_error("${err}" "unknown field \\{nope\\}")
 
-# A stream cut short: nothing is written, the file and where it ends named.
+# A stream cut short inside program 2: every program that is there in part
+# is written as far as it is there, each missing stretch named, exit 1; a
+# program none of whose bytes are there is named and nothing written.
 file(COPY ${WORK}/disc DESTINATION ${WORK}/cut)
 damage(cut/disc/VR_MOVIE.VRO truncate 500000)
-run(1 extract cut/disc --all -d cutout)
-must_match("${err}" "VR_MOVIE.VRO ends at byte 500000, before byte [0-9]+ where program 2 ends; nothing")
-file(GLOB left ${WORK}/cutout/*)
-expect("a cut-short stream left ${left}" NOT left)
+run(1 extract cut/disc --program 3 -o cut3.mpg)
+must_match("${err}" "program 3: bytes [0-9]+..[0-9]+ of VR_MOVIE.VRO are missing \\(the file ends at byte 500000\\); nothing of it is there, nothing was extracted")
+expect("a program that is not there was written" NOT EXISTS ${WORK}/cut3.mpg)
+run(1 extract cut/disc --program 2 -o cut2.mpg)
+must_match("${err}" "program 2: bytes 500000..[0-9]+ of VR_MOVIE.VRO are missing \\(the file ends at byte 500000\\); the output holds what is there")
+file(READ ${WORK}/cut/disc/VR_MOVIE.VRO stream HEX)
+file(READ ${WORK}/cut2.mpg part HEX)
+string(LENGTH "${part}" n)
+math(EXPR from "(500000 * 2) - ${n}")
+string(SUBSTRING "${stream}" ${from} ${n} tail)
+expect("the part of program 2 is not the stream's bytes up to its end" part STREQUAL tail)
+run(0 info cut/disc)
+must_match("${out}" "Cell 2: [^\n]*VR_MOVIE.VRO bytes [0-9]+..[0-9]+ \\(missing behind byte 500000, where the file ends\\)")
+# Without its VR_MOVIE.VRO (a copied management file, a damaged disc) the
+# disc lists, with a warning; nothing changes it; extract names the file.
+file(COPY ${WORK}/disc DESTINATION ${WORK}/nomovie)
+file(REMOVE ${WORK}/nomovie/disc/VR_MOVIE.VRO)
+unchanged(0 nomovie/disc info nomovie/disc)
+must_match("${err}" "^vrmangr: warning: VR_MOVIE.VRO of nomovie/disc is missing: its recordings are listed but cannot be read.\n$")
+must_match("${out}" "Program 3: [^\n]*\n  Cell 3: [^\n]*VR_MOVIE.VRO bytes [0-9]+..[0-9]+ \\(missing: the file is not there\\)")
+unchanged(0 nomovie/disc info nomovie/disc --json)
+unchanged(1 nomovie/disc title nomovie/disc --program 1 Lost)
+must_match("${err}" "nomovie/disc cannot be changed: VR_MOVIE.VRO, which holds its recordings, is missing")
+run(1 extract nomovie/disc --program 1 -o none.mpg)
+must_match("${err}" "program 1: bytes 0..[0-9]+ of VR_MOVIE.VRO are missing \\(the file is missing\\); nothing of it is there")
 
 # An entry point that runs on into a cell of its own (two recordings of one
 # program, their entry points combined): info gives its whole length and

@@ -254,7 +254,8 @@ Result RepairAndCheck(const fs::path& dir, const std::string& where, Findings& f
 }
 
 // The first "bytes A..B" line of the text info that does not lie inside
-// the stream file of its cell; empty when all do.
+// the stream file of its cell and does not say so ("missing"); empty when
+// all do.
 std::string RangeBeyondStream(const std::string& info, const fs::path& dir) {
     std::error_code ec;
     const uint64_t sizes[2] = {fs::file_size(dir / kFour[2], ec), fs::file_size(dir / kFour[3], ec)};
@@ -266,6 +267,7 @@ std::string RangeBeyondStream(const std::string& info, const fs::path& dir) {
         const size_t b = line.find("bytes ");
         unsigned long long first = 0, last = 0;
         if (b == std::string::npos || std::sscanf(line.c_str() + b, "bytes %llu..%llu", &first, &last) != 2) continue;
+        if (line.find("(missing") != std::string::npos) continue;
         if (first > last || last > sizes[file]) return line;
     }
     return "";
