@@ -13,7 +13,7 @@
 
 struct DVDPGCINFO {
     DWORD dwContentTy;  // 0 movie cells only, 1 still-picture cells only (or no cell), 2 both
-    DWORD dwYear;  // recording (or playlist creation) time, UTC
+    DWORD dwYear;  // recording (or playlist creation) time, wall-clock time of the disc's zone (TM_ZONE)
     DWORD dwMonth;
     DWORD dwDay;
     DWORD dwHour;

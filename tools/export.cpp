@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdio>
 #include <ctime>
@@ -104,20 +105,15 @@ struct Chain {
     std::vector<Cell> cells;
 };
 
+std::array<DWORD, 6> DateOf(const DVDPGCINFO& i) {
+    return {i.dwYear, i.dwMonth, i.dwDay, i.dwHour, i.dwMinute, i.dwSecond};
+}
+
 // The UTC instant of a recording or creation time, which the disc keeps as
 // wall-clock time of its zone (as it is where the zone is unknown).
 std::string CreationTime(const DVDPGCINFO& i, WORD zone) {
-    if (i.dwYear == 0) return "";
-    tm parts{};
-    parts.tm_year = static_cast<int>(i.dwYear) - 1900;
-    parts.tm_mon = static_cast<int>(i.dwMonth) - 1;
-    parts.tm_mday = static_cast<int>(i.dwDay);
-    parts.tm_hour = static_cast<int>(i.dwHour);
-    parts.tm_min = static_cast<int>(i.dwMinute);
-    parts.tm_sec = static_cast<int>(i.dwSecond);
-    int minutes = 0;
-    time_t t = timegm(&parts);
-    if (ZoneMinutes(zone, &minutes)) t -= static_cast<time_t>(minutes) * 60;
+    time_t t = 0;
+    if (!DiscInstant(DateOf(i).data(), zone, &t)) return "";
     tm utc{};
     gmtime_r(&t, &utc);
     char text[48];
@@ -315,7 +311,8 @@ int Write(const vrexport::Module& module, void* h, const Chain& chain, const vre
     if (result != vrexport::Result::kDone) {
         return Fail(result == vrexport::Result::kWriteFailed ? out.Name() + " " + error : chain.what + ": " + error);
     }
-    if (!out.Commit()) return kFailed;
+    time_t when = 0;
+    if (!out.Commit(DiscInstant(DateOf(chain.info).data(), chain.zone, &when) ? &when : nullptr)) return kFailed;
     *damaged =
         ReportDamage(chain.what, damage, skipDamaged, "the export holds what its demultiplexer made of them") != kOk;
     return kOk;

@@ -24,6 +24,7 @@ struct Part {
     std::string what;  // "program 2", for messages
     std::string label, title;  // the two halves of its text, decoded (UTF-8)
     DWORD date[6] = {};  // year, month, day, hour, minute, second; 0 when unknown
+    WORD zone = 0;  // the disc's TM_ZONE, whose wall-clock time the date is
     std::vector<ByteRange> ranges;
 
     Part() = default;
@@ -31,7 +32,8 @@ struct Part {
 };
 
 template <class Info>
-void TakeInfo(const Info& info, Part* part) {
+void TakeInfo(void* h, const Info& info, Part* part) {
+    part->zone = DiscZone(h);
     const DWORD date[6] = {info.dwYear, info.dwMonth, info.dwDay, info.dwHour, info.dwMinute, info.dwSecond};
     std::copy(date, date + 6, part->date);
 }
@@ -40,7 +42,7 @@ Part ProgramPart(void* h, int program) {
     Part part{"program", program, "program " + std::to_string(program)};
     DVDPGINFO info{};
     if (!fnVR_GetOPGCPGInfo(h, program, &info, 1)) return part;
-    TakeInfo(info, &part);
+    TakeInfo(h, info, &part);
     part.label = ProgramText(h, program, false);
     part.title = ProgramText(h, program, true);
     for (DWORD c = 1; c <= info.dwCount; ++c) {
@@ -54,7 +56,7 @@ Part PlaylistPart(void* h, int playlist) {
     Part part{"playlist", playlist, "playlist " + std::to_string(playlist)};
     DVDPGCINFO info{};
     if (!fnVR_GetPLInfo(h, playlist, &info, 1)) return part;
-    TakeInfo(info, &part);
+    TakeInfo(h, info, &part);
     part.label = PlaylistText(h, playlist, false);
     part.title = PlaylistText(h, playlist, true);
     for (DWORD c = 1; c <= info.dwCount; ++c) {
@@ -189,7 +191,8 @@ int Write(const Part& part, const std::string& output, bool force, const DiscFil
         return kInterrupted;
     }
     if (result != CopyResult::kDone) return kFailed;
-    if (!out.Commit()) return kFailed;
+    time_t when = 0;
+    if (!out.Commit(DiscInstant(part.date, part.zone, &when) ? &when : nullptr)) return kFailed;
     *damaged = ReportDamage(part.what, damage, skipDamaged) != kOk;
     return kOk;
 }

@@ -19,6 +19,26 @@ bool ZoneMinutes(WORD zone, int* minutes) {
     return true;
 }
 
+bool DiscInstant(const DWORD date[6], WORD zone, time_t* out) {
+    if (date[0] == 0) return false;
+    tm parts{};
+    parts.tm_year = static_cast<int>(date[0]) - 1900;
+    parts.tm_mon = static_cast<int>(date[1]) - 1;
+    parts.tm_mday = static_cast<int>(date[2]);
+    parts.tm_hour = static_cast<int>(date[3]);
+    parts.tm_min = static_cast<int>(date[4]);
+    parts.tm_sec = static_cast<int>(date[5]);
+    int minutes = 0;
+    *out = timegm(&parts);
+    if (ZoneMinutes(zone, &minutes)) *out -= static_cast<time_t>(minutes) * 60;
+    return true;
+}
+
+WORD DiscZone(void* handle) {
+    VR_DISC_FACTS facts{};
+    return fnVR_GetDiscFacts(handle, &facts) ? facts.wTimeZone : 0;
+}
+
 namespace {
 
 // One video frame in 27 MHz ticks: 625/50 (a frame rate of 25000 in seg)

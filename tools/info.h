@@ -54,6 +54,12 @@ struct Playlist {
 // plus the offset, -12:00 to +14:00); false for a value that names none.
 // The disc's times are wall-clock times of that zone.
 bool ZoneMinutes(WORD zone, int* minutes);
+// The instant (seconds since 1970, UTC) of a date as the disc keeps it:
+// {year, month, day, hour, minute, second}, wall-clock time of the zone
+// TM_ZONE names (taken as UTC where it names none). False for no date.
+bool DiscInstant(const DWORD date[6], WORD zone, time_t* out);
+// The disc's TM_ZONE (0 when no disc is open).
+WORD DiscZone(void* handle);
 
 struct DiscInfo {
     std::string identifier;

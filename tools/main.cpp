@@ -121,7 +121,8 @@ const Command kCommands[] = {
      "in the new set.\n",
      RunCharset},
     {"extract",
-     "extract DIR (--program N | --playlist N | --entry N | --playlist N --entry N) -o FILE|- [--skip-damaged] [--force]\n"
+     "extract DIR (--program N | --playlist N | --entry N | --playlist N --entry N) -o FILE|- [--skip-damaged] "
+     "[--force]\n"
      "       vrmangr extract DIR --all [--playlists] [-d OUTDIR] [--name TEMPLATE] [--skip-damaged] [--force]\n"
      "       vrmangr extract DIR --undescribed -d OUTDIR [--force]",
      "Copies the MPEG bytes of a program of the original chain, of a playlist,\n"
@@ -150,7 +151,8 @@ const Command kCommands[] = {
      RunExtract},
     {"export",
      "export DIR (--program N | --playlist N) -o FILE [--format mkv|mp4|mpg] [--skip-damaged] [--force]\n"
-     "       vrmangr export DIR --all [--playlists] [-d OUTDIR] [--name TEMPLATE] [--format mkv|mp4|mpg] [--skip-damaged]\n"
+     "       vrmangr export DIR --all [--playlists] [-d OUTDIR] [--name TEMPLATE] [--format mkv|mp4|mpg] "
+     "[--skip-damaged]\n"
      "       [--force]",
      "Remultiplexes a program of the original chain or a playlist into one MKV,\n"
      "MP4 or MPEG-PS file (the format from --format, else from FILE's\n"

@@ -182,10 +182,15 @@ bool OutputFile::Open(const std::string& path, bool force, const DiscFiles& disc
     return true;
 }
 
-bool OutputFile::Commit() {
+bool OutputFile::Commit(const time_t* when) {
     if (m_fd < 0) return false;
     const bool owned = m_close;
     const int fd = m_fd;
+    if (when && !m_temp.empty()) {
+        // Dated as the recording: file managers sort it by when it was made.
+        const timespec times[2] = {{*when, 0}, {*when, 0}};
+        futimens(fd, times);
+    }
     m_fd = -1;
     m_close = false;
     if (owned && close(fd) != 0) {

@@ -7,6 +7,7 @@
 #define VRMANGR_TOOLS_OUTPUT_H
 
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <utility>
@@ -74,8 +75,10 @@ public:
     bool Regular() const { return !m_temp.empty(); }
     const std::string& Name() const { return m_name; }
     // Finishes the output: closes it and renames the temporary file over the
-    // target. Prints the sentence and returns false on failure.
-    bool Commit();
+    // target, its modification time `when` (seconds since 1970, UTC) where
+    // given (the recording's), else the time of writing. Prints the
+    // sentence and returns false on failure.
+    bool Commit(const time_t* when = nullptr);
 
 private:
     void Abort();

@@ -4,6 +4,7 @@
 // with the tool from the committed samples; what is expected follows from
 // how they are made (each sample recording is 50 frames at 25 frames/s).
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -623,6 +624,10 @@ TEST(ExportDecodes, CreationTimeIsTheUtcInstantOfTheDiscsLocalTime) {
     }
     ASSERT_EQ(Tool("export '" + d + "' --program 1 -o '" + out + "'"), 0);
     EXPECT_EQ(Read(out).metadata["creation_time"].substr(0, 19), "2019-10-30T13:32:07");
+    // The file itself is dated by the recording's instant.
+    struct stat st {};
+    ASSERT_EQ(stat(out.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtime, 1572442327) << "2019-10-30 13:32:07 UTC";
 }
 
 }  // namespace

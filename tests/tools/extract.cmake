@@ -219,3 +219,10 @@ expect("the continuation of entry point 1 is not cell 2 from byte ${a}: ${e}" b 
 run(0 extract joined --entry 1 -o whole.mpg)
 hex_of(${WORK}/whole.mpg whole)
 expect("entry point 1 is not both recordings" whole STREQUAL "${pal}${lpcm}")
+
+# An output is dated by its recording: the disc keeps 18:30 of a zone two
+# hours east of UTC (here UTC), so 16:30 UTC.
+run(0 create datedisc ${PAL} --date 2019-05-04T18:30:00+02:00)
+run(0 extract datedisc --program 1 -o dated.mpg)
+file(TIMESTAMP ${WORK}/dated.mpg when "%Y-%m-%d %H:%M:%S" UTC)
+expect("the output is dated ${when}, not by its recording" when STREQUAL "2019-05-04 16:30:00")
