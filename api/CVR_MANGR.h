@@ -361,6 +361,10 @@ public:
     // 0 when there is no such program or playlist.
     int fnGetPGItemText(int pg, vrm::DecodedText* out);
     int fnGetPLItemText(int pl, vrm::DecodedText* out);
+    // The bytes of the item text that program pg (playlist pl) names, as
+    // the text data manager holds them (empty when it names none).
+    int fnGetPGItemBytes(int pg, std::vector<BYTE>* out);
+    int fnGetPLItemBytes(int pl, std::vector<BYTE>* out);
     // Writes a UTF-8 title as recorders do (vrm::EncodePrimaryText): the
     // title in the disc's set in the second half, an ASCII label made of
     // it in the first. 0, changing nothing, with the status saying why,

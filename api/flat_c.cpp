@@ -299,6 +299,12 @@ uint32_t vrm_GetProgramItemText(void* h, int pg, char* out, uint32_t size) {
     return fnVR_GetProgramItemText(h, pg, out, size);
 }
 uint32_t vrm_GetPLItemText(void* h, int pl, char* out, uint32_t size) { return fnVR_GetPLItemText(h, pl, out, size); }
+uint32_t vrm_GetProgramItemBytes(void* h, int pg, uint8_t* out, uint32_t size) {
+    return fnVR_GetProgramItemBytes(h, pg, out, size);
+}
+uint32_t vrm_GetPLItemBytes(void* h, int pl, uint8_t* out, uint32_t size) {
+    return fnVR_GetPLItemBytes(h, pl, out, size);
+}
 int vrm_SetProgramTitle(void* h, int pg, const char* utf8) { return fnVR_SetProgramTitle(h, pg, utf8); }
 int vrm_SetPLTitle(void* h, int pl, const char* utf8) { return fnVR_SetPLTitle(h, pl, utf8); }
 int vrm_SetCharacterSet(void* h, uint8_t chrs) { return fnVR_SetCharacterSet(h, chrs); }

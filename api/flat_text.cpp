@@ -1,7 +1,9 @@
 // The flat interface's titles: the label and title of programs and
 // playlists as UTF-8, and the setters that write a title as recorders do.
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "api/flat_call.h"
 #include "api/vrmangr.h"
@@ -72,6 +74,31 @@ DWORD fnVR_GetProgramItemText(void* handle, int pg, char* out, DWORD size) {
 
 DWORD fnVR_GetPLItemText(void* handle, int pl, char* out, DWORD size) {
     return GetText(handle, true, pl, Text::kItem, out, size);
+}
+
+namespace {
+
+// The item text bytes of program or playlist n: as many as fit into out,
+// the count of all.
+DWORD GetItemBytes(void* handle, bool playlist, int n, BYTE* out, DWORD size) {
+    return FlatCall(handle, VRO_ERR_NO_SUCH_ITEM,
+                    std::string("There is no ") + (playlist ? "playlist " : "program ") + std::to_string(n) + ".",
+                    [&](CVR_MANGR& m) -> DWORD {
+                        std::vector<BYTE> bytes;
+                        if (!(playlist ? m.fnGetPLItemBytes(n, &bytes) : m.fnGetPGItemBytes(n, &bytes))) return 0;
+                        if (out) std::memcpy(out, bytes.data(), std::min<size_t>(size, bytes.size()));
+                        return static_cast<DWORD>(bytes.size());
+                    });
+}
+
+}  // namespace
+
+DWORD fnVR_GetProgramItemBytes(void* handle, int pg, BYTE* out, DWORD size) {
+    return GetItemBytes(handle, false, pg, out, size);
+}
+
+DWORD fnVR_GetPLItemBytes(void* handle, int pl, BYTE* out, DWORD size) {
+    return GetItemBytes(handle, true, pl, out, size);
 }
 
 int fnVR_SetProgramTitle(void* handle, int pg, const char* utf8) {

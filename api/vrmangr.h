@@ -425,6 +425,13 @@ VRMANGR_API DWORD fnVR_GetPLTitle(void* handle, int pl, char* out, DWORD size);
 // set, as the label and title getters give theirs: "" when it names none.
 VRMANGR_API DWORD fnVR_GetProgramItemText(void* handle, int pg, char* out, DWORD size);
 VRMANGR_API DWORD fnVR_GetPLItemText(void* handle, int pl, char* out, DWORD size);
+// The bytes of that item text as the text data manager holds them: the
+// first `size` go into out (NULL when size is 0); returns how many there
+// are (0 when it names none, and for no such program or playlist). Some
+// recorders keep their own binary records there, which no character set
+// decodes.
+VRMANGR_API DWORD fnVR_GetProgramItemBytes(void* handle, int pg, BYTE* out, DWORD size);
+VRMANGR_API DWORD fnVR_GetPLItemBytes(void* handle, int pl, BYTE* out, DWORD size);
 // Sets the title of program pg or playlist pl from UTF-8 text, as
 // recorders write it: the title in the disc's character set in the second
 // half, and in the first a readable ASCII label made from it (accents

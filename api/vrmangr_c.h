@@ -283,6 +283,8 @@ VRM_C_API uint32_t vrm_GetPLLabel(void* handle, int pl, char* out, uint32_t size
 VRM_C_API uint32_t vrm_GetPLTitle(void* handle, int pl, char* out, uint32_t size);
 VRM_C_API uint32_t vrm_GetProgramItemText(void* handle, int pg, char* out, uint32_t size);
 VRM_C_API uint32_t vrm_GetPLItemText(void* handle, int pl, char* out, uint32_t size);
+VRM_C_API uint32_t vrm_GetProgramItemBytes(void* handle, int pg, uint8_t* out, uint32_t size);
+VRM_C_API uint32_t vrm_GetPLItemBytes(void* handle, int pl, uint8_t* out, uint32_t size);
 VRM_C_API int vrm_SetProgramTitle(void* handle, int pg, const char* utf8);
 VRM_C_API int vrm_SetPLTitle(void* handle, int pl, const char* utf8);
 VRM_C_API int vrm_SetCharacterSet(void* handle, uint8_t chrs);

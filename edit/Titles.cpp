@@ -34,13 +34,22 @@ BYTE* ProgramText(CVR_MANGR& m, int pg) {
 // Item text n (an IT_TXT_SRPN: 1-based, 0 for none) of the text data
 // manager, decoded by the table's own CHRS; no text when the disc has no
 // such item.
-vrm::DecodedText ItemText(CVR_MANGR& m, WORD n) {
+// The bytes of item text n (1-based) of the text data manager; empty for
+// none.
+std::vector<BYTE> ItemBytes(CVR_MANGR& m, WORD n) {
     if (n == 0 || !m.m_pModel || !m.m_pModel->pTXTDT_MG) return {};
     const CTXTDT_MG texts(m.m_pModel->pTXTDT_MG);
     if (n > texts.fnGet_wIT_TXT_SRP_Ns()) return {};
     std::vector<BYTE> bytes(size_t{texts.fnGet_wIT_TXT_SZ(n - 1)} + 1);
     if (!texts.fnGet_IT_TXT(n - 1, bytes.data())) return {};
-    return vrm::DecodeText(texts.fnGet_c1_CHRS(), bytes.data(), bytes.size() - 1);
+    bytes.pop_back();
+    return bytes;
+}
+
+vrm::DecodedText ItemText(CVR_MANGR& m, WORD n) {
+    const std::vector<BYTE> bytes = ItemBytes(m, n);
+    if (bytes.empty()) return {};
+    return vrm::DecodeText(CTXTDT_MG(m.m_pModel->pTXTDT_MG).fnGet_c1_CHRS(), bytes.data(), bytes.size());
 }
 
 // The index of playlist pl's search pointer; false when there is none.
@@ -126,6 +135,22 @@ int CVR_MANGR::fnGetPLItemText(int pl, vrm::DecodedText* out) {
     if (!out) return 0;
     if (!PlaylistIndex(*this, pl, &index)) return NoSuch(*this, "playlist", pl);
     *out = ItemText(*this, CPL_SRPT(vrm::Playlists(*this)).fnGet_wIT_TXT_SRPN(index));
+    return 1;
+}
+
+int CVR_MANGR::fnGetPGItemBytes(int pg, std::vector<BYTE>* out) {
+    const BYTE* record = ProgramRecord(*this, pg);
+    if (!out) return 0;
+    if (!record) return NoSuch(*this, "program", pg);
+    *out = ItemBytes(*this, vrm::be_load<uint16_t>(record + PGI::At::IT_TXT_SRPN));
+    return 1;
+}
+
+int CVR_MANGR::fnGetPLItemBytes(int pl, std::vector<BYTE>* out) {
+    BYTE index = 0;
+    if (!out) return 0;
+    if (!PlaylistIndex(*this, pl, &index)) return NoSuch(*this, "playlist", pl);
+    *out = ItemBytes(*this, CPL_SRPT(vrm::Playlists(*this)).fnGet_wIT_TXT_SRPN(index));
     return 1;
 }
 

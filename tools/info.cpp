@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -357,7 +358,8 @@ void TextCells(const std::vector<Cell>& cells) {
 // there is no text.
 // Control characters (a disc's text read in the wrong set has them) are
 // shown as '?'.
-std::string Titles(const std::string& label, const std::string& title, const std::string& item) {
+std::string Titles(const std::string& label, const std::string& title, const std::string& item,
+                   const std::string& itemData) {
     const auto printable = [](const std::string& text) {
         std::string out;
         for (size_t i = 0; i < text.size(); ++i) {
@@ -373,6 +375,10 @@ std::string Titles(const std::string& label, const std::string& title, const std
         out += (out.empty() ? "" : ", ") + std::string("label \"") + printable(label) + "\"";
     }
     if (!item.empty()) out += (out.empty() ? "" : ", ") + std::string("item text \"") + printable(item) + "\"";
+    if (!itemData.empty()) {
+        out += (out.empty() ? "" : ", ") + std::string("maker data as item text (") +
+               Count(static_cast<long long>(itemData.size() / 2), "byte", "bytes") + ")";
+    }
     return out.empty() ? "no title" : out;
 }
 
@@ -386,6 +392,37 @@ std::string Hex(const char* bytes, size_t n) {
         out += kDigits[c & 0xF];
     }
     return out;
+}
+
+// Whether decoded text reads as text: no byte the set lacks (U+FFFD), no
+// control character (C0, DEL, C1).
+bool ReadsAsText(const std::string& utf8) {
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        if (c < 0x20 || c == 0x7F) return false;
+        if (c == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) < 0xA0) return false;
+        if (utf8.compare(i, 3, "\xEF\xBF\xBD") == 0) return false;
+    }
+    return true;
+}
+
+// An item text that does not read as text is a maker's binary record
+// (some recorders keep theirs in the text data manager): shown as its
+// bytes, not as text.
+void ItemOrData(DWORD (*bytes)(void*, int, BYTE*, DWORD), void* h, int n, std::string* item, std::string* data) {
+    std::string raw(bytes(h, n, nullptr, 0), '\0');
+    if (raw.empty()) return;
+    bytes(h, n, reinterpret_cast<BYTE*>(&raw[0]), static_cast<DWORD>(raw.size()));
+    // A text ends at its first NUL, padded with NULs or spaces; a record
+    // goes on behind one, or holds control bytes.
+    std::string body = raw.substr(0, raw.find_last_not_of(std::string("\0 ", 2)) + 1);
+    const bool binary = std::any_of(body.begin(), body.end(), [](char ch) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        return c < 0x20 || c == 0x7F;
+    });
+    if (!binary && ReadsAsText(*item)) return;
+    *data = Hex(raw.data(), raw.size());
+    item->clear();
 }
 
 // A text through one of the library's getters: its size first, then the
@@ -500,6 +537,7 @@ DiscInfo Describe(Disc& disc) {
         program.label = ProgramText(h, p, false);
         program.title = ProgramText(h, p, true);
         program.item = GetText(fnVR_GetProgramItemText, h, p);
+        ItemOrData(fnVR_GetProgramItemBytes, h, p, &program.item, &program.itemData);
         VR_PROTECTION protection{};
         program.protectedContent = fnVR_GetProtection(h, p, &protection) && protection.cProtected;
         program.start = position;
@@ -524,6 +562,7 @@ DiscInfo Describe(Disc& disc) {
         list.label = PlaylistText(h, pl, false);
         list.title = PlaylistText(h, pl, true);
         list.item = GetText(fnVR_GetPLItemText, h, pl);
+        ItemOrData(fnVR_GetPLItemBytes, h, pl, &list.item, &list.itemData);
         Ticks at = 0;
         int plEp = 0;
         for (DWORD c = 1; c <= list.info.dwCount; ++c) {
@@ -571,15 +610,16 @@ void PrintText(const DiscInfo& d, const std::string& dir) {
         const std::string date = Date(p.info, false, d.timeZone);
         std::printf("\nProgram %d: %s%s, recorded %s, %s, %s +%s\n", p.number, ContentType(p.info.dwContentTy),
                     p.protectedContent ? ", protected (CPRM)" : "", date.empty() ? "unknown" : date.c_str(),
-                    Titles(p.label, p.title, p.item).c_str(), FormatTime(p.start).c_str(),
+                    Titles(p.label, p.title, p.item, p.itemData).c_str(), FormatTime(p.start).c_str(),
                     FormatTime(p.duration).c_str());
         TextCells(p.cells);
     }
     std::printf("\nPlaylists: %zu\n", d.playlists.size());
     for (const Playlist& l : d.playlists) {
         const std::string date = Date(l.info, false, d.timeZone);
-        std::printf("\nPlaylist %d: %s, %s, created %s, %s, %s\n", l.number, Titles(l.label, l.title, l.item).c_str(),
-                    ContentType(l.info.dwContentTy), date.empty() ? "unknown" : date.c_str(),
+        std::printf("\nPlaylist %d: %s, %s, created %s, %s, %s\n", l.number,
+                    Titles(l.label, l.title, l.item, l.itemData).c_str(), ContentType(l.info.dwContentTy),
+                    date.empty() ? "unknown" : date.c_str(),
                     Count(static_cast<long>(l.cells.size()), "cell", "cells").c_str(), FormatTime(l.duration).c_str());
         TextCells(l.cells);
     }
@@ -626,6 +666,7 @@ void PrintJson(const DiscInfo& d) {
         j.Member("label", p.label);
         j.Member("title", p.title);
         j.Member("item_text", p.item);
+        j.Member("item_data_hex", p.itemData);
         j.Member("text_hex", Hex(p.info.szPrmText, sizeof p.info.szPrmText));
         j.Flag("protected", p.protectedContent);
         j.Member("start_ms", Ms(p.start));
@@ -650,6 +691,7 @@ void PrintJson(const DiscInfo& d) {
         j.Member("label", l.label);
         j.Member("title", l.title);
         j.Member("item_text", l.item);
+        j.Member("item_data_hex", l.itemData);
         j.Member("text_hex", Hex(l.info.szPrmText, sizeof l.info.szPrmText));
         j.Member("duration_ms", Ms(l.duration));
         JsonCells(j, l.cells);

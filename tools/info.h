@@ -35,7 +35,8 @@ struct Program {
     int number = 0;
     DVDPGCINFO info{};  // type, recording date, text, duration
     std::string label, title;  // the two halves of the text, decoded (UTF-8)
-    std::string item;  // the item text it names in TXTDT_MG, decoded
+    std::string item;  // the item text it names in TXTDT_MG, decoded; "" for maker data
+    std::string itemData;  // that item's bytes in hex when they are no text (a maker's record)
     bool protectedContent = false;  // copy-protected (CPRM) recordings
     Ticks start = 0;
     Ticks duration = 0;
@@ -45,7 +46,7 @@ struct Program {
 struct Playlist {
     int number = 0;
     DVDPGCINFO info{};  // type, creation date, text
-    std::string label, title, item;
+    std::string label, title, item, itemData;  // as for Program
     Ticks duration = 0;
     std::vector<Cell> cells;
 };

@@ -62,6 +62,20 @@ endforeach()
 run(0 info rec)
 json_texts(rec)
 
+# A maker's binary record in the text data manager (the second item: 22
+# bytes with NULs and control bytes inside, as a recorder of the field keeps
+# "dvdvrx010B..." records there): not shown as text, but as maker data, in
+# JSON as its bytes in hex.
+file(COPY ${WORK}/rec/ DESTINATION ${WORK}/maker)
+foreach(file VR_MANGR.IFO VR_MANGR.BUP)
+  damage(maker/${file} 4096 120000020000002B00100006001600168365835883670164767672780030313042000343333300004A504E00)
+endforeach()
+execute_process(COMMAND ${TOOL} info maker WORKING_DIRECTORY ${WORK} OUTPUT_VARIABLE out)
+must_match("${out}" "Playlist 1: [^\n]*maker data as item text \\(22 bytes\\)")
+execute_process(COMMAND ${TOOL} info maker --json WORKING_DIRECTORY ${WORK} OUTPUT_VARIABLE out)
+must_match("${out}" "\"item_text\": \"\",\n *\"item_data_hex\": \"0164767672780030313042000343333300004a504e00\"")
+must_match("${out}" "\"item_text\": \"テスト\",\n *\"item_data_hex\": \"\"")
+
 # Titles written as recorders write them; a character Shift-JIS lacks, a
 # title too long for its half, a program that does not exist: one sentence,
 # nothing saved.
