@@ -45,6 +45,12 @@ const size_t kShownPairs = 5;
 std::string Bytes(uint64_t n) { return Count(static_cast<long long>(n), "byte", "bytes"); }
 std::string Sectors(uint64_t n) { return Count(static_cast<long long>(n), "sector", "sectors"); }
 
+// `count` sectors from `first`, both ends named: "sector 7", "sectors 7 to 9".
+std::string SectorRun(uint64_t first, uint64_t count) {
+    if (count <= 1) return "sector " + std::to_string(first);
+    return "sectors " + std::to_string(first) + " to " + std::to_string(first + count - 1);
+}
+
 // "a, b and c".
 std::string Join(const std::vector<std::string>& items) {
     std::string text;
@@ -343,8 +349,7 @@ void ReportStream(const DiscState& d, const CopyVerdict& current, bool still, Re
         const auto it = byNumber.find(n);
         std::string text = RecordingName(still, n);
         if (it != byNumber.end()) {
-            text += " (sectors " + std::to_string(it->second->dwStart) + ".." +
-                    std::to_string(uint64_t{it->second->dwStart} + it->second->dwSectors) + ")";
+            text += " (" + SectorRun(it->second->dwStart, it->second->dwSectors) + ")";
         }
         return text;
     };
@@ -363,8 +368,7 @@ void ReportStream(const DiscState& d, const CopyVerdict& current, bool still, Re
             unshownSectors += g.dwSectors;
             continue;
         }
-        r.warnings.push_back(name + ": sectors " + std::to_string(g.dwStart) + ".." +
-                             std::to_string(uint64_t{g.dwStart} + g.dwSectors) + " (" + Sectors(g.dwSectors) +
+        r.warnings.push_back(name + ": " + SectorRun(g.dwStart, g.dwSectors) + " (" + Sectors(g.dwSectors) +
                              ") lie before the last recording but belong to none.");
     }
     if (view.gaps.size() > kShownPairs) {

@@ -20,9 +20,7 @@
 namespace tool {
 namespace {
 
-std::string Bytes(const VR_FOUND_STRETCH& s) {
-    return "bytes " + std::to_string(s.llFirstByte) + "-" + std::to_string(s.llFirstByte + s.llBytes - 1);
-}
+std::string Bytes(const VR_FOUND_STRETCH& s) { return FoundSpan(s); }
 
 std::string Video(const VR_FOUND_STRETCH& s) {
     const char* aspect = s.dwAspectRatio == 2 ? "4:3" : s.dwAspectRatio == 4 ? "2.21:1" : "16:9";
