@@ -3,6 +3,7 @@
 // muxer writing into the caller's descriptor through another.
 #include "export/remux.h"
 
+#include "export/audio_transcode.h"
 #include "export/mp4_edits.h"
 #include "export/mpeg_frames.h"
 
@@ -344,7 +345,15 @@ private:
         v->time_base = kMpegClock;
         m_outVideo = v->index;
         m_videoCodec = vpar->codec_id;
-        if (apar) {
+        if (m_plan.audio != AudioOut::kCopy) {
+            AVStream* a = avformat_new_stream(out, nullptr);
+            if (!a) return Fail("out of memory.");
+            m_transcoder.reset(new AudioTranscoder);
+            const AVCodecID codec = m_plan.audio == AudioOut::kAc3 ? AV_CODEC_ID_AC3 : AV_CODEC_ID_AAC;
+            if (!m_transcoder->Open(codec, m_plan.audioChannels, a->codecpar, &m_error)) return Result::kFailed;
+            a->time_base = kMpegClock;
+            m_outAudio = a->index;
+        } else if (apar) {
             m_audioCodec = apar->codec_id;
             if (!Holds(m_plan.container, apar->codec_id)) {
                 return Fail(std::string(ContainerName(m_plan.container)) + " cannot hold " +
@@ -417,6 +426,11 @@ private:
         const AVRational rate = vst->avg_frame_rate.num > 0 ? vst->avg_frame_rate : vst->r_frame_rate;
         m_frame90 = rate.num > 0 ? av_rescale_q(1, av_inv_q(rate), kMpegClock) : 3600;
         if (m_lpcm) avcodec_flush_buffers(m_lpcm.get());
+        if (m_transcoder) {
+            const AVCodecParameters* apar = in.audio >= 0 ? in.fmt->streams[in.audio]->codecpar : nullptr;
+            m_audioCodec = apar ? apar->codec_id : AV_CODEC_ID_NONE;  // for the partial-frame check
+            if (!m_transcoder->StartCell(apar, AudioWriter(), &m_error)) return Result::kWriteFailed;
+        }
         const Result r = CopyPackets(cell);
         m_in = nullptr;
         if (r != Result::kDone) return r;
@@ -429,7 +443,7 @@ private:
         const AVCodecParameters* vpar = in.fmt->streams[in.video]->codecpar;
         const AVCodecParameters* apar = in.audio >= 0 ? in.fmt->streams[in.audio]->codecpar : nullptr;
         const AVCodecID audio = apar ? apar->codec_id : AV_CODEC_ID_NONE;
-        if (vpar->codec_id == m_videoCodec && audio == m_audioCodec) return Result::kDone;
+        if (vpar->codec_id == m_videoCodec && (m_transcoder || audio == m_audioCodec)) return Result::kDone;
         const auto name = [](AVCodecID id) {
             return std::string(id == AV_CODEC_ID_NONE ? "none" : avcodec_get_name(id));
         };
@@ -543,6 +557,7 @@ private:
         if (!isVideo) {
             if (pts >= m_cellEnd || pts < m_position) return 0;
             if (PartialAudioFrame(p)) return 0;
+            if (m_transcoder) return m_transcoder->Feed(p, pts, AudioWriter());
             if (m_lpcm) return EmitLpcm(p);
         }
         const int slot = isVideo ? 0 : 1;
@@ -625,8 +640,25 @@ private:
         return av_interleaved_write_frame(m_out.get(), out.get());
     }
 
+    // Where transcoded audio goes: the audio stream, its time stamps rising.
+    AudioTranscoder::Writer AudioWriter() {
+        return [this](AVPacket* p) {
+            if (p->dts <= m_lastDts[1]) p->dts = m_lastDts[1] + 1;
+            if (p->pts < p->dts) p->pts = p->dts;
+            m_lastDts[1] = p->dts;
+            if (m_firstDts[1] == INT64_MIN) m_firstDts[1] = p->dts;
+            p->stream_index = m_outAudio;
+            av_packet_rescale_ts(p, kMpegClock, m_out->streams[m_outAudio]->time_base);
+            return av_interleaved_write_frame(m_out.get(), p);
+        };
+    }
+
     Result Finish() {
         if (!m_started) return Fail("there is nothing to export.");
+        if (m_transcoder) {
+            const int w = m_transcoder->Finish(AudioWriter());
+            if (w < 0) return WriteFailed(w);
+        }
         const int rc = av_write_trailer(m_out.get());
         if (rc < 0) return Fail("the output could not be finished: " + AvError(rc) + ".");
         avio_flush(m_out->pb);
@@ -657,6 +689,7 @@ private:
     std::unique_ptr<AVPacket, PacketFree> m_packet;
     std::unique_ptr<AVCodecContext, CodecFree> m_lpcm;  // decodes LPCM outside MPEG-PS
     std::unique_ptr<AVFrame, FrameFree> m_frame;
+    std::unique_ptr<AudioTranscoder> m_transcoder;  // when the plan asks for one audio coding
     bool m_started = false;
     int m_outVideo = -1, m_outAudio = -1;
     AVCodecID m_videoCodec = AV_CODEC_ID_NONE, m_audioCodec = AV_CODEC_ID_NONE;

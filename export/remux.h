@@ -33,8 +33,15 @@ struct Chapter {
     std::string name;  // UTF-8
 };
 
+// The output's audio: the cells' own packets, or decoded and encoded anew
+// into one coding (cells that differ in audio, or a coding the container
+// does not hold).
+enum class AudioOut { kCopy, kAc3, kAac };
+
 struct Plan {
     Container container = Container::kMkv;
+    AudioOut audio = AudioOut::kCopy;
+    int audioChannels = 2;  // of transcoded audio: 2, or 6 for 5.1
     std::vector<Cell> cells;
     std::vector<Chapter> chapters;
     std::string title;  // UTF-8; "" for none

@@ -123,7 +123,57 @@ std::string CreationTime(const DVDPGCINFO& i, WORD zone) {
 
 // The plan of a chain; false, with the sentence printed, for what the
 // containers cannot take.
-bool MakePlan(void* h, const Chain& chain, Container container, vrexport::Plan* plan) {
+// How the audio is exported: as recorded when the cells agree and the
+// container holds it, else transcoded (auto); --audio copy|ac3|aac.
+enum class AudioChoice { kAuto, kCopy, kAc3, kAac };
+
+// "AC-3 1 channel", for notes.
+std::string AudioOf(const seg& s) {
+    if (s.dwAST_Ns == 0) return "no audio";
+    const char* coding = s.dwAudioCoding == 0 ? "AC-3" : s.dwAudioCoding == 4 ? "LPCM" : "MPEG audio";
+    return std::string(coding) + " " + Count(s.dwChannels, "channel", "channels");
+}
+
+// Picks the plan's audio; false (sentence printed) for what cannot be done.
+bool ChooseAudio(const Chain& chain, Container container, AudioChoice choice, vrexport::Plan* plan) {
+    const seg& first = chain.cells[0].s;
+    bool differ = false, lpcm = false;
+    DWORD channels = 0;
+    std::string other;
+    for (const Cell& cell : chain.cells) {
+        const seg& s = cell.s;
+        lpcm = lpcm || (s.dwAST_Ns && s.dwAudioCoding == 4);
+        channels = std::max(channels, s.dwChannels);
+        if ((s.dwAST_Ns != 0) != (first.dwAST_Ns != 0) || s.dwAudioCoding != first.dwAudioCoding ||
+            s.dwChannels != first.dwChannels || s.dwSampleRate != first.dwSampleRate) {
+            if (!differ) other = AudioOf(s);
+            differ = true;
+        }
+    }
+    const bool lpcmInMp4 = lpcm && container == Container::kMp4;
+    if (choice == AudioChoice::kCopy) {
+        if (lpcmInMp4) {
+            return Fail("MP4 cannot hold the LPCM audio of " + chain.what +
+                        "; export it to MKV, which holds every coding, or give --audio aac."),
+                   false;
+        }
+        return true;  // cells that differ are named by the export
+    }
+    if (choice == AudioChoice::kAuto && !differ && !lpcmInMp4) return true;
+    const bool aac = choice == AudioChoice::kAac || (choice == AudioChoice::kAuto && container == Container::kMp4);
+    plan->audio = aac ? vrexport::AudioOut::kAac : vrexport::AudioOut::kAc3;
+    plan->audioChannels = channels > 2 ? 6 : 2;
+    if (choice == AudioChoice::kAuto) {
+        std::fprintf(stderr, "vrmangr: note: %s; its audio is transcoded to %s (--audio copy refuses that).\n",
+                     (differ ? "the cells of " + chain.what + " differ in audio (" + AudioOf(first) + ", " + other + ")"
+                             : "MP4 cannot hold the LPCM audio of " + chain.what)
+                         .c_str(),
+                     aac ? "AAC" : "AC-3");
+    }
+    return true;
+}
+
+bool MakePlan(void* h, const Chain& chain, Container container, AudioChoice audio, vrexport::Plan* plan) {
     plan->container = container;
     plan->title = chain.title;
     plan->creationTime = CreationTime(chain.info, chain.zone);
@@ -135,9 +185,14 @@ bool MakePlan(void* h, const Chain& chain, Container container, vrexport::Plan* 
                         " holds still pictures, which export does not take; `vrmangr extract` copies them."),
                    false;
         }
-        if (s.dwAudioCoding == 4 && container == Container::kMp4) {
-            return Fail("MP4 cannot hold the LPCM audio of " + chain.what +
-                        "; export it to MKV, which holds every coding."),
+        const seg& first = chain.cells[0].s;
+        if (s.dwWidth != first.dwWidth || s.dwHeight != first.dwHeight || s.dwMpegVersion != first.dwMpegVersion) {
+            return Fail(chain.what + " cannot be exported as one file: cell " +
+                        std::to_string(&cell - &chain.cells[0] + 1) + " is " +
+                        (s.dwMpegVersion == 2 ? "MPEG-2 " : "MPEG-1 ") + std::to_string(s.dwWidth) + "x" +
+                        std::to_string(s.dwHeight) + " where cell 1 is " +
+                        (first.dwMpegVersion == 2 ? "MPEG-2 " : "MPEG-1 ") + std::to_string(first.dwWidth) + "x" +
+                        std::to_string(first.dwHeight) + "; export its cells' parts one by one."),
                    false;
         }
         vrexport::Cell c;
@@ -165,6 +220,7 @@ bool MakePlan(void* h, const Chain& chain, Container container, vrexport::Plan* 
         }
     }
     if (plan->cells.empty()) return Fail("nothing to export: " + chain.what + " holds no video."), false;
+    if (!ChooseAudio(chain, container, audio, plan)) return false;
     if (chain.cells[0].s.dwWide) {
         plan->aspectNum = 16;
         plan->aspectDen = 9;
@@ -363,7 +419,7 @@ constexpr const char* kDefaultTemplate = "{chain}{n}_{date}_{time}_{title}";
 
 int RunExport(const Args& args) {
     std::vector<std::string> words, programs, playlistsGiven, outputs, dirs, templates, formats, all, withPlaylists,
-        force, skipDamaged;
+        force, skipDamaged, audios;
     const char* const kNumber = "a number from 1 to 65535";
     int status = kOk;
     if (!ParseOptions(args,
@@ -376,6 +432,7 @@ int RunExport(const Args& args) {
                        {"--name", nullptr, "a name template", &templates},
                        {"--format", nullptr, "mkv, mp4 or mpg", &formats},
                        {"--skip-damaged", nullptr, nullptr, &skipDamaged},
+                       {"--audio", nullptr, "copy, ac3 or aac", &audios},
                        {"--force", nullptr, nullptr, &force}},
                       &words, &status))
         return status;
@@ -402,6 +459,20 @@ int RunExport(const Args& args) {
     if (!isAll && outputs.empty()) return UsageError(args.command, "expects -o FILE.");
 
     const bool skip = !skipDamaged.empty();
+    AudioChoice audio = AudioChoice::kAuto;
+    if (!audios.empty()) {
+        const std::string& a = audios.back();
+        if (a == "copy")
+            audio = AudioChoice::kCopy;
+        else if (a == "ac3")
+            audio = AudioChoice::kAc3;
+        else if (a == "aac")
+            audio = AudioChoice::kAac;
+        else
+            return UsageError(args.command, "--audio takes copy, ac3 or aac.");
+        if (audio == AudioChoice::kAac && container == Container::kMpegPs)
+            return UsageError(args.command, "MPEG-PS holds no AAC; give --audio ac3 or copy.");
+    }
     ExportModule module;
     if (!module.Load()) return kFailed;
     const std::string& dir = words[0];
@@ -442,7 +513,7 @@ int RunExport(const Args& args) {
         }
         const Chain chain = chainOf(playlist != 0, static_cast<int>(playlist ? playlist : program));
         vrexport::Plan plan;
-        if (!MakePlan(h, chain, container, &plan)) return kFailed;
+        if (!MakePlan(h, chain, container, audio, &plan)) return kFailed;
         bool damaged = false;
         const int written = Write(*module, h, chain, plan, outputs.back(), !force.empty(), skip, files, &damaged);
         return written == kOk && damaged ? kFailed : written;
@@ -473,7 +544,7 @@ int RunExport(const Args& args) {
         names.push_back(name);
         // What cannot be exported (still pictures, a coding the container
         // does not hold) is named and left out; the others go on.
-        if (!MakePlan(h, chains[i], container, &plans[i])) plans[i].cells.clear();
+        if (!MakePlan(h, chains[i], container, audio, &plans[i])) plans[i].cells.clear();
     }
     if (!IsDirectory(directory) && mkdir(directory.c_str(), 0777) != 0)
         return Fail(directory + " is not a directory and cannot be made one.");

@@ -150,18 +150,22 @@ const Command kCommands[] = {
      "still_A-B_stills.mpg, ..._damaged.mpg for what holds no recording.\n",
      RunExtract},
     {"export",
-     "export DIR (--program N | --playlist N) -o FILE [--format mkv|mp4|mpg] [--skip-damaged] [--force]\n"
-     "       vrmangr export DIR --all [--playlists] [-d OUTDIR] [--name TEMPLATE] [--format mkv|mp4|mpg] "
-     "[--skip-damaged]\n"
-     "       [--force]",
+     "export DIR (--program N | --playlist N) -o FILE [--format mkv|mp4|mpg] [--audio copy|ac3|aac]\n"
+     "       [--skip-damaged] [--force]\n"
+     "       vrmangr export DIR --all [--playlists] [-d OUTDIR] [--name TEMPLATE] [--format mkv|mp4|mpg]\n"
+     "       [--audio copy|ac3|aac] [--skip-damaged] [--force]",
      "Remultiplexes a program of the original chain or a playlist into one MKV,\n"
      "MP4 or MPEG-PS file (the format from --format, else from FILE's\n"
      "extension, else MKV), without re-encoding: its cells played one after\n"
      "the other from 0, its entry points as chapters (MKV, MP4), its title and\n"
      "recording date, and 16:9 when the disc says so (MKV, MP4). MP4 starts\n"
      "exactly at the first cell's first frame; MKV and MPEG-PS start each cell\n"
-     "at the VOBU that holds it. MP4 cannot hold LPCM audio; MKV holds every\n"
-     "coding. --all, -d and --name work as for extract; under --all an item\n"
+     "at the VOBU that holds it. The audio is copied as recorded, unless the\n"
+     "cells differ in audio or the container cannot hold it (LPCM in MP4):\n"
+     "then it is transcoded to AC-3 (MP4: AAC), with a note; --audio copy\n"
+     "refuses that, --audio ac3 or aac always transcodes. Cells that differ in\n"
+     "picture size or video coding are refused. --all, -d and --name work as\n"
+     "for extract; under --all an item\n"
      "that cannot be exported is named and the others are written (exit 1).\n"
      "Built with FFmpeg's libraries (docs/export.md). An existing FILE is\n"
      "refused unless --force; a failure or Ctrl-C leaves no partial file\n"

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -628,6 +629,52 @@ TEST(ExportDecodes, CreationTimeIsTheUtcInstantOfTheDiscsLocalTime) {
     struct stat st {};
     ASSERT_EQ(stat(out.c_str(), &st), 0);
     EXPECT_EQ(st.st_mtime, 1572442327) << "2019-10-30 13:32:07 UTC";
+}
+
+// A playlist whose cells differ in audio (AC-3 mono, then MPEG audio
+// stereo) gets one audio track, transcoded (AC-3; in MP4 AAC): it decodes
+// without an error, lasts the three seconds, and both cells' tones are in
+// it. --audio copy refuses such a playlist.
+TEST(ExportDecodes, MixedAudioIsTranscodedToOneTrack) {
+    av_log_set_level(AV_LOG_QUIET);
+    TempDir dir;
+    const std::string d = dir.File("disc");
+    const std::string mono = "'" + std::string(VRMANGR_DATA) + "/pal_mpeg2_ac3mono_4x3.vob'";
+    for (const std::string& command : {"create '" + d + "' " + mono + " '" + kSample + "'", "playlist '" + d + "' new",
+                                       "playlist '" + d + "' add 1 0 1", "playlist '" + d + "' add 1 1 2"})
+        ASSERT_EQ(Tool(command), 0) << command;
+    for (const char* ext : {"mkv", "mp4", "mpg"}) {
+        SCOPED_TRACE(ext);
+        const std::string out = dir.File(std::string("mixed.") + ext);
+        ASSERT_EQ(Tool("export '" + d + "' --playlist 1 -o '" + out + "'"), 0);
+        // The first channel's samples, by output time.
+        std::vector<float> left;
+        std::string codec;
+        int errors = 0;
+        DecodeStream(
+            out, AVMEDIA_TYPE_AUDIO, false,
+            [&](const AVFrame* f, const AVStream* st) {
+                codec = avcodec_get_name(st->codecpar->codec_id);
+                if (f->format != AV_SAMPLE_FMT_FLTP) return;
+                const auto* x = reinterpret_cast<const float*>(f->data[0]);
+                left.insert(left.end(), x, x + f->nb_samples);
+            },
+            &errors);
+        EXPECT_EQ(errors, 0);
+        EXPECT_EQ(codec, std::string(ext) == "mp4" ? "aac" : "ac3");
+        EXPECT_NEAR(static_cast<double>(left.size()) / 48000, 3.0, 0.1);
+        const auto rms = [&](double from, double to) {
+            double sum = 0;
+            size_t n = 0;
+            const size_t end = std::min(left.size(), static_cast<size_t>(to * 48000));
+            for (size_t i = static_cast<size_t>(from * 48000); i < end; ++i, ++n)
+                sum += static_cast<double>(left[i]) * left[i];
+            return n ? std::sqrt(sum / static_cast<double>(n)) : 0.0;
+        };
+        EXPECT_GT(rms(0.2, 0.8), 0.05) << "the AC-3 cell's tone is missing";
+        EXPECT_GT(rms(1.2, 2.8), 0.05) << "the MPEG audio cell's tone is missing";
+    }
+    EXPECT_NE(Tool("export '" + d + "' --playlist 1 -o '" + dir.File("copy.mkv") + "' --audio copy"), 0);
 }
 
 }  // namespace

@@ -6,10 +6,15 @@ run(0 create disc ${PAL_LPCM} ${PAL})
 run(0 playlist disc new)
 run(0 playlist disc add 1 0 2)
 
-# LPCM does not fit MP4: the sentence names MKV; MKV and MPEG-PS take it.
-run(1 export disc --program 1 -o lpcm.mp4)
+# LPCM does not fit MP4: it is transcoded to AAC with a note, or with
+# --audio copy refused with a sentence that names MKV; MKV and MPEG-PS take
+# it. AAC does not fit MPEG-PS.
+run(0 export disc --program 1 -o lpcm.mp4)
+must_match("${err}" "^vrmangr: note: MP4 cannot hold the LPCM audio of program 1; its audio is transcoded to AAC")
+run(1 export disc --program 1 -o lpcm.mkv --format mp4 --audio copy)
 one_sentence_error("${err}" "MP4 cannot hold the LPCM audio of program 1; export it to MKV")
-run(1 export disc --program 1 -o lpcm.mkv --format mp4)
+run(2 export disc --program 1 -o lpcm.mpg --audio aac)
+run(2 export disc --program 1 -o lpcm.mpg --audio mp3)
 run(0 export disc --program 1 -o lpcm.mkv)
 run(0 export disc --program 1 -o lpcm.mpg)
 # No such program or playlist.
@@ -17,7 +22,7 @@ run(1 export disc --program 3 -o x.mkv)
 one_sentence_error("${err}" "has 2 programs; there is no program 3")
 run(1 export disc --playlist 2 -o x.mkv)
 one_sentence_error("${err}" "has 1 playlist; there is no playlist 2")
-file(GLOB made ${WORK}/lpcm.mp4* ${WORK}/x.mkv*)
+file(GLOB made ${WORK}/x.mkv*)
 expect("a refused export created ${made}" NOT made)
 # An existing output stays as it was without --force.
 file(WRITE ${WORK}/keep.mkv "mine")
@@ -76,11 +81,21 @@ run(1 export disc --all -d all --name "{chain}{n}" --format mpg)
 one_sentence_error("${err}" "program01.mpg exists")
 # One item that cannot be exported does not stop the others: MP4 takes no
 # LPCM, so program 1 is named and left out, program 2 written, exit 1.
-run(1 export disc --all -d mp4 --name "{chain}{n}" --format mp4)
+run(1 export disc --all -d mp4 --name "{chain}{n}" --format mp4 --audio copy)
 must_match("${err}" "MP4 cannot hold the LPCM audio of program 1[^\n]*\nvrmangr: 1 file of 2 was written")
 file(GLOB made RELATIVE ${WORK}/mp4 ${WORK}/mp4/*)
 expect("--all --format mp4 wrote ${made}" made STREQUAL "program02.mp4")
 transcript(export.txt)
+
+# Cells of different picture sizes make no one file: refused, naming the
+# cell and both sizes.
+run(0 create sizes ${PAL} ${DATA}/pal_mpeg2_bframes_cif.vob)
+run(0 playlist sizes new)
+run(0 playlist sizes add 1 0 1)
+run(0 playlist sizes add 1 1 2)
+run(1 export sizes --playlist 1 -o sizes.mkv)
+one_sentence_error("${err}" "playlist 1 cannot be exported as one file: cell 2 is MPEG-2 352x288 where cell 1 is MPEG-2 720x576")
+expect("a refused export wrote sizes.mkv" NOT EXISTS ${WORK}/sizes.mkv)
 
 # The tool loads the export module at run time: without it (a tool copied
 # alone) or with a file that is no module in its place, export says so in
