@@ -3,6 +3,6 @@
 #include "export/remux.h"
 
 extern "C" __attribute__((visibility("default"))) const vrexport::Module* vrexport_module() {
-    static const vrexport::Module module{VRMANGR_VERSION, &vrexport::Export};
+    static const vrexport::Module module{VRMANGR_VERSION, &vrexport::Export, &vrexport::ExportPictures};
     return &module;
 }

@@ -20,6 +20,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/avutil.h>
 #include <libavutil/mathematics.h>
+#include <libswscale/swscale.h>
 }
 
 namespace vrexport {
@@ -168,6 +169,13 @@ struct PacketFree {
 
 // One cell opened for demuxing: the video stream and the first audio stream.
 struct CellInput {
+    CellInput() = default;
+    CellInput(const CellInput&) = delete;
+    CellInput& operator=(const CellInput&) = delete;
+    ~CellInput() {
+        fmt.reset();
+        if (reader.fd >= 0) close(reader.fd);
+    }
     RangeReader reader;
     IoPtr io;
     std::unique_ptr<AVFormatContext, InputFree> fmt;
@@ -401,12 +409,6 @@ private:
         in.reader.done = &m_done;
         in.reader.total = m_total;
         in.reader.progress = &m_progress;
-        struct Closer {
-            int* fd;
-            ~Closer() {
-                if (*fd >= 0) close(*fd);
-            }
-        } closer{&in.reader.fd};
         if (!OpenCell(cell, &in, &m_error)) return in.reader.cancelled ? Result::kCancelled : Result::kFailed;
         if (in.reader.cancelled) return Result::kCancelled;
         if (!m_started) {
@@ -703,6 +705,124 @@ private:
 };
 
 }  // namespace
+
+namespace {
+
+struct ScalerFree {
+    void operator()(SwsContext* s) const { sws_freeContext(s); }
+};
+
+// Turns decoded still pictures into image files: scaled to square pixels at
+// the display aspect, as PNG (RGB) or JPEG (full-range YUV).
+class PictureWriter {
+public:
+    PictureWriter(ImageFormat format, int aspectNum, int aspectDen)
+        : m_format(format), m_num(aspectNum > 0 ? aspectNum : 4), m_den(aspectDen > 0 ? aspectDen : 3) {}
+
+    // The image of f; false with *error.
+    bool Encode(const AVFrame* f, std::vector<uint8_t>* image, std::string* error) {
+        const int height = f->height;
+        const int width = static_cast<int>((static_cast<int64_t>(height) * m_num / m_den + 1) / 2 * 2);
+        const AVPixelFormat pixels = m_format == ImageFormat::kPng ? AV_PIX_FMT_RGB24 : AV_PIX_FMT_YUVJ420P;
+        if (!m_encoder || m_encoder->width != width || m_encoder->height != height) {
+            const AVCodec* codec =
+                avcodec_find_encoder(m_format == ImageFormat::kPng ? AV_CODEC_ID_PNG : AV_CODEC_ID_MJPEG);
+            m_encoder.reset(codec ? avcodec_alloc_context3(codec) : nullptr);
+            if (!m_encoder) return *error = "this FFmpeg offers no image encoder.", false;
+            m_encoder->width = width;
+            m_encoder->height = height;
+            m_encoder->pix_fmt = pixels;
+            m_encoder->time_base = AVRational{1, 25};
+            if (m_format == ImageFormat::kJpeg) {
+                m_encoder->flags |= AV_CODEC_FLAG_QSCALE;
+                m_encoder->global_quality = FF_QP2LAMBDA * 2;
+            }
+            if (avcodec_open2(m_encoder.get(), codec, nullptr) < 0)
+                return *error = "the image encoder cannot be opened.", false;
+        }
+        m_scaler.reset(sws_getCachedContext(m_scaler.release(), f->width, f->height,
+                                            static_cast<AVPixelFormat>(f->format), width, height, pixels, SWS_BICUBIC,
+                                            nullptr, nullptr, nullptr));
+        std::unique_ptr<AVFrame, FrameFree> out(av_frame_alloc());
+        std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
+        if (!m_scaler || !out || !packet) return *error = "out of memory.", false;
+        out->width = width;
+        out->height = height;
+        out->format = pixels;
+        if (av_frame_get_buffer(out.get(), 0) < 0) return *error = "out of memory.", false;
+        sws_scale(m_scaler.get(), f->data, f->linesize, 0, f->height, out->data, out->linesize);
+        if (avcodec_send_frame(m_encoder.get(), out.get()) < 0 ||
+            avcodec_receive_packet(m_encoder.get(), packet.get()) < 0)
+            return *error = "a picture could not be encoded.", false;
+        image->assign(packet->data, packet->data + packet->size);
+        return true;
+    }
+
+private:
+    ImageFormat m_format;
+    int m_num, m_den;
+    std::unique_ptr<AVCodecContext, CodecFree> m_encoder;
+    std::unique_ptr<SwsContext, ScalerFree> m_scaler;
+};
+
+// Decodes the video of one cell, handing each picture to onPicture.
+Result DecodeCell(const Cell& cell, uint64_t* done, uint64_t total, const ProgressFn& progress,
+                  const std::function<bool(const AVFrame*)>& onPicture, std::string* error) {
+    CellInput in;
+    in.reader.done = done;
+    in.reader.total = total;
+    in.reader.progress = &progress;
+    if (!OpenCell(cell, &in, error)) return in.reader.cancelled ? Result::kCancelled : Result::kFailed;
+    const AVStream* st = in.fmt->streams[in.video];
+    const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
+    std::unique_ptr<AVCodecContext, CodecFree> decoder(codec ? avcodec_alloc_context3(codec) : nullptr);
+    std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
+    std::unique_ptr<AVFrame, FrameFree> frame(av_frame_alloc());
+    if (!decoder || !packet || !frame || avcodec_parameters_to_context(decoder.get(), st->codecpar) < 0 ||
+        avcodec_open2(decoder.get(), codec, nullptr) < 0)
+        return *error = "the still pictures cannot be decoded with this FFmpeg.", Result::kFailed;
+    bool more = true;
+    const auto drain = [&] {
+        while (more && avcodec_receive_frame(decoder.get(), frame.get()) >= 0) {
+            more = onPicture(frame.get());
+            av_frame_unref(frame.get());
+        }
+    };
+    while (more && av_read_frame(in.fmt.get(), packet.get()) >= 0) {
+        if (packet->stream_index == in.video && avcodec_send_packet(decoder.get(), packet.get()) >= 0) drain();
+        av_packet_unref(packet.get());
+    }
+    if (in.reader.cancelled) return Result::kCancelled;
+    avcodec_send_packet(decoder.get(), nullptr);
+    drain();
+    return more ? Result::kDone : Result::kWriteFailed;
+}
+
+}  // namespace
+
+Result ExportPictures(const Plan& plan, ImageFormat format, const PictureSink& sink, const ProgressFn& progress,
+                      std::string* error) {
+    av_log_set_level(AV_LOG_QUIET);
+    uint64_t total = 0, done = 0;
+    for (const Cell& c : plan.cells) total += static_cast<uint64_t>(c.end - c.start);
+    PictureWriter writer(format, plan.aspectNum, plan.aspectDen);
+    size_t index = 0;
+    bool failed = false;
+    std::vector<uint8_t> image;
+    for (const Cell& cell : plan.cells) {
+        const Result r = DecodeCell(
+            cell, &done, total, progress,
+            [&](const AVFrame* f) {
+                if (!writer.Encode(f, &image, error)) return !(failed = true);
+                return sink(index++, image.data(), image.size());
+            },
+            error);
+        if (failed) return Result::kFailed;
+        if (r != Result::kDone) return r;
+    }
+    if (index == 0) return *error = "no picture could be decoded.", Result::kFailed;
+    return Result::kDone;
+}
 
 Result Export(const Plan& plan, int fd, const ProgressFn& progress, std::string* error) {
     av_log_set_level(AV_LOG_QUIET);

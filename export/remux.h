@@ -71,6 +71,16 @@ typedef std::function<bool(uint64_t, uint64_t)> ProgressFn;
 // sentence (without the program name).
 Result Export(const Plan& plan, int fd, const ProgressFn& progress, std::string* error);
 
+// Still pictures: each picture of the plan's cells (still cells of
+// VR_STILL.VRO) decoded and encoded as one image, shown at its display
+// aspect (plan.aspectNum:aspectDen, 4:3 when 0) with square pixels.
+enum class ImageFormat { kPng, kJpeg };
+// Takes picture `index` (from 0) as the bytes of one image file; false
+// stops the export (the caller has said why).
+typedef std::function<bool(size_t index, const uint8_t* data, size_t size)> PictureSink;
+Result ExportPictures(const Plan& plan, ImageFormat format, const PictureSink& sink, const ProgressFn& progress,
+                      std::string* error);
+
 // "MKV", "MP4" or "MPEG-PS", for messages.
 const char* ContainerName(Container c);
 
@@ -81,6 +91,8 @@ const char* ContainerName(Container c);
 struct Module {
     const char* version;
     Result (*exportPlan)(const Plan& plan, int fd, const ProgressFn& progress, std::string* error);
+    Result (*exportPictures)(const Plan& plan, ImageFormat format, const PictureSink& sink, const ProgressFn& progress,
+                             std::string* error);
 };
 typedef const Module* (*ModuleEntry)();
 constexpr const char* kModuleEntry = "vrexport_module";

@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -30,7 +32,8 @@ namespace tool {
 
 int RunExport(const Args&) {
     return Fail(
-        "export needs FFmpeg's libraries: install libavformat-dev, libavcodec-dev, libavutil-dev and pkg-config, "
+        "export needs FFmpeg's libraries: install libavformat-dev, libavcodec-dev, libavutil-dev, libswresample-dev, "
+        "libswscale-dev and pkg-config, "
         "then build vrmangr again.");
 }
 
@@ -173,6 +176,99 @@ bool ChooseAudio(const Chain& chain, Container container, AudioChoice choice, vr
     return true;
 }
 
+bool ShowProgress(uint64_t done, uint64_t total) {
+    return Progress(nullptr, 0, static_cast<DWORD>(done >> 10), static_cast<DWORD>(total >> 10), 0) != 0;
+}
+
+// A chain of still-picture cells only: it exports as images.
+bool IsStills(const Chain& chain) {
+    return !chain.cells.empty() &&
+           std::all_of(chain.cells.begin(), chain.cells.end(), [](const Cell& c) { return c.s.dwCellType != 0; });
+}
+
+// The plan of a chain of still cells: a cell for each picture (from its
+// start, as the VOG's table gives it, to the next picture's: a picture may
+// be a stream of its own, which a demuxer would not read on past its end),
+// and the display aspect; the number of pictures in *pictures.
+vrexport::Plan StillPlan(void* h, const Chain& chain, size_t* pictures) {
+    vrexport::Plan plan;
+    for (const Cell& cell : chain.cells) {
+        const seg& s = cell.s;
+        std::vector<__int64> starts(fnVR_GetUnitStarts(h, 1, static_cast<int>(s.dwSRPN), nullptr, 0));
+        fnVR_GetUnitStarts(h, 1, static_cast<int>(s.dwSRPN), starts.data(), static_cast<DWORD>(starts.size()));
+        std::vector<int64_t> at;
+        for (__int64 sector : starts)
+            if (sector * 2048 >= s.llStartPos && sector * 2048 < s.llEndPos) at.push_back(sector * 2048);
+        if (at.empty() || at.front() != s.llStartPos) at.insert(at.begin(), s.llStartPos);
+        at.push_back(s.llEndPos);
+        for (size_t i = 0; i + 1 < at.size(); ++i) {
+            vrexport::Cell c;
+            c.file = s.szFileName;
+            c.start = at[i];
+            c.end = at[i + 1];
+            plan.cells.push_back(c);
+        }
+    }
+    *pictures = plan.cells.size();
+    plan.aspectNum = chain.cells[0].s.dwWide ? 16 : 4;
+    plan.aspectDen = chain.cells[0].s.dwWide ? 9 : 3;
+    return plan;
+}
+
+// The still pictures of a chain as image files stem-01.png, stem-02.png,
+// ... (JPEG for .jpg): every name is checked first (never a file of the
+// disc; an existing one only with force), then each picture is written as
+// a file of its own, dated by the recording. kOk, kFailed or kInterrupted.
+int WritePictures(const vrexport::Module& module, void* h, const Chain& chain, const std::string& stem, bool jpeg,
+                  bool force, const DiscFiles& disc, bool quiet) {
+    size_t count = 0;
+    const vrexport::Plan plan = StillPlan(h, chain, &count);
+    const size_t width = std::max<size_t>(2, std::to_string(count).size());
+    std::vector<std::string> names;
+    for (size_t i = 1; i <= count; ++i) {
+        std::string n = std::to_string(i);
+        n.insert(0, width - n.size(), '0');
+        names.push_back(stem + "-" + n + (jpeg ? ".jpg" : ".png"));
+        const std::string refusal = disc.Refusal(names.back());
+        if (!refusal.empty()) return Fail(refusal);
+        if (!force && Exists(names.back()))
+            return Fail(names.back() + " exists; give --force to replace it. Nothing was exported.");
+    }
+    time_t when = 0;
+    const bool dated = DiscInstant(DateOf(chain.info).data(), chain.zone, &when);
+    size_t written = 0;
+    const auto sink = [&](size_t index, const uint8_t* data, size_t size) {
+        // A picture more than the disc counts gets a name of its own too.
+        const std::string name = index < names.size() ? names[index] : stem + "-" + std::to_string(index + 1) + ".png";
+        OutputFile out;
+        if (!out.Open(name, force, disc)) return false;
+        size_t done = 0;
+        while (done < size) {
+            const ssize_t n = write(out.Descriptor(), data + done, size - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return Fail(out.Name() + " could not be written: " + std::strerror(errno) + "."), false;
+            done += static_cast<size_t>(n);
+        }
+        if (!out.Commit(dated ? &when : nullptr)) return false;
+        ++written;
+        if (!quiet) std::printf("%s\n", name.c_str());
+        return true;
+    };
+    ProgressLabel("exporting " + chain.what);
+    std::string error;
+    const vrexport::Result result = module.exportPictures(
+        plan, jpeg ? vrexport::ImageFormat::kJpeg : vrexport::ImageFormat::kPng, sink, ShowProgress, &error);
+    ProgressDone();
+    if (result == vrexport::Result::kCancelled || Interrupted()) {
+        Fail("cancelled; " + Count(static_cast<long long>(written), "picture", "pictures") + " of " + chain.what +
+             " were written.");
+        return kInterrupted;
+    }
+    if (result == vrexport::Result::kWriteFailed) return kFailed;  // the sink said why
+    if (result != vrexport::Result::kDone) return Fail(chain.what + ": " + error);
+    return kOk;
+}
+
 bool MakePlan(void* h, const Chain& chain, Container container, AudioChoice audio, vrexport::Plan* plan) {
     plan->container = container;
     plan->title = chain.title;
@@ -182,7 +278,8 @@ bool MakePlan(void* h, const Chain& chain, Container container, AudioChoice audi
         const seg& s = cell.s;
         if (s.dwCellType != 0) {
             return Fail(chain.what +
-                        " holds still pictures, which export does not take; `vrmangr extract` copies them."),
+                        " holds both movie and still-picture cells; export its programs one by one (still pictures "
+                        "become images)."),
                    false;
         }
         const seg& first = chain.cells[0].s;
@@ -325,10 +422,6 @@ vrexport::Plan WithoutDamage(const vrexport::Plan& plan, const Chain& chain, con
     return kept;
 }
 
-bool ShowProgress(uint64_t done, uint64_t total) {
-    return Progress(nullptr, 0, static_cast<DWORD>(done >> 10), static_cast<DWORD>(total >> 10), 0) != 0;
-}
-
 // Writes one chain. kOk, kFailed or kInterrupted, the sentence printed;
 // *damaged tells that the output was written whole but its source holds
 // damage (named, one sentence per damaged range: every sector is checked in
@@ -386,14 +479,26 @@ bool ParseFormat(const std::string& text, Container* c) {
     return true;
 }
 
-// The container an output name's extension asks for (MKV for a name
-// without one); false for an extension of another container.
-bool FromName(const std::string& name, Container* c) {
+// The extension of a file name, in lower case; "" for none.
+std::string ExtensionOf(const std::string& name) {
     const size_t dot = name.rfind('.'), slash = name.rfind('/');
     std::string ext =
         dot == std::string::npos || (slash != std::string::npos && slash > dot) ? "" : name.substr(dot + 1);
     std::transform(ext.begin(), ext.end(), ext.begin(),
                    [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
+    return ext;
+}
+
+// The name without its extension.
+std::string StemOf(const std::string& name) {
+    const std::string ext = ExtensionOf(name);
+    return ext.empty() ? name : name.substr(0, name.size() - ext.size() - 1);
+}
+
+// The container an output name's extension asks for (MKV for a name
+// without one); false for an extension of another container.
+bool FromName(const std::string& name, Container* c) {
+    const std::string ext = ExtensionOf(name);
     if (ext == "mp4" || ext == "m4v")
         *c = Container::kMp4;
     else if (ext == "mpg" || ext == "mpeg" || ext == "vob")
@@ -445,7 +550,10 @@ int RunExport(const Args& args) {
     Container container = Container::kMkv;
     if (!formats.empty() && !ParseFormat(formats.back(), &container))
         return UsageError(args.command, "--format takes mkv, mp4 or mpg.");
-    if (formats.empty() && !outputs.empty() && !FromName(outputs.back(), &container)) {
+    // An image name (.png, .jpg) is for a still-picture program.
+    const std::string outExt = outputs.empty() ? "" : ExtensionOf(outputs.back());
+    const bool imageName = outExt == "png" || outExt == "jpg" || outExt == "jpeg";
+    if (formats.empty() && !outputs.empty() && !imageName && !FromName(outputs.back(), &container)) {
         return UsageError(args.command, outputs.back() +
                                             " names no container export writes: give it the extension .mkv, .mp4 or "
                                             ".mpg, or give --format mkv|mp4|mpg.");
@@ -512,6 +620,19 @@ int RunExport(const Args& args) {
                         "; there is no playlist " + std::to_string(playlist) + ".");
         }
         const Chain chain = chainOf(playlist != 0, static_cast<int>(playlist ? playlist : program));
+        if (IsStills(chain)) {
+            if (outputs.back() == "-")
+                return Fail(chain.what +
+                            " holds still pictures, which are written as image files, not to standard "
+                            "output.");
+            return WritePictures(*module, h, chain, StemOf(outputs.back()), outExt == "jpg" || outExt == "jpeg",
+                                 !force.empty(), files, args.quiet);
+        }
+        if (imageName) {
+            return UsageError(args.command, outputs.back() +
+                                                " names an image; only still-picture programs export to "
+                                                "images: give a .mkv, .mp4 or .mpg name.");
+        }
         vrexport::Plan plan;
         if (!MakePlan(h, chain, container, audio, &plan)) return kFailed;
         bool damaged = false;
@@ -542,14 +663,17 @@ int RunExport(const Args& args) {
         for (int k = 2; std::find(names.begin(), names.end(), name) != names.end(); ++k)
             name = stem + "-" + std::to_string(k) + Extension(container);
         names.push_back(name);
-        // What cannot be exported (still pictures, a coding the container
-        // does not hold) is named and left out; the others go on.
+        // What cannot be exported (a coding the container does not hold)
+        // is named and left out; the others go on. Still pictures become
+        // images named after the chain.
+        if (IsStills(chains[i])) continue;
         if (!MakePlan(h, chains[i], container, audio, &plans[i])) plans[i].cells.clear();
     }
     if (!IsDirectory(directory) && mkdir(directory.c_str(), 0777) != 0)
         return Fail(directory + " is not a directory and cannot be made one.");
-    for (const std::string& name : names) {
-        const std::string path = InDir(directory, name.c_str());
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (IsStills(chains[i])) continue;  // their pictures' names are checked as they are written
+        const std::string path = InDir(directory, names[i].c_str());
         const std::string refusal = files.Refusal(path);
         if (!refusal.empty()) return Fail(refusal);
         if (force.empty() && Exists(path))
@@ -558,6 +682,13 @@ int RunExport(const Args& args) {
     bool anyDamage = false;
     size_t written = 0;
     for (size_t i = 0; i < chains.size(); ++i) {
+        if (IsStills(chains[i])) {
+            const int result = WritePictures(*module, h, chains[i], InDir(directory, StemOf(names[i]).c_str()), false,
+                                             !force.empty(), files, args.quiet);
+            if (result == kInterrupted) break;
+            written += result == kOk ? 1 : 0;
+            continue;
+        }
         if (plans[i].cells.empty()) continue;
         const std::string path = InDir(directory, names[i].c_str());
         bool damaged = false;

@@ -677,4 +677,50 @@ TEST(ExportDecodes, MixedAudioIsTranscodedToOneTrack) {
     EXPECT_NE(Tool("export '" + d + "' --playlist 1 -o '" + dir.File("copy.mkv") + "' --audio copy"), 0);
 }
 
+// Still pictures export as images, one per picture, at the display aspect
+// with square pixels (768x576 for 4:3 625-line pictures): under --all beside
+// the movie, named by the template; to JPEG by the name's extension. The
+// second picture of the sample is SMPTE colour bars: its first bar light
+// grey, its second yellow.
+TEST(ExportDecodes, StillProgramsBecomeImages) {
+    av_log_set_level(AV_LOG_QUIET);
+    TempDir dir;
+    const std::string d = dir.File("disc"), all = dir.File("all");
+    const std::string still = std::string(VRMANGR_DATA) + "/still_pal_2pictures.vob";
+    ASSERT_EQ(Tool("create '" + d + "' '" + kSample + "' --still '" + still + "'"), 0);
+    ASSERT_EQ(Tool("export '" + d + "' --all -d '" + all + "' --name '{chain}{n}'"), 0);
+    EXPECT_TRUE(Read(all + "/program01.mkv").opened);
+    struct Pixel {
+        int r, g, b;
+    };
+    const auto pixels = [](const std::string& path, int* width, int* height, std::vector<Pixel>* at) {
+        return DecodeStream(path, AVMEDIA_TYPE_VIDEO, false, [&](const AVFrame* f, const AVStream*) {
+            *width = f->width;
+            *height = f->height;
+            if (f->format != AV_PIX_FMT_RGB24) return;
+            for (int x : {50, 160}) {
+                const uint8_t* p = f->data[0] + 100 * f->linesize[0] + 3 * x;
+                at->push_back({p[0], p[1], p[2]});
+            }
+        });
+    };
+    int w = 0, h = 0;
+    std::vector<Pixel> bars;
+    ASSERT_TRUE(pixels(all + "/program02-02.png", &w, &h, &bars));
+    EXPECT_EQ(w, 768);
+    EXPECT_EQ(h, 576);
+    ASSERT_EQ(bars.size(), 2u);
+    EXPECT_TRUE(bars[0].r > 150 && std::abs(bars[0].r - bars[0].b) < 20) << "the first bar is not grey";
+    EXPECT_TRUE(bars[1].r > 150 && bars[1].g > 150 && bars[1].b < 60) << "the second bar is not yellow";
+    std::vector<Pixel> first;
+    ASSERT_TRUE(pixels(all + "/program02-01.png", &w, &h, &first));
+    EXPECT_FALSE(first.size() == 2 && first[1].b < 60 && first[1].r > 150) << "picture 1 is picture 2 again";
+    EXPECT_FALSE(std::filesystem::exists(all + "/program02-03.png"));
+    // One program to JPEG.
+    ASSERT_EQ(Tool("export '" + d + "' --program 2 -o '" + dir.File("pic.jpg") + "'"), 0);
+    std::vector<Pixel> none;
+    ASSERT_TRUE(pixels(dir.File("pic-02.jpg"), &w, &h, &none));
+    EXPECT_EQ(w, 768);
+}
+
 }  // namespace
