@@ -217,6 +217,7 @@ int RunExport(const Args& args);
 int RunTitle(const Args& args);
 int RunRecover(const Args& args);
 int RunAdopt(const Args& args);
+int RunCopy(const Args& args);
 int RunCharset(const Args& args);
 
 }  // namespace tool

@@ -1,0 +1,142 @@
+// `vrmangr copy`: a disc (a directory, a disc image or a drive, read
+// without mounting) copied into a new directory of its four files. Every
+// block is read once; a block the medium cannot give is written as zeros,
+// the copy goes on 32 KB further (as recovery tools step past bad spots),
+// and each unreadable range is named with the recordings it touches.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli.h"
+#include "disc_source.h"
+#include "info.h"
+#include "output.h"
+
+namespace tool {
+namespace {
+
+constexpr uint32_t kBlock = 2048;
+constexpr uint32_t kChunkBlocks = 512;  // 1 MB per read
+constexpr uint32_t kSkipBlocks = 16;  // 32 KB past an unreadable block
+const char* const kFour[] = {kIfo, kBup, kMovieVro, kStillVro};
+
+struct Unreadable {
+    const char* file;
+    uint64_t start, end;  // bytes [start, end) of it
+};
+
+// Copies one file of the source into out; unreadable stretches go into
+// *bad. False (sentence printed) on a write error or Ctrl-C.
+bool CopyFile(DiscSource& source, const char* name, int64_t size, OutputFile& out, uint64_t* done, uint64_t total,
+              std::vector<Unreadable>* bad) {
+    std::vector<char> buffer(size_t{kChunkBlocks} * kBlock);
+    const uint64_t blocks = (static_cast<uint64_t>(size) + kBlock - 1) / kBlock;
+    for (uint64_t b = 0; b < blocks;) {
+        if (Interrupted()) return false;
+        const uint32_t want = static_cast<uint32_t>(std::min<uint64_t>(kChunkBlocks, blocks - b));
+        uint32_t got = source.Read(name, b, buffer.data(), want);
+        uint32_t zeros = 0;
+        if (got < want) {
+            // An unreadable block: it and the 32 KB behind it become zeros.
+            zeros = std::min<uint32_t>(kSkipBlocks, want - got);
+            std::memset(buffer.data() + size_t{got} * kBlock, 0, size_t{zeros} * kBlock);
+            const uint64_t from = (b + got) * kBlock, to = std::min<uint64_t>((b + got + zeros) * kBlock, size);
+            if (!bad->empty() && bad->back().file == name && bad->back().end == from)
+                bad->back().end = to;
+            else
+                bad->push_back({name, from, to});
+        }
+        const uint32_t n = got + zeros;
+        const uint64_t bytes = std::min<uint64_t>(uint64_t{n} * kBlock, static_cast<uint64_t>(size) - b * kBlock);
+        for (uint64_t w = 0; w < bytes;) {
+            const ssize_t k = write(out.Descriptor(), buffer.data() + w, bytes - w);
+            if (k < 0 && errno == EINTR) continue;
+            if (k <= 0) return Fail(out.Name() + " could not be written: " + std::strerror(errno) + "."), false;
+            w += static_cast<uint64_t>(k);
+        }
+        b += n;
+        *done += bytes;
+        Progress(nullptr, 0, static_cast<DWORD>(*done >> 10), static_cast<DWORD>(total >> 10), 0);
+    }
+    return true;
+}
+
+// The programs whose recordings lie in bytes [start, end) of file, named.
+std::string Touched(const DiscInfo& d, const Unreadable& u) {
+    std::string names;
+    for (const Program& p : d.programs) {
+        const bool hit = std::any_of(p.cells.begin(), p.cells.end(), [&](const Cell& c) {
+            return BaseName(c.s.szFileName) == u.file &&
+                   static_cast<uint64_t>(c.s.llStartPos)<u.end&& static_cast<uint64_t>(c.s.llEndPos)> u.start;
+        });
+        if (hit) names += (names.empty() ? "" : ", ") + std::string("program ") + std::to_string(p.number);
+    }
+    return names.empty() ? "no recording" : names;
+}
+
+}  // namespace
+
+int RunCopy(const Args& args) {
+    std::vector<std::string> words;
+    int status = kOk;
+    if (!ParseOptions(args, {}, &words, &status)) return status;
+    if (words.size() != 2)
+        return UsageError(args.command, "expects a disc (directory, image or drive) and a directory.");
+    const std::string &from = words[0], &to = words[1];
+    DiscSource source;
+    if (!source.Open(from)) return kFailed;
+    // A new directory only: nothing of a disc is written over.
+    for (const char* name : kFour) {
+        if (Exists(InDir(to, name))) {
+            return Fail(to + " already holds " + name + "; copy writes a disc into a directory that holds none.");
+        }
+    }
+    if (!IsDirectory(to) && mkdir(to.c_str(), 0777) != 0)
+        return Fail(to + " is not a directory and cannot be made one: " + std::strerror(errno) + ".");
+    // Never a file of the source disc, whatever the path says.
+    const DiscFiles sourceFiles(source.Directory().empty() ? from : source.Directory());
+    uint64_t total = 0, done = 0;
+    for (const char* name : kFour) total += static_cast<uint64_t>(std::max<int64_t>(0, source.Size(name)));
+    std::vector<Unreadable> bad;
+    int copied = 0;
+    for (const char* name : kFour) {
+        const int64_t size = source.Size(name);
+        if (size < 0) continue;
+        OutputFile out;
+        if (!out.Open(InDir(to, name), false, sourceFiles)) return kFailed;
+        ProgressLabel(std::string("copying ") + name);
+        const bool ok = CopyFile(source, name, size, out, &done, total, &bad);
+        ProgressDone();
+        if (!ok) {
+            if (Interrupted()) {
+                Fail("cancelled; " + std::string(name) + " was not written (" + std::to_string(copied) +
+                     " files of the disc are in " + to + ").");
+                return kInterrupted;
+            }
+            return kFailed;
+        }
+        if (!out.Commit()) return kFailed;
+        ++copied;
+    }
+    if (!args.quiet) std::printf("%s: %d files copied from %s.\n", to.c_str(), copied, source.What().c_str());
+    if (bad.empty()) return kOk;
+    // What each unreadable range hits, as the copied disc describes it.
+    DiscInfo d;
+    Disc disc;
+    if (disc.Open(to, Access::Read)) d = Describe(disc);
+    for (const Unreadable& u : bad) {
+        std::fprintf(stderr,
+                     "vrmangr: bytes %llu..%llu of %s could not be read from %s; zeros stand in their place (%s).\n",
+                     static_cast<unsigned long long>(u.start), static_cast<unsigned long long>(u.end), u.file,
+                     source.What().c_str(), Touched(d, u).c_str());
+    }
+    return kFailed;
+}
+
+}  // namespace tool

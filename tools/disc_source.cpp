@@ -1,0 +1,165 @@
+// DiscSource: a directory, or a UDF image or device read with libudfread.
+#include "disc_source.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <map>
+
+#include "cli.h"
+#include "output.h"
+
+#ifdef VRMANGR_HAVE_UDFREAD
+#include <udfread/blockinput.h>
+#include <udfread/udfread.h>
+#endif
+
+namespace tool {
+namespace {
+
+constexpr uint64_t kBlock = 2048;
+const char* const kFour[] = {kIfo, kBup, kMovieVro, kStillVro};
+
+// Reads up to count blocks at byte offset `at` of fd: how many whole blocks
+// came back before an error or the end; with lastShort, a short block at
+// the end counts too (a file's last block), the rest of it zeros.
+uint32_t ReadBlocksAt(int fd, uint64_t at, void* buf, uint32_t count, bool lastShort) {
+    uint64_t done = 0;
+    const uint64_t want = uint64_t{count} * kBlock;
+    while (done < want) {
+        const ssize_t n = pread(fd, static_cast<char*>(buf) + done, want - done, static_cast<off_t>(at + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<uint64_t>(n);
+    }
+    const uint64_t part = done % kBlock;
+    if (!lastShort || part == 0) return static_cast<uint32_t>(done / kBlock);
+    std::memset(static_cast<char*>(buf) + done, 0, kBlock - part);
+    return static_cast<uint32_t>(done / kBlock + 1);
+}
+
+}  // namespace
+
+#ifdef VRMANGR_HAVE_UDFREAD
+// libudfread writes its own complaints to stderr ("udfread ERROR: ..."),
+// one per failed read: while it runs, stderr goes nowhere, so that the tool
+// says once, in its words, what went wrong.
+class QuietStderr {
+public:
+    QuietStderr() : m_saved(dup(STDERR_FILENO)) {
+        const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (null >= 0 && m_saved >= 0) dup2(null, STDERR_FILENO);
+        if (null >= 0) close(null);
+    }
+    ~QuietStderr() {
+        if (m_saved < 0) return;
+        dup2(m_saved, STDERR_FILENO);
+        close(m_saved);
+    }
+    QuietStderr(const QuietStderr&) = delete;
+    QuietStderr& operator=(const QuietStderr&) = delete;
+
+private:
+    int m_saved;
+};
+
+// The image: its descriptor as libudfread's block input, and the files of
+// /DVD_RTAV opened in it.
+struct DiscSource::Image {
+    struct Input {
+        udfread_block_input base;  // first: libudfread hands this back
+        int fd;
+    } input{};
+    udfread* udf = nullptr;
+    std::map<std::string, UDFFILE*> files;
+
+    static int ReadInput(udfread_block_input* in, uint32_t lba, void* buf, uint32_t n, int) {
+        const int fd = reinterpret_cast<Input*>(in)->fd;
+        // An image cut short inside a block has lost that block.
+        const uint32_t got = ReadBlocksAt(fd, uint64_t{lba} * kBlock, buf, n, false);
+        return static_cast<int>(got);
+    }
+    ~Image() {
+        for (auto& f : files) udfread_file_close(f.second);
+        if (udf) udfread_close(udf);
+        if (input.fd >= 0) close(input.fd);
+    }
+};
+#else
+struct DiscSource::Image {};
+#endif
+
+DiscSource::DiscSource() = default;
+DiscSource::~DiscSource() = default;
+
+bool DiscSource::Open(const std::string& path) {
+    if (IsDirectory(path)) {
+        const std::string inner = InDir(path, "DVD_RTAV");
+        m_dir = IsDirectory(inner) && !Exists(InDir(path, kIfo)) ? inner : path;
+        m_what = "the directory " + path;
+        for (const char* name : kFour)
+            if (Exists(InDir(m_dir, name))) return true;
+        return Fail(path + " holds no DVD-VR disc: none of " + kIfo + ", " + kBup + ", " + kMovieVro + " and " +
+                    kStillVro + " is there."),
+               false;
+    }
+#ifdef VRMANGR_HAVE_UDFREAD
+    m_what = "the image " + path;
+    std::unique_ptr<Image> image(new Image);
+    image->input.fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (image->input.fd < 0) return Fail(path + " cannot be opened: " + std::strerror(errno) + "."), false;
+    image->input.base.read = &Image::ReadInput;
+    bool mounted = false;
+    {
+        QuietStderr quiet;
+        image->udf = udfread_init();
+        mounted = image->udf && udfread_open_input(image->udf, &image->input.base) >= 0;
+        for (const char* name : kFour) {
+            UDFFILE* f = mounted ? udfread_file_open(image->udf, ("/DVD_RTAV/" + std::string(name)).c_str()) : nullptr;
+            if (f) image->files[name] = f;
+        }
+    }
+    if (!mounted)
+        return Fail(path + " is neither a directory nor a disc image or drive with a UDF file system."), false;
+    if (image->files.empty()) return Fail(path + " holds a UDF file system without a DVD_RTAV disc."), false;
+    m_image = std::move(image);
+    return true;
+#else
+    return Fail(path +
+                " is not a directory, and this vrmangr was built without libudfread, which reads disc "
+                "images (install libudfread-dev and build it again)."),
+           false;
+#endif
+}
+
+int64_t DiscSource::Size(const char* name) const {
+#ifdef VRMANGR_HAVE_UDFREAD
+    if (m_image) {
+        const auto it = m_image->files.find(name);
+        return it == m_image->files.end() ? -1 : udfread_file_size(it->second);
+    }
+#endif
+    struct stat st {};
+    return stat(InDir(m_dir, name).c_str(), &st) == 0 && S_ISREG(st.st_mode) ? static_cast<int64_t>(st.st_size) : -1;
+}
+
+uint32_t DiscSource::Read(const char* name, uint64_t block, void* buf, uint32_t count) {
+#ifdef VRMANGR_HAVE_UDFREAD
+    if (m_image) {
+        const auto it = m_image->files.find(name);
+        if (it == m_image->files.end() || block > UINT32_MAX) return 0;
+        QuietStderr quiet;
+        return udfread_read_blocks(it->second, buf, static_cast<uint32_t>(block), count, 0);
+    }
+#endif
+    const int fd = open(InDir(m_dir, name).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    const uint32_t got = ReadBlocksAt(fd, block * kBlock, buf, count, true);
+    close(fd);
+    return got;
+}
+
+}  // namespace tool

@@ -1,0 +1,46 @@
+// The four files of a disc where they are read from: a DVD_RTAV directory,
+// or the UDF file system of a disc image or a block device, read without
+// mounting (libudfread, which follows every extent of a fragmented file).
+// Files are read in 2048-byte blocks; a block the medium cannot give is
+// reported, never passed off as data.
+#ifndef VRMANGR_TOOLS_DISC_SOURCE_H
+#define VRMANGR_TOOLS_DISC_SOURCE_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace tool {
+
+class DiscSource {
+public:
+    DiscSource();
+    ~DiscSource();
+    DiscSource(const DiscSource&) = delete;
+    DiscSource& operator=(const DiscSource&) = delete;
+
+    // A directory holding the disc's files (or its DVD_RTAV folder), or an
+    // image or device holding a UDF file system with /DVD_RTAV. False, with
+    // one sentence printed, for anything else.
+    bool Open(const std::string& path);
+    // "the image disc.iso", "the directory D", for messages.
+    const std::string& What() const { return m_what; }
+    // A directory source's directory of files; "" for an image.
+    const std::string& Directory() const { return m_dir; }
+    // The size of one of the four files; -1 when it is not there.
+    int64_t Size(const char* name) const;
+    // Reads blocks [block, block + count) of the file into buf: how many
+    // were read, from the first on (fewer where the medium could not give
+    // the next one); the last block of a file may be short of 2048 bytes.
+    uint32_t Read(const char* name, uint64_t block, void* buf, uint32_t count);
+
+private:
+    struct Image;
+    std::string m_what;
+    std::string m_dir;  // a directory source: where its files are
+    std::unique_ptr<Image> m_image;  // an image or device source
+};
+
+}  // namespace tool
+
+#endif
