@@ -37,14 +37,19 @@ bool CopyFile(DiscSource& source, const char* name, int64_t size, OutputFile& ou
               std::vector<Unreadable>* bad) {
     std::vector<char> buffer(size_t{kChunkBlocks} * kBlock);
     const uint64_t blocks = (static_cast<uint64_t>(size) + kBlock - 1) / kBlock;
+    uint32_t failures = 0;  // unreadable blocks in a row
     for (uint64_t b = 0; b < blocks;) {
         if (Interrupted()) return false;
         const uint32_t want = static_cast<uint32_t>(std::min<uint64_t>(kChunkBlocks, blocks - b));
         uint32_t got = source.Read(name, b, buffer.data(), want);
         uint32_t zeros = 0;
+        failures = got > 0 ? 0 : failures;
         if (got < want) {
-            // An unreadable block: it and the 32 KB behind it become zeros.
-            zeros = std::min<uint32_t>(kSkipBlocks, want - got);
+            // An unreadable block becomes zeros, and reading goes on behind
+            // it; where 16 in a row failed (a damaged stretch of a drive,
+            // whose every failed read takes long), 32 KB at a time.
+            ++failures;
+            zeros = std::min<uint32_t>(failures > kSkipBlocks ? kSkipBlocks : 1, want - got);
             std::memset(buffer.data() + size_t{got} * kBlock, 0, size_t{zeros} * kBlock);
             const uint64_t from = (b + got) * kBlock, to = std::min<uint64_t>((b + got + zeros) * kBlock, size);
             if (!bad->empty() && bad->back().file == name && bad->back().end == from)
@@ -83,14 +88,14 @@ std::string Touched(const DiscInfo& d, const Unreadable& u) {
 }  // namespace
 
 int RunCopy(const Args& args) {
-    std::vector<std::string> words;
+    std::vector<std::string> words, maps;
     int status = kOk;
-    if (!ParseOptions(args, {}, &words, &status)) return status;
+    if (!ParseOptions(args, {{"--map", nullptr, "a ddrescue map file", &maps}}, &words, &status)) return status;
     if (words.size() != 2)
         return UsageError(args.command, "expects a disc (directory, image or drive) and a directory.");
     const std::string &from = words[0], &to = words[1];
     DiscSource source;
-    if (!source.Open(from)) return kFailed;
+    if (!source.Open(from, maps.empty() ? "" : maps.back())) return kFailed;
     // A new directory only: nothing of a disc is written over.
     for (const char* name : kFour) {
         if (Exists(InDir(to, name))) {

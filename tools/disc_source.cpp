@@ -72,14 +72,18 @@ struct DiscSource::Image {
     struct Input {
         udfread_block_input base;  // first: libudfread hands this back
         int fd;
+        const RescueMap* map;  // null without one
     } input{};
     udfread* udf = nullptr;
     std::map<std::string, UDFFILE*> files;
 
     static int ReadInput(udfread_block_input* in, uint32_t lba, void* buf, uint32_t n, int) {
-        const int fd = reinterpret_cast<Input*>(in)->fd;
+        const Input* input = reinterpret_cast<Input*>(in);
+        // Blocks the map does not mark read are not there to read.
+        if (input->map)
+            n = static_cast<uint32_t>(input->map->ReadableFrom(uint64_t{lba} * kBlock, n * kBlock) / kBlock);
         // An image cut short inside a block has lost that block.
-        const uint32_t got = ReadBlocksAt(fd, uint64_t{lba} * kBlock, buf, n, false);
+        const uint32_t got = n ? ReadBlocksAt(input->fd, uint64_t{lba} * kBlock, buf, n, false) : 0;
         return static_cast<int>(got);
     }
     ~Image() {
@@ -95,8 +99,10 @@ struct DiscSource::Image {};
 DiscSource::DiscSource() = default;
 DiscSource::~DiscSource() = default;
 
-bool DiscSource::Open(const std::string& path) {
+bool DiscSource::Open(const std::string& path, const std::string& mapPath) {
     if (IsDirectory(path)) {
+        if (!mapPath.empty())
+            return Fail("--map is for a disc image; " + path + " is a directory, read as it is."), false;
         const std::string inner = InDir(path, "DVD_RTAV");
         m_dir = IsDirectory(inner) && !Exists(InDir(path, kIfo)) ? inner : path;
         m_what = "the directory " + path;
@@ -112,6 +118,15 @@ bool DiscSource::Open(const std::string& path) {
     image->input.fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (image->input.fd < 0) return Fail(path + " cannot be opened: " + std::strerror(errno) + "."), false;
     image->input.base.read = &Image::ReadInput;
+    if (!mapPath.empty()) {
+        struct stat st {};
+        fstat(image->input.fd, &st);
+        m_map.reset(new RescueMap);
+        std::string error;
+        const uint64_t size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
+        if (!m_map->Load(mapPath, size, &error)) return Fail(error), false;
+        image->input.map = m_map.get();
+    }
     bool mounted = false;
     {
         QuietStderr quiet;
@@ -122,8 +137,11 @@ bool DiscSource::Open(const std::string& path) {
             if (f) image->files[name] = f;
         }
     }
-    if (!mounted)
-        return Fail(path + " is neither a directory nor a disc image or drive with a UDF file system."), false;
+    if (!mounted) {
+        return Fail(path + (m_map ? "'s UDF file system lies in sectors the map does not mark read, or it has none."
+                                  : " is neither a directory nor a disc image or drive with a UDF file system.")),
+               false;
+    }
     if (image->files.empty()) return Fail(path + " holds a UDF file system without a DVD_RTAV disc."), false;
     m_image = std::move(image);
     return true;

@@ -10,6 +10,8 @@
 #include <memory>
 #include <string>
 
+#include "rescue_map.h"
+
 namespace tool {
 
 class DiscSource {
@@ -22,7 +24,9 @@ public:
     // A directory holding the disc's files (or its DVD_RTAV folder), or an
     // image or device holding a UDF file system with /DVD_RTAV. False, with
     // one sentence printed, for anything else.
-    bool Open(const std::string& path);
+    // With a ddrescue map (mapPath not empty; images only), the sectors it
+    // does not mark finished are unreadable.
+    bool Open(const std::string& path, const std::string& mapPath = "");
     // "the image disc.iso", "the directory D", for messages.
     const std::string& What() const { return m_what; }
     // A directory source's directory of files; "" for an image.
@@ -39,6 +43,7 @@ private:
     std::string m_what;
     std::string m_dir;  // a directory source: where its files are
     std::unique_ptr<Image> m_image;  // an image or device source
+    std::unique_ptr<RescueMap> m_map;  // which of the image's sectors were read
 };
 
 }  // namespace tool

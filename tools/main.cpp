@@ -210,14 +210,16 @@ const Command kCommands[] = {
      "format cannot hold) stays where it is and is reported. --dry-run only\n"
      "prints what would be registered.\n",
      RunAdopt},
-    {"copy", "copy DISC DIR",
+    {"copy", "copy DISC DIR [--map MAPFILE]",
      "Copies a disc into DIR (made when missing; it must hold no disc's\n"
      "files) as a DVD_RTAV directory of its four files. DISC is a directory,\n"
      "or a disc image (.iso, .img, a ddrescue image) or a drive (/dev/sr0)\n"
      "whose UDF file system is read without mounting. A block the medium\n"
      "cannot give is written as zeros, the copy goes on 32 KB further, and\n"
      "each unreadable range is named with the programs it touches (exit 1).\n"
-     "DISC is never written. The copy is a disc every command takes.\n",
+     "--map takes the GNU ddrescue map file of an image: sectors it does not\n"
+     "mark finished (+) are unreadable. DISC is never written. The copy is a\n"
+     "disc every command takes.\n",
      RunCopy},
     {"recover", "recover DIR [--dry-run] [--realign]",
      "Rebuilds VR_MANGR.IFO and VR_MANGR.BUP from VR_MOVIE.VRO and VR_STILL.VRO\n"
