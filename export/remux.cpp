@@ -632,27 +632,24 @@ private:
                 *w++ = static_cast<uint8_t>(v >> 8);
             }
         }
-        if (pts <= m_lastDts[1]) pts = m_lastDts[1] + 1;
-        m_lastDts[1] = pts;
-        if (m_firstDts[1] == INT64_MIN) m_firstDts[1] = pts;
         out->pts = out->dts = pts;
         out->duration = av_rescale(f->nb_samples, 90000, f->sample_rate);
-        out->stream_index = m_outAudio;
-        av_packet_rescale_ts(out.get(), kMpegClock, m_out->streams[m_outAudio]->time_base);
-        return av_interleaved_write_frame(m_out.get(), out.get());
+        return WriteAudio(out.get());
     }
 
-    // Where transcoded audio goes: the audio stream, its time stamps rising.
+    // An audio packet made here (decoded LPCM, transcoded audio), its times
+    // in 90 kHz, into the audio stream, its time stamps rising.
+    int WriteAudio(AVPacket* p) {
+        if (p->dts <= m_lastDts[1]) p->dts = m_lastDts[1] + 1;
+        if (p->pts < p->dts) p->pts = p->dts;
+        m_lastDts[1] = p->dts;
+        if (m_firstDts[1] == INT64_MIN) m_firstDts[1] = p->dts;
+        p->stream_index = m_outAudio;
+        av_packet_rescale_ts(p, kMpegClock, m_out->streams[m_outAudio]->time_base);
+        return av_interleaved_write_frame(m_out.get(), p);
+    }
     AudioTranscoder::Writer AudioWriter() {
-        return [this](AVPacket* p) {
-            if (p->dts <= m_lastDts[1]) p->dts = m_lastDts[1] + 1;
-            if (p->pts < p->dts) p->pts = p->dts;
-            m_lastDts[1] = p->dts;
-            if (m_firstDts[1] == INT64_MIN) m_firstDts[1] = p->dts;
-            p->stream_index = m_outAudio;
-            av_packet_rescale_ts(p, kMpegClock, m_out->streams[m_outAudio]->time_base);
-            return av_interleaved_write_frame(m_out.get(), p);
-        };
+        return [this](AVPacket* p) { return WriteAudio(p); };
     }
 
     Result Finish() {

@@ -4,7 +4,6 @@
 // the copy goes on 32 KB further (as recovery tools step past bad spots),
 // and each unreadable range is named with the recordings it touches.
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -24,7 +23,6 @@ namespace {
 constexpr uint32_t kBlock = 2048;
 constexpr uint32_t kChunkBlocks = 512;  // 1 MB per read
 constexpr uint32_t kSkipBlocks = 16;  // 32 KB past an unreadable block
-const char* const kFour[] = {kIfo, kBup, kMovieVro, kStillVro};
 
 struct Unreadable {
     const char* file;
@@ -59,12 +57,7 @@ bool CopyFile(DiscSource& source, const char* name, int64_t size, OutputFile& ou
         }
         const uint32_t n = got + zeros;
         const uint64_t bytes = std::min<uint64_t>(uint64_t{n} * kBlock, static_cast<uint64_t>(size) - b * kBlock);
-        for (uint64_t w = 0; w < bytes;) {
-            const ssize_t k = write(out.Descriptor(), buffer.data() + w, bytes - w);
-            if (k < 0 && errno == EINTR) continue;
-            if (k <= 0) return Fail(out.Name() + " could not be written: " + std::strerror(errno) + "."), false;
-            w += static_cast<uint64_t>(k);
-        }
+        if (!out.Write(buffer.data(), bytes)) return false;
         b += n;
         *done += bytes;
         Progress(nullptr, 0, static_cast<DWORD>(*done >> 10), static_cast<DWORD>(total >> 10), 0);
@@ -97,7 +90,7 @@ int RunCopy(const Args& args) {
     DiscSource source;
     if (!source.Open(from, maps.empty() ? "" : maps.back())) return kFailed;
     // A new directory only: nothing of a disc is written over.
-    for (const char* name : kFour) {
+    for (const char* name : kDiscFiles) {
         if (Exists(InDir(to, name))) {
             return Fail(to + " already holds " + name + "; copy writes a disc into a directory that holds none.");
         }
@@ -107,10 +100,10 @@ int RunCopy(const Args& args) {
     // Never a file of the source disc, whatever the path says.
     const DiscFiles sourceFiles(source.Directory().empty() ? from : source.Directory());
     uint64_t total = 0, done = 0;
-    for (const char* name : kFour) total += static_cast<uint64_t>(std::max<int64_t>(0, source.Size(name)));
+    for (const char* name : kDiscFiles) total += static_cast<uint64_t>(std::max<int64_t>(0, source.Size(name)));
     std::vector<Unreadable> bad;
     int copied = 0;
-    for (const char* name : kFour) {
+    for (const char* name : kDiscFiles) {
         const int64_t size = source.Size(name);
         if (size < 0) continue;
         OutputFile out;

@@ -18,10 +18,12 @@
 #endif
 
 namespace tool {
+
+const char* const kDiscFiles[4] = {kIfo, kBup, kMovieVro, kStillVro};
+
 namespace {
 
 constexpr uint64_t kBlock = 2048;
-const char* const kFour[] = {kIfo, kBup, kMovieVro, kStillVro};
 
 // Reads up to count blocks at byte offset `at` of fd: how many whole blocks
 // came back before an error or the end; with lastShort, a short block at
@@ -106,7 +108,7 @@ bool DiscSource::Open(const std::string& path, const std::string& mapPath) {
         const std::string inner = InDir(path, "DVD_RTAV");
         m_dir = IsDirectory(inner) && !Exists(InDir(path, kIfo)) ? inner : path;
         m_what = "the directory " + path;
-        for (const char* name : kFour)
+        for (const char* name : kDiscFiles)
             if (Exists(InDir(m_dir, name))) return true;
         return Fail(path + " holds no DVD-VR disc: none of " + kIfo + ", " + kBup + ", " + kMovieVro + " and " +
                     kStillVro + " is there."),
@@ -132,7 +134,7 @@ bool DiscSource::Open(const std::string& path, const std::string& mapPath) {
         QuietStderr quiet;
         image->udf = udfread_init();
         mounted = image->udf && udfread_open_input(image->udf, &image->input.base) >= 0;
-        for (const char* name : kFour) {
+        for (const char* name : kDiscFiles) {
             UDFFILE* f = mounted ? udfread_file_open(image->udf, ("/DVD_RTAV/" + std::string(name)).c_str()) : nullptr;
             if (f) image->files[name] = f;
         }

@@ -14,6 +14,9 @@
 
 namespace tool {
 
+// The four files of a disc, by name.
+extern const char* const kDiscFiles[4];
+
 class DiscSource {
 public:
     DiscSource();

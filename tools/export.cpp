@@ -8,9 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -242,14 +240,7 @@ int WritePictures(const vrexport::Module& module, void* h, const Chain& chain, c
         const std::string name = index < names.size() ? names[index] : stem + "-" + std::to_string(index + 1) + ".png";
         OutputFile out;
         if (!out.Open(name, force, disc)) return false;
-        size_t done = 0;
-        while (done < size) {
-            const ssize_t n = write(out.Descriptor(), data + done, size - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return Fail(out.Name() + " could not be written: " + std::strerror(errno) + "."), false;
-            done += static_cast<size_t>(n);
-        }
-        if (!out.Commit(dated ? &when : nullptr)) return false;
+        if (!out.Write(data, size) || !out.Commit(dated ? &when : nullptr)) return false;
         ++written;
         if (!quiet) std::printf("%s\n", name.c_str());
         return true;

@@ -182,6 +182,16 @@ bool OutputFile::Open(const std::string& path, bool force, const DiscFiles& disc
     return true;
 }
 
+bool OutputFile::Write(const void* data, size_t size) {
+    for (size_t done = 0; done < size;) {
+        const ssize_t n = write(m_fd, static_cast<const char*>(data) + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return Fail(m_name + " could not be written: " + Error() + "."), false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
 bool OutputFile::Commit(const time_t* when) {
     if (m_fd < 0) return false;
     const bool owned = m_close;

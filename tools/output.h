@@ -74,6 +74,9 @@ public:
     // Writes into a temporary file that Commit renames: copy offload works.
     bool Regular() const { return !m_temp.empty(); }
     const std::string& Name() const { return m_name; }
+    // Writes size bytes at the output's end. Prints the sentence and returns
+    // false on failure.
+    bool Write(const void* data, size_t size);
     // Finishes the output: closes it and renames the temporary file over the
     // target, its modification time `when` (seconds since 1970, UTC) where
     // given (the recording's), else the time of writing. Prints the
