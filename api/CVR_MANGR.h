@@ -84,6 +84,14 @@ public:
     // when neither copy is good; fnGetOpenFindings then says why.
     int fnRTR_VMG_Open(const char* dir);
     int fnRTR_VMG_Load_Table_From_File(const char* dir);
+    // Opens, as fnRTR_VMG_Open does, the disc whose four files files gives
+    // (the UDF file system of a disc image or a drive, say); location names
+    // it in messages. The disc is read only: adds, and a save, are refused
+    // with VRO_ERR_READ_ONLY. files is kept until the next Open, New or
+    // destruction.
+    int fnOpenFiles(std::shared_ptr<const vrm::DiscFiles> files, const char* location);
+    // The disc was opened from files other than a directory: it is read only.
+    bool fnIsReadOnly() const { return m_pFiles != nullptr; }
     // An advisory lock on the recording directory dir for this object, held
     // until fnUnlockDirectory, the next lock or destruction (see
     // fnVR_MANGRLock for the contract with other processes). exclusive != 0
@@ -398,6 +406,11 @@ private:
     int m_nOtherCopy = kCopySame;
     std::vector<std::string> m_OpenFindings;
     std::vector<OpenFinding> m_OpenFindingDetails;
+    // Where the open disc's files were read from, when not its directory.
+    std::shared_ptr<const vrm::DiscFiles> m_pFiles;
+    // Loads both copies from files, as fnRTR_VMG_Load_Table_From_File does
+    // from the directory dir (files null: the directory's own).
+    int LoadCopies(const char* dir, std::shared_ptr<const vrm::DiscFiles> files);
     // Makes the tables of a new, empty disc in this object's model.
     int NewTables();
     // Writes the management files of an empty disc in place of an earlier

@@ -1,10 +1,13 @@
 // The flat handle interface: thin forwarders to CVR_MANGR.
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
+#include <string>
 
 #include "api/flat_call.h"
 #include "api/vrmangr.h"
+#include "platform/disc_files.h"
 
 using vrm::FlatCall;
 using vrm::Manager;
@@ -44,6 +47,47 @@ int fnVR_MANGRNew(void* handle, const char* dir) {
 int fnVR_MANGROpen(void* handle, const char* dir) {
     return FlatCall(handle, VRO_ERR_DAMAGED, std::string(dir ? dir : "(none)") + " holds no disc that can be opened.",
                     [&](CVR_MANGR& m) { return m.fnRTR_VMG_Open(dir); });
+}
+
+namespace {
+
+// The caller's files, through its two functions.
+class CallerFiles final : public vrm::DiscFiles {
+public:
+    CallerFiles(const VR_DISC_FILES& files, std::string location) : m_files(files), m_location(std::move(location)) {}
+    int64_t Size(const char* name) const override {
+        const __int64 size = m_files.pfnSize(m_files.pContext, name);
+        return size < 0 ? kMissing : size;
+    }
+    int64_t ReadAt(const char* name, uint64_t offset, void* data, size_t n) const override {
+        // The caller reads at most a DWORD's worth per call.
+        size_t done = 0;
+        while (done < n) {
+            const DWORD want = static_cast<DWORD>(std::min<size_t>(n - done, 1u << 30));
+            const __int64 got =
+                m_files.pfnRead(m_files.pContext, name, offset + done, static_cast<char*>(data) + done, want);
+            if (got < 0 || static_cast<uint64_t>(got) > want) return -1;
+            if (got == 0) break;
+            done += static_cast<size_t>(got);
+        }
+        return static_cast<int64_t>(done);
+    }
+    std::string PathOf(const char* name) const override { return m_location + "/" + name; }
+
+private:
+    VR_DISC_FILES m_files;
+    std::string m_location;
+};
+
+}  // namespace
+
+int fnVR_MANGROpenFiles(void* handle, const VR_DISC_FILES* files, const char* location) {
+    const std::string where = location ? location : "(none)";
+    return FlatCall(handle, VRO_ERR_DAMAGED, where + " holds no disc that can be opened.", [&](CVR_MANGR& m) {
+        if (!files || !files->pfnSize || !files->pfnRead || !location || !*location)
+            return m.fnFail(VRO_ERR_BAD_ARGUMENT, "No disc files were given.");
+        return m.fnOpenFiles(std::make_shared<CallerFiles>(*files, location), location);
+    });
 }
 
 int fnVR_MANGRSave(void* handle, ProgressCallback cb) {

@@ -47,6 +47,10 @@ VRM_SAME_SIZE(vrm_pg_info, DVDPGINFO);
 VRM_SAME_FIELD(vrm_pg_info, DVDPGINFO, szPrmText);
 VRM_SAME_FIELD(vrm_pg_info, DVDPGINFO, EntrySeg);
 
+VRM_SAME_SIZE(vrm_disc_files, VR_DISC_FILES);
+VRM_SAME_FIELD(vrm_disc_files, VR_DISC_FILES, pContext);
+VRM_SAME_FIELD(vrm_disc_files, VR_DISC_FILES, pfnSize);
+VRM_SAME_FIELD(vrm_disc_files, VR_DISC_FILES, pfnRead);
 VRM_SAME_SIZE(vrm_status, VR_STATUS);
 VRM_SAME_FIELD(vrm_status, VR_STATUS, dwWhere);
 VRM_SAME_FIELD(vrm_status, VR_STATUS, llAt);
@@ -96,7 +100,7 @@ static_assert(Same(VRM_ERR_BAD_ARGUMENT, VRO_ERR_BAD_ARGUMENT) && Same(VRM_ERR_S
                   Same(VRM_ERR_NOT_PROGRAM_STREAM, VRO_ERR_NOT_PROGRAM_STREAM) &&
                   Same(VRM_ERR_TV_SYSTEM, VRO_ERR_TV_SYSTEM) && Same(VRM_ERR_COPIES_DIFFER, VRO_ERR_COPIES_DIFFER) &&
                   Same(VRM_ERR_LOCKED, VRO_ERR_LOCKED) && Same(VRM_ERR_EDIT_REFUSED, VRO_ERR_EDIT_REFUSED) &&
-                  Same(VRM_ERR_PICTURE_SIZE, VRO_ERR_PICTURE_SIZE),
+                  Same(VRM_ERR_PICTURE_SIZE, VRO_ERR_PICTURE_SIZE) && Same(VRM_ERR_READ_ONLY, VRO_ERR_READ_ONLY),
               "error codes");
 static_assert(Same(VRM_PROGRESS_ANALYSE, VRO_PROGRESS_ANALYSE) && Same(VRM_PROGRESS_APPEND, VRO_PROGRESS_APPEND),
               "phases");
@@ -151,6 +155,12 @@ void* vrm_MANGRBegin(void) { return fnVR_MANGRBegin(); }
 void vrm_MANGREnd(void* h) { fnVR_MANGREnd(h); }
 int vrm_MANGRNew(void* h, const char* dir) { return fnVR_MANGRNew(h, dir); }
 int vrm_MANGROpen(void* h, const char* dir) { return fnVR_MANGROpen(h, dir); }
+int vrm_MANGROpenFiles(void* h, const vrm_disc_files* files, const char* location) {
+    if (!files) return fnVR_MANGROpenFiles(h, nullptr, location);
+    VR_DISC_FILES record;
+    std::memcpy(static_cast<void*>(&record), files, sizeof record);
+    return fnVR_MANGROpenFiles(h, &record, location);
+}
 int vrm_MANGRSave(void* h, vrm_progress cb) { return fnVR_MANGRSave(h, Progress(cb)); }
 uint32_t vrm_MANGRGetLastError(void* h) { return fnVR_MANGRGetLastError(h); }
 int vrm_MANGRGetLastStatus(void* h, vrm_status* out) {

@@ -53,6 +53,24 @@ VRMANGR_API int fnVR_MANGRNew(void* handle, const char* dir);
 // tables, and a good one is used (see CVR_MANGR::fnRTR_VMG_Open and
 // fnGetOpenFindings). 0 when neither is a good management file.
 VRMANGR_API int fnVR_MANGROpen(void* handle, const char* dir);
+// The four files of a disc read from somewhere other than a directory (the
+// UDF file system of a disc image or a drive, say), by their names
+// "VR_MANGR.IFO", "VR_MANGR.BUP", "VR_MOVIE.VRO" and "VR_STILL.VRO".
+typedef struct VR_DISC_FILES {
+    void* pContext;  // handed to both functions
+    // The length in bytes of the named file; -1 when it is not there.
+    __int64 (*pfnSize)(void* context, const char* name);
+    // Reads up to n bytes of the named file at offset into data: the number
+    // read (fewer only at the file's end), or -1 when they cannot be read.
+    __int64 (*pfnRead)(void* context, const char* name, uint64_t offset, void* data, DWORD n);
+} VR_DISC_FILES;
+// Opens, as fnVR_MANGROpen does, the disc whose files *files gives, naming
+// it location in messages; the stream files are named "<location>/
+// VR_MOVIE.VRO" and "<location>/VR_STILL.VRO" in segment records. The
+// management files and the stream files' lengths are read through files,
+// whose context must stay valid while the handle holds this disc. The disc
+// is read only: adds and saves are refused with VRO_ERR_READ_ONLY.
+VRMANGR_API int fnVR_MANGROpenFiles(void* handle, const VR_DISC_FILES* files, const char* location);
 // Appends the recordings added since the last save to the stream files and
 // writes VR_MANGR.IFO and VR_MANGR.BUP. cb reports the append's progress and
 // may be NULL. Refused (nothing written) while the two management files

@@ -75,7 +75,8 @@ enum {
     VRM_ERR_DAMAGED = 36,
     VRM_ERR_NO_SUCH_ITEM = 37,
     VRM_ERR_EDIT_REFUSED = 38,
-    VRM_ERR_PICTURE_SIZE = 39
+    VRM_ERR_PICTURE_SIZE = 39,
+    VRM_ERR_READ_ONLY = 40
 };
 /* The phase a progress callback reports. */
 enum { VRM_PROGRESS_ANALYSE = 1, VRM_PROGRESS_APPEND = 2 };
@@ -174,6 +175,15 @@ typedef struct vrm_extent_pair {
     uint16_t wFirst, wSecond;
 } vrm_extent_pair;
 
+/* The four files of a disc read from elsewhere than a directory, by name
+ * (VR_DISC_FILES): size (-1 when missing) and positioned read (the number
+ * of bytes read, fewer only at the end; -1 when they cannot be read). */
+typedef struct vrm_disc_files {
+    void* pContext;
+    int64_t (*pfnSize)(void* context, const char* name);
+    int64_t (*pfnRead)(void* context, const char* name, uint64_t offset, void* data, uint32_t n);
+} vrm_disc_files;
+
 typedef struct vrm_stream_extent {
     uint16_t wNumber;
     uint32_t dwStart, dwSectors;
@@ -208,6 +218,7 @@ VRM_C_API void* vrm_MANGRBegin(void);
 VRM_C_API void vrm_MANGREnd(void* handle);
 VRM_C_API int vrm_MANGRNew(void* handle, const char* dir);
 VRM_C_API int vrm_MANGROpen(void* handle, const char* dir);
+VRM_C_API int vrm_MANGROpenFiles(void* handle, const vrm_disc_files* files, const char* location);
 VRM_C_API int vrm_MANGRSave(void* handle, vrm_progress cb);
 VRM_C_API uint32_t vrm_MANGRGetLastError(void* handle);
 VRM_C_API int vrm_MANGRGetLastStatus(void* handle, vrm_status* out);

@@ -33,6 +33,8 @@ constexpr int kBufferBytes = 1 << 16;
 
 struct RangeReader {
     int fd = -1;
+    const Cell* cell = nullptr;
+    const decltype(Plan::read)* read = nullptr;  // the plan's, when it reads the files itself
     int64_t start = 0, end = 0, pos = 0;  // pos from start
     uint64_t* done = nullptr;  // bytes read over all cells, for progress
     const ProgressFn* progress = nullptr;
@@ -50,10 +52,12 @@ int ReadRange(void* opaque, uint8_t* buf, int size) {
     const int64_t left = r->end - r->start - r->pos;
     if (left <= 0) return AVERROR_EOF;
     const size_t want = static_cast<size_t>(std::min<int64_t>(left, size));
-    const ssize_t got = pread(r->fd, buf, want, static_cast<off_t>(r->start + r->pos));
+    const int64_t at = r->start + r->pos;
+    const int64_t got = r->read ? (*r->read)(r->cell->file, static_cast<uint64_t>(at), buf, want)
+                                : pread(r->fd, buf, want, static_cast<off_t>(at));
     if (got < 0) {
         r->failed = true;
-        return AVERROR(errno);
+        return r->read ? AVERROR(EIO) : AVERROR(errno);
     }
     if (got == 0) return AVERROR_EOF;
     r->pos += got;
@@ -182,9 +186,14 @@ struct CellInput {
     int video = -1, audio = -1;
 };
 
-bool OpenCell(const Cell& cell, CellInput* in, std::string* error) {
-    in->reader.fd = open(cell.file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in->reader.fd < 0) return *error = cell.file + " cannot be read: " + std::strerror(errno) + ".", false;
+bool OpenCell(const Cell& cell, const Plan& plan, CellInput* in, std::string* error) {
+    in->reader.cell = &cell;
+    if (plan.read) {
+        in->reader.read = &plan.read;
+    } else {
+        in->reader.fd = open(cell.file.c_str(), O_RDONLY | O_CLOEXEC);
+        if (in->reader.fd < 0) return *error = cell.file + " cannot be read: " + std::strerror(errno) + ".", false;
+    }
     in->reader.start = cell.start;
     in->reader.end = cell.end;
     in->io = MakeIo(&in->reader, false, ReadRange, nullptr, SeekRange);
@@ -409,7 +418,7 @@ private:
         in.reader.done = &m_done;
         in.reader.total = m_total;
         in.reader.progress = &m_progress;
-        if (!OpenCell(cell, &in, &m_error)) return in.reader.cancelled ? Result::kCancelled : Result::kFailed;
+        if (!OpenCell(cell, m_plan, &in, &m_error)) return in.reader.cancelled ? Result::kCancelled : Result::kFailed;
         if (in.reader.cancelled) return Result::kCancelled;
         if (!m_started) {
             const Result r = StartOutput(in);
@@ -763,13 +772,13 @@ private:
 };
 
 // Decodes the video of one cell, handing each picture to onPicture.
-Result DecodeCell(const Cell& cell, uint64_t* done, uint64_t total, const ProgressFn& progress,
+Result DecodeCell(const Plan& plan, const Cell& cell, uint64_t* done, uint64_t total, const ProgressFn& progress,
                   const std::function<bool(const AVFrame*)>& onPicture, std::string* error) {
     CellInput in;
     in.reader.done = done;
     in.reader.total = total;
     in.reader.progress = &progress;
-    if (!OpenCell(cell, &in, error)) return in.reader.cancelled ? Result::kCancelled : Result::kFailed;
+    if (!OpenCell(cell, plan, &in, error)) return in.reader.cancelled ? Result::kCancelled : Result::kFailed;
     const AVStream* st = in.fmt->streams[in.video];
     const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
     std::unique_ptr<AVCodecContext, CodecFree> decoder(codec ? avcodec_alloc_context3(codec) : nullptr);
@@ -808,7 +817,7 @@ Result ExportPictures(const Plan& plan, ImageFormat format, const PictureSink& s
     std::vector<uint8_t> image;
     for (const Cell& cell : plan.cells) {
         const Result r = DecodeCell(
-            cell, &done, total, progress,
+            plan, cell, &done, total, progress,
             [&](const AVFrame* f) {
                 if (!writer.Encode(f, &image, error)) return !(failed = true);
                 return sink(index++, image.data(), image.size());

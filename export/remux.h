@@ -50,6 +50,10 @@ struct Plan {
     // the video stream's own.
     int aspectNum = 0;
     int aspectDen = 0;
+    // Reads up to n bytes of a cell's file at offset: the number read (0 at
+    // its end), -1 when they cannot be read. Empty: the cells' files are
+    // files of the file system, read by their paths.
+    std::function<int64_t(const std::string& file, uint64_t offset, void* data, size_t n)> read;
 };
 
 // The chain's position of each cell in the output, as Export lays them out:

@@ -7,8 +7,10 @@
 #define VRMANGR_IO_CBUFFER_H
 
 #include <cstdint>
+#include <vector>
 
 #include "io/ByteReader.h"
+#include "platform/disc_files.h"
 #include "platform/file.h"
 #include "platform/types.h"
 
@@ -30,6 +32,11 @@ public:
     // with size 0 and no view: the caller takes it for a new file. Opening
     // closes whatever the buffer had open.
     DWORD Open(const char* fileName, DWORD mode);
+    // Opens the named file of a disc's files: mapped as Open does when it
+    // is a file of a directory, else read whole into memory (a management
+    // file longer than kLargestLoaded bytes is refused). 0 or kOpenFailed.
+    DWORD Load(const vrm::DiscFiles& files, const char* name);
+    static constexpr uint64_t kLargestLoaded = uint64_t{64} << 20;
     // Unmaps the view and closes the file.
     void Close();
 
@@ -37,8 +44,8 @@ public:
     // which is also the end of what the reader reads.
     DWORD FileSize() const { return m_dwFileSize; }
     DWORD UpperBound() const { return m_dwFileSize; }
-    const BYTE* View() const { return m_view.Data(); }
-    bool IsOpen() const { return m_file.IsOpen(); }
+    const BYTE* View() const { return m_loaded.empty() ? m_view.Data() : m_loaded.data(); }
+    bool IsOpen() const { return m_file.IsOpen() || m_bLoaded; }
 
     // The bounds-checked reader over the whole mapped file. It is the
     // buffer's own: table loaders read through it.
@@ -54,6 +61,9 @@ private:
     DWORD m_dwFileSize = 0;
     vrm::File m_file;
     vrm::MappedView m_view;
+    // A file read into memory rather than mapped.
+    std::vector<BYTE> m_loaded;
+    bool m_bLoaded = false;
     vrm::ByteReader m_reader;
 };
 

@@ -83,6 +83,7 @@ void CVR_MANGR::AdoptFileState(CVR_MANGR& other) {
     std::swap(m_nOtherCopy, other.m_nOtherCopy);
     std::swap(m_OpenFindings, other.m_OpenFindings);
     std::swap(m_OpenFindingDetails, other.m_OpenFindingDetails);
+    std::swap(m_pFiles, other.m_pFiles);
     // A chain selected on the earlier disc names nothing on this one.
     m_cCurUDPGCN = 0;
 }
@@ -111,8 +112,10 @@ int CVR_MANGR::InitStreams(DWORD mode) {
     // to an empty stream, so that the disc can still be listed.
     const bool movies = file.U8(uint64_t{m_dwSA[0]} + 2) != 0;  // M_AVFI_Ns
     const bool stills = file.U8(m_dwSA[1]) != 0;  // S_AVFI_Ns
-    const bool movieReady = m_pMovie->fnInit(m_szDir, VRO_INIT_OPEN) || !movies;
-    const bool stillReady = m_pStill->fnInit(m_szDir, VRO_INIT_OPEN) || !stills;
+    const bool movieReady =
+        (m_pFiles ? m_pMovie->fnInitFiles(m_pFiles) : m_pMovie->fnInit(m_szDir, VRO_INIT_OPEN)) || !movies;
+    const bool stillReady =
+        (m_pFiles ? m_pStill->fnInitFiles(m_pFiles) : m_pStill->fnInit(m_szDir, VRO_INIT_OPEN)) || !stills;
     return movieReady && stillReady ? 1 : 0;
 }
 

@@ -10,6 +10,7 @@
 #include "api/CVR_MANGR.h"
 #include "io/CBuffer.h"
 #include "manager/ManagerFiles.h"
+#include "platform/disc_files.h"
 #include "platform/file.h"
 #include "tables/CMNFIT.h"
 #include "tables/CM_AVFIT.h"
@@ -217,7 +218,14 @@ bool CVR_MANGR::StreamsHoldRecordings() {
     return true;
 }
 
-int CVR_MANGR::fnRTR_VMG_Load_Table_From_File(const char* dir) {
+int CVR_MANGR::fnRTR_VMG_Load_Table_From_File(const char* dir) { return LoadCopies(dir, nullptr); }
+
+int CVR_MANGR::fnOpenFiles(std::shared_ptr<const vrm::DiscFiles> files, const char* location) {
+    if (!files || !location || !*location) return fnFail(VRO_ERR_BAD_ARGUMENT, "No disc files were given.");
+    return LoadCopies(location, std::move(files));
+}
+
+int CVR_MANGR::LoadCopies(const char* dir, std::shared_ptr<const vrm::DiscFiles> given) {
     // Each copy is loaded aside; the one used then takes the handle's place,
     // so a failure leaves the handle as it was. Nothing here writes.
     std::vector<std::string> findings;
@@ -237,10 +245,12 @@ int CVR_MANGR::fnRTR_VMG_Load_Table_From_File(const char* dir) {
         loaded[i].reset(new (std::nothrow) CVR_MANGR());
         CVR_MANGR* m = loaded[i].get();
         if (!m || !m->m_pBuffer || !m->m_pModel || !m->SetDirectory(dir)) return 0;
-        const std::string path = vrm::InDirectory(m->m_szDir, copy.name);
-        copy.present = vrm::ProbePath(path.c_str(), nullptr) != vrm::PathKind::Missing;
+        m->m_pFiles = given;
+        const vrm::DirectoryFiles local(m->m_szDir);
+        const vrm::DiscFiles& files = given ? *given : static_cast<const vrm::DiscFiles&>(local);
+        copy.present = files.Size(copy.name) != vrm::DiscFiles::kMissing;
         if (!copy.present) continue;
-        if (m->m_pBuffer->Open(path.c_str(), CBuffer::kRead) != 0) {
+        if (m->m_pBuffer->Load(files, copy.name) != 0) {
             found(i, kFindingCopy, "cannot be read.");
             continue;
         }

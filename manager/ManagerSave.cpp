@@ -212,6 +212,11 @@ int FailStream(CVR_MANGR& m, CVRO_DATA* stream, uint64_t needed) {
 int CVR_MANGR::fnRTR_VMG_Save(ProgressCallback cb) {
     if (!m_pModel || !m_pMovie || !m_pStill || !m_szDir[0]) return 0;
     if (!m_pModel->pRTR_VMGI || !m_pModel->pM_AVFIT || !m_pModel->pS_AVFIT || !m_pModel->pORG_PGCI) return 0;
+    if (m_pFiles) {
+        m_dwLastError = VRO_ERR_READ_ONLY;
+        return fnFail(VRO_ERR_READ_ONLY,
+                      std::string(m_szDir) + " is read from an image or a drive; it is never changed.");
+    }
     // The other management file describes another state of the disc that
     // may hold recordings this one lacks: writing both from this one would
     // lose it. Which one to keep is the user's choice (the tool's repair).

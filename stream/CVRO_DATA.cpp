@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/disc_files.h"
 #include "platform/file.h"
 #include "stream/analysis.h"
 #include "stream/mpeg_bitrate.h"
@@ -69,7 +70,7 @@ int CVRO_DATA::Fail(DWORD code, const std::string& file) {
     return 0;
 }
 
-int CVRO_DATA::fnInit(const char* dir, DWORD mode) {
+void CVRO_DATA::Unbind() {
     fnDiscardStaged();
     m_bInitialised = false;
     m_dwVROSize = 0;
@@ -79,6 +80,11 @@ int CVRO_DATA::fnInit(const char* dir, DWORD mode) {
     m_Queue.clear();
     m_Undo = AppendUndo{};
     m_strStreamPath.clear();
+    m_pFiles.reset();
+}
+
+int CVRO_DATA::fnInit(const char* dir, DWORD mode) {
+    Unbind();
     if (!dir || !*dir || (mode != VRO_INIT_OPEN && mode != VRO_INIT_NEW)) return Fail(VRO_ERR_BAD_ARGUMENT, "");
     try {
         std::string path = Absolute(dir);
@@ -121,6 +127,44 @@ int CVRO_DATA::fnInit(const char* dir, DWORD mode) {
     }
     m_bInitialised = true;
     return 1;
+}
+
+int CVRO_DATA::fnInitFiles(std::shared_ptr<const vrm::DiscFiles> files) {
+    Unbind();
+    if (!files) return Fail(VRO_ERR_BAD_ARGUMENT, "");
+    try {
+        const char* name = m_bMovie ? "VR_MOVIE.VRO" : "VR_STILL.VRO";
+        std::string path = files->PathOf(name);
+        const int64_t size = files->Size(name);
+        if (size == vrm::DiscFiles::kNotAFile) return Fail(VRO_ERR_STREAM_MISSING, path);
+        m_strStreamPath = std::move(path);
+        m_pFiles = std::move(files);
+        m_bInitialised = true;
+        // A missing file leaves the object bound to an empty stream, as an
+        // Open of a directory does.
+        if (size < 0) return Fail(VRO_ERR_STREAM_MISSING, m_strStreamPath);
+        const uint64_t sectors = static_cast<uint64_t>(size) / kSectorBytes;
+        if (sectors > vrm::kMaxSectors) {
+            m_bInitialised = false;
+            return Fail(VRO_ERR_STREAM_TOO_LARGE, m_strStreamPath);
+        }
+        m_dwVROSize = static_cast<DWORD>(sectors);
+        m_qwBoundLength = static_cast<uint64_t>(size);
+    } catch (const std::bad_alloc&) {
+        return Fail(VRO_ERR_OUT_OF_MEMORY, "");
+    }
+    return 1;
+}
+
+int64_t CVRO_DATA::fnGetStreamFileSize() const {
+    if (m_pFiles) {
+        const int64_t size = m_pFiles->Size(m_bMovie ? "VR_MOVIE.VRO" : "VR_STILL.VRO");
+        return size < 0 ? -1 : size;
+    }
+    int64_t size = 0;
+    if (m_strStreamPath.empty() || vrm::ProbePath(m_strStreamPath.c_str(), &size) != vrm::PathKind::RegularFile)
+        return -1;
+    return size;
 }
 
 int CVRO_DATA::FailAnalysis(const vrm::AnalysisError& error, const char* file) {
@@ -190,9 +234,8 @@ DWORD CVRO_DATA::RecordSectors(const VR_MPEGFILE_INFO& info) const {
 int CVRO_DATA::fnSetRecordedEnd(DWORD sectors) {
     if (!m_bInitialised) return Fail(VRO_ERR_NOT_INITIALISED, "");
     if (!m_Queue.empty()) return Fail(VRO_ERR_QUEUE_NOT_EMPTY, m_strStreamPath);
-    int64_t size = 0;
-    const bool present = vrm::ProbePath(m_strStreamPath.c_str(), &size) == vrm::PathKind::RegularFile;
-    m_qwBoundLength = present ? static_cast<uint64_t>(size) : 0;
+    const int64_t size = fnGetStreamFileSize();
+    m_qwBoundLength = size > 0 ? static_cast<uint64_t>(size) : 0;
     m_dwTablesEnd = sectors;
     const uint64_t whole = m_qwBoundLength / kSectorBytes;
     if (sectors > whole) {
@@ -208,9 +251,9 @@ int CVRO_DATA::fnSetRecordedEnd(DWORD sectors) {
 int CVRO_DATA::fnAdoptRecorded(DWORD sectors) {
     if (!m_bInitialised) return Fail(VRO_ERR_NOT_INITIALISED, "");
     if (!m_Queue.empty()) return Fail(VRO_ERR_QUEUE_NOT_EMPTY, m_strStreamPath);
-    int64_t size = 0;
-    if (vrm::ProbePath(m_strStreamPath.c_str(), &size) != vrm::PathKind::RegularFile ||
-        static_cast<uint64_t>(size) / kSectorBytes < sectors) {
+    if (m_pFiles) return Fail(VRO_ERR_READ_ONLY, m_strStreamPath);
+    const int64_t size = fnGetStreamFileSize();
+    if (size < 0 || static_cast<uint64_t>(size) / kSectorBytes < sectors) {
         return Fail(VRO_ERR_STREAM_SHORT, m_strStreamPath);
     }
     m_dwVROSize = std::max(m_dwVROSize, sectors);
@@ -228,6 +271,7 @@ DWORD CVRO_DATA::fnGetQueuedEnd() const {
 int CVRO_DATA::fnAddVOBToList(VR_MPEGFILE_INFO* info) {
     if (!m_bInitialised) return Fail(VRO_ERR_NOT_INITIALISED, "");
     if (!info) return Fail(VRO_ERR_BAD_ARGUMENT, "");
+    if (m_pFiles) return Fail(VRO_ERR_READ_ONLY, m_strStreamPath);
     if (m_strFileName.empty()) return Fail(VRO_ERR_NO_SOURCE_NAME, "");
     const DWORD sectors = RecordSectors(*info);
     if (sectors == 0) return Fail(VRO_ERR_BAD_RECORD, m_strFileName);
@@ -264,6 +308,7 @@ int CVRO_DATA::fnSetEndOfFile(DWORD sectors) {
     // already carry those places.
     if (!m_Queue.empty()) return Fail(VRO_ERR_QUEUE_NOT_EMPTY, m_strStreamPath);
     if (sectors > m_dwVROSize) return Fail(VRO_ERR_BEYOND_END, m_strStreamPath);
+    if (m_pFiles) return Fail(VRO_ERR_READ_ONLY, m_strStreamPath);
     m_dwVROSize = sectors;
     vrm::File file;
     if (!file.Open(m_strStreamPath.c_str(), vrm::File::Mode::ReadExisting)) {
@@ -341,6 +386,12 @@ DWORD CVRO_DATA::fnGetVideoBitrate(__int64 pos, const char* /*unused*/) {
     if (!m_bInitialised || pos < 0) return 0;
     const uint64_t recorded = uint64_t(m_dwVROSize) * kSectorBytes;
     vrm::File file;
+    if (static_cast<uint64_t>(pos) < recorded && m_pFiles) {
+        const char* name = m_bMovie ? "VR_MOVIE.VRO" : "VR_STILL.VRO";
+        const vrm::DiscFiles& files = *m_pFiles;
+        return vrm::ScanVideoBitrate([&](uint64_t at, void* data, size_t n) { return files.ReadAt(name, at, data, n); },
+                                     static_cast<uint64_t>(pos), recorded);
+    }
     if (static_cast<uint64_t>(pos) < recorded) {
         if (!file.Open(m_strStreamPath.c_str(), vrm::File::Mode::ReadExisting)) return 0;
         return vrm::ScanVideoBitrate(file, static_cast<uint64_t>(pos), recorded);
@@ -400,6 +451,7 @@ const char* CVRO_DATA::fnGetErrorText(DWORD code) {
         case VRO_ERR_DAMAGED: return "The management file is damaged.";
         case VRO_ERR_NO_SUCH_ITEM: return "No such program, playlist, cell or entry point.";
         case VRO_ERR_EDIT_REFUSED: return "The disc's tables cannot take this change.";
+        case VRO_ERR_READ_ONLY: return "The disc is read from an image or a drive, which is never changed.";
         case VRO_ERR_PICTURE_SIZE:
             return "The video's picture size or aspect cannot be recorded: 720, 704, 544, 480 or 352 pixels wide, 576 "
                    "(25 frames/s) or 480 lines high, or 352x288 or 352x240, at 4:3 or 16:9.";

@@ -14,11 +14,16 @@
 #ifndef VRMANGR_STREAM_CVRO_DATA_H
 #define VRMANGR_STREAM_CVRO_DATA_H
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/types.h"
 #include "stream/VR_MPEGFILE_INFO.h"
+
+namespace vrm {
+class DiscFiles;
+}
 
 namespace vrm {
 class File;
@@ -77,6 +82,7 @@ enum VRO_ERROR : DWORD {
     VRO_ERR_NO_SUCH_ITEM = 37,  // a program, playlist, cell or entry point number that does not exist
     VRO_ERR_EDIT_REFUSED = 38,  // an edit the disc's tables cannot take (full, empty, of the wrong kind)
     VRO_ERR_PICTURE_SIZE = 39,  // a picture size or aspect the video attributes cannot express
+    VRO_ERR_READ_ONLY = 40,  // the disc is read from an image or a drive, which is never changed
 };
 
 // First argument after the context of the progress callback: what is being
@@ -119,6 +125,13 @@ public:
     // leaves the object bound to an empty stream, so a disc without this
     // stream can be saved and its first queued file creates the file.
     int fnInit(const char* dir, DWORD mode);
+    // Binds the object, for reading only, to the stream file among files (a
+    // disc read from an image or a drive), as fnInit with VRO_INIT_OPEN
+    // does: its length is asked of files, and it is named by files'
+    // PathOf. Nothing can be queued or appended (VRO_ERR_READ_ONLY).
+    int fnInitFiles(std::shared_ptr<const vrm::DiscFiles> files);
+    // The stream file's length in bytes now, or -1 when it is not there.
+    int64_t fnGetStreamFileSize() const;
 
     // Names the file that m_MpegFileInfo describes. The analyser sets it with
     // the record; fnAddVOBToList queues this name. Relative names are made
@@ -310,6 +323,9 @@ private:
     // Writes the queue to a new staging file and forces it to disk; on
     // failure removes it again.
     int WriteStaged(ProgressCallback cb);
+    // Forgets the stream file, the queue and what was staged (fnInit and
+    // fnInitFiles start so).
+    void Unbind();
 
     bool m_bInitialised;
     // Bound by VRO_INIT_NEW and not appended to since: the stream file's
@@ -328,6 +344,8 @@ private:
     // The staging file's generated name while m_bStaged.
     std::string m_strStagingPath;
     std::string m_strStreamPath;
+    // The files the stream was bound to by fnInitFiles; null for a directory.
+    std::shared_ptr<const vrm::DiscFiles> m_pFiles;
     std::string m_strFileName;
     std::string m_strErrorDetail;
     std::vector<QueuedFile> m_Queue;

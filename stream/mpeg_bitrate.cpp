@@ -74,7 +74,12 @@ SeqHeaderParse ParseSequenceHeader(const BYTE* d, size_t size, bool final, DWORD
 }
 
 DWORD ScanVideoBitrate(const File& file, uint64_t begin, uint64_t end) {
-    if (!file.IsOpen() || end <= begin) return 0;
+    if (!file.IsOpen()) return 0;
+    return ScanVideoBitrate([&](uint64_t at, void* data, size_t n) { return file.ReadAt(at, data, n); }, begin, end);
+}
+
+DWORD ScanVideoBitrate(const std::function<int64_t(uint64_t, void*, size_t)>& read, uint64_t begin, uint64_t end) {
+    if (end <= begin) return 0;
     end = std::min(end, begin + kBitrateScanWindow);
     try {
         std::vector<BYTE> buf;
@@ -98,7 +103,7 @@ DWORD ScanVideoBitrate(const File& file, uint64_t begin, uint64_t end) {
             const size_t want = static_cast<size_t>(std::min<uint64_t>(kBitrateScanBlock, end - next));
             const size_t have = buf.size();
             buf.resize(have + want);
-            const int64_t got = file.ReadAt(next, buf.data() + have, want);
+            const int64_t got = read(next, buf.data() + have, want);
             if (got < 0) return 0;
             buf.resize(have + static_cast<size_t>(got));
             next += static_cast<uint64_t>(got);

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 #include "platform/file.h"
 #include "platform/types.h"
@@ -33,6 +34,9 @@ SeqHeaderParse ParseSequenceHeader(const BYTE* data, size_t size, bool final, DW
 // Scans the bytes [begin, end) of the file in kBitrateScanBlock reads for
 // the first usable sequence header; its bit rate in bit/s, or 0 when none.
 DWORD ScanVideoBitrate(const File& file, uint64_t begin, uint64_t end);
+// The same over bytes that read(offset, data, n) gives (the number read,
+// fewer only at the end; -1 when they cannot be read).
+DWORD ScanVideoBitrate(const std::function<int64_t(uint64_t, void*, size_t)>& read, uint64_t begin, uint64_t end);
 
 }  // namespace vrm
 

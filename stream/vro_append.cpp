@@ -80,6 +80,7 @@ int CVRO_DATA::CopyQueue(vrm::File& target, uint64_t at, ProgressCallback cb) {
 
 int CVRO_DATA::CheckBeforeAppend(uint64_t* physical) {
     const std::string& path = m_strStreamPath;
+    if (m_pFiles) return Fail(VRO_ERR_READ_ONLY, path);
     const uint64_t oldEnd = uint64_t(m_dwVROSize) * kSectorBytes;
     int64_t size = 0;
     const vrm::PathKind kind = vrm::ProbePath(path.c_str(), &size);

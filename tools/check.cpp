@@ -583,13 +583,19 @@ bool CutStream(const std::string& path, uint64_t length) {
 }  // namespace
 
 int RunCheck(const Args& args) {
-    std::vector<std::string> words, deepOption;
+    std::vector<std::string> words, deepOption, maps;
     std::string dir;
     int status = kOk;
-    if (!ParseOptions(args, {{"--deep", nullptr, nullptr, &deepOption}}, &words, &status) ||
-        !ParseDir(args, words, &dir, &status))
+    if (!ParseOptions(args,
+                      {{"--deep", nullptr, nullptr, &deepOption}, {"--map", nullptr, "a ddrescue map file", &maps}},
+                      &words, &status))
         return status;
     const bool deep = !deepOption.empty();
+    // A disc image or a drive (or an image with its map) is read through
+    // its UDF file system.
+    if (words.size() == 1 && (!maps.empty() || (Exists(words[0]) && !IsDirectory(words[0]))))
+        return CheckImage(words[0], maps.empty() ? "" : maps.back(), deep);
+    if (!ParseDir(args, words, &dir, &status)) return status;
     // The reader's lock while the directory is read, so that a save is not
     // met half-done; a writer that keeps it longer (a long add) is not
     // waited for.

@@ -148,6 +148,13 @@ Undescribed FindUndescribed(const DiscState& d, bool still);
 // which it has reported (*status the exit status).
 bool FindUndescribedOf(void* h, const std::string& dir, bool still, std::vector<VR_FOUND_STRETCH>* found, int* status);
 
+// check of a disc image or a drive (with a ddrescue map of it when map is
+// not empty): the management files as opening judged them, every block of
+// the four files read, each unreadable range named with the programs it
+// hits; --deep checks every recording's sectors for damage too. The exit
+// status, the report printed.
+int CheckImage(const std::string& path, const std::string& map, bool deep);
+
 // "VOB 3" or "VOG 3".
 std::string RecordingName(bool still, WORD number);
 

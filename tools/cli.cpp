@@ -1,6 +1,7 @@
 // Messages, argument parsing, progress and Ctrl-C, and the Disc handle of
 // the vrmangr tool.
 #include "cli.h"
+#include "disc_source.h"
 
 #include <signal.h>
 #include <sys/ioctl.h>
@@ -299,10 +300,24 @@ std::string FirstFinding(void* handle) {
     return text;
 }
 
-// Opens the disc of the directory dir through the handle.
-bool OpenExisting(void* handle, const std::string& dir, bool writing) {
-    if (!HoldsDisc(dir)) return FailNoDisc(dir), false;
-    if (!fnVR_MANGROpen(handle, dir.c_str())) {
+// The files of an image or drive, for the library.
+__int64 SourceSize(void* context, const char* name) { return static_cast<DiscSource*>(context)->Size(name); }
+__int64 SourceRead(void* context, const char* name, uint64_t offset, void* data, DWORD n) {
+    // A management file with a block that cannot be read is damaged (the
+    // other copy serves); the library reads nothing else.
+    return static_cast<DiscSource*>(context)->ReadAt(name, offset, data, n, nullptr);
+}
+
+// Opens the disc of the directory dir through the handle; source: of the
+// image or drive dir.
+bool OpenExisting(void* handle, const std::string& dir, bool writing, DiscSource* source = nullptr) {
+    if (!source && !HoldsDisc(dir)) return FailNoDisc(dir), false;
+    if (source && source->Size(kIfo) < 0 && source->Size(kBup) < 0) {
+        return Fail(dir + " holds no DVD-VR disc: its DVD_RTAV folder lacks " + kIfo + " and " + kBup + "."), false;
+    }
+    const VR_DISC_FILES files{source, &SourceSize, &SourceRead};
+    const std::string location = dir + ":/DVD_RTAV";
+    if (!(source ? fnVR_MANGROpenFiles(handle, &files, location.c_str()) : fnVR_MANGROpen(handle, dir.c_str()))) {
         // The first reason the library gave, and where to see them all.
         const std::string why = Reason(handle, "damaged, or a stream file is missing");
         std::string first = FirstFinding(handle);
@@ -397,10 +412,21 @@ Disc::Disc() : m_handle(fnVR_MANGRBegin()) {}
 
 Disc::~Disc() { fnVR_MANGREnd(m_handle); }
 
-bool Disc::Open(const std::string& dir, Access access) {
+bool Disc::Open(const std::string& dir, Access access, const std::string& map) {
     m_dir = dir;
     if (!m_handle) return Fail("out of memory."), false;
-    if (!IsDirectory(dir)) return Fail(dir + " is not a directory."), false;
+    if (!Exists(dir)) return Fail(dir + " does not exist."), false;
+    if (!IsDirectory(dir) || !map.empty()) {
+        if (access != Access::Read) {
+            return Fail(dir +
+                        " is not a directory; vrmangr reads disc images and drives but never changes them ('vrmangr "
+                        "copy " +
+                        dir + " DIR' makes a directory of its disc that can be changed)."),
+                   false;
+        }
+        m_source.reset(new DiscSource);
+        return m_source->Open(dir, map) && OpenExisting(m_handle, dir, false, m_source.get());
+    }
     if (access == Access::Read) {
         // The shared lock only keeps the open from meeting a save half-done.
         const bool locked = fnVR_MANGRLock(m_handle, dir.c_str(), 0, kReaderWaitMs);
@@ -416,6 +442,10 @@ bool Disc::Open(const std::string& dir, Access access) {
     if (!fnVR_MANGRNew(m_handle, dir.c_str()))
         return Fail(Reason(m_handle, "cannot start a new disc in " + dir + ".")), false;
     return true;
+}
+
+long long Disc::FileSize(const char* name) const {
+    return m_source ? m_source->Size(name) : RegularFileSize(InDir(m_dir, name));
 }
 
 bool Disc::DateFile(const std::string& file) {

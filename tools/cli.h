@@ -8,6 +8,7 @@
 #ifndef VRMANGR_TOOLS_CLI_H
 #define VRMANGR_TOOLS_CLI_H
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,8 @@
 #include "date.h"
 
 namespace tool {
+
+class DiscSource;
 
 // Exit codes; kInterrupted after Ctrl-C, as shells report a SIGINT.
 enum { kOk = 0, kFailed = 1, kUsage = 2, kInterrupted = 130 };
@@ -146,8 +149,15 @@ public:
 
     // Opens the disc in dir (Read, Write), or starts a new one there (New:
     // dir exists and holds no management file), taking the lock the access
-    // asks for first. Nothing is written before Save.
-    bool Open(const std::string& dir, Access access);
+    // asks for first. Nothing is written before Save. Read also takes a
+    // disc image or a drive for dir (its UDF file system read without
+    // mounting it), with a ddrescue map of the image when map is given.
+    bool Open(const std::string& dir, Access access, const std::string& map = "");
+    // Where a disc opened from an image reads its files; null for a
+    // directory.
+    DiscSource* Source() const { return m_source.get(); }
+    // The length of one of the disc's four files; -1 when it is not there.
+    long long FileSize(const char* name) const;
     // Write or New got past the lock: the exclusive lock is held (or the
     // directory offers no locks at all).
     bool Locked() const { return m_locked; }
@@ -173,6 +183,7 @@ private:
     bool m_addedMovies = false;  // movie recordings wait for the save
     bool m_joinDay = false;
     RecordingDate m_date;
+    std::unique_ptr<DiscSource> m_source;  // an image's or drive's files
     // Hands the library the recording time of file, when --date gave one.
     bool DateFile(const std::string& file);
 };

@@ -20,46 +20,20 @@
 namespace tool {
 namespace {
 
-constexpr uint32_t kBlock = 2048;
-constexpr uint32_t kChunkBlocks = 512;  // 1 MB per read
-constexpr uint32_t kSkipBlocks = 16;  // 32 KB past an unreadable block
+constexpr size_t kChunk = 1 << 20;
 
-struct Unreadable {
-    const char* file;
-    uint64_t start, end;  // bytes [start, end) of it
-};
-
-// Copies one file of the source into out; unreadable stretches go into
-// *bad. False (sentence printed) on a write error or Ctrl-C.
+// Copies one file of the source into out; unreadable stretches become zeros
+// and go into *bad. False (sentence printed) on a write error or Ctrl-C.
 bool CopyFile(DiscSource& source, const char* name, int64_t size, OutputFile& out, uint64_t* done, uint64_t total,
               std::vector<Unreadable>* bad) {
-    std::vector<char> buffer(size_t{kChunkBlocks} * kBlock);
-    const uint64_t blocks = (static_cast<uint64_t>(size) + kBlock - 1) / kBlock;
-    uint32_t failures = 0;  // unreadable blocks in a row
-    for (uint64_t b = 0; b < blocks;) {
+    std::vector<char> buffer(kChunk);
+    for (uint64_t at = 0; at < static_cast<uint64_t>(size);) {
         if (Interrupted()) return false;
-        const uint32_t want = static_cast<uint32_t>(std::min<uint64_t>(kChunkBlocks, blocks - b));
-        uint32_t got = source.Read(name, b, buffer.data(), want);
-        uint32_t zeros = 0;
-        failures = got > 0 ? 0 : failures;
-        if (got < want) {
-            // An unreadable block becomes zeros, and reading goes on behind
-            // it; where 16 in a row failed (a damaged stretch of a drive,
-            // whose every failed read takes long), 32 KB at a time.
-            ++failures;
-            zeros = std::min<uint32_t>(failures > kSkipBlocks ? kSkipBlocks : 1, want - got);
-            std::memset(buffer.data() + size_t{got} * kBlock, 0, size_t{zeros} * kBlock);
-            const uint64_t from = (b + got) * kBlock, to = std::min<uint64_t>((b + got + zeros) * kBlock, size);
-            if (!bad->empty() && bad->back().file == name && bad->back().end == from)
-                bad->back().end = to;
-            else
-                bad->push_back({name, from, to});
-        }
-        const uint32_t n = got + zeros;
-        const uint64_t bytes = std::min<uint64_t>(uint64_t{n} * kBlock, static_cast<uint64_t>(size) - b * kBlock);
-        if (!out.Write(buffer.data(), bytes)) return false;
-        b += n;
-        *done += bytes;
+        const int64_t got = source.ReadAt(name, at, buffer.data(), buffer.size(), bad);
+        if (got <= 0) return Fail(std::string(name) + " of " + source.What() + " ends early."), false;
+        if (!out.Write(buffer.data(), static_cast<size_t>(got))) return false;
+        at += static_cast<uint64_t>(got);
+        *done += static_cast<uint64_t>(got);
         Progress(nullptr, 0, static_cast<DWORD>(*done >> 10), static_cast<DWORD>(total >> 10), 0);
     }
     return true;
@@ -131,7 +105,7 @@ int RunCopy(const Args& args) {
     for (const Unreadable& u : bad) {
         std::fprintf(stderr,
                      "vrmangr: bytes %llu..%llu of %s could not be read from %s; zeros stand in their place (%s).\n",
-                     static_cast<unsigned long long>(u.start), static_cast<unsigned long long>(u.end), u.file,
+                     static_cast<unsigned long long>(u.start), static_cast<unsigned long long>(u.end), u.file.c_str(),
                      source.What().c_str(), Touched(d, u).c_str());
     }
     return kFailed;

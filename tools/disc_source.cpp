@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <map>
@@ -180,6 +181,45 @@ uint32_t DiscSource::Read(const char* name, uint64_t block, void* buf, uint32_t 
     const uint32_t got = ReadBlocksAt(fd, block * kBlock, buf, count, true);
     close(fd);
     return got;
+}
+
+int64_t DiscSource::ReadAt(const char* name, uint64_t offset, void* buf, size_t n, std::vector<Unreadable>* bad) {
+    const int64_t size = Size(name);
+    if (size < 0) return -1;
+    if (offset >= static_cast<uint64_t>(size)) return 0;
+    n = static_cast<size_t>(std::min<uint64_t>(n, static_cast<uint64_t>(size) - offset));
+    constexpr uint32_t kChunkBlocks = 512;  // 1 MB per read
+    constexpr uint32_t kSkipBlocks = 16;  // 32 KB past an unreadable stretch
+    if (m_block.size() < kChunkBlocks * kBlock) m_block.resize(kChunkBlocks * kBlock);
+    char* out = static_cast<char*>(buf);
+    size_t done = 0;
+    while (done < n) {
+        const uint64_t at = offset + done;
+        const uint64_t block = at / kBlock;
+        const uint64_t lead = at % kBlock;
+        const uint64_t last = (at + (n - done) + kBlock - 1) / kBlock;
+        const uint32_t want = static_cast<uint32_t>(std::min<uint64_t>(kChunkBlocks, last - block));
+        const uint32_t got = Read(name, block, m_block.data(), want);
+        uint32_t zeros = 0;
+        m_failures = got > 0 ? 0 : m_failures;
+        if (got < want) {
+            if (!bad) return -1;
+            ++m_failures;
+            zeros = std::min<uint32_t>(m_failures > kSkipBlocks ? kSkipBlocks : 1, want - got);
+            std::memset(m_block.data() + size_t{got} * kBlock, 0, size_t{zeros} * kBlock);
+            const uint64_t from = (block + got) * kBlock;
+            const uint64_t to = std::min<uint64_t>((block + got + zeros) * kBlock, static_cast<uint64_t>(size));
+            if (!bad->empty() && bad->back().file == name && bad->back().end == from)
+                bad->back().end = to;
+            else
+                bad->push_back({name, from, to});
+        }
+        const uint64_t blocks = uint64_t{got} + zeros;
+        const size_t take = static_cast<size_t>(std::min<uint64_t>(blocks * kBlock - lead, n - done));
+        std::memcpy(out + done, m_block.data() + lead, take);
+        done += take;
+    }
+    return static_cast<int64_t>(done);
 }
 
 }  // namespace tool

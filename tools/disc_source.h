@@ -6,9 +6,11 @@
 #ifndef VRMANGR_TOOLS_DISC_SOURCE_H
 #define VRMANGR_TOOLS_DISC_SOURCE_H
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "rescue_map.h"
 
@@ -16,6 +18,13 @@ namespace tool {
 
 // The four files of a disc, by name.
 extern const char* const kDiscFiles[4];
+
+// Bytes [start, end) of one of the four files that the medium could not
+// give.
+struct Unreadable {
+    std::string file;  // its name: VR_MOVIE.VRO, ...
+    uint64_t start = 0, end = 0;
+};
 
 class DiscSource {
 public:
@@ -40,6 +49,15 @@ public:
     // were read, from the first on (fewer where the medium could not give
     // the next one); the last block of a file may be short of 2048 bytes.
     uint32_t Read(const char* name, uint64_t block, void* buf, uint32_t count);
+    // Reads up to n bytes of the file at offset: the number read (fewer
+    // only at the file's end), -1 when the file is not there. Blocks the
+    // medium cannot give are zeros in buf and their byte ranges join *bad;
+    // after 16 unreadable blocks in a row the next 15 are not tried (a
+    // damaged stretch of a drive, whose every failed read takes long). With
+    // bad null, an unreadable block fails the read (-1).
+    int64_t ReadAt(const char* name, uint64_t offset, void* buf, size_t n, std::vector<Unreadable>* bad);
+    // An image or a drive, rather than a directory.
+    bool IsImage() const { return m_image != nullptr; }
 
 private:
     struct Image;
@@ -47,6 +65,8 @@ private:
     std::string m_dir;  // a directory source: where its files are
     std::unique_ptr<Image> m_image;  // an image or device source
     std::unique_ptr<RescueMap> m_map;  // which of the image's sectors were read
+    uint32_t m_failures = 0;  // unreadable blocks in a row, for ReadAt's skipping
+    std::vector<char> m_block;  // ReadAt's staging of whole blocks
 };
 
 }  // namespace tool

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "cli.h"
+#include "disc_source.h"
 #include "info.h"
 #include "output.h"
 
@@ -104,7 +105,20 @@ struct Chain {
     DVDPGCINFO info{};
     WORD zone = 0;  // the disc's TM_ZONE
     std::vector<Cell> cells;
+    DiscSource* source = nullptr;  // the image or drive the disc is read from
 };
+
+// The plan reads its cells from the chain's image or drive, if it has one:
+// blocks the medium cannot give are read as zeros (the reading pass before
+// the export names them), which the demultiplexer passes over.
+void ReadFrom(const Chain& chain, vrexport::Plan* plan) {
+    DiscSource* source = chain.source;
+    if (!source) return;
+    plan->read = [source](const std::string& file, uint64_t offset, void* data, size_t n) {
+        std::vector<Unreadable> unreadable;
+        return source->ReadAt(BaseName(file).c_str(), offset, data, n, &unreadable);
+    };
+}
 
 std::array<DWORD, 6> DateOf(const DVDPGCINFO& i) {
     return {i.dwYear, i.dwMonth, i.dwDay, i.dwHour, i.dwMinute, i.dwSecond};
@@ -210,6 +224,7 @@ vrexport::Plan StillPlan(void* h, const Chain& chain, size_t* pictures) {
     *pictures = plan.cells.size();
     plan.aspectNum = chain.cells[0].s.dwWide ? 16 : 4;
     plan.aspectDen = chain.cells[0].s.dwWide ? 9 : 3;
+    ReadFrom(chain, &plan);
     return plan;
 }
 
@@ -262,6 +277,7 @@ int WritePictures(const vrexport::Module& module, void* h, const Chain& chain, c
 
 bool MakePlan(void* h, const Chain& chain, Container container, AudioChoice audio, vrexport::Plan* plan) {
     plan->container = container;
+    ReadFrom(chain, plan);
     plan->title = chain.title;
     plan->creationTime = CreationTime(chain.info, chain.zone);
     int chapter = 0;
@@ -423,6 +439,7 @@ int Write(const vrexport::Module& module, void* h, const Chain& chain, const vre
     // The plan has a cell for each of the chain's (movie) cells.
     std::vector<ByteRange> ranges;
     for (const Cell& c : chain.cells) ranges.push_back(RangeOf(h, c.s));
+    ReadFrom(&ranges, chain.source);
     if (!CheckRanges(ranges, chain.what)) return kFailed;
     OutputFile out;
     if (!out.Open(path, force, disc)) return kFailed;
@@ -453,8 +470,8 @@ int Write(const vrexport::Module& module, void* h, const Chain& chain, const vre
     }
     time_t when = 0;
     if (!out.Commit(DiscInstant(DateOf(chain.info).data(), chain.zone, &when) ? &when : nullptr)) return kFailed;
-    *damaged =
-        ReportDamage(chain.what, damage, skipDamaged, "the export holds what its demultiplexer made of them") != kOk;
+    *damaged = ReportDamage(chain.what, damage, skipDamaged, "the export holds what its demultiplexer made of them",
+                            "the export holds what its demultiplexer made of the zeros read in their place") != kOk;
     return kOk;
 }
 
@@ -515,7 +532,7 @@ constexpr const char* kDefaultTemplate = "{chain}{n}_{date}_{time}_{title}";
 
 int RunExport(const Args& args) {
     std::vector<std::string> words, programs, playlistsGiven, outputs, dirs, templates, formats, all, withPlaylists,
-        force, skipDamaged, audios;
+        force, skipDamaged, audios, maps;
     const char* const kNumber = "a number from 1 to 65535";
     int status = kOk;
     if (!ParseOptions(args,
@@ -529,6 +546,7 @@ int RunExport(const Args& args) {
                        {"--format", nullptr, "mkv, mp4 or mpg", &formats},
                        {"--skip-damaged", nullptr, nullptr, &skipDamaged},
                        {"--audio", nullptr, "copy, ac3 or aac", &audios},
+                       {"--map", nullptr, "a ddrescue map file", &maps},
                        {"--force", nullptr, nullptr, &force}},
                       &words, &status))
         return status;
@@ -537,7 +555,7 @@ int RunExport(const Args& args) {
         return UsageError(args.command, std::string("--program needs ") + kNumber + ".");
     if (!playlistsGiven.empty() && !ParseNumber(playlistsGiven.back(), 1, 65535, &playlist))
         return UsageError(args.command, std::string("--playlist needs ") + kNumber + ".");
-    if (words.size() != 1) return UsageError(args.command, "expects one directory.");
+    if (words.size() != 1) return UsageError(args.command, "expects one disc (a directory, an image or a drive).");
     Container container = Container::kMkv;
     if (!formats.empty() && !ParseFormat(formats.back(), &container))
         return UsageError(args.command, "--format takes mkv, mp4 or mpg.");
@@ -576,7 +594,7 @@ int RunExport(const Args& args) {
     if (!module.Load()) return kFailed;
     const std::string& dir = words[0];
     Disc disc;
-    if (!disc.Open(dir, Access::Read)) return kFailed;
+    if (!disc.Open(dir, Access::Read, maps.empty() ? "" : maps.back())) return kFailed;
     void* h = disc.Handle();
     const DiscInfo d = Describe(disc);
     const DiscFiles files(dir);
@@ -584,6 +602,7 @@ int RunExport(const Args& args) {
     auto chainOf = [&](bool isPlaylist, int n) {
         Chain c;
         c.zone = d.timeZone;
+        c.source = disc.Source();
         if (isPlaylist) {
             const Playlist& p = d.playlists[static_cast<size_t>(n - 1)];
             c.playlist = n;

@@ -242,8 +242,9 @@ int WriteParts(const std::vector<Part>& parts, const std::vector<std::string>& n
     return anyDamage ? kFailed : kOk;
 }
 
-int ExtractAll(void* h, const std::string& dir, bool playlists, const std::string& directory,
+int ExtractAll(const Disc& d, const std::string& dir, bool playlists, const std::string& directory,
                const std::string& pattern, bool force, bool quiet, Damage mode) {
+    void* h = d.Handle();
     const DiscFiles disc(dir);
     const std::string onDisc = disc.DirectoryRefusal(directory);
     if (!onDisc.empty()) return Fail(onDisc);
@@ -254,6 +255,7 @@ int ExtractAll(void* h, const std::string& dir, bool playlists, const std::strin
     const int plCount = playlists ? fnVR_GetPLCount(h) : 0;
     for (int pl = 1; pl <= plCount; ++pl) parts.push_back(PlaylistPart(h, pl));
     if (parts.empty()) return Fail(dir + " holds no program" + (playlists ? " and no playlist." : "."));
+    for (Part& part : parts) ReadFrom(&part.ranges, d.Source());
 
     const size_t width = std::max<size_t>(2, std::to_string(std::max<size_t>(chain.dwCount, plCount)).size());
     std::vector<std::string> names;
@@ -315,7 +317,7 @@ bool AllFileName(void* h, bool playlist, int n, size_t width, const std::string&
 
 int RunExtract(const Args& args) {
     std::vector<std::string> words, numbers[3], outputs, dirs, templates, all, withPlaylists, force, undescribed,
-        skipDamaged;
+        skipDamaged, maps;
     const char* const names[3] = {"--program", "--playlist", "--entry"};
     const char* const kNumber = "a number from 1 to 65535";
     int status = kOk;
@@ -330,6 +332,7 @@ int RunExtract(const Args& args) {
                        {"--name", nullptr, "a name template", &templates},
                        {"--undescribed", nullptr, nullptr, &undescribed},
                        {"--skip-damaged", nullptr, nullptr, &skipDamaged},
+                       {"--map", nullptr, "a ddrescue map file", &maps},
                        {"--force", nullptr, nullptr, &force}},
                       &words, &status))
         return status;
@@ -341,8 +344,9 @@ int RunExtract(const Args& args) {
     }
     const long program = parsed[0], playlist = parsed[1], entry = parsed[2];
     const Damage mode = skipDamaged.empty() ? Damage::kReport : Damage::kSkip;
-    if (words.size() != 1) return UsageError(args.command, "expects one directory.");
+    if (words.size() != 1) return UsageError(args.command, "expects one disc (a directory, an image or a drive).");
     const std::string& dir = words[0];
+    const std::string map = maps.empty() ? "" : maps.back();
     const int chosen = (program ? 1 : 0) + (playlist ? 1 : 0) + (entry ? 1 : 0);
 
     if (!undescribed.empty()) {
@@ -350,15 +354,19 @@ int RunExtract(const Args& args) {
             !skipDamaged.empty() || dirs.empty())
             return UsageError(args.command, "--undescribed takes -d DIR and nothing else but --force.");
         Disc disc;
-        if (!disc.Open(dir, Access::Read)) return kFailed;
+        if (!disc.Open(dir, Access::Read, map)) return kFailed;
+        if (disc.Source()) {
+            return Fail("--undescribed reads a directory; 'vrmangr copy " + dir +
+                        " DIR' makes one of the image, and 'vrmangr extract DIR --undescribed' then reads it.");
+        }
         return ExtractUndescribed(disc.Handle(), dir, dirs.back(), !force.empty(), args.quiet);
     }
     if (!all.empty()) {
         if (chosen) return UsageError(args.command, "--all takes no --program, --playlist or --entry.");
         if (!outputs.empty()) return UsageError(args.command, "--all writes into a directory: give -d DIR, not -o.");
         Disc disc;
-        if (!disc.Open(dir, Access::Read)) return kFailed;
-        return ExtractAll(disc.Handle(), dir, !withPlaylists.empty(), dirs.empty() ? "." : dirs.back(),
+        if (!disc.Open(dir, Access::Read, map)) return kFailed;
+        return ExtractAll(disc, dir, !withPlaylists.empty(), dirs.empty() ? "." : dirs.back(),
                           templates.empty() ? kDefaultTemplate : templates.back(), !force.empty(), args.quiet, mode);
     }
     if (!dirs.empty() || !templates.empty() || !withPlaylists.empty()) {
@@ -370,7 +378,7 @@ int RunExtract(const Args& args) {
     }
 
     Disc disc;
-    if (!disc.Open(dir, Access::Read)) return kFailed;
+    if (!disc.Open(dir, Access::Read, map)) return kFailed;
     void* h = disc.Handle();
     const int plCount = fnVR_GetPLCount(h);
     if (playlist > plCount) {
@@ -400,6 +408,7 @@ int RunExtract(const Args& args) {
         part = PlaylistPart(h, pl);
     }
     if (part.ranges.empty()) return Fail("nothing to extract: " + part.what + " of " + dir + " holds no video.");
+    ReadFrom(&part.ranges, disc.Source());
     std::vector<std::string> missing;
     if (!ClipToFiles(&part.ranges, part.what, &missing)) return kFailed;
     bool damaged = false;

@@ -298,16 +298,17 @@ void JsonCells(Json& j, const std::vector<Cell>& cells) {
     j.EndArray();
 }
 
-// What of the bytes [.., end) of file is not there: "" when all is, else
-// a parenthesis that says where the file ends.
-std::string MissingNote(const char* file, int64_t end) {
-    struct stat st {};
-    if (stat(file, &st) != 0) return " (missing: the file is not there)";
-    if (st.st_size >= end) return "";
-    return " (missing behind byte " + std::to_string(static_cast<long long>(st.st_size)) + ", where the file ends)";
+// What of the bytes [.., end) of the segment's stream file is not there: ""
+// when all is, else a parenthesis that says where the file ends.
+std::string MissingNote(const DiscInfo& d, const seg& s) {
+    if (!s.szFileName[0]) return "";
+    const long long size = BaseName(s.szFileName) == kStillVro ? d.stillBytes : d.movieBytes;
+    if (size < 0) return " (missing: the file is not there)";
+    if (size >= s.llEndPos) return "";
+    return " (missing behind byte " + std::to_string(size) + ", where the file ends)";
 }
 
-void TextCells(const std::vector<Cell>& cells) {
+void TextCells(const DiscInfo& d, const std::vector<Cell>& cells) {
     for (const Cell& c : cells) {
         std::printf("  Cell %d: %s %s %u, %s +%s", c.number, CellType(c.s), c.s.dwCellType == 0 ? "VOB" : "VOG",
                     static_cast<unsigned>(c.s.dwSRPN), FormatTime(c.start).c_str(), FormatTime(c.duration).c_str());
@@ -316,7 +317,7 @@ void TextCells(const std::vector<Cell>& cells) {
         } else {
             std::printf(" (%s)", Count(c.s.dwFrameNs, "picture", "pictures").c_str());
         }
-        const std::string missing = c.s.szFileName[0] ? MissingNote(c.s.szFileName, c.s.llEndPos) : "";
+        const std::string missing = MissingNote(d, c.s);
         std::printf(", %s bytes %" PRId64 "..%" PRId64 "%s\n", BaseName(c.s.szFileName).c_str(), c.s.llStartPos,
                     c.s.llEndPos, missing.c_str());
         // An MPEG-1 sequence header's bit_rate_value 0x3FFFF marks a
@@ -335,9 +336,7 @@ void TextCells(const std::vector<Cell>& cells) {
                         AudioMode(c.s), static_cast<unsigned>(c.s.dwAudioBitrate));
         }
         for (const Segment& e : c.entryPoints) {
-            const auto note = [](const seg& s) {
-                return s.szFileName[0] && !MissingNote(s.szFileName, s.llEndPos).empty() ? " (missing)" : "";
-            };
+            const auto note = [&d](const seg& s) { return !MissingNote(d, s).empty() ? " (missing)" : ""; };
             std::printf("    Entry point %d: %s +%s (%s), bytes %" PRId64 "..%" PRId64 "%s\n", e.number,
                         FormatTime(e.start).c_str(), FormatTime(e.duration).c_str(),
                         Count(e.s.dwFrameNs, c.s.dwCellType == 0 ? "frame" : "picture",
@@ -516,8 +515,8 @@ DiscInfo Describe(Disc& disc) {
         d.characterSetKnown = set.cKnown != 0;
     }
     fnVR_GetProtection(h, 0, &d.protection);
-    d.movieBytes = RegularFileSize(InDir(disc.Dir(), kMovieVro));
-    d.stillBytes = RegularFileSize(InDir(disc.Dir(), kStillVro));
+    d.movieBytes = disc.FileSize(kMovieVro);
+    d.stillBytes = disc.FileSize(kStillVro);
 
     DVDPGCINFO counts{};
     fnVR_GetOPGCInfo(h, &d.original, 2);
@@ -612,7 +611,7 @@ void PrintText(const DiscInfo& d, const std::string& dir) {
                     p.protectedContent ? ", protected (CPRM)" : "", date.empty() ? "unknown" : date.c_str(),
                     Titles(p.label, p.title, p.item, p.itemData).c_str(), FormatTime(p.start).c_str(),
                     FormatTime(p.duration).c_str());
-        TextCells(p.cells);
+        TextCells(d, p.cells);
     }
     std::printf("\nPlaylists: %zu\n", d.playlists.size());
     for (const Playlist& l : d.playlists) {
@@ -621,7 +620,7 @@ void PrintText(const DiscInfo& d, const std::string& dir) {
                     Titles(l.label, l.title, l.item, l.itemData).c_str(), ContentType(l.info.dwContentTy),
                     date.empty() ? "unknown" : date.c_str(),
                     Count(static_cast<long>(l.cells.size()), "cell", "cells").c_str(), FormatTime(l.duration).c_str());
-        TextCells(l.cells);
+        TextCells(d, l.cells);
     }
 }
 
@@ -703,15 +702,18 @@ void PrintJson(const DiscInfo& d) {
 }
 
 int RunInfo(const Args& args) {
-    std::vector<std::string> rest, json, debug;
+    std::vector<std::string> rest, json, debug, maps;
     int status = kOk;
-    if (!ParseOptions(args, {{"--json", nullptr, nullptr, &json}, {"--debug", nullptr, nullptr, &debug}}, &rest,
-                      &status))
+    if (!ParseOptions(args,
+                      {{"--json", nullptr, nullptr, &json},
+                       {"--debug", nullptr, nullptr, &debug},
+                       {"--map", nullptr, "a ddrescue map file", &maps}},
+                      &rest, &status))
         return status;
-    if (rest.size() != 1) return UsageError(args.command, "expects one directory.");
+    if (rest.size() != 1) return UsageError(args.command, "expects one disc (a directory, an image or a drive).");
     if (!json.empty() && !debug.empty()) return UsageError(args.command, "takes --json or --debug, not both.");
     Disc disc;
-    if (!disc.Open(rest[0], Access::Read)) return kFailed;
+    if (!disc.Open(rest[0], Access::Read, maps.empty() ? "" : maps.back())) return kFailed;
     if (!debug.empty()) {
         // Every field of every record of the tables, by name.
         const DWORD size = fnVR_GetTableDump(disc.Handle(), nullptr, 0);

@@ -67,7 +67,7 @@ const Command kCommands[] = {
      "the disc in DIR, a program of its own (--join and --date as for add), and\n"
      "saves. Nothing is saved when one of them is refused.\n",
      RunAddStill},
-    {"info", "info DIR [--json | --debug]",
+    {"info", "info DISC [--json | --debug] [--map MAPFILE]",
      "Prints the disc (identifier, version, time zone, still time, character\n"
      "set of its texts), the original chain with its programs, cells and entry\n"
      "points, and the playlists: times (start +duration, h:mm:ss.mmm), dates\n"
@@ -75,7 +75,11 @@ const Command kCommands[] = {
      "attributes and where the bytes are. Entry points are numbered through the\n"
      "whole chain, as the editing commands take them. --json prints one JSON\n"
      "document instead (see docs/json.md); --debug prints every field of every\n"
-     "record of the management file's tables, by name, in file order.\n",
+     "record of the management file's tables, by name, in file order.\n"
+     "DISC is a recording directory, or a disc image (.iso, .img, a ddrescue\n"
+     "image) or a drive (/dev/sr0) whose UDF file system is read without\n"
+     "mounting; --map takes the GNU ddrescue map of an image (sectors not\n"
+     "marked finished are unreadable), as for extract, export and check.\n",
      RunInfo},
     {"type", "type DIR", "Prints what DIR holds: DVD-VR, DVD-Video or neither.\n", RunType},
     {"chapters", "chapters DIR divide N FRAMES | chapters DIR combine FIRST LAST",
@@ -121,9 +125,10 @@ const Command kCommands[] = {
      "in the new set.\n",
      RunCharset},
     {"extract",
-     "extract DIR (--program N | --playlist N | --entry N | --playlist N --entry N) -o FILE|- [--skip-damaged] "
+     "extract DISC (--program N | --playlist N | --entry N | --playlist N --entry N) -o FILE|- [--skip-damaged] "
+     "[--map MAPFILE] [--force]\n"
+     "       vrmangr extract DISC --all [--playlists] [-d OUTDIR] [--name TEMPLATE] [--skip-damaged] [--map MAPFILE] "
      "[--force]\n"
-     "       vrmangr extract DIR --all [--playlists] [-d OUTDIR] [--name TEMPLATE] [--skip-damaged] [--force]\n"
      "       vrmangr extract DIR --undescribed -d OUTDIR [--force]",
      "Copies the MPEG bytes of a program of the original chain, of a playlist,\n"
      "or of the segment of an entry point (of the original chain, or of the\n"
@@ -137,6 +142,8 @@ const Command kCommands[] = {
      "the output is still written whole and the exit status is 1;\n"
      "--skip-damaged leaves the VOBUs that hold damage out (exit 0, a warning\n"
      "for each).\n"
+     "DISC may be a disc image or a drive (see info); sectors it cannot give\n"
+     "(or that --map does not mark read) are damage too: zeros stand in them.\n"
      "--all writes one file per program (with --playlists, also one per\n"
      "playlist) into OUTDIR (default: the current directory), each named by\n"
      "TEMPLATE plus .mpg. Fields: {chain} (program or playlist), {n} (its\n"
@@ -150,10 +157,10 @@ const Command kCommands[] = {
      "still_A-B_stills.mpg, ..._damaged.mpg for what holds no recording.\n",
      RunExtract},
     {"export",
-     "export DIR (--program N | --playlist N) -o FILE [--format mkv|mp4|mpg] [--audio copy|ac3|aac]\n"
-     "       [--skip-damaged] [--force]\n"
-     "       vrmangr export DIR --all [--playlists] [-d OUTDIR] [--name TEMPLATE] [--format mkv|mp4|mpg]\n"
-     "       [--audio copy|ac3|aac] [--skip-damaged] [--force]",
+     "export DISC (--program N | --playlist N) -o FILE [--format mkv|mp4|mpg] [--audio copy|ac3|aac]\n"
+     "       [--skip-damaged] [--map MAPFILE] [--force]\n"
+     "       vrmangr export DISC --all [--playlists] [-d OUTDIR] [--name TEMPLATE] [--format mkv|mp4|mpg]\n"
+     "       [--audio copy|ac3|aac] [--skip-damaged] [--map MAPFILE] [--force]",
      "Remultiplexes a program of the original chain or a playlist into one MKV,\n"
      "MP4 or MPEG-PS file (the format from --format, else from FILE's\n"
      "extension, else MKV), without re-encoding the video: its cells played\n"
@@ -174,9 +181,9 @@ const Command kCommands[] = {
      "Every sector is checked first: damage is named as by extract, exit 1;\n"
      "--skip-damaged leaves the VOBUs that hold it out, and the pieces of the\n"
      "cells follow each other, timed by the disc's time map (exit 0, a\n"
-     "warning for each).\n",
+     "warning for each). DISC may be a disc image or a drive (see info).\n",
      RunExport},
-    {"check", "check DIR [--deep]",
+    {"check", "check DISC [--deep] [--map MAPFILE]",
      "Verifies the disc without changing it: VR_MANGR.IFO and VR_MANGR.BUP each\n"
      "whole on its own, with tables inside their bounds that agree with each\n"
      "other (cells, programs, time maps, entry points), and byte-identical (how\n"
@@ -186,7 +193,11 @@ const Command kCommands[] = {
      "interrupted save are listed as leftovers. --deep also reads the stream\n"
      "files: each recording, each VOBU of its time map and each still picture\n"
      "must begin with an MPEG pack header where the tables place it. Exits with\n"
-     "1 when there are problems (warnings alone exit with 0).\n",
+     "1 when there are problems (warnings alone exit with 0).\n"
+     "Of a disc image or a drive (see info), check reads every block of the\n"
+     "four files and names each range it cannot give (or that --map does not\n"
+     "mark read) with the program it hits and where; --deep checks every\n"
+     "sector of every recording for damage as extract does.\n",
      RunCheck},
     {"repair", "repair DIR [--from ifo|bup] [--discard-undescribed] [--dry-run]",
      "Restores the whole, consistent copy of VR_MANGR.IFO and VR_MANGR.BUP over\n"

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "cli.h"
+#include "disc_source.h"
 
 namespace fs = std::filesystem;
 
@@ -66,6 +67,11 @@ bool IsTempFileOfDisc(const std::string& name) {
 
 DiscFiles::DiscFiles(const std::string& dir) : m_dir(dir) {
     struct stat st {};
+    if (stat(dir.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) {
+        // A disc image or a drive: the one file of the disc.
+        m_files.push_back(Id{IdOf(st), ""});
+        return;
+    }
     if (stat(dir.c_str(), &st) == 0) {
         m_haveDir = true;
         m_dirId = Id{IdOf(st), dir};
@@ -84,6 +90,8 @@ DiscFiles::DiscFiles(const std::string& dir) : m_dir(dir) {
 
 std::string DiscFiles::RefusalOf(const struct stat& st, const std::string& path) const {
     for (const Id& file : m_files) {
+        if (file.id == IdOf(st) && file.name.empty())
+            return path + " is the image the disc is read from; an output never replaces the disc it reads.";
         if (file.id == IdOf(st)) {
             return path + " is " + file.name + " of the disc in " + m_dir +
                    "; an output never replaces a file of the disc it reads.";
@@ -251,18 +259,40 @@ std::string FileNameText(const std::string& utf8, size_t maxBytes) {
     return out;
 }
 
+void ReadFrom(std::vector<ByteRange>* ranges, DiscSource* source) {
+    for (ByteRange& r : *ranges) r.source = source;
+}
+
+namespace {
+
+// The length of the range's file: false (errno set) when it cannot be
+// looked at; *present false when it is not there.
+bool LengthOf(const ByteRange& r, long long* size, bool* present) {
+    if (r.source) {
+        *size = r.source->Size(BaseName(r.file).c_str());
+        *present = *size >= 0;
+        *size = std::max(*size, 0LL);
+        return true;
+    }
+    struct stat st {};
+    *present = stat(r.file.c_str(), &st) == 0;
+    *size = *present ? static_cast<long long>(st.st_size) : 0;
+    return *present || errno == ENOENT;
+}
+
+}  // namespace
+
 bool ClipToFiles(std::vector<ByteRange>* ranges, const std::string& what, std::vector<std::string>* missing) {
     std::vector<ByteRange> held;
     for (const ByteRange& r : *ranges) {
         if (r.file.empty() || r.start < 0 || r.end <= r.start) {
             return Fail("the disc gives no byte range for a part of " + what + "; nothing was extracted."), false;
         }
-        struct stat st {};
-        const bool present = stat(r.file.c_str(), &st) == 0;
-        if (!present && errno != ENOENT) {
+        long long size = 0;
+        bool present = false;
+        if (!LengthOf(r, &size, &present)) {
             return Fail(r.file + " cannot be read: " + Error() + "; nothing was extracted."), false;
         }
-        const long long size = present ? static_cast<long long>(st.st_size) : 0;
         if (size < r.end) {
             const long long from = std::max(r.start, size);
             missing->push_back(what + ": bytes " + std::to_string(from) + ".." + std::to_string(r.end) + " of " +
@@ -289,13 +319,16 @@ bool CheckRanges(const std::vector<ByteRange>& ranges, const std::string& what) 
         if (r.file.empty() || r.start < 0 || r.end <= r.start) {
             return Fail("the disc gives no byte range for a part of " + what + "; nothing was extracted."), false;
         }
-        struct stat st {};
-        if (stat(r.file.c_str(), &st) != 0) {
-            return Fail(r.file + " cannot be read: " + Error() + "; nothing was extracted."), false;
+        long long size = 0;
+        bool present = false;
+        if (!LengthOf(r, &size, &present) || !present) {
+            return Fail(r.file + " cannot be read: " + (r.source ? std::string("it is not there") : Error()) +
+                        "; nothing was extracted."),
+                   false;
         }
-        if (st.st_size < r.end) {
-            return Fail(r.file + " ends at byte " + std::to_string(st.st_size) + ", before byte " +
-                        std::to_string(r.end) + " where " + what + " ends; nothing was extracted."),
+        if (size < r.end) {
+            return Fail(r.file + " ends at byte " + std::to_string(size) + ", before byte " + std::to_string(r.end) +
+                        " where " + what + " ends; nothing was extracted."),
                    false;
         }
     }
@@ -323,6 +356,56 @@ private:
     std::thread m_thread;
     bool m_read = true;
 };
+
+// Copies [start, end) of a file of an image or drive: blocks it cannot give
+// are written as zeros and named in *bad (an error when bad is null).
+CopyResult CopyFromSource(const ByteRange& r, OutputFile& out, uint64_t* done, uint64_t total,
+                          std::vector<char>& buffer, const std::function<void(uint64_t, uint64_t)>& progress,
+                          PackCheck* check, std::vector<Unreadable>* bad) {
+    const std::string name = BaseName(r.file);
+    for (uint64_t pos = static_cast<uint64_t>(r.start); pos < static_cast<uint64_t>(r.end);) {
+        if (Interrupted()) return CopyResult::kInterrupted;
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(buffer.size(), r.end - pos));
+        const int64_t got = r.source->ReadAt(name.c_str(), pos, buffer.data(), want, bad);
+        if (got < 0) return Fail(r.file + " cannot be read at byte " + std::to_string(pos) + "."), CopyResult::kFailed;
+        if (got == 0) {
+            Fail(r.file + " ends at byte " + std::to_string(pos) + ", before the range to extract ends.");
+            return CopyResult::kFailed;
+        }
+        if (check) check->Feed(reinterpret_cast<const unsigned char*>(buffer.data()), static_cast<size_t>(got), pos);
+        if (!out.Write(buffer.data(), static_cast<size_t>(got))) return CopyResult::kFailed;
+        pos += static_cast<uint64_t>(got);
+        *done += static_cast<uint64_t>(got);
+        progress(*done, total);
+    }
+    return CopyResult::kDone;
+}
+
+// The damage check's runs of one range with the stretches the medium could
+// not give (zeros stand in them): a run that meets one is named for it, and
+// one the check did not see becomes a run of its own.
+void AddUnreadable(const ByteRange& r, const std::vector<Unreadable>& bad, std::vector<DamagedRun>* runs) {
+    const std::string why = "the sectors could not be read from " + (r.source ? r.source->What() : r.file);
+    for (const Unreadable& u : bad) {
+        bool named = false;
+        for (DamagedRun& run : *runs) {
+            if (run.start < u.end && run.end > u.start) {
+                run.why = why;
+                run.unreadable = true;
+                named = true;
+            }
+        }
+        if (named) continue;
+        DamagedRun run;
+        run.file = r.file;
+        run.start = run.vobuStart = u.start;
+        run.end = run.vobuEnd = u.end;
+        run.why = why;
+        run.unreadable = true;
+        runs->push_back(run);
+    }
+    std::sort(runs->begin(), runs->end(), [](const DamagedRun& a, const DamagedRun& b) { return a.start < b.start; });
+}
 
 // Copies [start, end) of one file; *done counts the bytes written so far.
 CopyResult CopyRange(const ByteRange& r, OutputFile& out, uint64_t* done, uint64_t total, bool* offload,
@@ -437,11 +520,16 @@ CopyResult CopyRanges(const std::vector<ByteRange>& ranges, OutputFile& out,
     PackCheck check;
     for (const ByteRange& r : ranges) {
         check.Begin(r.file, static_cast<uint64_t>(r.start), static_cast<uint64_t>(r.end), &r.units);
+        std::vector<Unreadable> bad;
         const CopyResult result =
-            CopyRange(r, out, &done, total, &offload, buffer, progress, damage ? &check : nullptr);
+            r.source ? CopyFromSource(r, out, &done, total, buffer, progress, damage ? &check : nullptr,
+                                      damage ? &bad : nullptr)
+                     : CopyRange(r, out, &done, total, &offload, buffer, progress, damage ? &check : nullptr);
         if (result != CopyResult::kDone) return result;
         if (damage) {
-            for (DamagedRun& run : check.End()) damage->push_back(std::move(run));
+            std::vector<DamagedRun> runs = check.End();
+            AddUnreadable(r, bad, &runs);
+            for (DamagedRun& run : runs) damage->push_back(std::move(run));
         }
     }
     return CopyResult::kDone;
@@ -466,7 +554,26 @@ ByteRange RangeOf(void* handle, const seg& s) {
 
 bool FindDamage(const std::vector<ByteRange>& ranges, std::vector<DamagedRun>* damage) {
     PackCheck check;
+    std::vector<char> buffer;
     for (const ByteRange& r : ranges) {
+        if (r.source) {
+            // Read through the image: what it cannot give is damage.
+            check.Begin(r.file, static_cast<uint64_t>(r.start), static_cast<uint64_t>(r.end), &r.units);
+            std::vector<Unreadable> bad;
+            buffer.resize(1 << 20);
+            for (uint64_t pos = static_cast<uint64_t>(r.start); pos < static_cast<uint64_t>(r.end);) {
+                if (Interrupted()) return true;
+                const size_t want = static_cast<size_t>(std::min<uint64_t>(buffer.size(), r.end - pos));
+                const int64_t got = r.source->ReadAt(BaseName(r.file).c_str(), pos, buffer.data(), want, &bad);
+                if (got <= 0) return Fail(r.file + " cannot be read at byte " + std::to_string(pos) + "."), false;
+                check.Feed(reinterpret_cast<const unsigned char*>(buffer.data()), static_cast<size_t>(got), pos);
+                pos += static_cast<uint64_t>(got);
+            }
+            std::vector<DamagedRun> runs = check.End();
+            AddUnreadable(r, bad, &runs);
+            for (DamagedRun& run : runs) damage->push_back(std::move(run));
+            continue;
+        }
         const int fd = open(r.file.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) return Fail(r.file + " cannot be opened: " + Error() + "."), false;
         check.Begin(r.file, static_cast<uint64_t>(r.start), static_cast<uint64_t>(r.end), &r.units);
@@ -487,15 +594,16 @@ std::vector<ByteRange> WithoutDamage(const std::vector<ByteRange>& ranges, const
         for (const DamagedRun& run : damage) {
             const long long a = static_cast<long long>(run.vobuStart), b = static_cast<long long>(run.vobuEnd);
             if (run.file != r.file || b <= from || a >= r.end) continue;
-            if (a > from) kept.push_back(ByteRange{r.file, from, a, {}, {}});
+            if (a > from) kept.push_back(ByteRange{r.file, from, a, {}, {}, r.source});
             from = std::max(from, b);
         }
-        if (from < r.end) kept.push_back(ByteRange{r.file, from, r.end, {}, {}});
+        if (from < r.end) kept.push_back(ByteRange{r.file, from, r.end, {}, {}, r.source});
     }
     return kept;
 }
 
-int ReportDamage(const std::string& what, const std::vector<DamagedRun>& damage, bool skipped, const char* kept) {
+int ReportDamage(const std::string& what, const std::vector<DamagedRun>& damage, bool skipped, const char* kept,
+                 const char* keptUnreadable) {
     // A stream damaged all over names its first runs and counts the rest.
     constexpr size_t kShown = 10;
     for (size_t i = 0; i < damage.size() && i < kShown; ++i) {
@@ -504,7 +612,8 @@ int ReportDamage(const std::string& what, const std::vector<DamagedRun>& damage,
                          static_cast<unsigned long long>(damage[i].vobuStart),
                          static_cast<unsigned long long>(damage[i].vobuEnd), DamageText(damage[i]).c_str());
         } else {
-            std::fprintf(stderr, "vrmangr: %s: %s; %s.\n", what.c_str(), DamageText(damage[i]).c_str(), kept);
+            std::fprintf(stderr, "vrmangr: %s: %s; %s.\n", what.c_str(), DamageText(damage[i]).c_str(),
+                         damage[i].unreadable ? keptUnreadable : kept);
         }
     }
     if (damage.size() > kShown) {

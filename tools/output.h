@@ -21,6 +21,8 @@ struct stat;
 
 namespace tool {
 
+class DiscSource;
+
 // The files of the disc being read, which no output may ever be: its four
 // files and their temporary files, compared by device and inode (so that no
 // spelling of a path gets through: "..", a symbolic link to the file or to
@@ -102,7 +104,13 @@ struct ByteRange {
     std::vector<uint64_t> units;
     // How long each of those VOBUs plays, in video fields (the time map's).
     std::vector<DWORD> fields;
+    // The image or drive the file is read from (by its last component);
+    // null for a file of a directory, read by its path.
+    DiscSource* source = nullptr;
 };
+// Reads the ranges from the disc's image or drive (source; null: they are
+// files of a directory).
+void ReadFrom(std::vector<ByteRange>* ranges, DiscSource* source);
 
 // The range of a cell or segment record, with the VOBU starts and playing
 // times its VOB's time map gives inside it (movie cells).
@@ -149,7 +157,8 @@ std::vector<ByteRange> WithoutDamage(const std::vector<ByteRange>& ranges, const
 // the output holds of them); kFailed when there is damage that was not left
 // out, kOk otherwise.
 int ReportDamage(const std::string& what, const std::vector<DamagedRun>& damage, bool skipped,
-                 const char* kept = "they were copied as they are");
+                 const char* kept = "they were copied as they are",
+                 const char* keptUnreadable = "zeros stand in their place");
 
 // The file name `--all` gives program (playlist) n under the name template
 // (extract's fields), with extension (".mpg") behind it; width is that of

@@ -26,6 +26,7 @@ struct DamagedRun {
     std::string file;  // the stream file (as the range names it)
     uint64_t start = 0, end = 0;  // [start, end) in the stream file
     std::string why;  // "no MPEG pack header", ...
+    bool unreadable = false;  // the medium could not give the sectors
     double seconds = 0;  // how far into the range it lies, by the clock of the packs before it
     // The run widened to the VOBUs that hold it (from the navigation pack
     // before it to the next one, or the range's ends): what --skip-damaged

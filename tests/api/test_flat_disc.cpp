@@ -2,6 +2,7 @@
 // on a disc of the committed samples: one movie recording, one still file.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <numeric>
@@ -98,4 +99,78 @@ TEST(FlatDisc, PlaylistTextAndType) {
     ASSERT_TRUE(fnVR_SetPLTypeFromCells(d.h, 1) && fnVR_GetPLInfo(d.h, 1, &info, 0));
     EXPECT_EQ(info.dwContentTy, 0u) << "its one cell is a movie cell";
     EXPECT_STREQ(info.szPrmText, "Holiday");
+}
+
+namespace {
+
+// A disc's four files handed over by name, as an image reader does: read
+// from a directory here, with reads of one file failing when asked.
+struct CallerFiles {
+    std::string dir;
+    std::string unreadable;  // a file whose reads fail
+    int reads = 0;
+    static __int64 Size(void* c, const char* name) {
+        std::error_code ec;
+        const auto size = std::filesystem::file_size(static_cast<CallerFiles*>(c)->dir + "/" + name, ec);
+        return ec ? -1 : static_cast<__int64>(size);
+    }
+    static __int64 Read(void* c, const char* name, uint64_t offset, void* data, DWORD n) {
+        auto* self = static_cast<CallerFiles*>(c);
+        ++self->reads;
+        if (self->unreadable == name) return -1;
+        FILE* f = std::fopen((self->dir + "/" + name).c_str(), "rb");
+        if (!f) return -1;
+        std::fseek(f, static_cast<long>(offset), SEEK_SET);
+        const size_t got = std::fread(data, 1, n, f);
+        std::fclose(f);
+        return static_cast<__int64>(got);
+    }
+    VR_DISC_FILES Files() { return VR_DISC_FILES{this, &Size, &Read}; }
+};
+
+}  // namespace
+
+TEST(FlatDisc, OpenFromCallerFilesReadsThroughThemAndNeverWrites) {
+    Saved d;
+    CallerFiles files{d.dir.Path().string(), "", 0};
+    const VR_DISC_FILES through = files.Files();
+    void* h = fnVR_MANGRBegin();
+    ASSERT_TRUE(fnVR_MANGROpenFiles(h, &through, "disc.iso:/DVD_RTAV"));
+    EXPECT_GT(files.reads, 0);
+    DVDPGCINFO chain{};
+    ASSERT_TRUE(fnVR_GetOPGCInfo(h, &chain, 2));
+    EXPECT_EQ(chain.dwCount, 1u);  // the movie recording and its still file: one program
+    // Segments name the stream file by the location given.
+    seg s{};
+    ASSERT_TRUE(fnVR_GetOPGCCellInfo(h, 1, 1, &s, 0, 0));
+    EXPECT_STREQ(s.szFileName, "disc.iso:/DVD_RTAV/VR_MOVIE.VRO");
+    VR_STREAM_USE use{};
+    ASSERT_TRUE(fnVR_GetStreamUse(h, 0, &use, nullptr, 0, nullptr, 0, nullptr, 0));
+    EXPECT_TRUE(use.dwFilePresent == 1 && use.llMissingBytes == 0);
+    // Read only: no add, no save.
+    EXPECT_FALSE(fnVR_AddMpegFile(h, Sample("pal_mpeg2_mp2_4x3.vob").c_str(), nullptr));
+    EXPECT_FALSE(fnVR_MANGRSave(h, nullptr));
+    VR_STATUS status{};
+    fnVR_MANGRGetLastStatus(h, &status);
+    EXPECT_EQ(status.dwCode, static_cast<DWORD>(VRO_ERR_READ_ONLY));
+    fnVR_MANGREnd(h);
+
+    // An IFO that cannot be read is a damaged copy: the BUP serves.
+    files.unreadable = "VR_MANGR.IFO";
+    h = fnVR_MANGRBegin();
+    ASSERT_TRUE(fnVR_MANGROpenFiles(h, &through, "disc.iso:/DVD_RTAV"));
+    VR_OPEN_STATE state{};
+    ASSERT_TRUE(fnVR_GetOpenState(h, &state));
+    EXPECT_TRUE(state.dwOpenedCopy == 1 && state.dwOtherCopy == VR_COPY_DAMAGED);
+    fnVR_MANGREnd(h);
+    // Neither readable: refused, with a reason; no files: a bad argument.
+    files.unreadable = "";
+    CallerFiles none{d.dir.Path().string() + "/nothing", "", 0};
+    const VR_DISC_FILES empty = none.Files();
+    h = fnVR_MANGRBegin();
+    EXPECT_FALSE(fnVR_MANGROpenFiles(h, &empty, "empty.iso"));
+    EXPECT_FALSE(fnVR_MANGROpenFiles(h, nullptr, "x"));
+    fnVR_MANGRGetLastStatus(h, &status);
+    EXPECT_EQ(status.dwCode, static_cast<DWORD>(VRO_ERR_BAD_ARGUMENT));
+    fnVR_MANGREnd(h);
 }
