@@ -172,6 +172,33 @@ bool Run(std::vector<std::string> command) {
 
 fs::path g_disc;  // a disc holding g_recording as program 1
 
+// Times each iteration's `timed` command, paired with an untimed run of
+// `reference` just before it; the counter `name` is the median of the
+// pairs' time ratios reference/timed: the timed command's throughput as a
+// share of the reference's, steady where the machine's speed drifts between
+// separate benchmarks.
+void Paired(benchmark::State& state, const std::vector<std::string>& reference, const std::vector<std::string>& timed,
+            const char* name) {
+    const auto seconds = [](const std::vector<std::string>& command, bool* ok) {
+        const auto start = std::chrono::steady_clock::now();
+        *ok = Run(command);
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    std::vector<double> shares;
+    for (auto _ : state) {
+        bool ok = false;
+        state.PauseTiming();
+        const double before = seconds(reference, &ok);
+        if (!ok) state.SkipWithError((reference[0] + " failed").c_str());
+        state.ResumeTiming();
+        const double after = seconds(timed, &ok);
+        if (!ok) state.SkipWithError((timed[0] + " failed").c_str());
+        shares.push_back(before / after);
+    }
+    std::sort(shares.begin(), shares.end());
+    if (!shares.empty()) state.counters[name] = shares[shares.size() / 2];
+}
+
 // Extraction of the whole program (the recording's bytes, in the page
 // cache) by the tool, against cp of the stream file that holds the same
 // bytes: both copy through the kernel where the file system lets them. Each
@@ -183,29 +210,53 @@ void ExtractProgram(benchmark::State& state) {
     const fs::path out = Work() / "extracted.mpg";
     const fs::path copy = Work() / "paired-copy.mpg";
     const fs::path stream = g_disc / "VR_MOVIE.VRO";
-    const auto seconds = [](const std::vector<std::string>& command, bool* ok) {
-        const auto start = std::chrono::steady_clock::now();
-        *ok = Run(command);
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    };
-    std::vector<double> shares;
-    for (auto _ : state) {
-        bool ok = false;
-        state.PauseTiming();
-        const double cp = seconds({"cp", stream.string(), copy.string()}, &ok);
-        if (!ok) state.SkipWithError("cp failed");
-        state.ResumeTiming();
-        const double extract =
-            seconds({VRMANGR_TOOL, "extract", g_disc.string(), "--program", "1", "-o", out.string(), "--force"}, &ok);
-        if (!ok) state.SkipWithError("vrmangr extract failed");
-        shares.push_back(cp / extract);
-    }
+    Paired(state, {"cp", stream.string(), copy.string()},
+           {VRMANGR_TOOL, "extract", g_disc.string(), "--program", "1", "-o", out.string(), "--force"}, "cp_share");
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(fs::file_size(out)));
-    std::sort(shares.begin(), shares.end());
-    if (!shares.empty()) state.counters["cp_share"] = shares[shares.size() / 2];
     fs::remove(out);
     fs::remove(copy);
 }
+
+// The same disc as a UDF image (genisoimage; made once), for the commands
+// that read images; empty when it cannot be made.
+fs::path DiscImage() {
+    static fs::path image;
+    if (!image.empty()) return image;
+    const fs::path made = Work() / "disc.iso";
+    if (Run({"genisoimage", "-quiet", "-udf", "-o", made.string(), "-graft-points", "DVD_RTAV/=" + g_disc.string()}))
+        image = made;
+    return image;
+}
+
+// A command on the image against the same command on the directory: each
+// run on the image is paired with one on the directory just before it
+// (untimed), and the counter dir_share is the median of the pairs' time
+// ratios directory/image: the image's throughput as a share of the
+// directory's.
+void FromImage(benchmark::State& state, const std::vector<std::string>& tail) {
+    const fs::path image = DiscImage();
+    if (image.empty()) {
+        state.SkipWithError("genisoimage is not installed, or the tool reads no images");
+        return;
+    }
+    // Through a shell only to send what it prints nowhere (both sides
+    // alike).
+    const auto command = [&](const fs::path& disc) {
+        std::string line = std::string("exec '") + VRMANGR_TOOL + "' " + tail[0] + " '" + disc.string() + "'";
+        for (size_t i = 1; i < tail.size(); ++i) line += " '" + tail[i] + "'";
+        return std::vector<std::string>{"sh", "-c", line + " >/dev/null"};
+    };
+    Paired(state, command(g_disc), command(image), "dir_share");
+}
+
+void ExtractFromImage(benchmark::State& state) {
+    const fs::path out = Work() / "from-image.mpg";
+    FromImage(state, {"extract", "--program", "1", "-o", out.string(), "--force", "--quiet"});
+    if (fs::exists(out)) state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(fs::file_size(out)));
+    fs::remove(out);
+}
+
+void InfoFromImage(benchmark::State& state) { FromImage(state, {"info"}); }
 
 void CpSameBytes(benchmark::State& state) {
     const fs::path out = Work() / "copied.mpg";
@@ -397,6 +448,8 @@ BENCHMARK(KernelCopy)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime(
 BENCHMARK(Append)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(ExtractProgram)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(CpSameBytes)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(ExtractFromImage)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(InfoFromImage)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
 BENCHMARK(ExportProgramMkv)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(FfmpegCopyMkv)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(OpenLargestDisc)->Unit(benchmark::kMillisecond)->UseRealTime();

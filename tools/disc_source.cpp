@@ -198,15 +198,21 @@ int64_t DiscSource::ReadAt(const char* name, uint64_t offset, void* buf, size_t 
         const uint64_t block = at / kBlock;
         const uint64_t lead = at % kBlock;
         const uint64_t last = (at + (n - done) + kBlock - 1) / kBlock;
-        const uint32_t want = static_cast<uint32_t>(std::min<uint64_t>(kChunkBlocks, last - block));
-        const uint32_t got = Read(name, block, m_block.data(), want);
+        // Whole blocks that fit go straight into buf, as many as fit; a part
+        // of a block through the staging buffer.
+        const uint64_t whole = (n - done) / kBlock;
+        const bool direct = lead == 0 && whole > 0;
+        const uint32_t want = static_cast<uint32_t>(direct ? std::min<uint64_t>(whole, UINT32_MAX)
+                                                           : std::min<uint64_t>(kChunkBlocks, last - block));
+        char* into = direct ? out + done : m_block.data();
+        const uint32_t got = Read(name, block, into, want);
         uint32_t zeros = 0;
         m_failures = got > 0 ? 0 : m_failures;
         if (got < want) {
             if (!bad) return -1;
             ++m_failures;
             zeros = std::min<uint32_t>(m_failures > kSkipBlocks ? kSkipBlocks : 1, want - got);
-            std::memset(m_block.data() + size_t{got} * kBlock, 0, size_t{zeros} * kBlock);
+            std::memset(into + size_t{got} * kBlock, 0, size_t{zeros} * kBlock);
             const uint64_t from = (block + got) * kBlock;
             const uint64_t to = std::min<uint64_t>((block + got + zeros) * kBlock, static_cast<uint64_t>(size));
             if (!bad->empty() && bad->back().file == name && bad->back().end == from)
@@ -216,7 +222,7 @@ int64_t DiscSource::ReadAt(const char* name, uint64_t offset, void* buf, size_t 
         }
         const uint64_t blocks = uint64_t{got} + zeros;
         const size_t take = static_cast<size_t>(std::min<uint64_t>(blocks * kBlock - lead, n - done));
-        std::memcpy(out + done, m_block.data() + lead, take);
+        if (!direct) std::memcpy(out + done, m_block.data() + lead, take);
         done += take;
     }
     return static_cast<int64_t>(done);

@@ -360,25 +360,54 @@ private:
 // Copies [start, end) of a file of an image or drive: blocks it cannot give
 // are written as zeros and named in *bad (an error when bad is null).
 CopyResult CopyFromSource(const ByteRange& r, OutputFile& out, uint64_t* done, uint64_t total,
-                          std::vector<char>& buffer, const std::function<void(uint64_t, uint64_t)>& progress,
-                          PackCheck* check, std::vector<Unreadable>* bad) {
+                          const std::function<void(uint64_t, uint64_t)>& progress, PackCheck* check,
+                          std::vector<Unreadable>* bad) {
     const std::string name = BaseName(r.file);
-    for (uint64_t pos = static_cast<uint64_t>(r.start); pos < static_cast<uint64_t>(r.end);) {
-        if (Interrupted()) return CopyResult::kInterrupted;
-        const size_t want = static_cast<size_t>(std::min<uint64_t>(buffer.size(), r.end - pos));
-        const int64_t got = r.source->ReadAt(name.c_str(), pos, buffer.data(), want, bad);
-        if (got < 0) return Fail(r.file + " cannot be read at byte " + std::to_string(pos) + "."), CopyResult::kFailed;
+    // Two buffers: while one is written and checked (the check on a thread
+    // of its own), the next chunk is read into the other.
+    constexpr size_t kChunk = 4 << 20;
+    std::vector<char> first(kChunk), second(kChunk);
+    char* buffers[2] = {first.data(), second.data()};
+    std::thread checking;
+    const auto join = [&] {
+        if (checking.joinable()) checking.join();
+    };
+    CopyResult result = CopyResult::kDone;
+    int k = 0;
+    for (uint64_t pos = static_cast<uint64_t>(r.start); pos < static_cast<uint64_t>(r.end); k ^= 1) {
+        if (Interrupted()) {
+            result = CopyResult::kInterrupted;
+            break;
+        }
+        char* data = buffers[k];
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(kChunk, r.end - pos));
+        const int64_t got = r.source->ReadAt(name.c_str(), pos, data, want, bad);
+        if (got < 0) {
+            Fail(r.file + " cannot be read at byte " + std::to_string(pos) + ".");
+            result = CopyResult::kFailed;
+            break;
+        }
         if (got == 0) {
             Fail(r.file + " ends at byte " + std::to_string(pos) + ", before the range to extract ends.");
-            return CopyResult::kFailed;
+            result = CopyResult::kFailed;
+            break;
         }
-        if (check) check->Feed(reinterpret_cast<const unsigned char*>(buffer.data()), static_cast<size_t>(got), pos);
-        if (!out.Write(buffer.data(), static_cast<size_t>(got))) return CopyResult::kFailed;
+        join();  // the check of the chunk before, which used the other buffer
+        if (check) {
+            checking = std::thread([check, data, got, pos] {
+                check->Feed(reinterpret_cast<const unsigned char*>(data), static_cast<size_t>(got), pos);
+            });
+        }
+        if (!out.Write(data, static_cast<size_t>(got))) {
+            result = CopyResult::kFailed;
+            break;
+        }
         pos += static_cast<uint64_t>(got);
         *done += static_cast<uint64_t>(got);
         progress(*done, total);
     }
-    return CopyResult::kDone;
+    join();
+    return result;
 }
 
 // The damage check's runs of one range with the stretches the medium could
@@ -522,9 +551,9 @@ CopyResult CopyRanges(const std::vector<ByteRange>& ranges, OutputFile& out,
         check.Begin(r.file, static_cast<uint64_t>(r.start), static_cast<uint64_t>(r.end), &r.units);
         std::vector<Unreadable> bad;
         const CopyResult result =
-            r.source ? CopyFromSource(r, out, &done, total, buffer, progress, damage ? &check : nullptr,
-                                      damage ? &bad : nullptr)
-                     : CopyRange(r, out, &done, total, &offload, buffer, progress, damage ? &check : nullptr);
+            r.source
+                ? CopyFromSource(r, out, &done, total, progress, damage ? &check : nullptr, damage ? &bad : nullptr)
+                : CopyRange(r, out, &done, total, &offload, buffer, progress, damage ? &check : nullptr);
         if (result != CopyResult::kDone) return result;
         if (damage) {
             std::vector<DamagedRun> runs = check.End();
