@@ -2,6 +2,7 @@
 #include "disc_source.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -79,6 +80,10 @@ struct DiscSource::Image {
     } input{};
     udfread* udf = nullptr;
     std::map<std::string, UDFFILE*> files;
+    // A regular image file mapped for reading (a drive is not), and its
+    // length then: what lies in one piece is written from here in one copy.
+    void* mapped = MAP_FAILED;
+    uint64_t length = 0;
 
     static int ReadInput(udfread_block_input* in, uint32_t lba, void* buf, uint32_t n, int) {
         const Input* input = reinterpret_cast<Input*>(in);
@@ -90,6 +95,7 @@ struct DiscSource::Image {
         return static_cast<int>(got);
     }
     ~Image() {
+        if (mapped != MAP_FAILED) munmap(mapped, length);
         for (auto& f : files) udfread_file_close(f.second);
         if (udf) udfread_close(udf);
         if (input.fd >= 0) close(input.fd);
@@ -129,6 +135,11 @@ bool DiscSource::Open(const std::string& path, const std::string& mapPath) {
         const uint64_t size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
         if (!m_map->Load(mapPath, size, &error)) return Fail(error), false;
         image->input.map = m_map.get();
+    }
+    struct stat st {};
+    if (fstat(image->input.fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+        image->length = static_cast<uint64_t>(st.st_size);
+        image->mapped = mmap(nullptr, image->length, PROT_READ, MAP_SHARED, image->input.fd, 0);
     }
     bool mounted = false;
     {
@@ -183,6 +194,42 @@ uint32_t DiscSource::Read(const char* name, uint64_t block, void* buf, uint32_t 
     return got;
 }
 
+uint64_t DiscSource::Place(const char* name, uint64_t offset, uint64_t n, uint64_t* at) const {
+#ifdef VRMANGR_HAVE_UDFREAD
+    if (!m_image || offset % kBlock != 0) return 0;
+    const auto it = m_image->files.find(name);
+    const int64_t size = Size(name);
+    if (it == m_image->files.end() || size < 0 || offset >= static_cast<uint64_t>(size)) return 0;
+    n = std::min<uint64_t>(n, static_cast<uint64_t>(size) - offset);
+    const uint64_t first = offset / kBlock;
+    if (first + (n + kBlock - 1) / kBlock > UINT32_MAX) return 0;
+    const uint32_t lba = udfread_file_lba(it->second, static_cast<uint32_t>(first));
+    if (lba == 0) return 0;
+    // The blocks that follow the first in the image, as far as n reaches.
+    uint64_t blocks = 1;
+    while (blocks * kBlock < n && udfread_file_lba(it->second, static_cast<uint32_t>(first + blocks)) == lba + blocks)
+        ++blocks;
+    uint64_t bytes = std::min(blocks * kBlock, n);
+    *at = uint64_t{lba} * kBlock;
+    if (m_map) bytes = m_map->ReadableFrom(*at, bytes);
+    // Never past the image's end (an image cut short has lost the rest).
+    const uint64_t length = m_image->mapped != MAP_FAILED ? m_image->length : 0;
+    return *at >= length ? 0 : std::min(bytes, length - *at);
+#else
+    (void)name, (void)offset, (void)n, (void)at;
+    return 0;
+#endif
+}
+
+const unsigned char* DiscSource::Mapped(uint64_t at) const {
+#ifdef VRMANGR_HAVE_UDFREAD
+    if (m_image && m_image->mapped != MAP_FAILED && at < m_image->length)
+        return static_cast<const unsigned char*>(m_image->mapped) + at;
+#endif
+    (void)at;
+    return nullptr;
+}
+
 int64_t DiscSource::ReadAt(const char* name, uint64_t offset, void* buf, size_t n, std::vector<Unreadable>* bad) {
     const int64_t size = Size(name);
     if (size < 0) return -1;
@@ -190,7 +237,6 @@ int64_t DiscSource::ReadAt(const char* name, uint64_t offset, void* buf, size_t 
     n = static_cast<size_t>(std::min<uint64_t>(n, static_cast<uint64_t>(size) - offset));
     constexpr uint32_t kChunkBlocks = 512;  // 1 MB per read
     constexpr uint32_t kSkipBlocks = 16;  // 32 KB past an unreadable stretch
-    if (m_block.size() < kChunkBlocks * kBlock) m_block.resize(kChunkBlocks * kBlock);
     char* out = static_cast<char*>(buf);
     size_t done = 0;
     while (done < n) {
@@ -204,7 +250,13 @@ int64_t DiscSource::ReadAt(const char* name, uint64_t offset, void* buf, size_t 
         const bool direct = lead == 0 && whole > 0;
         const uint32_t want = static_cast<uint32_t>(direct ? std::min<uint64_t>(whole, UINT32_MAX)
                                                            : std::min<uint64_t>(kChunkBlocks, last - block));
-        char* into = direct ? out + done : m_block.data();
+        if (!direct && m_blockBytes < uint64_t{want} * kBlock) {
+            // Staging for parts of blocks, as large as asked (left
+            // uninitialised: the read fills it).
+            m_blockBytes = uint64_t{want} * kBlock;
+            m_block.reset(new char[m_blockBytes]);
+        }
+        char* into = direct ? out + done : m_block.get();
         const uint32_t got = Read(name, block, into, want);
         uint32_t zeros = 0;
         m_failures = got > 0 ? 0 : m_failures;
@@ -222,7 +274,7 @@ int64_t DiscSource::ReadAt(const char* name, uint64_t offset, void* buf, size_t 
         }
         const uint64_t blocks = uint64_t{got} + zeros;
         const size_t take = static_cast<size_t>(std::min<uint64_t>(blocks * kBlock - lead, n - done));
-        if (!direct) std::memcpy(out + done, m_block.data() + lead, take);
+        if (!direct) std::memcpy(out + done, m_block.get() + lead, take);
         done += take;
     }
     return static_cast<int64_t>(done);

@@ -56,6 +56,15 @@ public:
     // damaged stretch of a drive, whose every failed read takes long). With
     // bad null, an unreadable block fails the read (-1).
     int64_t ReadAt(const char* name, uint64_t offset, void* buf, size_t n, std::vector<Unreadable>* bad);
+    // Where bytes from offset on (a block's start; at most n) of the file
+    // lie in a regular image file in one piece that the image holds and the
+    // map, if any, marks read: their byte offset in the image goes to *at,
+    // and their number is returned (0 when there are none, and for a
+    // directory or a drive). Mapped(*at) then gives them.
+    uint64_t Place(const char* name, uint64_t offset, uint64_t n, uint64_t* at) const;
+    // The image's bytes from byte `at` on, mapped for reading; null for a
+    // directory or a drive.
+    const unsigned char* Mapped(uint64_t at) const;
     // An image or a drive, rather than a directory.
     bool IsImage() const { return m_image != nullptr; }
 
@@ -66,7 +75,8 @@ private:
     std::unique_ptr<Image> m_image;  // an image or device source
     std::unique_ptr<RescueMap> m_map;  // which of the image's sectors were read
     uint32_t m_failures = 0;  // unreadable blocks in a row, for ReadAt's skipping
-    std::vector<char> m_block;  // ReadAt's staging of whole blocks
+    std::unique_ptr<char[]> m_block;  // ReadAt's staging of whole blocks
+    uint64_t m_blockBytes = 0;
 };
 
 }  // namespace tool

@@ -365,7 +365,7 @@ CopyResult CopyFromSource(const ByteRange& r, OutputFile& out, uint64_t* done, u
     const std::string name = BaseName(r.file);
     // Two buffers: while one is written and checked (the check on a thread
     // of its own), the next chunk is read into the other.
-    constexpr size_t kChunk = 4 << 20;
+    constexpr size_t kChunk = 8 << 20;
     std::vector<char> first(kChunk), second(kChunk);
     char* buffers[2] = {first.data(), second.data()};
     std::thread checking;
@@ -381,6 +381,24 @@ CopyResult CopyFromSource(const ByteRange& r, OutputFile& out, uint64_t* done, u
         }
         char* data = buffers[k];
         const size_t want = static_cast<size_t>(std::min<uint64_t>(kChunk, r.end - pos));
+        // Bytes that lie in one piece of an image file are written from its
+        // mapping: one copy, as the kernel makes for a directory's file
+        // (whose copy_file_range of an image would meet unaligned pages).
+        uint64_t at = 0;
+        const uint64_t piece = r.source->Place(name.c_str(), pos, want, &at);
+        if (piece > 0) {
+            const unsigned char* bytes = r.source->Mapped(at);
+            join();
+            if (check) checking = std::thread([check, bytes, piece, pos] { check->Feed(bytes, piece, pos); });
+            if (!out.Write(bytes, piece)) {
+                result = CopyResult::kFailed;
+                break;
+            }
+            pos += piece;
+            *done += piece;
+            progress(*done, total);
+            continue;
+        }
         const int64_t got = r.source->ReadAt(name.c_str(), pos, data, want, bad);
         if (got < 0) {
             Fail(r.file + " cannot be read at byte " + std::to_string(pos) + ".");
