@@ -94,6 +94,29 @@ struct DiscSource::Image {
         const uint32_t got = n ? ReadBlocksAt(input->fd, uint64_t{lba} * kBlock, buf, n, false) : 0;
         return static_cast<int>(got);
     }
+    // Reads the UDF file system and opens the four files of /DVD_RTAV that
+    // are there; false when there is no UDF file system to read.
+    bool Mount() {
+        QuietStderr quiet;
+        udf = udfread_init();
+        if (!udf || udfread_open_input(udf, &input.base) < 0) return false;
+        for (const char* name : kDiscFiles) {
+            UDFFILE* f = udfread_file_open(udf, ("/DVD_RTAV/" + std::string(name)).c_str());
+            if (f) files[name] = f;
+        }
+        return true;
+    }
+    // The file at path in the file system begins with the identifier id.
+    bool Begins(const char* path, const char* id) {
+        QuietStderr quiet;
+        UDFFILE* f = udfread_file_open(udf, path);
+        if (!f) return false;
+        char head[12] = {};
+        const bool same = udfread_file_read(f, head, sizeof head) == static_cast<ssize_t>(sizeof head) &&
+                          std::memcmp(head, id, sizeof head) == 0;
+        udfread_file_close(f);
+        return same;
+    }
     ~Image() {
         if (mapped != MAP_FAILED) munmap(mapped, length);
         for (auto& f : files) udfread_file_close(f.second);
@@ -141,16 +164,7 @@ bool DiscSource::Open(const std::string& path, const std::string& mapPath) {
         image->length = static_cast<uint64_t>(st.st_size);
         image->mapped = mmap(nullptr, image->length, PROT_READ, MAP_SHARED, image->input.fd, 0);
     }
-    bool mounted = false;
-    {
-        QuietStderr quiet;
-        image->udf = udfread_init();
-        mounted = image->udf && udfread_open_input(image->udf, &image->input.base) >= 0;
-        for (const char* name : kDiscFiles) {
-            UDFFILE* f = mounted ? udfread_file_open(image->udf, ("/DVD_RTAV/" + std::string(name)).c_str()) : nullptr;
-            if (f) image->files[name] = f;
-        }
-    }
+    const bool mounted = image->Mount();
     if (!mounted) {
         return Fail(path + (m_map ? "'s UDF file system lies in sectors the map does not mark read, or it has none."
                                   : " is neither a directory nor a disc image or drive with a UDF file system.")),
@@ -278,6 +292,23 @@ int64_t DiscSource::ReadAt(const char* name, uint64_t offset, void* buf, size_t 
         done += take;
     }
     return static_cast<int64_t>(done);
+}
+
+std::string ImageHolds(const std::string& path) {
+#ifdef VRMANGR_HAVE_UDFREAD
+    DiscSource::Image image;
+    image.input.fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (image.input.fd < 0) return Fail(path + " cannot be opened: " + std::strerror(errno) + "."), "";
+    image.input.base.read = &DiscSource::Image::ReadInput;
+    if (!image.Mount())
+        return Fail(path + " is neither a directory nor a disc image or drive with a UDF file system."), "";
+    if (image.Begins("/DVD_RTAV/VR_MANGR.IFO", "DVD_RTR_VMG0") || image.Begins("/DVD_RTAV/VR_MANGR.BUP", "DVD_RTR_VMG0"))
+        return "DVD-VR";
+    return image.Begins("/VIDEO_TS/VIDEO_TS.IFO", "DVDVIDEO-VMG") ? "DVD-Video" : "neither";
+#else
+    return Fail(path + " is not a directory, and this vrmangr was built without libudfread, which reads disc images."),
+           "";
+#endif
 }
 
 }  // namespace tool

@@ -68,8 +68,9 @@ public:
     // An image or a drive, rather than a directory.
     bool IsImage() const { return m_image != nullptr; }
 
-private:
     struct Image;
+
+private:
     std::string m_what;
     std::string m_dir;  // a directory source: where its files are
     std::unique_ptr<Image> m_image;  // an image or device source
@@ -78,6 +79,10 @@ private:
     std::unique_ptr<char[]> m_block;  // ReadAt's staging of whole blocks
     uint64_t m_blockBytes = 0;
 };
+
+// What a disc image or a drive holds, for `type`: "DVD-VR", "DVD-Video" or
+// "neither"; "" when path is no image (the sentence printed).
+std::string ImageHolds(const std::string& path);
 
 }  // namespace tool
 

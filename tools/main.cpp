@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli.h"
+#include "disc_source.h"
 
 #ifndef VRMANGR_VERSION
 #define VRMANGR_VERSION "unknown"
@@ -81,7 +82,10 @@ const Command kCommands[] = {
      "mounting; --map takes the GNU ddrescue map of an image (sectors not\n"
      "marked finished are unreadable), as for extract, export and check.\n",
      RunInfo},
-    {"type", "type DIR", "Prints what DIR holds: DVD-VR, DVD-Video or neither.\n", RunType},
+    {"type", "type DISC",
+     "Prints what DISC (a directory, a disc image or a drive) holds: DVD-VR,\n"
+     "DVD-Video or neither.\n",
+     RunType},
     {"chapters", "chapters DIR divide N FRAMES | chapters DIR combine FIRST LAST",
      "Edits the entry points (chapters) of the original chain, numbered through\n"
      "the whole chain as `info` shows them:\n"
@@ -403,9 +407,15 @@ int RunType(const Args& args) {
     std::vector<std::string> words;
     int status = kOk;
     if (!ParseOptions(args, {}, &words, &status)) return status;
-    if (words.size() != 1) return UsageError(args.command, "expects one directory.");
+    if (words.size() != 1) return UsageError(args.command, "expects one disc (a directory, an image or a drive).");
     const std::string& dir = words[0];
-    if (!IsDirectory(dir)) return Fail(dir + " is not a directory.");
+    if (!Exists(dir)) return Fail(dir + " does not exist.");
+    if (!IsDirectory(dir)) {
+        const std::string holds = ImageHolds(dir);
+        if (holds.empty()) return kFailed;
+        std::printf("%s\n", holds.c_str());
+        return kOk;
+    }
     switch (fnGetDVDVRPathType(dir.c_str())) {
         case 1: std::printf("DVD-VR\n"); break;
         case 2: std::printf("DVD-Video\n"); break;
