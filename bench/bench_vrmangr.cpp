@@ -258,6 +258,56 @@ void ExtractFromImage(benchmark::State& state) {
 
 void InfoFromImage(benchmark::State& state) { FromImage(state, {"info"}); }
 
+// A raw dump holding the recording at an odd byte offset between stretches
+// of noise (made once), for the recovery scan.
+fs::path Dump() {
+    static fs::path dump;
+    if (!dump.empty()) return dump;
+    dump = Work() / "dump.bin";
+    std::ofstream out(dump, std::ios::binary);
+    std::vector<char> noise(1 << 20);
+    unsigned x = 12345;
+    for (char& c : noise) c = static_cast<char>((x = x * 1103515245u + 12345u) >> 24);
+    out.write(noise.data(), 1001);
+    std::ifstream in(g_recording, std::ios::binary);
+    out << in.rdbuf();
+    out.write(noise.data(), static_cast<std::streamsize>(noise.size()));
+    return dump;
+}
+
+// The recovery's scan of the dump (recover --dry-run: scan and assembly,
+// nothing written) against dd bs=1M of the same bytes to /dev/null, each
+// scan paired with a dd run just before it: dd_share is the scan's
+// throughput as a share of dd's.
+void RecoverScan(benchmark::State& state) {
+    const fs::path dump = Dump();
+    const fs::path out = Work() / "recovered";
+    Paired(state, {"dd", "if=" + dump.string(), "of=/dev/null", "bs=1M", "status=none"},
+           {"sh", "-c",
+            std::string("exec '") + VRMANGR_TOOL + "' recover '" + dump.string() + "' -d '" + out.string() +
+                "' --dry-run >/dev/null"},
+           "dd_share");
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(fs::file_size(dump)));
+}
+
+// The peak resident memory (KB) of a whole command, or -1.
+long CommandPeakKb(std::vector<std::string> command) {
+    std::vector<char*> argv;
+    for (std::string& word : command) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t child = 0;
+    const int spawned = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return -1;
+    int status = 0;
+    struct rusage usage {};
+    if (wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+    return usage.ru_maxrss;
+}
+
 void CpSameBytes(benchmark::State& state) {
     const fs::path out = Work() / "copied.mpg";
     const fs::path stream = g_disc / "VR_MOVIE.VRO";
@@ -449,6 +499,7 @@ BENCHMARK(Append)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(ExtractProgram)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(CpSameBytes)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(ExtractFromImage)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(RecoverScan)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(InfoFromImage)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
 BENCHMARK(ExportProgramMkv)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(FfmpegCopyMkv)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
@@ -486,12 +537,19 @@ int main(int argc, char** argv) {
     const long small = AnalysisPeakKb(g_recording, &vobus);
     std::printf("peak memory analysing %6.0f MB: %6ld KB (%u VOBUs)\n", double(fs::file_size(g_recording)) / 1048576.0,
                 small, vobus);
+    const auto scanPeak = [](const fs::path& dump) {
+        std::printf(
+            "peak memory of recover --dry-run on a %6.0f MB dump: %6ld KB\n", double(fs::file_size(dump)) / 1048576.0,
+            CommandPeakKb({VRMANGR_TOOL, "recover", dump.string(), "-d", (Work() / "none").string(), "--dry-run"}));
+    };
+    scanPeak(Dump());
     fs::remove(g_recording);
     if (gigabytes) {
         const fs::path large = MakeRecording("large.vob", gigabytes << 10);
         const long big = AnalysisPeakKb(large, &vobus);
         std::printf("peak memory analysing %6.0f MB: %6ld KB (%u VOBUs)\n", double(fs::file_size(large)) / 1048576.0,
                     big, vobus);
+        scanPeak(large);
     }
     fs::remove_all(Work());
     benchmark::Shutdown();

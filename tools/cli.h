@@ -227,6 +227,11 @@ int RunExtract(const Args& args);
 int RunExport(const Args& args);
 int RunTitle(const Args& args);
 int RunRecover(const Args& args);
+// recover DIR: the management files rebuilt from the stream files of dir.
+int RecoverInPlace(const std::string& dir, bool dry, bool realign, bool quiet);
+// recover SOURCE -d DIR: recordings found in any dump, written as a new disc
+// in dir (with files: as MPEG files); see tools/recover_dump.cpp.
+int RecoverDump(const std::string& source, const std::string& dir, bool files, bool dry, bool quiet);
 int RunAdopt(const Args& args);
 int RunCopy(const Args& args);
 int RunCharset(const Args& args);

@@ -302,7 +302,8 @@ std::string ImageHolds(const std::string& path) {
     image.input.base.read = &DiscSource::Image::ReadInput;
     if (!image.Mount())
         return Fail(path + " is neither a directory nor a disc image or drive with a UDF file system."), "";
-    if (image.Begins("/DVD_RTAV/VR_MANGR.IFO", "DVD_RTR_VMG0") || image.Begins("/DVD_RTAV/VR_MANGR.BUP", "DVD_RTR_VMG0"))
+    if (image.Begins("/DVD_RTAV/VR_MANGR.IFO", "DVD_RTR_VMG0") ||
+        image.Begins("/DVD_RTAV/VR_MANGR.BUP", "DVD_RTR_VMG0"))
         return "DVD-VR";
     return image.Begins("/VIDEO_TS/VIDEO_TS.IFO", "DVDVIDEO-VMG") ? "DVD-Video" : "neither";
 #else

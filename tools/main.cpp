@@ -236,7 +236,9 @@ const Command kCommands[] = {
      "mark finished (+) are unreadable. DISC is never written. The copy is a\n"
      "disc every command takes.\n",
      RunCopy},
-    {"recover", "recover DIR [--dry-run] [--realign]",
+    {"recover",
+     "recover DIR [--dry-run] [--realign]\n"
+     "       vrmangr recover SOURCE -d DIR [--files] [--dry-run]",
      "Rebuilds VR_MANGR.IFO and VR_MANGR.BUP from VR_MOVIE.VRO and VR_STILL.VRO\n"
      "when both are missing or unreadable. The streams are scanned where they\n"
      "lie (they are not written). VR_MOVIE.VRO is divided into recordings where\n"
@@ -253,7 +255,18 @@ const Command kCommands[] = {
      "Ctrl-C. A VR_MOVIE.VRO whose first bytes are missing holds its packs off\n"
      "the sector boundaries: recover says so, and --realign cuts the rest of\n"
      "the broken first pack from its front (the file rewritten aside and\n"
-     "renamed), then recovers.\n",
+     "renamed), then recovers.\n"
+     "With -d, SOURCE is any dump: a disc image or a drive whose file system\n"
+     "is lost, a recorder's hard disk, an unfinalized disc, or a directory\n"
+     "whose VR_MOVIE.VRO is scanned. Its bytes are searched for runs of\n"
+     "2048-byte MPEG packs at any offset; a run whose clock continues the end\n"
+     "of another (within a second) is its continuation wherever it lies, and\n"
+     "runs that repeat an earlier one are left out. The recordings become a\n"
+     "new disc in DIR (made when missing; it must hold no disc), divided and\n"
+     "titled as above; recordings of the other TV system go into DIR-525 or\n"
+     "DIR-625. --files writes one MPEG file per recording into DIR instead\n"
+     "(named as extract --all names them). SOURCE is never written; --dry-run\n"
+     "prints what was found and where it would go.\n",
      RunRecover},
     {"demo", "demo DIR [--sample FILE]",
      "Builds a sample disc in DIR (which must not hold a disc) from the small\n"

@@ -17,9 +17,10 @@ constexpr size_t kSector = 2048;
 // far (2 s in 90 kHz ticks) from one pack to the next.
 constexpr uint64_t kLargestStep = 180000;
 
-// The SCR (its 90 kHz base) of a pack header whose marker bits are all set;
-// false for a malformed one. MPEG-2 headers begin their fifth byte with
-// '01', MPEG-1 headers with '0010'.
+}  // namespace
+
+// MPEG-2 headers begin their fifth byte with '01', MPEG-1 headers with
+// '0010'.
 bool ReadClock(const unsigned char* p, size_t n, uint64_t* scr) {
     if (n >= 14 && (p[4] & 0xC0) == 0x40) {
         if (!(p[4] & 0x04) || !(p[6] & 0x04) || !(p[8] & 0x04) || !(p[9] & 0x01) || (p[12] & 0x03) != 0x03)
@@ -37,8 +38,6 @@ bool ReadClock(const unsigned char* p, size_t n, uint64_t* scr) {
     }
     return false;
 }
-
-}  // namespace
 
 bool IsPackHeader(const unsigned char* p, size_t n) {
     return n >= 4 && p[0] == 0 && p[1] == 0 && p[2] == 1 && p[3] == 0xBA;

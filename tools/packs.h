@@ -14,6 +14,9 @@
 
 namespace tool {
 
+// The SCR (its 90 kHz base) of a pack header (n bytes of it) whose marker
+// bits are all set; false for a malformed one.
+bool ReadClock(const unsigned char* p, size_t n, uint64_t* scr);
 // The sector (n bytes of it) begins with an MPEG pack header (00 00 01 BA).
 bool IsPackHeader(const unsigned char* p, size_t n);
 // The pack carries a navigation packet (private stream 2) and so starts a

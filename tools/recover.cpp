@@ -119,14 +119,26 @@ bool Realign(const std::string& path, long bytes) {
 }  // namespace
 
 int RunRecover(const Args& args) {
-    std::vector<std::string> words, dryRun, realign;
+    std::vector<std::string> words, dryRun, realign, dirs, files;
     int status = kOk;
-    if (!ParseOptions(args, {{"--dry-run", nullptr, nullptr, &dryRun}, {"--realign", nullptr, nullptr, &realign}},
+    if (!ParseOptions(args,
+                      {{"--dry-run", nullptr, nullptr, &dryRun},
+                       {"--realign", nullptr, nullptr, &realign},
+                       {"-d", "--directory", "a directory", &dirs},
+                       {"--files", nullptr, nullptr, &files}},
                       &words, &status))
         return status;
-    if (words.size() != 1) return UsageError(args.command, "expects one directory.");
-    const std::string& dir = words[0];
-    const bool dry = !dryRun.empty();
+    if (words.size() != 1) return UsageError(args.command, "expects one directory (or a source with -d DIR).");
+    if (!dirs.empty()) {
+        if (!realign.empty()) return UsageError(args.command, "--realign goes with a directory recovered in place.");
+        return RecoverDump(words[0], dirs.back(), !files.empty(), !dryRun.empty(), args.quiet);
+    }
+    if (!files.empty()) return UsageError(args.command, "--files goes with -d DIR.");
+    return RecoverInPlace(words[0], !dryRun.empty(), !realign.empty(), args.quiet);
+}
+
+int RecoverInPlace(const std::string& dir, bool dry, bool realignAsked, bool quiet) {
+    int status = kOk;
     if (!IsDirectory(dir)) return Fail(dir + " is not a directory.");
     Scanned movie(kMovieVro, dir), still(kStillVro, dir);
     movie.bytes = IsRegularFile(movie.path) ? RegularFileSize(movie.path) : -1;
@@ -157,7 +169,7 @@ int RunRecover(const Args& args) {
     // broken first pack from its front, then scans again.
     const long misaligned =
         movie.kept == 0 && movie.bytes > 0 ? MisalignedPacks(movie.path, 0, static_cast<uint64_t>(movie.bytes)) : 0;
-    if (misaligned && realign.empty()) {
+    if (misaligned && !realignAsked) {
         return Fail("no recording begins at a sector boundary of " + movie.path + ", but its MPEG packs begin " +
                     std::to_string(misaligned) +
                     " bytes into their sectors (its first bytes are missing); 'vrmangr recover " + dir +
@@ -282,7 +294,7 @@ int RunRecover(const Args& args) {
         std::fprintf(stderr, "vrmangr: warning: no still picture was found in %s; it was kept as it is\n",
                      still.path.c_str());
     }
-    if (!args.quiet) {
+    if (!quiet) {
         std::string summary = "recovered ";
         if (movie.kept > 0) {
             summary += Count(long(recordings), "recording", "recordings") + " of " + kMovieVro + " (dated by " +

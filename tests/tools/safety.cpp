@@ -8,7 +8,8 @@
 // Usage: tool_test_safety TOOL DATA_DIR [SEEDS] [gtest options]; one seed
 // alone, its scratch discs kept: VRMANGR_SAFETY_SEED=N. Also the scripts'
 // helper: damage FILE OFFSET HEXBYTES | damage FILE truncate SIZE |
-// playlists DIR COUNT CELLS (see Damage and Playlists).
+// playlists DIR COUNT CELLS | splice OUT PIECES SEED (see Damage, Playlists
+// and Splice).
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -954,6 +955,35 @@ int Insert(const std::string& file, long at, long count) {
     return out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())).flush() ? 0 : 1;
 }
 
+// Writes out as the pieces, in order (a dump of a medium for recover):
+// "noise:N" (N seeded random bytes), "zeros:N", "file:PATH:OFFSET:LENGTH"
+// (LENGTH -1: to the file's end), separated by commas.
+int Splice(const std::string& out, const std::string& pieces, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string bytes;
+    std::stringstream list(pieces);
+    for (std::string piece; std::getline(list, piece, ',');) {
+        const size_t colon = piece.find(':');
+        const std::string kind = piece.substr(0, colon), rest = piece.substr(colon + 1);
+        if (kind == "noise") {
+            for (long i = 0; i < std::atol(rest.c_str()); ++i) bytes += static_cast<char>(random() & 0xFF);
+        } else if (kind == "zeros") {
+            bytes.append(static_cast<size_t>(std::atol(rest.c_str())), '\0');
+        } else if (kind == "file") {
+            const size_t b = rest.rfind(':'), a = rest.rfind(':', b - 1);
+            const std::string data = Read(rest.substr(0, a));
+            const size_t from = static_cast<size_t>(std::atol(rest.substr(a + 1, b - a - 1).c_str()));
+            const long length = std::atol(rest.substr(b + 1).c_str());
+            if (from > data.size()) return 1;
+            bytes += data.substr(from, length < 0 ? std::string::npos : static_cast<size_t>(length));
+        } else {
+            return 1;
+        }
+    }
+    std::ofstream file(out, std::ios::binary | std::ios::trunc);
+    return file.write(bytes.data(), static_cast<std::streamsize>(bytes.size())).flush() ? 0 : 1;
+}
+
 // Appends count playlists, each of `cells` copies of entry point 1 of the
 // original chain, and saves: faster than one tool run per cell.
 int Playlists(const char* dir, int count, int cells) {
@@ -974,6 +1004,7 @@ int main(int argc, char** argv) {
     const std::string command = argc == 5 ? argv[1] : "";
     if (command == "damage") return Damage(argv[2], argv[3], argv[4]);
     if (command == "insert") return Insert(argv[2], std::atol(argv[3]), std::atol(argv[4]));
+    if (command == "splice") return Splice(argv[2], argv[3], static_cast<unsigned>(std::atol(argv[4])));
     if (command == "playlists") return Playlists(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
     testing::InitGoogleTest(&argc, argv);
     if (argc < 3) {

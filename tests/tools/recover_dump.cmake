@@ -1,0 +1,75 @@
+# recover SOURCE -d DIR: recordings found in raw dumps at any byte offset,
+# put in order by their clock and written as new discs whose programs
+# extract byte-identical to the recordings; recordings of the other TV
+# system into a disc of their own; a dump with no MPEG data refused.
+include(${CMAKE_CURRENT_LIST_DIR}/common.cmake)
+
+set(CIF ${DATA}/pal_mpeg2_bframes_cif.vob)
+# splice(OUT PIECES...): the test helper writes the dump.
+function(splice out)
+  string(REPLACE ";" "," pieces "${ARGN}")
+  execute_process(COMMAND ${HELPER} splice ${WORK}/${out} "${pieces}" 7 RESULT_VARIABLE rc)
+  expect("could not write ${out}" rc EQUAL 0)
+endfunction()
+# same_bytes(FILE SOURCE): FILE holds SOURCE's bytes.
+function(same_bytes file source)
+  file(SHA256 ${WORK}/${file} got)
+  file(SHA256 ${source} want)
+  expect("${file} is not ${source}" got STREQUAL want)
+endfunction()
+
+# Noise, the second half of a recording, more noise, its first half (at odd
+# byte offsets), zeros, another recording.
+file(SIZE ${CIF} cif_size)
+math(EXPR half "${cif_size} / 4096 * 2048")
+splice(dump.bin noise:5001 file:${CIF}:${half}:-1 noise:7777 file:${CIF}:0:${half} zeros:100000
+       file:${PAL}:0:-1 noise:3000)
+run(0 recover dump.bin -d out --dry-run)
+math(EXPR second_at "5001")
+math(EXPR second_end "5001 + ${cif_size} - ${half}")
+math(EXPR first_at "${second_end} + 7777")
+math(EXPR first_end "${first_at} + ${half}")
+must_match("${out}" "recording 1: bytes ${first_at}..${first_end}, then bytes ${second_at}..${second_end} \\(163 packs\\), 625 lines, into out\n")
+expect("a dry run made out" NOT EXISTS ${WORK}/out)
+file(SHA256 ${WORK}/dump.bin before)
+run(0 recover dump.bin -d out)
+file(SHA256 ${WORK}/dump.bin after)
+expect("recover changed its source" before STREQUAL after)
+run(0 info out)
+must_match("${out}" "title \"Recovered recording 1\".*title \"Recovered recording 2\"")
+run(0 extract out --program 1 -o one.mpg)
+same_bytes(one.mpg ${CIF})
+run(0 extract out --program 2 -o two.mpg)
+same_bytes(two.mpg ${PAL})
+# A directory that holds a disc is not written over.
+run(1 recover dump.bin -d out)
+one_sentence_error("${err}" "out already holds VR_MANGR.IFO")
+# The same recording twice (a file and its older copy): once.
+splice(copies.bin file:${PAL}:0:-1 noise:999 file:${PAL}:0:-1)
+run(0 recover copies.bin -d once --dry-run)
+must_match("${out}" "1 recording found.*left out: bytes 306151..611303 repeat bytes 0..305152")
+
+# A PAL and an NTSC recording back to back: two discs.
+splice(systems.bin noise:2048 file:${PAL}:0:-1 file:${NTSC}:0:-1)
+run(0 recover systems.bin -d sys)
+run(0 extract sys --program 1 -o pal.mpg)
+same_bytes(pal.mpg ${PAL})
+run(0 extract sys-525 --program 1 -o ntsc.mpg)
+same_bytes(ntsc.mpg ${NTSC})
+# --files: one MPEG file per recording, no disc.
+run(0 recover systems.bin -d files --files --quiet)
+file(GLOB made RELATIVE ${WORK}/files ${WORK}/files/*)
+list(LENGTH made n)
+expect("--files wrote ${made}" n EQUAL 1)
+same_bytes("files/${made}" ${PAL})
+expect("--files left a disc" NOT EXISTS ${WORK}/files/VR_MANGR.IFO)
+
+# No MPEG data, an empty file: one sentence, nothing made.
+splice(noise.bin noise:300000)
+run(1 recover noise.bin -d none)
+one_sentence_error("${err}" "noise.bin holds no MPEG program stream of 2048-byte packs")
+file(WRITE ${WORK}/empty.bin "")
+run(1 recover empty.bin -d none)
+one_sentence_error("${err}" "empty.bin is empty")
+expect("a refused recover made a directory" NOT EXISTS ${WORK}/none)
+run(2 recover dump.bin -d x --realign)

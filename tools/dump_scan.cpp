@@ -1,0 +1,244 @@
+#include "dump_scan.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <tuple>
+
+#include "packs.h"
+
+namespace tool {
+namespace {
+
+constexpr uint64_t kPack = 2048;
+constexpr size_t kWindow = 4 << 20;
+constexpr uint64_t kSkip = 32768;  // past a stretch that cannot be read
+// A run follows another whose last clock lies at most this far (1 s in
+// 90 kHz ticks) before its first.
+constexpr uint64_t kLargestGap = 90000;
+
+// An MPEG-2 pack header with its marker bits set and a packet start code
+// behind its stuffing: a pack of a DVD program stream.
+bool IsPack(const unsigned char* p, uint64_t* scr) {
+    if (!IsPackHeader(p, kPack) || (p[4] & 0xC0) != 0x40 || !ReadClock(p, kPack, scr)) return false;
+    const size_t q = 14 + (p[13] & 7u);
+    return p[q] == 0 && p[q + 1] == 0 && p[q + 2] == 1 && p[q + 3] >= 0xB9;
+}
+
+// The start code 00 00 01 `code` in the pack: the offset of its first byte
+// behind it, or 0.
+size_t Find(const unsigned char* p, unsigned char code) {
+    for (size_t at = 3; at < kPack;) {
+        const void* hit = std::memchr(p + at, code, kPack - at);
+        if (!hit) return 0;
+        const size_t i = static_cast<size_t>(static_cast<const unsigned char*>(hit) - p);
+        if (p[i - 3] == 0 && p[i - 2] == 0 && p[i - 1] == 1) return i + 1;
+        at = i + 1;
+    }
+    return 0;
+}
+
+// 625 (frame rate code 3, 25 Hz) or 525 lines (4 or 5, 29.97 or 30 Hz);
+// 0 for another code.
+int SystemOf(int frameRate) { return frameRate == 3 ? 625 : frameRate == 4 || frameRate == 5 ? 525 : 0; }
+
+uint64_t Hash(const unsigned char* p) {
+    uint64_t h = 1469598103934665603ull;
+    for (size_t i = 0; i < kPack; ++i) h = (h ^ p[i]) * 1099511628211ull;
+    return h;
+}
+
+// The dump's bytes through a window of kWindow bytes.
+class Window {
+public:
+    Window(const DumpReader& read, uint64_t size) : m_read(read), m_size(size), m_buf(kWindow) {}
+    // Bytes [pos, pos + need) in memory, or null when they lie past the end
+    // or cannot be read (*failed then).
+    const unsigned char* At(uint64_t pos, size_t need, bool* failed) {
+        *failed = false;
+        if (pos + need > m_size) return nullptr;
+        if (pos < m_base || pos + need > m_base + m_len) {
+            m_base = pos;
+            const int64_t got =
+                m_read(pos, m_buf.data(), static_cast<size_t>(std::min<uint64_t>(kWindow, m_size - pos)));
+            m_len = got > 0 ? static_cast<size_t>(got) : 0;
+            if (got < 0 || m_len < need) {
+                *failed = got < 0;
+                m_len = 0;
+                return nullptr;
+            }
+        }
+        return m_buf.data() + (pos - m_base);
+    }
+    // How many bytes from pos on are in memory (after At(pos, ...)).
+    size_t Held(uint64_t pos) const { return pos >= m_base && pos < m_base + m_len ? m_base + m_len - pos : 0; }
+
+private:
+    const DumpReader& m_read;
+    uint64_t m_size;
+    std::vector<unsigned char> m_buf;
+    uint64_t m_base = 0;
+    size_t m_len = 0;
+};
+
+}  // namespace
+
+bool ScanDump(const DumpReader& read, uint64_t size, const std::function<bool(uint64_t, uint64_t)>& progress,
+              std::vector<PackRun>* runs, uint64_t* unreadable) {
+    Window window(read, size);
+    uint64_t pos = 0, reported = 0;
+    bool inRun = false;
+    PackRun run;
+    // The run as it stood before its last navigation pack, with that pack's
+    // place, clock and hash.
+    PackRun nav;
+    const auto close = [&] {
+        if (inRun) runs->push_back(run);
+        inRun = false;
+    };
+    while (pos < size) {
+        if (pos - reported >= kWindow) {
+            if (!progress(pos, size)) return false;
+            reported = pos;
+        }
+        bool failed = false;
+        if (inRun) {
+            uint64_t scr = 0;
+            const unsigned char* p = window.At(pos, kPack, &failed);
+            if (p && IsPack(p, &scr)) {
+                if (CarriesNavigation(p, kPack)) {
+                    // Where a recording of another TV system would begin.
+                    nav = run;
+                    nav.at = pos;
+                    nav.firstScr = scr;
+                    nav.firstPackHash = Hash(p);
+                }
+                const size_t seq = Find(p, 0xB3);
+                const int rate = seq && seq + 3 < kPack ? p[seq + 3] & 0x0F : 0;
+                if (rate && run.frameRate && SystemOf(rate) != SystemOf(run.frameRate)) {
+                    // Another TV system: a recording of its own, from the
+                    // VOBU that brings it (or this pack, without one).
+                    const bool atUnit = nav.at > run.at;
+                    PackRun before = run;
+                    PackRun after;
+                    after.at = atUnit ? nav.at : pos;
+                    after.firstScr = atUnit ? nav.firstScr : scr;
+                    after.firstPackHash = atUnit ? nav.firstPackHash : Hash(p);
+                    before.packs = (after.at - run.at) / kPack;
+                    if (atUnit) {
+                        before.lastScr = nav.lastScr;
+                        before.endCode = nav.endCode;
+                    }
+                    after.packs = run.packs - before.packs;
+                    after.lastScr = run.lastScr;
+                    runs->push_back(before);
+                    run = after;
+                    nav = PackRun{};
+                }
+                if (run.frameRate == 0) run.frameRate = rate;
+                run.lastScr = scr;
+                run.endCode = Find(p, 0xB9) != 0;
+                ++run.packs;
+                pos += kPack;
+                continue;
+            }
+            close();
+            if (!failed) continue;  // the search goes on from here
+        }
+        const unsigned char* p = failed ? nullptr : window.At(pos, std::min<uint64_t>(4, size - pos), &failed);
+        if (!p) {
+            if (!failed) break;  // fewer than 4 bytes left
+            // A stretch the medium cannot give: counted, and stepped over.
+            const uint64_t step = std::min(kSkip, size - pos);
+            *unreadable += step;
+            pos += step;
+            continue;
+        }
+        const size_t held = window.Held(pos);
+        const void* hit = held > 3 ? std::memchr(p + 3, 0xBA, held - 3) : nullptr;
+        if (!hit) {
+            // Nothing in what is held: on from its last three bytes.
+            pos += held > 3 ? held - 3 : 1;
+            continue;
+        }
+        const uint64_t candidate = pos + static_cast<uint64_t>(static_cast<const unsigned char*>(hit) - p) - 3;
+        uint64_t scr = 0;
+        const unsigned char* c = window.At(candidate, kPack, &failed);
+        if (c && IsPack(c, &scr)) {
+            run = PackRun{};
+            nav = PackRun{};
+            run.at = candidate;
+            run.firstScr = scr;
+            run.firstPackHash = Hash(c);
+            inRun = true;
+            pos = candidate;
+            continue;
+        }
+        pos = candidate + 1;
+    }
+    close();
+    return true;
+}
+
+Assembly AssembleRuns(const std::vector<PackRun>& runs) {
+    Assembly a;
+    const size_t n = runs.size();
+    std::vector<bool> duplicate(n, false);
+    std::map<std::tuple<uint64_t, uint64_t, uint64_t, uint64_t>, size_t> seen;
+    for (size_t i = 0; i < n; ++i) {
+        const PackRun& r = runs[i];
+        const auto key = std::make_tuple(r.firstPackHash, r.packs, r.firstScr, r.lastScr);
+        const auto it = seen.find(key);
+        if (it != seen.end()) {
+            duplicate[i] = true;
+            a.duplicates.emplace_back(i, it->second);
+        } else {
+            seen.emplace(key, i);
+        }
+    }
+    // Candidate links, nearest first: p's last clock shortly before r's first.
+    std::vector<size_t> byLast;
+    for (size_t i = 0; i < n; ++i)
+        if (!duplicate[i] && !runs[i].endCode) byLast.push_back(i);
+    std::sort(byLast.begin(), byLast.end(), [&](size_t x, size_t y) { return runs[x].lastScr < runs[y].lastScr; });
+    struct Link {
+        uint64_t gap;
+        size_t from, to;
+    };
+    std::vector<Link> links;
+    for (size_t r = 0; r < n; ++r) {
+        if (duplicate[r]) continue;
+        const uint64_t first = runs[r].firstScr;
+        auto it = std::lower_bound(byLast.begin(), byLast.end(), first > kLargestGap ? first - kLargestGap : 0,
+                                   [&](size_t x, uint64_t v) { return runs[x].lastScr < v; });
+        for (; it != byLast.end() && runs[*it].lastScr < first; ++it) {
+            const size_t p = *it;
+            const bool sameSystem =
+                runs[p].frameRate == 0 || runs[r].frameRate == 0 || runs[p].frameRate == runs[r].frameRate;
+            if (p != r && sameSystem) links.push_back({first - runs[p].lastScr, p, r});
+        }
+    }
+    std::sort(links.begin(), links.end(), [](const Link& x, const Link& y) {
+        return std::tie(x.gap, x.from, x.to) < std::tie(y.gap, y.from, y.to);
+    });
+    const size_t none = n;
+    std::vector<size_t> next(n, none), prev(n, none);
+    for (const Link& l : links) {
+        if (next[l.from] != none || prev[l.to] != none) continue;
+        // Never a cycle (a run whose clock runs back inside it).
+        size_t head = l.from;
+        while (prev[head] != none && head != l.to) head = prev[head];
+        if (head == l.to) continue;
+        next[l.from] = l.to;
+        prev[l.to] = l.from;
+    }
+    for (size_t i = 0; i < n; ++i) {
+        if (duplicate[i] || prev[i] != none) continue;
+        std::vector<size_t> chain;
+        for (size_t k = i; k != none; k = next[k]) chain.push_back(k);
+        a.chains.push_back(chain);
+    }
+    return a;
+}
+
+}  // namespace tool

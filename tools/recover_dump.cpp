@@ -1,0 +1,243 @@
+// `vrmangr recover SOURCE -d DIR`: recordings found in a dump of any medium
+// (an image, a drive, a recorder's hard disk, an unfinalized disc, a
+// DVD_RTAV directory's stream file) at any byte offset, put in order by
+// their clock, and written as a new disc: their packs one after another
+// into DIR's VR_MOVIE.VRO, which the in-place recovery then divides into
+// recordings and registers. Recordings of the other TV system go to a disc
+// of their own (DIR-525 or DIR-625). SOURCE is only read.
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cli.h"
+#include "disc_source.h"
+#include "dump_scan.h"
+#include "output.h"
+
+namespace tool {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The source as one stretch of bytes: a file or a drive, or the movie
+// stream file of a directory.
+class Dump {
+public:
+    ~Dump() {
+        if (m_fd >= 0) close(m_fd);
+    }
+    bool Open(const std::string& source) {
+        m_path = IsDirectory(source) ? InDir(source, kMovieVro) : source;
+        if (IsDirectory(source) && !Exists(m_path))
+            return Fail(source + " is a directory without " + kMovieVro + ": there is nothing to scan."), false;
+        m_fd = open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (m_fd < 0) return Fail(m_path + " cannot be opened: " + std::strerror(errno) + "."), false;
+        struct stat st {};
+        if (fstat(m_fd, &st) != 0) return Fail(m_path + " cannot be read: " + std::strerror(errno) + "."), false;
+        if (S_ISBLK(st.st_mode)) {
+            uint64_t bytes = 0;
+            if (ioctl(m_fd, BLKGETSIZE64, &bytes) != 0) return Fail(m_path + " does not tell its size."), false;
+            m_size = bytes;
+        } else if (S_ISREG(st.st_mode)) {
+            m_size = static_cast<uint64_t>(st.st_size);
+            m_mtime = st.st_mtime;
+        } else {
+            return Fail(m_path + " is neither a file, a drive nor a directory."), false;
+        }
+        if (m_size == 0) return Fail(m_path + " is empty: there is nothing to scan."), false;
+        return true;
+    }
+    int64_t Read(uint64_t offset, void* buf, size_t n) const {
+        size_t done = 0;
+        while (done < n) {
+            const ssize_t got =
+                pread(m_fd, static_cast<char*>(buf) + done, n - done, static_cast<off_t>(offset + done));
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) return done ? static_cast<int64_t>(done) : -1;
+            if (got == 0) break;
+            done += static_cast<size_t>(got);
+        }
+        return static_cast<int64_t>(done);
+    }
+    const std::string& Path() const { return m_path; }
+    uint64_t Size() const { return m_size; }
+    const time_t* Mtime() const { return m_mtime ? &m_mtime : nullptr; }
+
+private:
+    std::string m_path;
+    int m_fd = -1;
+    uint64_t m_size = 0;
+    time_t m_mtime = 0;
+};
+
+std::string Span(uint64_t a, uint64_t b) { return "bytes " + std::to_string(a) + ".." + std::to_string(b); }
+
+// "625" or "525" for a frame rate code; "" when unknown.
+std::string System(int frameRate) {
+    if (frameRate == 3) return "625";
+    if (frameRate == 4 || frameRate == 5) return "525";
+    return "";
+}
+
+// One disc to write: the chains of one TV system.
+struct Target {
+    std::string dir;
+    std::string system;
+    std::vector<size_t> chains;
+};
+
+// Writes the chains' packs, in order, as dir's VR_MOVIE.VRO (a new file,
+// dated as the source). False, with a sentence, on failure or Ctrl-C.
+bool WriteStream(const Dump& dump, const std::vector<PackRun>& runs, const Assembly& a, const Target& t,
+                 const std::string& dir, const DiscFiles& source) {
+    OutputFile out;
+    if (!out.Open(InDir(dir, kMovieVro), false, source)) return false;
+    uint64_t total = 0, done = 0;
+    for (size_t c : t.chains)
+        for (size_t r : a.chains[c]) total += runs[r].packs * 2048;
+    std::vector<char> buffer(4 << 20);
+    ProgressLabel("writing " + InDir(dir, kMovieVro));
+    for (size_t c : t.chains) {
+        for (size_t r : a.chains[c]) {
+            for (uint64_t at = runs[r].at; at < runs[r].End();) {
+                if (Interrupted()) return ProgressDone(), Fail("cancelled; nothing was written to " + dir + "."), false;
+                const size_t want = static_cast<size_t>(std::min<uint64_t>(buffer.size(), runs[r].End() - at));
+                const int64_t got = dump.Read(at, buffer.data(), want);
+                if (got != static_cast<int64_t>(want)) {
+                    ProgressDone();
+                    return Fail(dump.Path() + " cannot be read at byte " + std::to_string(at) + " any more."), false;
+                }
+                if (!out.Write(buffer.data(), want)) return ProgressDone(), false;
+                at += want;
+                done += want;
+                Progress(nullptr, 0, static_cast<DWORD>(done >> 10), static_cast<DWORD>(total >> 10), 0);
+            }
+        }
+    }
+    ProgressDone();
+    return out.Commit(dump.Mtime());
+}
+
+}  // namespace
+
+int RecoverDump(const std::string& source, const std::string& dir, bool files, bool dry, bool quiet) {
+    Dump dump;
+    if (!dump.Open(source)) return kFailed;
+    std::vector<PackRun> runs;
+    uint64_t unreadable = 0;
+    ProgressLabel("scanning " + dump.Path());
+    const bool scanned =
+        ScanDump([&](uint64_t at, void* buf, size_t n) { return dump.Read(at, buf, n); }, dump.Size(),
+                 [](uint64_t done, uint64_t total) {
+                     Progress(nullptr, 0, static_cast<DWORD>(done >> 20), static_cast<DWORD>(total >> 20), 0);
+                     return !Interrupted();
+                 },
+                 &runs, &unreadable);
+    ProgressDone();
+    if (!scanned) return Fail("cancelled while scanning " + dump.Path() + "; nothing was written."), kInterrupted;
+    if (runs.empty())
+        return Fail(dump.Path() + " holds no MPEG program stream of 2048-byte packs; nothing was written.");
+    const Assembly a = AssembleRuns(runs);
+
+    // The chains by TV system: the first recording's system makes DIR, the
+    // other goes beside it.
+    std::vector<Target> targets;
+    for (size_t c = 0; c < a.chains.size(); ++c) {
+        std::string system;
+        for (size_t r : a.chains[c])
+            if (system.empty()) system = System(runs[r].frameRate);
+        auto it = std::find_if(targets.begin(), targets.end(), [&](const Target& t) {
+            return t.system == system || system.empty() || t.system.empty();
+        });
+        if (it == targets.end()) {
+            targets.push_back({targets.empty() ? dir : dir + "-" + system, system, {}});
+            it = targets.end() - 1;
+        }
+        if (it->system.empty()) it->system = system;
+        it->chains.push_back(c);
+    }
+    // Outputs are new: never a disc's directory, never the source.
+    const DiscFiles sourceFiles(IsDirectory(source) ? source : dump.Path());
+    for (const Target& t : targets) {
+        for (const char* name : kDiscFiles) {
+            if (Exists(InDir(t.dir, name)))
+                return Fail(t.dir + " already holds " + name + "; recover writes into a directory that holds no disc.");
+        }
+        const std::string refusal = sourceFiles.DirectoryRefusal(t.dir);
+        if (!refusal.empty()) return Fail(refusal);
+    }
+
+    if (!quiet || dry) {
+        std::printf("%s: %s found in %s\n", dump.Path().c_str(),
+                    Count(static_cast<long>(a.chains.size()), "recording", "recordings").c_str(),
+                    Count(static_cast<long>(runs.size()), "run of packs", "runs of packs").c_str());
+        for (size_t c = 0; c < a.chains.size(); ++c) {
+            std::string pieces;
+            uint64_t packs = 0;
+            for (size_t r : a.chains[c]) {
+                pieces += (pieces.empty() ? "" : ", then ") + Span(runs[r].at, runs[r].End());
+                packs += runs[r].packs;
+            }
+            const Target& t = *std::find_if(targets.begin(), targets.end(), [&](const Target& x) {
+                return std::find(x.chains.begin(), x.chains.end(), c) != x.chains.end();
+            });
+            std::printf("  recording %zu: %s (%s), %s lines, into %s\n", c + 1, pieces.c_str(),
+                        Count(static_cast<long>(packs), "pack", "packs").c_str(),
+                        t.system.empty() ? "unknown" : t.system.c_str(), t.dir.c_str());
+        }
+        for (const auto& d : a.duplicates) {
+            std::printf("  left out: %s repeat %s\n", Span(runs[d.first].at, runs[d.first].End()).c_str(),
+                        Span(runs[d.second].at, runs[d.second].End()).c_str());
+        }
+        if (unreadable) std::printf("  %llu bytes could not be read\n", static_cast<unsigned long long>(unreadable));
+    }
+    if (dry) return kOk;
+
+    for (const Target& t : targets) {
+        // With --files the disc is made in a scratch directory beside DIR,
+        // and its programs become the files.
+        std::string disc = t.dir;
+        if (files) {
+            if (!IsDirectory(t.dir) && mkdir(t.dir.c_str(), 0777) != 0)
+                return Fail(t.dir + " is not a directory and cannot be made one: " + std::strerror(errno) + ".");
+            std::string pattern = InDir(t.dir, ".recover-XXXXXX");
+            if (!mkdtemp(&pattern[0])) return Fail("no scratch directory can be made in " + t.dir + ".");
+            disc = pattern;
+        } else if (!IsDirectory(t.dir) && mkdir(t.dir.c_str(), 0777) != 0) {
+            return Fail(t.dir + " is not a directory and cannot be made one: " + std::strerror(errno) + ".");
+        }
+        const auto cleanup = [&] {
+            std::error_code ec;
+            if (files) fs::remove_all(disc, ec);
+        };
+        if (!WriteStream(dump, runs, a, t, disc, sourceFiles)) return cleanup(), kFailed;
+        const int recovered = RecoverInPlace(disc, false, false, quiet || files);
+        if (recovered != kOk) {
+            if (!files) std::remove(InDir(disc, kMovieVro).c_str());
+            return cleanup(), recovered;
+        }
+        if (files) {
+            Args extract;
+            extract.command = "extract";
+            extract.words = {disc, "--all", "-d", t.dir};
+            extract.quiet = quiet;
+            const int written = RunExtract(extract);
+            cleanup();
+            if (written != kOk) return written;
+        }
+    }
+    return kOk;
+}
+
+}  // namespace tool
