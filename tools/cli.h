@@ -8,6 +8,7 @@
 #ifndef VRMANGR_TOOLS_CLI_H
 #define VRMANGR_TOOLS_CLI_H
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -227,8 +228,22 @@ int RunExtract(const Args& args);
 int RunExport(const Args& args);
 int RunTitle(const Args& args);
 int RunRecover(const Args& args);
+// What a recovered recording is titled, dated and divided by where a
+// management file that survived describes it.
+struct RecoveredNaming {
+    std::string title;
+    bool dated = false;
+    SYSTEMTIME when{};  // UTC
+    std::vector<DWORD> chapters;  // frames from its start where its entry points after the first begin
+    std::string from;  // "program 2 of the management file at byte 690176", for the report
+};
+// Asked for each recording the in-place recovery found in the movie stream
+// file at path (its sectors [first, first + sectors)); true when it filled
+// in *naming.
+using RecoveredNamer =
+    std::function<bool(const std::string& path, DWORD first, DWORD sectors, RecoveredNaming* naming)>;
 // recover DIR: the management files rebuilt from the stream files of dir.
-int RecoverInPlace(const std::string& dir, bool dry, bool realign, bool quiet);
+int RecoverInPlace(const std::string& dir, bool dry, bool realign, bool quiet, const RecoveredNamer& namer = nullptr);
 // recover SOURCE -d DIR: recordings found in any dump, written as a new disc
 // in dir (with files: as MPEG files); see tools/recover_dump.cpp.
 int RecoverDump(const std::string& source, const std::string& dir, bool files, bool dry, bool quiet);

@@ -51,7 +51,8 @@ uint64_t Hash(const unsigned char* p) {
 // The dump's bytes through a window of kWindow bytes.
 class Window {
 public:
-    Window(const DumpReader& read, uint64_t size) : m_read(read), m_size(size), m_buf(kWindow) {}
+    Window(const DumpReader& read, uint64_t size, std::vector<uint64_t>* management)
+        : m_read(read), m_size(size), m_buf(kWindow), m_management(management) {}
     // Bytes [pos, pos + need) in memory, or null when they lie past the end
     // or cannot be read (*failed then).
     const unsigned char* At(uint64_t pos, size_t need, bool* failed) {
@@ -62,6 +63,7 @@ public:
             const int64_t got =
                 m_read(pos, m_buf.data(), static_cast<size_t>(std::min<uint64_t>(kWindow, m_size - pos)));
             m_len = got > 0 ? static_cast<size_t>(got) : 0;
+            FindManagementFiles();
             if (got < 0 || m_len < need) {
                 *failed = got < 0;
                 m_len = 0;
@@ -74,9 +76,22 @@ public:
     size_t Held(uint64_t pos) const { return pos >= m_base && pos < m_base + m_len ? m_base + m_len - pos : 0; }
 
 private:
+    // The sectors of what was read that begin a management file, each once
+    // (windows overlap).
+    void FindManagementFiles() {
+        static const char kId[] = "DVD_RTR_VMG0";
+        for (uint64_t at = (m_base + kPack - 1) / kPack * kPack; at + 12 <= m_base + m_len; at += kPack) {
+            if (at + 12 <= m_searched || std::memcmp(m_buf.data() + (at - m_base), kId, 12) != 0) continue;
+            m_management->push_back(at);
+        }
+        m_searched = std::max(m_searched, m_base + m_len);
+    }
+
     const DumpReader& m_read;
     uint64_t m_size;
     std::vector<unsigned char> m_buf;
+    std::vector<uint64_t>* m_management;
+    uint64_t m_searched = 0;  // sectors below this were searched
     uint64_t m_base = 0;
     size_t m_len = 0;
 };
@@ -84,8 +99,8 @@ private:
 }  // namespace
 
 bool ScanDump(const DumpReader& read, uint64_t size, const std::function<bool(uint64_t, uint64_t)>& progress,
-              std::vector<PackRun>* runs, uint64_t* unreadable) {
-    Window window(read, size);
+              std::vector<PackRun>* runs, uint64_t* unreadable, std::vector<uint64_t>* management) {
+    Window window(read, size, management);
     uint64_t pos = 0, reported = 0;
     bool inRun = false;
     PackRun run;

@@ -37,9 +37,10 @@ using DumpReader = std::function<int64_t(uint64_t offset, void* buf, size_t n)>;
 // pack. Bounded work per byte; memory does not grow with the dump (a 4 MB
 // window). progress(done, size) between windows; false from it stops the
 // scan (and ScanDump returns false). *unreadable counts bytes that could not
-// be read.
+// be read. Each 2048-byte sector of the dump that begins with a management
+// file's identifier ("DVD_RTR_VMG0") has its offset added to *management.
 bool ScanDump(const DumpReader& read, uint64_t size, const std::function<bool(uint64_t, uint64_t)>& progress,
-              std::vector<PackRun>* runs, uint64_t* unreadable);
+              std::vector<PackRun>* runs, uint64_t* unreadable, std::vector<uint64_t>* management);
 
 // Recordings put together from runs: runs[i] of each chain in playing
 // order. A run continues the run whose last clock it follows by at most a

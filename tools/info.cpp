@@ -498,7 +498,13 @@ std::string PlaylistText(void* handle, int n, bool title) {
 }
 
 DiscInfo Describe(Disc& disc) {
-    void* h = disc.Handle();
+    DiscInfo d = Describe(disc.Handle());
+    d.movieBytes = disc.FileSize(kMovieVro);
+    d.stillBytes = disc.FileSize(kStillVro);
+    return d;
+}
+
+DiscInfo Describe(void* h) {
     DiscInfo d;
 
     VR_DISC_FACTS facts{};
@@ -515,8 +521,6 @@ DiscInfo Describe(Disc& disc) {
         d.characterSetKnown = set.cKnown != 0;
     }
     fnVR_GetProtection(h, 0, &d.protection);
-    d.movieBytes = disc.FileSize(kMovieVro);
-    d.stillBytes = disc.FileSize(kStillVro);
 
     DVDPGCINFO counts{};
     fnVR_GetOPGCInfo(h, &d.original, 2);

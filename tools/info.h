@@ -83,6 +83,9 @@ struct DiscInfo {
 
 // Gathers everything about the open disc.
 DiscInfo Describe(Disc& disc);
+// The same for the disc open in a handle, without the stream files'
+// lengths (-1).
+DiscInfo Describe(void* handle);
 
 // Formats ticks as h:mm:ss.mmm.
 std::string FormatTime(Ticks t);

@@ -263,7 +263,9 @@ const Command kCommands[] = {
      "of another (within a second) is its continuation wherever it lies, and\n"
      "runs that repeat an earlier one are left out. The recordings become a\n"
      "new disc in DIR (made when missing; it must hold no disc), divided and\n"
-     "titled as above; recordings of the other TV system go into DIR-525 or\n"
+     "titled as above, or titled, dated and divided into chapters as a\n"
+     "management file that survived in SOURCE describes them (matched by\n"
+     "their VOBUs); recordings of the other TV system go into DIR-525 or\n"
      "DIR-625. --files writes one MPEG file per recording into DIR instead\n"
      "(named as extract --all names them). SOURCE is never written; --dry-run\n"
      "prints what was found and where it would go.\n",

@@ -137,7 +137,7 @@ int RunRecover(const Args& args) {
     return RecoverInPlace(words[0], !dryRun.empty(), !realign.empty(), args.quiet);
 }
 
-int RecoverInPlace(const std::string& dir, bool dry, bool realignAsked, bool quiet) {
+int RecoverInPlace(const std::string& dir, bool dry, bool realignAsked, bool quiet, const RecoveredNamer& namer) {
     int status = kOk;
     if (!IsDirectory(dir)) return Fail(dir + " is not a directory.");
     Scanned movie(kMovieVro, dir), still(kStillVro, dir);
@@ -237,13 +237,20 @@ int RecoverInPlace(const std::string& dir, bool dry, bool realignAsked, bool qui
     // Registers what one scan found, each as a program titled `title` N;
     // false after Ctrl-C.
     int programs = 0;
+    size_t described = 0;  // named and dated by a management file that survived
     auto add = [&](const Scanned& scanned, bool stills, const char* what, const char* title, size_t* added) {
         size_t n = 0;
         for (const VR_FOUND_STRETCH& s : scanned.found) {
             if (s.dwKind == VR_FOUND_DAMAGED) continue;
             ++n;
             fnVR_StartNewProgram(h);
-            if (scanned.dated) fnVR_SetRecordingTime(h, &scanned.when);
+            RecoveredNaming naming;
+            const bool named = !stills && namer && namer(scanned.path, s.dwFirstSector, s.dwSectors, &naming);
+            if (named && naming.dated) {
+                fnVR_SetRecordingTime(h, &naming.when);
+            } else if (scanned.dated) {
+                fnVR_SetRecordingTime(h, &scanned.when);
+            }
             ProgressLabel("analysing " + std::string(what) + " " + std::to_string(n));
             const int ok = stills ? fnVR_AddRecordedStillRange(h, s.dwFirstSector, s.dwSectors, Progress)
                                   : fnVR_AddRecordedRange(h, s.dwFirstSector, s.dwSectors, Progress);
@@ -255,9 +262,26 @@ int RecoverInPlace(const std::string& dir, bool dry, bool realignAsked, bool qui
                 continue;
             }
             ++*added;
-            // The mark of a recovered recording: its title, which info shows.
-            const std::string text = title + std::to_string(n);
+            // The mark of a recovered recording: its title, which info shows
+            // (the one that survived, where one did).
+            const std::string text = named && !naming.title.empty() ? naming.title : title + std::to_string(n);
             fnVR_SetProgramTitle(h, ++programs, text.c_str());
+            if (named) {
+                // Its chapters as they were: the program's one entry point
+                // divided where the others began.
+                DVDPGCINFO counts{};
+                fnVR_GetOPGCInfo(h, &counts, 0);
+                int ep = static_cast<int>(counts.dwCount);
+                DWORD from = 0;
+                for (DWORD at : naming.chapters) {
+                    if (at > from && fnVR_DevideOPGCEntryPt(h, ep, at - from)) {
+                        ++ep;
+                        from = at;
+                    }
+                }
+                ++described;
+                if (!quiet) std::printf("recording %zu is %s\n", n, naming.from.c_str());
+            }
         }
         return true;
     };
@@ -297,8 +321,12 @@ int RecoverInPlace(const std::string& dir, bool dry, bool realignAsked, bool qui
     if (!quiet) {
         std::string summary = "recovered ";
         if (movie.kept > 0) {
-            summary += Count(long(recordings), "recording", "recordings") + " of " + kMovieVro + " (dated by " +
-                       movie.dateSource + ")";
+            const std::string dates = described == recordings ? std::string("the management file that survived")
+                                      : described == 0        ? movie.dateSource
+                                                              : movie.dateSource + "; " + std::to_string(described) +
+                                                             " of them by the management file that survived";
+            summary +=
+                Count(long(recordings), "recording", "recordings") + " of " + kMovieVro + " (dated by " + dates + ")";
         }
         if (still.kept > 0) {
             summary += std::string(movie.kept > 0 ? " and " : "") + Count(long(groups), "still group", "still groups") +

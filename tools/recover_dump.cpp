@@ -23,7 +23,9 @@
 #include "cli.h"
 #include "disc_source.h"
 #include "dump_scan.h"
+#include "info.h"
 #include "output.h"
+#include "packs.h"
 
 namespace tool {
 namespace {
@@ -129,12 +131,136 @@ bool WriteStream(const Dump& dump, const std::vector<PackRun>& runs, const Assem
     return out.Commit(dump.Mtime());
 }
 
+// A management file's bytes as the only file of a disc, for opening it.
+struct ManagementBytes {
+    std::vector<char> bytes;
+    static __int64 Size(void* c, const char* name) {
+        return std::strcmp(name, kIfo) == 0 ? static_cast<__int64>(static_cast<ManagementBytes*>(c)->bytes.size()) : -1;
+    }
+    static __int64 Read(void* c, const char* name, uint64_t offset, void* data, DWORD n) {
+        const std::vector<char>& b = static_cast<ManagementBytes*>(c)->bytes;
+        if (std::strcmp(name, kIfo) != 0) return -1;
+        if (offset >= b.size()) return 0;
+        const size_t k = std::min<size_t>(n, b.size() - static_cast<size_t>(offset));
+        std::memcpy(data, b.data() + offset, k);
+        return static_cast<__int64>(k);
+    }
+};
+
+// A recording that a surviving management file describes: its VOB's
+// length and VOBU starts (sectors from its first), and what its program
+// was called.
+struct KnownVob {
+    DWORD sectors = 0;
+    std::vector<DWORD> units;
+    RecoveredNaming naming;
+};
+
+// The management files found in the dump (identical copies once) and the
+// recordings of one-cell programs they describe.
+std::vector<KnownVob> Survivors(const Dump& dump, const std::vector<uint64_t>& found, bool quiet) {
+    constexpr size_t kLargest = 0x20000;  // a management file's length as writers make it
+    constexpr size_t kMostCopies = 64;
+    std::vector<KnownVob> known;
+    std::vector<std::vector<char>> seen;
+    for (uint64_t at : found) {
+        if (seen.size() >= kMostCopies) break;
+        ManagementBytes m;
+        m.bytes.resize(static_cast<size_t>(std::min<uint64_t>(kLargest, dump.Size() - at)));
+        if (dump.Read(at, m.bytes.data(), m.bytes.size()) != static_cast<int64_t>(m.bytes.size())) continue;
+        if (std::find(seen.begin(), seen.end(), m.bytes) != seen.end()) continue;
+        seen.push_back(m.bytes);
+        void* h = fnVR_MANGRBegin();
+        const VR_DISC_FILES files{&m, &ManagementBytes::Size, &ManagementBytes::Read};
+        const std::string where = dump.Path() + "@" + std::to_string(at);
+        if (!h || !fnVR_MANGROpenFiles(h, &files, where.c_str())) {
+            if (!quiet)
+                std::printf("  the management file at byte %llu does not load\n", static_cast<unsigned long long>(at));
+            fnVR_MANGREnd(h);
+            continue;
+        }
+        const DiscInfo d = Describe(h);
+        VR_STREAM_USE use{};
+        fnVR_GetStreamUse(h, 0, &use, nullptr, 0, nullptr, 0, nullptr, 0);
+        std::vector<VR_STREAM_EXTENT> extents(use.dwExtents);
+        fnVR_GetStreamUse(h, 0, &use, extents.data(), use.dwExtents, nullptr, 0, nullptr, 0);
+        size_t described = 0;
+        for (const Program& p : d.programs) {
+            if (p.cells.size() != 1 || p.cells[0].s.dwCellType != 0) continue;
+            const Cell& cell = p.cells[0];
+            const WORD vob = static_cast<WORD>(cell.s.dwSRPN);
+            const auto extent = std::find_if(extents.begin(), extents.end(),
+                                             [&](const VR_STREAM_EXTENT& e) { return e.wNumber == vob; });
+            if (extent == extents.end()) continue;
+            KnownVob k;
+            k.sectors = extent->dwSectors;
+            std::vector<__int64> starts(fnVR_GetUnitStarts(h, 0, vob, nullptr, 0));
+            fnVR_GetUnitStarts(h, 0, vob, starts.data(), static_cast<DWORD>(starts.size()));
+            for (__int64 u : starts) k.units.push_back(static_cast<DWORD>(u - extent->dwStart));
+            k.naming.title = p.title;
+            const DWORD date[6] = {p.info.dwYear, p.info.dwMonth,  p.info.dwDay,
+                                   p.info.dwHour, p.info.dwMinute, p.info.dwSecond};
+            time_t when = 0;
+            tm parts{};
+            if (DiscInstant(date, d.timeZone, &when) && gmtime_r(&when, &parts)) {
+                k.naming.dated = true;
+                k.naming.when = SYSTEMTIME{static_cast<WORD>(parts.tm_year + 1900), static_cast<WORD>(parts.tm_mon + 1),
+                                           static_cast<WORD>(parts.tm_wday),        static_cast<WORD>(parts.tm_mday),
+                                           static_cast<WORD>(parts.tm_hour),        static_cast<WORD>(parts.tm_min),
+                                           static_cast<WORD>(parts.tm_sec),         0};
+            }
+            DWORD frames = 0;
+            for (size_t e = 0; e + 1 < cell.entryPoints.size(); ++e) {
+                frames += cell.entryPoints[e].s.dwFrameNs;
+                k.naming.chapters.push_back(frames);
+            }
+            k.naming.from = "program " + std::to_string(p.number) + " (\"" + p.title +
+                            "\") of the management file at byte " + std::to_string(at);
+            known.push_back(k);
+            ++described;
+        }
+        if (!quiet) {
+            std::printf("  the management file at byte %llu describes %s\n", static_cast<unsigned long long>(at),
+                        Count(static_cast<long>(d.programs.size()), "program", "programs").c_str());
+        }
+        fnVR_MANGREnd(h);
+    }
+    return known;
+}
+
+// The surviving description of the recording in sectors [first, first +
+// sectors) of the stream file at path: a VOB of the same length whose
+// every VOBU start holds a navigation pack there.
+bool Match(const std::vector<KnownVob>& known, const std::string& path, DWORD first, DWORD sectors,
+           RecoveredNaming* naming) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    unsigned char pack[2048];
+    const KnownVob* match = nullptr;
+    for (const KnownVob& k : known) {
+        if (k.sectors != sectors || k.units.empty() || k.units[0] != 0) continue;
+        const bool all = std::all_of(k.units.begin(), k.units.end(), [&](DWORD u) {
+            const off_t at = static_cast<off_t>(uint64_t{first} + u) * 2048;
+            return u < sectors && pread(fd, pack, sizeof pack, at) == static_cast<ssize_t>(sizeof pack) &&
+                   CarriesNavigation(pack, sizeof pack);
+        });
+        if (all) {
+            match = &k;
+            break;
+        }
+    }
+    close(fd);
+    if (match) *naming = match->naming;
+    return match != nullptr;
+}
+
 }  // namespace
 
 int RecoverDump(const std::string& source, const std::string& dir, bool files, bool dry, bool quiet) {
     Dump dump;
     if (!dump.Open(source)) return kFailed;
     std::vector<PackRun> runs;
+    std::vector<uint64_t> management;
     uint64_t unreadable = 0;
     ProgressLabel("scanning " + dump.Path());
     const bool scanned =
@@ -143,7 +269,7 @@ int RecoverDump(const std::string& source, const std::string& dir, bool files, b
                      Progress(nullptr, 0, static_cast<DWORD>(done >> 20), static_cast<DWORD>(total >> 20), 0);
                      return !Interrupted();
                  },
-                 &runs, &unreadable);
+                 &runs, &unreadable, &management);
     ProgressDone();
     if (!scanned) return Fail("cancelled while scanning " + dump.Path() + "; nothing was written."), kInterrupted;
     if (runs.empty())
@@ -202,6 +328,12 @@ int RecoverDump(const std::string& source, const std::string& dir, bool files, b
         }
         if (unreadable) std::printf("  %llu bytes could not be read\n", static_cast<unsigned long long>(unreadable));
     }
+    // Titles, dates and chapters from management files that survived.
+    const std::vector<KnownVob> known = Survivors(dump, management, quiet && !dry);
+    const RecoveredNamer namer = [&known](const std::string& path, DWORD first, DWORD sectors,
+                                          RecoveredNaming* naming) {
+        return Match(known, path, first, sectors, naming);
+    };
     if (dry) return kOk;
 
     for (const Target& t : targets) {
@@ -222,7 +354,7 @@ int RecoverDump(const std::string& source, const std::string& dir, bool files, b
             if (files) fs::remove_all(disc, ec);
         };
         if (!WriteStream(dump, runs, a, t, disc, sourceFiles)) return cleanup(), kFailed;
-        const int recovered = RecoverInPlace(disc, false, false, quiet || files);
+        const int recovered = RecoverInPlace(disc, false, false, quiet || files, namer);
         if (recovered != kOk) {
             if (!files) std::remove(InDir(disc, kMovieVro).c_str());
             return cleanup(), recovered;
