@@ -165,12 +165,16 @@ bool DiscSource::Open(const std::string& path, const std::string& mapPath) {
         image->mapped = mmap(nullptr, image->length, PROT_READ, MAP_SHARED, image->input.fd, 0);
     }
     const bool mounted = image->Mount();
+    // Without a file system to read, the recordings may still be in the
+    // bytes: recover looks for them there.
+    const std::string raw = "; if it holds recordings, 'vrmangr recover " + path + " -d DIR' finds them in its bytes.";
     if (!mounted) {
-        return Fail(path + (m_map ? "'s UDF file system lies in sectors the map does not mark read, or it has none."
-                                  : " is neither a directory nor a disc image or drive with a UDF file system.")),
+        return Fail(path + (m_map ? "'s UDF file system lies in sectors the map does not mark read, or it has none"
+                                  : " is neither a directory nor a disc image or drive with a UDF file system") +
+                    raw),
                false;
     }
-    if (image->files.empty()) return Fail(path + " holds a UDF file system without a DVD_RTAV disc."), false;
+    if (image->files.empty()) return Fail(path + " holds a UDF file system without a DVD_RTAV disc" + raw), false;
     m_image = std::move(image);
     return true;
 #else
