@@ -169,8 +169,9 @@ bool DiscSource::Open(const std::string& path, const std::string& mapPath) {
     // bytes: recover looks for them there.
     const std::string raw = "; if it holds recordings, 'vrmangr recover " + path + " -d DIR' finds them in its bytes.";
     if (!mounted) {
-        return Fail(path + (m_map ? "'s UDF file system lies in sectors the map does not mark read, or it has none"
-                                  : " is neither a directory nor a disc image or drive with a UDF file system") +
+        return Fail(path +
+                    (m_map ? "'s UDF file system lies in sectors the map does not mark read, or it has none"
+                           : " is neither a directory nor a disc image or drive with a UDF file system") +
                     raw),
                false;
     }

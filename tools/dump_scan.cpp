@@ -42,6 +42,33 @@ size_t Find(const unsigned char* p, unsigned char code) {
 // 0 for another code.
 int SystemOf(int frameRate) { return frameRate == 3 ? 625 : frameRate == 4 || frameRate == 5 ? 525 : 0; }
 
+// Whether a run holds still pictures, told pack by pack: every VOBU holds
+// one picture (a movie's hold a dozen or more).
+class StillTest {
+public:
+    void Pack(const unsigned char* p, bool navigation) {
+        if (m_moving) return;
+        if (navigation) {
+            if (m_units && m_pictures != 1) m_moving = true;
+            m_units = true;
+            m_pictures = 0;
+        }
+        static const unsigned char kPicture[4] = {0, 0, 1, 0};
+        for (const unsigned char* at = p; at < p + kPack;) {
+            const void* hit = memmem(at, static_cast<size_t>(p + kPack - at), kPicture, sizeof kPicture);
+            if (!hit) break;
+            ++m_pictures;
+            at = static_cast<const unsigned char*>(hit) + sizeof kPicture;
+        }
+    }
+    bool Stills() const { return m_units && !m_moving && m_pictures <= 1; }
+
+private:
+    bool m_units = false;  // a navigation pack was met
+    bool m_moving = false;  // a VOBU held more than one picture
+    int m_pictures = 0;  // in the VOBU being read
+};
+
 uint64_t Hash(const unsigned char* p) {
     uint64_t h = 1469598103934665603ull;
     for (size_t i = 0; i < kPack; ++i) h = (h ^ p[i]) * 1099511628211ull;
@@ -107,7 +134,9 @@ bool ScanDump(const DumpReader& read, uint64_t size, const std::function<bool(ui
     // The run as it stood before its last navigation pack, with that pack's
     // place, clock and hash.
     PackRun nav;
+    StillTest still;
     const auto close = [&] {
+        run.stills = still.Stills();
         if (inRun) runs->push_back(run);
         inRun = false;
     };
@@ -121,7 +150,8 @@ bool ScanDump(const DumpReader& read, uint64_t size, const std::function<bool(ui
             uint64_t scr = 0;
             const unsigned char* p = window.At(pos, kPack, &failed);
             if (p && IsPack(p, &scr)) {
-                if (CarriesNavigation(p, kPack)) {
+                const bool navigation = CarriesNavigation(p, kPack);
+                if (navigation) {
                     // Where a recording of another TV system would begin.
                     nav = run;
                     nav.at = pos;
@@ -146,10 +176,13 @@ bool ScanDump(const DumpReader& read, uint64_t size, const std::function<bool(ui
                     }
                     after.packs = run.packs - before.packs;
                     after.lastScr = run.lastScr;
+                    before.stills = still.Stills();
                     runs->push_back(before);
                     run = after;
                     nav = PackRun{};
+                    still = StillTest{};
                 }
+                still.Pack(p, navigation);
                 if (run.frameRate == 0) run.frameRate = rate;
                 run.lastScr = scr;
                 run.endCode = Find(p, 0xB9) != 0;
@@ -182,6 +215,7 @@ bool ScanDump(const DumpReader& read, uint64_t size, const std::function<bool(ui
         if (c && IsPack(c, &scr)) {
             run = PackRun{};
             nav = PackRun{};
+            still = StillTest{};
             run.at = candidate;
             run.firstScr = scr;
             run.firstPackHash = Hash(c);
@@ -230,7 +264,8 @@ Assembly AssembleRuns(const std::vector<PackRun>& runs) {
             const size_t p = *it;
             const bool sameSystem =
                 runs[p].frameRate == 0 || runs[r].frameRate == 0 || runs[p].frameRate == runs[r].frameRate;
-            if (p != r && sameSystem) links.push_back({first - runs[p].lastScr, p, r});
+            if (p != r && sameSystem && runs[p].stills == runs[r].stills)
+                links.push_back({first - runs[p].lastScr, p, r});
         }
     }
     std::sort(links.begin(), links.end(), [](const Link& x, const Link& y) {

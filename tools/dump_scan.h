@@ -23,6 +23,9 @@ struct PackRun {
     // was seen.
     int frameRate = 0;
     uint64_t firstPackHash = 0;  // of its first pack's bytes, to tell copies apart
+    // Still pictures: every VOBU of the run (from one navigation pack to the
+    // next) holds exactly one picture.
+    bool stills = false;
     uint64_t End() const { return at + packs * 2048; }
 };
 
@@ -45,8 +48,9 @@ bool ScanDump(const DumpReader& read, uint64_t size, const std::function<bool(ui
 // Recordings put together from runs: runs[i] of each chain in playing
 // order. A run continues the run whose last clock it follows by at most a
 // second (the nearest such run, of the same TV system, not ended by a
-// program end code); runs with the same bytes as an earlier one are
-// duplicates, listed apart and left out.
+// program end code, of the same kind: movie or still pictures); runs with
+// the same bytes as an earlier one are duplicates, listed apart and left
+// out.
 struct Assembly {
     std::vector<std::vector<size_t>> chains;  // indices into the runs, in order; chains in dump order
     std::vector<std::pair<size_t, size_t>> duplicates;  // (duplicate run, the run it repeats)

@@ -99,32 +99,36 @@ struct Target {
     std::vector<size_t> chains;
 };
 
-// Writes the chains' packs, in order, as dir's VR_MOVIE.VRO (a new file,
-// dated as the source). False, with a sentence, on failure or Ctrl-C.
-bool WriteStream(const Dump& dump, const std::vector<PackRun>& runs, const Assembly& a, const Target& t,
+// Writes the packs of the target's chains of one kind (stills: still
+// pictures), in order, as dir's VR_MOVIE.VRO or VR_STILL.VRO (a new file,
+// dated as the source; none when there are no such chains). False, with a
+// sentence, on failure or Ctrl-C.
+bool WriteStream(const Dump& dump, const std::vector<PackRun>& runs, const Assembly& a, const Target& t, bool stills,
                  const std::string& dir, const DiscFiles& source) {
-    OutputFile out;
-    if (!out.Open(InDir(dir, kMovieVro), false, source)) return false;
-    uint64_t total = 0, done = 0;
+    std::vector<size_t> pieces;
     for (size_t c : t.chains)
-        for (size_t r : a.chains[c]) total += runs[r].packs * 2048;
+        if (runs[a.chains[c][0]].stills == stills) pieces.insert(pieces.end(), a.chains[c].begin(), a.chains[c].end());
+    if (pieces.empty()) return true;
+    const std::string path = InDir(dir, stills ? kStillVro : kMovieVro);
+    OutputFile out;
+    if (!out.Open(path, false, source)) return false;
+    uint64_t total = 0, done = 0;
+    for (size_t r : pieces) total += runs[r].packs * 2048;
     std::vector<char> buffer(4 << 20);
-    ProgressLabel("writing " + InDir(dir, kMovieVro));
-    for (size_t c : t.chains) {
-        for (size_t r : a.chains[c]) {
-            for (uint64_t at = runs[r].at; at < runs[r].End();) {
-                if (Interrupted()) return ProgressDone(), Fail("cancelled; nothing was written to " + dir + "."), false;
-                const size_t want = static_cast<size_t>(std::min<uint64_t>(buffer.size(), runs[r].End() - at));
-                const int64_t got = dump.Read(at, buffer.data(), want);
-                if (got != static_cast<int64_t>(want)) {
-                    ProgressDone();
-                    return Fail(dump.Path() + " cannot be read at byte " + std::to_string(at) + " any more."), false;
-                }
-                if (!out.Write(buffer.data(), want)) return ProgressDone(), false;
-                at += want;
-                done += want;
-                Progress(nullptr, 0, static_cast<DWORD>(done >> 10), static_cast<DWORD>(total >> 10), 0);
+    ProgressLabel("writing " + path);
+    for (size_t r : pieces) {
+        for (uint64_t at = runs[r].at; at < runs[r].End();) {
+            if (Interrupted()) return ProgressDone(), Fail("cancelled; nothing was written to " + dir + "."), false;
+            const size_t want = static_cast<size_t>(std::min<uint64_t>(buffer.size(), runs[r].End() - at));
+            const int64_t got = dump.Read(at, buffer.data(), want);
+            if (got != static_cast<int64_t>(want)) {
+                ProgressDone();
+                return Fail(dump.Path() + " cannot be read at byte " + std::to_string(at) + " any more."), false;
             }
+            if (!out.Write(buffer.data(), want)) return ProgressDone(), false;
+            at += want;
+            done += want;
+            Progress(nullptr, 0, static_cast<DWORD>(done >> 10), static_cast<DWORD>(total >> 10), 0);
         }
     }
     ProgressDone();
@@ -318,7 +322,8 @@ int RecoverDump(const std::string& source, const std::string& dir, bool files, b
             const Target& t = *std::find_if(targets.begin(), targets.end(), [&](const Target& x) {
                 return std::find(x.chains.begin(), x.chains.end(), c) != x.chains.end();
             });
-            std::printf("  recording %zu: %s (%s), %s lines, into %s\n", c + 1, pieces.c_str(),
+            std::printf("  %s %zu: %s (%s), %s lines, into %s\n",
+                        runs[a.chains[c][0]].stills ? "still pictures" : "recording", c + 1, pieces.c_str(),
                         Count(static_cast<long>(packs), "pack", "packs").c_str(),
                         t.system.empty() ? "unknown" : t.system.c_str(), t.dir.c_str());
         }
@@ -353,10 +358,20 @@ int RecoverDump(const std::string& source, const std::string& dir, bool files, b
             std::error_code ec;
             if (files) fs::remove_all(disc, ec);
         };
-        if (!WriteStream(dump, runs, a, t, disc, sourceFiles)) return cleanup(), kFailed;
+        if (!WriteStream(dump, runs, a, t, false, disc, sourceFiles) ||
+            !WriteStream(dump, runs, a, t, true, disc, sourceFiles)) {
+            if (!files) {
+                std::remove(InDir(disc, kMovieVro).c_str());
+                std::remove(InDir(disc, kStillVro).c_str());
+            }
+            return cleanup(), kFailed;
+        }
         const int recovered = RecoverInPlace(disc, false, false, quiet || files, namer);
         if (recovered != kOk) {
-            if (!files) std::remove(InDir(disc, kMovieVro).c_str());
+            if (!files) {
+                std::remove(InDir(disc, kMovieVro).c_str());
+                std::remove(InDir(disc, kStillVro).c_str());
+            }
             return cleanup(), recovered;
         }
         if (files) {

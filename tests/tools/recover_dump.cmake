@@ -49,6 +49,18 @@ splice(copies.bin file:${PAL}:0:-1 noise:999 file:${PAL}:0:-1)
 run(0 recover copies.bin -d once --dry-run)
 must_match("${out}" "1 recording found.*left out: bytes 306151..611303 repeat bytes 0..305152")
 
+# A disc's two stream files apart in a dump: the still pictures (every
+# VOBU one picture) go back into VR_STILL.VRO as a still group.
+run(0 create stills ${PAL} --still ${STILL} --quiet)
+splice(stills.bin noise:3000 file:${WORK}/stills/VR_MOVIE.VRO:0:-1 noise:5000 file:${WORK}/stills/VR_STILL.VRO:0:-1)
+run(0 recover stills.bin -d stills-back)
+must_match("${out}" "still pictures 2: bytes 313152..382784 \\(34 packs\\), 625 lines, into stills-back\n")
+run(0 info stills-back)
+must_match("${out}" "Program 2: still.*Cell 2: still VOG 1, [^\n]*\\(2 pictures\\)")
+run(0 extract stills --program 2 -o still-before.mpg)
+run(0 extract stills-back --program 2 -o still-after.mpg)
+same_bytes(still-after.mpg ${WORK}/still-before.mpg)
+
 # A PAL and an NTSC recording back to back: two discs.
 splice(systems.bin noise:2048 file:${PAL}:0:-1 file:${NTSC}:0:-1)
 run(0 recover systems.bin -d sys)
