@@ -266,10 +266,10 @@ const Command kCommands[] = {
      "new disc in DIR (made when missing; it must hold no disc), divided and\n"
      "titled as above, or titled, dated and divided into chapters as a\n"
      "management file that survived in SOURCE describes them (matched by\n"
-     "their VOBUs); recordings of the other TV system go into DIR-525 or\n"
-     "DIR-625. --files writes one MPEG file per recording into DIR instead\n"
-     "(named as extract --all names them). SOURCE is never written; --dry-run\n"
-     "prints what was found and where it would go.\n",
+     "their VOBUs), with its playlists; recordings of the other TV system go\n"
+     "into DIR-525 or DIR-625. --files writes one MPEG file per recording\n"
+     "into DIR instead (named as extract --all names them). SOURCE is never\n"
+     "written; --dry-run prints what was found and where it would go.\n",
      RunRecover},
     {"demo", "demo DIR [--sample FILE]",
      "Builds a sample disc in DIR (which must not hold a disc) from the small\n"

@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -158,14 +159,81 @@ struct KnownVob {
     DWORD sectors = 0;
     std::vector<DWORD> units;
     RecoveredNaming naming;
+    size_t file = 0;  // the management file (Survivors' index) that describes it
+    WORD vob = 0;  // its number there
 };
+
+// An entry point's stretch as a playlist cell plays it: the VOB, and the
+// frames from the VOB's start to the stretch's first and how many.
+struct Stretch {
+    WORD vob = 0;
+    DWORD start = 0, frames = 0;
+    bool operator==(const Stretch& o) const { return vob == o.vob && start == o.start && frames == o.frames; }
+};
+
+// A playlist that a surviving management file describes.
+struct KnownPlaylist {
+    size_t file = 0;
+    int number = 0;
+    std::string title;
+    std::vector<Stretch> stretches;  // in playing order
+};
+
+// The frame of its VOB at which a segment starts: the fields of the VOBUs
+// in front of its first, halved, and the frames it skips in that one.
+// False when its first VOBU is none of the VOB's.
+bool StartFrame(void* h, const seg& s, DWORD* frame) {
+    const int vob = static_cast<int>(s.dwSRPN);
+    std::vector<__int64> starts(fnVR_GetUnitStarts(h, 0, vob, nullptr, 0));
+    fnVR_GetUnitStarts(h, 0, vob, starts.data(), static_cast<DWORD>(starts.size()));
+    std::vector<DWORD> fields(starts.size());
+    fnVR_GetUnitFields(h, vob, fields.data(), static_cast<DWORD>(fields.size()));
+    uint64_t before = 0;
+    for (size_t i = 0; i < starts.size(); ++i) {
+        if (starts[i] * 2048 == s.llStartPos) {
+            *frame = static_cast<DWORD>(before / 2) + s.dwSkipFrames;
+            return true;
+        }
+        before += fields[i];
+    }
+    return false;
+}
+
+// The stretches of the playlists' cells of a disc open in h: each entry
+// point's own cell part (playlists whose segments run on into further
+// cells are left out).
+std::vector<KnownPlaylist> PlaylistsOf(void* h, const DiscInfo& d, size_t file) {
+    std::vector<KnownPlaylist> lists;
+    for (const Playlist& l : d.playlists) {
+        KnownPlaylist k;
+        k.file = file;
+        k.number = l.number;
+        k.title = l.title;
+        bool whole = !l.cells.empty();
+        for (const Cell& c : l.cells) {
+            for (const Segment& e : c.entryPoints) {
+                Stretch st;
+                st.vob = static_cast<WORD>(e.s.dwSRPN);
+                st.frames = e.s.dwFrameNs;
+                whole = whole && e.continuation.empty() && e.s.dwCellType == 0 && StartFrame(h, e.s, &st.start);
+                k.stretches.push_back(st);
+            }
+        }
+        if (whole) lists.push_back(k);
+    }
+    return lists;
+}
 
 // The management files found in the dump (identical copies once) and the
 // recordings of one-cell programs they describe.
-std::vector<KnownVob> Survivors(const Dump& dump, const std::vector<uint64_t>& found, bool quiet) {
+struct Survivors {
+    std::vector<KnownVob> vobs;
+    std::vector<KnownPlaylist> playlists;
+};
+Survivors FindSurvivors(const Dump& dump, const std::vector<uint64_t>& found, bool quiet) {
     constexpr size_t kLargest = 0x20000;  // a management file's length as writers make it
     constexpr size_t kMostCopies = 64;
-    std::vector<KnownVob> known;
+    Survivors known;
     std::vector<std::vector<char>> seen;
     for (uint64_t at : found) {
         if (seen.size() >= kMostCopies) break;
@@ -197,6 +265,8 @@ std::vector<KnownVob> Survivors(const Dump& dump, const std::vector<uint64_t>& f
                                              [&](const VR_STREAM_EXTENT& e) { return e.wNumber == vob; });
             if (extent == extents.end()) continue;
             KnownVob k;
+            k.file = seen.size() - 1;
+            k.vob = vob;
             k.sectors = extent->dwSectors;
             std::vector<__int64> starts(fnVR_GetUnitStarts(h, 0, vob, nullptr, 0));
             fnVR_GetUnitStarts(h, 0, vob, starts.data(), static_cast<DWORD>(starts.size()));
@@ -220,9 +290,10 @@ std::vector<KnownVob> Survivors(const Dump& dump, const std::vector<uint64_t>& f
             }
             k.naming.from = "program " + std::to_string(p.number) + " (\"" + p.title +
                             "\") of the management file at byte " + std::to_string(at);
-            known.push_back(k);
+            known.vobs.push_back(k);
             ++described;
         }
+        for (KnownPlaylist& l : PlaylistsOf(h, d, seen.size() - 1)) known.playlists.push_back(l);
         if (!quiet) {
             std::printf("  the management file at byte %llu describes %s\n", static_cast<unsigned long long>(at),
                         Count(static_cast<long>(d.programs.size()), "program", "programs").c_str());
@@ -230,6 +301,71 @@ std::vector<KnownVob> Survivors(const Dump& dump, const std::vector<uint64_t>& f
         fnVR_MANGREnd(h);
     }
     return known;
+}
+
+// The playlists that surviving management files describe, made again on
+// the recovered disc in dir wherever every stretch they play came back
+// (its VOB matched by length and VOBU starts, an entry point of the same
+// frames there), and saved. kOk, or kFailed with the sentence printed.
+int RestorePlaylists(const std::string& dir, const Survivors& known, bool quiet) {
+    if (known.playlists.empty()) return kOk;
+    Disc disc;
+    if (!disc.Open(dir, Access::Write)) return kFailed;
+    void* h = disc.Handle();
+    const DiscInfo d = Describe(h);
+    VR_STREAM_USE use{};
+    fnVR_GetStreamUse(h, 0, &use, nullptr, 0, nullptr, 0, nullptr, 0);
+    std::vector<VR_STREAM_EXTENT> extents(use.dwExtents);
+    fnVR_GetStreamUse(h, 0, &use, extents.data(), use.dwExtents, nullptr, 0, nullptr, 0);
+    // Each surviving description (file, VOB) of a recovered VOB.
+    std::map<std::pair<size_t, WORD>, WORD> recovered;
+    for (const VR_STREAM_EXTENT& e : extents) {
+        std::vector<__int64> starts(fnVR_GetUnitStarts(h, 0, e.wNumber, nullptr, 0));
+        fnVR_GetUnitStarts(h, 0, e.wNumber, starts.data(), static_cast<DWORD>(starts.size()));
+        std::vector<DWORD> units;
+        for (__int64 u : starts) units.push_back(static_cast<DWORD>(u - e.dwStart));
+        for (const KnownVob& k : known.vobs)
+            if (k.sectors == e.dwSectors && k.units == units) recovered[{k.file, k.vob}] = e.wNumber;
+    }
+    // The recovered chain's entry points by the stretch each plays.
+    std::vector<std::pair<Stretch, int>> points;
+    for (const Program& p : d.programs) {
+        for (const Cell& c : p.cells) {
+            for (const Segment& e : c.entryPoints) {
+                Stretch st{static_cast<WORD>(e.s.dwSRPN), 0, e.s.dwFrameNs};
+                if (c.s.dwCellType == 0 && StartFrame(h, e.s, &st.start)) points.emplace_back(st, e.number);
+            }
+        }
+    }
+    std::vector<std::pair<std::string, std::vector<int>>> made;
+    for (const KnownPlaylist& l : known.playlists) {
+        std::vector<int> numbers;
+        for (Stretch st : l.stretches) {
+            const auto vob = recovered.find({l.file, st.vob});
+            if (vob == recovered.end()) break;
+            st.vob = vob->second;
+            const auto point = std::find_if(points.begin(), points.end(),
+                                            [&](const std::pair<Stretch, int>& x) { return x.first == st; });
+            if (point == points.end()) break;
+            numbers.push_back(point->second);
+        }
+        if (numbers.size() != l.stretches.size()) {
+            if (!quiet)
+                std::printf("playlist %d (\"%s\") is not restored: not all it plays came back\n", l.number,
+                            l.title.c_str());
+            continue;
+        }
+        // The same playlist in another copy of the management file: once.
+        if (std::find(made.begin(), made.end(), std::make_pair(l.title, numbers)) != made.end()) continue;
+        if (!fnVR_AddPL(h)) break;
+        const int pl = fnVR_GetPLCount(h);
+        for (size_t i = 0; i < numbers.size(); ++i) fnVR_AddPLEntryPt(h, pl, static_cast<int>(i), numbers[i]);
+        if (!l.title.empty()) fnVR_SetPLTitle(h, pl, l.title.c_str());
+        made.emplace_back(l.title, numbers);
+        if (!quiet) std::printf("playlist %d (\"%s\") restored as playlist %d\n", l.number, l.title.c_str(), pl);
+    }
+    if (made.empty()) return kOk;
+    return disc.Save() ? kOk : kFailed;
 }
 
 // The surviving description of the recording in sectors [first, first +
@@ -334,7 +470,8 @@ int RecoverDump(const std::string& source, const std::string& dir, bool files, b
         if (unreadable) std::printf("  %llu bytes could not be read\n", static_cast<unsigned long long>(unreadable));
     }
     // Titles, dates and chapters from management files that survived.
-    const std::vector<KnownVob> known = Survivors(dump, management, quiet && !dry);
+    const Survivors survivors = FindSurvivors(dump, management, quiet && !dry);
+    const std::vector<KnownVob>& known = survivors.vobs;
     const RecoveredNamer namer = [&known](const std::string& path, DWORD first, DWORD sectors,
                                           RecoveredNaming* naming) {
         return Match(known, path, first, sectors, naming);
@@ -373,6 +510,10 @@ int RecoverDump(const std::string& source, const std::string& dir, bool files, b
                 std::remove(InDir(disc, kStillVro).c_str());
             }
             return cleanup(), recovered;
+        }
+        if (!files) {
+            const int restored = RestorePlaylists(disc, survivors, quiet);
+            if (restored != kOk) return restored;
         }
         if (files) {
             Args extract;
