@@ -455,6 +455,8 @@ DWORD PlaylistEntryPoints(void* h, int pl) {
 int RunChapters(const Args& args) {
     const std::vector<std::string>& w = args.words;
     if (w.size() < 2) return UsageError(args.command, "expects a directory and divide or combine.");
+    // The disc's root names its DVD_RTAV folder, as for every command.
+    const std::string dir = DiscDirectory(w[0]);
     const std::string& action = w[1];
     if (action != "divide" && action != "combine") {
         return UsageError(args.command, "unknown action '" + action + "'; use divide or combine.");
@@ -466,23 +468,23 @@ int RunChapters(const Args& args) {
     if (!NumberArg(args, w[3], action == "divide" ? "FRAMES" : "LAST", 1, &b, &status)) return status;
     if (action == "combine" && b < a) return UsageError(args.command, "LAST must not be below FIRST.");
     Disc disc;
-    if (!disc.Open(w[0], Access::Write)) return kFailed;
+    if (!disc.Open(dir, Access::Write)) return kFailed;
     void* h = disc.Handle();
     const DWORD count = OriginalEntryPoints(h);
     const long last = action == "divide" ? a : b;
     if (static_cast<DWORD>(last) > count) {
-        return Fail("the original chain of " + w[0] + " has " + Count(count, "entry point", "entry points") + ", not " +
+        return Fail("the original chain of " + dir + " has " + Count(count, "entry point", "entry points") + ", not " +
                     std::to_string(last) + ".");
     }
     if (action == "divide") {
         if (!fnVR_DevideOPGCEntryPt(h, static_cast<int>(a), static_cast<DWORD>(b))) {
-            return FailEdit(h, w[0],
-                            "entry point " + w[2] + " of " + w[0] + " cannot be divided " + w[3] +
+            return FailEdit(h, dir,
+                            "entry point " + w[2] + " of " + dir + " cannot be divided " + w[3] +
                                 " frames after its start (past the recording's end or the next entry point).");
         }
     } else {
         if (!fnVR_CombineOPGCEntryPt(h, static_cast<int>(a), static_cast<int>(b))) {
-            return FailEdit(h, w[0], "entry points " + w[2] + " to " + w[3] + " of " + w[0] + " cannot be combined.");
+            return FailEdit(h, dir, "entry points " + w[2] + " to " + w[3] + " of " + dir + " cannot be combined.");
         }
     }
     return disc.Save() ? kOk : kFailed;
@@ -493,7 +495,7 @@ int RunChapters(const Args& args) {
 int RunPlaylist(const Args& args) {
     const std::vector<std::string>& w = args.words;
     if (w.size() < 2) return UsageError(args.command, "expects a directory and an action.");
-    const std::string& dir = w[0];
+    const std::string dir = DiscDirectory(w[0]);
     const std::string& action = w[1];
     struct Shape {
         const char* action;

@@ -40,3 +40,12 @@ run(0 playlist disc delete 1)
 run(0 info disc)
 run(0 check disc)
 transcript(edit.txt)
+
+# chapters and playlist take the disc's root for its DVD_RTAV folder, as
+# the other commands do.
+run(0 create rooted/DVD_RTAV ${PAL} --quiet)
+run(0 chapters rooted divide 1 25)
+run(0 playlist rooted new)
+expect("playlist new on the disc's root printed ${out}" out STREQUAL "1\n")
+run(0 info rooted/DVD_RTAV)
+must_match("${out}" "Entry point 2: 0:00:01.000")
