@@ -467,6 +467,28 @@ int RecoverDump(const std::string& source, const std::string& dir, bool files, b
             std::printf("  left out: %s repeat %s\n", Span(runs[d.first].at, runs[d.first].End()).c_str(),
                         Span(runs[d.second].at, runs[d.second].End()).c_str());
         }
+        // What holds no packs: noise, zeros, file system, other data.
+        std::vector<std::pair<uint64_t, uint64_t>> held;
+        for (const PackRun& r : runs) held.emplace_back(r.at, r.End());
+        std::sort(held.begin(), held.end());
+        std::vector<std::pair<uint64_t, uint64_t>> gaps;
+        uint64_t end = 0;
+        for (const auto& h : held) {
+            if (h.first > end) gaps.emplace_back(end, h.first);
+            end = std::max(end, h.second);
+        }
+        if (dump.Size() > end) gaps.emplace_back(end, dump.Size());
+        uint64_t bytes = 0;
+        for (const auto& g : gaps) bytes += g.second - g.first;
+        if (!gaps.empty()) {
+            constexpr size_t kShown = 10;
+            std::string shown;
+            for (size_t i = 0; i < gaps.size() && i < kShown; ++i)
+                shown += (i ? ", " : "") + Span(gaps[i].first, gaps[i].second);
+            if (gaps.size() > kShown) shown += ", and " + std::to_string(gaps.size() - kShown) + " more";
+            std::printf("  left out: %llu bytes that hold no MPEG packs (%s)\n", static_cast<unsigned long long>(bytes),
+                        shown.c_str());
+        }
         if (unreadable) std::printf("  %llu bytes could not be read\n", static_cast<unsigned long long>(unreadable));
     }
     // Titles, dates and chapters from management files that survived.
