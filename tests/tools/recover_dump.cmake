@@ -77,6 +77,12 @@ expect("--files wrote ${made}" n EQUAL 1)
 same_bytes("files/${made}" ${PAL})
 expect("--files left a disc" NOT EXISTS ${WORK}/files/VR_MANGR.IFO)
 
+# A recording cut short inside a pack, and a pack header alone at the very
+# end: the whole packs are found, nothing is read past the end.
+splice(cut.bin noise:777 file:${PAL}:0:100000 noise:10 file:${PAL}:0:20)
+run(0 recover cut.bin -d cut --dry-run)
+must_match("${out}" "recording 1: bytes 777..99081 \\(48 packs\\)")
+
 # No MPEG data, an empty file: one sentence, nothing made.
 splice(noise.bin noise:300000)
 run(1 recover noise.bin -d none)
