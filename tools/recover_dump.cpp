@@ -256,42 +256,61 @@ Survivors FindSurvivors(const Dump& dump, const std::vector<uint64_t>& found, bo
         fnVR_GetStreamUse(h, 0, &use, nullptr, 0, nullptr, 0, nullptr, 0);
         std::vector<VR_STREAM_EXTENT> extents(use.dwExtents);
         fnVR_GetStreamUse(h, 0, &use, extents.data(), use.dwExtents, nullptr, 0, nullptr, 0);
-        size_t described = 0;
         for (const Program& p : d.programs) {
-            if (p.cells.size() != 1 || p.cells[0].s.dwCellType != 0) continue;
-            const Cell& cell = p.cells[0];
-            const WORD vob = static_cast<WORD>(cell.s.dwSRPN);
-            const auto extent = std::find_if(extents.begin(), extents.end(),
-                                             [&](const VR_STREAM_EXTENT& e) { return e.wNumber == vob; });
-            if (extent == extents.end()) continue;
-            KnownVob k;
-            k.file = seen.size() - 1;
-            k.vob = vob;
-            k.sectors = extent->dwSectors;
-            std::vector<__int64> starts(fnVR_GetUnitStarts(h, 0, vob, nullptr, 0));
-            fnVR_GetUnitStarts(h, 0, vob, starts.data(), static_cast<DWORD>(starts.size()));
-            for (__int64 u : starts) k.units.push_back(static_cast<DWORD>(u - extent->dwStart));
-            k.naming.title = p.title;
-            const DWORD date[6] = {p.info.dwYear, p.info.dwMonth,  p.info.dwDay,
-                                   p.info.dwHour, p.info.dwMinute, p.info.dwSecond};
-            time_t when = 0;
-            tm parts{};
-            if (DiscInstant(date, d.timeZone, &when) && gmtime_r(&when, &parts)) {
-                k.naming.dated = true;
-                k.naming.when = SYSTEMTIME{static_cast<WORD>(parts.tm_year + 1900), static_cast<WORD>(parts.tm_mon + 1),
-                                           static_cast<WORD>(parts.tm_wday),        static_cast<WORD>(parts.tm_mday),
-                                           static_cast<WORD>(parts.tm_hour),        static_cast<WORD>(parts.tm_min),
-                                           static_cast<WORD>(parts.tm_sec),         0};
+            // The program's recordings (VOBs), in the order its cells play
+            // them, each with the cells that play it.
+            std::vector<std::pair<WORD, std::vector<const Cell*>>> recordings;
+            for (const Cell& c : p.cells) {
+                if (c.s.dwCellType != 0) continue;
+                const WORD vob = static_cast<WORD>(c.s.dwSRPN);
+                auto it =
+                    std::find_if(recordings.begin(), recordings.end(),
+                                 [&](const std::pair<WORD, std::vector<const Cell*>>& r) { return r.first == vob; });
+                if (it == recordings.end()) it = recordings.insert(recordings.end(), {vob, {}});
+                it->second.push_back(&c);
             }
-            DWORD frames = 0;
-            for (size_t e = 0; e + 1 < cell.entryPoints.size(); ++e) {
-                frames += cell.entryPoints[e].s.dwFrameNs;
-                k.naming.chapters.push_back(frames);
+            for (size_t n = 0; n < recordings.size(); ++n) {
+                const WORD vob = recordings[n].first;
+                const auto extent = std::find_if(extents.begin(), extents.end(),
+                                                 [&](const VR_STREAM_EXTENT& e) { return e.wNumber == vob; });
+                if (extent == extents.end()) continue;
+                KnownVob k;
+                k.file = seen.size() - 1;
+                k.vob = vob;
+                k.sectors = extent->dwSectors;
+                std::vector<__int64> starts(fnVR_GetUnitStarts(h, 0, vob, nullptr, 0));
+                fnVR_GetUnitStarts(h, 0, vob, starts.data(), static_cast<DWORD>(starts.size()));
+                for (__int64 u : starts) k.units.push_back(static_cast<DWORD>(u - extent->dwStart));
+                // A program of several recordings: each its title, numbered.
+                const std::string part = recordings.size() > 1 ? " (" + std::to_string(n + 1) + ")" : "";
+                k.naming.title = p.title.empty() ? "" : p.title + part;
+                const DWORD date[6] = {p.info.dwYear, p.info.dwMonth,  p.info.dwDay,
+                                       p.info.dwHour, p.info.dwMinute, p.info.dwSecond};
+                time_t when = 0;
+                tm parts{};
+                if (DiscInstant(date, d.timeZone, &when) && gmtime_r(&when, &parts)) {
+                    k.naming.dated = true;
+                    k.naming.when =
+                        SYSTEMTIME{static_cast<WORD>(parts.tm_year + 1900), static_cast<WORD>(parts.tm_mon + 1),
+                                   static_cast<WORD>(parts.tm_wday),        static_cast<WORD>(parts.tm_mday),
+                                   static_cast<WORD>(parts.tm_hour),        static_cast<WORD>(parts.tm_min),
+                                   static_cast<WORD>(parts.tm_sec),         0};
+                }
+                // Its chapters: where each entry point of its cells begins
+                // in the VOB (the recovered program starts at the VOB's start).
+                for (const Cell* c : recordings[n].second) {
+                    for (const Segment& e : c->entryPoints) {
+                        DWORD frame = 0;
+                        if (StartFrame(h, e.s, &frame) && frame > 0) k.naming.chapters.push_back(frame);
+                    }
+                }
+                std::sort(k.naming.chapters.begin(), k.naming.chapters.end());
+                k.naming.chapters.erase(std::unique(k.naming.chapters.begin(), k.naming.chapters.end()),
+                                        k.naming.chapters.end());
+                k.naming.from = "program " + std::to_string(p.number) + part + " (\"" + p.title +
+                                "\") of the management file at byte " + std::to_string(at);
+                known.vobs.push_back(k);
             }
-            k.naming.from = "program " + std::to_string(p.number) + " (\"" + p.title +
-                            "\") of the management file at byte " + std::to_string(at);
-            known.vobs.push_back(k);
-            ++described;
         }
         for (KnownPlaylist& l : PlaylistsOf(h, d, seen.size() - 1)) known.playlists.push_back(l);
         if (!quiet) {

@@ -62,6 +62,21 @@ run(0 extract stills --program 2 -o still-before.mpg)
 run(0 extract stills-back --program 2 -o still-after.mpg)
 same_bytes(still-after.mpg ${WORK}/still-before.mpg)
 
+# A management file first in a dump (as on a disc) describing a program of
+# two recordings: each comes back with the program's title, numbered, and
+# its chapters.
+run(0 create joined/DVD_RTAV ${PAL} ${CIF} --join --quiet --date 2019-05-04T18:30Z)
+run(0 title joined --program 1 "Trip")
+run(0 chapters joined divide 2 25)
+splice(joined.bin file:${WORK}/joined/DVD_RTAV/VR_MANGR.IFO:0:-1 noise:1000
+       file:${WORK}/joined/DVD_RTAV/VR_MOVIE.VRO:0:-1)
+run(0 recover joined.bin -d joined-back)
+must_match("${out}" "recording 1 is program 1 \\(1\\) \\(\"Trip\"\\) of the management file at byte 0\n")
+must_match("${out}" "recording 2 is program 1 \\(2\\) \\(\"Trip\"\\)")
+run(0 info joined-back)
+must_match("${out}" "Program 1: movie, recorded 2019-05-04 18:30:00 [^\n]*, title \"Trip \\(1\\)\"")
+must_match("${out}" "Program 2: movie, recorded 2019-05-04 18:30:00 [^\n]*, title \"Trip \\(2\\)\"[^\n]*\n[^\n]*\n[^\n]*\n[^\n]*\n    Entry point 2: [^\n]*\(25 frames\)")
+
 # A PAL and an NTSC recording back to back: two discs.
 splice(systems.bin noise:2048 file:${PAL}:0:-1 file:${NTSC}:0:-1)
 run(0 recover systems.bin -d sys)
