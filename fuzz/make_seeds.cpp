@@ -6,6 +6,7 @@
 //                       made in code), DIR/edit/* (call sequences).
 // The seeds are generated rather than kept in the repository, so they always
 // follow the current serialisers.
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -124,6 +125,29 @@ void EditSeeds(const fs::path& edit) {
 
 }  // namespace
 
+// Dumps for the dump scanner: its first byte places an unreadable stretch
+// (0: none). A recording's halves in reverse order between filler bytes;
+// the same with a stretch that cannot be read; a management file's head at
+// a sector boundary.
+void DumpSeeds(const fs::path& dump, const fs::path& ifo) {
+    const std::vector<BYTE> pal = Sample("pal_mpeg2_mp2_4x3.vob");
+    const size_t packs = std::min<size_t>(pal.size() / 2048, 60), half = packs / 2 * 2048;
+    for (BYTE bad : {BYTE{0}, BYTE{20}}) {
+        std::vector<BYTE> d = {bad};
+        d.insert(d.end(), 999, 0x5A);
+        d.insert(d.end(), pal.begin() + static_cast<std::ptrdiff_t>(half),
+                 pal.begin() + static_cast<std::ptrdiff_t>(packs * 2048));
+        d.insert(d.end(), 333, 0xA5);
+        d.insert(d.end(), pal.begin(), pal.begin() + static_cast<std::ptrdiff_t>(half));
+        d.insert(d.end(), 4096, 0);
+        Write(dump / ("halves" + std::to_string(bad)), d);
+    }
+    std::vector<BYTE> d(2048, 0);
+    const std::vector<BYTE> head = Read(ifo);
+    d.insert(d.end(), head.begin(), head.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(head.size(), 8192)));
+    Write(dump / "management", d);
+}
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: make_seeds DIR\n");
@@ -131,8 +155,8 @@ int main(int argc, char** argv) {
     }
     const fs::path root = argv[1];
     const fs::path open = root / "open", tables = root / "tables", work = root / "work";
-    const fs::path movie = root / "movie", still = root / "still", edit = root / "edit";
-    for (const fs::path& dir : {open, tables, movie, still, edit}) fs::create_directories(dir);
+    const fs::path movie = root / "movie", still = root / "still", edit = root / "edit", dump = root / "dump";
+    for (const fs::path& dir : {open, tables, movie, still, edit, dump}) fs::create_directories(dir);
     for (const char* name : {"pal_mpeg2_mp2_4x3.vob", "ntsc_mpeg2_ac3_16x9.vob", "pal_mpeg2_lpcm_16x9.vob",
                              "ntsc_mpeg1_mp2_4x3.vob", "pal_vcd.mpg", "mpeg1_system_packs.mpg"})
         Write(movie / name, Sample(name));
@@ -142,6 +166,7 @@ int main(int argc, char** argv) {
     const bool ok = SaveDisc(work / "empty", false, open / "empty.ifo", tables) &&
                     SaveDisc(work / "full", true, open / "full.ifo", tables);
     fs::remove_all(work);
+    if (ok) DumpSeeds(dump, open / "full.ifo");
     if (!ok) std::fprintf(stderr, "make_seeds: could not build the seed discs\n");
     return ok ? 0 : 1;
 }

@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-1800}"
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(edit tables open movie still)
+[ ${#targets[@]} -gt 0 ] || targets=(edit tables open movie still dump)
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DVRMANGR_BUILD_FUZZ=ON -DVRMANGR_BUILD_TESTS=OFF \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -5,7 +5,7 @@
 #include <map>
 #include <tuple>
 
-#include "packs.h"
+#include "mpeg_pack.h"
 
 namespace tool {
 namespace {
