@@ -3,6 +3,8 @@
 #include "cli.h"
 #include "disc_source.h"
 
+#include <fcntl.h>
+#include <linux/fs.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -441,7 +443,92 @@ bool Disc::Open(const std::string& dir, Access access, const std::string& map) {
     if (HoldsDisc(dir)) return FailHoldsDisc(dir), false;
     if (!fnVR_MANGRNew(m_handle, dir.c_str()))
         return Fail(Reason(m_handle, "cannot start a new disc in " + dir + ".")), false;
+    m_new = true;
     return true;
+}
+
+bool ParseMedium(const std::string& text, uint64_t* bytes) {
+    static const struct {
+        const char* name;
+        uint64_t bytes;
+    } kMedia[] = {{"4.7", kDefaultMediumBytes},
+                  {"9.4", 2 * kDefaultMediumBytes},
+                  {"2.6", 1270000ull * 2048},
+                  {"8.5", 4173824ull * 2048}};
+    for (const auto& m : kMedia) {
+        if (text == m.name || text == std::string(m.name) + "G" || text == std::string(m.name) + "GB") {
+            *bytes = m.bytes;
+            return true;
+        }
+    }
+    if (text.empty() || text.size() > 15 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    *bytes = std::stoull(text);
+    return *bytes > 0;
+}
+
+std::string HumanBytes(uint64_t bytes) {
+    char text[32];
+    if (bytes >= 1000000000)
+        std::snprintf(text, sizeof text, "%.2f GB", static_cast<double>(bytes) / 1e9);
+    else if (bytes >= 1000000)
+        std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
+    else
+        std::snprintf(text, sizeof text, "%llu KB", static_cast<unsigned long long>((bytes + 999) / 1000));
+    return text;
+}
+
+uint64_t Disc::UsedBytes() const {
+    uint64_t used = 0;
+    for (const char* name : {kIfo, kBup, kMovieVro, kStillVro}) {
+        const long long bytes = FileSize(name);
+        if (bytes > 0) used += (static_cast<uint64_t>(bytes) + 2047) / 2048 * 2048;
+    }
+    return used;
+}
+
+bool ParseMediumOption(const Args& args, const std::vector<std::string>& values, uint64_t* bytes, int* status) {
+    *bytes = kDefaultMediumBytes;
+    if (values.empty() || ParseMedium(values.back(), bytes)) return true;
+    *status = UsageError(args.command, "--medium takes 4.7, 9.4, 2.6, 8.5 or a number of bytes.");
+    return false;
+}
+
+std::string MediumText(uint64_t bytes) {
+    if (bytes == kDefaultMediumBytes) return "the 4.7 GB medium";
+    if (bytes == 2 * kDefaultMediumBytes) return "the 9.4 GB medium";
+    if (bytes == 1270000ull * 2048) return "the 2.6 GB medium";
+    if (bytes == 4173824ull * 2048) return "the 8.5 GB medium";
+    return "a medium of " + std::to_string(bytes) + " bytes";
+}
+
+uint64_t BlockDeviceBytes(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0 || !S_ISBLK(st.st_mode)) return 0;
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    uint64_t bytes = 0;
+    if (ioctl(fd, BLKGETSIZE64, &bytes) != 0) bytes = 0;
+    close(fd);
+    return bytes;
+}
+
+bool Disc::Fits(const std::string& file) {
+    const auto sectors = [](long long bytes) {
+        return bytes > 0 ? (static_cast<uint64_t>(bytes) + 2047) / 2048 * 2048 : 0;
+    };
+    // A new disc replaces the stream files of an earlier one, and its save
+    // writes both management files (128 KB each, as the library writes them).
+    const uint64_t used = m_added + (m_new ? 2 * 131072 : UsedBytes());
+    const uint64_t need = sectors(RegularFileSize(file));
+    if (used + need <= m_medium) {
+        m_added += need;
+        return true;
+    }
+    const auto mb = HumanBytes;
+    const uint64_t left = used < m_medium ? m_medium - used : 0;
+    return Fail(file + " does not fit on " + MediumText(m_medium) + ": it needs " + mb(need) + ", " +
+                mb(used + need - m_medium) + " more than the " + mb(left) + " left (--medium names a larger one)."),
+           false;
 }
 
 long long Disc::FileSize(const char* name) const {
@@ -458,6 +545,7 @@ bool Disc::DateFile(const std::string& file) {
 
 bool Disc::AddRecording(const std::string& file) {
     if (!IsRegularFile(file)) return Fail(file + " does not exist or is not a file."), false;
+    if (!Fits(file)) return false;
     if (!DateFile(file)) return false;
     ProgressLabel("analysing " + BaseName(file));
     if (!m_joinDay) fnVR_StartNewProgram(m_handle);
@@ -471,6 +559,7 @@ bool Disc::AddRecording(const std::string& file) {
 
 bool Disc::AddStill(const std::string& file) {
     if (!IsRegularFile(file)) return Fail(file + " does not exist or is not a file."), false;
+    if (!Fits(file)) return false;
     if (!DateFile(file)) return false;
     if (!m_joinDay) fnVR_StartNewProgram(m_handle);
     if (fnVR_AddStillFile(m_handle, file.c_str())) return true;

@@ -69,6 +69,22 @@ std::string Count(long long n, const char* one, const char* many);
 // Parses a decimal number in [min, max]; false for anything else.
 bool ParseNumber(const std::string& text, long min, long max, long* value);
 
+// The recordable bytes of a medium: a single-sided 4.7 GB disc (2,295,104
+// sectors, the smallest of the DVD formats of that size) unless --medium
+// names another: 4.7, 9.4 (a double-sided DVD-RAM), 2.6 (a first DVD-RAM),
+// 8.5 (a double-layer disc), or a number of bytes.
+constexpr uint64_t kDefaultMediumBytes = 4700372992ull;
+bool ParseMedium(const std::string& text, uint64_t* bytes);
+// "306 KB", "1.4 MB", "4.70 GB" (powers of 1000).
+std::string HumanBytes(uint64_t bytes);
+// "the 4.7 GB medium", "a medium of 1000000 bytes", for messages.
+std::string MediumText(uint64_t bytes);
+// The size of the block device at path; 0 when path names none.
+uint64_t BlockDeviceBytes(const std::string& path);
+// The medium --medium names (its last value), kDefaultMediumBytes without
+// one; false, with the usage error printed (*status), when it names none.
+bool ParseMediumOption(const Args& args, const std::vector<std::string>& values, uint64_t* bytes, int* status);
+
 // Progress and cancelling. Progress() is the callback handed to the
 // library: it draws a bar on stderr (only when stderr is a terminal and
 // --quiet was not given) and returns 0, which cancels the operation, once
@@ -159,6 +175,8 @@ public:
     DiscSource* Source() const { return m_source.get(); }
     // The length of one of the disc's four files; -1 when it is not there.
     long long FileSize(const char* name) const;
+    // What the disc's four files take on a medium, in whole sectors.
+    uint64_t UsedBytes() const;
     // Write or New got past the lock: the exclusive lock is held (or the
     // directory offers no locks at all).
     bool Locked() const { return m_locked; }
@@ -170,6 +188,10 @@ public:
     // The recording time of each file added from now on (--date); without
     // it the library stamps the current time.
     void SetDate(const RecordingDate& date) { m_date = date; }
+    // The medium's recordable bytes (default kDefaultMediumBytes): an add
+    // that would make the disc's files larger is refused, naming how much is
+    // missing.
+    void SetMedium(uint64_t bytes) { m_medium = bytes; }
     bool AddRecording(const std::string& file);
     bool AddStill(const std::string& file);
     bool Save();
@@ -185,6 +207,12 @@ private:
     bool m_joinDay = false;
     RecordingDate m_date;
     std::unique_ptr<DiscSource> m_source;  // an image's or drive's files
+    uint64_t m_medium = kDefaultMediumBytes;
+    uint64_t m_added = 0;  // bytes of the files added since the open, rounded to sectors
+    bool m_new = false;  // a new disc: stream files there belong to an earlier one
+    // False, with the sentence printed, when file would not fit on the
+    // medium beside what the disc holds and what was added.
+    bool Fits(const std::string& file);
     // Hands the library the recording time of file, when --date gave one.
     bool DateFile(const std::string& file);
 };

@@ -501,6 +501,7 @@ DiscInfo Describe(Disc& disc) {
     DiscInfo d = Describe(disc.Handle());
     d.movieBytes = disc.FileSize(kMovieVro);
     d.stillBytes = disc.FileSize(kStillVro);
+    d.usedBytes = disc.UsedBytes();
     return d;
 }
 
@@ -596,6 +597,12 @@ void PrintText(const DiscInfo& d, const std::string& dir) {
     std::printf("  stream files: %s %s, %s %s\n", kMovieVro,
                 d.movieBytes < 0 ? "missing" : (std::to_string(d.movieBytes) + " bytes").c_str(), kStillVro,
                 d.stillBytes < 0 ? "missing" : (std::to_string(d.stillBytes) + " bytes").c_str());
+    if (d.mediumBytes) {
+        const double share = 100.0 * static_cast<double>(d.usedBytes) / static_cast<double>(d.mediumBytes);
+        std::printf("  medium:       %s of %s used (%.1f %%), %s free\n", HumanBytes(d.usedBytes).c_str(),
+                    HumanBytes(d.mediumBytes).c_str(), share,
+                    d.usedBytes < d.mediumBytes ? HumanBytes(d.mediumBytes - d.usedBytes).c_str() : "nothing");
+    }
     if (d.protection.cProtected || d.protection.dwPrograms) {
         std::printf("  protection:   CPRM (CPSI 0x%04X, %s), %s protected\n", d.protection.wCPSI,
                     d.protection.cTitleKey ? "title key recorded" : "no title key",
@@ -643,6 +650,8 @@ void PrintJson(const DiscInfo& d) {
     j.Member("character_set_name", d.characterSetName);
     j.Member("movie_stream_bytes", d.movieBytes);
     j.Member("still_stream_bytes", d.stillBytes);
+    j.Member("used_bytes", static_cast<long long>(d.usedBytes));
+    j.Member("medium_bytes", static_cast<long long>(d.mediumBytes));
     j.BeginObject("copy_protection");
     j.Flag("protected", d.protection.cProtected != 0);
     j.Member("cpsi", d.protection.wCPSI);
@@ -706,13 +715,16 @@ void PrintJson(const DiscInfo& d) {
 }
 
 int RunInfo(const Args& args) {
-    std::vector<std::string> rest, json, debug, maps;
+    std::vector<std::string> rest, json, debug, maps, media;
     int status = kOk;
+    uint64_t medium = 0;
     if (!ParseOptions(args,
                       {{"--json", nullptr, nullptr, &json},
                        {"--debug", nullptr, nullptr, &debug},
-                       {"--map", nullptr, "a ddrescue map file", &maps}},
-                      &rest, &status))
+                       {"--map", nullptr, "a ddrescue map file", &maps},
+                       {"--medium", nullptr, "a medium size", &media}},
+                      &rest, &status) ||
+        !ParseMediumOption(args, media, &medium, &status))
         return status;
     if (rest.size() != 1) return UsageError(args.command, "expects one disc (a directory, an image or a drive).");
     if (!json.empty() && !debug.empty()) return UsageError(args.command, "takes --json or --debug, not both.");
@@ -728,7 +740,10 @@ int RunInfo(const Args& args) {
         std::fputs(text.c_str(), stdout);
         return kOk;
     }
-    const DiscInfo d = Describe(disc);
+    DiscInfo d = Describe(disc);
+    // A drive's own size, unless --medium names one.
+    const uint64_t device = BlockDeviceBytes(rest[0]);
+    d.mediumBytes = media.empty() && device ? device : medium;
     if (!json.empty()) {
         PrintJson(d);
     } else {

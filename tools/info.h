@@ -72,6 +72,8 @@ struct DiscInfo {
     bool characterSetKnown = true;  // false: texts were read as ISO 8859-1
     long long movieBytes = -1;  // size of the stream file, -1 when missing
     long long stillBytes = -1;
+    uint64_t usedBytes = 0;  // the four files, in whole sectors
+    uint64_t mediumBytes = 0;  // the medium's recordable bytes; 0 when not asked
     VR_PROTECTION protection{};  // CPRM data of the disc and its protected programs
     DVDPGCINFO original{};
     Ticks originalDuration = 0;

@@ -37,7 +37,7 @@ int RunPlaylist(const Args& args);
 int RunDemo(const Args& args);
 
 const Command kCommands[] = {
-    {"create", "create DIR [RECORDING.mpg ...] [--still FILE ...] [--join] [--date WHEN] [--force]",
+    {"create", "create DIR [RECORDING.mpg ...] [--still FILE ...] [--join] [--date WHEN] [--medium SIZE] [--force]",
      "Makes a new DVD-VR disc in DIR (created when missing; it must not hold a\n"
      "disc yet) with the given recordings and still-picture files, and saves it.\n"
      "Each --still takes one file of still pictures. Each file becomes a program\n"
@@ -46,9 +46,9 @@ const Command kCommands[] = {
      "for add. On any failure, or Ctrl-C, the files the command made are\n"
      "removed again. A VR_MOVIE.VRO or VR_STILL.VRO that DIR holds without a\n"
      "management file may be all that is left of earlier recordings: create\n"
-     "refuses to replace it unless --force is given.\n",
+     "refuses to replace it unless --force is given. --medium as for add.\n",
      RunCreate},
-    {"add", "add DIR RECORDING.mpg ... [--join] [--date WHEN]",
+    {"add", "add DIR RECORDING.mpg ... [--join] [--date WHEN] [--medium SIZE]",
      "Analyses each recording (an MPEG program stream of 2048-byte packs),\n"
      "registers it as a new recording of the disc in DIR, a program of its own\n"
      "(with --join: part of the last program when both are of the same day),\n"
@@ -61,14 +61,18 @@ const Command kCommands[] = {
      "date stays the same in the disc's zone), or mtime for each file's\n"
      "modification time. The disc keeps its times as wall-clock times of its\n"
      "time zone (the machine's when it was made; info shows it) and info shows\n"
-     "them with that zone's offset.\n",
+     "them with that zone's offset.\n"
+     "A file that would make the disc's four files larger than the medium is\n"
+     "refused, naming how much is missing: a single-sided 4.7 GB disc unless\n"
+     "--medium names another (4.7, 9.4, 2.6, 8.5 or a number of bytes).\n",
      RunAdd},
-    {"add-still", "add-still DIR FILE ... [--join] [--date WHEN]",
+    {"add-still", "add-still DIR FILE ... [--join] [--date WHEN] [--medium SIZE]",
      "Registers each file of 1 to 255 still pictures as a still-picture group of\n"
-     "the disc in DIR, a program of its own (--join and --date as for add), and\n"
+     "the disc in DIR, a program of its own (--join, --date and --medium as for\n"
+     "add), and\n"
      "saves. Nothing is saved when one of them is refused.\n",
      RunAddStill},
-    {"info", "info DISC [--json | --debug] [--map MAPFILE]",
+    {"info", "info DISC [--json | --debug] [--map MAPFILE] [--medium SIZE]",
      "Prints the disc (identifier, version, time zone, still time, character\n"
      "set of its texts), the original chain with its programs, cells and entry\n"
      "points, and the playlists: times (start +duration, h:mm:ss.mmm), dates\n"
@@ -80,7 +84,10 @@ const Command kCommands[] = {
      "DISC is a recording directory, or a disc image (.iso, .img, a ddrescue\n"
      "image) or a drive (/dev/sr0) whose UDF file system is read without\n"
      "mounting; --map takes the GNU ddrescue map of an image (sectors not\n"
-     "marked finished are unreadable), as for extract, export and check.\n",
+     "marked finished are unreadable), as for extract, export and check.\n"
+     "It shows how much of the medium the disc's files take: a drive's own\n"
+     "size, else a single-sided 4.7 GB disc, unless --medium names another\n"
+     "(as for add).\n",
      RunInfo},
     {"type", "type DISC",
      "Prints what DISC (a directory, a disc image or a drive) holds: DVD-VR,\n"
@@ -379,32 +386,40 @@ bool ParseDateOption(const Args& args, const std::vector<std::string>& given, Re
 }
 
 int RunCreate(const Args& args) {
-    std::vector<std::string> words, stills, force, join, dates;
+    std::vector<std::string> words, stills, force, join, dates, media;
     int status = kOk;
     RecordingDate date;
+    uint64_t medium = 0;
     if (!ParseOptions(args,
                       {{"--still", nullptr, "a file", &stills},
                        {"--force", nullptr, nullptr, &force},
                        {"--join", nullptr, nullptr, &join},
-                       {"--date", nullptr, "a time", &dates}},
+                       {"--date", nullptr, "a time", &dates},
+                       {"--medium", nullptr, "a medium size", &media}},
                       &words, &status) ||
-        !ParseDateOption(args, dates, &date, &status))
+        !ParseDateOption(args, dates, &date, &status) || !ParseMediumOption(args, media, &medium, &status))
         return status;
     if (words.empty()) return UsageError(args.command, "expects a directory.");
     Disc disc;
+    disc.SetMedium(medium);
     return CreateDisc(words[0], {words.begin() + 1, words.end()}, stills, disc, !force.empty(), !join.empty(), date);
 }
 
 int AddFiles(const Args& args, bool still) {
-    std::vector<std::string> words, join, dates;
+    std::vector<std::string> words, join, dates, media;
     int status = kOk;
     RecordingDate date;
-    if (!ParseOptions(args, {{"--join", nullptr, nullptr, &join}, {"--date", nullptr, "a time", &dates}}, &words,
-                      &status) ||
-        !ParseDateOption(args, dates, &date, &status))
+    uint64_t medium = 0;
+    if (!ParseOptions(args,
+                      {{"--join", nullptr, nullptr, &join},
+                       {"--date", nullptr, "a time", &dates},
+                       {"--medium", nullptr, "a medium size", &media}},
+                      &words, &status) ||
+        !ParseDateOption(args, dates, &date, &status) || !ParseMediumOption(args, media, &medium, &status))
         return status;
     if (words.size() < 2) return UsageError(args.command, "expects a directory and at least one file.");
     Disc disc;
+    disc.SetMedium(medium);
     if (!disc.Open(words[0], Access::Write)) return kFailed;
     if (!join.empty()) disc.JoinDay();
     disc.SetDate(date);

@@ -61,3 +61,18 @@ run(0 info berlin)
 must_match("${out}" "time zone: +UTC\\+01:00")
 must_match("${out}" "Program 1: movie, recorded 2019-12-04 19:30:00 \\+01:00, title \"2019/12/ 4\"")
 set(ENV{TZ} UTC)
+
+# The medium: info shows how much of it the disc's files take; a recording
+# that would not fit is refused, naming what is missing, and nothing changes.
+run(0 create small ${PAL} --quiet --medium 600000)
+run(0 info small --medium 600000)
+must_match("${out}" "  medium: +568 KB of 600 KB used \\(94.5 %\\), 33 KB free\n")
+run(0 info small --medium 9.4 --json)
+must_match("${out}" "\"used_bytes\": 567296,\n *\"medium_bytes\": 9400745984,")
+unchanged(1 small add small ${PAL} --medium 600000)
+one_sentence_error("${err}" "pal_mpeg2_mp2_4x3.vob does not fit on a medium of 600000 bytes: it needs 306 KB, 273 KB more than the 33 KB left")
+run(1 create smaller ${PAL} --medium 500000)
+one_sentence_error("${err}" "does not fit on a medium of 500000 bytes")
+expect("a refused create left files" NOT EXISTS ${WORK}/smaller/VR_MANGR.IFO)
+run(0 add small ${PAL} --medium 4.7 --quiet)
+run(2 add small ${PAL} --medium 4.7GiB)
