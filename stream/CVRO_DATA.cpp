@@ -90,7 +90,7 @@ int CVRO_DATA::fnInit(const char* dir, DWORD mode) {
         std::string path = Absolute(dir);
         while (path.size() > 1 && path.back() == '/') path.pop_back();
         if (path != "/") path += '/';
-        path += m_bMovie ? "VR_MOVIE.VRO" : "VR_STILL.VRO";
+        path += StreamName();
 
         int64_t size = 0;
         const vrm::PathKind kind = vrm::ProbePath(path.c_str(), &size);
@@ -133,7 +133,7 @@ int CVRO_DATA::fnInitFiles(std::shared_ptr<const vrm::DiscFiles> files) {
     Unbind();
     if (!files) return Fail(VRO_ERR_BAD_ARGUMENT, "");
     try {
-        const char* name = m_bMovie ? "VR_MOVIE.VRO" : "VR_STILL.VRO";
+        const char* name = StreamName();
         std::string path = files->PathOf(name);
         const int64_t size = files->Size(name);
         if (size == vrm::DiscFiles::kNotAFile) return Fail(VRO_ERR_STREAM_MISSING, path);
@@ -158,7 +158,7 @@ int CVRO_DATA::fnInitFiles(std::shared_ptr<const vrm::DiscFiles> files) {
 
 int64_t CVRO_DATA::fnGetStreamFileSize() const {
     if (m_pFiles) {
-        const int64_t size = m_pFiles->Size(m_bMovie ? "VR_MOVIE.VRO" : "VR_STILL.VRO");
+        const int64_t size = m_pFiles->Size(StreamName());
         return size < 0 ? -1 : size;
     }
     int64_t size = 0;
@@ -387,7 +387,7 @@ DWORD CVRO_DATA::fnGetVideoBitrate(__int64 pos, const char* /*unused*/) {
     const uint64_t recorded = uint64_t(m_dwVROSize) * kSectorBytes;
     vrm::File file;
     if (static_cast<uint64_t>(pos) < recorded && m_pFiles) {
-        const char* name = m_bMovie ? "VR_MOVIE.VRO" : "VR_STILL.VRO";
+        const char* name = StreamName();
         const vrm::DiscFiles& files = *m_pFiles;
         return vrm::ScanVideoBitrate([&](uint64_t at, void* data, size_t n) { return files.ReadAt(name, at, data, n); },
                                      static_cast<uint64_t>(pos), recorded);

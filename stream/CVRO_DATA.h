@@ -326,6 +326,8 @@ private:
     // Forgets the stream file, the queue and what was staged (fnInit and
     // fnInitFiles start so).
     void Unbind();
+    // The stream file's name in its directory: VR_MOVIE.VRO or VR_STILL.VRO.
+    const char* StreamName() const { return m_bMovie ? "VR_MOVIE.VRO" : "VR_STILL.VRO"; }
 
     bool m_bInitialised;
     // Bound by VRO_INIT_NEW and not appended to since: the stream file's

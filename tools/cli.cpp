@@ -447,14 +447,23 @@ bool Disc::Open(const std::string& dir, Access access, const std::string& map) {
     return true;
 }
 
+namespace {
+
+// The media --medium names, and their recordable bytes.
+const struct {
+    const char* name;
+    uint64_t bytes;
+} kMedia[] = {{"4.7", kDefaultMediumBytes},
+              {"9.4", 2 * kDefaultMediumBytes},
+              {"2.6", 1270000ull * 2048},
+              {"8.5", 4173824ull * 2048}};
+
+// Bytes in the whole 2048-byte sectors they take (nothing for -1).
+uint64_t InSectors(long long bytes) { return bytes > 0 ? (static_cast<uint64_t>(bytes) + 2047) / 2048 * 2048 : 0; }
+
+}  // namespace
+
 bool ParseMedium(const std::string& text, uint64_t* bytes) {
-    static const struct {
-        const char* name;
-        uint64_t bytes;
-    } kMedia[] = {{"4.7", kDefaultMediumBytes},
-                  {"9.4", 2 * kDefaultMediumBytes},
-                  {"2.6", 1270000ull * 2048},
-                  {"8.5", 4173824ull * 2048}};
     for (const auto& m : kMedia) {
         if (text == m.name || text == std::string(m.name) + "G" || text == std::string(m.name) + "GB") {
             *bytes = m.bytes;
@@ -480,8 +489,7 @@ std::string HumanBytes(uint64_t bytes) {
 uint64_t Disc::UsedBytes() const {
     uint64_t used = 0;
     for (const char* name : {kIfo, kBup, kMovieVro, kStillVro}) {
-        const long long bytes = FileSize(name);
-        if (bytes > 0) used += (static_cast<uint64_t>(bytes) + 2047) / 2048 * 2048;
+        used += InSectors(FileSize(name));
     }
     return used;
 }
@@ -494,10 +502,8 @@ bool ParseMediumOption(const Args& args, const std::vector<std::string>& values,
 }
 
 std::string MediumText(uint64_t bytes) {
-    if (bytes == kDefaultMediumBytes) return "the 4.7 GB medium";
-    if (bytes == 2 * kDefaultMediumBytes) return "the 9.4 GB medium";
-    if (bytes == 1270000ull * 2048) return "the 2.6 GB medium";
-    if (bytes == 4173824ull * 2048) return "the 8.5 GB medium";
+    for (const auto& m : kMedia)
+        if (bytes == m.bytes) return std::string("the ") + m.name + " GB medium";
     return "a medium of " + std::to_string(bytes) + " bytes";
 }
 
@@ -513,13 +519,10 @@ uint64_t BlockDeviceBytes(const std::string& path) {
 }
 
 bool Disc::Fits(const std::string& file) {
-    const auto sectors = [](long long bytes) {
-        return bytes > 0 ? (static_cast<uint64_t>(bytes) + 2047) / 2048 * 2048 : 0;
-    };
     // A new disc replaces the stream files of an earlier one, and its save
     // writes both management files (128 KB each, as the library writes them).
     const uint64_t used = m_added + (m_new ? 2 * 131072 : UsedBytes());
-    const uint64_t need = sectors(RegularFileSize(file));
+    const uint64_t need = InSectors(RegularFileSize(file));
     if (used + need <= m_medium) {
         m_added += need;
         return true;

@@ -38,10 +38,6 @@ size_t Find(const unsigned char* p, unsigned char code) {
     return 0;
 }
 
-// 625 (frame rate code 3, 25 Hz) or 525 lines (4 or 5, 29.97 or 30 Hz);
-// 0 for another code.
-int SystemOf(int frameRate) { return frameRate == 3 ? 625 : frameRate == 4 || frameRate == 5 ? 525 : 0; }
-
 // Whether a run holds still pictures, told pack by pack: every VOBU holds
 // one picture (a movie's hold a dozen or more).
 class StillTest {
@@ -124,6 +120,8 @@ private:
 };
 
 }  // namespace
+
+int SystemOf(int frameRate) { return frameRate == 3 ? 625 : frameRate == 4 || frameRate == 5 ? 525 : 0; }
 
 bool ScanDump(const DumpReader& read, uint64_t size, const std::function<bool(uint64_t, uint64_t)>& progress,
               std::vector<PackRun>* runs, uint64_t* unreadable, std::vector<uint64_t>* management) {

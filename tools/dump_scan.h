@@ -29,6 +29,10 @@ struct PackRun {
     uint64_t End() const { return at + packs * 2048; }
 };
 
+// The TV system of a frame rate code: 625 lines (3, 25 Hz) or 525 (4 or 5,
+// 29.97 or 30 Hz); 0 for another code.
+int SystemOf(int frameRate);
+
 // Reads n bytes at offset into buf: the number read (fewer at the end), -1
 // on a read error (the stretch is passed over, counted as unreadable).
 using DumpReader = std::function<int64_t(uint64_t offset, void* buf, size_t n)>;

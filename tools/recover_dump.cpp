@@ -6,8 +6,6 @@
 // recordings and registers. Recordings of the other TV system go to a disc
 // of their own (DIR-525 or DIR-625). SOURCE is only read.
 #include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -49,9 +47,8 @@ public:
         struct stat st {};
         if (fstat(m_fd, &st) != 0) return Fail(m_path + " cannot be read: " + std::strerror(errno) + "."), false;
         if (S_ISBLK(st.st_mode)) {
-            uint64_t bytes = 0;
-            if (ioctl(m_fd, BLKGETSIZE64, &bytes) != 0) return Fail(m_path + " does not tell its size."), false;
-            m_size = bytes;
+            m_size = BlockDeviceBytes(m_path);
+            if (m_size == 0) return Fail(m_path + " does not tell its size."), false;
         } else if (S_ISREG(st.st_mode)) {
             m_size = static_cast<uint64_t>(st.st_size);
             m_mtime = st.st_mtime;
@@ -85,13 +82,6 @@ private:
 };
 
 std::string Span(uint64_t a, uint64_t b) { return "bytes " + std::to_string(a) + ".." + std::to_string(b); }
-
-// "625" or "525" for a frame rate code; "" when unknown.
-std::string System(int frameRate) {
-    if (frameRate == 3) return "625";
-    if (frameRate == 4 || frameRate == 5) return "525";
-    return "";
-}
 
 // One disc to write: the chains of one TV system.
 struct Target {
@@ -179,6 +169,25 @@ struct KnownPlaylist {
     std::vector<Stretch> stretches;  // in playing order
 };
 
+// Where the VOBs of VR_MOVIE.VRO of the disc open in h lie.
+std::vector<VR_STREAM_EXTENT> MovieExtents(void* h) {
+    VR_STREAM_USE use{};
+    fnVR_GetStreamUse(h, 0, &use, nullptr, 0, nullptr, 0, nullptr, 0);
+    std::vector<VR_STREAM_EXTENT> extents(use.dwExtents);
+    fnVR_GetStreamUse(h, 0, &use, extents.data(), use.dwExtents, nullptr, 0, nullptr, 0);
+    return extents;
+}
+
+// Where the VOBUs of the VOB that lies at e begin, in sectors from its
+// first: with its length, what tells a recording apart.
+std::vector<DWORD> UnitsOf(void* h, const VR_STREAM_EXTENT& e) {
+    std::vector<__int64> starts(fnVR_GetUnitStarts(h, 0, e.wNumber, nullptr, 0));
+    fnVR_GetUnitStarts(h, 0, e.wNumber, starts.data(), static_cast<DWORD>(starts.size()));
+    std::vector<DWORD> units;
+    for (__int64 u : starts) units.push_back(static_cast<DWORD>(u - e.dwStart));
+    return units;
+}
+
 // The frame of its VOB at which a segment starts: the fields of the VOBUs
 // in front of its first, halved, and the frames it skips in that one.
 // False when its first VOBU is none of the VOB's.
@@ -252,10 +261,7 @@ Survivors FindSurvivors(const Dump& dump, const std::vector<uint64_t>& found, bo
             continue;
         }
         const DiscInfo d = Describe(h);
-        VR_STREAM_USE use{};
-        fnVR_GetStreamUse(h, 0, &use, nullptr, 0, nullptr, 0, nullptr, 0);
-        std::vector<VR_STREAM_EXTENT> extents(use.dwExtents);
-        fnVR_GetStreamUse(h, 0, &use, extents.data(), use.dwExtents, nullptr, 0, nullptr, 0);
+        const std::vector<VR_STREAM_EXTENT> extents = MovieExtents(h);
         for (const Program& p : d.programs) {
             // The program's recordings (VOBs), in the order its cells play
             // them, each with the cells that play it.
@@ -278,9 +284,7 @@ Survivors FindSurvivors(const Dump& dump, const std::vector<uint64_t>& found, bo
                 k.file = seen.size() - 1;
                 k.vob = vob;
                 k.sectors = extent->dwSectors;
-                std::vector<__int64> starts(fnVR_GetUnitStarts(h, 0, vob, nullptr, 0));
-                fnVR_GetUnitStarts(h, 0, vob, starts.data(), static_cast<DWORD>(starts.size()));
-                for (__int64 u : starts) k.units.push_back(static_cast<DWORD>(u - extent->dwStart));
+                k.units = UnitsOf(h, *extent);
                 // A program of several recordings: each its title, numbered.
                 const std::string part = recordings.size() > 1 ? " (" + std::to_string(n + 1) + ")" : "";
                 k.naming.title = p.title.empty() ? "" : p.title + part;
@@ -332,17 +336,10 @@ int RestorePlaylists(const std::string& dir, const Survivors& known, bool quiet)
     if (!disc.Open(dir, Access::Write)) return kFailed;
     void* h = disc.Handle();
     const DiscInfo d = Describe(h);
-    VR_STREAM_USE use{};
-    fnVR_GetStreamUse(h, 0, &use, nullptr, 0, nullptr, 0, nullptr, 0);
-    std::vector<VR_STREAM_EXTENT> extents(use.dwExtents);
-    fnVR_GetStreamUse(h, 0, &use, extents.data(), use.dwExtents, nullptr, 0, nullptr, 0);
     // Each surviving description (file, VOB) of a recovered VOB.
     std::map<std::pair<size_t, WORD>, WORD> recovered;
-    for (const VR_STREAM_EXTENT& e : extents) {
-        std::vector<__int64> starts(fnVR_GetUnitStarts(h, 0, e.wNumber, nullptr, 0));
-        fnVR_GetUnitStarts(h, 0, e.wNumber, starts.data(), static_cast<DWORD>(starts.size()));
-        std::vector<DWORD> units;
-        for (__int64 u : starts) units.push_back(static_cast<DWORD>(u - e.dwStart));
+    for (const VR_STREAM_EXTENT& e : MovieExtents(h)) {
+        const std::vector<DWORD> units = UnitsOf(h, e);
         for (const KnownVob& k : known.vobs)
             if (k.sectors == e.dwSectors && k.units == units) recovered[{k.file, k.vob}] = e.wNumber;
     }
@@ -441,7 +438,7 @@ int RecoverDump(const std::string& source, const std::string& dir, bool files, b
     for (size_t c = 0; c < a.chains.size(); ++c) {
         std::string system;
         for (size_t r : a.chains[c])
-            if (system.empty()) system = System(runs[r].frameRate);
+            if (system.empty() && SystemOf(runs[r].frameRate)) system = std::to_string(SystemOf(runs[r].frameRate));
         auto it = std::find_if(targets.begin(), targets.end(), [&](const Target& t) {
             return t.system == system || system.empty() || t.system.empty();
         });

@@ -162,3 +162,34 @@ function(reads_as_directory image count)
   set(names "${names}" PARENT_SCOPE)
 endfunction()
 
+# rescue_map(MAP IMAGE AT BYTES): writes MAP, a GNU ddrescue map of IMAGE
+# that marks bytes [AT, AT + BYTES) unread ("-") and the rest finished.
+function(rescue_map map image at bytes)
+  file(SIZE ${WORK}/${image} whole)
+  math(EXPR after "${at} + ${bytes}")
+  math(EXPR at_hex "${at}" OUTPUT_FORMAT HEXADECIMAL)
+  math(EXPR bytes_hex "${bytes}" OUTPUT_FORMAT HEXADECIMAL)
+  math(EXPR after_hex "${after}" OUTPUT_FORMAT HEXADECIMAL)
+  math(EXPR tail_hex "${whole} - ${after}" OUTPUT_FORMAT HEXADECIMAL)
+  file(WRITE ${WORK}/${map} "# Mapfile. Created by GNU ddrescue\n# current_pos  current_status  current_pass\n0x00000000     +               1\n#      pos        size  status\n0x00000000  ${at_hex}  +\n${at_hex}  ${bytes_hex}  -\n${after_hex}  ${tail_hex}  +\n")
+endfunction()
+
+# zeros_instead(FILE SOURCE AT BYTES WHAT): FILE holds SOURCE's bytes but
+# for [AT, AT + BYTES), which are zeros.
+function(zeros_instead file source at bytes what)
+  file(READ ${file} got HEX)
+  file(READ ${source} want HEX)
+  math(EXPR head "${at} * 2")
+  math(EXPR span "${bytes} * 2")
+  math(EXPR rest "(${at} + ${bytes}) * 2")
+  string(SUBSTRING "${got}" 0 ${head} got_head)
+  string(SUBSTRING "${want}" 0 ${head} want_head)
+  expect("${what} before the unreadable sectors differs" got_head STREQUAL want_head)
+  string(SUBSTRING "${got}" ${head} ${span} got_bad)
+  string(REPEAT "00" ${bytes} zeros)
+  expect("the unreadable sectors of ${what} are not zeros" got_bad STREQUAL zeros)
+  string(SUBSTRING "${got}" ${rest} -1 got_rest)
+  string(SUBSTRING "${want}" ${rest} -1 want_rest)
+  expect("${what} behind the unreadable sectors differs" got_rest STREQUAL want_rest)
+endfunction()
+
