@@ -6,6 +6,7 @@
 #ifndef VRMANGR_IO_POINTEDRECORDS_H
 #define VRMANGR_IO_POINTEDRECORDS_H
 
+#include <algorithm>
 #include <vector>
 
 #include "io/ByteWriter.h"
@@ -81,6 +82,17 @@ DWORD PointedRecordsSize(DWORD headerSize, WORD count, DWORD emptySize, const st
     DWORD total = headerSize + kPointerSize * DWORD{count};
     for (WORD i = 0; i < count; ++i) total += i < records.size() ? size(records[i]) : emptySize;
     return total;
+}
+
+// Removes record i and one search pointer; the pointers are recomputed by
+// the next write. false, changing nothing, when there is no record i. The
+// caller lowers the table's count.
+template <class Record>
+bool ErasePointedRecord(std::vector<BYTE>& srp, std::vector<Record>& records, size_t i) {
+    if (i >= records.size()) return false;
+    records.erase(records.begin() + static_cast<std::ptrdiff_t>(i));
+    srp.resize(std::min(srp.size(), size_t{kPointerSize} * records.size()));
+    return true;
 }
 
 }  // namespace vrm

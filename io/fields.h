@@ -128,6 +128,16 @@ inline BYTE* EntryAt(std::vector<BYTE>& entries, size_t entrySize, size_t i) {
     return entries.data() + entrySize * i;
 }
 
+// Removes entry i of such an array, the entries behind it moving up one
+// place; false, changing nothing, when the array does not hold it.
+inline bool EraseEntry(std::vector<BYTE>& entries, size_t entrySize, size_t i) {
+    BYTE* entry = EntryAt(entries, entrySize, i);
+    if (!entry) return false;
+    const auto at = entries.begin() + (entry - entries.data());
+    entries.erase(at, at + static_cast<std::ptrdiff_t>(entrySize));
+    return true;
+}
+
 }  // namespace vrm
 
 // ---- The layout type of a field list ----

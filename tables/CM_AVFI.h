@@ -90,6 +90,8 @@ public:
     __int64 fnGet_iTH_VOBI_StartPTS(WORD n) const;
     int fnGet_iTH_VOBI_StartPosAndEndPos(WORD n, DWORD* startPos, DWORD* endPos, DWORD* headSize, DWORD* skipFrames,
                                          WORD system, __int64 start, __int64 end) const;
+    // VOB n (1-based) itself, or nullptr when n is outside 1..m.
+    M_VOBI* fnGet_iTH_VOBI(WORD n) const { return Vob(n); }
     // The sector of the movie stream file that follows the last VOB: VOB 1's
     // start sector plus the sizes of all VOBs, which lie back to back in
     // number order. 0 without a record or VOB.

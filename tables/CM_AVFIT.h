@@ -124,6 +124,42 @@ public:
     // The sector behind the highest VOB end; 0 without M_AVFI.
     DWORD fnGet_dwRecordedEnd() const;
 
+    // ---- Shrinking, splitting and removing VOBs (CM_AVFIT_edit.cpp) ----
+    // VOBs are numbered from 1 in table order (M_VOBI_SRP_Ns of them),
+    // M_VOB_STI records from 1. Every operation returns 1 on success and 0,
+    // with the table unchanged, when it refuses. The cells of the program
+    // chains name VOBs by number and times inside them: the caller brings
+    // them in line after an operation. A VOB's video field is half a frame
+    // of the TV system of the M_VOB_STI it names; a VOB that names none is
+    // refused.
+    //
+    // VOB n keeps only its VOBUs first .. first + count - 1 (0-based
+    // indexes of its time map), as CM_VOBI::fnTrim_VOBU makes it. When VOBUs
+    // behind go, VOB n + 1 loses its SMLI, which holds the last SCR of VOB
+    // n. 0 for n out of range, a VOB without time map, count 0, or first +
+    // count beyond the VOBU count.
+    int fnTrim_VOB(WORD n, DWORD first, DWORD count);
+    // VOB n becomes two adjacent VOBs: n keeps VOBUs 0 .. at - 1 and a new
+    // VOB n + 1 (later VOBs move up one number) holds VOBUs at .. the last,
+    // with the same recording time and M_VOB_STIN; each is VOB n trimmed to
+    // its VOBUs, so the new VOB has neither SMLI nor AGAPI. 0 for at 0 or
+    // not below the VOBU count, n out of range, a VOB without time map, or
+    // a table that already holds CM_AVFI::kMaxVOBs VOBs.
+    int fnSplit_VOB(WORD n, DWORD at);
+    // Removes VOB n with its time map; later VOBs move down one number, and
+    // the VOB that followed it loses its SMLI (the VOB before it is another
+    // one now). The M_VOB_STI it named stays (see fnDEL_M_VOB_STI). Without
+    // its last VOB the table is the one fnNew makes: M_AVFI_Ns 0, no
+    // M_VOB_STI, no M_AVFI (the reserved header bytes stay as they are). 0
+    // for n out of range.
+    int fnDEL_VOB(WORD n);
+    // Removes M_VOB_STI number stin; VOBs naming a later record name it by
+    // its new number, and the spare slot stays behind the records. Without
+    // its last record a table without VOBs is the one fnNew makes. 0 for
+    // stin out of range or named by a VOB.
+    int fnDEL_M_VOB_STI(BYTE stin);
+    // ---- end of shrinking, splitting and removing ----
+
     VRM_ACCESSORS(VRM_FIELDS_M_AVFIT_HEADER, Header)
     // Slot i of the array (records and spare slot), or nullptr outside it.
     BYTE* fnGet_iTH_M_VOB_STI_Address(WORD i) const;
@@ -138,6 +174,13 @@ public:
 
 private:
     BYTE* Header() const { return m_pM_AVFIT ? m_pM_AVFIT->header : nullptr; }
+    // VOB n (1-based), or nullptr when the table holds no VOB n.
+    M_VOBI* Vob(WORD n) const;
+    // The TV system of the M_VOB_STI the VOB names: 0 for 525/60, 1 for
+    // 625/50; false when it names no record.
+    bool TvSystemOf(M_VOBI* vob, WORD* system) const;
+    // Back to the table fnNew makes: no M_AVFI and no M_VOB_STI.
+    void Empty();
     // Record i for the field accessors: nullptr above kMaxSTIIndex or
     // outside the array.
     BYTE* Sti(WORD i) const { return i <= kMaxSTIIndex ? fnGet_iTH_M_VOB_STI_Address(i) : nullptr; }

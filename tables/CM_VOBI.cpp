@@ -1,5 +1,6 @@
 #include "tables/CM_VOBI.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "io/CBuffer.h"
@@ -12,6 +13,11 @@ namespace {
 
 // Positions in the movie stream are kept in 32 bits.
 constexpr DWORD kSectorBytes = static_cast<DWORD>(vrm::kSectorBytes);
+
+// A PTM: a 32-bit count of the 90 kHz clock and the remainder on the 27 MHz
+// clock; the latest time it holds.
+constexpr DWORD kPtmSize = 6;
+constexpr __int64 kMaxPtmTicks = __int64{0xFFFFFFFF} * 300 + 299;
 
 // The optional blocks that VOB_TY says are on disc, as one stretch of the
 // in-memory record: SMLI and AGAPI, SMLI only, AGAPI only, or nothing.
@@ -155,6 +161,65 @@ int CM_VOBI::fnADD_VOBI(BYTE stin, const VR_MPEGFILE_INFO* info, const SYSTEMTIM
     CTMAPI map(m_pM_VOBI->pTMAPI.get());
     map.fnADD_TMAPI(info);
     m_dwTMAPISize = map.fndwSize();
+    return 1;
+}
+
+int CM_VOBI::fnTrim_VOBU(DWORD first, DWORD count, WORD system) {
+    if (!m_pM_VOBI || !m_pM_VOBI->pTMAPI) return 0;
+    // The map is trimmed aside and put in place once nothing can fail.
+    TMAPI trimmed = *m_pM_VOBI->pTMAPI;
+    if (!CTMAPI(&trimmed).fnTrim_VOBU_ENT(first, count, system)) return 0;
+    const CTMAPI map(m_pM_VOBI->pTMAPI.get());
+    const DWORD vobus = map.fnGet_wVOBU_ENT_Ns();
+    uint64_t head = 0, tail = 0;  // fields dropped in front and behind
+    for (DWORD i = 0; i < first; ++i) head += map.fnGet_bVOBU_PB_TM(i);
+    for (DWORD i = first + count; i < vobus; ++i) tail += map.fnGet_bVOBU_PB_TM(i);
+    const __int64 field = (system == 0 ? vrm::kTicksPerFrame525 : vrm::kTicksPerFrame625) / 2;
+    const __int64 oldStart = fnGet_ll_VOB_V_S_PTS(), oldEnd = fnGet_ll_VOB_V_E_PTS();
+    const __int64 start = oldStart + static_cast<__int64>(head) * field;
+    const __int64 end = std::max(start, oldEnd - static_cast<__int64>(tail) * field);
+    if (start > kMaxPtmTicks) return 0;
+    // An audio stop time that is no longer inside the kept video.
+    bool stopsBehind = false;
+    if (first + count < vobus) {
+        for (DWORD at = AGAPI::At::VOB_A_STP_PTM; at < AGAPI::At::VOB_A_GAP_LEN1; at += kPtmSize) {
+            stopsBehind = stopsBehind || static_cast<__int64>(PtmTo27MHz(Agapi() + at)) >= end;
+        }
+    }
+
+    *m_pM_VOBI->pTMAPI = std::move(trimmed);
+    m_dwTMAPISize = CTMAPI(m_pM_VOBI->pTMAPI.get()).fndwDataSize();
+    // Written only when changed: a loaded PTM need not be in the form the
+    // encoder gives.
+    BYTE ptm[kPtmSize];
+    if (start != oldStart) {
+        PtmFrom27MHz(start, ptm);
+        fnSet_c6_VOB_V_S_PTM(ptm, kPtmSize);
+    }
+    if (end != oldEnd) {
+        PtmFrom27MHz(end, ptm);
+        fnSet_c6_VOB_V_E_PTM(ptm, kPtmSize);
+    }
+    if (first > 0) {
+        fnDrop_SMLI();
+        fnDrop_AGAPI();
+    } else if (stopsBehind) {
+        fnDrop_AGAPI();
+    }
+    return 1;
+}
+
+int CM_VOBI::fnDrop_SMLI() {
+    if (!m_pM_VOBI) return 0;
+    fnSet_wVOB_TY(static_cast<WORD>(fnGet_wVOB_TY() & ~M_VOBI::kVobTySMLI));
+    std::memset(Smli(), 0, SMLI::kSize);
+    return 1;
+}
+
+int CM_VOBI::fnDrop_AGAPI() {
+    if (!m_pM_VOBI) return 0;
+    fnSet_wVOB_TY(static_cast<WORD>(fnGet_wVOB_TY() & ~M_VOBI::kVobTyAGAPI));
+    std::memset(Agapi(), 0, AGAPI::kSize);
     return 1;
 }
 

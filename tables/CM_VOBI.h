@@ -100,6 +100,27 @@ public:
     // a null info, or when the info's VOBU table is missing (the record is
     // then left unchanged).
     int fnADD_VOBI(BYTE stin, const VR_MPEGFILE_INFO* info, const SYSTEMTIME* recorded = nullptr);
+    // Keeps only VOBUs first .. first + count - 1 (0-based) of the VOB: the
+    // time map as CTMAPI::fnTrim_VOBU_ENT makes it, VOB_V_S_PTM later by the
+    // playback time of the VOBUs dropped in front and VOB_V_E_PTM earlier by
+    // that of the VOBUs dropped behind (so the video ends as far behind the
+    // kept VOBUs' playback as it did behind all of them; never before the
+    // start). `system` is the TV system that gives a field's length (0 for
+    // 525/60, anything else 625/50). SMLI tells how the VOB's first VOBU
+    // joins the VOB before it and AGAPI where its audio stops: both are
+    // dropped (fnDrop_SMLI, fnDrop_AGAPI) when VOBUs in front go, and AGAPI
+    // also when VOBUs behind go and an audio stop time lies at or behind the
+    // new video end. The rest of the record stays. Keeping every VOBU
+    // changes no byte. 0, changing nothing, without a record or time map,
+    // for count 0, for a range beyond the VOBU entries, or when the new
+    // start does not fit a PTM.
+    int fnTrim_VOBU(DWORD first, DWORD count, WORD system);
+    // Clears the VOB_TY bit that announces SMLI and zeroes the block; 0
+    // without a record.
+    int fnDrop_SMLI();
+    // Clears the VOB_TY bits that announce AGAPI and zeroes the block; 0
+    // without a record.
+    int fnDrop_AGAPI();
     // Translates the time range [start, end] of the VOB (27 MHz counts) into
     // byte positions in the movie stream file; see the source.
     int fnGet_StartPosAndEndPos(DWORD* startPos, DWORD* endPos, DWORD* headSize, DWORD* skipFrames, WORD system,

@@ -170,16 +170,50 @@ DWORD CTMAPI::fnGet_dwTotal_VOBU_ENT_Size() const {
 }
 
 // Builds the map of a newly analysed recording:
-//  - TM_ENT_Ns is ceil(frames × c) truncated to 16 bits, with c = 0.004 for
-//    625/50 and the double nearest to 1/300 for 525/60. That constant lies
-//    slightly above 1/300, so a 525/60 frame count that is a multiple of 300
-//    can give one entry more than the quotient (2100 frames give 8); the
-//    product is a double, rounded before the ceiling.
 //  - ADR_OFS is the VOB's start sector, which the movie table stored in
 //    dwVOBStartAddr just before.
 //  - Each VOBU gets an entry from the stream library's VOBU table; its size
 //    is the distance to the next element's address (the table has one
 //    closing element behind the last VOBU).
+//  - The time entries follow from the frame count and the VOBUs' playback
+//    times and addresses (MarkTimeEntries).
+int CTMAPI::fnADD_TMAPI(const VR_MPEGFILE_INFO* info) {
+    if (!m_pTMAPI || !info) return 0;
+    const bool usable = vrm::VOBUTableUsable(info);
+    const WORD vobuEntNs = usable ? static_cast<WORD>(info->dwVOBUNs & 0xFFFF) : 0;
+    fnSet_wVOBU_ENT_Ns(vobuEntNs);
+    fnSet_wTM_OFS(0);
+    fnSet_dwADR_OFS(info->dwVOBStartAddr);
+    m_pTMAPI->vobuEntries.assign(size_t{vobuEntNs} * TMAPI::kVobuEntSize, 0);
+    m_dwVOBU_ENT_Ns = vobuEntNs;
+    if (!usable) {
+        fnSet_wTM_ENT_Ns(0);
+        m_pTMAPI->tmEntries.clear();
+        m_dwTM_ENT_Ns = 0;
+        return 0;
+    }
+    std::vector<VobuTime> times(vobuEntNs);
+    for (DWORD i = 0; i < vobuEntNs; ++i) {
+        const VR_VOBU_ELEMENT& e = info->pVOBUTable[i];
+        const VR_VOBU_ELEMENT& next = info->pVOBUTable[i + 1];
+        const BYTE fields = static_cast<BYTE>(2u * e.bVOBUFrames);  // kept in 8 bits
+        // A VOBU of more than 1023 sectors is stored as 1023 (the field's
+        // maximum), whatever the distance's upper bits.
+        const DWORD sectors = std::min<DWORD>(next.dwVOBUAddr - e.dwVOBUAddr, vrm::VobuEntry::kMaxSectors);
+        fnSet_c3_VOBU_Entry(i, e.b1stRefSz, fields, static_cast<WORD>(sectors));
+        times[i] = {fields, e.dwVOBUAddr};
+    }
+    MarkTimeEntries(info->dwFrameRate == 25000, info->dwFrameNs, times);
+    return 1;
+}
+
+// The time entries of a VOB of `frames` video frames made of the given
+// VOBUs:
+//  - TM_ENT_Ns is ceil(frames × c) truncated to 16 bits, with c = 0.004 for
+//    625/50 and the double nearest to 1/300 for 525/60. That constant lies
+//    slightly above 1/300, so a 525/60 frame count that is a multiple of 300
+//    can give one entry more than the quotient (2100 frames give 8); the
+//    product is a double, rounded before the ceiling.
 //  - A time entry marks the VOB's start and then every 10 seconds of
 //    playback (500 fields at 625/50, 600 at 525/60): the VOBU that holds the
 //    boundary, the fields from its start to the boundary, and its address.
@@ -187,24 +221,13 @@ DWORD CTMAPI::fnGet_dwTotal_VOBU_ENT_Size() const {
 // There is room for TM_ENT_Ns + 1 time entries (the last one spare, never
 // saved). Playback times that add up to more than the frame count would give
 // more boundaries than that; the surplus boundaries are dropped.
-int CTMAPI::fnADD_TMAPI(const VR_MPEGFILE_INFO* info) {
-    if (!m_pTMAPI || !info) return 0;
-    const bool pal = info->dwFrameRate == 25000;
+void CTMAPI::MarkTimeEntries(bool pal, DWORD frames, const std::vector<VobuTime>& vobus) {
     const double perFrame = pal ? 0.004 : 0.0033333333333333335;
-    const double product = static_cast<double>(info->dwFrameNs) * perFrame;
+    const double product = static_cast<double>(frames) * perFrame;
     const WORD tmEntNs = static_cast<WORD>(static_cast<uint64_t>(std::ceil(product)) & 0xFFFF);
-    const bool usable = vrm::VOBUTableUsable(info);
-    const WORD vobuEntNs = usable ? static_cast<WORD>(info->dwVOBUNs & 0xFFFF) : 0;
-
-    fnSet_wTM_ENT_Ns(usable ? tmEntNs : 0);
-    fnSet_wVOBU_ENT_Ns(vobuEntNs);
-    fnSet_wTM_OFS(0);
-    fnSet_dwADR_OFS(info->dwVOBStartAddr);
-    m_pTMAPI->tmEntries.assign(usable ? (size_t{tmEntNs} + 1) * TMAPI::kTmEntSize : 0, 0);
-    m_pTMAPI->vobuEntries.assign(size_t{vobuEntNs} * TMAPI::kVobuEntSize, 0);
-    m_dwTM_ENT_Ns = usable ? tmEntNs : 0;
-    m_dwVOBU_ENT_Ns = vobuEntNs;
-    if (!usable) return 0;
+    fnSet_wTM_ENT_Ns(tmEntNs);
+    m_pTMAPI->tmEntries.assign((size_t{tmEntNs} + 1) * TMAPI::kTmEntSize, 0);
+    m_dwTM_ENT_Ns = tmEntNs;
 
     const DWORD unit = pal ? 500 : 600;  // 10 seconds in video fields
     const DWORD slots = DWORD{tmEntNs} + 1;
@@ -217,20 +240,43 @@ int CTMAPI::fnADD_TMAPI(const VR_MPEGFILE_INFO* info) {
         fnSet_dwVOBU_ADR(t, vobuAdr);
         ++t;
     };
-    for (DWORD i = 0; i < vobuEntNs; ++i) {
-        const VR_VOBU_ELEMENT& e = info->pVOBUTable[i];
-        const VR_VOBU_ELEMENT& next = info->pVOBUTable[i + 1];
-        const BYTE fields = static_cast<BYTE>(2u * e.bVOBUFrames);  // kept in 8 bits
-        // A VOBU of more than 1023 sectors is stored as 1023 (the field's
-        // maximum), whatever the distance's upper bits.
-        const DWORD sectors = std::min<DWORD>(next.dwVOBUAddr - e.dwVOBUAddr, vrm::VobuEntry::kMaxSectors);
-        fnSet_c3_VOBU_Entry(i, e.b1stRefSz, fields, static_cast<WORD>(sectors));
+    for (DWORD i = 0; i < vobus.size(); ++i) {
+        const BYTE fields = vobus[i].fields;
         acc += fields;
         if (i == 0) mark(1, 0, 0);  // the VOB's start
         if ((acc & 0xFFFF) >= unit) {
-            mark(i + 1, static_cast<BYTE>(fields + unit - acc), e.dwVOBUAddr);
+            mark(i + 1, static_cast<BYTE>(fields + unit - acc), vobus[i].address);
             acc -= unit;
         }
     }
+}
+
+// The kept VOBUs lie from the first one's start: ADR_OFS moves forward by
+// the dropped VOBUs in front, and each kept VOBU's address counts from the
+// new start. The frame count is half the kept fields, rounded up, so that
+// every 10-second boundary of the kept playback has its entry.
+int CTMAPI::fnTrim_VOBU_ENT(DWORD first, DWORD count, WORD system) {
+    if (!m_pTMAPI || count == 0) return 0;
+    const DWORD held =
+        std::min<DWORD>(fnGet_wVOBU_ENT_Ns(), static_cast<DWORD>(m_pTMAPI->vobuEntries.size() / TMAPI::kVobuEntSize));
+    if (first >= held || count > held - first) return 0;
+    DWORD head = 0;  // sectors in front of the first kept VOBU
+    for (DWORD i = 0; i < first; ++i) head += fnGet_wVOBU_SZ(i);
+    std::vector<VobuTime> times(count);
+    DWORD address = 0;
+    uint64_t fields = 0;
+    for (DWORD i = 0; i < count; ++i) {
+        times[i] = {fnGet_bVOBU_PB_TM(first + i), address};
+        address += fnGet_wVOBU_SZ(first + i);
+        fields += times[i].fields;
+    }
+    std::vector<BYTE>& vobu = m_pTMAPI->vobuEntries;
+    const auto kept = vobu.begin() + static_cast<std::ptrdiff_t>(size_t{first} * TMAPI::kVobuEntSize);
+    std::vector<BYTE>(kept, kept + static_cast<std::ptrdiff_t>(size_t{count} * TMAPI::kVobuEntSize)).swap(vobu);
+    fnSet_wVOBU_ENT_Ns(static_cast<WORD>(count));
+    m_dwVOBU_ENT_Ns = count;
+    fnSet_wTM_OFS(0);
+    fnSet_dwADR_OFS(fnGet_dwADR_OFS() + head);
+    MarkTimeEntries(system != 0, static_cast<DWORD>((fields + 1) / 2), times);
     return 1;
 }

@@ -40,8 +40,9 @@ VRM_LAYOUT(TMAPI_HEADER, VRM_FIELDS_TMAPI_HEADER, 10);
 VRM_LAYOUT(TM_ENT, VRM_FIELDS_TM_ENT, 7);
 
 // The map's bytes exactly as on disc. The entry arrays hold whole entries;
-// a map built by fnADD_TMAPI has one spare time entry behind the TM_ENT_Ns
-// written ones (a boundary that falls into it is kept but never saved).
+// a map built by fnADD_TMAPI or trimmed by fnTrim_VOBU_ENT has one spare
+// time entry behind the TM_ENT_Ns written ones (a boundary that falls into
+// it is kept but never saved).
 struct TMAPI {
     static constexpr DWORD kHeaderSize = TMAPI_HEADER::kSize;
     static constexpr DWORD kTmEntSize = TM_ENT::kSize;
@@ -95,6 +96,16 @@ public:
     // the source for the rules. 0 without a record, for a null info, or when
     // the info has VOBUs but no VOBU table (the map then stays empty).
     int fnADD_TMAPI(const VR_MPEGFILE_INFO* info);
+    // Keeps only VOBU entries first .. first + count - 1 (0-based): the map
+    // then is the one fnADD_TMAPI builds for a recording of exactly those
+    // VOBUs. ADR_OFS moves forward by the sectors of the VOBUs dropped in
+    // front, the VOBU entries stay as they are, and the time entries are
+    // made anew (TM_OFS 0). `system` is the TV system: 0 for 525/60,
+    // anything else 625/50. 0, changing nothing, without a record, for count
+    // 0, or for a range beyond VOBU_ENT_Ns or the entries the array holds.
+    // Allocates; on a failed allocation the map may be half changed, so
+    // callers that must stay unchanged work on a copy.
+    int fnTrim_VOBU_ENT(DWORD first, DWORD count, WORD system);
     // The VOB's size in sectors: the sum of VOBU_SZ over the VOBU entries.
     DWORD fnGet_dwTotal_VOBU_ENT_Size() const;
     // Entry i, or nullptr when there is no record or i is outside the array.
@@ -126,6 +137,15 @@ public:
     DWORD m_dwStart;
 
 private:
+    // One VOBU as the time entries see it: its playback time in video
+    // fields and its address in sectors from the VOB's start.
+    struct VobuTime {
+        BYTE fields;
+        DWORD address;
+    };
+    // Sets TM_ENT_Ns and the time entries of a VOB of `frames` frames made of
+    // these VOBUs, as every map of this library gets them; see the source.
+    void MarkTimeEntries(bool pal, DWORD frames, const std::vector<VobuTime>& vobus);
     BYTE* Header() const { return m_pTMAPI ? m_pTMAPI->header : nullptr; }
     // VOBU entry i unpacked; all zero when there is no such entry.
     vrm::VobuEntry Vobu(DWORD i) const;

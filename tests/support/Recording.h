@@ -3,10 +3,13 @@
 #ifndef VRMANGR_TESTS_RECORDING_H
 #define VRMANGR_TESTS_RECORDING_H
 
+#include <filesystem>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "stream/VR_MPEGFILE_INFO.h"
+#include "stream/recording_scan.h"
 
 // 27 MHz ticks per frame at 625/50 and 525/60.
 constexpr __int64 kFrame625 = 1080000;
@@ -72,6 +75,23 @@ inline Recording TwoStillPictures() {
     still.dwAudioCodingBits = 0x400000;
     still.dwFrameNs = 2;
     still.pVOBUTable = r.table.data();
+    return r;
+}
+
+// A committed sample of tests/data as the stream library analyses it when
+// it is added; no VOBUs (dwVOBUNs 0, an empty table) when the analysis
+// fails.
+inline Recording SampleRecording(const char* name) {
+    const std::filesystem::path path = std::filesystem::path(__FILE__).parent_path().parent_path() / "data" / name;
+    Recording r;
+    vrm::AnalysisError error;
+    std::error_code failed;
+    const uintmax_t bytes = std::filesystem::file_size(path, failed);
+    if (failed ||
+        !vrm::AnalyseMovieRange(path.string().c_str(), 0, bytes / 2048, nullptr, nullptr, &r.info, &r.table, &error)) {
+        return Recording{};
+    }
+    r.info.pVOBUTable = r.table.data();
     return r;
 }
 

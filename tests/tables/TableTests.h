@@ -61,6 +61,17 @@ LoadAt Loader(DWORD (Table::*load)(), std::function<bool(Record&)> empty = nullp
     };
 }
 
+// The bytes the table writes, checked to load back into a table that
+// writes them again.
+template <class Record, class Table>
+std::vector<BYTE> RoundTrip(Record& record, DWORD (Table::*load)()) {
+    const std::vector<BYTE> bytes = Serialise(Table(&record));
+    BytesFile file(bytes);
+    const LoadAt loader = Loader<Record, Table>(load);
+    EXPECT_EQ(loader(&file.buffer, 0).written, bytes) << "loaded back and written again";
+    return bytes;
+}
+
 // One row of a fixture list: `bytes` lie `at` bytes into a file, behind
 // filler that must never be taken for data and with `tail` filler bytes
 // behind them. A table that loads returns its size without a read failure
