@@ -138,6 +138,36 @@ public:
     // names no existing S_VOB_STI.
     int fnGet_iTH_VOGI_Info(WORD vogi, seg* s, BYTE stillTm) const;
 
+    // ---- Removing VOGs and attribute records (CS_AVFIT_edit.cpp) ----
+    // VOGs are numbered from 1 in table order (S_VOGI_SRP_Ns of them),
+    // S_VOB_STI and S_AA_STI records and additional-audio groups from 1.
+    // Every operation returns 1 on success and 0, with the table unchanged,
+    // when it refuses. The still cells of the program chains name VOGs by
+    // number: the caller brings them in line after a removal.
+    //
+    // Removes VOG n; later VOGs move down one number. A picture with
+    // additional audio names a group of the S_AAFI (S_AAGI_SRPN) and an
+    // entry in it: the groups that only VOG n's pictures name go with it
+    // (later groups move down, and the pictures left name them by their new
+    // numbers); a group another VOG's picture also names stays whole, as do
+    // the S_AA_STI records (see fnDEL_S_AA_STI). The S_VOB_STI it named
+    // stays (see fnDEL_S_VOB_STI). Without its last VOG the table is the
+    // one fnNew makes, with neither attribute records nor additional audio.
+    // 0 for n out of range.
+    int fnDEL_VOG(WORD n);
+    // Removes S_VOB_STI number stin; VOGs naming a later record name it by
+    // its new number, and the spare slot stays behind the records. Without
+    // its last record a table without VOGs and additional audio is the one
+    // fnNew makes. 0 for stin out of range or named by a VOG.
+    int fnDEL_S_VOB_STI(BYTE stin);
+    // Removes S_AA_STI number stin likewise, for the additional-audio
+    // groups that name them. Without its last record a table without
+    // groups has no additional-audio part any more (S_AAFI_Ns 0). 0 for
+    // stin out of range (or a table without additional audio) or named by a
+    // group.
+    int fnDEL_S_AA_STI(BYTE stin);
+    // ---- end of removing ----
+
     VRM_ACCESSORS(VRM_FIELDS_S_AVFIT_HEADER, Header)
     // Slot i of the arrays (whatever the counts say), or nullptr.
     BYTE* fnGet_iTH_S_VOB_STI_Address(BYTE i) const { return StiSlot(i); }
@@ -162,6 +192,8 @@ private:
     BYTE* ReadSti(BYTE i) const { return i <= kMaxGetIndex ? Sti(i) : nullptr; }
     BYTE* ReadAaSti(BYTE i) const { return i <= kMaxGetIndex ? AaSti(i) : nullptr; }
     void ReleaseSubRecords();
+    // Back to the table fnNew makes, every sub-record released.
+    void Empty();
 };
 
 #endif

@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "api/VMG_MODEL.h"
 #include "platform/clock.h"
+#include "query/coverage.h"
 #include "stream/VR_MPEGFILE_INFO.h"
 #include "support/Time.h"
 #include "tables/CS_AVFIT.h"
@@ -393,4 +395,87 @@ TEST(S_AAFI, GroupsAndEntriesWithinTheirCounts) {
     group.fnSet_c1_AA_ENT_Ns(2);
     ASSERT_EQ(group.fnSet_wAA_PART_SZ(1, 0xBEEF), 1);
     EXPECT_EQ(record.groups[0].entries[6], 0xBE);
+}
+
+namespace {
+
+// FullTable loaded, with picture 1 of VOG 3 naming additional-audio group
+// 2 too: VOG 1 alone names group 1.
+struct Stills {
+    S_AVFIT record{};
+    CS_AVFIT table{&record};
+    Stills() {
+        const std::vector<BYTE> full = FullTable();
+        BytesFile file(full);
+        EXPECT_EQ(CS_AVFIT(&file.buffer, &record, 0).fndwLoad_S_AVFIT_From_File(), full.size());
+        table = CS_AVFIT(&record);
+        CS_VOGI vog(&record.pS_AVFI->vogi[2]);
+        EXPECT_EQ(vog.fnSet_c1_S_VOB_ENT_TY(0, 0xC0) + vog.fnSet_bThisType(0, 0xC0) + vog.fnSet_wS_AAGI_SRPN(0, 2), 3);
+    }
+    CS_VOGI Vog(size_t n) { return CS_VOGI(&record.pS_AVFI->vogi.at(n - 1)); }
+    std::vector<BYTE> VogBytes(size_t n) { return Serialise(Vog(n)); }
+    Ints Counts() {
+        const S_AAFI* aafi = record.pS_AAFI.get();
+        return Ints({CS_AVFI(record.pS_AVFI.get(), 0).fnGet_wS_VOGI_SRP_Ns(), table.fnGet_c1_S_VOB_STI_Ns(),
+                     table.fnGet_c1_S_AAFI_Ns(), table.fnGet_c1_S_AA_STI_Ns(),
+                     aafi ? CS_AAFI(const_cast<S_AAFI*>(aafi), 0).fnGet_wS_AAGI_SRP_Ns() : -1});
+    }
+    // The bytes, checked to load back alike and to pass the disc's checks.
+    std::vector<BYTE> Saved() {
+        std::vector<std::string> findings;
+        EXPECT_TRUE(
+            vrm::CheckConsistency(VMG_MODEL{nullptr, nullptr, &record, nullptr, nullptr, nullptr, nullptr}, &findings));
+        return RoundTrip(record, &CS_AVFIT::fndwLoad_S_AVFIT_From_File);
+    }
+};
+
+}  // namespace
+
+TEST(StillEdit, RemovedVOGsTakeTheAdditionalAudioOnlyTheyUse) {
+    Stills s;
+    const std::vector<BYTE> before = s.Saved(), vog2 = s.VogBytes(2);
+    const std::vector<BYTE> group2 = Serialise(CS_AAGI(&s.record.pS_AAFI->groups.at(1)));
+    EXPECT_EQ(Ints({s.table.fnDEL_VOG(0), s.table.fnDEL_VOG(4), s.table.fnDEL_S_VOB_STI(0), s.table.fnDEL_S_VOB_STI(3),
+                    s.table.fnDEL_S_VOB_STI(4), s.table.fnDEL_S_AA_STI(1), s.table.fnDEL_S_AA_STI(3)}),
+              Ints(7, 0))
+        << "no such VOG or record, or a record still named";
+    EXPECT_EQ(s.Saved(), before);
+
+    // Group 1 goes with VOG 1; group 2, which VOG 3 names too, becomes 1.
+    ASSERT_EQ(s.table.fnDEL_VOG(1), 1);
+    EXPECT_EQ(s.Counts(), Ints({2, 3, 1, 2, 1}));
+    EXPECT_EQ(Ints({s.VogBytes(1) == vog2, s.Vog(2).fnGet_wS_AAGI_SRPN(0)}), Ints({1, 1}));
+    EXPECT_EQ(Serialise(CS_AAGI(&s.record.pS_AAFI->groups.at(0))), group2);
+    s.Saved();
+    // S_AA_STI 1 is named no more; the group named 2 names 1 now.
+    EXPECT_EQ(s.table.fnDEL_S_AA_STI(2), 0);
+    ASSERT_EQ(s.table.fnDEL_S_AA_STI(1), 1);
+    EXPECT_EQ(Ints({CS_AAGI(&s.record.pS_AAFI->groups.at(0)).fnGet_c1_S_AA_STIN(), s.table.fnGet_wAA_ATR(0),
+                    static_cast<long long>(s.record.aaSti.size())}),
+              Ints({1, 0x8009, 2 * 2}));
+    s.Saved();
+    // Without its last group and attribute record the additional audio
+    // part goes.
+    ASSERT_EQ(s.table.fnDEL_VOG(2), 1);
+    EXPECT_EQ(s.Counts(), Ints({1, 3, 1, 1, 0}));
+    s.Saved();
+    ASSERT_EQ(s.table.fnDEL_S_AA_STI(1), 1);
+    EXPECT_EQ(s.Counts(), Ints({1, 3, 0, 0, -1}));
+    s.Saved();
+}
+
+TEST(StillEdit, AttributeRecordsRenumberAndTheLastVOGLeavesTheEmptyTable) {
+    Stills s;
+    ASSERT_EQ(s.table.fnDEL_VOG(1), 1);  // VOGs naming S_VOB_STI 2 and 3 stay
+    const std::vector<BYTE> sti3 = Bytes(s.table.fnGet_iTH_S_VOB_STI_Address(2), 54);
+    ASSERT_EQ(s.table.fnDEL_S_VOB_STI(1), 1);
+    EXPECT_EQ(Ints({s.Vog(1).fnGet_c1_S_VOB_STIN(), s.Vog(2).fnGet_c1_S_VOB_STIN(), s.table.fnGet_c1_S_VOB_STI_Ns(),
+                    static_cast<long long>(s.record.sti.size())}),
+              Ints({1, 2, 2, 3 * 54}))
+        << "the records behind moved down, the spare slot behind them";
+    EXPECT_EQ(Bytes(s.table.fnGet_iTH_S_VOB_STI_Address(1), 54), sti3);
+    s.Saved();
+    ASSERT_EQ(s.table.fnDEL_VOG(2) + s.table.fnDEL_VOG(1), 2);
+    EXPECT_EQ(s.Saved(), std::vector<BYTE>({0, 0, 0, 0, 0, 0, 0, 7}));
+    EXPECT_EQ(Ints({s.record.pS_AVFI == nullptr, s.record.pS_AAFI == nullptr, s.record.sti.empty()}), Ints(3, 1));
 }
