@@ -22,7 +22,26 @@
 class CBuffer;
 namespace vrm {
 class DirectoryLock;
-}
+
+// What an edit of the original chain's programs did (fnDEL_Program,
+// fnErase_Program_Part, fnDevide_Program, fnCombine_Program).
+struct ProgramEdit {
+    // Where it cut, in 27 MHz ticks of play time from the program's start
+    // (as the program was before the edit): the erased stretch, or the
+    // point of a division (both the same); 0 for a delete or a combine.
+    __int64 from = 0;
+    __int64 to = 0;
+    DWORD removed = 0;  // VOBs and VOGs no cell plays any more, gone from the tables
+    DWORD shortened = 0;  // VOBs shortened or split to what is still played
+    // Per playlist as numbered before the edit: 0 unchanged, 1 lost cells or
+    // parts of cells, 2 left empty and deleted.
+    std::vector<BYTE> playlists;
+    // Sectors of VR_MOVIE.VRO and VR_STILL.VRO that no recording covers any
+    // more.
+    std::vector<VR_SECTOR_RUN> freedMovie;
+    std::vector<VR_SECTOR_RUN> freedStill;
+};
+}  // namespace vrm
 struct RTR_VMGI;
 class CRTR_VMGI;
 class CM_AVFIT;
@@ -353,6 +372,43 @@ public:
     int fnDEL_UD_Cell_EntryPoint(BYTE pgcn, WORD cell, WORD e);
     int fnCombine_UD_Cell_EntryPoint(BYTE pgcn, WORD c1, WORD e1, WORD c2, WORD e2);
     int fnCombine_UD_EntryPoint(BYTE pgcn, WORD nFirst, WORD nLast);
+
+    // ---- Editing the recordings, program by program (addition) ----
+    // Programs of the original chain are numbered from 1; times are 27 MHz
+    // ticks of play time counted from the program's start (the sum of its
+    // cells' lengths). Each edit changes the tables in memory only (Save
+    // writes them); what no cell of the original chain plays any more
+    // leaves the disc: playlist cells lose what they played of it, VOBs are
+    // shortened or split to what is still played (each VOB starts at its
+    // own sector, so the others stay where they are), VOBs, VOGs and stream
+    // attributes no longer used go, and the VOB and VOG numbers of every
+    // cell are made dense again. A playlist left empty is deleted. The
+    // programs' and playlists' pictures follow their cells; the disc's
+    // resume marker and representative picture name none afterwards. out
+    // (may be null) says what changed. 0, changing nothing, with the status
+    // saying why: no such program, recordings added since the last save
+    // still waiting for it, and as each says.
+    //
+    // Program pg goes with its cells, and its recordings with them.
+    int fnDEL_Program(int pg, vrm::ProgramEdit* out);
+    // The stretch [from, to) of program pg is no longer played: its ends move
+    // to the nearest VOBU boundary (or cell end) and a cell loses the part
+    // inside it (divided in two around a stretch in its middle). Entry
+    // points inside go; the last of them moves to the stretch's end. Refused
+    // for a program of still pictures, a stretch that would leave the
+    // program empty, and one inside a single VOBU.
+    int fnErase_Program_Part(int pg, __int64 from, __int64 to, vrm::ProgramEdit* out);
+    // Program pg becomes two at `at` (moved to the nearest VOBU boundary or
+    // cell end; the cell there divided in two): the second program, which
+    // begins with an entry point, is a copy of the first's record, its
+    // title marked " (2)". Refused for a program of still pictures and at
+    // its start or end.
+    int fnDevide_Program(int pg, __int64 at, vrm::ProgramEdit* out);
+    // Programs pg and pg + 1 become one, their cells in order (where the
+    // first's last cell and the second's first play one VOB on from each
+    // other, as after a divide, one cell again); the first's record stays.
+    // Refused for the last program.
+    int fnCombine_Program(int pg, vrm::ProgramEdit* out);
 
     // ---- Titles: the primary texts of programs and playlists (addition) ----
     // PRM_TXTI holds a label in its first half and the title in its second,

@@ -82,6 +82,11 @@ VRM_SAME_SIZE(vrm_stream_use, VR_STREAM_USE);
 VRM_SAME_FIELD(vrm_stream_use, VR_STREAM_USE, reserved_20);
 VRM_SAME_FIELD(vrm_stream_use, VR_STREAM_USE, llFileBytes);
 VRM_SAME_FIELD(vrm_stream_use, VR_STREAM_USE, llMissingBytes);
+VRM_SAME_SIZE(vrm_program_edit, VR_PROGRAM_EDIT);
+VRM_SAME_FIELD(vrm_program_edit, VR_PROGRAM_EDIT, llTo);
+VRM_SAME_FIELD(vrm_program_edit, VR_PROGRAM_EDIT, dwPlaylistsDeleted);
+VRM_SAME_FIELD(vrm_program_edit, VR_PROGRAM_EDIT, cPlaylists);
+VRM_SAME_FIELD(vrm_program_edit, VR_PROGRAM_EDIT, reserved_140);
 VRM_SAME_SIZE(vrm_found_stretch, VR_FOUND_STRETCH);
 VRM_SAME_FIELD(vrm_found_stretch, VR_FOUND_STRETCH, llFirstByte);
 VRM_SAME_FIELD(vrm_found_stretch, VR_FOUND_STRETCH, llBytes);
@@ -248,6 +253,18 @@ int vrm_AddPLEntryPtInCell(void* h, int pl, int after, int pg, int cell, int ep)
     return fnVR_AddPLEntryPt(h, pl, after, pg, cell, ep);
 }
 int vrm_DelPLEntryPt(void* h, int pl, int ep) { return fnVR_DelPLEntryPt(h, pl, ep); }
+int vrm_DelProgram(void* h, int pg, vrm_program_edit* out) {
+    return Through<VR_PROGRAM_EDIT>(out, [&](VR_PROGRAM_EDIT* p) { return fnVR_DelProgram(h, pg, p); });
+}
+int vrm_EraseProgramPart(void* h, int pg, int64_t from, int64_t to, vrm_program_edit* out) {
+    return Through<VR_PROGRAM_EDIT>(out, [&](VR_PROGRAM_EDIT* p) { return fnVR_EraseProgramPart(h, pg, from, to, p); });
+}
+int vrm_DevideProgram(void* h, int pg, int64_t at, vrm_program_edit* out) {
+    return Through<VR_PROGRAM_EDIT>(out, [&](VR_PROGRAM_EDIT* p) { return fnVR_DevideProgram(h, pg, at, p); });
+}
+int vrm_CombineProgram(void* h, int pg, vrm_program_edit* out) {
+    return Through<VR_PROGRAM_EDIT>(out, [&](VR_PROGRAM_EDIT* p) { return fnVR_CombineProgram(h, pg, p); });
+}
 int vrm_MovePLEntryPt(void* h, int pl, int epFrom, int epTo) { return fnVR_MovePLEntryPt(h, pl, epFrom, epTo); }
 int vrm_DevidePLEntryPt(void* h, int pl, int ep, uint32_t frames) { return fnVR_DevidePLEntryPt(h, pl, ep, frames); }
 int vrm_CombinePLEntryPt(void* h, int pl, int epFirst, int epLast) {

@@ -163,3 +163,52 @@ int fnVR_CombinePLEntryPt(void* handle, int pl, int epFirst, int epLast) {
                                m.fnCombinePLEntryPoint(pl, static_cast<WORD>(epFirst), static_cast<WORD>(epLast));
                     });
 }
+
+namespace {
+
+// Runs a program edit and turns its outcome into the caller's record.
+template <class Op>
+int ProgramEdit(void* handle, const std::string& why, VR_PROGRAM_EDIT* out, Op&& op) {
+    return FlatCall(handle, VRO_ERR_EDIT_REFUSED, why, [&](CVR_MANGR& m) {
+        vrm::ProgramEdit edit;
+        if (!op(m, &edit)) return 0;
+        if (out) {
+            *out = VR_PROGRAM_EDIT{};
+            out->llFrom = edit.from;
+            out->llTo = edit.to;
+            out->dwRecordingsRemoved = edit.removed;
+            out->dwRecordingsShortened = edit.shortened;
+            for (const auto* runs : {&edit.freedMovie, &edit.freedStill}) {
+                for (const VR_SECTOR_RUN& r : *runs) out->dwSectorsFreed += r.dwSectors;
+            }
+            for (size_t i = 0; i < edit.playlists.size() && i < sizeof out->cPlaylists; ++i) {
+                out->cPlaylists[i] = edit.playlists[i];
+                out->dwPlaylistsChanged += edit.playlists[i] == 1 ? 1 : 0;
+                out->dwPlaylistsDeleted += edit.playlists[i] == 2 ? 1 : 0;
+            }
+        }
+        return 1;
+    });
+}
+
+}  // namespace
+
+int fnVR_DelProgram(void* handle, int pg, VR_PROGRAM_EDIT* out) {
+    return ProgramEdit(handle, "Program " + N(pg) + " could not be deleted.", out,
+                       [&](CVR_MANGR& m, vrm::ProgramEdit* e) { return m.fnDEL_Program(pg, e); });
+}
+
+int fnVR_EraseProgramPart(void* handle, int pg, __int64 from, __int64 to, VR_PROGRAM_EDIT* out) {
+    return ProgramEdit(handle, "That stretch of program " + N(pg) + " could not be erased.", out,
+                       [&](CVR_MANGR& m, vrm::ProgramEdit* e) { return m.fnErase_Program_Part(pg, from, to, e); });
+}
+
+int fnVR_DevideProgram(void* handle, int pg, __int64 at, VR_PROGRAM_EDIT* out) {
+    return ProgramEdit(handle, "Program " + N(pg) + " could not be divided there.", out,
+                       [&](CVR_MANGR& m, vrm::ProgramEdit* e) { return m.fnDevide_Program(pg, at, e); });
+}
+
+int fnVR_CombineProgram(void* handle, int pg, VR_PROGRAM_EDIT* out) {
+    return ProgramEdit(handle, "Programs " + N(pg) + " and " + N(pg + 1LL) + " could not be combined.", out,
+                       [&](CVR_MANGR& m, vrm::ProgramEdit* e) { return m.fnCombine_Program(pg, e); });
+}

@@ -278,6 +278,55 @@ VRMANGR_API int fnVR_DevidePLEntryPt(void* handle, int pl, int ep, DWORD frames)
 // epLast.
 VRMANGR_API int fnVR_CombinePLEntryPt(void* handle, int pl, int epFirst, int epLast);
 
+// ---- Editing the recordings, program by program ----
+
+// What an edit of programs did.
+typedef struct VR_PROGRAM_EDIT {
+    __int64 llFrom;  // where it cut: 27 MHz ticks of play time from the program's start (0: delete, combine)
+    __int64 llTo;  // the end of the erased stretch (llFrom for a division)
+    DWORD dwRecordingsRemoved;  // VOBs and VOGs no cell plays any more, gone from the tables
+    DWORD dwRecordingsShortened;  // VOBs shortened or split to what is still played
+    DWORD dwSectorsFreed;  // sectors of the stream files no recording covers any more
+    DWORD dwPlaylistsChanged;  // playlists that lost cells or parts of cells
+    DWORD dwPlaylistsDeleted;  // playlists left empty, deleted
+    DWORD reserved_36;
+    BYTE cPlaylists[100];  // per playlist as numbered before: 0 unchanged, 1 changed, 2 deleted
+    BYTE reserved_140[4];
+} VR_PROGRAM_EDIT;
+// Programs are numbered from 1 as fnVR_GetOPGCPGInfo numbers them; times
+// are 27 MHz ticks of play time from the program's start (the sum of its
+// cells' lengths, as the program's duration counts them). Each edit changes
+// the tables in memory (Save writes them; nothing is written before) and
+// fills out (may be NULL) with what it did; what no cell of the original
+// chain plays any more leaves the disc: playlist cells lose what they
+// played of it (a playlist left empty is deleted), VOBs are shortened or
+// split to the VOBUs still played, recordings and stream attributes no
+// longer used go, and VOB and VOG numbers stay dense from 1. The disc's
+// resume marker and representative picture name nothing afterwards. 0,
+// changing nothing, with the status saying why (VRO_ERR_NO_SUCH_ITEM,
+// VRO_ERR_BAD_ARGUMENT, VRO_ERR_EDIT_REFUSED; VRO_ERR_QUEUE_NOT_EMPTY while
+// added recordings wait for Save).
+//
+// Program pg goes, and its recordings with it.
+VRMANGR_API int fnVR_DelProgram(void* handle, int pg, VR_PROGRAM_EDIT* out);
+// The stretch [from, to) of program pg is no longer played. Both ends move
+// to the nearest point the video can be cut at (a VOBU boundary, about every
+// half second, or a cell's end); out gives them. A cell loses the part
+// inside the stretch (divided in two around a stretch in its middle);
+// entry points inside go, the last of them moving to the stretch's end.
+// Refused for a program of still pictures, a stretch that would leave the
+// program empty (delete it instead), and one inside a single VOBU. A `to`
+// past the program's end means its end.
+VRMANGR_API int fnVR_EraseProgramPart(void* handle, int pg, __int64 from, __int64 to, VR_PROGRAM_EDIT* out);
+// Program pg becomes two at `at` (moved as the ends of an erase are; out
+// gives where): the second program begins with an entry point and copies
+// the first's record (date, texts), its title marked " (2)". Refused for a
+// program of still pictures and at its start or end.
+VRMANGR_API int fnVR_DevideProgram(void* handle, int pg, __int64 at, VR_PROGRAM_EDIT* out);
+// Programs pg and pg + 1 become one, their cells in order; the first's
+// record (title, date) stays. Refused for the last program.
+VRMANGR_API int fnVR_CombineProgram(void* handle, int pg, VR_PROGRAM_EDIT* out);
+
 // ---- Disc facts and titles for tools ----
 
 // What the handle's last Open found of the two management files.

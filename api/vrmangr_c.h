@@ -198,6 +198,14 @@ typedef struct vrm_stream_use {
     int64_t llFileBytes, llTrailingBytes, llMissingBytes;
 } vrm_stream_use;
 
+typedef struct vrm_program_edit {
+    int64_t llFrom, llTo;
+    uint32_t dwRecordingsRemoved, dwRecordingsShortened, dwSectorsFreed, dwPlaylistsChanged, dwPlaylistsDeleted;
+    uint32_t reserved_36;
+    uint8_t cPlaylists[100];
+    uint8_t reserved_140[4];
+} vrm_program_edit;
+
 typedef struct vrm_found_stretch {
     uint32_t dwKind, dwFirstSector, dwSectors, reserved_12;
     int64_t llFirstByte, llBytes;
@@ -272,6 +280,10 @@ VRM_C_API int vrm_DelPLEntryPt(void* handle, int pl, int ep);
 VRM_C_API int vrm_MovePLEntryPt(void* handle, int pl, int epFrom, int epTo);
 VRM_C_API int vrm_DevidePLEntryPt(void* handle, int pl, int ep, uint32_t frames);
 VRM_C_API int vrm_CombinePLEntryPt(void* handle, int pl, int epFirst, int epLast);
+VRM_C_API int vrm_DelProgram(void* handle, int pg, vrm_program_edit* out);
+VRM_C_API int vrm_EraseProgramPart(void* handle, int pg, int64_t from, int64_t to, vrm_program_edit* out);
+VRM_C_API int vrm_DevideProgram(void* handle, int pg, int64_t at, vrm_program_edit* out);
+VRM_C_API int vrm_CombineProgram(void* handle, int pg, vrm_program_edit* out);
 
 /* ---- Disc facts and titles ---- */
 

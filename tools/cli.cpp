@@ -130,6 +130,56 @@ bool ParseNumber(const std::string& text, long min, long max, long* value) {
     return true;
 }
 
+bool NumberArg(const Args& args, const std::string& text, const char* what, long min, long* value, int* status) {
+    if (ParseNumber(text, min, 65535, value)) return true;
+    *status = UsageError(args.command, std::string(what) + " must be a number from " + std::to_string(min) +
+                                           " to 65535, not '" + text + "'.");
+    return false;
+}
+
+int FailEdit(void* h, const std::string& dir, const std::string& fallback) {
+    const std::string why = Reason(h, "");
+    return Fail(why.empty() ? fallback : dir + ": " + why);
+}
+
+bool ParsePlayTime(const std::string& text, long long* ticks) {
+    // [[H:]MM:]SS[.fff]: up to three fields, the last with up to three
+    // decimals; each field before it a whole number, minutes and seconds
+    // below 60 where a larger field precedes them.
+    long long fields[3] = {0, 0, 0};
+    int count = 0;
+    long long millis = 0;
+    size_t i = 0;
+    while (true) {
+        if (count == 3 || i >= text.size() || text[i] < '0' || text[i] > '9') return false;
+        long long v = 0;
+        for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+            if (v > 100000000) return false;
+            v = v * 10 + (text[i] - '0');
+        }
+        fields[count++] = v;
+        if (i == text.size()) break;
+        if (text[i] == ':') {
+            ++i;
+            continue;
+        }
+        if (text[i] != '.') return false;
+        int digits = 0;
+        for (++i; i < text.size() && text[i] >= '0' && text[i] <= '9' && digits < 3; ++i, ++digits)
+            millis = millis * 10 + (text[i] - '0');
+        if (digits == 0 || i != text.size()) return false;
+        for (; digits < 3; ++digits) millis *= 10;
+        break;
+    }
+    for (int k = 1; k < count; ++k) {
+        if (fields[k] >= 60) return false;
+    }
+    long long seconds = 0;
+    for (int k = 0; k < count; ++k) seconds = seconds * 60 + fields[k];
+    *ticks = (seconds * 1000 + millis) * 27000;
+    return true;
+}
+
 // ---- Progress and Ctrl-C ----
 //
 // The tool's only mutable globals: the flag the SIGINT handler sets, and

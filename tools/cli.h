@@ -68,6 +68,15 @@ std::string Count(long long n, const char* one, const char* many);
 
 // Parses a decimal number in [min, max]; false for anything else.
 bool ParseNumber(const std::string& text, long min, long max, long* value);
+// ParseNumber for operand `what` of a command, 1 or min to 65535; false
+// with *status the usage error printed.
+bool NumberArg(const Args& args, const std::string& text, const char* what, long min, long* value, int* status);
+// A play time H:MM:SS[.fff], M:SS[.fff] or seconds (SS[.fff], any number
+// of them), as 27 MHz ticks; false for anything else.
+bool ParsePlayTime(const std::string& text, long long* ticks);
+// A refused edit of the disc in dir: the library's reason, or `fallback`
+// when it gave none; returns kFailed.
+int FailEdit(void* h, const std::string& dir, const std::string& fallback);
 
 // The recordable bytes of a medium: a single-sided 4.7 GB disc (2,295,104
 // sectors, the smallest of the DVD formats of that size) unless --medium
@@ -255,6 +264,7 @@ int RunRepair(const Args& args);
 int RunExtract(const Args& args);
 int RunExport(const Args& args);
 int RunTitle(const Args& args);
+int RunProgram(const Args& args);
 int RunRecover(const Args& args);
 // What a recovered recording is titled, dated and divided by where a
 // management file that survived describes it.

@@ -101,6 +101,23 @@ const Command kCommands[] = {
      "  combine FIRST LAST   removes the entry points after FIRST up to and\n"
      "                       including LAST\n",
      RunChapters},
+    {"program", "program DIR delete N | erase N FROM TO | divide N AT | combine N [--yes]",
+     "Edits the recordings as a recorder does, program by program (numbered as\n"
+     "`info` shows them); times are H:MM:SS[.fff], M:SS or seconds from the\n"
+     "program's start, moved to the nearest point where the video can be cut (a\n"
+     "VOBU boundary, about every half second, or a cell's end): each action says\n"
+     "where it cut.\n"
+     "  delete N          program N goes, and its recordings with it\n"
+     "  erase N FROM TO   the stretch from FROM to TO is no longer played (a cell\n"
+     "                    is shortened, or divided around a stretch in its middle)\n"
+     "  divide N AT       program N becomes two at AT, the second titled as the\n"
+     "                    first with \" (2)\"\n"
+     "  combine N         programs N and N+1 become one\n"
+     "What no program plays any more leaves the disc: playlists lose what they\n"
+     "played of it (one left empty is deleted), and the stream space it took is\n"
+     "given back after the save. delete and erase print what they remove and ask\n"
+     "before saving; --yes answers for scripts, which are refused without it.\n",
+     RunProgram},
     {"playlist",
      "playlist DIR new | delete PL | add PL AFTER EP | remove PL N | move PL FROM TO |\n"
      "         divide PL N FRAMES | combine PL FIRST LAST | title PL TEXT",
@@ -309,20 +326,6 @@ void PrintToolHelp() {
 }
 
 void PrintCommandHelp(const Command& c) { std::printf("Usage: vrmangr %s\n\n%s", c.synopsis, c.help); }
-
-bool NumberArg(const Args& args, const std::string& text, const char* what, long min, long* value, int* status) {
-    if (ParseNumber(text, min, 65535, value)) return true;
-    *status = UsageError(args.command, std::string(what) + " must be a number from " + std::to_string(min) +
-                                           " to 65535, not '" + text + "'.");
-    return false;
-}
-
-// A refused edit of the disc in dir: the library's reason, or `fallback`
-// when it gave none.
-int FailEdit(void* h, const std::string& dir, const std::string& fallback) {
-    const std::string why = Reason(h, "");
-    return Fail(why.empty() ? fallback : dir + ": " + why);
-}
 
 // ---- create, add, add-still ----
 

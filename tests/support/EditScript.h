@@ -67,14 +67,14 @@ struct EditSegs {
 #define VRM_IN_ORDER(call, ...) std::apply([&](auto... inOrder) { return call(inOrder...); }, std::tuple{__VA_ARGS__})
 
 // Applies the next call of the script and returns its operation number
-// (0..39); sample(name) gives the path of a committed sample file.
+// (0..43); sample(name) gives the path of a committed sample file.
 template <class SamplePath>
 int ApplyEditCall(CVR_MANGR* m, EditScript& in, SamplePath sample) {
     void* h = m;
     EditSegs segs;
     DVDPGCINFO pgc{};
     DVDPGINFO pg{};
-    const int operation = in.Byte() % 40;
+    const int operation = in.Byte() % 44;
     switch (operation) {
         case 0: fnVR_AddPL(h); break;
         case 1: fnVR_DelPL(h, in.Number()); break;
@@ -165,6 +165,12 @@ int ApplyEditCall(CVR_MANGR* m, EditScript& in, SamplePath sample) {
         case 38:
             if (!fnVR_MANGRSave(h, nullptr)) abort();
             break;
+        // The recordings, program by program (what no cell plays any more
+        // leaves the tables).
+        case 39: VRM_IN_ORDER(fnVR_DelProgram, h, in.Number(), nullptr); break;
+        case 40: VRM_IN_ORDER(fnVR_EraseProgramPart, h, in.Number(), in.Time(), in.Time(), nullptr); break;
+        case 41: VRM_IN_ORDER(fnVR_DevideProgram, h, in.Number(), in.Time(), nullptr); break;
+        case 42: VRM_IN_ORDER(fnVR_CombineProgram, h, in.Number(), nullptr); break;
         default: fnVR_AddPL(h); break;
     }
     return operation;

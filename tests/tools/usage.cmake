@@ -11,7 +11,7 @@ function(runs code)
   endforeach()
 endfunction()
 
-runs(0 --help create|--help add|--help add-still|--help info|--help type|--help chapters|--help playlist|--help
+runs(0 --help create|--help add|--help add-still|--help info|--help type|--help chapters|--help program|--help playlist|--help
      extract|--help check|--help repair|--help demo|--help)
 run(2)
 # The man page describes every command --help lists, and --version.
@@ -26,7 +26,8 @@ foreach(command ${listed} "--version")
 endforeach()
 must_match("${out}" "vrmangr --help \\| --version")
 runs(2 frobnicate info info|a|b info|d|--xml add|d chapters|d|split|1|2 chapters|d|divide|1 chapters|d|divide|x|10
-     chapters|d|combine|3|2 playlist|d playlist|d|add|1|0 playlist|d|remove|0|1 playlist|d|title|1
+     chapters|d|combine|3|2 program|d program|d|cut|1 program|d|delete program|d|erase|1|5 program|d|divide|1|1:75
+     playlist|d playlist|d|add|1|0 playlist|d|remove|0|1 playlist|d|title|1
      extract|d|-o|x.mpg extract|d|--program|1 extract|d|--program|1|--playlist|1|-o|x.mpg
      extract|d|--entry|-3|-o|x.mpg check create type|-x repair|d|--from add|d|f.mpg|--date|yesterday
      create|d|--date|2019-02-29 add-still|d|f|--date)

@@ -11,6 +11,7 @@ from vrmangr import Disc, VrmError
 DATA = os.environ.get("VRMANGR_TEST_DATA", os.path.join(os.path.dirname(__file__), "../../../tests/data"))
 PAL = os.path.join(DATA, "pal_mpeg2_mp2_4x3.vob")
 STILL = os.path.join(DATA, "still_pal_2pictures.vob")
+THIRTY = os.path.join(DATA, "pal_cif_30s.vob")
 
 
 class DiscTest(unittest.TestCase):
@@ -59,6 +60,30 @@ class DiscTest(unittest.TestCase):
                 self.assertEqual(got.read(), stream.read(end - start))
             self.assertGreater(disc.extract_program(1, out), 0)
             self.assertEqual(os.path.getsize(out), os.path.getsize(PAL) - os.path.getsize(PAL) % 2048)
+
+    def test_programs_divide_combine_erase_and_delete(self):
+        with Disc.create(self.dir) as disc:
+            disc.add_recording(THIRTY)
+            disc.add_recording(PAL)
+            disc.save()
+        with Disc.open(self.dir) as disc:
+            cut = disc.divide_program(1, 10.3)
+            self.assertAlmostEqual(cut.start, 10.08)
+            self.assertEqual([(p.number, p.title.endswith(" (2)")) for p in disc.programs()],
+                             [(1, False), (2, True), (3, False)])
+            disc.combine_programs(1)
+            self.assertEqual([p.duration_ms for p in disc.programs()], [30000, 2000])
+            erased = disc.erase(1, 10, 16)
+            self.assertEqual((erased.start, erased.end, erased.shortened), (10.08, 15.84, 1))
+            self.assertEqual(disc.programs()[0].duration_ms, 30000 - 5760)
+            gone = disc.delete_program(2)
+            self.assertEqual((gone.removed, gone.freed_bytes), (1, os.path.getsize(PAL)))
+            with self.assertRaises(VrmError) as caught:
+                disc.combine_programs(1)
+            self.assertIn("last", caught.exception.sentence)
+            disc.save()
+        with Disc.open(self.dir) as disc:
+            self.assertEqual(len(disc.programs()), 1)
 
     def test_refusals_carry_the_library_sentence(self):
         with self.assertRaises(VrmError) as caught:

@@ -11,10 +11,11 @@ import os
 from dataclasses import dataclass
 from typing import List, Optional
 
-__all__ = ["Disc", "VrmError", "Program", "Playlist", "EntryPoint", "load_library"]
+__all__ = ["Disc", "VrmError", "Program", "Playlist", "EntryPoint", "ProgramEdit", "load_library"]
 
 _u32, _i64, _int, _p = ctypes.c_uint32, ctypes.c_int64, ctypes.c_int, ctypes.c_void_p
 _CONTENT = {0: "movie", 1: "still", 2: "mixed"}
+_TICKS = 27000000  # of the 27 MHz clock in a second
 
 
 class _Seg(ctypes.Structure):
@@ -48,8 +49,15 @@ class _Status(ctypes.Structure):
     _fields_ = [("dwCode", _u32), ("dwWhere", _u32), ("llAt", _i64), ("szText", ctypes.c_char * 512)]
 
 
+class _ProgramEdit(ctypes.Structure):
+    _fields_ = [("llFrom", _i64), ("llTo", _i64), ("dwRecordingsRemoved", _u32), ("dwRecordingsShortened", _u32),
+                ("dwSectorsFreed", _u32), ("dwPlaylistsChanged", _u32), ("dwPlaylistsDeleted", _u32),
+                ("reserved_36", _u32), ("cPlaylists", ctypes.c_uint8 * 100), ("reserved_140", ctypes.c_uint8 * 4)]
+
+
 # Sizes of the C records (vrmangr_c.h); a mismatch means another library.
 assert ctypes.sizeof(_Seg) == 480 and ctypes.sizeof(_PgcInfo) == 216 and ctypes.sizeof(_Status) == 528
+assert ctypes.sizeof(_ProgramEdit) == 144
 
 _SIGNATURES = {
     "vrm_MANGRBegin": (_p, []),
@@ -79,6 +87,10 @@ _SIGNATURES = {
     "vrm_GetPLTitle": (_u32, [_p, _int, ctypes.c_char_p, _u32]),
     "vrm_SetProgramTitle": (_int, [_p, _int, ctypes.c_char_p]),
     "vrm_SetPLTitle": (_int, [_p, _int, ctypes.c_char_p]),
+    "vrm_DelProgram": (_int, [_p, _int, ctypes.POINTER(_ProgramEdit)]),
+    "vrm_EraseProgramPart": (_int, [_p, _int, _i64, _i64, ctypes.POINTER(_ProgramEdit)]),
+    "vrm_DevideProgram": (_int, [_p, _int, _i64, ctypes.POINTER(_ProgramEdit)]),
+    "vrm_CombineProgram": (_int, [_p, _int, ctypes.POINTER(_ProgramEdit)]),
 }
 
 _lib = None
@@ -126,6 +138,21 @@ class Program:
     duration_ms: int
     cells: int
     recorded: tuple  # (year, month, day, hour, minute, second), UTC
+
+
+@dataclass
+class ProgramEdit:
+    """What an edit of programs did: where it cut (seconds from the
+    program's start), the recordings removed and shortened, the stream bytes
+    no longer played, and the playlists (numbered as before) that lost cells
+    or were deleted."""
+    start: float
+    end: float
+    removed: int
+    shortened: int
+    freed_bytes: int
+    playlists_changed: List[int]
+    playlists_deleted: List[int]
 
 
 @dataclass
@@ -280,6 +307,35 @@ class Disc:
     def divide(self, entry_point: int, frames: int) -> None:
         """A new entry point of the original chain `frames` frames into one."""
         self._call(self._lib.vrm_DevideOPGCEntryPt, entry_point, frames)
+
+    # Editing the recordings, program by program. Times are seconds of play
+    # from the program's start; each returns a ProgramEdit saying where it
+    # cut (moved to a point where the video can be cut) and what went.
+
+    def _program_edit(self, function, *args) -> "ProgramEdit":
+        out = _ProgramEdit()
+        self._call(function, *args, ctypes.byref(out))
+        states = list(out.cPlaylists)
+        return ProgramEdit(out.llFrom / _TICKS, out.llTo / _TICKS, out.dwRecordingsRemoved,
+                           out.dwRecordingsShortened, out.dwSectorsFreed * 2048,
+                           [pl + 1 for pl, s in enumerate(states) if s == 1],
+                           [pl + 1 for pl, s in enumerate(states) if s == 2])
+
+    def delete_program(self, program: int) -> "ProgramEdit":
+        """Program `program` goes, and its recordings with it."""
+        return self._program_edit(self._lib.vrm_DelProgram, program)
+
+    def erase(self, program: int, start: float, end: float) -> "ProgramEdit":
+        """The stretch [start, end) of the program is no longer played."""
+        return self._program_edit(self._lib.vrm_EraseProgramPart, program, round(start * _TICKS), round(end * _TICKS))
+
+    def divide_program(self, program: int, at: float) -> "ProgramEdit":
+        """The program becomes two at `at`; the second's title ends " (2)"."""
+        return self._program_edit(self._lib.vrm_DevideProgram, program, round(at * _TICKS))
+
+    def combine_programs(self, program: int) -> "ProgramEdit":
+        """Programs `program` and `program` + 1 become one."""
+        return self._program_edit(self._lib.vrm_CombineProgram, program)
 
     def set_title(self, number: int, title: str, playlist: bool = False) -> None:
         setter = self._lib.vrm_SetPLTitle if playlist else self._lib.vrm_SetProgramTitle
