@@ -17,6 +17,7 @@
 #include "tables/CM_AVFIT.h"
 #include "tables/CM_VOBI.h"
 #include "tables/CPL_SRPT.h"
+#include "tables/CS_AAFI.h"
 #include "tables/CS_AVFI.h"
 #include "tables/CS_AVFIT.h"
 #include "tables/CS_VOGI.h"
@@ -271,16 +272,34 @@ std::set<BYTE> StillAttributes(CVR_MANGR& m) {
     return used;
 }
 
+// The attributes of additional audio that the groups of S_AAFI name.
+std::set<BYTE> AudioAttributes(CVR_MANGR& m) {
+    std::set<BYTE> used;
+    S_AAFI* audio = m.m_pModel->pS_AVFIT ? m.m_pModel->pS_AVFIT->pS_AAFI.get() : nullptr;
+    if (!audio) return used;
+    const WORD count = CS_AAFI(audio, 0).fnGet_wS_AAGI_SRP_Ns();
+    for (WORD g = 0; g < count && g < audio->groups.size(); ++g)
+        used.insert(audio->groups[g].general[S_AAGI_GI::At::S_AA_STIN]);
+    return used;
+}
+
+struct Attributes {
+    std::set<BYTE> movie, still, audio;
+};
+Attributes AttributesNamed(CVR_MANGR& m) { return {MovieAttributes(m), StillAttributes(m), AudioAttributes(m)}; }
+
 // Stream attributes that recordings named before and none names now go,
 // highest first.
-void DropUnusedAttributes(CVR_MANGR& m, const std::set<BYTE>& movieBefore, const std::set<BYTE>& stillBefore) {
-    const std::set<BYTE> movieNow = MovieAttributes(m), stillNow = StillAttributes(m);
-    for (auto it = movieBefore.rbegin(); it != movieBefore.rend(); ++it) {
-        if (!movieNow.count(*it)) CM_AVFIT(m.m_pModel->pM_AVFIT).fnDEL_M_VOB_STI(*it);
-    }
-    for (auto it = stillBefore.rbegin(); it != stillBefore.rend(); ++it) {
-        if (!stillNow.count(*it)) CS_AVFIT(m.m_pModel->pS_AVFIT).fnDEL_S_VOB_STI(*it);
-    }
+void DropUnusedAttributes(CVR_MANGR& m, const Attributes& before) {
+    const Attributes now = AttributesNamed(m);
+    const auto drop = [](const std::set<BYTE>& was, const std::set<BYTE>& is, auto&& remove) {
+        for (auto it = was.rbegin(); it != was.rend(); ++it) {
+            if (!is.count(*it)) remove(*it);
+        }
+    };
+    drop(before.movie, now.movie, [&](BYTE n) { CM_AVFIT(m.m_pModel->pM_AVFIT).fnDEL_M_VOB_STI(n); });
+    drop(before.still, now.still, [&](BYTE n) { CS_AVFIT(m.m_pModel->pS_AVFIT).fnDEL_S_VOB_STI(n); });
+    drop(before.audio, now.audio, [&](BYTE n) { CS_AVFIT(m.m_pModel->pS_AVFIT).fnDEL_S_AA_STI(n); });
 }
 
 // Playlists whose chain changed, and those left empty (deleted, highest
@@ -316,12 +335,12 @@ bool Reclaim(CVR_MANGR& m, const Cells& before, Outcome* out) {
     std::set<WORD> changedVobs;
     if (!PlanVobs(m, playedBefore, playedAfter, &fates, &vobShift, &changedVobs, out)) return false;
 
-    const std::set<BYTE> movieAttributes = MovieAttributes(m), stillAttributes = StillAttributes(m);
+    const Attributes attributes = AttributesNamed(m);
     const std::vector<ChainChange> chains = ClipUserChains(m, playedAfter, changedVobs, goneGroups);
     if (!ApplyVogs(m, goneGroups, &vogShift, out)) return false;
     Renumber(m, fates, vobShift, vogShift);
     if (!ApplyVobs(m, fates)) return false;
-    DropUnusedAttributes(m, movieAttributes, stillAttributes);
+    DropUnusedAttributes(m, attributes);
     UpdatePlaylists(m, chains, out);
     return true;
 }

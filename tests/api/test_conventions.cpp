@@ -125,9 +125,8 @@ TEST_P(Conventions, ProgramEditsLeaveTheOtherTablesAsTheyWere) {
         const std::vector<Bytes> after = Tables(h.h, edited.bytes);
         for (int t = 0; t < VR_TABLE_COUNT; ++t) {
             const bool may = std::find(edit.changes.begin(), edit.changes.end(), t) != edit.changes.end();
-            if (!may)
-                EXPECT_EQ(after[static_cast<size_t>(t)], before[static_cast<size_t>(t)])
-                    << edit.name << ": table " << t;
+            if (may) continue;
+            EXPECT_EQ(after[static_cast<size_t>(t)], before[static_cast<size_t>(t)]) << edit.name << ": table " << t;
         }
         EXPECT_NE(after[3], before[3]) << edit.name;
         // The fields the fixture set, of the disc and the playlist; of a

@@ -11,12 +11,14 @@
 #include "api/vrmangr.h"
 #include "edit/fixtures.h"
 #include "io/be.h"
+#include "support/EditScript.h"
 #include "support/TempDir.h"
 #include "tables/CM_AVFI.h"
 #include "tables/CM_AVFIT.h"
 #include "tables/CM_VOBI.h"
 #include "tables/CPL_SRPT.h"
 #include "tables/CRTR_VMGI.h"
+#include "tables/CS_AVFIT.h"
 #include "tables/CTMAPI.h"
 #include "tables/CUD_PGCIT.h"
 #include "tables/CVMGI_MAT.h"
@@ -176,6 +178,35 @@ TEST(Programs, DivideThenCombineGivesTheProgramBack) {
     EXPECT_EQ(after.substr(0, after.find(',')), before.substr(0, before.find(']')));
     EXPECT_EQ(d.VobCount(), 1);
     EXPECT_TRUE(d.Consistent());
+}
+
+// A disc with content in every table (still pictures with additional
+// audio, playlists, texts, maker data): its programs deleted one by one from
+// the last (all recorded on one day, they are one program), each delete
+// leaves the tables consistent, and at the end nothing
+// recorded is left: no VOB, no VOG, no additional audio, no playlist.
+TEST(Programs, DeletingEveryProgramEmptiesTheRecordingTables) {
+    TempDir dir;
+    ASSERT_TRUE(MakeEditScriptDisc(dir.Path(), Sample));
+    CVR_MANGR* m = static_cast<CVR_MANGR*>(fnVR_MANGRBegin());
+    ASSERT_EQ(fnVR_MANGROpen(m, dir.Path().c_str()), 1);
+    DVDPGCINFO chain{};
+    ASSERT_TRUE(fnVR_GetOPGCInfo(m, &chain, 2));
+    ASSERT_GE(chain.dwCount, 1u);
+    for (int pg = static_cast<int>(chain.dwCount); pg >= 1; --pg) {
+        ASSERT_EQ(fnVR_DelProgram(m, pg, nullptr), 1) << pg;
+        std::vector<std::string> findings;
+        EXPECT_EQ(m->fnCheckConsistency(&findings), 1) << pg << ": " << (findings.empty() ? "" : findings[0]);
+    }
+    const BYTE* movie = m->m_pModel->pM_AVFIT->header;
+    const BYTE* still = m->m_pModel->pS_AVFIT->header;
+    EXPECT_EQ(std::vector<int>({movie[M_AVFIT_HEADER::At::M_AVFI_Ns], movie[M_AVFIT_HEADER::At::M_VOB_STI_Ns],
+                                still[S_AVFIT_HEADER::At::S_AVFI_Ns], still[S_AVFIT_HEADER::At::S_AAFI_Ns],
+                                still[S_AVFIT_HEADER::At::S_VOB_STI_Ns], still[S_AVFIT_HEADER::At::S_AA_STI_Ns],
+                                fnVR_GetPLCount(m)}),
+              std::vector<int>({0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(fnVR_MANGRSave(m, nullptr), 1);
+    fnVR_MANGREnd(m);
 }
 
 // Refused edits say why and change nothing.
