@@ -165,9 +165,11 @@ VRMANGR_API int fnVR_SetRecordingTime(void* handle, const SYSTEMTIME* utc);
 // firstSector to its end for the recordings it holds (see
 // vrm::ScanMovieStream): where one recording ends and the next begins (a
 // program end code, a clock that jumps by more than a second, another
-// picture size, aspect ratio, frame rate or audio stream) and the damaged
+// picture size, aspect ratio, frame rate or audio stream), the damaged
 // stretches between them (packs that do not parse, up to the next VOBU
-// start). Reads only; needs no disc. The handle keeps the result for
+// start) and the unused ones (VR_FOUND_UNUSED: sectors of nothing but zero
+// bytes, never written or given back, which end the recording in front of
+// them). Reads only; needs no disc. The handle keeps the result for
 // fnVR_GetFoundCount and fnVR_GetFound until the next scan. progress
 // reports both passes (phase VRO_PROGRESS_ANALYSE) and may be NULL. 1 when
 // the scan ran (also when it found nothing), 0 when the file cannot be
@@ -384,6 +386,36 @@ typedef struct VR_STREAM_USE {
 VRMANGR_API int fnVR_GetStreamUse(void* handle, int still, VR_STREAM_USE* use, VR_STREAM_EXTENT* extents,
                                   DWORD maxExtents, VR_EXTENT_PAIR* overlaps, DWORD maxOverlaps, VR_SECTOR_RUN* gaps,
                                   DWORD maxGaps);
+
+// ---- Giving back unused stream space ----
+
+// An edit (deleting a recording, shortening one) has left sectors [first,
+// first + count) of VR_MOVIE.VRO (still 0) or VR_STILL.VRO (still 1)
+// unplayed (see CVR_MANGR::fnRelease_Stream_Sectors). The next Save that
+// writes both management files gives them back to the file system, and
+// only then: a hole is punched (the file keeps its length, the sectors read
+// as zeros, and a recording added later may be written there), or, where
+// they end the file behind the last recording, the file is cut before them.
+// A sector that a recording of the saved tables uses is never given back,
+// whatever was asked. A handle ended without Save gives back nothing. 0 for
+// a run past the last sector a stream file can have, or without a disc.
+VRMANGR_API int fnVR_ReleaseStreamSectors(void* handle, int still, DWORD first, DWORD count);
+typedef struct VR_RELEASED_SPACE {
+    __int64 llMovieBytes;  // bytes of VR_MOVIE.VRO given back
+    __int64 llStillBytes;  // bytes of VR_STILL.VRO given back
+    // Bytes that stay in the files, unused, because their file system cannot
+    // punch holes: not an error, the save stands.
+    __int64 llMovieUnsupported;
+    __int64 llStillUnsupported;
+    // Runs that could not be given back for another reason (an I/O error)
+    // and their bytes: they stay unused in the file; the save stands.
+    DWORD dwFailedRuns;
+    DWORD reserved_36;
+    __int64 llFailedBytes;
+} VR_RELEASED_SPACE;
+// What the handle's last Save gave back (all zero after a Save that failed,
+// or gave back nothing). 0 for a null handle or out.
+VRMANGR_API int fnVR_GetReleasedSpace(void* handle, VR_RELEASED_SPACE* out);
 
 // Where the units of a recording begin in its stream file, in sectors: for
 // VOB `number` of VR_MOVIE.VRO (still 0) each VOBU of its time map (ADR_OFS,
