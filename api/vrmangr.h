@@ -182,7 +182,8 @@ VRMANGR_API int fnVR_ScanStreamFile(void* handle, const char* path, DWORD firstS
 // same attributes form groups of at most 255 (VR_FOUND_STILLS, dwFrames the
 // picture count); packs that do not parse and pictures the analysis
 // refuses are damaged stretches (VR_FOUND_DAMAGED), skipped to the next
-// picture start. Otherwise as fnVR_ScanStreamFile.
+// picture start; sectors of zeros are unused (VR_FOUND_UNUSED). Otherwise
+// as fnVR_ScanStreamFile.
 VRMANGR_API int fnVR_ScanStillStreamFile(void* handle, const char* path, DWORD firstSector, ProgressCallback progress);
 // The number of stretches the last scan found, recordings and damaged.
 VRMANGR_API DWORD fnVR_GetFoundCount(void* handle);

@@ -89,8 +89,7 @@ void Splitter::Begin(uint64_t pack) {
 
 void Splitter::CloseStretch(uint64_t end) {
     if (m_state == State::Damaged) Add(VR_FOUND_DAMAGED, m_start, end, m_damageWhy);
-    if (m_state == State::Unused)
-        Add(VR_FOUND_UNUSED, m_start, end, "nothing but zero bytes (never written, or given back)");
+    if (m_state == State::Unused) Add(VR_FOUND_UNUSED, m_start, end, scan::kUnusedText);
     if (m_state == State::Damaged || m_state == State::Unused) m_state = State::Start;
 }
 

@@ -15,8 +15,7 @@
 
 // What a scan found: a recording, a group of still pictures (a scan of a
 // still stream file), a stretch that holds neither, or unused sectors:
-// nothing but zero bytes, as sectors never written or given back read (a
-// movie scan).
+// nothing but zero bytes, as sectors never written or given back read.
 enum { VR_FOUND_RECORDING = 1, VR_FOUND_DAMAGED = 2, VR_FOUND_STILLS = 3, VR_FOUND_UNUSED = 4 };
 typedef struct VR_FOUND_STRETCH {
     DWORD dwKind;  // VR_FOUND_RECORDING, VR_FOUND_STILLS, VR_FOUND_DAMAGED or VR_FOUND_UNUSED

@@ -74,6 +74,9 @@ inline void Describe(VR_FOUND_STRETCH* s, const VR_MPEGFILE_INFO& info) {
     s->dwAudioBitrate = info.dwAudioBitrate;
 }
 
+// What an unused stretch holds.
+constexpr char kUnusedText[] = "nothing but zero bytes (never written, or given back)";
+
 // Stretches of these kinds join one of the same kind right in front.
 inline bool Joins(DWORD kind) { return kind == VR_FOUND_DAMAGED || kind == VR_FOUND_UNUSED; }
 
