@@ -226,28 +226,3 @@ TEST(StreamSpace, AFailedSaveLeavesThePlaceAsItWasAndDataFoundThereStays) {
     EXPECT_EQ(Difference(disc.Stream(), found), "");
     EXPECT_EQ(disc.Ifo(), ifo);
 }
-
-// The still stream alike: of a run over the still-picture group and 100
-// sectors behind it, only those 100 go; the group stays as it was.
-TEST(StreamSpace, StillPicturesKeepTheirSectors) {
-    TempDir dir;
-    const std::string still = dir.File("VR_STILL.VRO");
-    void* h = fnVR_MANGRBegin();
-    ASSERT_EQ(fnVR_MANGRNew(h, dir.Path().c_str()), 1);
-    ASSERT_EQ(fnVR_AddStillFile(h, SamplePath("still_pal_2pictures.vob").c_str()), 1);
-    ASSERT_EQ(fnVR_MANGRSave(h, nullptr), 1);
-    fnVR_MANGREnd(h);
-    std::vector<unsigned char> group = ReadWholeFile(still), grown = group;
-    grown.resize(group.size() + 100 * 2048, 0xA5);
-    WriteWholeFile(still, grown);
-
-    h = fnVR_MANGRBegin();
-    ASSERT_EQ(fnVR_MANGROpen(h, dir.Path().c_str()), 1);
-    ASSERT_EQ(fnVR_ReleaseStreamSectors(h, 1, 0, static_cast<DWORD>(grown.size() / 2048)), 1);
-    ASSERT_EQ(fnVR_MANGRSave(h, nullptr), 1);
-    VR_RELEASED_SPACE r{};
-    ASSERT_EQ(fnVR_GetReleasedSpace(h, &r), 1);
-    fnVR_MANGREnd(h);
-    EXPECT_EQ(Ints({r.llMovieBytes, r.llStillBytes}), Ints({0, 100 * kSector}));
-    EXPECT_TRUE(ReadWholeFile(still) == group);
-}

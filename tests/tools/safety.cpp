@@ -562,64 +562,6 @@ TEST(Safety, Kill) {
     }
 }
 
-// add of a 15 MB recording into 15.6 MB of zeros between two recordings
-// (where an edit gave a deleted recording's sectors back), SIGKILLed at
-// moments spread over its run, which writes the recording in place: the
-// management files are the old ones (the two recordings extract as they
-// were made, the stream file keeps its length) or the new ones (the new
-// recording extracts as its source); check passes either way, and after
-// repair too.
-TEST(Safety, KillWritingBetweenRecordings) {
-    TempDir tmp;
-    const fs::path base = tmp.Path() / "base";
-    const std::string mp2 = Read(g_mp2), lpcm = Read(g_lpcm), big = ps::Restamped(lpcm, 24, 2 * 90000);
-    ASSERT_LT(big.size(), 7600u * 2048);
-    fs::create_directories(base);
-    ASSERT_NO_FATAL_FAILURE(Write(base / kFour[2], mp2 + std::string(7600 * 2048, '\0') + lpcm));
-    ASSERT_NO_FATAL_FAILURE(Build(base, "recover"));
-    ASSERT_NO_FATAL_FAILURE(Write(tmp.Path() / "big.mpg", big));
-    const State old = Snap(base);
-    const Args add = {"add", (tmp.Path() / "big.mpg").string()};
-    const fs::path dir = tmp.Path() / "trial", out = tmp.Path() / "out.mpg";
-    CopyDisc(base, dir);
-    const auto start = Clock::now();
-    ASSERT_EQ(RunTool(On(add, dir)).exit, 0);
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    ASSERT_EQ(fs::file_size(dir / kFour[2]), fs::file_size(base / kFour[2])) << "not written in place";
-    Rng rng(7);
-    Findings f;
-    std::map<std::string, int> outcomes;
-    for (int i = 0; i < 12; ++i) {
-        fs::remove_all(dir);
-        CopyDisc(base, dir);
-        const double delay = seconds * (i + static_cast<double>(Below(rng, 1000)) / 1000) / 10;
-        RunTool(On(add, dir), static_cast<int>(delay * 1000));
-        const std::string where = "add killed after " + std::to_string(static_cast<int>(delay * 1000)) + " ms";
-        const State killed = Snap(dir);
-        const bool tablesOld = killed.ifo == old.ifo && killed.bup == old.bup;
-        const bool tablesNew = killed.ifo == killed.bup && killed.ifo != old.ifo;
-        const bool written = Read(dir / kFour[2]).compare(mp2.size(), big.size(), big, 0, big.size()) != 0 &&
-                             Read(dir / kFour[2]) != Read(base / kFour[2]);
-        ++outcomes[tablesOld ? (written ? "old, part of it written" : "old") : tablesNew ? "new" : "IFO new, BUP old"];
-        const Result check = Reading({"check", dir.string()}, dir, where, f);
-        if (check.exit != 0) f.Add("check fails after a kill", where + ": " + Excerpt(check.out));
-        if (fs::file_size(dir / kFour[2]) != fs::file_size(base / kFour[2]))
-            f.Add("the stream file changed its length", where);
-        const std::vector<std::string> programs =
-            tablesOld ? std::vector<std::string>{mp2, lpcm} : std::vector<std::string>{mp2, lpcm, big};
-        for (size_t p = 0; p < programs.size() && (tablesOld || tablesNew); ++p) {
-            fs::remove(out);
-            const Result x = RunTool({"extract", dir.string(), "--program", std::to_string(p + 1), "-o", out.string()});
-            if (x.exit != 0 || Read(out) != programs[p])
-                f.Add("a program does not extract as it was made", where + ", program " + std::to_string(p + 1));
-        }
-        RepairAndCheck(dir, where, f);
-    }
-    std::printf("add into unused sectors (%d ms), tables after the kill:", int(seconds * 1000));
-    for (const auto& [outcome, n] : outcomes) std::printf(" %s %d", outcome.c_str(), n);
-    std::printf("\n");
-}
-
 // Ctrl-C (once, or twice 30 ms apart) at moments spread over create, add
 // and recover of a 15 MB recording: each ends with exit 130 and the
 // directory exactly as it was, or (Ctrl-C after the save) with exit 0 and
