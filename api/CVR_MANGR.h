@@ -216,7 +216,9 @@ public:
     // ---- Registering recordings and still pictures (record/) ----
     // Registers a recorded MPEG program stream as a movie recording: the
     // stream library analyses it (reporting through progress) and queues it
-    // for the next save; the tables gain its stream attributes, its VOB with
+    // for the next save, placed in unused sectors between the recordings
+    // where they read as zeros and are enough (FindFreeGap), else behind the
+    // last one; the tables gain its stream attributes, its VOB with
     // a time map, and a cell of the original chain with an entry point at
     // its start. The file must have the TV system of the disc's first
     // recording. All or nothing: 0 leaves tables and queue as they were, and

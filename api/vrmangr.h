@@ -71,14 +71,17 @@ typedef struct VR_DISC_FILES {
 // whose context must stay valid while the handle holds this disc. The disc
 // is read only: adds and saves are refused with VRO_ERR_READ_ONLY.
 VRMANGR_API int fnVR_MANGROpenFiles(void* handle, const VR_DISC_FILES* files, const char* location);
-// Appends the recordings added since the last save to the stream files and
-// writes VR_MANGR.IFO and VR_MANGR.BUP. cb reports the append's progress and
+// Appends the recordings added since the last save to the stream files (or
+// writes them into the unused sectors they were placed in), then writes
+// VR_MANGR.IFO and VR_MANGR.BUP, and only then gives back the sectors edits
+// gave up (fnVR_ReleaseStreamSectors). cb reports the append's progress and
 // may be NULL. Refused (nothing written) while the two management files
 // describe different states of the disc (VRO_ERR_COPIES_DIFFER), and when a
 // stream file holds data behind its last recording that the disc does not
 // describe (VRO_ERR_TRAILING_DATA, in the stream object): that data is never
-// written over or appended behind. With no recording added the stream files
-// are not touched.
+// written over or appended behind (nor is data found in the unused sectors
+// a recording was placed in: VRO_ERR_PLACE_IN_USE). With no recording added
+// and nothing to give back the stream files are not touched.
 VRMANGR_API int fnVR_MANGRSave(void* handle, ProgressCallback cb);
 // The stream library's error code of the handle's last failed save of the
 // movie stream, of a refused save (VRO_ERR_COPIES_DIFFER), of a lock
@@ -134,7 +137,10 @@ VRMANGR_API int fnVR_MANGRUnlock(void* handle);
 
 // Registers a recorded MPEG file as a new recording of the disc (see
 // CVR_MANGR::fnADD_Movie_Program); progress reports the analysis and may be
-// NULL. The file is copied into VR_MOVIE.VRO at the next Save.
+// NULL. The file is copied into VR_MOVIE.VRO at the next Save: into the
+// first run of sectors between the recordings that no recording uses, that
+// reads as zeros (given back, see fnVR_ReleaseStreamSectors, or never
+// written) and is large enough for it, else behind the last recording.
 VRMANGR_API int fnVR_AddMpegFile(void* handle, const char* fileName, ProgressCallback progress);
 // Registers a file of still pictures (an MPEG program stream of single
 // pictures) as a still-picture group with one cell of the original chain;
