@@ -64,6 +64,8 @@ CVR_MANGR& CVR_MANGR::operator=(const CVR_MANGR& other) {
     m_pMovie = other.m_pMovie;
     m_pStill = other.m_pStill;
     m_bOverEarlierDisc = other.m_bOverEarlierDisc;
+    for (int still = 0; still < 2; ++still) m_PendingRelease[still] = other.m_PendingRelease[still];
+    m_Released = other.m_Released;
     m_nOpenedCopy = other.m_nOpenedCopy;
     m_nOtherCopy = other.m_nOtherCopy;
     m_OpenFindings = other.m_OpenFindings;

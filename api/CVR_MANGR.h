@@ -90,7 +90,9 @@ public:
     // Appends the queued recordings to the stream files, then writes
     // VR_MANGR.IFO and its identical backup VR_MANGR.BUP. Each is written as
     // a new file, forced to disc and renamed over the old one, so a crash at
-    // any point leaves at least one of them whole. 1 on success.
+    // any point leaves at least one of them whole. Once both are in place,
+    // the sectors edits gave up (fnRelease_Stream_Sectors) are given back.
+    // 1 on success.
     int fnRTR_VMG_Save(ProgressCallback cb);
     // The length of the tables together (the file without its zero fill).
     DWORD m_dwSize();
@@ -159,6 +161,27 @@ public:
     CVR_MOVIE* m_pMovie;
     CVR_STILL* m_pStill;
 
+    // ---- Giving back unused stream space (addition) ----
+    // What the last save gave back of the stream files.
+    struct ReleasedSpace {
+        uint64_t released[2] = {};  // bytes given back: [0] VR_MOVIE.VRO, [1] VR_STILL.VRO
+        // Bytes left in the file because its file system cannot punch holes
+        // (no error: they stay as unused sectors).
+        uint64_t unsupported[2] = {};
+        DWORD failedRuns = 0;  // runs that could not be given back for another reason
+        uint64_t failedBytes = 0;
+    };
+    // An edit has left sectors [first, first + count) of VR_MOVIE.VRO (still
+    // 0) or VR_STILL.VRO (still 1) unplayed: the next save that writes both
+    // management files gives them back to the file system (a hole punched,
+    // or the file cut where they end it), but never a sector a recording of
+    // the tables it saved uses. Nothing happens to them before that save,
+    // nor when the handle ends without one. Edits call it with their
+    // changes. 0 for a run past 2^32 sectors, or without a disc.
+    int fnRelease_Stream_Sectors(int still, DWORD first, DWORD count);
+    // What the last save gave back (all zero after a save that failed).
+    const ReleasedSpace& fnGetReleasedSpace() const { return m_Released; }
+
     // ---- Why the last call failed (addition) ----
     // The flat interface clears it when a call starts; whatever refuses the
     // call fills it in (see fnVR_MANGRGetLastStatus).
@@ -212,7 +235,9 @@ public:
     // ---- Registering recordings and still pictures (record/) ----
     // Registers a recorded MPEG program stream as a movie recording: the
     // stream library analyses it (reporting through progress) and queues it
-    // for the next save; the tables gain its stream attributes, its VOB with
+    // for the next save, placed in unused sectors between the recordings
+    // where they read as zeros and are enough (FindFreeGap), else behind the
+    // last one; the tables gain its stream attributes, its VOB with
     // a time map, and a cell of the original chain with an entry point at
     // its start. The file must have the TV system of the disc's first
     // recording. All or nothing: 0 leaves tables and queue as they were, and
@@ -452,6 +477,13 @@ private:
     // New over a directory that held one, not saved since. The first save
     // then retires them before it gives up the earlier disc's stream data.
     bool m_bOverEarlierDisc = false;
+    // Sector runs of each stream file ([0] movie, [1] still) that edits gave
+    // up since the last save, given back after the next one.
+    std::vector<VR_SECTOR_RUN> m_PendingRelease[2];
+    ReleasedSpace m_Released;
+    // Gives back the pending runs less what the saved tables use, and
+    // empties the list: after both management files were written.
+    void ReleasePendingSectors();
     // fnStartNewProgram was called: the next registration opens a program.
     bool m_bNewProgram = false;
     // fnSetRecordingTime was given a time for the next registration.
@@ -496,6 +528,14 @@ private:
     // sector already (fnADD_Recorded_Range, fnADD_Recorded_Still_Range): it
     // is adopted, not queued.
     int RegisterAnalysed(bool still, const char* fileName, const DWORD* inPlace = nullptr);
+    // Where a new movie recording of `sectors` sectors can go inside the
+    // recorded stream: the first run of sectors of VR_MOVIE.VRO, before the
+    // highest recording end, that no VOB uses, no edit gave up since the
+    // last save (the saved tables may still play it), that is large enough
+    // and reads as zeros (given back, or never written: a run holding data
+    // may be a recording someone can still recover). 1 with *start its first
+    // sector; 0 when there is none (the recording goes behind the end).
+    int FindFreeGap(DWORD sectors, DWORD* start);
     // fnADD_Recorded_Range or, with still, fnADD_Recorded_Still_Range.
     int AddRecorded(bool still, DWORD firstSector, DWORD sectors, ProgressCallback progress);
     // Readies the stream files for the directory after a New or an Open.

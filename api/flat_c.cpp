@@ -87,6 +87,10 @@ VRM_SAME_FIELD(vrm_program_edit, VR_PROGRAM_EDIT, llTo);
 VRM_SAME_FIELD(vrm_program_edit, VR_PROGRAM_EDIT, dwPlaylistsDeleted);
 VRM_SAME_FIELD(vrm_program_edit, VR_PROGRAM_EDIT, cPlaylists);
 VRM_SAME_FIELD(vrm_program_edit, VR_PROGRAM_EDIT, reserved_140);
+VRM_SAME_SIZE(vrm_released_space, VR_RELEASED_SPACE);
+VRM_SAME_FIELD(vrm_released_space, VR_RELEASED_SPACE, llStillUnsupported);
+VRM_SAME_FIELD(vrm_released_space, VR_RELEASED_SPACE, dwFailedRuns);
+VRM_SAME_FIELD(vrm_released_space, VR_RELEASED_SPACE, llFailedBytes);
 VRM_SAME_SIZE(vrm_found_stretch, VR_FOUND_STRETCH);
 VRM_SAME_FIELD(vrm_found_stretch, VR_FOUND_STRETCH, llFirstByte);
 VRM_SAME_FIELD(vrm_found_stretch, VR_FOUND_STRETCH, llBytes);
@@ -105,13 +109,15 @@ static_assert(Same(VRM_ERR_BAD_ARGUMENT, VRO_ERR_BAD_ARGUMENT) && Same(VRM_ERR_S
                   Same(VRM_ERR_NOT_PROGRAM_STREAM, VRO_ERR_NOT_PROGRAM_STREAM) &&
                   Same(VRM_ERR_TV_SYSTEM, VRO_ERR_TV_SYSTEM) && Same(VRM_ERR_COPIES_DIFFER, VRO_ERR_COPIES_DIFFER) &&
                   Same(VRM_ERR_LOCKED, VRO_ERR_LOCKED) && Same(VRM_ERR_EDIT_REFUSED, VRO_ERR_EDIT_REFUSED) &&
-                  Same(VRM_ERR_PICTURE_SIZE, VRO_ERR_PICTURE_SIZE) && Same(VRM_ERR_READ_ONLY, VRO_ERR_READ_ONLY),
+                  Same(VRM_ERR_PICTURE_SIZE, VRO_ERR_PICTURE_SIZE) && Same(VRM_ERR_READ_ONLY, VRO_ERR_READ_ONLY) &&
+                  Same(VRM_ERR_PLACE_IN_USE, VRO_ERR_PLACE_IN_USE),
               "error codes");
 static_assert(Same(VRM_PROGRESS_ANALYSE, VRO_PROGRESS_ANALYSE) && Same(VRM_PROGRESS_APPEND, VRO_PROGRESS_APPEND),
               "phases");
 static_assert(Same(VRM_STATUS_ITEM, VR_STATUS_ITEM) && Same(VRM_COPY_DIFFERS, VR_COPY_DIFFERS) &&
                   Same(VRM_FINDING_TABLES, VR_FINDING_TABLES) && Same(VRM_FOUND_DAMAGED, VR_FOUND_DAMAGED) &&
-                  Same(VRM_FOUND_STILLS, VR_FOUND_STILLS) && Same(VRM_TABLE_COUNT, VR_TABLE_COUNT),
+                  Same(VRM_FOUND_STILLS, VR_FOUND_STILLS) && Same(VRM_FOUND_UNUSED, VR_FOUND_UNUSED) &&
+                  Same(VRM_TABLE_COUNT, VR_TABLE_COUNT),
               "constants");
 
 // ProgressCallback and vrm_progress differ only in the calling-convention
@@ -302,6 +308,12 @@ int vrm_GetStreamUse(void* h, int still, vrm_stream_use* use, vrm_stream_extent*
     if (!o.empty()) std::memcpy(overlaps, o.data(), o.size() * sizeof o[0]);
     if (!g.empty()) std::memcpy(gaps, g.data(), g.size() * sizeof g[0]);
     return result;
+}
+int vrm_ReleaseStreamSectors(void* h, int still, uint32_t first, uint32_t count) {
+    return fnVR_ReleaseStreamSectors(h, still, first, count);
+}
+int vrm_GetReleasedSpace(void* h, vrm_released_space* out) {
+    return Through<VR_RELEASED_SPACE>(out, [&](VR_RELEASED_SPACE* p) { return fnVR_GetReleasedSpace(h, p); });
 }
 uint32_t vrm_GetUnitStarts(void* h, int still, int number, int64_t* starts, uint32_t max) {
     return fnVR_GetUnitStarts(h, still, number, starts, max);

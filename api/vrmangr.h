@@ -71,14 +71,17 @@ typedef struct VR_DISC_FILES {
 // whose context must stay valid while the handle holds this disc. The disc
 // is read only: adds and saves are refused with VRO_ERR_READ_ONLY.
 VRMANGR_API int fnVR_MANGROpenFiles(void* handle, const VR_DISC_FILES* files, const char* location);
-// Appends the recordings added since the last save to the stream files and
-// writes VR_MANGR.IFO and VR_MANGR.BUP. cb reports the append's progress and
+// Appends the recordings added since the last save to the stream files (or
+// writes them into the unused sectors they were placed in), then writes
+// VR_MANGR.IFO and VR_MANGR.BUP, and only then gives back the sectors edits
+// gave up (fnVR_ReleaseStreamSectors). cb reports the append's progress and
 // may be NULL. Refused (nothing written) while the two management files
 // describe different states of the disc (VRO_ERR_COPIES_DIFFER), and when a
 // stream file holds data behind its last recording that the disc does not
 // describe (VRO_ERR_TRAILING_DATA, in the stream object): that data is never
-// written over or appended behind. With no recording added the stream files
-// are not touched.
+// written over or appended behind (nor is data found in the unused sectors
+// a recording was placed in: VRO_ERR_PLACE_IN_USE). With no recording added
+// and nothing to give back the stream files are not touched.
 VRMANGR_API int fnVR_MANGRSave(void* handle, ProgressCallback cb);
 // The stream library's error code of the handle's last failed save of the
 // movie stream, of a refused save (VRO_ERR_COPIES_DIFFER), of a lock
@@ -134,7 +137,10 @@ VRMANGR_API int fnVR_MANGRUnlock(void* handle);
 
 // Registers a recorded MPEG file as a new recording of the disc (see
 // CVR_MANGR::fnADD_Movie_Program); progress reports the analysis and may be
-// NULL. The file is copied into VR_MOVIE.VRO at the next Save.
+// NULL. The file is copied into VR_MOVIE.VRO at the next Save: into the
+// first run of sectors between the recordings that no recording uses, that
+// reads as zeros (given back, see fnVR_ReleaseStreamSectors, or never
+// written) and is large enough for it, else behind the last recording.
 VRMANGR_API int fnVR_AddMpegFile(void* handle, const char* fileName, ProgressCallback progress);
 // Registers a file of still pictures (an MPEG program stream of single
 // pictures) as a still-picture group with one cell of the original chain;
@@ -165,9 +171,11 @@ VRMANGR_API int fnVR_SetRecordingTime(void* handle, const SYSTEMTIME* utc);
 // firstSector to its end for the recordings it holds (see
 // vrm::ScanMovieStream): where one recording ends and the next begins (a
 // program end code, a clock that jumps by more than a second, another
-// picture size, aspect ratio, frame rate or audio stream) and the damaged
+// picture size, aspect ratio, frame rate or audio stream), the damaged
 // stretches between them (packs that do not parse, up to the next VOBU
-// start). Reads only; needs no disc. The handle keeps the result for
+// start) and the unused ones (VR_FOUND_UNUSED: sectors of nothing but zero
+// bytes, never written or given back, which end the recording in front of
+// them). Reads only; needs no disc. The handle keeps the result for
 // fnVR_GetFoundCount and fnVR_GetFound until the next scan. progress
 // reports both passes (phase VRO_PROGRESS_ANALYSE) and may be NULL. 1 when
 // the scan ran (also when it found nothing), 0 when the file cannot be
@@ -180,7 +188,8 @@ VRMANGR_API int fnVR_ScanStreamFile(void* handle, const char* path, DWORD firstS
 // same attributes form groups of at most 255 (VR_FOUND_STILLS, dwFrames the
 // picture count); packs that do not parse and pictures the analysis
 // refuses are damaged stretches (VR_FOUND_DAMAGED), skipped to the next
-// picture start. Otherwise as fnVR_ScanStreamFile.
+// picture start; sectors of zeros are unused (VR_FOUND_UNUSED). Otherwise
+// as fnVR_ScanStreamFile.
 VRMANGR_API int fnVR_ScanStillStreamFile(void* handle, const char* path, DWORD firstSector, ProgressCallback progress);
 // The number of stretches the last scan found, recordings and damaged.
 VRMANGR_API DWORD fnVR_GetFoundCount(void* handle);
@@ -433,6 +442,36 @@ typedef struct VR_STREAM_USE {
 VRMANGR_API int fnVR_GetStreamUse(void* handle, int still, VR_STREAM_USE* use, VR_STREAM_EXTENT* extents,
                                   DWORD maxExtents, VR_EXTENT_PAIR* overlaps, DWORD maxOverlaps, VR_SECTOR_RUN* gaps,
                                   DWORD maxGaps);
+
+// ---- Giving back unused stream space ----
+
+// An edit (deleting a recording, shortening one) has left sectors [first,
+// first + count) of VR_MOVIE.VRO (still 0) or VR_STILL.VRO (still 1)
+// unplayed (see CVR_MANGR::fnRelease_Stream_Sectors). The next Save that
+// writes both management files gives them back to the file system, and
+// only then: a hole is punched (the file keeps its length, the sectors read
+// as zeros, and a recording added later may be written there), or, where
+// they end the file behind the last recording, the file is cut before them.
+// A sector that a recording of the saved tables uses is never given back,
+// whatever was asked. A handle ended without Save gives back nothing. 0 for
+// a run past the last sector a stream file can have, or without a disc.
+VRMANGR_API int fnVR_ReleaseStreamSectors(void* handle, int still, DWORD first, DWORD count);
+typedef struct VR_RELEASED_SPACE {
+    __int64 llMovieBytes;  // bytes of VR_MOVIE.VRO given back
+    __int64 llStillBytes;  // bytes of VR_STILL.VRO given back
+    // Bytes that stay in the files, unused, because their file system cannot
+    // punch holes: not an error, the save stands.
+    __int64 llMovieUnsupported;
+    __int64 llStillUnsupported;
+    // Runs that could not be given back for another reason (an I/O error)
+    // and their bytes: they stay unused in the file; the save stands.
+    DWORD dwFailedRuns;
+    DWORD reserved_36;
+    __int64 llFailedBytes;
+} VR_RELEASED_SPACE;
+// What the handle's last Save gave back (all zero after a Save that failed,
+// or gave back nothing). 0 for a null handle or out.
+VRMANGR_API int fnVR_GetReleasedSpace(void* handle, VR_RELEASED_SPACE* out);
 
 // Where the units of a recording begin in its stream file, in sectors: for
 // VOB `number` of VR_MOVIE.VRO (still 0) each VOBU of its time map (ADR_OFS,

@@ -76,7 +76,8 @@ enum {
     VRM_ERR_NO_SUCH_ITEM = 37,
     VRM_ERR_EDIT_REFUSED = 38,
     VRM_ERR_PICTURE_SIZE = 39,
-    VRM_ERR_READ_ONLY = 40
+    VRM_ERR_READ_ONLY = 40,
+    VRM_ERR_PLACE_IN_USE = 41
 };
 /* The phase a progress callback reports. */
 enum { VRM_PROGRESS_ANALYSE = 1, VRM_PROGRESS_APPEND = 2 };
@@ -87,7 +88,7 @@ enum { VRM_COPY_SAME = 0, VRM_COPY_MISSING = 1, VRM_COPY_DAMAGED = 2, VRM_COPY_D
 /* vrm_open_finding.dwKind. */
 enum { VRM_FINDING_COPY = 0, VRM_FINDING_TABLES = 1 };
 /* vrm_found_stretch.dwKind. */
-enum { VRM_FOUND_RECORDING = 1, VRM_FOUND_DAMAGED = 2, VRM_FOUND_STILLS = 3 };
+enum { VRM_FOUND_RECORDING = 1, VRM_FOUND_DAMAGED = 2, VRM_FOUND_STILLS = 3, VRM_FOUND_UNUSED = 4 };
 /* Tables of the management file (vrm_GetTablePlace). */
 enum { VRM_TABLE_COUNT = 7 };
 /* vrm_pgc_info.dwContentTy and seg.dwCellType. */
@@ -205,6 +206,11 @@ typedef struct vrm_program_edit {
     uint8_t cPlaylists[100];
     uint8_t reserved_140[4];
 } vrm_program_edit;
+typedef struct vrm_released_space {
+    int64_t llMovieBytes, llStillBytes, llMovieUnsupported, llStillUnsupported;
+    uint32_t dwFailedRuns, reserved_36;
+    int64_t llFailedBytes;
+} vrm_released_space;
 
 typedef struct vrm_found_stretch {
     uint32_t dwKind, dwFirstSector, dwSectors, reserved_12;
@@ -295,6 +301,8 @@ VRM_C_API int vrm_GetTablePlace(void* handle, int table, vrm_table_place* out);
 VRM_C_API int vrm_GetStreamUse(void* handle, int still, vrm_stream_use* use, vrm_stream_extent* extents,
                                uint32_t maxExtents, vrm_extent_pair* overlaps, uint32_t maxOverlaps,
                                vrm_sector_run* gaps, uint32_t maxGaps);
+VRM_C_API int vrm_ReleaseStreamSectors(void* handle, int still, uint32_t first, uint32_t count);
+VRM_C_API int vrm_GetReleasedSpace(void* handle, vrm_released_space* out);
 VRM_C_API uint32_t vrm_GetUnitStarts(void* handle, int still, int number, int64_t* starts, uint32_t max);
 VRM_C_API uint32_t vrm_GetUnitFields(void* handle, int number, uint32_t* fields, uint32_t max);
 VRM_C_API int vrm_SetPLText(void* handle, int pl, const char* text);

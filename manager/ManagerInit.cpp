@@ -79,6 +79,9 @@ void CVR_MANGR::AdoptFileState(CVR_MANGR& other) {
     std::swap(m_pMovie, other.m_pMovie);
     std::swap(m_pStill, other.m_pStill);
     std::swap(m_bOverEarlierDisc, other.m_bOverEarlierDisc);
+    // Runs an edit of the earlier disc gave up are not this disc's.
+    std::swap(m_PendingRelease, other.m_PendingRelease);
+    std::swap(m_Released, other.m_Released);
     std::swap(m_nOpenedCopy, other.m_nOpenedCopy);
     std::swap(m_nOtherCopy, other.m_nOtherCopy);
     std::swap(m_OpenFindings, other.m_OpenFindings);

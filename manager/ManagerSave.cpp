@@ -210,6 +210,7 @@ int FailStream(CVR_MANGR& m, CVRO_DATA* stream, uint64_t needed) {
 }  // namespace
 
 int CVR_MANGR::fnRTR_VMG_Save(ProgressCallback cb) {
+    m_Released = ReleasedSpace{};
     if (!m_pModel || !m_pMovie || !m_pStill || !m_szDir[0]) return 0;
     if (!m_pModel->pRTR_VMGI || !m_pModel->pM_AVFIT || !m_pModel->pS_AVFIT || !m_pModel->pORG_PGCI) return 0;
     if (m_pFiles) {
@@ -238,8 +239,7 @@ int CVR_MANGR::fnRTR_VMG_Save(ProgressCallback cb) {
         return fnFail(VRO_ERR_EDIT_REFUSED, "The tables do not fit a management file (more than 0x1FFFF bytes?).");
     }
     const uint64_t needed = 2 * uint64_t{image.size()} +
-                            uint64_t{m_pMovie->fnGetQueuedEnd() - m_pMovie->m_dwVROSize} * vrm::kSectorBytes +
-                            uint64_t{m_pStill->fnGetQueuedEnd() - m_pStill->m_dwVROSize} * vrm::kSectorBytes;
+                            (m_pMovie->fnGetQueuedSectors() + m_pStill->fnGetQueuedSectors()) * vrm::kSectorBytes;
 
     // Both management files are written aside first: a disk too full for
     // them, or any failed write, stops the save before the streams change.
@@ -311,5 +311,9 @@ int CVR_MANGR::fnRTR_VMG_Save(ProgressCallback cb) {
         return fnFail(VRO_ERR_WRITE, std::string("VR_MANGR.IFO was saved, but VR_MANGR.BUP could not be replaced in ") +
                                          m_szDir + " (" + std::strerror(error) + ").");
     }
+    // Only now, with neither management file describing them any more, do
+    // the sectors edits gave up go; a crash before this leaves them unused
+    // in the stream, and giving them back never fails the save.
+    ReleasePendingSectors();
     return 1;
 }

@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 namespace vrm {
 
@@ -245,25 +246,73 @@ bool File::Sync() {
     return rc == 0;
 }
 
+int File::Allocate(int mode, uint64_t offset, uint64_t length, const char* operation) {
+    if (m_fd < 0 || !m_writable) return m_error = EBADF;
+    if (length == 0) return 0;
+    if (const int fault = InjectedFault(operation)) return m_error = fault;
+    int rc;
+    do {
+        rc = ::fallocate(m_fd, mode, static_cast<off_t>(offset), static_cast<off_t>(length));
+    } while (rc != 0 && errno == EINTR);
+    return rc == 0 ? 0 : m_error = errno;
+}
+
 bool File::Reserve(uint64_t offset, uint64_t length) {
-    if (m_fd < 0 || !m_writable) {
+    const int error = Allocate(FALLOC_FL_KEEP_SIZE, offset, length, "reserve");
+    // A file system without reservation: the writes find out.
+    return error == 0 || error == EOPNOTSUPP || error == ENOSYS || error == EINVAL;
+}
+
+bool File::PunchHole(uint64_t offset, uint64_t length) {
+    const int error = Allocate(FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, offset, length, "punch");
+    // No hole punching on this file system (or this kernel).
+    if (error == ENOSYS) m_error = EOPNOTSUPP;
+    return error == 0;
+}
+
+bool File::ZeroRange(uint64_t offset, uint64_t length) {
+    if (PunchHole(offset, length)) return true;
+    if (m_error != EOPNOTSUPP) return false;
+    static const BYTE kZeros[64 * 1024] = {};
+    for (uint64_t done = 0; done < length;) {
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(sizeof kZeros, length - done));
+        if (WriteAt(offset + done, kZeros, n) != n) return false;
+        done += n;
+    }
+    return true;
+}
+
+bool File::ReadsAsZeros(uint64_t offset, uint64_t length, bool* zeros) const {
+    *zeros = false;
+    const int64_t size = Size();
+    if (size < 0) {
         m_error = EBADF;
         return false;
     }
-    if (length == 0) return true;
-    if (const int fault = InjectedFault("reserve")) {
-        m_error = fault;
-        return false;
+    const uint64_t end = offset + length;
+    if (end < offset || end > static_cast<uint64_t>(size)) return true;  // not all there
+    std::vector<BYTE> block;
+    for (uint64_t at = offset; at < end;) {
+        // The next data at or behind `at`, and the hole behind it; without
+        // SEEK_DATA the whole rest is data.
+        off_t data = ::lseek(m_fd, static_cast<off_t>(at), SEEK_DATA);
+        if (data < 0 && errno == ENXIO) break;  // nothing but a hole up to the end of the file
+        if (data < 0) data = static_cast<off_t>(at);
+        if (static_cast<uint64_t>(data) >= end) break;
+        off_t hole = ::lseek(m_fd, data, SEEK_HOLE);
+        if (hole < 0 || static_cast<uint64_t>(hole) > end) hole = static_cast<off_t>(end);
+        if (block.empty()) block.resize(1024 * 1024);
+        for (uint64_t from = static_cast<uint64_t>(data); from < static_cast<uint64_t>(hole);) {
+            const size_t n = static_cast<size_t>(std::min<uint64_t>(block.size(), static_cast<uint64_t>(hole) - from));
+            if (ReadAt(from, block.data(), n) != static_cast<int64_t>(n)) return false;
+            if (std::any_of(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(n), [](BYTE b) { return b; }))
+                return true;
+            from += n;
+        }
+        at = static_cast<uint64_t>(hole);
     }
-    int rc;
-    do {
-        rc = ::fallocate(m_fd, FALLOC_FL_KEEP_SIZE, static_cast<off_t>(offset), static_cast<off_t>(length));
-    } while (rc != 0 && errno == EINTR);
-    if (rc == 0) return true;
-    // A file system without reservation: the writes find out.
-    if (errno == EOPNOTSUPP || errno == ENOSYS || errno == EINVAL) return true;
-    m_error = errno;
-    return false;
+    *zeros = true;
+    return true;
 }
 
 int64_t FreeBytes(const char* path) {

@@ -70,10 +70,31 @@ public:
     // false with Error() ENOSPC (or EDQUOT) when the space is not there.
     // Counts as a write for the fault hook ("reserve").
     bool Reserve(uint64_t offset, uint64_t length);
+    // Gives the storage of length bytes from offset on back to the file
+    // system, the file's length unchanged (fallocate with
+    // FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE): they read as zeros from
+    // then on. False with Error() EOPNOTSUPP when the file system cannot do
+    // it (the bytes are then as they were), else with the errno of the
+    // failure. Counts as a write for the fault hook ("punch").
+    bool PunchHole(uint64_t offset, uint64_t length);
+    // Makes length bytes from offset on read as zeros: a hole punched where
+    // the file system can, else zeros written over them.
+    bool ZeroRange(uint64_t offset, uint64_t length);
+    // Whether length bytes from offset on all read as zeros, the holes of a
+    // sparse file skipped without reading (lseek SEEK_DATA / SEEK_HOLE; a
+    // file system without them reads every byte). Bytes behind the end of
+    // the file are not there and do not count as zeros. False, with
+    // Error() set, when the file cannot be read.
+    bool ReadsAsZeros(uint64_t offset, uint64_t length, bool* zeros) const;
     // errno of the last failed call on this object (0 when none failed).
     int Error() const { return m_error; }
 
 private:
+    // fallocate with mode over length bytes from offset, asking the fault
+    // hook as `operation` first: 0, or the errno of the failure (also kept
+    // in m_error).
+    int Allocate(int mode, uint64_t offset, uint64_t length, const char* operation);
+
     int m_fd = -1;
     bool m_writable = false;
     mutable int m_error = 0;

@@ -47,6 +47,24 @@ void StillExtents(const VMG_MODEL& model, std::vector<VR_STREAM_EXTENT>& out) {
 
 uint64_t EndOf(const VR_STREAM_EXTENT& e) { return uint64_t{e.dwStart} + e.dwSectors; }
 
+// Sorts runs by start and joins those that overlap or touch; empty runs go.
+std::vector<VR_SECTOR_RUN> Merged(std::vector<VR_SECTOR_RUN> runs) {
+    std::sort(runs.begin(), runs.end(),
+              [](const VR_SECTOR_RUN& a, const VR_SECTOR_RUN& b) { return a.dwStart < b.dwStart; });
+    std::vector<VR_SECTOR_RUN> out;
+    for (const VR_SECTOR_RUN& r : runs) {
+        if (r.dwSectors == 0) continue;
+        const uint64_t end = uint64_t{r.dwStart} + r.dwSectors;
+        if (!out.empty() && r.dwStart <= uint64_t{out.back().dwStart} + out.back().dwSectors) {
+            const uint64_t reach = std::max(uint64_t{out.back().dwStart} + out.back().dwSectors, end);
+            out.back().dwSectors = static_cast<DWORD>(std::min<uint64_t>(reach - out.back().dwStart, 0xFFFFFFFFu));
+            continue;
+        }
+        out.push_back(r);
+    }
+    return out;
+}
+
 }  // namespace
 
 namespace vrm {
@@ -92,6 +110,32 @@ VR_STREAM_COVERAGE ComputeCoverage(const VMG_MODEL& model, bool still, bool pres
         }
     }
     return c;
+}
+
+std::vector<VR_SECTOR_RUN> SubtractRuns(std::vector<VR_SECTOR_RUN> runs, std::vector<VR_SECTOR_RUN> minus) {
+    runs = Merged(std::move(runs));
+    minus = Merged(std::move(minus));
+    std::vector<VR_SECTOR_RUN> out;
+    size_t m = 0;
+    for (const VR_SECTOR_RUN& r : runs) {
+        uint64_t at = r.dwStart;
+        const uint64_t end = uint64_t{r.dwStart} + r.dwSectors;
+        // Runs of minus that end before this one cannot meet a later one.
+        while (m < minus.size() && uint64_t{minus[m].dwStart} + minus[m].dwSectors <= at) ++m;
+        for (size_t k = m; k < minus.size() && minus[k].dwStart < end; ++k) {
+            if (minus[k].dwStart > at)
+                out.push_back({static_cast<DWORD>(at), static_cast<DWORD>(minus[k].dwStart - at)});
+            at = std::max<uint64_t>(at, uint64_t{minus[k].dwStart} + minus[k].dwSectors);
+        }
+        if (at < end) out.push_back({static_cast<DWORD>(at), static_cast<DWORD>(end - at)});
+    }
+    return out;
+}
+
+std::vector<VR_SECTOR_RUN> ExtentRuns(const VR_STREAM_COVERAGE& coverage) {
+    std::vector<VR_SECTOR_RUN> runs;
+    for (const VR_STREAM_EXTENT& e : coverage.extents) runs.push_back({e.dwStart, e.dwSectors});
+    return runs;
 }
 
 DWORD RecordedEnd(const VMG_MODEL& model, bool still) {

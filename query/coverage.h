@@ -52,6 +52,13 @@ VR_STREAM_COVERAGE ComputeCoverage(const VMG_MODEL& model, bool still, bool pres
 // stream: where the next recording goes.
 DWORD RecordedEnd(const VMG_MODEL& model, bool still);
 
+// The sectors of runs that none of minus covers, as runs in sector order
+// (overlapping or touching runs of either list taken together).
+std::vector<VR_SECTOR_RUN> SubtractRuns(std::vector<VR_SECTOR_RUN> runs, std::vector<VR_SECTOR_RUN> minus);
+
+// The extents of a coverage as runs of sectors.
+std::vector<VR_SECTOR_RUN> ExtentRuns(const VR_STREAM_COVERAGE& coverage);
+
 // Checks the loaded tables against each other; appends one sentence per
 // violation (naming the table and the item) and returns true when there is
 // none. See CVR_MANGR::fnCheckConsistency.

@@ -113,6 +113,8 @@ int CVR_MANGR::RegisterAnalysed(bool still, const char* fileName, const DWORD* i
                             &why)) {
         return fnFail(why.code, why.text);
     }
+    const DWORD sectors =
+        info.pVOBUTable ? info.pVOBUTable[still ? info.dwFrameNs & 0xFF : info.dwVOBUNs & 0xFFFF].dwVOBUAddr : 0;
     if (inPlace) {
         if (*inPlace < plan.startSector) {
             return fnFail(VRO_ERR_OVERLAP,
@@ -120,15 +122,20 @@ int CVR_MANGR::RegisterAnalysed(bool still, const char* fileName, const DWORD* i
         }
         plan.startSector = *inPlace;
     }
+    // A movie recording goes into unused sectors between the recordings
+    // where they hold nothing and it fits, as a recorder reuses the space of
+    // what was deleted; still pictures go behind the last group.
+    DWORD gap = 0;
+    const bool inGap = !inPlace && !still && FindFreeGap(sectors, &gap);
+    if (inGap) plan.startSector = gap;
 
     // Commit: the queue first (the one step that may still fail, for want
     // of memory, or for a stream shorter than the recording), then the
     // tables, which the plan has checked.
-    const DWORD sectors =
-        info.pVOBUTable ? info.pVOBUTable[still ? info.dwFrameNs & 0xFF : info.dwVOBUNs & 0xFFFF].dwVOBUAddr : 0;
-    if (inPlace ? !stream.fnAdoptRecorded(*inPlace + sectors) : !stream.fnAddVOBToList(&info)) {
-        return fnFailFromStream(&stream);
-    }
+    const int queued = inPlace ? stream.fnAdoptRecorded(*inPlace + sectors)
+                       : inGap ? m_pMovie->fnAddVOBToListAt(&info, gap)
+                               : stream.fnAddVOBToList(&info);
+    if (!queued) return fnFailFromStream(&stream);
     info.dwVOBStartAddr = plan.startSector;
     bool added = false;
     if (still) {
@@ -140,7 +147,8 @@ int CVR_MANGR::RegisterAnalysed(bool still, const char* fileName, const DWORD* i
                     m_pORG_PGCI->fnADD_Still_Pic_Program(&avfi.vogi[v - 1u], v, m_bNewProgram, recorded);
         }
     } else {
-        added = m_pM_AVFIT->fnADD_Program(&info, recorded, inPlace) != 0 && m_pModel->pM_AVFIT->pM_AVFI;
+        added = m_pM_AVFIT->fnADD_Program(&info, recorded, inPlace || inGap ? &plan.startSector : nullptr) != 0 &&
+                m_pModel->pM_AVFIT->pM_AVFI;
         if (added) {
             M_AVFI& avfi = *m_pModel->pM_AVFIT->pM_AVFI;
             const WORD m = CM_AVFI(&avfi, 0).fnGet_wM_VOBI_SRP_Ns();

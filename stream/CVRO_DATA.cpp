@@ -264,21 +264,45 @@ int CVRO_DATA::fnAdoptRecorded(DWORD sectors) {
 
 DWORD CVRO_DATA::fnGetQueuedEnd() const {
     uint64_t end = m_dwVROSize;
-    for (const QueuedFile& q : m_Queue) end += q.sectors;
+    for (const QueuedFile& q : m_Queue) {
+        if (q.place == kAppended) end += q.sectors;
+    }
     return static_cast<DWORD>(end);  // fnAddVOBToList keeps it below 2^32
 }
 
-int CVRO_DATA::fnAddVOBToList(VR_MPEGFILE_INFO* info) {
+uint64_t CVRO_DATA::fnGetQueuedSectors() const {
+    uint64_t sectors = 0;
+    for (const QueuedFile& q : m_Queue) sectors += q.sectors;
+    return sectors;
+}
+
+int CVRO_DATA::fnAddVOBToList(VR_MPEGFILE_INFO* info) { return Queue(info, kAppended); }
+
+int CVRO_DATA::fnAddVOBToListAt(VR_MPEGFILE_INFO* info, DWORD sector) {
+    if (!m_bMovie || sector == kAppended) return Fail(VRO_ERR_BAD_ARGUMENT, "");
+    return Queue(info, sector);
+}
+
+int CVRO_DATA::Queue(VR_MPEGFILE_INFO* info, DWORD place) {
     if (!m_bInitialised) return Fail(VRO_ERR_NOT_INITIALISED, "");
     if (!info) return Fail(VRO_ERR_BAD_ARGUMENT, "");
     if (m_pFiles) return Fail(VRO_ERR_READ_ONLY, m_strStreamPath);
     if (m_strFileName.empty()) return Fail(VRO_ERR_NO_SOURCE_NAME, "");
     const DWORD sectors = RecordSectors(*info);
     if (sectors == 0) return Fail(VRO_ERR_BAD_RECORD, m_strFileName);
-    const DWORD start = fnGetQueuedEnd();
+    const DWORD start = place == kAppended ? fnGetQueuedEnd() : place;
     if (uint64_t(start) + sectors > vrm::kMaxSectors) return Fail(VRO_ERR_STREAM_TOO_LARGE, m_strFileName);
+    if (place != kAppended) {
+        // In place: inside the data the disc records, and apart from every
+        // other file queued in place.
+        if (uint64_t{place} + sectors > m_dwVROSize) return Fail(VRO_ERR_BEYOND_END, m_strStreamPath);
+        for (const QueuedFile& q : m_Queue) {
+            if (q.place != kAppended && place < uint64_t{q.place} + q.sectors && q.place < uint64_t{place} + sectors)
+                return Fail(VRO_ERR_OVERLAP, m_strStreamPath);
+        }
+    }
     try {
-        QueuedFile q{m_strFileName, sectors, {}};
+        QueuedFile q{m_strFileName, sectors, {}, place};
         // A still file analysed here is written in its still VOB layout.
         if (!m_bMovie && info == &m_MpegFileInfo && !m_AnalysedRuns.empty()) {
             uint64_t total = 0;
@@ -347,16 +371,17 @@ uint64_t CVRO_DATA::SourceOffset(const QueuedFile& q, uint64_t offset, uint64_t*
 long CVRO_DATA::FindQueued(__int64 pos, uint64_t* offset, uint64_t* end) const {
     if (pos < 0) return -1;
     const uint64_t p = static_cast<uint64_t>(pos);
-    uint64_t start = uint64_t(m_dwVROSize) * kSectorBytes;
-    if (p < start) return -1;
+    uint64_t appended = uint64_t(m_dwVROSize) * kSectorBytes;
     for (size_t i = 0; i < m_Queue.size(); ++i) {
-        const uint64_t bytes = uint64_t(m_Queue[i].sectors) * kSectorBytes;
-        if (p - start < bytes) {
+        const QueuedFile& q = m_Queue[i];
+        const uint64_t bytes = uint64_t(q.sectors) * kSectorBytes;
+        const uint64_t start = q.place == kAppended ? appended : uint64_t(q.place) * kSectorBytes;
+        if (q.place == kAppended) appended += bytes;
+        if (p >= start && p - start < bytes) {
             *offset = p - start;
             *end = bytes;
             return static_cast<long>(i);
         }
-        start += bytes;
     }
     return -1;
 }
@@ -364,15 +389,13 @@ long CVRO_DATA::FindQueued(__int64 pos, uint64_t* offset, uint64_t* end) const {
 __int64 CVRO_DATA::fnGetAppendedFileNameAndAddress(__int64 pos, char* name, __int64* /*unused*/) {
     if (name) name[0] = '\0';
     if (!m_bInitialised || pos < 0) return -1;
-    if (static_cast<uint64_t>(pos) < uint64_t(m_dwVROSize) * kSectorBytes) {
-        CopyName(name, m_strStreamPath);
-        return pos;
-    }
     uint64_t offset = 0, end = 0;
     const long i = FindQueued(pos, &offset, &end);
     if (i < 0) {
-        // Recorded data the file has lost: still the stream file's bytes.
-        if (static_cast<uint64_t>(pos) >= uint64_t(m_dwTablesEnd) * kSectorBytes) return -1;
+        // The stream file's own data, or recorded data the file has lost:
+        // still the stream file's bytes.
+        const uint64_t recorded = uint64_t(std::max(m_dwVROSize, m_dwTablesEnd)) * kSectorBytes;
+        if (static_cast<uint64_t>(pos) >= recorded) return -1;
         CopyName(name, m_strStreamPath);
         return pos;
     }
@@ -386,18 +409,18 @@ DWORD CVRO_DATA::fnGetVideoBitrate(__int64 pos, const char* /*unused*/) {
     if (!m_bInitialised || pos < 0) return 0;
     const uint64_t recorded = uint64_t(m_dwVROSize) * kSectorBytes;
     vrm::File file;
-    if (static_cast<uint64_t>(pos) < recorded && m_pFiles) {
+    uint64_t offset = 0, end = 0;
+    const long i = FindQueued(pos, &offset, &end);
+    if (i < 0 && static_cast<uint64_t>(pos) < recorded && m_pFiles) {
         const char* name = StreamName();
         const vrm::DiscFiles& files = *m_pFiles;
         return vrm::ScanVideoBitrate([&](uint64_t at, void* data, size_t n) { return files.ReadAt(name, at, data, n); },
                                      static_cast<uint64_t>(pos), recorded);
     }
-    if (static_cast<uint64_t>(pos) < recorded) {
+    if (i < 0 && static_cast<uint64_t>(pos) < recorded) {
         if (!file.Open(m_strStreamPath.c_str(), vrm::File::Mode::ReadExisting)) return 0;
         return vrm::ScanVideoBitrate(file, static_cast<uint64_t>(pos), recorded);
     }
-    uint64_t offset = 0, end = 0;
-    const long i = FindQueued(pos, &offset, &end);
     if (i < 0) return 0;
     const QueuedFile& q = m_Queue[static_cast<size_t>(i)];
     if (!file.Open(q.path.c_str(), vrm::File::Mode::ReadExisting)) return 0;
@@ -452,6 +475,8 @@ const char* CVRO_DATA::fnGetErrorText(DWORD code) {
         case VRO_ERR_NO_SUCH_ITEM: return "No such program, playlist, cell or entry point.";
         case VRO_ERR_EDIT_REFUSED: return "The disc's tables cannot take this change.";
         case VRO_ERR_READ_ONLY: return "The disc is read from an image or a drive, which is never changed.";
+        case VRO_ERR_PLACE_IN_USE:
+            return "The unused sectors a recording was placed in hold data now; nothing is written over them.";
         case VRO_ERR_PICTURE_SIZE:
             return "The video's picture size or aspect cannot be recorded: 720, 704, 544, 480 or 352 pixels wide, 576 "
                    "(25 frames/s) or 480 lines high, or 352x288 or 352x240, at 4:3 or 16:9.";

@@ -7,7 +7,10 @@
 // A stream object keeps a logical end (m_dwVROSize): the number of 2048-byte
 // sectors of the stream file that belong to the disc. Files registered since
 // the last save wait in a queue; they are placed back to back from the
-// logical end, in queue order, and written there by fnAppendVOBListToVRO.
+// logical end, in queue order, and written there by fnAppendVOBListToVRO,
+// but for files queued at a place of their own below the logical end
+// (fnAddVOBToListAt: sectors no recording uses that read as zeros), which
+// are written into that place.
 // Bytes of the stream file behind the logical end (an earlier disc's data in
 // a directory started anew, a partial sector) are never read as stream data
 // and are replaced or cut at the next append. See docs/stream.md.
@@ -83,6 +86,7 @@ enum VRO_ERROR : DWORD {
     VRO_ERR_EDIT_REFUSED = 38,  // an edit the disc's tables cannot take (full, empty, of the wrong kind)
     VRO_ERR_PICTURE_SIZE = 39,  // a picture size or aspect the video attributes cannot express
     VRO_ERR_READ_ONLY = 40,  // the disc is read from an image or a drive, which is never changed
+    VRO_ERR_PLACE_IN_USE = 41,  // the unused sectors a queued file was placed in no longer read as zeros
 };
 
 // First argument after the context of the progress callback: what is being
@@ -150,6 +154,33 @@ public:
     // alone, its VOB lands at the same place. The record must describe the file from its first sector: addresses start
     // at 0 and rise. 1 when queued, 0 otherwise (nothing queued).
     int fnAddVOBToList(VR_MPEGFILE_INFO* info);
+
+    // Queues the analysed file, as fnAddVOBToList does, to be written into
+    // sectors [sector, sector + its size) of the stream file instead of
+    // behind the logical end: a place below the logical end that no
+    // recording of the disc uses and that reads as zeros (the caller knows
+    // the recordings; this object checks the zeros again before it writes,
+    // and refuses a place that does not lie below the logical end or meets
+    // another file queued in place). The stream file keeps its length. A
+    // movie record only. 1 when queued, 0 otherwise (nothing queued).
+    int fnAddVOBToListAt(VR_MPEGFILE_INFO* info, DWORD sector);
+    // Whether sectors [first, first + count) lie in the stream file and
+    // read as nothing but zeros (never written, or given back): 1 when they
+    // do, 0 when any byte is not zero, a sector is missing or the file
+    // cannot be read.
+    int fnSectorsReadAsZeros(DWORD first, DWORD count) const;
+
+    // Gives sectors [first, first + count) of the stream file back to the
+    // file system: sectors the disc's saved tables no longer use (the
+    // caller has checked that). A run that begins at the logical end and
+    // reaches the end of the file is cut off; any other is made a hole
+    // (fallocate punching, the file's length unchanged), which reads as
+    // zeros. Sectors behind the end of the file are not there to give.
+    // *released gains the bytes given back; *unsupported the bytes a file
+    // system without hole punching keeps (not an error). Refused while
+    // files are queued. 1 on success (also when the file system cannot
+    // punch holes), 0 with the error set when the file cannot be changed.
+    int fnReleaseSectors(DWORD first, DWORD count, uint64_t* released, uint64_t* unsupported);
 
     // Takes the file queued last off the queue again (a registration that
     // failed after queueing). 1 when one was removed, 0 on an empty queue.
@@ -241,9 +272,11 @@ public:
     const char* fnGetStreamPath() const { return m_strStreamPath.c_str(); }
     // Number of files queued.
     DWORD fnGetQueuedFileNs() const { return static_cast<DWORD>(m_Queue.size()); }
-    // Sector behind the last queued file: where the next queued file would
-    // start, and the logical end after the next append.
+    // Sector behind the last file queued behind the logical end: where the
+    // next such file would start, and the logical end after the next append.
     DWORD fnGetQueuedEnd() const;
+    // Sectors the next append writes: every queued file, placed or not.
+    uint64_t fnGetQueuedSectors() const;
 
     // The file analysed last.
     VR_MPEGFILE_INFO m_MpegFileInfo;
@@ -262,13 +295,22 @@ public:
         DWORD count;
     };
 
+    // A queued file without a place of its own: it goes behind the logical
+    // end.
+    static constexpr DWORD kAppended = 0xFFFFFFFF;
+
     // One file waiting for the next append: its first `sectors` sectors are
     // copied to the stream, or, when runs are given, those runs in order
-    // (a still file rearranged into the still VOB layout).
+    // (a still file rearranged into the still VOB layout); behind the
+    // logical end, or from sector `place` on.
     struct QueuedFile {
         std::string path;
         DWORD sectors;
         std::vector<SectorRun> runs;
+        DWORD place = kAppended;
+        // Its place holds what a failed append of this object wrote there
+        // and could not clear: the retry writes over it.
+        bool placeOwnData = false;
     };
 
 protected:
@@ -306,9 +348,17 @@ private:
     // Size in sectors of the VOB or VOG the record describes; 0 when the
     // record cannot describe one.
     DWORD RecordSectors(const VR_MPEGFILE_INFO& info) const;
-    // Copies every queued file into target from byte offset at on; 1 on
-    // success, else 0 with the error set (target then holds partial data).
+    // Copies every queued file into target: those with a place of their own
+    // there, the others back to back from byte offset at on; 1 on success,
+    // else 0 with the error set (target then holds partial data).
     int CopyQueue(vrm::File& target, uint64_t at, ProgressCallback cb);
+    // Queues the analysed file, behind the logical end (place kAppended) or
+    // in place.
+    int Queue(VR_MPEGFILE_INFO* info, DWORD place);
+    // Makes the places of the files queued in place read as zeros again (a
+    // failed or taken back append); false when one could not be (it is then
+    // marked as holding this object's own data).
+    static bool ClearPlaces(vrm::File& file, std::vector<QueuedFile>& queue);
     // Refuses an append that would misplace data: a stream file that is not
     // a regular file or is shorter than the recorded data, and, with files
     // queued, a source that is missing or shorter than what is copied from

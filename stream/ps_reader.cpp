@@ -213,6 +213,7 @@ int PackReader::Next(PsPack* pack, AnalysisError* error) {
 bool PackReader::ParsePack(const BYTE* p, uint64_t index, PsPack* pack, AnalysisError* error) {
     pack->index = index;
     pack->ended = false;
+    pack->zeroed = false;
     pack->packets.clear();
     auto malformed = [&](const char* what) {
         error->code = VRO_ERR_BAD_STREAM;
@@ -228,7 +229,8 @@ bool PackReader::ParsePack(const BYTE* p, uint64_t index, PsPack* pack, Analysis
             m_packs = index;
             return true;
         }
-        return malformed("no pack header");
+        pack->zeroed = std::all_of(p, p + kPack, [](BYTE b) { return b == 0; });
+        return malformed(pack->zeroed ? "only zero bytes" : "no pack header");
     }
     pack->mpeg2 = mpeg2;
     // SCR base: MPEG-2 '01' then bits 32..30, 29..15, 14..0 between marker

@@ -44,6 +44,9 @@ struct PsPack {
     bool mpeg2 = false;  // MPEG-2 pack header
     int64_t scr = 0;  // system clock reference base, 90 kHz, 33 bits as coded
     bool ended = false;  // a program end code closes this pack
+    // Not a pack: a sector of nothing but zero bytes (never written, or
+    // given back as a hole). Set with a -1 from PackReader::Next.
+    bool zeroed = false;
     std::vector<PsPacket> packets;
 };
 

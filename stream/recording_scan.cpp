@@ -41,7 +41,9 @@ public:
     bool Run(PackReader& reader, uint64_t packs, AnalysisProgress& progress, AnalysisError* error);
 
 private:
-    enum class State { Start, Recording, Damaged };
+    enum class State { Start, Recording, Damaged, Unused };
+    // Ends an unused or damaged stretch in front of pack `end`.
+    void CloseStretch(uint64_t end);
     void Begin(uint64_t pack);
     void Close(uint64_t end, const std::string& why);
     void Add(DWORD kind, uint64_t first, uint64_t end, const std::string& text);
@@ -83,6 +85,12 @@ void Splitter::Begin(uint64_t pack) {
     m_audioKey = -1;
     m_vobuOwnAudio = m_vobuOtherAudio = false;
     m_scanner = VideoScanner();
+}
+
+void Splitter::CloseStretch(uint64_t end) {
+    if (m_state == State::Damaged) Add(VR_FOUND_DAMAGED, m_start, end, m_damageWhy);
+    if (m_state == State::Unused) Add(VR_FOUND_UNUSED, m_start, end, scan::kUnusedText);
+    if (m_state == State::Damaged || m_state == State::Unused) m_state = State::Start;
 }
 
 void Splitter::Close(uint64_t end, const std::string& why) {
@@ -178,10 +186,7 @@ bool Splitter::Run(PackReader& reader, uint64_t packs, AnalysisProgress& progres
             // front of that sector, which holds nothing.
             const uint64_t end = reader.Packs();
             if (m_state == State::Recording) Close(end, "a program end code");
-            if (m_state == State::Damaged) {
-                Add(VR_FOUND_DAMAGED, m_start, end, m_damageWhy);
-                m_state = State::Start;
-            }
+            CloseStretch(end);
             next = end < packs && pack.index == end && pack.ended ? end + 1 : end;
             if (next > end) Add(VR_FOUND_DAMAGED, end, next, "a program end code in place of a pack");
             reader.Seek(next);
@@ -193,6 +198,15 @@ bool Splitter::Run(PackReader& reader, uint64_t packs, AnalysisProgress& progres
         }
         next = pack.index + 1;
         if (!progress.Advance(next)) return scan::Cancelled(error);
+        if (r < 0 && pack.zeroed) {
+            // Unused sectors: the recording in front of them ends whole.
+            if (m_state == State::Recording) Close(pack.index, "unused sectors");
+            if (m_state == State::Damaged) CloseStretch(pack.index);
+            if (m_state != State::Unused) m_start = pack.index;
+            m_state = State::Unused;
+            continue;
+        }
+        if (m_state == State::Unused) CloseStretch(pack.index);
         if (r < 0) {
             if (m_state == State::Recording) {
                 // The VOBU holding the bad pack is lost with it.
@@ -220,7 +234,7 @@ bool Splitter::Run(PackReader& reader, uint64_t packs, AnalysisProgress& progres
         }
     }
     if (m_state == State::Recording) Close(packs, "the end of the stream");
-    if (m_state == State::Damaged) Add(VR_FOUND_DAMAGED, m_start, packs, m_damageWhy);
+    CloseStretch(packs);
     return true;
 }
 

@@ -14,10 +14,11 @@
 #include "stream/analysis.h"
 
 // What a scan found: a recording, a group of still pictures (a scan of a
-// still stream file), or a stretch that holds neither.
-enum { VR_FOUND_RECORDING = 1, VR_FOUND_DAMAGED = 2, VR_FOUND_STILLS = 3 };
+// still stream file), a stretch that holds neither, or unused sectors:
+// nothing but zero bytes, as sectors never written or given back read.
+enum { VR_FOUND_RECORDING = 1, VR_FOUND_DAMAGED = 2, VR_FOUND_STILLS = 3, VR_FOUND_UNUSED = 4 };
 typedef struct VR_FOUND_STRETCH {
-    DWORD dwKind;  // VR_FOUND_RECORDING, VR_FOUND_STILLS or VR_FOUND_DAMAGED
+    DWORD dwKind;  // VR_FOUND_RECORDING, VR_FOUND_STILLS, VR_FOUND_DAMAGED or VR_FOUND_UNUSED
     DWORD dwFirstSector;  // where it begins in the stream file
     DWORD dwSectors;  // whole sectors it spans (a recording: its VOB's size)
     DWORD reserved_12;
@@ -64,7 +65,10 @@ struct ScanPiece {
 //  - in front of the VOBU holding a pack that does not parse: the damaged
 //    stretch runs from that VOBU's start to the next pack that parses and
 //    starts a VOBU (a navigation pack; in a stream without them, a video
-//    packet beginning with a sequence header).
+//    packet beginning with a sequence header);
+//  - in front of a sector of nothing but zero bytes: such sectors are
+//    unused (never written, or given back), not damage, and the recording
+//    before them keeps all it has.
 // Packs that do not begin a recording where one is expected (the stream
 // starts with noise) are a damaged stretch too. Memory does not grow with
 // the stream. false only when the file cannot be read or the callback

@@ -74,12 +74,19 @@ inline void Describe(VR_FOUND_STRETCH* s, const VR_MPEGFILE_INFO& info) {
     s->dwAudioBitrate = info.dwAudioBitrate;
 }
 
+// What an unused stretch holds.
+constexpr char kUnusedText[] = "nothing but zero bytes (never written, or given back)";
+
+// Stretches of these kinds join one of the same kind right in front.
+inline bool Joins(DWORD kind) { return kind == VR_FOUND_DAMAGED || kind == VR_FOUND_UNUSED; }
+
 // Appends the piece of packs [first, end) of a split pass whose packs count
-// from sector `base`; a damaged piece right behind a damaged one joins it.
+// from sector `base`; a damaged or unused piece right behind one of its
+// kind joins it.
 inline void AddPiece(std::vector<ScanPiece>* pieces, uint64_t base, DWORD kind, uint64_t first, uint64_t end,
                      const std::string& text) {
     if (end <= first) return;
-    if (kind == VR_FOUND_DAMAGED && !pieces->empty() && pieces->back().kind == VR_FOUND_DAMAGED &&
+    if (Joins(kind) && !pieces->empty() && pieces->back().kind == kind &&
         pieces->back().first + pieces->back().sectors == base + first) {
         pieces->back().sectors += end - first;
         return;
@@ -92,9 +99,10 @@ inline void AddPiece(std::vector<ScanPiece>* pieces, uint64_t base, DWORD kind, 
     pieces->push_back(piece);
 }
 
-// Appends s; a damaged stretch right behind a damaged one joins it.
+// Appends s; a damaged or unused stretch right behind one of its kind joins
+// it.
 inline void Append(std::vector<VR_FOUND_STRETCH>* found, const VR_FOUND_STRETCH& s) {
-    if (s.dwKind == VR_FOUND_DAMAGED && !found->empty() && found->back().dwKind == VR_FOUND_DAMAGED &&
+    if (Joins(s.dwKind) && !found->empty() && found->back().dwKind == s.dwKind &&
         uint64_t{found->back().dwFirstSector} + found->back().dwSectors == s.dwFirstSector) {
         found->back().dwSectors += s.dwSectors;
         found->back().llBytes += s.llBytes;

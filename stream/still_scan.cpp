@@ -20,7 +20,8 @@ using scan::Stretch;
 constexpr DWORD kMaxGroupPictures = 255;  // S_VOB_Ns is 8 bits
 
 // The split pass: the stream divided at every picture start (one piece of
-// kind VR_FOUND_STILLS per picture) and the damaged stretches between.
+// kind VR_FOUND_STILLS per picture), the damaged stretches between, and the
+// unused ones (sectors of zeros, which end the picture in front of them).
 class PictureSplitter {
 public:
     PictureSplitter(std::vector<ScanPiece>* pieces, uint64_t base) : m_pieces(pieces), m_base(base) {}
@@ -37,6 +38,12 @@ public:
             }
             const uint64_t index = pack.index;  // also of a pack that does not parse
             if (!progress.Advance(std::min(index + 1, packs))) return Cancelled(error);
+            if (r < 0 && pack.zeroed) {
+                if (m_state != State::Unused) EndAt(index), m_start = index;
+                m_state = State::Unused;
+                continue;
+            }
+            if (m_state == State::Unused) EndAt(index);
             if (r < 0) {
                 // The picture holding the bad pack is lost with it.
                 if (m_state != State::Damaged) {
@@ -64,7 +71,7 @@ public:
     }
 
 private:
-    enum class State { Start, Picture, Damaged };
+    enum class State { Start, Picture, Damaged, Unused };
 
     void Add(DWORD kind, uint64_t first, uint64_t end, const std::string& text) {
         scan::AddPiece(m_pieces, m_base, kind, first, end, text);
@@ -74,6 +81,7 @@ private:
     void EndAt(uint64_t end) {
         if (m_state == State::Picture) Add(VR_FOUND_STILLS, m_start, end, "");
         if (m_state == State::Damaged) Add(VR_FOUND_DAMAGED, m_start, end, m_damageWhy);
+        if (m_state == State::Unused) Add(VR_FOUND_UNUSED, m_start, end, scan::kUnusedText);
         m_state = State::Start;
     }
 
@@ -128,9 +136,10 @@ class Grouper {
 public:
     explicit Grouper(std::vector<VR_FOUND_STRETCH>* found) : m_found(found) {}
 
-    void Damaged(uint64_t first, uint64_t sectors, const std::string& why) {
-        Close("damaged data");
-        scan::Append(m_found, Stretch(VR_FOUND_DAMAGED, first, sectors, why));
+    // A damaged or unused stretch: it ends the open group.
+    void Other(DWORD kind, uint64_t first, uint64_t sectors, const std::string& why) {
+        Close(kind == VR_FOUND_UNUSED ? "unused sectors" : "damaged data");
+        scan::Append(m_found, Stretch(kind, first, sectors, why));
     }
 
     void Picture(uint64_t first, uint64_t sectors, const StillRange& picture) {
@@ -202,8 +211,8 @@ bool ScanStillStream(const char* path, uint64_t firstSector, ProgressCallback cb
     Grouper groups(found);
     part.before = packs;
     for (const ScanPiece& piece : pieces) {
-        if (piece.kind == VR_FOUND_DAMAGED) {
-            groups.Damaged(piece.first, piece.sectors, piece.text);
+        if (piece.kind != VR_FOUND_STILLS) {
+            groups.Other(piece.kind, piece.first, piece.sectors, piece.text);
         } else {
             StillRange picture;
             AnalysisError why;
@@ -213,7 +222,7 @@ bool ScanStillStream(const char* path, uint64_t firstSector, ProgressCallback cb
                 *error = why;
                 return false;
             } else {
-                groups.Damaged(piece.first, piece.sectors, "holds no still picture: it " + why.reason);
+                groups.Other(VR_FOUND_DAMAGED, piece.first, piece.sectors, "holds no still picture: it " + why.reason);
             }
         }
         part.before += piece.sectors;

@@ -3,9 +3,11 @@
 // The data recorded in the stream file (its first m_dwVROSize sectors) is
 // never touched, and neither is data behind it: an append refuses to write
 // over or behind whole sectors the disc does not record. Queued files go
-// behind the recorded data; when anything fails the file is cut back to the
-// length it had and the queue stays for a retry. With nothing queued the
-// file is not touched at all.
+// behind the recorded data, or into the unused sectors they were placed in
+// (which must still read as zeros); when anything fails the file is cut
+// back to the length it had, those places read as zeros again, and the
+// queue stays for a retry. With nothing queued the file is not touched at
+// all.
 //
 // A stream file that holds bytes although nothing is recorded in it (a
 // directory started anew over an earlier disc) is not overwritten in place:
@@ -38,11 +40,14 @@ int CVRO_DATA::CopyQueue(vrm::File& target, uint64_t at, ProgressCallback cb) {
     // also tells a failing source from a failing target.
     bool offload = true;
     std::unique_ptr<BYTE[]> buffer;
-    const DWORD total = fnGetQueuedEnd() - m_dwVROSize;
+    const DWORD total = static_cast<DWORD>(fnGetQueuedSectors());
     DWORD done = 0;
     if (cb && !cb(this, VRO_PROGRESS_APPEND, 0, total, 1)) return Fail(VRO_ERR_CANCELLED, "");
+    uint64_t appended = at;
     for (size_t i = 0; i < m_Queue.size(); ++i) {
         const QueuedFile& q = m_Queue[i];
+        at = q.place == kAppended ? appended : uint64_t(q.place) * kSectorBytes;
+        if (q.place == kAppended) appended += uint64_t(q.sectors) * kSectorBytes;
         vrm::File source;
         if (!source.Open(q.path.c_str(), vrm::File::Mode::ReadExisting)) return Fail(VRO_ERR_SOURCE_OPEN, q.path);
         const uint64_t bytes = uint64_t(q.sectors) * kSectorBytes;
@@ -111,7 +116,24 @@ int CVRO_DATA::CheckBeforeAppend(uint64_t* physical) {
         for (const SectorRun& r : q.runs) need = std::max(need, (uint64_t(r.first) + r.count) * kSectorBytes);
         if (have < 0 || static_cast<uint64_t>(have) < need) return Fail(VRO_ERR_SOURCE_SHORT, q.path);
     }
+    // A place in the recorded data is written only while it holds nothing:
+    // data found there since (a recording someone can still recover) is
+    // never written over.
+    for (const QueuedFile& q : m_Queue) {
+        if (q.place != kAppended && !q.placeOwnData && !fnSectorsReadAsZeros(q.place, q.sectors))
+            return Fail(VRO_ERR_PLACE_IN_USE, path);
+    }
     return 1;
+}
+
+bool CVRO_DATA::ClearPlaces(vrm::File& file, std::vector<QueuedFile>& queue) {
+    bool cleared = true;
+    for (QueuedFile& q : queue) {
+        if (q.place == kAppended) continue;
+        q.placeOwnData = !file.ZeroRange(uint64_t(q.place) * kSectorBytes, uint64_t(q.sectors) * kSectorBytes);
+        cleared = cleared && !q.placeOwnData;
+    }
+    return cleared;
 }
 
 int CVRO_DATA::WriteStaged(ProgressCallback cb) {
@@ -188,15 +210,28 @@ int CVRO_DATA::fnAppendVOBListToVRO(ProgressCallback cb) {
                 const uint64_t newEnd = uint64_t(newSectors) * kSectorBytes;
                 const uint64_t before = std::max(oldEnd, std::min(physical, m_qwBoundLength));
                 // The space first: a disk too full for the recordings is
-                // found before a byte is written.
-                if (!file.Reserve(oldEnd, newEnd - oldEnd)) return Fail(WriteErrorCode(file.Error()), path);
+                // found before a byte is written (a place in the recorded
+                // data may be a hole, which takes space when written).
+                bool reserved = file.Reserve(oldEnd, newEnd - oldEnd);
+                for (const QueuedFile& q : m_Queue) {
+                    if (reserved && q.place != kAppended) {
+                        reserved = file.Reserve(uint64_t(q.place) * kSectorBytes, uint64_t(q.sectors) * kSectorBytes);
+                    }
+                }
+                if (!reserved) {
+                    const int error = file.Error();
+                    ClearPlaces(file, m_Queue);
+                    return Fail(WriteErrorCode(error), path);
+                }
                 int ok = CopyQueue(file, oldEnd, cb);
                 if (ok && !file.Truncate(newEnd)) ok = Fail(VRO_ERR_TRUNCATE, path);
                 if (ok && !file.Sync()) ok = Fail(VRO_ERR_SYNC, path);
                 if (!ok) {
-                    // Back to the length the file had; the error of the
+                    // Back to the length the file had, and the places
+                    // written in hold nothing again; the error of the
                     // failure stands.
                     file.Truncate(before);
+                    ClearPlaces(file, m_Queue);
                     file.Sync();
                     return 0;
                 }
@@ -234,6 +269,9 @@ int CVRO_DATA::fnUndoAppend() {
     if (!file.Open(m_strStreamPath.c_str(), vrm::File::Mode::ReadWriteAlways) || !file.Truncate(m_Undo.length)) {
         return Fail(VRO_ERR_TRUNCATE, m_strStreamPath);
     }
+    // A place that cannot be cleared holds an unplayed copy of part of a
+    // recording, which the retry writes over.
+    ClearPlaces(file, m_Undo.queue);
     file.Sync();
     m_dwVROSize = m_Undo.vroSize;
     m_qwBoundLength = m_Undo.boundLength;

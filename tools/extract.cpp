@@ -285,6 +285,7 @@ int ExtractUndescribed(void* h, const std::string& dir, const std::string& direc
         if (!FindUndescribedOf(h, dir, still, &found, &status)) return status;
         const char* stream = still ? kStillVro : kMovieVro;
         for (const VR_FOUND_STRETCH& f : found) {
+            if (f.dwKind == VR_FOUND_UNUSED) continue;  // zeros: nothing to write out
             const long long a = f.llFirstByte, b = f.llFirstByte + f.llBytes;
             Part part{"undescribed", static_cast<int>(parts.size() + 1), FoundSpan(f) + " of " + stream};
             part.ranges.push_back(ByteRange{InDir(dir, stream), a, b, {}, {}});

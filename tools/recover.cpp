@@ -47,6 +47,19 @@ std::string Damage(const VR_FOUND_STRETCH& s) {
     return Bytes(s) + " (" + std::to_string(s.llBytes) + " bytes), skipped: " + s.szText;
 }
 
+// A stretch a scan found that holds no recording: damaged data is named,
+// unused sectors (zeros: never written, or given back) only with --dry-run.
+void PrintNoRecording(const VR_FOUND_STRETCH& s, const char* stream, bool dry) {
+    const std::string in = stream ? std::string(" in ") + stream : std::string();
+    if (s.dwKind == VR_FOUND_UNUSED) {
+        if (dry)
+            std::printf("unused%s: %s (%lld bytes): %s\n", in.c_str(), Bytes(s).c_str(),
+                        static_cast<long long>(s.llBytes), s.szText);
+        return;
+    }
+    std::printf("damaged%s: %s\n", in.c_str(), Damage(s).c_str());
+}
+
 // One stream file of the directory and what its scan found.
 struct Scanned {
     Scanned(const char* n, const std::string& dir) : name(n), path(InDir(dir, n)) {}
@@ -79,7 +92,7 @@ bool Scan(void* h, const std::string& dir, bool still, Scanned* s, int* status) 
     s->found.resize(fnVR_GetFoundCount(h));
     for (DWORD i = 0; i < s->found.size(); ++i) {
         fnVR_GetFound(h, i, &s->found[i]);
-        if (s->found[i].dwKind != VR_FOUND_DAMAGED) ++s->kept;
+        if (HoldsRecording(s->found[i])) ++s->kept;
     }
     // The streams carry no recording time that the scan reads, so
     // everything is dated by its stream file's modification time.
@@ -204,7 +217,7 @@ int RecoverInPlace(const std::string& dir, bool dry, bool realignAsked, bool qui
                             s.dwSectors, FrameTime(s.dwFrames, s.dwFrameRate).c_str(), Video(s).c_str(),
                             Audio(s).c_str(), s.szText, movie.dateSource.c_str());
             } else {
-                std::printf("damaged: %s\n", Damage(s).c_str());
+                PrintNoRecording(s, nullptr, true);
             }
         }
         n = 0;
@@ -214,7 +227,7 @@ int RecoverInPlace(const std::string& dir, bool dry, bool realignAsked, bool qui
                             Bytes(s).c_str(), kStillVro, s.dwSectors, Count(s.dwFrames, "picture", "pictures").c_str(),
                             Video(s).c_str(), Audio(s).c_str(), s.szText, still.dateSource.c_str());
             } else {
-                std::printf("damaged in %s: %s\n", kStillVro, Damage(s).c_str());
+                PrintNoRecording(s, kStillVro, true);
             }
         }
         return kOk;
@@ -241,7 +254,7 @@ int RecoverInPlace(const std::string& dir, bool dry, bool realignAsked, bool qui
     auto add = [&](const Scanned& scanned, bool stills, const char* what, const char* title, size_t* added) {
         size_t n = 0;
         for (const VR_FOUND_STRETCH& s : scanned.found) {
-            if (s.dwKind == VR_FOUND_DAMAGED) continue;
+            if (!HoldsRecording(s)) continue;
             ++n;
             fnVR_StartNewProgram(h);
             RecoveredNaming naming;
@@ -334,10 +347,10 @@ int RecoverInPlace(const std::string& dir, bool dry, bool realignAsked, bool qui
         }
         std::printf("%s into %s\n", summary.c_str(), dir.c_str());
         for (const VR_FOUND_STRETCH& s : movie.found) {
-            if (s.dwKind == VR_FOUND_DAMAGED) std::printf("damaged: %s\n", Damage(s).c_str());
+            if (!HoldsRecording(s)) PrintNoRecording(s, nullptr, false);
         }
         for (const VR_FOUND_STRETCH& s : still.found) {
-            if (s.dwKind == VR_FOUND_DAMAGED) std::printf("damaged in %s: %s\n", kStillVro, Damage(s).c_str());
+            if (!HoldsRecording(s)) PrintNoRecording(s, kStillVro, false);
         }
     }
     return kOk;

@@ -10,6 +10,9 @@
 // path that names a directory.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -21,6 +24,8 @@
 #include "api/vrmangr.h"
 #include "platform/clock.h"
 #include "platform/file.h"
+#include "support/PiecedDisc.h"
+#include "support/Restamp.h"
 #include "support/TempDir.h"
 #include "support/Time.h"
 
@@ -284,4 +289,68 @@ TEST(SaveFaults, AFullDiskLeavesTheDirectoryExactlyAsItWas) {
         }
         EXPECT_GE(failures, 2) << "both management files are written";
     }
+}
+
+namespace {
+
+// The stream's writes since it reserved its space; -1 before.
+int g_streamWrites = -1;
+
+// Ends the process at the second block the save writes into the stream
+// file, as a crash would: after the first 2 MB of a recording were written.
+int CrashAtSecondStreamWrite(void*, const char* operation) {
+    if (std::strcmp(operation, "reserve") == 0) g_streamWrites = 0;
+    if (g_streamWrites >= 0 && std::strcmp(operation, "write") == 0 && ++g_streamWrites == 2) _exit(9);
+    return 0;
+}
+
+}  // namespace
+
+// A crash while a recording of 5 MB is written into 3000 unused sectors
+// that read as zeros between two recordings: the management files are the
+// old ones, under which those sectors are unused; both recordings read as
+// before; the disc opens with both copies good and nothing missing; and the
+// part the crash left there is not written over by a later add.
+TEST(SaveFaults, ACrashWhileWritingBetweenRecordingsLeavesTheOldDisc) {
+    TempDir root;
+    const std::string mp2 = SampleBytes("pal_mpeg2_mp2_4x3.vob"), lpcm = SampleBytes("pal_mpeg2_lpcm_16x9.vob");
+    const std::string big = ps::Restamped(lpcm, 8, 2 * 90000), bigPath = root.File("big.mpg");
+    WriteWholeFile(bigPath, Bytes(big.begin(), big.end()));
+    PiecedDisc disc({{mp2, true}, {std::string(3000 * 2048, '\0'), false}, {lpcm, true}});
+    const Bytes ifo = disc.Ifo();
+
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        void* h = fnVR_MANGRBegin();
+        if (!fnVR_MANGROpen(h, disc.dir.Path().c_str()) || !fnVR_AddMpegFile(h, bigPath.c_str(), nullptr) ||
+            VobStart(h, 3) != 149)
+            _exit(2);
+        vrm::SetFaultHook(CrashAtSecondStreamWrite, nullptr);
+        fnVR_MANGRSave(h, nullptr);
+        _exit(3);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 9) << "the child ended with status " << status;
+
+    EXPECT_EQ(ReadWholeFile(disc.Path(kIfo)), ifo);
+    EXPECT_EQ(ReadWholeFile(disc.Path(kBup)), ifo);
+    const std::string now = disc.Stream();
+    ASSERT_EQ(now.size(), disc.stream.size());
+    EXPECT_TRUE(now.compare(0, mp2.size(), mp2) == 0 && now.compare(3149 * 2048, lpcm.size(), lpcm) == 0)
+        << "a recording changed";
+    EXPECT_TRUE(now.compare(149 * 2048, 1024 * 2048, big, 0, 1024 * 2048) == 0) << "the crash came after 2 MB";
+
+    void* h = fnVR_MANGRBegin();
+    ASSERT_EQ(fnVR_MANGROpen(h, disc.dir.Path().c_str()), 1);
+    VR_OPEN_STATE state{};
+    VR_STREAM_USE use{};
+    ASSERT_EQ(fnVR_GetOpenState(h, &state) && fnVR_GetStreamUse(h, 0, &use, nullptr, 0, nullptr, 0, nullptr, 0), 1);
+    EXPECT_EQ(std::vector<long long>({state.dwOtherCopy, state.dwFindings, use.dwExtents, use.dwGaps, use.dwOverlaps,
+                                      use.llMissingBytes, use.llTrailingBytes}),
+              std::vector<long long>({VR_COPY_SAME, 0, 2, 1, 0, 0, 0}));
+    ASSERT_EQ(fnVR_AddMpegFile(h, SamplePath("pal_mpeg2_mp2_4x3.vob").c_str(), nullptr), 1);
+    EXPECT_EQ(VobStart(h, 3), 3461) << "behind the last recording";
+    fnVR_MANGREnd(h);
 }

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -99,4 +102,47 @@ TEST(DirectoryLock, SharedLocksCoexistAndExcludeWriters) {
     EXPECT_TRUE(reader.Acquire(d, Kind::Shared, 0));
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path())) << "locking creates no file";
     EXPECT_EQ(Ints({reader.Acquire(dir.File("missing").c_str(), Kind::Shared, 0), reader.Error()}), Ints({0, ENOENT}));
+}
+
+namespace {
+
+int PunchUnsupported(void*, const char* operation) { return std::strcmp(operation, "punch") == 0 ? EOPNOTSUPP : 0; }
+
+}  // namespace
+
+// A hole punched in the middle of data keeps the file's length and reads
+// as zeros; ReadsAsZeros tells it, and zeros written, from data (one byte is
+// enough) and counts bytes behind the end as missing; without hole
+// punching ZeroRange writes the zeros itself.
+TEST(File, HolesReadAsZerosAndZeroRangeWorksWithoutThem) {
+    TempDir dir;
+    const uint64_t mb = 1024 * 1024;
+    File f;
+    ASSERT_TRUE(f.Open(dir.File("stream").c_str(), File::Mode::ReadWriteAlways));
+    const std::string data(3 * mb, '\x47');
+    ASSERT_EQ(f.WriteAt(0, data.data(), data.size()), data.size());
+    const auto readsAsZeros = [&](uint64_t offset, uint64_t length) {
+        bool zeros = false;
+        return f.ReadsAsZeros(offset, length, &zeros) ? int(zeros) : -1;
+    };
+    EXPECT_EQ(readsAsZeros(mb, mb), 0);
+    if (!f.PunchHole(mb, mb)) {
+        ASSERT_EQ(f.Error(), EOPNOTSUPP);
+        GTEST_SKIP() << "this file system punches no holes";
+    }
+    EXPECT_EQ(Ints({f.Size(), lseek(f.Descriptor(), 0, SEEK_HOLE), lseek(f.Descriptor(), mb, SEEK_DATA)}),
+              Ints({3 * mb, mb, 2 * mb}));
+    ASSERT_EQ(f.WriteAt(2 * mb, std::string(mb / 2, '\0').data(), mb / 2), mb / 2);
+    EXPECT_EQ(Ints({readsAsZeros(mb, mb + mb / 2), readsAsZeros(mb - 1, 2), readsAsZeros(3 * mb - 1, 2)}),
+              Ints({1, 0, 0}));
+    ASSERT_EQ(f.WriteAt(mb + 4096, "\x01", 1), 1u);
+    EXPECT_EQ(readsAsZeros(mb, mb), 0);
+
+    vrm::SetFaultHook(PunchUnsupported, nullptr);
+    const bool punched = f.PunchHole(0, 4096);
+    const int error = f.Error();
+    const bool zeroed = f.ZeroRange(0, 4096);
+    vrm::SetFaultHook(nullptr, nullptr);
+    EXPECT_EQ(Ints({punched, error == EOPNOTSUPP, zeroed, readsAsZeros(0, 4096), readsAsZeros(4096, 1)}),
+              Ints({0, 1, 1, 1, 0}));
 }

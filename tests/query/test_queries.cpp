@@ -11,6 +11,7 @@
 
 #include "io/codecs.h"
 #include "platform/clock.h"
+#include "query/coverage.h"
 #include "support/Disc.h"
 #include "support/Time.h"
 
@@ -263,3 +264,29 @@ TEST(EntryPointQuery, PositionsBeyondFourGigabytes) {
 }
 
 }  // namespace
+
+namespace {
+
+// Runs as flat numbers: start, count, start, count, ...
+std::vector<long long> Flat(const std::vector<VR_SECTOR_RUN>& runs) {
+    std::vector<long long> out;
+    for (const VR_SECTOR_RUN& r : runs) out.insert(out.end(), {r.dwStart, r.dwSectors});
+    return out;
+}
+
+}  // namespace
+
+// What runs leave uncovered: runs given in any order, overlapping or
+// touching each other, cut by runs of the other list that meet them at
+// either end, in the middle or whole; empty runs and runs up to the last
+// sector address count as runs.
+TEST(StreamRuns, SubtractingRunsLeavesWhatNoneOfTheOthersCovers) {
+    EXPECT_EQ(Flat(vrm::SubtractRuns({{200, 2248}, {2400, 50}}, {{0, 312}, {2360, 149}})),
+              std::vector<long long>({312, 2048}));
+    EXPECT_EQ(Flat(vrm::SubtractRuns({{50, 10}, {0, 20}, {20, 10}, {100, 0}}, {{5, 2}, {25, 30}})),
+              std::vector<long long>({0, 5, 7, 18, 55, 5}));
+    EXPECT_EQ(Flat(vrm::SubtractRuns({{10, 100}}, {{0, 10}, {110, 5}, {40, 0}, {200, 1}})),
+              std::vector<long long>({10, 100}));
+    EXPECT_EQ(Flat(vrm::SubtractRuns({{0xFFFFFF00u, 0xFF}}, {{0xFFFFFF10u, 0x10}})),
+              std::vector<long long>({0xFFFFFF00u, 0x10, 0xFFFFFF20u, 0xDF}));
+}

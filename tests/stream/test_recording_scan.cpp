@@ -8,6 +8,7 @@
 #include "api/vrmangr.h"
 #include "fixtures.h"
 #include "stream/recording_scan.h"
+#include "support/Ints.h"
 #include "support/Restamp.h"
 
 namespace {
@@ -27,7 +28,10 @@ struct Piece {
     bool operator==(const Piece& o) const { return kind == o.kind && first == o.first && sectors == o.sectors; }
 };
 std::ostream& operator<<(std::ostream& os, const Piece& p) {
-    return os << (p.kind == VR_FOUND_RECORDING ? "recording " : "damaged ") << p.first << "+" << p.sectors;
+    return os << (p.kind == VR_FOUND_RECORDING ? "recording "
+                  : p.kind == VR_FOUND_UNUSED  ? "unused "
+                                               : "damaged ")
+              << p.first << "+" << p.sectors;
 }
 
 std::vector<Piece> Split(const std::string& path, uint64_t first, std::vector<std::string>* texts = nullptr) {
@@ -43,7 +47,7 @@ std::vector<Piece> Split(const std::string& path, uint64_t first, std::vector<st
     return out;
 }
 
-constexpr DWORD R = VR_FOUND_RECORDING, D = VR_FOUND_DAMAGED;
+constexpr DWORD R = VR_FOUND_RECORDING, D = VR_FOUND_DAMAGED, U = VR_FOUND_UNUSED;
 const std::string kPal = Read("pal_mpeg2_mp2_4x3.vob");  // 149 sectors
 const std::string kLpcm = Read("pal_mpeg2_lpcm_16x9.vob");  // 312 sectors, VOBUs at 0, 34, 111, 201
 
@@ -115,6 +119,33 @@ TEST(RecordingScan, SkipsDamageToTheNextVobuAndFindsNoRecordingInNoise) {
     EXPECT_EQ(found[3].dwAspectRatio, 3u);
     EXPECT_EQ(found[3].dwAudioCodingBits, 0x800000u);
     EXPECT_EQ(found[4].dwFrames, 50u);
+}
+
+// Sectors of zeros (given back, or never written) between recordings, and
+// zeros over the last VOBU of one, end the recording in front of them with
+// every VOBU it has whole: unused, not damage, and the scan goes on with
+// the next recording.
+TEST(RecordingScan, ZeroedSectorsAreUnusedAndEndTheRecordingInFrontWhole) {
+    TempDir dir;
+    const std::string path = dir.File("holes.vro");
+    const std::string zeros(200 * kSector, '\0');
+    std::string bytes = kPal + zeros + kLpcm + zeros.substr(0, 5 * kSector);
+    Write(path, bytes);
+    std::vector<std::string> why;
+    EXPECT_EQ(Split(path, 0, &why), (std::vector<Piece>{{R, 0, 149}, {U, 149, 200}, {R, 349, 312}, {U, 661, 5}}));
+    EXPECT_EQ(why[0], "unused sectors");
+    // The LPCM recording's last VOBU (from 201) zeroed from sector 250 on:
+    // the recording keeps the part of it in front of the zeros.
+    bytes.replace((349 + 250) * kSector, 62 * kSector, 62 * kSector, '\0');
+    Write(path, bytes);
+    EXPECT_EQ(Split(path, 0), (std::vector<Piece>{{R, 0, 149}, {U, 149, 200}, {R, 349, 250}, {U, 599, 67}}));
+    std::vector<VR_FOUND_STRETCH> found;
+    vrm::AnalysisError error;
+    ASSERT_TRUE(vrm::ScanMovieStream(path.c_str(), 0, nullptr, nullptr, &found, &error));
+    ASSERT_EQ(found.size(), 4u);
+    EXPECT_EQ(std::vector<DWORD>({found[0].dwKind, found[1].dwKind, found[2].dwKind, found[3].dwKind}),
+              std::vector<DWORD>({R, U, R, U}));
+    EXPECT_EQ(Ints({found[2].dwFrames, found[3].llBytes}), Ints({50, 67 * kSector}));
 }
 
 TEST(RecordingScan, RegistersARecordingWhereItLies) {

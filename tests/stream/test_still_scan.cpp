@@ -83,4 +83,20 @@ TEST(StillScan, GroupsNeighboursOfTheSameAttributesAndSkipsWhatCannotLieInPlace)
     ASSERT_EQ(group.table.size(), 4u);
     EXPECT_EQ(group.table[1].dwVOBUAddr, at[3] - at[2]);
     EXPECT_EQ(group.table[3].dwVOBUAddr, at[5] - at[2]);
+
+    // Zeros between two pictures (a group given back, or never written)
+    // are unused sectors that end the group in front of them.
+    Bytes holed = m.Out();
+    holed.insert(holed.begin() + at[2] * kSector, 10 * kSector, 0);
+    const std::string holes = WriteStream(dir, "holes.vro", holed);
+    ASSERT_TRUE(vrm::ScanStillStream(holes.c_str(), 0, nullptr, nullptr, &found, &error)) << error.reason;
+    ASSERT_GE(found.size(), 3u);
+    got.clear();
+    for (size_t i = 0; i < 2; ++i)
+        got.push_back(
+            {found[i].dwKind, found[i].dwFirstSector, found[i].dwSectors, found[i].dwFrames, found[i].szText});
+    EXPECT_EQ(got, (std::vector<Found>{{S, at[0], at[2] - at[0], 2, "unused sectors"},
+                                       {VR_FOUND_UNUSED, at[2], 10, 0, "nothing but zero bytes"}}));
+    EXPECT_EQ(found[2].dwKind, S);
+    EXPECT_EQ(found[2].dwFirstSector, at[2] + 10);
 }

@@ -99,6 +99,21 @@ function(hex_of file var)
   set(${var} "${hex}" PARENT_SCOPE)
 endfunction()
 
+# splice(OUT PIECES...): the test helper writes OUT from pieces
+# (file:PATH:FROM:TO, noise:N, zeros:N).
+function(splice out)
+  string(REPLACE ";" "," pieces "${ARGN}")
+  execute_process(COMMAND ${HELPER} splice ${WORK}/${out} "${pieces}" 7 RESULT_VARIABLE rc)
+  expect("could not write ${out}" rc EQUAL 0)
+endfunction()
+
+# same_bytes(FILE SOURCE): FILE holds SOURCE's bytes.
+function(same_bytes file source)
+  file(SHA256 ${WORK}/${file} got)
+  file(SHA256 ${source} want)
+  expect("${file} is not ${source}" got STREQUAL want)
+endfunction()
+
 set(PAL ${DATA}/pal_mpeg2_mp2_4x3.vob)
 set(PAL_LPCM ${DATA}/pal_mpeg2_lpcm_16x9.vob)
 set(NTSC ${DATA}/ntsc_mpeg2_ac3_16x9.vob)

@@ -5,18 +5,6 @@
 include(${CMAKE_CURRENT_LIST_DIR}/common.cmake)
 
 set(CIF ${DATA}/pal_mpeg2_bframes_cif.vob)
-# splice(OUT PIECES...): the test helper writes the dump.
-function(splice out)
-  string(REPLACE ";" "," pieces "${ARGN}")
-  execute_process(COMMAND ${HELPER} splice ${WORK}/${out} "${pieces}" 7 RESULT_VARIABLE rc)
-  expect("could not write ${out}" rc EQUAL 0)
-endfunction()
-# same_bytes(FILE SOURCE): FILE holds SOURCE's bytes.
-function(same_bytes file source)
-  file(SHA256 ${WORK}/${file} got)
-  file(SHA256 ${source} want)
-  expect("${file} is not ${source}" got STREQUAL want)
-endfunction()
 
 # Noise, the second half of a recording, more noise, its first half (at odd
 # byte offsets), zeros, another recording.

@@ -1,0 +1,36 @@
+# Unused sectors between recordings, as an edit leaves them when it gives a
+# deleted recording's sectors back (or as never written ones read): zeros.
+# recover calls them unused and keeps the recording in front of them whole;
+# check reports them as unused, repair leaves them; an add goes into them
+# when they are enough for it (the file does not grow) and extracts as its
+# source. (Sectors that hold data, or too few: tests/manager.)
+include(${CMAKE_CURRENT_LIST_DIR}/common.cmake)
+
+file(MAKE_DIRECTORY ${WORK}/gap)
+# The PAL recording, 200 sectors of zeros, the LPCM recording.
+splice(gap/VR_MOVIE.VRO file:${PAL}:0:-1 zeros:409600 file:${PAL_LPCM}:0:-1)
+run(0 recover gap --dry-run)
+must_match("${out}" "^recording 1: bytes 0..305152 \\(149 sectors\\), [^\n]*, end: unused sectors;")
+must_match("${out}" "\nunused: bytes 305152..714752 \\(409600 bytes\\): nothing but zero bytes")
+must_match("${out}" "\nrecording 2: bytes 714752..1353728 ")
+run(0 recover gap)
+expect("recover called unused sectors damaged" NOT out MATCHES "damaged")
+unchanged(0 gap check gap)
+must_match("${out}" "warning: VR_MOVIE.VRO: sectors 149 to 348 \\(200 sectors\\) lie before the last recording but belong to none")
+unchanged(0 gap repair gap)
+must_match("${out}" "nothing to repair")
+
+file(SIZE ${WORK}/gap/VR_MOVIE.VRO before)
+run(0 add gap ${PAL})
+file(SIZE ${WORK}/gap/VR_MOVIE.VRO after)
+expect("an add into unused sectors grew the stream file from ${before} to ${after}" before EQUAL after)
+run(0 info gap)
+must_match("${out}" "Cell 3: movie VOB 3, [^\n]*, VR_MOVIE.VRO bytes 305152..610304\n")
+set(i 0)
+foreach(source ${PAL} ${PAL_LPCM} ${PAL})
+  math(EXPR i "${i} + 1")
+  run(0 extract gap --program ${i} -o program${i}.mpg)
+  same_bytes(program${i}.mpg ${source})
+endforeach()
+run(0 check gap)
+must_match("${out}" "sectors 298 to 348 \\(51 sectors\\) lie before the last recording")
