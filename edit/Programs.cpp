@@ -174,6 +174,10 @@ int Commit(Edit& e, const Cells& cells, std::vector<Program>& programs, vrm::Pro
         Freed(e.movie, vrm::ComputeCoverage(*e.m.m_pModel, false, false, 0).extents);
     const std::vector<VR_SECTOR_RUN> still =
         Freed(e.still, vrm::ComputeCoverage(*e.m.m_pModel, true, false, 0).extents);
+    // Given back to the file system once a save has written the tables that
+    // no longer use them.
+    for (const VR_SECTOR_RUN& r : movie) e.m.fnRelease_Stream_Sectors(0, r.dwStart, r.dwSectors);
+    for (const VR_SECTOR_RUN& r : still) e.m.fnRelease_Stream_Sectors(1, r.dwStart, r.dwSectors);
     if (out) {
         *out = vrm::ProgramEdit{};
         out->removed = outcome.removed;
@@ -270,6 +274,18 @@ bool CanCut(CVR_MANGR& m, const Timeline& t, int pg) {
     return false;
 }
 
+// Program pg of an edit that cuts its video: its index *p and where its
+// cells lie; false with the reason given.
+bool CutProgram(CVR_MANGR& m, const Edit& e, int pg, size_t* p, Timeline* t) {
+    if (pg < 1 || static_cast<size_t>(pg) > e.programs.size()) {
+        NoProgram(m, pg, e.programs.size());
+        return false;
+    }
+    *p = static_cast<size_t>(pg - 1);
+    *t = TimelineOf(e.before, e.programs, *p);
+    return CanCut(m, *t, pg);
+}
+
 // The second program of a divide: titled as the first with " (2)".
 void TitleSecond(CVR_MANGR& m, int pg) {
     vrm::PrimaryText text;
@@ -315,11 +331,9 @@ std::vector<BYTE> Sliver(CVR_MANGR& m, const WorkCell& c, WorkCell& left, const 
 int CVR_MANGR::fnDevide_Program(int pg, __int64 at, vrm::ProgramEdit* out) {
     if (!Editable(*this)) return 0;
     Edit e(*this);
-    const size_t count = e.programs.size();
-    if (pg < 1 || static_cast<size_t>(pg) > count) return NoProgram(*this, pg, count);
-    const size_t p = static_cast<size_t>(pg - 1);
-    const Timeline t = TimelineOf(e.before, e.programs, p);
-    if (!CanCut(*this, t, pg)) return 0;
+    size_t p = 0;
+    Timeline t;
+    if (!CutProgram(*this, e, pg, &p, &t)) return 0;
     const __int64 length = t.at[t.count];
     if (at <= 0 || at >= length) {
         return fnFail(VRO_ERR_BAD_ARGUMENT,
@@ -368,11 +382,9 @@ int CVR_MANGR::fnDevide_Program(int pg, __int64 at, vrm::ProgramEdit* out) {
 int CVR_MANGR::fnErase_Program_Part(int pg, __int64 from, __int64 to, vrm::ProgramEdit* out) {
     if (!Editable(*this)) return 0;
     Edit e(*this);
-    const size_t count = e.programs.size();
-    if (pg < 1 || static_cast<size_t>(pg) > count) return NoProgram(*this, pg, count);
-    const size_t p = static_cast<size_t>(pg - 1);
-    const Timeline t = TimelineOf(e.before, e.programs, p);
-    if (!CanCut(*this, t, pg)) return 0;
+    size_t p = 0;
+    Timeline t;
+    if (!CutProgram(*this, e, pg, &p, &t)) return 0;
     const __int64 length = t.at[t.count];
     to = std::min(to, length);
     if (from < 0 || from >= to) {

@@ -272,7 +272,36 @@ struct Report {
     std::vector<std::string> problems;
     std::vector<std::string> warnings;
     bool leftovers = false;
+    uint64_t freeSectors = 0;  // between recordings, reading as zeros: space an edit gave back
 };
+
+// Whether bytes [offset, offset + length) of the file at path read as zeros:
+// holes are skipped without reading, the data between them is read.
+bool ReadsAsZeros(const std::string& path, uint64_t offset, uint64_t length) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    std::vector<char> buffer(1 << 20);
+    const uint64_t end = offset + length;
+    bool zeros = true;
+    for (uint64_t at = offset; zeros && at < end;) {
+        const off_t data = lseek(fd, static_cast<off_t>(at), SEEK_DATA);
+        if (data < 0 || static_cast<uint64_t>(data) >= end) break;  // a hole to the end (or past the file)
+        const off_t hole = lseek(fd, data, SEEK_HOLE);
+        const uint64_t stop = std::min<uint64_t>(end, hole < 0 ? end : static_cast<uint64_t>(hole));
+        for (at = static_cast<uint64_t>(data); zeros && at < stop;) {
+            const ssize_t n =
+                pread(fd, buffer.data(), std::min<uint64_t>(buffer.size(), stop - at), static_cast<off_t>(at));
+            if (n <= 0) {
+                zeros = false;
+                break;
+            }
+            zeros = std::all_of(buffer.data(), buffer.data() + n, [](char c) { return c == 0; });
+            at += static_cast<uint64_t>(n);
+        }
+    }
+    close(fd);
+    return zeros;
+}
 
 void ReportCopies(const DiscState& d, Report& r) {
     std::vector<const CopyVerdict*> copies = {&d.ifo};
@@ -362,17 +391,24 @@ void ReportStream(const DiscState& d, const CopyVerdict& current, bool still, Re
                              " more pairs of recordings share sectors.");
     }
     uint64_t unshownSectors = 0;
-    for (size_t i = 0; i < view.gaps.size(); ++i) {
-        const VR_SECTOR_RUN& g = view.gaps[i];
-        if (i >= kShownPairs) {
+    size_t shown = 0;
+    for (const VR_SECTOR_RUN& g : view.gaps) {
+        // Sectors that read as zeros hold nothing: the space a delete or an
+        // erase gave back (or that was never written), which an add reuses.
+        if (file.present && ReadsAsZeros(InDir(d.dir, file.name), uint64_t{g.dwStart} * kSectorBytes,
+                                         uint64_t{g.dwSectors} * kSectorBytes)) {
+            r.freeSectors += g.dwSectors;
+            continue;
+        }
+        if (shown++ >= kShownPairs) {
             unshownSectors += g.dwSectors;
             continue;
         }
         r.warnings.push_back(name + ": " + SectorRun(g.dwStart, g.dwSectors) + " (" + Sectors(g.dwSectors) +
                              ") lie before the last recording but belong to none.");
     }
-    if (view.gaps.size() > kShownPairs) {
-        r.warnings.push_back(name + ": and " + std::to_string(view.gaps.size() - kShownPairs) + " more unused runs (" +
+    if (shown > kShownPairs) {
+        r.warnings.push_back(name + ": and " + std::to_string(shown - kShownPairs) + " more unused runs (" +
                              Sectors(unshownSectors) + ").");
     }
 }
@@ -628,8 +664,10 @@ int RunCheck(const Args& args) {
 
     if (r.problems.empty() && r.warnings.empty()) {
         const long cells = current ? current->cells : 0;
-        std::printf("%s: no problems found (%s and %s valid and identical, %s, stream files complete%s).\n",
-                    dir.c_str(), kIfo, kBup, Count(cells, "cell", "cells").c_str(),
+        const std::string free =
+            r.freeSectors ? ", " + HumanBytes(r.freeSectors * kSectorBytes) + " free between recordings" : "";
+        std::printf("%s: no problems found (%s and %s valid and identical, %s, stream files complete%s%s).\n",
+                    dir.c_str(), kIfo, kBup, Count(cells, "cell", "cells").c_str(), free.c_str(),
                     deep ? ", every sector of every recording read where its tables place it" : "");
         return kOk;
     }

@@ -121,6 +121,27 @@ void Announce(const std::string& action, const DiscInfo& before, int pg, const V
     }
 }
 
+// What the save gave back to the file system of the stream space the edit
+// left unplayed.
+void ReportReleased(void* h, const std::string& dir) {
+    VR_RELEASED_SPACE r{};
+    if (!fnVR_GetReleasedSpace(h, &r)) return;
+    const uint64_t released = static_cast<uint64_t>(r.llMovieBytes + r.llStillBytes);
+    const uint64_t kept = static_cast<uint64_t>(r.llMovieUnsupported + r.llStillUnsupported);
+    if (released) std::printf("%s given back to the file system.\n", HumanBytes(released).c_str());
+    if (kept) {
+        std::printf(
+            "%s stay in the stream files, unplayed: the file system of %s cannot give back space inside a "
+            "file.\n",
+            HumanBytes(kept).c_str(), dir.c_str());
+    }
+    if (r.dwFailedRuns) {
+        std::fprintf(stderr, "vrmangr: warning: %s could not be given back (%s); they stay unplayed.\n",
+                     HumanBytes(static_cast<uint64_t>(r.llFailedBytes)).c_str(),
+                     Count(r.dwFailedRuns, "run of sectors", "runs of sectors").c_str());
+    }
+}
+
 }  // namespace
 
 int RunProgram(const Args& args) {
@@ -162,7 +183,9 @@ int RunProgram(const Args& args) {
     Announce(action, before, n, edit);
     Report(before, edit);
     if (shape->removes && !Confirmed(args, !yes.empty(), &status)) return status;
-    return disc.Save() ? kOk : kFailed;
+    if (!disc.Save()) return kFailed;
+    ReportReleased(h, dir);
+    return kOk;
 }
 
 }  // namespace tool
