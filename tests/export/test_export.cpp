@@ -481,6 +481,32 @@ TEST(ExportDecodes, EveryFrameOfTheCellsAsTheSourceShowsIt) {
 
 // The audio samples of a file as 16-bit interleaved PCM (zeros for codings
 // that do not decode to it); *errors counts the packets the decoder refused.
+// A 30 s recording with 10.08 s to 15.84 s erased (cut at VOBU boundaries):
+// in each container the program shows the source's frames 0-251 and
+// 396-749, never one of the erased stretch, and lasts what info says,
+// 24.24 s.
+TEST(ExportDecodes, AnErasedStretchIsGoneAndTheDurationIsInfos) {
+    av_log_set_level(AV_LOG_QUIET);
+    const std::string sample = std::string(VRMANGR_DATA) + "/pal_cif_30s.vob";
+    const Shown source = Decode(sample);
+    ASSERT_EQ(source.hashes.size(), 750u);
+    TempDir dir;
+    const std::string d = dir.File("disc");
+    ASSERT_EQ(Tool("create '" + d + "' '" + sample + "'"), 0);
+    ASSERT_EQ(Tool("program '" + d + "' erase 1 10 16 --yes"), 0);
+    std::vector<int> kept = Range(0, 252);
+    const std::vector<int> after = Range(396, 750);
+    kept.insert(kept.end(), after.begin(), after.end());
+    for (const char* ext : {"mp4", "mkv"}) {
+        SCOPED_TRACE(ext);
+        const std::string out = dir.File(std::string("out.") + ext);
+        ASSERT_EQ(Tool("export '" + d + "' --program 1 -o '" + out + "' --force"), 0);
+        const std::vector<int> frames = SourceFrames(Decode(out), source);
+        EXPECT_EQ(frames, kept);
+        EXPECT_NEAR(Read(out).duration, 24.24, kFrame);
+    }
+}
+
 std::vector<int16_t> Samples(const std::string& path, int* errors) {
     std::vector<int16_t> samples;
     DecodeStream(
