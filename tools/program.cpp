@@ -75,10 +75,11 @@ void Report(const DiscInfo& before, const VR_PROGRAM_EDIT& edit) {
 
 // Whether to go on with an edit that removes video: --yes, or a "y" typed
 // on a terminal. A script without a terminal is refused (*status).
-bool Confirmed(const Args& args, bool yes, int* status) {
+bool Confirmed(const Args& args, const std::string& action, bool yes, int* status) {
     if (yes) return true;
     if (isatty(STDIN_FILENO) != 1) {
-        *status = UsageError(args.command, "removes recordings: give --yes to do it without a terminal to ask on.");
+        *status =
+            UsageError(args.command, action + " removes video; without a terminal to ask on, give --yes to go on.");
         return false;
     }
     std::fprintf(stderr, "Go on? [y/N] ");
@@ -100,14 +101,15 @@ bool Edit(void* h, const std::string& action, int pg, long long a, long long b, 
 }
 
 // What will happen, in one line before the details.
-void Announce(const std::string& action, const DiscInfo& before, int pg, const VR_PROGRAM_EDIT& edit) {
+void Announce(const std::string& action, const DiscInfo& before, int pg, const VR_PROGRAM_EDIT& edit, bool asking) {
+    const char* is = asking ? "will be" : "is";
     const Program& p = before.programs[static_cast<size_t>(pg - 1)];
     const std::string name = Named("Program", pg, p.title.empty() ? p.label : p.title);
     if (action == "delete") {
-        std::printf("%s (%s) is deleted with its recordings.\n", name.c_str(), FormatTime(p.duration).c_str());
+        std::printf("%s (%s) %s deleted with its recordings.\n", name.c_str(), FormatTime(p.duration).c_str(), is);
     } else if (action == "erase") {
-        std::printf("%s: %s to %s is erased (%s; cut where the video can be cut).\n", name.c_str(),
-                    FormatTime(edit.llFrom).c_str(), FormatTime(edit.llTo).c_str(),
+        std::printf("%s: %s to %s %s erased (%s; cut where the video can be cut).\n", name.c_str(),
+                    FormatTime(edit.llFrom).c_str(), FormatTime(edit.llTo).c_str(), is,
                     FormatTime(edit.llTo - edit.llFrom).c_str());
     } else if (action == "divide") {
         std::printf("%s is divided at %s: programs %d (%s) and %d (%s).\n", name.c_str(),
@@ -180,9 +182,9 @@ int RunProgram(const Args& args) {
     const int n = static_cast<int>(pg);
     VR_PROGRAM_EDIT edit{};
     if (!Edit(h, action, n, times[0], times[1], &edit)) return FailEdit(h, dir, "the edit was refused.");
-    Announce(action, before, n, edit);
+    Announce(action, before, n, edit, shape->removes && yes.empty());
     Report(before, edit);
-    if (shape->removes && !Confirmed(args, !yes.empty(), &status)) return status;
+    if (shape->removes && !Confirmed(args, action, !yes.empty(), &status)) return status;
     if (!disc.Save()) return kFailed;
     ReportReleased(h, dir);
     return kOk;
