@@ -128,6 +128,32 @@ size_t FirstCell(const std::vector<Program>& programs, size_t pg) {
     return first;
 }
 
+void FollowPicture(BYTE* record, size_t cnAt, size_t ptAt, const Cells& cells, size_t first, size_t count,
+                   size_t oldFirst, size_t oldCount) {
+    const WORD cn = vrm::be_load<WORD>(record + cnAt);
+    if (NamesNoCell(cn) || count == 0) return;
+    const bool global = cn - 1u >= oldFirst && cn - 1u < oldFirst + oldCount;
+    if (!global && cn > oldCount) return;
+    const int origin = static_cast<int>(global ? cn - 1u : oldFirst + cn - 1u);
+    const __int64 pict = static_cast<__int64>(PtmTo27MHz(record + ptAt));
+    size_t chosen = first;
+    bool found = false;
+    for (size_t k = first; k < first + count; ++k) {
+        if (cells[k].origin != origin) continue;
+        if (!found || (IsMovie(cells[k].ci) && pict >= CellStart(cells[k].ci) && pict <= CellEnd(cells[k].ci))) {
+            chosen = k;
+            found = true;
+        }
+    }
+    const WORD now = static_cast<WORD>(global ? chosen + 1 : chosen - first + 1);
+    const CI& c = cells[chosen].ci;
+    if (now == cn && found && (!IsMovie(c) || (pict >= CellStart(c) && pict <= CellEnd(c)))) return;
+    vrm::be_store<WORD>(record + cnAt, now);
+    if (IsMovie(c) && (pict < CellStart(c) || pict > CellEnd(c) || !found)) {
+        PtmFrom27MHz(CellStart(c), record + ptAt);
+    }
+}
+
 bool Units::Span(__int64 from, __int64 to, size_t* first, size_t* last) const {
     const size_t n = Count();
     if (n == 0 || frame == 0) return false;

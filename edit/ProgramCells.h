@@ -99,6 +99,15 @@ CutPoint Snap(const Units& units, const CI& c, __int64 t);
 // "none" as the numbers that name a cell (CN) hold it.
 inline bool NamesNoCell(WORD cn) { return cn == 0 || cn == 0xFFFF; }
 
+// A picture named by a cell number and a time in the record at `record`
+// (a program's CN and PICT_PT, global or counted in the program; a
+// playlist's): the cell number follows the cell to where `cells` holds it
+// (the program's cells: `count` from `first`, `oldCount` from `oldFirst`
+// before the edit); when that cell is gone, or no longer holds the time, the
+// first cell and its start. "None" stays none.
+void FollowPicture(BYTE* record, size_t cnAt, size_t ptAt, const Cells& cells, size_t first, size_t count,
+                   size_t oldFirst, size_t oldCount);
+
 }  // namespace vrm::programs
 
 #endif

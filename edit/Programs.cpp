@@ -110,36 +110,8 @@ std::vector<VR_SECTOR_RUN> Freed(const std::vector<VR_STREAM_EXTENT>& before,
     return freed;
 }
 
-// The numbers that name a cell where the edit moved it: each program's and
-// playlist's picture (CN, global or counted in the program, and PICT_PT)
-// follows its cell, or falls to the program's first cell when that cell is
-// gone; the disc's resume marker and picture name none afterwards.
-void FollowPicture(BYTE* record, size_t cnAt, size_t ptAt, const Cells& cells, size_t first, size_t count,
-                   size_t oldFirst, size_t oldCount) {
-    const WORD cn = vrm::be_load<WORD>(record + cnAt);
-    if (NamesNoCell(cn) || count == 0) return;
-    const bool global = cn - 1u >= oldFirst && cn - 1u < oldFirst + oldCount;
-    if (!global && cn > oldCount) return;
-    const int origin = static_cast<int>(global ? cn - 1u : oldFirst + cn - 1u);
-    const __int64 pict = static_cast<__int64>(PtmTo27MHz(record + ptAt));
-    size_t chosen = first;
-    bool found = false;
-    for (size_t k = first; k < first + count; ++k) {
-        if (cells[k].origin != origin) continue;
-        if (!found || (IsMovie(cells[k].ci) && pict >= CellStart(cells[k].ci) && pict <= CellEnd(cells[k].ci))) {
-            chosen = k;
-            found = true;
-        }
-    }
-    const WORD now = static_cast<WORD>(global ? chosen + 1 : chosen - first + 1);
-    const CI& c = cells[chosen].ci;
-    if (now == cn && found && (!IsMovie(c) || (pict >= CellStart(c) && pict <= CellEnd(c)))) return;
-    vrm::be_store<WORD>(record + cnAt, now);
-    if (IsMovie(c) && (pict < CellStart(c) || pict > CellEnd(c) || !found)) {
-        PtmFrom27MHz(CellStart(c), record + ptAt);
-    }
-}
-
+// The disc's resume marker and representative picture name nothing after
+// an edit that renumbers cells.
 void ClearMarkers(CVR_MANGR& m) {
     RTR_VMGI* head = m.m_pModel->pRTR_VMGI;
     if (!head || !head->pVMGI_MAT) return;
@@ -153,6 +125,11 @@ void ClearMarkers(CVR_MANGR& m) {
 // Puts the edited cells and programs into the chain; then the programs'
 // pictures, the markers and, when video went, the rest of the disc follow.
 int Commit(Edit& e, const Cells& cells, std::vector<Program>& programs, vrm::ProgramEdit* out) {
+    if (programs.size() > CPGCI::kMaxPrograms || cells.size() > CPGCI::kMaxCells) {
+        return e.m.fnFail(VRO_ERR_EDIT_REFUSED, "The original chain holds the most programs or cells it can (" +
+                                                    N(CPGCI::kMaxPrograms) + " programs, " + N(CPGCI::kMaxCells) +
+                                                    " cells).");
+    }
     const std::vector<Program> old = TakePrograms(e.saved);
     size_t first = 0;
     for (Program& p : programs) {
@@ -167,7 +144,8 @@ int Commit(Edit& e, const Cells& cells, std::vector<Program>& programs, vrm::Pro
     Outcome outcome;
     if (!Reclaim(e.m, e.before, &outcome)) {
         e.chain = e.saved;
-        return e.m.fnFail(VRO_ERR_EDIT_REFUSED, "The movie table cannot number the recordings the edit would leave.");
+        return e.m.fnFail(VRO_ERR_EDIT_REFUSED,
+                          "A playlist or the movie table cannot hold the cells or VOBs the edit would leave.");
     }
     ClearMarkers(e.m);
     const std::vector<VR_SECTOR_RUN> movie =

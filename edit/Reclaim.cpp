@@ -13,9 +13,11 @@
 
 #include "api/CVR_MANGR.h"
 #include "edit/EditAccess.h"
+#include "io/fields.h"
 #include "tables/CM_AVFI.h"
 #include "tables/CM_AVFIT.h"
 #include "tables/CM_VOBI.h"
+#include "tables/CPGCI.h"
 #include "tables/CPL_SRPT.h"
 #include "tables/CS_AAFI.h"
 #include "tables/CS_AVFI.h"
@@ -126,30 +128,52 @@ void ClipCell(const WorkCell& c, const Played& played, const std::set<WORD>& cha
 }
 
 // Each user-defined chain clipped; per chain (1-based index - 1): whether
-// it changed, and whether it is left empty.
+// it changed, whether it is left empty, and its cells then.
 struct ChainChange {
     bool changed = false;
     bool empty = false;
+    Cells before;
+    Cells cells;
 };
-std::vector<ChainChange> ClipUserChains(CVR_MANGR& m, const Played& played, const std::set<WORD>& changedVobs,
-                                        const std::set<WORD>& goneGroups) {
-    std::vector<ChainChange> changes;
+// False, planning nothing, when a chain would hold more cells than a chain
+// can (a cell divided around a stretch that went).
+bool ClipUserChains(CVR_MANGR& m, const Played& played, const std::set<WORD>& changedVobs,
+                    const std::set<WORD>& goneGroups, std::vector<ChainChange>* changes) {
     CUD_PGCIT* table = UserChains(m);
-    if (!table) return changes;
+    if (!table) return true;
     const BYTE count = table->fnGet_c1_UD_PGCI_SRP_Ns();
     for (BYTE i = 0; i < count && i < table->m_pRecord->pgci.size(); ++i) {
-        PGCI& chain = table->m_pRecord->pgci[i];
-        const Cells cells = TakeCells(chain);
-        Cells clipped;
-        for (const WorkCell& c : cells) ClipCell(c, played, changedVobs, goneGroups, &clipped);
         ChainChange change;
-        change.changed = clipped.size() != cells.size() ||
-                         std::any_of(clipped.begin(), clipped.end(), [](const WorkCell& c) { return c.changed; });
-        change.empty = clipped.empty() && !cells.empty();
-        if (change.changed) PutCells(chain, clipped);
-        changes.push_back(change);
+        change.before = TakeCells(table->m_pRecord->pgci[i]);
+        for (const WorkCell& c : change.before) ClipCell(c, played, changedVobs, goneGroups, &change.cells);
+        change.changed =
+            change.cells.size() != change.before.size() ||
+            std::any_of(change.cells.begin(), change.cells.end(), [](const WorkCell& c) { return c.changed; });
+        change.empty = change.cells.empty() && !change.before.empty();
+        if (change.cells.size() > CPGCI::kMaxCells) return false;
+        changes->push_back(std::move(change));
     }
-    return changes;
+    return true;
+}
+
+// The clipped chains into the table; each playlist that plays one names its
+// picture in the cell that holds it now.
+void PutUserChains(CVR_MANGR& m, const std::vector<ChainChange>& changes) {
+    CUD_PGCIT* table = UserChains(m);
+    PL_SRPT* pointers = Playlists(m);
+    for (size_t i = 0; table && i < changes.size(); ++i) {
+        const ChainChange& c = changes[i];
+        if (!c.changed) continue;
+        PutCells(table->m_pRecord->pgci[i], c.cells);
+        const BYTE count = pointers ? CPL_SRPT(pointers).fnGet_c1_PL_SRP_Ns() : 0;
+        for (BYTE pl = 0; pl < count; ++pl) {
+            if (CPL_SRPT(pointers).fnGet_c1_PGCN(pl) != i + 1) continue;
+            BYTE* record = vrm::EntryAt(pointers->entries, PL_SRP::kSize, pl);
+            if (record)
+                FollowPicture(record, PL_SRP::At::CN, PL_SRP::At::PICT_PT, c.cells, 0, c.cells.size(), 0,
+                              c.before.size());
+        }
+    }
 }
 
 // Every cell of the original chain and of the user-defined chains: the new
@@ -336,7 +360,9 @@ bool Reclaim(CVR_MANGR& m, const Cells& before, Outcome* out) {
     if (!PlanVobs(m, playedBefore, playedAfter, &fates, &vobShift, &changedVobs, out)) return false;
 
     const Attributes attributes = AttributesNamed(m);
-    const std::vector<ChainChange> chains = ClipUserChains(m, playedAfter, changedVobs, goneGroups);
+    std::vector<ChainChange> chains;
+    if (!ClipUserChains(m, playedAfter, changedVobs, goneGroups, &chains)) return false;
+    PutUserChains(m, chains);
     if (!ApplyVogs(m, goneGroups, &vogShift, out)) return false;
     Renumber(m, fates, vobShift, vogShift);
     if (!ApplyVobs(m, fates)) return false;

@@ -82,13 +82,18 @@ constexpr __int64 kTicks = 27000000;
 // A playlist that plays a stretch reaching into the erased one loses that
 // part: its cell is cut at the same VOBU boundaries; the VOB is split in
 // two around the erased VOBUs, each part a VOB of its own, and the cells
-// after it name the VOBs one number higher.
+// after it name the VOBs one number higher. The playlist's picture follows
+// its cell.
 TEST(Programs, EraseInTheMiddleSplitsTheVobAndCutsThePlaylist) {
     Recorded d({kThirty, kPal});
     ASSERT_TRUE(fnVR_AddPL(d.m) && fnVR_AddPLEntryPt(d.m, 1, 0, 1) && fnVR_AddPLEntryPt(d.m, 1, 1, 2));
     const __int64 vobStart = CM_VOBI(&d.Model().pM_AVFIT->pM_AVFI->vobi[0]).fnGet_ll_VOB_V_S_PTS();
+    // The playlist's picture lies in its second cell.
+    BYTE* pointer = d.Model().pRTR_VMGI->pPL_SRPT->entries.data();
+    vrm::be_store<WORD>(pointer + PL_SRP::At::CN, 2);
     VR_PROGRAM_EDIT e{};
     ASSERT_EQ(fnVR_EraseProgramPart(d.m, 1, 10 * kTicks, 16 * kTicks, &e), 1);
+    EXPECT_EQ(vrm::be_load<WORD>(pointer + PL_SRP::At::CN), 3);
     EXPECT_EQ(std::vector<__int64>({e.llFrom, e.llTo}), std::vector<__int64>({272160000, 427680000}));
     EXPECT_EQ(std::vector<DWORD>({e.dwRecordingsRemoved, e.dwRecordingsShortened, e.dwPlaylistsChanged}),
               std::vector<DWORD>({0, 1, 1}));
