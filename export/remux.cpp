@@ -151,6 +151,7 @@ const char* MuxerName(Container c) {
     switch (c) {
         case Container::kMkv: return "matroska";
         case Container::kMp4: return "mp4";
+        case Container::kDvdVideo: return "dvd";
         default: return "vob";
     }
 }
@@ -236,22 +237,9 @@ const char* ContainerName(Container c) {
     switch (c) {
         case Container::kMkv: return "MKV";
         case Container::kMp4: return "MP4";
+        case Container::kDvdVideo: return "DVD-Video";
         default: return "MPEG-PS";
     }
-}
-
-int64_t CellStart(const Plan& plan, size_t cell) {
-    // MP4's edit lists hide what lies around each cell; elsewhere the lead
-    // frames play.
-    const bool exact = plan.container == Container::kMp4;
-    int64_t t = 0;
-    for (size_t i = 0; i < cell; ++i) t += plan.cells[i].duration + (exact ? 0 : plan.cells[i].lead);
-    return t + (exact ? 0 : plan.cells[cell].lead);
-}
-
-int64_t OutputDuration(const Plan& plan) {
-    if (plan.cells.empty()) return 0;
-    return CellStart(plan, plan.cells.size() - 1) + plan.cells.back().duration;
 }
 
 namespace {
@@ -328,7 +316,7 @@ private:
     Result AddChapters() {
         AVFormatContext* out = m_out.get();
         const std::vector<Chapter>& chapters = m_plan.chapters;
-        if (m_plan.container == Container::kMpegPs || chapters.empty()) return Result::kDone;
+        if (IsProgramStream(m_plan.container) || chapters.empty()) return Result::kDone;
         out->chapters = static_cast<AVChapter**>(av_calloc(chapters.size(), sizeof(AVChapter*)));
         if (!out->chapters) return Fail("out of memory.");
         const int64_t length = OutputDuration(m_plan);
@@ -354,7 +342,7 @@ private:
         AVStream* v = avformat_new_stream(out, nullptr);
         if (!v || avcodec_parameters_copy(v->codecpar, vpar) < 0) return Fail("out of memory.");
         v->codecpar->codec_tag = 0;
-        if (m_plan.aspectNum > 0 && m_plan.container != Container::kMpegPs) {
+        if (m_plan.aspectNum > 0 && !IsProgramStream(m_plan.container)) {
             const AVRational sar = SampleAspect(m_plan.aspectNum, m_plan.aspectDen, vpar->width, vpar->height);
             v->sample_aspect_ratio = sar;
             v->codecpar->sample_aspect_ratio = sar;
@@ -384,7 +372,7 @@ private:
             // DVD LPCM outside a program stream: its samples, decoded, as
             // little-endian PCM of the same depth (the containers know no
             // LPCM headers).
-            if (apar->codec_id == AV_CODEC_ID_PCM_DVD && m_plan.container != Container::kMpegPs) {
+            if (apar->codec_id == AV_CODEC_ID_PCM_DVD && !IsProgramStream(m_plan.container)) {
                 const Result r = OpenLpcm(apar, a->codecpar);
                 if (r != Result::kDone) return r;
             }

@@ -16,7 +16,12 @@
 
 namespace vrexport {
 
-enum class Container { kMkv, kMp4, kMpegPs };
+// kDvdVideo: an MPEG-2 program stream as DVD-Video authoring takes it,
+// 2048-byte packs with the place of a navigation pack at each VOBU start
+// (which the authoring program fills in).
+enum class Container { kMkv, kMp4, kMpegPs, kDvdVideo };
+// MPEG-PS and DVD-Video's program stream.
+inline bool IsProgramStream(Container c) { return c == Container::kMpegPs || c == Container::kDvdVideo; }
 
 // Times are in 90 kHz units (the MPEG system clock's time stamps).
 struct Cell {
@@ -60,8 +65,20 @@ struct Plan {
 // in MKV and MPEG-PS a cell plays from its first VOBU's first frame (its lead
 // frames are shown) to its last frame; in MP4 each cell plays from its first
 // frame to its last (an edit per cell hides the frames around it).
-int64_t CellStart(const Plan& plan, size_t cell);  // output time of the cell's first frame
-int64_t OutputDuration(const Plan& plan);
+// Output time of the cell's first frame (inline: the tool lays chapters
+// out with it too, without the module).
+inline int64_t CellStart(const Plan& plan, size_t cell) {
+    // MP4's edit lists hide what lies around each cell; elsewhere the lead
+    // frames play.
+    const bool exact = plan.container == Container::kMp4;
+    int64_t t = 0;
+    for (size_t i = 0; i < cell; ++i) t += plan.cells[i].duration + (exact ? 0 : plan.cells[i].lead);
+    return t + (exact ? 0 : plan.cells[cell].lead);
+}
+inline int64_t OutputDuration(const Plan& plan) {
+    if (plan.cells.empty()) return 0;
+    return CellStart(plan, plan.cells.size() - 1) + plan.cells.back().duration;
+}
 
 // kWriteFailed: the output could not be written (the error says why, to be
 // put behind the output's name).
@@ -85,7 +102,7 @@ typedef std::function<bool(size_t index, const uint8_t* data, size_t size)> Pict
 Result ExportPictures(const Plan& plan, ImageFormat format, const PictureSink& sink, const ProgressFn& progress,
                       std::string* error);
 
-// "MKV", "MP4" or "MPEG-PS", for messages.
+// "MKV", "MP4", "MPEG-PS" or "DVD-Video", for messages.
 const char* ContainerName(Container c);
 
 // The tool loads this module (vrmangr-export.so) only when `export` runs, so

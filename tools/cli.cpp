@@ -245,7 +245,9 @@ bool Interrupted() { return g_interrupted != 0; }
 int Progress(void* /*context*/, DWORD phase, DWORD done, DWORD total, DWORD file) {
     if (g_interrupted) return 0;
     if (!g_progress.enabled) return 1;
-    const int permille = total ? static_cast<int>(uint64_t{done} * 1000 / total) : 1000;
+    // A reader may report more than it announced (a demuxer reading ahead
+    // of a range): the bar stays full.
+    const int permille = total ? static_cast<int>(std::min<uint64_t>(uint64_t{done} * 1000 / total, 1000)) : 1000;
     if (permille == g_progress.lastPermille) return 1;
     g_progress.lastPermille = permille;
     std::string label = g_progress.label;

@@ -265,6 +265,7 @@ int RunExtract(const Args& args);
 int RunExport(const Args& args);
 int RunTitle(const Args& args);
 int RunProgram(const Args& args);
+int RunAuthor(const Args& args);
 int RunRecover(const Args& args);
 // What a recovered recording is titled, dated and divided by where a
 // management file that survived describes it.

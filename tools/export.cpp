@@ -15,14 +15,13 @@
 
 #include "cli.h"
 #include "disc_source.h"
+#include "export_plan.h"
 #include "info.h"
 #include "output.h"
 
 #ifdef VRMANGR_EXPORT_MODULE_DIR
 #include <dlfcn.h>
 #include <unistd.h>
-
-#include "export/remux.h"
 #endif
 
 namespace tool {
@@ -42,71 +41,11 @@ namespace {
 
 using vrexport::Container;
 
-// The export module, loaded for the command's run (FFmpeg's libraries come
-// with it). It stays mapped until the process ends (RTLD_NODELETE): what
-// FFmpeg's libraries allocate once for the process stays theirs.
-class ExportModule {
-public:
-    ExportModule() = default;
-    ExportModule(const ExportModule&) = delete;
-    ExportModule& operator=(const ExportModule&) = delete;
-    ~ExportModule() {
-        if (m_handle) dlclose(m_handle);
-    }
-
-    // Looks beside the tool, then where the package installs it. False,
-    // with the sentence printed, when neither loads.
-    bool Load() {
-        std::string self(4096, '\0');
-        const ssize_t n = readlink("/proc/self/exe", &self[0], self.size() - 1);
-        self.resize(n > 0 ? static_cast<size_t>(n) : 0);
-        const std::string dir = self.substr(0, self.rfind('/') + 1);
-        std::string why;
-        for (const std::string& path :
-             {dir + vrexport::kModuleFile, dir + VRMANGR_EXPORT_MODULE_DIR + "/" + vrexport::kModuleFile}) {
-            if (access(path.c_str(), F_OK) != 0) continue;
-            m_handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-            if (!m_handle) {
-                const char* e = dlerror();
-                why = path + " cannot be loaded: " + (e ? e : "unknown error");
-                continue;
-            }
-            const auto entry = reinterpret_cast<vrexport::ModuleEntry>(dlsym(m_handle, vrexport::kModuleEntry));
-            const vrexport::Module* module = entry ? entry() : nullptr;
-            if (module && std::string(module->version) == VRMANGR_VERSION) {
-                m_module = module;
-                return true;
-            }
-            why = path + " is not the export module of vrmangr " VRMANGR_VERSION;
-            dlclose(m_handle);
-            m_handle = nullptr;
-        }
-        if (why.empty()) why = std::string("its module ") + vrexport::kModuleFile + " is not installed beside the tool";
-        return Fail("export cannot run: " + why + "."), false;
-    }
-    const vrexport::Module& operator*() const { return *m_module; }
-
-private:
-    void* m_handle = nullptr;
-    const vrexport::Module* m_module = nullptr;
-};
-
 // 27 MHz ticks to the 90 kHz clock of the time stamps.
 int64_t Clock90(Ticks t) { return t / 300; }
 
 // One video frame in 90 kHz units.
 int64_t Frame90(const seg& s) { return s.dwFrameRate == 25000 ? 3600 : 3003; }
-
-// What is exported: the chain's cells and its texts.
-struct Chain {
-    int playlist = 0;  // its number; 0 for a program of the original chain
-    std::string what;  // "program 2", for messages
-    std::string title;
-    DVDPGCINFO info{};
-    WORD zone = 0;  // the disc's TM_ZONE
-    std::vector<Cell> cells;
-    DiscSource* source = nullptr;  // the image or drive the disc is read from
-};
 
 // The plan reads its cells from the chain's image or drive, if it has one:
 // blocks the medium cannot give are read as zeros (the reading pass before
@@ -135,12 +74,6 @@ std::string CreationTime(const DVDPGCINFO& i, WORD zone) {
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S.000000Z", &utc);
     return text;
 }
-
-// The plan of a chain; false, with the sentence printed, for what the
-// containers cannot take.
-// How the audio is exported: as recorded when the cells agree and the
-// container holds it, else transcoded (auto); --audio copy|ac3|aac.
-enum class AudioChoice { kAuto, kCopy, kAc3, kAac };
 
 // "AC-3 1 channel", for notes.
 std::string AudioOf(const seg& s) {
@@ -186,16 +119,6 @@ bool ChooseAudio(const Chain& chain, Container container, AudioChoice choice, vr
                      aac ? "AAC" : "AC-3");
     }
     return true;
-}
-
-bool ShowProgress(uint64_t done, uint64_t total) {
-    return Progress(nullptr, 0, static_cast<DWORD>(done >> 10), static_cast<DWORD>(total >> 10), 0) != 0;
-}
-
-// A chain of still-picture cells only: it exports as images.
-bool IsStills(const Chain& chain) {
-    return !chain.cells.empty() &&
-           std::all_of(chain.cells.begin(), chain.cells.end(), [](const Cell& c) { return c.s.dwCellType != 0; });
 }
 
 // The plan of a chain of still cells: a cell for each picture (from its
@@ -273,71 +196,6 @@ int WritePictures(const vrexport::Module& module, void* h, const Chain& chain, c
     if (result == vrexport::Result::kWriteFailed) return kFailed;  // the sink said why
     if (result != vrexport::Result::kDone) return Fail(chain.what + ": " + error);
     return kOk;
-}
-
-bool MakePlan(void* h, const Chain& chain, Container container, AudioChoice audio, vrexport::Plan* plan) {
-    plan->container = container;
-    ReadFrom(chain, plan);
-    plan->title = chain.title;
-    plan->creationTime = CreationTime(chain.info, chain.zone);
-    int chapter = 0;
-    for (const Cell& cell : chain.cells) {
-        const seg& s = cell.s;
-        if (s.dwCellType != 0) {
-            return Fail(chain.what +
-                        " holds both movie and still-picture cells; export its programs one by one (still pictures "
-                        "become images)."),
-                   false;
-        }
-        const seg& first = chain.cells[0].s;
-        if (s.dwWidth != first.dwWidth || s.dwHeight != first.dwHeight || s.dwMpegVersion != first.dwMpegVersion) {
-            return Fail(chain.what + " cannot be exported as one file: cell " +
-                        std::to_string(&cell - &chain.cells[0] + 1) + " is " +
-                        (s.dwMpegVersion == 2 ? "MPEG-2 " : "MPEG-1 ") + std::to_string(s.dwWidth) + "x" +
-                        std::to_string(s.dwHeight) + " where cell 1 is " +
-                        (first.dwMpegVersion == 2 ? "MPEG-2 " : "MPEG-1 ") + std::to_string(first.dwWidth) + "x" +
-                        std::to_string(first.dwHeight) + "; export its cells' parts one by one."),
-                   false;
-        }
-        vrexport::Cell c;
-        c.file = s.szFileName;
-        c.start = s.llStartPos;
-        c.end = s.llEndPos;
-        c.lead = static_cast<int64_t>(s.dwSkipFrames) * Frame90(s);
-        c.duration = Clock90(cell.duration);
-        plan->cells.push_back(c);
-        for (const Segment& ep : cell.entryPoints) {
-            vrexport::Chapter ch;
-            ch.cell = plan->cells.size() - 1;
-            ch.offset = Clock90(ep.start - cell.start);
-            ++chapter;
-            // Named by the entry point's text where it has one.
-            std::string text(fnVR_GetEntryPtText(h, chain.playlist, ep.number, nullptr, 0), '\0');
-            if (text.size() > 1 &&
-                fnVR_GetEntryPtText(h, chain.playlist, ep.number, &text[0], static_cast<DWORD>(text.size()))) {
-                text.pop_back();
-                ch.name = text;
-            } else {
-                ch.name = "Chapter " + std::to_string(chapter);
-            }
-            plan->chapters.push_back(ch);
-        }
-    }
-    if (plan->cells.empty()) return Fail("nothing to export: " + chain.what + " holds no video."), false;
-    if (!ChooseAudio(chain, container, audio, plan)) return false;
-    if (chain.cells[0].s.dwWide) {
-        plan->aspectNum = 16;
-        plan->aspectDen = 9;
-    }
-    for (const Cell& cell : chain.cells) {
-        if (cell.s.dwCellType == 0 && cell.s.dwWide != chain.cells[0].s.dwWide) {
-            std::fprintf(stderr,
-                         "vrmangr: warning: %s mixes 4:3 and 16:9 cells; the output is marked %s, as its first.\n",
-                         chain.what.c_str(), chain.cells[0].s.dwWide ? "16:9" : "4:3");
-            break;
-        }
-    }
-    return true;
 }
 
 // --skip-damaged: the plan without the VOBUs that hold damage. Each cell
@@ -530,6 +388,136 @@ constexpr const char* kDefaultTemplate = "{chain}{n}_{date}_{time}_{title}";
 
 }  // namespace
 
+ExportModule::~ExportModule() {
+    if (m_handle) dlclose(m_handle);
+}
+
+bool ExportModule::Load(const std::string& command) {
+    std::string self(4096, '\0');
+    const ssize_t n = readlink("/proc/self/exe", &self[0], self.size() - 1);
+    self.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    const std::string dir = self.substr(0, self.rfind('/') + 1);
+    std::string why;
+    for (const std::string& path :
+         {dir + vrexport::kModuleFile, dir + VRMANGR_EXPORT_MODULE_DIR + "/" + vrexport::kModuleFile}) {
+        if (access(path.c_str(), F_OK) != 0) continue;
+        m_handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+        if (!m_handle) {
+            const char* e = dlerror();
+            why = path + " cannot be loaded: " + (e ? e : "unknown error");
+            continue;
+        }
+        const auto entry = reinterpret_cast<vrexport::ModuleEntry>(dlsym(m_handle, vrexport::kModuleEntry));
+        const vrexport::Module* module = entry ? entry() : nullptr;
+        if (module && std::string(module->version) == VRMANGR_VERSION) {
+            m_module = module;
+            return true;
+        }
+        why = path + " is not the export module of vrmangr " VRMANGR_VERSION;
+        dlclose(m_handle);
+        m_handle = nullptr;
+    }
+    if (why.empty()) why = std::string("its module ") + vrexport::kModuleFile + " is not installed beside the tool";
+    return Fail(command + " cannot run: " + why + "."), false;
+}
+
+bool ShowProgress(uint64_t done, uint64_t total) {
+    return Progress(nullptr, 0, static_cast<DWORD>(done >> 10), static_cast<DWORD>(total >> 10), 0) != 0;
+}
+
+// A chain of still-picture cells only: it exports as images.
+bool IsStills(const Chain& chain) {
+    return !chain.cells.empty() &&
+           std::all_of(chain.cells.begin(), chain.cells.end(), [](const Cell& c) { return c.s.dwCellType != 0; });
+}
+
+bool MakePlan(void* h, const Chain& chain, Container container, AudioChoice audio, vrexport::Plan* plan) {
+    plan->container = container;
+    ReadFrom(chain, plan);
+    plan->title = chain.title;
+    plan->creationTime = CreationTime(chain.info, chain.zone);
+    int chapter = 0;
+    for (const Cell& cell : chain.cells) {
+        const seg& s = cell.s;
+        if (s.dwCellType != 0) {
+            return Fail(chain.what +
+                        " holds both movie and still-picture cells; export its programs one by one (still pictures "
+                        "become images)."),
+                   false;
+        }
+        const seg& first = chain.cells[0].s;
+        if (s.dwWidth != first.dwWidth || s.dwHeight != first.dwHeight || s.dwMpegVersion != first.dwMpegVersion) {
+            return Fail(chain.what + " cannot be exported as one file: cell " +
+                        std::to_string(&cell - &chain.cells[0] + 1) + " is " +
+                        (s.dwMpegVersion == 2 ? "MPEG-2 " : "MPEG-1 ") + std::to_string(s.dwWidth) + "x" +
+                        std::to_string(s.dwHeight) + " where cell 1 is " +
+                        (first.dwMpegVersion == 2 ? "MPEG-2 " : "MPEG-1 ") + std::to_string(first.dwWidth) + "x" +
+                        std::to_string(first.dwHeight) + "; export its cells' parts one by one."),
+                   false;
+        }
+        vrexport::Cell c;
+        c.file = s.szFileName;
+        c.start = s.llStartPos;
+        c.end = s.llEndPos;
+        c.lead = static_cast<int64_t>(s.dwSkipFrames) * Frame90(s);
+        c.duration = Clock90(cell.duration);
+        plan->cells.push_back(c);
+        for (const Segment& ep : cell.entryPoints) {
+            vrexport::Chapter ch;
+            ch.cell = plan->cells.size() - 1;
+            ch.offset = Clock90(ep.start - cell.start);
+            ++chapter;
+            // Named by the entry point's text where it has one.
+            std::string text(fnVR_GetEntryPtText(h, chain.playlist, ep.number, nullptr, 0), '\0');
+            if (text.size() > 1 &&
+                fnVR_GetEntryPtText(h, chain.playlist, ep.number, &text[0], static_cast<DWORD>(text.size()))) {
+                text.pop_back();
+                ch.name = text;
+            } else {
+                ch.name = "Chapter " + std::to_string(chapter);
+            }
+            plan->chapters.push_back(ch);
+        }
+    }
+    if (plan->cells.empty()) return Fail("nothing to export: " + chain.what + " holds no video."), false;
+    if (!ChooseAudio(chain, container, audio, plan)) return false;
+    if (chain.cells[0].s.dwWide) {
+        plan->aspectNum = 16;
+        plan->aspectDen = 9;
+    }
+    for (const Cell& cell : chain.cells) {
+        if (cell.s.dwCellType == 0 && cell.s.dwWide != chain.cells[0].s.dwWide) {
+            std::fprintf(stderr,
+                         "vrmangr: warning: %s mixes 4:3 and 16:9 cells; the output is marked %s, as its first.\n",
+                         chain.what.c_str(), chain.cells[0].s.dwWide ? "16:9" : "4:3");
+            break;
+        }
+    }
+    return true;
+}
+
+Chain ChainOf(Disc& disc, const DiscInfo& d, bool isPlaylist, int n) {
+    void* h = disc.Handle();
+    Chain c;
+    c.zone = d.timeZone;
+    c.source = disc.Source();
+    if (isPlaylist) {
+        const Playlist& p = d.playlists[static_cast<size_t>(n - 1)];
+        c.playlist = n;
+        c.what = "playlist " + std::to_string(n);
+        c.title = PlaylistText(h, n, true);
+        c.info = p.info;
+        c.cells = p.cells;
+    } else {
+        const Program& p = d.programs[static_cast<size_t>(n - 1)];
+        c.what = "program " + std::to_string(n);
+        c.title = ProgramText(h, n, true);
+        c.info = p.info;
+        c.cells = p.cells;
+    }
+    return c;
+}
+
 int RunExport(const Args& args) {
     std::vector<std::string> words, programs, playlistsGiven, outputs, dirs, templates, formats, all, withPlaylists,
         force, skipDamaged, audios, maps;
@@ -591,7 +579,7 @@ int RunExport(const Args& args) {
             return UsageError(args.command, "MPEG-PS holds no AAC; give --audio ac3 or copy.");
     }
     ExportModule module;
-    if (!module.Load()) return kFailed;
+    if (!module.Load("export")) return kFailed;
     const std::string& dir = words[0];
     Disc disc;
     if (!disc.Open(dir, Access::Read, maps.empty() ? "" : maps.back())) return kFailed;
@@ -599,26 +587,7 @@ int RunExport(const Args& args) {
     const DiscInfo d = Describe(disc);
     const DiscFiles files(dir);
 
-    auto chainOf = [&](bool isPlaylist, int n) {
-        Chain c;
-        c.zone = d.timeZone;
-        c.source = disc.Source();
-        if (isPlaylist) {
-            const Playlist& p = d.playlists[static_cast<size_t>(n - 1)];
-            c.playlist = n;
-            c.what = "playlist " + std::to_string(n);
-            c.title = PlaylistText(h, n, true);
-            c.info = p.info;
-            c.cells = p.cells;
-        } else {
-            const Program& p = d.programs[static_cast<size_t>(n - 1)];
-            c.what = "program " + std::to_string(n);
-            c.title = ProgramText(h, n, true);
-            c.info = p.info;
-            c.cells = p.cells;
-        }
-        return c;
-    };
+    auto chainOf = [&](bool isPlaylist, int n) { return ChainOf(disc, d, isPlaylist, n); };
 
     if (!isAll) {
         if (program > static_cast<long>(d.programs.size())) {

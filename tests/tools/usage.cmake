@@ -11,7 +11,7 @@ function(runs code)
   endforeach()
 endfunction()
 
-runs(0 --help create|--help add|--help add-still|--help info|--help type|--help chapters|--help program|--help playlist|--help
+runs(0 --help create|--help add|--help add-still|--help info|--help type|--help chapters|--help program|--help playlist|--help author|--help
      extract|--help check|--help repair|--help demo|--help)
 run(2)
 # The man page describes every command --help lists, and --version.

@@ -1,0 +1,421 @@
+// `vrmangr author`: a DVD-Video disc that any player plays, made of a
+// disc's programs and playlists. Each becomes a title: its cells
+// remultiplexed by the export module into DVD-Video's program stream, a
+// chapter at each entry point. dvdauthor (driven by an XML written here)
+// builds the navigation packs and tables; genisoimage makes the image
+// (ISO 9660 with the UDF bridge DVD-Video needs). Titles whose video or audio differ go into title sets of their
+// own; the disc plays every title in order from its first play on.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "cli.h"
+#include "export_plan.h"
+#include "info.h"
+#include "output.h"
+
+namespace fs = std::filesystem;
+
+namespace tool {
+
+#ifndef VRMANGR_EXPORT_MODULE_DIR
+
+int RunAuthor(const Args&) {
+    return Fail(
+        "author needs FFmpeg's libraries: install libavformat-dev, libavcodec-dev, libavutil-dev, libswresample-dev, "
+        "libswscale-dev and pkg-config, then build vrmangr again.");
+}
+
+#else
+
+namespace {
+
+// The path of a program found on PATH; "" when there is none.
+std::string FindProgram(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "/usr/bin:/bin";
+    for (size_t start = 0; start <= dirs.size();) {
+        const size_t end = std::min(dirs.find(':', start), dirs.size());
+        const std::string candidate = dirs.substr(start, end - start) + "/" + name;
+        if (end > start && access(candidate.c_str(), X_OK) == 0) return candidate;
+        start = end + 1;
+    }
+    return "";
+}
+
+// Runs argv in dir, its output into the file log, with VIDEO_FORMAT set to
+// format; its exit status, or -1 when it could not be run or was ended by
+// a signal (Ctrl-C reaches it too).
+int RunIn(const std::string& dir, const std::vector<std::string>& argv, const std::string& log,
+          const std::string& format) {
+    const pid_t pid = fork();
+    if (pid < 0) return -1;
+    if (pid == 0) {
+        const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (fd < 0 || chdir(dir.c_str()) != 0 || dup2(fd, STDOUT_FILENO) < 0 || dup2(fd, STDERR_FILENO) < 0) _exit(127);
+        setenv("VIDEO_FORMAT", format.c_str(), 1);
+        std::vector<char*> args;
+        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The last lines of a program's log that say what went wrong ("ERR:"
+// lines first), for the sentence of a failure.
+std::string LogReason(const std::string& log) {
+    std::ifstream in(log);
+    std::string line, error, last;
+    while (std::getline(in, line)) {
+        if (line.empty()) continue;
+        if (line.rfind("ERR:", 0) == 0 && error.empty()) error = line;
+        last = line;
+    }
+    return error.empty() ? last : error;
+}
+
+// One title of the DVD.
+struct Title {
+    Chain chain;
+    vrexport::Plan plan;
+    std::string key;  // the attributes a title set shares
+    bool wide = false;
+    size_t set = 0;  // its title set (from 0)
+    std::string vob;  // its program stream in the scratch directory
+};
+
+// Whether DVD-Video holds the picture size (and MPEG version).
+bool DvdPicture(const seg& s, bool ntsc) {
+    const DWORD full = ntsc ? 480 : 576, half = ntsc ? 240 : 288;
+    if (s.dwMpegVersion == 1) return s.dwWidth == 352 && s.dwHeight == half;
+    return s.dwHeight == full ? (s.dwWidth == 720 || s.dwWidth == 704 || s.dwWidth == 352)
+                              : (s.dwHeight == half && s.dwWidth == 352);
+}
+
+// "h:mm:ss.mmm" of a 90 kHz time, as dvdauthor reads chapter times.
+std::string ChapterTime(int64_t t) {
+    const int64_t ms = t / 90;
+    char text[32];
+    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld.%03lld", static_cast<long long>(ms / 3600000),
+                  static_cast<long long>(ms / 60000 % 60), static_cast<long long>(ms / 1000 % 60),
+                  static_cast<long long>(ms % 1000));
+    return text;
+}
+
+// The title's plan for DVD-Video, or false with the sentence printed: still
+// pictures and picture sizes DVD-Video does not hold are refused; MPEG
+// audio alone on a 525/60 title is transcoded to AC-3 (such a disc must
+// carry AC-3 or LPCM), with a note.
+bool PlanTitle(void* h, Title& t) {
+    const Chain& c = t.chain;
+    if (IsStills(c) || std::any_of(c.cells.begin(), c.cells.end(), [](const Cell& x) { return x.s.dwCellType != 0; }))
+        return Fail(c.what + " holds still pictures; a DVD-Video title made here holds video only."), false;
+    if (c.cells.empty()) return Fail(c.what + " holds no video."), false;
+    const seg& s = c.cells[0].s;
+    const bool ntsc = s.dwFrameRate != 25000;
+    if (!DvdPicture(s, ntsc)) {
+        return Fail(c.what + " is " + std::to_string(s.dwWidth) + "x" + std::to_string(s.dwHeight) +
+                    ", a picture size DVD-Video does not hold (720, 704 or 352 wide, full height; 352 at half "
+                    "height)."),
+               false;
+    }
+    const bool mpegAudio = s.dwAST_Ns && (s.dwAudioCoding == 2 || s.dwAudioCoding == 3);
+    const bool toAc3 = ntsc && mpegAudio;
+    if (toAc3) {
+        std::fprintf(stderr,
+                     "vrmangr: note: %s has MPEG audio, which a 525/60 DVD-Video disc cannot hold alone; it "
+                     "is transcoded to AC-3.\n",
+                     c.what.c_str());
+    }
+    if (!MakePlan(h, c, vrexport::Container::kDvdVideo, toAc3 ? AudioChoice::kAc3 : AudioChoice::kAuto, &t.plan))
+        return false;
+    t.wide = s.dwWide != 0;
+    const bool transcoded = t.plan.audio != vrexport::AudioOut::kCopy;
+    t.key = std::to_string(s.dwWidth) + "x" + std::to_string(s.dwHeight) + (t.wide ? " 16:9 " : " 4:3 ") +
+            (ntsc ? "525 " : "625 ") + std::to_string(s.dwMpegVersion) + " audio " +
+            (transcoded ? "ac3 " + std::to_string(t.plan.audioChannels)
+                        : std::to_string(s.dwAST_Ns) + " " + std::to_string(s.dwAudioCoding) + " " +
+                              std::to_string(s.dwChannels));
+    return true;
+}
+
+// The XML dvdauthor builds the disc from: the title sets in order (title n
+// of the disc is titles[n - 1]), and a menu of the manager without pictures
+// that plays title g0: each title's end sets g0 to the next, so that the
+// titles play one after the other across title sets, and the last one's
+// to none, which stops.
+std::string AuthorXml(const std::vector<Title>& titles, size_t sets, bool ntsc) {
+    std::string xml =
+        "<dvdauthor dest=\"dvd\">\n  <vmgm>\n    <fpc>g0=1; jump menu 1;</fpc>\n    <menus>\n      <pgc>\n"
+        "        <pre>";
+    for (size_t i = 0; i < titles.size(); ++i)
+        xml += "if (g0 eq " + std::to_string(i + 1) + ") jump title " + std::to_string(i + 1) + "; ";
+    xml += "exit;</pre>\n      </pgc>\n    </menus>\n  </vmgm>\n";
+    for (size_t set = 0; set < sets; ++set) {
+        xml += "  <titleset>\n    <titles>\n";
+        const auto first = std::find_if(titles.begin(), titles.end(), [&](const Title& t) { return t.set == set; });
+        // 16:9 shown on a 4:3 screen letterboxed, never cut (pan-scan).
+        xml += std::string("      <video format=\"") + (ntsc ? "ntsc" : "pal") + "\" aspect=\"" +
+               (first->wide ? "16:9\" widescreen=\"nopanscan\"" : "4:3\"") + "/>\n";
+        for (size_t i = 0; i < titles.size(); ++i) {
+            const Title& t = titles[i];
+            if (t.set != set) continue;
+            std::string chapters = "0";
+            for (const vrexport::Chapter& ch : t.plan.chapters) {
+                const int64_t at = vrexport::CellStart(t.plan, ch.cell) + ch.offset;
+                if (at > 0) chapters += "," + ChapterTime(at);
+            }
+            xml += "      <pgc>\n        <vob file=\"" + t.vob + "\" chapters=\"" + chapters + "\"/>\n";
+            xml += "        <post>g0=" + std::to_string(i + 1 < titles.size() ? i + 2 : 0) +
+                   "; call vmgm menu 1;</post>\n      </pgc>\n";
+        }
+        xml += "    </titles>\n  </titleset>\n";
+    }
+    return xml + "</dvdauthor>\n";
+}
+
+// A volume name of DVD-Video's characters (A-Z, 0-9, _), at most 32.
+std::string VolumeName(const std::string& text) {
+    std::string name;
+    for (char ch : text) {
+        if (name.size() == 32) break;
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if (std::isalnum(c) && c < 0x80)
+            name += static_cast<char>(std::toupper(c));
+        else if (!name.empty() && name.back() != '_')
+            name += '_';
+    }
+    while (!name.empty() && name.back() == '_') name.pop_back();
+    return name.empty() ? "DVD_VIDEO" : name;
+}
+
+uint64_t TreeBytes(const fs::path& dir) {
+    uint64_t bytes = 0;
+    std::error_code ec;
+    for (const auto& e : fs::recursive_directory_iterator(dir, ec)) {
+        if (e.is_regular_file(ec)) bytes += e.file_size(ec);
+    }
+    return bytes;
+}
+
+// The scratch directory beside the output, removed with everything in it
+// unless Keep moved its result out.
+class Scratch {
+public:
+    explicit Scratch(const std::string& beside) {
+        std::string pattern = beside + ".tmp-XXXXXX";
+        if (mkdtemp(&pattern[0])) m_path = pattern;
+    }
+    ~Scratch() {
+        std::error_code ec;
+        if (!m_path.empty()) fs::remove_all(m_path, ec);
+    }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+// The titles the options name, in their order, or every program.
+bool Selection(const Args& args, const DiscInfo& d, const std::vector<std::string>& programs,
+               const std::vector<std::string>& playlists, std::vector<std::pair<bool, int> >* out, int* status) {
+    auto add = [&](const std::vector<std::string>& given, bool playlist, size_t count) {
+        for (const std::string& g : given) {
+            long n = 0;
+            if (!ParseNumber(g, 1, 65535, &n)) {
+                *status = UsageError(args.command, std::string(playlist ? "--playlist" : "--program") +
+                                                       " needs a number from 1 to 65535.");
+                return false;
+            }
+            if (static_cast<size_t>(n) > count) {
+                *status = Fail(std::string("there is no ") + (playlist ? "playlist " : "program ") + g +
+                               " (the disc has " + std::to_string(count) + ").");
+                return false;
+            }
+            out->emplace_back(playlist, static_cast<int>(n));
+        }
+        return true;
+    };
+    // In the order given on the command line.
+    std::vector<std::string> words = args.words;
+    for (size_t i = 0; i + 1 < words.size(); ++i) {
+        const bool program = words[i] == "--program", playlist = words[i] == "--playlist";
+        if ((program || playlist) && !add({words[i + 1]}, playlist, playlist ? d.playlists.size() : d.programs.size()))
+            return false;
+    }
+    if (programs.empty() && playlists.empty()) {
+        for (size_t p = 1; p <= d.programs.size(); ++p) out->emplace_back(false, static_cast<int>(p));
+    }
+    if (out->empty()) *status = Fail("the disc holds no program to author.");
+    return !out->empty();
+}
+
+// Puts the finished DVD (the directory dvd/VIDEO_TS in scratch, or the image
+// made of it) at out; false with the sentence printed.
+bool Finish(const std::string& scratch, const std::string& out, bool iso, bool force, const std::string& volume,
+            const std::string& maker) {
+    std::error_code ec;
+    const std::string made = iso ? scratch + "/dvd.iso" : scratch + "/dvd";
+    if (iso) {
+        const std::vector<std::string> argv = {maker, "-dvd-video", "-V", volume, "-o", "dvd.iso", "dvd"};
+        if (RunIn(scratch, argv, scratch + "/image.log", "") != 0) {
+            if (Interrupted()) return false;
+            return Fail("genisoimage could not make the image: " + LogReason(scratch + "/image.log")), false;
+        }
+    }
+    if (Exists(out)) {
+        // Only what author writes is replaced: an image, or a directory that
+        // holds a DVD-Video's folders and nothing else.
+        bool replaceable = !IsDirectory(out);
+        if (!replaceable) {
+            replaceable = true;
+            for (const auto& e : fs::directory_iterator(out, ec))
+                replaceable = replaceable && (e.path().filename() == "VIDEO_TS" || e.path().filename() == "AUDIO_TS");
+        }
+        if (!force) return Fail(out + " exists; give --force to replace it."), false;
+        if (!replaceable) return Fail(out + " holds other files than a DVD-Video's; it is not replaced."), false;
+        fs::remove_all(out, ec);
+    }
+    fs::rename(made, out, ec);
+    if (ec) return Fail(out + " cannot be written: " + ec.message() + "."), false;
+    return true;
+}
+
+}  // namespace
+
+int RunAuthor(const Args& args) {
+    std::vector<std::string> words, programs, playlists, outputs, formats, noMenu, force, media;
+    int status = kOk;
+    if (!ParseOptions(args,
+                      {{"--program", nullptr, "a number", &programs},
+                       {"--playlist", nullptr, "a number", &playlists},
+                       {"-o", "--output", "a file or directory name", &outputs},
+                       {"--format", nullptr, "iso or dir", &formats},
+                       {"--no-menu", nullptr, nullptr, &noMenu},
+                       {"--medium", nullptr, "a medium size", &media},
+                       {"--force", nullptr, nullptr, &force}},
+                      &words, &status))
+        return status;
+    if (words.size() != 1) return UsageError(args.command, "expects one disc (a directory, an image or a drive).");
+    if (outputs.empty()) return UsageError(args.command, "expects -o OUT (an image name ending .iso, or a directory).");
+    const std::string out = outputs.back();
+    std::string format = formats.empty() ? "" : formats.back();
+    if (format.empty()) format = out.size() > 4 && out.substr(out.size() - 4) == ".iso" ? "iso" : "dir";
+    if (format != "iso" && format != "dir") return UsageError(args.command, "--format takes iso or dir.");
+    uint64_t medium = 0;
+    if (!ParseMediumOption(args, media, &medium, &status)) return status;
+    const bool iso = format == "iso";
+    const std::string dvdauthor = FindProgram("dvdauthor");
+    if (dvdauthor.empty()) return Fail("author needs dvdauthor: install the Debian package dvdauthor.");
+    // DVD-Video needs the UDF file system beside ISO 9660, which genisoimage
+    // writes (-dvd-video) and xorriso does not.
+    const std::string maker = iso ? FindProgram("genisoimage") : "";
+    if (iso && maker.empty()) {
+        return Fail(
+            "author needs genisoimage for an image (the UDF file system DVD-Video needs): install the "
+            "Debian package genisoimage, or give --format dir.");
+    }
+    if (Exists(out) && force.empty()) return Fail(out + " exists; give --force to replace it.");
+
+    ExportModule module;
+    if (!module.Load("author")) return kFailed;
+    const std::string& dir = words[0];
+    Disc disc;
+    if (!disc.Open(dir, Access::Read)) return kFailed;
+    void* h = disc.Handle();
+    const DiscInfo d = Describe(disc);
+    const DiscFiles files(dir);
+    std::string refusal = files.Refusal(out);
+    if (refusal.empty()) refusal = files.DirectoryRefusal(out);
+    if (refusal.empty())
+        refusal = files.DirectoryRefusal(
+            fs::path(out).parent_path().string().empty() ? "." : fs::path(out).parent_path().string());
+    if (!refusal.empty()) return Fail(refusal);
+
+    std::vector<std::pair<bool, int> > selection;
+    if (!Selection(args, d, programs, playlists, &selection, &status)) return status;
+    std::vector<Title> titles;
+    std::vector<std::string> keys;
+    for (const auto& [playlist, n] : selection) {
+        Title t;
+        t.chain = ChainOf(disc, d, playlist, n);
+        if (!PlanTitle(h, t)) return kFailed;
+        // A title set for each run of titles alike, so that the titles keep
+        // the order given in the disc's title list.
+        if (keys.empty() || keys.back() != t.key) keys.push_back(t.key);
+        t.set = keys.size() - 1;
+        titles.push_back(std::move(t));
+    }
+    const bool ntsc = titles[0].chain.cells[0].s.dwFrameRate != 25000;
+    for (const Title& t : titles) {
+        if ((t.chain.cells[0].s.dwFrameRate != 25000) != ntsc) {
+            return Fail("a DVD-Video disc holds one TV system: " + t.chain.what + " is " +
+                        (ntsc ? "625/50" : "525/60") + " where " + titles[0].chain.what + " is " +
+                        (ntsc ? "525/60." : "625/50."));
+        }
+    }
+
+    Scratch scratch(out);
+    if (scratch.Path().empty()) return Fail("no scratch directory can be made beside " + out + ".");
+    for (size_t i = 0; i < titles.size(); ++i) {
+        Title& t = titles[i];
+        t.vob = "title" + std::to_string(i + 1) + ".vob";
+        const std::string path = scratch.Path() + "/" + t.vob;
+        const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd < 0) return Fail(path + " cannot be written.");
+        ProgressLabel("writing " + t.chain.what);
+        std::string error;
+        const vrexport::Result r = (*module).exportPlan(t.plan, fd, ShowProgress, &error);
+        ProgressDone();
+        close(fd);
+        if (r == vrexport::Result::kCancelled || Interrupted())
+            return Fail("cancelled; nothing was written."), kInterrupted;
+        if (r != vrexport::Result::kDone) return Fail(t.chain.what + ": " + error);
+    }
+    std::ofstream(scratch.Path() + "/author.xml") << AuthorXml(titles, keys.size(), ntsc);
+    ProgressLabel("authoring");
+    const int authored = RunIn(scratch.Path(), {dvdauthor, "-x", "author.xml"}, scratch.Path() + "/dvdauthor.log",
+                               ntsc ? "NTSC" : "PAL");
+    ProgressDone();
+    if (Interrupted()) return Fail("cancelled; nothing was written."), kInterrupted;
+    if (authored != 0)
+        return Fail("dvdauthor could not author the disc: " + LogReason(scratch.Path() + "/dvdauthor.log"));
+    const uint64_t bytes = TreeBytes(scratch.Path() + "/dvd");
+    if (bytes > medium) {
+        return Fail("the DVD would take " + HumanBytes(bytes) + ", more than " + MediumText(medium) +
+                    " holds; author fewer titles, or give --medium.");
+    }
+    const std::string volume = VolumeName(titles[0].chain.title.empty() ? "DVD_VIDEO" : titles[0].chain.title);
+    if (!Finish(scratch.Path(), out, iso, !force.empty(), volume, maker)) return Interrupted() ? kInterrupted : kFailed;
+    if (!args.quiet) {
+        std::printf(
+            "%s: %s in %s, %s.\n", out.c_str(), Count(static_cast<long long>(titles.size()), "title", "titles").c_str(),
+            Count(static_cast<long long>(keys.size()), "title set", "title sets").c_str(), HumanBytes(bytes).c_str());
+    }
+    return kOk;
+}
+
+#endif
+
+}  // namespace tool
