@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "io/ByteWriter.h"
 #include "io/CBuffer.h"
 #include "io/PointedRecords.h"
 #include "stream/VR_MPEGFILE_INFO.h"

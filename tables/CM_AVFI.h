@@ -9,12 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "io/ByteWriter.h"
 #include "io/fields.h"
 #include "platform/types.h"
 #include "tables/CM_VOBI.h"
 
 class CBuffer;
+namespace vrm {
+class ByteWriter;
+}
 struct VR_MPEGFILE_INFO;
 
 // M_VOBI_SRP_Ns: the number of VOBs, each with one search pointer.

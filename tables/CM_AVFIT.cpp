@@ -5,6 +5,7 @@
 #include <limits>
 #include <string>
 
+#include "io/ByteWriter.h"
 #include "io/CBuffer.h"
 #include "io/be.h"
 #include "io/units.h"

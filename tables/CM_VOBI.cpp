@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "io/ByteWriter.h"
 #include "io/CBuffer.h"
 #include "io/codecs.h"
 #include "io/units.h"

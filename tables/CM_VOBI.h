@@ -12,12 +12,14 @@
 #include <memory>
 #include <string>
 
-#include "io/ByteWriter.h"
 #include "io/fields.h"
 #include "platform/types.h"
 #include "tables/CTMAPI.h"
 
 class CBuffer;
+namespace vrm {
+class ByteWriter;
+}
 struct VR_MPEGFILE_INFO;
 
 // VOB_TY bit 7 says SMLI is on disc, any of bits 6..3 that AGAPI is.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "io/ByteWriter.h"
 #include "io/CBuffer.h"
 #include "io/PointedRecords.h"
 

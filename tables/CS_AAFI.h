@@ -10,12 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "io/ByteWriter.h"
 #include "io/fields.h"
 #include "platform/types.h"
 #include "tables/CS_AAGI.h"
 
 class CBuffer;
+namespace vrm {
+class ByteWriter;
+}
 
 // The header: the number of groups.
 #define VRM_FIELDS_S_AAFI_HEADER(F, C) F(C, U16, S_AAGI_SRP_Ns, 0, 2, fnGet_wS_AAGI_SRP_Ns, fnSet_wS_AAGI_SRP_Ns)

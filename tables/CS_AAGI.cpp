@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "io/ByteWriter.h"
 #include "io/CBuffer.h"
 
 CS_AAGI::CS_AAGI(BYTE) : m_pRecord(nullptr), m_pBuffer(nullptr), m_dwSize(0), m_cAA_ENT_Ns(0), m_dwStart(0) {}

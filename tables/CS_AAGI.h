@@ -9,11 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "io/ByteWriter.h"
 #include "io/fields.h"
 #include "platform/types.h"
 
 class CBuffer;
+namespace vrm {
+class ByteWriter;
+}
 
 // The general part of a group: its entry count, the 1-based S_AA_STI number
 // of its audio, and the audio's start sector in VR_STILL.VRO.

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "io/ByteWriter.h"
 #include "io/CBuffer.h"
 #include "io/PointedRecords.h"
 #include "io/units.h"

@@ -10,12 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "io/ByteWriter.h"
 #include "io/fields.h"
 #include "platform/types.h"
 #include "tables/CS_VOGI.h"
 
 class CBuffer;
+namespace vrm {
+class ByteWriter;
+}
 struct VR_MPEGFILE_INFO;
 
 // The header: the number of VOGs.

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "io/ByteWriter.h"
 #include "io/CBuffer.h"
 #include "stream/VR_MPEGFILE_INFO.h"
 #include "tables/attributes.h"

@@ -18,13 +18,15 @@
 #include <string>
 #include <vector>
 
-#include "io/ByteWriter.h"
 #include "io/fields.h"
 #include "platform/types.h"
 #include "tables/CS_AAFI.h"
 #include "tables/CS_AVFI.h"
 
 class CBuffer;
+namespace vrm {
+class ByteWriter;
+}
 struct VR_MPEGFILE_INFO;
 struct seg;
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "io/ByteWriter.h"
 #include "io/CBuffer.h"
 #include "io/codecs.h"
 #include "platform/clock.h"

@@ -11,11 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "io/ByteWriter.h"
 #include "io/fields.h"
 #include "platform/types.h"
 
 class CBuffer;
+namespace vrm {
+class ByteWriter;
+}
 struct VR_MPEGFILE_INFO;
 
 // The general part: the picture count, the 1-based S_VOB_STI number of the

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "io/ByteWriter.h"
 #include "io/CBuffer.h"
 #include "stream/VR_MPEGFILE_INFO.h"
 

@@ -13,12 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "io/ByteWriter.h"
 #include "io/fields.h"
 #include "platform/types.h"
 #include "tables/attributes.h"
 
 class CBuffer;
+namespace vrm {
+class ByteWriter;
+}
 struct VR_MPEGFILE_INFO;
 
 // TM_OFS is 0 in maps built here; ADR_OFS is the VOB's first sector in the

@@ -1,5 +1,6 @@
-# Installs the built library into a scratch prefix, then builds and runs a
-# small client against the installed tree, once found with find_package and
+# Installs the built library into a scratch prefix, compiles each installed
+# header on its own, then builds and runs a small client against the
+# installed tree, once found with find_package and
 # once with pkg-config, and the C client against the installed C header.
 file(REMOVE_RECURSE ${WORK_DIR})
 set(prefix ${WORK_DIR}/prefix)
@@ -13,6 +14,14 @@ function(run)
 endfunction()
 
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+
+# Every installed header compiles on its own, with only the installed
+# include directory on the path.
+file(GLOB_RECURSE installed RELATIVE ${prefix}/include ${prefix}/include/vrmangr/*.h)
+foreach(header ${installed})
+  file(WRITE ${WORK_DIR}/alone.cpp "#include <${header}>\n")
+  run(${CXX} -std=c++17 -fsyntax-only -I${prefix}/include ${WORK_DIR}/alone.cpp)
+endforeach()
 
 # find_package
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/consumer -B ${WORK_DIR}/consumer
