@@ -146,9 +146,20 @@ public:
     // Error code of the stream library's last failure to append the movie
     // objects at save; 0 until such a failure.
     DWORD m_dwLastError;
-    // Start addresses read at open: M_AVFIT, S_AVFIT, ORG_PGCI, UD_PGCIT,
-    // TXTDT_MG, MNFIT.
-    DWORD m_dwSA[6];
+    // Start addresses read at open, of the tables behind RTR_VMGI in file
+    // order (the order of Table from kM_AVFIT on).
+    enum StartAddress {
+        kSA_M_AVFIT,
+        kSA_S_AVFIT,
+        kSA_ORG_PGCI,
+        kSA_UD_PGCIT,
+        kSA_TXTDT_MG,
+        kSA_MNFIT,
+        kStartAddressCount
+    };
+    static_assert(kStartAddressCount == kTableCount - kM_AVFIT && kSA_MNFIT == kMNFIT - kM_AVFIT,
+                  "a start address for each table behind RTR_VMGI, in the same order");
+    DWORD m_dwSA[kStartAddressCount];
     // Serialised size of each table in file order; 0 for an absent table.
     DWORD m_dwTableSize[kTableCount];
     CRTR_VMGI* m_pRTR_VMGI;

@@ -105,7 +105,7 @@ int fnVR_GetTablePlace(void* handle, int table, VR_TABLE_PLACE* out) {
                         CopyText(kNames[table], out->szName, sizeof out->szName);
                         // RTR_VMGI begins the file; m_dwSA holds the others' start
                         // addresses in file order.
-                        out->dwStart = table == 0 ? 0 : m.m_dwSA[table - 1];
+                        out->dwStart = table == CVR_MANGR::kRTR_VMGI ? 0 : m.m_dwSA[table - CVR_MANGR::kM_AVFIT];
                         out->dwSize = m.m_dwTableSize[table];
                         return 1;
                     });

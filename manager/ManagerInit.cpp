@@ -113,8 +113,8 @@ int CVR_MANGR::InitStreams(DWORD mode) {
     vrm::ByteReader file = m_pBuffer->Reader();
     // Both are readied either way: a missing file leaves its object bound
     // to an empty stream, so that the disc can still be listed.
-    const bool movies = file.U8(uint64_t{m_dwSA[0]} + 2) != 0;  // M_AVFI_Ns
-    const bool stills = file.U8(m_dwSA[1]) != 0;  // S_AVFI_Ns
+    const bool movies = file.U8(uint64_t{m_dwSA[kSA_M_AVFIT]} + 2) != 0;  // M_AVFI_Ns
+    const bool stills = file.U8(m_dwSA[kSA_S_AVFIT]) != 0;  // S_AVFI_Ns
     const bool movieReady =
         (m_pFiles ? m_pMovie->fnInitFiles(m_pFiles) : m_pMovie->fnInit(m_szDir, VRO_INIT_OPEN)) || !movies;
     const bool stillReady =
@@ -147,6 +147,6 @@ int CVR_MANGR::ReadFileHead() {
     m_dwStillTm = file.U8(At::STILL_TM);
     const uint32_t starts[6] = {At::M_AVFIT_SA,  At::S_AVFIT_SA,  At::ORG_PGCI_SA,
                                 At::UD_PGCIT_SA, At::TXTDT_MG_SA, At::MNFIT_SA};
-    for (int i = 0; i < 6; ++i) m_dwSA[i] = file.U32(starts[i]);
+    for (int i = 0; i < kStartAddressCount; ++i) m_dwSA[i] = file.U32(starts[i]);
     return file.Ok() ? 1 : 0;
 }

@@ -56,15 +56,15 @@ DWORD CVR_MANGR::fndwLoad_RTR_VMGI_From_File(CBuffer* buffer, RTR_VMGI* record) 
 }
 
 DWORD CVR_MANGR::fndwLoad_M_AVFIT_From_File(CBuffer* buffer, M_AVFIT* record) {
-    return LoadTable(m_pM_AVFIT, buffer, record, m_dwSA[0], &CM_AVFIT::fndwLoad_M_AVFIT_From_File);
+    return LoadTable(m_pM_AVFIT, buffer, record, m_dwSA[kSA_M_AVFIT], &CM_AVFIT::fndwLoad_M_AVFIT_From_File);
 }
 
 DWORD CVR_MANGR::fndwLoad_S_AVFIT_From_File(CBuffer* buffer, S_AVFIT* record) {
-    return LoadTable(m_pS_AVFIT, buffer, record, m_dwSA[1], &CS_AVFIT::fndwLoad_S_AVFIT_From_File);
+    return LoadTable(m_pS_AVFIT, buffer, record, m_dwSA[kSA_S_AVFIT], &CS_AVFIT::fndwLoad_S_AVFIT_From_File);
 }
 
 DWORD CVR_MANGR::fndwLoad_ORG_PGCI_From_File(CBuffer* buffer, PGCI* record) {
-    const DWORD size = LoadTable(m_pORG_PGCI, buffer, record, m_dwSA[2], &CPGCI::fndwLoad_PGCI_From_File);
+    const DWORD size = LoadTable(m_pORG_PGCI, buffer, record, m_dwSA[kSA_ORG_PGCI], &CPGCI::fndwLoad_PGCI_From_File);
     // A chain without any entry point gets one at the start of the first
     // cell of every program, so that every program can be played from its
     // start. The save measures the chain again.
@@ -73,15 +73,15 @@ DWORD CVR_MANGR::fndwLoad_ORG_PGCI_From_File(CBuffer* buffer, PGCI* record) {
 }
 
 DWORD CVR_MANGR::fndwLoad_UD_PGCIT_From_File(CBuffer* buffer, UD_PGCIT* record) {
-    return LoadTable(m_pUD_PGCIT, buffer, record, m_dwSA[3], &CUD_PGCIT::fndwLoad_UD_PGCIT_From_File);
+    return LoadTable(m_pUD_PGCIT, buffer, record, m_dwSA[kSA_UD_PGCIT], &CUD_PGCIT::fndwLoad_UD_PGCIT_From_File);
 }
 
 DWORD CVR_MANGR::fndwLoad_TXTDT_MG_From_File(CBuffer* buffer, TXTDT_MG* record) {
-    return LoadTable(m_pTXTDT_MG, buffer, record, m_dwSA[4], &CTXTDT_MG::fndwLoad_TXTDT_MG_From_File);
+    return LoadTable(m_pTXTDT_MG, buffer, record, m_dwSA[kSA_TXTDT_MG], &CTXTDT_MG::fndwLoad_TXTDT_MG_From_File);
 }
 
 DWORD CVR_MANGR::fndwLoad_MNFIT_From_File(CBuffer* buffer, MNFIT* record) {
-    return LoadTable(m_pMNFIT, buffer, record, m_dwSA[5], &CMNFIT::fndwLoad_MNFIT_From_File);
+    return LoadTable(m_pMNFIT, buffer, record, m_dwSA[kSA_MNFIT], &CMNFIT::fndwLoad_MNFIT_From_File);
 }
 
 int CVR_MANGR::LoadOpenFile() {
@@ -109,9 +109,9 @@ int CVR_MANGR::LoadOpenFile() {
                           {"M_AVFIT", kM_AVFIT, true},
                           {"S_AVFIT", kS_AVFIT, true},
                           {"ORG_PGCI", kORG_PGCI, true},
-                          {"UD_PGCIT", kUD_PGCIT, m_dwSA[3] != 0},
-                          {"TXTDT_MG", kTXTDT_MG, m_dwSA[4] != 0},
-                          {"MNFIT", kMNFIT, m_dwSA[5] != 0}};
+                          {"UD_PGCIT", kUD_PGCIT, m_dwSA[kSA_UD_PGCIT] != 0},
+                          {"TXTDT_MG", kTXTDT_MG, m_dwSA[kSA_TXTDT_MG] != 0},
+                          {"MNFIT", kMNFIT, m_dwSA[kSA_MNFIT] != 0}};
     for (const Step& step : steps) {
         if (!step.present) continue;
         DWORD size = 0;
@@ -159,17 +159,18 @@ int CVR_MANGR::LoadOpenFile() {
     // Tables without recordings load only their 8-byte header.
     const DWORD movieSize = std::max<DWORD>(m_dwTableSize[kM_AVFIT], 8);
     const DWORD stillSize = std::max<DWORD>(m_dwTableSize[kS_AVFIT], 8);
-    extents.push_back({"M_AVFIT", m_dwSA[0], movieSize, uint64_t{m_pM_AVFIT->fnGet_dw_M_AVFIT_EA()} + 1});
-    extents.push_back({"S_AVFIT", m_dwSA[1], stillSize, uint64_t{m_pS_AVFIT->fnGet_dw_S_AVFIT_EA()} + 1});
-    extents.push_back({"ORG_PGCI", m_dwSA[2], m_dwTableSize[kORG_PGCI], m_dwTableSize[kORG_PGCI]});
+    extents.push_back({"M_AVFIT", m_dwSA[kSA_M_AVFIT], movieSize, uint64_t{m_pM_AVFIT->fnGet_dw_M_AVFIT_EA()} + 1});
+    extents.push_back({"S_AVFIT", m_dwSA[kSA_S_AVFIT], stillSize, uint64_t{m_pS_AVFIT->fnGet_dw_S_AVFIT_EA()} + 1});
+    extents.push_back({"ORG_PGCI", m_dwSA[kSA_ORG_PGCI], m_dwTableSize[kORG_PGCI], m_dwTableSize[kORG_PGCI]});
     if (m_pUD_PGCIT)
-        extents.push_back(
-            {"UD_PGCIT", m_dwSA[3], m_dwTableSize[kUD_PGCIT], uint64_t{m_pUD_PGCIT->fnGet_dwUD_PGCIT_EA()} + 1});
+        extents.push_back({"UD_PGCIT", m_dwSA[kSA_UD_PGCIT], m_dwTableSize[kUD_PGCIT],
+                           uint64_t{m_pUD_PGCIT->fnGet_dwUD_PGCIT_EA()} + 1});
     if (m_pTXTDT_MG)
-        extents.push_back(
-            {"TXTDT_MG", m_dwSA[4], m_dwTableSize[kTXTDT_MG], uint64_t{m_pTXTDT_MG->fnGet_dwTXTDT_MG_EA()} + 1});
+        extents.push_back({"TXTDT_MG", m_dwSA[kSA_TXTDT_MG], m_dwTableSize[kTXTDT_MG],
+                           uint64_t{m_pTXTDT_MG->fnGet_dwTXTDT_MG_EA()} + 1});
     if (m_pMNFIT)
-        extents.push_back({"MNFIT", m_dwSA[5], m_dwTableSize[kMNFIT], uint64_t{m_pMNFIT->fnGet_dwMNFIT_EA()} + 1});
+        extents.push_back(
+            {"MNFIT", m_dwSA[kSA_MNFIT], m_dwTableSize[kMNFIT], uint64_t{m_pMNFIT->fnGet_dwMNFIT_EA()} + 1});
     std::sort(extents.begin(), extents.end(), [](const Extent& a, const Extent& b) { return a.start < b.start; });
     for (size_t i = 0; i < extents.size(); ++i) {
         const Extent& e = extents[i];
