@@ -85,6 +85,11 @@ class DiscTest(unittest.TestCase):
         with Disc.open(self.dir) as disc:
             self.assertEqual(len(disc.programs()), 1)
 
+    def test_a_missing_library_is_one_clear_error(self):
+        with self.assertRaises(VrmError) as caught:
+            Disc(self.dir, library=os.path.join(self.dir, "libnothing.so"))
+        self.assertIn("cannot be loaded", caught.exception.sentence)
+
     def test_refusals_carry_the_library_sentence(self):
         with self.assertRaises(VrmError) as caught:
             Disc.open(self.dir)

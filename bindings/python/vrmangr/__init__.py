@@ -102,7 +102,11 @@ def load_library(path: Optional[str] = None) -> ctypes.CDLL:
     if _lib is not None and path is None:
         return _lib
     name = path or os.environ.get("VRMANGR_LIBRARY") or ctypes.util.find_library("vrmangr") or "libvrmangr.so.0"
-    lib = ctypes.CDLL(name)
+    try:
+        lib = ctypes.CDLL(name)
+    except OSError as e:
+        raise VrmError(0, "The vrmangr library %s cannot be loaded (%s): install it, or name it in "
+                          "VRMANGR_LIBRARY." % (name, e)) from None
     for function, (restype, argtypes) in _SIGNATURES.items():
         f = getattr(lib, function)
         f.restype, f.argtypes = restype, argtypes
@@ -178,6 +182,8 @@ def _text(raw: bytes) -> str:
 class Disc:
     """One recording directory: Disc.open(dir) or Disc.create(dir); save()
     writes it, close() (or the end of a with block) releases the handle."""
+
+    _h = None  # no handle until __init__ has made one
 
     def __init__(self, directory: str, create: bool = False, library: Optional[str] = None):
         self._lib = load_library(library)
