@@ -118,7 +118,13 @@ public:
     // Decodes M_VOB_STI number stin into the attribute fields of a seg.
     int fnGet_CellInfoFromM_VOB_STI(BYTE stin, seg* s) const;
     // Fills a seg for the time range [start, end] (27 MHz counts) of VOB
-    // vobi (1-based), narrowed by an optional frame window; see the source.
+    // vobi (1-based): the attributes of its M_VOB_STI, dwSRPN, the frames and
+    // milliseconds of the range (rounded half up) and its audio samples, and
+    // the byte positions of CM_VOBI::fnGet_StartPosAndEndPos (all 0 when the
+    // time map cannot place it). A window of frames firstFrame..lastFrame
+    // from start (firstFrame < lastFrame, or lastFrame alone) narrows the
+    // range when it lies inside it. 0 without a record or seg, or for a VOB
+    // whose attributes are missing.
     int fnGet_iTH_VOBI_Info(WORD vobi, seg* s, __int64 start, __int64 end, DWORD firstFrame, DWORD lastFrame) const;
     int fnGet_iTH_VOBI_REC_TM(WORD vobi, BYTE* out5) const;
     // The first VOB's start plus the sizes of all VOBs; 0 without M_AVFI.

@@ -124,7 +124,15 @@ public:
     // without a record.
     int fnDrop_AGAPI();
     // Translates the time range [start, end] of the VOB (27 MHz counts) into
-    // byte positions in the movie stream file; see the source.
+    // byte positions in the movie stream file (32 bits): *startPos the start
+    // of the VOBU that holds the start (a start on a VOBU boundary is the
+    // next VOBU's), *endPos the end of the VOBU that holds the end (an end
+    // on a boundary is the earlier VOBU's), each time counted in whole
+    // frames from VOB_V_S_PTM in the TV system's frame length (system: V_ATR
+    // with the TV system bit). *headSize is the first VOBU's bytes and the
+    // next one's, *skipFrames the frames of the first VOBU before the start.
+    // start = end = 0 gives the whole VOB. 0 for a null pointer, start after
+    // end, no time map, or no VOBU entry.
     int fnGet_StartPosAndEndPos(DWORD* startPos, DWORD* endPos, DWORD* headSize, DWORD* skipFrames, WORD system,
                                 __int64 start, __int64 end) const;
     // The VOB's size in sectors (the sum of its VOBU sizes); 0 without a

@@ -146,7 +146,12 @@ private:
         DWORD address;
     };
     // Sets TM_ENT_Ns and the time entries of a VOB of `frames` frames made of
-    // these VOBUs, as every map of this library gets them; see the source.
+    // these VOBUs, as every map of this library gets them: TM_ENT_Ns is
+    // frames / 250 (625/50) or frames / 300 (525/60), rounded up; the first
+    // entry names VOBU 1 at the VOB's start, and each VOBU in which another
+    // 10 seconds of playback (500 or 600 fields) are reached gets an entry
+    // with its number, its address and TM_DIFF, the fields from its start to
+    // that instant. A boundary beyond TM_ENT_Ns + 1 entries is dropped.
     void MarkTimeEntries(bool pal, DWORD frames, const std::vector<VobuTime>& vobus);
     BYTE* Header() const { return m_pTMAPI ? m_pTMAPI->header : nullptr; }
     // VOBU entry i unpacked; all zero when there is no such entry.
