@@ -69,6 +69,11 @@ bool SnapPlay(CVR_MANGR& m, const Cells& cells, const Timeline& t, size_t k, __i
     return true;
 }
 
+// The sectors the recordings of the movie (still) stream cover now.
+std::vector<VR_SECTOR_RUN> Covered(CVR_MANGR& m, bool still) {
+    return vrm::ExtentRuns(vrm::ComputeCoverage(*m.m_pModel, still, false, 0));
+}
+
 // The state every operation starts from.
 struct Edit {
     CVR_MANGR& m;
@@ -76,39 +81,17 @@ struct Edit {
     PGCI saved;
     Cells before;
     std::vector<Program> programs;
-    std::vector<VR_STREAM_EXTENT> movie;  // the recordings' sectors
-    std::vector<VR_STREAM_EXTENT> still;
+    std::vector<VR_SECTOR_RUN> movie;  // the recordings' sectors
+    std::vector<VR_SECTOR_RUN> still;
     explicit Edit(CVR_MANGR& manager)
         : m(manager),
           chain(*manager.m_pModel->pORG_PGCI),
           saved(chain),
           before(TakeCells(chain)),
           programs(TakePrograms(chain)),
-          movie(vrm::ComputeCoverage(*manager.m_pModel, false, false, 0).extents),
-          still(vrm::ComputeCoverage(*manager.m_pModel, true, false, 0).extents) {}
+          movie(Covered(manager, false)),
+          still(Covered(manager, true)) {}
 };
-
-// The sectors that recordings covered before and cover no more.
-std::vector<VR_SECTOR_RUN> Freed(const std::vector<VR_STREAM_EXTENT>& before,
-                                 const std::vector<VR_STREAM_EXTENT>& after) {
-    auto runs = [](const std::vector<VR_STREAM_EXTENT>& extents) {
-        std::vector<std::pair<uint64_t, uint64_t>> r;
-        for (const VR_STREAM_EXTENT& x : extents) r.emplace_back(x.dwStart, uint64_t{x.dwStart} + x.dwSectors);
-        std::sort(r.begin(), r.end());
-        return r;
-    };
-    const auto was = runs(before), now = runs(after);
-    std::vector<VR_SECTOR_RUN> freed;
-    for (auto [from, to] : was) {
-        for (const auto& [s, e] : now) {
-            if (e <= from || s >= to) continue;
-            if (s > from) freed.push_back({static_cast<DWORD>(from), static_cast<DWORD>(s - from)});
-            from = std::max(from, e);
-        }
-        if (from < to) freed.push_back({static_cast<DWORD>(from), static_cast<DWORD>(to - from)});
-    }
-    return freed;
-}
 
 // The disc's resume marker and representative picture name nothing after
 // an edit that renumbers cells.
@@ -148,10 +131,8 @@ int Commit(Edit& e, const Cells& cells, std::vector<Program>& programs, vrm::Pro
                           "A playlist or the movie table cannot hold the cells or VOBs the edit would leave.");
     }
     ClearMarkers(e.m);
-    const std::vector<VR_SECTOR_RUN> movie =
-        Freed(e.movie, vrm::ComputeCoverage(*e.m.m_pModel, false, false, 0).extents);
-    const std::vector<VR_SECTOR_RUN> still =
-        Freed(e.still, vrm::ComputeCoverage(*e.m.m_pModel, true, false, 0).extents);
+    const std::vector<VR_SECTOR_RUN> movie = vrm::SubtractRuns(e.movie, Covered(e.m, false));
+    const std::vector<VR_SECTOR_RUN> still = vrm::SubtractRuns(e.still, Covered(e.m, true));
     // Given back to the file system once a save has written the tables that
     // no longer use them.
     for (const VR_SECTOR_RUN& r : movie) e.m.fnRelease_Stream_Sectors(0, r.dwStart, r.dwSectors);

@@ -32,6 +32,7 @@ namespace {
 struct Stretch {
     __int64 from;
     __int64 to;
+    bool operator==(const Stretch& o) const { return from == o.from && to == o.to; }
 };
 // Per VOB, the stretches the original chain plays, in order and merged
 // where they touch.
@@ -204,14 +205,9 @@ bool PlanVobs(CVR_MANGR& m, const Played& before, const Played& after, std::map<
     shift->assign(size_t{count} + 1, 0);
     DWORD next = 1;
     for (WORD v = 1; v <= count; ++v) {
-        auto was = before.find(v);
-        auto now = after.find(v);
-        const bool same =
-            (was == before.end()) == (now == after.end()) &&
-            (was == before.end() ||
-             (was->second.size() == now->second.size() &&
-              std::equal(was->second.begin(), was->second.end(), now->second.begin(),
-                         [](const Stretch& a, const Stretch& b) { return a.from == b.from && a.to == b.to; })));
+        const auto was = before.find(v), now = after.find(v);
+        const bool same = was == before.end() || now == after.end() ? (was == before.end()) == (now == after.end())
+                                                                    : was->second == now->second;
         VobFate fate;
         if (!same) changed->insert(v);
         if (same || !UnitsOf(m, v, &fate.units)) {

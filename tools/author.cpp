@@ -217,54 +217,27 @@ uint64_t TreeBytes(const fs::path& dir) {
     return bytes;
 }
 
-// The scratch directory beside the output, removed with everything in it
-// unless Keep moved its result out.
-class Scratch {
-public:
-    explicit Scratch(const std::string& beside) {
-        std::string pattern = beside + ".tmp-XXXXXX";
-        if (mkdtemp(&pattern[0])) m_path = pattern;
-    }
-    ~Scratch() {
-        std::error_code ec;
-        if (!m_path.empty()) fs::remove_all(m_path, ec);
-    }
-    Scratch(const Scratch&) = delete;
-    Scratch& operator=(const Scratch&) = delete;
-    const std::string& Path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
-
 // The titles the options name, in their order, or every program.
-bool Selection(const Args& args, const DiscInfo& d, const std::vector<std::string>& programs,
-               const std::vector<std::string>& playlists, std::vector<std::pair<bool, int> >* out, int* status) {
-    auto add = [&](const std::vector<std::string>& given, bool playlist, size_t count) {
-        for (const std::string& g : given) {
-            long n = 0;
-            if (!ParseNumber(g, 1, 65535, &n)) {
-                *status = UsageError(args.command, std::string(playlist ? "--playlist" : "--program") +
-                                                       " needs a number from 1 to 65535.");
-                return false;
-            }
-            if (static_cast<size_t>(n) > count) {
-                *status = Fail(std::string("there is no ") + (playlist ? "playlist " : "program ") + g +
-                               " (the disc has " + std::to_string(count) + ").");
-                return false;
-            }
-            out->emplace_back(playlist, static_cast<int>(n));
-        }
-        return true;
-    };
+bool Selection(const Args& args, const DiscInfo& d, std::vector<std::pair<bool, int> >* out, int* status) {
     // In the order given on the command line.
-    std::vector<std::string> words = args.words;
+    const std::vector<std::string>& words = args.words;
     for (size_t i = 0; i + 1 < words.size(); ++i) {
-        const bool program = words[i] == "--program", playlist = words[i] == "--playlist";
-        if ((program || playlist) && !add({words[i + 1]}, playlist, playlist ? d.playlists.size() : d.programs.size()))
+        const bool playlist = words[i] == "--playlist";
+        if (!playlist && words[i] != "--program") continue;
+        const size_t count = playlist ? d.playlists.size() : d.programs.size();
+        long n = 0;
+        if (!ParseNumber(words[i + 1], 1, 65535, &n)) {
+            *status = UsageError(args.command, words[i] + " needs a number from 1 to 65535.");
             return false;
+        }
+        if (static_cast<size_t>(n) > count) {
+            *status = Fail("there is no " + words[i].substr(2) + " " + words[i + 1] + " (the disc has " +
+                           std::to_string(count) + ").");
+            return false;
+        }
+        out->emplace_back(playlist, static_cast<int>(n));
     }
-    if (programs.empty() && playlists.empty()) {
+    if (out->empty()) {
         for (size_t p = 1; p <= d.programs.size(); ++p) out->emplace_back(false, static_cast<int>(p));
     }
     if (out->empty()) *status = Fail("the disc holds no program to author.");
@@ -354,7 +327,7 @@ int RunAuthor(const Args& args) {
     if (!refusal.empty()) return Fail(refusal);
 
     std::vector<std::pair<bool, int> > selection;
-    if (!Selection(args, d, programs, playlists, &selection, &status)) return status;
+    if (!Selection(args, d, &selection, &status)) return status;
     std::vector<Title> titles;
     std::vector<std::string> keys;
     for (const auto& [playlist, n] : selection) {
@@ -376,7 +349,7 @@ int RunAuthor(const Args& args) {
         }
     }
 
-    Scratch scratch(out);
+    const ScratchDir scratch(out + ".tmp-");  // beside the output, removed with what it holds
     if (scratch.Path().empty()) return Fail("no scratch directory can be made beside " + out + ".");
     for (size_t i = 0; i < titles.size(); ++i) {
         Title& t = titles[i];

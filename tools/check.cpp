@@ -51,16 +51,6 @@ std::string SectorRun(uint64_t first, uint64_t count) {
     return "sectors " + std::to_string(first) + " to " + std::to_string(first + count - 1);
 }
 
-// "a, b and c".
-std::string Join(const std::vector<std::string>& items) {
-    std::string text;
-    for (size_t i = 0; i < items.size(); ++i) {
-        if (i > 0) text += i + 1 == items.size() ? " and " : ", ";
-        text += items[i];
-    }
-    return text;
-}
-
 // "VOB 1, VOB 2 and VOB 3"; beyond five, "VOB 1, ..., VOB 5 and 7 more".
 std::string ListRecordings(bool still, const std::vector<WORD>& numbers) {
     std::string text;

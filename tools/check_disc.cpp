@@ -23,27 +23,11 @@ namespace fs = std::filesystem;
 
 namespace tool {
 
-// A scratch directory under $TMPDIR, removed with everything in it.
-class ScratchDir {
-public:
-    ScratchDir() {
-        const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base && *base ? base : "/tmp") + "/vrmangr-check-XXXXXX";
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back('\0');
-        if (mkdtemp(buffer.data())) m_path = buffer.data();
-    }
-    ~ScratchDir() {
-        std::error_code ec;
-        if (!m_path.empty()) fs::remove_all(m_path, ec);
-    }
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-    const std::string& Path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
+// A scratch directory under $TMPDIR.
+std::string ScratchPrefix() {
+    const char* base = std::getenv("TMPDIR");
+    return std::string(base && *base ? base : "/tmp") + "/vrmangr-check-";
+}
 
 // One management file opened on its own in a scratch directory. The handle
 // is released before the directory is removed.
@@ -95,7 +79,7 @@ private:
         return ::close(fd) == 0 && ok;
     }
 
-    ScratchDir m_scratch;  // destroyed after the handle
+    ScratchDir m_scratch{ScratchPrefix()};  // destroyed after the handle
     void* m_handle;
     bool m_ready = false;
 };

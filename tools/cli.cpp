@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <system_error>
 
 namespace tool {
 
@@ -128,6 +129,25 @@ bool ParseNumber(const std::string& text, long min, long max, long* value) {
     if (v < min || v > max) return false;
     *value = v;
     return true;
+}
+
+std::string Join(const std::vector<std::string>& items) {
+    std::string text;
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (i > 0) text += i + 1 == items.size() ? " and " : ", ";
+        text += items[i];
+    }
+    return text;
+}
+
+ScratchDir::ScratchDir(const std::string& prefix) {
+    std::string pattern = prefix + "XXXXXX";
+    if (mkdtemp(&pattern[0])) m_path = pattern;
+}
+
+ScratchDir::~ScratchDir() {
+    std::error_code ec;
+    if (!m_path.empty()) std::filesystem::remove_all(m_path, ec);
 }
 
 bool NumberArg(const Args& args, const std::string& text, const char* what, long min, long* value, int* status) {

@@ -63,6 +63,23 @@ bool ParseOptions(const Args& args, const std::vector<Option>& options, std::vec
 // "H:MM:SS.mmm".
 std::string FrameTime(DWORD frames, DWORD frameRate);
 
+// "a, b and c".
+std::string Join(const std::vector<std::string>& items);
+
+// A scratch directory prefix + six random characters (made by mkdtemp),
+// removed with everything in it; Path() is "" when it could not be made.
+class ScratchDir {
+public:
+    explicit ScratchDir(const std::string& prefix);
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
 // "1 cell", "2 cells".
 std::string Count(long long n, const char* one, const char* many);
 

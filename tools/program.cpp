@@ -33,19 +33,12 @@ std::string Named(const char* what, int n, const std::string& title) {
     return title.empty() ? s : s + " \"" + title + "\"";
 }
 
-std::string Join(const std::vector<std::string>& items) {
-    std::string s;
-    for (size_t i = 0; i < items.size(); ++i) s += (i == 0 ? "" : i + 1 == items.size() ? " and " : ", ") + items[i];
-    return s;
-}
-
 // "Playlist 1 "News"" or "Playlists 1 and 3" and the verb's form.
 std::string Playlists(const std::vector<std::string>& names, const char* one, const char* many) {
     if (names.size() == 1) return "Playlist " + names[0] + " " + one;
-    std::string numbers;
-    for (size_t i = 0; i < names.size(); ++i)
-        numbers += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + names[i].substr(0, names[i].find(' '));
-    return "Playlists " + numbers + " " + many;
+    std::vector<std::string> numbers;
+    for (const std::string& name : names) numbers.push_back(name.substr(0, name.find(' ')));
+    return "Playlists " + Join(numbers) + " " + many;
 }
 
 // What the edit does to the recordings, the playlists and the stream.
