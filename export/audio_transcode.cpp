@@ -1,6 +1,8 @@
 // Audio made one coding: decode, resample, encode (audio_transcode.h).
 #include "export/audio_transcode.h"
 
+#include "export/av_ptr.h"
+
 #include <algorithm>
 
 extern "C" {
@@ -16,15 +18,6 @@ namespace {
 
 constexpr int kRate = 48000;
 
-struct CodecFree {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct FrameFree {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketFree {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
 struct SwrFree {
     void operator()(SwrContext* s) const { swr_free(&s); }
 };
@@ -35,11 +28,11 @@ struct FifoFree {
 }  // namespace
 
 struct AudioTranscoder::State {
-    std::unique_ptr<AVCodecContext, CodecFree> encoder, decoder;
+    CodecPtr encoder, decoder;
     std::unique_ptr<SwrContext, SwrFree> resampler;
     std::unique_ptr<AVAudioFifo, FifoFree> fifo;
-    std::unique_ptr<AVFrame, FrameFree> decoded, frame;
-    std::unique_ptr<AVPacket, PacketFree> packet;
+    FramePtr decoded, frame;
+    PacketPtr packet;
     int64_t clock = 0;  // the output time of the fifo's first sample, in samples
     bool cellTimed = false;  // the cell's first frame has set the clock
 

@@ -4,6 +4,7 @@
 #include "export/remux.h"
 
 #include "export/audio_transcode.h"
+#include "export/cell_decode.h"
 #include "export/mp4_edits.h"
 #include "export/mpeg_frames.h"
 
@@ -759,7 +760,8 @@ private:
     std::unique_ptr<SwsContext, ScalerFree> m_scaler;
 };
 
-// Decodes the video of one cell, handing each picture to onPicture.
+}  // namespace
+
 Result DecodeCell(const Plan& plan, const Cell& cell, uint64_t* done, uint64_t total, const ProgressFn& progress,
                   const std::function<bool(const AVFrame*)>& onPicture, std::string* error) {
     CellInput in;
@@ -774,7 +776,7 @@ Result DecodeCell(const Plan& plan, const Cell& cell, uint64_t* done, uint64_t t
     std::unique_ptr<AVFrame, FrameFree> frame(av_frame_alloc());
     if (!decoder || !packet || !frame || avcodec_parameters_to_context(decoder.get(), st->codecpar) < 0 ||
         avcodec_open2(decoder.get(), codec, nullptr) < 0)
-        return *error = "the still pictures cannot be decoded with this FFmpeg.", Result::kFailed;
+        return *error = "the pictures cannot be decoded with this FFmpeg.", Result::kFailed;
     bool more = true;
     const auto drain = [&] {
         while (more && avcodec_receive_frame(decoder.get(), frame.get()) >= 0) {
@@ -791,8 +793,6 @@ Result DecodeCell(const Plan& plan, const Cell& cell, uint64_t* done, uint64_t t
     drain();
     return more ? Result::kDone : Result::kWriteFailed;
 }
-
-}  // namespace
 
 Result ExportPictures(const Plan& plan, ImageFormat format, const PictureSink& sink, const ProgressFn& progress,
                       std::string* error) {

@@ -105,6 +105,9 @@ Result ExportPictures(const Plan& plan, ImageFormat format, const PictureSink& s
 // "MKV", "MP4", "MPEG-PS" or "DVD-Video", for messages.
 const char* ContainerName(Container c);
 
+struct MenuPage;
+struct MenuFiles;
+
 // The tool loads this module (vrmangr-export.so) only when `export` runs, so
 // that its other commands do not load FFmpeg's libraries. The module offers
 // one C name, kModuleEntry, a function returning this table; the tool uses
@@ -114,6 +117,9 @@ struct Module {
     Result (*exportPlan)(const Plan& plan, int fd, const ProgressFn& progress, std::string* error);
     Result (*exportPictures)(const Plan& plan, ImageFormat format, const PictureSink& sink, const ProgressFn& progress,
                              std::string* error);
+    // menu.h
+    Result (*makeMenuPage)(const MenuPage& page, const MenuFiles& files, const ProgressFn& progress, bool* named,
+                           std::string* error);
 };
 typedef const Module* (*ModuleEntry)();
 constexpr const char* kModuleEntry = "vrexport_module";

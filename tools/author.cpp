@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "cli.h"
+#include "export/menu.h"
 #include "export_plan.h"
 #include "info.h"
 #include "output.h"
@@ -36,7 +37,7 @@ namespace tool {
 int RunAuthor(const Args&) {
     return Fail(
         "author needs FFmpeg's libraries: install libavformat-dev, libavcodec-dev, libavutil-dev, libswresample-dev, "
-        "libswscale-dev and pkg-config, then build vrmangr again.");
+        "libswscale-dev, libavfilter-dev and pkg-config, then build vrmangr again.");
 }
 
 #else
@@ -56,16 +57,22 @@ std::string FindProgram(const std::string& name) {
     return "";
 }
 
-// Runs argv in dir, its output into the file log, with VIDEO_FORMAT set to
-// format; its exit status, or -1 when it could not be run or was ended by
-// a signal (Ctrl-C reaches it too).
+// Runs argv in dir, its output into the file log (its standard output into
+// the file out instead when given, its input from the file in), with
+// VIDEO_FORMAT set to format; its exit status, or -1 when it could not be
+// run or was ended by a signal (Ctrl-C reaches it too).
 int RunIn(const std::string& dir, const std::vector<std::string>& argv, const std::string& log,
-          const std::string& format) {
+          const std::string& format, const std::string& in = "", const std::string& out = "") {
     const pid_t pid = fork();
     if (pid < 0) return -1;
     if (pid == 0) {
         const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         if (fd < 0 || chdir(dir.c_str()) != 0 || dup2(fd, STDOUT_FILENO) < 0 || dup2(fd, STDERR_FILENO) < 0) _exit(127);
+        const int input = in.empty() ? -1 : open(in.c_str(), O_RDONLY | O_CLOEXEC);
+        const int output = out.empty() ? -1 : open(out.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if ((!in.empty() && (input < 0 || dup2(input, STDIN_FILENO) < 0)) ||
+            (!out.empty() && (output < 0 || dup2(output, STDOUT_FILENO) < 0)))
+            _exit(127);
         setenv("VIDEO_FORMAT", format.c_str(), 1);
         std::vector<char*> args;
         for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -93,9 +100,13 @@ std::string LogReason(const std::string& log) {
     return error.empty() ? last : error;
 }
 
+// The scratch file of menu page p (from 0): "menu1" and the suffix.
+std::string MenuFile(size_t p, const char* suffix) { return "menu" + std::to_string(p + 1) + suffix; }
+
 // One title of the DVD.
 struct Title {
     Chain chain;
+    std::string name;  // on the menu: its title, else "Program 2"
     vrexport::Plan plan;
     std::string key;  // the attributes a title set shares
     bool wide = false;
@@ -158,18 +169,48 @@ bool PlanTitle(void* h, Title& t) {
     return true;
 }
 
-// The XML dvdauthor builds the disc from: the title sets in order (title n
-// of the disc is titles[n - 1]), and a menu of the manager without pictures
-// that plays title g0: each title's end sets g0 to the next, so that the
-// titles play one after the other across title sets, and the last one's
-// to none, which stops.
-std::string AuthorXml(const std::vector<Title>& titles, size_t sets, bool ntsc) {
-    std::string xml =
-        "<dvdauthor dest=\"dvd\">\n  <vmgm>\n    <fpc>g0=1; jump menu 1;</fpc>\n    <menus>\n      <pgc>\n"
-        "        <pre>";
-    for (size_t i = 0; i < titles.size(); ++i)
+// The commands a title ends with: the next title of a play-all (g1 1),
+// else the menu page it was chosen on (g2, from 0) or, without a menu, the
+// end; the manager's first menu (the dispatcher) does the jump.
+std::string TitleEnd(size_t i, size_t count, bool menu) {
+    const std::string next = std::to_string(i + 1 < count ? i + 2 : 0);
+    if (!menu) return "g0=" + next + "; call vmgm menu 1;";
+    return "if (g1 eq 1) { g0=" + next + "; g2=0; } else { g0=0; g2=" + std::to_string(i / vrexport::kMenuEntries) +
+           "; } call vmgm menu 1;";
+}
+
+// The manager's menus: the dispatcher (menu 1) plays title g0, or shows
+// menu page g2 (menu g2 + 2), or without pages ends the disc; each page
+// has a button per title (which plays that title alone) and arrows to the
+// pages beside it.
+std::string ManagerMenus(size_t count, size_t pages, bool ntsc) {
+    std::string xml = "    <menus>\n";
+    if (pages) xml += std::string("      <video format=\"") + (ntsc ? "ntsc" : "pal") + "\" aspect=\"4:3\"/>\n";
+    xml += "      <pgc>\n        <pre>";
+    for (size_t i = 0; i < count; ++i)
         xml += "if (g0 eq " + std::to_string(i + 1) + ") jump title " + std::to_string(i + 1) + "; ";
-    xml += "exit;</pre>\n      </pgc>\n    </menus>\n  </vmgm>\n";
+    for (size_t p = 1; p < pages; ++p)
+        xml += "if (g2 eq " + std::to_string(p) + ") jump menu " + std::to_string(p + 2) + "; ";
+    xml += pages ? "jump menu 2;</pre>\n      </pgc>\n" : "exit;</pre>\n      </pgc>\n";
+    for (size_t p = 0; p < pages; ++p) {
+        xml += p == 0 ? "      <pgc entry=\"title\">\n" : "      <pgc>\n";
+        for (size_t i = p * vrexport::kMenuEntries; i < std::min(count, (p + 1) * vrexport::kMenuEntries); ++i) {
+            const std::string n = std::to_string(i + 1);
+            xml += "        <button name=\"t" + n + "\">g0=0; g1=0; jump title " + n + ";</button>\n";
+        }
+        if (p > 0) xml += "        <button name=\"prev\">jump menu " + std::to_string(p + 1) + ";</button>\n";
+        if (p + 1 < pages) xml += "        <button name=\"next\">jump menu " + std::to_string(p + 3) + ";</button>\n";
+        xml += "        <vob file=\"" + MenuFile(p, "-spu.mpg") + "\" pause=\"inf\"/>\n      </pgc>\n";
+    }
+    return xml + "    </menus>\n";
+}
+
+// The XML dvdauthor builds the disc from: the manager's menus, then the
+// title sets in order (title n of the disc is titles[n - 1]); first play
+// starts a play-all of every title.
+std::string AuthorXml(const std::vector<Title>& titles, size_t sets, size_t pages, bool ntsc) {
+    std::string xml = "<dvdauthor dest=\"dvd\">\n  <vmgm>\n    <fpc>g0=1; g1=1; g2=0; jump menu 1;</fpc>\n" +
+                      ManagerMenus(titles.size(), pages, ntsc) + "  </vmgm>\n";
     for (size_t set = 0; set < sets; ++set) {
         xml += "  <titleset>\n    <titles>\n";
         const auto first = std::find_if(titles.begin(), titles.end(), [&](const Title& t) { return t.set == set; });
@@ -185,12 +226,67 @@ std::string AuthorXml(const std::vector<Title>& titles, size_t sets, bool ntsc) 
                 if (at > 0) chapters += "," + ChapterTime(at);
             }
             xml += "      <pgc>\n        <vob file=\"" + t.vob + "\" chapters=\"" + chapters + "\"/>\n";
-            xml += "        <post>g0=" + std::to_string(i + 1 < titles.size() ? i + 2 : 0) +
-                   "; call vmgm menu 1;</post>\n      </pgc>\n";
+            xml += "        <post>" + TitleEnd(i, titles.size(), pages > 0) + "</post>\n      </pgc>\n";
         }
         xml += "    </titles>\n  </titleset>\n";
     }
     return xml + "</dvdauthor>\n";
+}
+
+// The spumux XML that gives page p its buttons: t<n> for title n, prev
+// and next for the arrows, in the order of MenuButtons.
+std::string ButtonsXml(const vrexport::MenuPage& page, size_t p, size_t firstTitle) {
+    std::string xml = "<subpictures>\n  <stream>\n    <spu force=\"yes\" start=\"00:00:00.00\" highlight=\"" +
+                      MenuFile(p, "-hl.png") + "\" select=\"" + MenuFile(p, "-sel.png") + "\">\n";
+    const std::vector<vrexport::Rect> buttons = vrexport::MenuButtons(page);
+    for (size_t b = 0; b < buttons.size(); ++b) {
+        std::string name = "t" + std::to_string(firstTitle + b + 1);
+        if (b >= page.entries.size()) name = page.previous && b == page.entries.size() ? "prev" : "next";
+        const vrexport::Rect& r = buttons[b];
+        xml += "      <button name=\"" + name + "\" x0=\"" + std::to_string(r.x0) + "\" y0=\"" + std::to_string(r.y0) +
+               "\" x1=\"" + std::to_string(r.x1) + "\" y1=\"" + std::to_string(r.y1) + "\"/>\n";
+    }
+    return xml + "    </spu>\n  </stream>\n</subpictures>\n";
+}
+
+// The menu's pages (menu<p>-spu.mpg in the scratch directory): each made
+// by the module, given its buttons by spumux. False with the sentence
+// printed (nothing for Ctrl-C).
+bool MakeMenu(const vrexport::Module& module, const std::string& scratch, const std::vector<Title>& titles, bool ntsc,
+              const std::string& spumux, size_t* pages) {
+    *pages = (titles.size() + vrexport::kMenuEntries - 1) / vrexport::kMenuEntries;
+    bool named = true;
+    ProgressLabel("making the menu");
+    for (size_t p = 0; p < *pages; ++p) {
+        vrexport::MenuPage page;
+        page.ntsc = ntsc;
+        page.previous = p > 0;
+        page.next = p + 1 < *pages;
+        const size_t first = p * vrexport::kMenuEntries;
+        for (size_t i = first; i < std::min(titles.size(), first + vrexport::kMenuEntries); ++i)
+            page.entries.push_back({&titles[i].plan, titles[i].name, titles[i].wide});
+        const vrexport::MenuFiles files{scratch + "/" + MenuFile(p, ".mpg"), scratch + "/" + MenuFile(p, "-hl.png"),
+                                        scratch + "/" + MenuFile(p, "-sel.png")};
+        std::string error;
+        bool pageNamed = true;
+        const vrexport::Result r = module.makeMenuPage(page, files, ShowProgress, &pageNamed, &error);
+        if (r == vrexport::Result::kCancelled || Interrupted()) return false;
+        if (r != vrexport::Result::kDone) return Fail("the menu cannot be made: " + error), false;
+        named = named && pageNamed;
+        std::ofstream(scratch + "/" + MenuFile(p, ".xml")) << ButtonsXml(page, p, first);
+        if (RunIn(scratch, {spumux, "-m", "dvd", MenuFile(p, ".xml")}, scratch + "/spumux.log", ntsc ? "NTSC" : "PAL",
+                  MenuFile(p, ".mpg"), MenuFile(p, "-spu.mpg")) != 0) {
+            if (Interrupted()) return false;
+            return Fail("spumux could not give the menu its buttons: " + LogReason(scratch + "/spumux.log")), false;
+        }
+    }
+    ProgressDone();
+    if (!named) {
+        std::fprintf(stderr,
+                     "vrmangr: note: no font was found for the titles' names; the menu shows their pictures only "
+                     "(install the Debian package fonts-dejavu-core for names).\n");
+    }
+    return true;
 }
 
 // A volume name of DVD-Video's characters (A-Z, 0-9, _), at most 32.
@@ -300,7 +396,9 @@ int RunAuthor(const Args& args) {
     if (!ParseMediumOption(args, media, &medium, &status)) return status;
     const bool iso = format == "iso";
     const std::string dvdauthor = FindProgram("dvdauthor");
-    if (dvdauthor.empty()) return Fail("author needs dvdauthor: install the Debian package dvdauthor.");
+    const std::string spumux = noMenu.empty() ? FindProgram("spumux") : "";
+    if (dvdauthor.empty() || (noMenu.empty() && spumux.empty()))
+        return Fail("author needs dvdauthor and spumux: install the Debian package dvdauthor.");
     // DVD-Video needs the UDF file system beside ISO 9660, which genisoimage
     // writes (-dvd-video) and xorriso does not.
     const std::string maker = iso ? FindProgram("genisoimage") : "";
@@ -333,6 +431,8 @@ int RunAuthor(const Args& args) {
     for (const auto& [playlist, n] : selection) {
         Title t;
         t.chain = ChainOf(disc, d, playlist, n);
+        t.name = t.chain.title;
+        if (t.name.empty()) t.name = static_cast<char>(std::toupper(t.chain.what[0])) + t.chain.what.substr(1);
         if (!PlanTitle(h, t)) return kFailed;
         // A title set for each run of titles alike, so that the titles keep
         // the order given in the disc's title list.
@@ -366,7 +466,10 @@ int RunAuthor(const Args& args) {
             return Fail("cancelled; nothing was written."), kInterrupted;
         if (r != vrexport::Result::kDone) return Fail(t.chain.what + ": " + error);
     }
-    std::ofstream(scratch.Path() + "/author.xml") << AuthorXml(titles, keys.size(), ntsc);
+    size_t pages = 0;
+    if (noMenu.empty() && !MakeMenu(*module, scratch.Path(), titles, ntsc, spumux, &pages))
+        return Interrupted() ? (Fail("cancelled; nothing was written."), kInterrupted) : kFailed;
+    std::ofstream(scratch.Path() + "/author.xml") << AuthorXml(titles, keys.size(), pages, ntsc);
     ProgressLabel("authoring");
     const int authored = RunIn(scratch.Path(), {dvdauthor, "-x", "author.xml"}, scratch.Path() + "/dvdauthor.log",
                                ntsc ? "NTSC" : "PAL");

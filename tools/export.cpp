@@ -31,7 +31,7 @@ namespace tool {
 int RunExport(const Args&) {
     return Fail(
         "export needs FFmpeg's libraries: install libavformat-dev, libavcodec-dev, libavutil-dev, libswresample-dev, "
-        "libswscale-dev and pkg-config, "
+        "libswscale-dev, libavfilter-dev and pkg-config, "
         "then build vrmangr again.");
 }
 

@@ -211,7 +211,8 @@ const Command kCommands[] = {
      "cells follow each other, timed by the disc's time map (exit 0, a\n"
      "warning for each). DISC may be a disc image or a drive (see info).\n",
      RunExport},
-    {"author", "author DISC -o OUT [--program N ...] [--playlist N ...] [--format iso|dir] [--medium SIZE] [--force]",
+    {"author",
+     "author DISC -o OUT [--program N ...] [--playlist N ...] [--format iso|dir] [--medium SIZE] [--no-menu] [--force]",
      "Makes a DVD-Video disc that any DVD player plays: an ISO image (OUT ending\n"
      ".iso, or --format iso; burn it with growisofs -dvd-compat -Z /dev/sr0=OUT)\n"
      "or a directory holding VIDEO_TS. Every program becomes a title, in the\n"
@@ -219,12 +220,13 @@ const Command kCommands[] = {
      "each title plays what extract gives of it, with a chapter at each entry\n"
      "point. Titles whose picture or sound differ go into title sets of their\n"
      "own; 16:9 stays 16:9 (letterboxed on a 4:3 screen). The disc plays every\n"
-     "title in order and stops; no menu is made (--no-menu is accepted). MPEG\n"
-     "audio alone on a 525/60 title is transcoded to AC-3; still pictures and\n"
-     "picture sizes DVD-Video does not hold are refused. A DVD larger than the\n"
-     "medium (4.7 GB unless --medium) is refused with its size. Needs dvdauthor,\n"
-     "and genisoimage for an image; an existing OUT is replaced only with\n"
-     "--force. Ctrl-C leaves nothing behind.\n",
+     "title in order, then shows its menu: a button per title with its first\n"
+     "picture and its name, six to a page (--no-menu: none, the disc stops).\n"
+     "MPEG audio alone on a 525/60 title is transcoded to AC-3; still pictures\n"
+     "and picture sizes DVD-Video does not hold are refused. A DVD larger than\n"
+     "the medium (4.7 GB unless --medium) is refused with its size. Needs\n"
+     "dvdauthor, and genisoimage for an image; an existing OUT is replaced only\n"
+     "with --force. Ctrl-C leaves nothing behind.\n",
      RunAuthor},
     {"check", "check DISC [--deep] [--map MAPFILE]",
      "Verifies the disc without changing it: VR_MANGR.IFO and VR_MANGR.BUP each\n"

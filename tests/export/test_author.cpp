@@ -5,17 +5,22 @@
 // from the committed samples.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "export/Decoded.h"
+#include "export/menu.h"
 #include "support/TempDir.h"
 
 extern "C" {
 #include <dvdread/dvd_reader.h>
 #include <dvdread/ifo_read.h>
+#include <dvdread/nav_read.h>
 #include <libavutil/log.h>
 }
 
@@ -69,6 +74,91 @@ std::vector<DvdTitle> ReadDvd(const std::string& path) {
     return titles;
 }
 
+// The buttons of each page of the manager's menu, as its navigation packs
+// give them (the authoring program writes spumux's exclusive ends as they
+// are); the dispatcher, which has no cell, is
+// not a page.
+std::vector<std::vector<vrexport::Rect> > ReadMenu(const std::string& path) {
+    std::vector<std::vector<vrexport::Rect> > pages;
+    dvd_reader_t* dvd = DVDOpen(path.c_str());
+    ifo_handle_t* vmg = dvd ? ifoOpen(dvd, 0) : nullptr;
+    dvd_file_t* vob = vmg ? DVDOpenFile(dvd, 0, DVD_READ_MENU_VOBS) : nullptr;
+    const pgcit_t* pgcit = vmg && vmg->pgci_ut && vmg->pgci_ut->nr_of_lus ? vmg->pgci_ut->lu[0].pgcit : nullptr;
+    for (int i = 0; vob && pgcit && i < pgcit->nr_of_pgci_srp; ++i) {
+        const pgc_t* pgc = pgcit->pgci_srp[i].pgc;
+        if (!pgc || pgc->nr_of_cells == 0) continue;
+        unsigned char block[DVD_VIDEO_LB_LEN];
+        const uint32_t sector = pgc->cell_playback[0].first_sector;
+        pci_t pci{};
+        if (DVDReadBlocks(vob, static_cast<int>(sector), 1, block) != 1) break;
+        navRead_PCI(&pci, block + 0x2d);  // after the pack, system and PES headers and the substream number
+        if (pci.pci_gi.nv_pck_lbn != sector) break;
+        std::vector<vrexport::Rect> buttons;
+        for (int b = 0; b < (pci.hli.hl_gi.btn_ns & 0x3F); ++b) {
+            const btni_t& n = pci.hli.btnit[b];
+            buttons.push_back({static_cast<int>(n.x_start), static_cast<int>(n.y_start), static_cast<int>(n.x_end),
+                               static_cast<int>(n.y_end)});
+        }
+        pages.push_back(buttons);
+    }
+    if (vob) DVDCloseFile(vob);
+    if (vmg) ifoClose(vmg);
+    if (dvd) DVDClose(dvd);
+    return pages;
+}
+
+}  // namespace
+
+namespace vrexport {
+bool operator==(const Rect& a, const Rect& b) { return a.x0 == b.x0 && a.y0 == b.y0 && a.x1 == b.x1 && a.y1 == b.y1; }
+void PrintTo(const Rect& r, std::ostream* os) { *os << r.x0 << "," << r.y0 << " to " << r.x1 << "," << r.y1; }
+}  // namespace vrexport
+
+namespace {
+
+// The luma of the first picture of a file.
+struct Luma {
+    int width = 0, height = 0;
+    std::vector<uint8_t> y;
+    int At(int x, int row) const { return y[static_cast<size_t>(row) * width + x]; }
+    // The mean over [x0, x1) x [y0, y1).
+    double Mean(int x0, int y0, int x1, int y1) const {
+        double sum = 0;
+        for (int row = y0; row < y1; ++row)
+            for (int x = x0; x < x1; ++x) sum += At(x, row);
+        return sum / ((x1 - x0) * (y1 - y0));
+    }
+};
+Luma FirstLuma(const std::string& path) {
+    Luma l;
+    DecodeStream(path, AVMEDIA_TYPE_VIDEO, true, [&](const AVFrame* f, const AVStream*) {
+        if (!l.y.empty()) return;
+        l.width = f->width;
+        l.height = f->height;
+        for (int row = 0; row < f->height; ++row)
+            l.y.insert(l.y.end(), f->data[0] + row * f->linesize[0], f->data[0] + row * f->linesize[0] + f->width);
+    });
+    return l;
+}
+
+// How far the picture in r of the page is from the source picture: the
+// largest difference of the means of 6 x 4 blocks that cover both.
+double Unlike(const Luma& page, const vrexport::Rect& r, const Luma& source) {
+    double worst = 0;
+    for (int by = 0; by < 4; ++by) {
+        for (int bx = 0; bx < 6; ++bx) {
+            const int w = r.x1 - r.x0, h = r.y1 - r.y0;
+            const double shown = page.Mean(r.x0 + bx * w / 6 + 2, r.y0 + by * h / 4 + 2, r.x0 + (bx + 1) * w / 6 - 2,
+                                           r.y0 + (by + 1) * h / 4 - 2);
+            const int sw = source.width, sh = source.height;
+            const double wanted = source.Mean(bx * sw / 6 + sw / 90, by * sh / 4 + sh / 72, (bx + 1) * sw / 6 - sw / 90,
+                                              (by + 1) * sh / 4 - sh / 72);
+            worst = std::max(worst, std::abs(shown - wanted));
+        }
+    }
+    return worst;
+}
+
 // A 4:3 MPEG audio recording of 12 s with a chapter at 6 s, a 16:9 LPCM
 // one, and a playlist of the first one's second chapter, authored as an
 // image: three titles in that order, each in a title set of its own (the
@@ -97,11 +187,60 @@ TEST(Author, TitlesPlayTheProgramsAndPlaylists) {
         EXPECT_EQ(titles[i].aspect, aspects[i]);
         EXPECT_EQ(titles[i].audio, audio[i]);
     }
+    // The menu: a button per title where the page shows the title.
+    const std::vector<std::vector<vrexport::Rect> > menu = ReadMenu(iso);
+    ASSERT_EQ(menu.size(), 1u);
+    ASSERT_EQ(menu[0].size(), 3u);
+    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(menu[0][i], vrexport::MenuEntrySlot(false, i, i == 1).button) << i;
     const std::string out = dir.File("dvd");
-    ASSERT_EQ(Tool("author '" + d + "' -o '" + out + "' --program 1"), 0);
+    ASSERT_EQ(Tool("author '" + d + "' -o '" + out + "' --program 1 --no-menu"), 0);
+    EXPECT_EQ(ReadDvd(out).size(), 1u);
+    EXPECT_TRUE(ReadMenu(out).empty());
     const Shown source = Decode(Sample("pal_cif_12s.vob"));
     ASSERT_EQ(source.hashes.size(), 300u);
     EXPECT_EQ(SourceFrames(Decode(out + "/VIDEO_TS/VTS_01_1.VOB"), source), Range(0, 300));
+}
+
+// Seven titles make two menu pages: six entries and an arrow, one entry
+// and an arrow back. Each entry shows its title's first picture (16:9
+// ones letterboxed in the box) and its name below; the rest is background.
+TEST(Author, MenuPagesShowEachTitle) {
+    av_log_set_level(AV_LOG_QUIET);
+    TempDir dir;
+    const std::string d = dir.File("disc"), out = dir.File("dvd");
+    const char* samples[] = {"pal_mpeg2_mp2_4x3.vob",     "pal_mpeg2_lpcm_16x9.vob",   "pal_cif_12s.vob",
+                             "pal_mpeg2_ac3mono_4x3.vob", "pal_mpeg2_bframes_cif.vob", "pal_mpeg2_mp2_4x3.vob",
+                             "pal_mpeg2_lpcm_16x9.vob"};
+    std::string files;
+    for (const char* s : samples) files += " '" + Sample(s) + "'";
+    ASSERT_EQ(Tool("create '" + d + "'" + files), 0);
+    ASSERT_EQ(Tool("author '" + d + "' -o '" + out + "'"), 0);
+    const std::vector<std::vector<vrexport::Rect> > menu = ReadMenu(out);
+    ASSERT_EQ(menu.size(), 2u);
+    ASSERT_EQ(menu[0].size(), 7u);
+    EXPECT_EQ(menu[0][6], vrexport::MenuArrow(false, true));
+    ASSERT_EQ(menu[1].size(), 2u);
+    EXPECT_EQ(menu[1][0], vrexport::MenuEntrySlot(false, 0, true).button);
+    EXPECT_EQ(menu[1][1], vrexport::MenuArrow(false, false));
+
+    const Luma page = FirstLuma(out + "/VIDEO_TS/VIDEO_TS.VOB");
+    ASSERT_EQ(page.width, 720);
+    ASSERT_EQ(page.height, 576);
+    const int background = page.At(4, 4);
+    for (size_t i = 0; i < 6; ++i) {
+        SCOPED_TRACE(samples[i]);
+        const bool wide = i == 1;
+        const vrexport::MenuSlot slot = vrexport::MenuEntrySlot(false, i, wide);
+        EXPECT_EQ(menu[0][i], slot.button);
+        EXPECT_LT(Unlike(page, slot.picture, FirstLuma(Sample(samples[i]))), 12.0);
+        const vrexport::Rect& n = slot.name;
+        int brightest = 0;
+        for (int y = n.y0; y < n.y1; ++y)
+            for (int x = n.x0; x < n.x1; ++x) brightest = std::max(brightest, page.At(x, y));
+        EXPECT_GT(brightest, 200) << "no name";
+        // Between the entries lies the background only.
+        EXPECT_NEAR(page.Mean(slot.button.x1, slot.button.y0, slot.button.x1 + 8, slot.button.y1), background, 2.0);
+    }
 }
 
 // MPEG audio alone cannot be a 525/60 disc's only audio: it becomes AC-3.
