@@ -18,6 +18,7 @@
 #include "support/TempDir.h"
 
 extern "C" {
+#include <dvdnav/dvdnav.h>
 #include <dvdread/dvd_reader.h>
 #include <dvdread/ifo_read.h>
 #include <dvdread/nav_read.h>
@@ -159,6 +160,50 @@ double Unlike(const Luma& page, const vrexport::Rect& r, const Luma& source) {
     return worst;
 }
 
+// What a player does with the disc, in libdvdnav's virtual machine: the
+// titles it plays ("t2") and the menu pages it stops at ("page1"), in
+// order; at a page it presses the buttons of `presses` (from 1), one per
+// stop, and stops itself when none is left. "end" when the disc stops.
+std::string Play(const std::string& path, std::vector<int> presses) {
+    std::string played;
+    dvdnav_t* nav = nullptr;
+    if (dvdnav_open(&nav, path.c_str()) != DVDNAV_STATUS_OK) return "cannot open";
+    dvdnav_set_readahead_flag(nav, 0);
+    int32_t lastTitle = -1, lastPgc = -1;
+    std::vector<uint8_t> block(DVD_VIDEO_LB_LEN);
+    for (int n = 0; n < 1000000; ++n) {
+        int32_t event = 0, length = 0;
+        uint8_t* buf = block.data();
+        if (dvdnav_get_next_block(nav, buf, &event, &length) != DVDNAV_STATUS_OK) {
+            played += " error";
+            break;
+        }
+        int32_t title = 0, pgcn = 0, pgn = 0;
+        if (event == DVDNAV_CELL_CHANGE && dvdnav_current_title_program(nav, &title, &pgcn, &pgn) == DVDNAV_STATUS_OK &&
+            title > 0 && (title != lastTitle || pgcn != lastPgc))
+            played += " t" + std::to_string(title);
+        if (event == DVDNAV_CELL_CHANGE) lastTitle = title, lastPgc = pgcn;
+        if (event == DVDNAV_WAIT) dvdnav_wait_skip(nav);
+        if (event == DVDNAV_STOP) {
+            played += " end";
+            break;
+        }
+        if (event != DVDNAV_STILL_FRAME) continue;
+        if (!dvdnav_is_domain_vmgm(nav)) {
+            dvdnav_still_skip(nav);
+            continue;
+        }
+        dvdnav_current_title_program(nav, &title, &pgcn, &pgn);
+        played += " page" + std::to_string(pgcn - 1);  // menu 1 is the dispatcher
+        if (presses.empty()) break;
+        dvdnav_button_select_and_activate(nav, dvdnav_get_current_nav_pci(nav), presses.front());
+        presses.erase(presses.begin());
+        lastTitle = -1;
+    }
+    dvdnav_close(nav);
+    return played.empty() ? played : played.substr(1);
+}
+
 // A 4:3 MPEG audio recording of 12 s with a chapter at 6 s, a 16:9 LPCM
 // one, and a playlist of the first one's second chapter, authored as an
 // image: three titles in that order, each in a title set of its own (the
@@ -192,10 +237,14 @@ TEST(Author, TitlesPlayTheProgramsAndPlaylists) {
     ASSERT_EQ(menu.size(), 1u);
     ASSERT_EQ(menu[0].size(), 3u);
     for (size_t i = 0; i < 3; ++i) EXPECT_EQ(menu[0][i], vrexport::MenuEntrySlot(false, i, i == 1).button) << i;
+    // First play plays every title, then the menu; a title chosen there
+    // plays alone and comes back to it.
+    EXPECT_EQ(Play(iso, {2, 3}), "t1 t2 t3 page1 t2 page1 t3 page1");
     const std::string out = dir.File("dvd");
     ASSERT_EQ(Tool("author '" + d + "' -o '" + out + "' --program 1 --no-menu"), 0);
     EXPECT_EQ(ReadDvd(out).size(), 1u);
     EXPECT_TRUE(ReadMenu(out).empty());
+    EXPECT_EQ(Play(out, {}), "t1 end");
     const Shown source = Decode(Sample("pal_cif_12s.vob"));
     ASSERT_EQ(source.hashes.size(), 300u);
     EXPECT_EQ(SourceFrames(Decode(out + "/VIDEO_TS/VTS_01_1.VOB"), source), Range(0, 300));
@@ -222,6 +271,9 @@ TEST(Author, MenuPagesShowEachTitle) {
     ASSERT_EQ(menu[1].size(), 2u);
     EXPECT_EQ(menu[1][0], vrexport::MenuEntrySlot(false, 0, true).button);
     EXPECT_EQ(menu[1][1], vrexport::MenuArrow(false, false));
+    // The arrows turn the pages; the last title chosen comes back to its
+    // page.
+    EXPECT_EQ(Play(out, {7, 1, 2}), "t1 t2 t3 t4 t5 t6 t7 page1 page2 t7 page2 page1");
 
     const Luma page = FirstLuma(out + "/VIDEO_TS/VIDEO_TS.VOB");
     ASSERT_EQ(page.width, 720);
