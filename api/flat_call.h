@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "api/CVR_MANGR.h"
+#include "manager/CVR_MANGR.h"
 
 namespace vrm {
 

@@ -38,7 +38,7 @@
 #define SYSTEMTIME vrm_systemtime
 #endif
 
-#include "api/CVR_MANGR.h"
+#include "manager/CVR_MANGR.h"
 #include "platform/types.h"
 
 // A new handle, or NULL when memory runs out.

@@ -6,7 +6,7 @@
 file(GLOB_RECURSE headers RELATIVE ${VRMANGR_HEADER_ROOT} ${VRMANGR_HEADER_ROOT}/*/*.h)
 foreach(header ${headers})
   file(READ ${VRMANGR_HEADER_ROOT}/${header} text)
-  string(REGEX REPLACE "#include \"(api|io|platform|tables|query|stream)/" "#include \"../\\1/" fixed "${text}")
+  string(REGEX REPLACE "#include \"(api|io|platform|manager|tables|query|stream)/" "#include \"../\\1/" fixed "${text}")
   if(NOT fixed STREQUAL text)
     file(WRITE ${VRMANGR_HEADER_ROOT}/${header} "${fixed}")
   endif()

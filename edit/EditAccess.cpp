@@ -2,9 +2,9 @@
 
 #include <new>
 
-#include "api/CVR_MANGR.h"
 #include "io/codecs.h"
 #include "io/units.h"
+#include "manager/CVR_MANGR.h"
 #include "tables/CPGCI.h"
 #include "tables/CPL_SRPT.h"
 #include "tables/CRTR_VMGI.h"

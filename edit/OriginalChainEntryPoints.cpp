@@ -1,8 +1,8 @@
 // Entry points of the original chain: inserts at a time or a number of
 // frames after an entry point, deletes with the video of the segment, and
 // combines.
-#include "api/CVR_MANGR.h"
 #include "edit/EditAccess.h"
+#include "manager/CVR_MANGR.h"
 #include "query/records.h"
 #include "tables/CPGCI.h"
 

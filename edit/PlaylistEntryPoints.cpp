@@ -2,8 +2,8 @@
 // the chain that plays the playlist, and the inserts, deletes, divide and
 // combines on a user-defined chain. After each edit by playlist number the
 // playlist's type (PL_TY) follows the cells its chain holds.
-#include "api/CVR_MANGR.h"
 #include "edit/EditAccess.h"
+#include "manager/CVR_MANGR.h"
 #include "query/records.h"
 #include "tables/CPGCI.h"
 #include "tables/CPL_SRPT.h"

@@ -4,9 +4,9 @@
 // never changes with the copy, nor the copy with the source.
 #include <vector>
 
-#include "api/CVR_MANGR.h"
 #include "edit/EditAccess.h"
 #include "io/codecs.h"
+#include "manager/CVR_MANGR.h"
 #include "tables/CPGCI.h"
 #include "tables/CS_VOGI.h"
 

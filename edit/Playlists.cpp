@@ -2,8 +2,8 @@
 // plays it.
 #include <vector>
 
-#include "api/CVR_MANGR.h"
 #include "edit/EditAccess.h"
+#include "manager/CVR_MANGR.h"
 #include "tables/CPL_SRPT.h"
 #include "tables/CUD_PGCIT.h"
 

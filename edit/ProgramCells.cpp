@@ -4,10 +4,10 @@
 #include <array>
 #include <cstring>
 
-#include "api/CVR_MANGR.h"
 #include "io/be.h"
 #include "io/codecs.h"
 #include "io/units.h"
+#include "manager/CVR_MANGR.h"
 #include "tables/CM_AVFI.h"
 #include "tables/CM_AVFIT.h"
 #include "tables/CM_VOBI.h"

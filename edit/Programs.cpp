@@ -7,14 +7,14 @@
 #include <algorithm>
 #include <string>
 
-#include "api/CVR_MANGR.h"
 #include "edit/EditAccess.h"
 #include "edit/ProgramCells.h"
 #include "edit/Reclaim.h"
 #include "io/TextCodec.h"
 #include "io/be.h"
 #include "io/codecs.h"
-#include "query/coverage.h"
+#include "manager/CVR_MANGR.h"
+#include "manager/coverage.h"
 #include "tables/CPGCI.h"
 #include "tables/CRTR_VMGI.h"
 #include "tables/CVMGI_MAT.h"

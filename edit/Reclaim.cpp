@@ -11,9 +11,9 @@
 #include <map>
 #include <set>
 
-#include "api/CVR_MANGR.h"
 #include "edit/EditAccess.h"
 #include "io/fields.h"
+#include "manager/CVR_MANGR.h"
 #include "tables/CM_AVFI.h"
 #include "tables/CM_AVFIT.h"
 #include "tables/CM_VOBI.h"

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "api/CVR_MANGR.h"
 #include "edit/EditAccess.h"
 #include "io/be.h"
+#include "manager/CVR_MANGR.h"
 #include "tables/CPGCI.h"
 #include "tables/CPL_SRPT.h"
 #include "tables/CRTR_VMGI.h"

@@ -2,8 +2,8 @@
 // deleting whole movie cells.
 #include <new>
 
-#include "api/CVR_MANGR.h"
 #include "edit/EditAccess.h"
+#include "manager/CVR_MANGR.h"
 #include "tables/CM_AVFI.h"
 #include "tables/CM_AVFIT.h"
 #include "tables/CUD_PGCIT.h"

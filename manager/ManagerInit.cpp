@@ -4,8 +4,8 @@
 #include <cstring>
 #include <utility>
 
-#include "api/CVR_MANGR.h"
 #include "io/CBuffer.h"
+#include "manager/CVR_MANGR.h"
 #include "manager/ManagerFiles.h"
 #include "platform/file.h"
 #include "tables/CMNFIT.h"

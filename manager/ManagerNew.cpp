@@ -1,8 +1,8 @@
 // A new, empty disc.
 #include <new>
 
-#include "api/CVR_MANGR.h"
 #include "io/CBuffer.h"
+#include "manager/CVR_MANGR.h"
 #include "manager/ManagerFiles.h"
 #include "platform/file.h"
 #include "tables/CM_AVFIT.h"

@@ -7,9 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "api/CVR_MANGR.h"
 #include "io/CBuffer.h"
+#include "manager/CVR_MANGR.h"
 #include "manager/ManagerFiles.h"
+#include "manager/coverage.h"
 #include "platform/disc_files.h"
 #include "platform/file.h"
 #include "tables/CMNFIT.h"

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "api/CVR_MANGR.h"
 #include "io/CBuffer.h"
 #include "io/units.h"
+#include "manager/CVR_MANGR.h"
 #include "manager/ManagerFiles.h"
 #include "platform/file.h"
 #include "tables/CMNFIT.h"

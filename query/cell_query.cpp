@@ -1,5 +1,5 @@
 // The cell query: one cell of any program chain as a seg.
-#include "api/CVR_MANGR.h"
+#include "manager/CVR_MANGR.h"
 #include "query/internal/query_support.h"
 #include "query/records.h"
 #include "tables/CCI.h"

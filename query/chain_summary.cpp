@@ -1,7 +1,7 @@
 // What a chain or program summary reports besides counts and durations: its
 // content type and the recording time of its first cell.
-#include "api/CVR_MANGR.h"
 #include "io/codecs.h"
+#include "manager/CVR_MANGR.h"
 #include "query/internal/query_support.h"
 #include "tables/CCI.h"
 #include "tables/CM_AVFIT.h"

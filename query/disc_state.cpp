@@ -1,7 +1,8 @@
 // The manager's view of its recorded data: cross-table consistency and the
 // coverage of the stream files.
-#include "api/CVR_MANGR.h"
-#include "query/coverage.h"
+#include "manager/CVR_MANGR.h"
+#include "manager/consistency.h"
+#include "manager/coverage.h"
 
 int CVR_MANGR::fnCheckConsistency(std::vector<std::string>* findings) {
     if (!m_pModel) return 0;

@@ -2,7 +2,7 @@
 // file order, from the tables as they are in memory (edits included).
 #include <string>
 
-#include "api/CVR_MANGR.h"
+#include "manager/CVR_MANGR.h"
 #include "tables/CMNFIT.h"
 #include "tables/CM_AVFIT.h"
 #include "tables/CPGCI.h"

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <new>
 
-#include "api/CVR_MANGR.h"
+#include "manager/CVR_MANGR.h"
 #include "query/internal/query_support.h"
 #include "query/records.h"
 #include "tables/CCI.h"

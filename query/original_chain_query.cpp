@@ -2,7 +2,7 @@
 // programs, and its cells and entry-point segments.
 #include <cstring>
 
-#include "api/CVR_MANGR.h"
+#include "manager/CVR_MANGR.h"
 #include "query/internal/query_support.h"
 #include "query/records.h"
 #include "tables/CPGCI.h"

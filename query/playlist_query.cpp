@@ -1,8 +1,8 @@
 // Queries on playlists: each playlist search pointer of PL_SRPT names the
 // user-defined chain of UD_PGCIT that plays it (its PGCN). A playlist's
 // chain has no programs; its cells are addressed as program 1.
-#include "api/CVR_MANGR.h"
 #include "io/codecs.h"
+#include "manager/CVR_MANGR.h"
 #include "query/internal/query_support.h"
 #include "query/records.h"
 #include "tables/CPL_SRPT.h"

@@ -6,8 +6,8 @@
 // source file waiting to be appended, and reads the video bit rate there.
 #include <cstdint>
 
-#include "api/CVR_MANGR.h"
 #include "io/units.h"
+#include "manager/CVR_MANGR.h"
 #include "query/internal/query_support.h"
 #include "tables/CCI.h"
 #include "tables/CM_AVFI.h"

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "api/CVR_MANGR.h"
 #include "io/units.h"
-#include "query/coverage.h"
+#include "manager/CVR_MANGR.h"
+#include "manager/coverage.h"
 
 int CVR_MANGR::fnRelease_Stream_Sectors(int still, DWORD first, DWORD count) {
     if (!m_pModel) return fnFail(VRO_ERR_NOT_INITIALISED, "No disc is open.");

@@ -7,10 +7,10 @@
 
 #include <string>
 
-#include "api/VMG_MODEL.h"
 #include "io/status.h"
+#include "manager/VMG_MODEL.h"
+#include "manager/coverage.h"
 #include "platform/types.h"
-#include "query/coverage.h"
 #include "stream/VR_MPEGFILE_INFO.h"
 
 namespace vrm {

@@ -3,8 +3,8 @@
 // nothing), and the commit queues it and adds it to the tables.
 #include <new>
 
-#include "api/CVR_MANGR.h"
 #include "io/invariant.h"
+#include "manager/CVR_MANGR.h"
 #include "platform/clock.h"
 #include "record/plan.h"
 #include "tables/CM_AVFI.h"

@@ -11,7 +11,7 @@
 
 #include "io/codecs.h"
 #include "platform/clock.h"
-#include "query/coverage.h"
+#include "manager/coverage.h"
 #include "support/Disc.h"
 #include "support/Time.h"
 

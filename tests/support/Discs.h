@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "api/CVR_MANGR.h"
+#include "manager/CVR_MANGR.h"
 #include "support/Recording.h"
 #include "support/TableIO.h"
 #include "tables/CMNFIT.h"

@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "api/VMG_MODEL.h"
-#include "query/coverage.h"
+#include "manager/VMG_MODEL.h"
+#include "manager/consistency.h"
+#include "manager/coverage.h"
 #include "support/Recording.h"
 #include "support/Time.h"
 #include "tables/CM_AVFIT.h"

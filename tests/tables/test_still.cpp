@@ -7,9 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "api/VMG_MODEL.h"
+#include "manager/VMG_MODEL.h"
+#include "manager/consistency.h"
+#include "manager/coverage.h"
 #include "platform/clock.h"
-#include "query/coverage.h"
 #include "stream/VR_MPEGFILE_INFO.h"
 #include "support/Time.h"
 #include "tables/CS_AVFIT.h"

@@ -7,8 +7,9 @@
 #include <algorithm>
 #include <string>
 
-#include "api/VMG_MODEL.h"
-#include "query/coverage.h"
+#include "manager/VMG_MODEL.h"
+#include "manager/consistency.h"
+#include "manager/coverage.h"
 #include "tables/CCI.h"
 #include "tables/CM_AVFI.h"
 #include "tables/CM_AVFIT.h"

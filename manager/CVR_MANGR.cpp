@@ -1,4 +1,4 @@
-#include "api/CVR_MANGR.h"
+#include "manager/CVR_MANGR.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,8 +1,8 @@
 // VMG_MODEL: the root of the in-memory management information, one pointer
 // per table of the management file in file order. A null pointer means the
 // table is absent.
-#ifndef VRMANGR_API_VMG_MODEL_H
-#define VRMANGR_API_VMG_MODEL_H
+#ifndef VRMANGR_MANAGER_VMG_MODEL_H
+#define VRMANGR_MANAGER_VMG_MODEL_H
 
 struct RTR_VMGI;
 struct M_AVFIT;

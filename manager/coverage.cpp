@@ -1,11 +1,11 @@
 // Stream coverage: the sectors each VOB and VOG occupies, from its own start
 // sector and size.
-#include "query/coverage.h"
+#include "manager/coverage.h"
 
 #include <algorithm>
 
-#include "api/VMG_MODEL.h"
 #include "io/units.h"
+#include "manager/VMG_MODEL.h"
 #include "tables/CM_AVFI.h"
 #include "tables/CM_AVFIT.h"
 #include "tables/CM_VOBI.h"

@@ -3,21 +3,21 @@
 // the file is mapped and written through, and the stream objects of
 // VR_MOVIE.VRO and VR_STILL.VRO. A handle of the flat interface points at
 // one of these objects.
-#ifndef VRMANGR_API_CVR_MANGR_H
-#define VRMANGR_API_CVR_MANGR_H
+#ifndef VRMANGR_MANAGER_CVR_MANGR_H
+#define VRMANGR_MANAGER_CVR_MANGR_H
 
 #include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "api/VMG_MODEL.h"
 #include "io/TextCodec.h"
 #include "io/status.h"
+#include "manager/VMG_MODEL.h"
 #include "platform/types.h"
-#include "query/coverage.h"
 #include "stream/CVRO_DATA.h"
 #include "stream/recording_scan.h"
+#include "stream/stream_extents.h"
 
 class CBuffer;
 namespace vrm {

@@ -5,8 +5,8 @@
 // recording may leave its sectors unused), with the overlaps, the unused
 // gaps between them, and how the stream file's length compares with the
 // highest recorded end.
-#ifndef VRMANGR_QUERY_COVERAGE_H
-#define VRMANGR_QUERY_COVERAGE_H
+#ifndef VRMANGR_MANAGER_COVERAGE_H
+#define VRMANGR_MANAGER_COVERAGE_H
 
 #include <cstdint>
 #include <string>
@@ -14,32 +14,9 @@
 #include <vector>
 
 #include "platform/types.h"
+#include "stream/stream_extents.h"
 
 struct VMG_MODEL;
-
-// One recording: a VOB (movie stream) or a VOG (still stream), numbered
-// from 1 in table order.
-struct VR_STREAM_EXTENT {
-    WORD wNumber;
-    DWORD dwStart;  // first sector
-    DWORD dwSectors;
-};
-
-struct VR_SECTOR_RUN {
-    DWORD dwStart;
-    DWORD dwSectors;
-};
-
-struct VR_STREAM_COVERAGE {
-    std::vector<VR_STREAM_EXTENT> extents;  // every VOB or VOG, by start sector
-    std::vector<std::pair<WORD, WORD>> overlaps;  // numbers of two recordings sharing sectors
-    std::vector<VR_SECTOR_RUN> gaps;  // sectors below dwRecordedEnd that no recording uses
-    DWORD dwRecordedEnd = 0;  // the sector behind the highest recording end
-    bool bFilePresent = false;  // the stream file exists
-    uint64_t qwFileBytes = 0;  // its length in bytes (0 when missing)
-    uint64_t qwTrailingBytes = 0;  // bytes behind the highest recording end
-    uint64_t qwMissingBytes = 0;  // recorded bytes beyond the end of the file (gaps not counted)
-};
 
 namespace vrm {
 
@@ -58,11 +35,6 @@ std::vector<VR_SECTOR_RUN> SubtractRuns(std::vector<VR_SECTOR_RUN> runs, std::ve
 
 // The extents of a coverage as runs of sectors.
 std::vector<VR_SECTOR_RUN> ExtentRuns(const VR_STREAM_COVERAGE& coverage);
-
-// Checks the loaded tables against each other; appends one sentence per
-// violation (naming the table and the item) and returns true when there is
-// none. See CVR_MANGR::fnCheckConsistency.
-bool CheckConsistency(const VMG_MODEL& model, std::vector<std::string>* findings);
 
 }  // namespace vrm
 
