@@ -1,12 +1,14 @@
 """The Python package against the built library: VRMANGR_LIBRARY names it,
 VRMANGR_TEST_DATA the folder of the committed samples."""
 
+import datetime
 import os
 import shutil
 import tempfile
+import time
 import unittest
 
-from vrmangr import Disc, VrmError
+from vrmangr import CharacterSet, Disc, Protection, VrmError, scan_stream
 
 DATA = os.environ.get("VRMANGR_TEST_DATA", os.path.join(os.path.dirname(__file__), "../../../tests/data"))
 PAL = os.path.join(DATA, "pal_mpeg2_mp2_4x3.vob")
@@ -82,25 +84,131 @@ class DiscTest(unittest.TestCase):
                 disc.combine_programs(1)
             self.assertIn("last", caught.exception.sentence)
             disc.save()
+            # The save gives back what the edits freed: the erased stretch
+            # is a gap in the stream file now, and the deleted recording,
+            # which ended it, is cut off.
+            released = disc.released_space()
+            self.assertEqual(released.movie_bytes + released.movie_unsupported, erased.freed_bytes + gone.freed_bytes)
+            use = disc.stream_use()
+            self.assertEqual((use.overlaps, sum(n for _, n in use.gaps) * 2048), ([], erased.freed_bytes))
+            self.assertEqual(use.file_bytes, use.recorded_end * 2048)
         with Disc.open(self.dir) as disc:
             self.assertEqual(len(disc.programs()), 1)
 
+    def test_dates_are_datetimes_of_the_disc_zone(self):
+        # The library takes a new disc's TM_ZONE from the local zone.
+        old = os.environ.get("TZ")
+        os.environ["TZ"] = "JST-9"
+        time.tzset()
+        self.addCleanup(time.tzset)
+        self.addCleanup(lambda: os.environ.pop("TZ") if old is None else os.environ.update(TZ=old))
+        when = datetime.datetime(2019, 10, 30, 13, 32, 7, tzinfo=datetime.timezone.utc)
+        with Disc.create(self.dir) as disc:
+            disc.add_recording(PAL, recorded=when)
+            # A refused add leaves no time behind for the next one.
+            with self.assertRaises(VrmError):
+                disc.add_recording(os.path.join(self.dir, "missing.vob"), recorded=when)
+            disc.add_still_pictures(STILL)
+            disc.add_to_playlist(disc.add_playlist(), 1)
+            disc.save()
+        tokyo = datetime.timezone(datetime.timedelta(hours=9))
+        with Disc.open(self.dir) as disc:
+            self.assertEqual(disc.time_zone, tokyo)
+            first, second = disc.programs()
+            self.assertEqual((first.recorded.utcoffset(), first.recorded.timetuple()[:6]),
+                             (datetime.timedelta(hours=9), (2019, 10, 30, 22, 32, 7)))
+            self.assertEqual(first.recorded, when)
+            # Without a time given, a recording is dated now.
+            now = datetime.datetime.now(datetime.timezone.utc)
+            for date in (second.recorded, disc.playlists()[0].created):
+                self.assertEqual(date.tzinfo, tokyo)
+                self.assertLess(abs(date - now), datetime.timedelta(minutes=1))
+
+    def test_character_set_converts_titles_or_refuses(self):
+        with Disc.create(self.dir) as disc:
+            disc.add_recording(PAL)
+            self.assertEqual(disc.character_set(), CharacterSet(0x12, "Shift-JIS", True))
+            with self.assertRaises(VrmError) as caught:
+                disc.set_title(1, "Köln")
+            self.assertEqual((caught.exception.code, str(caught.exception)),
+                             (1, "'ö' (U+00F6) cannot be written in Shift-JIS, the disc's character set."))
+            disc.set_character_set("latin1")
+            disc.set_title(1, "Köln")
+            with self.assertRaises(VrmError) as caught:
+                disc.set_character_set("ascii")
+            self.assertEqual(caught.exception.sentence,
+                             "The text of program 1 cannot be converted: 'ö' (U+00F6) cannot be written in ASCII.")
+            with self.assertRaises(ValueError):
+                disc.set_character_set("klingon")
+            disc.save()
+        with Disc.open(self.dir) as disc:
+            self.assertEqual((disc.character_set().name, disc.programs()[0].title), ("ISO 8859-1", "Köln"))
+
+    def test_recover_from_the_stream_files(self):
+        with Disc.create(self.dir) as disc:
+            disc.add_recording(THIRTY)
+            disc.add_recording(PAL)
+            disc.add_still_pictures(STILL)
+            disc.save()
+            use = disc.stream_use()
+            ranges = [disc.program_ranges(pg) for pg in (1, 2, 3)]
+        for name in ("VR_MANGR.IFO", "VR_MANGR.BUP"):
+            os.remove(os.path.join(self.dir, name))
+        with self.assertRaises(VrmError):
+            Disc.open(self.dir)
+
+        movie = scan_stream(os.path.join(self.dir, "VR_MOVIE.VRO"))
+        self.assertEqual([(f.kind, f.first_sector, f.sectors) for f in movie],
+                         [("recording", start, n) for _, start, n in use.recordings])
+        self.assertEqual([f.frames for f in movie], [750, 50])
+        second = movie[1]
+        self.assertEqual((second.start, second.end), (second.first_sector * 2048, use.recorded_end * 2048))
+        self.assertEqual((second.frame_rate, second.width, second.height, second.aspect, second.audio),
+                         (25.0, 720, 576, "4:3", "MPEG audio"))
+        (stills,) = scan_stream(os.path.join(self.dir, "VR_STILL.VRO"), still=True)
+        self.assertEqual((stills.kind, stills.frames), ("stills", 2))
+
+        when = datetime.datetime(2020, 5, 1, 8, 0, tzinfo=datetime.timezone.utc)
+        with Disc.create(self.dir) as disc:
+            for found in movie + [stills]:
+                disc.add_found(found, recorded=when)
+            disc.save()
+        with Disc.open(self.dir) as disc:
+            self.assertEqual([(p.content, p.duration_ms, p.recorded) for p in disc.programs()],
+                             [("movie", 30000, when), ("movie", 2000, when), ("still", 6000, when)])
+            self.assertEqual([disc.program_ranges(pg) for pg in (1, 2, 3)], ranges)
+
     def test_a_missing_library_is_one_clear_error(self):
-        with self.assertRaises(VrmError) as caught:
+        with self.assertRaises(ImportError) as caught:
             Disc(self.dir, library=os.path.join(self.dir, "libnothing.so"))
-        self.assertIn("cannot be loaded", caught.exception.sentence)
+        sentence = str(caught.exception)
+        self.assertIsInstance(caught.exception, VrmError)  # as callers caught it before
+        for needed in ("libnothing.so cannot be loaded", "Debian package vrmangr", "cmake --install",
+                       "VRMANGR_LIBRARY"):
+            self.assertIn(needed, sentence)
 
     def test_refusals_carry_the_library_sentence(self):
         with self.assertRaises(VrmError) as caught:
             Disc.open(self.dir)
-        self.assertTrue(caught.exception.sentence)
+        self.assertEqual(caught.exception.sentence, "No DVD-VR management file is there.")
+        missing = os.path.join(self.dir, "VR_MOVIE.VRO")
+        with self.assertRaises(VrmError) as caught:
+            scan_stream(missing)
+        self.assertEqual(str(caught.exception), missing + " cannot be opened for reading.")
         with Disc.create(self.dir) as disc:
             with self.assertRaises(VrmError) as caught:
                 disc.delete_playlist(4)
-            self.assertEqual(caught.exception.code, 37)
-            self.assertIn("playlist 4", str(caught.exception))
+            self.assertEqual((caught.exception.code, str(caught.exception)),
+                             (37, "There is no playlist 4 (the disc has 0)."))
             with self.assertRaises(VrmError):
                 disc.set_title(1, "no program yet")
+            disc.add_recording(PAL)
+            disc.save()
+            self.assertEqual(disc.protection(), Protection(0, False, False, 0))
+            with self.assertRaises(VrmError) as caught:
+                disc.delete_program(5)
+            self.assertEqual((caught.exception.code, str(caught.exception)),
+                             (37, "There is no program 5 (the disc has 1)."))
 
 
 if __name__ == "__main__":

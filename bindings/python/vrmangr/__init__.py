@@ -1,17 +1,23 @@
 """DVD-VR recording directories through vrmangr's C interface (ctypes).
 
-The shared library is loaded from the path in VRMANGR_LIBRARY, or else by
-the loader's search (libvrmangr.so.0). A call the library refuses raises
-VrmError with the library's code and sentence.
+The shared library is loaded when it is first needed (a Disc, a scan), from
+the path given as `library`, else the path in VRMANGR_LIBRARY, else by the
+loader's search (libvrmangr.so.0); when none loads, LibraryNotFoundError (an
+ImportError) says how to install it. A call the library refuses raises
+VrmError with the library's code and its own sentence. The disc keeps its
+dates as wall-clock times of its time zone (TM_ZONE); they come out as
+datetime objects of that zone.
 """
 
 import ctypes
 import ctypes.util
+import datetime
 import os
 from dataclasses import dataclass
-from typing import List, Optional
+from typing import List, Optional, Tuple, Union
 
-__all__ = ["Disc", "VrmError", "Program", "Playlist", "EntryPoint", "ProgramEdit", "load_library"]
+__all__ = ["Disc", "VrmError", "LibraryNotFoundError", "Program", "Playlist", "EntryPoint", "ProgramEdit",
+           "CharacterSet", "Found", "StreamUse", "ReleasedSpace", "Protection", "scan_stream", "load_library"]
 
 _u32, _i64, _int, _p = ctypes.c_uint32, ctypes.c_int64, ctypes.c_int, ctypes.c_void_p
 _CONTENT = {0: "movie", 1: "still", 2: "mixed"}
@@ -55,9 +61,67 @@ class _ProgramEdit(ctypes.Structure):
                 ("reserved_36", _u32), ("cPlaylists", ctypes.c_uint8 * 100), ("reserved_140", ctypes.c_uint8 * 4)]
 
 
+class _Time(ctypes.Structure):
+    _fields_ = [(n, ctypes.c_uint16) for n in
+                "wYear wMonth wDayOfWeek wDay wHour wMinute wSecond wMilliseconds".split()]
+
+
+class _DiscFacts(ctypes.Structure):
+    _fields_ = [("szIdentifier", ctypes.c_char * 13), ("cStillTime", ctypes.c_uint8),
+                ("cCharacterSet", ctypes.c_uint8), ("reserved_15", ctypes.c_uint8), ("wVersion", ctypes.c_uint16),
+                ("wTimeZone", ctypes.c_uint16),
+                ("dwVmgiEnd", _u32), ("dwManagementEnd", _u32)]
+
+
+class _CharacterSet(ctypes.Structure):
+    _fields_ = [("cCode", ctypes.c_uint8), ("cKnown", ctypes.c_uint8), ("reserved_2", ctypes.c_uint8 * 2),
+                ("szName", ctypes.c_char * 32)]
+
+
+class _Found(ctypes.Structure):
+    _fields_ = ([(n, _u32) for n in "dwKind dwFirstSector dwSectors reserved_12".split()]
+                + [("llFirstByte", _i64), ("llBytes", _i64)]
+                + [(n, _u32) for n in ("dwFrameRate dwWidth dwHeight dwAspectRatio dwMpeg2 dwAudioCodingBits "
+                                       "dwSampleRate dwAudioChannels dwAudioBitrate dwFrames").split()]
+                + [("szText", ctypes.c_char * 200)])
+
+
+class _StreamUse(ctypes.Structure):
+    _fields_ = ([(n, _u32) for n in "dwExtents dwOverlaps dwGaps dwRecordedEnd dwFilePresent reserved_20".split()]
+                + [(n, _i64) for n in "llFileBytes llTrailingBytes llMissingBytes".split()])
+
+
+class _Extent(ctypes.Structure):
+    _fields_ = [("wNumber", ctypes.c_uint16), ("dwStart", _u32), ("dwSectors", _u32)]
+
+
+class _Pair(ctypes.Structure):
+    _fields_ = [("wFirst", ctypes.c_uint16), ("wSecond", ctypes.c_uint16)]
+
+
+class _Run(ctypes.Structure):
+    _fields_ = [("dwStart", _u32), ("dwSectors", _u32)]
+
+
+class _ReleasedSpace(ctypes.Structure):
+    _fields_ = ([(n, _i64) for n in "llMovieBytes llStillBytes llMovieUnsupported llStillUnsupported".split()]
+                + [("dwFailedRuns", _u32), ("reserved_36", _u32), ("llFailedBytes", _i64)])
+
+
+class _Protection(ctypes.Structure):
+    _fields_ = [("wCPSI", ctypes.c_uint16), ("cTitleKey", ctypes.c_uint8), ("cProtected", ctypes.c_uint8),
+                ("dwPrograms", _u32)]
+
+
 # Sizes of the C records (vrmangr_c.h); a mismatch means another library.
 assert ctypes.sizeof(_Seg) == 480 and ctypes.sizeof(_PgcInfo) == 216 and ctypes.sizeof(_Status) == 528
-assert ctypes.sizeof(_ProgramEdit) == 144
+assert ctypes.sizeof(_ProgramEdit) == 144 and ctypes.sizeof(_Time) == 16 and ctypes.sizeof(_DiscFacts) == 28
+assert ctypes.sizeof(_CharacterSet) == 36 and ctypes.sizeof(_Found) == 272 and ctypes.sizeof(_StreamUse) == 48
+assert ctypes.sizeof(_Extent) == 12 and ctypes.sizeof(_ReleasedSpace) == 48 and ctypes.sizeof(_Protection) == 8
+
+_FOUND_KIND = {1: "recording", 2: "damaged", 3: "stills", 4: "unused"}
+_ASPECT = {2: "4:3", 3: "16:9", 4: "2.21:1"}  # aspect_ratio_information of the sequence header
+_CHARSETS = {"ascii": 0x00, "latin1": 0x11, "iso-8859-1": 0x11, "sjis": 0x12, "shift-jis": 0x12}
 
 _SIGNATURES = {
     "vrm_MANGRBegin": (_p, []),
@@ -65,10 +129,25 @@ _SIGNATURES = {
     "vrm_MANGRNew": (_int, [_p, ctypes.c_char_p]),
     "vrm_MANGROpen": (_int, [_p, ctypes.c_char_p]),
     "vrm_MANGRSave": (_int, [_p, _p]),
+    "vrm_MANGRGetLastError": (_u32, [_p]),
     "vrm_MANGRGetLastStatus": (_int, [_p, ctypes.POINTER(_Status)]),
     "vrm_AddMpegFile": (_int, [_p, ctypes.c_char_p, _p]),
     "vrm_AddStillFile": (_int, [_p, ctypes.c_char_p]),
     "vrm_StartNewProgram": (_int, [_p]),
+    "vrm_SetRecordingTime": (_int, [_p, ctypes.POINTER(_Time)]),
+    "vrm_ScanStreamFile": (_int, [_p, ctypes.c_char_p, _u32, _p]),
+    "vrm_ScanStillStreamFile": (_int, [_p, ctypes.c_char_p, _u32, _p]),
+    "vrm_GetFoundCount": (_u32, [_p]),
+    "vrm_GetFound": (_int, [_p, _u32, ctypes.POINTER(_Found)]),
+    "vrm_AddRecordedRange": (_int, [_p, _u32, _u32, _p]),
+    "vrm_AddRecordedStillRange": (_int, [_p, _u32, _u32, _p]),
+    "vrm_GetDiscFacts": (_int, [_p, ctypes.POINTER(_DiscFacts)]),
+    "vrm_GetProtection": (_int, [_p, _int, ctypes.POINTER(_Protection)]),
+    "vrm_GetStreamUse": (_int, [_p, _int, ctypes.POINTER(_StreamUse), ctypes.POINTER(_Extent), _u32,
+                                ctypes.POINTER(_Pair), _u32, ctypes.POINTER(_Run), _u32]),
+    "vrm_GetReleasedSpace": (_int, [_p, ctypes.POINTER(_ReleasedSpace)]),
+    "vrm_GetCharacterSet": (_int, [_p, ctypes.POINTER(_CharacterSet)]),
+    "vrm_SetCharacterSet": (_int, [_p, ctypes.c_uint8]),
     "vrm_GetPLCount": (_int, [_p]),
     "vrm_GetPLInfo": (_int, [_p, _int, ctypes.POINTER(_PgcInfo), _int]),
     "vrm_GetOPGCInfo": (_int, [_p, ctypes.POINTER(_PgcInfo), _int]),
@@ -96,8 +175,14 @@ _SIGNATURES = {
 _lib = None
 
 
+_INSTALL = ("install it (the Debian package vrmangr, or `cmake --install` of a build), or give its path in "
+            "VRMANGR_LIBRARY or as the library argument")
+
+
 def load_library(path: Optional[str] = None) -> ctypes.CDLL:
-    """The C library: path, else VRMANGR_LIBRARY, else the loader's search."""
+    """The C library: path, else VRMANGR_LIBRARY, else the loader's search.
+    LibraryNotFoundError when it cannot be loaded, or lacks a function of
+    this package (an older library)."""
     global _lib
     if _lib is not None and path is None:
         return _lib
@@ -105,10 +190,14 @@ def load_library(path: Optional[str] = None) -> ctypes.CDLL:
     try:
         lib = ctypes.CDLL(name)
     except OSError as e:
-        raise VrmError(0, "The vrmangr library %s cannot be loaded (%s): install it, or name it in "
-                          "VRMANGR_LIBRARY." % (name, e)) from None
+        raise LibraryNotFoundError("The vrmangr library %s cannot be loaded (%s): %s." % (name, e, _INSTALL),
+                                   name) from None
     for function, (restype, argtypes) in _SIGNATURES.items():
-        f = getattr(lib, function)
+        try:
+            f = getattr(lib, function)
+        except AttributeError:
+            raise LibraryNotFoundError("The vrmangr library %s has no %s, so it is older than this package: %s."
+                                       % (name, function, _INSTALL), name) from None
         f.restype, f.argtypes = restype, argtypes
     _lib = lib
     return lib
@@ -121,6 +210,24 @@ class VrmError(Exception):
         super().__init__(sentence)
         self.code = code
         self.sentence = sentence
+
+
+class LibraryNotFoundError(VrmError, ImportError):
+    """The shared library cannot be loaded; the sentence says how to install
+    it. An ImportError, and a VrmError (code 0) as before."""
+
+    def __init__(self, sentence: str, path: str):
+        VrmError.__init__(self, 0, sentence)
+        self.path = path
+
+
+def _refusal(lib: ctypes.CDLL, handle, function) -> VrmError:
+    """The handle's last failure as a VrmError: its code and the library's
+    sentence."""
+    status = _Status()
+    lib.vrm_MANGRGetLastStatus(handle, ctypes.byref(status))
+    code = status.dwCode or lib.vrm_MANGRGetLastError(handle)
+    return VrmError(code, _text(status.szText) or "The library refused %s (code %d)." % (function.__name__, code))
 
 
 @dataclass
@@ -141,7 +248,7 @@ class Program:
     content: str  # 'movie', 'still' or 'mixed'
     duration_ms: int
     cells: int
-    recorded: tuple  # (year, month, day, hour, minute, second), UTC
+    recorded: Optional[datetime.datetime]  # in the disc's time zone; None when unset
 
 
 @dataclass
@@ -166,13 +273,144 @@ class Playlist:
     content: str
     duration_ms: int
     entry_points: int
-    created: tuple
+    created: Optional[datetime.datetime]
 
 
-def _facts(info) -> tuple:
+@dataclass
+class CharacterSet:
+    """The set the disc's texts are written in (CHRS): code 0x00 ASCII, 0x11
+    ISO 8859-1, 0x12 Shift-JIS; known is False for any other code, whose
+    texts read as ISO 8859-1 and into which no title can be written."""
+    code: int
+    name: str  # "ASCII", "ISO 8859-1", "Shift-JIS" or "unknown"
+    known: bool
+
+
+@dataclass
+class Found:
+    """A stretch of a stream file that a scan found, in file order: a
+    recording, a group of still pictures, damaged data or unused sectors
+    (zeros). The attributes are those of a recording or group; 0 or "" for
+    the others."""
+    kind: str  # 'recording', 'stills', 'damaged' or 'unused'
+    first_sector: int
+    sectors: int
+    start: int  # byte range [start, end) in the file
+    end: int
+    frames: int  # video frames; of a group of still pictures, its pictures
+    frame_rate: float  # frames per second: 25.0 or 29.97
+    width: int
+    height: int
+    aspect: str  # '4:3', '16:9' or '2.21:1'
+    mpeg2: bool
+    audio: str  # 'AC-3', 'LPCM', 'MPEG audio', or '' without audio
+    sample_rate: int
+    channels: int
+    audio_kbps: int
+    reason: str  # what ends a recording or group; why a damaged stretch holds none
+
+
+@dataclass
+class StreamUse:
+    """What the recordings use of a stream file, in sectors of 2048 bytes:
+    each recording (number, first sector, sectors) by start, the pairs of
+    recordings that share sectors, the unused runs (first sector, sectors)
+    before the highest recording end, and the file measured against it."""
+    recordings: List[Tuple[int, int, int]]
+    overlaps: List[Tuple[int, int]]
+    gaps: List[Tuple[int, int]]
+    recorded_end: int  # the sector behind the highest recording end
+    file_present: bool
+    file_bytes: int
+    trailing_bytes: int  # behind the highest recording end
+    missing_bytes: int  # recorded bytes behind the end of the file
+
+
+@dataclass
+class ReleasedSpace:
+    """What the last save gave back to the file system of the stream space
+    edits left unplayed; `unsupported` bytes stay in the files where the
+    file system cannot punch holes, `failed` ones after an I/O error."""
+    movie_bytes: int
+    still_bytes: int
+    movie_unsupported: int
+    still_unsupported: int
+    failed_runs: int
+    failed_bytes: int
+
+
+@dataclass
+class Protection:
+    """Copy protection as recorded: the disc's CPSI and whether it holds a
+    title key; protected is, for the disc, whether it carries either, for a
+    program, whether its recordings are written encrypted (which the
+    library does not decrypt)."""
+    cpsi: int
+    title_key: bool
+    protected: bool
+    programs: int  # of the disc: its protected programs
+
+
+def _zone(raw: int) -> Optional[datetime.timezone]:
+    """The zone TM_ZONE names: 0x1000 plus the offset from UTC in minutes,
+    -12:00 to +14:00; None for any other value."""
+    minutes = raw - 0x1000
+    if not -12 * 60 <= minutes <= 14 * 60:
+        return None
+    return datetime.timezone(datetime.timedelta(minutes=minutes))
+
+
+def _date(info, zone: Optional[datetime.timezone]) -> Optional[datetime.datetime]:
+    """The date of an info record, a wall-clock time of the disc's zone
+    (taken as UTC where the zone is unknown); None when unset or no date."""
+    try:
+        return datetime.datetime(info.dwYear, info.dwMonth, info.dwDay, info.dwHour, info.dwMinute,
+                                 info.dwSecond, tzinfo=zone or datetime.timezone.utc)
+    except ValueError:
+        return None
+
+
+def _facts(info, zone: Optional[datetime.timezone]) -> tuple:
     """Type, duration, count and date of a program's or playlist's info record."""
-    return (_CONTENT.get(info.dwContentTy, "?"), info.dwDuration, info.dwCount,
-            (info.dwYear, info.dwMonth, info.dwDay, info.dwHour, info.dwMinute, info.dwSecond))
+    return (_CONTENT.get(info.dwContentTy, "?"), info.dwDuration, info.dwCount, _date(info, zone))
+
+
+def _utc(when: datetime.datetime) -> _Time:
+    """A datetime as the library's UTC time; a naive one is local time."""
+    t = when.astimezone(datetime.timezone.utc)
+    return _Time(t.year, t.month, (t.weekday() + 1) % 7, t.day, t.hour, t.minute, t.second, t.microsecond // 1000)
+
+
+def _found(f: _Found) -> Found:
+    coding = {0: "AC-3", 0x800000: "LPCM"}.get(f.dwAudioCodingBits, "MPEG audio") if f.dwSampleRate else ""
+    return Found(_FOUND_KIND.get(f.dwKind, "?"), f.dwFirstSector, f.dwSectors, f.llFirstByte,
+                 f.llFirstByte + f.llBytes, f.dwFrames, f.dwFrameRate / 1000, f.dwWidth, f.dwHeight,
+                 _ASPECT.get(f.dwAspectRatio, ""), bool(f.dwMpeg2), coding, f.dwSampleRate, f.dwAudioChannels,
+                 f.dwAudioBitrate, _text(f.szText))
+
+
+def scan_stream(path: str, still: bool = False, first_sector: int = 0, library: Optional[str] = None) -> List[Found]:
+    """What a movie stream file (VR_MOVIE.VRO), or a still one with still,
+    holds from first_sector on, found without management tables: the
+    recordings (or groups of still pictures), damaged stretches and unused
+    sectors, in file order. Reads only; needs no disc. Disc.add_found
+    registers what it found on a new disc in the same directory."""
+    lib = load_library(library)
+    h = lib.vrm_MANGRBegin()
+    if not h:
+        raise MemoryError("no handle")
+    try:
+        scan = lib.vrm_ScanStillStreamFile if still else lib.vrm_ScanStreamFile
+        if not scan(h, os.fsencode(path), first_sector, None):
+            raise _refusal(lib, h, scan)
+        result = []
+        for i in range(lib.vrm_GetFoundCount(h)):
+            f = _Found()
+            lib.vrm_GetFound(h, i, ctypes.byref(f))
+            result.append(_found(f))
+        return result
+    finally:
+        lib.vrm_MANGREnd(h)
 
 
 def _text(raw: bytes) -> str:
@@ -227,10 +465,61 @@ class Disc:
             raise VrmError(0, "The disc is closed.")
         result = function(self._h, *args)
         if not result:
-            status = _Status()
-            self._lib.vrm_MANGRGetLastStatus(self._h, ctypes.byref(status))
-            raise VrmError(status.dwCode, _text(status.szText) or function.__name__ + " failed.")
+            raise _refusal(self._lib, self._h, function)
         return result
+
+    # ---- The disc ----
+
+    @property
+    def time_zone(self) -> Optional[datetime.timezone]:
+        """The zone of the disc's dates (TM_ZONE); None when it names none."""
+        facts = _DiscFacts()
+        self._call(self._lib.vrm_GetDiscFacts, ctypes.byref(facts))
+        return _zone(facts.wTimeZone)
+
+    def character_set(self) -> CharacterSet:
+        """The character set of the disc's titles."""
+        out = _CharacterSet()
+        self._call(self._lib.vrm_GetCharacterSet, ctypes.byref(out))
+        return CharacterSet(out.cCode, _text(out.szName), bool(out.cKnown))
+
+    def set_character_set(self, charset: Union[str, int]) -> None:
+        """Writes the titles in another set: 'ascii', 'latin1' (ISO 8859-1) or
+        'sjis' (Shift-JIS), or its code. Every title is converted; a title
+        the new set cannot hold refuses the change, which leaves the disc as
+        it was. A disc the library makes is Shift-JIS, which lacks most
+        accented letters."""
+        if isinstance(charset, str):
+            if charset.lower() not in _CHARSETS:
+                raise ValueError("The character sets are ascii, latin1 and sjis, not %r." % charset)
+            charset = _CHARSETS[charset.lower()]
+        self._call(self._lib.vrm_SetCharacterSet, charset)
+
+    def protection(self, program: int = 0) -> Protection:
+        """The disc's copy protection, or that of one program."""
+        out = _Protection()
+        self._call(self._lib.vrm_GetProtection, program, ctypes.byref(out))
+        return Protection(out.wCPSI, bool(out.cTitleKey), bool(out.cProtected), out.dwPrograms)
+
+    def stream_use(self, still: bool = False) -> StreamUse:
+        """What the recordings use of VR_MOVIE.VRO (or VR_STILL.VRO)."""
+        use = _StreamUse()
+        self._call(self._lib.vrm_GetStreamUse, int(still), ctypes.byref(use), None, 0, None, 0, None, 0)
+        extents, pairs, runs = (_Extent * use.dwExtents)(), (_Pair * use.dwOverlaps)(), (_Run * use.dwGaps)()
+        self._call(self._lib.vrm_GetStreamUse, int(still), ctypes.byref(use), extents, len(extents), pairs,
+                   len(pairs), runs, len(runs))
+        return StreamUse([(e.wNumber, e.dwStart, e.dwSectors) for e in extents],
+                         [(p.wFirst, p.wSecond) for p in pairs], [(r.dwStart, r.dwSectors) for r in runs],
+                         use.dwRecordedEnd, bool(use.dwFilePresent), use.llFileBytes, use.llTrailingBytes,
+                         use.llMissingBytes)
+
+    def released_space(self) -> ReleasedSpace:
+        """What the last save gave back of the stream space that edits
+        (delete_program, erase) left unplayed."""
+        out = _ReleasedSpace()
+        self._call(self._lib.vrm_GetReleasedSpace, ctypes.byref(out))
+        return ReleasedSpace(out.llMovieBytes, out.llStillBytes, out.llMovieUnsupported, out.llStillUnsupported,
+                             out.dwFailedRuns, out.llFailedBytes)
 
     # ---- Listing ----
 
@@ -246,18 +535,20 @@ class Disc:
         chain = _PgcInfo()
         self._call(self._lib.vrm_GetOPGCInfo, ctypes.byref(chain), 2)
         result = []
+        zone = self.time_zone
         for pg in range(1, chain.dwCount + 1):
             info = _PgInfo()
             self._call(self._lib.vrm_GetOPGCPGInfo, pg, ctypes.byref(info), 1)
-            result.append(Program(pg, self._title(self._lib.vrm_GetProgramTitle, pg), *_facts(info)))
+            result.append(Program(pg, self._title(self._lib.vrm_GetProgramTitle, pg), *_facts(info, zone)))
         return result
 
     def playlists(self) -> List[Playlist]:
         result = []
+        zone = self.time_zone
         for pl in range(1, self._lib.vrm_GetPLCount(self._h) + 1):
             info = _PgcInfo()
             self._call(self._lib.vrm_GetPLInfo, pl, ctypes.byref(info), 0)
-            result.append(Playlist(pl, self._title(self._lib.vrm_GetPLTitle, pl), *_facts(info)))
+            result.append(Playlist(pl, self._title(self._lib.vrm_GetPLTitle, pl), *_facts(info, zone)))
         return result
 
     def entry_points(self, playlist: int = 0) -> List[EntryPoint]:
@@ -280,16 +571,41 @@ class Disc:
 
     # ---- Changes (written by save) ----
 
-    def add_recording(self, path: str, new_program: bool = True) -> None:
-        """An MPEG program stream as a recording; a program of its own unless
-        new_program is False (then it may join the last one)."""
+    def _register(self, new_program: bool, recorded: Optional[datetime.datetime], function, *args) -> None:
         if new_program:
             self._call(self._lib.vrm_StartNewProgram)
-        self._call(self._lib.vrm_AddMpegFile, os.fsencode(path), None)
+        if recorded is not None:
+            self._call(self._lib.vrm_SetRecordingTime, ctypes.byref(_utc(recorded)))
+        try:
+            self._call(function, *args)
+        except VrmError:
+            if recorded is not None:  # the time holds until a registration succeeds
+                self._lib.vrm_SetRecordingTime(self._h, None)
+            raise
 
-    def add_still_pictures(self, path: str) -> None:
-        self._call(self._lib.vrm_StartNewProgram)
-        self._call(self._lib.vrm_AddStillFile, os.fsencode(path))
+    def add_recording(self, path: str, new_program: bool = True,
+                      recorded: Optional[datetime.datetime] = None) -> None:
+        """An MPEG program stream as a recording; a program of its own unless
+        new_program is False (then it may join the last one). recorded is
+        when it was recorded (a naive datetime is local time); now when
+        None."""
+        self._register(new_program, recorded, self._lib.vrm_AddMpegFile, os.fsencode(path), None)
+
+    def add_still_pictures(self, path: str, recorded: Optional[datetime.datetime] = None) -> None:
+        self._register(True, recorded, self._lib.vrm_AddStillFile, os.fsencode(path))
+
+    def add_found(self, found: Found, new_program: bool = True,
+                  recorded: Optional[datetime.datetime] = None) -> None:
+        """A recording or group of still pictures that scan_stream found in
+        this directory's stream file, registered where it lies: nothing is
+        copied at save. So a disc whose management files are lost is made
+        again: scan both stream files, create the disc, add what was found,
+        save."""
+        if found.kind not in ("recording", "stills"):
+            raise ValueError("Only a recording or a group of still pictures can be added, not %s sectors."
+                             % found.kind)
+        add = self._lib.vrm_AddRecordedRange if found.kind == "recording" else self._lib.vrm_AddRecordedStillRange
+        self._register(new_program, recorded, add, found.first_sector, found.sectors, None)
 
     def add_playlist(self) -> int:
         """A new, empty playlist; its number."""
