@@ -209,6 +209,13 @@ class DiscTest(unittest.TestCase):
                 disc.delete_program(5)
             self.assertEqual((caught.exception.code, str(caught.exception)),
                              (37, "There is no program 5 (the disc has 1)."))
+            # Queries name what the disc lacks too.
+            for query, sentence in ((lambda: disc.program_ranges(3), "There is no program 3 (the disc has 1)."),
+                                    (lambda: disc.entry_points(playlist=2),
+                                     "There is no playlist 2 (the disc has 0).")):
+                with self.assertRaises(VrmError) as caught:
+                    query()
+                self.assertEqual(str(caught.exception), sentence)
 
 
 if __name__ == "__main__":
