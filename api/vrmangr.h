@@ -84,11 +84,11 @@ VRMANGR_API int fnVR_MANGROpenFiles(void* handle, const VR_DISC_FILES* files, co
 // and nothing to give back the stream files are not touched.
 VRMANGR_API int fnVR_MANGRSave(void* handle, ProgressCallback cb);
 // The stream library's error code of the handle's last failed save of the
-// movie stream, of a refused save (VRO_ERR_COPIES_DIFFER), of a lock
-// (VRO_ERR_LOCKED), or VRO_ERR_STREAM_SHORT after an Open that found
-// recorded data missing (VRO_ERR_STREAM_MISSING: a stream file that
-// recordings need is not there at all; the disc is listed all the same);
-// 0 when there was none (and for a null handle).
+// movie stream, of a refused save (VRO_ERR_COPIES_DIFFER) or of a lock
+// (VRO_ERR_LOCKED); 0 when there was none (and for a null handle). An Open
+// that succeeds leaves none, also when it found recorded data missing:
+// fnVR_GetStreamUse tells that loss (a stream file not present while
+// recordings need it, recorded bytes beyond its end).
 VRMANGR_API DWORD fnVR_MANGRGetLastError(void* handle);
 // Why the handle's last call failed: the code (a VRO_ERR_* value, 0 after a
 // call that succeeded), where the fault lies, and one sentence for a person

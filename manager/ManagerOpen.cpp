@@ -320,21 +320,15 @@ int CVR_MANGR::LoadCopies(const char* dir, std::shared_ptr<const vrm::DiscFiles>
     // write over it).
     const DWORD movieEnd = vrm::RecordedEnd(*opened.m_pModel, false);
     const DWORD stillEnd = vrm::RecordedEnd(*opened.m_pModel, true);
-    const bool movieShort = !opened.m_pMovie->fnSetRecordedEnd(movieEnd);
+    // A movie stream shorter than the recordings the tables describe has
+    // lost data, and a stream file recordings need may be gone altogether:
+    // the disc opens all the same (its tables are whole) and the coverage of
+    // the stream files tells the loss (fnGetStreamCoverage). No recording
+    // can be added behind such a gap: the append checks that the stream
+    // holds the recorded data.
+    opened.m_pMovie->fnSetRecordedEnd(movieEnd);
     opened.m_pStill->fnSetRecordedEnd(stillEnd);
     AdoptFileState(opened);
-    // A movie stream shorter than the recordings the tables describe has
-    // lost data. The disc still opens, but the loss is reported, and no
-    // recording can be added behind the gap (the append checks that the
-    // stream holds the recorded data).
-    if (movieShort) m_dwLastError = VRO_ERR_STREAM_SHORT;
-    // A stream file that recordings need is not there at all: the disc is
-    // listed (its tables are whole), the loss said the same way.
-    for (int still = 0; still < 2; ++still) {
-        VR_STREAM_COVERAGE c;
-        if (fnGetStreamCoverage(still, &c) && !c.bFilePresent && c.dwRecordedEnd > 0)
-            m_dwLastError = VRO_ERR_STREAM_MISSING;
-    }
     return 1;
 }
 

@@ -428,16 +428,21 @@ bool OpenExisting(void* handle, const std::string& dir, bool writing, DiscSource
             break;
         default: break;
     }
-    if (fnVR_MANGRGetLastError(handle) == VRO_ERR_STREAM_MISSING) {
+    // What the recordings lack of the stream files: a file gone, or the
+    // movie file shorter than its recordings.
+    std::string missing;
+    bool movieShort = false;
+    for (int still = 0; still < 2; ++still) {
+        VR_STREAM_USE use{};
+        if (!fnVR_GetStreamUse(handle, still, &use, nullptr, 0, nullptr, 0, nullptr, 0)) continue;
+        if (!use.dwFilePresent && use.dwRecordedEnd > 0)
+            missing += std::string(missing.empty() ? "" : " and ") + (still ? kStillVro : kMovieVro);
+        else if (!still && use.llMissingBytes > 0)
+            movieShort = true;
+    }
+    if (!missing.empty()) {
         // The tables are whole: the disc lists, and what is there can be
         // read; nothing is changed while its recordings' file is gone.
-        std::string missing;
-        for (int still = 0; still < 2; ++still) {
-            VR_STREAM_USE use{};
-            if (fnVR_GetStreamUse(handle, still, &use, nullptr, 0, nullptr, 0, nullptr, 0) && !use.dwFilePresent &&
-                use.dwRecordedEnd > 0)
-                missing += std::string(missing.empty() ? "" : " and ") + (still ? kStillVro : kMovieVro);
-        }
         if (writing) {
             return Fail(dir + " cannot be changed: " + missing +
                         ", which holds its recordings, is missing (info and extract still read what is there)."),
@@ -446,7 +451,7 @@ bool OpenExisting(void* handle, const std::string& dir, bool writing, DiscSource
         std::fprintf(stderr, "vrmangr: warning: %s of %s is missing: its recordings are listed but cannot be read.\n",
                      missing.c_str(), dir.c_str());
     }
-    if (fnVR_MANGRGetLastError(handle) == VRO_ERR_STREAM_SHORT) {
+    if (movieShort) {
         std::fprintf(stderr, "vrmangr: warning: %s is shorter than the recordings it should hold.\n",
                      InDir(dir, kMovieVro).c_str());
     }

@@ -170,7 +170,7 @@ TEST(Manager, OpenChangesNoFileAndNewRecordingsGoBehindTheHighestEnd) {
         const Bytes ifo = ReadWholeFile(disc.Path("VR_MANGR.IFO"));
         Handle h;
         ASSERT_EQ(fnVR_MANGROpen(h, disc.dir.Path().c_str()), 1);
-        EXPECT_EQ(fnVR_MANGRGetLastError(h), sectors < 1474 ? DWORD{VRO_ERR_STREAM_SHORT} : 0u);
+        EXPECT_EQ(fnVR_MANGRGetLastError(h), 0u) << "an Open that succeeds leaves no error; the coverage tells";
         VR_STREAM_COVERAGE c;
         ASSERT_EQ(h.m->fnGetStreamCoverage(0, &c), 1);
         ASSERT_EQ(Ints({static_cast<long long>(c.extents.size()), static_cast<long long>(c.gaps.size())}),
