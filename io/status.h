@@ -19,7 +19,7 @@ struct Status {
         kItem = 2,  // the number of the item (program, playlist, entry point, recording) the sentence names
     };
 
-    DWORD code = 0;  // one of the VRO_ERR_* codes; 0 for none
+    DWORD code = 0;  // one of the VRO_ERR_* codes (io/errors.h); 0 for none
     DWORD where = kNowhere;
     uint64_t at = 0;
     std::string text;

@@ -223,7 +223,7 @@ int CVR_MANGR::fnRTR_VMG_Save(ProgressCallback cb) {
     // lose it. Which one to keep is the user's choice (the tool's repair).
     if (m_nOtherCopy == kCopyDiffers) {
         m_dwLastError = VRO_ERR_COPIES_DIFFER;
-        return fnFail(VRO_ERR_COPIES_DIFFER, CVRO_DATA::fnGetErrorText(VRO_ERR_COPIES_DIFFER));
+        return fnFail(VRO_ERR_COPIES_DIFFER, vrm::ErrorText(VRO_ERR_COPIES_DIFFER));
     }
     // A model whose tables contradict each other (a cell outside its VOB,
     // an entry point outside its cell, programs that do not count the

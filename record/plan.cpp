@@ -51,7 +51,7 @@ bool ChainTakesCell(const VMG_MODEL& model, bool newProgram, const SYSTEMTIME* r
 }
 
 bool PlanMovie(const VMG_MODEL& model, const VR_MPEGFILE_INFO& info, Status* why) {
-    if (!VOBUTableUsable(&info)) return Refuse(why, VRO_ERR_BAD_RECORD, CVRO_DATA::fnGetErrorText(VRO_ERR_BAD_RECORD));
+    if (!VOBUTableUsable(&info)) return Refuse(why, VRO_ERR_BAD_RECORD, vrm::ErrorText(VRO_ERR_BAD_RECORD));
     CM_AVFIT movies(model.pM_AVFIT);
     if (movies.fnGet_c1_M_AVFI_Ns() == 0) return true;  // the first recording
     const M_AVFI* avfi = model.pM_AVFIT->pM_AVFI.get();
@@ -81,7 +81,7 @@ bool PlanStill(const VMG_MODEL& model, const VR_MPEGFILE_INFO& info, Status* why
                           N(CS_VOGI::kMaxPictures));
     }
     if (info.dwFrameNs != 0 && !info.pVOBUTable) {
-        return Refuse(why, VRO_ERR_BAD_RECORD, CVRO_DATA::fnGetErrorText(VRO_ERR_BAD_RECORD));
+        return Refuse(why, VRO_ERR_BAD_RECORD, vrm::ErrorText(VRO_ERR_BAD_RECORD));
     }
     CS_AVFIT stills(model.pS_AVFIT);
     if (stills.fnGet_c1_S_AVFI_Ns() == 0) return true;  // the first still file
