@@ -77,7 +77,8 @@ enum {
     VRM_ERR_EDIT_REFUSED = 38,
     VRM_ERR_PICTURE_SIZE = 39,
     VRM_ERR_READ_ONLY = 40,
-    VRM_ERR_PLACE_IN_USE = 41
+    VRM_ERR_PLACE_IN_USE = 41,
+    VRM_ERR_INTERNAL = 42
 };
 /* The phase a progress callback reports. */
 enum { VRM_PROGRESS_ANALYSE = 1, VRM_PROGRESS_APPEND = 2 };

@@ -53,6 +53,7 @@ const char* ErrorText(DWORD code) {
         case VRO_ERR_PICTURE_SIZE:
             return "The video's picture size or aspect cannot be recorded: 720, 704, 544, 480 or 352 pixels wide, 576 "
                    "(25 frames/s) or 480 lines high, or 352x288 or 352x240, at 4:3 or 16:9.";
+        case VRO_ERR_INTERNAL: return "The library failed in a way it does not foresee.";
         default: return "Unknown error.";
     }
 }

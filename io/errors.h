@@ -56,6 +56,7 @@ enum VRO_ERROR : DWORD {
     VRO_ERR_PICTURE_SIZE = 39,  // a picture size or aspect the video attributes cannot express
     VRO_ERR_READ_ONLY = 40,  // the disc is read from an image or a drive, which is never changed
     VRO_ERR_PLACE_IN_USE = 41,  // the unused sectors a queued file was placed in no longer read as zeros
+    VRO_ERR_INTERNAL = 42,  // the library failed in a way it does not foresee (its sentence says how)
 };
 
 namespace vrm {

@@ -6,10 +6,12 @@
 #include <cstring>
 #include <filesystem>
 #include <numeric>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "api/vrmangr.h"
+#include "api/vrmangr_c.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -117,6 +119,7 @@ struct CallerFiles {
     static __int64 Read(void* c, const char* name, uint64_t offset, void* data, DWORD n) {
         auto* self = static_cast<CallerFiles*>(c);
         ++self->reads;
+        if (self->unreadable == "throw") throw std::runtime_error("the drive went away");
         if (self->unreadable == name) return -1;
         FILE* f = std::fopen((self->dir + "/" + name).c_str(), "rb");
         if (!f) return -1;
@@ -172,5 +175,18 @@ TEST(FlatDisc, OpenFromCallerFilesReadsThroughThemAndNeverWrites) {
     EXPECT_FALSE(fnVR_MANGROpenFiles(h, nullptr, "x"));
     fnVR_MANGRGetLastStatus(h, &status);
     EXPECT_EQ(status.dwCode, static_cast<DWORD>(VRO_ERR_BAD_ARGUMENT));
+    // A reader that throws ends the call as a failure that says so, in C
+    // as in C++: nothing crosses the interface.
+    files.unreadable = "throw";
+    EXPECT_FALSE(fnVR_MANGROpenFiles(h, &through, "disc.iso"));
+    fnVR_MANGRGetLastStatus(h, &status);
+    EXPECT_EQ(status.dwCode, static_cast<DWORD>(VRO_ERR_INTERNAL));
+    EXPECT_STREQ(status.szText, "The library failed in a way it does not foresee: the drive went away.");
+    vrm_disc_files c{};
+    std::memcpy(&c, &through, sizeof c);
+    status = VR_STATUS{};
+    EXPECT_FALSE(vrm_MANGROpenFiles(h, &c, "disc.iso"));
+    fnVR_MANGRGetLastStatus(h, &status);
+    EXPECT_EQ(status.dwCode, static_cast<DWORD>(VRO_ERR_INTERNAL));
     fnVR_MANGREnd(h);
 }
