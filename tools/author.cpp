@@ -117,7 +117,7 @@ struct Title {
 // Whether DVD-Video holds the picture size (and MPEG version).
 bool DvdPicture(const seg& s, bool ntsc) {
     const DWORD full = ntsc ? 480 : 576, half = ntsc ? 240 : 288;
-    if (s.dwMpegVersion == 1) return s.dwWidth == 352 && s.dwHeight == half;
+    if (s.dwMpegVersion != 2) return s.dwWidth == 352 && s.dwHeight == half;  // MPEG-1
     return s.dwHeight == full ? (s.dwWidth == 720 || s.dwWidth == 704 || s.dwWidth == 352)
                               : (s.dwHeight == half && s.dwWidth == 352);
 }
@@ -147,7 +147,7 @@ bool PlanTitle(void* h, Title& t, bool transcode) {
     const std::string size = std::to_string(s.dwWidth) + "x" + std::to_string(s.dwHeight);
     const bool anew = !DvdPicture(s, ntsc);
     if (anew && !transcode) {
-        return Fail(c.what + " is " + size + (s.dwMpegVersion == 1 ? " MPEG-1" : "") +
+        return Fail(c.what + " is " + size + (s.dwMpegVersion != 2 ? " MPEG-1" : "") +
                     ", a picture size DVD-Video does not hold (720, 704 or 352 wide, full height; 352 at half "
                     "height); give --transcode to encode its video anew."),
                false;

@@ -408,7 +408,8 @@ TEST(Author, MpegAudioOfA525TitleBecomesAc3) {
 // A picture size DVD-Video does not hold is refused, nothing written; with
 // --transcode the title is 720x576 MPEG-2, as long as the program, its
 // pictures the source's, one for one, scaled, in GOPs of at most 15 of which
-// one begins at the chapter (an entry point at picture 30).
+// one begins at the chapter (an entry point at picture 30). MPEG-1 at full
+// height likewise.
 TEST(Author, PictureSizesDvdVideoLacksAreEncodedAnew) {
     av_log_set_level(AV_LOG_QUIET);
     TempDir dir;
@@ -438,6 +439,18 @@ TEST(Author, PictureSizesDvdVideoLacksAreEncodedAnew) {
     for (size_t at = 0; (at = made.types.find('I', at + 1)) != std::string::npos; gop = at)
         EXPECT_LE(at - gop, 15u) << made.types;
     EXPECT_LE(made.types.size() - gop, 15u) << made.types;
+
+    const std::string mpeg1 = dir.File("mpeg1"), out1 = dir.File("dvd1");
+    ASSERT_EQ(Tool("create '" + mpeg1 + "' '" + Sample("pal_mpeg1_352x576.vob") + "'"), 0);
+    EXPECT_EQ(Tool("author '" + mpeg1 + "' -o '" + out1 + "'"), 1 << 8);
+    EXPECT_FALSE(std::filesystem::exists(out1));
+    ASSERT_EQ(Tool("author '" + mpeg1 + "' -o '" + out1 + "' --transcode --no-menu"), 0);
+    const std::vector<DvdTitle> titles1 = ReadDvd(out1);
+    ASSERT_EQ(titles1.size(), 1u);
+    EXPECT_EQ(titles1[0].picture, 0);
+    EXPECT_EQ(titles1[0].mpeg, 1);
+    EXPECT_EQ(DecodePictures(out1 + "/VIDEO_TS/VTS_01_1.VOB").grids.size(),
+              DecodePictures(Sample("pal_mpeg1_352x576.vob")).grids.size());
 }
 
 // Ctrl-C sent to author alone (dvdauthor and genisoimage, which it runs,
