@@ -107,10 +107,8 @@ bool AudioTranscoder::StartCell(const AVCodecParameters* in, const Writer& write
     m->decoder.reset();
     m->cellTimed = false;
     if (!in) return true;
-    const AVCodec* decoder = avcodec_find_decoder(in->codec_id);
-    m->decoder.reset(decoder ? avcodec_alloc_context3(decoder) : nullptr);
-    if (!m->decoder || avcodec_parameters_to_context(m->decoder.get(), in) < 0 ||
-        avcodec_open2(m->decoder.get(), decoder, nullptr) < 0) {
+    m->decoder = OpenDecoder(in);
+    if (!m->decoder) {
         *error = std::string("the ") + avcodec_get_name(in->codec_id) + " audio of a cell cannot be decoded.";
         return false;
     }

@@ -4,9 +4,11 @@
 #include "export/remux.h"
 
 #include "export/audio_transcode.h"
+#include "export/av_ptr.h"
 #include "export/cell_decode.h"
 #include "export/mp4_edits.h"
 #include "export/mpeg_frames.h"
+#include "export/video_transcode.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -169,9 +171,6 @@ struct InputFree {
 struct OutputFree {
     void operator()(AVFormatContext* f) const { avformat_free_context(f); }
 };
-struct PacketFree {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
 
 // One cell opened for demuxing: the video stream and the first audio stream.
 struct CellInput {
@@ -245,13 +244,6 @@ const char* ContainerName(Container c) {
 
 namespace {
 
-struct CodecFree {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct FrameFree {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-
 // Packets held back at a cell's start (freed with it).
 class Held {
 public:
@@ -297,6 +289,9 @@ private:
         if (avformat_alloc_output_context2(&out, nullptr, MuxerName(m_plan.container), nullptr) < 0 || !out)
             return Fail(std::string("libavformat offers no ") + ContainerName(m_plan.container) + " muxer.");
         m_out.reset(out);
+        // MP4 keeps the frames around each cell, hidden by its edits, which
+        // an encoder would show.
+        if (m_plan.videoWidth > 0 && m_mp4) return Fail("MP4's video is not encoded anew; export to MKV instead.");
         m_writer.fd = m_fd;
         m_writer.progress = &m_progress;
         m_writer.done = &m_done;
@@ -335,22 +330,47 @@ private:
         return Result::kDone;
     }
 
-    // The output's streams, from the first cell's; the header.
-    Result StartOutput(const CellInput& in) {
-        AVFormatContext* out = m_out.get();
-        const AVCodecParameters* vpar = in.fmt->streams[in.video]->codecpar;
-        const AVCodecParameters* apar = in.audio >= 0 ? in.fmt->streams[in.audio]->codecpar : nullptr;
-        AVStream* v = avformat_new_stream(out, nullptr);
-        if (!v || avcodec_parameters_copy(v->codecpar, vpar) < 0) return Fail("out of memory.");
+    // The output's video stream: the first cell's coding, or MPEG-2 at the
+    // plan's picture size, encoded here.
+    Result StartVideo(const CellInput& in) {
+        const AVStream* src = in.fmt->streams[in.video];
+        const AVCodecParameters* vpar = src->codecpar;
+        AVStream* v = avformat_new_stream(m_out.get(), nullptr);
+        if (!v) return Fail("out of memory.");
+        v->time_base = kMpegClock;
+        m_outVideo = v->index;
+        m_videoCodec = vpar->codec_id;
+        if (m_plan.videoWidth > 0) {
+            VideoTranscoder::Settings s;
+            s.width = m_plan.videoWidth;
+            s.height = m_plan.videoHeight;
+            const AVRational rate = src->avg_frame_rate.num > 0 ? src->avg_frame_rate : src->r_frame_rate;
+            s.rate = rate.num > 0 && av_q2d(rate) < 27 ? AVRational{25, 1} : AVRational{30000, 1001};
+            if (m_plan.aspectNum > 0) s.aspect = AVRational{m_plan.aspectNum, m_plan.aspectDen};
+            // Fields stay fields where the picture keeps its height.
+            s.interlaced = vpar->codec_id == AV_CODEC_ID_MPEG2VIDEO && vpar->height == s.height &&
+                           vpar->field_order != AV_FIELD_PROGRESSIVE;
+            for (const Chapter& ch : m_plan.chapters) s.gopStarts.push_back(CellStart(m_plan, ch.cell) + ch.offset);
+            std::sort(s.gopStarts.begin(), s.gopStarts.end());
+            m_video.reset(new VideoTranscoder);
+            return m_video->Open(s, v->codecpar, &m_error) ? Result::kDone : Result::kFailed;
+        }
+        if (avcodec_parameters_copy(v->codecpar, vpar) < 0) return Fail("out of memory.");
         v->codecpar->codec_tag = 0;
         if (m_plan.aspectNum > 0 && !IsProgramStream(m_plan.container)) {
             const AVRational sar = SampleAspect(m_plan.aspectNum, m_plan.aspectDen, vpar->width, vpar->height);
             v->sample_aspect_ratio = sar;
             v->codecpar->sample_aspect_ratio = sar;
         }
-        v->time_base = kMpegClock;
-        m_outVideo = v->index;
-        m_videoCodec = vpar->codec_id;
+        return Result::kDone;
+    }
+
+    // The output's streams, from the first cell's; the header.
+    Result StartOutput(const CellInput& in) {
+        AVFormatContext* out = m_out.get();
+        const AVCodecParameters* apar = in.audio >= 0 ? in.fmt->streams[in.audio]->codecpar : nullptr;
+        const Result video = StartVideo(in);
+        if (video != Result::kDone) return video;
         if (m_plan.audio != AudioOut::kCopy) {
             AVStream* a = avformat_new_stream(out, nullptr);
             if (!a) return Fail("out of memory.");
@@ -387,12 +407,9 @@ private:
     }
 
     Result OpenLpcm(const AVCodecParameters* in, AVCodecParameters* out) {
-        const AVCodec* decoder = avcodec_find_decoder(AV_CODEC_ID_PCM_DVD);
-        m_lpcm.reset(decoder ? avcodec_alloc_context3(decoder) : nullptr);
+        m_lpcm = OpenDecoder(in);
         m_frame.reset(av_frame_alloc());
-        if (!m_lpcm || !m_frame || avcodec_parameters_to_context(m_lpcm.get(), in) < 0 ||
-            avcodec_open2(m_lpcm.get(), decoder, nullptr) < 0)
-            return Fail("the LPCM audio cannot be decoded with this FFmpeg.");
+        if (!m_lpcm || !m_frame) return Fail("the LPCM audio cannot be decoded with this FFmpeg.");
         const int bits = in->bits_per_coded_sample;
         out->codec_id = bits > 16 ? AV_CODEC_ID_PCM_S24LE : AV_CODEC_ID_PCM_S16LE;
         out->bits_per_coded_sample = bits > 16 ? 24 : 16;
@@ -431,6 +448,7 @@ private:
             m_audioCodec = apar ? apar->codec_id : AV_CODEC_ID_NONE;  // for the partial-frame check
             if (!m_transcoder->StartCell(apar, AudioWriter(), &m_error)) return Result::kWriteFailed;
         }
+        if (m_video && !m_video->StartCell(vst->codecpar, VideoWriter(), &m_error)) return Result::kFailed;
         const Result r = CopyPackets(cell);
         m_in = nullptr;
         if (r != Result::kDone) return r;
@@ -560,6 +578,7 @@ private:
             if (m_transcoder) return m_transcoder->Feed(p, pts, AudioWriter());
             if (m_lpcm) return EmitLpcm(p);
         }
+        if (isVideo && m_video) return m_video->Feed(p, pts, VideoWriter());
         const int slot = isVideo ? 0 : 1;
         if (dts <= m_lastDts[slot]) dts = m_lastDts[slot] + 1;
         if (pts < dts) pts = dts;
@@ -632,26 +651,34 @@ private:
         }
         out->pts = out->dts = pts;
         out->duration = av_rescale(f->nb_samples, 90000, f->sample_rate);
-        return WriteAudio(out.get());
+        return WriteMade(out.get(), 1);
     }
 
-    // An audio packet made here (decoded LPCM, transcoded audio), its times
-    // in 90 kHz, into the audio stream, its time stamps rising.
-    int WriteAudio(AVPacket* p) {
-        if (p->dts <= m_lastDts[1]) p->dts = m_lastDts[1] + 1;
+    // A packet made here (encoded video, decoded LPCM, transcoded audio),
+    // its times in 90 kHz, into the video (slot 0) or audio (1) stream, its
+    // time stamps rising.
+    int WriteMade(AVPacket* p, int slot) {
+        if (p->dts <= m_lastDts[slot]) p->dts = m_lastDts[slot] + 1;
         if (p->pts < p->dts) p->pts = p->dts;
-        m_lastDts[1] = p->dts;
-        if (m_firstDts[1] == INT64_MIN) m_firstDts[1] = p->dts;
-        p->stream_index = m_outAudio;
-        av_packet_rescale_ts(p, kMpegClock, m_out->streams[m_outAudio]->time_base);
+        m_lastDts[slot] = p->dts;
+        if (m_firstDts[slot] == INT64_MIN) m_firstDts[slot] = p->dts;
+        p->stream_index = slot == 0 ? m_outVideo : m_outAudio;
+        av_packet_rescale_ts(p, kMpegClock, m_out->streams[p->stream_index]->time_base);
         return av_interleaved_write_frame(m_out.get(), p);
     }
     AudioTranscoder::Writer AudioWriter() {
-        return [this](AVPacket* p) { return WriteAudio(p); };
+        return [this](AVPacket* p) { return WriteMade(p, 1); };
+    }
+    VideoTranscoder::Writer VideoWriter() {
+        return [this](AVPacket* p) { return WriteMade(p, 0); };
     }
 
     Result Finish() {
         if (!m_started) return Fail("there is nothing to export.");
+        if (m_video) {
+            const int w = m_video->Finish(VideoWriter());
+            if (w < 0) return WriteFailed(w);
+        }
         if (m_transcoder) {
             const int w = m_transcoder->Finish(AudioWriter());
             if (w < 0) return WriteFailed(w);
@@ -684,9 +711,10 @@ private:
     Writer m_writer;
     IoPtr m_outIo;
     std::unique_ptr<AVPacket, PacketFree> m_packet;
-    std::unique_ptr<AVCodecContext, CodecFree> m_lpcm;  // decodes LPCM outside MPEG-PS
+    CodecPtr m_lpcm;  // decodes LPCM outside MPEG-PS
     std::unique_ptr<AVFrame, FrameFree> m_frame;
     std::unique_ptr<AudioTranscoder> m_transcoder;  // when the plan asks for one audio coding
+    std::unique_ptr<VideoTranscoder> m_video;  // when the plan gives a picture size
     bool m_started = false;
     int m_outVideo = -1, m_outAudio = -1;
     AVCodecID m_videoCodec = AV_CODEC_ID_NONE, m_audioCodec = AV_CODEC_ID_NONE;
@@ -702,10 +730,6 @@ private:
 }  // namespace
 
 namespace {
-
-struct ScalerFree {
-    void operator()(SwsContext* s) const { sws_freeContext(s); }
-};
 
 // Turns decoded still pictures into image files: scaled to square pixels at
 // the display aspect, as PNG (RGB) or JPEG (full-range YUV).
@@ -769,13 +793,10 @@ Result DecodeCell(const Plan& plan, const Cell& cell, uint64_t* done, uint64_t t
     in.reader.total = total;
     in.reader.progress = &progress;
     if (!OpenCell(cell, plan, &in, error)) return in.reader.cancelled ? Result::kCancelled : Result::kFailed;
-    const AVStream* st = in.fmt->streams[in.video];
-    const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
-    std::unique_ptr<AVCodecContext, CodecFree> decoder(codec ? avcodec_alloc_context3(codec) : nullptr);
-    std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
-    std::unique_ptr<AVFrame, FrameFree> frame(av_frame_alloc());
-    if (!decoder || !packet || !frame || avcodec_parameters_to_context(decoder.get(), st->codecpar) < 0 ||
-        avcodec_open2(decoder.get(), codec, nullptr) < 0)
+    const CodecPtr decoder = OpenDecoder(in.fmt->streams[in.video]->codecpar);
+    const PacketPtr packet(av_packet_alloc());
+    const FramePtr frame(av_frame_alloc());
+    if (!decoder || !packet || !frame)
         return *error = "the pictures cannot be decoded with this FFmpeg.", Result::kFailed;
     bool more = true;
     const auto drain = [&] {

@@ -1,6 +1,7 @@
 // Remultiplexing of a chain's cells (byte ranges of the stream files) into
 // one Matroska, MP4 or MPEG program stream file through libavformat: the
-// packets as they are (no re-encoding), their time stamps shifted so that
+// packets as they are (video encoded anew only when the plan gives a
+// picture size, audio when it asks for one coding), their time stamps shifted so that
 // the cells follow each other from 0 on, with chapters, title, creation
 // time and display aspect where the container holds them.
 //
@@ -55,6 +56,11 @@ struct Plan {
     // the video stream's own.
     int aspectNum = 0;
     int aspectDen = 0;
+    // The output's picture size when the video is to be decoded and encoded
+    // anew as MPEG-2 (a size DVD-Video holds, for one DVD-VR may record and
+    // it does not); 0 copies the coded pictures as they are. Not in MP4.
+    int videoWidth = 0;
+    int videoHeight = 0;
     // Reads up to n bytes of a cell's file at offset: the number read (0 at
     // its end), -1 when they cannot be read. Empty: the cells' files are
     // files of the file system, read by their paths.

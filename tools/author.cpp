@@ -117,7 +117,7 @@ struct Title {
 // Whether DVD-Video holds the picture size (and MPEG version).
 bool DvdPicture(const seg& s, bool ntsc) {
     const DWORD full = ntsc ? 480 : 576, half = ntsc ? 240 : 288;
-    if (s.dwMpegVersion == 1) return s.dwWidth == 352 && s.dwHeight == half;
+    if (s.dwMpegVersion != 2) return s.dwWidth == 352 && s.dwHeight == half;  // MPEG-1
     return s.dwHeight == full ? (s.dwWidth == 720 || s.dwWidth == 704 || s.dwWidth == 352)
                               : (s.dwHeight == half && s.dwWidth == 352);
 }
@@ -133,21 +133,29 @@ std::string ChapterTime(int64_t t) {
 }
 
 // The title's plan for DVD-Video, or false with the sentence printed: still
-// pictures and picture sizes DVD-Video does not hold are refused; MPEG
-// audio alone on a 525/60 title is transcoded to AC-3 (such a disc must
-// carry AC-3 or LPCM), with a note.
-bool PlanTitle(void* h, Title& t) {
+// pictures are refused, and picture sizes DVD-Video does not hold unless
+// transcode (then the video is encoded anew at 720 wide, full height, with
+// a note); MPEG audio alone on a 525/60 title is transcoded to AC-3 (such a
+// disc must carry AC-3 or LPCM), with a note.
+bool PlanTitle(void* h, Title& t, bool transcode) {
     const Chain& c = t.chain;
     if (IsStills(c) || std::any_of(c.cells.begin(), c.cells.end(), [](const Cell& x) { return x.s.dwCellType != 0; }))
         return Fail(c.what + " holds still pictures; a DVD-Video title made here holds video only."), false;
     if (c.cells.empty()) return Fail(c.what + " holds no video."), false;
     const seg& s = c.cells[0].s;
     const bool ntsc = s.dwFrameRate != 25000;
-    if (!DvdPicture(s, ntsc)) {
-        return Fail(c.what + " is " + std::to_string(s.dwWidth) + "x" + std::to_string(s.dwHeight) +
+    const std::string size = std::to_string(s.dwWidth) + "x" + std::to_string(s.dwHeight);
+    const bool anew = !DvdPicture(s, ntsc);
+    if (anew && !transcode) {
+        return Fail(c.what + " is " + size + (s.dwMpegVersion != 2 ? " MPEG-1" : "") +
                     ", a picture size DVD-Video does not hold (720, 704 or 352 wide, full height; 352 at half "
-                    "height)."),
+                    "height); give --transcode to encode its video anew."),
                false;
+    }
+    const int height = ntsc ? 480 : 576;
+    if (anew) {
+        std::fprintf(stderr, "vrmangr: note: %s is %s; its video is encoded anew at 720x%d.\n", c.what.c_str(),
+                     size.c_str(), height);
     }
     const bool mpegAudio = s.dwAST_Ns && (s.dwAudioCoding == 2 || s.dwAudioCoding == 3);
     const bool toAc3 = ntsc && mpegAudio;
@@ -159,10 +167,14 @@ bool PlanTitle(void* h, Title& t) {
     }
     if (!MakePlan(h, c, vrexport::Container::kDvdVideo, toAc3 ? AudioChoice::kAc3 : AudioChoice::kAuto, &t.plan))
         return false;
+    if (anew) {
+        t.plan.videoWidth = 720;
+        t.plan.videoHeight = height;
+    }
     t.wide = s.dwWide != 0;
     const bool transcoded = t.plan.audio != vrexport::AudioOut::kCopy;
-    t.key = std::to_string(s.dwWidth) + "x" + std::to_string(s.dwHeight) + (t.wide ? " 16:9 " : " 4:3 ") +
-            (ntsc ? "525 " : "625 ") + std::to_string(s.dwMpegVersion) + " audio " +
+    t.key = (anew ? "720x" + std::to_string(height) : size) + (t.wide ? " 16:9 " : " 4:3 ") + (ntsc ? "525 " : "625 ") +
+            (anew ? "2" : std::to_string(s.dwMpegVersion)) + " audio " +
             (transcoded ? "ac3 " + std::to_string(t.plan.audioChannels)
                         : std::to_string(s.dwAST_Ns) + " " + std::to_string(s.dwAudioCoding) + " " +
                               std::to_string(s.dwChannels));
@@ -348,10 +360,11 @@ bool Finish(const std::string& scratch, const std::string& out, bool iso, bool f
     const std::string made = iso ? scratch + "/dvd.iso" : scratch + "/dvd";
     if (iso) {
         const std::vector<std::string> argv = {maker, "-dvd-video", "-V", volume, "-o", "dvd.iso", "dvd"};
-        if (RunIn(scratch, argv, scratch + "/image.log", "") != 0) {
-            if (Interrupted()) return false;
-            return Fail("genisoimage could not make the image: " + LogReason(scratch + "/image.log")), false;
-        }
+        const int rc = RunIn(scratch, argv, scratch + "/image.log", "");
+        // Ctrl-C reaches genisoimage too, unless it was sent to author
+        // alone: then genisoimage finishes, and the image is not kept.
+        if (Interrupted()) return Fail("cancelled; nothing was written."), false;
+        if (rc != 0) return Fail("genisoimage could not make the image: " + LogReason(scratch + "/image.log")), false;
     }
     if (Exists(out)) {
         // Only what author writes is replaced: an image, or a directory that
@@ -374,7 +387,7 @@ bool Finish(const std::string& scratch, const std::string& out, bool iso, bool f
 }  // namespace
 
 int RunAuthor(const Args& args) {
-    std::vector<std::string> words, programs, playlists, outputs, formats, noMenu, force, media;
+    std::vector<std::string> words, programs, playlists, outputs, formats, noMenu, force, media, transcode;
     int status = kOk;
     if (!ParseOptions(args,
                       {{"--program", nullptr, "a number", &programs},
@@ -383,7 +396,8 @@ int RunAuthor(const Args& args) {
                        {"--format", nullptr, "iso or dir", &formats},
                        {"--no-menu", nullptr, nullptr, &noMenu},
                        {"--medium", nullptr, "a medium size", &media},
-                       {"--force", nullptr, nullptr, &force}},
+                       {"--force", nullptr, nullptr, &force},
+                       {"--transcode", nullptr, nullptr, &transcode}},
                       &words, &status))
         return status;
     if (words.size() != 1) return UsageError(args.command, "expects one disc (a directory, an image or a drive).");
@@ -433,7 +447,7 @@ int RunAuthor(const Args& args) {
         t.chain = ChainOf(disc, d, playlist, n);
         t.name = t.chain.title;
         if (t.name.empty()) t.name = static_cast<char>(std::toupper(t.chain.what[0])) + t.chain.what.substr(1);
-        if (!PlanTitle(h, t)) return kFailed;
+        if (!PlanTitle(h, t, !transcode.empty())) return kFailed;
         // A title set for each run of titles alike, so that the titles keep
         // the order given in the disc's title list.
         if (keys.empty() || keys.back() != t.key) keys.push_back(t.key);

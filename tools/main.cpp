@@ -212,7 +212,8 @@ const Command kCommands[] = {
      "warning for each). DISC may be a disc image or a drive (see info).\n",
      RunExport},
     {"author",
-     "author DISC -o OUT [--program N ...] [--playlist N ...] [--format iso|dir] [--medium SIZE] [--no-menu] [--force]",
+     "author DISC -o OUT [--program N ...] [--playlist N ...] [--format iso|dir] [--medium SIZE] "
+     "[--no-menu] [--force] [--transcode]",
      "Makes a DVD-Video disc that any DVD player plays: an ISO image (OUT ending\n"
      ".iso, or --format iso; burn it with growisofs -dvd-compat -Z /dev/sr0=OUT)\n"
      "or a directory holding VIDEO_TS. Every program becomes a title, in the\n"
@@ -223,10 +224,13 @@ const Command kCommands[] = {
      "title in order, then shows its menu: a button per title with its first\n"
      "picture and its name, six to a page (--no-menu: none, the disc stops).\n"
      "MPEG audio alone on a 525/60 title is transcoded to AC-3; still pictures\n"
-     "and picture sizes DVD-Video does not hold are refused. A DVD larger than\n"
-     "the medium (4.7 GB unless --medium) is refused with its size. Needs\n"
-     "dvdauthor, and genisoimage for an image; an existing OUT is replaced only\n"
-     "with --force. Ctrl-C leaves nothing behind.\n",
+     "are refused. Picture sizes DVD-Video does not hold (544 or 480 wide,\n"
+     "MPEG-1 at full height) are refused naming the program, or with\n"
+     "--transcode its video is encoded anew as MPEG-2 at 720 wide, full\n"
+     "height, with a note (its pictures, times and chapters kept). A DVD\n"
+     "larger than the medium (4.7 GB unless --medium) is refused with its\n"
+     "size. Needs dvdauthor, and genisoimage for an image; an existing OUT is\n"
+     "replaced only with --force. Ctrl-C leaves nothing behind.\n",
      RunAuthor},
     {"check", "check DISC [--deep] [--map MAPFILE]",
      "Verifies the disc without changing it: VR_MANGR.IFO and VR_MANGR.BUP each\n"

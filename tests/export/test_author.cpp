@@ -1,16 +1,26 @@
 // `vrmangr author` read back with libdvdread, a DVD-Video reader, and its
 // titles' pictures decoded with FFmpeg's libraries: titles, title sets,
 // chapters, durations, aspect and audio as the disc's programs and playlists
-// have them, and what authoring refuses. The discs are made with the tool
+// have them, and what authoring refuses; video encoded anew compared with
+// its source's, AC-3 made of MPEG audio compared with the source's sound;
+// Ctrl-C at moments spread over a run. The discs are made with the tool
 // from the committed samples.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "export/Decoded.h"
@@ -24,6 +34,8 @@ extern "C" {
 #include <dvdread/nav_read.h>
 #include <libavutil/log.h>
 }
+
+extern char** environ;
 
 namespace {
 
@@ -48,6 +60,8 @@ struct DvdTitle {
     int64_t ms = 0;
     int aspect = 0;  // display_aspect_ratio: 0 4:3, 3 16:9
     int audio = -1;  // audio_format of the first stream: 0 AC-3, 2 MPEG-1, 4 LPCM
+    int picture = -1;  // picture_size: 0 720 wide, 1 704, 2 352, 3 352 at half height
+    int mpeg = -1;  // mpeg_version: 0 MPEG-1, 1 MPEG-2
 };
 
 std::vector<DvdTitle> ReadDvd(const std::string& path) {
@@ -65,6 +79,8 @@ std::vector<DvdTitle> ReadDvd(const std::string& path) {
             const int pgcn = vts->vts_ptt_srpt->title[info.vts_ttn - 1].ptt[0].pgcn;
             t.ms = Ms(vts->vts_pgcit->pgci_srp[pgcn - 1].pgc->playback_time);
             t.aspect = vts->vtsi_mat->vts_video_attr.display_aspect_ratio;
+            t.picture = vts->vtsi_mat->vts_video_attr.picture_size;
+            t.mpeg = vts->vtsi_mat->vts_video_attr.mpeg_version;
             if (vts->vtsi_mat->nr_of_vts_audio_streams) t.audio = vts->vtsi_mat->vts_audio_attr[0].audio_format;
             ifoClose(vts);
         }
@@ -204,6 +220,78 @@ std::string Play(const std::string& path, std::vector<int> presses) {
     return played.empty() ? played : played.substr(1);
 }
 
+// The pictures of a file's video in display order: each as the means of its
+// luma over a 16 x 16 grid of equal parts of the picture (alike for the same
+// picture at another width), and its coding type.
+struct Pictures {
+    std::vector<std::vector<double> > grids;
+    std::string types;  // 'I', 'P' or 'B' a picture
+};
+
+Pictures DecodePictures(const std::string& path) {
+    std::map<int64_t, std::pair<std::vector<double>, char> > byTime;
+    DecodeStream(path, AVMEDIA_TYPE_VIDEO, true, [&](const AVFrame* f, const AVStream*) {
+        std::vector<double> grid(256, 0.0);
+        for (int y = 0; y < f->height; ++y)
+            for (int x = 0; x < f->width; ++x)
+                grid[y * 16 / f->height * 16 + x * 16 / f->width] += f->data[0][y * f->linesize[0] + x];
+        for (double& g : grid) g /= f->width * f->height / 256.0;
+        byTime[f->best_effort_timestamp] = {grid, av_get_picture_type_char(f->pict_type)};
+    });
+    Pictures p;
+    for (const auto& [t, picture] : byTime) {
+        p.grids.push_back(picture.first);
+        p.types += picture.second;
+    }
+    return p;
+}
+
+// Peak signal to noise ratio of one grid against another, in dB.
+double Psnr(const std::vector<double>& a, const std::vector<double>& b) {
+    double sum = 0;
+    for (size_t i = 0; i < a.size(); ++i) sum += (a[i] - b[i]) * (a[i] - b[i]);
+    return 10 * std::log10(255.0 * 255.0 / std::max(sum / static_cast<double>(a.size()), 1e-9));
+}
+
+// The first channel of a file's audio as decoded, and its coding.
+struct Sound {
+    std::vector<float> samples;
+    AVCodecID codec = AV_CODEC_ID_NONE;
+};
+
+Sound DecodeSound(const std::string& path) {
+    Sound sound;
+    DecodeStream(path, AVMEDIA_TYPE_AUDIO, false, [&](const AVFrame* f, const AVStream* st) {
+        sound.codec = st->codecpar->codec_id;
+        const auto format = static_cast<AVSampleFormat>(f->format);
+        const int step = av_sample_fmt_is_planar(format) ? 1 : f->ch_layout.nb_channels;
+        for (int i = 0; i < f->nb_samples; ++i) {
+            const int at = i * step;
+            if (format == AV_SAMPLE_FMT_FLTP || format == AV_SAMPLE_FMT_FLT)
+                sound.samples.push_back(reinterpret_cast<const float*>(f->data[0])[at]);
+            else if (format == AV_SAMPLE_FMT_S16P || format == AV_SAMPLE_FMT_S16)
+                sound.samples.push_back(reinterpret_cast<const int16_t*>(f->data[0])[at] / 32768.0f);
+        }
+    });
+    return sound;
+}
+
+// The highest normalised correlation of `length` samples of b from `at` on
+// with a's, shifted up to `lag` samples either way.
+double BestCorrelation(const std::vector<float>& a, const std::vector<float>& b, size_t at, size_t length, size_t lag) {
+    double best = 0;
+    for (size_t shift = at - lag; shift <= at + lag && shift + length <= a.size(); ++shift) {
+        double ab = 0, aa = 0, bb = 0;
+        for (size_t i = 0; i < length; ++i) {
+            ab += a[shift + i] * b[at + i];
+            aa += a[shift + i] * a[shift + i];
+            bb += b[at + i] * b[at + i];
+        }
+        if (aa > 0 && bb > 0) best = std::max(best, ab / std::sqrt(aa * bb));
+    }
+    return best;
+}
+
 // A 4:3 MPEG audio recording of 12 s with a chapter at 6 s, a 16:9 LPCM
 // one, and a playlist of the first one's second chapter, authored as an
 // image: three titles in that order, each in a title set of its own (the
@@ -295,16 +383,125 @@ TEST(Author, MenuPagesShowEachTitle) {
     }
 }
 
-// MPEG audio alone cannot be a 525/60 disc's only audio: it becomes AC-3.
+// MPEG audio alone cannot be a 525/60 disc's only audio: it becomes AC-3,
+// as long as the source's sound (within an AC-3 frame) and the same sound.
 TEST(Author, MpegAudioOfA525TitleBecomesAc3) {
+    av_log_set_level(AV_LOG_QUIET);
     TempDir dir;
-    const std::string d = dir.File("disc"), iso = dir.File("dvd.iso");
+    const std::string d = dir.File("disc"), out = dir.File("dvd");
     ASSERT_EQ(Tool("create '" + d + "' '" + Sample("ntsc_mpeg1_mp2_4x3.vob") + "'"), 0);
-    ASSERT_EQ(Tool("author '" + d + "' -o '" + iso + "'"), 0);
-    const std::vector<DvdTitle> titles = ReadDvd(iso);
+    ASSERT_EQ(Tool("author '" + d + "' -o '" + out + "'"), 0);
+    const std::vector<DvdTitle> titles = ReadDvd(out);
     ASSERT_EQ(titles.size(), 1u);
     EXPECT_EQ(titles[0].audio, 0);
     EXPECT_NEAR(static_cast<double>(titles[0].ms), 2000, 500);
+    const Sound source = DecodeSound(Sample("ntsc_mpeg1_mp2_4x3.vob"));
+    const Sound made = DecodeSound(out + "/VIDEO_TS/VTS_01_1.VOB");
+    EXPECT_EQ(made.codec, AV_CODEC_ID_AC3);
+    ASSERT_GT(source.samples.size(), 48000u);
+    EXPECT_NEAR(static_cast<double>(made.samples.size()), static_cast<double>(source.samples.size()), 1536);
+    // A quarter of a second from the middle, matched within 60 ms.
+    ASSERT_GT(made.samples.size(), 36000u);
+    EXPECT_GT(BestCorrelation(source.samples, made.samples, 24000, 12000, 3000), 0.9);
+}
+
+// A picture size DVD-Video does not hold is refused, nothing written; with
+// --transcode the title is 720x576 MPEG-2, as long as the program, its
+// pictures the source's, one for one, scaled, in GOPs of at most 15 of which
+// one begins at the chapter (an entry point at picture 30). MPEG-1 at full
+// height likewise.
+TEST(Author, PictureSizesDvdVideoLacksAreEncodedAnew) {
+    av_log_set_level(AV_LOG_QUIET);
+    TempDir dir;
+    const std::string d = dir.File("disc"), out = dir.File("dvd");
+    ASSERT_EQ(Tool("create '" + d + "' '" + Sample("pal_mpeg2_544_4x3.vob") + "'"), 0);
+    ASSERT_EQ(Tool("chapters '" + d + "' divide 1 30"), 0);
+    EXPECT_EQ(Tool("author '" + d + "' -o '" + out + "'"), 1 << 8);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1) << "something was written";
+    ASSERT_EQ(Tool("author '" + d + "' -o '" + out + "' --transcode"), 0);
+    const std::vector<DvdTitle> titles = ReadDvd(out);
+    ASSERT_EQ(titles.size(), 1u);
+    EXPECT_EQ(titles[0].chapters, 2);
+    EXPECT_EQ(titles[0].picture, 0);
+    EXPECT_EQ(titles[0].mpeg, 1);
+    EXPECT_EQ(titles[0].aspect, 0);
+    EXPECT_NEAR(static_cast<double>(titles[0].ms), 2000, 480);
+    const Pictures source = DecodePictures(Sample("pal_mpeg2_544_4x3.vob"));
+    const Pictures made = DecodePictures(out + "/VIDEO_TS/VTS_01_1.VOB");
+    ASSERT_EQ(source.grids.size(), 50u);
+    ASSERT_EQ(made.grids.size(), source.grids.size());
+    // The same picture gives some 70 dB; its neighbour, under 41.
+    for (size_t i = 0; i < made.grids.size(); ++i)
+        EXPECT_GT(Psnr(made.grids[i], source.grids[i]), 50) << "picture " << i;
+    EXPECT_EQ(made.types[0], 'I');
+    EXPECT_EQ(made.types[30], 'I') << made.types;
+    size_t gop = 0;
+    for (size_t at = 0; (at = made.types.find('I', at + 1)) != std::string::npos; gop = at)
+        EXPECT_LE(at - gop, 15u) << made.types;
+    EXPECT_LE(made.types.size() - gop, 15u) << made.types;
+
+    const std::string mpeg1 = dir.File("mpeg1"), out1 = dir.File("dvd1");
+    ASSERT_EQ(Tool("create '" + mpeg1 + "' '" + Sample("pal_mpeg1_352x576.vob") + "'"), 0);
+    EXPECT_EQ(Tool("author '" + mpeg1 + "' -o '" + out1 + "'"), 1 << 8);
+    EXPECT_FALSE(std::filesystem::exists(out1));
+    ASSERT_EQ(Tool("author '" + mpeg1 + "' -o '" + out1 + "' --transcode --no-menu"), 0);
+    const std::vector<DvdTitle> titles1 = ReadDvd(out1);
+    ASSERT_EQ(titles1.size(), 1u);
+    EXPECT_EQ(titles1[0].picture, 0);
+    EXPECT_EQ(titles1[0].mpeg, 1);
+    EXPECT_EQ(DecodePictures(out1 + "/VIDEO_TS/VTS_01_1.VOB").grids.size(),
+              DecodePictures(Sample("pal_mpeg1_352x576.vob")).grids.size());
+}
+
+// Ctrl-C sent to author alone (dvdauthor and genisoimage, which it runs,
+// go on) at moments spread over its run: exit 130 and nothing left beside
+// the image, or, when it had finished, exit 0 and the whole image.
+TEST(Author, CtrlCLeavesNothingBehind) {
+    TempDir dir;
+    const std::string d = dir.File("disc"), iso = dir.File("dvd.iso");
+    ASSERT_EQ(Tool("create '" + d + "' '" + Sample("pal_mpeg2_544_4x3.vob") + "' '" + Sample("pal_cif_12s.vob") + "'"),
+              0);
+    const char* const argv[] = {kTool.c_str(), "author", d.c_str(), "-o", iso.c_str(), "--transcode", nullptr};
+    // Runs author, sends SIGINT after `after` (none when negative); its wait status.
+    const auto run = [&](std::chrono::microseconds after) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        pid_t pid = -1;
+        const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, const_cast<char* const*>(argv), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        int status = -1;
+        if (rc != 0) return status;
+        if (after.count() >= 0) {
+            std::this_thread::sleep_for(after);
+            kill(pid, SIGINT);
+        }
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        return status;
+    };
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(run(std::chrono::microseconds(-1)), 0);
+    const auto length = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+    ASSERT_EQ(ReadDvd(iso).size(), 2u);
+    std::filesystem::remove(iso);
+    for (int tenths : {1, 3, 5, 7, 9, 12}) {
+        SCOPED_TRACE("SIGINT after " + std::to_string(tenths) + "/10 of a run");
+        const int status = run(length * tenths / 10);
+        // Killed by SIGINT before its handler was set is as a shell's 130.
+        const bool cancelled =
+            (WIFEXITED(status) && WEXITSTATUS(status) == 130) || (WIFSIGNALED(status) && WTERMSIG(status) == SIGINT);
+        if (cancelled) {
+            EXPECT_FALSE(std::filesystem::exists(iso));
+        } else {
+            ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+            EXPECT_EQ(ReadDvd(iso).size(), 2u);
+            std::filesystem::remove(iso);
+        }
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1)
+            << "something was left beside the image";
+    }
 }
 
 // What cannot be authored is refused, and nothing is left behind: still
