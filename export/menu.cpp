@@ -212,7 +212,7 @@ CodecPtr VideoEncoder(bool ntsc) {
     c->gop_size = ntsc ? kFrames525 : kFrames625;
     c->max_b_frames = 0;
     c->bit_rate = 6000000;
-    c->rc_max_rate = 9800000;
+    c->rc_max_rate = 9000000;  // with the audio, within the 10.08 Mbit/s a disc carries
     c->rc_buffer_size = 1835008;
     c->flags |= AV_CODEC_FLAG_CLOSED_GOP;
     av_opt_set_int(c->priv_data, "sc_threshold", 1000000000, 0);  // one GOP, however the picture changes

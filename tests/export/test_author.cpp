@@ -329,13 +329,17 @@ TEST(Author, TitlesPlayTheProgramsAndPlaylists) {
     // plays alone and comes back to it.
     EXPECT_EQ(Play(iso, {2, 3}), "t1 t2 t3 page1 t2 page1 t3 page1");
     const std::string out = dir.File("dvd");
-    ASSERT_EQ(Tool("author '" + d + "' -o '" + out + "' --program 1 --no-menu"), 0);
-    EXPECT_EQ(ReadDvd(out).size(), 1u);
+    ASSERT_EQ(Tool("author '" + d + "' -o '" + out + "' --program 1 --program 2 --playlist 1 --no-menu"), 0);
+    EXPECT_EQ(ReadDvd(out).size(), 3u);
     EXPECT_TRUE(ReadMenu(out).empty());
-    EXPECT_EQ(Play(out, {}), "t1 end");
-    const Shown source = Decode(Sample("pal_cif_12s.vob"));
+    EXPECT_EQ(Play(out, {}), "t1 t2 t3 end");
+    // Each title shows the pictures of its cells: the playlist's from the
+    // start of the VOBU that holds the chapter's first frame (150) on.
+    const Shown source = Decode(Sample("pal_cif_12s.vob")), wide = Decode(Sample("pal_mpeg2_lpcm_16x9.vob"));
     ASSERT_EQ(source.hashes.size(), 300u);
     EXPECT_EQ(SourceFrames(Decode(out + "/VIDEO_TS/VTS_01_1.VOB"), source), Range(0, 300));
+    EXPECT_EQ(SourceFrames(Decode(out + "/VIDEO_TS/VTS_02_1.VOB"), wide), Range(0, 50));
+    EXPECT_EQ(SourceFrames(Decode(out + "/VIDEO_TS/VTS_03_1.VOB"), source), Range(144, 300));
 }
 
 // Seven titles make two menu pages: six entries and an arrow, one entry
