@@ -52,11 +52,6 @@ public:
         return m_data + offset;
     }
 
-    // A big-endian bit field that starts `bit` bits (from the most significant
-    // bit) into the byte at `offset` and is `count` bits wide; bit + count is
-    // at most 32. It reads 1, 2 or 4 bytes as the field needs.
-    uint32_t Bits(uint64_t offset, unsigned bit, unsigned count);
-
     // Points the reader at another block; the failure mark stays.
     void Rebind(const uint8_t* data, uint64_t size) {
         m_data = data;
@@ -88,26 +83,6 @@ private:
     bool m_failed = false;
     uint64_t m_failOffset = 0;
 };
-
-// Extracts a bit field from a big-endian value `width` bits wide (8, 16 or
-// 32): `count` bits starting `bit` bits from the most significant end.
-// Returns 0 for a field that does not fit in the width or has no bits.
-inline uint32_t ExtractBits(uint32_t value, unsigned width, unsigned bit, unsigned count) {
-    if (count == 0 || bit + count > width) return 0;
-    uint64_t v = (static_cast<uint64_t>(value) << bit) & ((uint64_t{1} << width) - 1);
-    return static_cast<uint32_t>(v >> (width - count));
-}
-
-inline uint32_t ByteReader::Bits(uint64_t offset, unsigned bit, unsigned count) {
-    if (count == 0 || bit + count > 32) {
-        Fail(offset);
-        return 0;
-    }
-    const unsigned width = bit + count <= 8 ? 8 : bit + count <= 16 ? 16 : 32;
-    const uint64_t bytes = width / 8;
-    if (!Require(offset, bytes)) return 0;
-    return ExtractBits(static_cast<uint32_t>(be_load_n(m_data + offset, bytes)), width, bit, count);
-}
 
 }  // namespace vrm
 

@@ -1,7 +1,7 @@
 // Field codecs of the management file: the 5-byte recording time REC_TM,
 // the 6-byte presentation time PTM, and the date text of programs and
-// playlists. (Bit fields are read by ByteReader::Bits and written by the
-// attribute value types.)
+// playlists. (Bit fields are read and written by the attribute value types,
+// io/bit_fields.h.)
 #ifndef VRMANGR_IO_CODECS_H
 #define VRMANGR_IO_CODECS_H
 

@@ -20,20 +20,19 @@ constexpr DWORD kCodingBitsLPCM = 0x800000;
 
 }  // namespace
 
+VRM_BITS_CHECK(VRM_BITS_V_ATR, 16);
+VRM_BITS_CHECK(VRM_BITS_A_ATR, 24);
+VRM_BITS_CHECK(VRM_BITS_VOBU_ENT, 24);
+
 VideoAttributes VideoAttributes::Unpack(WORD v) {
-    VideoAttributes a;
-    a.compression = static_cast<BYTE>(v >> 14 & 3);
-    a.tvSystem = static_cast<BYTE>(v >> 12 & 3);
-    a.aspect = static_cast<BYTE>(v >> 10 & 3);
-    a.unused6 = static_cast<BYTE>(v >> 6 & 0xF);
-    a.resolution = static_cast<BYTE>(v >> 3 & 7);
-    a.unused0 = static_cast<BYTE>(v & 7);
-    return a;
+    VideoAttributes out;
+    VRM_BITS_V_ATR(VRM_BITS_UNPACK)
+    return out;
 }
 
 WORD VideoAttributes::Pack() const {
-    return static_cast<WORD>((compression & 3u) << 14 | (tvSystem & 3u) << 12 | (aspect & 3u) << 10 |
-                             (unused6 & 0xFu) << 6 | (resolution & 7u) << 3 | (unused0 & 7u));
+    const VideoAttributes& in = *this;
+    return static_cast<WORD>(0 VRM_BITS_V_ATR(VRM_BITS_PACK));
 }
 
 VideoAttributes VideoAttributes::Of(const VR_MPEGFILE_INFO& info) {
@@ -62,19 +61,14 @@ bool VideoAttributes::PictureSize(DWORD* width, DWORD* height) const {
 }
 
 AudioAttributes AudioAttributes::Unpack(DWORD v) {
-    AudioAttributes a;
-    a.coding = static_cast<BYTE>(v >> 21 & 7);
-    a.flags = static_cast<BYTE>(v >> 16 & 0x1F);
-    a.quantization = static_cast<BYTE>(v >> 14 & 3);
-    a.sampling = static_cast<BYTE>(v >> 12 & 3);
-    a.channels = static_cast<BYTE>(v >> 8 & 0xF);
-    a.bitrate = static_cast<BYTE>(v & 0xFF);
-    return a;
+    AudioAttributes out;
+    VRM_BITS_A_ATR(VRM_BITS_UNPACK)
+    return out;
 }
 
 DWORD AudioAttributes::Pack() const {
-    return (coding & 7u) << 21 | (flags & 0x1Fu) << 16 | (quantization & 3u) << 14 | (sampling & 3u) << 12 |
-           (channels & 0xFu) << 8 | bitrate;
+    const AudioAttributes& in = *this;
+    return 0 VRM_BITS_A_ATR(VRM_BITS_PACK);
 }
 
 AudioAttributes AudioAttributes::Of(const VR_MPEGFILE_INFO& info) {
@@ -129,19 +123,20 @@ DWORD AudioAttributes::AudioMode() const {
 DWORD AudioAttributes::BitrateKbps() const { return bitrate < kBitrateCodes ? kBitrates[bitrate] : 0; }
 
 VobuEntry VobuEntry::Unpack(const BYTE in[3]) {
-    VobuEntry e;
-    e.firstRefSize = in[0];
-    e.playbackFields = static_cast<BYTE>(in[1] >> 2);
-    e.sectors = static_cast<WORD>((in[1] & 3u) << 8 | in[2]);
-    return e;
+    const DWORD v = DWORD{in[0]} << 16 | DWORD{in[1]} << 8 | in[2];
+    VobuEntry out;
+    VRM_BITS_VOBU_ENT(VRM_BITS_UNPACK)
+    return out;
 }
 
 void VobuEntry::Pack(BYTE out[3]) const {
-    const unsigned fields = std::min<unsigned>(playbackFields, kMaxPlaybackFields);
-    const unsigned size = std::min<unsigned>(sectors, kMaxSectors);
-    out[0] = firstRefSize;
-    out[1] = static_cast<BYTE>(fields << 2 | size >> 8);
-    out[2] = static_cast<BYTE>(size & 0xFF);
+    VobuEntry in = *this;
+    in.playbackFields = static_cast<BYTE>(std::min<unsigned>(playbackFields, kMaxPlaybackFields));
+    in.sectors = static_cast<WORD>(std::min<unsigned>(sectors, kMaxSectors));
+    const DWORD v = 0 VRM_BITS_VOBU_ENT(VRM_BITS_PACK);
+    out[0] = static_cast<BYTE>(v >> 16);
+    out[1] = static_cast<BYTE>(v >> 8);
+    out[2] = static_cast<BYTE>(v);
 }
 
 }  // namespace vrm

@@ -1,45 +1,35 @@
 // The bit-packed attributes of the management file, each a value type that
 // unpacks the bits as they lie on disc and packs them back unchanged (bits
 // the format leaves unused are kept as found, so a loaded table saves back
-// byte for byte).
-//
-//   V_ATR (16 bits)  15..14 compression (0 MPEG-1, 1 MPEG-2)
-//                    13..12 TV system (0 525/60, 1 625/50)
-//                    11..10 aspect ratio (0 4:3, 1 16:9)
-//                     9..6  unused
-//                     5..3  resolution code (0 720, 1 704, 2 352 full
-//                           height, 3 352 half height, 4 544, 5 480 wide)
-//                     2..0  unused
-//   A_ATR (24 bits)  23..21 coding (0 AC-3, 2 MPEG-1 or MPEG-2 without
-//                           extension, 3 MPEG-2 with extension, 4 LPCM)
-//                    20..16 written 00001 by recorders for the audio
-//                           stream of a recording; we write the same
-//                    15..14 quantization / dynamic range control
-//                    13..12 sampling frequency (0 48 kHz)
-//                    11..8  channel code: the number of audio channels
-//                           minus 1 (0 mono, 1 stereo, 5 six channels as
-//                           in AC-3 5.1, at most 7), or 9 for dual mono
-//                           (two independent channels, 1+1)
-//                     7..0  bit-rate code
-//   OA_ATR, AA_ATR   the upper 16 bits of the A_ATR layout (no bit rate)
-//   VOBU_ENT (24)    23..16 1STREF_SZ, 15..10 VOBU_PB_TM (video fields),
-//                     9..0  VOBU_SZ (sectors)
+// byte for byte). Each value's fields are declared once, in the list in
+// front of it (member, lowest bit, width), from which Unpack and Pack follow
+// (io/bit_fields.h).
 #ifndef VRMANGR_TABLES_ATTRIBUTES_H
 #define VRMANGR_TABLES_ATTRIBUTES_H
 
+#include "io/bit_fields.h"
 #include "platform/types.h"
 
 struct VR_MPEGFILE_INFO;
 
 namespace vrm {
 
+// V_ATR, 16 bits.
+#define VRM_BITS_V_ATR(F)                                                                           \
+    F(compression, 14, 2) /* 0 MPEG-1, 1 MPEG-2 */                                                  \
+    F(tvSystem, 12, 2) /* 0 525/60, 1 625/50 */                                                     \
+    F(aspect, 10, 2) /* 0 4:3, 1 16:9 */                                                            \
+    F(unused6, 6, 4)                                                                                \
+    F(resolution, 3, 3) /* 0 720, 1 704, 2 352 full height, 3 352 half height, 4 544, 5 480 wide */ \
+    F(unused0, 0, 3)
+
 struct VideoAttributes {
     BYTE compression = 0;
     BYTE tvSystem = 0;
     BYTE aspect = 0;
-    BYTE unused6 = 0;  // bits 9..6
+    BYTE unused6 = 0;
     BYTE resolution = 0;
-    BYTE unused0 = 0;  // bits 2..0
+    BYTE unused0 = 0;
 
     static constexpr BYTE kMPEG2 = 1;
     static constexpr BYTE k625 = 1;
@@ -62,9 +52,18 @@ struct VideoAttributes {
     bool PictureSize(DWORD* width, DWORD* height) const;
 };
 
+// A_ATR, 24 bits; OA_ATR and AA_ATR are its upper 16 bits (no bit rate).
+#define VRM_BITS_A_ATR(F)                                                                                   \
+    F(coding, 21, 3) /* 0 AC-3, 2 MPEG-1 or MPEG-2 without extension, 3 MPEG-2 with extension, 4 LPCM */    \
+    F(flags, 16, 5) /* 00001 as recorders write it for a recording's audio stream; we write the same */     \
+    F(quantization, 14, 2) /* quantization / dynamic range control */                                       \
+    F(sampling, 12, 2) /* 0 48 kHz */                                                                       \
+    F(channels, 8, 4) /* channels - 1 (0 mono, 1 stereo, 5 as AC-3 5.1, at most 7), or 9 dual mono (1+1) */ \
+    F(bitrate, 0, 8) /* bit-rate code */
+
 struct AudioAttributes {
     BYTE coding = 0;
-    BYTE flags = 0;  // bits 20..16
+    BYTE flags = 0;
     BYTE quantization = 0;
     BYTE sampling = 0;
     BYTE channels = 0;
@@ -102,6 +101,12 @@ struct AudioAttributes {
     // kbit/s of the bit-rate code; 0 for codes the format does not define.
     DWORD BitrateKbps() const;
 };
+
+// VOBU_ENT, 24 bits.
+#define VRM_BITS_VOBU_ENT(F)                                   \
+    F(firstRefSize, 16, 8) /* 1STREF_SZ */                     \
+    F(playbackFields, 10, 6) /* VOBU_PB_TM, in video fields */ \
+    F(sectors, 0, 10) /* VOBU_SZ */
 
 struct VobuEntry {
     static constexpr unsigned kMaxPlaybackFields = 63;

@@ -19,8 +19,8 @@ TEST(CBufferTest, OpensTheFileAndReadsOnlyInsideIt) {
     WriteWholeFile(path, {0x12, 0x34, 0x56, 0x78, 5, 6});
     ASSERT_EQ(b.Open(path.c_str(), CBuffer::kRead), 0u);
     vrm::ByteReader& reader = b.Reader();
-    EXPECT_EQ(Ints({b.ReadFailed(), b.FileSize(), reader.U16(2), reader.Bits(1, 4, 8), b.ReadFailed()}),
-              Ints({0, 6, 0x5678, 0x45, 0}));
+    EXPECT_EQ(Ints({b.ReadFailed(), b.FileSize(), reader.U16(2), reader.U8(1), b.ReadFailed()}),
+              Ints({0, 6, 0x5678, 0x34, 0}));
     EXPECT_EQ(Ints({reader.U16(5), b.ReadFailed(), static_cast<long long>(b.ReadFailOffset())}), Ints({0, 1, 5}));
     reader.U32(0xFFFFFFF0u);
     EXPECT_EQ(b.ReadFailOffset(), 5u) << "the first failure is kept";

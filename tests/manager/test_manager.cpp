@@ -75,9 +75,16 @@ TEST(Manager, NewThenSaveWritesTwoIdenticalFilesOf128K) {
     // ORG_PGCI, UD_PGCIT, TXTDT_MG and MNFIT, and TM_ZONE one hour east;
     // zeros up to the three tables at the end (the movie and still tables
     // with end address 7).
-    EXPECT_EQ(Ints({At(ifo, 12), At(ifo, 28), At(ifo, 256), At(ifo, 260), At(ifo, 304), At(ifo, 308), At(ifo, 352),
-                    At(ifo, 356), ifo[64], ifo[65]}),
-              Ints({0x1FFFF, 519, 131052, 131060, 131068, 0, 0, 0, 0x10, 0x3C}));
+    EXPECT_EQ(Int(At(ifo, 12)), 0x1FFFF);
+    EXPECT_EQ(Int(At(ifo, 28)), 519);
+    EXPECT_EQ(Int(At(ifo, 256)), 131052);
+    EXPECT_EQ(Int(At(ifo, 260)), 131060);
+    EXPECT_EQ(Int(At(ifo, 304)), 131068);
+    EXPECT_EQ(Int(At(ifo, 308)), 0);
+    EXPECT_EQ(Int(At(ifo, 352)), 0);
+    EXPECT_EQ(Int(At(ifo, 356)), 0);
+    EXPECT_EQ(Int(ifo[64]), 0x10);
+    EXPECT_EQ(Int(ifo[65]), 0x3C);
     for (size_t i = 520; i < 131052; ++i) ASSERT_EQ(ifo[i], 0) << i;
     EXPECT_EQ(Bytes(ifo.begin() + 131052, ifo.end()),
               (Bytes{0, 0, 0, 0, 0, 0, 0, 7, 0, 0, 0, 0, 0, 0, 0, 7, 0, 0, 0, 0}));
@@ -175,9 +182,13 @@ TEST(Manager, OpenChangesNoFileAndNewRecordingsGoBehindTheHighestEnd) {
         ASSERT_EQ(h.m->fnGetStreamCoverage(0, &c), 1);
         ASSERT_EQ(Ints({static_cast<long long>(c.extents.size()), static_cast<long long>(c.gaps.size())}),
                   Ints({3, 1}));
-        EXPECT_EQ(Ints({c.extents[1].dwStart, c.gaps[0].dwStart, c.gaps[0].dwSectors, c.overlaps.size() > 0,
-                        c.dwRecordedEnd, static_cast<long long>(c.qwMissingBytes)}),
-                  Ints({674, 400, 274, 0, 1474, sectors < 1474 ? (1474 - static_cast<long long>(sectors)) * 2048 : 0}));
+        EXPECT_EQ(Int(c.extents[1].dwStart), 674);
+        EXPECT_EQ(Int(c.gaps[0].dwStart), 400);
+        EXPECT_EQ(Int(c.gaps[0].dwSectors), 274);
+        EXPECT_EQ(Int(c.overlaps.size() > 0), 0);
+        EXPECT_EQ(Int(c.dwRecordedEnd), 1474);
+        EXPECT_EQ(Int(static_cast<long long>(c.qwMissingBytes)),
+                  sectors < 1474 ? (1474 - static_cast<long long>(sectors)) * 2048 : 0);
         ASSERT_EQ(fnVR_MANGRSave(h, nullptr), 1) << "an edit saves over any stream";
         EXPECT_EQ(ReadWholeFile(stream).size(), sectors * 2048) << "nothing is cut";
         EXPECT_EQ(ReadWholeFile(disc.Path("VR_MANGR.IFO")), ifo);

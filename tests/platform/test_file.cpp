@@ -89,10 +89,12 @@ TEST(DirectoryLock, SharedLocksCoexistAndExcludeWriters) {
     const char* d = dir.Path().c_str();
     using Kind = DirectoryLock::Kind;
     DirectoryLock reader, second, writer;
-    EXPECT_EQ(Ints({reader.Acquire(d, Kind::Shared, 0), second.Acquire(d, Kind::Shared, 0),
-                    writer.Acquire(d, Kind::Exclusive, 0), writer.Error() == EWOULDBLOCK,
-                    writer.Acquire(d, Kind::Exclusive, 100), writer.Error() == EWOULDBLOCK}),
-              Ints({1, 1, 0, 1, 0, 1}));
+    EXPECT_EQ(Int(reader.Acquire(d, Kind::Shared, 0)), 1);
+    EXPECT_EQ(Int(second.Acquire(d, Kind::Shared, 0)), 1);
+    EXPECT_EQ(Int(writer.Acquire(d, Kind::Exclusive, 0)), 0);
+    EXPECT_EQ(Int(writer.Error() == EWOULDBLOCK), 1);
+    EXPECT_EQ(Int(writer.Acquire(d, Kind::Exclusive, 100)), 0);
+    EXPECT_EQ(Int(writer.Error() == EWOULDBLOCK), 1);
     reader.Release();
     second.Release();
     ASSERT_TRUE(writer.Acquire(d, Kind::Exclusive, 0));

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "io/codecs.h"
-#include "platform/clock.h"
 #include "manager/coverage.h"
+#include "platform/clock.h"
 #include "support/Disc.h"
 #include "support/Time.h"
 
@@ -63,9 +63,15 @@ TEST_F(TwoDays, ProgramsWithTheirTextDateAndFirstSegment) {
     // Program 2: the recording's and the still group's entry points; its
     // segment record is its own first entry point's, zeroed first.
     ASSERT_EQ(fnVR_GetOPGCPGInfo(disc.m, 2, &info, 0), 1);
-    EXPECT_EQ(Ints({info.dwCount, info.dwDuration, info.dwContentTy, info.dwDay, info.dwHour, info.dwSecond,
-                    info.EntrySeg.dwSRPN, info.EntrySeg.dwFrameNs, info.EntrySeg.reserved_tail[0]}),
-              Ints({2, 960 + 3000, 2, 5, 23, 59, 2, 24, 0}));
+    EXPECT_EQ(Int(info.dwCount), 2);
+    EXPECT_EQ(Int(info.dwDuration), 960 + 3000);
+    EXPECT_EQ(Int(info.dwContentTy), 2);
+    EXPECT_EQ(Int(info.dwDay), 5);
+    EXPECT_EQ(Int(info.dwHour), 23);
+    EXPECT_EQ(Int(info.dwSecond), 59);
+    EXPECT_EQ(Int(info.EntrySeg.dwSRPN), 2);
+    EXPECT_EQ(Int(info.EntrySeg.dwFrameNs), 24);
+    EXPECT_EQ(Int(info.EntrySeg.reserved_tail[0]), 0);
     char text[128] = {};
     FormatDateText(&day2, text, 0);
     EXPECT_STREQ(info.szPrmText, text);
@@ -95,8 +101,12 @@ TEST_F(OnePlaylist, PlaylistInformationCellsAndSegments) {
     DVDPGCINFO info = Filled<DVDPGCINFO>();
     // Two entry points, covering the whole chain.
     ASSERT_EQ(fnVR_GetPLInfo(disc.m, 1, &info, 0), 1);
-    EXPECT_EQ(Ints({info.dwCount, info.dwDuration, info.dwYear, info.dwMonth, info.dwSecond, info.reserved_164[0]}),
-              Ints({2, 3840, 2022, 11, 15, 0xAB}));
+    EXPECT_EQ(Int(info.dwCount), 2);
+    EXPECT_EQ(Int(info.dwDuration), 3840);
+    EXPECT_EQ(Int(info.dwYear), 2022);
+    EXPECT_EQ(Int(info.dwMonth), 11);
+    EXPECT_EQ(Int(info.dwSecond), 15);
+    EXPECT_EQ(Int(info.reserved_164[0]), 0xAB);
     BYTE text[128];
     disc.Playlists().fnGet_c128_PRM_TXTI(0, text);
     EXPECT_EQ(std::memcmp(info.szPrmText, text, 128), 0);
@@ -127,9 +137,16 @@ TEST(CellQuery, QueuedDataIsInTheSourceFileAndSavedDataInTheStreamFile) {
     seg s{};
     // The bytes: the second file from its first byte.
     ASSERT_EQ(disc.m->fnGetOPGCCellInfo(1, 2, &s, 0, 0), 1);
-    EXPECT_EQ(Ints({s.dwSRPN, s.dwCellType, s.dwEntryPtNs, s.dwFrameNs, s.dwDuration, s.dwFrameRate, s.dwVideoBitrate,
-                    s.llStartPos, s.llEndPos, s.dwHasNext}),
-              Ints({2, 0, 1, 36, 1440, 25000, 8000000, 0, 150 * 2048, 0}));
+    EXPECT_EQ(Int(s.dwSRPN), 2);
+    EXPECT_EQ(Int(s.dwCellType), 0);
+    EXPECT_EQ(Int(s.dwEntryPtNs), 1);
+    EXPECT_EQ(Int(s.dwFrameNs), 36);
+    EXPECT_EQ(Int(s.dwDuration), 1440);
+    EXPECT_EQ(Int(s.dwFrameRate), 25000);
+    EXPECT_EQ(Int(s.dwVideoBitrate), 8000000);
+    EXPECT_EQ(Int(s.llStartPos), 0);
+    EXPECT_EQ(Int(s.llEndPos), 150 * 2048);
+    EXPECT_EQ(Int(s.dwHasNext), 0);
     EXPECT_STREQ(s.szFileName, source.c_str());
     // Saved: the stream file, behind the first recording's 400 sectors.
     ASSERT_EQ(fnVR_MANGRSave(disc.m, nullptr), 1);

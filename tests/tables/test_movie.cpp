@@ -12,6 +12,7 @@
 #include "support/Time.h"
 #include "tables/CM_AVFIT.h"
 #include "tables/TableTests.h"
+#include "tables/attributes.h"
 #include "tables/seg.h"
 
 namespace {
@@ -199,6 +200,26 @@ Ints AttributesOf(const VR_MPEGFILE_INFO& info) {
 
 }  // namespace
 
+// Every value of V_ATR, A_ATR (every seventh) and VOBU_ENT unpacks and
+// packs back as it was, and fields lie where the format puts them.
+TEST(Attributes, EveryValuePacksBackAndFieldsLieInPlace) {
+    for (DWORD v = 0; v <= 0xFFFF; ++v) ASSERT_EQ(vrm::VideoAttributes::Unpack(static_cast<WORD>(v)).Pack(), v);
+    for (DWORD v = 0; v <= 0xFFFFFF; v += 7) {
+        ASSERT_EQ(vrm::AudioAttributes::Unpack(v).Pack(), v);
+        const BYTE in[3] = {static_cast<BYTE>(v >> 16), static_cast<BYTE>(v >> 8), static_cast<BYTE>(v)};
+        BYTE out[3] = {};
+        vrm::VobuEntry::Unpack(in).Pack(out);
+        ASSERT_EQ(std::memcmp(in, out, 3), 0) << v;
+    }
+    const vrm::VideoAttributes video = vrm::VideoAttributes::Unpack(0x5420);  // MPEG-2, 625/50, 16:9, 544 wide
+    EXPECT_EQ(Ints({video.compression, video.tvSystem, video.aspect, video.resolution}), Ints({1, 1, 1, 4}));
+    const vrm::AudioAttributes audio = vrm::AudioAttributes::Unpack(0x81010E);  // LPCM stereo
+    EXPECT_EQ(Ints({audio.coding, audio.flags, audio.channels, audio.bitrate}), Ints({4, 1, 1, 14}));
+    const BYTE entry[3] = {0x20, 0x31, 0x2C};
+    const vrm::VobuEntry vobu = vrm::VobuEntry::Unpack(entry);
+    EXPECT_EQ(Ints({vobu.firstRefSize, vobu.playbackFields, vobu.sectors}), Ints({32, 12, 300}));
+}
+
 TEST(CM_AVFIT, EncodesStreamAttributes) {
     Recording r = UniformRecording();
     VR_MPEGFILE_INFO info = r.info;
@@ -296,9 +317,12 @@ TEST(CTMAPI, BuildsMapsOfBothSystems) {
     TMAPI record;
     CTMAPI map(&record);
     ASSERT_EQ(map.fnADD_TMAPI(&r.info), 1);
-    EXPECT_EQ(Ints({map.fnGet_wTM_ENT_Ns(), map.fnGet_wVOBU_ENT_Ns(), map.fnGet_wVOBU_ENTN(1), map.fnGet_c1_TM_DIFF(1),
-                    map.fnGet_dwVOBU_ADR(1), map.fnGet_dwTotal_VOBU_ENT_Size()}),
-              Ints({1, 21, 21, 20, 2000, 2040}));
+    EXPECT_EQ(Int(map.fnGet_wTM_ENT_Ns()), 1);
+    EXPECT_EQ(Int(map.fnGet_wVOBU_ENT_Ns()), 21);
+    EXPECT_EQ(Int(map.fnGet_wVOBU_ENTN(1)), 21);
+    EXPECT_EQ(Int(map.fnGet_c1_TM_DIFF(1)), 20);
+    EXPECT_EQ(Int(map.fnGet_dwVOBU_ADR(1)), 2000);
+    EXPECT_EQ(Int(map.fnGet_dwTotal_VOBU_ENT_Size()), 2040);
     EXPECT_EQ(map.fnGet_iTH_TM_ENT_Address(2), nullptr) << "one spare slot only";
     std::vector<BYTE> bytes = Serialise(map);
     ASSERT_EQ(bytes.size(), 10u + 7 + 3 * 21);

@@ -321,9 +321,12 @@ TEST(S_AVFI, NewVogsOfPicturesWithAndWithoutAudio) {
     ASSERT_EQ(avfi.fnADD_VOGI(3, &audio.info), 1);
     CS_VOGI vog(&record.vogi[1]);
     EXPECT_EQ(record.vogi[1].entries[S_VOGI::kTagOffset], 0x40);
-    EXPECT_EQ(Ints({vog.fnGet_c1_S_VOB_ENT_TY(0), vog.fnGet_c1_V_PART_SZ(0), vog.fnGet_wOA_PART_SZ(0),
-                    vog.fnGet_wOA_PART_PB_TM(0), vog.fnGet_c1_S_VOB_ENT_TY(1), vog.fnGet_c1_V_PART_SZ(1)}),
-              Ints({0x40, 7, 0x2345, 143, 0x00, 9}));
+    EXPECT_EQ(Int(vog.fnGet_c1_S_VOB_ENT_TY(0)), 0x40);
+    EXPECT_EQ(Int(vog.fnGet_c1_V_PART_SZ(0)), 7);
+    EXPECT_EQ(Int(vog.fnGet_wOA_PART_SZ(0)), 0x2345);
+    EXPECT_EQ(Int(vog.fnGet_wOA_PART_PB_TM(0)), 143);
+    EXPECT_EQ(Int(vog.fnGet_c1_S_VOB_ENT_TY(1)), 0x00);
+    EXPECT_EQ(Int(vog.fnGet_c1_V_PART_SZ(1)), 9);
     EXPECT_EQ(vog.fndwDataSize(), 18u + 6 + 2);
     // 625/50, and a sampling rate of 0 gives no playback time rather than a
     // division by zero.
@@ -380,9 +383,13 @@ TEST(S_AAFI, GroupsAndEntriesWithinTheirCounts) {
     CS_AAFI aafi(&record, kAafiOffset);
     CS_AAGI group(&record.groups[0]);
     // AA_PART_PB_TM: bytes 8-9 of the entry array.
-    EXPECT_EQ(Ints({aafi.fnGet_dwS_AAGI_SA(1), group.fndwSize(), group.fnGet_c1_S_AA_STIN(), group.fnGet_dwS_AAG_SA(),
-                    group.fnGet_c1_AA_TY(1), group.fnGet_wAA_PART_SZ(0), group.fnGet_wAA_PART_PB_TM(1)}),
-              Ints({66, 16, 1, 0x1234, 0x40, 0x0102, 0x0708}));
+    EXPECT_EQ(Int(aafi.fnGet_dwS_AAGI_SA(1)), 66);
+    EXPECT_EQ(Int(group.fndwSize()), 16);
+    EXPECT_EQ(Int(group.fnGet_c1_S_AA_STIN()), 1);
+    EXPECT_EQ(Int(group.fnGet_dwS_AAG_SA()), 0x1234);
+    EXPECT_EQ(Int(group.fnGet_c1_AA_TY(1)), 0x40);
+    EXPECT_EQ(Int(group.fnGet_wAA_PART_SZ(0)), 0x0102);
+    EXPECT_EQ(Int(group.fnGet_wAA_PART_PB_TM(1)), 0x0708);
     // A count raised by hand reaches no pointer that is not held, and is
     // written with empty groups, exactly as long as reported.
     aafi.fnSet_wS_AAGI_SRP_Ns(5);

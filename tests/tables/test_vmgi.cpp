@@ -111,9 +111,12 @@ TEST(VMGI_MAT, ANewHeadHoldsKnownValuesAndTheMarkersReadTheirOwnBytes) {
     for (int i = 0; i < 15; ++i) marker[i] = static_cast<BYTE>(1 + i), picture[i] = static_cast<BYTE>(101 + i);
     ASSERT_EQ(mat.fnSet_c15_RSM_MRKI(marker, 15) + mat.fnSet_c15_DISC_REP_PICTI(picture, 15), 2);
     const BYTE* bytes = model.pVMGI_MAT->bytes;
-    EXPECT_EQ(Ints({bytes[68], bytes[83], mat.fnGet_c1_PGCN_RSM_MRKI(), mat.fnGet_wCN_RSM_MRKI(),
-                    mat.fnGet_c1_PGN_DISC_REP_PICTI(), mat.fnGet_wCN_DISC_REP_PICTI()}),
-              Ints({1, 101, 1, 0x0304, 102, 0x6768}));
+    EXPECT_EQ(Int(bytes[68]), 1);
+    EXPECT_EQ(Int(bytes[83]), 101);
+    EXPECT_EQ(Int(mat.fnGet_c1_PGCN_RSM_MRKI()), 1);
+    EXPECT_EQ(Int(mat.fnGet_wCN_RSM_MRKI()), 0x0304);
+    EXPECT_EQ(Int(mat.fnGet_c1_PGN_DISC_REP_PICTI()), 102);
+    EXPECT_EQ(Int(mat.fnGet_wCN_DISC_REP_PICTI()), 0x6768);
 }
 
 TEST(PL_SRPT, AddWritesAStampedEntryAndDeleteMovesLaterOnesDown) {
