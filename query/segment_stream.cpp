@@ -48,30 +48,6 @@ M_VOBI* Vob(M_AVFIT* table, WORD vobi) {
     return &avfi->vobi[vobi - 1u];
 }
 
-// The movie table computes byte positions in 32 bits, which wrap beyond
-// 4 GB of stream. Every position it reports is a VOBU boundary of the VOB,
-// so the true position is the one boundary (counted in 64 bits from the time
-// map's ADR_OFS) whose low 32 bits are those reported. False when no
-// boundary or more than one distinct boundary matches (a VOB of 4 GB or more
-// can make two boundaries alike): then the position is not guessed.
-bool WidenToVobuBoundary(const M_VOBI& vob, DWORD low, uint64_t* out) {
-    if (!vob.pTMAPI) return false;
-    const CTMAPI map(vob.pTMAPI.get());
-    uint64_t pos = uint64_t{map.fnGet_dwADR_OFS()} * kSectorBytes;
-    int matches = 0;
-    auto match = [&](uint64_t boundary) {
-        if (static_cast<DWORD>(boundary) != low || (matches > 0 && boundary == *out)) return;
-        *out = boundary;
-        ++matches;
-    };
-    match(pos);
-    for (DWORD i = 0; i < map.m_dwVOBU_ENT_Ns && map.fnGet_iTH_VOBU_ENT_Address(i); ++i) {
-        pos += uint64_t{map.fnGet_wVOBU_SZ(i)} * kSectorBytes;
-        match(pos);
-    }
-    return matches == 1;
-}
-
 // [start, end) are byte positions of the stream; the segment's record gets
 // the file that holds them, the positions within it, and the bit rate of the
 // video there.
@@ -106,14 +82,10 @@ void FillMovieSegment(CVR_MANGR& m, WORD vobi, __int64 start, __int64 end, DWORD
         ClearPositions(s);
         return;
     }
-    const M_VOBI* vob = Vob(table, vobi);
-    const DWORD lowStart = static_cast<DWORD>(s->llStartPos);
-    const DWORD lowEnd = static_cast<DWORD>(s->llEndPos);
-    uint64_t from = 0, to = 0;
     // The table reports 0 for both positions when its time map cannot place
     // the range; a real segment holds at least one VOBU.
-    if (!vob || lowStart == kNoPosition || !WidenToVobuBoundary(*vob, lowStart, &from) ||
-        !WidenToVobuBoundary(*vob, lowEnd, &to) || to <= from) {
+    const uint64_t from = static_cast<uint64_t>(s->llStartPos), to = static_cast<uint64_t>(s->llEndPos);
+    if (!Vob(table, vobi) || s->llStartPos == kNoPosition || to <= from) {
         ClearPositions(s);
         return;
     }

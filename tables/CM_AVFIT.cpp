@@ -288,22 +288,25 @@ int CM_AVFIT::fnGet_iTH_VOBI_Info(WORD vobi, seg* s, __int64 start, __int64 end,
     s->dwFrameNs = static_cast<DWORD>(ticks / static_cast<uint64_t>(frame));
     s->dwVideoFrames = s->dwFrameNs;
     s->dwDuration = static_cast<DWORD>(ticks / 27000 + (ticks % 27000 >= 13500 ? 1 : 0));  // ms, half up
-    // The factor is the single-precision 0.001; the product is formed in
-    // extended precision.
-    const long double samples =
-        static_cast<long double>(s->dwSampleRate) * s->dwDuration * static_cast<long double>(0.001f) + 0.5L;
-    s->dwAudioSamples = static_cast<DWORD>(static_cast<uint64_t>(samples));
+    // The samples of the duration at the sampling rate, rounded half up.
+    s->dwAudioSamples =
+        static_cast<DWORD>(std::min<uint64_t>((uint64_t{s->dwSampleRate} * s->dwDuration + 500) / 1000, 0xFFFFFFFFu));
 
-    DWORD startPos = 0, endPos = 0, headSize = 0, skipFrames = 0;
+    uint64_t startPos = 0, endPos = 0;
+    DWORD headSize = 0, skipFrames = 0;
     // The TV system as V_ATR carries it: 0 for 525/60.
     vrm::VideoAttributes tv;
     tv.tvSystem = s->dwFrameRate != 29970 ? vrm::VideoAttributes::k625 : 0;
     const WORD system = tv.Pack();
-    if (!avfi.fnGet_iTH_VOBI_StartPosAndEndPos(vobi, &startPos, &endPos, &headSize, &skipFrames, system, start, end)) {
+    M_VOBI* vob = avfi.fnGet_iTH_VOBI(vobi);
+    if (!vob ||
+        !CM_VOBI(vob).fnGet_StartPosAndEndPos64(&startPos, &endPos, &headSize, &skipFrames, system, start, end)) {
         startPos = endPos = headSize = skipFrames = 0;
     }
-    s->llStartPos = startPos;
-    s->llEndPos = endPos;
+    // Positions in 64 bits; a start the time map does not reach stays
+    // 0xFFFFFFFF, as in the 32-bit form.
+    s->llStartPos = startPos == CM_VOBI::kNoPosition ? 0xFFFFFFFF : static_cast<__int64>(startPos);
+    s->llEndPos = static_cast<__int64>(endPos);
     s->dwHeadSize = headSize;
     s->dwSkipFrames = skipFrames;
     return 1;

@@ -238,7 +238,8 @@ DWORD CM_VOBI::fnGet_dwTotal_TMAPI_Size() const {
 }
 
 // Positions are byte offsets in the movie stream file (sectors × 2048, in
-// 32-bit arithmetic), ADR_OFS being the VOB's first sector. `system` 0 is
+// 64 bits; the 32-bit form gives their low 32 bits), ADR_OFS being the VOB's
+// first sector. `system` 0 is
 // 525/60 (900900 ticks per frame), anything else 625/50 (1080000).
 //
 //  - start = end = 0: the whole VOB, skipFrames 0.
@@ -253,24 +254,25 @@ DWORD CM_VOBI::fnGet_dwTotal_TMAPI_Size() const {
 //  - An end behind the last VOBU gives the byte behind the VOB; when the
 //    start was not reached either, the last VOBU stands for it.
 //  - A start before the VOB's video start is never reached: startPos stays
-//    0xFFFFFFFF unless the end also lies behind the last VOBU.
+//    kNoPosition (0xFFFFFFFF in the 32-bit form) unless the end also lies
+//    behind the last VOBU.
 // Fails (0, nothing written) without a record, for a null out pointer, for
 // start > end, without a time map, and, apart from the whole-VOB case, for a
 // time map without VOBU entries.
-int CM_VOBI::fnGet_StartPosAndEndPos(DWORD* startPos, DWORD* endPos, DWORD* headSize, DWORD* skipFrames, WORD system,
-                                     __int64 start, __int64 end) const {
+int CM_VOBI::fnGet_StartPosAndEndPos64(uint64_t* startPos, uint64_t* endPos, DWORD* headSize, DWORD* skipFrames,
+                                       WORD system, __int64 start, __int64 end) const {
     if (!m_pM_VOBI || !startPos || !endPos || !headSize || !skipFrames) return 0;
     if (start > end || !m_pM_VOBI->pTMAPI) return 0;
     const CTMAPI map(m_pM_VOBI->pTMAPI.get());
-    const DWORD adrOfs = map.fnGet_dwADR_OFS();
-    const DWORD total = map.fnGet_dwTotal_VOBU_ENT_Size();
+    const uint64_t adrOfs = map.fnGet_dwADR_OFS();
+    const uint64_t total = map.fnGet_dwTotal_VOBU_ENT_Size();
     DWORD n = 0;  // VOBU entries present in the array
     while (n < map.m_dwVOBU_ENT_Ns && map.fnGet_iTH_VOBU_ENT_Address(n)) ++n;
 
     if (start == 0 && end == 0) {
         *startPos = adrOfs * kSectorBytes;
         *endPos = (adrOfs + total) * kSectorBytes;
-        *headSize = map.fnGet_wVOBU_SZ(0) * kSectorBytes;
+        *headSize = DWORD{map.fnGet_wVOBU_SZ(0)} * kSectorBytes;
         *skipFrames = 0;
         return 1;
     }
@@ -283,13 +285,13 @@ int CM_VOBI::fnGet_StartPosAndEndPos(DWORD* startPos, DWORD* endPos, DWORD* head
     const DWORD startF = FieldsFrom(start, vobStart, frame);
     const DWORD endF = FieldsFrom(end, vobStart, frame);
 
-    *startPos = 0xFFFFFFFFu;
+    *startPos = kNoPosition;
     *headSize = 0;
     *skipFrames = 0;
     bool startFound = false;
     bool endFound = false;
     DWORD acc = 0;  // fields up to the end of VOBU i
-    DWORD sec = 0;  // sectors before VOBU i
+    uint64_t sec = 0;  // sectors before VOBU i
     for (DWORD i = 0; i < n; ++i) {
         const DWORD pbTm = map.fnGet_bVOBU_PB_TM(i);
         const DWORD size = map.fnGet_wVOBU_SZ(i);
@@ -320,10 +322,21 @@ int CM_VOBI::fnGet_StartPosAndEndPos(DWORD* startPos, DWORD* endPos, DWORD* head
             const DWORD k = n - 1;
             const DWORD size = map.fnGet_wVOBU_SZ(k);
             const int fields = static_cast<int>(map.fnGet_bVOBU_PB_TM(k)) - 4;
-            *startPos = *endPos - size * kSectorBytes;
+            *startPos = *endPos - uint64_t{size} * kSectorBytes;
             *skipFrames = fields > 0 ? static_cast<DWORD>(fields / 2) : 0;
             *headSize = size * kSectorBytes;
         }
     }
+    return 1;
+}
+
+int CM_VOBI::fnGet_StartPosAndEndPos(DWORD* startPos, DWORD* endPos, DWORD* headSize, DWORD* skipFrames, WORD system,
+                                     __int64 start, __int64 end) const {
+    if (!startPos || !endPos) return 0;
+    uint64_t from = 0, to = 0;
+    if (!fnGet_StartPosAndEndPos64(&from, &to, headSize, skipFrames, system, start, end)) return 0;
+    // The 32-bit forms: the low 32 bits of each position.
+    *startPos = from == kNoPosition ? 0xFFFFFFFFu : static_cast<DWORD>(from);
+    *endPos = static_cast<DWORD>(to);
     return 1;
 }

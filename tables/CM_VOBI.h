@@ -124,7 +124,7 @@ public:
     // without a record.
     int fnDrop_AGAPI();
     // Translates the time range [start, end] of the VOB (27 MHz counts) into
-    // byte positions in the movie stream file (32 bits): *startPos the start
+    // byte positions in the movie stream file: *startPos the start
     // of the VOBU that holds the start (a start on a VOBU boundary is the
     // next VOBU's), *endPos the end of the VOBU that holds the end (an end
     // on a boundary is the earlier VOBU's), each time counted in whole
@@ -135,6 +135,11 @@ public:
     // end, no time map, or no VOBU entry.
     int fnGet_StartPosAndEndPos(DWORD* startPos, DWORD* endPos, DWORD* headSize, DWORD* skipFrames, WORD system,
                                 __int64 start, __int64 end) const;
+    // The same with the positions in 64 bits, exact beyond 4 GB of stream;
+    // *startPos is kNoPosition where the 32-bit form gives 0xFFFFFFFF.
+    static constexpr uint64_t kNoPosition = UINT64_MAX;
+    int fnGet_StartPosAndEndPos64(uint64_t* startPos, uint64_t* endPos, DWORD* headSize, DWORD* skipFrames, WORD system,
+                                  __int64 start, __int64 end) const;
     // The VOB's size in sectors (the sum of its VOBU sizes); 0 without a
     // record or time map.
     DWORD fnGet_dwTotal_TMAPI_Size() const;

@@ -245,8 +245,8 @@ TEST_F(ContinuationChain, AddressesThatNameNoCellOrSegmentGiveZero) {
     EXPECT_EQ(Ints({s.dwFrameNs, s.llStartPos, s.llEndPos}), Ints({12, 70 * 2048, 80 * 2048}));
 }
 
-// Positions past 4 GB are widened from the time map's 32-bit positions;
-// where two VOBU boundaries share their low 32 bits they are not guessed.
+// Positions past 4 GB are exact, also where VOBU boundaries 4 GB apart
+// share their low 32 bits.
 TEST(EntryPointQuery, PositionsBeyondFourGigabytes) {
     const struct {
         const char* what;
@@ -259,9 +259,10 @@ TEST(EntryPointQuery, PositionsBeyondFourGigabytes) {
         // its VOBU.
         {"kept", 2200, 1000, 2150, 2, {2150LL * 1000 * 2048, 0, 2200LL * 1000 * 2048, 50 * 12}, true},
         // Boundaries 4096 VOBUs apart share their low 32 bits: the segment
-        // (VOBUs 0 and 1) could also lie 4 GB further on, at VOBUs 4096 and
-        // 4097; the frames are still known.
-        {"ambiguous", 4100, 512, 2, 1, {0, 0, 0, 24}, false},
+        // is VOBUs 0 and 1, not 4096 and 4097.
+        {"alike", 4100, 512, 2, 1, {0, 0, 2 * 512 * 2048, 24}, true},
+        // The second entry point's segment lies past 4 GB.
+        {"far", 4100, 512, 4098, 2, {4098LL * 512 * 2048, 0, 4100LL * 512 * 2048, 2 * 12}, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
