@@ -16,6 +16,8 @@ import os
 from dataclasses import dataclass
 from typing import List, Optional, Tuple, Union
 
+from . import _records
+
 __all__ = ["Disc", "VrmError", "LibraryNotFoundError", "Program", "Playlist", "EntryPoint", "ProgramEdit",
            "CharacterSet", "Found", "StreamUse", "ReleasedSpace", "Protection", "scan_stream", "load_library"]
 
@@ -24,93 +26,13 @@ _CONTENT = {0: "movie", 1: "still", 2: "mixed"}
 _TICKS = 27000000  # of the 27 MHz clock in a second
 
 
-class _Seg(ctypes.Structure):
-    pass
-
-
-_Seg._fields_ = (
-    [("szFileName", ctypes.c_char * 260)]
-    + [(n, _u32) for n in (
-        "dwSRPN dwEntryPtNs dwCellType dwSkipFrames dwFrameNs dwDuration dwWide dwAST_Ns dwSPST_Ns "
-        "dwAudioCoding dwFrameRate dwWidth dwHeight dwVideoBitrate dwSampleRate dwChannels dwAudioLayer "
-        "dwAudioMode dwAudioBitrate dwVideoFrames dwAudioSamples dwMpegVersion").split()]
-    + [("reserved_348", ctypes.c_uint8 * 36), ("llStartPos", _i64), ("llEndPos", _i64),
-       ("dwHeadSize", _u32), ("dwHasNext", _u32), ("dwNextNs", _u32),
-       ("pNext", ctypes.POINTER(_Seg)), ("reserved_tail", ctypes.c_uint8 * 56)])
-
-_PGC_FIELDS = [(n, _u32) for n in
-               "dwContentTy dwYear dwMonth dwDay dwHour dwMinute dwSecond dwDuration dwCount".split()] + [
-    ("szPrmText", ctypes.c_char * 128), ("reserved_164", ctypes.c_uint8 * 52)]
-
-
-class _PgcInfo(ctypes.Structure):
-    _fields_ = _PGC_FIELDS
-
-
-class _PgInfo(ctypes.Structure):
-    _fields_ = _PGC_FIELDS + [("EntrySeg", _Seg)]
-
-
-class _Status(ctypes.Structure):
-    _fields_ = [("dwCode", _u32), ("dwWhere", _u32), ("llAt", _i64), ("szText", ctypes.c_char * 512)]
-
-
-class _ProgramEdit(ctypes.Structure):
-    _fields_ = [("llFrom", _i64), ("llTo", _i64), ("dwRecordingsRemoved", _u32), ("dwRecordingsShortened", _u32),
-                ("dwSectorsFreed", _u32), ("dwPlaylistsChanged", _u32), ("dwPlaylistsDeleted", _u32),
-                ("reserved_36", _u32), ("cPlaylists", ctypes.c_uint8 * 100), ("reserved_140", ctypes.c_uint8 * 4)]
-
-
-class _Time(ctypes.Structure):
-    _fields_ = [(n, ctypes.c_uint16) for n in
-                "wYear wMonth wDayOfWeek wDay wHour wMinute wSecond wMilliseconds".split()]
-
-
-class _DiscFacts(ctypes.Structure):
-    _fields_ = [("szIdentifier", ctypes.c_char * 13), ("cStillTime", ctypes.c_uint8),
-                ("cCharacterSet", ctypes.c_uint8), ("reserved_15", ctypes.c_uint8), ("wVersion", ctypes.c_uint16),
-                ("wTimeZone", ctypes.c_uint16),
-                ("dwVmgiEnd", _u32), ("dwManagementEnd", _u32)]
-
-
-class _CharacterSet(ctypes.Structure):
-    _fields_ = [("cCode", ctypes.c_uint8), ("cKnown", ctypes.c_uint8), ("reserved_2", ctypes.c_uint8 * 2),
-                ("szName", ctypes.c_char * 32)]
-
-
-class _Found(ctypes.Structure):
-    _fields_ = ([(n, _u32) for n in "dwKind dwFirstSector dwSectors reserved_12".split()]
-                + [("llFirstByte", _i64), ("llBytes", _i64)]
-                + [(n, _u32) for n in ("dwFrameRate dwWidth dwHeight dwAspectRatio dwMpeg2 dwAudioCodingBits "
-                                       "dwSampleRate dwAudioChannels dwAudioBitrate dwFrames").split()]
-                + [("szText", ctypes.c_char * 200)])
-
-
-class _StreamUse(ctypes.Structure):
-    _fields_ = ([(n, _u32) for n in "dwExtents dwOverlaps dwGaps dwRecordedEnd dwFilePresent reserved_20".split()]
-                + [(n, _i64) for n in "llFileBytes llTrailingBytes llMissingBytes".split()])
-
-
-class _Extent(ctypes.Structure):
-    _fields_ = [("wNumber", ctypes.c_uint16), ("dwStart", _u32), ("dwSectors", _u32)]
-
-
-class _Pair(ctypes.Structure):
-    _fields_ = [("wFirst", ctypes.c_uint16), ("wSecond", ctypes.c_uint16)]
-
-
-class _Run(ctypes.Structure):
-    _fields_ = [("dwStart", _u32), ("dwSectors", _u32)]
-
-
-class _ReleasedSpace(ctypes.Structure):
-    _fields_ = ([(n, _i64) for n in "llMovieBytes llStillBytes llMovieUnsupported llStillUnsupported".split()]
-                + [("dwFailedRuns", _u32), ("reserved_36", _u32), ("llFailedBytes", _i64)])
-
-
-class _Protection(ctypes.Structure):
-    _fields_ = [("wCPSI", ctypes.c_uint16), ("cTitleKey", ctypes.c_uint8), ("cProtected", ctypes.c_uint8),
-                ("dwPrograms", _u32)]
+# The C records, declared once in vrmangr_c.h (_records.py is generated
+# from it).
+_Seg, _PgcInfo, _PgInfo, _Status = _records.vrm_seg, _records.vrm_pgc_info, _records.vrm_pg_info, _records.vrm_status
+_ProgramEdit, _Time, _DiscFacts = _records.vrm_program_edit, _records.vrm_time, _records.vrm_disc_facts
+_CharacterSet, _Found, _StreamUse = _records.vrm_character_set, _records.vrm_found_stretch, _records.vrm_stream_use
+_Extent, _Pair, _Run = _records.vrm_stream_extent, _records.vrm_extent_pair, _records.vrm_sector_run
+_ReleasedSpace, _Protection = _records.vrm_released_space, _records.vrm_protection
 
 
 # Sizes of the C records (vrmangr_c.h); a mismatch means another library.
