@@ -17,6 +17,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <ostream>
 #include <string>
@@ -461,17 +463,21 @@ TEST(Author, PictureSizesDvdVideoLacksAreEncodedAnew) {
 // go on) at moments spread over its run: exit 130 and nothing left beside
 // the image, or, when it had finished, exit 0 and the whole image.
 TEST(Author, CtrlCLeavesNothingBehind) {
-    TempDir dir;
-    const std::string d = dir.File("disc"), iso = dir.File("dvd.iso");
+    TempDir dir, logs;
+    const std::string d = dir.File("disc"), iso = dir.File("dvd.iso"), log = logs.File("stderr");
     ASSERT_EQ(Tool("create '" + d + "' '" + Sample("pal_mpeg2_544_4x3.vob") + "' '" + Sample("pal_cif_12s.vob") + "'"),
               0);
     const char* const argv[] = {kTool.c_str(), "author", d.c_str(), "-o", iso.c_str(), "--transcode", nullptr};
+    const auto said = [&] {
+        std::ifstream in(log);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
     // Runs author, sends SIGINT after `after` (none when negative); its wait status.
     const auto run = [&](std::chrono::microseconds after) {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         pid_t pid = -1;
         const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, const_cast<char* const*>(argv), environ);
         posix_spawn_file_actions_destroy(&actions);
@@ -486,7 +492,7 @@ TEST(Author, CtrlCLeavesNothingBehind) {
         return status;
     };
     const auto start = std::chrono::steady_clock::now();
-    ASSERT_EQ(run(std::chrono::microseconds(-1)), 0);
+    ASSERT_EQ(run(std::chrono::microseconds(-1)), 0) << said();
     const auto length = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
     ASSERT_EQ(ReadDvd(iso).size(), 2u);
     std::filesystem::remove(iso);
@@ -499,7 +505,7 @@ TEST(Author, CtrlCLeavesNothingBehind) {
         if (cancelled) {
             EXPECT_FALSE(std::filesystem::exists(iso));
         } else {
-            ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+            ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status << ": " << said();
             EXPECT_EQ(ReadDvd(iso).size(), 2u);
             std::filesystem::remove(iso);
         }
