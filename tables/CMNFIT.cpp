@@ -6,19 +6,14 @@
 #include "io/ByteWriter.h"
 #include "io/CBuffer.h"
 
-CMNFIT::CMNFIT(WORD) : m_pModel(nullptr), m_pBuffer(nullptr), m_dwSize(0), m_wMNFI_Ns(0), m_cOwns(0), m_dwOffset(0) {}
+CMNFIT::CMNFIT(WORD) : m_pModel(nullptr), m_pBuffer(nullptr), m_dwSize(0), m_wMNFI_Ns(0), m_dwOffset(0) {}
 
-CMNFIT::CMNFIT(MNFIT* model)
-    : m_pModel(model), m_pBuffer(nullptr), m_dwSize(0), m_wMNFI_Ns(0), m_cOwns(0), m_dwOffset(0) {
+CMNFIT::CMNFIT(MNFIT* model) : m_pModel(model), m_pBuffer(nullptr), m_dwSize(0), m_wMNFI_Ns(0), m_dwOffset(0) {
     m_wMNFI_Ns = fnGet_wMNFI_Ns();
 }
 
 CMNFIT::CMNFIT(CBuffer* buffer, MNFIT* model, DWORD offset)
-    : m_pModel(model), m_pBuffer(buffer), m_dwSize(0), m_wMNFI_Ns(0), m_cOwns(0), m_dwOffset(offset) {}
-
-CMNFIT::~CMNFIT() {
-    if (m_cOwns) delete m_pModel;
-}
+    : m_pModel(model), m_pBuffer(buffer), m_dwSize(0), m_wMNFI_Ns(0), m_dwOffset(offset) {}
 
 BYTE* CMNFIT::SearchPointer(WORD i) const {
     return m_pModel ? vrm::EntryAt(m_pModel->srp, MNFIT::kSRPSize, i) : nullptr;

@@ -63,7 +63,6 @@ public:
     explicit CMNFIT(WORD unused = 0);
     explicit CMNFIT(MNFIT* model);
     CMNFIT(CBuffer* buffer, MNFIT* model, DWORD offset);
-    ~CMNFIT();
     CMNFIT(const CMNFIT&) = default;
     CMNFIT& operator=(const CMNFIT&) = default;
 
@@ -118,7 +117,6 @@ public:
     CBuffer* m_pBuffer;
     DWORD m_dwSize;
     WORD m_wMNFI_Ns;  // cached count
-    BYTE m_cOwns;  // when set, the destructor frees the model
     DWORD m_dwOffset;
 
 private:

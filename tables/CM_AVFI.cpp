@@ -9,37 +9,15 @@
 #include "stream/VR_MPEGFILE_INFO.h"
 
 CM_AVFI::CM_AVFI(WORD)
-    : m_pM_AVFI(nullptr),
-      m_pBuffer(nullptr),
-      m_dwSize(0),
-      m_wM_VOBI_SRP_Ns(0),
-      m_bOwner(0),
-      m_dwStart(0),
-      m_dwBase(0) {}
+    : m_pM_AVFI(nullptr), m_pBuffer(nullptr), m_dwSize(0), m_wM_VOBI_SRP_Ns(0), m_dwStart(0), m_dwBase(0) {}
 
 CM_AVFI::CM_AVFI(M_AVFI* record, DWORD base)
-    : m_pM_AVFI(record),
-      m_pBuffer(nullptr),
-      m_dwSize(0),
-      m_wM_VOBI_SRP_Ns(0),
-      m_bOwner(0),
-      m_dwStart(0),
-      m_dwBase(base) {
+    : m_pM_AVFI(record), m_pBuffer(nullptr), m_dwSize(0), m_wM_VOBI_SRP_Ns(0), m_dwStart(0), m_dwBase(base) {
     m_wM_VOBI_SRP_Ns = fnGet_wM_VOBI_SRP_Ns();
 }
 
 CM_AVFI::CM_AVFI(CBuffer* buffer, M_AVFI* record, DWORD start, DWORD base)
-    : m_pM_AVFI(record),
-      m_pBuffer(buffer),
-      m_dwSize(0),
-      m_wM_VOBI_SRP_Ns(0),
-      m_bOwner(0),
-      m_dwStart(start),
-      m_dwBase(base) {}
-
-CM_AVFI::~CM_AVFI() {
-    if (m_bOwner) delete m_pM_AVFI;
-}
+    : m_pM_AVFI(record), m_pBuffer(buffer), m_dwSize(0), m_wM_VOBI_SRP_Ns(0), m_dwStart(start), m_dwBase(base) {}
 
 BYTE* CM_AVFI::fnGet_iTH_M_VOBI_SRP_Address(WORD i) const {
     return m_pM_AVFI ? vrm::EntryAt(m_pM_AVFI->srp, M_AVFI::kSrpSize, i) : nullptr;

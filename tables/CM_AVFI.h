@@ -48,7 +48,6 @@ public:
     // Loading form: M_AVFI lies at file offset `start`; `base` is the file
     // offset of M_AVFIT, to which every M_VOBI_SA is relative.
     CM_AVFI(CBuffer* buffer, M_AVFI* record, DWORD start, DWORD base);
-    ~CM_AVFI();
     CM_AVFI(const CM_AVFI&) = default;
     CM_AVFI& operator=(const CM_AVFI&) = default;
 
@@ -112,7 +111,6 @@ public:
     CBuffer* m_pBuffer;
     DWORD m_dwSize;  // bytes loaded by the last load
     WORD m_wM_VOBI_SRP_Ns;  // cached VOB count
-    BYTE m_bOwner;  // when set, the destructor releases the record
     DWORD m_dwStart;
     DWORD m_dwBase;
 

@@ -26,20 +26,15 @@ bool AddFrames(__int64 base, DWORD frames, __int64 frame, __int64* out) {
 
 }  // namespace
 
-CM_AVFIT::CM_AVFIT(BYTE)
-    : m_pM_AVFIT(nullptr), m_pBuffer(nullptr), m_dwSize(0), m_bM_VOB_STI_Ns(0), m_bOwner(0), m_dwStart(0) {}
+CM_AVFIT::CM_AVFIT(BYTE) : m_pM_AVFIT(nullptr), m_pBuffer(nullptr), m_dwSize(0), m_bM_VOB_STI_Ns(0), m_dwStart(0) {}
 
 CM_AVFIT::CM_AVFIT(M_AVFIT* record)
-    : m_pM_AVFIT(record), m_pBuffer(nullptr), m_dwSize(0), m_bM_VOB_STI_Ns(0), m_bOwner(0), m_dwStart(0) {
+    : m_pM_AVFIT(record), m_pBuffer(nullptr), m_dwSize(0), m_bM_VOB_STI_Ns(0), m_dwStart(0) {
     m_bM_VOB_STI_Ns = fnGet_c1_M_VOB_STI_Ns();
 }
 
 CM_AVFIT::CM_AVFIT(CBuffer* buffer, M_AVFIT* record, DWORD start)
-    : m_pM_AVFIT(record), m_pBuffer(buffer), m_dwSize(0), m_bM_VOB_STI_Ns(0), m_bOwner(0), m_dwStart(start) {}
-
-CM_AVFIT::~CM_AVFIT() {
-    if (m_bOwner) delete m_pM_AVFIT;
-}
+    : m_pM_AVFIT(record), m_pBuffer(buffer), m_dwSize(0), m_bM_VOB_STI_Ns(0), m_dwStart(start) {}
 
 BYTE* CM_AVFIT::fnGet_iTH_M_VOB_STI_Address(WORD i) const {
     return m_pM_AVFIT ? vrm::EntryAt(m_pM_AVFIT->sti, M_AVFIT::kStiSize, i) : nullptr;

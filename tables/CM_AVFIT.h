@@ -61,7 +61,6 @@ public:
     explicit CM_AVFIT(M_AVFIT* record);
     // Loading form: the table lies at file offset `start`.
     CM_AVFIT(CBuffer* buffer, M_AVFIT* record, DWORD start);
-    ~CM_AVFIT();
     CM_AVFIT(const CM_AVFIT&) = default;
     CM_AVFIT& operator=(const CM_AVFIT&) = default;
 
@@ -177,7 +176,6 @@ public:
     CBuffer* m_pBuffer;
     DWORD m_dwSize;  // as recorded by fnNew or the last load
     BYTE m_bM_VOB_STI_Ns;  // cached M_VOB_STI_Ns
-    BYTE m_bOwner;  // when set, the destructor releases the array and record
     DWORD m_dwStart;
 
 private:

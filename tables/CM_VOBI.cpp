@@ -47,23 +47,13 @@ DWORD FieldsFrom(__int64 t, __int64 base, __int64 frame) {
 }  // namespace
 
 CM_VOBI::CM_VOBI()
-    : m_pM_VOBI(nullptr), m_pBuffer(nullptr), m_dwSize(0), m_dwTMAPISize(0), m_bOwner(0), m_dwStart(0), m_dwCursor(0) {}
+    : m_pM_VOBI(nullptr), m_pBuffer(nullptr), m_dwSize(0), m_dwTMAPISize(0), m_dwStart(0), m_dwCursor(0) {}
 
 CM_VOBI::CM_VOBI(M_VOBI* record)
-    : m_pM_VOBI(record), m_pBuffer(nullptr), m_dwSize(0), m_dwTMAPISize(0), m_bOwner(0), m_dwStart(0), m_dwCursor(0) {}
+    : m_pM_VOBI(record), m_pBuffer(nullptr), m_dwSize(0), m_dwTMAPISize(0), m_dwStart(0), m_dwCursor(0) {}
 
 CM_VOBI::CM_VOBI(CBuffer* buffer, M_VOBI* record, DWORD start)
-    : m_pM_VOBI(record),
-      m_pBuffer(buffer),
-      m_dwSize(0),
-      m_dwTMAPISize(0),
-      m_bOwner(0),
-      m_dwStart(start),
-      m_dwCursor(0) {}
-
-CM_VOBI::~CM_VOBI() {
-    if (m_bOwner) delete m_pM_VOBI;
-}
+    : m_pM_VOBI(record), m_pBuffer(buffer), m_dwSize(0), m_dwTMAPISize(0), m_dwStart(start), m_dwCursor(0) {}
 
 int CM_VOBI::fnSetZero() {
     if (!m_pM_VOBI) return 0;

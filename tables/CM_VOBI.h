@@ -66,7 +66,6 @@ public:
     explicit CM_VOBI(M_VOBI* record);
     // Loading form: the M_VOBI lies at file offset `start` of the buffer.
     CM_VOBI(CBuffer* buffer, M_VOBI* record, DWORD start);
-    ~CM_VOBI();
     CM_VOBI(const CM_VOBI&) = default;
     CM_VOBI& operator=(const CM_VOBI&) = default;
 
@@ -155,7 +154,6 @@ public:
     CBuffer* m_pBuffer;
     DWORD m_dwSize;  // bytes loaded
     DWORD m_dwTMAPISize;  // bytes of the time map, as loaded or built
-    BYTE m_bOwner;  // when set, the destructor releases the record
     DWORD m_dwStart;
     DWORD m_dwCursor;  // running file offset during a load
 

@@ -5,16 +5,12 @@
 #include "io/ByteWriter.h"
 #include "io/CBuffer.h"
 
-CRTR_VMGI::CRTR_VMGI() : m_pModel(nullptr), m_pBuffer(nullptr), m_dwSize(0), m_cOwns(0), m_dwOffset(0) {}
+CRTR_VMGI::CRTR_VMGI() : m_pModel(nullptr), m_pBuffer(nullptr), m_dwSize(0), m_dwOffset(0) {}
 
-CRTR_VMGI::CRTR_VMGI(RTR_VMGI* model) : m_pModel(model), m_pBuffer(nullptr), m_dwSize(0), m_cOwns(0), m_dwOffset(0) {}
+CRTR_VMGI::CRTR_VMGI(RTR_VMGI* model) : m_pModel(model), m_pBuffer(nullptr), m_dwSize(0), m_dwOffset(0) {}
 
 CRTR_VMGI::CRTR_VMGI(CBuffer* buffer, RTR_VMGI* model, DWORD offset)
-    : m_pModel(model), m_pBuffer(buffer), m_dwSize(0), m_cOwns(0), m_dwOffset(offset) {}
-
-CRTR_VMGI::~CRTR_VMGI() {
-    if (m_cOwns) delete m_pModel;
-}
+    : m_pModel(model), m_pBuffer(buffer), m_dwSize(0), m_dwOffset(offset) {}
 
 int CRTR_VMGI::fnSetZero() {
     if (!m_pModel) return 0;

@@ -26,7 +26,6 @@ public:
     CRTR_VMGI();
     explicit CRTR_VMGI(RTR_VMGI* model);
     CRTR_VMGI(CBuffer* buffer, RTR_VMGI* model, DWORD offset);
-    ~CRTR_VMGI();
     CRTR_VMGI(const CRTR_VMGI&) = default;
     CRTR_VMGI& operator=(const CRTR_VMGI&) = default;
 
@@ -58,7 +57,6 @@ public:
     RTR_VMGI* m_pModel;
     CBuffer* m_pBuffer;
     DWORD m_dwSize;
-    BYTE m_cOwns;  // when set, the destructor frees the model
     DWORD m_dwOffset;
 };
 

@@ -16,38 +16,16 @@ bool VOBUTableUsable(const VR_MPEGFILE_INFO* info) {
 }  // namespace vrm
 
 CTMAPI::CTMAPI(WORD, WORD)
-    : m_pTMAPI(nullptr),
-      m_pBuffer(nullptr),
-      m_dwSize(0),
-      m_dwTM_ENT_Ns(0),
-      m_dwVOBU_ENT_Ns(0),
-      m_bOwner(0),
-      m_dwStart(0) {}
+    : m_pTMAPI(nullptr), m_pBuffer(nullptr), m_dwSize(0), m_dwTM_ENT_Ns(0), m_dwVOBU_ENT_Ns(0), m_dwStart(0) {}
 
 CTMAPI::CTMAPI(TMAPI* record)
-    : m_pTMAPI(record),
-      m_pBuffer(nullptr),
-      m_dwSize(0),
-      m_dwTM_ENT_Ns(0),
-      m_dwVOBU_ENT_Ns(0),
-      m_bOwner(0),
-      m_dwStart(0) {
+    : m_pTMAPI(record), m_pBuffer(nullptr), m_dwSize(0), m_dwTM_ENT_Ns(0), m_dwVOBU_ENT_Ns(0), m_dwStart(0) {
     m_dwTM_ENT_Ns = fnGet_wTM_ENT_Ns();
     m_dwVOBU_ENT_Ns = fnGet_wVOBU_ENT_Ns();
 }
 
 CTMAPI::CTMAPI(CBuffer* buffer, TMAPI* record, DWORD start)
-    : m_pTMAPI(record),
-      m_pBuffer(buffer),
-      m_dwSize(0),
-      m_dwTM_ENT_Ns(0),
-      m_dwVOBU_ENT_Ns(0),
-      m_bOwner(0),
-      m_dwStart(start) {}
-
-CTMAPI::~CTMAPI() {
-    if (m_bOwner) delete m_pTMAPI;
-}
+    : m_pTMAPI(record), m_pBuffer(buffer), m_dwSize(0), m_dwTM_ENT_Ns(0), m_dwVOBU_ENT_Ns(0), m_dwStart(start) {}
 
 BYTE* CTMAPI::fnGet_iTH_TM_ENT_Address(DWORD i) const {
     return m_pTMAPI ? vrm::EntryAt(m_pTMAPI->tmEntries, TMAPI::kTmEntSize, i) : nullptr;

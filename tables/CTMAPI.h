@@ -68,7 +68,6 @@ public:
     explicit CTMAPI(TMAPI* record);
     // Loading form: the map lies at file offset `start` of the buffer.
     CTMAPI(CBuffer* buffer, TMAPI* record, DWORD start);
-    ~CTMAPI();
     CTMAPI(const CTMAPI&) = default;
     CTMAPI& operator=(const CTMAPI&) = default;
 
@@ -135,7 +134,6 @@ public:
     DWORD m_dwSize;
     DWORD m_dwTM_ENT_Ns;  // cached time-entry count
     DWORD m_dwVOBU_ENT_Ns;  // cached VOBU-entry count
-    BYTE m_bOwner;  // when set, the destructor releases the record
     DWORD m_dwStart;
 
 private:

@@ -8,37 +8,15 @@
 #include "io/CBuffer.h"
 
 CTXTDT_MG::CTXTDT_MG(WORD)
-    : m_pModel(nullptr),
-      m_pBuffer(nullptr),
-      m_dwSize(0),
-      m_wIT_TXT_SRP_Ns(0),
-      m_cOwns(0),
-      m_dwOffset(0),
-      m_dwTextSize(0) {}
+    : m_pModel(nullptr), m_pBuffer(nullptr), m_dwSize(0), m_wIT_TXT_SRP_Ns(0), m_dwOffset(0), m_dwTextSize(0) {}
 
 CTXTDT_MG::CTXTDT_MG(TXTDT_MG* model)
-    : m_pModel(model),
-      m_pBuffer(nullptr),
-      m_dwSize(0),
-      m_wIT_TXT_SRP_Ns(0),
-      m_cOwns(0),
-      m_dwOffset(0),
-      m_dwTextSize(0) {
+    : m_pModel(model), m_pBuffer(nullptr), m_dwSize(0), m_wIT_TXT_SRP_Ns(0), m_dwOffset(0), m_dwTextSize(0) {
     m_wIT_TXT_SRP_Ns = fnGet_wIT_TXT_SRP_Ns();
 }
 
 CTXTDT_MG::CTXTDT_MG(CBuffer* buffer, TXTDT_MG* model, DWORD offset)
-    : m_pModel(model),
-      m_pBuffer(buffer),
-      m_dwSize(0),
-      m_wIT_TXT_SRP_Ns(0),
-      m_cOwns(0),
-      m_dwOffset(offset),
-      m_dwTextSize(0) {}
-
-CTXTDT_MG::~CTXTDT_MG() {
-    if (m_cOwns) delete m_pModel;
-}
+    : m_pModel(model), m_pBuffer(buffer), m_dwSize(0), m_wIT_TXT_SRP_Ns(0), m_dwOffset(offset), m_dwTextSize(0) {}
 
 BYTE* CTXTDT_MG::SearchPointer(WORD i) const {
     return m_pModel ? vrm::EntryAt(m_pModel->srp, TXTDT_MG::kSRPSize, i) : nullptr;

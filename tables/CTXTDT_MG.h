@@ -54,7 +54,6 @@ public:
     explicit CTXTDT_MG(WORD unused = 0);
     explicit CTXTDT_MG(TXTDT_MG* model);
     CTXTDT_MG(CBuffer* buffer, TXTDT_MG* model, DWORD offset);
-    ~CTXTDT_MG();
     CTXTDT_MG(const CTXTDT_MG&) = default;
     CTXTDT_MG& operator=(const CTXTDT_MG&) = default;
 
@@ -104,7 +103,6 @@ public:
     CBuffer* m_pBuffer;
     DWORD m_dwSize;
     WORD m_wIT_TXT_SRP_Ns;  // cached count
-    BYTE m_cOwns;  // when set, the destructor frees the model
     DWORD m_dwOffset;
     DWORD m_dwTextSize;  // length of the text block read by the load
 
