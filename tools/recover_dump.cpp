@@ -410,6 +410,158 @@ bool Match(const std::vector<KnownVob>& known, const std::string& path, DWORD fi
     return match != nullptr;
 }
 
+// The chains by TV system: the first recording's system makes dir, the
+// other goes beside it.
+std::vector<Target> TargetsBySystem(const std::vector<PackRun>& runs, const Assembly& a, const std::string& dir) {
+    std::vector<Target> targets;
+    for (size_t c = 0; c < a.chains.size(); ++c) {
+        std::string system;
+        for (size_t r : a.chains[c])
+            if (system.empty() && SystemOf(runs[r].frameRate)) system = std::to_string(SystemOf(runs[r].frameRate));
+        auto it = std::find_if(targets.begin(), targets.end(), [&](const Target& t) {
+            return t.system == system || system.empty() || t.system.empty();
+        });
+        if (it == targets.end()) {
+            targets.push_back({targets.empty() ? dir : dir + "-" + system, system, {}});
+            it = targets.end() - 1;
+        }
+        if (it->system.empty()) it->system = system;
+        it->chains.push_back(c);
+    }
+    return targets;
+}
+
+// Outputs are new: never a disc's directory, never the source. kOk, or the
+// failure reported.
+int CheckTargets(const std::vector<Target>& targets, const DiscFiles& sourceFiles) {
+    for (const Target& t : targets) {
+        for (const char* name : kDiscFiles) {
+            if (Exists(InDir(t.dir, name)))
+                return Fail(t.dir + " already holds " + name + "; recover writes into a directory that holds no disc.");
+        }
+        const std::string refusal = sourceFiles.DirectoryRefusal(t.dir);
+        if (!refusal.empty()) return Fail(refusal);
+    }
+    return kOk;
+}
+
+// What holds no packs (noise, zeros, file system, other data): the first
+// few stretches and how many bytes they hold together.
+void PrintWithoutPacks(const std::vector<PackRun>& runs, uint64_t size) {
+    std::vector<std::pair<uint64_t, uint64_t>> held;
+    for (const PackRun& r : runs) held.emplace_back(r.at, r.End());
+    std::sort(held.begin(), held.end());
+    std::vector<std::pair<uint64_t, uint64_t>> gaps;
+    uint64_t end = 0;
+    for (const auto& h : held) {
+        if (h.first > end) gaps.emplace_back(end, h.first);
+        end = std::max(end, h.second);
+    }
+    if (size > end) gaps.emplace_back(end, size);
+    uint64_t bytes = 0;
+    for (const auto& g : gaps) bytes += g.second - g.first;
+    if (gaps.empty()) return;
+    constexpr size_t kShown = 10;
+    std::string shown;
+    for (size_t i = 0; i < gaps.size() && i < kShown; ++i)
+        shown += (i ? ", " : "") + Span(gaps[i].first, gaps[i].second);
+    if (gaps.size() > kShown) shown += ", and " + std::to_string(gaps.size() - kShown) + " more";
+    std::printf("  left out: %llu bytes that hold no MPEG packs (%s)\n", static_cast<unsigned long long>(bytes),
+                shown.c_str());
+}
+
+// What the scan of the dump found: each recording with the runs it is made
+// of and the directory it goes into, then what is left out.
+void PrintScan(const Dump& dump, const std::vector<PackRun>& runs, const Assembly& a,
+               const std::vector<Target>& targets, uint64_t unreadable) {
+    std::printf("%s: %s found in %s\n", dump.Path().c_str(),
+                Count(static_cast<long>(a.chains.size()), "recording", "recordings").c_str(),
+                Count(static_cast<long>(runs.size()), "run of packs", "runs of packs").c_str());
+    for (size_t c = 0; c < a.chains.size(); ++c) {
+        std::string pieces;
+        uint64_t packs = 0;
+        for (size_t r : a.chains[c]) {
+            pieces += (pieces.empty() ? "" : ", then ") + Span(runs[r].at, runs[r].End());
+            packs += runs[r].packs;
+        }
+        const Target& t = *std::find_if(targets.begin(), targets.end(), [&](const Target& x) {
+            return std::find(x.chains.begin(), x.chains.end(), c) != x.chains.end();
+        });
+        std::printf("  %s %zu: %s (%s), %s lines, into %s\n",
+                    runs[a.chains[c][0]].stills ? "still pictures" : "recording", c + 1, pieces.c_str(),
+                    Count(static_cast<long>(packs), "pack", "packs").c_str(),
+                    t.system.empty() ? "unknown" : t.system.c_str(), t.dir.c_str());
+    }
+    for (const auto& d : a.duplicates) {
+        std::printf("  left out: %s repeat %s\n", Span(runs[d.first].at, runs[d.first].End()).c_str(),
+                    Span(runs[d.second].at, runs[d.second].End()).c_str());
+    }
+    PrintWithoutPacks(runs, dump.Size());
+    if (unreadable) std::printf("  %llu bytes could not be read\n", static_cast<unsigned long long>(unreadable));
+}
+
+// What the scan of a dump found and what recovers it.
+struct DumpRecovery {
+    const Dump& dump;
+    const std::vector<PackRun>& runs;
+    const Assembly& a;
+    const DiscFiles& sourceFiles;
+    const Survivors& survivors;
+    const RecoveredNamer& namer;
+    bool files, quiet;
+};
+
+// Makes the directory the disc of target t is recovered in: t's own, or
+// with --files a scratch directory inside it. False, with the failure
+// reported.
+bool MakeDiscDirectory(const Target& t, bool files, std::string* disc) {
+    *disc = t.dir;
+    if (files) {
+        if (!IsDirectory(t.dir) && mkdir(t.dir.c_str(), 0777) != 0)
+            return Fail(t.dir + " is not a directory and cannot be made one: " + std::strerror(errno) + "."), false;
+        std::string pattern = InDir(t.dir, ".recover-XXXXXX");
+        if (!mkdtemp(&pattern[0])) return Fail("no scratch directory can be made in " + t.dir + "."), false;
+        *disc = pattern;
+    } else if (!IsDirectory(t.dir) && mkdir(t.dir.c_str(), 0777) != 0) {
+        return Fail(t.dir + " is not a directory and cannot be made one: " + std::strerror(errno) + "."), false;
+    }
+    return true;
+}
+
+// Writes target t's stream files, recovers the disc from them and restores
+// its playlists; with --files the disc is made in a scratch directory
+// inside t's, and its programs become the files. kOk, or the exit status of
+// the failure (reported).
+int RecoverTarget(const DumpRecovery& r, const Target& t) {
+    std::string disc;
+    if (!MakeDiscDirectory(t, r.files, &disc)) return kFailed;
+    const auto cleanup = [&] {
+        std::error_code ec;
+        if (r.files) fs::remove_all(disc, ec);
+    };
+    const auto removeStreams = [&] {
+        if (!r.files) {
+            std::remove(InDir(disc, kMovieVro).c_str());
+            std::remove(InDir(disc, kStillVro).c_str());
+        }
+        cleanup();
+    };
+    if (!WriteStream(r.dump, r.runs, r.a, t, false, disc, r.sourceFiles) ||
+        !WriteStream(r.dump, r.runs, r.a, t, true, disc, r.sourceFiles)) {
+        return removeStreams(), kFailed;
+    }
+    const int recovered = RecoverInPlace(disc, false, false, r.quiet || r.files, r.namer);
+    if (recovered != kOk) return removeStreams(), recovered;
+    if (!r.files) return RestorePlaylists(disc, r.survivors, r.quiet);
+    Args extract;
+    extract.command = "extract";
+    extract.words = {disc, "--all", "-d", t.dir};
+    extract.quiet = r.quiet;
+    const int written = RunExtract(extract);
+    cleanup();
+    return written;
+}
+
 }  // namespace
 
 int RecoverDump(const std::string& source, const std::string& dir, bool files, bool dry, bool quiet) {
@@ -432,81 +584,11 @@ int RecoverDump(const std::string& source, const std::string& dir, bool files, b
         return Fail(dump.Path() + " holds no MPEG program stream of 2048-byte packs; nothing was written.");
     const Assembly a = AssembleRuns(runs);
 
-    // The chains by TV system: the first recording's system makes DIR, the
-    // other goes beside it.
-    std::vector<Target> targets;
-    for (size_t c = 0; c < a.chains.size(); ++c) {
-        std::string system;
-        for (size_t r : a.chains[c])
-            if (system.empty() && SystemOf(runs[r].frameRate)) system = std::to_string(SystemOf(runs[r].frameRate));
-        auto it = std::find_if(targets.begin(), targets.end(), [&](const Target& t) {
-            return t.system == system || system.empty() || t.system.empty();
-        });
-        if (it == targets.end()) {
-            targets.push_back({targets.empty() ? dir : dir + "-" + system, system, {}});
-            it = targets.end() - 1;
-        }
-        if (it->system.empty()) it->system = system;
-        it->chains.push_back(c);
-    }
-    // Outputs are new: never a disc's directory, never the source.
+    const std::vector<Target> targets = TargetsBySystem(runs, a, dir);
     const DiscFiles sourceFiles(IsDirectory(source) ? source : dump.Path());
-    for (const Target& t : targets) {
-        for (const char* name : kDiscFiles) {
-            if (Exists(InDir(t.dir, name)))
-                return Fail(t.dir + " already holds " + name + "; recover writes into a directory that holds no disc.");
-        }
-        const std::string refusal = sourceFiles.DirectoryRefusal(t.dir);
-        if (!refusal.empty()) return Fail(refusal);
-    }
-
-    if (!quiet || dry) {
-        std::printf("%s: %s found in %s\n", dump.Path().c_str(),
-                    Count(static_cast<long>(a.chains.size()), "recording", "recordings").c_str(),
-                    Count(static_cast<long>(runs.size()), "run of packs", "runs of packs").c_str());
-        for (size_t c = 0; c < a.chains.size(); ++c) {
-            std::string pieces;
-            uint64_t packs = 0;
-            for (size_t r : a.chains[c]) {
-                pieces += (pieces.empty() ? "" : ", then ") + Span(runs[r].at, runs[r].End());
-                packs += runs[r].packs;
-            }
-            const Target& t = *std::find_if(targets.begin(), targets.end(), [&](const Target& x) {
-                return std::find(x.chains.begin(), x.chains.end(), c) != x.chains.end();
-            });
-            std::printf("  %s %zu: %s (%s), %s lines, into %s\n",
-                        runs[a.chains[c][0]].stills ? "still pictures" : "recording", c + 1, pieces.c_str(),
-                        Count(static_cast<long>(packs), "pack", "packs").c_str(),
-                        t.system.empty() ? "unknown" : t.system.c_str(), t.dir.c_str());
-        }
-        for (const auto& d : a.duplicates) {
-            std::printf("  left out: %s repeat %s\n", Span(runs[d.first].at, runs[d.first].End()).c_str(),
-                        Span(runs[d.second].at, runs[d.second].End()).c_str());
-        }
-        // What holds no packs: noise, zeros, file system, other data.
-        std::vector<std::pair<uint64_t, uint64_t>> held;
-        for (const PackRun& r : runs) held.emplace_back(r.at, r.End());
-        std::sort(held.begin(), held.end());
-        std::vector<std::pair<uint64_t, uint64_t>> gaps;
-        uint64_t end = 0;
-        for (const auto& h : held) {
-            if (h.first > end) gaps.emplace_back(end, h.first);
-            end = std::max(end, h.second);
-        }
-        if (dump.Size() > end) gaps.emplace_back(end, dump.Size());
-        uint64_t bytes = 0;
-        for (const auto& g : gaps) bytes += g.second - g.first;
-        if (!gaps.empty()) {
-            constexpr size_t kShown = 10;
-            std::string shown;
-            for (size_t i = 0; i < gaps.size() && i < kShown; ++i)
-                shown += (i ? ", " : "") + Span(gaps[i].first, gaps[i].second);
-            if (gaps.size() > kShown) shown += ", and " + std::to_string(gaps.size() - kShown) + " more";
-            std::printf("  left out: %llu bytes that hold no MPEG packs (%s)\n", static_cast<unsigned long long>(bytes),
-                        shown.c_str());
-        }
-        if (unreadable) std::printf("  %llu bytes could not be read\n", static_cast<unsigned long long>(unreadable));
-    }
+    const int usable = CheckTargets(targets, sourceFiles);
+    if (usable != kOk) return usable;
+    if (!quiet || dry) PrintScan(dump, runs, a, targets, unreadable);
     // Titles, dates and chapters from management files that survived.
     const Survivors survivors = FindSurvivors(dump, management, quiet && !dry);
     const std::vector<KnownVob>& known = survivors.vobs;
@@ -515,53 +597,10 @@ int RecoverDump(const std::string& source, const std::string& dir, bool files, b
         return Match(known, path, first, sectors, naming);
     };
     if (dry) return kOk;
-
+    const DumpRecovery recovery{dump, runs, a, sourceFiles, survivors, namer, files, quiet};
     for (const Target& t : targets) {
-        // With --files the disc is made in a scratch directory beside DIR,
-        // and its programs become the files.
-        std::string disc = t.dir;
-        if (files) {
-            if (!IsDirectory(t.dir) && mkdir(t.dir.c_str(), 0777) != 0)
-                return Fail(t.dir + " is not a directory and cannot be made one: " + std::strerror(errno) + ".");
-            std::string pattern = InDir(t.dir, ".recover-XXXXXX");
-            if (!mkdtemp(&pattern[0])) return Fail("no scratch directory can be made in " + t.dir + ".");
-            disc = pattern;
-        } else if (!IsDirectory(t.dir) && mkdir(t.dir.c_str(), 0777) != 0) {
-            return Fail(t.dir + " is not a directory and cannot be made one: " + std::strerror(errno) + ".");
-        }
-        const auto cleanup = [&] {
-            std::error_code ec;
-            if (files) fs::remove_all(disc, ec);
-        };
-        if (!WriteStream(dump, runs, a, t, false, disc, sourceFiles) ||
-            !WriteStream(dump, runs, a, t, true, disc, sourceFiles)) {
-            if (!files) {
-                std::remove(InDir(disc, kMovieVro).c_str());
-                std::remove(InDir(disc, kStillVro).c_str());
-            }
-            return cleanup(), kFailed;
-        }
-        const int recovered = RecoverInPlace(disc, false, false, quiet || files, namer);
-        if (recovered != kOk) {
-            if (!files) {
-                std::remove(InDir(disc, kMovieVro).c_str());
-                std::remove(InDir(disc, kStillVro).c_str());
-            }
-            return cleanup(), recovered;
-        }
-        if (!files) {
-            const int restored = RestorePlaylists(disc, survivors, quiet);
-            if (restored != kOk) return restored;
-        }
-        if (files) {
-            Args extract;
-            extract.command = "extract";
-            extract.words = {disc, "--all", "-d", t.dir};
-            extract.quiet = quiet;
-            const int written = RunExtract(extract);
-            cleanup();
-            if (written != kOk) return written;
-        }
+        const int status = RecoverTarget(recovery, t);
+        if (status != kOk) return status;
     }
     return kOk;
 }
