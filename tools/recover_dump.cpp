@@ -239,6 +239,78 @@ struct Survivors {
     std::vector<KnownVob> vobs;
     std::vector<KnownPlaylist> playlists;
 };
+// A program's recordings (VOBs), in the order its cells play them, each
+// with the cells that play it.
+using Recordings = std::vector<std::pair<WORD, std::vector<const Cell*>>>;
+Recordings RecordingsOf(const Program& p) {
+    Recordings recordings;
+    for (const Cell& c : p.cells) {
+        if (c.s.dwCellType != 0) continue;
+        const WORD vob = static_cast<WORD>(c.s.dwSRPN);
+        auto it = std::find_if(recordings.begin(), recordings.end(),
+                               [&](const std::pair<WORD, std::vector<const Cell*>>& r) { return r.first == vob; });
+        if (it == recordings.end()) it = recordings.insert(recordings.end(), {vob, {}});
+        it->second.push_back(&c);
+    }
+    return recordings;
+}
+
+// The program's recording time in UTC; false when it has none.
+bool RecordingTime(const Program& p, WORD zone, SYSTEMTIME* out) {
+    const DWORD date[6] = {p.info.dwYear, p.info.dwMonth,  p.info.dwDay,
+                           p.info.dwHour, p.info.dwMinute, p.info.dwSecond};
+    time_t when = 0;
+    tm parts{};
+    if (!DiscInstant(date, zone, &when) || !gmtime_r(&when, &parts)) return false;
+    *out = SYSTEMTIME{static_cast<WORD>(parts.tm_year + 1900), static_cast<WORD>(parts.tm_mon + 1),
+                      static_cast<WORD>(parts.tm_wday),        static_cast<WORD>(parts.tm_mday),
+                      static_cast<WORD>(parts.tm_hour),        static_cast<WORD>(parts.tm_min),
+                      static_cast<WORD>(parts.tm_sec),         0};
+    return true;
+}
+
+// The chapters of a recording: where each entry point of its cells begins
+// in the VOB (the recovered program starts at the VOB's start), in order,
+// each once.
+std::vector<DWORD> ChapterFrames(void* h, const std::vector<const Cell*>& cells) {
+    std::vector<DWORD> chapters;
+    for (const Cell* c : cells) {
+        for (const Segment& e : c->entryPoints) {
+            DWORD frame = 0;
+            if (StartFrame(h, e.s, &frame) && frame > 0) chapters.push_back(frame);
+        }
+    }
+    std::sort(chapters.begin(), chapters.end());
+    chapters.erase(std::unique(chapters.begin(), chapters.end()), chapters.end());
+    return chapters;
+}
+
+// The recordings of program p of the management file `file` (at byte at of
+// the dump, open in h), as the recovery can know them again.
+void AddProgramVobs(void* h, const DiscInfo& d, const Program& p, const std::vector<VR_STREAM_EXTENT>& extents,
+                    size_t file, uint64_t at, std::vector<KnownVob>* vobs) {
+    const Recordings recordings = RecordingsOf(p);
+    for (size_t n = 0; n < recordings.size(); ++n) {
+        const WORD vob = recordings[n].first;
+        const auto extent =
+            std::find_if(extents.begin(), extents.end(), [&](const VR_STREAM_EXTENT& e) { return e.wNumber == vob; });
+        if (extent == extents.end()) continue;
+        KnownVob k;
+        k.file = file;
+        k.vob = vob;
+        k.sectors = extent->dwSectors;
+        k.units = UnitsOf(h, *extent);
+        // A program of several recordings: each its title, numbered.
+        const std::string part = recordings.size() > 1 ? " (" + std::to_string(n + 1) + ")" : "";
+        k.naming.title = p.title.empty() ? "" : p.title + part;
+        k.naming.dated = RecordingTime(p, d.timeZone, &k.naming.when);
+        k.naming.chapters = ChapterFrames(h, recordings[n].second);
+        k.naming.from = "program " + std::to_string(p.number) + part + " (\"" + p.title +
+                        "\") of the management file at byte " + std::to_string(at);
+        vobs->push_back(k);
+    }
+}
+
 Survivors FindSurvivors(const Dump& dump, const std::vector<uint64_t>& found, bool quiet) {
     constexpr size_t kLargest = 0x20000;  // a management file's length as writers make it
     constexpr size_t kMostCopies = 64;
@@ -262,60 +334,7 @@ Survivors FindSurvivors(const Dump& dump, const std::vector<uint64_t>& found, bo
         }
         const DiscInfo d = Describe(h);
         const std::vector<VR_STREAM_EXTENT> extents = MovieExtents(h);
-        for (const Program& p : d.programs) {
-            // The program's recordings (VOBs), in the order its cells play
-            // them, each with the cells that play it.
-            std::vector<std::pair<WORD, std::vector<const Cell*>>> recordings;
-            for (const Cell& c : p.cells) {
-                if (c.s.dwCellType != 0) continue;
-                const WORD vob = static_cast<WORD>(c.s.dwSRPN);
-                auto it =
-                    std::find_if(recordings.begin(), recordings.end(),
-                                 [&](const std::pair<WORD, std::vector<const Cell*>>& r) { return r.first == vob; });
-                if (it == recordings.end()) it = recordings.insert(recordings.end(), {vob, {}});
-                it->second.push_back(&c);
-            }
-            for (size_t n = 0; n < recordings.size(); ++n) {
-                const WORD vob = recordings[n].first;
-                const auto extent = std::find_if(extents.begin(), extents.end(),
-                                                 [&](const VR_STREAM_EXTENT& e) { return e.wNumber == vob; });
-                if (extent == extents.end()) continue;
-                KnownVob k;
-                k.file = seen.size() - 1;
-                k.vob = vob;
-                k.sectors = extent->dwSectors;
-                k.units = UnitsOf(h, *extent);
-                // A program of several recordings: each its title, numbered.
-                const std::string part = recordings.size() > 1 ? " (" + std::to_string(n + 1) + ")" : "";
-                k.naming.title = p.title.empty() ? "" : p.title + part;
-                const DWORD date[6] = {p.info.dwYear, p.info.dwMonth,  p.info.dwDay,
-                                       p.info.dwHour, p.info.dwMinute, p.info.dwSecond};
-                time_t when = 0;
-                tm parts{};
-                if (DiscInstant(date, d.timeZone, &when) && gmtime_r(&when, &parts)) {
-                    k.naming.dated = true;
-                    k.naming.when =
-                        SYSTEMTIME{static_cast<WORD>(parts.tm_year + 1900), static_cast<WORD>(parts.tm_mon + 1),
-                                   static_cast<WORD>(parts.tm_wday),        static_cast<WORD>(parts.tm_mday),
-                                   static_cast<WORD>(parts.tm_hour),        static_cast<WORD>(parts.tm_min),
-                                   static_cast<WORD>(parts.tm_sec),         0};
-                }
-                // Its chapters: where each entry point of its cells begins
-                // in the VOB (the recovered program starts at the VOB's start).
-                for (const Cell* c : recordings[n].second) {
-                    for (const Segment& e : c->entryPoints) {
-                        DWORD frame = 0;
-                        if (StartFrame(h, e.s, &frame) && frame > 0) k.naming.chapters.push_back(frame);
-                    }
-                }
-                std::sort(k.naming.chapters.begin(), k.naming.chapters.end());
-                k.naming.chapters.erase(std::unique(k.naming.chapters.begin(), k.naming.chapters.end()),
-                                        k.naming.chapters.end());
-                k.naming.from = "program " + std::to_string(p.number) + part + " (\"" + p.title +
-                                "\") of the management file at byte " + std::to_string(at);
-                known.vobs.push_back(k);
-            }
-        }
+        for (const Program& p : d.programs) AddProgramVobs(h, d, p, extents, seen.size() - 1, at, &known.vobs);
         for (KnownPlaylist& l : PlaylistsOf(h, d, seen.size() - 1)) known.playlists.push_back(l);
         if (!quiet) {
             std::printf("  the management file at byte %llu describes %s\n", static_cast<unsigned long long>(at),
