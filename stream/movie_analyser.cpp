@@ -198,8 +198,7 @@ private:
     bool m_pictureOpen = false;
     BYTE m_structure = 3;  // picture_structure of the open picture (3: frame)
     // The first audio stream, while its format is probed (not quick).
-    int m_audioKey = -1;
-    std::unique_ptr<AudioProbe> m_probe;
+    FirstAudioStream m_audio;
     bool m_audioKnown = false;
 };
 
@@ -295,13 +294,8 @@ bool MovieAnalyser::Open(const char* path, PackReader& reader, AnalysisError* er
 }
 
 bool MovieAnalyser::ReadAudio(const PsPacket& packet, AnalysisError* error) {
-    const int key = AudioStreamKey(packet);
-    if (key < 0 || (m_audioKey >= 0 && key != m_audioKey)) return true;
-    if (m_audioKey < 0) {
-        m_audioKey = key;
-        m_probe = std::make_unique<AudioProbe>(key);
-    }
-    const int a = m_probe->Feed(packet, &error->reason);
+    if (!m_audio.Takes(packet)) return true;
+    const int a = m_audio.probe->Feed(packet, &error->reason);
     if (a < 0) {
         error->code = VRO_ERR_AUDIO;
         return false;
@@ -338,15 +332,15 @@ bool MovieAnalyser::CheckPicturesAndAudio(AnalysisError* error) {
         error->reason = "has no video pictures";
         return false;
     }
-    if (m_audioKey >= 0 && !m_audioKnown) {
+    if (m_audio.key >= 0 && !m_audioKnown) {
         error->code = VRO_ERR_AUDIO;
         error->reason = "has an audio stream without a recognisable frame header";
         return false;
     }
     // The stream attributes can describe 48 kHz audio only.
-    if (m_audioKnown && m_probe->Format().sampleRate != 48000) {
+    if (m_audioKnown && m_audio.probe->Format().sampleRate != 48000) {
         error->code = VRO_ERR_AUDIO;
-        error->reason = "has audio sampled at " + std::to_string(m_probe->Format().sampleRate) +
+        error->reason = "has audio sampled at " + std::to_string(m_audio.probe->Format().sampleRate) +
                         " Hz, but a recording carries 48 kHz audio only";
         return false;
     }
@@ -419,7 +413,7 @@ bool MovieAnalyser::Run(const char* path, VR_MPEGFILE_INFO* info, std::vector<VR
     }
     EndPicture(m_lastVideoPack);
     if (!CheckPicturesAndAudio(error)) return false;
-    FillAudio(&result, m_audioKnown ? &m_probe->Format() : nullptr);
+    FillAudio(&result, m_audioKnown ? &m_audio.probe->Format() : nullptr);
     VobuBuilder& vobus = m_navSeen ? m_nav : m_gop;
     DWORD frames = 0;
     if (!vobus.Close(reader.Packs(), &frames, error)) return false;

@@ -100,8 +100,7 @@ private:
     std::vector<BYTE> kinds_;  // per pack
     std::vector<uint64_t> samples_;  // per audio pack, in order
     std::vector<uint64_t> starts_;  // first pack of each picture
-    int audioKey_ = -1;
-    std::unique_ptr<AudioProbe> probe_;
+    FirstAudioStream audio_;
     std::unique_ptr<AudioSampleCounter> counter_;
     bool videoSeen_ = false;
     // The first header of the next picture (sequence, GOP or picture header).
@@ -172,20 +171,15 @@ bool StillAnalysis::DrainStartCodes() {
 }
 
 bool StillAnalysis::ReadAudio(const PsPacket& packet, PackContent* content) {
-    const int key = AudioStreamKey(packet);
-    if (key < 0 || (audioKey_ >= 0 && key != audioKey_)) return true;
-    if (audioKey_ < 0) {
-        audioKey_ = key;
-        probe_ = std::make_unique<AudioProbe>(key);
-    }
+    if (!audio_.Takes(packet)) return true;
     content->audio = true;
     if (!counter_) {
-        const int a = probe_->Feed(packet, &error_->reason);
+        const int a = audio_.probe->Feed(packet, &error_->reason);
         if (a < 0) {
             error_->code = VRO_ERR_AUDIO;
             return false;
         }
-        if (a > 0) counter_ = std::make_unique<AudioSampleCounter>(key, probe_->Format());
+        if (a > 0) counter_ = std::make_unique<AudioSampleCounter>(audio_.key, audio_.probe->Format());
     }
     if (counter_) content->samples += counter_->Feed(packet);
     return true;
@@ -225,13 +219,13 @@ bool StillAnalysis::Finish() {
                       videoSeen_ ? "has no MPEG video sequence header" : "has no MPEG video stream (0xE0)");
     }
     if (starts_.empty()) return Refuse(error_, VRO_ERR_NO_VIDEO, "has no pictures");
-    if (audioKey_ >= 0 && !counter_) {
+    if (audio_.key >= 0 && !counter_) {
         return Refuse(error_, VRO_ERR_AUDIO, "has an audio stream without a recognisable frame header");
     }
     // The stream attributes can describe 48 kHz audio only.
-    if (counter_ && probe_->Format().sampleRate != 48000) {
+    if (counter_ && audio_.probe->Format().sampleRate != 48000) {
         return Refuse(error_, VRO_ERR_AUDIO,
-                      "has audio sampled at " + std::to_string(probe_->Format().sampleRate) +
+                      "has audio sampled at " + std::to_string(audio_.probe->Format().sampleRate) +
                           " Hz, but a still picture carries 48 kHz audio only");
     }
     return true;
@@ -288,7 +282,7 @@ bool StillAnalysis::Lay(StillLayout* out) {
     // Lay the pictures out: packs in front of the first picture belong to
     // it, and each picture runs up to the next one's first pack.
     format_.Fill(&out->info);
-    FillAudio(&out->info, counter_ ? &probe_->Format() : nullptr);
+    FillAudio(&out->info, counter_ ? &audio_.probe->Format() : nullptr);
     size_t audioIndex = 0;
     DWORD addr = 0;
     for (size_t i = 0; i < starts_.size(); ++i) {
@@ -297,7 +291,7 @@ bool StillAnalysis::Lay(StillLayout* out) {
     out->table.push_back(VR_VOBU_ELEMENT{addr, 0, 0, 0, 0});
     MergeRuns(&out->runs);
     out->info.dwFrameNs = static_cast<DWORD>(starts_.size());
-    out->audioKey = audioKey_;
+    out->audioKey = audio_.key;
     return true;
 }
 
