@@ -50,6 +50,58 @@ int PlaylistIndex(CVR_MANGR& m, int pl, BYTE* index) {
 
 std::string NoDisc() { return "No disc is open."; }
 
+// The counts and sizes of a stream's coverage in the caller's record.
+void FillStreamUse(const VR_STREAM_COVERAGE& c, VR_STREAM_USE* use) {
+    *use = VR_STREAM_USE{};
+    use->dwExtents = static_cast<DWORD>(c.extents.size());
+    use->dwOverlaps = static_cast<DWORD>(c.overlaps.size());
+    use->dwGaps = static_cast<DWORD>(c.gaps.size());
+    use->dwRecordedEnd = c.dwRecordedEnd;
+    use->dwFilePresent = c.bFilePresent ? 1 : 0;
+    use->llFileBytes = static_cast<__int64>(c.qwFileBytes);
+    use->llTrailingBytes = static_cast<__int64>(c.qwTrailingBytes);
+    use->llMissingBytes = static_cast<__int64>(c.qwMissingBytes);
+}
+
+// The first sectors of the units of a VOB or VOG, counted all and stored
+// while the caller's array has room.
+struct UnitStarts {
+    __int64* starts;
+    DWORD max;
+    DWORD count = 0;
+    uint64_t sector = 0;  // where the next unit begins
+
+    // The next unit, `sectors` long.
+    void Place(uint64_t sectors) {
+        if (count < max) starts[count] = static_cast<__int64>(sector);
+        ++count;
+        sector += sectors;
+    }
+};
+
+// The units of VOB n (from 0): its VOBUs, by its time map; 0 when there is
+// no such VOB or it has no map.
+DWORD MovieUnitStarts(M_AVFIT* table, size_t n, UnitStarts* list) {
+    if (!table || !table->pM_AVFI || n >= table->pM_AVFI->vobi.size()) return 0;
+    TMAPI* record = table->pM_AVFI->vobi[n].pTMAPI.get();
+    if (!record) return 0;
+    const CTMAPI map(record);
+    list->sector = map.fnGet_dwADR_OFS();
+    for (DWORD i = 0; i < map.m_dwVOBU_ENT_Ns && map.fnGet_iTH_VOBU_ENT_Address(i); ++i) {
+        list->Place(map.fnGet_wVOBU_SZ(i));
+    }
+    return list->count;
+}
+
+// The units of VOG n (from 0): its pictures; 0 when there is no such VOG.
+DWORD StillUnitStarts(S_AVFIT* table, size_t n, UnitStarts* list) {
+    if (!table || !table->pS_AVFI || n >= table->pS_AVFI->vogi.size()) return 0;
+    const CS_VOGI vog(&table->pS_AVFI->vogi[n]);
+    list->sector = vog.fnGet_dwS_VOG_SA();
+    for (DWORD i = 0; i < vog.m_cS_VOB_Ns; ++i) list->Place(vog.fnGetPictureSectors(static_cast<BYTE>(i)));
+    return list->count;
+}
+
 }  // namespace
 
 int fnVR_GetOpenState(void* handle, VR_OPEN_STATE* out) {
@@ -119,15 +171,7 @@ int fnVR_GetStreamUse(void* handle, int still, VR_STREAM_USE* use, VR_STREAM_EXT
             return m.fnFail(VRO_ERR_BAD_ARGUMENT, "A record to fill is missing.");
         }
         if (!m.fnGetStreamCoverage(still ? 1 : 0, &c)) return 0;
-        *use = VR_STREAM_USE{};
-        use->dwExtents = static_cast<DWORD>(c.extents.size());
-        use->dwOverlaps = static_cast<DWORD>(c.overlaps.size());
-        use->dwGaps = static_cast<DWORD>(c.gaps.size());
-        use->dwRecordedEnd = c.dwRecordedEnd;
-        use->dwFilePresent = c.bFilePresent ? 1 : 0;
-        use->llFileBytes = static_cast<__int64>(c.qwFileBytes);
-        use->llTrailingBytes = static_cast<__int64>(c.qwTrailingBytes);
-        use->llMissingBytes = static_cast<__int64>(c.qwMissingBytes);
+        FillStreamUse(c, use);
         std::copy_n(c.extents.begin(), std::min<size_t>(maxExtents, c.extents.size()), extents);
         for (size_t i = 0; i < maxOverlaps && i < c.overlaps.size(); ++i) {
             overlaps[i] = VR_EXTENT_PAIR{c.overlaps[i].first, c.overlaps[i].second};
@@ -143,32 +187,10 @@ DWORD fnVR_GetUnitStarts(void* handle, int still, int number, __int64* starts, D
         std::string(still ? "VOG " : "VOB ") + std::to_string(number) + " does not exist or holds no units.",
         [&](CVR_MANGR& m) -> DWORD {
             if (!m.m_pModel || number < 1 || (max && !starts)) return 0;
-            DWORD count = 0;
-            uint64_t sector = 0;
-            auto place = [&](uint64_t next) {
-                if (count < max) starts[count] = static_cast<__int64>(sector);
-                ++count;
-                sector += next;
-            };
+            UnitStarts list{starts, max};
             const size_t n = static_cast<size_t>(number) - 1;
-            if (!still) {
-                M_AVFIT* table = m.m_pModel->pM_AVFIT;
-                if (!table || !table->pM_AVFI || n >= table->pM_AVFI->vobi.size()) return 0;
-                TMAPI* record = table->pM_AVFI->vobi[n].pTMAPI.get();
-                if (!record) return 0;
-                const CTMAPI map(record);
-                sector = map.fnGet_dwADR_OFS();
-                for (DWORD i = 0; i < map.m_dwVOBU_ENT_Ns && map.fnGet_iTH_VOBU_ENT_Address(i); ++i) {
-                    place(map.fnGet_wVOBU_SZ(i));
-                }
-                return count;
-            }
-            S_AVFIT* table = m.m_pModel->pS_AVFIT;
-            if (!table || !table->pS_AVFI || n >= table->pS_AVFI->vogi.size()) return 0;
-            const CS_VOGI vog(&table->pS_AVFI->vogi[n]);
-            sector = vog.fnGet_dwS_VOG_SA();
-            for (DWORD i = 0; i < vog.m_cS_VOB_Ns; ++i) place(vog.fnGetPictureSectors(static_cast<BYTE>(i)));
-            return count;
+            return still ? StillUnitStarts(m.m_pModel->pS_AVFIT, n, &list)
+                         : MovieUnitStarts(m.m_pModel->pM_AVFIT, n, &list);
         });
 }
 

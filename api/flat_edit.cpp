@@ -55,29 +55,32 @@ int NoPlaylistEntryPoint(CVR_MANGR& m, int pl, long long ep, bool zeroAllowed = 
                     vrm::Status::kItem, static_cast<uint64_t>(ep));
 }
 
+// A new playlist over a new user-defined chain; 1 when made. A chain made
+// for a playlist that cannot be made goes again, so that the disc is as it
+// was.
+int AddPlaylist(CVR_MANGR& m) {
+    if (!m.m_pModel) return 0;
+    const bool hadTable = m.m_pModel->pUD_PGCIT != nullptr;
+    const BYTE current = m.m_cCurUDPGCN;
+    if (!m.fnADD_UD_PGCI()) return 0;
+    const BYTE chain = m.m_pUD_PGCIT->fnGet_c1_UD_PGCI_SRP_Ns();
+    if (m.fnADD_PlayList(chain)) return 1;
+    m.m_pUD_PGCIT->fnDEL_UD_PGCI(chain);
+    m.m_pUD_PGCIT->fnSetCurrentUD_PGCI_Num(current);
+    m.m_cCurUDPGCN = current;
+    if (!hadTable) {
+        m.m_pUD_PGCIT->fnFreeAllData();
+        delete m.m_pUD_PGCIT;
+        m.m_pUD_PGCIT = nullptr;
+        m.m_pModel->pUD_PGCIT = nullptr;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int fnVR_AddPL(void* handle) {
-    return FlatCall(handle, VRO_ERR_EDIT_REFUSED, "The disc holds the most playlists it can.", [&](CVR_MANGR& m) {
-        if (!m.m_pModel) return 0;
-        const bool hadTable = m.m_pModel->pUD_PGCIT != nullptr;
-        const BYTE current = m.m_cCurUDPGCN;
-        if (!m.fnADD_UD_PGCI()) return 0;
-        const BYTE chain = m.m_pUD_PGCIT->fnGet_c1_UD_PGCI_SRP_Ns();
-        if (m.fnADD_PlayList(chain)) return 1;
-        // No playlist for the chain: the chain goes again, so that the disc
-        // is as it was.
-        m.m_pUD_PGCIT->fnDEL_UD_PGCI(chain);
-        m.m_pUD_PGCIT->fnSetCurrentUD_PGCI_Num(current);
-        m.m_cCurUDPGCN = current;
-        if (!hadTable) {
-            m.m_pUD_PGCIT->fnFreeAllData();
-            delete m.m_pUD_PGCIT;
-            m.m_pUD_PGCIT = nullptr;
-            m.m_pModel->pUD_PGCIT = nullptr;
-        }
-        return 0;
-    });
+    return FlatCall(handle, VRO_ERR_EDIT_REFUSED, "The disc holds the most playlists it can.", AddPlaylist);
 }
 
 int fnVR_DelPL(void* handle, int pl) {
@@ -166,27 +169,30 @@ int fnVR_CombinePLEntryPt(void* handle, int pl, int epFirst, int epLast) {
 
 namespace {
 
+// The outcome of a program edit in the caller's record.
+void FillProgramEdit(const vrm::ProgramEdit& edit, VR_PROGRAM_EDIT* out) {
+    *out = VR_PROGRAM_EDIT{};
+    out->llFrom = edit.from;
+    out->llTo = edit.to;
+    out->dwRecordingsRemoved = edit.removed;
+    out->dwRecordingsShortened = edit.shortened;
+    for (const auto* runs : {&edit.freedMovie, &edit.freedStill}) {
+        for (const VR_SECTOR_RUN& r : *runs) out->dwSectorsFreed += r.dwSectors;
+    }
+    for (size_t i = 0; i < edit.playlists.size() && i < sizeof out->cPlaylists; ++i) {
+        out->cPlaylists[i] = edit.playlists[i];
+        out->dwPlaylistsChanged += edit.playlists[i] == 1 ? 1 : 0;
+        out->dwPlaylistsDeleted += edit.playlists[i] == 2 ? 1 : 0;
+    }
+}
+
 // Runs a program edit and turns its outcome into the caller's record.
 template <class Op>
 int ProgramEdit(void* handle, const std::string& why, VR_PROGRAM_EDIT* out, Op&& op) {
     return FlatCall(handle, VRO_ERR_EDIT_REFUSED, why, [&](CVR_MANGR& m) {
         vrm::ProgramEdit edit;
         if (!op(m, &edit)) return 0;
-        if (out) {
-            *out = VR_PROGRAM_EDIT{};
-            out->llFrom = edit.from;
-            out->llTo = edit.to;
-            out->dwRecordingsRemoved = edit.removed;
-            out->dwRecordingsShortened = edit.shortened;
-            for (const auto* runs : {&edit.freedMovie, &edit.freedStill}) {
-                for (const VR_SECTOR_RUN& r : *runs) out->dwSectorsFreed += r.dwSectors;
-            }
-            for (size_t i = 0; i < edit.playlists.size() && i < sizeof out->cPlaylists; ++i) {
-                out->cPlaylists[i] = edit.playlists[i];
-                out->dwPlaylistsChanged += edit.playlists[i] == 1 ? 1 : 0;
-                out->dwPlaylistsDeleted += edit.playlists[i] == 2 ? 1 : 0;
-            }
-        }
+        if (out) FillProgramEdit(edit, out);
         return 1;
     });
 }

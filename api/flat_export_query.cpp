@@ -29,37 +29,45 @@ PGCI* ChainOf(const VMG_MODEL* model, int pl) {
     return &table->pgci[pgcn - 1u];
 }
 
+// The text of entry point i of the cell (empty when its EP_TY says it
+// carries none): its title, else its label.
+std::string TextOf(const CCI& cell, WORD i, BYTE characterSet) {
+    BYTE block[vrm::kPrimaryTextSize] = {};
+    if (!CCI::fnGet_M_C_EPI_TYPE(cell.fnGet_c1_EP_TY(i)) || !cell.fnGet_c128_PRM_TXTI(i, block)) return "";
+    const vrm::PrimaryText decoded = vrm::DecodePrimaryText(characterSet, block);
+    return decoded.title.utf8.empty() ? decoded.label.utf8 : decoded.title.utf8;
+}
+
+// Copies the text of entry point ep of playlist pl (0: the original chain),
+// with its terminator, into out when it has room; the room it needs, 0
+// when there is no such entry point.
+DWORD EntryPointText(CVR_MANGR& m, int pl, int ep, char* out, DWORD size) {
+    PGCI* chain = ChainOf(m.m_pModel, pl);
+    if (!chain || ep < 1) return 0;
+    CPGCI cells(chain);
+    DWORD left = static_cast<DWORD>(ep);
+    for (DWORD c = 0; c < cells.fnGet_wCI_SRP_Ns(); ++c) {
+        CI* record = cells.Cell(c);
+        if (!record) return 0;
+        CCI cell(record);
+        const DWORD n = cell.fnGet_wC_EPI_Ns();
+        if (left > n) {
+            left -= n;
+            continue;
+        }
+        const std::string text = TextOf(cell, static_cast<WORD>(left - 1), m.fnGetCharacterSet());
+        const DWORD needed = static_cast<DWORD>(text.size() + 1);
+        if (out && size >= needed) std::memcpy(out, text.c_str(), needed);
+        return needed;
+    }
+    return 0;
+}
+
 }  // namespace
 
 DWORD fnVR_GetEntryPtText(void* handle, int pl, int ep, char* out, DWORD size) {
     return vrm::FlatCall(
         handle, VRO_ERR_NO_SUCH_ITEM,
         "There is no entry point " + std::to_string(ep) + (pl ? " of playlist " + std::to_string(pl) : "") + ".",
-        [&](CVR_MANGR& m) -> DWORD {
-            PGCI* chain = ChainOf(m.m_pModel, pl);
-            if (!chain || ep < 1) return 0;
-            CPGCI cells(chain);
-            DWORD left = static_cast<DWORD>(ep);
-            for (DWORD c = 0; c < cells.fnGet_wCI_SRP_Ns(); ++c) {
-                CI* record = cells.Cell(c);
-                if (!record) return 0;
-                CCI cell(record);
-                const DWORD n = cell.fnGet_wC_EPI_Ns();
-                if (left > n) {
-                    left -= n;
-                    continue;
-                }
-                const WORD i = static_cast<WORD>(left - 1);
-                std::string text;
-                BYTE block[vrm::kPrimaryTextSize] = {};
-                if (CCI::fnGet_M_C_EPI_TYPE(cell.fnGet_c1_EP_TY(i)) && cell.fnGet_c128_PRM_TXTI(i, block)) {
-                    const vrm::PrimaryText decoded = vrm::DecodePrimaryText(m.fnGetCharacterSet(), block);
-                    text = decoded.title.utf8.empty() ? decoded.label.utf8 : decoded.title.utf8;
-                }
-                const DWORD needed = static_cast<DWORD>(text.size() + 1);
-                if (out && size >= needed) std::memcpy(out, text.c_str(), needed);
-                return needed;
-            }
-            return 0;
-        });
+        [&](CVR_MANGR& m) { return EntryPointText(m, pl, ep, out, size); });
 }

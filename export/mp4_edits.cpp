@@ -171,34 +171,89 @@ bool WriteAll(int fd, uint64_t at, const Bytes& b) {
     return true;
 }
 
-}  // namespace
-
-bool RewriteEdits(int fd, const std::vector<TrackEdits>& tracks, std::string* error) {
-    const off_t end = lseek(fd, 0, SEEK_END);
-    if (end < 0) return *error = "cannot be read back to finish it.", false;
-    // The top-level boxes: the movie box must be the last.
-    uint64_t at = 0, moovAt = 0, moovSize = 0;
-    while (at < static_cast<uint64_t>(end)) {
+// Finds the movie box among the file's top-level boxes: it must be the
+// last. False with the reason when the boxes do not fill the file or the
+// movie box is not at its end.
+bool FindMovieBox(int fd, uint64_t end, uint64_t* moovAt, uint64_t* moovSize, std::string* error) {
+    uint64_t at = 0;
+    while (at < end) {
         uint8_t head[16];
-        if (static_cast<uint64_t>(end) - at < 8 || !ReadAll(fd, at, 8, head))
+        if (end - at < 8 || !ReadAll(fd, at, 8, head))
             return *error = "cannot be finished: its boxes do not fill it.", false;
         uint64_t size = Load(head, 4);
         if (size == 1) {
             if (!ReadAll(fd, at + 8, 8, head + 8)) return *error = "cannot be read back to finish it.", false;
             size = Load(head + 8, 8);
         } else if (size == 0) {
-            size = static_cast<uint64_t>(end) - at;
+            size = end - at;
         }
-        if (size < 8 || size > static_cast<uint64_t>(end) - at)
-            return *error = "cannot be finished: its boxes do not fill it.", false;
+        if (size < 8 || size > end - at) return *error = "cannot be finished: its boxes do not fill it.", false;
         if (std::memcmp(head + 4, "moov", 4) == 0) {
-            moovAt = at;
-            moovSize = size;
+            *moovAt = at;
+            *moovSize = size;
         }
         at += size;
     }
-    if (moovSize == 0 || moovAt + moovSize != static_cast<uint64_t>(end) || moovSize > (uint64_t(1) << 31))
+    if (*moovSize == 0 || *moovAt + *moovSize != end || *moovSize > (uint64_t(1) << 31))
         return *error = "cannot be finished: its movie box is not at its end.", false;
+    return true;
+}
+
+// The edits for the top-level box (its bytes whole; a track's boxes go to
+// parts, its media box's to media), by the track's handler; null for a box
+// that is no track or a track without edits.
+const TrackEdits* EditsOf(const Box& box, const Bytes& whole, const std::vector<TrackEdits>& tracks,
+                          std::vector<Box>* parts, std::vector<Box>* media) {
+    const TrackEdits* edits = nullptr;
+    if (std::memcmp(box.type, "trak", 4) != 0 || !Children(whole, 8, whole.size(), parts)) return nullptr;
+    const Box* mdia = Find(*parts, "mdia");
+    if (!mdia || !Children(whole, mdia->at + 8, mdia->at + mdia->size, media)) return nullptr;
+    const Box* hdlr = Find(*media, "hdlr");
+    for (const TrackEdits& t : tracks) {
+        if (hdlr && hdlr->size >= 20 && std::memcmp(&whole[hdlr->at + 16], t.handler, 4) == 0) edits = &t;
+    }
+    return edits;
+}
+
+// The track box whole again, with the edited length in its header, the new
+// edit box, then its other boxes as they were. False with the reason when
+// its headers do not parse.
+bool EditTrack(const Bytes& whole, const std::vector<Box>& parts, const std::vector<Box>& media,
+               const TrackEdits& edits, int64_t movieScale, Bytes* trak, std::string* error) {
+    const Box* mdhd = Find(media, "mdhd");
+    const Box* tkhd = Find(parts, "tkhd");
+    const TimeField track = mdhd ? Times(whole, *mdhd, 12, 20, true) : TimeField{};
+    const TimeField head = tkhd ? Times(whole, *tkhd, 20, 28, false) : TimeField{};
+    if (!track.timescale || !head.duration)
+        return *error = "cannot be finished: its track headers do not parse.", false;
+    const int64_t mediaScale = static_cast<int64_t>(Load(&whole[track.timescale], 4));
+    if (mediaScale <= 0) return *error = "cannot be finished: a track has no timescale.", false;
+    int64_t length = 0;
+    for (const Edit& e : edits.edits) length += e.duration;
+    trak->assign(whole.begin(), whole.begin() + 8);
+    Bytes tkhdBytes(whole.begin() + static_cast<long>(tkhd->at),
+                    whole.begin() + static_cast<long>(tkhd->at + tkhd->size));
+    Store(tkhdBytes.data() + (head.duration - tkhd->at), head.width,
+          static_cast<uint64_t>(Rescale(length, movieScale, 90000)));
+    trak->insert(trak->end(), tkhdBytes.begin(), tkhdBytes.end());
+    const Bytes edts = EditBox(edits.edits, movieScale, mediaScale);
+    trak->insert(trak->end(), edts.begin(), edts.end());
+    for (const Box& p : parts) {
+        if (&p == tkhd || std::memcmp(p.type, "edts", 4) == 0) continue;
+        trak->insert(trak->end(), whole.begin() + static_cast<long>(p.at),
+                     whole.begin() + static_cast<long>(p.at + p.size));
+    }
+    Store(trak->data(), 4, trak->size());
+    return true;
+}
+
+}  // namespace
+
+bool RewriteEdits(int fd, const std::vector<TrackEdits>& tracks, std::string* error) {
+    const off_t end = lseek(fd, 0, SEEK_END);
+    if (end < 0) return *error = "cannot be read back to finish it.", false;
+    uint64_t moovAt = 0, moovSize = 0;
+    if (!FindMovieBox(fd, static_cast<uint64_t>(end), &moovAt, &moovSize, error)) return false;
     Bytes moov(static_cast<size_t>(moovSize));
     if (!ReadAll(fd, moovAt, moov.size(), moov.data())) return *error = "cannot be read back to finish it.", false;
 
@@ -225,46 +280,13 @@ bool RewriteEdits(int fd, const std::vector<TrackEdits>& tracks, std::string* er
         const Bytes whole(moov.begin() + static_cast<long>(box.at),
                           moov.begin() + static_cast<long>(box.at + box.size));
         std::vector<Box> parts, media;
-        const TrackEdits* edits = nullptr;
-        if (std::memcmp(box.type, "trak", 4) == 0 && Children(whole, 8, whole.size(), &parts)) {
-            const Box* mdia = Find(parts, "mdia");
-            if (mdia && Children(whole, mdia->at + 8, mdia->at + mdia->size, &media)) {
-                const Box* hdlr = Find(media, "hdlr");
-                for (const TrackEdits& t : tracks) {
-                    if (hdlr && hdlr->size >= 20 && std::memcmp(&whole[hdlr->at + 16], t.handler, 4) == 0) edits = &t;
-                }
-            }
-        }
+        const TrackEdits* edits = EditsOf(box, whole, tracks, &parts, &media);
         if (!edits) {
             out.insert(out.end(), whole.begin(), whole.end());
             continue;
         }
-        const Box* mdhd = Find(media, "mdhd");
-        const Box* tkhd = Find(parts, "tkhd");
-        const TimeField track = mdhd ? Times(whole, *mdhd, 12, 20, true) : TimeField{};
-        const TimeField head = tkhd ? Times(whole, *tkhd, 20, 28, false) : TimeField{};
-        if (!track.timescale || !head.duration)
-            return *error = "cannot be finished: its track headers do not parse.", false;
-        const int64_t mediaScale = static_cast<int64_t>(Load(&whole[track.timescale], 4));
-        if (mediaScale <= 0) return *error = "cannot be finished: a track has no timescale.", false;
-        int64_t length = 0;
-        for (const Edit& e : edits->edits) length += e.duration;
-        // The track: its header with the edited length, the new edit box,
-        // then its other boxes as they were.
-        Bytes trak(whole.begin(), whole.begin() + 8);
-        Bytes tkhdBytes(whole.begin() + static_cast<long>(tkhd->at),
-                        whole.begin() + static_cast<long>(tkhd->at + tkhd->size));
-        Store(tkhdBytes.data() + (head.duration - tkhd->at), head.width,
-              static_cast<uint64_t>(Rescale(length, movieScale, 90000)));
-        trak.insert(trak.end(), tkhdBytes.begin(), tkhdBytes.end());
-        const Bytes edts = EditBox(edits->edits, movieScale, mediaScale);
-        trak.insert(trak.end(), edts.begin(), edts.end());
-        for (const Box& p : parts) {
-            if (&p == tkhd || std::memcmp(p.type, "edts", 4) == 0) continue;
-            trak.insert(trak.end(), whole.begin() + static_cast<long>(p.at),
-                        whole.begin() + static_cast<long>(p.at + p.size));
-        }
-        Store(trak.data(), 4, trak.size());
+        Bytes trak;
+        if (!EditTrack(whole, parts, media, *edits, movieScale, &trak, error)) return false;
         out.insert(out.end(), trak.begin(), trak.end());
     }
     Store(out.data(), 4, out.size());

@@ -551,6 +551,10 @@ private:
     int AddRecorded(bool still, DWORD firstSector, DWORD sectors, ProgressCallback progress);
     // Readies the stream files for the directory after a New or an Open.
     int InitStreams(DWORD mode);
+    // Whether the disc may be saved: a whole model, not read from an image
+    // or a drive, no other copy of another state, tables that agree. 0 with
+    // the reason when not.
+    int CheckSavable();
     // Copies dir into m_szDir without one trailing '/'; 0 when it does not
     // fit.
     int SetDirectory(const char* dir);

@@ -85,6 +85,134 @@ DWORD CVR_MANGR::fndwLoad_MNFIT_From_File(CBuffer* buffer, MNFIT* record) {
     return LoadTable(m_pMNFIT, buffer, record, m_dwSA[kSA_MNFIT], &CMNFIT::fndwLoad_MNFIT_From_File);
 }
 
+namespace {
+
+// One table of the management file as Open loads it, in file order.
+struct TableStep {
+    const char* name;
+    CVR_MANGR::Table table;
+    // The file may lack the table: its start address is then 0.
+    bool optional;
+    // The movie and still tables load as 0 bytes when they hold nothing.
+    bool mayBeEmpty;
+    // Loads the table from the open file (making its model record first
+    // where the table is optional) and returns the size it loaded.
+    DWORD (*load)(CVR_MANGR& m, VMG_MODEL& model);
+};
+
+const TableStep kTableSteps[] = {
+    {"RTR_VMGI", CVR_MANGR::kRTR_VMGI, false, false,
+     [](CVR_MANGR& m, VMG_MODEL& model) { return m.fndwLoad_RTR_VMGI_From_File(m.m_pBuffer, model.pRTR_VMGI); }},
+    {"M_AVFIT", CVR_MANGR::kM_AVFIT, false, true,
+     [](CVR_MANGR& m, VMG_MODEL& model) { return m.fndwLoad_M_AVFIT_From_File(m.m_pBuffer, model.pM_AVFIT); }},
+    {"S_AVFIT", CVR_MANGR::kS_AVFIT, false, true,
+     [](CVR_MANGR& m, VMG_MODEL& model) { return m.fndwLoad_S_AVFIT_From_File(m.m_pBuffer, model.pS_AVFIT); }},
+    {"ORG_PGCI", CVR_MANGR::kORG_PGCI, false, false,
+     [](CVR_MANGR& m, VMG_MODEL& model) { return m.fndwLoad_ORG_PGCI_From_File(m.m_pBuffer, model.pORG_PGCI); }},
+    {"UD_PGCIT", CVR_MANGR::kUD_PGCIT, true, false,
+     [](CVR_MANGR& m, VMG_MODEL& model) -> DWORD {
+         return NewRecord(model.pUD_PGCIT) ? m.fndwLoad_UD_PGCIT_From_File(m.m_pBuffer, model.pUD_PGCIT) : 0;
+     }},
+    {"TXTDT_MG", CVR_MANGR::kTXTDT_MG, true, false,
+     [](CVR_MANGR& m, VMG_MODEL& model) -> DWORD {
+         return NewRecord(model.pTXTDT_MG) ? m.fndwLoad_TXTDT_MG_From_File(m.m_pBuffer, model.pTXTDT_MG) : 0;
+     }},
+    {"MNFIT", CVR_MANGR::kMNFIT, true, false,
+     [](CVR_MANGR& m, VMG_MODEL& model) -> DWORD {
+         return NewRecord(model.pMNFIT) ? m.fndwLoad_MNFIT_From_File(m.m_pBuffer, model.pMNFIT) : 0;
+     }},
+};
+
+// Loads each table in file order; a table that does not load names itself
+// and the byte the buffer's reader failed at. 1 when all loaded.
+int LoadTables(CVR_MANGR& m) {
+    CBuffer* buffer = m.m_pBuffer;
+    for (const TableStep& step : kTableSteps) {
+        if (step.optional && m.m_dwSA[step.table - CVR_MANGR::kM_AVFIT] == 0) continue;
+        const DWORD size = step.load(m, *m.m_pModel);
+        m.m_dwTableSize[step.table] = size;
+        if (buffer->ReadFailed()) {
+            return m.fnFail(VRO_ERR_DAMAGED,
+                            std::string("a count or address of its table ") + step.name +
+                                " points outside the file (byte " + std::to_string(buffer->ReadFailOffset()) + ")",
+                            vrm::Status::kByteOffset, buffer->ReadFailOffset());
+        }
+        if (!size && !step.mayBeEmpty)
+            return m.fnFail(VRO_ERR_DAMAGED, std::string("its table ") + step.name + " does not load");
+    }
+    return 1;
+}
+
+// The bytes a loaded table takes in the file, and how far its header lets
+// it reach.
+struct Extent {
+    const char* name;
+    uint64_t start, length, declared;
+};
+
+// Every loaded table's extent, in file order.
+std::vector<Extent> LoadedExtents(const CVR_MANGR& m) {
+    const DWORD* size = m.m_dwTableSize;
+    const DWORD* sa = m.m_dwSA;
+    std::vector<Extent> extents = {{"RTR_VMGI", 0, size[CVR_MANGR::kRTR_VMGI], size[CVR_MANGR::kRTR_VMGI]}};
+    // Tables without recordings load only their 8-byte header.
+    const DWORD movieSize = std::max<DWORD>(size[CVR_MANGR::kM_AVFIT], 8);
+    const DWORD stillSize = std::max<DWORD>(size[CVR_MANGR::kS_AVFIT], 8);
+    extents.push_back(
+        {"M_AVFIT", sa[CVR_MANGR::kSA_M_AVFIT], movieSize, uint64_t{m.m_pM_AVFIT->fnGet_dw_M_AVFIT_EA()} + 1});
+    extents.push_back(
+        {"S_AVFIT", sa[CVR_MANGR::kSA_S_AVFIT], stillSize, uint64_t{m.m_pS_AVFIT->fnGet_dw_S_AVFIT_EA()} + 1});
+    extents.push_back(
+        {"ORG_PGCI", sa[CVR_MANGR::kSA_ORG_PGCI], size[CVR_MANGR::kORG_PGCI], size[CVR_MANGR::kORG_PGCI]});
+    if (m.m_pUD_PGCIT)
+        extents.push_back({"UD_PGCIT", sa[CVR_MANGR::kSA_UD_PGCIT], size[CVR_MANGR::kUD_PGCIT],
+                           uint64_t{m.m_pUD_PGCIT->fnGet_dwUD_PGCIT_EA()} + 1});
+    if (m.m_pTXTDT_MG)
+        extents.push_back({"TXTDT_MG", sa[CVR_MANGR::kSA_TXTDT_MG], size[CVR_MANGR::kTXTDT_MG],
+                           uint64_t{m.m_pTXTDT_MG->fnGet_dwTXTDT_MG_EA()} + 1});
+    if (m.m_pMNFIT)
+        extents.push_back(
+            {"MNFIT", sa[CVR_MANGR::kSA_MNFIT], size[CVR_MANGR::kMNFIT], uint64_t{m.m_pMNFIT->fnGet_dwMNFIT_EA()} + 1});
+    std::sort(extents.begin(), extents.end(), [](const Extent& a, const Extent& b) { return a.start < b.start; });
+    return extents;
+}
+
+// Each table lies within the extent its header declares, and no two tables
+// (nor a table and the head) share bytes: a count raised by damage shows as
+// a table that grows into its neighbour. 1 when they all fit.
+int CheckExtents(CVR_MANGR& m) {
+    VMG_MODEL& model = *m.m_pModel;
+    CVMGI_MAT mat(model.pRTR_VMGI->pVMGI_MAT.get());
+    CPL_SRPT playlists(model.pRTR_VMGI->pPL_SRPT.get());
+    const DWORD head = m.m_dwTableSize[CVR_MANGR::kRTR_VMGI];
+    if (head > uint64_t{mat.fnGet_dwVMGI_EA()} + 1 ||
+        head - VMGI_MAT::kSize > uint64_t{playlists.fnGet_dwPL_SRPT_EA()} + 1)
+        return m.fnFail(VRO_ERR_DAMAGED, "its playlist table runs past the end its header declares");
+    const std::vector<Extent> extents = LoadedExtents(m);
+    for (size_t i = 0; i < extents.size(); ++i) {
+        const Extent& e = extents[i];
+        const uint64_t end = e.start + e.length;
+        if (e.length > e.declared) {
+            return m.fnFail(VRO_ERR_DAMAGED,
+                            std::string("its table ") + e.name + " runs past the end its header declares (byte " +
+                                std::to_string(e.start + e.declared) + ")",
+                            vrm::Status::kByteOffset, e.start + e.declared);
+        }
+        const uint64_t limit = i + 1 < extents.size() ? extents[i + 1].start : m.m_pBuffer->UpperBound();
+        if (end > limit) {
+            return m.fnFail(VRO_ERR_DAMAGED,
+                            std::string("its table ") + e.name +
+                                (i + 1 < extents.size() ? std::string(" runs into table ") + extents[i + 1].name
+                                                        : std::string(" runs past the end of the file")) +
+                                " (byte " + std::to_string(limit) + ")",
+                            vrm::Status::kByteOffset, limit);
+        }
+    }
+    return 1;
+}
+
+}  // namespace
+
 int CVR_MANGR::LoadOpenFile() {
     CBuffer* buffer = m_pBuffer;
     if (!buffer || !m_pModel) return fnFail(VRO_ERR_OUT_OF_MEMORY, "out of memory");
@@ -94,105 +222,13 @@ int CVR_MANGR::LoadOpenFile() {
         return fnFail(VRO_ERR_DAMAGED, "it does not begin with the identifier of a DVD-VR management file",
                       vrm::Status::kByteOffset, 0);
     }
-
     VMG_MODEL& model = *m_pModel;
     if (!NewRecord(model.pRTR_VMGI) || !NewRecord(model.pM_AVFIT) || !NewRecord(model.pS_AVFIT) ||
         !NewRecord(model.pORG_PGCI))
         return fnFail(VRO_ERR_OUT_OF_MEMORY, "out of memory");
-    // Each table in file order; a table that does not load names itself
-    // and the byte the buffer's reader failed at.
-    struct Step {
-        const char* name;
-        Table table;
-        bool present;
-    };
-    const Step steps[] = {{"RTR_VMGI", kRTR_VMGI, true},
-                          {"M_AVFIT", kM_AVFIT, true},
-                          {"S_AVFIT", kS_AVFIT, true},
-                          {"ORG_PGCI", kORG_PGCI, true},
-                          {"UD_PGCIT", kUD_PGCIT, m_dwSA[kSA_UD_PGCIT] != 0},
-                          {"TXTDT_MG", kTXTDT_MG, m_dwSA[kSA_TXTDT_MG] != 0},
-                          {"MNFIT", kMNFIT, m_dwSA[kSA_MNFIT] != 0}};
-    for (const Step& step : steps) {
-        if (!step.present) continue;
-        DWORD size = 0;
-        switch (step.table) {
-            case kRTR_VMGI: size = fndwLoad_RTR_VMGI_From_File(buffer, model.pRTR_VMGI); break;
-            case kM_AVFIT: size = fndwLoad_M_AVFIT_From_File(buffer, model.pM_AVFIT); break;
-            case kS_AVFIT: size = fndwLoad_S_AVFIT_From_File(buffer, model.pS_AVFIT); break;
-            case kORG_PGCI: size = fndwLoad_ORG_PGCI_From_File(buffer, model.pORG_PGCI); break;
-            case kUD_PGCIT:
-                size = NewRecord(model.pUD_PGCIT) ? fndwLoad_UD_PGCIT_From_File(buffer, model.pUD_PGCIT) : 0;
-                break;
-            case kTXTDT_MG:
-                size = NewRecord(model.pTXTDT_MG) ? fndwLoad_TXTDT_MG_From_File(buffer, model.pTXTDT_MG) : 0;
-                break;
-            case kMNFIT: size = NewRecord(model.pMNFIT) ? fndwLoad_MNFIT_From_File(buffer, model.pMNFIT) : 0; break;
-            default: break;
-        }
-        m_dwTableSize[step.table] = size;
-        // The movie and still tables load as 0 bytes when they hold nothing.
-        const bool mayBeEmpty = step.table == kM_AVFIT || step.table == kS_AVFIT;
-        if (buffer->ReadFailed()) {
-            return fnFail(VRO_ERR_DAMAGED,
-                          std::string("a count or address of its table ") + step.name +
-                              " points outside the file (byte " + std::to_string(buffer->ReadFailOffset()) + ")",
-                          vrm::Status::kByteOffset, buffer->ReadFailOffset());
-        }
-        if (!size && !mayBeEmpty)
-            return fnFail(VRO_ERR_DAMAGED, std::string("its table ") + step.name + " does not load");
-    }
+    if (!LoadTables(*this)) return 0;
     if (!m_pM_AVFIT || !m_pS_AVFIT) return fnFail(VRO_ERR_OUT_OF_MEMORY, "out of memory");
-
-    // Each table lies within the extent its header declares, and no two
-    // tables (nor a table and the head) share bytes: a count raised by
-    // damage shows as a table that grows into its neighbour.
-    CVMGI_MAT mat(model.pRTR_VMGI->pVMGI_MAT.get());
-    CPL_SRPT playlists(model.pRTR_VMGI->pPL_SRPT.get());
-    if (m_dwTableSize[kRTR_VMGI] > uint64_t{mat.fnGet_dwVMGI_EA()} + 1 ||
-        m_dwTableSize[kRTR_VMGI] - VMGI_MAT::kSize > uint64_t{playlists.fnGet_dwPL_SRPT_EA()} + 1)
-        return fnFail(VRO_ERR_DAMAGED, "its playlist table runs past the end its header declares");
-    struct Extent {
-        const char* name;
-        uint64_t start, length, declared;
-    };
-    std::vector<Extent> extents = {{"RTR_VMGI", 0, m_dwTableSize[kRTR_VMGI], m_dwTableSize[kRTR_VMGI]}};
-    // Tables without recordings load only their 8-byte header.
-    const DWORD movieSize = std::max<DWORD>(m_dwTableSize[kM_AVFIT], 8);
-    const DWORD stillSize = std::max<DWORD>(m_dwTableSize[kS_AVFIT], 8);
-    extents.push_back({"M_AVFIT", m_dwSA[kSA_M_AVFIT], movieSize, uint64_t{m_pM_AVFIT->fnGet_dw_M_AVFIT_EA()} + 1});
-    extents.push_back({"S_AVFIT", m_dwSA[kSA_S_AVFIT], stillSize, uint64_t{m_pS_AVFIT->fnGet_dw_S_AVFIT_EA()} + 1});
-    extents.push_back({"ORG_PGCI", m_dwSA[kSA_ORG_PGCI], m_dwTableSize[kORG_PGCI], m_dwTableSize[kORG_PGCI]});
-    if (m_pUD_PGCIT)
-        extents.push_back({"UD_PGCIT", m_dwSA[kSA_UD_PGCIT], m_dwTableSize[kUD_PGCIT],
-                           uint64_t{m_pUD_PGCIT->fnGet_dwUD_PGCIT_EA()} + 1});
-    if (m_pTXTDT_MG)
-        extents.push_back({"TXTDT_MG", m_dwSA[kSA_TXTDT_MG], m_dwTableSize[kTXTDT_MG],
-                           uint64_t{m_pTXTDT_MG->fnGet_dwTXTDT_MG_EA()} + 1});
-    if (m_pMNFIT)
-        extents.push_back(
-            {"MNFIT", m_dwSA[kSA_MNFIT], m_dwTableSize[kMNFIT], uint64_t{m_pMNFIT->fnGet_dwMNFIT_EA()} + 1});
-    std::sort(extents.begin(), extents.end(), [](const Extent& a, const Extent& b) { return a.start < b.start; });
-    for (size_t i = 0; i < extents.size(); ++i) {
-        const Extent& e = extents[i];
-        const uint64_t end = e.start + e.length;
-        if (e.length > e.declared) {
-            return fnFail(VRO_ERR_DAMAGED,
-                          std::string("its table ") + e.name + " runs past the end its header declares (byte " +
-                              std::to_string(e.start + e.declared) + ")",
-                          vrm::Status::kByteOffset, e.start + e.declared);
-        }
-        const uint64_t limit = i + 1 < extents.size() ? extents[i + 1].start : buffer->UpperBound();
-        if (end > limit) {
-            return fnFail(VRO_ERR_DAMAGED,
-                          std::string("its table ") + e.name +
-                              (i + 1 < extents.size() ? std::string(" runs into table ") + extents[i + 1].name
-                                                      : std::string(" runs past the end of the file")) +
-                              " (byte " + std::to_string(limit) + ")",
-                          vrm::Status::kByteOffset, limit);
-        }
-    }
-    return 1;
+    return CheckExtents(*this);
 }
 
 namespace {
@@ -208,6 +244,59 @@ struct Candidate {
 // Whether two open management files hold the same bytes.
 bool SameBytes(const CBuffer& a, const CBuffer& b) {
     return a.FileSize() == b.FileSize() && a.View() && b.View() && std::memcmp(a.View(), b.View(), a.FileSize()) == 0;
+}
+
+// What Open found of the two copies: each sentence alone with the copy it
+// is about, and with the copy's name in front.
+struct CopyFindings {
+    std::vector<std::string> sentences;
+    std::vector<CVR_MANGR::OpenFinding> details;
+
+    void Add(int copy, int kind, const std::string& text) {
+        const char* name = copy == 0 ? vrm::kIfoName : vrm::kBupName;
+        details.push_back({copy, kind, text});
+        sentences.push_back(std::string(name) + (kind == CVR_MANGR::kFindingTables ? ": " : " ") + text);
+    }
+};
+
+// The IFO unless only the BUP is good, or both are and only the BUP's
+// recordings lie inside the stream files; -1 when neither is good.
+int ChooseCopy(const Candidate (&copies)[2]) {
+    if (copies[0].good && (!copies[1].good || copies[0].fits || !copies[1].fits)) return 0;
+    return copies[1].good ? 1 : -1;
+}
+
+// The state (CVR_MANGR::CopyState) of the copy not used, whose loaded
+// file is in otherBuffer, beside the one used.
+int OtherCopyState(const Candidate& other, const CBuffer& used, const CBuffer& otherBuffer) {
+    if (!other.present) return CVR_MANGR::kCopyMissing;
+    if (!other.good) return CVR_MANGR::kCopyDamaged;
+    return SameBytes(used, otherBuffer) ? CVR_MANGR::kCopySame : CVR_MANGR::kCopyDiffers;
+}
+
+// The failure of an Open that found neither copy good: the IFO's reason
+// first, as it is the file a reader looks at.
+int FailNoGoodCopy(CVR_MANGR& m, const std::unique_ptr<CVR_MANGR> (&loaded)[2],
+                   const std::vector<std::string>& findings) {
+    for (int i = 0; i < 2; ++i) {
+        const vrm::Status& why = loaded[i]->fnGetLastStatus();
+        if (why.Failed()) return m.fnFail(why.code, findings.empty() ? why.text : findings.front(), why.where, why.at);
+    }
+    return m.fnFail(VRO_ERR_DAMAGED,
+                    findings.empty() ? std::string("No DVD-VR management file is there.") : findings.front());
+}
+
+// The stream objects place new recordings behind the highest recorded end;
+// data of the files behind it is left alone (an append refuses to write
+// over it). A movie stream shorter than the recordings the tables describe
+// has lost data, and a stream file recordings need may be gone altogether:
+// the disc opens all the same (its tables are whole) and the coverage of
+// the stream files tells the loss (fnGetStreamCoverage). No recording can
+// be added behind such a gap: the append checks that the stream holds the
+// recorded data.
+void SetRecordedEnds(CVR_MANGR& opened) {
+    opened.m_pMovie->fnSetRecordedEnd(vrm::RecordedEnd(*opened.m_pModel, false));
+    opened.m_pStill->fnSetRecordedEnd(vrm::RecordedEnd(*opened.m_pModel, true));
 }
 
 }  // namespace
@@ -230,14 +319,7 @@ int CVR_MANGR::fnOpenFiles(std::shared_ptr<const vrm::DiscFiles> files, const ch
 int CVR_MANGR::LoadCopies(const char* dir, std::shared_ptr<const vrm::DiscFiles> given) {
     // Each copy is loaded aside; the one used then takes the handle's place,
     // so a failure leaves the handle as it was. Nothing here writes.
-    std::vector<std::string> findings;
-    std::vector<OpenFinding> details;
-    // A finding about copy i: the sentence alone, and with the copy's name.
-    auto found = [&](int i, int kind, const std::string& text) {
-        const char* name = i == 0 ? vrm::kIfoName : vrm::kBupName;
-        details.push_back({i, kind, text});
-        findings.push_back(std::string(name) + (kind == kFindingTables ? ": " : " ") + text);
-    };
+    CopyFindings found;
     Candidate copies[2];
     copies[0].name = vrm::kIfoName;
     copies[1].name = vrm::kBupName;
@@ -253,81 +335,43 @@ int CVR_MANGR::LoadCopies(const char* dir, std::shared_ptr<const vrm::DiscFiles>
         copy.present = files.Size(copy.name) != vrm::DiscFiles::kMissing;
         if (!copy.present) continue;
         if (m->m_pBuffer->Load(files, copy.name) != 0) {
-            found(i, kFindingCopy, "cannot be read.");
+            found.Add(i, kFindingCopy, "cannot be read.");
             continue;
         }
         if (!m->LoadOpenFile()) {
-            found(i, kFindingCopy, "does not load: " + m->fnGetLastStatus().text + ".");
+            found.Add(i, kFindingCopy, "does not load: " + m->fnGetLastStatus().text + ".");
             continue;
         }
         std::vector<std::string> disagreements;
         if (!m->fnCheckConsistency(&disagreements)) {
-            for (const std::string& d : disagreements) found(i, kFindingTables, d);
+            for (const std::string& d : disagreements) found.Add(i, kFindingTables, d);
             continue;
         }
         if (!m->InitStreams(CBuffer::kRead)) {
-            found(i, kFindingCopy, "lists recordings, but their stream file is missing.");
+            found.Add(i, kFindingCopy, "lists recordings, but their stream file is missing.");
             // A stream file that is not there (rather than one that cannot
             // be opened) leaves the tables listable: the copy is used, its
             // recordings count as missing data.
-            const bool bound = *m->m_pMovie->fnGetStreamPath() && *m->m_pStill->fnGetStreamPath();
-            if (!bound) continue;
-            copy.good = true;
+            copy.good = *m->m_pMovie->fnGetStreamPath() && *m->m_pStill->fnGetStreamPath();
             continue;
         }
         copy.good = true;
         copy.fits = m->StreamsHoldRecordings();
         if (!copy.fits) {
-            found(i, kFindingCopy, "describes recordings that are missing from the stream files or share sectors.");
+            found.Add(i, kFindingCopy, "describes recordings that are missing from the stream files or share sectors.");
         }
     }
 
-    // The IFO unless only the BUP is good, or both are and only the BUP's
-    // recordings lie inside the stream files.
-    int use = -1;
-    if (copies[0].good && (!copies[1].good || copies[0].fits || !copies[1].fits)) {
-        use = 0;
-    } else if (copies[1].good) {
-        use = 1;
-    }
-    m_OpenFindings = findings;
-    m_OpenFindingDetails = details;
-    if (use < 0) {
-        // The IFO's reason first: it is the file a reader looks at.
-        for (int i = 0; i < 2; ++i) {
-            const vrm::Status& why = loaded[i]->fnGetLastStatus();
-            if (why.Failed())
-                return fnFail(why.code, findings.empty() ? why.text : findings.front(), why.where, why.at);
-        }
-        return fnFail(VRO_ERR_DAMAGED,
-                      findings.empty() ? std::string("No DVD-VR management file is there.") : findings.front());
-    }
+    const int use = ChooseCopy(copies);
+    m_OpenFindings = found.sentences;
+    m_OpenFindingDetails = found.details;
+    if (use < 0) return FailNoGoodCopy(*this, loaded, found.sentences);
     CVR_MANGR& opened = *loaded[use];
-    const Candidate& other = copies[1 - use];
     opened.m_nOpenedCopy = use;
-    if (!other.present) {
-        opened.m_nOtherCopy = kCopyMissing;
-    } else if (!other.good) {
-        opened.m_nOtherCopy = kCopyDamaged;
-    } else {
-        opened.m_nOtherCopy = SameBytes(*opened.m_pBuffer, *loaded[1 - use]->m_pBuffer) ? kCopySame : kCopyDiffers;
-    }
-    opened.m_OpenFindings = std::move(findings);
-    opened.m_OpenFindingDetails = std::move(details);
-
-    // The stream objects place new recordings behind the highest recorded
-    // end; data of the files behind it is left alone (an append refuses to
-    // write over it).
-    const DWORD movieEnd = vrm::RecordedEnd(*opened.m_pModel, false);
-    const DWORD stillEnd = vrm::RecordedEnd(*opened.m_pModel, true);
-    // A movie stream shorter than the recordings the tables describe has
-    // lost data, and a stream file recordings need may be gone altogether:
-    // the disc opens all the same (its tables are whole) and the coverage of
-    // the stream files tells the loss (fnGetStreamCoverage). No recording
-    // can be added behind such a gap: the append checks that the stream
-    // holds the recorded data.
-    opened.m_pMovie->fnSetRecordedEnd(movieEnd);
-    opened.m_pStill->fnSetRecordedEnd(stillEnd);
+    opened.m_nOtherCopy = OtherCopyState(copies[1 - use], *opened.m_pBuffer, *loaded[1 - use]->m_pBuffer);
+    opened.m_OpenFindings = std::move(found.sentences);
+    opened.m_OpenFindingDetails = std::move(found.details);
+    SetRecordedEnds(opened);
     AdoptFileState(opened);
     return 1;
 }

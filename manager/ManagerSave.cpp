@@ -207,10 +207,33 @@ int FailStream(CVR_MANGR& m, CVRO_DATA* stream, uint64_t needed) {
     return m.fnFailFromStream(stream);
 }
 
+// The stream data goes before the management files: they must never
+// describe recordings that are not in the stream files. A failure takes
+// back what was appended, so that the directory is as it was. 1 when both
+// streams were appended.
+int AppendStreams(CVR_MANGR& m, ProgressCallback cb, uint64_t needed) {
+    if (!m.m_pMovie->fnAppendVOBListToVRO(cb)) {
+        m.m_pStill->fnDiscardStaged();
+        return FailStream(m, m.m_pMovie, needed);
+    }
+    if (!m.m_pStill->fnAppendVOBListToVRO(nullptr)) {
+        m.m_pMovie->fnUndoAppend();
+        return FailStream(m, m.m_pStill, needed);
+    }
+    return 1;
+}
+
+// The start addresses of the tables as the saved file holds them.
+void KeepSavedStartAddresses(CVR_MANGR& m) {
+    CVMGI_MAT mat(m.m_pModel->pRTR_VMGI->pVMGI_MAT.get());
+    const DWORD written[6] = {mat.fnGet_dwM_AVFIT_SA(),  mat.fnGet_dwS_AVFIT_SA(),  mat.fnGet_dwORG_PGCI_SA(),
+                              mat.fnGet_dwUD_PGCIT_SA(), mat.fnGet_dwTXTDT_MG_SA(), mat.fnGet_dwMNFIT_SA()};
+    std::copy(written, written + 6, m.m_dwSA);
+}
+
 }  // namespace
 
-int CVR_MANGR::fnRTR_VMG_Save(ProgressCallback cb) {
-    m_Released = ReleasedSpace{};
+int CVR_MANGR::CheckSavable() {
     if (!m_pModel || !m_pMovie || !m_pStill || !m_szDir[0]) return 0;
     if (!m_pModel->pRTR_VMGI || !m_pModel->pM_AVFIT || !m_pModel->pS_AVFIT || !m_pModel->pORG_PGCI) return 0;
     if (m_pFiles) {
@@ -234,6 +257,12 @@ int CVR_MANGR::fnRTR_VMG_Save(ProgressCallback cb) {
         return fnFail(VRO_ERR_DAMAGED, "The tables contradict each other, so nothing was saved: " +
                                            (findings.empty() ? std::string("(no detail)") : findings.front()));
     }
+    return 1;
+}
+
+int CVR_MANGR::fnRTR_VMG_Save(ProgressCallback cb) {
+    m_Released = ReleasedSpace{};
+    if (!CheckSavable()) return 0;
     std::vector<BYTE> image;
     if (!BuildImage(*this, image)) {
         return fnFail(VRO_ERR_EDIT_REFUSED, "The tables do not fit a management file (more than 0x1FFFF bytes?).");
@@ -269,37 +298,21 @@ int CVR_MANGR::fnRTR_VMG_Save(ProgressCallback cb) {
         m_bOverEarlierDisc = false;
     }
 
-    // The stream data next: the management file must never describe
-    // recordings that are not in the stream files. A failure takes back
-    // what was appended, so that the directory is as it was.
-    const auto undoStreams = [this] {
-        m_pMovie->fnUndoAppend();
-        m_pStill->fnUndoAppend();
-    };
-    if (!m_pMovie->fnAppendVOBListToVRO(cb)) {
-        m_pStill->fnDiscardStaged();
-        return FailStream(*this, m_pMovie, needed);
-    }
-    if (!m_pStill->fnAppendVOBListToVRO(nullptr)) {
-        m_pMovie->fnUndoAppend();
-        return FailStream(*this, m_pStill, needed);
-    }
+    if (!AppendStreams(*this, cb, needed)) return 0;
 
     // The renames: the IFO's is the save's point of no return; should the
     // BUP's fail after it, the new IFO describes the streams as they are
     // now, and the failure is reported (repair makes the BUP agree).
     if (!ifo.Commit(&error)) {
-        undoStreams();
+        m_pMovie->fnUndoAppend();
+        m_pStill->fnUndoAppend();
         return fnFail(VRO_ERR_WRITE, std::string("VR_MANGR.IFO could not be replaced in ") + m_szDir + " (" +
                                          std::strerror(error) + "); nothing was changed.");
     }
     m_pMovie->fnKeepAppend();
     m_pStill->fnKeepAppend();
     const bool bupWritten = bup.Commit(&error);
-    CVMGI_MAT mat(m_pModel->pRTR_VMGI->pVMGI_MAT.get());
-    const DWORD written[6] = {mat.fnGet_dwM_AVFIT_SA(),  mat.fnGet_dwS_AVFIT_SA(),  mat.fnGet_dwORG_PGCI_SA(),
-                              mat.fnGet_dwUD_PGCIT_SA(), mat.fnGet_dwTXTDT_MG_SA(), mat.fnGet_dwMNFIT_SA()};
-    std::copy(written, written + 6, m_dwSA);
+    KeepSavedStartAddresses(*this);
     m_nOpenedCopy = 0;
     // A BUP that could not be replaced is only older: a retry of this
     // handle writes both again.

@@ -324,6 +324,17 @@ private:
     // Writes the queue to a new staging file and forces it to disk; on
     // failure removes it again.
     int WriteStaged(ProgressCallback cb);
+    // A new disc's first save with nothing queued, over an earlier disc's
+    // stream: the stream file is cut to nothing.
+    int EmptyEarlierStream();
+    // Appends the queue to the stream file in place (physical: its size):
+    // the space reserved first, then the data copied, cut to its new end
+    // and forced to disk; a failure takes it all back. The append can then
+    // be undone.
+    int AppendInPlace(uint64_t physical, ProgressCallback cb);
+    // The staged file takes the stream file's place; the stream then ends
+    // at sector newSectors.
+    int TakeStaged(DWORD newSectors);
     // Forgets the stream file, the queue and what was staged (fnInit and
     // fnInitFiles start so).
     void Unbind();

@@ -72,6 +72,16 @@ int AudioStreamKey(const PsPacket& p) {
     return -1;
 }
 
+bool FirstAudioStream::Takes(const PsPacket& packet) {
+    const int k = AudioStreamKey(packet);
+    if (k < 0 || (key >= 0 && k != key)) return false;
+    if (key < 0) {
+        key = k;
+        probe = std::make_unique<AudioProbe>(k);
+    }
+    return true;
+}
+
 int ParseMpegAudioHeader(const BYTE* h, AudioFormat* f, size_t* frameBytes, std::string* reason) {
     if (h[0] != 0xFF || (h[1] & 0xF0) != 0xF0) return 0;
     const bool mpeg1 = (h[1] >> 3) & 1;

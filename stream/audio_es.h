@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,17 @@ private:
     int m_key;
     std::vector<BYTE> m_bytes;  // the stream's payload until a header is found
     AudioFormat m_format;
+};
+
+// The first audio stream of a program stream, the one an analysis keeps:
+// its key (-1 until an audio packet is seen) and the probe of its format,
+// made on its first packet.
+struct FirstAudioStream {
+    int key = -1;
+    std::unique_ptr<AudioProbe> probe;
+    // Whether the packet belongs to that stream (the first audio packet seen
+    // makes its stream the one).
+    bool Takes(const PsPacket& packet);
 };
 
 // Counts the samples of an audio stream, packet by packet, from its format:

@@ -161,6 +161,19 @@ private:
     bool OnStartCode(const VideoStartCode& sc, AnalysisError* error);
     void EndPicture(uint64_t lastPack);
     bool Drain(AnalysisError* error);
+    // Opens the file (or its range) given to Run.
+    bool Open(const char* path, PackReader& reader, AnalysisError* error);
+    // Follows one pack: navigation packs begin VOBUs, the video goes to the
+    // scanner (and its time stamps to the clock), the first audio stream's
+    // format is probed.
+    bool ReadPack(const PsPack& pack, AnalysisError* error);
+    bool ReadAudio(const PsPacket& packet, AnalysisError* error);
+    // After the last pack (not quick): the stream has pictures, and audio a
+    // recording can carry.
+    bool CheckPicturesAndAudio(AnalysisError* error);
+    // The recording's start and end time from its time stamps (from 0 when
+    // it has none); frames is its length in frames.
+    bool FillTimes(DWORD frames, VR_MPEGFILE_INFO* result, AnalysisError* error);
 
     bool m_quick;
     bool m_range = false;
@@ -184,6 +197,9 @@ private:
     uint64_t m_candidatePack = 0;
     bool m_pictureOpen = false;
     BYTE m_structure = 3;  // picture_structure of the open picture (3: frame)
+    // The first audio stream, while its format is probed (not quick).
+    FirstAudioStream m_audio;
+    bool m_audioKnown = false;
 };
 
 void MovieAnalyser::EndPicture(uint64_t lastPack) {
@@ -263,9 +279,7 @@ bool MovieAnalyser::Drain(AnalysisError* error) {
     return true;
 }
 
-bool MovieAnalyser::Run(const char* path, VR_MPEGFILE_INFO* info, std::vector<VR_VOBU_ELEMENT>* table,
-                        AnalysisError* error) {
-    PackReader reader(m_quick ? 64 * 1024 : PackReader::kBlock);
+bool MovieAnalyser::Open(const char* path, PackReader& reader, AnalysisError* error) {
     if (m_range ? !reader.OpenRange(path, m_first, m_count, error) : !reader.Open(path, error)) return false;
     if (reader.Packs() > kMaxSectors) {
         error->code = VRO_ERR_STREAM_TOO_LARGE;
@@ -276,6 +290,94 @@ bool MovieAnalyser::Run(const char* path, VR_MPEGFILE_INFO* info, std::vector<VR
         m_nav.Reserve(reader.Packs());
         m_gop.Reserve(reader.Packs());
     }
+    return true;
+}
+
+bool MovieAnalyser::ReadAudio(const PsPacket& packet, AnalysisError* error) {
+    if (!m_audio.Takes(packet)) return true;
+    const int a = m_audio.probe->Feed(packet, &error->reason);
+    if (a < 0) {
+        error->code = VRO_ERR_AUDIO;
+        return false;
+    }
+    m_audioKnown = a > 0;
+    return true;
+}
+
+bool MovieAnalyser::ReadPack(const PsPack& pack, AnalysisError* error) {
+    for (const PsPacket& packet : pack.packets) {
+        if (packet.id == kPrivateStream2) {
+            // Navigation packs divide the stream: the division by group
+            // headers is no longer needed.
+            if (!m_navSeen) m_gop = VobuBuilder();
+            m_navSeen = true;
+            m_nav.Start(pack.index);
+        } else if (packet.id == kVideoFirst) {
+            m_videoSeen = true;
+            if (packet.size == 0) continue;
+            m_lastVideoPack = pack.index;
+            const uint64_t begin = m_scanner.Offset();
+            if (packet.hasPts) m_clock.OnPacket(begin, begin + packet.size, packet.pts);
+            m_scanner.Feed(packet.data, packet.size, pack.index);
+        } else if (!m_quick && !m_audioKnown) {
+            if (!ReadAudio(packet, error)) return false;
+        }
+    }
+    return Drain(error);
+}
+
+bool MovieAnalyser::CheckPicturesAndAudio(AnalysisError* error) {
+    if (m_pictures == 0) {
+        error->code = VRO_ERR_NO_VIDEO;
+        error->reason = "has no video pictures";
+        return false;
+    }
+    if (m_audio.key >= 0 && !m_audioKnown) {
+        error->code = VRO_ERR_AUDIO;
+        error->reason = "has an audio stream without a recognisable frame header";
+        return false;
+    }
+    // The stream attributes can describe 48 kHz audio only.
+    if (m_audioKnown && m_audio.probe->Format().sampleRate != 48000) {
+        error->code = VRO_ERR_AUDIO;
+        error->reason = "has audio sampled at " + std::to_string(m_audio.probe->Format().sampleRate) +
+                        " Hz, but a recording carries 48 kHz audio only";
+        return false;
+    }
+    return true;
+}
+
+bool MovieAnalyser::FillTimes(DWORD frames, VR_MPEGFILE_INFO* result, AnalysisError* error) {
+    int64_t first = 0, end = 0;
+    const int64_t frame27 = m_format.FrameTicks() * 300;
+    if (!m_clock.Range(&first, &end)) {  // no time stamps: the video runs from 0
+        result->llVideoStartPTS = 0;
+        result->llVideoEndPTS = int64_t(frames) * frame27;
+        return true;
+    }
+    // The management file keeps the low 32 bits of the 90 kHz clock (PTM):
+    // a recording whose clock passes a multiple of 2^32 ticks (13 h 15 min,
+    // and the 33-bit wrap) would end before it starts.
+    if ((first >> 32) != ((end - 1) >> 32)) {
+        const int64_t turn = ((first >> 32) + 1) << 32;
+        char at[48];
+        std::snprintf(at, sizeof at, "%lld:%02lld:%02lld", static_cast<long long>(turn / 90000 / 3600),
+                      static_cast<long long>(turn / 90000 / 60 % 60), static_cast<long long>(turn / 90000 % 60));
+        error->code = VRO_ERR_BAD_STREAM;
+        error->reason = std::string("has time stamps that pass ") + at +
+                        " of the stream clock, where the 32-bit times of the management file turn over; "
+                        "remux it with time stamps from 0 to add it";
+        return false;
+    }
+    result->llVideoStartPTS = first * 300;
+    result->llVideoEndPTS = end * 300;
+    return true;
+}
+
+bool MovieAnalyser::Run(const char* path, VR_MPEGFILE_INFO* info, std::vector<VR_VOBU_ELEMENT>* table,
+                        AnalysisError* error) {
+    PackReader reader(m_quick ? 64 * 1024 : PackReader::kBlock);
+    if (!Open(path, reader, error)) return false;
     AnalysisProgress progress(m_quick ? nullptr : m_cb, m_context, reader.Packs());
     auto cancelled = [error] {
         error->code = VRO_ERR_CANCELLED;
@@ -283,45 +385,12 @@ bool MovieAnalyser::Run(const char* path, VR_MPEGFILE_INFO* info, std::vector<VR
         return false;
     };
     if (!progress.Advance(0)) return cancelled();
-
-    int audioKey = -1;
-    std::unique_ptr<AudioProbe> probe;
-    bool audioKnown = false;
     PsPack pack;
     for (;;) {
         const int r = reader.Next(&pack, error);
         if (r < 0) return false;
         if (r == 0) break;
-        for (const PsPacket& packet : pack.packets) {
-            if (packet.id == kPrivateStream2) {
-                // Navigation packs divide the stream: the division by
-                // group headers is no longer needed.
-                if (!m_navSeen) m_gop = VobuBuilder();
-                m_navSeen = true;
-                m_nav.Start(pack.index);
-            } else if (packet.id == kVideoFirst) {
-                m_videoSeen = true;
-                if (packet.size == 0) continue;
-                m_lastVideoPack = pack.index;
-                const uint64_t begin = m_scanner.Offset();
-                if (packet.hasPts) m_clock.OnPacket(begin, begin + packet.size, packet.pts);
-                m_scanner.Feed(packet.data, packet.size, pack.index);
-            } else if (!m_quick && !audioKnown) {
-                const int key = AudioStreamKey(packet);
-                if (key < 0 || (audioKey >= 0 && key != audioKey)) continue;
-                if (audioKey < 0) {
-                    audioKey = key;
-                    probe = std::make_unique<AudioProbe>(key);
-                }
-                const int a = probe->Feed(packet, &error->reason);
-                if (a < 0) {
-                    error->code = VRO_ERR_AUDIO;
-                    return false;
-                }
-                audioKnown = a > 0;
-            }
-        }
-        if (!Drain(error)) return false;
+        if (!ReadPack(pack, error)) return false;
         if (m_quick && m_format.Known()) break;
         // Navigation packs decide the VOBUs: too many is final.
         if (m_navSeen && !m_nav.CheckCount(error)) return false;
@@ -343,53 +412,14 @@ bool MovieAnalyser::Run(const char* path, VR_MPEGFILE_INFO* info, std::vector<VR
         return true;
     }
     EndPicture(m_lastVideoPack);
-    if (m_pictures == 0) {
-        error->code = VRO_ERR_NO_VIDEO;
-        error->reason = "has no video pictures";
-        return false;
-    }
-    if (audioKey >= 0 && !audioKnown) {
-        error->code = VRO_ERR_AUDIO;
-        error->reason = "has an audio stream without a recognisable frame header";
-        return false;
-    }
-    // The stream attributes can describe 48 kHz audio only.
-    if (audioKnown && probe->Format().sampleRate != 48000) {
-        error->code = VRO_ERR_AUDIO;
-        error->reason = "has audio sampled at " + std::to_string(probe->Format().sampleRate) +
-                        " Hz, but a recording carries 48 kHz audio only";
-        return false;
-    }
-    FillAudio(&result, audioKnown ? &probe->Format() : nullptr);
-
+    if (!CheckPicturesAndAudio(error)) return false;
+    FillAudio(&result, m_audioKnown ? &m_audio.probe->Format() : nullptr);
     VobuBuilder& vobus = m_navSeen ? m_nav : m_gop;
     DWORD frames = 0;
     if (!vobus.Close(reader.Packs(), &frames, error)) return false;
     result.dwFrameNs = frames;
     result.dwVOBUNs = static_cast<DWORD>(vobus.Table().size() - 1);
-    int64_t first = 0, end = 0;
-    const int64_t frame27 = m_format.FrameTicks() * 300;
-    if (m_clock.Range(&first, &end)) {
-        // The management file keeps the low 32 bits of the 90 kHz clock
-        // (PTM): a recording whose clock passes a multiple of 2^32 ticks
-        // (13 h 15 min, and the 33-bit wrap) would end before it starts.
-        if ((first >> 32) != ((end - 1) >> 32)) {
-            const int64_t turn = ((first >> 32) + 1) << 32;
-            char at[48];
-            std::snprintf(at, sizeof at, "%lld:%02lld:%02lld", static_cast<long long>(turn / 90000 / 3600),
-                          static_cast<long long>(turn / 90000 / 60 % 60), static_cast<long long>(turn / 90000 % 60));
-            error->code = VRO_ERR_BAD_STREAM;
-            error->reason = std::string("has time stamps that pass ") + at +
-                            " of the stream clock, where the 32-bit times of the management file turn over; "
-                            "remux it with time stamps from 0 to add it";
-            return false;
-        }
-        result.llVideoStartPTS = first * 300;
-        result.llVideoEndPTS = end * 300;
-    } else {  // no time stamps: the video runs from 0
-        result.llVideoStartPTS = 0;
-        result.llVideoEndPTS = int64_t(frames) * frame27;
-    }
+    if (!FillTimes(frames, &result, error)) return false;
     if (!progress.Finish()) return cancelled();
     *info = result;
     table->swap(vobus.Table());

@@ -173,11 +173,77 @@ int CVRO_DATA::fnStageVOBList(ProgressCallback cb) {
     }
 }
 
+int CVRO_DATA::EmptyEarlierStream() {
+    const std::string& path = m_strStreamPath;
+    m_Undo = AppendUndo{};
+    m_Undo.state = AppendUndo::kFinal;
+    vrm::File file;
+    if (!file.Open(path.c_str(), vrm::File::Mode::ReadWriteAlways)) return Fail(VRO_ERR_STREAM_CREATE, path);
+    if (!file.Truncate(0) || !file.Sync()) return Fail(VRO_ERR_TRUNCATE, path);
+    m_qwBoundLength = 0;
+    m_bNewDisc = false;
+    return 1;
+}
+
+int CVRO_DATA::AppendInPlace(uint64_t physical, ProgressCallback cb) {
+    const std::string& path = m_strStreamPath;
+    const uint64_t oldEnd = uint64_t(m_dwVROSize) * kSectorBytes;
+    const DWORD newSectors = fnGetQueuedEnd();
+    vrm::File file;
+    if (!file.Open(path.c_str(), vrm::File::Mode::ReadWriteAlways)) return Fail(VRO_ERR_STREAM_CREATE, path);
+    const uint64_t newEnd = uint64_t(newSectors) * kSectorBytes;
+    const uint64_t before = std::max(oldEnd, std::min(physical, m_qwBoundLength));
+    // The space first: a disk too full for the recordings is found before a
+    // byte is written (a place in the recorded data may be a hole, which
+    // takes space when written).
+    bool reserved = file.Reserve(oldEnd, newEnd - oldEnd);
+    for (const QueuedFile& q : m_Queue) {
+        if (reserved && q.place != kAppended) {
+            reserved = file.Reserve(uint64_t(q.place) * kSectorBytes, uint64_t(q.sectors) * kSectorBytes);
+        }
+    }
+    if (!reserved) {
+        const int error = file.Error();
+        ClearPlaces(file, m_Queue);
+        return Fail(WriteErrorCode(error), path);
+    }
+    int ok = CopyQueue(file, oldEnd, cb);
+    if (ok && !file.Truncate(newEnd)) ok = Fail(VRO_ERR_TRUNCATE, path);
+    if (ok && !file.Sync()) ok = Fail(VRO_ERR_SYNC, path);
+    if (!ok) {
+        // Back to the length the file had, and the places written in hold
+        // nothing again; the error of the failure stands.
+        file.Truncate(before);
+        ClearPlaces(file, m_Queue);
+        file.Sync();
+        return 0;
+    }
+    m_Undo = AppendUndo{AppendUndo::kUndoable, m_dwVROSize, m_qwBoundLength, before, m_bNewDisc, std::move(m_Queue)};
+    m_dwVROSize = newSectors;
+    m_qwBoundLength = newEnd;
+    m_bNewDisc = false;
+    m_Queue.clear();
+    return 1;
+}
+
+int CVRO_DATA::TakeStaged(DWORD newSectors) {
+    if (!vrm::ReplaceFile(m_strStagingPath.c_str(), m_strStreamPath.c_str())) {
+        fnDiscardStaged();
+        return Fail(VRO_ERR_SYNC, m_strStreamPath);
+    }
+    m_bStaged = false;
+    m_strStagingPath.clear();
+    m_Undo = AppendUndo{};
+    m_Undo.state = AppendUndo::kFinal;
+    m_dwVROSize = newSectors;
+    m_bNewDisc = false;
+    m_Queue.clear();
+    return 1;
+}
+
 int CVRO_DATA::fnAppendVOBListToVRO(ProgressCallback cb) {
     if (!m_bInitialised) return Fail(VRO_ERR_NOT_INITIALISED, "");
     try {
-        const std::string& path = m_strStreamPath;
-        const uint64_t oldEnd = uint64_t(m_dwVROSize) * kSectorBytes;
         const DWORD newSectors = fnGetQueuedEnd();
         if (!m_bStaged) {
             uint64_t physical = 0;
@@ -187,76 +253,14 @@ int CVRO_DATA::fnAppendVOBListToVRO(ProgressCallback cb) {
                 // is, but for a new disc's first save over an earlier
                 // disc's stream, which the new, empty stream replaces.
                 if (!m_bNewDisc || physical == 0) return 1;
-                m_Undo = AppendUndo{};
-                m_Undo.state = AppendUndo::kFinal;
-                vrm::File file;
-                if (!file.Open(path.c_str(), vrm::File::Mode::ReadWriteAlways)) {
-                    return Fail(VRO_ERR_STREAM_CREATE, path);
-                }
-                if (!file.Truncate(0) || !file.Sync()) return Fail(VRO_ERR_TRUNCATE, path);
-                m_qwBoundLength = 0;
-                m_bNewDisc = false;
-                return 1;
+                return EmptyEarlierStream();
             }
-            if (ReplacesEarlierData(physical)) {
-                // The stream file holds an earlier disc's data: it is
-                // replaced whole, never overwritten in place.
-                if (!WriteStaged(cb)) return 0;
-            } else {
-                vrm::File file;
-                if (!file.Open(path.c_str(), vrm::File::Mode::ReadWriteAlways)) {
-                    return Fail(VRO_ERR_STREAM_CREATE, path);
-                }
-                const uint64_t newEnd = uint64_t(newSectors) * kSectorBytes;
-                const uint64_t before = std::max(oldEnd, std::min(physical, m_qwBoundLength));
-                // The space first: a disk too full for the recordings is
-                // found before a byte is written (a place in the recorded
-                // data may be a hole, which takes space when written).
-                bool reserved = file.Reserve(oldEnd, newEnd - oldEnd);
-                for (const QueuedFile& q : m_Queue) {
-                    if (reserved && q.place != kAppended) {
-                        reserved = file.Reserve(uint64_t(q.place) * kSectorBytes, uint64_t(q.sectors) * kSectorBytes);
-                    }
-                }
-                if (!reserved) {
-                    const int error = file.Error();
-                    ClearPlaces(file, m_Queue);
-                    return Fail(WriteErrorCode(error), path);
-                }
-                int ok = CopyQueue(file, oldEnd, cb);
-                if (ok && !file.Truncate(newEnd)) ok = Fail(VRO_ERR_TRUNCATE, path);
-                if (ok && !file.Sync()) ok = Fail(VRO_ERR_SYNC, path);
-                if (!ok) {
-                    // Back to the length the file had, and the places
-                    // written in hold nothing again; the error of the
-                    // failure stands.
-                    file.Truncate(before);
-                    ClearPlaces(file, m_Queue);
-                    file.Sync();
-                    return 0;
-                }
-                m_Undo = AppendUndo{AppendUndo::kUndoable, m_dwVROSize, m_qwBoundLength, before, m_bNewDisc,
-                                    std::move(m_Queue)};
-                m_dwVROSize = newSectors;
-                m_qwBoundLength = newEnd;
-                m_bNewDisc = false;
-                m_Queue.clear();
-                return 1;
-            }
+            // A stream file that holds an earlier disc's data is replaced
+            // whole, never overwritten in place.
+            if (!ReplacesEarlierData(physical)) return AppendInPlace(physical, cb);
+            if (!WriteStaged(cb)) return 0;
         }
-        // The staged file takes the stream file's place.
-        if (!vrm::ReplaceFile(m_strStagingPath.c_str(), path.c_str())) {
-            fnDiscardStaged();
-            return Fail(VRO_ERR_SYNC, path);
-        }
-        m_bStaged = false;
-        m_strStagingPath.clear();
-        m_Undo = AppendUndo{};
-        m_Undo.state = AppendUndo::kFinal;
-        m_dwVROSize = newSectors;
-        m_bNewDisc = false;
-        m_Queue.clear();
-        return 1;
+        return TakeStaged(newSectors);
     } catch (const std::bad_alloc&) {
         return Fail(VRO_ERR_OUT_OF_MEMORY, "");
     }

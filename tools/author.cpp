@@ -384,11 +384,38 @@ bool Finish(const std::string& scratch, const std::string& out, bool iso, bool f
     return true;
 }
 
-}  // namespace
+// What the command line of `author` asks for, and the programs it runs.
+struct AuthorOptions {
+    std::string disc, out, dvdauthor, spumux, maker;
+    bool iso = false, menu = true, force = false, transcode = false;
+    uint64_t medium = 0;
+};
 
-int RunAuthor(const Args& args) {
+// Finds the programs author runs; false, with the failure reported, when
+// one is not installed.
+bool FindAuthorPrograms(AuthorOptions* o) {
+    o->dvdauthor = FindProgram("dvdauthor");
+    o->spumux = o->menu ? FindProgram("spumux") : "";
+    if (o->dvdauthor.empty() || (o->menu && o->spumux.empty()))
+        return Fail("author needs dvdauthor and spumux: install the Debian package dvdauthor."), false;
+    // DVD-Video needs the UDF file system beside ISO 9660, which genisoimage
+    // writes (-dvd-video) and xorriso does not.
+    o->maker = o->iso ? FindProgram("genisoimage") : "";
+    if (o->iso && o->maker.empty()) {
+        return Fail(
+                   "author needs genisoimage for an image (the UDF file system DVD-Video needs): install the "
+                   "Debian package genisoimage, or give --format dir."),
+               false;
+    }
+    return true;
+}
+
+// Reads author's options into o and finds the programs it runs; false
+// (with the exit status) when the options are wrong or a program is
+// missing.
+bool ParseAuthorOptions(const Args& args, AuthorOptions* o, int* status) {
+    // --program and --playlist are read again, in order, by Selection.
     std::vector<std::string> words, programs, playlists, outputs, formats, noMenu, force, media, transcode;
-    int status = kOk;
     if (!ParseOptions(args,
                       {{"--program", nullptr, "a number", &programs},
                        {"--playlist", nullptr, "a number", &playlists},
@@ -398,110 +425,135 @@ int RunAuthor(const Args& args) {
                        {"--medium", nullptr, "a medium size", &media},
                        {"--force", nullptr, nullptr, &force},
                        {"--transcode", nullptr, nullptr, &transcode}},
-                      &words, &status))
-        return status;
-    if (words.size() != 1) return UsageError(args.command, "expects one disc (a directory, an image or a drive).");
-    if (outputs.empty()) return UsageError(args.command, "expects -o OUT (an image name ending .iso, or a directory).");
-    const std::string out = outputs.back();
+                      &words, status))
+        return false;
+    if (words.size() != 1)
+        return *status = UsageError(args.command, "expects one disc (a directory, an image or a drive)."), false;
+    if (outputs.empty())
+        return *status = UsageError(args.command, "expects -o OUT (an image name ending .iso, or a directory)."), false;
+    o->out = outputs.back();
     std::string format = formats.empty() ? "" : formats.back();
-    if (format.empty()) format = out.size() > 4 && out.substr(out.size() - 4) == ".iso" ? "iso" : "dir";
-    if (format != "iso" && format != "dir") return UsageError(args.command, "--format takes iso or dir.");
-    uint64_t medium = 0;
-    if (!ParseMediumOption(args, media, &medium, &status)) return status;
-    const bool iso = format == "iso";
-    const std::string dvdauthor = FindProgram("dvdauthor");
-    const std::string spumux = noMenu.empty() ? FindProgram("spumux") : "";
-    if (dvdauthor.empty() || (noMenu.empty() && spumux.empty()))
-        return Fail("author needs dvdauthor and spumux: install the Debian package dvdauthor.");
-    // DVD-Video needs the UDF file system beside ISO 9660, which genisoimage
-    // writes (-dvd-video) and xorriso does not.
-    const std::string maker = iso ? FindProgram("genisoimage") : "";
-    if (iso && maker.empty()) {
-        return Fail(
-            "author needs genisoimage for an image (the UDF file system DVD-Video needs): install the "
-            "Debian package genisoimage, or give --format dir.");
-    }
-    if (Exists(out) && force.empty()) return Fail(out + " exists; give --force to replace it.");
+    if (format.empty()) format = o->out.size() > 4 && o->out.substr(o->out.size() - 4) == ".iso" ? "iso" : "dir";
+    if (format != "iso" && format != "dir")
+        return *status = UsageError(args.command, "--format takes iso or dir."), false;
+    if (!ParseMediumOption(args, media, &o->medium, status)) return false;
+    o->disc = words[0];
+    o->iso = format == "iso";
+    o->menu = noMenu.empty();
+    o->force = !force.empty();
+    o->transcode = !transcode.empty();
+    if (!FindAuthorPrograms(o)) return *status = kFailed, false;
+    if (Exists(o->out) && !o->force) return *status = Fail(o->out + " exists; give --force to replace it."), false;
+    return true;
+}
 
-    ExportModule module;
-    if (!module.Load("author")) return kFailed;
-    const std::string& dir = words[0];
-    Disc disc;
-    if (!disc.Open(dir, Access::Read)) return kFailed;
-    void* h = disc.Handle();
-    const DiscInfo d = Describe(disc);
-    const DiscFiles files(dir);
+// Why out cannot be written beside the disc's files (it is one of them, or
+// inside the disc's directory); empty when it can.
+std::string OutputRefusal(const DiscFiles& files, const std::string& out) {
     std::string refusal = files.Refusal(out);
     if (refusal.empty()) refusal = files.DirectoryRefusal(out);
     if (refusal.empty())
         refusal = files.DirectoryRefusal(
             fs::path(out).parent_path().string().empty() ? "." : fs::path(out).parent_path().string());
-    if (!refusal.empty()) return Fail(refusal);
+    return refusal;
+}
 
+// Plans a title for each program or playlist selected, in title sets of
+// titles alike (keys: one a set); false with the exit status when one
+// cannot be planned or they are not all of one TV system.
+bool PlanTitles(const Args& args, Disc& disc, const DiscInfo& d, bool transcode, std::vector<Title>* titles,
+                std::vector<std::string>* keys, int* status) {
     std::vector<std::pair<bool, int> > selection;
-    if (!Selection(args, d, &selection, &status)) return status;
-    std::vector<Title> titles;
-    std::vector<std::string> keys;
+    if (!Selection(args, d, &selection, status)) return false;
     for (const auto& [playlist, n] : selection) {
         Title t;
         t.chain = ChainOf(disc, d, playlist, n);
         t.name = t.chain.title;
         if (t.name.empty()) t.name = static_cast<char>(std::toupper(t.chain.what[0])) + t.chain.what.substr(1);
-        if (!PlanTitle(h, t, !transcode.empty())) return kFailed;
+        if (!PlanTitle(disc.Handle(), t, transcode)) return *status = kFailed, false;
         // A title set for each run of titles alike, so that the titles keep
         // the order given in the disc's title list.
-        if (keys.empty() || keys.back() != t.key) keys.push_back(t.key);
-        t.set = keys.size() - 1;
-        titles.push_back(std::move(t));
+        if (keys->empty() || keys->back() != t.key) keys->push_back(t.key);
+        t.set = keys->size() - 1;
+        titles->push_back(std::move(t));
     }
-    const bool ntsc = titles[0].chain.cells[0].s.dwFrameRate != 25000;
-    for (const Title& t : titles) {
+    const bool ntsc = (*titles)[0].chain.cells[0].s.dwFrameRate != 25000;
+    for (const Title& t : *titles) {
         if ((t.chain.cells[0].s.dwFrameRate != 25000) != ntsc) {
-            return Fail("a DVD-Video disc holds one TV system: " + t.chain.what + " is " +
-                        (ntsc ? "625/50" : "525/60") + " where " + titles[0].chain.what + " is " +
-                        (ntsc ? "525/60." : "625/50."));
+            return *status = Fail("a DVD-Video disc holds one TV system: " + t.chain.what + " is " +
+                                  (ntsc ? "625/50" : "525/60") + " where " + (*titles)[0].chain.what + " is " +
+                                  (ntsc ? "525/60." : "625/50.")),
+                   false;
         }
     }
+    return true;
+}
 
-    const ScratchDir scratch(out + ".tmp-");  // beside the output, removed with what it holds
-    if (scratch.Path().empty()) return Fail("no scratch directory can be made beside " + out + ".");
+// Writes each title's MPEG-PS into the scratch directory (titleN.vob);
+// kOk, or the exit status of the failure (reported).
+int WriteTitleVobs(const vrexport::Module& module, const std::string& scratch, std::vector<Title>& titles) {
     for (size_t i = 0; i < titles.size(); ++i) {
         Title& t = titles[i];
         t.vob = "title" + std::to_string(i + 1) + ".vob";
-        const std::string path = scratch.Path() + "/" + t.vob;
+        const std::string path = scratch + "/" + t.vob;
         const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd < 0) return Fail(path + " cannot be written.");
         ProgressLabel("writing " + t.chain.what);
         std::string error;
-        const vrexport::Result r = (*module).exportPlan(t.plan, fd, ShowProgress, &error);
+        const vrexport::Result r = module.exportPlan(t.plan, fd, ShowProgress, &error);
         ProgressDone();
         close(fd);
         if (r == vrexport::Result::kCancelled || Interrupted())
             return Fail("cancelled; nothing was written."), kInterrupted;
         if (r != vrexport::Result::kDone) return Fail(t.chain.what + ": " + error);
     }
+    return kOk;
+}
+
+}  // namespace
+
+int RunAuthor(const Args& args) {
+    AuthorOptions o;
+    int status = kOk;
+    if (!ParseAuthorOptions(args, &o, &status)) return status;
+    ExportModule module;
+    if (!module.Load("author")) return kFailed;
+    Disc disc;
+    if (!disc.Open(o.disc, Access::Read)) return kFailed;
+    const DiscInfo d = Describe(disc);
+    const std::string refusal = OutputRefusal(DiscFiles(o.disc), o.out);
+    if (!refusal.empty()) return Fail(refusal);
+    std::vector<Title> titles;
+    std::vector<std::string> keys;
+    if (!PlanTitles(args, disc, d, o.transcode, &titles, &keys, &status)) return status;
+    const bool ntsc = titles[0].chain.cells[0].s.dwFrameRate != 25000;
+
+    const ScratchDir scratch(o.out + ".tmp-");  // beside the output, removed with what it holds
+    if (scratch.Path().empty()) return Fail("no scratch directory can be made beside " + o.out + ".");
+    if ((status = WriteTitleVobs(*module, scratch.Path(), titles)) != kOk) return status;
     size_t pages = 0;
-    if (noMenu.empty() && !MakeMenu(*module, scratch.Path(), titles, ntsc, spumux, &pages))
+    if (o.menu && !MakeMenu(*module, scratch.Path(), titles, ntsc, o.spumux, &pages))
         return Interrupted() ? (Fail("cancelled; nothing was written."), kInterrupted) : kFailed;
     std::ofstream(scratch.Path() + "/author.xml") << AuthorXml(titles, keys.size(), pages, ntsc);
     ProgressLabel("authoring");
-    const int authored = RunIn(scratch.Path(), {dvdauthor, "-x", "author.xml"}, scratch.Path() + "/dvdauthor.log",
+    const int authored = RunIn(scratch.Path(), {o.dvdauthor, "-x", "author.xml"}, scratch.Path() + "/dvdauthor.log",
                                ntsc ? "NTSC" : "PAL");
     ProgressDone();
     if (Interrupted()) return Fail("cancelled; nothing was written."), kInterrupted;
     if (authored != 0)
         return Fail("dvdauthor could not author the disc: " + LogReason(scratch.Path() + "/dvdauthor.log"));
     const uint64_t bytes = TreeBytes(scratch.Path() + "/dvd");
-    if (bytes > medium) {
-        return Fail("the DVD would take " + HumanBytes(bytes) + ", more than " + MediumText(medium) +
+    if (bytes > o.medium) {
+        return Fail("the DVD would take " + HumanBytes(bytes) + ", more than " + MediumText(o.medium) +
                     " holds; author fewer titles, or give --medium.");
     }
     const std::string volume = VolumeName(titles[0].chain.title.empty() ? "DVD_VIDEO" : titles[0].chain.title);
-    if (!Finish(scratch.Path(), out, iso, !force.empty(), volume, maker)) return Interrupted() ? kInterrupted : kFailed;
+    if (!Finish(scratch.Path(), o.out, o.iso, o.force, volume, o.maker)) return Interrupted() ? kInterrupted : kFailed;
     if (!args.quiet) {
-        std::printf(
-            "%s: %s in %s, %s.\n", out.c_str(), Count(static_cast<long long>(titles.size()), "title", "titles").c_str(),
-            Count(static_cast<long long>(keys.size()), "title set", "title sets").c_str(), HumanBytes(bytes).c_str());
+        std::printf("%s: %s in %s, %s.\n", o.out.c_str(),
+                    Count(static_cast<long long>(titles.size()), "title", "titles").c_str(),
+                    Count(static_cast<long long>(keys.size()), "title set", "title sets").c_str(),
+                    HumanBytes(bytes).c_str());
     }
     return kOk;
 }

@@ -606,6 +606,108 @@ bool CutStream(const std::string& path, uint64_t length) {
     return ::close(fd) == 0 && ok;
 }
 
+// One repair of the disc in dir as read into d: what it does, or with
+// --dry-run would do.
+struct Repair {
+    const std::string& dir;
+    const DiscState& d;
+    bool dry, discard;
+    bool changed = false;  // something was (or would be) changed
+
+    std::string Said(const std::string& done, const std::string& would) const { return dry ? would : done; }
+};
+
+// Writes the good copy of the tables over the other; kOk, or the failure
+// reported. What only the replaced copy described stays in the streams,
+// for now: each stream behind what the good copy describes is named.
+int RestoreCopy(Repair& r, const TablePlan& plan) {
+    const std::string target = InDir(r.dir, plan.to->name.c_str());
+    if (!r.dry && !WriteFileSafely(target, plan.from->bytes)) return Fail(target + " could not be written.");
+    std::printf("%s: %s %s from %s (%s).\n", r.dir.c_str(), plan.to->name.c_str(),
+                r.Said("restored", "would be restored").c_str(), plan.from->name.c_str(), plan.why.c_str());
+    r.changed = true;
+    for (bool still : {false, true}) {
+        const uint64_t keptEnd = ViewOf(*plan.from, still).RecordedEndBytes();
+        const StreamFile& file = FileOf(r.d, still);
+        if (!plan.to->loads || ViewOf(*plan.to, still).RecordedEndBytes() <= keptEnd || file.bytes <= keptEnd) continue;
+        std::printf(
+            "%s: the recordings only %s described stay in %s behind byte %llu; 'vrmangr adopt %s' registers "
+            "them again, 'vrmangr repair %s --discard-undescribed' removes them.\n",
+            r.dir.c_str(), plan.to->name.c_str(), file.name, static_cast<unsigned long long>(keptEnd), r.dir.c_str(),
+            r.dir.c_str());
+    }
+    return kOk;
+}
+
+// Says why the trailing bytes of the stream (or some of them) stay.
+void SayTrailingKept(const Repair& r, const StreamFile& file, uint64_t trailing, const Undescribed& u, uint64_t end) {
+    const long recordings = u.Recordings();
+    if (u.misaligned && !r.discard) {
+        std::printf(
+            "%s: the %s behind the last recording of %s are kept: they hold MPEG packs that begin %ld "
+            "bytes into their sectors.\n",
+            r.dir.c_str(), Bytes(trailing).c_str(), file.name, u.misaligned);
+    } else if (!u.scanned) {
+        std::printf(
+            "%s: the %s behind the last recording of %s are kept: they could not be read to tell "
+            "whether they hold recordings.\n",
+            r.dir.c_str(), Bytes(trailing).c_str(), file.name);
+    } else if (recordings && !r.discard) {
+        std::printf(
+            "%s: %s behind the last recording of %s that the tables do not describe %s kept (%s); "
+            "'vrmangr adopt %s' registers them, 'vrmangr repair %s --discard-undescribed' removes "
+            "them.\n",
+            r.dir.c_str(), Count(recordings, "recording", "recordings").c_str(), file.name,
+            recordings == 1 ? "is" : "are", ByteSpan(u.start, end).c_str(), r.dir.c_str(), r.dir.c_str());
+    }
+}
+
+// Data behind the last recording that either copy describes belongs to
+// none: what holds no recording goes, a recording stays unless the user
+// asks for it to go. kOk, or the failure reported.
+int TrimTrailing(Repair& r, const CopyVerdict* kept, bool still) {
+    const uint64_t trailing = r.d.TrailingBytes(still);
+    if (trailing == 0) return kOk;
+    const StreamFile& file = FileOf(r.d, still);
+    std::string why;
+    if (!TrailingRemovable(r.d, kept, still, &why)) {
+        std::printf("%s: the %s behind the last recording of %s are kept: %s.\n", r.dir.c_str(),
+                    Bytes(trailing).c_str(), file.name, why.c_str());
+        return kOk;
+    }
+    const Undescribed u = FindUndescribed(r.d, still);
+    if (Interrupted()) return Fail("cancelled while reading " + InDir(r.dir, file.name) + "; nothing was changed.");
+    const long recordings = u.Recordings();
+    const uint64_t end = r.discard && u.scanned ? u.start : u.KeepEnd();
+    if (end < file.bytes) {
+        if (!r.dry && !CutStream(InDir(r.dir, file.name), end))
+            return Fail(InDir(r.dir, file.name) + " could not be cut.");
+        std::printf("%s: %s the %s behind %s of %s (it %s at byte %llu)%s.\n", r.dir.c_str(),
+                    r.Said("removed", "would remove").c_str(), Bytes(file.bytes - end).c_str(),
+                    end == u.start ? "the last recording" : "the last recording the tables do not describe", file.name,
+                    r.Said("now ends", "would end").c_str(), static_cast<unsigned long long>(end),
+                    (r.discard && recordings ? ", with " + Count(recordings, "recording", "recordings") +
+                                                   " the tables did not describe, as --discard-undescribed asks"
+                                             : std::string())
+                        .c_str());
+        r.changed = true;
+    }
+    SayTrailingKept(r, file, trailing, u, end);
+    return kOk;
+}
+
+// Removes the leftovers of interrupted saves; kOk, or the failure reported.
+int RemoveTempFiles(Repair& r) {
+    for (const TempFile& t : r.d.tempFiles) {
+        if (!r.dry && std::remove(InDir(r.dir, t.name.c_str()).c_str()) != 0)
+            return Fail(InDir(r.dir, t.name.c_str()) + " could not be removed.");
+        std::printf("%s: %s %s, a leftover of an interrupted save.\n", r.dir.c_str(),
+                    r.Said("removed", "would remove").c_str(), t.name.c_str());
+        r.changed = true;
+    }
+    return kOk;
+}
+
 }  // namespace
 
 int RunCheck(const Args& args) {
@@ -693,8 +795,6 @@ int RunRepair(const Args& args) {
                       &words, &status))
         return status;
     const bool discard = !discardOption.empty(), dry = !dryOption.empty();
-    // What a repair does, or with --dry-run would do.
-    const auto said = [dry](const std::string& done, const std::string& would) { return dry ? would : done; };
     const std::string from = fromOption.empty() ? "" : fromOption.back();
     if (!fromOption.empty() && from != "ifo" && from != "bup") {
         return UsageError(args.command, "--from takes ifo or bup, not '" + from + "'.");
@@ -721,84 +821,13 @@ int RunRepair(const Args& args) {
                     "'vrmangr check " +
                     dir + "' lists it.");
     }
-    bool changed = false;
-    if (plan.from) {
-        const std::string target = InDir(dir, plan.to->name.c_str());
-        if (!dry && !WriteFileSafely(target, plan.from->bytes)) return Fail(target + " could not be written.");
-        std::printf("%s: %s %s from %s (%s).\n", dir.c_str(), plan.to->name.c_str(),
-                    said("restored", "would be restored").c_str(), plan.from->name.c_str(), plan.why.c_str());
-        changed = true;
-        // What only the replaced copy described stays in the streams, for now.
-        for (bool still : {false, true}) {
-            const uint64_t keptEnd = ViewOf(*plan.from, still).RecordedEndBytes();
-            const StreamFile& file = FileOf(d, still);
-            if (!plan.to->loads || ViewOf(*plan.to, still).RecordedEndBytes() <= keptEnd || file.bytes <= keptEnd)
-                continue;
-            std::printf(
-                "%s: the recordings only %s described stay in %s behind byte %llu; 'vrmangr adopt %s' registers "
-                "them again, 'vrmangr repair %s --discard-undescribed' removes them.\n",
-                dir.c_str(), plan.to->name.c_str(), file.name, static_cast<unsigned long long>(keptEnd), dir.c_str(),
-                dir.c_str());
-        }
-    }
-
-    // Data behind the last recording that either copy describes belongs to
-    // none: what holds no recording goes, a recording stays unless the user
-    // asks for it to go.
+    Repair r{dir, d, dry, discard};
+    if (plan.from && (status = RestoreCopy(r, plan)) != kOk) return status;
     for (bool still : {false, true}) {
-        const uint64_t trailing = d.TrailingBytes(still);
-        if (trailing == 0) continue;
-        const StreamFile& file = FileOf(d, still);
-        std::string why;
-        if (!TrailingRemovable(d, kept, still, &why)) {
-            std::printf("%s: the %s behind the last recording of %s are kept: %s.\n", dir.c_str(),
-                        Bytes(trailing).c_str(), file.name, why.c_str());
-            continue;
-        }
-        const Undescribed u = FindUndescribed(d, still);
-        if (Interrupted()) return Fail("cancelled while reading " + InDir(dir, file.name) + "; nothing was changed.");
-        const long recordings = u.Recordings();
-        const uint64_t end = discard && u.scanned ? u.start : u.KeepEnd();
-        if (end < file.bytes) {
-            if (!dry && !CutStream(InDir(dir, file.name), end))
-                return Fail(InDir(dir, file.name) + " could not be cut.");
-            std::printf("%s: %s the %s behind %s of %s (it %s at byte %llu)%s.\n", dir.c_str(),
-                        said("removed", "would remove").c_str(), Bytes(file.bytes - end).c_str(),
-                        end == u.start ? "the last recording" : "the last recording the tables do not describe",
-                        file.name, said("now ends", "would end").c_str(), static_cast<unsigned long long>(end),
-                        (discard && recordings ? ", with " + Count(recordings, "recording", "recordings") +
-                                                     " the tables did not describe, as --discard-undescribed asks"
-                                               : std::string())
-                            .c_str());
-            changed = true;
-        }
-        if (u.misaligned && !discard) {
-            std::printf(
-                "%s: the %s behind the last recording of %s are kept: they hold MPEG packs that begin %ld "
-                "bytes into their sectors.\n",
-                dir.c_str(), Bytes(trailing).c_str(), file.name, u.misaligned);
-        } else if (!u.scanned) {
-            std::printf(
-                "%s: the %s behind the last recording of %s are kept: they could not be read to tell "
-                "whether they hold recordings.\n",
-                dir.c_str(), Bytes(trailing).c_str(), file.name);
-        } else if (recordings && !discard) {
-            std::printf(
-                "%s: %s behind the last recording of %s that the tables do not describe %s kept (%s); "
-                "'vrmangr adopt %s' registers them, 'vrmangr repair %s --discard-undescribed' removes "
-                "them.\n",
-                dir.c_str(), Count(recordings, "recording", "recordings").c_str(), file.name,
-                recordings == 1 ? "is" : "are", ByteSpan(u.start, end).c_str(), dir.c_str(), dir.c_str());
-        }
+        if ((status = TrimTrailing(r, kept, still)) != kOk) return status;
     }
-    for (const TempFile& t : d.tempFiles) {
-        if (!dry && std::remove(InDir(dir, t.name.c_str()).c_str()) != 0)
-            return Fail(InDir(dir, t.name.c_str()) + " could not be removed.");
-        std::printf("%s: %s %s, a leftover of an interrupted save.\n", dir.c_str(),
-                    said("removed", "would remove").c_str(), t.name.c_str());
-        changed = true;
-    }
-    if (!changed) {
+    if ((status = RemoveTempFiles(r)) != kOk) return status;
+    if (!r.changed) {
         std::printf("%s: %s and %s are valid and identical; nothing to repair.\n", dir.c_str(), kIfo, kBup);
     }
     return kOk;

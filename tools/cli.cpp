@@ -382,23 +382,10 @@ __int64 SourceRead(void* context, const char* name, uint64_t offset, void* data,
     return static_cast<DiscSource*>(context)->ReadAt(name, offset, data, n, nullptr);
 }
 
-// Opens the disc of the directory dir through the handle; source: of the
-// image or drive dir.
-bool OpenExisting(void* handle, const std::string& dir, bool writing, DiscSource* source = nullptr) {
-    if (!source && !HoldsDisc(dir)) return FailNoDisc(dir), false;
-    if (source && source->Size(kIfo) < 0 && source->Size(kBup) < 0) {
-        return Fail(dir + " holds no DVD-VR disc: its DVD_RTAV folder lacks " + kIfo + " and " + kBup + "."), false;
-    }
-    const VR_DISC_FILES files{source, &SourceSize, &SourceRead};
-    const std::string location = dir + ":/DVD_RTAV";
-    if (!(source ? fnVR_MANGROpenFiles(handle, &files, location.c_str()) : fnVR_MANGROpen(handle, dir.c_str()))) {
-        // The first reason the library gave, and where to see them all.
-        const std::string why = Reason(handle, "damaged, or a stream file is missing");
-        std::string first = FirstFinding(handle);
-        if (first.empty()) first = why;
-        if (first.back() == '.') first.pop_back();
-        return Fail(dir + " cannot be opened (" + first + "); 'vrmangr check " + dir + "' lists what is wrong."), false;
-    }
+// What the open disc's other management file is: false (said) when it
+// differs and the disc is to be written; a warning when it is damaged or
+// missing and matters.
+bool CheckOtherCopy(void* handle, const std::string& dir, bool writing) {
     VR_OPEN_STATE state{};
     fnVR_GetOpenState(handle, &state);
     const char* used = state.dwOpenedCopy == 0 ? kIfo : kBup;
@@ -428,8 +415,13 @@ bool OpenExisting(void* handle, const std::string& dir, bool writing, DiscSource
             break;
         default: break;
     }
-    // What the recordings lack of the stream files: a file gone, or the
-    // movie file shorter than its recordings.
+    return true;
+}
+
+// What the recordings lack of the stream files: a file gone, or the movie
+// file shorter than its recordings. False (said) when a file is gone and
+// the disc is to be written; else a warning.
+bool CheckStreamFiles(void* handle, const std::string& dir, bool writing) {
     std::string missing;
     bool movieShort = false;
     for (int still = 0; still < 2; ++still) {
@@ -455,9 +447,13 @@ bool OpenExisting(void* handle, const std::string& dir, bool writing, DiscSource
         std::fprintf(stderr, "vrmangr: warning: %s is shorter than the recordings it should hold.\n",
                      InDir(dir, kMovieVro).c_str());
     }
-    // Recordings that share sectors: at least one of them plays another's
-    // data. The disc opens all the same (its recordings can be read, and the
-    // damaged one deleted), but not without a word.
+    return true;
+}
+
+// Recordings that share sectors: at least one of them plays another's
+// data. The disc opens all the same (its recordings can be read, and the
+// damaged one deleted), but not without a word.
+void WarnOfOverlaps(void* handle, const std::string& dir) {
     for (int still = 0; still < 2; ++still) {
         VR_STREAM_USE use{};
         VR_EXTENT_PAIR pair{};
@@ -469,6 +465,27 @@ bool OpenExisting(void* handle, const std::string& dir, bool writing, DiscSource
                      still ? "VOGs" : "VOBs", unsigned{pair.wFirst}, unsigned{pair.wSecond}, dir.c_str(),
                      still ? kStillVro : kMovieVro, more.c_str(), dir.c_str());
     }
+}
+
+// Opens the disc of the directory dir through the handle; source: of the
+// image or drive dir.
+bool OpenExisting(void* handle, const std::string& dir, bool writing, DiscSource* source = nullptr) {
+    if (!source && !HoldsDisc(dir)) return FailNoDisc(dir), false;
+    if (source && source->Size(kIfo) < 0 && source->Size(kBup) < 0) {
+        return Fail(dir + " holds no DVD-VR disc: its DVD_RTAV folder lacks " + kIfo + " and " + kBup + "."), false;
+    }
+    const VR_DISC_FILES files{source, &SourceSize, &SourceRead};
+    const std::string location = dir + ":/DVD_RTAV";
+    if (!(source ? fnVR_MANGROpenFiles(handle, &files, location.c_str()) : fnVR_MANGROpen(handle, dir.c_str()))) {
+        // The first reason the library gave, and where to see them all.
+        const std::string why = Reason(handle, "damaged, or a stream file is missing");
+        std::string first = FirstFinding(handle);
+        if (first.empty()) first = why;
+        if (first.back() == '.') first.pop_back();
+        return Fail(dir + " cannot be opened (" + first + "); 'vrmangr check " + dir + "' lists what is wrong."), false;
+    }
+    if (!CheckOtherCopy(handle, dir, writing) || !CheckStreamFiles(handle, dir, writing)) return false;
+    WarnOfOverlaps(handle, dir);
     return true;
 }
 

@@ -123,108 +123,156 @@ private:
 
 int SystemOf(int frameRate) { return frameRate == 3 ? 625 : frameRate == 4 || frameRate == 5 ? 525 : 0; }
 
-bool ScanDump(const DumpReader& read, uint64_t size, const std::function<bool(uint64_t, uint64_t)>& progress,
-              std::vector<PackRun>* runs, uint64_t* unreadable, std::vector<uint64_t>* management) {
-    Window window(read, size, management);
-    uint64_t pos = 0, reported = 0;
-    bool inRun = false;
-    PackRun run;
+namespace {
+
+// One pass over a dump: runs of packs are followed pack by pack; between
+// them the bytes are searched for the next pack start.
+class DumpScan {
+public:
+    DumpScan(const DumpReader& read, uint64_t size, std::vector<PackRun>* runs, uint64_t* unreadable,
+             std::vector<uint64_t>* management)
+        : m_window(read, size, management), m_size(size), m_runs(runs), m_unreadable(unreadable) {}
+
+    // Scans the whole dump; false when progress asked it to stop.
+    bool Run(const std::function<bool(uint64_t, uint64_t)>& progress);
+
+private:
+    // In a run: takes the pack at the position into it; false when there is
+    // none there (*failed: the read failed).
+    bool TakePack(bool* failed);
+    // The pack at the position brings another TV system: the run before it
+    // ends, and a recording of its own begins, from the VOBU that brings it
+    // (or this pack, without one).
+    void SplitSystem(const unsigned char* p, uint64_t scr);
+    // Outside a run: steps on towards the next pack start (failed: the read
+    // at the position failed already); false at the end of the dump.
+    bool Search(bool failed);
+    void Close();
+
+    Window m_window;
+    uint64_t m_size;
+    std::vector<PackRun>* m_runs;
+    uint64_t* m_unreadable;
+    uint64_t m_pos = 0;
+    bool m_inRun = false;
+    PackRun m_run;
     // The run as it stood before its last navigation pack, with that pack's
     // place, clock and hash.
-    PackRun nav;
-    StillTest still;
-    const auto close = [&] {
-        run.stills = still.Stills();
-        if (inRun) runs->push_back(run);
-        inRun = false;
-    };
-    while (pos < size) {
-        if (pos - reported >= kWindow) {
-            if (!progress(pos, size)) return false;
-            reported = pos;
+    PackRun m_nav;
+    StillTest m_still;
+};
+
+void DumpScan::Close() {
+    m_run.stills = m_still.Stills();
+    if (m_inRun) m_runs->push_back(m_run);
+    m_inRun = false;
+}
+
+void DumpScan::SplitSystem(const unsigned char* p, uint64_t scr) {
+    const bool atUnit = m_nav.at > m_run.at;
+    PackRun before = m_run;
+    PackRun after;
+    after.at = atUnit ? m_nav.at : m_pos;
+    after.firstScr = atUnit ? m_nav.firstScr : scr;
+    after.firstPackHash = atUnit ? m_nav.firstPackHash : Hash(p);
+    before.packs = (after.at - m_run.at) / kPack;
+    if (atUnit) {
+        before.lastScr = m_nav.lastScr;
+        before.endCode = m_nav.endCode;
+    }
+    after.packs = m_run.packs - before.packs;
+    after.lastScr = m_run.lastScr;
+    before.stills = m_still.Stills();
+    m_runs->push_back(before);
+    m_run = after;
+    m_nav = PackRun{};
+    m_still = StillTest{};
+}
+
+bool DumpScan::TakePack(bool* failed) {
+    uint64_t scr = 0;
+    const unsigned char* p = m_window.At(m_pos, kPack, failed);
+    if (!p || !IsPack(p, &scr)) return false;
+    const bool navigation = CarriesNavigation(p, kPack);
+    if (navigation) {
+        // Where a recording of another TV system would begin.
+        m_nav = m_run;
+        m_nav.at = m_pos;
+        m_nav.firstScr = scr;
+        m_nav.firstPackHash = Hash(p);
+    }
+    const size_t seq = Find(p, 0xB3);
+    const int rate = seq && seq + 3 < kPack ? p[seq + 3] & 0x0F : 0;
+    if (rate && m_run.frameRate && SystemOf(rate) != SystemOf(m_run.frameRate)) SplitSystem(p, scr);
+    m_still.Pack(p, navigation);
+    if (m_run.frameRate == 0) m_run.frameRate = rate;
+    m_run.lastScr = scr;
+    m_run.endCode = Find(p, 0xB9) != 0;
+    ++m_run.packs;
+    m_pos += kPack;
+    return true;
+}
+
+bool DumpScan::Search(bool failed) {
+    const unsigned char* p = failed ? nullptr : m_window.At(m_pos, std::min<uint64_t>(4, m_size - m_pos), &failed);
+    if (!p) {
+        if (!failed) return false;  // fewer than 4 bytes left
+        // A stretch the medium cannot give: counted, and stepped over.
+        const uint64_t step = std::min(kSkip, m_size - m_pos);
+        *m_unreadable += step;
+        m_pos += step;
+        return true;
+    }
+    const size_t held = m_window.Held(m_pos);
+    const void* hit = held > 3 ? std::memchr(p + 3, 0xBA, held - 3) : nullptr;
+    if (!hit) {
+        // Nothing in what is held: on from its last three bytes.
+        m_pos += held > 3 ? held - 3 : 1;
+        return true;
+    }
+    const uint64_t candidate = m_pos + static_cast<uint64_t>(static_cast<const unsigned char*>(hit) - p) - 3;
+    uint64_t scr = 0;
+    const unsigned char* c = m_window.At(candidate, kPack, &failed);
+    if (!c || !IsPack(c, &scr)) {
+        m_pos = candidate + 1;
+        return true;
+    }
+    m_run = PackRun{};
+    m_nav = PackRun{};
+    m_still = StillTest{};
+    m_run.at = candidate;
+    m_run.firstScr = scr;
+    m_run.firstPackHash = Hash(c);
+    m_inRun = true;
+    m_pos = candidate;
+    return true;
+}
+
+bool DumpScan::Run(const std::function<bool(uint64_t, uint64_t)>& progress) {
+    uint64_t reported = 0;
+    while (m_pos < m_size) {
+        if (m_pos - reported >= kWindow) {
+            if (!progress(m_pos, m_size)) return false;
+            reported = m_pos;
         }
         bool failed = false;
-        if (inRun) {
-            uint64_t scr = 0;
-            const unsigned char* p = window.At(pos, kPack, &failed);
-            if (p && IsPack(p, &scr)) {
-                const bool navigation = CarriesNavigation(p, kPack);
-                if (navigation) {
-                    // Where a recording of another TV system would begin.
-                    nav = run;
-                    nav.at = pos;
-                    nav.firstScr = scr;
-                    nav.firstPackHash = Hash(p);
-                }
-                const size_t seq = Find(p, 0xB3);
-                const int rate = seq && seq + 3 < kPack ? p[seq + 3] & 0x0F : 0;
-                if (rate && run.frameRate && SystemOf(rate) != SystemOf(run.frameRate)) {
-                    // Another TV system: a recording of its own, from the
-                    // VOBU that brings it (or this pack, without one).
-                    const bool atUnit = nav.at > run.at;
-                    PackRun before = run;
-                    PackRun after;
-                    after.at = atUnit ? nav.at : pos;
-                    after.firstScr = atUnit ? nav.firstScr : scr;
-                    after.firstPackHash = atUnit ? nav.firstPackHash : Hash(p);
-                    before.packs = (after.at - run.at) / kPack;
-                    if (atUnit) {
-                        before.lastScr = nav.lastScr;
-                        before.endCode = nav.endCode;
-                    }
-                    after.packs = run.packs - before.packs;
-                    after.lastScr = run.lastScr;
-                    before.stills = still.Stills();
-                    runs->push_back(before);
-                    run = after;
-                    nav = PackRun{};
-                    still = StillTest{};
-                }
-                still.Pack(p, navigation);
-                if (run.frameRate == 0) run.frameRate = rate;
-                run.lastScr = scr;
-                run.endCode = Find(p, 0xB9) != 0;
-                ++run.packs;
-                pos += kPack;
-                continue;
-            }
-            close();
+        if (m_inRun) {
+            if (TakePack(&failed)) continue;
+            Close();
             if (!failed) continue;  // the search goes on from here
         }
-        const unsigned char* p = failed ? nullptr : window.At(pos, std::min<uint64_t>(4, size - pos), &failed);
-        if (!p) {
-            if (!failed) break;  // fewer than 4 bytes left
-            // A stretch the medium cannot give: counted, and stepped over.
-            const uint64_t step = std::min(kSkip, size - pos);
-            *unreadable += step;
-            pos += step;
-            continue;
-        }
-        const size_t held = window.Held(pos);
-        const void* hit = held > 3 ? std::memchr(p + 3, 0xBA, held - 3) : nullptr;
-        if (!hit) {
-            // Nothing in what is held: on from its last three bytes.
-            pos += held > 3 ? held - 3 : 1;
-            continue;
-        }
-        const uint64_t candidate = pos + static_cast<uint64_t>(static_cast<const unsigned char*>(hit) - p) - 3;
-        uint64_t scr = 0;
-        const unsigned char* c = window.At(candidate, kPack, &failed);
-        if (c && IsPack(c, &scr)) {
-            run = PackRun{};
-            nav = PackRun{};
-            still = StillTest{};
-            run.at = candidate;
-            run.firstScr = scr;
-            run.firstPackHash = Hash(c);
-            inRun = true;
-            pos = candidate;
-            continue;
-        }
-        pos = candidate + 1;
+        if (!Search(failed)) break;
     }
-    close();
+    Close();
     return true;
+}
+
+}  // namespace
+
+bool ScanDump(const DumpReader& read, uint64_t size, const std::function<bool(uint64_t, uint64_t)>& progress,
+              std::vector<PackRun>* runs, uint64_t* unreadable, std::vector<uint64_t>* management) {
+    DumpScan scan(read, size, runs, unreadable, management);
+    return scan.Run(progress);
 }
 
 Assembly AssembleRuns(const std::vector<PackRun>& runs) {

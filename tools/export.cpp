@@ -518,11 +518,50 @@ Chain ChainOf(Disc& disc, const DiscInfo& d, bool isPlaylist, int n) {
     return c;
 }
 
-int RunExport(const Args& args) {
+// What the command line of `export` asks for.
+struct ExportOptions {
+    std::string disc, output, outExt, directory, pattern, map;
+    long program = 0, playlist = 0;
+    Container container = Container::kMkv;
+    AudioChoice audio = AudioChoice::kAuto;
+    bool hasOutput = false;  // -o was given
+    bool imageName = false;  // the output is named .png or .jpg
+    bool all = false, playlists = false, force = false, skipDamaged = false, quiet = false;
+};
+
+// --audio's word; false (with the usage status) when it names no choice or
+// one the container cannot hold.
+bool ParseAudio(const Args& args, const std::string& a, ExportOptions* o, int* status) {
+    if (a == "copy")
+        o->audio = AudioChoice::kCopy;
+    else if (a == "ac3")
+        o->audio = AudioChoice::kAc3;
+    else if (a == "aac")
+        o->audio = AudioChoice::kAac;
+    else
+        return *status = UsageError(args.command, "--audio takes copy, ac3 or aac."), false;
+    if (o->audio == AudioChoice::kAac && o->container == Container::kMpegPs)
+        return *status = UsageError(args.command, "MPEG-PS holds no AAC; give --audio ac3 or copy."), false;
+    return true;
+}
+
+// Checks that the options go together: one chain with -o FILE, or --all
+// with -d DIR. The usage status when they do not, else kOk.
+int CheckExportShape(const Args& args, const ExportOptions& o, bool dirOptions) {
+    if (o.all ? (o.program || o.playlist || o.hasOutput) : dirOptions)
+        return UsageError(args.command, "give --program N or --playlist N with -o FILE, or --all with -d DIR.");
+    if (!o.all && ((o.program != 0) == (o.playlist != 0)))
+        return UsageError(args.command, "give one of --program N and --playlist N.");
+    if (!o.all && !o.hasOutput) return UsageError(args.command, "expects -o FILE.");
+    return kOk;
+}
+
+// Reads export's options into o; false (with the exit status) when they are
+// wrong.
+bool ParseExportOptions(const Args& args, ExportOptions* o, int* status) {
     std::vector<std::string> words, programs, playlistsGiven, outputs, dirs, templates, formats, all, withPlaylists,
         force, skipDamaged, audios, maps;
     const char* const kNumber = "a number from 1 to 65535";
-    int status = kOk;
     if (!ParseOptions(args,
                       {{"--program", nullptr, kNumber, &programs},
                        {"--playlist", nullptr, kNumber, &playlistsGiven},
@@ -536,153 +575,190 @@ int RunExport(const Args& args) {
                        {"--audio", nullptr, "copy, ac3 or aac", &audios},
                        {"--map", nullptr, "a ddrescue map file", &maps},
                        {"--force", nullptr, nullptr, &force}},
-                      &words, &status))
-        return status;
-    long program = 0, playlist = 0;
-    if (!programs.empty() && !ParseNumber(programs.back(), 1, 65535, &program))
-        return UsageError(args.command, std::string("--program needs ") + kNumber + ".");
-    if (!playlistsGiven.empty() && !ParseNumber(playlistsGiven.back(), 1, 65535, &playlist))
-        return UsageError(args.command, std::string("--playlist needs ") + kNumber + ".");
-    if (words.size() != 1) return UsageError(args.command, "expects one disc (a directory, an image or a drive).");
-    Container container = Container::kMkv;
-    if (!formats.empty() && !ParseFormat(formats.back(), &container))
-        return UsageError(args.command, "--format takes mkv, mp4 or mpg.");
+                      &words, status))
+        return false;
+    if (!programs.empty() && !ParseNumber(programs.back(), 1, 65535, &o->program))
+        return *status = UsageError(args.command, std::string("--program needs ") + kNumber + "."), false;
+    if (!playlistsGiven.empty() && !ParseNumber(playlistsGiven.back(), 1, 65535, &o->playlist))
+        return *status = UsageError(args.command, std::string("--playlist needs ") + kNumber + "."), false;
+    if (words.size() != 1)
+        return *status = UsageError(args.command, "expects one disc (a directory, an image or a drive)."), false;
+    if (!formats.empty() && !ParseFormat(formats.back(), &o->container))
+        return *status = UsageError(args.command, "--format takes mkv, mp4 or mpg."), false;
+    o->hasOutput = !outputs.empty();
+    o->output = o->hasOutput ? outputs.back() : "";
     // An image name (.png, .jpg) is for a still-picture program.
-    const std::string outExt = outputs.empty() ? "" : ExtensionOf(outputs.back());
-    const bool imageName = outExt == "png" || outExt == "jpg" || outExt == "jpeg";
-    if (formats.empty() && !outputs.empty() && !imageName && !FromName(outputs.back(), &container)) {
-        return UsageError(args.command, outputs.back() +
-                                            " names no container export writes: give it the extension .mkv, .mp4 or "
-                                            ".mpg, or give --format mkv|mp4|mpg.");
+    o->outExt = outputs.empty() ? "" : ExtensionOf(o->output);
+    o->imageName = o->outExt == "png" || o->outExt == "jpg" || o->outExt == "jpeg";
+    if (formats.empty() && !outputs.empty() && !o->imageName && !FromName(o->output, &o->container)) {
+        return *status = UsageError(args.command, o->output +
+                                                      " names no container export writes: give it the extension "
+                                                      ".mkv, .mp4 or .mpg, or give --format mkv|mp4|mpg."),
+               false;
     }
-    const bool isAll = !all.empty();
-    if (isAll ? (program || playlist || !outputs.empty())
-              : (!dirs.empty() || !templates.empty() || !withPlaylists.empty()))
-        return UsageError(args.command, "give --program N or --playlist N with -o FILE, or --all with -d DIR.");
-    if (!isAll && ((program != 0) == (playlist != 0)))
-        return UsageError(args.command, "give one of --program N and --playlist N.");
-    if (!isAll && outputs.empty()) return UsageError(args.command, "expects -o FILE.");
+    o->all = !all.empty();
+    *status = CheckExportShape(args, *o, !dirs.empty() || !templates.empty() || !withPlaylists.empty());
+    if (*status != kOk) return false;
+    if (!audios.empty() && !ParseAudio(args, audios.back(), o, status)) return false;
+    o->disc = words[0];
+    o->directory = dirs.empty() ? "." : dirs.back();
+    o->pattern = templates.empty() ? kDefaultTemplate : templates.back();
+    o->map = maps.empty() ? "" : maps.back();
+    o->playlists = !withPlaylists.empty();
+    o->force = !force.empty();
+    o->skipDamaged = !skipDamaged.empty();
+    o->quiet = args.quiet;
+    return true;
+}
 
-    const bool skip = !skipDamaged.empty();
-    AudioChoice audio = AudioChoice::kAuto;
-    if (!audios.empty()) {
-        const std::string& a = audios.back();
-        if (a == "copy")
-            audio = AudioChoice::kCopy;
-        else if (a == "ac3")
-            audio = AudioChoice::kAc3;
-        else if (a == "aac")
-            audio = AudioChoice::kAac;
-        else
-            return UsageError(args.command, "--audio takes copy, ac3 or aac.");
-        if (audio == AudioChoice::kAac && container == Container::kMpegPs)
-            return UsageError(args.command, "MPEG-PS holds no AAC; give --audio ac3 or copy.");
+// The open disc export reads, and what it gathered of it.
+struct ExportSource {
+    const vrexport::Module& module;
+    Disc& disc;
+    void* h;
+    const DiscInfo& d;
+    const DiscFiles& files;
+};
+
+// Exports the one program or playlist the options name.
+int ExportOne(const Args& args, const ExportOptions& o, const ExportSource& src) {
+    const DiscInfo& d = src.d;
+    if (o.program > static_cast<long>(d.programs.size())) {
+        return Fail(o.disc + " has " + Count(static_cast<long long>(d.programs.size()), "program", "programs") +
+                    "; there is no program " + std::to_string(o.program) + ".");
     }
-    ExportModule module;
-    if (!module.Load("export")) return kFailed;
-    const std::string& dir = words[0];
-    Disc disc;
-    if (!disc.Open(dir, Access::Read, maps.empty() ? "" : maps.back())) return kFailed;
-    void* h = disc.Handle();
-    const DiscInfo d = Describe(disc);
-    const DiscFiles files(dir);
-
-    auto chainOf = [&](bool isPlaylist, int n) { return ChainOf(disc, d, isPlaylist, n); };
-
-    if (!isAll) {
-        if (program > static_cast<long>(d.programs.size())) {
-            return Fail(dir + " has " + Count(static_cast<long long>(d.programs.size()), "program", "programs") +
-                        "; there is no program " + std::to_string(program) + ".");
-        }
-        if (playlist > static_cast<long>(d.playlists.size())) {
-            return Fail(dir + " has " + Count(static_cast<long long>(d.playlists.size()), "playlist", "playlists") +
-                        "; there is no playlist " + std::to_string(playlist) + ".");
-        }
-        const Chain chain = chainOf(playlist != 0, static_cast<int>(playlist ? playlist : program));
-        if (IsStills(chain)) {
-            if (outputs.back() == "-")
-                return Fail(chain.what +
-                            " holds still pictures, which are written as image files, not to standard "
-                            "output.");
-            return WritePictures(*module, h, chain, StemOf(outputs.back()), outExt == "jpg" || outExt == "jpeg",
-                                 !force.empty(), files, args.quiet);
-        }
-        if (imageName) {
-            return UsageError(args.command, outputs.back() +
-                                                " names an image; only still-picture programs export to "
-                                                "images: give a .mkv, .mp4 or .mpg name.");
-        }
-        vrexport::Plan plan;
-        if (!MakePlan(h, chain, container, audio, &plan)) return kFailed;
-        bool damaged = false;
-        const int written = Write(*module, h, chain, plan, outputs.back(), !force.empty(), skip, files, &damaged);
-        return written == kOk && damaged ? kFailed : written;
+    if (o.playlist > static_cast<long>(d.playlists.size())) {
+        return Fail(o.disc + " has " + Count(static_cast<long long>(d.playlists.size()), "playlist", "playlists") +
+                    "; there is no playlist " + std::to_string(o.playlist) + ".");
     }
+    const Chain chain = ChainOf(src.disc, d, o.playlist != 0, static_cast<int>(o.playlist ? o.playlist : o.program));
+    if (IsStills(chain)) {
+        if (o.output == "-")
+            return Fail(chain.what +
+                        " holds still pictures, which are written as image files, not to standard "
+                        "output.");
+        return WritePictures(src.module, src.h, chain, StemOf(o.output), o.outExt == "jpg" || o.outExt == "jpeg",
+                             o.force, src.files, o.quiet);
+    }
+    if (o.imageName) {
+        return UsageError(args.command, o.output +
+                                            " names an image; only still-picture programs export to "
+                                            "images: give a .mkv, .mp4 or .mpg name.");
+    }
+    vrexport::Plan plan;
+    if (!MakePlan(src.h, chain, o.container, o.audio, &plan)) return kFailed;
+    bool damaged = false;
+    const int written = Write(src.module, src.h, chain, plan, o.output, o.force, o.skipDamaged, src.files, &damaged);
+    return written == kOk && damaged ? kFailed : written;
+}
 
-    // --all: every name and every plan is checked before the first write.
-    const std::string directory = dirs.empty() ? "." : dirs.back();
-    const std::string pattern = templates.empty() ? kDefaultTemplate : templates.back();
-    const std::string onDisc = files.DirectoryRefusal(directory);
-    if (!onDisc.empty()) return Fail(onDisc);
+// --all: every chain export writes, with the file name and plan of each.
+struct AllChains {
     std::vector<Chain> chains;
-    for (size_t p = 1; p <= d.programs.size(); ++p) chains.push_back(chainOf(false, static_cast<int>(p)));
-    if (!withPlaylists.empty())
-        for (size_t p = 1; p <= d.playlists.size(); ++p) chains.push_back(chainOf(true, static_cast<int>(p)));
-    if (chains.empty()) return Fail(dir + " holds no program" + (withPlaylists.empty() ? "." : " and no playlist."));
-    const size_t width = std::max<size_t>(2, std::to_string(std::max(d.programs.size(), d.playlists.size())).size());
     std::vector<std::string> names;
-    std::vector<vrexport::Plan> plans(chains.size());
+    std::vector<vrexport::Plan> plans;
+};
+
+// Names and plans every program (and with --playlists every playlist); kOk,
+// or the status of a name template that does not work.
+int PlanAll(const Args& args, const ExportOptions& o, const ExportSource& src, AllChains* all) {
+    const DiscInfo& d = src.d;
+    std::vector<Chain>& chains = all->chains;
+    for (size_t p = 1; p <= d.programs.size(); ++p) chains.push_back(ChainOf(src.disc, d, false, static_cast<int>(p)));
+    if (o.playlists)
+        for (size_t p = 1; p <= d.playlists.size(); ++p)
+            chains.push_back(ChainOf(src.disc, d, true, static_cast<int>(p)));
+    if (chains.empty()) return Fail(o.disc + " holds no program" + (o.playlists ? " and no playlist." : "."));
+    const size_t width = std::max<size_t>(2, std::to_string(std::max(d.programs.size(), d.playlists.size())).size());
+    all->plans.resize(chains.size());
     for (size_t i = 0; i < chains.size(); ++i) {
         const bool isPlaylist = i >= d.programs.size();
         const int n = static_cast<int>(isPlaylist ? i - d.programs.size() + 1 : i + 1);
         std::string name, error;
-        if (!AllFileName(h, isPlaylist, n, width, pattern, Extension(container), &name, &error))
+        if (!AllFileName(src.h, isPlaylist, n, width, o.pattern, Extension(o.container), &name, &error))
             return UsageError(args.command, error);
         const std::string stem = name.substr(0, name.size() - 4);
-        for (int k = 2; std::find(names.begin(), names.end(), name) != names.end(); ++k)
-            name = stem + "-" + std::to_string(k) + Extension(container);
-        names.push_back(name);
+        for (int k = 2; std::find(all->names.begin(), all->names.end(), name) != all->names.end(); ++k)
+            name = stem + "-" + std::to_string(k) + Extension(o.container);
+        all->names.push_back(name);
         // What cannot be exported (a coding the container does not hold)
         // is named and left out; the others go on. Still pictures become
         // images named after the chain.
         if (IsStills(chains[i])) continue;
-        if (!MakePlan(h, chains[i], container, audio, &plans[i])) plans[i].cells.clear();
+        if (!MakePlan(src.h, chains[i], o.container, o.audio, &all->plans[i])) all->plans[i].cells.clear();
     }
-    if (!IsDirectory(directory) && mkdir(directory.c_str(), 0777) != 0)
-        return Fail(directory + " is not a directory and cannot be made one.");
-    for (size_t i = 0; i < names.size(); ++i) {
-        if (IsStills(chains[i])) continue;  // their pictures' names are checked as they are written
-        const std::string path = InDir(directory, names[i].c_str());
-        const std::string refusal = files.Refusal(path);
+    return kOk;
+}
+
+// Makes the output directory and checks every output name before the first
+// write; kOk, or the failure reported.
+int CheckAllTargets(const ExportOptions& o, const ExportSource& src, const AllChains& all) {
+    if (!IsDirectory(o.directory) && mkdir(o.directory.c_str(), 0777) != 0)
+        return Fail(o.directory + " is not a directory and cannot be made one.");
+    for (size_t i = 0; i < all.names.size(); ++i) {
+        if (IsStills(all.chains[i])) continue;  // their pictures' names are checked as they are written
+        const std::string path = InDir(o.directory, all.names[i].c_str());
+        const std::string refusal = src.files.Refusal(path);
         if (!refusal.empty()) return Fail(refusal);
-        if (force.empty() && Exists(path))
-            return Fail(path + " exists; give --force to replace it. Nothing was exported.");
+        if (!o.force && Exists(path)) return Fail(path + " exists; give --force to replace it. Nothing was exported.");
     }
+    return kOk;
+}
+
+// Writes every chain that has a plan; a failure names itself and the others
+// go on. The exit status: all written, some not, or Ctrl-C.
+int WriteAll(const ExportOptions& o, const ExportSource& src, const AllChains& all) {
     bool anyDamage = false;
     size_t written = 0;
-    for (size_t i = 0; i < chains.size(); ++i) {
-        if (IsStills(chains[i])) {
-            const int result = WritePictures(*module, h, chains[i], InDir(directory, StemOf(names[i]).c_str()), false,
-                                             !force.empty(), files, args.quiet);
+    for (size_t i = 0; i < all.chains.size(); ++i) {
+        if (IsStills(all.chains[i])) {
+            const int result =
+                WritePictures(src.module, src.h, all.chains[i], InDir(o.directory, StemOf(all.names[i]).c_str()), false,
+                              o.force, src.files, o.quiet);
             if (result == kInterrupted) break;
             written += result == kOk ? 1 : 0;
             continue;
         }
-        if (plans[i].cells.empty()) continue;
-        const std::string path = InDir(directory, names[i].c_str());
+        if (all.plans[i].cells.empty()) continue;
+        const std::string path = InDir(o.directory, all.names[i].c_str());
         bool damaged = false;
-        const int result = Write(*module, h, chains[i], plans[i], path, !force.empty(), skip, files, &damaged);
+        const int result =
+            Write(src.module, src.h, all.chains[i], all.plans[i], path, o.force, o.skipDamaged, src.files, &damaged);
         anyDamage = anyDamage || damaged;
         if (result == kInterrupted) break;
         if (result != kOk) continue;  // its sentence is printed; the others go on
         ++written;
-        if (!args.quiet) std::printf("%s\n", path.c_str());
+        if (!o.quiet) std::printf("%s\n", path.c_str());
     }
-    if (written == chains.size()) return anyDamage ? kFailed : kOk;
+    if (written == all.chains.size()) return anyDamage ? kFailed : kOk;
     std::fprintf(stderr, "vrmangr: %s of %s %s written.\n",
-                 Count(static_cast<long long>(written), "file", "files").c_str(), std::to_string(chains.size()).c_str(),
-                 written == 1 ? "was" : "were");
+                 Count(static_cast<long long>(written), "file", "files").c_str(),
+                 std::to_string(all.chains.size()).c_str(), written == 1 ? "was" : "were");
     return Interrupted() ? kInterrupted : kFailed;
+}
+
+// --all: every name and every plan is checked before the first write.
+int ExportAll(const Args& args, const ExportOptions& o, const ExportSource& src) {
+    const std::string onDisc = src.files.DirectoryRefusal(o.directory);
+    if (!onDisc.empty()) return Fail(onDisc);
+    AllChains all;
+    int status = PlanAll(args, o, src, &all);
+    if (status == kOk) status = CheckAllTargets(o, src, all);
+    return status == kOk ? WriteAll(o, src, all) : status;
+}
+
+int RunExport(const Args& args) {
+    ExportOptions o;
+    int status = kOk;
+    if (!ParseExportOptions(args, &o, &status)) return status;
+    ExportModule module;
+    if (!module.Load("export")) return kFailed;
+    Disc disc;
+    if (!disc.Open(o.disc, Access::Read, o.map)) return kFailed;
+    const DiscInfo d = Describe(disc);
+    const DiscFiles files(o.disc);
+    const ExportSource src{*module, disc, disc.Handle(), d, files};
+    return o.all ? ExportAll(args, o, src) : ExportOne(args, o, src);
 }
 
 #endif

@@ -306,6 +306,143 @@ int ExtractUndescribed(void* h, const std::string& dir, const std::string& direc
     return WriteParts(parts, names, dir, directory, force, disc, quiet, Damage::kCopy);
 }
 
+// What the command line of `extract` asks for.
+struct ExtractOptions {
+    std::string disc, map, output;
+    std::vector<std::string> dirs, templates;
+    long program = 0, playlist = 0, entry = 0;
+    int chosen = 0;  // how many of --program, --playlist and --entry
+    bool hasOutput = false, all = false, playlists = false, undescribed = false, skipDamaged = false;
+    bool force = false, quiet = false;
+    Damage mode = Damage::kReport;
+};
+
+// Reads extract's options into o; false (with the usage status) when they
+// are wrong.
+bool ParseExtractOptions(const Args& args, ExtractOptions* o, int* status) {
+    std::vector<std::string> words, numbers[3], outputs, all, withPlaylists, force, undescribed, skipDamaged, maps;
+    const char* const names[3] = {"--program", "--playlist", "--entry"};
+    const char* const kNumber = "a number from 1 to 65535";
+    if (!ParseOptions(args,
+                      {{names[0], nullptr, kNumber, &numbers[0]},
+                       {names[1], nullptr, kNumber, &numbers[1]},
+                       {names[2], nullptr, kNumber, &numbers[2]},
+                       {"-o", "--output", "a file name (- for standard output)", &outputs},
+                       {"--all", nullptr, nullptr, &all},
+                       {"--playlists", nullptr, nullptr, &withPlaylists},
+                       {"-d", "--directory", "a directory", &o->dirs},
+                       {"--name", nullptr, "a name template", &o->templates},
+                       {"--undescribed", nullptr, nullptr, &undescribed},
+                       {"--skip-damaged", nullptr, nullptr, &skipDamaged},
+                       {"--map", nullptr, "a ddrescue map file", &maps},
+                       {"--force", nullptr, nullptr, &force}},
+                      &words, status))
+        return false;
+    long parsed[3] = {0, 0, 0};
+    for (int i = 0; i < 3; ++i) {
+        if (!numbers[i].empty() && !ParseNumber(numbers[i].back(), 1, 65535, &parsed[i])) {
+            return *status = UsageError(args.command, std::string(names[i]) + " needs " + kNumber + "."), false;
+        }
+    }
+    o->program = parsed[0], o->playlist = parsed[1], o->entry = parsed[2];
+    o->chosen = (o->program ? 1 : 0) + (o->playlist ? 1 : 0) + (o->entry ? 1 : 0);
+    o->mode = skipDamaged.empty() ? Damage::kReport : Damage::kSkip;
+    if (words.size() != 1)
+        return *status = UsageError(args.command, "expects one disc (a directory, an image or a drive)."), false;
+    o->disc = words[0];
+    o->map = maps.empty() ? "" : maps.back();
+    o->hasOutput = !outputs.empty();
+    o->output = o->hasOutput ? outputs.back() : "";
+    o->all = !all.empty();
+    o->playlists = !withPlaylists.empty();
+    o->undescribed = !undescribed.empty();
+    o->skipDamaged = !skipDamaged.empty();
+    o->force = !force.empty();
+    o->quiet = args.quiet;
+    return true;
+}
+
+// extract --undescribed: what lies behind the last recording the tables
+// describe, into -d DIR.
+int RunUndescribed(const Args& args, const ExtractOptions& o) {
+    if (o.chosen || o.all || o.hasOutput || !o.templates.empty() || o.playlists || o.skipDamaged || o.dirs.empty())
+        return UsageError(args.command, "--undescribed takes -d DIR and nothing else but --force.");
+    Disc disc;
+    if (!disc.Open(o.disc, Access::Read, o.map)) return kFailed;
+    if (disc.Source()) {
+        return Fail("--undescribed reads a directory; 'vrmangr copy " + o.disc +
+                    " DIR' makes one of the image, and 'vrmangr extract DIR --undescribed' then reads it.");
+    }
+    return ExtractUndescribed(disc.Handle(), o.disc, o.dirs.back(), o.force, o.quiet);
+}
+
+// extract --all: every program (and with --playlists every playlist) into
+// -d DIR.
+int RunAll(const Args& args, const ExtractOptions& o) {
+    if (o.chosen) return UsageError(args.command, "--all takes no --program, --playlist or --entry.");
+    if (o.hasOutput) return UsageError(args.command, "--all writes into a directory: give -d DIR, not -o.");
+    Disc disc;
+    if (!disc.Open(o.disc, Access::Read, o.map)) return kFailed;
+    return ExtractAll(disc, o.disc, o.playlists, o.dirs.empty() ? "." : o.dirs.back(),
+                      o.templates.empty() ? kDefaultTemplate : o.templates.back(), o.force, o.quiet, o.mode);
+}
+
+// The program, playlist or entry point the options name, as a part of the
+// open disc; kOk, or the failure when it names nothing there.
+int ChoosePart(void* h, const ExtractOptions& o, Part* part) {
+    const std::string& dir = o.disc;
+    const int plCount = fnVR_GetPLCount(h);
+    if (o.playlist > plCount) {
+        return Fail(dir + " has " + Count(plCount, "playlist", "playlists") + "; there is no playlist " +
+                    std::to_string(o.playlist) + ".");
+    }
+    const int pl = static_cast<int>(o.playlist);
+    DVDPGCINFO chain{};
+    if (o.program) {
+        fnVR_GetOPGCInfo(h, &chain, 2);
+        if (static_cast<DWORD>(o.program) > chain.dwCount) {
+            return Fail(dir + " has " + Count(chain.dwCount, "program", "programs") + "; there is no program " +
+                        std::to_string(o.program) + ".");
+        }
+        *part = ProgramPart(h, static_cast<int>(o.program));
+    } else if (o.entry) {
+        const bool ok = pl ? fnVR_GetPLInfo(h, pl, &chain, 0) : fnVR_GetOPGCInfo(h, &chain, 0);
+        if (!ok || static_cast<DWORD>(o.entry) > chain.dwCount) {
+            return Fail((pl ? "playlist " + std::to_string(pl) : std::string("the original chain")) + " of " + dir +
+                        " has " + Count(chain.dwCount, "entry point", "entry points") + ", not " +
+                        std::to_string(o.entry) + ".");
+        }
+        *part = EntryPart(h, pl, static_cast<int>(o.entry));
+    } else {
+        *part = PlaylistPart(h, pl);
+    }
+    return kOk;
+}
+
+// extract with -o FILE: one program, playlist or entry point.
+int ExtractOne(const Args& args, const ExtractOptions& o) {
+    if (!o.dirs.empty() || !o.templates.empty() || o.playlists) {
+        return UsageError(args.command, "-d, --name and --playlists go with --all.");
+    }
+    if (!o.hasOutput) return UsageError(args.command, "expects -o FILE (or - for standard output).");
+    if (o.chosen == 0 || (o.program && o.chosen > 1)) {
+        return UsageError(args.command, "give one of --program, --playlist, --entry (or --playlist with --entry).");
+    }
+    Disc disc;
+    if (!disc.Open(o.disc, Access::Read, o.map)) return kFailed;
+    Part part;
+    const int chosen = ChoosePart(disc.Handle(), o, &part);
+    if (chosen != kOk) return chosen;
+    if (part.ranges.empty()) return Fail("nothing to extract: " + part.what + " of " + o.disc + " holds no video.");
+    ReadFrom(&part.ranges, disc.Source());
+    std::vector<std::string> missing;
+    if (!ClipToFiles(&part.ranges, part.what, &missing)) return kFailed;
+    bool damaged = false;
+    const int written = Write(part, o.output, o.force, DiscFiles(o.disc), o.mode, &damaged);
+    if (written == kOk && ReportMissing(missing)) damaged = true;
+    return written == kOk && damaged ? kFailed : written;
+}
+
 }  // namespace
 
 bool AllFileName(void* h, bool playlist, int n, size_t width, const std::string& pattern, const char* extension,
@@ -317,105 +454,12 @@ bool AllFileName(void* h, bool playlist, int n, size_t width, const std::string&
 }
 
 int RunExtract(const Args& args) {
-    std::vector<std::string> words, numbers[3], outputs, dirs, templates, all, withPlaylists, force, undescribed,
-        skipDamaged, maps;
-    const char* const names[3] = {"--program", "--playlist", "--entry"};
-    const char* const kNumber = "a number from 1 to 65535";
+    ExtractOptions o;
     int status = kOk;
-    if (!ParseOptions(args,
-                      {{names[0], nullptr, kNumber, &numbers[0]},
-                       {names[1], nullptr, kNumber, &numbers[1]},
-                       {names[2], nullptr, kNumber, &numbers[2]},
-                       {"-o", "--output", "a file name (- for standard output)", &outputs},
-                       {"--all", nullptr, nullptr, &all},
-                       {"--playlists", nullptr, nullptr, &withPlaylists},
-                       {"-d", "--directory", "a directory", &dirs},
-                       {"--name", nullptr, "a name template", &templates},
-                       {"--undescribed", nullptr, nullptr, &undescribed},
-                       {"--skip-damaged", nullptr, nullptr, &skipDamaged},
-                       {"--map", nullptr, "a ddrescue map file", &maps},
-                       {"--force", nullptr, nullptr, &force}},
-                      &words, &status))
-        return status;
-    long parsed[3] = {0, 0, 0};
-    for (int i = 0; i < 3; ++i) {
-        if (!numbers[i].empty() && !ParseNumber(numbers[i].back(), 1, 65535, &parsed[i])) {
-            return UsageError(args.command, std::string(names[i]) + " needs " + kNumber + ".");
-        }
-    }
-    const long program = parsed[0], playlist = parsed[1], entry = parsed[2];
-    const Damage mode = skipDamaged.empty() ? Damage::kReport : Damage::kSkip;
-    if (words.size() != 1) return UsageError(args.command, "expects one disc (a directory, an image or a drive).");
-    const std::string& dir = words[0];
-    const std::string map = maps.empty() ? "" : maps.back();
-    const int chosen = (program ? 1 : 0) + (playlist ? 1 : 0) + (entry ? 1 : 0);
-
-    if (!undescribed.empty()) {
-        if (chosen || !all.empty() || !outputs.empty() || !templates.empty() || !withPlaylists.empty() ||
-            !skipDamaged.empty() || dirs.empty())
-            return UsageError(args.command, "--undescribed takes -d DIR and nothing else but --force.");
-        Disc disc;
-        if (!disc.Open(dir, Access::Read, map)) return kFailed;
-        if (disc.Source()) {
-            return Fail("--undescribed reads a directory; 'vrmangr copy " + dir +
-                        " DIR' makes one of the image, and 'vrmangr extract DIR --undescribed' then reads it.");
-        }
-        return ExtractUndescribed(disc.Handle(), dir, dirs.back(), !force.empty(), args.quiet);
-    }
-    if (!all.empty()) {
-        if (chosen) return UsageError(args.command, "--all takes no --program, --playlist or --entry.");
-        if (!outputs.empty()) return UsageError(args.command, "--all writes into a directory: give -d DIR, not -o.");
-        Disc disc;
-        if (!disc.Open(dir, Access::Read, map)) return kFailed;
-        return ExtractAll(disc, dir, !withPlaylists.empty(), dirs.empty() ? "." : dirs.back(),
-                          templates.empty() ? kDefaultTemplate : templates.back(), !force.empty(), args.quiet, mode);
-    }
-    if (!dirs.empty() || !templates.empty() || !withPlaylists.empty()) {
-        return UsageError(args.command, "-d, --name and --playlists go with --all.");
-    }
-    if (outputs.empty()) return UsageError(args.command, "expects -o FILE (or - for standard output).");
-    if (chosen == 0 || (program && chosen > 1)) {
-        return UsageError(args.command, "give one of --program, --playlist, --entry (or --playlist with --entry).");
-    }
-
-    Disc disc;
-    if (!disc.Open(dir, Access::Read, map)) return kFailed;
-    void* h = disc.Handle();
-    const int plCount = fnVR_GetPLCount(h);
-    if (playlist > plCount) {
-        return Fail(dir + " has " + Count(plCount, "playlist", "playlists") + "; there is no playlist " +
-                    std::to_string(playlist) + ".");
-    }
-    const int pl = static_cast<int>(playlist);
-    Part part;
-    if (program) {
-        DVDPGCINFO chain{};
-        fnVR_GetOPGCInfo(h, &chain, 2);
-        if (static_cast<DWORD>(program) > chain.dwCount) {
-            return Fail(dir + " has " + Count(chain.dwCount, "program", "programs") + "; there is no program " +
-                        std::to_string(program) + ".");
-        }
-        part = ProgramPart(h, static_cast<int>(program));
-    } else if (entry) {
-        DVDPGCINFO chain{};
-        const bool ok = pl ? fnVR_GetPLInfo(h, pl, &chain, 0) : fnVR_GetOPGCInfo(h, &chain, 0);
-        if (!ok || static_cast<DWORD>(entry) > chain.dwCount) {
-            return Fail((pl ? "playlist " + std::to_string(pl) : std::string("the original chain")) + " of " + dir +
-                        " has " + Count(chain.dwCount, "entry point", "entry points") + ", not " +
-                        std::to_string(entry) + ".");
-        }
-        part = EntryPart(h, pl, static_cast<int>(entry));
-    } else {
-        part = PlaylistPart(h, pl);
-    }
-    if (part.ranges.empty()) return Fail("nothing to extract: " + part.what + " of " + dir + " holds no video.");
-    ReadFrom(&part.ranges, disc.Source());
-    std::vector<std::string> missing;
-    if (!ClipToFiles(&part.ranges, part.what, &missing)) return kFailed;
-    bool damaged = false;
-    const int written = Write(part, outputs.back(), !force.empty(), DiscFiles(dir), mode, &damaged);
-    if (written == kOk && ReportMissing(missing)) damaged = true;
-    return written == kOk && damaged ? kFailed : written;
+    if (!ParseExtractOptions(args, &o, &status)) return status;
+    if (o.undescribed) return RunUndescribed(args, o);
+    if (o.all) return RunAll(args, o);
+    return ExtractOne(args, o);
 }
 
 }  // namespace tool

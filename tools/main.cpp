@@ -531,106 +531,146 @@ int RunChapters(const Args& args) {
 
 // ---- playlist ----
 
-int RunPlaylist(const Args& args) {
-    const std::vector<std::string>& w = args.words;
-    if (w.size() < 2) return UsageError(args.command, "expects a directory and an action.");
-    const std::string dir = DiscDirectory(w[0]);
-    const std::string& action = w[1];
-    struct Shape {
-        const char* action;
-        size_t numbers;
-        const char* names[3];
-    };
-    static const Shape kShapes[] = {
-        {"new", 0, {}},
-        {"delete", 1, {"PL"}},
-        {"add", 3, {"PL", "AFTER", "EP"}},
-        {"remove", 2, {"PL", "N"}},
-        {"move", 3, {"PL", "FROM", "TO"}},
-        {"divide", 3, {"PL", "N", "FRAMES"}},
-        {"combine", 3, {"PL", "FIRST", "LAST"}},
-        {"title", 1, {"PL"}},
-    };
-    const Shape* shape = nullptr;
-    for (const Shape& s : kShapes) {
-        if (action == s.action) shape = &s;
-    }
-    if (!shape) return UsageError(args.command, "unknown action '" + action + "'.");
-    const size_t expected = 2 + shape->numbers + (action == "title" ? 1 : 0);
-    if (w.size() != expected) {
-        return UsageError(args.command, action + " takes " + std::to_string(expected - 2) + " argument" +
-                                            (expected == 3 ? "" : "s") + ".");
-    }
-    long n[3] = {0, 0, 0};
-    int status = kOk;
-    for (size_t i = 0; i < shape->numbers; ++i) {
-        const std::string name = shape->names[i];
-        const long min = (name == "AFTER" || name == "TO") ? 0 : 1;
-        if (!NumberArg(args, w[2 + i], shape->names[i], min, &n[i], &status)) return status;
-    }
-    if (action == "combine" && n[2] < n[1]) return UsageError(args.command, "LAST must not be below FIRST.");
-    const std::string text = action == "title" ? w[3] : "";
+// One action of `playlist`: the numbers it takes after the directory and
+// the action, what they must name on the disc, and the library call that
+// does it. The tool names a number that points at nothing in its own
+// sentence, before the library is asked.
+struct PlaylistAction {
+    const char* name;
+    size_t numbers;
+    const char* names[3];
+    bool title;  // a title follows the numbers
+    bool ordered;  // the last number must not be below the one before
+    unsigned playlistEps;  // bit i: number i names an entry point of the playlist
+    unsigned originalEps;  // bit i: number i names an entry point of the original chain
+    bool setsType;  // the playlist's type follows the cells the edit left it
+    int (*edit)(void* h, int pl, const long* n, const std::string& title);  // null: new
+};
 
-    Disc disc;
-    if (!disc.Open(dir, Access::Write)) return kFailed;
-    void* h = disc.Handle();
-    if (action == "new") {
-        const int before = fnVR_GetPLCount(h);
-        if (!fnVR_AddPL(h) || fnVR_GetPLCount(h) != before + 1) {
-            return FailEdit(h, dir, dir + " already holds the most playlists a disc can hold.");
-        }
-        if (!disc.Save()) return kFailed;
-        std::printf("%d\n", before + 1);
-        return kOk;
+// The library calls of the actions, by the numbers the tool read (n[0] is
+// the playlist).
+int DeletePlaylist(void* h, int pl, const long*, const std::string&) { return fnVR_DelPL(h, pl); }
+int AddPlaylistPoint(void* h, int pl, const long* n, const std::string&) {
+    return fnVR_AddPLEntryPt(h, pl, static_cast<int>(n[1]), static_cast<int>(n[2]));
+}
+int RemovePlaylistPoint(void* h, int pl, const long* n, const std::string&) {
+    return fnVR_DelPLEntryPt(h, pl, static_cast<int>(n[1]));
+}
+int MovePlaylistPoint(void* h, int pl, const long* n, const std::string&) {
+    return fnVR_MovePLEntryPt(h, pl, static_cast<int>(n[1]), static_cast<int>(n[2]));
+}
+// The library counts frames + 1 here; the tool takes FRAMES after the entry
+// point, as `chapters divide` does.
+int DividePlaylistPoint(void* h, int pl, const long* n, const std::string&) {
+    return fnVR_DevidePLEntryPt(h, pl, static_cast<int>(n[1]), static_cast<DWORD>(n[2] - 1));
+}
+int CombinePlaylistPoints(void* h, int pl, const long* n, const std::string&) {
+    return fnVR_CombinePLEntryPt(h, pl, static_cast<int>(n[1]), static_cast<int>(n[2]));
+}
+int TitlePlaylist(void* h, int pl, const long*, const std::string& title) {
+    return fnVR_SetPLTitle(h, pl, title.c_str());
+}
+
+constexpr unsigned kNumber1 = 1u << 1, kNumber2 = 1u << 2;
+// name, numbers, their names, title, ordered, playlist entry points,
+// original entry points, sets the type, edit.
+const PlaylistAction kPlaylistActions[] = {
+    {"new", 0, {}, false, false, 0, 0, false, nullptr},
+    {"delete", 1, {"PL"}, false, false, 0, 0, false, DeletePlaylist},
+    {"add", 3, {"PL", "AFTER", "EP"}, false, false, kNumber1, kNumber2, true, AddPlaylistPoint},
+    {"remove", 2, {"PL", "N"}, false, false, kNumber1, 0, true, RemovePlaylistPoint},
+    {"move", 3, {"PL", "FROM", "TO"}, false, false, kNumber1 | kNumber2, 0, true, MovePlaylistPoint},
+    {"divide", 3, {"PL", "N", "FRAMES"}, false, false, kNumber1, 0, true, DividePlaylistPoint},
+    {"combine", 3, {"PL", "FIRST", "LAST"}, false, true, kNumber2, 0, true, CombinePlaylistPoints},
+    {"title", 1, {"PL"}, true, false, 0, 0, false, TitlePlaylist},
+};
+
+// Reads the action's numbers from w[2] on into n; false (with the usage
+// status) when the count or a number is wrong.
+bool ParsePlaylistNumbers(const Args& args, const PlaylistAction& action, long* n, int* status) {
+    const std::vector<std::string>& w = args.words;
+    const size_t expected = 2 + action.numbers + (action.title ? 1 : 0);
+    if (w.size() != expected) {
+        *status = UsageError(args.command, std::string(action.name) + " takes " + std::to_string(expected - 2) +
+                                               " argument" + (expected == 3 ? "" : "s") + ".");
+        return false;
     }
+    for (size_t i = 0; i < action.numbers; ++i) {
+        const std::string name = action.names[i];
+        const long min = (name == "AFTER" || name == "TO") ? 0 : 1;
+        if (!NumberArg(args, w[2 + i], action.names[i], min, &n[i], status)) return false;
+    }
+    if (action.ordered && n[2] < n[1]) {
+        *status = UsageError(args.command, "LAST must not be below FIRST.");
+        return false;
+    }
+    return true;
+}
+
+// playlist new: adds an empty playlist, saves and prints its number.
+int NewPlaylist(Disc& disc, const std::string& dir) {
+    void* h = disc.Handle();
+    const int before = fnVR_GetPLCount(h);
+    if (!fnVR_AddPL(h) || fnVR_GetPLCount(h) != before + 1) {
+        return FailEdit(h, dir, dir + " already holds the most playlists a disc can hold.");
+    }
+    if (!disc.Save()) return kFailed;
+    std::printf("%d\n", before + 1);
+    return kOk;
+}
+
+// Whether the playlist and every entry point the numbers name are on the
+// disc; kOk, or the failure printed in the tool's sentence.
+int CheckPlaylistNumbers(void* h, const std::string& dir, const std::vector<std::string>& w,
+                         const PlaylistAction& action, const long* n) {
     const int pl = static_cast<int>(n[0]);
     const int count = fnVR_GetPLCount(h);
     if (pl > count) {
         return Fail(dir + " has " + Count(count, "playlist", "playlists") + "; there is no playlist " + w[2] + ".");
     }
-    // Entry-point numbers that name nothing get a clear message before the
-    // library is asked.
-    const DWORD plPoints = PlaylistEntryPoints(h, pl);
-    auto noPoint = [&](long ep) {
-        return Fail("playlist " + w[2] + " of " + dir + " has " + Count(plPoints, "entry point", "entry points") +
-                    ", not " + std::to_string(ep) + ".");
-    };
-    int ok = 0;
-    if (action == "delete") {
-        ok = fnVR_DelPL(h, pl);
-    } else if (action == "add") {
-        if (static_cast<DWORD>(n[1]) > plPoints) return noPoint(n[1]);
-        const DWORD org = OriginalEntryPoints(h);
-        if (static_cast<DWORD>(n[2]) > org) {
-            return Fail("the original chain of " + dir + " has " + Count(org, "entry point", "entry points") +
-                        ", not " + std::to_string(n[2]) + ".");
+    const DWORD plPoints = action.playlistEps ? PlaylistEntryPoints(h, pl) : 0;
+    for (size_t i = 1; i < action.numbers; ++i) {
+        if (action.playlistEps & (1u << i) && static_cast<DWORD>(n[i]) > plPoints) {
+            return Fail("playlist " + w[2] + " of " + dir + " has " + Count(plPoints, "entry point", "entry points") +
+                        ", not " + std::to_string(n[i]) + ".");
         }
-        ok = fnVR_AddPLEntryPt(h, pl, static_cast<int>(n[1]), static_cast<int>(n[2]));
-    } else if (action == "remove") {
-        if (static_cast<DWORD>(n[1]) > plPoints) return noPoint(n[1]);
-        ok = fnVR_DelPLEntryPt(h, pl, static_cast<int>(n[1]));
-    } else if (action == "move") {
-        if (static_cast<DWORD>(n[1]) > plPoints) return noPoint(n[1]);
-        if (static_cast<DWORD>(n[2]) > plPoints) return noPoint(n[2]);
-        ok = fnVR_MovePLEntryPt(h, pl, static_cast<int>(n[1]), static_cast<int>(n[2]));
-    } else if (action == "divide") {
-        if (static_cast<DWORD>(n[1]) > plPoints) return noPoint(n[1]);
-        // The library counts frames + 1 here; the tool takes FRAMES after
-        // the entry point, as `chapters divide` does.
-        ok = fnVR_DevidePLEntryPt(h, pl, static_cast<int>(n[1]), static_cast<DWORD>(n[2] - 1));
-    } else if (action == "combine") {
-        if (static_cast<DWORD>(n[2]) > plPoints) return noPoint(n[2]);
-        ok = fnVR_CombinePLEntryPt(h, pl, static_cast<int>(n[1]), static_cast<int>(n[2]));
-    } else if (action == "title") {
-        ok = fnVR_SetPLTitle(h, pl, text.c_str());
     }
-    if (!ok) {
-        std::string what = "playlist " + w[2] + " of " + dir + ": " + action;
+    const DWORD orgPoints = action.originalEps ? OriginalEntryPoints(h) : 0;
+    for (size_t i = 1; i < action.numbers; ++i) {
+        if (action.originalEps & (1u << i) && static_cast<DWORD>(n[i]) > orgPoints) {
+            return Fail("the original chain of " + dir + " has " + Count(orgPoints, "entry point", "entry points") +
+                        ", not " + std::to_string(n[i]) + ".");
+        }
+    }
+    return kOk;
+}
+
+int RunPlaylist(const Args& args) {
+    const std::vector<std::string>& w = args.words;
+    if (w.size() < 2) return UsageError(args.command, "expects a directory and an action.");
+    const std::string dir = DiscDirectory(w[0]);
+    const PlaylistAction* action = nullptr;
+    for (const PlaylistAction& a : kPlaylistActions) {
+        if (w[1] == a.name) action = &a;
+    }
+    if (!action) return UsageError(args.command, "unknown action '" + w[1] + "'.");
+    long n[3] = {0, 0, 0};
+    int status = kOk;
+    if (!ParsePlaylistNumbers(args, *action, n, &status)) return status;
+
+    Disc disc;
+    if (!disc.Open(dir, Access::Write)) return kFailed;
+    if (!action->edit) return NewPlaylist(disc, dir);
+    void* h = disc.Handle();
+    status = CheckPlaylistNumbers(h, dir, w, *action, n);
+    if (status != kOk) return status;
+    const int pl = static_cast<int>(n[0]);
+    if (!action->edit(h, pl, n, action->title ? w[3] : "")) {
+        std::string what = "playlist " + w[2] + " of " + dir + ": " + action->name;
         for (size_t i = 3; i < w.size(); ++i) what += " " + w[i];
         return FailEdit(h, dir, what + " was refused (see 'vrmangr info " + dir + "').");
     }
-    // The playlist's type follows the cells its edits left it.
-    if (action != "delete" && action != "title") fnVR_SetPLTypeFromCells(h, pl);
+    if (action->setsType) fnVR_SetPLTypeFromCells(h, pl);
     return disc.Save() ? kOk : kFailed;
 }
 

@@ -454,6 +454,153 @@ void AddUnreadable(const ByteRange& r, const std::vector<Unreadable>& bad, std::
     std::sort(runs->begin(), runs->end(), [](const DamagedRun& a, const DamagedRun& b) { return a.start < b.start; });
 }
 
+// The copy of one range of a file to the output, chunk by chunk: by the
+// kernel (offload) where the files allow it, else read and written; each
+// chunk checked on a thread of its own where there is a check.
+class RangeCopy {
+public:
+    RangeCopy(const ByteRange& r, OutputFile& out, int in, uint64_t* done, uint64_t total, bool* offload,
+              std::vector<char>& buffer, const std::function<void(uint64_t, uint64_t)>& progress, PackCheck* check)
+        : m_r(r),
+          m_out(out),
+          m_in(in),
+          m_done(done),
+          m_total(total),
+          m_offload(offload),
+          m_buffer(buffer),
+          m_progress(progress),
+          m_check(check),
+          m_pos(r.start),
+          m_checkedTo(r.start) {}
+
+    CopyResult Run();
+
+private:
+    // Starts the check of the chunk of `want` bytes at the position, once
+    // the check of the chunk before is finished; false to stop the copy.
+    bool CheckChunk(size_t want);
+    // One step of the kernel's copy; false to stop the copy.
+    bool Offload(size_t want);
+    // One chunk read and written; false to stop the copy.
+    bool ReadAndWrite(size_t want);
+    void Failed(const std::string& sentence) {
+        Fail(sentence);
+        m_result = CopyResult::kFailed;
+    }
+    void ReadError() { Failed(m_r.file + " cannot be read at byte " + std::to_string(m_pos) + ": " + Error() + "."); }
+    void WriteError() { Failed(m_out.Name() + " could not be written: " + Error() + "."); }
+    void ShortFile() {
+        Failed(m_r.file + " ends at byte " + std::to_string(m_pos) + ", before the range to extract ends.");
+    }
+    void Copied(uint64_t bytes) {
+        *m_done += bytes;
+        m_progress(*m_done, m_total);
+    }
+
+    const ByteRange& m_r;
+    OutputFile& m_out;
+    const int m_in;
+    uint64_t* m_done;
+    const uint64_t m_total;
+    bool* m_offload;
+    std::vector<char>& m_buffer;
+    const std::function<void(uint64_t, uint64_t)>& m_progress;
+    PackCheck* m_check;
+    off_t m_pos;
+    off_t m_checkedTo;
+    ChunkChecker m_checker;
+    CopyResult m_result = CopyResult::kDone;
+};
+
+bool RangeCopy::CheckChunk(size_t want) {
+    // Each chunk is checked on a thread of its own while it is copied (the
+    // two read the same pages of the page cache; on a machine of two cores
+    // the check costs next to no time). The check of the chunk before is
+    // finished first: the checks run in order.
+    if (!m_check || m_pos < m_checkedTo) return true;
+    if (!m_checker.Join()) {
+        ReadError();
+        return false;
+    }
+    m_checker.Start(m_in, static_cast<uint64_t>(m_pos), static_cast<uint64_t>(m_pos) + want, *m_check);
+    m_checkedTo = m_pos + static_cast<off_t>(want);
+    return true;
+}
+
+bool RangeCopy::Offload(size_t want) {
+    // Regular output: copy_file_range (shares or copies blocks in the
+    // kernel); a pipe or device: sendfile. Both move the input offset.
+    const int outFd = m_out.Descriptor();
+    const ssize_t n =
+        m_out.Regular() ? copy_file_range(m_in, &m_pos, outFd, nullptr, want, 0) : sendfile(outFd, m_in, &m_pos, want);
+    if (n > 0) {
+        Copied(static_cast<uint64_t>(n));
+        return true;
+    }
+    if (n == 0) {
+        ShortFile();
+        return false;
+    }
+    if (errno == EINTR) return true;  // the loop head sees Ctrl-C
+    if (errno == EINVAL || errno == ENOSYS || errno == EXDEV || errno == EOPNOTSUPP || errno == EBADF) {
+        *m_offload = false;  // not for these files: read and write
+        return true;
+    }
+    if (errno == ENOSPC || errno == EFBIG || errno == EDQUOT || errno == EPIPE) {
+        WriteError();
+    } else {
+        Failed("copying " + m_r.file + " from byte " + std::to_string(m_pos) + " to " + m_out.Name() +
+               " failed: " + Error() + ".");
+    }
+    return false;
+}
+
+bool RangeCopy::ReadAndWrite(size_t want) {
+    const size_t chunk = std::min(want, m_buffer.size());
+    const ssize_t got = pread(m_in, m_buffer.data(), chunk, m_pos);
+    if (got < 0 && errno == EINTR) return true;
+    if (got < 0) {
+        ReadError();
+        return false;
+    }
+    if (got == 0) {
+        ShortFile();
+        return false;
+    }
+    // A failed or interrupted write ends the copy at the loop head.
+    for (ssize_t written = 0; written < got;) {
+        const ssize_t n = write(m_out.Descriptor(), m_buffer.data() + written, static_cast<size_t>(got - written));
+        if (n < 0 && errno == EINTR && !Interrupted()) continue;
+        if (n < 0 && errno == EINTR) {
+            m_result = CopyResult::kInterrupted;
+            break;
+        }
+        if (n <= 0) {
+            WriteError();
+            break;
+        }
+        written += n;
+    }
+    m_pos += got;
+    Copied(static_cast<uint64_t>(got));
+    return true;
+}
+
+CopyResult RangeCopy::Run() {
+    constexpr long long kChunk = 8 << 20;
+    while (m_result == CopyResult::kDone && m_pos < m_r.end) {
+        if (Interrupted()) {
+            m_result = CopyResult::kInterrupted;
+            break;
+        }
+        const size_t want = static_cast<size_t>(std::min<long long>(kChunk, m_r.end - m_pos));
+        if (!CheckChunk(want)) break;
+        if (*m_offload ? !Offload(want) : !ReadAndWrite(want)) break;
+    }
+    if (!m_checker.Join() && m_result == CopyResult::kDone) ReadError();
+    return m_result;
+}
+
 // Copies [start, end) of one file; *done counts the bytes written so far.
 CopyResult CopyRange(const ByteRange& r, OutputFile& out, uint64_t* done, uint64_t total, bool* offload,
                      std::vector<char>& buffer, const std::function<void(uint64_t, uint64_t)>& progress,
@@ -461,97 +608,7 @@ CopyResult CopyRange(const ByteRange& r, OutputFile& out, uint64_t* done, uint64
     const int in = open(r.file.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) return Fail(r.file + " cannot be opened: " + Error() + "."), CopyResult::kFailed;
     posix_fadvise(in, r.start, r.end - r.start, POSIX_FADV_SEQUENTIAL);
-    const int outFd = out.Descriptor();
-    off_t pos = r.start;
-    off_t checkedTo = r.start;
-    ChunkChecker checker;
-    CopyResult result = CopyResult::kDone;
-    const auto fail = [&](const std::string& sentence) {
-        Fail(sentence);
-        result = CopyResult::kFailed;
-    };
-    const auto readError = [&] {
-        fail(r.file + " cannot be read at byte " + std::to_string(pos) + ": " + Error() + ".");
-    };
-    const auto writeError = [&] { fail(out.Name() + " could not be written: " + Error() + "."); };
-    const auto shortFile = [&] {
-        fail(r.file + " ends at byte " + std::to_string(pos) + ", before the range to extract ends.");
-    };
-    constexpr long long kChunk = 8 << 20;
-    while (result == CopyResult::kDone && pos < r.end) {
-        if (Interrupted()) {
-            result = CopyResult::kInterrupted;
-            break;
-        }
-        const size_t want = static_cast<size_t>(std::min<long long>(kChunk, r.end - pos));
-        // Each chunk is checked on a thread of its own while it is copied
-        // (the two read the same pages of the page cache; on a machine of
-        // two cores the check costs next to no time). The check of the
-        // chunk before is finished first: the checks run in order.
-        if (check && pos >= checkedTo) {
-            if (!checker.Join()) {
-                readError();
-                break;
-            }
-            checker.Start(in, static_cast<uint64_t>(pos), static_cast<uint64_t>(pos) + want, *check);
-            checkedTo = pos + static_cast<off_t>(want);
-        }
-        if (*offload) {
-            // Regular output: copy_file_range (shares or copies blocks in the
-            // kernel); a pipe or device: sendfile. Both move the input offset.
-            const ssize_t n =
-                out.Regular() ? copy_file_range(in, &pos, outFd, nullptr, want, 0) : sendfile(outFd, in, &pos, want);
-            if (n > 0) {
-                *done += static_cast<uint64_t>(n);
-                progress(*done, total);
-                continue;
-            }
-            if (n == 0) {
-                shortFile();
-                break;
-            }
-            if (errno == EINTR) continue;  // the loop head sees Ctrl-C
-            if (errno == EINVAL || errno == ENOSYS || errno == EXDEV || errno == EOPNOTSUPP || errno == EBADF) {
-                *offload = false;  // not for these files: read and write
-                continue;
-            }
-            if (errno == ENOSPC || errno == EFBIG || errno == EDQUOT || errno == EPIPE) {
-                writeError();
-            } else {
-                fail("copying " + r.file + " from byte " + std::to_string(pos) + " to " + out.Name() +
-                     " failed: " + Error() + ".");
-            }
-            break;
-        }
-        const size_t chunk = std::min(want, buffer.size());
-        const ssize_t got = pread(in, buffer.data(), chunk, pos);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            readError();
-            break;
-        }
-        if (got == 0) {
-            shortFile();
-            break;
-        }
-        for (ssize_t written = 0; written < got;) {
-            const ssize_t n = write(outFd, buffer.data() + written, static_cast<size_t>(got - written));
-            if (n < 0 && errno == EINTR && !Interrupted()) continue;
-            if (n < 0 && errno == EINTR) {
-                result = CopyResult::kInterrupted;
-                break;
-            }
-            if (n <= 0) {
-                writeError();
-                break;
-            }
-            written += n;
-        }
-        pos += got;
-        *done += static_cast<uint64_t>(got);
-        progress(*done, total);
-    }
-    if (!checker.Join() && result == CopyResult::kDone) readError();
+    const CopyResult result = RangeCopy(r, out, in, done, total, offload, buffer, progress, check).Run();
     close(in);
     return result;
 }

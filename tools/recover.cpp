@@ -129,6 +129,225 @@ bool Realign(const std::string& path, long bytes) {
     return true;
 }
 
+// Takes the writer's lock (a reader's for --dry-run) on dir and makes sure
+// it holds no management file that loads; kOk, or the failure reported.
+int LockUnloadable(void* h, const std::string& dir, bool dry) {
+    // The writer's lock for the whole check-scan-save, as add takes it.
+    if (!fnVR_MANGRLock(h, dir.c_str(), dry ? 0 : 1, 1000) && ReasonCode(h) == VRO_ERR_LOCKED) {
+        return Fail(dir + " is being changed by another vrmangr process; try again when it has finished.");
+    }
+    if (HoldsDisc(dir) && fnVR_MANGROpen(h, dir.c_str())) {
+        return Fail(dir +
+                    " holds a management file that loads, so nothing was changed: recover only rebuilds a "
+                    "missing or unreadable one ('vrmangr repair " +
+                    dir + "' restores a damaged copy from the good one).");
+    }
+    return kOk;
+}
+
+// A stream whose first bytes are missing holds its packs off the sector
+// boundaries, where a scan finds none: --realign cuts the rest of the broken
+// first pack from its front, then scans again. False when the recovery ends
+// here, with *status its exit status (--dry-run says what --realign would
+// do and ends).
+bool RealignMovie(void* h, const std::string& dir, bool dry, bool realignAsked, Scanned* movie, int* status) {
+    const long misaligned =
+        movie->kept == 0 && movie->bytes > 0 ? MisalignedPacks(movie->path, 0, static_cast<uint64_t>(movie->bytes)) : 0;
+    if (!misaligned) return true;
+    if (!realignAsked) {
+        *status = Fail(
+            "no recording begins at a sector boundary of " + movie->path + ", but its MPEG packs begin " +
+            std::to_string(misaligned) + " bytes into their sectors (its first bytes are missing); 'vrmangr recover " +
+            dir + " --realign' cuts those " + std::to_string(misaligned) + " bytes from its front, then recovers.");
+        return false;
+    }
+    if (dry) {
+        std::printf(
+            "%s: the MPEG packs of %s begin %ld bytes into their sectors; --realign would cut those bytes "
+            "from its front and scan it again (nothing was written).\n",
+            dir.c_str(), kMovieVro, misaligned);
+        *status = kOk;
+        return false;
+    }
+    if (!Realign(movie->path, misaligned)) {
+        *status = kFailed;
+        return false;
+    }
+    std::printf("%s: cut the first %ld bytes (the rest of a broken pack) from %s.\n", dir.c_str(), misaligned,
+                kMovieVro);
+    movie->bytes = RegularFileSize(movie->path);
+    return Scan(h, dir, false, movie, status);
+}
+
+// The failure when the scans found nothing to recover; kOk when they found
+// something.
+int FailNothingFound(const Scanned& movie, const Scanned& still) {
+    if (movie.kept != 0 || still.kept != 0) return kOk;
+    if (still.bytes <= 0) return Fail("no recording was found in " + movie.path + "; nothing was written.");
+    if (movie.bytes <= 0) return Fail("no still picture was found in " + still.path + "; nothing was written.");
+    return Fail("no recording was found in " + movie.path + " and no still picture in " + still.path +
+                "; nothing was written.");
+}
+
+// --dry-run: what the scans found, and how each would be dated.
+void PrintFound(const Scanned& movie, const Scanned& still) {
+    size_t n = 0;
+    for (const VR_FOUND_STRETCH& s : movie.found) {
+        if (s.dwKind == VR_FOUND_RECORDING) {
+            std::printf("recording %zu: %s (%u sectors), %s, %s, %s, end: %s; date: %s\n", ++n, Bytes(s).c_str(),
+                        s.dwSectors, FrameTime(s.dwFrames, s.dwFrameRate).c_str(), Video(s).c_str(), Audio(s).c_str(),
+                        s.szText, movie.dateSource.c_str());
+        } else {
+            PrintNoRecording(s, nullptr, true);
+        }
+    }
+    n = 0;
+    for (const VR_FOUND_STRETCH& s : still.found) {
+        if (s.dwKind == VR_FOUND_STILLS) {
+            std::printf("still pictures %zu: %s of %s (%u sectors), %s, %s, %s, end: %s; date: %s\n", ++n,
+                        Bytes(s).c_str(), kStillVro, s.dwSectors, Count(s.dwFrames, "picture", "pictures").c_str(),
+                        Video(s).c_str(), Audio(s).c_str(), s.szText, still.dateSource.c_str());
+        } else {
+            PrintNoRecording(s, kStillVro, true);
+        }
+    }
+}
+
+// Registers what the scans found on the new disc, each as a program of its
+// own, named and dated by a management file that survived where the namer
+// knows it.
+class Registrar {
+public:
+    Registrar(void* h, const RecoveredNamer& namer, bool quiet) : h_(h), namer_(namer), quiet_(quiet) {}
+
+    // Registers what one scan found, each as a program titled `title` N;
+    // *added counts those the disc took. False after Ctrl-C.
+    bool Add(const Scanned& scanned, bool stills, const char* what, const char* title, size_t* added);
+    // How many recordings a surviving management file named and dated.
+    size_t Described() const { return described_; }
+
+private:
+    // Registers the n-th stretch; 1 when it was added, 0 when the disc did
+    // not take it (warned of), -1 after Ctrl-C.
+    int AddOne(const Scanned& scanned, const VR_FOUND_STRETCH& s, size_t n, bool stills, const char* what,
+               const char* title);
+    // The chapters of the program just added as they were: its one entry
+    // point divided where the others began.
+    void RestoreChapters(const RecoveredNaming& naming);
+
+    void* h_;
+    const RecoveredNamer& namer_;
+    bool quiet_;
+    int programs_ = 0;
+    size_t described_ = 0;  // named and dated by a management file that survived
+};
+
+bool Registrar::Add(const Scanned& scanned, bool stills, const char* what, const char* title, size_t* added) {
+    size_t n = 0;
+    for (const VR_FOUND_STRETCH& s : scanned.found) {
+        if (!HoldsRecording(s)) continue;
+        const int r = AddOne(scanned, s, ++n, stills, what, title);
+        if (r < 0) return false;
+        *added += static_cast<size_t>(r);
+    }
+    return true;
+}
+
+int Registrar::AddOne(const Scanned& scanned, const VR_FOUND_STRETCH& s, size_t n, bool stills, const char* what,
+                      const char* title) {
+    fnVR_StartNewProgram(h_);
+    RecoveredNaming naming;
+    const bool named = !stills && namer_ && namer_(scanned.path, s.dwFirstSector, s.dwSectors, &naming);
+    if (named && naming.dated) {
+        fnVR_SetRecordingTime(h_, &naming.when);
+    } else if (scanned.dated) {
+        fnVR_SetRecordingTime(h_, &scanned.when);
+    }
+    ProgressLabel("analysing " + std::string(what) + " " + std::to_string(n));
+    const int ok = stills ? fnVR_AddRecordedStillRange(h_, s.dwFirstSector, s.dwSectors, Progress)
+                          : fnVR_AddRecordedRange(h_, s.dwFirstSector, s.dwSectors, Progress);
+    ProgressDone();
+    if (Interrupted()) return -1;
+    if (!ok) {
+        std::fprintf(stderr, "vrmangr: warning: %s %zu (%s of %s) is not recovered: %s\n", what, n, Bytes(s).c_str(),
+                     scanned.name, Reason(h_, "the disc cannot take it.").c_str());
+        return 0;
+    }
+    // The mark of a recovered recording: its title, which info shows (the
+    // one that survived, where one did).
+    const std::string text = named && !naming.title.empty() ? naming.title : title + std::to_string(n);
+    fnVR_SetProgramTitle(h_, ++programs_, text.c_str());
+    if (named) {
+        RestoreChapters(naming);
+        ++described_;
+        if (!quiet_) std::printf("recording %zu is %s\n", n, naming.from.c_str());
+    }
+    return 1;
+}
+
+void Registrar::RestoreChapters(const RecoveredNaming& naming) {
+    DVDPGCINFO counts{};
+    fnVR_GetOPGCInfo(h_, &counts, 0);
+    int ep = static_cast<int>(counts.dwCount);
+    DWORD from = 0;
+    for (DWORD at : naming.chapters) {
+        if (at > from && fnVR_DevideOPGCEntryPt(h_, ep, at - from)) {
+            ++ep;
+            from = at;
+        }
+    }
+}
+
+// Saves the new disc; kOk, or the failure reported (the caller removes what
+// New made).
+int SaveRecovered(void* h, const std::string& dir) {
+    ProgressLabel("saving " + dir);
+    const int saved = fnVR_MANGRSave(h, Progress);
+    ProgressDone();
+    if (saved) return kOk;
+    if (Interrupted() || ReasonCode(h) == VRO_ERR_CANCELLED) {
+        return Fail("cancelled while saving; " + dir + " was left as it was.");
+    }
+    return Fail(Reason(h, InDir(dir, kIfo) + " and " + kBup + " could not be written."));
+}
+
+// Scratch files that an interrupted save or recovery left beside the four
+// files are leftovers once the disc is whole again.
+void RemoveLeftovers(const std::string& dir) {
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code kind;
+        const std::string name = it->path().filename().string();
+        if (IsTempFileName(name) && it->is_regular_file(kind) && !it->is_symlink(kind))
+            std::filesystem::remove(it->path(), kind);
+    }
+}
+
+// What was recovered into dir, and what the scans passed over.
+void PrintRecovered(const std::string& dir, const Scanned& movie, const Scanned& still, size_t recordings,
+                    size_t groups, size_t described) {
+    std::string summary = "recovered ";
+    if (movie.kept > 0) {
+        const std::string dates = described == recordings ? std::string("the management file that survived")
+                                  : described == 0        ? movie.dateSource
+                                                          : movie.dateSource + "; " + std::to_string(described) +
+                                                         " of them by the management file that survived";
+        summary +=
+            Count(long(recordings), "recording", "recordings") + " of " + kMovieVro + " (dated by " + dates + ")";
+    }
+    if (still.kept > 0) {
+        summary += std::string(movie.kept > 0 ? " and " : "") + Count(long(groups), "still group", "still groups") +
+                   " of " + kStillVro + " (dated by " + still.dateSource + ")";
+    }
+    std::printf("%s into %s\n", summary.c_str(), dir.c_str());
+    for (const VR_FOUND_STRETCH& s : movie.found) {
+        if (!HoldsRecording(s)) PrintNoRecording(s, nullptr, false);
+    }
+    for (const VR_FOUND_STRETCH& s : still.found) {
+        if (!HoldsRecording(s)) PrintNoRecording(s, kStillVro, false);
+    }
+}
+
 }  // namespace
 
 int RunRecover(const Args& args) {
@@ -165,71 +384,12 @@ int RecoverInPlace(const std::string& dir, bool dry, bool realignAsked, bool qui
     Disc disc;  // only its handle: recover binds it itself
     void* h = disc.Handle();
     if (!h) return Fail("out of memory.");
-    // The writer's lock for the whole check-scan-save, as add takes it.
-    if (!fnVR_MANGRLock(h, dir.c_str(), dry ? 0 : 1, 1000) && ReasonCode(h) == VRO_ERR_LOCKED) {
-        return Fail(dir + " is being changed by another vrmangr process; try again when it has finished.");
-    }
-    if (HoldsDisc(dir) && fnVR_MANGROpen(h, dir.c_str())) {
-        return Fail(dir +
-                    " holds a management file that loads, so nothing was changed: recover only rebuilds a "
-                    "missing or unreadable one ('vrmangr repair " +
-                    dir + "' restores a damaged copy from the good one).");
-    }
-
+    if ((status = LockUnloadable(h, dir, dry)) != kOk) return status;
     if (!Scan(h, dir, false, &movie, &status) || !Scan(h, dir, true, &still, &status)) return status;
-    // A stream whose first bytes are missing holds its packs off the sector
-    // boundaries, where a scan finds none: --realign cuts the rest of the
-    // broken first pack from its front, then scans again.
-    const long misaligned =
-        movie.kept == 0 && movie.bytes > 0 ? MisalignedPacks(movie.path, 0, static_cast<uint64_t>(movie.bytes)) : 0;
-    if (misaligned && !realignAsked) {
-        return Fail("no recording begins at a sector boundary of " + movie.path + ", but its MPEG packs begin " +
-                    std::to_string(misaligned) +
-                    " bytes into their sectors (its first bytes are missing); 'vrmangr recover " + dir +
-                    " --realign' cuts those " + std::to_string(misaligned) + " bytes from its front, then recovers.");
-    }
-    if (misaligned && dry) {
-        std::printf(
-            "%s: the MPEG packs of %s begin %ld bytes into their sectors; --realign would cut those bytes "
-            "from its front and scan it again (nothing was written).\n",
-            dir.c_str(), kMovieVro, misaligned);
-        return kOk;
-    }
-    if (misaligned) {
-        if (!Realign(movie.path, misaligned)) return kFailed;
-        std::printf("%s: cut the first %ld bytes (the rest of a broken pack) from %s.\n", dir.c_str(), misaligned,
-                    kMovieVro);
-        movie.bytes = RegularFileSize(movie.path);
-        if (!Scan(h, dir, false, &movie, &status)) return status;
-    }
-    if (movie.kept == 0 && still.kept == 0) {
-        if (still.bytes <= 0) return Fail("no recording was found in " + movie.path + "; nothing was written.");
-        if (movie.bytes <= 0) return Fail("no still picture was found in " + still.path + "; nothing was written.");
-        return Fail("no recording was found in " + movie.path + " and no still picture in " + still.path +
-                    "; nothing was written.");
-    }
-
+    if (!RealignMovie(h, dir, dry, realignAsked, &movie, &status)) return status;
+    if ((status = FailNothingFound(movie, still)) != kOk) return status;
     if (dry) {
-        size_t n = 0;
-        for (const VR_FOUND_STRETCH& s : movie.found) {
-            if (s.dwKind == VR_FOUND_RECORDING) {
-                std::printf("recording %zu: %s (%u sectors), %s, %s, %s, end: %s; date: %s\n", ++n, Bytes(s).c_str(),
-                            s.dwSectors, FrameTime(s.dwFrames, s.dwFrameRate).c_str(), Video(s).c_str(),
-                            Audio(s).c_str(), s.szText, movie.dateSource.c_str());
-            } else {
-                PrintNoRecording(s, nullptr, true);
-            }
-        }
-        n = 0;
-        for (const VR_FOUND_STRETCH& s : still.found) {
-            if (s.dwKind == VR_FOUND_STILLS) {
-                std::printf("still pictures %zu: %s of %s (%u sectors), %s, %s, %s, end: %s; date: %s\n", ++n,
-                            Bytes(s).c_str(), kStillVro, s.dwSectors, Count(s.dwFrames, "picture", "pictures").c_str(),
-                            Video(s).c_str(), Audio(s).c_str(), s.szText, still.dateSource.c_str());
-            } else {
-                PrintNoRecording(s, kStillVro, true);
-            }
-        }
+        PrintFound(movie, still);
         return kOk;
     }
 
@@ -247,60 +407,10 @@ int RecoverInPlace(const std::string& dir, bool dry, bool realignAsked, bool qui
         return kFailed;
     };
     if (!fnVR_MANGRNew(h, dir.c_str())) return Fail(Reason(h, "cannot start a new disc in " + dir + ".")), undo();
-    // Registers what one scan found, each as a program titled `title` N;
-    // false after Ctrl-C.
-    int programs = 0;
-    size_t described = 0;  // named and dated by a management file that survived
-    auto add = [&](const Scanned& scanned, bool stills, const char* what, const char* title, size_t* added) {
-        size_t n = 0;
-        for (const VR_FOUND_STRETCH& s : scanned.found) {
-            if (!HoldsRecording(s)) continue;
-            ++n;
-            fnVR_StartNewProgram(h);
-            RecoveredNaming naming;
-            const bool named = !stills && namer && namer(scanned.path, s.dwFirstSector, s.dwSectors, &naming);
-            if (named && naming.dated) {
-                fnVR_SetRecordingTime(h, &naming.when);
-            } else if (scanned.dated) {
-                fnVR_SetRecordingTime(h, &scanned.when);
-            }
-            ProgressLabel("analysing " + std::string(what) + " " + std::to_string(n));
-            const int ok = stills ? fnVR_AddRecordedStillRange(h, s.dwFirstSector, s.dwSectors, Progress)
-                                  : fnVR_AddRecordedRange(h, s.dwFirstSector, s.dwSectors, Progress);
-            ProgressDone();
-            if (Interrupted()) return false;
-            if (!ok) {
-                std::fprintf(stderr, "vrmangr: warning: %s %zu (%s of %s) is not recovered: %s\n", what, n,
-                             Bytes(s).c_str(), scanned.name, Reason(h, "the disc cannot take it.").c_str());
-                continue;
-            }
-            ++*added;
-            // The mark of a recovered recording: its title, which info shows
-            // (the one that survived, where one did).
-            const std::string text = named && !naming.title.empty() ? naming.title : title + std::to_string(n);
-            fnVR_SetProgramTitle(h, ++programs, text.c_str());
-            if (named) {
-                // Its chapters as they were: the program's one entry point
-                // divided where the others began.
-                DVDPGCINFO counts{};
-                fnVR_GetOPGCInfo(h, &counts, 0);
-                int ep = static_cast<int>(counts.dwCount);
-                DWORD from = 0;
-                for (DWORD at : naming.chapters) {
-                    if (at > from && fnVR_DevideOPGCEntryPt(h, ep, at - from)) {
-                        ++ep;
-                        from = at;
-                    }
-                }
-                ++described;
-                if (!quiet) std::printf("recording %zu is %s\n", n, naming.from.c_str());
-            }
-        }
-        return true;
-    };
+    Registrar registrar(h, namer, quiet);
     size_t recordings = 0, groups = 0;
-    if (!add(movie, false, "recording", "Recovered recording ", &recordings) ||
-        !add(still, true, "still group", "Recovered still pictures ", &groups)) {
+    if (!registrar.Add(movie, false, "recording", "Recovered recording ", &recordings) ||
+        !registrar.Add(still, true, "still group", "Recovered still pictures ", &groups)) {
         return Fail("cancelled; " + dir + " was left as it was."), undo();
     }
     if (recordings + groups == 0) {
@@ -309,50 +419,13 @@ int RecoverInPlace(const std::string& dir, bool dry, bool realignAsked, bool qui
                undo();
     }
     if (Interrupted()) return Fail("cancelled; " + dir + " was left as it was."), undo();
-    ProgressLabel("saving " + dir);
-    const int saved = fnVR_MANGRSave(h, Progress);
-    ProgressDone();
-    if (!saved) {
-        if (Interrupted() || ReasonCode(h) == VRO_ERR_CANCELLED) {
-            return Fail("cancelled while saving; " + dir + " was left as it was."), undo();
-        }
-        return Fail(Reason(h, InDir(dir, kIfo) + " and " + kBup + " could not be written.")), undo();
-    }
-    // Scratch files that an interrupted save or recovery left beside the
-    // four files are leftovers now that the disc is whole again.
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        std::error_code kind;
-        const std::string name = it->path().filename().string();
-        if (IsTempFileName(name) && it->is_regular_file(kind) && !it->is_symlink(kind))
-            std::filesystem::remove(it->path(), kind);
-    }
+    if (SaveRecovered(h, dir) != kOk) return undo();
+    RemoveLeftovers(dir);
     if (still.bytes > 0 && still.kept == 0) {
         std::fprintf(stderr, "vrmangr: warning: no still picture was found in %s; it was kept as it is\n",
                      still.path.c_str());
     }
-    if (!quiet) {
-        std::string summary = "recovered ";
-        if (movie.kept > 0) {
-            const std::string dates = described == recordings ? std::string("the management file that survived")
-                                      : described == 0        ? movie.dateSource
-                                                              : movie.dateSource + "; " + std::to_string(described) +
-                                                             " of them by the management file that survived";
-            summary +=
-                Count(long(recordings), "recording", "recordings") + " of " + kMovieVro + " (dated by " + dates + ")";
-        }
-        if (still.kept > 0) {
-            summary += std::string(movie.kept > 0 ? " and " : "") + Count(long(groups), "still group", "still groups") +
-                       " of " + kStillVro + " (dated by " + still.dateSource + ")";
-        }
-        std::printf("%s into %s\n", summary.c_str(), dir.c_str());
-        for (const VR_FOUND_STRETCH& s : movie.found) {
-            if (!HoldsRecording(s)) PrintNoRecording(s, nullptr, false);
-        }
-        for (const VR_FOUND_STRETCH& s : still.found) {
-            if (!HoldsRecording(s)) PrintNoRecording(s, kStillVro, false);
-        }
-    }
+    if (!quiet) PrintRecovered(dir, movie, still, recordings, groups, registrar.Described());
     return kOk;
 }
 

@@ -239,6 +239,78 @@ struct Survivors {
     std::vector<KnownVob> vobs;
     std::vector<KnownPlaylist> playlists;
 };
+// A program's recordings (VOBs), in the order its cells play them, each
+// with the cells that play it.
+using Recordings = std::vector<std::pair<WORD, std::vector<const Cell*>>>;
+Recordings RecordingsOf(const Program& p) {
+    Recordings recordings;
+    for (const Cell& c : p.cells) {
+        if (c.s.dwCellType != 0) continue;
+        const WORD vob = static_cast<WORD>(c.s.dwSRPN);
+        auto it = std::find_if(recordings.begin(), recordings.end(),
+                               [&](const std::pair<WORD, std::vector<const Cell*>>& r) { return r.first == vob; });
+        if (it == recordings.end()) it = recordings.insert(recordings.end(), {vob, {}});
+        it->second.push_back(&c);
+    }
+    return recordings;
+}
+
+// The program's recording time in UTC; false when it has none.
+bool RecordingTime(const Program& p, WORD zone, SYSTEMTIME* out) {
+    const DWORD date[6] = {p.info.dwYear, p.info.dwMonth,  p.info.dwDay,
+                           p.info.dwHour, p.info.dwMinute, p.info.dwSecond};
+    time_t when = 0;
+    tm parts{};
+    if (!DiscInstant(date, zone, &when) || !gmtime_r(&when, &parts)) return false;
+    *out = SYSTEMTIME{static_cast<WORD>(parts.tm_year + 1900), static_cast<WORD>(parts.tm_mon + 1),
+                      static_cast<WORD>(parts.tm_wday),        static_cast<WORD>(parts.tm_mday),
+                      static_cast<WORD>(parts.tm_hour),        static_cast<WORD>(parts.tm_min),
+                      static_cast<WORD>(parts.tm_sec),         0};
+    return true;
+}
+
+// The chapters of a recording: where each entry point of its cells begins
+// in the VOB (the recovered program starts at the VOB's start), in order,
+// each once.
+std::vector<DWORD> ChapterFrames(void* h, const std::vector<const Cell*>& cells) {
+    std::vector<DWORD> chapters;
+    for (const Cell* c : cells) {
+        for (const Segment& e : c->entryPoints) {
+            DWORD frame = 0;
+            if (StartFrame(h, e.s, &frame) && frame > 0) chapters.push_back(frame);
+        }
+    }
+    std::sort(chapters.begin(), chapters.end());
+    chapters.erase(std::unique(chapters.begin(), chapters.end()), chapters.end());
+    return chapters;
+}
+
+// The recordings of program p of the management file `file` (at byte at of
+// the dump, open in h), as the recovery can know them again.
+void AddProgramVobs(void* h, const DiscInfo& d, const Program& p, const std::vector<VR_STREAM_EXTENT>& extents,
+                    size_t file, uint64_t at, std::vector<KnownVob>* vobs) {
+    const Recordings recordings = RecordingsOf(p);
+    for (size_t n = 0; n < recordings.size(); ++n) {
+        const WORD vob = recordings[n].first;
+        const auto extent =
+            std::find_if(extents.begin(), extents.end(), [&](const VR_STREAM_EXTENT& e) { return e.wNumber == vob; });
+        if (extent == extents.end()) continue;
+        KnownVob k;
+        k.file = file;
+        k.vob = vob;
+        k.sectors = extent->dwSectors;
+        k.units = UnitsOf(h, *extent);
+        // A program of several recordings: each its title, numbered.
+        const std::string part = recordings.size() > 1 ? " (" + std::to_string(n + 1) + ")" : "";
+        k.naming.title = p.title.empty() ? "" : p.title + part;
+        k.naming.dated = RecordingTime(p, d.timeZone, &k.naming.when);
+        k.naming.chapters = ChapterFrames(h, recordings[n].second);
+        k.naming.from = "program " + std::to_string(p.number) + part + " (\"" + p.title +
+                        "\") of the management file at byte " + std::to_string(at);
+        vobs->push_back(k);
+    }
+}
+
 Survivors FindSurvivors(const Dump& dump, const std::vector<uint64_t>& found, bool quiet) {
     constexpr size_t kLargest = 0x20000;  // a management file's length as writers make it
     constexpr size_t kMostCopies = 64;
@@ -262,60 +334,7 @@ Survivors FindSurvivors(const Dump& dump, const std::vector<uint64_t>& found, bo
         }
         const DiscInfo d = Describe(h);
         const std::vector<VR_STREAM_EXTENT> extents = MovieExtents(h);
-        for (const Program& p : d.programs) {
-            // The program's recordings (VOBs), in the order its cells play
-            // them, each with the cells that play it.
-            std::vector<std::pair<WORD, std::vector<const Cell*>>> recordings;
-            for (const Cell& c : p.cells) {
-                if (c.s.dwCellType != 0) continue;
-                const WORD vob = static_cast<WORD>(c.s.dwSRPN);
-                auto it =
-                    std::find_if(recordings.begin(), recordings.end(),
-                                 [&](const std::pair<WORD, std::vector<const Cell*>>& r) { return r.first == vob; });
-                if (it == recordings.end()) it = recordings.insert(recordings.end(), {vob, {}});
-                it->second.push_back(&c);
-            }
-            for (size_t n = 0; n < recordings.size(); ++n) {
-                const WORD vob = recordings[n].first;
-                const auto extent = std::find_if(extents.begin(), extents.end(),
-                                                 [&](const VR_STREAM_EXTENT& e) { return e.wNumber == vob; });
-                if (extent == extents.end()) continue;
-                KnownVob k;
-                k.file = seen.size() - 1;
-                k.vob = vob;
-                k.sectors = extent->dwSectors;
-                k.units = UnitsOf(h, *extent);
-                // A program of several recordings: each its title, numbered.
-                const std::string part = recordings.size() > 1 ? " (" + std::to_string(n + 1) + ")" : "";
-                k.naming.title = p.title.empty() ? "" : p.title + part;
-                const DWORD date[6] = {p.info.dwYear, p.info.dwMonth,  p.info.dwDay,
-                                       p.info.dwHour, p.info.dwMinute, p.info.dwSecond};
-                time_t when = 0;
-                tm parts{};
-                if (DiscInstant(date, d.timeZone, &when) && gmtime_r(&when, &parts)) {
-                    k.naming.dated = true;
-                    k.naming.when =
-                        SYSTEMTIME{static_cast<WORD>(parts.tm_year + 1900), static_cast<WORD>(parts.tm_mon + 1),
-                                   static_cast<WORD>(parts.tm_wday),        static_cast<WORD>(parts.tm_mday),
-                                   static_cast<WORD>(parts.tm_hour),        static_cast<WORD>(parts.tm_min),
-                                   static_cast<WORD>(parts.tm_sec),         0};
-                }
-                // Its chapters: where each entry point of its cells begins
-                // in the VOB (the recovered program starts at the VOB's start).
-                for (const Cell* c : recordings[n].second) {
-                    for (const Segment& e : c->entryPoints) {
-                        DWORD frame = 0;
-                        if (StartFrame(h, e.s, &frame) && frame > 0) k.naming.chapters.push_back(frame);
-                    }
-                }
-                std::sort(k.naming.chapters.begin(), k.naming.chapters.end());
-                k.naming.chapters.erase(std::unique(k.naming.chapters.begin(), k.naming.chapters.end()),
-                                        k.naming.chapters.end());
-                k.naming.from = "program " + std::to_string(p.number) + part + " (\"" + p.title +
-                                "\") of the management file at byte " + std::to_string(at);
-                known.vobs.push_back(k);
-            }
-        }
+        for (const Program& p : d.programs) AddProgramVobs(h, d, p, extents, seen.size() - 1, at, &known.vobs);
         for (KnownPlaylist& l : PlaylistsOf(h, d, seen.size() - 1)) known.playlists.push_back(l);
         if (!quiet) {
             std::printf("  the management file at byte %llu describes %s\n", static_cast<unsigned long long>(at),
@@ -410,6 +429,158 @@ bool Match(const std::vector<KnownVob>& known, const std::string& path, DWORD fi
     return match != nullptr;
 }
 
+// The chains by TV system: the first recording's system makes dir, the
+// other goes beside it.
+std::vector<Target> TargetsBySystem(const std::vector<PackRun>& runs, const Assembly& a, const std::string& dir) {
+    std::vector<Target> targets;
+    for (size_t c = 0; c < a.chains.size(); ++c) {
+        std::string system;
+        for (size_t r : a.chains[c])
+            if (system.empty() && SystemOf(runs[r].frameRate)) system = std::to_string(SystemOf(runs[r].frameRate));
+        auto it = std::find_if(targets.begin(), targets.end(), [&](const Target& t) {
+            return t.system == system || system.empty() || t.system.empty();
+        });
+        if (it == targets.end()) {
+            targets.push_back({targets.empty() ? dir : dir + "-" + system, system, {}});
+            it = targets.end() - 1;
+        }
+        if (it->system.empty()) it->system = system;
+        it->chains.push_back(c);
+    }
+    return targets;
+}
+
+// Outputs are new: never a disc's directory, never the source. kOk, or the
+// failure reported.
+int CheckTargets(const std::vector<Target>& targets, const DiscFiles& sourceFiles) {
+    for (const Target& t : targets) {
+        for (const char* name : kDiscFiles) {
+            if (Exists(InDir(t.dir, name)))
+                return Fail(t.dir + " already holds " + name + "; recover writes into a directory that holds no disc.");
+        }
+        const std::string refusal = sourceFiles.DirectoryRefusal(t.dir);
+        if (!refusal.empty()) return Fail(refusal);
+    }
+    return kOk;
+}
+
+// What holds no packs (noise, zeros, file system, other data): the first
+// few stretches and how many bytes they hold together.
+void PrintWithoutPacks(const std::vector<PackRun>& runs, uint64_t size) {
+    std::vector<std::pair<uint64_t, uint64_t>> held;
+    for (const PackRun& r : runs) held.emplace_back(r.at, r.End());
+    std::sort(held.begin(), held.end());
+    std::vector<std::pair<uint64_t, uint64_t>> gaps;
+    uint64_t end = 0;
+    for (const auto& h : held) {
+        if (h.first > end) gaps.emplace_back(end, h.first);
+        end = std::max(end, h.second);
+    }
+    if (size > end) gaps.emplace_back(end, size);
+    uint64_t bytes = 0;
+    for (const auto& g : gaps) bytes += g.second - g.first;
+    if (gaps.empty()) return;
+    constexpr size_t kShown = 10;
+    std::string shown;
+    for (size_t i = 0; i < gaps.size() && i < kShown; ++i)
+        shown += (i ? ", " : "") + Span(gaps[i].first, gaps[i].second);
+    if (gaps.size() > kShown) shown += ", and " + std::to_string(gaps.size() - kShown) + " more";
+    std::printf("  left out: %llu bytes that hold no MPEG packs (%s)\n", static_cast<unsigned long long>(bytes),
+                shown.c_str());
+}
+
+// What the scan of the dump found: each recording with the runs it is made
+// of and the directory it goes into, then what is left out.
+void PrintScan(const Dump& dump, const std::vector<PackRun>& runs, const Assembly& a,
+               const std::vector<Target>& targets, uint64_t unreadable) {
+    std::printf("%s: %s found in %s\n", dump.Path().c_str(),
+                Count(static_cast<long>(a.chains.size()), "recording", "recordings").c_str(),
+                Count(static_cast<long>(runs.size()), "run of packs", "runs of packs").c_str());
+    for (size_t c = 0; c < a.chains.size(); ++c) {
+        std::string pieces;
+        uint64_t packs = 0;
+        for (size_t r : a.chains[c]) {
+            pieces += (pieces.empty() ? "" : ", then ") + Span(runs[r].at, runs[r].End());
+            packs += runs[r].packs;
+        }
+        const Target& t = *std::find_if(targets.begin(), targets.end(), [&](const Target& x) {
+            return std::find(x.chains.begin(), x.chains.end(), c) != x.chains.end();
+        });
+        std::printf("  %s %zu: %s (%s), %s lines, into %s\n",
+                    runs[a.chains[c][0]].stills ? "still pictures" : "recording", c + 1, pieces.c_str(),
+                    Count(static_cast<long>(packs), "pack", "packs").c_str(),
+                    t.system.empty() ? "unknown" : t.system.c_str(), t.dir.c_str());
+    }
+    for (const auto& d : a.duplicates) {
+        std::printf("  left out: %s repeat %s\n", Span(runs[d.first].at, runs[d.first].End()).c_str(),
+                    Span(runs[d.second].at, runs[d.second].End()).c_str());
+    }
+    PrintWithoutPacks(runs, dump.Size());
+    if (unreadable) std::printf("  %llu bytes could not be read\n", static_cast<unsigned long long>(unreadable));
+}
+
+// What the scan of a dump found and what recovers it.
+struct DumpRecovery {
+    const Dump& dump;
+    const std::vector<PackRun>& runs;
+    const Assembly& a;
+    const DiscFiles& sourceFiles;
+    const Survivors& survivors;
+    const RecoveredNamer& namer;
+    bool files, quiet;
+};
+
+// Makes the directory the disc of target t is recovered in: t's own, or
+// with --files a scratch directory inside it. False, with the failure
+// reported.
+bool MakeDiscDirectory(const Target& t, bool files, std::string* disc) {
+    *disc = t.dir;
+    if (files) {
+        if (!IsDirectory(t.dir) && mkdir(t.dir.c_str(), 0777) != 0)
+            return Fail(t.dir + " is not a directory and cannot be made one: " + std::strerror(errno) + "."), false;
+        std::string pattern = InDir(t.dir, ".recover-XXXXXX");
+        if (!mkdtemp(&pattern[0])) return Fail("no scratch directory can be made in " + t.dir + "."), false;
+        *disc = pattern;
+    } else if (!IsDirectory(t.dir) && mkdir(t.dir.c_str(), 0777) != 0) {
+        return Fail(t.dir + " is not a directory and cannot be made one: " + std::strerror(errno) + "."), false;
+    }
+    return true;
+}
+
+// Writes target t's stream files, recovers the disc from them and restores
+// its playlists; with --files the disc is made in a scratch directory
+// inside t's, and its programs become the files. kOk, or the exit status of
+// the failure (reported).
+int RecoverTarget(const DumpRecovery& r, const Target& t) {
+    std::string disc;
+    if (!MakeDiscDirectory(t, r.files, &disc)) return kFailed;
+    const auto cleanup = [&] {
+        std::error_code ec;
+        if (r.files) fs::remove_all(disc, ec);
+    };
+    const auto removeStreams = [&] {
+        if (!r.files) {
+            std::remove(InDir(disc, kMovieVro).c_str());
+            std::remove(InDir(disc, kStillVro).c_str());
+        }
+        cleanup();
+    };
+    if (!WriteStream(r.dump, r.runs, r.a, t, false, disc, r.sourceFiles) ||
+        !WriteStream(r.dump, r.runs, r.a, t, true, disc, r.sourceFiles)) {
+        return removeStreams(), kFailed;
+    }
+    const int recovered = RecoverInPlace(disc, false, false, r.quiet || r.files, r.namer);
+    if (recovered != kOk) return removeStreams(), recovered;
+    if (!r.files) return RestorePlaylists(disc, r.survivors, r.quiet);
+    Args extract;
+    extract.command = "extract";
+    extract.words = {disc, "--all", "-d", t.dir};
+    extract.quiet = r.quiet;
+    const int written = RunExtract(extract);
+    cleanup();
+    return written;
+}
+
 }  // namespace
 
 int RecoverDump(const std::string& source, const std::string& dir, bool files, bool dry, bool quiet) {
@@ -432,81 +603,11 @@ int RecoverDump(const std::string& source, const std::string& dir, bool files, b
         return Fail(dump.Path() + " holds no MPEG program stream of 2048-byte packs; nothing was written.");
     const Assembly a = AssembleRuns(runs);
 
-    // The chains by TV system: the first recording's system makes DIR, the
-    // other goes beside it.
-    std::vector<Target> targets;
-    for (size_t c = 0; c < a.chains.size(); ++c) {
-        std::string system;
-        for (size_t r : a.chains[c])
-            if (system.empty() && SystemOf(runs[r].frameRate)) system = std::to_string(SystemOf(runs[r].frameRate));
-        auto it = std::find_if(targets.begin(), targets.end(), [&](const Target& t) {
-            return t.system == system || system.empty() || t.system.empty();
-        });
-        if (it == targets.end()) {
-            targets.push_back({targets.empty() ? dir : dir + "-" + system, system, {}});
-            it = targets.end() - 1;
-        }
-        if (it->system.empty()) it->system = system;
-        it->chains.push_back(c);
-    }
-    // Outputs are new: never a disc's directory, never the source.
+    const std::vector<Target> targets = TargetsBySystem(runs, a, dir);
     const DiscFiles sourceFiles(IsDirectory(source) ? source : dump.Path());
-    for (const Target& t : targets) {
-        for (const char* name : kDiscFiles) {
-            if (Exists(InDir(t.dir, name)))
-                return Fail(t.dir + " already holds " + name + "; recover writes into a directory that holds no disc.");
-        }
-        const std::string refusal = sourceFiles.DirectoryRefusal(t.dir);
-        if (!refusal.empty()) return Fail(refusal);
-    }
-
-    if (!quiet || dry) {
-        std::printf("%s: %s found in %s\n", dump.Path().c_str(),
-                    Count(static_cast<long>(a.chains.size()), "recording", "recordings").c_str(),
-                    Count(static_cast<long>(runs.size()), "run of packs", "runs of packs").c_str());
-        for (size_t c = 0; c < a.chains.size(); ++c) {
-            std::string pieces;
-            uint64_t packs = 0;
-            for (size_t r : a.chains[c]) {
-                pieces += (pieces.empty() ? "" : ", then ") + Span(runs[r].at, runs[r].End());
-                packs += runs[r].packs;
-            }
-            const Target& t = *std::find_if(targets.begin(), targets.end(), [&](const Target& x) {
-                return std::find(x.chains.begin(), x.chains.end(), c) != x.chains.end();
-            });
-            std::printf("  %s %zu: %s (%s), %s lines, into %s\n",
-                        runs[a.chains[c][0]].stills ? "still pictures" : "recording", c + 1, pieces.c_str(),
-                        Count(static_cast<long>(packs), "pack", "packs").c_str(),
-                        t.system.empty() ? "unknown" : t.system.c_str(), t.dir.c_str());
-        }
-        for (const auto& d : a.duplicates) {
-            std::printf("  left out: %s repeat %s\n", Span(runs[d.first].at, runs[d.first].End()).c_str(),
-                        Span(runs[d.second].at, runs[d.second].End()).c_str());
-        }
-        // What holds no packs: noise, zeros, file system, other data.
-        std::vector<std::pair<uint64_t, uint64_t>> held;
-        for (const PackRun& r : runs) held.emplace_back(r.at, r.End());
-        std::sort(held.begin(), held.end());
-        std::vector<std::pair<uint64_t, uint64_t>> gaps;
-        uint64_t end = 0;
-        for (const auto& h : held) {
-            if (h.first > end) gaps.emplace_back(end, h.first);
-            end = std::max(end, h.second);
-        }
-        if (dump.Size() > end) gaps.emplace_back(end, dump.Size());
-        uint64_t bytes = 0;
-        for (const auto& g : gaps) bytes += g.second - g.first;
-        if (!gaps.empty()) {
-            constexpr size_t kShown = 10;
-            std::string shown;
-            for (size_t i = 0; i < gaps.size() && i < kShown; ++i)
-                shown += (i ? ", " : "") + Span(gaps[i].first, gaps[i].second);
-            if (gaps.size() > kShown) shown += ", and " + std::to_string(gaps.size() - kShown) + " more";
-            std::printf("  left out: %llu bytes that hold no MPEG packs (%s)\n", static_cast<unsigned long long>(bytes),
-                        shown.c_str());
-        }
-        if (unreadable) std::printf("  %llu bytes could not be read\n", static_cast<unsigned long long>(unreadable));
-    }
+    const int usable = CheckTargets(targets, sourceFiles);
+    if (usable != kOk) return usable;
+    if (!quiet || dry) PrintScan(dump, runs, a, targets, unreadable);
     // Titles, dates and chapters from management files that survived.
     const Survivors survivors = FindSurvivors(dump, management, quiet && !dry);
     const std::vector<KnownVob>& known = survivors.vobs;
@@ -515,53 +616,10 @@ int RecoverDump(const std::string& source, const std::string& dir, bool files, b
         return Match(known, path, first, sectors, naming);
     };
     if (dry) return kOk;
-
+    const DumpRecovery recovery{dump, runs, a, sourceFiles, survivors, namer, files, quiet};
     for (const Target& t : targets) {
-        // With --files the disc is made in a scratch directory beside DIR,
-        // and its programs become the files.
-        std::string disc = t.dir;
-        if (files) {
-            if (!IsDirectory(t.dir) && mkdir(t.dir.c_str(), 0777) != 0)
-                return Fail(t.dir + " is not a directory and cannot be made one: " + std::strerror(errno) + ".");
-            std::string pattern = InDir(t.dir, ".recover-XXXXXX");
-            if (!mkdtemp(&pattern[0])) return Fail("no scratch directory can be made in " + t.dir + ".");
-            disc = pattern;
-        } else if (!IsDirectory(t.dir) && mkdir(t.dir.c_str(), 0777) != 0) {
-            return Fail(t.dir + " is not a directory and cannot be made one: " + std::strerror(errno) + ".");
-        }
-        const auto cleanup = [&] {
-            std::error_code ec;
-            if (files) fs::remove_all(disc, ec);
-        };
-        if (!WriteStream(dump, runs, a, t, false, disc, sourceFiles) ||
-            !WriteStream(dump, runs, a, t, true, disc, sourceFiles)) {
-            if (!files) {
-                std::remove(InDir(disc, kMovieVro).c_str());
-                std::remove(InDir(disc, kStillVro).c_str());
-            }
-            return cleanup(), kFailed;
-        }
-        const int recovered = RecoverInPlace(disc, false, false, quiet || files, namer);
-        if (recovered != kOk) {
-            if (!files) {
-                std::remove(InDir(disc, kMovieVro).c_str());
-                std::remove(InDir(disc, kStillVro).c_str());
-            }
-            return cleanup(), recovered;
-        }
-        if (!files) {
-            const int restored = RestorePlaylists(disc, survivors, quiet);
-            if (restored != kOk) return restored;
-        }
-        if (files) {
-            Args extract;
-            extract.command = "extract";
-            extract.words = {disc, "--all", "-d", t.dir};
-            extract.quiet = quiet;
-            const int written = RunExtract(extract);
-            cleanup();
-            if (written != kOk) return written;
-        }
+        const int status = RecoverTarget(recovery, t);
+        if (status != kOk) return status;
     }
     return kOk;
 }
