@@ -159,6 +159,28 @@ int ThroughSegs(vrm_seg* s, Fn fn) {
     return result;
 }
 
+// vrm_GetStreamUse: the arrays are filled as C++ records and copied out
+// element for element (each C element type has the bytes of its C++ one),
+// as many as there are, at most as many as the caller has room for: the
+// caller's counts do not size an allocation.
+int StreamUse(void* h, int still, vrm_stream_use* use, vrm_stream_extent* extents, uint32_t maxExtents,
+              vrm_extent_pair* overlaps, uint32_t maxOverlaps, vrm_sector_run* gaps, uint32_t maxGaps) {
+    VR_STREAM_USE counts{};
+    fnVR_GetStreamUse(h, still, &counts, nullptr, 0, nullptr, 0, nullptr, 0);
+    std::vector<VR_STREAM_EXTENT> e(extents ? std::min<uint32_t>(maxExtents, counts.dwExtents) : 0);
+    std::vector<VR_EXTENT_PAIR> o(overlaps ? std::min<uint32_t>(maxOverlaps, counts.dwOverlaps) : 0);
+    std::vector<VR_SECTOR_RUN> g(gaps ? std::min<uint32_t>(maxGaps, counts.dwGaps) : 0);
+    const int result = Through<VR_STREAM_USE>(use, [&](VR_STREAM_USE* p) {
+        return fnVR_GetStreamUse(h, still, p, e.empty() ? nullptr : e.data(), static_cast<DWORD>(e.size()),
+                                 o.empty() ? nullptr : o.data(), static_cast<DWORD>(o.size()),
+                                 g.empty() ? nullptr : g.data(), static_cast<DWORD>(g.size()));
+    });
+    if (!e.empty()) std::memcpy(extents, e.data(), e.size() * sizeof e[0]);
+    if (!o.empty()) std::memcpy(overlaps, o.data(), o.size() * sizeof o[0]);
+    if (!g.empty()) std::memcpy(gaps, g.data(), g.size() * sizeof g[0]);
+    return result;
+}
+
 }  // namespace
 
 extern "C" {
@@ -385,24 +407,7 @@ int vrm_GetTablePlace(void* h, int table, vrm_table_place* out) {
 int vrm_GetStreamUse(void* h, int still, vrm_stream_use* use, vrm_stream_extent* extents, uint32_t maxExtents,
                      vrm_extent_pair* overlaps, uint32_t maxOverlaps, vrm_sector_run* gaps, uint32_t maxGaps) {
     return vrm::Guard(h, [&]() -> int {
-        // The arrays are filled as C++ records and copied out element for
-        // element (each C element type has the bytes of its C++ one).
-        // As many as there are, at most as many as the caller has room
-        // for: the caller's counts do not size an allocation.
-        VR_STREAM_USE counts{};
-        fnVR_GetStreamUse(h, still, &counts, nullptr, 0, nullptr, 0, nullptr, 0);
-        std::vector<VR_STREAM_EXTENT> e(extents ? std::min<uint32_t>(maxExtents, counts.dwExtents) : 0);
-        std::vector<VR_EXTENT_PAIR> o(overlaps ? std::min<uint32_t>(maxOverlaps, counts.dwOverlaps) : 0);
-        std::vector<VR_SECTOR_RUN> g(gaps ? std::min<uint32_t>(maxGaps, counts.dwGaps) : 0);
-        const int result = Through<VR_STREAM_USE>(use, [&](VR_STREAM_USE* p) {
-            return fnVR_GetStreamUse(h, still, p, e.empty() ? nullptr : e.data(), static_cast<DWORD>(e.size()),
-                                     o.empty() ? nullptr : o.data(), static_cast<DWORD>(o.size()),
-                                     g.empty() ? nullptr : g.data(), static_cast<DWORD>(g.size()));
-        });
-        if (!e.empty()) std::memcpy(extents, e.data(), e.size() * sizeof e[0]);
-        if (!o.empty()) std::memcpy(overlaps, o.data(), o.size() * sizeof o[0]);
-        if (!g.empty()) std::memcpy(gaps, g.data(), g.size() * sizeof g[0]);
-        return result;
+        return StreamUse(h, still, use, extents, maxExtents, overlaps, maxOverlaps, gaps, maxGaps);
     });
 }
 int vrm_ReleaseStreamSectors(void* h, int still, uint32_t first, uint32_t count) {

@@ -43,7 +43,6 @@ public:
     // Size of the file at open (saturated to 32 bits; 0 marks a new file),
     // which is also the end of what the reader reads.
     DWORD FileSize() const { return m_dwFileSize; }
-    DWORD UpperBound() const { return m_dwFileSize; }
     const BYTE* View() const { return m_loaded.empty() ? m_view.Data() : m_loaded.data(); }
     bool IsOpen() const { return m_file.IsOpen() || m_bLoaded; }
 

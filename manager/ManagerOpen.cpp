@@ -198,7 +198,7 @@ int CheckExtents(CVR_MANGR& m) {
                                 std::to_string(e.start + e.declared) + ")",
                             vrm::Status::kByteOffset, e.start + e.declared);
         }
-        const uint64_t limit = i + 1 < extents.size() ? extents[i + 1].start : m.m_pBuffer->UpperBound();
+        const uint64_t limit = i + 1 < extents.size() ? extents[i + 1].start : m.m_pBuffer->FileSize();
         if (end > limit) {
             return m.fnFail(VRO_ERR_DAMAGED,
                             std::string("its table ") + e.name +
