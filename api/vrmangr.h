@@ -56,14 +56,7 @@ VRMANGR_API int fnVR_MANGROpen(void* handle, const char* dir);
 // The four files of a disc read from somewhere other than a directory (the
 // UDF file system of a disc image or a drive, say), by their names
 // "VR_MANGR.IFO", "VR_MANGR.BUP", "VR_MOVIE.VRO" and "VR_STILL.VRO".
-typedef struct VR_DISC_FILES {
-    void* pContext;  // handed to both functions
-    // The length in bytes of the named file; -1 when it is not there.
-    __int64 (*pfnSize)(void* context, const char* name);
-    // Reads up to n bytes of the named file at offset into data: the number
-    // read (fewer only at the file's end), or -1 when they cannot be read.
-    __int64 (*pfnRead)(void* context, const char* name, uint64_t offset, void* data, DWORD n);
-} VR_DISC_FILES;
+typedef vrm_disc_files VR_DISC_FILES;
 // Opens, as fnVR_MANGROpen does, the disc whose files *files gives, naming
 // it location in messages; the stream files are named "<location>/
 // VR_MOVIE.VRO" and "<location>/VR_STILL.VRO" in segment records. The
@@ -94,15 +87,7 @@ VRMANGR_API DWORD fnVR_MANGRGetLastError(void* handle);
 // call that succeeded), where the fault lies, and one sentence for a person
 // that names the file, item or limit concerned. Every function of the flat
 // interface sets it: cleared when it starts, filled in when it fails.
-typedef struct VR_STATUS {
-    DWORD dwCode;
-    // What llAt counts: VR_STATUS_NOWHERE (0), VR_STATUS_BYTE_OFFSET (1) a
-    // byte offset in the file the sentence names, VR_STATUS_ITEM (2) the
-    // number of the item it names.
-    DWORD dwWhere;
-    __int64 llAt;
-    char szText[512];  // NUL-terminated UTF-8, cut at a character boundary
-} VR_STATUS;
+typedef vrm_status VR_STATUS;
 enum { VR_STATUS_NOWHERE = 0, VR_STATUS_BYTE_OFFSET = 1, VR_STATUS_ITEM = 2 };
 // Copies the status of the handle's last call; 0 for a null handle or out.
 VRMANGR_API int fnVR_MANGRGetLastStatus(void* handle, VR_STATUS* out);
@@ -290,18 +275,7 @@ VRMANGR_API int fnVR_CombinePLEntryPt(void* handle, int pl, int epFirst, int epL
 // ---- Editing the recordings, program by program ----
 
 // What an edit of programs did.
-typedef struct VR_PROGRAM_EDIT {
-    __int64 llFrom;  // where it cut: 27 MHz ticks of play time from the program's start (0: delete, combine)
-    __int64 llTo;  // the end of the erased stretch (llFrom for a division)
-    DWORD dwRecordingsRemoved;  // VOBs and VOGs no cell plays any more, gone from the tables
-    DWORD dwRecordingsShortened;  // VOBs shortened or split to what is still played
-    DWORD dwSectorsFreed;  // sectors of the stream files no recording covers any more
-    DWORD dwPlaylistsChanged;  // playlists that lost cells or parts of cells
-    DWORD dwPlaylistsDeleted;  // playlists left empty, deleted
-    DWORD reserved_36;
-    BYTE cPlaylists[100];  // per playlist as numbered before: 0 unchanged, 1 changed, 2 deleted
-    BYTE reserved_140[4];
-} VR_PROGRAM_EDIT;
+typedef vrm_program_edit VR_PROGRAM_EDIT;
 // Programs are numbered from 1 as fnVR_GetOPGCPGInfo numbers them; times
 // are 27 MHz ticks of play time from the program's start (the sum of its
 // cells' lengths, as the program's duration counts them). Each edit changes
@@ -345,11 +319,7 @@ enum {
     VR_COPY_DAMAGED = 2,  // the other copy does not load, or its tables disagree with each other
     VR_COPY_DIFFERS = 3,  // the other copy is good but describes another state of the disc
 };
-typedef struct VR_OPEN_STATE {
-    DWORD dwOpenedCopy;  // the copy the tables come from: 0 VR_MANGR.IFO, 1 VR_MANGR.BUP
-    DWORD dwOtherCopy;  // VR_COPY_*; while VR_COPY_DIFFERS, Save refuses (VRO_ERR_COPIES_DIFFER)
-    DWORD dwFindings;  // the number of sentences fnVR_GetOpenFinding gives
-} VR_OPEN_STATE;
+typedef vrm_open_state VR_OPEN_STATE;
 // What the last Open found: which copy it used and the state of the other
 // (meaningful after an Open that succeeded), and how many findings it made
 // (also after one that failed). 0 for a null handle or out.
@@ -359,14 +329,7 @@ enum {
     VR_FINDING_COPY = 0,  // why the copy as a whole was not used
     VR_FINDING_TABLES = 1,  // one disagreement between the copy's tables
 };
-typedef struct VR_OPEN_FINDING {
-    DWORD dwCopy;  // the copy it is about: 0 VR_MANGR.IFO, 1 VR_MANGR.BUP
-    DWORD dwKind;  // VR_FINDING_*
-    // The sentence without the copy's name in front: "cannot be read.",
-    // "does not load: ..." (VR_FINDING_COPY) or "ORG_PGCI: ..."
-    // (VR_FINDING_TABLES). NUL-terminated UTF-8, cut at a character boundary.
-    char szText[512];
-} VR_OPEN_FINDING;
+typedef vrm_open_finding VR_OPEN_FINDING;
 // Finding `index` (0-based, below VR_OPEN_STATE.dwFindings) of the last
 // Open: why a copy was not used (it cannot be read, does not load, which of
 // its tables disagree, its recordings lie outside the stream files). 0 when
@@ -374,16 +337,7 @@ typedef struct VR_OPEN_FINDING {
 VRMANGR_API int fnVR_GetOpenFinding(void* handle, DWORD index, VR_OPEN_FINDING* out);
 
 // The head of the management file (VMGI_MAT).
-typedef struct VR_DISC_FACTS {
-    char szIdentifier[13];  // VMG_ID, NUL-terminated: "DVD_RTR_VMG0"
-    BYTE cStillTime;  // STILL_TM, seconds
-    BYTE cCharacterSet;  // CHRS
-    BYTE reserved_15;
-    WORD wVersion;  // VERN
-    WORD wTimeZone;  // TM_ZONE as recorded: 0x1000 plus the offset from UTC in minutes
-    DWORD dwVmgiEnd;  // VMGI_EA: the last byte of RTR_VMGI
-    DWORD dwManagementEnd;  // RTR_VMG_EA: the last byte of the management area
-} VR_DISC_FACTS;
+typedef vrm_disc_facts VR_DISC_FACTS;
 // The head of the disc's management file. 0 when no disc is open.
 VRMANGR_API int fnVR_GetDiscFacts(void* handle, VR_DISC_FACTS* out);
 
@@ -394,12 +348,7 @@ VRMANGR_API int fnVR_GetDiscFacts(void* handle, VR_DISC_FACTS* out);
 // PES packets of its first cell, read from the stream file). Protected
 // recordings cannot be played without a licensed key; the library does not
 // decrypt them, and every save writes these fields as they were found.
-typedef struct VR_PROTECTION {
-    WORD wCPSI;  // CPSI as recorded (0: none)
-    BYTE cTitleKey;  // 1 when ETKI holds a key (a byte other than 0)
-    BYTE cProtected;  // pg 0: the disc carries either; pg n: program n is protected
-    DWORD dwPrograms;  // pg 0: the protected programs of the original chain
-} VR_PROTECTION;
+typedef vrm_protection VR_PROTECTION;
 // The disc's protection (pg 0) or that of program pg of the original chain.
 // 0 when no disc is open or there is no program pg.
 VRMANGR_API int fnVR_GetProtection(void* handle, int pg, VR_PROTECTION* out);
@@ -407,32 +356,15 @@ VRMANGR_API int fnVR_GetProtection(void* handle, int pg, VR_PROTECTION* out);
 // The tables of the management file in file order: RTR_VMGI, M_AVFIT,
 // S_AVFIT, ORG_PGCI, UD_PGCIT, TXTDT_MG, MNFIT.
 enum { VR_TABLE_COUNT = 7 };
-typedef struct VR_TABLE_PLACE {
-    char szName[12];  // the table's name, NUL-terminated
-    DWORD dwStart;  // its start address: a byte offset in the management file
-    DWORD dwSize;  // the bytes it was loaded from; 0 for a table the disc does not have
-} VR_TABLE_PLACE;
+typedef vrm_table_place VR_TABLE_PLACE;
 // Where table `table` (0 to VR_TABLE_COUNT - 1) lies in the management file
 // the handle read at Open (or wrote at its last Save). 0 for another
 // number, or when no disc is open.
 VRMANGR_API int fnVR_GetTablePlace(void* handle, int table, VR_TABLE_PLACE* out);
 
 // Two recordings (VOB or VOG numbers) that share sectors of a stream file.
-typedef struct VR_EXTENT_PAIR {
-    WORD wFirst;
-    WORD wSecond;
-} VR_EXTENT_PAIR;
-typedef struct VR_STREAM_USE {
-    DWORD dwExtents;  // recordings: VOBs of VR_MOVIE.VRO or VOGs of VR_STILL.VRO
-    DWORD dwOverlaps;  // pairs of recordings that share sectors
-    DWORD dwGaps;  // runs of sectors before the highest recording end that no recording uses
-    DWORD dwRecordedEnd;  // the sector behind the highest recording end
-    DWORD dwFilePresent;  // 1 when the stream file exists
-    DWORD reserved_20;
-    __int64 llFileBytes;  // its length (0 when missing)
-    __int64 llTrailingBytes;  // its bytes behind the highest recording end
-    __int64 llMissingBytes;  // recorded bytes behind the end of the file
-} VR_STREAM_USE;
+typedef vrm_extent_pair VR_EXTENT_PAIR;
+typedef vrm_stream_use VR_STREAM_USE;
 // What the recordings use of VR_MOVIE.VRO (still 0) or VR_STILL.VRO (still
 // 1), each taken from its own start sector and size, measured against the
 // stream file in the handle's directory. use gets the counts; the first
@@ -456,19 +388,7 @@ VRMANGR_API int fnVR_GetStreamUse(void* handle, int still, VR_STREAM_USE* use, V
 // whatever was asked. A handle ended without Save gives back nothing. 0 for
 // a run past the last sector a stream file can have, or without a disc.
 VRMANGR_API int fnVR_ReleaseStreamSectors(void* handle, int still, DWORD first, DWORD count);
-typedef struct VR_RELEASED_SPACE {
-    __int64 llMovieBytes;  // bytes of VR_MOVIE.VRO given back
-    __int64 llStillBytes;  // bytes of VR_STILL.VRO given back
-    // Bytes that stay in the files, unused, because their file system cannot
-    // punch holes: not an error, the save stands.
-    __int64 llMovieUnsupported;
-    __int64 llStillUnsupported;
-    // Runs that could not be given back for another reason (an I/O error)
-    // and their bytes: they stay unused in the file; the save stands.
-    DWORD dwFailedRuns;
-    DWORD reserved_36;
-    __int64 llFailedBytes;
-} VR_RELEASED_SPACE;
+typedef vrm_released_space VR_RELEASED_SPACE;
 // What the handle's last Save gave back (all zero after a Save that failed,
 // or gave back nothing). 0 for a null handle or out.
 VRMANGR_API int fnVR_GetReleasedSpace(void* handle, VR_RELEASED_SPACE* out);
@@ -503,15 +423,7 @@ VRMANGR_API int fnVR_SetPLTypeFromCells(void* handle, int pl);
 // The text of a program or playlist (its 128-byte PRM_TXTI) is two 64-byte
 // halves in the disc's character set (CHRS): recorders keep a short ASCII
 // label in the first and the title in the second.
-typedef struct VR_CHARACTER_SET {
-    BYTE cCode;  // CHRS of VMGI_MAT: 0x00 ASCII, 0x11 ISO 8859-1, 0x12 Shift-JIS
-    // 1 for those three; 0 for any other code, whose texts the getters
-    // below read as ISO 8859-1 (worth a note to the user) and into which
-    // the setters write nothing.
-    BYTE cKnown;
-    BYTE reserved_2[2];
-    char szName[32];  // "ASCII", "ISO 8859-1", "Shift-JIS" or "unknown", NUL-terminated
-} VR_CHARACTER_SET;
+typedef vrm_character_set VR_CHARACTER_SET;
 // The character set of the disc's texts. 0 when no disc is open.
 VRMANGR_API int fnVR_GetCharacterSet(void* handle, VR_CHARACTER_SET* out);
 // The label (first half) or title (second half) of program pg of the

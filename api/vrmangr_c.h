@@ -1,9 +1,9 @@
 /* vrmangr's C interface: the flat functions of vrmangr.h with C linkage, for
  * C99 callers and for foreign-function loaders (Python's ctypes and the
- * like). The header stands alone: it includes only <stdint.h> and defines
- * nothing but names that begin with vrm_ or VRM_, so it coexists with a
- * caller's own DWORD, BYTE, SYSTEMTIME or __stdcall, and with vrmangr.h in
- * one C++ translation unit.
+ * like). The header stands alone: it includes only <stdint.h> and the
+ * records (platform/records.h), and defines nothing but names that begin
+ * with vrm_ or VRM_, so it coexists with a caller's own DWORD, BYTE,
+ * SYSTEMTIME or __stdcall, and with vrmangr.h in one C++ translation unit.
  *
  * Naming: fnVR_Xxx is vrm_Xxx here, with the same arguments in the same
  * order and the same result (0 on failure; a null handle is refused without
@@ -12,15 +12,17 @@
  * vrm_GetOPGCEntryPtInfo(h, ep, ...) and vrm_GetOPGCEntryPtInfoInCell(h, pg,
  * cell, ep, ...). fnGetDVDVRPathType is vrm_GetDVDVRPathType;
  * fnReleaseSegChain has no C form, as the queries here fill only records
- * the caller chained through pNext and allocate none. The records are those of
- * vrmangr.h, byte for byte (checked at compile time where the library is
- * built), under vrm_ names: seg is vrm_seg, DVDPGCINFO vrm_pgc_info,
- * VR_STATUS vrm_status, and so on; their fields keep their names. What each
- * function does is described in vrmangr.h. */
+ * the caller chained through pNext and allocate none. The records are
+ * declared once, in platform/records.h, by these vrm_ names; vrmangr.h
+ * names the same types seg (vrm_seg), DVDPGCINFO (vrm_pgc_info), VR_STATUS
+ * (vrm_status) and so on. What each function does is described in
+ * vrmangr.h. */
 #ifndef VRMANGR_API_VRMANGR_C_H
 #define VRMANGR_API_VRMANGR_C_H
 
 #include <stdint.h>
+
+#include "platform/records.h"
 
 #if defined(_WIN32)
 #define VRM_C_API
@@ -101,131 +103,27 @@ enum { VRM_PATH_NONE = 0, VRM_PATH_DVD_VR = 1, VRM_PATH_DVD_VIDEO = 2 };
 
 /* ---- Records ---- */
 
-/* A calendar date and time, UTC (SYSTEMTIME). */
-typedef struct vrm_time {
-    uint16_t wYear, wMonth, wDayOfWeek, wDay, wHour, wMinute, wSecond, wMilliseconds;
-} vrm_time;
 
 /* Progress of an analysis or append: (context, phase, done, total, file);
  * 0 cancels (ProgressCallback). */
 typedef int (*vrm_progress)(void* context, uint32_t phase, uint32_t done, uint32_t total, uint32_t file);
 
-/* One segment of a program chain: a cell or an entry point's stretch (seg). */
-typedef struct vrm_seg {
-    char szFileName[260];
-    uint32_t dwSRPN, dwEntryPtNs, dwCellType, dwSkipFrames, dwFrameNs, dwDuration, dwWide, dwAST_Ns, dwSPST_Ns;
-    uint32_t dwAudioCoding, dwFrameRate, dwWidth, dwHeight, dwVideoBitrate, dwSampleRate, dwChannels;
-    uint32_t dwAudioLayer, dwAudioMode, dwAudioBitrate, dwVideoFrames, dwAudioSamples, dwMpegVersion;
-    uint8_t reserved_348[36];
-    int64_t llStartPos, llEndPos; /* the segment's bytes in szFileName: [start, end) */
-    uint32_t dwHeadSize, dwHasNext, dwNextNs;
-    struct vrm_seg* pNext;
-    uint8_t reserved_tail[56];
-} vrm_seg;
 
-/* A program chain: the original chain or a playlist (DVDPGCINFO). */
-typedef struct vrm_pgc_info {
-    uint32_t dwContentTy, dwYear, dwMonth, dwDay, dwHour, dwMinute, dwSecond, dwDuration, dwCount;
-    char szPrmText[128];
-    uint8_t reserved_164[52];
-} vrm_pgc_info;
 
-/* A program of the original chain with its first entry point's segment
- * (DVDPGINFO). */
-typedef struct vrm_pg_info {
-    uint32_t dwContentTy, dwYear, dwMonth, dwDay, dwHour, dwMinute, dwSecond, dwDuration, dwCount;
-    char szPrmText[128];
-    uint8_t reserved_164[52];
-    vrm_seg EntrySeg;
-} vrm_pg_info;
 
-/* Why the handle's last call failed (VR_STATUS). */
-typedef struct vrm_status {
-    uint32_t dwCode, dwWhere;
-    int64_t llAt;
-    char szText[512];
-} vrm_status;
 
-typedef struct vrm_open_state {
-    uint32_t dwOpenedCopy, dwOtherCopy, dwFindings;
-} vrm_open_state;
 
-typedef struct vrm_open_finding {
-    uint32_t dwCopy, dwKind;
-    char szText[512];
-} vrm_open_finding;
 
-typedef struct vrm_disc_facts {
-    char szIdentifier[13];
-    uint8_t cStillTime, cCharacterSet, reserved_15;
-    uint16_t wVersion, wTimeZone;
-    uint32_t dwVmgiEnd, dwManagementEnd;
-} vrm_disc_facts;
 
-typedef struct vrm_protection {
-    uint16_t wCPSI;
-    uint8_t cTitleKey, cProtected;
-    uint32_t dwPrograms;
-} vrm_protection;
 
-typedef struct vrm_table_place {
-    char szName[12];
-    uint32_t dwStart, dwSize;
-} vrm_table_place;
 
-typedef struct vrm_extent_pair {
-    uint16_t wFirst, wSecond;
-} vrm_extent_pair;
 
-/* The four files of a disc read from elsewhere than a directory, by name
- * (VR_DISC_FILES): size (-1 when missing) and positioned read (the number
- * of bytes read, fewer only at the end; -1 when they cannot be read). */
-typedef struct vrm_disc_files {
-    void* pContext;
-    int64_t (*pfnSize)(void* context, const char* name);
-    int64_t (*pfnRead)(void* context, const char* name, uint64_t offset, void* data, uint32_t n);
-} vrm_disc_files;
 
-typedef struct vrm_stream_extent {
-    uint16_t wNumber;
-    uint32_t dwStart, dwSectors;
-} vrm_stream_extent;
 
-typedef struct vrm_sector_run {
-    uint32_t dwStart, dwSectors;
-} vrm_sector_run;
 
-typedef struct vrm_stream_use {
-    uint32_t dwExtents, dwOverlaps, dwGaps, dwRecordedEnd, dwFilePresent, reserved_20;
-    int64_t llFileBytes, llTrailingBytes, llMissingBytes;
-} vrm_stream_use;
 
-typedef struct vrm_program_edit {
-    int64_t llFrom, llTo;
-    uint32_t dwRecordingsRemoved, dwRecordingsShortened, dwSectorsFreed, dwPlaylistsChanged, dwPlaylistsDeleted;
-    uint32_t reserved_36;
-    uint8_t cPlaylists[100];
-    uint8_t reserved_140[4];
-} vrm_program_edit;
-typedef struct vrm_released_space {
-    int64_t llMovieBytes, llStillBytes, llMovieUnsupported, llStillUnsupported;
-    uint32_t dwFailedRuns, reserved_36;
-    int64_t llFailedBytes;
-} vrm_released_space;
 
-typedef struct vrm_found_stretch {
-    uint32_t dwKind, dwFirstSector, dwSectors, reserved_12;
-    int64_t llFirstByte, llBytes;
-    uint32_t dwFrameRate, dwWidth, dwHeight, dwAspectRatio, dwMpeg2;
-    uint32_t dwAudioCodingBits, dwSampleRate, dwAudioChannels, dwAudioBitrate;
-    uint32_t dwFrames;
-    char szText[200];
-} vrm_found_stretch;
 
-typedef struct vrm_character_set {
-    uint8_t cCode, cKnown, reserved_2[2];
-    char szName[32];
-} vrm_character_set;
 
 /* ---- The handle ---- */
 

@@ -308,36 +308,36 @@ public:
     // Cell (pg, cell) of chain: stream attributes, duration, entry-point
     // count and where its bytes are (file and byte positions in it).
     // firstFrame < lastFrame narrows a movie cell to that frame window.
-    int fnGetCellInfo(PGCI* chain, int pg, int cell, struct seg* s, DWORD firstFrame, DWORD lastFrame);
+    int fnGetCellInfo(PGCI* chain, int pg, int cell, seg* s, DWORD firstFrame, DWORD lastFrame);
     // The segment (pg, cell, ep) of chain. With follow != 0 a segment that
     // runs on into continuation cells fills one continuation record per
     // further cell, chained through pNext: with alloc != 0 they are
     // allocated (s->pNext is overwritten; release them with
     // fnReleaseSegChain), with alloc = 0 the records already chained behind
     // s are used, as far as they reach. s->dwNextNs counts them.
-    int fnGetEntryPtInfo(PGCI* chain, int pg, int cell, int ep, struct seg* s, int alloc, int follow);
+    int fnGetEntryPtInfo(PGCI* chain, int pg, int cell, int ep, seg* s, int alloc, int follow);
     // The number of cells the segment (pg, cell, ep) spans; 1 also when
     // there is no such segment.
     DWORD fnGetCellNsofEntryPt(PGCI* chain, int pg, int cell, int ep);
     // The original chain. mode 0 counts entry points and sums their
     // segments' durations, 1 counts cells, any other programs (both with
     // cell durations).
-    int fnGetOPGCInfo(struct DVDPGCINFO* info, int mode);
+    int fnGetOPGCInfo(DVDPGCINFO* info, int mode);
     // Program pg of the original chain; mode 0 counts its entry points, any
     // other its cells. EntrySeg is the segment of the program's first entry
     // point, and the result 0 when there is none.
-    int fnGetOPGCPGInfo(int pg, struct DVDPGINFO* info, int mode);
-    int fnGetOPGCCellInfo(int pg, int cell, struct seg* s, DWORD firstFrame, DWORD lastFrame);
-    int fnGetOPGCEntryPtInfo(int pg, int cell, int ep, struct seg* s, int follow);
-    int fnGetOPGCEntryPtInfo(int ep, struct seg* s, int follow);
+    int fnGetOPGCPGInfo(int pg, DVDPGINFO* info, int mode);
+    int fnGetOPGCCellInfo(int pg, int cell, seg* s, DWORD firstFrame, DWORD lastFrame);
+    int fnGetOPGCEntryPtInfo(int pg, int cell, int ep, seg* s, int follow);
+    int fnGetOPGCEntryPtInfo(int ep, seg* s, int follow);
     DWORD fnGetOPGCCellNsofEntryPt(int pg, int cell, int ep);
     DWORD fnGetOPGCCellNsofEntryPt(int ep);
     // Playlists are numbered 1..fnGetPLCount(); each has one program.
     int fnGetPLCount();
-    int fnGetPLInfo(int pl, struct DVDPGCINFO* info, int mode);
-    int fnGetPLCellInfo(int pl, int cell, struct seg* s, DWORD firstFrame, DWORD lastFrame);
-    int fnGetPLEntryPtInfo(int pl, int cell, int ep, struct seg* s, int follow);
-    int fnGetPLEntryPtInfo(int pl, int ep, struct seg* s, int follow);
+    int fnGetPLInfo(int pl, DVDPGCINFO* info, int mode);
+    int fnGetPLCellInfo(int pl, int cell, seg* s, DWORD firstFrame, DWORD lastFrame);
+    int fnGetPLEntryPtInfo(int pl, int cell, int ep, seg* s, int follow);
+    int fnGetPLEntryPtInfo(int pl, int ep, seg* s, int follow);
     // 0 for a playlist that does not exist.
     DWORD fnGetPLCellNsofEntryPt(int pl, int cell, int ep);
     DWORD fnGetPLCellNsofEntryPt(int pl, int ep);

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "platform/export.h"
+#include "platform/records.h"
 
 typedef uint8_t BYTE;
 typedef uint16_t WORD;
@@ -22,16 +23,14 @@ typedef int64_t __int64;
 #endif
 
 // A calendar date and time, as the system clock reports it (always UTC here).
-struct SYSTEMTIME {
-    WORD wYear;
-    WORD wMonth;  // 1..12
-    WORD wDayOfWeek;  // 0 = Sunday
-    WORD wDay;  // 1..31
-    WORD wHour;
-    WORD wMinute;
-    WORD wSecond;
-    WORD wMilliseconds;
-};
+typedef vrm_time SYSTEMTIME;
+
+// The records the queries fill (platform/records.h), by the names of the
+// C++ interface: a segment of a program chain (tables/seg.h), a program
+// chain and a program of the original chain (query/records.h).
+typedef vrm_seg seg;
+typedef vrm_pgc_info DVDPGCINFO;
+typedef vrm_pg_info DVDPGINFO;
 
 // Progress report handed to the stream library when it analyses or appends
 // movie files. The management library never calls it itself: the stream

@@ -3,6 +3,8 @@
 // program of the original chain, and seg (tables/seg.h) for a cell or for the
 // segment of an entry point. The caller allocates them; the library writes
 // none of the reserved bytes unless a query says it zeroes the whole record.
+// The records are declared in platform/records.h (vrm_pgc_info,
+// vrm_pg_info); these are their C++ names (platform/types.h).
 #ifndef VRMANGR_QUERY_RECORDS_H
 #define VRMANGR_QUERY_RECORDS_H
 
@@ -11,36 +13,8 @@
 #include "platform/types.h"
 #include "tables/seg.h"
 
-struct DVDPGCINFO {
-    DWORD dwContentTy;  // 0 movie cells only, 1 still-picture cells only (or no cell), 2 both
-    DWORD dwYear;  // recording (or playlist creation) time, wall-clock time of the disc's zone (TM_ZONE)
-    DWORD dwMonth;
-    DWORD dwDay;
-    DWORD dwHour;
-    DWORD dwMinute;
-    DWORD dwSecond;
-    DWORD dwDuration;  // milliseconds
-    DWORD dwCount;  // entry points, cells or programs, by the query's mode
-    char szPrmText[128];  // the primary text, PRM_TXTI
-    BYTE reserved_164[52];  // the caller's
-};
-
 // One program of the original chain: the fields of DVDPGCINFO, then the
 // segment of the program's first entry point.
-struct DVDPGINFO {
-    DWORD dwContentTy;
-    DWORD dwYear;
-    DWORD dwMonth;
-    DWORD dwDay;
-    DWORD dwHour;
-    DWORD dwMinute;
-    DWORD dwSecond;
-    DWORD dwDuration;
-    DWORD dwCount;
-    char szPrmText[128];
-    BYTE reserved_164[52];
-    seg EntrySeg;
-};
 
 static_assert(offsetof(DVDPGCINFO, szPrmText) == 36, "DVDPGCINFO layout");
 static_assert(sizeof(DVDPGCINFO) == 216, "DVDPGCINFO layout");

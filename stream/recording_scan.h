@@ -17,29 +17,7 @@
 // still stream file), a stretch that holds neither, or unused sectors:
 // nothing but zero bytes, as sectors never written or given back read.
 enum { VR_FOUND_RECORDING = 1, VR_FOUND_DAMAGED = 2, VR_FOUND_STILLS = 3, VR_FOUND_UNUSED = 4 };
-typedef struct VR_FOUND_STRETCH {
-    DWORD dwKind;  // VR_FOUND_RECORDING, VR_FOUND_STILLS, VR_FOUND_DAMAGED or VR_FOUND_UNUSED
-    DWORD dwFirstSector;  // where it begins in the stream file
-    DWORD dwSectors;  // whole sectors it spans (a recording: its VOB's size)
-    DWORD reserved_12;
-    __int64 llFirstByte;  // dwFirstSector x 2048
-    // Its bytes: whole sectors, and for a stretch at the end of the file
-    // the partial sector behind them.
-    __int64 llBytes;
-    // A recording's attributes as its analysis gives them (see
-    // VR_MPEGFILE_INFO): frames per 1000 s, picture size, aspect ratio code,
-    // MPEG-2 flag, audio coding bits, sampling rate, channels, bit rate
-    // (kbit/s), and its length in video frames (a group of still pictures:
-    // its picture count). 0 for a damaged stretch.
-    DWORD dwFrameRate, dwWidth, dwHeight, dwAspectRatio, dwMpeg2;
-    DWORD dwAudioCodingBits, dwSampleRate, dwAudioChannels, dwAudioBitrate;
-    DWORD dwFrames;
-    // A recording or group: what ends it ("the end of the file", "a program
-    // end code", "the clock jumps back by 1.96 s", "the picture size
-    // changes", ...). A damaged stretch: why it holds no recording.
-    // NUL-terminated.
-    char szText[200];
-} VR_FOUND_STRETCH;
+typedef vrm_found_stretch VR_FOUND_STRETCH;
 
 namespace vrm {
 

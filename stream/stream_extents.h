@@ -13,16 +13,9 @@
 
 // One recording: a VOB (movie stream) or a VOG (still stream), numbered
 // from 1 in table order.
-struct VR_STREAM_EXTENT {
-    WORD wNumber;
-    DWORD dwStart;  // first sector
-    DWORD dwSectors;
-};
+typedef vrm_stream_extent VR_STREAM_EXTENT;
 
-struct VR_SECTOR_RUN {
-    DWORD dwStart;
-    DWORD dwSectors;
-};
+typedef vrm_sector_run VR_SECTOR_RUN;
 
 struct VR_STREAM_COVERAGE {
     std::vector<VR_STREAM_EXTENT> extents;  // every VOB or VOG, by start sector

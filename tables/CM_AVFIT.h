@@ -19,7 +19,6 @@ namespace vrm {
 class ByteWriter;
 }
 struct VR_MPEGFILE_INFO;
-struct seg;
 
 // M_AVFI_Ns is 0 while no recording exists, 1 afterwards; M_AVFIT_EA is the
 // table's length minus 1.

@@ -28,7 +28,6 @@ namespace vrm {
 class ByteWriter;
 }
 struct VR_MPEGFILE_INFO;
-struct seg;
 
 // S_AVFI_Ns and S_AAFI_Ns are 0 or 1: whether the S_AVFI and the S_AAFI
 // are present. S_AVFIT_EA is the table's length minus 1.

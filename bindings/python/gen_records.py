@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
-"""Writes the ctypes structures of the C interface's records from the C
-header, so that each record is declared once (in api/vrmangr_c.h):
+"""Writes the ctypes structures of the interface's records from their C
+declarations, so that each record is declared once (platform/records.h,
+which the C header includes):
 
-    gen_records.py api/vrmangr_c.h > bindings/python/vrmangr/_records.py
+    gen_records.py platform/records.h > bindings/python/vrmangr/_records.py
 
 A test runs it again and compares, so the package cannot fall behind the
 header."""
@@ -17,7 +18,7 @@ _TYPES = {"uint8_t": "ctypes.c_uint8", "uint16_t": "ctypes.c_uint16", "uint32_t"
 
 def _fields(body, known):
     """(name, ctypes type) of each field of a struct body, in order."""
-    body = re.sub(r"/\*.*?\*/", "", body, flags=re.S)
+    body = re.sub(r"/\*.*?\*/|//[^\n]*", "", body, flags=re.S)
     fields = []
     for decl in (d.strip() for d in body.split(";")):
         if not decl:
@@ -55,7 +56,7 @@ def records(header):
 
 def module(header):
     lines = ['"""The records of the C interface as ctypes structures. Generated from',
-             'api/vrmangr_c.h by bindings/python/gen_records.py; do not edit."""', "", "import ctypes"]
+             'platform/records.h by bindings/python/gen_records.py; do not edit."""', "", "import ctypes"]
     for name, fields in records(header):
         lines += ["", "", "class %s(ctypes.Structure):" % name, "    pass", "", ""]
         lines.append("%s._fields_ = [" % name)

@@ -9,7 +9,6 @@
 
 class CVR_MANGR;
 class CPGCI;
-struct seg;
 
 namespace vrm::query {
 

@@ -1,12 +1,13 @@
 """The package's ctypes records are the C header's: _records.py is what
-gen_records.py makes of api/vrmangr_c.h today."""
+gen_records.py makes of platform/records.h (the records of the C
+header) today."""
 
 import os
 import sys
 import unittest
 
 _ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..")
-_HEADER = os.path.join(_ROOT, "api", "vrmangr_c.h")
+_HEADER = os.path.join(_ROOT, "platform", "records.h")
 sys.path.insert(0, os.path.join(_ROOT, "bindings", "python"))
 
 
@@ -20,7 +21,7 @@ class RecordsTest(unittest.TestCase):
         wanted = gen_records.module(header)
         with open(records.__file__, encoding="utf-8") as f:
             self.assertEqual(f.read(), wanted,
-                             "api/vrmangr_c.h changed: run bindings/python/gen_records.py api/vrmangr_c.h "
+                             "platform/records.h changed: run bindings/python/gen_records.py platform/records.h "
                              "> bindings/python/vrmangr/_records.py")
         # Every record of the header is read, nested records and pointers
         # included.

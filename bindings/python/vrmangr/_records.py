@@ -1,5 +1,5 @@
 """The records of the C interface as ctypes structures. Generated from
-api/vrmangr_c.h by bindings/python/gen_records.py; do not edit."""
+platform/records.h by bindings/python/gen_records.py; do not edit."""
 
 import ctypes
 
