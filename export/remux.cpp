@@ -211,16 +211,18 @@ bool OpenCell(const Cell& cell, const Plan& plan, CellInput* in, std::string* er
     if (rc < 0)
         return *error = cell.file + " holds no MPEG program stream where the disc says: " + AvError(rc) + ".", false;
     in->fmt.reset(fmt);
-    if ((rc = avformat_find_stream_info(fmt, nullptr)) < 0 && !in->reader.cancelled) {
-        return *error = cell.file + ": the streams of a cell cannot be identified: " + AvError(rc) + ".", false;
-    }
+    rc = avformat_find_stream_info(fmt, nullptr);
+    // Cancelled while the streams were being identified: the callers say so
+    // (the streams found so far may lack the video).
+    if (in->reader.cancelled) return false;
+    if (rc < 0) return *error = cell.file + ": the streams of a cell cannot be identified: " + AvError(rc) + ".", false;
     for (unsigned i = 0; i < fmt->nb_streams; ++i) {
         const AVCodecParameters* par = fmt->streams[i]->codecpar;
         if (par->codec_type == AVMEDIA_TYPE_VIDEO && in->video < 0) in->video = static_cast<int>(i);
         if (par->codec_type == AVMEDIA_TYPE_AUDIO && in->audio < 0 && par->codec_id != AV_CODEC_ID_NONE)
             in->audio = static_cast<int>(i);
     }
-    if (in->video < 0 && !in->reader.cancelled) return *error = cell.file + ": a cell holds no video stream.", false;
+    if (in->video < 0) return *error = cell.file + ": a cell holds no video stream.", false;
     return true;
 }
 

@@ -3,8 +3,10 @@
 // exact first frame of a chain that starts inside a VOBU. The discs are made
 // with the tool from the committed samples; what is expected follows from
 // how they are made (each sample recording is 50 frames at 25 frames/s).
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -18,6 +20,7 @@
 
 #include "api/vrmangr.h"
 #include "export/Decoded.h"
+#include "export/menu.h"
 #include "export/mpeg_frames.h"
 #include "platform/clock.h"
 #include "support/TempDir.h"
@@ -662,3 +665,30 @@ TEST(ExportDecodes, StillProgramsBecomeImages) {
 }
 
 }  // namespace
+
+// Ctrl-C at any read of a cell (the progress function says stop): every
+// path of the module that reads cells stops with kCancelled and nothing
+// else, also while the demuxer is still identifying the cell's streams.
+TEST(ExportDecodes, CancellingAtAnyReadStopsCleanly) {
+    av_log_set_level(AV_LOG_QUIET);
+    TempDir dir;
+    const std::string file = std::string(VRMANGR_DATA) + "/pal_cif_12s.vob";
+    vrexport::Plan plan;
+    plan.container = vrexport::Container::kDvdVideo;
+    plan.cells.push_back({file, 0, static_cast<int64_t>(std::filesystem::file_size(file)), 0, 12 * 90000});
+    vrexport::MenuPage page;
+    page.entries.push_back({&plan, "A", false});
+    const vrexport::MenuFiles files{dir.File("m.mpg"), dir.File("h.png"), dir.File("s.png")};
+    for (int stopAt = 1; stopAt <= 6; ++stopAt) {
+        SCOPED_TRACE("stopped at read " + std::to_string(stopAt));
+        int reads = 0;
+        const vrexport::ProgressFn stop = [&](uint64_t, uint64_t) { return ++reads < stopAt; };
+        std::string error;
+        bool named = false;
+        EXPECT_EQ(vrexport::MakeMenuPage(page, files, stop, &named, &error), vrexport::Result::kCancelled);
+        reads = 0;
+        const int fd = open(dir.File("t.vob").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        EXPECT_EQ(vrexport::Export(plan, fd, stop, &error), vrexport::Result::kCancelled);
+        close(fd);
+    }
+}
