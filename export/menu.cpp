@@ -6,6 +6,7 @@
 
 #include "export/av_ptr.h"
 #include "export/cell_decode.h"
+#include "export/video_transcode.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -97,15 +98,14 @@ Result FirstPicture(const MenuEntry& e, const ProgressFn& progress, FramePtr* pi
 
 // Scales the picture into r of the page.
 bool Place(AVFrame* page, const AVFrame* picture, const Rect& r) {
-    SwsContext* scaler =
-        sws_getContext(picture->width, picture->height, static_cast<AVPixelFormat>(picture->format), r.x1 - r.x0,
-                       r.y1 - r.y0, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr);
+    const ScalerPtr scaler(sws_getContext(picture->width, picture->height, static_cast<AVPixelFormat>(picture->format),
+                                          r.x1 - r.x0, r.y1 - r.y0, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr,
+                                          nullptr));
     if (!scaler) return false;
     uint8_t* planes[4] = {page->data[0] + r.y0 * page->linesize[0] + r.x0,
                           page->data[1] + r.y0 / 2 * page->linesize[1] + r.x0 / 2,
                           page->data[2] + r.y0 / 2 * page->linesize[2] + r.x0 / 2, nullptr};
-    sws_scale(scaler, picture->data, picture->linesize, 0, picture->height, planes, page->linesize);
-    sws_freeContext(scaler);
+    sws_scale(scaler.get(), picture->data, picture->linesize, 0, picture->height, planes, page->linesize);
     return true;
 }
 
@@ -198,28 +198,7 @@ Result Compose(const MenuPage& page, const ProgressFn& progress, FramePtr* compo
     return Result::kDone;
 }
 
-// The encoders of the still: MPEG-2 at DVD-Video's rates, AC-3 stereo.
-CodecPtr VideoEncoder(bool ntsc) {
-    const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MPEG2VIDEO);
-    CodecPtr c(codec ? avcodec_alloc_context3(codec) : nullptr);
-    if (!c) return c;
-    c->width = kMenuWidth;
-    c->height = MenuHeight(ntsc);
-    c->pix_fmt = AV_PIX_FMT_YUV420P;
-    c->time_base = ntsc ? AVRational{1001, 30000} : AVRational{1, 25};
-    c->framerate = av_inv_q(c->time_base);
-    c->sample_aspect_ratio = ntsc ? AVRational{8, 9} : AVRational{16, 15};  // a 4:3 page
-    c->gop_size = ntsc ? kFrames525 : kFrames625;
-    c->max_b_frames = 0;
-    c->bit_rate = 6000000;
-    c->rc_max_rate = 9000000;  // with the audio, within the 10.08 Mbit/s a disc carries
-    c->rc_buffer_size = 1835008;
-    c->flags |= AV_CODEC_FLAG_CLOSED_GOP;
-    av_opt_set_int(c->priv_data, "sc_threshold", 1000000000, 0);  // one GOP, however the picture changes
-    if (avcodec_open2(c.get(), codec, nullptr) < 0) c.reset();
-    return c;
-}
-
+// The encoder of the still's silence: AC-3 stereo.
 CodecPtr AudioEncoder() {
     const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_AC3);
     CodecPtr c(codec ? avcodec_alloc_context3(codec) : nullptr);
@@ -250,7 +229,10 @@ bool EncodeStill(const AVFrame* picture, bool ntsc, const std::string& path) {
     AVFormatContext* raw = nullptr;
     if (avformat_alloc_output_context2(&raw, nullptr, "dvd", path.c_str()) < 0 || !raw) return false;
     std::unique_ptr<AVFormatContext, OutputFree> out(raw);
-    CodecPtr video = VideoEncoder(ntsc), audio = AudioEncoder();
+    // 4:3 pages; one GOP of reference pictures only.
+    CodecPtr video = OpenDvdVideoEncoder(
+        kMenuWidth, MenuHeight(ntsc), ntsc ? AVRational{30000, 1001} : AVRational{25, 1}, AVRational{4, 3}, 0, false);
+    CodecPtr audio = AudioEncoder();
     FramePtr still(av_frame_clone(picture)), silence(av_frame_alloc());
     if (!video || !audio || !still || !silence) return false;
     for (AVCodecContext* c : {video.get(), audio.get()}) {

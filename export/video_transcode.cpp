@@ -22,6 +22,35 @@ constexpr int kVbvBits = 1835008;
 
 }  // namespace
 
+CodecPtr OpenDvdVideoEncoder(int width, int height, AVRational rate, AVRational aspect, int bFrames, bool interlaced) {
+    const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MPEG2VIDEO);
+    CodecPtr e(codec ? avcodec_alloc_context3(codec) : nullptr);
+    if (!e) return e;
+    e->width = width;
+    e->height = height;
+    e->pix_fmt = AV_PIX_FMT_YUV420P;
+    e->framerate = rate;
+    e->time_base = av_inv_q(rate);
+    av_reduce(&e->sample_aspect_ratio.num, &e->sample_aspect_ratio.den, static_cast<int64_t>(aspect.num) * height,
+              static_cast<int64_t>(aspect.den) * width, 255);
+    e->gop_size = rate.num == 25 * rate.den ? 15 : 18;
+    e->max_b_frames = bFrames;
+    e->flags |= AV_CODEC_FLAG_CLOSED_GOP;
+    if (interlaced) e->flags |= AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME;
+    e->bit_rate = kBitRate;
+    e->rc_max_rate = kMaxBitRate;
+    e->rc_buffer_size = kVbvBits;
+    e->rc_initial_buffer_occupancy = kVbvBits * 3 / 4;
+    // The encoder's scene-change detection would begin GOPs of its own,
+    // which it cannot do while keeping them closed.
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "sc_threshold", "1000000000", 0);
+    const int rc = avcodec_open2(e.get(), codec, &options);
+    av_dict_free(&options);
+    if (rc < 0) e.reset();
+    return e;
+}
+
 struct VideoTranscoder::State {
     Settings settings;
     CodecPtr encoder, decoder;
@@ -111,38 +140,13 @@ VideoTranscoder::~VideoTranscoder() = default;
 
 bool VideoTranscoder::Open(const Settings& settings, AVCodecParameters* out, std::string* error) {
     m->settings = settings;
-    const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MPEG2VIDEO);
-    m->encoder.reset(codec ? avcodec_alloc_context3(codec) : nullptr);
+    m->encoder =
+        OpenDvdVideoEncoder(settings.width, settings.height, settings.rate, settings.aspect, 2, settings.interlaced);
     m->decoded.reset(av_frame_alloc());
     m->packet.reset(av_packet_alloc());
-    if (!m->encoder || !m->decoded || !m->packet) return *error = "this FFmpeg offers no MPEG-2 video encoder.", false;
-    AVCodecContext* e = m->encoder.get();
-    e->width = settings.width;
-    e->height = settings.height;
-    e->pix_fmt = AV_PIX_FMT_YUV420P;
-    e->framerate = settings.rate;
-    e->time_base = av_inv_q(settings.rate);
-    m->frame90 = av_rescale_q(1, e->time_base, AVRational{1, 90000});
-    av_reduce(&e->sample_aspect_ratio.num, &e->sample_aspect_ratio.den,
-              static_cast<int64_t>(settings.aspect.num) * settings.height,
-              static_cast<int64_t>(settings.aspect.den) * settings.width, 255);
-    // Closed GOPs of at most 15 pictures (625/50) or 18 (525/60).
-    e->gop_size = settings.rate.num == 25 * settings.rate.den ? 15 : 18;
-    e->max_b_frames = 2;
-    e->flags |= AV_CODEC_FLAG_CLOSED_GOP;
-    if (settings.interlaced) e->flags |= AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME;
-    e->bit_rate = kBitRate;
-    e->rc_max_rate = kMaxBitRate;
-    e->rc_buffer_size = kVbvBits;
-    e->rc_initial_buffer_occupancy = kVbvBits * 3 / 4;
-    // The encoder's scene-change detection would begin GOPs of its own,
-    // which it cannot do while keeping them closed.
-    AVDictionary* options = nullptr;
-    av_dict_set(&options, "sc_threshold", "1000000000", 0);
-    const int rc = avcodec_open2(e, codec, &options);
-    av_dict_free(&options);
-    if (rc < 0 || avcodec_parameters_from_context(out, e) < 0)
+    if (!m->encoder || !m->decoded || !m->packet || avcodec_parameters_from_context(out, m->encoder.get()) < 0)
         return *error = "the MPEG-2 video encoder cannot be opened.", false;
+    m->frame90 = av_rescale_q(1, m->encoder->time_base, AVRational{1, 90000});
     return true;
 }
 

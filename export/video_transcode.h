@@ -16,11 +16,17 @@
 #include <string>
 #include <vector>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-}
+#include "export/av_ptr.h"
 
 namespace vrexport {
+
+// An MPEG-2 encoder as DVD-Video takes it, opened: pictures of width x
+// height at `rate`, shown at `aspect` (signalled by the sample aspect), in
+// closed GOPs of at most 15 pictures (25 Hz) or 18 (29.97 Hz) with bFrames
+// B-pictures between reference pictures, at 6 Mbit/s on average and 9 at
+// the most with DVD-Video's VBV buffer. Null when this FFmpeg cannot open
+// one. Titles encoded anew and menu pages use it.
+CodecPtr OpenDvdVideoEncoder(int width, int height, AVRational rate, AVRational aspect, int bFrames, bool interlaced);
 
 class VideoTranscoder {
 public:
@@ -29,7 +35,6 @@ public:
         AVRational rate{25, 1};  // pictures per second: 25 or 30000/1001
         AVRational aspect{4, 3};  // display aspect, signalled by the sample aspect
         bool interlaced = true;  // the source's pictures are frames of two fields
-        int64_t maxBitRate = 9800000;  // bits per second, at the most
         // Output times (90 kHz) at which a GOP must begin, rising: chapters.
         std::vector<int64_t> gopStarts;
     };

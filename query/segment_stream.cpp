@@ -41,13 +41,6 @@ void ClearPositions(seg* s) {
     s->dwSkipFrames = 0;
 }
 
-M_VOBI* Vob(M_AVFIT* table, WORD vobi) {
-    if (!table || !table->pM_AVFI || vobi == 0) return nullptr;
-    M_AVFI* avfi = table->pM_AVFI.get();
-    if (vobi > CM_AVFI(avfi, 0).fnGet_wM_VOBI_SRP_Ns() || vobi > avfi->vobi.size()) return nullptr;
-    return &avfi->vobi[vobi - 1u];
-}
-
 // [start, end) are byte positions of the stream; the segment's record gets
 // the file that holds them, the positions within it, and the bit rate of the
 // video there.
@@ -82,10 +75,10 @@ void FillMovieSegment(CVR_MANGR& m, WORD vobi, __int64 start, __int64 end, DWORD
         ClearPositions(s);
         return;
     }
-    // The table reports 0 for both positions when its time map cannot place
-    // the range; a real segment holds at least one VOBU.
+    // The table reports 0 for both positions when it has no such VOB or its
+    // time map cannot place the range; a real segment holds at least one VOBU.
     const uint64_t from = static_cast<uint64_t>(s->llStartPos), to = static_cast<uint64_t>(s->llEndPos);
-    if (!Vob(table, vobi) || s->llStartPos == kNoPosition || to <= from) {
+    if (s->llStartPos == kNoPosition || to <= from) {
         ClearPositions(s);
         return;
     }
