@@ -5,6 +5,7 @@
 #include "api/flat_call.h"
 #include "api/vrmangr.h"
 #include "edit/EditAccess.h"
+#include "manager/ManagerTables.h"
 #include "tables/CPGCI.h"
 #include "tables/CPL_SRPT.h"
 #include "tables/CRTR_VMGI.h"
@@ -68,12 +69,7 @@ int AddPlaylist(CVR_MANGR& m) {
     m.m_pUD_PGCIT->fnDEL_UD_PGCI(chain);
     m.m_pUD_PGCIT->fnSetCurrentUD_PGCI_Num(current);
     m.m_cCurUDPGCN = current;
-    if (!hadTable) {
-        m.m_pUD_PGCIT->fnFreeAllData();
-        delete m.m_pUD_PGCIT;
-        m.m_pUD_PGCIT = nullptr;
-        m.m_pModel->pUD_PGCIT = nullptr;
-    }
+    if (!hadTable) vrm::DropTable<CVR_MANGR::kUD_PGCIT>(m);
     return 0;
 }
 

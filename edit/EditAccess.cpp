@@ -1,10 +1,9 @@
 #include "edit/EditAccess.h"
 
-#include <new>
-
 #include "io/codecs.h"
 #include "io/units.h"
 #include "manager/CVR_MANGR.h"
+#include "manager/ManagerTables.h"
 #include "tables/CPGCI.h"
 #include "tables/CPL_SRPT.h"
 #include "tables/CRTR_VMGI.h"
@@ -12,24 +11,9 @@
 
 namespace vrm {
 
-CPGCI* OriginalChain(CVR_MANGR& m) {
-    if (!m.m_pModel || !m.m_pModel->pORG_PGCI) return nullptr;
-    if (!m.m_pORG_PGCI) m.m_pORG_PGCI = new (std::nothrow) CPGCI(m.m_pModel->pORG_PGCI);
-    return m.m_pORG_PGCI;
-}
+CPGCI* OriginalChain(CVR_MANGR& m) { return Bound<CVR_MANGR::kORG_PGCI>(m); }
 
-CUD_PGCIT* UserChains(CVR_MANGR& m) {
-    if (!m.m_pModel || !m.m_pModel->pUD_PGCIT) return nullptr;
-    UD_PGCIT* record = m.m_pModel->pUD_PGCIT;
-    if (!m.m_pUD_PGCIT) {
-        m.m_pUD_PGCIT = new (std::nothrow) CUD_PGCIT(record);
-    } else if (m.m_pUD_PGCIT->m_pRecord != record) {
-        const BYTE current = m.m_pUD_PGCIT->m_cCurrentUD_PGCI_Num;
-        *m.m_pUD_PGCIT = CUD_PGCIT(record);
-        m.m_pUD_PGCIT->fnSetCurrentUD_PGCI_Num(current);
-    }
-    return m.m_pUD_PGCIT;
-}
+CUD_PGCIT* UserChains(CVR_MANGR& m) { return Bound<CVR_MANGR::kUD_PGCIT>(m); }
 
 PGCI* UserChain(CVR_MANGR& m, BYTE pgcn) {
     CUD_PGCIT* table = UserChains(m);

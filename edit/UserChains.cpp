@@ -1,9 +1,8 @@
 // User-defined chains: adding, selecting and deleting them, and adding or
 // deleting whole movie cells.
-#include <new>
-
 #include "edit/EditAccess.h"
 #include "manager/CVR_MANGR.h"
+#include "manager/ManagerTables.h"
 #include "tables/CM_AVFI.h"
 #include "tables/CM_AVFIT.h"
 #include "tables/CUD_PGCIT.h"
@@ -11,10 +10,9 @@
 int CVR_MANGR::fnADD_UD_PGCI() {
     if (!m_pModel) return 0;
     if (!m_pModel->pUD_PGCIT) {
-        UD_PGCIT* record = new (std::nothrow) UD_PGCIT{};
+        UD_PGCIT* record = vrm::NewRecord<kUD_PGCIT>(*this);
         if (!record) return 0;
         CUD_PGCIT(record).fnNew();
-        m_pModel->pUD_PGCIT = record;
     }
     CUD_PGCIT* table = vrm::UserChains(*this);
     if (!table || !table->fnADD_UD_PGCI()) return 0;

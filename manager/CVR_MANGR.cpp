@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "io/CBuffer.h"
+#include "manager/ManagerTables.h"
 #include "platform/file.h"
 
 CVR_MANGR::CVR_MANGR()
@@ -25,24 +26,18 @@ CVR_MANGR::CVR_MANGR()
       m_pTXTDT_MG(nullptr),
       m_pMNFIT(nullptr),
       m_pMovie(nullptr),
-      m_pStill(nullptr) {
-    m_pBuffer = new (std::nothrow) CBuffer();
-    m_pModel = new (std::nothrow) VMG_MODEL();
-    m_pMovie = new (std::nothrow) CVR_MOVIE(1);
-    m_pStill = new (std::nothrow) CVR_STILL(0);
+      m_pStill(nullptr),
+      m_pObjects(new (std::nothrow) vrm::ManagerObjects()) {
+    if (!m_pObjects) return;
+    vrm::ManagerObjects& own = *m_pObjects;
+    own.buffer.reset(new (std::nothrow) CBuffer());
+    own.model.reset(new (std::nothrow) VMG_MODEL());
+    own.movie.reset(new (std::nothrow) CVR_MOVIE(1));
+    own.still.reset(new (std::nothrow) CVR_STILL(0));
+    vrm::ManagerTables::ShowOwned(*this);
 }
 
-CVR_MANGR::~CVR_MANGR() {
-    ReleaseTables();
-    delete m_pBuffer;
-    m_pBuffer = nullptr;
-    delete m_pModel;
-    m_pModel = nullptr;
-    delete m_pMovie;
-    m_pMovie = nullptr;
-    delete m_pStill;
-    m_pStill = nullptr;
-}
+CVR_MANGR::~CVR_MANGR() = default;
 
 CVR_MANGR& CVR_MANGR::operator=(const CVR_MANGR& other) {
     if (this == &other) return *this;
@@ -54,13 +49,7 @@ CVR_MANGR& CVR_MANGR::operator=(const CVR_MANGR& other) {
     m_dwLastError = other.m_dwLastError;
     std::memcpy(m_dwSA, other.m_dwSA, sizeof m_dwSA);
     std::memcpy(m_dwTableSize, other.m_dwTableSize, sizeof m_dwTableSize);
-    m_pRTR_VMGI = other.m_pRTR_VMGI;
-    m_pM_AVFIT = other.m_pM_AVFIT;
-    m_pS_AVFIT = other.m_pS_AVFIT;
-    m_pORG_PGCI = other.m_pORG_PGCI;
-    m_pUD_PGCIT = other.m_pUD_PGCIT;
-    m_pTXTDT_MG = other.m_pTXTDT_MG;
-    m_pMNFIT = other.m_pMNFIT;
+    vrm::ForEachTable([&](auto table) { table.AccessorIn(*this) = table.AccessorIn(const_cast<CVR_MANGR&>(other)); });
     m_pMovie = other.m_pMovie;
     m_pStill = other.m_pStill;
     m_bOverEarlierDisc = other.m_bOverEarlierDisc;

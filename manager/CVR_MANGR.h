@@ -22,6 +22,8 @@
 class CBuffer;
 namespace vrm {
 class DirectoryLock;
+struct ManagerObjects;
+struct ManagerTables;
 
 // What an edit of the original chain's programs did (fnDEL_Program,
 // fnErase_Program_Part, fnDevide_Program, fnCombine_Program).
@@ -54,14 +56,17 @@ class CMNFIT;
 class VRMANGR_API CVR_MANGR {
 public:
     // Builds an empty manager: a closed buffer, a zeroed model root, and the
-    // movie and still stream objects. Any of the three is null when its
+    // movie and still stream objects. Any of them is null when its
     // allocation failed.
     CVR_MANGR();
-    // Releases every table (model data first, then its accessor), the
+    // Releases what the object owns: every table (record and accessor), the
     // buffer, the model root, and the movie and still stream objects.
     ~CVR_MANGR();
-    // Shallow copy: afterwards both objects refer to the same buffer, model
-    // and stream objects, and only one of them may be destroyed.
+    // Shallow copy: afterwards both objects refer to the same buffer, model,
+    // tables and stream objects, which stay owned by other; this object
+    // keeps (and releases when it goes) what it owned before. Either may be
+    // destroyed first, but this object may be used only while other lives
+    // and is not changed.
     CVR_MANGR& operator=(const CVR_MANGR& other);
     // Copy construction would share ownership the same way; it is not offered.
     CVR_MANGR(const CVR_MANGR&) = delete;
@@ -481,6 +486,10 @@ public:
     int fnSetCharacterSet(BYTE chrs);
 
 private:
+    friend struct vrm::ManagerTables;
+    // What this object owns; the public pointer fields name it (see
+    // manager/ManagerTables.h).
+    std::unique_ptr<vrm::ManagerObjects> m_pObjects;
     // The lock of fnLockDirectory; null while none is held. It belongs to
     // this object and is not shared by the shallow copy.
     std::unique_ptr<vrm::DirectoryLock> m_pLock;
@@ -516,8 +525,8 @@ private:
     // disc's, so that the directory stays valid whatever stream data it is
     // left with.
     int RetireEarlierDisc();
-    // Releases every table (model data, then accessor) and empties the
-    // model's slots, the accessors and the table sizes.
+    // Releases every table (record and accessor) and empties the model's
+    // slots, the accessors and the table sizes.
     void ReleaseTables();
     // Takes over the file state of other (buffer, model, accessors, sizes,
     // start addresses, still time), releasing this handle's own; other is

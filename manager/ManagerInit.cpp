@@ -7,6 +7,7 @@
 #include "io/CBuffer.h"
 #include "manager/CVR_MANGR.h"
 #include "manager/ManagerFiles.h"
+#include "manager/ManagerTables.h"
 #include "platform/file.h"
 #include "tables/CMNFIT.h"
 #include "tables/CM_AVFIT.h"
@@ -17,67 +18,33 @@
 #include "tables/CUD_PGCIT.h"
 #include "tables/CVMGI_MAT.h"
 
-namespace {
-
-// Releases a table: through its accessor, which releases the model data and
-// the record it is bound to, or, for a record no accessor was made for yet
-// (a load that stopped early), the record alone.
-template <class Accessor, class Record>
-void ReleaseTable(Accessor*& accessor, Record*& record) {
-    if (accessor) {
-        accessor->fnFreeAllData();
-        delete accessor;
-    } else {
-        delete record;
-    }
-    accessor = nullptr;
-    record = nullptr;
+void vrm::ManagerTables::ShowOwned(CVR_MANGR& m) {
+    ManagerObjects* own = m.m_pObjects.get();
+    m.m_pBuffer = own ? own->buffer.get() : nullptr;
+    m.m_pModel = own ? own->model.get() : nullptr;
+    m.m_pMovie = own ? own->movie.get() : nullptr;
+    m.m_pStill = own ? own->still.get() : nullptr;
+    // The record slots travel with the model root; the accessors are the
+    // handle's fields.
+    ForEachTable([&](auto table) {
+        using Table = decltype(table);
+        table.AccessorIn(m) = own ? std::get<Table::index>(own->tables).accessor.get() : nullptr;
+    });
 }
-
-// The original chain's accessor releases its record when asked to.
-template <class Record>
-void ReleaseTable(CPGCI*& accessor, Record*& record) {
-    if (accessor) {
-        accessor->fnFreeAllData(1);
-        delete accessor;
-    } else {
-        delete record;
-    }
-    accessor = nullptr;
-    record = nullptr;
-}
-
-}  // namespace
 
 void CVR_MANGR::ReleaseTables() {
-    VMG_MODEL unused{};
-    VMG_MODEL& model = m_pModel ? *m_pModel : unused;
-    ReleaseTable(m_pRTR_VMGI, model.pRTR_VMGI);
-    ReleaseTable(m_pM_AVFIT, model.pM_AVFIT);
-    ReleaseTable(m_pS_AVFIT, model.pS_AVFIT);
-    ReleaseTable(m_pORG_PGCI, model.pORG_PGCI);
-    ReleaseTable(m_pUD_PGCIT, model.pUD_PGCIT);
-    ReleaseTable(m_pTXTDT_MG, model.pTXTDT_MG);
-    ReleaseTable(m_pMNFIT, model.pMNFIT);
+    if (m_pObjects && m_pModel) vrm::ForEachTable([&](auto table) { vrm::DropTable<decltype(table)::index>(*this); });
     std::memset(m_dwTableSize, 0, sizeof m_dwTableSize);
 }
 
 void CVR_MANGR::AdoptFileState(CVR_MANGR& other) {
     std::swap(m_szDir, other.m_szDir);
-    std::swap(m_pBuffer, other.m_pBuffer);
+    std::swap(m_pObjects, other.m_pObjects);
+    vrm::ManagerTables::ShowOwned(*this);
+    vrm::ManagerTables::ShowOwned(other);
     std::swap(m_dwStillTm, other.m_dwStillTm);
-    std::swap(m_pModel, other.m_pModel);
     std::swap(m_dwSA, other.m_dwSA);
     std::swap(m_dwTableSize, other.m_dwTableSize);
-    std::swap(m_pRTR_VMGI, other.m_pRTR_VMGI);
-    std::swap(m_pM_AVFIT, other.m_pM_AVFIT);
-    std::swap(m_pS_AVFIT, other.m_pS_AVFIT);
-    std::swap(m_pORG_PGCI, other.m_pORG_PGCI);
-    std::swap(m_pUD_PGCIT, other.m_pUD_PGCIT);
-    std::swap(m_pTXTDT_MG, other.m_pTXTDT_MG);
-    std::swap(m_pMNFIT, other.m_pMNFIT);
-    std::swap(m_pMovie, other.m_pMovie);
-    std::swap(m_pStill, other.m_pStill);
     std::swap(m_bOverEarlierDisc, other.m_bOverEarlierDisc);
     // Runs an edit of the earlier disc gave up are not this disc's.
     std::swap(m_PendingRelease, other.m_PendingRelease);

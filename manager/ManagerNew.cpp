@@ -4,6 +4,7 @@
 #include "io/CBuffer.h"
 #include "manager/CVR_MANGR.h"
 #include "manager/ManagerFiles.h"
+#include "manager/ManagerTables.h"
 #include "platform/file.h"
 #include "tables/CM_AVFIT.h"
 #include "tables/CPGCI.h"
@@ -12,13 +13,11 @@
 
 namespace {
 
-// Makes the record of a table and its accessor, and fills them with the
+// Makes the record of table t and its accessor, and fills them with the
 // values of a new file.
-template <class Accessor, class Record>
-bool NewTable(Record*& record, Accessor*& accessor) {
-    record = new (std::nothrow) Record();
-    if (!record) return false;
-    accessor = new (std::nothrow) Accessor(record);
+template <CVR_MANGR::Table t>
+bool NewTable(CVR_MANGR& m) {
+    auto* accessor = vrm::NewRecord<t>(m) ? vrm::Bound<t>(m) : nullptr;
     if (!accessor) return false;
     accessor->fnSetZero();
     return accessor->fnNew() != 0;
@@ -28,9 +27,8 @@ bool NewTable(Record*& record, Accessor*& accessor) {
 
 int CVR_MANGR::NewTables() {
     if (!m_pModel) return 0;
-    VMG_MODEL& model = *m_pModel;
-    return NewTable(model.pRTR_VMGI, m_pRTR_VMGI) && NewTable(model.pM_AVFIT, m_pM_AVFIT) &&
-           NewTable(model.pS_AVFIT, m_pS_AVFIT) && NewTable(model.pORG_PGCI, m_pORG_PGCI);
+    return NewTable<kRTR_VMGI>(*this) && NewTable<kM_AVFIT>(*this) && NewTable<kS_AVFIT>(*this) &&
+           NewTable<kORG_PGCI>(*this);
 }
 
 int CVR_MANGR::fnRTR_VMG_New(const char* dir) {

@@ -10,6 +10,7 @@
 #include "io/CBuffer.h"
 #include "manager/CVR_MANGR.h"
 #include "manager/ManagerFiles.h"
+#include "manager/ManagerTables.h"
 #include "manager/coverage.h"
 #include "platform/disc_files.h"
 #include "platform/file.h"
@@ -24,22 +25,16 @@
 namespace {
 
 // The loader pattern of every table: a new loading accessor over the record
-// at the start address replaces the manager's accessor of that table, and
-// loads.
-template <class Accessor, class Record>
-DWORD LoadTable(Accessor*& slot, CBuffer* buffer, Record* record, DWORD start, DWORD (Accessor::*load)()) {
-    delete slot;
-    slot = nullptr;
+// at the table's start address replaces the manager's accessor of that
+// table, and loads.
+template <CVR_MANGR::Table t, class Accessor = typename vrm::TableAt<t>::Accessor>
+DWORD LoadTable(CVR_MANGR& m, CBuffer* buffer, typename vrm::TableAt<t>::Record* record, DWORD (Accessor::*load)()) {
+    vrm::SetAccessor<t>(m, nullptr);
     if (!buffer || !record) return 0;
-    slot = new (std::nothrow) Accessor(buffer, record, start);
-    return slot ? (slot->*load)() : 0;
-}
-
-// Makes an empty model record in a slot.
-template <class Record>
-Record* NewRecord(Record*& slot) {
-    slot = new (std::nothrow) Record();
-    return slot;
+    const DWORD start = t == CVR_MANGR::kRTR_VMGI ? 0 : m.m_dwSA[t - CVR_MANGR::kM_AVFIT];
+    Accessor* accessor =
+        vrm::SetAccessor<t>(m, std::unique_ptr<Accessor>(new (std::nothrow) Accessor(buffer, record, start)));
+    return accessor ? (accessor->*load)() : 0;
 }
 
 // Whether the file at path (in a fresh buffer) starts with the identifier.
@@ -53,19 +48,19 @@ bool StartsWith(const std::string& path, const char* id, bool* present) {
 }  // namespace
 
 DWORD CVR_MANGR::fndwLoad_RTR_VMGI_From_File(CBuffer* buffer, RTR_VMGI* record) {
-    return LoadTable(m_pRTR_VMGI, buffer, record, 0, &CRTR_VMGI::fndwLoad_RTR_VMGI_From_File);
+    return LoadTable<kRTR_VMGI>(*this, buffer, record, &CRTR_VMGI::fndwLoad_RTR_VMGI_From_File);
 }
 
 DWORD CVR_MANGR::fndwLoad_M_AVFIT_From_File(CBuffer* buffer, M_AVFIT* record) {
-    return LoadTable(m_pM_AVFIT, buffer, record, m_dwSA[kSA_M_AVFIT], &CM_AVFIT::fndwLoad_M_AVFIT_From_File);
+    return LoadTable<kM_AVFIT>(*this, buffer, record, &CM_AVFIT::fndwLoad_M_AVFIT_From_File);
 }
 
 DWORD CVR_MANGR::fndwLoad_S_AVFIT_From_File(CBuffer* buffer, S_AVFIT* record) {
-    return LoadTable(m_pS_AVFIT, buffer, record, m_dwSA[kSA_S_AVFIT], &CS_AVFIT::fndwLoad_S_AVFIT_From_File);
+    return LoadTable<kS_AVFIT>(*this, buffer, record, &CS_AVFIT::fndwLoad_S_AVFIT_From_File);
 }
 
 DWORD CVR_MANGR::fndwLoad_ORG_PGCI_From_File(CBuffer* buffer, PGCI* record) {
-    const DWORD size = LoadTable(m_pORG_PGCI, buffer, record, m_dwSA[kSA_ORG_PGCI], &CPGCI::fndwLoad_PGCI_From_File);
+    const DWORD size = LoadTable<kORG_PGCI>(*this, buffer, record, &CPGCI::fndwLoad_PGCI_From_File);
     // A chain without any entry point gets one at the start of the first
     // cell of every program, so that every program can be played from its
     // start. The save measures the chain again.
@@ -74,15 +69,15 @@ DWORD CVR_MANGR::fndwLoad_ORG_PGCI_From_File(CBuffer* buffer, PGCI* record) {
 }
 
 DWORD CVR_MANGR::fndwLoad_UD_PGCIT_From_File(CBuffer* buffer, UD_PGCIT* record) {
-    return LoadTable(m_pUD_PGCIT, buffer, record, m_dwSA[kSA_UD_PGCIT], &CUD_PGCIT::fndwLoad_UD_PGCIT_From_File);
+    return LoadTable<kUD_PGCIT>(*this, buffer, record, &CUD_PGCIT::fndwLoad_UD_PGCIT_From_File);
 }
 
 DWORD CVR_MANGR::fndwLoad_TXTDT_MG_From_File(CBuffer* buffer, TXTDT_MG* record) {
-    return LoadTable(m_pTXTDT_MG, buffer, record, m_dwSA[kSA_TXTDT_MG], &CTXTDT_MG::fndwLoad_TXTDT_MG_From_File);
+    return LoadTable<kTXTDT_MG>(*this, buffer, record, &CTXTDT_MG::fndwLoad_TXTDT_MG_From_File);
 }
 
 DWORD CVR_MANGR::fndwLoad_MNFIT_From_File(CBuffer* buffer, MNFIT* record) {
-    return LoadTable(m_pMNFIT, buffer, record, m_dwSA[kSA_MNFIT], &CMNFIT::fndwLoad_MNFIT_From_File);
+    return LoadTable<kMNFIT>(*this, buffer, record, &CMNFIT::fndwLoad_MNFIT_From_File);
 }
 
 namespace {
@@ -111,15 +106,17 @@ const TableStep kTableSteps[] = {
      [](CVR_MANGR& m, VMG_MODEL& model) { return m.fndwLoad_ORG_PGCI_From_File(m.m_pBuffer, model.pORG_PGCI); }},
     {"UD_PGCIT", CVR_MANGR::kUD_PGCIT, true, false,
      [](CVR_MANGR& m, VMG_MODEL& model) -> DWORD {
-         return NewRecord(model.pUD_PGCIT) ? m.fndwLoad_UD_PGCIT_From_File(m.m_pBuffer, model.pUD_PGCIT) : 0;
+         return vrm::NewRecord<CVR_MANGR::kUD_PGCIT>(m) ? m.fndwLoad_UD_PGCIT_From_File(m.m_pBuffer, model.pUD_PGCIT)
+                                                        : 0;
      }},
     {"TXTDT_MG", CVR_MANGR::kTXTDT_MG, true, false,
      [](CVR_MANGR& m, VMG_MODEL& model) -> DWORD {
-         return NewRecord(model.pTXTDT_MG) ? m.fndwLoad_TXTDT_MG_From_File(m.m_pBuffer, model.pTXTDT_MG) : 0;
+         return vrm::NewRecord<CVR_MANGR::kTXTDT_MG>(m) ? m.fndwLoad_TXTDT_MG_From_File(m.m_pBuffer, model.pTXTDT_MG)
+                                                        : 0;
      }},
     {"MNFIT", CVR_MANGR::kMNFIT, true, false,
      [](CVR_MANGR& m, VMG_MODEL& model) -> DWORD {
-         return NewRecord(model.pMNFIT) ? m.fndwLoad_MNFIT_From_File(m.m_pBuffer, model.pMNFIT) : 0;
+         return vrm::NewRecord<CVR_MANGR::kMNFIT>(m) ? m.fndwLoad_MNFIT_From_File(m.m_pBuffer, model.pMNFIT) : 0;
      }},
 };
 
@@ -222,9 +219,8 @@ int CVR_MANGR::LoadOpenFile() {
         return fnFail(VRO_ERR_DAMAGED, "it does not begin with the identifier of a DVD-VR management file",
                       vrm::Status::kByteOffset, 0);
     }
-    VMG_MODEL& model = *m_pModel;
-    if (!NewRecord(model.pRTR_VMGI) || !NewRecord(model.pM_AVFIT) || !NewRecord(model.pS_AVFIT) ||
-        !NewRecord(model.pORG_PGCI))
+    if (!vrm::NewRecord<kRTR_VMGI>(*this) || !vrm::NewRecord<kM_AVFIT>(*this) || !vrm::NewRecord<kS_AVFIT>(*this) ||
+        !vrm::NewRecord<kORG_PGCI>(*this))
         return fnFail(VRO_ERR_OUT_OF_MEMORY, "out of memory");
     if (!LoadTables(*this)) return 0;
     if (!m_pM_AVFIT || !m_pS_AVFIT) return fnFail(VRO_ERR_OUT_OF_MEMORY, "out of memory");

@@ -11,6 +11,7 @@
 #include "io/units.h"
 #include "manager/CVR_MANGR.h"
 #include "manager/ManagerFiles.h"
+#include "manager/ManagerTables.h"
 #include "platform/file.h"
 #include "tables/CMNFIT.h"
 #include "tables/CM_AVFIT.h"
@@ -69,13 +70,6 @@ bool Place(Accessor* accessor, DWORD size, DWORD start, std::vector<BYTE>& image
     return accessor->fnReadData(image.data() + start) == size;
 }
 
-// The accessor of a table that exists in the model, made when missing.
-template <class Accessor, class Record>
-Accessor* AccessorOf(Accessor*& accessor, Record* record) {
-    if (!accessor && record) accessor = new (std::nothrow) Accessor(record);
-    return record ? accessor : nullptr;
-}
-
 template <class Accessor>
 DWORD DataSize(Accessor* accessor) {
     return accessor ? accessor->fndwDataSize() : 0;
@@ -116,24 +110,9 @@ namespace {
 // address, zeros between. false when a required table is missing or the
 // file would not fit 32-bit addresses.
 bool BuildImage(CVR_MANGR& m, std::vector<BYTE>& image) {
-    VMG_MODEL& model = *m.m_pModel;
-    CRTR_VMGI* head = AccessorOf(m.m_pRTR_VMGI, model.pRTR_VMGI);
-    CM_AVFIT* movies = AccessorOf(m.m_pM_AVFIT, model.pM_AVFIT);
-    CS_AVFIT* stills = AccessorOf(m.m_pS_AVFIT, model.pS_AVFIT);
-    CPGCI* original = AccessorOf(m.m_pORG_PGCI, model.pORG_PGCI);
-    if (!head || !movies || !stills || !original) return false;
-    CUD_PGCIT* chains = AccessorOf(m.m_pUD_PGCIT, model.pUD_PGCIT);
-    CTXTDT_MG* texts = AccessorOf(m.m_pTXTDT_MG, model.pTXTDT_MG);
-    CMNFIT* maker = AccessorOf(m.m_pMNFIT, model.pMNFIT);
-
     DWORD* sizes = m.m_dwTableSize;
-    sizes[CVR_MANGR::kRTR_VMGI] = DataSize(head);
-    sizes[CVR_MANGR::kM_AVFIT] = DataSize(movies);
-    sizes[CVR_MANGR::kS_AVFIT] = DataSize(stills);
-    sizes[CVR_MANGR::kORG_PGCI] = DataSize(original);
-    sizes[CVR_MANGR::kUD_PGCIT] = DataSize(chains);
-    sizes[CVR_MANGR::kTXTDT_MG] = DataSize(texts);
-    sizes[CVR_MANGR::kMNFIT] = DataSize(maker);
+    vrm::ForEachTable([&](auto table) { sizes[table.index] = DataSize(vrm::Bound<decltype(table)::index>(m)); });
+    // The head, both AV file tables and the original chain are always there.
     for (int table = CVR_MANGR::kRTR_VMGI; table <= CVR_MANGR::kORG_PGCI; ++table)
         if (!sizes[table]) return false;
     uint64_t total = 0;
@@ -143,14 +122,19 @@ bool BuildImage(CVR_MANGR& m, std::vector<BYTE>& image) {
 
     const DWORD area = CVR_MANGR::kManagementAreaSize;
     image.assign(total > area ? static_cast<size_t>(total) : area, 0);
-    CVMGI_MAT mat(model.pRTR_VMGI->pVMGI_MAT.get());
-    return Place(head, sizes[CVR_MANGR::kRTR_VMGI], 0, image) &&
-           Place(movies, sizes[CVR_MANGR::kM_AVFIT], mat.fnGet_dwM_AVFIT_SA(), image) &&
-           Place(stills, sizes[CVR_MANGR::kS_AVFIT], mat.fnGet_dwS_AVFIT_SA(), image) &&
-           Place(original, sizes[CVR_MANGR::kORG_PGCI], mat.fnGet_dwORG_PGCI_SA(), image) &&
-           Place(chains, sizes[CVR_MANGR::kUD_PGCIT], mat.fnGet_dwUD_PGCIT_SA(), image) &&
-           Place(texts, sizes[CVR_MANGR::kTXTDT_MG], mat.fnGet_dwTXTDT_MG_SA(), image) &&
-           Place(maker, sizes[CVR_MANGR::kMNFIT], mat.fnGet_dwMNFIT_SA(), image);
+    CVMGI_MAT mat(m.m_pModel->pRTR_VMGI->pVMGI_MAT.get());
+    const DWORD starts[CVR_MANGR::kTableCount] = {0,
+                                                  mat.fnGet_dwM_AVFIT_SA(),
+                                                  mat.fnGet_dwS_AVFIT_SA(),
+                                                  mat.fnGet_dwORG_PGCI_SA(),
+                                                  mat.fnGet_dwUD_PGCIT_SA(),
+                                                  mat.fnGet_dwTXTDT_MG_SA(),
+                                                  mat.fnGet_dwMNFIT_SA()};
+    bool placed = true;
+    vrm::ForEachTable([&](auto table) {
+        placed = placed && Place(table.AccessorIn(m), sizes[table.index], starts[table.index], image);
+    });
+    return placed;
 }
 
 // Both files written aside, then renamed one after the other: at every

@@ -1,10 +1,9 @@
 // Registering recorded MPEG files on the disc: the stream library analyses
 // the file, a plan decides whether and where the disc takes it (changing
 // nothing), and the commit queues it and adds it to the tables.
-#include <new>
-
 #include "io/invariant.h"
 #include "manager/CVR_MANGR.h"
+#include "manager/ManagerTables.h"
 #include "platform/clock.h"
 #include "record/plan.h"
 #include "tables/CM_AVFI.h"
@@ -15,22 +14,10 @@
 #include "tables/CS_AVFIT.h"
 #include "tables/CVMGI_MAT.h"
 
-namespace {
-
-// The manager's accessor of a table, made over the model's record when it
-// has none yet.
-template <class Accessor, class Record>
-Accessor* Bound(Accessor*& accessor, Record* record) {
-    if (!accessor && record) accessor = new (std::nothrow) Accessor(record);
-    return accessor;
-}
-
-}  // namespace
-
 int CVR_MANGR::fnADD_Movie_Program(const char* fileName, ProgressCallback progress) {
     if (!fileName || !*fileName) return fnFail(VRO_ERR_BAD_ARGUMENT, "No file was named.");
-    if (!m_pModel || !m_pModel->pM_AVFIT || !m_pModel->pORG_PGCI || !m_pMovie ||
-        !Bound(m_pM_AVFIT, m_pModel->pM_AVFIT) || !Bound(m_pORG_PGCI, m_pModel->pORG_PGCI)) {
+    if (!m_pModel || !m_pModel->pM_AVFIT || !m_pModel->pORG_PGCI || !m_pMovie || !vrm::Bound<kM_AVFIT>(*this) ||
+        !vrm::Bound<kORG_PGCI>(*this)) {
         return fnFail(VRO_ERR_NOT_INITIALISED, "No disc is open.");
     }
     CVR_MOVIE& movie = *m_pMovie;
@@ -49,8 +36,8 @@ int CVR_MANGR::fnADD_Movie_Program(const char* fileName, ProgressCallback progre
 
 int CVR_MANGR::fnADD_Still_Pic_Program(const char* fileName) {
     if (!fileName || !*fileName) return fnFail(VRO_ERR_BAD_ARGUMENT, "No file was named.");
-    if (!m_pModel || !m_pModel->pS_AVFIT || !m_pModel->pORG_PGCI || !m_pStill ||
-        !Bound(m_pS_AVFIT, m_pModel->pS_AVFIT) || !Bound(m_pORG_PGCI, m_pModel->pORG_PGCI)) {
+    if (!m_pModel || !m_pModel->pS_AVFIT || !m_pModel->pORG_PGCI || !m_pStill || !vrm::Bound<kS_AVFIT>(*this) ||
+        !vrm::Bound<kORG_PGCI>(*this)) {
         return fnFail(VRO_ERR_NOT_INITIALISED, "No disc is open.");
     }
     if (!m_pStill->fnCheckAppendVOB(fileName)) return fnFailFromStream(m_pStill);
@@ -66,9 +53,8 @@ int CVR_MANGR::fnADD_Recorded_Still_Range(DWORD firstSector, DWORD sectors, Prog
 }
 
 int CVR_MANGR::AddRecorded(bool still, DWORD firstSector, DWORD sectors, ProgressCallback progress) {
-    const bool bound = still ? m_pModel && m_pModel->pS_AVFIT && Bound(m_pS_AVFIT, m_pModel->pS_AVFIT)
-                             : m_pModel && m_pModel->pM_AVFIT && Bound(m_pM_AVFIT, m_pModel->pM_AVFIT);
-    if (!bound || !m_pModel->pORG_PGCI || !m_pMovie || !m_pStill || !Bound(m_pORG_PGCI, m_pModel->pORG_PGCI)) {
+    const bool bound = still ? vrm::Bound<kS_AVFIT>(*this) != nullptr : vrm::Bound<kM_AVFIT>(*this) != nullptr;
+    if (!bound || !m_pMovie || !m_pStill || !vrm::Bound<kORG_PGCI>(*this)) {
         return fnFail(VRO_ERR_NOT_INITIALISED, "No disc is open.");
     }
     CVRO_DATA& stream = still ? static_cast<CVRO_DATA&>(*m_pStill) : static_cast<CVRO_DATA&>(*m_pMovie);

@@ -99,11 +99,32 @@ TEST(Manager, EveryTableOpensAndSavesBackByteForByte) {
     Handle h;
     ASSERT_EQ(fnVR_MANGROpen(h, disc.dir.Path().c_str()), 1);
     EXPECT_EQ(Ints({fnVR_GetPLCount(h), h.m->m_pS_AVFIT->fnGet_c1_S_AAFI_Ns()}), Ints({2, 1}));
+    {
+        // The assigned copy names the same tables and goes first; the
+        // original still saves them whole.
+        CVR_MANGR copy;
+        copy = *h.m;
+        EXPECT_TRUE(copy.m_pModel == h.m->m_pModel && copy.m_pBuffer == h.m->m_pBuffer &&
+                    copy.m_pORG_PGCI == h.m->m_pORG_PGCI && copy.m_pMNFIT == h.m->m_pMNFIT &&
+                    copy.m_pMovie == h.m->m_pMovie);
+        std::string tables, copied;
+        ASSERT_EQ(h.m->fnDumpTables(&tables), 1);
+        ASSERT_EQ(copy.fnDumpTables(&copied), 1);
+        EXPECT_EQ(copied, tables);
+    }
     std::remove(disc.Ifo().c_str());
     std::remove(disc.Bup().c_str());
     ASSERT_EQ(fnVR_MANGRSave(h, nullptr), 1);
     EXPECT_EQ(ReadWholeFile(disc.Ifo()), disc.ifo);
     EXPECT_EQ(ReadWholeFile(disc.Bup()), disc.ifo);
+    // The other way round: the original goes first, and each releases only
+    // what it owns.
+    CVR_MANGR survivor;
+    {
+        CVR_MANGR opened;
+        ASSERT_EQ(opened.fnRTR_VMG_Open(disc.dir.Path().c_str()), 1);
+        survivor = opened;
+    }
 }
 
 // A copy that does not load (wrong identifier, counts raised, cut at every

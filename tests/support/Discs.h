@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "manager/CVR_MANGR.h"
+#include "manager/ManagerTables.h"
 #include "support/Recording.h"
 #include "support/TableIO.h"
 #include "tables/CMNFIT.h"
@@ -46,8 +47,8 @@ inline bool FillEveryTable(CVR_MANGR& m) {
     model.pS_AVFIT->pS_AAFI->groups[0].general[1] = 1;
     model.pS_AVFIT->pS_AAFI->groups[0].entries = {0x40, 0x12, 0x34, 0x56, 0x78};
 
-    model.pUD_PGCIT = new UD_PGCIT{};
-    m.m_pUD_PGCIT = new CUD_PGCIT(model.pUD_PGCIT);
+    vrm::NewRecord<CVR_MANGR::kUD_PGCIT>(m);
+    vrm::Bound<CVR_MANGR::kUD_PGCIT>(m);
     m.m_pUD_PGCIT->fnNew();
     CPL_SRPT playlists(model.pRTR_VMGI->pPL_SRPT.get());
     for (BYTE chain = 1; chain <= 2; ++chain) {
@@ -58,16 +59,16 @@ inline bool FillEveryTable(CVR_MANGR& m) {
         if (!(playlists.fnADD_PlayList_Pointer(&model.pUD_PGCIT->pgci[chain - 1u], chain))) return false;
     }
 
-    model.pTXTDT_MG = new TXTDT_MG{};
-    m.m_pTXTDT_MG = new CTXTDT_MG(model.pTXTDT_MG);
+    vrm::NewRecord<CVR_MANGR::kTXTDT_MG>(m);
+    vrm::Bound<CVR_MANGR::kTXTDT_MG>(m);
     m.m_pTXTDT_MG->fnNew(0x12);
     m.m_pTXTDT_MG->fnSet_wIT_TXT_SRP_Ns(1);
     model.pTXTDT_MG->srp.assign(4, 0);
     m.m_pTXTDT_MG->fnSet_wIT_TXT_SZ(0, 5);
     model.pTXTDT_MG->text = {'h', 'e', 'l', 'l', 'o'};
 
-    model.pMNFIT = new MNFIT{};
-    m.m_pMNFIT = new CMNFIT(model.pMNFIT);
+    vrm::NewRecord<CVR_MANGR::kMNFIT>(m);
+    vrm::Bound<CVR_MANGR::kMNFIT>(m);
     m.m_pMNFIT->fnSet_wMNFI_Ns(1);
     model.pMNFIT->srp.assign(2, 0);
     MNFI maker{};

@@ -19,7 +19,8 @@ from typing import List, Optional, Tuple, Union
 from . import _records
 
 __all__ = ["Disc", "VrmError", "LibraryNotFoundError", "Program", "Playlist", "EntryPoint", "ProgramEdit",
-           "CharacterSet", "Found", "StreamUse", "ReleasedSpace", "Protection", "scan_stream", "load_library"]
+           "CharacterSet", "Found", "StreamUse", "ReleasedSpace", "Protection", "scan_stream", "load_library",
+           "export"]
 
 _u32, _i64, _int, _p = ctypes.c_uint32, ctypes.c_int64, ctypes.c_int, ctypes.c_void_p
 _CONTENT = {0: "movie", 1: "still", 2: "mixed"}
@@ -606,6 +607,11 @@ class Disc:
     def playlist_ranges(self, playlist: int) -> List[tuple]:
         return self._ranges(self._lib.vrm_GetPLInfo, self._lib.vrm_GetPLCellInfo, playlist, _PgcInfo())
 
+    def export(self, output: str, program: Optional[int] = None, playlist: Optional[int] = None, **options) -> str:
+        """Exports program `program` (or playlist `playlist`) of this disc as
+        it was last saved: vrmangr.export() on its directory."""
+        return export(self.directory, output, program=program, playlist=playlist, **options)
+
     def extract_program(self, program: int, out_path: str) -> int:
         """Writes the program's bytes to out_path; the number written."""
         return _copy(self.program_ranges(program), out_path)
@@ -629,3 +635,6 @@ def _copy(ranges: List[tuple], out_path: str) -> int:
                     left -= len(block)
                     written += len(block)
     return written
+
+
+from .export import export  # noqa: E402  (it raises VrmError, defined above)
