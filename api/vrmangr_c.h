@@ -1,9 +1,10 @@
 /* vrmangr's C interface: the flat functions of vrmangr.h with C linkage, for
  * C99 callers and for foreign-function loaders (Python's ctypes and the
- * like). The header stands alone: it includes only <stdint.h> and the
- * records (platform/records.h), and defines nothing but names that begin
- * with vrm_ or VRM_, so it coexists with a caller's own DWORD, BYTE,
- * SYSTEMTIME or __stdcall, and with vrmangr.h in one C++ translation unit.
+ * like). The header stands alone: it includes only <stdint.h>, the error
+ * codes (platform/error_codes.h) and the records (platform/records.h), and
+ * defines nothing but names that begin with vrm_ or VRM_, so it coexists
+ * with a caller's own DWORD, BYTE, SYSTEMTIME or __stdcall, and with
+ * vrmangr.h in one C++ translation unit.
  *
  * Naming: fnVR_Xxx is vrm_Xxx here, with the same arguments in the same
  * order and the same result (0 on failure; a null handle is refused without
@@ -22,6 +23,7 @@
 
 #include <stdint.h>
 
+#include "platform/error_codes.h"
 #include "platform/records.h"
 
 #if defined(_WIN32)
@@ -36,51 +38,12 @@ extern "C" {
 
 /* ---- Constants ---- */
 
-/* Error codes (vrm_MANGRGetLastError, vrm_status.dwCode). */
+/* Error codes (vrm_MANGRGetLastError, vrm_status.dwCode): VRM_OK and
+ * VRM_ERR_..., listed with their numbers and sentences in error_codes.h. */
 enum {
-    VRM_OK = 0,
-    VRM_ERR_BAD_ARGUMENT = 1,
-    VRM_ERR_NOT_INITIALISED = 2,
-    VRM_ERR_STREAM_MISSING = 3,
-    VRM_ERR_STREAM_CREATE = 4,
-    VRM_ERR_STREAM_TOO_LARGE = 5,
-    VRM_ERR_STREAM_SHORT = 6,
-    VRM_ERR_BAD_RECORD = 7,
-    VRM_ERR_NO_SOURCE_NAME = 8,
-    VRM_ERR_SOURCE_OPEN = 9,
-    VRM_ERR_SOURCE_SHORT = 10,
-    VRM_ERR_SOURCE_READ = 11,
-    VRM_ERR_WRITE = 12,
-    VRM_ERR_DISK_FULL = 13,
-    VRM_ERR_SYNC = 14,
-    VRM_ERR_CANCELLED = 15,
-    VRM_ERR_OUT_OF_MEMORY = 16,
-    VRM_ERR_QUEUE_NOT_EMPTY = 17,
-    VRM_ERR_BEYOND_END = 18,
-    VRM_ERR_TRUNCATE = 19,
-    VRM_ERR_NOT_PROGRAM_STREAM = 20,
-    VRM_ERR_PACK_SIZE = 21,
-    VRM_ERR_TRUNCATED = 22,
-    VRM_ERR_BAD_STREAM = 23,
-    VRM_ERR_NO_VIDEO = 24,
-    VRM_ERR_FRAME_RATE = 25,
-    VRM_ERR_VOBU_TOO_LONG = 26,
-    VRM_ERR_VOBU_TOO_LARGE = 27,
-    VRM_ERR_TOO_MANY_VOBUS = 28,
-    VRM_ERR_AUDIO = 29,
-    VRM_ERR_STILL_PICTURES = 30,
-    VRM_ERR_TV_SYSTEM = 31,
-    VRM_ERR_TRAILING_DATA = 32,
-    VRM_ERR_OVERLAP = 33,
-    VRM_ERR_COPIES_DIFFER = 34,
-    VRM_ERR_LOCKED = 35,
-    VRM_ERR_DAMAGED = 36,
-    VRM_ERR_NO_SUCH_ITEM = 37,
-    VRM_ERR_EDIT_REFUSED = 38,
-    VRM_ERR_PICTURE_SIZE = 39,
-    VRM_ERR_READ_ONLY = 40,
-    VRM_ERR_PLACE_IN_USE = 41,
-    VRM_ERR_INTERNAL = 42
+#define VRM_C_ERROR_CODE(name, number, sentence) VRM_##name = number,
+    VRM_ERROR_CODES(VRM_C_ERROR_CODE)
+#undef VRM_C_ERROR_CODE
 };
 /* The phase a progress callback reports. */
 enum { VRM_PROGRESS_ANALYSE = 1, VRM_PROGRESS_APPEND = 2 };
