@@ -20,6 +20,11 @@ static_assert(Same(VRM_STATUS_ITEM, VR_STATUS_ITEM) && Same(VRM_COPY_DIFFERS, VR
                   Same(VRM_FOUND_STILLS, VR_FOUND_STILLS) && Same(VRM_FOUND_UNUSED, VR_FOUND_UNUSED) &&
                   Same(VRM_TABLE_COUNT, VR_TABLE_COUNT),
               "constants");
+static_assert(Same(VRM_CHECK_EVERY_UNIT, VR_CHECK_EVERY_UNIT) && Same(VRM_CHECK_NOTE, VR_CHECK_NOTE) &&
+                  Same(VRM_CHECK_REFUSAL, VR_CHECK_REFUSAL) &&
+                  Same(VRM_REPAIR_DISCARD_UNDESCRIBED, VR_REPAIR_DISCARD_UNDESCRIBED) &&
+                  Same(VRM_REPAIR_NOTHING, VR_REPAIR_NOTHING),
+              "check and repair constants");
 
 // ProgressCallback and vrm_progress differ only in the calling-convention
 // keyword, which is empty here.
@@ -257,6 +262,34 @@ int vrm_SetPLTitle(void* h, int pl, const char* utf8) {
 }
 int vrm_SetCharacterSet(void* h, uint8_t chrs) {
     return vrm::Guard(h, [&]() -> int { return fnVR_SetCharacterSet(h, chrs); });
+}
+
+int vrm_CheckDisc(void* h, const char* dir, uint32_t flags, vrm_progress progress) {
+    return vrm::Guard(h, [&]() -> int { return fnVR_CheckDisc(h, dir, flags, Progress(progress)); });
+}
+int vrm_GetCheckSummary(void* h, vrm_check_summary* out) {
+    return vrm::Guard(h, [&]() -> int { return fnVR_GetCheckSummary(h, out); });
+}
+uint32_t vrm_GetCheckFindingCount(void* h) {
+    return vrm::Guard(h, [&]() -> uint32_t { return fnVR_GetCheckFindingCount(h); });
+}
+int vrm_GetCheckFinding(void* h, uint32_t index, vrm_check_finding* out) {
+    return vrm::Guard(h, [&]() -> int { return fnVR_GetCheckFinding(h, index, out); });
+}
+uint32_t vrm_GetCheckExtents(void* h, int still, vrm_stream_extent* out, uint32_t max) {
+    return vrm::Guard(h, [&]() -> uint32_t { return fnVR_GetCheckExtents(h, still, out, max); });
+}
+int vrm_RepairDisc(void* h, const char* dir, uint32_t flags, vrm_progress progress) {
+    return vrm::Guard(h, [&]() -> int { return fnVR_RepairDisc(h, dir, flags, Progress(progress)); });
+}
+uint32_t vrm_GetRepairActionCount(void* h) {
+    return vrm::Guard(h, [&]() -> uint32_t { return fnVR_GetRepairActionCount(h); });
+}
+int vrm_GetRepairAction(void* h, uint32_t index, vrm_repair_action* out) {
+    return vrm::Guard(h, [&]() -> int { return fnVR_GetRepairAction(h, index, out); });
+}
+uint32_t vrm_FindMisalignedPacks(void* h, const char* path, int64_t from, int64_t to) {
+    return vrm::Guard(h, [&]() -> uint32_t { return fnVR_FindMisalignedPacks(h, path, from, to); });
 }
 
 }  // extern "C"

@@ -3,6 +3,8 @@
 #ifndef VRMANGR_API_FLAT_CALL_H
 #define VRMANGR_API_FLAT_CALL_H
 
+#include <algorithm>
+#include <cstring>
 #include <exception>
 #include <new>
 #include <string>
@@ -12,6 +14,15 @@
 namespace vrm {
 
 inline CVR_MANGR* Manager(void* handle) { return static_cast<CVR_MANGR*>(handle); }
+
+// Copies text into a NUL-terminated field of `size` bytes, cut at a UTF-8
+// character boundary when it does not fit.
+inline void CopyText(const std::string& text, char* field, size_t size) {
+    size_t n = std::min(text.size(), size - 1);
+    while (n < text.size() && n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+    std::memcpy(field, text.data(), n);
+    field[n] = '\0';
+}
 
 // Runs f() and gives its result; an exception it throws (the library
 // throws none of its own: this is memory, or a fault) ends the call instead,

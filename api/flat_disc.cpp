@@ -9,6 +9,7 @@
 
 #include "api/flat_call.h"
 #include "api/vrmangr.h"
+#include "query/unit_starts.h"
 #include "tables/CM_AVFIT.h"
 #include "tables/CPL_SRPT.h"
 #include "tables/CRTR_VMGI.h"
@@ -16,18 +17,10 @@
 #include "tables/CUD_PGCIT.h"
 #include "tables/CVMGI_MAT.h"
 
+using vrm::CopyText;
 using vrm::FlatCall;
 
 namespace {
-
-// Copies text into a NUL-terminated field of `size` bytes, cut at a UTF-8
-// character boundary when it does not fit.
-void CopyText(const std::string& text, char* field, size_t size) {
-    size_t n = std::min(text.size(), size - 1);
-    while (n < text.size() && n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
-    std::memcpy(field, text.data(), n);
-    field[n] = '\0';
-}
 
 VMGI_MAT* Head(const CVR_MANGR& m) {
     return m.m_pModel && m.m_pModel->pRTR_VMGI ? m.m_pModel->pRTR_VMGI->pVMGI_MAT.get() : nullptr;
@@ -61,45 +54,6 @@ void FillStreamUse(const VR_STREAM_COVERAGE& c, VR_STREAM_USE* use) {
     use->llFileBytes = static_cast<__int64>(c.qwFileBytes);
     use->llTrailingBytes = static_cast<__int64>(c.qwTrailingBytes);
     use->llMissingBytes = static_cast<__int64>(c.qwMissingBytes);
-}
-
-// The first sectors of the units of a VOB or VOG, counted all and stored
-// while the caller's array has room.
-struct UnitStarts {
-    __int64* starts;
-    DWORD max;
-    DWORD count = 0;
-    uint64_t sector = 0;  // where the next unit begins
-
-    // The next unit, `sectors` long.
-    void Place(uint64_t sectors) {
-        if (count < max) starts[count] = static_cast<__int64>(sector);
-        ++count;
-        sector += sectors;
-    }
-};
-
-// The units of VOB n (from 0): its VOBUs, by its time map; 0 when there is
-// no such VOB or it has no map.
-DWORD MovieUnitStarts(M_AVFIT* table, size_t n, UnitStarts* list) {
-    if (!table || !table->pM_AVFI || n >= table->pM_AVFI->vobi.size()) return 0;
-    TMAPI* record = table->pM_AVFI->vobi[n].pTMAPI.get();
-    if (!record) return 0;
-    const CTMAPI map(record);
-    list->sector = map.fnGet_dwADR_OFS();
-    for (DWORD i = 0; i < map.m_dwVOBU_ENT_Ns && map.fnGet_iTH_VOBU_ENT_Address(i); ++i) {
-        list->Place(map.fnGet_wVOBU_SZ(i));
-    }
-    return list->count;
-}
-
-// The units of VOG n (from 0): its pictures; 0 when there is no such VOG.
-DWORD StillUnitStarts(S_AVFIT* table, size_t n, UnitStarts* list) {
-    if (!table || !table->pS_AVFI || n >= table->pS_AVFI->vogi.size()) return 0;
-    const CS_VOGI vog(&table->pS_AVFI->vogi[n]);
-    list->sector = vog.fnGet_dwS_VOG_SA();
-    for (DWORD i = 0; i < vog.m_cS_VOB_Ns; ++i) list->Place(vog.fnGetPictureSectors(static_cast<BYTE>(i)));
-    return list->count;
 }
 
 }  // namespace
@@ -187,10 +141,10 @@ DWORD fnVR_GetUnitStarts(void* handle, int still, int number, __int64* starts, D
         std::string(still ? "VOG " : "VOB ") + std::to_string(number) + " does not exist or holds no units.",
         [&](CVR_MANGR& m) -> DWORD {
             if (!m.m_pModel || number < 1 || (max && !starts)) return 0;
-            UnitStarts list{starts, max};
-            const size_t n = static_cast<size_t>(number) - 1;
-            return still ? StillUnitStarts(m.m_pModel->pS_AVFIT, n, &list)
-                         : MovieUnitStarts(m.m_pModel->pM_AVFIT, n, &list);
+            const std::vector<uint64_t> units =
+                vrm::UnitStarts(*m.m_pModel, still != 0, static_cast<size_t>(number) - 1);
+            for (size_t i = 0; i < units.size() && i < max; ++i) starts[i] = static_cast<__int64>(units[i]);
+            return static_cast<DWORD>(units.size());
         });
 }
 

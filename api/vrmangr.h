@@ -375,6 +375,117 @@ VRMANGR_API int fnVR_GetStreamUse(void* handle, int still, VR_STREAM_USE* use, V
                                   DWORD maxExtents, VR_EXTENT_PAIR* overlaps, DWORD maxOverlaps, VR_SECTOR_RUN* gaps,
                                   DWORD maxGaps);
 
+// ---- Checking and repairing a recording directory ----
+
+// Checks the recording directory dir without opening it in the handle (the
+// handle's disc, if any, stays as it was) and without writing anything:
+// each of VR_MANGR.IFO and VR_MANGR.BUP judged on its own (present, loads,
+// its tables agree, its recordings lie whole and apart in the stream
+// files), whether the two differ, recordings that do not begin where the
+// tables place them (one sector read at the first, middle and last unit of
+// each recording; at every VOBU and picture with VR_CHECK_EVERY_UNIT),
+// unused sectors between recordings, dates that are none, and the
+// leftovers of interrupted saves (temporary files; data behind the last
+// recording, scanned for recordings). The reader's lock is taken while the
+// management files are read (another writer is waited for 2 s, then a
+// VR_CHECK_BUSY warning says so). progress (may be NULL; called with the
+// handle as context) reports the reads of the stream files and cancels
+// them by returning 0. 1 when the check ran, also on a damaged disc: the
+// findings say what is wrong. 0, keeping no findings, when dir is not a
+// directory or holds no disc (VRO_ERR_BAD_ARGUMENT, VRO_ERR_DAMAGED), the
+// management files cannot be judged (no scratch directory under $TMPDIR:
+// VRO_ERR_WRITE), or progress cancelled (VRO_ERR_CANCELLED); the status
+// says why in one sentence.
+enum { VR_CHECK_EVERY_UNIT = 1 };
+VRMANGR_API int fnVR_CheckDisc(void* handle, const char* dir, DWORD flags, ProgressCallback progress);
+typedef vrm_check_summary VR_CHECK_SUMMARY;
+// The last check as a whole (all zero, copies 2, before the first). 0 for
+// a null handle or out.
+VRMANGR_API int fnVR_GetCheckSummary(void* handle, VR_CHECK_SUMMARY* out);
+// How much a finding matters.
+enum {
+    VR_CHECK_DAMAGE = 0,  // the disc is damaged: it fails the check
+    VR_CHECK_WARNING = 1,  // worth knowing; the disc is sound
+    VR_CHECK_NOTE = 2,  // detail behind another finding
+};
+// What a finding is about; the file and the byte range it names.
+enum {
+    VR_CHECK_COPY = 0,  // a management file is missing, unreadable or does not load (file: it)
+    VR_CHECK_TABLES = 1,  // a disagreement of one copy's tables (file: the copy)
+    VR_CHECK_COPIES_DIFFER = 2,  // both copies load but differ
+    VR_CHECK_MISSING_DATA = 3,  // recorded data behind the end of a stream file (range: the bytes missing)
+    VR_CHECK_OVERLAP = 4,  // two recordings share sectors (range: the shared bytes)
+    VR_CHECK_UNUSED = 5,  // sectors before the last recording that none uses and that hold data (range)
+    VR_CHECK_PLACEMENT = 6,  // a recording, VOBU or picture does not begin where its tables say (range: the sector)
+    VR_CHECK_DATE = 7,  // a recording or creation time that names no moment
+    VR_CHECK_TRAILING = 8,  // data behind the last recording that holds none (range)
+    VR_CHECK_UNDESCRIBED = 9,  // a recording or still pictures the tables do not describe (range)
+    VR_CHECK_TEMP_FILE = 10,  // a temporary file of an interrupted save (file; range: its bytes)
+    VR_CHECK_BUSY = 11,  // another process was changing the directory while it was read
+    VR_CHECK_DIFFERENCE = 12,  // a field in which two whole copies differ (a note)
+    VR_CHECK_REFUSAL = 13,  // why a repair cannot choose between the copies by itself (a note)
+};
+typedef vrm_check_finding VR_CHECK_FINDING;
+// The number of findings of the last check (0 for a null handle).
+VRMANGR_API DWORD fnVR_GetCheckFindingCount(void* handle);
+// Finding `index` (0-based) of the last check: damage and warnings in the
+// order found, then the notes. 0 when there is no such finding.
+VRMANGR_API int fnVR_GetCheckFinding(void* handle, DWORD index, VR_CHECK_FINDING* out);
+// The VOBs of VR_MOVIE.VRO (still 0) or the VOGs of VR_STILL.VRO (still 1)
+// of the copy the last check read the disc from, by start sector: the
+// first max go into out (NULL when max is 0); returns how many there are.
+VRMANGR_API DWORD fnVR_GetCheckExtents(void* handle, int still, VR_STREAM_EXTENT* out, DWORD max);
+
+// Repairs the recording directory dir (without opening it in the handle):
+// restores the copy of the management file that should be kept over the
+// other, cuts the data behind the last recording that holds no recording
+// (the part an interrupted save wrote, zeros, noise) and removes the
+// temporary files of interrupted saves. The copy kept is one Open takes
+// over one it refuses; of two it takes, the one whose recordings the stream
+// files hold, then the one that describes more recorded data, then the one
+// the stream files (or the scratch copy of an interrupted save) bear out.
+// VR_REPAIR_FROM_IFO or _BUP keeps that copy whatever the evidence;
+// VR_REPAIR_DISCARD_UNDESCRIBED cuts recordings found behind the last
+// described one too (they stay otherwise); VR_REPAIR_DRY_RUN decides
+// everything and changes nothing. The writer's lock is held throughout
+// (VRO_ERR_LOCKED when another process holds it for 1 s). What no copy can
+// mend is refused before anything is changed (0 with the status's
+// sentence): both copies damaged (VRO_ERR_DAMAGED), two whole copies the
+// stream files cannot tell apart (VRO_ERR_COPIES_DIFFER; the differing
+// fields are VR_REPAIR_DIFFERENCE actions), recorded data missing from a
+// stream file (VRO_ERR_STREAM_SHORT), recordings sharing sectors
+// (VRO_ERR_OVERLAP). A step that fails (VRO_ERR_WRITE, VRO_ERR_TRUNCATE,
+// VRO_ERR_CANCELLED) ends the repair; the actions done before it stay
+// listed. progress as for fnVR_CheckDisc.
+enum {
+    VR_REPAIR_DRY_RUN = 1,
+    VR_REPAIR_FROM_IFO = 2,
+    VR_REPAIR_FROM_BUP = 4,
+    VR_REPAIR_DISCARD_UNDESCRIBED = 8,
+};
+VRMANGR_API int fnVR_RepairDisc(void* handle, const char* dir, DWORD flags, ProgressCallback progress);
+// What an action of a repair is.
+enum {
+    VR_REPAIR_RESTORE = 0,  // a copy of the management file written over the other (file: the one replaced)
+    VR_REPAIR_TRIM = 1,  // bytes behind the last recording cut off (file, range: the bytes removed)
+    VR_REPAIR_REMOVE = 2,  // a temporary file removed (file)
+    VR_REPAIR_KEPT = 3,  // data left in place on purpose, and why (file, range)
+    VR_REPAIR_DIFFERENCE = 4,  // a field in which the copies differ, behind a refusal
+    VR_REPAIR_NOTHING = 5,  // nothing needed repair
+};
+typedef vrm_repair_action VR_REPAIR_ACTION;
+// The number of actions of the last repair (0 for a null handle).
+VRMANGR_API DWORD fnVR_GetRepairActionCount(void* handle);
+// Action `index` (0-based) of the last repair, in the order done. 0 when
+// there is no such action.
+VRMANGR_API int fnVR_GetRepairAction(void* handle, DWORD index, VR_REPAIR_ACTION* out);
+// Bytes [from, to) of the file at path (at most their first 8 MB) read for
+// MPEG pack headers off the sector boundaries: how many bytes into their
+// 2048-byte sectors packs begin (1 to 2047) when they do so again and
+// again, as in a stream whose first bytes are missing; 0 otherwise (and
+// when the file cannot be read).
+VRMANGR_API DWORD fnVR_FindMisalignedPacks(void* handle, const char* path, __int64 from, __int64 to);
+
 // ---- Giving back unused stream space ----
 
 // An edit (deleting a recording, shortening one) has left sectors [first,

@@ -61,32 +61,43 @@ enum { VRM_TABLE_COUNT = 7 };
 enum { VRM_CONTENT_MOVIE = 0, VRM_CONTENT_STILL = 1, VRM_CONTENT_MIXED = 2 };
 /* Character sets of the disc's texts (vrm_SetCharacterSet). */
 enum { VRM_CHRS_ASCII = 0x00, VRM_CHRS_LATIN1 = 0x11, VRM_CHRS_SHIFT_JIS = 0x12 };
+/* vrm_CheckDisc's flags; vrm_check_finding.dwSeverity and .dwKind. */
+enum { VRM_CHECK_EVERY_UNIT = 1 };
+enum { VRM_CHECK_DAMAGE = 0, VRM_CHECK_WARNING = 1, VRM_CHECK_NOTE = 2 };
+enum {
+    VRM_CHECK_COPY = 0,
+    VRM_CHECK_TABLES = 1,
+    VRM_CHECK_COPIES_DIFFER = 2,
+    VRM_CHECK_MISSING_DATA = 3,
+    VRM_CHECK_OVERLAP = 4,
+    VRM_CHECK_UNUSED = 5,
+    VRM_CHECK_PLACEMENT = 6,
+    VRM_CHECK_DATE = 7,
+    VRM_CHECK_TRAILING = 8,
+    VRM_CHECK_UNDESCRIBED = 9,
+    VRM_CHECK_TEMP_FILE = 10,
+    VRM_CHECK_BUSY = 11,
+    VRM_CHECK_DIFFERENCE = 12,
+    VRM_CHECK_REFUSAL = 13
+};
+/* vrm_RepairDisc's flags; vrm_repair_action.dwKind. */
+enum { VRM_REPAIR_DRY_RUN = 1, VRM_REPAIR_FROM_IFO = 2, VRM_REPAIR_FROM_BUP = 4, VRM_REPAIR_DISCARD_UNDESCRIBED = 8 };
+enum {
+    VRM_REPAIR_RESTORE = 0,
+    VRM_REPAIR_TRIM = 1,
+    VRM_REPAIR_REMOVE = 2,
+    VRM_REPAIR_KEPT = 3,
+    VRM_REPAIR_DIFFERENCE = 4,
+    VRM_REPAIR_NOTHING = 5
+};
 /* What vrm_GetDVDVRPathType finds in a directory. */
 enum { VRM_PATH_NONE = 0, VRM_PATH_DVD_VR = 1, VRM_PATH_DVD_VIDEO = 2 };
 
 /* ---- Records ---- */
 
-
 /* Progress of an analysis or append: (context, phase, done, total, file);
  * 0 cancels (ProgressCallback). */
 typedef int (*vrm_progress)(void* context, uint32_t phase, uint32_t done, uint32_t total, uint32_t file);
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
 
 /* ---- The handle ---- */
 
@@ -181,6 +192,18 @@ VRM_C_API uint32_t vrm_GetPLItemBytes(void* handle, int pl, uint8_t* out, uint32
 VRM_C_API int vrm_SetProgramTitle(void* handle, int pg, const char* utf8);
 VRM_C_API int vrm_SetPLTitle(void* handle, int pl, const char* utf8);
 VRM_C_API int vrm_SetCharacterSet(void* handle, uint8_t chrs);
+
+/* ---- Checking and repairing a recording directory ---- */
+
+VRM_C_API int vrm_CheckDisc(void* handle, const char* dir, uint32_t flags, vrm_progress progress);
+VRM_C_API int vrm_GetCheckSummary(void* handle, vrm_check_summary* out);
+VRM_C_API uint32_t vrm_GetCheckFindingCount(void* handle);
+VRM_C_API int vrm_GetCheckFinding(void* handle, uint32_t index, vrm_check_finding* out);
+VRM_C_API uint32_t vrm_GetCheckExtents(void* handle, int still, vrm_stream_extent* out, uint32_t max);
+VRM_C_API int vrm_RepairDisc(void* handle, const char* dir, uint32_t flags, vrm_progress progress);
+VRM_C_API uint32_t vrm_GetRepairActionCount(void* handle);
+VRM_C_API int vrm_GetRepairAction(void* handle, uint32_t index, vrm_repair_action* out);
+VRM_C_API uint32_t vrm_FindMisalignedPacks(void* handle, const char* path, int64_t from, int64_t to);
 
 #ifdef __cplusplus
 }

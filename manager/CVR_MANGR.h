@@ -279,6 +279,14 @@ public:
     int fnADD_Recorded_Still_Range(DWORD firstSector, DWORD sectors, ProgressCallback progress);
     // What the last scan of a stream file found, in file order.
     std::vector<VR_FOUND_STRETCH> m_Found;
+    // What the last check of a directory found (fnVR_CheckDisc: its summary,
+    // its findings, the VOBs [0] and VOGs [1] of the copy read from) and
+    // what the last repair did (fnVR_RepairDisc), as the flat interface
+    // gives them; the check floor above fills them.
+    vrm_check_summary m_CheckSummary{};
+    std::vector<vrm_check_finding> m_CheckFindings;
+    std::vector<VR_STREAM_EXTENT> m_CheckExtents[2];
+    std::vector<vrm_repair_action> m_RepairActions;
     // The next recording or still-picture file registered opens a program
     // of its own, even when the last program is of the same day (which it
     // would join otherwise). Holds for one registration. 0 without a disc.

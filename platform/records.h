@@ -247,4 +247,42 @@ typedef struct vrm_character_set {
     char szName[32];  // "ASCII", "ISO 8859-1", "Shift-JIS" or "unknown", NUL-terminated
 } vrm_character_set;
 
+/* What the last check of a directory found, as a whole (VR_CHECK_SUMMARY). */
+typedef struct vrm_check_summary {
+    uint32_t dwFindings;  // the findings fnVR_GetCheckFinding gives
+    uint32_t dwDamage;  // of them, VR_CHECK_DAMAGE: the disc failed the check when not 0
+    uint32_t dwWarnings;  // of them, VR_CHECK_WARNING
+    uint32_t dwReadFrom;  // the copy the disc is read from: 0 VR_MANGR.IFO, 1 VR_MANGR.BUP, 2 neither loads
+    uint32_t dwIdentical;  // 1 when both copies are present and byte-identical
+    uint32_t dwCells;  // cells of the original chain of the copy read from
+    uint32_t dwLeftovers;  // 1 when a repair would remove leftovers of an interrupted save
+    uint32_t dwRestoreFrom;  // the copy a repair would restore the other from: 0 IFO, 1 BUP, 2 none
+    int64_t llFreeBytes;  // unused stream bytes between recordings that read as zeros (space an edit gave back)
+    char szRestoreWhy[512];  // why that copy is kept, a clause; NUL-terminated UTF-8
+} vrm_check_summary;
+
+/* One finding of a check (VR_CHECK_FINDING). */
+typedef struct vrm_check_finding {
+    uint32_t dwSeverity;  // VR_CHECK_DAMAGE, VR_CHECK_WARNING or VR_CHECK_NOTE
+    uint32_t dwKind;  // VR_CHECK_COPY, ...: what it is about
+    uint32_t dwHasRange;  // 1 when llStart and llEnd name bytes of szFile
+    uint32_t reserved_12;
+    int64_t llStart;  // bytes [llStart, llEnd) of szFile
+    int64_t llEnd;
+    char szFile[64];  // the file it concerns by its name in the directory; "" for the disc as a whole
+    char szText[2048];  // one sentence; NUL-terminated UTF-8, cut at a character boundary
+} vrm_check_finding;
+
+/* One thing a repair did or, with a dry run, would do (VR_REPAIR_ACTION). */
+typedef struct vrm_repair_action {
+    uint32_t dwKind;  // VR_REPAIR_RESTORE, ...
+    uint32_t dwDone;  // 1 when it changed the directory
+    uint32_t dwHasRange;  // 1 when llStart and llEnd name bytes of szFile
+    uint32_t reserved_12;
+    int64_t llStart;
+    int64_t llEnd;
+    char szFile[64];
+    char szText[2048];
+} vrm_repair_action;
+
 #endif

@@ -151,8 +151,9 @@ int LockUnloadable(void* h, const std::string& dir, bool dry) {
 // here, with *status its exit status (--dry-run says what --realign would
 // do and ends).
 bool RealignMovie(void* h, const std::string& dir, bool dry, bool realignAsked, Scanned* movie, int* status) {
-    const long misaligned =
-        movie->kept == 0 && movie->bytes > 0 ? MisalignedPacks(movie->path, 0, static_cast<uint64_t>(movie->bytes)) : 0;
+    const long misaligned = movie->kept == 0 && movie->bytes > 0
+                                ? static_cast<long>(fnVR_FindMisalignedPacks(h, movie->path.c_str(), 0, movie->bytes))
+                                : 0;
     if (!misaligned) return true;
     if (!realignAsked) {
         *status = Fail(

@@ -19,8 +19,8 @@ from typing import List, Optional, Tuple, Union
 from . import _records
 
 __all__ = ["Disc", "VrmError", "LibraryNotFoundError", "Program", "Playlist", "EntryPoint", "ProgramEdit",
-           "CharacterSet", "Found", "StreamUse", "ReleasedSpace", "Protection", "scan_stream", "load_library",
-           "export"]
+           "CharacterSet", "Found", "StreamUse", "ReleasedSpace", "Protection", "Finding", "CheckReport",
+           "RepairAction", "check", "repair", "scan_stream", "load_library", "export"]
 
 _u32, _i64, _int, _p = ctypes.c_uint32, ctypes.c_int64, ctypes.c_int, ctypes.c_void_p
 _CONTENT = {0: "movie", 1: "still", 2: "mixed"}
@@ -34,6 +34,8 @@ _ProgramEdit, _Time, _DiscFacts = _records.vrm_program_edit, _records.vrm_time, 
 _CharacterSet, _Found, _StreamUse = _records.vrm_character_set, _records.vrm_found_stretch, _records.vrm_stream_use
 _Extent, _Pair, _Run = _records.vrm_stream_extent, _records.vrm_extent_pair, _records.vrm_sector_run
 _ReleasedSpace, _Protection = _records.vrm_released_space, _records.vrm_protection
+_CheckSummary, _CheckFinding = _records.vrm_check_summary, _records.vrm_check_finding
+_RepairAction = _records.vrm_repair_action
 
 
 # Sizes of the C records (vrmangr_c.h); a mismatch means another library.
@@ -41,8 +43,16 @@ assert ctypes.sizeof(_Seg) == 480 and ctypes.sizeof(_PgcInfo) == 216 and ctypes.
 assert ctypes.sizeof(_ProgramEdit) == 144 and ctypes.sizeof(_Time) == 16 and ctypes.sizeof(_DiscFacts) == 28
 assert ctypes.sizeof(_CharacterSet) == 36 and ctypes.sizeof(_Found) == 272 and ctypes.sizeof(_StreamUse) == 48
 assert ctypes.sizeof(_Extent) == 12 and ctypes.sizeof(_ReleasedSpace) == 48 and ctypes.sizeof(_Protection) == 8
+assert ctypes.sizeof(_CheckSummary) == 552 and ctypes.sizeof(_CheckFinding) == 2144
+assert ctypes.sizeof(_RepairAction) == 2144
 
 _FOUND_KIND = {1: "recording", 2: "damaged", 3: "stills", 4: "unused"}
+_SEVERITY = {0: "damage", 1: "warning", 2: "note"}
+_CHECK_KIND = {0: "copy", 1: "tables", 2: "copies differ", 3: "missing data", 4: "overlap", 5: "unused",
+               6: "placement", 7: "date", 8: "trailing", 9: "undescribed", 10: "temp file", 11: "busy",
+               12: "difference", 13: "refusal"}
+_REPAIR_KIND = {0: "restore", 1: "trim", 2: "remove", 3: "kept", 4: "difference", 5: "nothing"}
+_COPY = {0: "VR_MANGR.IFO", 1: "VR_MANGR.BUP"}
 _ASPECT = {2: "4:3", 3: "16:9", 4: "2.21:1"}  # aspect_ratio_information of the sequence header
 _CHARSETS = {"ascii": 0x00, "latin1": 0x11, "iso-8859-1": 0x11, "sjis": 0x12, "shift-jis": 0x12}
 
@@ -93,6 +103,13 @@ _SIGNATURES = {
     "vrm_EraseProgramPart": (_int, [_p, _int, _i64, _i64, ctypes.POINTER(_ProgramEdit)]),
     "vrm_DevideProgram": (_int, [_p, _int, _i64, ctypes.POINTER(_ProgramEdit)]),
     "vrm_CombineProgram": (_int, [_p, _int, ctypes.POINTER(_ProgramEdit)]),
+    "vrm_CheckDisc": (_int, [_p, ctypes.c_char_p, _u32, _p]),
+    "vrm_GetCheckSummary": (_int, [_p, ctypes.POINTER(_CheckSummary)]),
+    "vrm_GetCheckFindingCount": (_u32, [_p]),
+    "vrm_GetCheckFinding": (_int, [_p, _u32, ctypes.POINTER(_CheckFinding)]),
+    "vrm_RepairDisc": (_int, [_p, ctypes.c_char_p, _u32, _p]),
+    "vrm_GetRepairActionCount": (_u32, [_p]),
+    "vrm_GetRepairAction": (_int, [_p, _u32, ctypes.POINTER(_RepairAction)]),
 }
 
 _lib = None
@@ -274,6 +291,62 @@ class Protection:
     programs: int  # of the disc: its protected programs
 
 
+@dataclass
+class Finding:
+    """One finding of a check: how much it matters ('damage': the disc
+    failed the check, 'warning', 'note': detail behind another), what it is
+    about ('copy', 'tables', 'copies differ', 'missing data', 'overlap',
+    'unused', 'placement', 'date', 'trailing', 'undescribed', 'temp file',
+    'busy', 'difference', 'refusal'), the file it concerns ("" for the disc
+    as a whole), its byte range [start, end) in that file (None without
+    one), and the library's sentence."""
+    severity: str
+    kind: str
+    file: str
+    start: Optional[int]
+    end: Optional[int]
+    text: str
+
+
+@dataclass
+class CheckReport:
+    """What check found: the findings in order (damage and warnings, then
+    notes), the copy the disc is read from ('VR_MANGR.IFO', 'VR_MANGR.BUP'
+    or None when neither loads), whether the two copies are identical, the
+    cells of that copy, the bytes between recordings that read as zeros,
+    whether a repair would remove leftovers, and the copy it would restore
+    the other from (None: none) and why."""
+    findings: List[Finding]
+    read_from: Optional[str]
+    identical: bool
+    cells: int
+    free_bytes: int
+    leftovers: bool
+    restore_from: Optional[str]
+    restore_why: str
+
+    @property
+    def damaged(self) -> bool:
+        """The disc failed the check."""
+        return any(f.severity == "damage" for f in self.findings)
+
+
+@dataclass
+class RepairAction:
+    """What a repair did, or with dry_run would do: 'restore' (a copy of
+    the management file written over the other, file the one replaced),
+    'trim' (bytes behind the last recording cut off), 'remove' (a temporary
+    file), 'kept' (data left in place, and why), 'difference' (a field in
+    which the copies differ, behind a refusal), 'nothing'. done says
+    whether it changed the directory."""
+    kind: str
+    done: bool
+    file: str
+    start: Optional[int]
+    end: Optional[int]
+    text: str
+
+
 def _zone(raw: int) -> Optional[datetime.timezone]:
     """The zone TM_ZONE names: 0x1000 plus the offset from UTC in minutes,
     -12:00 to +14:00; None for any other value."""
@@ -318,22 +391,87 @@ def scan_stream(path: str, still: bool = False, first_sector: int = 0, library: 
     recordings (or groups of still pictures), damaged stretches and unused
     sectors, in file order. Reads only; needs no disc. Disc.add_found
     registers what it found on a new disc in the same directory."""
+    def work(lib, h):
+        scan = lib.vrm_ScanStillStreamFile if still else lib.vrm_ScanStreamFile
+        if not scan(h, os.fsencode(path), first_sector, None):
+            raise _refusal(lib, h, scan)
+        return _items(lib, h, lib.vrm_GetFoundCount, lib.vrm_GetFound, _Found, _found)
+    return _with_handle(library, work)
+
+
+def _with_handle(library: Optional[str], work):
+    """work(lib, handle) on a handle of its own."""
     lib = load_library(library)
     h = lib.vrm_MANGRBegin()
     if not h:
         raise MemoryError("no handle")
     try:
-        scan = lib.vrm_ScanStillStreamFile if still else lib.vrm_ScanStreamFile
-        if not scan(h, os.fsencode(path), first_sector, None):
-            raise _refusal(lib, h, scan)
-        result = []
-        for i in range(lib.vrm_GetFoundCount(h)):
-            f = _Found()
-            lib.vrm_GetFound(h, i, ctypes.byref(f))
-            result.append(_found(f))
-        return result
+        return work(lib, h)
     finally:
         lib.vrm_MANGREnd(h)
+
+
+def _items(lib, h, count, get, record, make) -> list:
+    items = []
+    for i in range(count(h)):
+        r = record()
+        get(h, i, ctypes.byref(r))
+        items.append(make(r))
+    return items
+
+
+def _range(r) -> Tuple[Optional[int], Optional[int]]:
+    return (r.llStart, r.llEnd) if r.dwHasRange else (None, None)
+
+
+def check(directory: str, every_unit: bool = False, library: Optional[str] = None) -> CheckReport:
+    """Checks the recording directory and writes nothing: both management
+    files on their own and against each other, the stream files, where the
+    recordings begin (the first, middle and last unit of each; every VOBU
+    and picture with every_unit), and the leftovers of interrupted saves. A
+    damaged disc is a report (see CheckReport.damaged); VrmError with the
+    library's sentence when the directory holds no disc or cannot be
+    checked."""
+    def work(lib, h):
+        if not lib.vrm_CheckDisc(h, os.fsencode(directory), 1 if every_unit else 0, None):
+            raise _refusal(lib, h, check)
+        s = _CheckSummary()
+        lib.vrm_GetCheckSummary(h, ctypes.byref(s))
+        findings = _items(lib, h, lib.vrm_GetCheckFindingCount, lib.vrm_GetCheckFinding, _CheckFinding,
+                          lambda f: Finding(_SEVERITY.get(f.dwSeverity, "?"), _CHECK_KIND.get(f.dwKind, "?"),
+                                            _text(f.szFile), *_range(f), _text(f.szText)))
+        return CheckReport(findings, _COPY.get(s.dwReadFrom), bool(s.dwIdentical), s.dwCells, s.llFreeBytes,
+                           bool(s.dwLeftovers), _COPY.get(s.dwRestoreFrom), _text(s.szRestoreWhy))
+    return _with_handle(library, work)
+
+
+def repair(directory: str, dry_run: bool = False, keep: Optional[str] = None, discard_undescribed: bool = False,
+           library: Optional[str] = None) -> List[RepairAction]:
+    """Repairs the recording directory: restores the copy of the management
+    file that should be kept over the other, cuts the data behind the last
+    recording that holds no recording, removes temporary files of
+    interrupted saves; with dry_run changes nothing. keep ('ifo' or 'bup')
+    keeps that copy whatever the evidence; discard_undescribed cuts
+    recordings the tables do not describe too. Returns the actions. What
+    it refuses (or a step that fails) raises VrmError with the library's
+    sentence; its actions (the differing fields behind a refusal, the steps
+    done before a failure) are the error's `actions`."""
+    flags = {None: 0, "ifo": 2, "bup": 4}.get(keep)
+    if flags is None:
+        raise ValueError("keep is 'ifo' or 'bup', not %r" % (keep,))
+    flags |= (1 if dry_run else 0) | (8 if discard_undescribed else 0)
+
+    def work(lib, h):
+        repaired = lib.vrm_RepairDisc(h, os.fsencode(directory), flags, None)
+        error = None if repaired else _refusal(lib, h, repair)
+        actions = _items(lib, h, lib.vrm_GetRepairActionCount, lib.vrm_GetRepairAction, _RepairAction,
+                         lambda a: RepairAction(_REPAIR_KIND.get(a.dwKind, "?"), bool(a.dwDone), _text(a.szFile),
+                                                *_range(a), _text(a.szText)))
+        if error:
+            error.actions = actions
+            raise error
+        return actions
+    return _with_handle(library, work)
 
 
 def _text(raw: bytes) -> str:

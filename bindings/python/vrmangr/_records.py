@@ -298,3 +298,53 @@ vrm_character_set._fields_ = [
     ("reserved_2", ctypes.c_uint8 * 2),
     ("szName", ctypes.c_char * 32),
 ]
+
+
+class vrm_check_summary(ctypes.Structure):
+    pass
+
+
+vrm_check_summary._fields_ = [
+    ("dwFindings", ctypes.c_uint32),
+    ("dwDamage", ctypes.c_uint32),
+    ("dwWarnings", ctypes.c_uint32),
+    ("dwReadFrom", ctypes.c_uint32),
+    ("dwIdentical", ctypes.c_uint32),
+    ("dwCells", ctypes.c_uint32),
+    ("dwLeftovers", ctypes.c_uint32),
+    ("dwRestoreFrom", ctypes.c_uint32),
+    ("llFreeBytes", ctypes.c_int64),
+    ("szRestoreWhy", ctypes.c_char * 512),
+]
+
+
+class vrm_check_finding(ctypes.Structure):
+    pass
+
+
+vrm_check_finding._fields_ = [
+    ("dwSeverity", ctypes.c_uint32),
+    ("dwKind", ctypes.c_uint32),
+    ("dwHasRange", ctypes.c_uint32),
+    ("reserved_12", ctypes.c_uint32),
+    ("llStart", ctypes.c_int64),
+    ("llEnd", ctypes.c_int64),
+    ("szFile", ctypes.c_char * 64),
+    ("szText", ctypes.c_char * 2048),
+]
+
+
+class vrm_repair_action(ctypes.Structure):
+    pass
+
+
+vrm_repair_action._fields_ = [
+    ("dwKind", ctypes.c_uint32),
+    ("dwDone", ctypes.c_uint32),
+    ("dwHasRange", ctypes.c_uint32),
+    ("reserved_12", ctypes.c_uint32),
+    ("llStart", ctypes.c_int64),
+    ("llEnd", ctypes.c_int64),
+    ("szFile", ctypes.c_char * 64),
+    ("szText", ctypes.c_char * 2048),
+]

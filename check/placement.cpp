@@ -1,0 +1,184 @@
+// One sector read at each place the tables say a recording, a VOBU or a
+// still picture begins. The reads follow the stream in rising order, one per
+// VOBU, so a stream of gigabytes takes a few ten thousand reads.
+#include "check/placement.h"
+
+#include "platform/file.h"
+#include "query/unit_starts.h"
+#include "stream/CVRO_DATA.h"
+
+namespace vrm {
+namespace {
+
+// Findings named per recording before the rest are only counted.
+const long kShownPerRecording = 3;
+
+bool IsPackHeader(const BYTE* p, size_t n) { return n >= 4 && p[0] == 0 && p[1] == 0 && p[2] == 1 && p[3] == 0xBA; }
+
+// The pack carries a navigation packet (private stream 2) and so starts a
+// VOBU: the packets behind the pack header (MPEG-2: 14 bytes and its
+// stuffing; MPEG-1: 12 bytes) are walked by their lengths.
+bool CarriesNavigation(const BYTE* p, size_t n) {
+    if (!IsPackHeader(p, n) || n < 14) return false;
+    size_t at = 0;
+    if ((p[4] & 0xC0) == 0x40) {
+        at = 14 + (p[13] & 7u);
+    } else if ((p[4] & 0xF0) == 0x20) {
+        at = 12;
+    } else {
+        return false;
+    }
+    for (; at + 6 <= n; at += 6 + (size_t{p[at + 4]} << 8 | p[at + 5])) {
+        if (p[at] != 0 || p[at + 1] != 0 || p[at + 2] != 1) return false;
+        if (p[at + 3] == 0xBF) return true;
+        if (p[at + 3] < 0xBB) return false;  // no packet: another start code, or the end code
+    }
+    return false;
+}
+
+// The findings about one recording: the first few, then how many more.
+class RecordingFindings {
+public:
+    RecordingFindings(std::vector<CheckFinding>* out, const char* file, std::string prefix, long* total)
+        : m_out(out), m_file(file), m_prefix(std::move(prefix)), m_total(total) {}
+    ~RecordingFindings() {
+        if (m_count > kShownPerRecording && m_out) {
+            Push(false, 0,
+                 m_prefix + ": and " + Count(m_count - kShownPerRecording, "more place", "more places") +
+                     " where it does not hold what its tables say.");
+        }
+    }
+    RecordingFindings(const RecordingFindings&) = delete;
+    RecordingFindings& operator=(const RecordingFindings&) = delete;
+    // text follows the prefix ("VR_MOVIE.VRO: VOB 2"); sector is the one read.
+    void Add(uint64_t sector, const std::string& text) {
+        ++*m_total;
+        if (++m_count <= kShownPerRecording && m_out) Push(true, sector, m_prefix + text);
+    }
+
+private:
+    void Push(bool ranged, uint64_t sector, std::string text) {
+        CheckFinding f;
+        f.kind = FindingKind::kPlacement;
+        f.file = m_file;
+        f.hasRange = ranged;
+        f.start = sector * kCheckSector;
+        f.end = ranged ? f.start + kCheckSector : 0;
+        if (!ranged) f.start = 0;
+        f.text = std::move(text);
+        m_out->push_back(std::move(f));
+    }
+    std::vector<CheckFinding>* m_out;
+    const char* m_file;
+    std::string m_prefix;
+    long* m_total;
+    long m_count = 0;
+};
+
+// The units a sampled check reads of a recording of n: the first, the
+// middle and the last. Data inserted into or cut out of a stream file moves
+// every recording behind the place, so their units no longer begin where
+// the tables say: three reads per recording find that.
+bool Sampled(size_t i, size_t n) { return i == 0 || i == n / 2 || i + 1 == n; }
+
+// One stream's recordings, read unit by unit.
+struct StreamPass {
+    const DiscState& disc;
+    bool still;
+    bool everyUnit;
+    std::vector<CheckFinding>* out;  // null: only counted
+    long* total;
+    uint64_t* done;
+    uint64_t all;
+
+    bool Step() {
+        ++*done;
+        const DWORD scale = all > 0xFFFFFFFFu ? 16 : 0;  // the callback counts in 32 bits
+        return !disc.progress || disc.progress(disc.context, VRO_PROGRESS_ANALYSE, static_cast<DWORD>(*done >> scale),
+                                               static_cast<DWORD>(all >> scale), 1) != 0;
+    }
+    // A finding about unit i (from 0) of a recording at sector, whose first
+    // unit carries a navigation pack when navigation is set; none when
+    // the sector holds what the tables say.
+    std::string Judge(size_t i, uint64_t sector, const BYTE* p, size_t n, bool navigation) const;
+    bool Run(const std::vector<std::vector<uint64_t>>& recordings);
+};
+
+std::string StreamPass::Judge(size_t i, uint64_t sector, const BYTE* p, size_t n, bool navigation) const {
+    const std::string at = std::to_string(sector);
+    if (still) {
+        if (IsPackHeader(p, n)) return "";
+        if (i == 0) return " does not begin with an MPEG pack header at its start sector " + at + " (S_VOG_SA).";
+        return ": picture " + std::to_string(i + 1) + " does not begin with an MPEG pack header at sector " + at + ".";
+    }
+    if (i == 0 && !IsPackHeader(p, n))
+        return " does not begin with an MPEG pack header at its start sector " + at + " (ADR_OFS of its time map).";
+    if (i == 0) return "";
+    const std::string vobu = ": VOBU " + std::to_string(i + 1);
+    if (!IsPackHeader(p, n))
+        return vobu + " does not begin with an MPEG pack header at sector " + at + ", where its time map places it.";
+    if (navigation && !CarriesNavigation(p, n))
+        return vobu + " at sector " + at + " holds no navigation pack, though the VOB's first VOBU begins with one.";
+    return "";
+}
+
+bool StreamPass::Run(const std::vector<std::vector<uint64_t>>& recordings) {
+    const char* name = still ? kStillName : kMovieName;
+    File stream;
+    if (!stream.Open(disc.PathOf(name).c_str(), File::Mode::ReadExisting))
+        return true;  // a missing stream is the coverage check's finding
+    BYTE sector[kCheckSector];
+    for (size_t r = 0; r < recordings.size(); ++r) {
+        RecordingFindings findings(out, name, std::string(name) + ": " + RecordingName(still, static_cast<WORD>(r + 1)),
+                                   total);
+        bool navigation = false;
+        const std::vector<uint64_t>& units = recordings[r];
+        for (size_t i = 0; i < units.size(); ++i) {
+            if (!everyUnit && !Sampled(i, units.size())) continue;
+            if (!Step()) return false;
+            const int64_t n = stream.ReadAt(units[i] * kCheckSector, sector, sizeof sector);
+            if (n <= 0) continue;
+            if (i == 0) navigation = CarriesNavigation(sector, static_cast<size_t>(n));
+            const std::string text = Judge(i, units[i], sector, static_cast<size_t>(n), navigation);
+            if (!text.empty()) findings.Add(units[i], text);
+        }
+    }
+    return true;
+}
+
+// Where the units of each recording of one stream begin, in table order.
+std::vector<std::vector<uint64_t>> AllUnitStarts(const CopyVerdict& copy, bool still) {
+    std::vector<std::vector<uint64_t>> starts;
+    const CVR_MANGR* m = copy.Tables();
+    if (!m || !m->m_pModel) return starts;
+    for (size_t n = 0; n < copy.View(still).use.extents.size(); ++n)
+        starts.push_back(UnitStarts(*m->m_pModel, still, n));
+    return starts;
+}
+
+bool Pass(const DiscState& disc, const CopyVerdict& copy, bool everyUnit, std::vector<CheckFinding>* out, long* total) {
+    const std::vector<std::vector<uint64_t>> vobs = AllUnitStarts(copy, false), vogs = AllUnitStarts(copy, true);
+    uint64_t all = 0, done = 0;
+    for (const auto* recordings : {&vobs, &vogs}) {
+        for (const std::vector<uint64_t>& units : *recordings) all += everyUnit ? units.size() : 3;
+    }
+    StreamPass movie{disc, false, everyUnit, out, total, &done, all};
+    StreamPass stills{disc, true, everyUnit, out, total, &done, all};
+    return movie.Run(vobs) && stills.Run(vogs);
+}
+
+}  // namespace
+
+bool CheckPlacement(const DiscState& disc, const CopyVerdict& copy, bool everyUnit,
+                    std::vector<CheckFinding>* findings) {
+    long total = 0;
+    return !copy.Tables() || Pass(disc, copy, everyUnit, findings, &total);
+}
+
+long PlacementFindings(const DiscState& disc, const CopyVerdict& copy) {
+    long total = 0;
+    if (copy.Tables() && !Pass(disc, copy, true, nullptr, &total)) return -1;
+    return total;
+}
+
+}  // namespace vrm
