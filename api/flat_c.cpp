@@ -275,6 +275,8 @@ int vrm_SetCharacterSet(void* h, uint8_t chrs) {
     return vrm::Guard(h, [&]() -> int { return fnVR_SetCharacterSet(h, chrs); });
 }
 
+static_assert(Same(VRM_CHECK_DEEP, VR_CHECK_DEEP) && Same(VRM_CHECK_DAMAGED_SECTORS, VR_CHECK_DAMAGED_SECTORS),
+              "the deep check's constants");
 int vrm_CheckDisc(void* h, const char* dir, uint32_t flags, vrm_progress progress) {
     return vrm::Guard(h, [&]() -> int { return fnVR_CheckDisc(h, dir, flags, Progress(progress)); });
 }

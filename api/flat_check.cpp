@@ -17,6 +17,7 @@ namespace {
 static_assert(static_cast<int>(vrm::Severity::kNote) == VR_CHECK_NOTE &&
                   static_cast<int>(vrm::FindingKind::kRefusal) == VR_CHECK_REFUSAL &&
                   static_cast<int>(vrm::FindingKind::kTempFile) == VR_CHECK_TEMP_FILE &&
+                  static_cast<int>(vrm::FindingKind::kDamagedSectors) == VR_CHECK_DAMAGED_SECTORS &&
                   static_cast<int>(vrm::RepairKind::kNothing) == VR_REPAIR_NOTHING &&
                   static_cast<int>(vrm::RepairKind::kKept) == VR_REPAIR_KEPT,
               "check and repair kinds");
@@ -73,6 +74,7 @@ int fnVR_CheckDisc(void* handle, const char* dir, DWORD flags, ProgressCallback 
         if (!dir || !*dir) return 0;
         vrm::CheckOptions options;
         options.everyUnit = (flags & VR_CHECK_EVERY_UNIT) != 0;
+        options.deep = (flags & VR_CHECK_DEEP) != 0;
         vrm::CheckReport report;
         vrm::Status status;
         if (!vrm::CheckDisc(dir, options, progress, handle, &report, &status))

@@ -377,6 +377,12 @@ VRMANGR_API int fnVR_GetStreamUse(void* handle, int still, VR_STREAM_USE* use, V
 
 // ---- Checking and repairing a recording directory ----
 
+// The check of recorded MPEG data for damage as it is read (vrm::PackCheck,
+// vrm::IsPackHeader, vrm::DamageText, ...): a library addition beside the
+// flat functions, which the deep check uses and a caller that copies
+// recordings out of a stream file can use as it copies.
+#include "stream/pack_check.h"
+
 // Checks the recording directory dir without opening it in the handle (the
 // handle's disc, if any, stays as it was) and without writing anything:
 // each of VR_MANGR.IFO and VR_MANGR.BUP judged on its own (present, loads,
@@ -386,17 +392,23 @@ VRMANGR_API int fnVR_GetStreamUse(void* handle, int still, VR_STREAM_USE* use, V
 // each recording; at every VOBU and picture with VR_CHECK_EVERY_UNIT),
 // unused sectors between recordings, dates that are none, and the
 // leftovers of interrupted saves (temporary files; data behind the last
-// recording, scanned for recordings). The reader's lock is taken while the
-// management files are read (another writer is waited for 2 s, then a
-// VR_CHECK_BUSY warning says so). progress (may be NULL; called with the
-// handle as context) reports the reads of the stream files and cancels
-// them by returning 0. 1 when the check ran, also on a damaged disc: the
-// findings say what is wrong. 0, keeping no findings, when dir is not a
-// directory or holds no disc (VRO_ERR_BAD_ARGUMENT, VRO_ERR_DAMAGED), the
-// management files cannot be judged (no scratch directory under $TMPDIR:
-// VRO_ERR_WRITE), or progress cancelled (VRO_ERR_CANCELLED); the status
-// says why in one sentence.
-enum { VR_CHECK_EVERY_UNIT = 1 };
+// recording, scanned for recordings). VR_CHECK_DEEP also reads every sector
+// of every recording of the copy the disc is read from and names each run
+// of damaged sectors (no pack header, a malformed one, a system clock that
+// runs back or leaps within a VOBU in VR_MOVIE.VRO) as a
+// VR_CHECK_DAMAGED_SECTORS finding with its byte range, after the other
+// damage (a few per recording, then one that counts the rest); see
+// vrm::PackCheck. The reader's lock is taken while the management files
+// are read (another writer is waited for 2 s, then a VR_CHECK_BUSY warning
+// says so). progress (may be NULL; called with the handle as context)
+// reports the reads of the stream files (the deep read as a pass of its
+// own, in sixteens of sectors) and cancels them by returning 0. 1 when the
+// check ran, also on a damaged disc: the findings say what is wrong. 0,
+// keeping no findings, when dir is not a directory or holds no disc
+// (VRO_ERR_BAD_ARGUMENT, VRO_ERR_DAMAGED), the management files cannot be
+// judged (no scratch directory under $TMPDIR: VRO_ERR_WRITE), or progress
+// cancelled (VRO_ERR_CANCELLED); the status says why in one sentence.
+enum { VR_CHECK_EVERY_UNIT = 1, VR_CHECK_DEEP = 2 };
 VRMANGR_API int fnVR_CheckDisc(void* handle, const char* dir, DWORD flags, ProgressCallback progress);
 typedef vrm_check_summary VR_CHECK_SUMMARY;
 // The last check as a whole (all zero, copies 2, before the first). 0 for
@@ -424,6 +436,7 @@ enum {
     VR_CHECK_BUSY = 11,  // another process was changing the directory while it was read
     VR_CHECK_DIFFERENCE = 12,  // a field in which two whole copies differ (a note)
     VR_CHECK_REFUSAL = 13,  // why a repair cannot choose between the copies by itself (a note)
+    VR_CHECK_DAMAGED_SECTORS = 14,  // recorded sectors that hold no sound MPEG pack (VR_CHECK_DEEP; range: them)
 };
 typedef vrm_check_finding VR_CHECK_FINDING;
 // The number of findings of the last check (0 for a null handle).

@@ -195,6 +195,10 @@ VRM_C_API int vrm_SetCharacterSet(void* handle, uint8_t chrs);
 
 /* ---- Checking and repairing a recording directory ---- */
 
+/* vrm_CheckDisc's flag VRM_CHECK_DEEP (VR_CHECK_DEEP: every sector of every
+ * recording read) and the finding kind it adds (VR_CHECK_DAMAGED_SECTORS). */
+enum { VRM_CHECK_DEEP = 2, VRM_CHECK_DAMAGED_SECTORS = 14 };
+
 VRM_C_API int vrm_CheckDisc(void* handle, const char* dir, uint32_t flags, vrm_progress progress);
 VRM_C_API int vrm_GetCheckSummary(void* handle, vrm_check_summary* out);
 VRM_C_API uint32_t vrm_GetCheckFindingCount(void* handle);

@@ -45,6 +45,10 @@ enum class FindingKind : DWORD {
     kBusy = 11,  // another process was changing the directory while it was read
     kDifference = 12,  // a field in which two whole copies differ (note)
     kRefusal = 13,  // why repair cannot choose between the copies by itself (note)
+    // A run of sectors of a recording that holds no sound MPEG pack (no pack
+    // header, a malformed one, a clock that runs back or leaps, a navigation
+    // pack out of place); found by the deep check (range: the run's bytes)
+    kDamagedSectors = 14,
 };
 
 struct CheckFinding {
@@ -63,6 +67,10 @@ struct CheckOptions {
     // Every VOBU and still picture read where the tables place it; without,
     // the first, middle and last unit of each recording.
     bool everyUnit = false;
+    // Every sector of every recording of the copy read from read and
+    // checked for damage (see PackCheck): a kDamagedSectors finding per
+    // damaged run, after the other damage.
+    bool deep = false;
     // How long to wait for a writer's lock on the directory before reading
     // without the shared lock (a kBusy warning then says so).
     DWORD lockWaitMs = 2000;
@@ -90,7 +98,9 @@ struct CheckReport {
 // Reads dir (a recording directory) and judges it; writes nothing. The
 // reader's lock is held while the management files are read. progress
 // (may be null) reports the reads of the stream files (phase
-// VRO_PROGRESS_ANALYSE) and cancels them when it returns 0. False, with
+// VRO_PROGRESS_ANALYSE; the deep check's read of every sector follows as a
+// pass of its own, counting sixteens of sectors) and cancels them when it
+// returns 0. False, with
 // *status saying why (in one sentence), when dir is no directory or holds
 // no disc, when the management files cannot be judged (no scratch
 // directory under $TMPDIR), or when progress cancelled; a damaged disc is

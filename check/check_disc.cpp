@@ -2,7 +2,8 @@
 // fails): a management file that is missing, does not load or whose tables
 // disagree with each other; an IFO and a BUP that differ; recordings that
 // share sectors, run past the end of their stream file or do not begin
-// where the tables say. Warnings: sectors between recordings that none uses
+// where the tables say, and (the deep check) sectors of a recording that
+// hold no sound MPEG pack. Warnings: sectors between recordings that none uses
 // and that hold data, dates that are none, and the leftovers of an
 // interrupted save (temporary files, data behind the last recording).
 #include <algorithm>
@@ -282,6 +283,7 @@ bool CheckDisc(const std::string& dir, const CheckOptions& options, ProgressCall
         }
         ReportDates(*current, *out);
         if (!CheckPlacement(d, *current, options.everyUnit, &out->findings)) return Cancelled(dir, status);
+        if (options.deep && !CheckSectors(d, out->extents, &out->findings)) return Cancelled(dir, status);
     }
     const TablePlan plan = PlanTables(d, nullptr);
     if (plan.cancelled) return Cancelled(dir, status);

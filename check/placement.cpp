@@ -6,74 +6,35 @@
 #include "platform/file.h"
 #include "query/unit_starts.h"
 #include "stream/CVRO_DATA.h"
+#include "stream/pack_check.h"
 
 namespace vrm {
-namespace {
 
-// Findings named per recording before the rest are only counted.
-const long kShownPerRecording = 3;
-
-bool IsPackHeader(const BYTE* p, size_t n) { return n >= 4 && p[0] == 0 && p[1] == 0 && p[2] == 1 && p[3] == 0xBA; }
-
-// The pack carries a navigation packet (private stream 2) and so starts a
-// VOBU: the packets behind the pack header (MPEG-2: 14 bytes and its
-// stuffing; MPEG-1: 12 bytes) are walked by their lengths.
-bool CarriesNavigation(const BYTE* p, size_t n) {
-    if (!IsPackHeader(p, n) || n < 14) return false;
-    size_t at = 0;
-    if ((p[4] & 0xC0) == 0x40) {
-        at = 14 + (p[13] & 7u);
-    } else if ((p[4] & 0xF0) == 0x20) {
-        at = 12;
-    } else {
-        return false;
+RecordingFindings::~RecordingFindings() {
+    if (m_count > kShownPerRecording && m_out) {
+        Push(false, 0, 0,
+             m_prefix + ": and " + Count(m_count - kShownPerRecording, "more place", "more places") +
+                 " where it does not hold what its tables say.");
     }
-    for (; at + 6 <= n; at += 6 + (size_t{p[at + 4]} << 8 | p[at + 5])) {
-        if (p[at] != 0 || p[at + 1] != 0 || p[at + 2] != 1) return false;
-        if (p[at + 3] == 0xBF) return true;
-        if (p[at + 3] < 0xBB) return false;  // no packet: another start code, or the end code
-    }
-    return false;
 }
 
-// The findings about one recording: the first few, then how many more.
-class RecordingFindings {
-public:
-    RecordingFindings(std::vector<CheckFinding>* out, const char* file, std::string prefix, long* total)
-        : m_out(out), m_file(file), m_prefix(std::move(prefix)), m_total(total) {}
-    ~RecordingFindings() {
-        if (m_count > kShownPerRecording && m_out) {
-            Push(false, 0,
-                 m_prefix + ": and " + Count(m_count - kShownPerRecording, "more place", "more places") +
-                     " where it does not hold what its tables say.");
-        }
-    }
-    RecordingFindings(const RecordingFindings&) = delete;
-    RecordingFindings& operator=(const RecordingFindings&) = delete;
-    // text follows the prefix ("VR_MOVIE.VRO: VOB 2"); sector is the one read.
-    void Add(uint64_t sector, const std::string& text) {
-        ++*m_total;
-        if (++m_count <= kShownPerRecording && m_out) Push(true, sector, m_prefix + text);
-    }
+void RecordingFindings::Add(uint64_t start, uint64_t end, const std::string& text) {
+    ++*m_total;
+    if (++m_count <= kShownPerRecording && m_out) Push(true, start, end, m_prefix + text);
+}
 
-private:
-    void Push(bool ranged, uint64_t sector, std::string text) {
-        CheckFinding f;
-        f.kind = FindingKind::kPlacement;
-        f.file = m_file;
-        f.hasRange = ranged;
-        f.start = sector * kCheckSector;
-        f.end = ranged ? f.start + kCheckSector : 0;
-        if (!ranged) f.start = 0;
-        f.text = std::move(text);
-        m_out->push_back(std::move(f));
-    }
-    std::vector<CheckFinding>* m_out;
-    const char* m_file;
-    std::string m_prefix;
-    long* m_total;
-    long m_count = 0;
-};
+void RecordingFindings::Push(bool ranged, uint64_t start, uint64_t end, std::string text) {
+    CheckFinding f;
+    f.kind = m_kind;
+    f.file = m_file;
+    f.hasRange = ranged;
+    f.start = start;
+    f.end = end;
+    f.text = std::move(text);
+    m_out->push_back(std::move(f));
+}
+
+namespace {
 
 // The units a sampled check reads of a recording of n: the first, the
 // middle and the last. Data inserted into or cut out of a stream file moves
@@ -129,8 +90,8 @@ bool StreamPass::Run(const std::vector<std::vector<uint64_t>>& recordings) {
         return true;  // a missing stream is the coverage check's finding
     BYTE sector[kCheckSector];
     for (size_t r = 0; r < recordings.size(); ++r) {
-        RecordingFindings findings(out, name, std::string(name) + ": " + RecordingName(still, static_cast<WORD>(r + 1)),
-                                   total);
+        RecordingFindings findings(out, FindingKind::kPlacement, name,
+                                   std::string(name) + ": " + RecordingName(still, static_cast<WORD>(r + 1)), total);
         bool navigation = false;
         const std::vector<uint64_t>& units = recordings[r];
         for (size_t i = 0; i < units.size(); ++i) {
@@ -140,7 +101,7 @@ bool StreamPass::Run(const std::vector<std::vector<uint64_t>>& recordings) {
             if (n <= 0) continue;
             if (i == 0) navigation = CarriesNavigation(sector, static_cast<size_t>(n));
             const std::string text = Judge(i, units[i], sector, static_cast<size_t>(n), navigation);
-            if (!text.empty()) findings.Add(units[i], text);
+            if (!text.empty()) findings.Add(units[i] * kCheckSector, (units[i] + 1) * kCheckSector, text);
         }
     }
     return true;

@@ -8,6 +8,7 @@
 #ifndef VRMANGR_CHECK_PLACEMENT_H
 #define VRMANGR_CHECK_PLACEMENT_H
 
+#include <string>
 #include <vector>
 
 #include "check/check.h"
@@ -28,6 +29,41 @@ bool CheckPlacement(const DiscState& disc, const CopyVerdict& copy, bool everyUn
 // copy whose addresses are right from one whose are not. -1 when progress
 // cancelled.
 long PlacementFindings(const DiscState& disc, const CopyVerdict& copy);
+
+// Reads every sector of the recordings `extents` names (VOBs [0], VOGs [1],
+// as CheckReport::extents) and checks each for a pack header and, in
+// VR_MOVIE.VRO, a clock that runs on within each VOBU (see PackCheck).
+// Appends a kDamagedSectors finding per damaged run (a few per recording,
+// then a count). Sectors behind the end of a stream file are left to the
+// coverage check. False when progress cancelled.
+bool CheckSectors(const DiscState& disc, const std::vector<VR_STREAM_EXTENT> (&extents)[2],
+                  std::vector<CheckFinding>* findings);
+
+// The findings of one kind about one recording: the first few, then how
+// many more (when destroyed).
+class RecordingFindings {
+public:
+    // out null: only counted (in *total, as every finding is). prefix
+    // begins each sentence: "VR_MOVIE.VRO: VOB 2".
+    RecordingFindings(std::vector<CheckFinding>* out, FindingKind kind, const char* file, std::string prefix,
+                      long* total)
+        : m_out(out), m_kind(kind), m_file(file), m_prefix(std::move(prefix)), m_total(total) {}
+    ~RecordingFindings();
+    RecordingFindings(const RecordingFindings&) = delete;
+    RecordingFindings& operator=(const RecordingFindings&) = delete;
+    // A finding about bytes [start, end) of the file; text follows the prefix.
+    void Add(uint64_t start, uint64_t end, const std::string& text);
+
+private:
+    static constexpr long kShownPerRecording = 3;
+    void Push(bool ranged, uint64_t start, uint64_t end, std::string text);
+    std::vector<CheckFinding>* m_out;
+    FindingKind m_kind;
+    const char* m_file;
+    std::string m_prefix;
+    long* m_total;
+    long m_count = 0;
+};
 
 }  // namespace vrm
 

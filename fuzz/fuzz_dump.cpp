@@ -8,8 +8,8 @@
 #include <cstring>
 #include <vector>
 
+#include "stream/pack_check.h"
 #include "tools/dump_scan.h"
-#include "tools/mpeg_pack.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The first byte places an unreadable stretch (0: none).
@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint64_t end = 0;
     for (const tool::PackRun& r : runs) {
         if (r.packs == 0 || r.at < end || r.End() > size) abort();
-        if (!tool::IsPackHeader(data + r.at, 2048)) abort();
+        if (!vrm::IsPackHeader(data + r.at, 2048)) abort();
         end = r.End();
     }
     for (uint64_t at : management)

@@ -1,14 +1,13 @@
 // `vrmangr check` and `vrmangr repair` of a directory: the library checks
 // and repairs (fnVR_CheckDisc, fnVR_RepairDisc); this prints what it found
 // or did. check prints the damage (exit 1) before the warnings (exit 0),
-// and what a repair would do; with --deep it also reads every sector of
-// every recording (check_deep.h). A disc image or a drive is checked by
-// check_image.cpp.
+// and what a repair would do; with --deep the library also reads every
+// sector of every recording (VR_CHECK_DEEP) and names the damaged runs. A
+// disc image or a drive is checked by check_image.cpp.
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "check_deep.h"
 #include "check_disc.h"
 #include "cli.h"
 
@@ -79,14 +78,12 @@ int CheckDirectory(const std::string& dir, bool deep) {
     Handle h;
     if (!h.Get()) return Fail("out of memory.");
     if (deep) ProgressLabel("reading the streams of " + dir);
-    const int ran = fnVR_CheckDisc(h.Get(), dir.c_str(), deep ? VR_CHECK_EVERY_UNIT : 0, Progress);
+    const int ran = fnVR_CheckDisc(h.Get(), dir.c_str(), deep ? VR_CHECK_EVERY_UNIT | VR_CHECK_DEEP : 0, Progress);
     ProgressDone();
     if (!ran) return Fail(Reason(h.Get(), dir + " could not be checked."));
     VR_CHECK_SUMMARY summary{};
     fnVR_GetCheckSummary(h.Get(), &summary);
-    Printed p = Sort(h.Get());
-    if (deep && !DeepCheck(h.Get(), dir, &p.problems))
-        return Fail("cancelled while reading the stream files of " + dir + "; nothing was changed.");
+    const Printed p = Sort(h.Get());
 
     if (p.problems.empty() && p.warnings.empty()) {
         const uint64_t freeBytes = static_cast<uint64_t>(summary.llFreeBytes);

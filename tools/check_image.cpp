@@ -82,12 +82,12 @@ bool AddHitProgram(void* h, DiscSource& source, const Program& p, const Unreadab
     for (const Cell& c : p.cells)
         if (Meets(c, u)) ranges.push_back(RangeOf(h, c.s));
     ReadFrom(&ranges, &source);
-    std::vector<DamagedRun> runs;
+    std::vector<vrm::DamagedRun> runs;
     if (!FindDamage(ranges, &runs)) return false;
     bool named = false;
-    for (const DamagedRun& run : runs) {
+    for (const vrm::DamagedRun& run : runs) {
         if (!run.unreadable || run.start >= u.end || run.end <= u.start) continue;
-        problems->push_back("program " + std::to_string(p.number) + ": " + DamageText(run) + ".");
+        problems->push_back("program " + std::to_string(p.number) + ": " + vrm::DamageText(run) + ".");
         named = true;
     }
     if (!named) problems->push_back(Range(u) + " could not be read (program " + std::to_string(p.number) + ").");
@@ -120,15 +120,15 @@ int AddDeepDamage(void* h, DiscSource& source, const DiscInfo& d, const std::str
         std::vector<ByteRange> ranges;
         for (const Cell& c : p.cells) ranges.push_back(RangeOf(h, c.s));
         ReadFrom(&ranges, &source);
-        std::vector<DamagedRun> runs;
+        std::vector<vrm::DamagedRun> runs;
         ProgressLabel("checking program " + std::to_string(p.number));
         const bool read = FindDamage(ranges, &runs);
         ProgressDone();
         if (!read) return kFailed;
         if (Interrupted()) return Fail("cancelled while reading " + path + "; nothing was changed.");
-        for (const DamagedRun& run : runs)
+        for (const vrm::DamagedRun& run : runs)
             if (!run.unreadable)
-                problems->push_back("program " + std::to_string(p.number) + ": " + DamageText(run) + ".");
+                problems->push_back("program " + std::to_string(p.number) + ": " + vrm::DamageText(run) + ".");
     }
     return kOk;
 }

@@ -5,7 +5,7 @@
 #include <map>
 #include <tuple>
 
-#include "mpeg_pack.h"
+#include <vrmangr.h>
 
 namespace tool {
 namespace {
@@ -20,7 +20,7 @@ constexpr uint64_t kLargestGap = 90000;
 // An MPEG-2 pack header with its marker bits set and a packet start code
 // behind its stuffing: a pack of a DVD program stream.
 bool IsPack(const unsigned char* p, uint64_t* scr) {
-    if (!IsPackHeader(p, kPack) || (p[4] & 0xC0) != 0x40 || !ReadClock(p, kPack, scr)) return false;
+    if (!vrm::IsPackHeader(p, kPack) || (p[4] & 0xC0) != 0x40 || !vrm::ReadPackClock(p, kPack, scr)) return false;
     const size_t q = 14 + (p[13] & 7u);
     return p[q] == 0 && p[q + 1] == 0 && p[q + 2] == 1 && p[q + 3] >= 0xB9;
 }
@@ -193,7 +193,7 @@ bool DumpScan::TakePack(bool* failed) {
     uint64_t scr = 0;
     const unsigned char* p = m_window.At(m_pos, kPack, failed);
     if (!p || !IsPack(p, &scr)) return false;
-    const bool navigation = CarriesNavigation(p, kPack);
+    const bool navigation = vrm::CarriesNavigation(p, kPack);
     if (navigation) {
         // Where a recording of another TV system would begin.
         m_nav = m_run;

@@ -208,7 +208,7 @@ int WritePictures(const vrexport::Module& module, void* h, const Chain& chain, c
 // the start of what follows. A damaged cell whose time map is not known goes
 // whole.
 vrexport::Plan WithoutDamage(const vrexport::Plan& plan, const Chain& chain, const std::vector<ByteRange>& ranges,
-                             std::vector<DamagedRun>* damage) {
+                             std::vector<vrm::DamagedRun>* damage) {
     vrexport::Plan kept = plan;
     kept.cells.clear();
     kept.chapters.clear();
@@ -228,7 +228,7 @@ vrexport::Plan WithoutDamage(const vrexport::Plan& plan, const Chain& chain, con
         const bool timed = !r.units.empty() && at.front() == cell.start;
         // The left-out stretches, as indexes into at.
         std::vector<std::pair<size_t, size_t> > out;
-        for (DamagedRun& run : *damage) {
+        for (vrm::DamagedRun& run : *damage) {
             if (run.file != r.file || static_cast<int64_t>(run.vobuEnd) <= cell.start ||
                 static_cast<int64_t>(run.vobuStart) >= cell.end)
                 continue;
@@ -301,7 +301,7 @@ int Write(const vrexport::Module& module, void* h, const Chain& chain, const vre
     if (!CheckRanges(ranges, chain.what)) return kFailed;
     OutputFile out;
     if (!out.Open(path, force, disc)) return kFailed;
-    std::vector<DamagedRun> damage;
+    std::vector<vrm::DamagedRun> damage;
     ProgressLabel("checking " + chain.what);
     const bool read = FindDamage(ranges, &damage);
     ProgressDone();

@@ -172,7 +172,7 @@ int Write(const Part& part, const std::string& output, bool force, const DiscFil
     *damaged = false;
     OutputFile out;
     if (!out.Open(output, force, disc)) return kFailed;
-    std::vector<DamagedRun> damage;
+    std::vector<vrm::DamagedRun> damage;
     std::vector<ByteRange> ranges = part.ranges;
     const bool skipDamaged = mode == Damage::kSkip;
     if (skipDamaged) {

@@ -341,8 +341,9 @@ namespace {
 class ChunkChecker {
 public:
     ~ChunkChecker() { Join(); }
-    void Start(int fd, uint64_t from, uint64_t to, PackCheck& check) {
-        m_thread = std::thread([this, fd, from, to, &check] { m_read = CheckFileRange(fd, from, to, check); });
+    void Start(int fd, uint64_t from, uint64_t to, vrm::PackCheck& check) {
+        m_thread = std::thread(
+            [this, fd, from, to, &check] { m_read = vrm::CheckFileRange(fd, from, to, check, Interrupted); });
     }
     // Waits for the check started last; false when it could not read.
     bool Join() {
@@ -360,7 +361,7 @@ private:
 // Copies [start, end) of a file of an image or drive: blocks it cannot give
 // are written as zeros and named in *bad (an error when bad is null).
 CopyResult CopyFromSource(const ByteRange& r, OutputFile& out, uint64_t* done, uint64_t total,
-                          const std::function<void(uint64_t, uint64_t)>& progress, PackCheck* check,
+                          const std::function<void(uint64_t, uint64_t)>& progress, vrm::PackCheck* check,
                           std::vector<Unreadable>* bad) {
     const std::string name = BaseName(r.file);
     // Two buffers: while one is written and checked (the check on a thread
@@ -431,11 +432,11 @@ CopyResult CopyFromSource(const ByteRange& r, OutputFile& out, uint64_t* done, u
 // The damage check's runs of one range with the stretches the medium could
 // not give (zeros stand in them): a run that meets one is named for it, and
 // one the check did not see becomes a run of its own.
-void AddUnreadable(const ByteRange& r, const std::vector<Unreadable>& bad, std::vector<DamagedRun>* runs) {
+void AddUnreadable(const ByteRange& r, const std::vector<Unreadable>& bad, std::vector<vrm::DamagedRun>* runs) {
     const std::string why = "the sectors could not be read from " + (r.source ? r.source->What() : r.file);
     for (const Unreadable& u : bad) {
         bool named = false;
-        for (DamagedRun& run : *runs) {
+        for (vrm::DamagedRun& run : *runs) {
             if (run.start < u.end && run.end > u.start) {
                 run.why = why;
                 run.unreadable = true;
@@ -443,7 +444,7 @@ void AddUnreadable(const ByteRange& r, const std::vector<Unreadable>& bad, std::
             }
         }
         if (named) continue;
-        DamagedRun run;
+        vrm::DamagedRun run;
         run.file = r.file;
         run.start = run.vobuStart = u.start;
         run.end = run.vobuEnd = u.end;
@@ -451,7 +452,8 @@ void AddUnreadable(const ByteRange& r, const std::vector<Unreadable>& bad, std::
         run.unreadable = true;
         runs->push_back(run);
     }
-    std::sort(runs->begin(), runs->end(), [](const DamagedRun& a, const DamagedRun& b) { return a.start < b.start; });
+    std::sort(runs->begin(), runs->end(),
+              [](const vrm::DamagedRun& a, const vrm::DamagedRun& b) { return a.start < b.start; });
 }
 
 // The copy of one range of a file to the output, chunk by chunk: by the
@@ -460,7 +462,7 @@ void AddUnreadable(const ByteRange& r, const std::vector<Unreadable>& bad, std::
 class RangeCopy {
 public:
     RangeCopy(const ByteRange& r, OutputFile& out, int in, uint64_t* done, uint64_t total, bool* offload,
-              std::vector<char>& buffer, const std::function<void(uint64_t, uint64_t)>& progress, PackCheck* check)
+              std::vector<char>& buffer, const std::function<void(uint64_t, uint64_t)>& progress, vrm::PackCheck* check)
         : m_r(r),
           m_out(out),
           m_in(in),
@@ -505,7 +507,7 @@ private:
     bool* m_offload;
     std::vector<char>& m_buffer;
     const std::function<void(uint64_t, uint64_t)>& m_progress;
-    PackCheck* m_check;
+    vrm::PackCheck* m_check;
     off_t m_pos;
     off_t m_checkedTo;
     ChunkChecker m_checker;
@@ -604,7 +606,7 @@ CopyResult RangeCopy::Run() {
 // Copies [start, end) of one file; *done counts the bytes written so far.
 CopyResult CopyRange(const ByteRange& r, OutputFile& out, uint64_t* done, uint64_t total, bool* offload,
                      std::vector<char>& buffer, const std::function<void(uint64_t, uint64_t)>& progress,
-                     PackCheck* check) {
+                     vrm::PackCheck* check) {
     const int in = open(r.file.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) return Fail(r.file + " cannot be opened: " + Error() + "."), CopyResult::kFailed;
     posix_fadvise(in, r.start, r.end - r.start, POSIX_FADV_SEQUENTIAL);
@@ -616,12 +618,12 @@ CopyResult CopyRange(const ByteRange& r, OutputFile& out, uint64_t* done, uint64
 }  // namespace
 
 CopyResult CopyRanges(const std::vector<ByteRange>& ranges, OutputFile& out,
-                      const std::function<void(uint64_t, uint64_t)>& progress, std::vector<DamagedRun>* damage) {
+                      const std::function<void(uint64_t, uint64_t)>& progress, std::vector<vrm::DamagedRun>* damage) {
     uint64_t total = 0, done = 0;
     for (const ByteRange& r : ranges) total += static_cast<uint64_t>(r.end - r.start);
     std::vector<char> buffer(1 << 20);
     bool offload = true;
-    PackCheck check;
+    vrm::PackCheck check;
     for (const ByteRange& r : ranges) {
         check.Begin(r.file, static_cast<uint64_t>(r.start), static_cast<uint64_t>(r.end), &r.units);
         std::vector<Unreadable> bad;
@@ -631,9 +633,9 @@ CopyResult CopyRanges(const std::vector<ByteRange>& ranges, OutputFile& out,
                 : CopyRange(r, out, &done, total, &offload, buffer, progress, damage ? &check : nullptr);
         if (result != CopyResult::kDone) return result;
         if (damage) {
-            std::vector<DamagedRun> runs = check.End();
+            std::vector<vrm::DamagedRun> runs = check.End();
             AddUnreadable(r, bad, &runs);
-            for (DamagedRun& run : runs) damage->push_back(std::move(run));
+            for (vrm::DamagedRun& run : runs) damage->push_back(std::move(run));
         }
     }
     return CopyResult::kDone;
@@ -656,8 +658,8 @@ ByteRange RangeOf(void* handle, const seg& s) {
     return r;
 }
 
-bool FindDamage(const std::vector<ByteRange>& ranges, std::vector<DamagedRun>* damage) {
-    PackCheck check;
+bool FindDamage(const std::vector<ByteRange>& ranges, std::vector<vrm::DamagedRun>* damage) {
+    vrm::PackCheck check;
     std::vector<char> buffer;
     for (const ByteRange& r : ranges) {
         if (r.source) {
@@ -673,29 +675,30 @@ bool FindDamage(const std::vector<ByteRange>& ranges, std::vector<DamagedRun>* d
                 check.Feed(reinterpret_cast<const unsigned char*>(buffer.data()), static_cast<size_t>(got), pos);
                 pos += static_cast<uint64_t>(got);
             }
-            std::vector<DamagedRun> runs = check.End();
+            std::vector<vrm::DamagedRun> runs = check.End();
             AddUnreadable(r, bad, &runs);
-            for (DamagedRun& run : runs) damage->push_back(std::move(run));
+            for (vrm::DamagedRun& run : runs) damage->push_back(std::move(run));
             continue;
         }
         const int fd = open(r.file.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) return Fail(r.file + " cannot be opened: " + Error() + "."), false;
         check.Begin(r.file, static_cast<uint64_t>(r.start), static_cast<uint64_t>(r.end), &r.units);
-        const bool read = CheckFileRange(fd, static_cast<uint64_t>(r.start), static_cast<uint64_t>(r.end), check);
+        const bool read =
+            vrm::CheckFileRange(fd, static_cast<uint64_t>(r.start), static_cast<uint64_t>(r.end), check, Interrupted);
         const int error = errno;
         close(fd);
         if (!read) return Fail(r.file + " cannot be read: " + std::strerror(error) + "."), false;
-        for (DamagedRun& run : check.End()) damage->push_back(std::move(run));
+        for (vrm::DamagedRun& run : check.End()) damage->push_back(std::move(run));
         if (Interrupted()) return true;
     }
     return true;
 }
 
-std::vector<ByteRange> WithoutDamage(const std::vector<ByteRange>& ranges, const std::vector<DamagedRun>& damage) {
+std::vector<ByteRange> WithoutDamage(const std::vector<ByteRange>& ranges, const std::vector<vrm::DamagedRun>& damage) {
     std::vector<ByteRange> kept;
     for (const ByteRange& r : ranges) {
         long long from = r.start;
-        for (const DamagedRun& run : damage) {
+        for (const vrm::DamagedRun& run : damage) {
             const long long a = static_cast<long long>(run.vobuStart), b = static_cast<long long>(run.vobuEnd);
             if (run.file != r.file || b <= from || a >= r.end) continue;
             if (a > from) kept.push_back(ByteRange{r.file, from, a, {}, {}, r.source});
@@ -706,7 +709,7 @@ std::vector<ByteRange> WithoutDamage(const std::vector<ByteRange>& ranges, const
     return kept;
 }
 
-int ReportDamage(const std::string& what, const std::vector<DamagedRun>& damage, bool skipped, const char* kept,
+int ReportDamage(const std::string& what, const std::vector<vrm::DamagedRun>& damage, bool skipped, const char* kept,
                  const char* keptUnreadable) {
     // A stream damaged all over names its first runs and counts the rest.
     constexpr size_t kShown = 10;
@@ -714,9 +717,9 @@ int ReportDamage(const std::string& what, const std::vector<DamagedRun>& damage,
         if (skipped) {
             std::fprintf(stderr, "vrmangr: warning: %s: left out bytes %llu..%llu; %s.\n", what.c_str(),
                          static_cast<unsigned long long>(damage[i].vobuStart),
-                         static_cast<unsigned long long>(damage[i].vobuEnd), DamageText(damage[i]).c_str());
+                         static_cast<unsigned long long>(damage[i].vobuEnd), vrm::DamageText(damage[i]).c_str());
         } else {
-            std::fprintf(stderr, "vrmangr: %s: %s; %s.\n", what.c_str(), DamageText(damage[i]).c_str(),
+            std::fprintf(stderr, "vrmangr: %s: %s; %s.\n", what.c_str(), vrm::DamageText(damage[i]).c_str(),
                          damage[i].unreadable ? keptUnreadable : kept);
         }
     }

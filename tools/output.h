@@ -13,8 +13,6 @@
 #include <utility>
 #include <vector>
 
-#include "packs.h"
-
 #include <vrmangr.h>
 
 struct stat;
@@ -140,23 +138,23 @@ enum class CopyResult { kDone, kFailed, kInterrupted };
 // Appends the ranges, in order, to out. progress(done, total) is called
 // between chunks of a few megabytes. Stops at the first read or write error
 // (printing one sentence) or when Ctrl-C was pressed. With damage, every
-// sector is checked as it is copied (see PackCheck) and the damaged runs
+// sector is checked as it is copied (see vrm::PackCheck) and the damaged runs
 // are added to it; they are copied as they are.
 CopyResult CopyRanges(const std::vector<ByteRange>& ranges, OutputFile& out,
                       const std::function<void(uint64_t, uint64_t)>& progress,
-                      std::vector<DamagedRun>* damage = nullptr);
+                      std::vector<vrm::DamagedRun>* damage = nullptr);
 
-// Reads the ranges and checks them for damage (see PackCheck) without
+// Reads the ranges and checks them for damage (see vrm::PackCheck) without
 // copying: the damaged runs go to *damage. False, with a sentence, when a
 // file cannot be read; Interrupted() tells of Ctrl-C.
-bool FindDamage(const std::vector<ByteRange>& ranges, std::vector<DamagedRun>* damage);
+bool FindDamage(const std::vector<ByteRange>& ranges, std::vector<vrm::DamagedRun>* damage);
 // The ranges without the VOBUs that hold damage (--skip-damaged).
-std::vector<ByteRange> WithoutDamage(const std::vector<ByteRange>& ranges, const std::vector<DamagedRun>& damage);
+std::vector<ByteRange> WithoutDamage(const std::vector<ByteRange>& ranges, const std::vector<vrm::DamagedRun>& damage);
 // Prints one sentence per damaged run of `what` ("program 2"): as warnings
 // when they were left out (skipped), else as errors ending in `kept` (what
 // the output holds of them); kFailed when there is damage that was not left
 // out, kOk otherwise.
-int ReportDamage(const std::string& what, const std::vector<DamagedRun>& damage, bool skipped,
+int ReportDamage(const std::string& what, const std::vector<vrm::DamagedRun>& damage, bool skipped,
                  const char* kept = "they were copied as they are",
                  const char* keptUnreadable = "zeros stand in their place");
 

@@ -24,7 +24,6 @@
 #include "dump_scan.h"
 #include "info.h"
 #include "output.h"
-#include "packs.h"
 
 namespace tool {
 namespace {
@@ -417,7 +416,7 @@ bool Match(const std::vector<KnownVob>& known, const std::string& path, DWORD fi
         const bool all = std::all_of(k.units.begin(), k.units.end(), [&](DWORD u) {
             const off_t at = static_cast<off_t>(uint64_t{first} + u) * 2048;
             return u < sectors && pread(fd, pack, sizeof pack, at) == static_cast<ssize_t>(sizeof pack) &&
-                   CarriesNavigation(pack, sizeof pack);
+                   vrm::CarriesNavigation(pack, sizeof pack);
         });
         if (all) {
             match = &k;

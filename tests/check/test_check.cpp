@@ -20,9 +20,10 @@ const char kMp2[] = "pal_mpeg2_mp2_4x3.vob";  // 149 sectors
 const char kLpcm[] = "pal_mpeg2_lpcm_16x9.vob";  // 312 sectors
 const uint64_t kSector = 2048;
 
-vrm::CheckReport Check(const TempDir& dir, bool everyUnit = false) {
+vrm::CheckReport Check(const TempDir& dir, bool everyUnit = false, bool deep = false) {
     vrm::CheckOptions options;
     options.everyUnit = everyUnit;
+    options.deep = deep;
     vrm::CheckReport report;
     vrm::Status status;
     EXPECT_TRUE(vrm::CheckDisc(dir.Path().string(), options, nullptr, nullptr, &report, &status)) << status.text;
@@ -157,6 +158,49 @@ TEST(Check, ARecordingThatDoesNotBeginWhereItsTablesSayIsDamageAtThatSector) {
                   std::vector<std::string>{"6 VR_MOVIE.VRO 305152..307200 VR_MOVIE.VRO: VOB 2 does not begin with an "
                                            "MPEG pack header at its start sector 149 (ADR_OFS of its time map)."});
     }
+}
+
+// The deep check reads every sector of every recording: a sound disc has
+// no finding; zeroed sectors, noise and a sector of an earlier moment
+// written over recorded ones are each a run of damaged sectors, named by
+// its bytes and how far into its recording it lies (three per recording,
+// then a count). A cancel during the deep read ends the check as any
+// cancel does.
+TEST(Check, TheDeepCheckNamesEachDamagedRunByItsBytes) {
+    PiecedDisc disc({{SampleBytes(kMp2), true}, {SampleBytes(kMp2), true}});
+    EXPECT_EQ(Check(disc.dir, false, true).findings.size(), 0u);
+
+    std::vector<unsigned char> stream = ReadWholeFile(disc.Path("VR_MOVIE.VRO"));
+    std::fill(stream.begin() + 10 * kSector, stream.begin() + 13 * kSector, 0);  // VOB 1, inside a VOBU
+    for (uint64_t sector : {20, 30, 40}) std::fill_n(stream.begin() + sector * kSector, kSector, 0xA5);
+    // VOB 2's sector 60 becomes its sector 5 (of a clock 55 packs earlier).
+    std::copy_n(stream.begin() + (149 + 5) * kSector, kSector, stream.begin() + (149 + 60) * kSector);
+    WriteWholeFile(disc.Path("VR_MOVIE.VRO"), stream);
+    vrm::CheckReport report = Check(disc.dir, false, true);
+    const std::string damaged = " of VR_MOVIE.VRO (about 0:00:00.";
+    const std::string noHeader = " into it) are damaged: no MPEG pack header where one belongs.";
+    EXPECT_EQ(Of(report, vrm::Severity::kDamage),
+              (std::vector<std::string>{
+                  "14 VR_MOVIE.VRO 20480..26624 VR_MOVIE.VRO: VOB 1: bytes 20480..26624" + damaged + "0" + noHeader,
+                  "14 VR_MOVIE.VRO 40960..43008 VR_MOVIE.VRO: VOB 1: bytes 40960..43008" + damaged + "0" + noHeader,
+                  "14 VR_MOVIE.VRO 61440..63488 VR_MOVIE.VRO: VOB 1: bytes 61440..63488" + damaged + "5" + noHeader,
+                  "14 VR_MOVIE.VRO - VR_MOVIE.VRO: VOB 1: and 1 more place where it does not hold what its tables say.",
+                  "14 VR_MOVIE.VRO 428032..430080 VR_MOVIE.VRO: VOB 2: bytes 428032..430080" + damaged +
+                      "5 into it) are damaged: the system clock runs back."}));
+    EXPECT_EQ(report.Count(vrm::Severity::kWarning), 0u);
+
+    // The sampled placement check reads three units of each VOB, then the
+    // deep read begins: cancelled there.
+    vrm::CheckOptions options;
+    options.deep = true;
+    vrm::Status status;
+    int calls = 0;
+    const ProgressCallback cancelDeep = [](void* context, DWORD, DWORD, DWORD, DWORD) {
+        return ++*static_cast<int*>(context) <= 6 ? 1 : 0;
+    };
+    EXPECT_FALSE(vrm::CheckDisc(disc.dir.Path().string(), options, cancelDeep, &calls, &report, &status));
+    EXPECT_EQ(calls, 7);
+    EXPECT_EQ(status.code, DWORD{VRO_ERR_CANCELLED});
 }
 
 int Cancel(void*, DWORD, DWORD, DWORD, DWORD) { return 0; }

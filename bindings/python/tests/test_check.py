@@ -36,10 +36,26 @@ class CheckTest(unittest.TestCase):
         return {name: _read(self.path(name)) for name in sorted(os.listdir(self.dir))}
 
     def test_a_sound_disc_has_no_findings(self):
-        report = check(self.dir, every_unit=True)
+        report = check(self.dir, every_unit=True, deep=True)
         self.assertEqual((report.findings, report.damaged, report.read_from, report.identical, report.cells),
                          ([], False, "VR_MANGR.IFO", True, 2))
         self.assertEqual(repair(self.dir)[0].kind, "nothing")
+
+    def test_the_deep_check_names_damaged_sectors_by_their_bytes(self):
+        # Two sectors of noise inside the recording; the sampled reads of
+        # the plain check miss them.
+        with open(self.path("VR_MOVIE.VRO"), "r+b") as f:
+            f.seek(100 * 2048)
+            f.write(b"\xa5" * 4096)
+        before = self.files()
+        self.assertEqual(check(self.dir).findings, [])
+        report = check(self.dir, deep=True)
+        self.assertEqual(self.files(), before)
+        self.assertTrue(report.damaged)
+        self.assertEqual([(f.severity, f.kind, f.file, f.start, f.end, f.text) for f in report.findings],
+                         [("damage", "damaged sectors", "VR_MOVIE.VRO", 204800, 208896,
+                           "VR_MOVIE.VRO: VOB 1: bytes 204800..208896 of VR_MOVIE.VRO (about 0:00:01.1 into it) "
+                           "are damaged: no MPEG pack header where one belongs.")])
 
     def test_a_stale_bup_a_temp_file_and_trailing_data_are_found_and_repaired(self):
         stale = _read(self.path("VR_MANGR.BUP"))

@@ -50,7 +50,7 @@ _FOUND_KIND = {1: "recording", 2: "damaged", 3: "stills", 4: "unused"}
 _SEVERITY = {0: "damage", 1: "warning", 2: "note"}
 _CHECK_KIND = {0: "copy", 1: "tables", 2: "copies differ", 3: "missing data", 4: "overlap", 5: "unused",
                6: "placement", 7: "date", 8: "trailing", 9: "undescribed", 10: "temp file", 11: "busy",
-               12: "difference", 13: "refusal"}
+               12: "difference", 13: "refusal", 14: "damaged sectors"}
 _REPAIR_KIND = {0: "restore", 1: "trim", 2: "remove", 3: "kept", 4: "difference", 5: "nothing"}
 _COPY = {0: "VR_MANGR.IFO", 1: "VR_MANGR.BUP"}
 _ASPECT = {2: "4:3", 3: "16:9", 4: "2.21:1"}  # aspect_ratio_information of the sequence header
@@ -297,9 +297,9 @@ class Finding:
     failed the check, 'warning', 'note': detail behind another), what it is
     about ('copy', 'tables', 'copies differ', 'missing data', 'overlap',
     'unused', 'placement', 'date', 'trailing', 'undescribed', 'temp file',
-    'busy', 'difference', 'refusal'), the file it concerns ("" for the disc
-    as a whole), its byte range [start, end) in that file (None without
-    one), and the library's sentence."""
+    'busy', 'difference', 'refusal', 'damaged sectors'), the file it
+    concerns ("" for the disc as a whole), its byte range [start, end) in
+    that file (None without one), and the library's sentence."""
     severity: str
     kind: str
     file: str
@@ -424,16 +424,20 @@ def _range(r) -> Tuple[Optional[int], Optional[int]]:
     return (r.llStart, r.llEnd) if r.dwHasRange else (None, None)
 
 
-def check(directory: str, every_unit: bool = False, library: Optional[str] = None) -> CheckReport:
+def check(directory: str, every_unit: bool = False, deep: bool = False,
+          library: Optional[str] = None) -> CheckReport:
     """Checks the recording directory and writes nothing: both management
     files on their own and against each other, the stream files, where the
     recordings begin (the first, middle and last unit of each; every VOBU
-    and picture with every_unit), and the leftovers of interrupted saves. A
-    damaged disc is a report (see CheckReport.damaged); VrmError with the
-    library's sentence when the directory holds no disc or cannot be
-    checked."""
+    and picture with every_unit), and the leftovers of interrupted saves.
+    deep also reads every sector of every recording: each run of damaged
+    sectors is a 'damaged sectors' finding with its bytes. A damaged disc
+    is a report (see CheckReport.damaged); VrmError with the library's
+    sentence when the directory holds no disc or cannot be checked."""
+    flags = (1 if every_unit else 0) | (2 if deep else 0)
+
     def work(lib, h):
-        if not lib.vrm_CheckDisc(h, os.fsencode(directory), 1 if every_unit else 0, None):
+        if not lib.vrm_CheckDisc(h, os.fsencode(directory), flags, None):
             raise _refusal(lib, h, check)
         s = _CheckSummary()
         lib.vrm_GetCheckSummary(h, ctypes.byref(s))

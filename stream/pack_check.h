@@ -4,33 +4,52 @@
 // system clock (SCR) of the packs of one VOBU runs on without going back or
 // leaping. Zeroed or overwritten sectors, a sector lost or inserted, data
 // of another kind: each shows as sectors that break one of these rules.
-#ifndef VRMANGR_TOOLS_PACKS_H
-#define VRMANGR_TOOLS_PACKS_H
+//
+// A library addition, part of the public C++ interface (vrmangr.h includes
+// it): the deep check of a directory (CheckOptions::deep, VR_CHECK_DEEP)
+// reads every recorded sector through it, and a caller that copies
+// recordings out of a stream file checks them as it copies.
+#ifndef VRMANGR_STREAM_PACK_CHECK_H
+#define VRMANGR_STREAM_PACK_CHECK_H
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "mpeg_pack.h"
+#include "platform/export.h"
 
-namespace tool {
+namespace vrm {
+
+// The pack headers of MPEG program streams as they begin a sector of a
+// stream file (or any stretch of a dump). p points at n bytes of the
+// sector.
+//
+// The SCR (its 90 kHz base) of a pack header whose marker bits are all set;
+// false for a malformed one.
+VRMANGR_API bool ReadPackClock(const unsigned char* p, size_t n, uint64_t* scr);
+// The sector begins with an MPEG pack header (00 00 01 BA).
+VRMANGR_API bool IsPackHeader(const unsigned char* p, size_t n);
+// The pack carries a navigation packet (private stream 2) and so starts a
+// VOBU: the packets behind the pack header (MPEG-2: 14 bytes and its
+// stuffing; MPEG-1: 12 bytes) are walked by their lengths.
+VRMANGR_API bool CarriesNavigation(const unsigned char* p, size_t n);
 
 // A run of damaged sectors of one byte range, in bytes of its file.
 struct DamagedRun {
     std::string file;  // the stream file (as the range names it)
     uint64_t start = 0, end = 0;  // [start, end) in the stream file
-    std::string why;  // "no MPEG pack header", ...
-    bool unreadable = false;  // the medium could not give the sectors
+    std::string why;  // "no MPEG pack header where one belongs", ...
+    bool unreadable = false;  // the medium could not give the sectors (set by the reader)
     double seconds = 0;  // how far into the range it lies, by the clock of the packs before it
     // The run widened to the VOBUs that hold it (from the navigation pack
-    // before it to the next one, or the range's ends): what --skip-damaged
-    // leaves out.
+    // before it to the next one, or the range's ends): what a copy that
+    // leaves damage out omits.
     uint64_t vobuStart = 0, vobuEnd = 0;
 };
 
 // Checks the sectors of one byte range of a stream file, fed in order.
-class PackCheck {
+class VRMANGR_API PackCheck {
 public:
     // A new range [start, end) of file: its clock starts afresh. (In
     // VR_STILL.VRO only the pack headers are checked.)
@@ -58,14 +77,17 @@ private:
     std::vector<size_t> m_open;  // runs whose VOBU end is not known yet
 };
 
-// Reads [start, end) of the open file fd into the check, in blocks. False
-// with errno set when it cannot be read.
-bool CheckFileRange(int fd, uint64_t start, uint64_t end, PackCheck& check);
+// Reads [start, end) of the open file fd into the check, in blocks of 1 MB
+// (a buffer of the calling thread's own). stop (may be null) is asked
+// before each block; when it returns true the read ends early and the
+// result is true (the caller knows why it stopped). A file that ends early
+// is fed as far as it goes. False with errno set when it cannot be read.
+VRMANGR_API bool CheckFileRange(int fd, uint64_t start, uint64_t end, PackCheck& check, bool (*stop)() = nullptr);
 
 // "bytes A..B of VR_MOVIE.VRO (about 0:01:02.5 into it) are damaged: why";
 // the file named by its last component.
-std::string DamageText(const DamagedRun& run);
+VRMANGR_API std::string DamageText(const DamagedRun& run);
 
-}  // namespace tool
+}  // namespace vrm
 
 #endif

@@ -1,5 +1,5 @@
 // Checking recorded MPEG data for damage as it is read.
-#include "packs.h"
+#include "stream/pack_check.h"
 
 #include <unistd.h>
 
@@ -7,9 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "cli.h"
-
-namespace tool {
+namespace vrm {
 namespace {
 
 constexpr size_t kSector = 2048;
@@ -17,7 +15,56 @@ constexpr size_t kSector = 2048;
 // far (2 s in 90 kHz ticks) from one pack to the next.
 constexpr uint64_t kLargestStep = 180000;
 
+std::string BaseName(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 }  // namespace
+
+// MPEG-2 headers begin their fifth byte with '01', MPEG-1 headers with
+// '0010'.
+bool ReadPackClock(const unsigned char* p, size_t n, uint64_t* scr) {
+    if (n >= 14 && (p[4] & 0xC0) == 0x40) {
+        if (!(p[4] & 0x04) || !(p[6] & 0x04) || !(p[8] & 0x04) || !(p[9] & 0x01) || (p[12] & 0x03) != 0x03)
+            return false;
+        *scr = uint64_t{(p[4] >> 3) & 7u} << 30 | uint64_t{p[4] & 3u} << 28 | uint64_t{p[5]} << 20 |
+               uint64_t{(p[6] >> 3) & 0x1Fu} << 15 | uint64_t{p[6] & 3u} << 13 | uint64_t{p[7]} << 5 |
+               ((p[8] >> 3) & 0x1Fu);
+        return true;
+    }
+    if (n >= 12 && (p[4] & 0xF0) == 0x20) {
+        if (!(p[4] & 1) || !(p[6] & 1) || !(p[8] & 1) || !(p[9] & 0x80) || !(p[11] & 1)) return false;
+        *scr = uint64_t{(p[4] >> 1) & 7u} << 30 | uint64_t{p[5]} << 22 | (static_cast<uint64_t>(p[6]) >> 1) << 15 |
+               uint64_t{p[7]} << 7 | (p[8] >> 1);
+        return true;
+    }
+    return false;
+}
+
+bool IsPackHeader(const unsigned char* p, size_t n) {
+    return n >= 4 && p[0] == 0 && p[1] == 0 && p[2] == 1 && p[3] == 0xBA;
+}
+
+bool CarriesNavigation(const unsigned char* p, size_t n) {
+    if (!IsPackHeader(p, n) || n < 14) return false;
+    size_t at = 0;
+    if ((p[4] & 0xC0) == 0x40) {
+        at = 14 + (p[13] & 7u);
+    } else if ((p[4] & 0xF0) == 0x20) {
+        at = 12;
+    } else {
+        return false;
+    }
+    while (at + 6 <= n) {
+        if (p[at] != 0 || p[at + 1] != 0 || p[at + 2] != 1) return false;
+        const unsigned char id = p[at + 3];
+        if (id == 0xBF) return true;
+        if (id < 0xBB) return false;  // no packet: another start code, or the end code
+        at += 6 + (size_t{p[at + 4]} << 8 | p[at + 5]);
+    }
+    return false;
+}
 
 void PackCheck::Begin(const std::string& file, uint64_t start, uint64_t end, const std::vector<uint64_t>* units) {
     m_file = file;
@@ -25,7 +72,7 @@ void PackCheck::Begin(const std::string& file, uint64_t start, uint64_t end, con
     m_navigated = false;
     // The pictures of a still-picture group each bring a clock of their
     // own, their audio parts too: only the movie stream's clock runs on.
-    m_clock = BaseName(file) != kStillVro;
+    m_clock = BaseName(file) != "VR_STILL.VRO";
     m_start = start;
     m_end = end;
     m_haveClock = false;
@@ -63,7 +110,7 @@ void PackCheck::Feed(const unsigned char* data, size_t n, uint64_t at) {
             Damage(sector, "no MPEG pack header where one belongs");
             continue;
         }
-        if (!ReadClock(p, bytes, &scr)) {
+        if (!ReadPackClock(p, bytes, &scr)) {
             Damage(sector, "a malformed MPEG pack header");
             continue;
         }
@@ -105,14 +152,14 @@ std::vector<DamagedRun> PackCheck::End() {
     return std::move(m_runs);
 }
 
-bool CheckFileRange(int fd, uint64_t start, uint64_t end, PackCheck& check) {
-    // Read in blocks of 1 MB into a buffer of the thread's own: the pages
-    // are in the page cache (read ahead for the copy), and a read costs
-    // less than mapping and unmapping them.
+bool CheckFileRange(int fd, uint64_t start, uint64_t end, PackCheck& check, bool (*stop)()) {
+    // Read in blocks of 1 MB into a buffer of the thread's own: a read costs
+    // less than mapping and unmapping the pages (which a copy that follows
+    // finds in the page cache).
     constexpr size_t kBlock = 1 << 20;
     thread_local std::vector<unsigned char> buffer(kBlock);
     for (uint64_t pos = start; pos < end;) {
-        if (Interrupted()) return true;  // the copy that follows stops
+        if (stop && stop()) return true;
         const size_t n = static_cast<size_t>(std::min<uint64_t>(kBlock, end - pos));
         size_t got = 0;
         while (got < n) {
@@ -138,4 +185,4 @@ std::string DamageText(const DamagedRun& run) {
            " (about " + when + " into it) are damaged: " + run.why;
 }
 
-}  // namespace tool
+}  // namespace vrm
