@@ -62,7 +62,7 @@ enum { VRM_CONTENT_MOVIE = 0, VRM_CONTENT_STILL = 1, VRM_CONTENT_MIXED = 2 };
 /* Character sets of the disc's texts (vrm_SetCharacterSet). */
 enum { VRM_CHRS_ASCII = 0x00, VRM_CHRS_LATIN1 = 0x11, VRM_CHRS_SHIFT_JIS = 0x12 };
 /* vrm_CheckDisc's flags; vrm_check_finding.dwSeverity and .dwKind. */
-enum { VRM_CHECK_EVERY_UNIT = 1 };
+enum { VRM_CHECK_EVERY_UNIT = 1, VRM_CHECK_DEEP = 2 };
 enum { VRM_CHECK_DAMAGE = 0, VRM_CHECK_WARNING = 1, VRM_CHECK_NOTE = 2 };
 enum {
     VRM_CHECK_COPY = 0,
@@ -78,7 +78,8 @@ enum {
     VRM_CHECK_TEMP_FILE = 10,
     VRM_CHECK_BUSY = 11,
     VRM_CHECK_DIFFERENCE = 12,
-    VRM_CHECK_REFUSAL = 13
+    VRM_CHECK_REFUSAL = 13,
+    VRM_CHECK_DAMAGED_SECTORS = 14
 };
 /* vrm_RepairDisc's flags; vrm_repair_action.dwKind. */
 enum { VRM_REPAIR_DRY_RUN = 1, VRM_REPAIR_FROM_IFO = 2, VRM_REPAIR_FROM_BUP = 4, VRM_REPAIR_DISCARD_UNDESCRIBED = 8 };
@@ -194,10 +195,6 @@ VRM_C_API int vrm_SetPLTitle(void* handle, int pl, const char* utf8);
 VRM_C_API int vrm_SetCharacterSet(void* handle, uint8_t chrs);
 
 /* ---- Checking and repairing a recording directory ---- */
-
-/* vrm_CheckDisc's flag VRM_CHECK_DEEP (VR_CHECK_DEEP: every sector of every
- * recording read) and the finding kind it adds (VR_CHECK_DAMAGED_SECTORS). */
-enum { VRM_CHECK_DEEP = 2, VRM_CHECK_DAMAGED_SECTORS = 14 };
 
 VRM_C_API int vrm_CheckDisc(void* handle, const char* dir, uint32_t flags, vrm_progress progress);
 VRM_C_API int vrm_GetCheckSummary(void* handle, vrm_check_summary* out);
