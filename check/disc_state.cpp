@@ -27,11 +27,6 @@ namespace fs = std::filesystem;
 
 namespace vrm {
 
-const char kIfoName[] = "VR_MANGR.IFO";
-const char kBupName[] = "VR_MANGR.BUP";
-const char kMovieName[] = "VR_MOVIE.VRO";
-const char kStillName[] = "VR_STILL.VRO";
-
 namespace {
 
 std::string InDir(const std::string& dir, const std::string& name) {
@@ -122,21 +117,6 @@ std::string Join(const std::vector<std::string>& items) {
         text += items[i];
     }
     return text;
-}
-
-bool IsTempFileName(const std::string& name) {
-    for (const char* finalName : {kIfoName, kBupName, kMovieName, kStillName}) {
-        const std::string base = finalName;
-        if (name.compare(0, base.size(), base) != 0) continue;
-        const std::string rest = name.substr(base.size());
-        if (rest == ".new") return true;
-        if (rest.size() == 11 && rest.compare(0, 5, ".tmp-") == 0 &&
-            std::all_of(rest.begin() + 5, rest.end(), [](char c) {
-                return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-            }))
-            return true;
-    }
-    return false;
 }
 
 namespace {

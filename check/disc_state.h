@@ -12,12 +12,12 @@
 #include <vector>
 
 #include "manager/CVR_MANGR.h"
+#include "manager/ManagerFiles.h"
 #include "stream/stream_extents.h"
 
 namespace vrm {
 
 constexpr uint64_t kCheckSector = 2048;
-extern const char kIfoName[], kBupName[], kMovieName[], kStillName[];
 
 // A stream file of the directory as found.
 struct StreamFile {
@@ -76,7 +76,6 @@ struct TempFile {
     std::string name;
     uint64_t bytes = 0;
 };
-bool IsTempFileName(const std::string& name);
 
 struct DiscState {
     std::string dir;
@@ -138,13 +137,9 @@ Undescribed FindUndescribed(const DiscState& d, bool still);
 long MisalignedPacks(const std::string& path, uint64_t from, uint64_t to);
 
 // Words of the findings.
-bool HoldsRecording(const VR_FOUND_STRETCH& s);
+// (A found stretch in words: FoundWhat, FoundSpan, stream/recording_scan.h.)
 std::string Count(long long n, const char* one, const char* many);
 std::string Join(const std::vector<std::string>& items);
-std::string ByteSpan(uint64_t a, uint64_t b);  // "bytes A..B"
-std::string FoundSpan(const VR_FOUND_STRETCH& s);
-// "a recording of 0:00:02.000", "2 still pictures".
-std::string FoundWhat(const VR_FOUND_STRETCH& s);
 std::string RecordingName(bool still, WORD number);  // "VOB 3", "VOG 3"
 
 }  // namespace vrm

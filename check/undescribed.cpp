@@ -3,7 +3,6 @@
 // describes), recordings and still pictures a scan finds, and data that
 // holds neither.
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <fstream>
 
@@ -15,15 +14,6 @@
 
 namespace vrm {
 namespace {
-
-// "0:00:02.000" for a count of frames at frameRate frames per 1000 s.
-std::string FrameTime(DWORD frames, DWORD frameRate) {
-    const unsigned long long ms = frameRate ? 1000000ull * frames / frameRate : 0;
-    char text[32];
-    std::snprintf(text, sizeof text, "%llu:%02llu:%02llu.%03llu", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60,
-                  ms % 1000);
-    return text;
-}
 
 // What a scan finds in a stream file from byte `from` (a sector boundary)
 // to its end. False when it cannot be scanned (*cancelled when progress
@@ -41,19 +31,6 @@ bool ScanBehind(const DiscState& d, const std::string& path, bool still, uint64_
 }
 
 }  // namespace
-
-bool HoldsRecording(const VR_FOUND_STRETCH& s) { return s.dwKind == VR_FOUND_RECORDING || s.dwKind == VR_FOUND_STILLS; }
-
-std::string ByteSpan(uint64_t a, uint64_t b) { return "bytes " + std::to_string(a) + ".." + std::to_string(b); }
-
-std::string FoundSpan(const VR_FOUND_STRETCH& s) {
-    return ByteSpan(static_cast<uint64_t>(s.llFirstByte), static_cast<uint64_t>(s.llFirstByte + s.llBytes));
-}
-
-std::string FoundWhat(const VR_FOUND_STRETCH& s) {
-    if (s.dwKind == VR_FOUND_STILLS) return Count(s.dwFrames, "still picture", "still pictures");
-    return "a recording of " + FrameTime(s.dwFrames, s.dwFrameRate);
-}
 
 long MisalignedPacks(const std::string& path, uint64_t from, uint64_t to) {
     std::ifstream in(path, std::ios::binary);

@@ -49,7 +49,7 @@ CVR_MANGR& CVR_MANGR::operator=(const CVR_MANGR& other) {
     m_dwLastError = other.m_dwLastError;
     std::memcpy(m_dwSA, other.m_dwSA, sizeof m_dwSA);
     std::memcpy(m_dwTableSize, other.m_dwTableSize, sizeof m_dwTableSize);
-    vrm::ForEachTable([&](auto table) { table.AccessorIn(*this) = table.AccessorIn(const_cast<CVR_MANGR&>(other)); });
+    vrm::ForEachTable([&](auto table) { table.AccessorIn(*this) = table.AccessorIn(other); });
     m_pMovie = other.m_pMovie;
     m_pStill = other.m_pStill;
     m_bOverEarlierDisc = other.m_bOverEarlierDisc;

@@ -582,4 +582,11 @@ private:
 // "DVDVIDEO-VMG"), 0 neither.
 VRMANGR_API DWORD fnGetDVDVRPathType(const char* dir);
 
+namespace vrm {
+// A temporary file of an interrupted save beside one of the disc's four
+// files: <final name>.tmp-XXXXXX (six letters or digits, as a save makes
+// it), or <final name>.new of older versions.
+VRMANGR_API bool IsTempFileName(const std::string& name);
+}  // namespace vrm
+
 #endif

@@ -9,6 +9,8 @@ namespace vrm {
 
 constexpr const char kIfoName[] = "VR_MANGR.IFO";
 constexpr const char kBupName[] = "VR_MANGR.BUP";
+constexpr const char kMovieName[] = "VR_MOVIE.VRO";
+constexpr const char kStillName[] = "VR_STILL.VRO";
 constexpr const char kVideoTsName[] = "VIDEO_TS.IFO";
 // Identifiers at the start of a DVD-VR and a DVD-Video management file.
 constexpr const char kDvdVrId[] = "DVD_RTR_VMG0";

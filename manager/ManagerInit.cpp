@@ -1,6 +1,7 @@
 // Binding a handle to a recording directory: the directory name, the
 // management file it opens, the stream files, and handing a handle's whole
 // file state from one manager object to another.
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -116,4 +117,19 @@ int CVR_MANGR::ReadFileHead() {
                                 At::UD_PGCIT_SA, At::TXTDT_MG_SA, At::MNFIT_SA};
     for (int i = 0; i < kStartAddressCount; ++i) m_dwSA[i] = file.U32(starts[i]);
     return file.Ok() ? 1 : 0;
+}
+
+bool vrm::IsTempFileName(const std::string& name) {
+    for (const char* finalName : {kIfoName, kBupName, kMovieName, kStillName}) {
+        const std::string base = finalName;
+        if (name.compare(0, base.size(), base) != 0) continue;
+        const std::string rest = name.substr(base.size());
+        if (rest == ".new") return true;
+        if (rest.size() == 11 && rest.compare(0, 5, ".tmp-") == 0 &&
+            std::all_of(rest.begin() + 5, rest.end(), [](char c) {
+                return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+            }))
+            return true;
+    }
+    return false;
 }

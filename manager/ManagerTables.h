@@ -41,6 +41,7 @@ struct ManagerTable {
     using Accessor = typename PointeeOf<decltype(kAccessorField)>::Type;
     using Record = typename PointeeOf<decltype(kRecordSlot)>::Type;
     static Accessor*& AccessorIn(CVR_MANGR& m) { return m.*kAccessorField; }
+    static Accessor* AccessorIn(const CVR_MANGR& m) { return m.*kAccessorField; }
     static Record*& RecordIn(VMG_MODEL& model) { return model.*kRecordSlot; }
     // What a handle holds of the table.
     struct Owner {

@@ -286,4 +286,26 @@ bool ScanMovieStream(const char* path, uint64_t firstSector, ProgressCallback cb
     return part.Finish(error);
 }
 
+bool HoldsRecording(const VR_FOUND_STRETCH& s) { return s.dwKind == VR_FOUND_RECORDING || s.dwKind == VR_FOUND_STILLS; }
+
+std::string ByteSpan(uint64_t a, uint64_t b) { return "bytes " + std::to_string(a) + ".." + std::to_string(b); }
+
+std::string FoundSpan(const VR_FOUND_STRETCH& s) {
+    return ByteSpan(static_cast<uint64_t>(s.llFirstByte), static_cast<uint64_t>(s.llFirstByte + s.llBytes));
+}
+
+std::string FrameTime(DWORD frames, DWORD frameRate) {
+    const unsigned long long ms = frameRate ? 1000000ull * frames / frameRate : 0;
+    char text[32];
+    std::snprintf(text, sizeof text, "%llu:%02llu:%02llu.%03llu", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60,
+                  ms % 1000);
+    return text;
+}
+
+std::string FoundWhat(const VR_FOUND_STRETCH& s) {
+    if (s.dwKind == VR_FOUND_STILLS)
+        return std::to_string(s.dwFrames) + (s.dwFrames == 1 ? " still picture" : " still pictures");
+    return "a recording of " + FrameTime(s.dwFrames, s.dwFrameRate);
+}
+
 }  // namespace vrm

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/export.h"
 #include "platform/types.h"
 #include "stream/VR_MPEGFILE_INFO.h"
 #include "stream/analysis.h"
@@ -67,6 +68,21 @@ bool AnalyseMovieRange(const char* path, uint64_t first, uint64_t packs, Progres
 // (unless it is a lone program end code). Progress runs over both passes.
 bool ScanMovieStream(const char* path, uint64_t firstSector, ProgressCallback cb, void* context,
                      std::vector<VR_FOUND_STRETCH>* found, AnalysisError* error);
+
+// ---- A found stretch in words, as the check's findings and the tool's
+// messages give it (public: vrmangr.h includes this header) ----
+// It holds a recording or still pictures (not damage, not unused sectors).
+VRMANGR_API bool HoldsRecording(const VR_FOUND_STRETCH& s);
+// "bytes A..B" (B behind the last byte).
+VRMANGR_API std::string ByteSpan(uint64_t a, uint64_t b);
+// Where the stretch lies, "bytes A..B".
+VRMANGR_API std::string FoundSpan(const VR_FOUND_STRETCH& s);
+// The playing time of `frames` video frames at frameRate frames per 1000 s,
+// "H:MM:SS.mmm".
+VRMANGR_API std::string FrameTime(DWORD frames, DWORD frameRate);
+// What a recording or still group is: "a recording of 0:00:02.000", "2
+// still pictures".
+VRMANGR_API std::string FoundWhat(const VR_FOUND_STRETCH& s);
 
 }  // namespace vrm
 

@@ -22,19 +22,6 @@ bool ScanBehind(const std::string& path, bool still, uint64_t from, std::vector<
     return scanned && !Interrupted();
 }
 
-bool HoldsRecording(const VR_FOUND_STRETCH& s) { return s.dwKind == VR_FOUND_RECORDING || s.dwKind == VR_FOUND_STILLS; }
-
-std::string ByteSpan(uint64_t a, uint64_t b) { return "bytes " + std::to_string(a) + ".." + std::to_string(b); }
-
-std::string FoundSpan(const VR_FOUND_STRETCH& s) {
-    return ByteSpan(static_cast<uint64_t>(s.llFirstByte), static_cast<uint64_t>(s.llFirstByte + s.llBytes));
-}
-
-std::string FoundWhat(const VR_FOUND_STRETCH& s) {
-    if (s.dwKind == VR_FOUND_STILLS) return Count(s.dwFrames, "still picture", "still pictures");
-    return "a recording of " + FrameTime(s.dwFrames, s.dwFrameRate);
-}
-
 // The undescribed stretches of one stream of the open disc: behind the
 // highest end its tables describe. False after a failure it has reported.
 bool FindUndescribedOf(void* h, const std::string& dir, bool still, std::vector<VR_FOUND_STRETCH>* found, int* status) {

@@ -19,14 +19,12 @@ namespace tool {
 // VR_STILL.VRO) and the stretches between them that hold neither. Reads
 // only. False when the file cannot be scanned or Ctrl-C was pressed.
 bool ScanBehind(const std::string& path, bool still, uint64_t from, std::vector<VR_FOUND_STRETCH>* found);
-bool HoldsRecording(const VR_FOUND_STRETCH& s);
-// "bytes A..B" (B behind the last byte).
-std::string ByteSpan(uint64_t a, uint64_t b);
-// Where a stretch a scan found lies, "bytes A..B".
-std::string FoundSpan(const VR_FOUND_STRETCH& s);
-// What a recording or still group a scan found is: "a recording of
-// 0:00:02.000", "2 still pictures".
-std::string FoundWhat(const VR_FOUND_STRETCH& s);
+// A found stretch in words, as the library's check gives it: "bytes A..B",
+// "a recording of 0:00:02.000", "2 still pictures".
+using vrm::ByteSpan;
+using vrm::FoundSpan;
+using vrm::FoundWhat;
+using vrm::HoldsRecording;
 
 // The scan for a disc open in handle h (dir its directory): what lies
 // behind the highest end its tables describe in VR_MOVIE.VRO (still false)

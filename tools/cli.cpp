@@ -107,14 +107,6 @@ bool ParseOptions(const Args& args, const std::vector<Option>& options, std::vec
     return true;
 }
 
-std::string FrameTime(DWORD frames, DWORD frameRate) {
-    const unsigned long long ms = frameRate ? 1000000ull * frames / frameRate : 0;
-    char text[32];
-    std::snprintf(text, sizeof text, "%llu:%02llu:%02llu.%03llu", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60,
-                  ms % 1000);
-    return text;
-}
-
 std::string Count(long long n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
@@ -693,23 +685,6 @@ bool Disc::Save() {
                false;
     }
     return Fail(why), false;
-}
-
-// <final>.tmp-XXXXXX (six letters or digits, as mkstemp makes them) or
-// <final>.new, for the four files of a disc.
-bool IsTempFileName(const std::string& name) {
-    for (const char* finalName : {kIfo, kBup, kMovieVro, kStillVro}) {
-        const std::string base = finalName;
-        if (name.compare(0, base.size(), base) != 0) continue;
-        const std::string rest = name.substr(base.size());
-        if (rest == ".new") return true;
-        if (rest.size() == 11 && rest.compare(0, 5, ".tmp-") == 0 &&
-            std::all_of(rest.begin() + 5, rest.end(), [](char c) {
-                return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-            }))
-            return true;
-    }
-    return false;
 }
 
 }  // namespace tool

@@ -60,8 +60,8 @@ bool ParseOptions(const Args& args, const std::vector<Option>& options, std::vec
                   int* status);
 
 // The playing time of `frames` video frames at frameRate frames per 1000 s,
-// "H:MM:SS.mmm".
-std::string FrameTime(DWORD frames, DWORD frameRate);
+// "H:MM:SS.mmm" (the library's).
+using vrm::FrameTime;
 
 // "a, b and c".
 std::string Join(const std::vector<std::string>& items);
@@ -259,10 +259,9 @@ extern const char* const kBup;
 extern const char* const kMovieVro;
 extern const char* const kStillVro;
 std::string InDir(const std::string& dir, const char* name);
-// A temporary file of an interrupted save beside one of the four files:
-// <final name>.tmp-XXXXXX (as mkstemp makes it), or <final name>.new of
-// older versions.
-bool IsTempFileName(const std::string& name);
+// A temporary file of an interrupted save beside one of the four files
+// (the library's test).
+using vrm::IsTempFileName;
 // The stream files are addressed in sectors of this many bytes.
 constexpr uint64_t kSectorBytes = 2048;
 
